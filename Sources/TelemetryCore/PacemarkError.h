@@ -1,0 +1,28 @@
+#pragma once
+
+#include <stdexcept>
+#include <string>
+
+namespace pacemark {
+
+// Base of every error the system shows to the user. The description is
+// Russian UTF-8 text, returned by errorDescription() and by what().
+class PacemarkError : public std::runtime_error {
+public:
+    explicit PacemarkError(const std::string& description) : std::runtime_error(description) {}
+    std::string errorDescription() const { return what(); }
+};
+
+// A file could not be read (missing, unreadable, a folder, an I/O failure).
+class FileReadError : public PacemarkError {
+public:
+    FileReadError(std::string path, int errorNumber);
+    const std::string& path() const { return path_; }
+    int errorNumber() const { return errorNumber_; }
+
+private:
+    std::string path_;
+    int errorNumber_;
+};
+
+}  // namespace pacemark

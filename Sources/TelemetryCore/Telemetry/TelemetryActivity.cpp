@@ -1,0 +1,265 @@
+#include "TelemetryActivity.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace pacemark {
+namespace {
+
+constexpr double kPi = 3.141592653589793;
+constexpr double kGradeMinimumRunMeters = 8.0;
+constexpr double kGradeWindowMeters = 40.0;
+constexpr double kGradeLimitPercent = 35.0;
+
+bool hasPosition(const TelemetrySample& s) { return s.latitude && s.longitude; }
+
+bool isGradeUsable(const TelemetrySample& s) {
+    return s.distanceMeters && s.altitudeMeters && std::isfinite(*s.distanceMeters) &&
+           std::isfinite(*s.altitudeMeters);
+}
+
+// The reference walk: back from i, the candidate is the last usable j with a
+// run of at least 8 m, and the walk stops at the first j with a run of 40 m.
+std::optional<std::size_t> gradeCandidateByWalk(const std::vector<TelemetrySample>& samples, std::size_t i) {
+    const double di = *samples[i].distanceMeters;
+    std::optional<std::size_t> candidate;
+    for (std::size_t j = i; j-- > 0;) {
+        if (!isGradeUsable(samples[j])) continue;
+        const double gap = di - *samples[j].distanceMeters;
+        if (gap >= kGradeMinimumRunMeters) candidate = j;
+        if (gap >= kGradeWindowMeters) break;
+    }
+    return candidate;
+}
+
+}  // namespace
+
+std::optional<std::int64_t> roundedAverage(std::span<const std::int64_t> values) {
+    if (values.empty()) return std::nullopt;
+    std::int64_t sum = 0;
+    for (std::int64_t v : values) sum += v;
+    const auto count = static_cast<std::int64_t>(values.size());
+    std::int64_t quotient = sum / count;
+    const std::int64_t remainder = sum % count;
+    // Halves away from zero: |remainder| / count >= 1/2 moves one step outward.
+    if (2 * (remainder < 0 ? -remainder : remainder) >= count) quotient += sum < 0 ? -1 : 1;
+    return quotient;
+}
+
+double TelemetryActivity::haversineMeters(double lat1, double lon1, double lat2, double lon2) {
+    const double phi1 = lat1 * kPi / 180.0;
+    const double phi2 = lat2 * kPi / 180.0;
+    const double dPhi = (lat2 - lat1) * kPi / 180.0;
+    const double dLambda = (lon2 - lon1) * kPi / 180.0;
+    const double sinPhi = std::sin(dPhi / 2);
+    const double sinLambda = std::sin(dLambda / 2);
+    const double a = sinPhi * sinPhi + std::cos(phi1) * std::cos(phi2) * sinLambda * sinLambda;
+    const double c = std::atan2(std::sqrt(a), std::sqrt(1 - a));
+    return 12742000.0 * c;
+}
+
+TelemetryActivity::TelemetryActivity(std::optional<std::filesystem::path> source, std::vector<TelemetrySample> raw)
+    : sourceURL(std::move(source)),
+      samples(addingGrade(normalized(std::move(raw)))),
+      trackPoints(routePoints(samples, static_cast<std::int64_t>(routeMaxPoints))),
+      summary(summarize(samples)) {}
+
+std::vector<TelemetrySample> TelemetryActivity::normalized(std::vector<TelemetrySample> raw) {
+    std::stable_sort(raw.begin(), raw.end(), [](const TelemetrySample& a, const TelemetrySample& b) {
+        if (a.timestamp && b.timestamp) return *a.timestamp < *b.timestamp;
+        return a.elapsed < b.elapsed;
+    });
+    if (raw.empty()) return raw;
+
+    std::optional<TelemetryTimestamp> reference;
+    for (const auto& s : raw) {
+        if (s.timestamp) {
+            reference = s.timestamp;
+            break;
+        }
+    }
+
+    double runningDistance = 0.0;
+    for (std::size_t i = 0; i < raw.size(); ++i) {
+        TelemetrySample& s = raw[i];
+        const TelemetrySample* previous = i > 0 ? &raw[i - 1] : nullptr;
+
+        if (reference && s.timestamp) {
+            s.elapsed = std::max(secondsBetween(*reference, *s.timestamp), 0.0);
+        } else if (!previous) {
+            s.elapsed = s.elapsed >= 0 ? s.elapsed : 0.0;  // NaN fails the test and becomes 0
+        } else if (!(s.elapsed > 0)) {
+            s.elapsed = previous->elapsed + 1.0;
+        }
+
+        if (s.distanceMeters) {
+            runningDistance = std::max(runningDistance, *s.distanceMeters);
+        } else if (!previous) {
+            if (hasPosition(s)) s.distanceMeters = 0.0;
+        } else if (hasPosition(s) && hasPosition(*previous)) {
+            runningDistance +=
+                haversineMeters(*previous->latitude, *previous->longitude, *s.latitude, *s.longitude);
+            s.distanceMeters = runningDistance;
+        }
+
+        if (!s.speedMetersPerSecond && previous && s.distanceMeters && previous->distanceMeters) {
+            const double dt = s.elapsed - previous->elapsed;
+            const double dd = *s.distanceMeters - *previous->distanceMeters;
+            if (dt > 0 && dd >= 0) s.speedMetersPerSecond = dd / dt;
+        }
+    }
+    return raw;
+}
+
+std::vector<TelemetrySample> TelemetryActivity::addingGrade(std::vector<TelemetrySample> samples) {
+    // Usable samples (finite distance and altitude) in order. When their
+    // distances never decrease, as in every real recording, the run back from
+    // sample i shrinks monotonically, so the walk's answer is found by binary
+    // search: the last usable j with a 40 m run, or else the first usable j
+    // if it has an 8 m run. Otherwise the walk itself is used.
+    std::vector<std::size_t> usable;
+    usable.reserve(samples.size());
+    for (std::size_t i = 0; i < samples.size(); ++i) {
+        if (isGradeUsable(samples[i])) usable.push_back(i);
+    }
+    bool monotonic = true;
+    for (std::size_t k = 1; k < usable.size() && monotonic; ++k) {
+        monotonic = *samples[usable[k]].distanceMeters >= *samples[usable[k - 1]].distanceMeters;
+    }
+
+    std::vector<double> grades(samples.size(), std::numeric_limits<double>::quiet_NaN());
+    for (std::size_t k = 0; k < usable.size(); ++k) {
+        const std::size_t i = usable[k];
+        if (i == 0) continue;
+        const TelemetrySample& s = samples[i];
+        if (s.gradePercent && std::isfinite(*s.gradePercent)) continue;
+        const double di = *s.distanceMeters;
+
+        std::optional<std::size_t> candidate;
+        if (monotonic) {
+            const auto first = usable.begin();
+            const auto end = usable.begin() + static_cast<std::ptrdiff_t>(k);
+            // Runs from i are non-increasing along `usable`, so those of at least
+            // 40 m form a prefix; its last element is where the walk stops.
+            const auto past = std::partition_point(first, end, [&](std::size_t j) {
+                return di - *samples[j].distanceMeters >= kGradeWindowMeters;
+            });
+            if (past != first) {
+                candidate = *(past - 1);
+            } else if (k > 0 && di - *samples[usable[0]].distanceMeters >= kGradeMinimumRunMeters) {
+                candidate = usable[0];
+            }
+        } else {
+            candidate = gradeCandidateByWalk(samples, i);
+        }
+        if (!candidate) continue;
+        const TelemetrySample& c = samples[*candidate];
+        const double grade = (*s.altitudeMeters - *c.altitudeMeters) / (di - *c.distanceMeters) * 100.0;
+        if (std::isfinite(grade)) grades[i] = std::clamp(grade, -kGradeLimitPercent, kGradeLimitPercent);
+    }
+    for (std::size_t i = 0; i < samples.size(); ++i) {
+        if (!std::isnan(grades[i])) samples[i].gradePercent = grades[i];
+    }
+    return samples;
+}
+
+std::vector<TelemetryTrackPoint> TelemetryActivity::routePoints(std::span<const TelemetrySample> samples,
+                                                                std::int64_t maxPoints) {
+    std::vector<TelemetryTrackPoint> pairs;
+    for (const auto& s : samples) {
+        if (s.latitude && s.longitude && std::isfinite(*s.latitude) && std::isfinite(*s.longitude)) {
+            pairs.push_back({*s.latitude, *s.longitude});
+        }
+    }
+    const auto n = static_cast<std::int64_t>(pairs.size());
+    if (maxPoints < 3 || n <= maxPoints) return pairs;
+    const auto step = std::max<std::int64_t>(
+        static_cast<std::int64_t>(std::ceil(static_cast<double>(n) / static_cast<double>(maxPoints))), 1);
+    std::vector<TelemetryTrackPoint> thinned;
+    thinned.reserve(static_cast<std::size_t>(n / step + 2));
+    for (std::int64_t index = 0; index < n; index += step) thinned.push_back(pairs[static_cast<std::size_t>(index)]);
+    if (thinned.back() != pairs.back()) thinned.push_back(pairs.back());
+    return thinned;
+}
+
+TelemetrySummary TelemetryActivity::summarize(std::span<const TelemetrySample> samples) {
+    TelemetrySummary summary;
+    if (samples.empty()) return summary;
+    summary.durationSeconds = samples.back().elapsed;
+
+    for (auto it = samples.rbegin(); it != samples.rend(); ++it) {
+        if (it->distanceMeters) {
+            summary.totalDistanceMeters = it->distanceMeters;
+            break;
+        }
+    }
+
+    double speedSum = 0;
+    std::size_t speedCount = 0;
+    double speedMax = 0;
+    std::vector<std::int64_t> heartRates, cadences, powers;
+    double gain = 0;
+    std::optional<double> previousAltitude;
+    std::optional<double> maxGrade;
+    for (const auto& s : samples) {
+        if (s.speedMetersPerSecond && std::isfinite(*s.speedMetersPerSecond) && *s.speedMetersPerSecond > 0) {
+            speedSum += *s.speedMetersPerSecond;
+            speedMax = speedCount == 0 ? *s.speedMetersPerSecond : std::max(speedMax, *s.speedMetersPerSecond);
+            ++speedCount;
+        }
+        if (s.heartRateBPM && *s.heartRateBPM > 0) heartRates.push_back(*s.heartRateBPM);
+        if (s.cadenceRPM && *s.cadenceRPM > 0) cadences.push_back(*s.cadenceRPM);
+        if (s.powerWatts && *s.powerWatts > 0) powers.push_back(*s.powerWatts);
+        if (s.altitudeMeters) {
+            if (previousAltitude) {
+                const double rise = *s.altitudeMeters - *previousAltitude;
+                if (rise > 0.5) gain += rise;
+            }
+            previousAltitude = s.altitudeMeters;
+        }
+        if (s.gradePercent && std::isfinite(*s.gradePercent) && *s.gradePercent > 0) {
+            maxGrade = maxGrade ? std::max(*maxGrade, *s.gradePercent) : *s.gradePercent;
+        }
+    }
+    if (speedCount > 0) {
+        summary.averageSpeedMetersPerSecond = speedSum / static_cast<double>(speedCount);
+        summary.maxSpeedMetersPerSecond = speedMax;
+    }
+    const auto fill = [](const std::vector<std::int64_t>& values, std::optional<std::int64_t>& average,
+                         std::optional<std::int64_t>& maximum) {
+        if (values.empty()) return;
+        average = roundedAverage(values);
+        maximum = *std::max_element(values.begin(), values.end());
+    };
+    fill(heartRates, summary.averageHeartRateBPM, summary.maxHeartRateBPM);
+    fill(cadences, summary.averageCadenceRPM, summary.maxCadenceRPM);
+    fill(powers, summary.averagePowerWatts, summary.maxPowerWatts);
+    if (gain > 0) summary.elevationGainMeters = gain;
+    summary.maxGradePercent = maxGrade;
+    return summary;
+}
+
+std::size_t TelemetryActivity::sampleIndex(double at) const {
+    if (samples.empty()) return 0;
+    double t = at >= 0 ? at : 0.0;
+    if (durationSeconds() < t) t = durationSeconds();
+    std::size_t lo = 0;
+    std::size_t hi = samples.size() - 1;
+    while (lo < hi) {
+        const std::size_t mid = (lo + hi + 1) / 2;
+        if (samples[mid].elapsed > t) {
+            hi = mid - 1;
+        } else {
+            lo = mid;
+        }
+    }
+    return lo;
+}
+
+TelemetrySample TelemetryActivity::sample(double at) const {
+    if (samples.empty()) return TelemetrySample{};
+    return samples[sampleIndex(at)];
+}
+
+}  // namespace pacemark

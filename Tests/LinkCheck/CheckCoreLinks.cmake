@@ -1,0 +1,15 @@
+# Fails when the core's link interface or a program linking only the core
+# depends on cairo, Pango, FFmpeg, x265 or Qt.
+set(forbidden "cairo|pango|avformat|avcodec|avutil|swscale|x265|Qt|gobject|glib")
+if(LINK_LIBRARIES MATCHES "${forbidden}")
+  message(FATAL_ERROR "TelemetryCore links a platform library: ${LINK_LIBRARIES}")
+endif()
+execute_process(COMMAND ldd ${PROBE} OUTPUT_VARIABLE deps RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "ldd failed on ${PROBE}")
+endif()
+string(TOLOWER "${deps}" deps_lower)
+if(deps_lower MATCHES "libcairo|libpango|libavformat|libavcodec|libavutil|libswscale|libx265|libqt")
+  message(FATAL_ERROR "A program linking only TelemetryCore depends on a platform library:\n${deps}")
+endif()
+message(STATUS "TelemetryCore link interface: ${LINK_LIBRARIES}")

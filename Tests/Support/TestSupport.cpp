@@ -1,0 +1,48 @@
+#include "TestSupport.h"
+
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <stdexcept>
+
+namespace pacemark::testing {
+
+TemporaryFolder::TemporaryFolder() {
+    std::random_device device;
+    const auto base = std::filesystem::temp_directory_path();
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        auto candidate = base / ("pacemark-test-" + std::to_string(device()) + std::to_string(device()));
+        if (std::filesystem::create_directory(candidate)) {
+            path_ = candidate;
+            return;
+        }
+    }
+    throw std::runtime_error("cannot create a temporary folder");
+}
+
+TemporaryFolder::~TemporaryFolder() {
+    std::error_code error;
+    std::filesystem::remove_all(path_, error);
+}
+
+std::vector<std::uint8_t> readFileBytes(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) throw std::runtime_error("cannot open " + path.string());
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void writeFileBytes(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    if (!out) throw std::runtime_error("cannot write " + path.string());
+}
+
+void writeFileText(const std::filesystem::path& path, const std::string& text) {
+    writeFileBytes(path, std::vector<std::uint8_t>(text.begin(), text.end()));
+}
+
+std::filesystem::path sharedTestDataFolder() { return PACEMARK_SHARED_TESTDATA; }
+std::filesystem::path sharedReferenceFolder() { return PACEMARK_SHARED_REFERENCE; }
+std::filesystem::path sourceFolder() { return PACEMARK_SOURCE_DIR; }
+
+}  // namespace pacemark::testing

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace pacemark::testing {
+
+// A fresh, empty folder removed with everything in it when the object dies.
+class TemporaryFolder {
+public:
+    TemporaryFolder();
+    ~TemporaryFolder();
+    TemporaryFolder(const TemporaryFolder&) = delete;
+    TemporaryFolder& operator=(const TemporaryFolder&) = delete;
+
+    const std::filesystem::path& path() const { return path_; }
+    std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
+
+private:
+    std::filesystem::path path_;
+};
+
+std::vector<std::uint8_t> readFileBytes(const std::filesystem::path& path);
+void writeFileBytes(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes);
+void writeFileText(const std::filesystem::path& path, const std::string& text);
+
+// The shared folder of real recordings, if it is present beside the checkout.
+std::filesystem::path sharedTestDataFolder();
+std::filesystem::path sharedReferenceFolder();
+std::filesystem::path sourceFolder();
+
+}  // namespace pacemark::testing

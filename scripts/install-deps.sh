@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages the build, the tests and the application need.
+# Only what is missing is installed; uses sudo when not running as root.
+set -euo pipefail
+
+packages=(
+  # toolchain and test frameworks
+  g++ cmake ninja-build pkg-config clang libclang-rt-14-dev
+  libgtest-dev libgmock-dev libbenchmark-dev
+  # telemetry input
+  libexpat1-dev
+  # drawing and text
+  libcairo2-dev libpango1.0-dev fonts-inter
+  # movie writing and reading
+  libavformat-dev libavcodec-dev libavutil-dev libswscale-dev libx265-dev ffmpeg
+  # desktop application
+  qt6-base-dev libgl-dev xvfb xauth
+  # independent decoder used by the HEVC tests (fetched from the npm registry by the test script)
+  nodejs
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+echo "Устанавливаю недостающие пакеты: ${missing[*]}"
+sudo_cmd=()
+if [ "$(id -u)" -ne 0 ]; then
+  sudo_cmd=(sudo)
+fi
+export DEBIAN_FRONTEND=noninteractive
+"${sudo_cmd[@]}" apt-get update -qq
+"${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
