@@ -50,7 +50,8 @@ struct DrawingFont {
 // `offset.y` follows the bitmap convention: a POSITIVE value moves the shadow
 // toward the TOP of the finished picture (offset (0, 10) lands 10 pixels
 // higher). `offset.x` moves it right. `blur` is the blur radius in pixels
-// (0: a hard copy); the shadow fades out over about that distance.
+// (0: a hard copy); the shadow fades out over about that distance and never
+// reaches farther than 2 × blur beyond the shape (plus the offset).
 struct DrawingShadow {
     DrawingPoint offset;
     double blur = 0;
@@ -82,7 +83,8 @@ struct DrawingState {
 // - A surface draws into memory it does not own (for the cairo surface: the
 //   PixelBufferView it was made over). The owner keeps that memory alive and
 //   untouched by others until the surface is destroyed; destroying the surface
-//   flushes every drawing into the memory.
+//   flushes every drawing into the memory. Before its first call, the owner
+//   may still write the memory directly (e.g. copy a prepared picture in).
 // - A surface is used by one thread at a time; distinct surfaces may be used
 //   on distinct threads at once.
 // - The state (colours, line state, shadow, clip) starts at DrawingState's
