@@ -20,7 +20,9 @@ GPXParserError::GPXParserError(std::string xmlMessage, std::uint64_t line, std::
 
 namespace {
 
-bool isASCIIDigit(char c) { return c >= '0' && c <= '9'; }
+bool isASCIIDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 // Length of the white space character that starts at text[pos], 0 if none.
 // Covers the ASCII controls tab to carriage return, space, and the Unicode
@@ -295,17 +297,17 @@ void GPXParser::didEndElement(const char* name) {
         // Every reading overwrites its field; text that does not parse makes
         // it absent rather than keeping an earlier value.
         switch (fieldForElement(name)) {
-        case TrackPointField::altitude: sample.altitudeMeters = parseDecimal(text); break;
-        case TrackPointField::time: sample.timestamp = parseISO8601InternetDateTime(text); break;
-        case TrackPointField::heartRate: sample.heartRateBPM = parseInteger(text); break;
-        case TrackPointField::cadence: sample.cadenceRPM = parseInteger(text); break;
-        case TrackPointField::power: sample.powerWatts = parseInteger(text); break;
-        case TrackPointField::speed: sample.speedMetersPerSecond = parseDecimal(text); break;
-        case TrackPointField::trackPoint:
-            if (sample.latitude && sample.longitude) samples_.push_back(sample);
-            currentSample_.reset();
-            break;
-        case TrackPointField::none: break;
+            case TrackPointField::altitude: sample.altitudeMeters = parseDecimal(text); break;
+            case TrackPointField::time: sample.timestamp = parseISO8601InternetDateTime(text); break;
+            case TrackPointField::heartRate: sample.heartRateBPM = parseInteger(text); break;
+            case TrackPointField::cadence: sample.cadenceRPM = parseInteger(text); break;
+            case TrackPointField::power: sample.powerWatts = parseInteger(text); break;
+            case TrackPointField::speed: sample.speedMetersPerSecond = parseDecimal(text); break;
+            case TrackPointField::trackPoint:
+                if (sample.latitude && sample.longitude) samples_.push_back(sample);
+                currentSample_.reset();
+                break;
+            case TrackPointField::none: break;
         }
     }
     currentText_.clear();
