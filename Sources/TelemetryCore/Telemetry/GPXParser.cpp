@@ -201,6 +201,7 @@ struct GPXParser::ExpatHandlers {
             body(*reader);
         } catch (...) {
             reader->handlerFailure_ = std::current_exception();
+            XML_StopParser(static_cast<XML_Parser>(reader->activeParser_), XML_FALSE);
         }
     }
 
@@ -231,6 +232,7 @@ std::vector<TelemetrySample> GPXParser::parse(std::span<const std::uint8_t> data
     const std::unique_ptr<XML_ParserStruct, decltype(&XML_ParserFree)> parser(XML_ParserCreate(nullptr),
                                                                               &XML_ParserFree);
     if (!parser) throw std::bad_alloc();
+    activeParser_ = parser.get();
     XML_SetUserData(parser.get(), this);
     XML_SetElementHandler(parser.get(), &ExpatHandlers::startElement, &ExpatHandlers::endElement);
     XML_SetCharacterDataHandler(parser.get(), &ExpatHandlers::characters);
@@ -252,6 +254,7 @@ std::vector<TelemetrySample> GPXParser::parse(std::span<const std::uint8_t> data
         if (handlerFailure_) {
             const std::exception_ptr failure = handlerFailure_;
             handlerFailure_ = nullptr;
+            activeParser_ = nullptr;
             samples_.clear();
             currentSample_.reset();
             std::rethrow_exception(failure);
@@ -260,6 +263,7 @@ std::vector<TelemetrySample> GPXParser::parse(std::span<const std::uint8_t> data
         remaining -= chunk;
     } while (status == XML_STATUS_OK && remaining > 0);
 
+    activeParser_ = nullptr;
     currentSample_.reset();
     currentText_.clear();
     if (status != XML_STATUS_OK) {
