@@ -206,6 +206,10 @@ TEST(FITParserTest, ExplicitTimestampOfAnyMessageSetsTheClock) {
                            {{0, 1, FITBaseType::enumeration}, {253, 4, FITBaseType::uint32}}, Endian::big);
     writer.writeDefinition(1, recordMessage, {{7, 2, FITBaseType::uint16}});
     writer.writeDefinition(2, recordMessage, {{253, 4, FITBaseType::uint32}});
+    writer.writeDefinition(4, recordMessage, {{253, 4, FITBaseType::sint32}});
+    const FITValue negative[] = {FITValue(-5)};
+    writer.writeData(4, negative);  // a negative timestamp is ignored: the clock stays unset
+    writer.writeCompressedData(1, 3, std::vector<FITValue>{200});
     const FITValue event[] = {0, 5000u};
     writer.writeData(0, event);
     const FITValue power[] = {200};
@@ -218,8 +222,10 @@ TEST(FITParserTest, ExplicitTimestampOfAnyMessageSetsTheClock) {
     writer.writeCompressedData(0, 20, event);  // a compressed non-record message advances it as well
     writer.writeCompressedData(1, 21, power);
 
-    const auto samples = parse(writer.finish());
-    ASSERT_EQ(samples.size(), 4u);
+    auto samples = parse(writer.finish());
+    ASSERT_EQ(samples.size(), 5u);
+    EXPECT_FALSE(samples[0].timestamp);
+    samples.erase(samples.begin());
     EXPECT_EQ(samples[0].timestamp, fitTime(5001));
     EXPECT_EQ(samples[1].timestamp, fitTime(5000));
     EXPECT_EQ(samples[2].timestamp, fitTime(6001));
@@ -384,20 +390,6 @@ TEST(FITParserTest, NonFiniteOrHugeFloatReadingsAreAbsent) {
                                       {1e300, inf, nan, -inf, nan, nan, 1e12});
     ASSERT_EQ(samples.size(), 1u);
     EXPECT_EQ(samples[0], TelemetrySample{});
-}
-
-TEST(FITParserTest, TimestampOnlyRecordsGiveNoSample) {
-    FITWriter writer;
-    writer.writeDefinition(0, recordMessage, {{253, 4, FITBaseType::uint32}, {3, 1, FITBaseType::uint8}});
-    const FITValue onlyTime[] = {2000u, FITValue::invalid()};
-    const FITValue negativeTime[] = {FITValue(-5), 80};
-    writer.writeData(0, onlyTime);
-    writer.writeDefinition(1, recordMessage, {{253, 4, FITBaseType::sint32}, {3, 1, FITBaseType::uint8}});
-    writer.writeData(1, negativeTime);  // a negative explicit timestamp is ignored
-    const auto samples = parse(writer.finish());
-    ASSERT_EQ(samples.size(), 1u);
-    EXPECT_FALSE(samples[0].timestamp);
-    EXPECT_EQ(samples[0].heartRateBPM, 80);
 }
 
 TEST(FITParserTest, EveryShorterDeclaredSizeFailsOrStopsAtAMessage) {
