@@ -2,6 +2,7 @@
 
 #include <cairo.h>
 
+#include <algorithm>
 #include <cstring>
 
 namespace pacemark {
@@ -43,6 +44,32 @@ OwnedPixelBuffer readPNGFile(const std::filesystem::path& file) {
     cairo_surface_destroy(target);
     cairo_surface_destroy(png);
     return result;
+}
+
+void drawPictureToFill(const OwnedPixelBuffer& source, const PixelBufferView& target, DrawingRect rect) {
+    if (source.width <= 0 || source.height <= 0 || !target.isValid() || target.bytesPerRow % 4 != 0) return;
+    if (!(rect.width > 0) || !(rect.height > 0)) return;
+    cairo_surface_t* from = cairo_image_surface_create_for_data(
+        const_cast<std::uint8_t*>(source.bytes.data()), CAIRO_FORMAT_ARGB32, static_cast<int>(source.width),
+        static_cast<int>(source.height), static_cast<int>(source.width * 4));
+    cairo_surface_t* to =
+        cairo_image_surface_create_for_data(target.data, CAIRO_FORMAT_ARGB32, static_cast<int>(target.width),
+                                            static_cast<int>(target.height), static_cast<int>(target.bytesPerRow));
+    cairo_t* cr = cairo_create(to);
+    cairo_rectangle(cr, rect.x, rect.y, rect.width, rect.height);
+    cairo_clip(cr);
+    const double scale = std::max(rect.width / static_cast<double>(source.width),
+                                  rect.height / static_cast<double>(source.height));
+    cairo_translate(cr, rect.midX() - static_cast<double>(source.width) * scale / 2,
+                    rect.midY() - static_cast<double>(source.height) * scale / 2);
+    cairo_scale(cr, scale, scale);
+    cairo_set_source_surface(cr, from, 0, 0);
+    cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_GOOD);
+    cairo_paint(cr);
+    cairo_destroy(cr);
+    cairo_surface_flush(to);
+    cairo_surface_destroy(to);
+    cairo_surface_destroy(from);
 }
 
 }  // namespace pacemark

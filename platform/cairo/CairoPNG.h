@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "PacemarkError.h"
+#include "Rendering/DrawingGeometry.h"
 #include "Rendering/PixelBuffer.h"
 
 namespace pacemark {
@@ -34,5 +35,10 @@ struct OwnedPixelBuffer {
 void writePNGFile(const PixelBufferView& pixels, const std::filesystem::path& file);
 // Reads any PNG into premultiplied BGRA.
 OwnedPixelBuffer readPNGFile(const std::filesystem::path& file);
+
+// Draws `source` over `target` (source over), scaled with smoothing so that
+// it covers the rectangle entirely (cropped evenly when the shapes differ)
+// and clipped to it.
+void drawPictureToFill(const OwnedPixelBuffer& source, const PixelBufferView& target, DrawingRect rect);
 
 }  // namespace pacemark
