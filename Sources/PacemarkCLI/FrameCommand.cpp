@@ -1,33 +1,19 @@
 #include "FrameCommand.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
+#include <iostream>
 #include <memory>
-#include <ostream>
 
 #include "CairoDrawingSurface.h"
-#include "Layout/PacemarkPreset.h"
+#include "CLIArguments.h"
+#include "CLICommands.h"
 #include "Rendering/LayoutFrameRenderer.h"
 #include "Telemetry/TelemetryFileLoader.h"
 
 namespace pacemark::cli {
 
 namespace {
-
-std::optional<double> parseNumber(const std::string& text) {
-    double value = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (error != std::errc() || end != text.data() + text.size() || !std::isfinite(value)) return std::nullopt;
-    return value;
-}
-
-std::optional<std::int64_t> parseInteger(std::string_view text) {
-    std::int64_t value = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (error != std::errc() || end != text.data() + text.size()) return std::nullopt;
-    return value;
-}
 
 std::uint8_t byte(double value) { return static_cast<std::uint8_t>(std::clamp(std::lround(value), 0L, 255L)); }
 
@@ -36,60 +22,18 @@ std::uint8_t byte(double value) { return static_cast<std::uint8_t>(std::clamp(st
 FrameBackground FrameBackground::parse(const std::string& text) {
     if (text == "checker") return {Kind::checker, {}};
     if (text == "dark") return {Kind::dark, {}};
-    if (text.empty()) throw FrameCommandError("Пустой параметр --background: укажите checker, dark или PNG-файл.");
+    if (text.empty()) throw CLIUsageError("Пустой параметр --background: укажите checker, dark или PNG-файл.");
     return {Kind::picture, std::filesystem::path(text)};
 }
 
-std::pair<std::int64_t, std::int64_t> parseFrameSize(const std::string& text) {
-    const std::string invalid = "Неверный размер «" + text + "»: нужно ШИРИНАxВЫСОТА от 2x2 до 8192x8192, например 1920x1080.";
-    std::size_t split = text.find_first_of("xX");
-    std::size_t separatorLength = 1;
-    if (split == std::string::npos) {
-        split = text.find("×");
-        separatorLength = std::string("×").size();
+PacemarkPreset presetNamed(const std::optional<std::string>& name) {
+    if (!name) return PacemarkPreset::allCases().front();
+    if (auto preset = PacemarkPreset::fromRawValueOrCaseName(*name)) return *preset;
+    std::string names;
+    for (PacemarkPreset known : PacemarkPreset::allCases()) {
+        names += (names.empty() ? "" : ", ") + std::string(known.caseName());
     }
-    if (split == std::string::npos) throw FrameCommandError(invalid);
-    const auto width = parseInteger(std::string_view(text).substr(0, split));
-    const auto height = parseInteger(std::string_view(text).substr(split + separatorLength));
-    if (!width || !height || *width < 2 || *height < 2 || *width > 8192 || *height > 8192) {
-        throw FrameCommandError(invalid);
-    }
-    return {*width, *height};
-}
-
-FrameOptions FrameOptions::parse(const std::vector<std::string>& arguments) {
-    FrameOptions options;
-    bool hasInput = false;
-    for (std::size_t k = 0; k < arguments.size(); ++k) {
-        const std::string& argument = arguments[k];
-        auto value = [&]() -> const std::string& {
-            if (k + 1 >= arguments.size()) throw FrameCommandError("У параметра " + argument + " нет значения.");
-            return arguments[++k];
-        };
-        if (argument == "--preset") {
-            options.presetName = value();
-        } else if (argument == "--at") {
-            const std::string& text = value();
-            options.atSeconds = parseNumber(text);
-            if (!options.atSeconds) throw FrameCommandError("Неверное время --at «" + text + "»: нужно число секунд.");
-        } else if (argument == "--size") {
-            std::tie(options.width, options.height) = parseFrameSize(value());
-        } else if (argument == "--background") {
-            options.background = FrameBackground::parse(value());
-        } else if (argument == "-o" || argument == "--output") {
-            options.output = value();
-        } else if (!argument.empty() && argument[0] == '-') {
-            throw FrameCommandError("Неизвестный параметр " + argument + ".");
-        } else if (!hasInput) {
-            options.input = argument;
-            hasInput = true;
-        } else {
-            throw FrameCommandError("Лишний аргумент «" + argument + "»: нужен один файл телеметрии.");
-        }
-    }
-    if (!hasInput) throw FrameCommandError("Не указан файл телеметрии (FIT или GPX).");
-    if (options.output.empty()) throw FrameCommandError("Не указан выходной файл: -o КАДР.png.");
-    return options;
+    throw CLIUsageError("Неизвестный пресет «" + *name + "». Есть: " + names + ".");
 }
 
 double defaultFrameInstant(double durationSeconds) {
@@ -159,36 +103,30 @@ OwnedPixelBuffer composeOverBackground(const OwnedPixelBuffer& overlay, const Fr
     return result;
 }
 
-int runFrameCommand(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
-    try {
-        const FrameOptions options = FrameOptions::parse(arguments);
-        std::optional<PacemarkPreset> preset = PacemarkPreset::allCases().front();
-        if (!options.presetName.empty()) {
-            preset = PacemarkPreset::fromRawValueOrCaseName(options.presetName);
-            if (!preset) {
-                std::string names;
-                for (PacemarkPreset known : PacemarkPreset::allCases()) {
-                    names += (names.empty() ? "" : ", ") + std::string(known.caseName());
-                }
-                throw FrameCommandError("Неизвестный пресет «" + options.presetName + "». Есть: " + names + ".");
-            }
-        }
-        auto activity = std::make_shared<const TelemetryActivity>(TelemetryFileLoader::load(options.input));
-        const double at = options.atSeconds.value_or(defaultFrameInstant(activity->durationSeconds()));
-        const auto surfaces = std::make_shared<const CairoDrawingSurfaceFactory>();
-        const LayoutFrameRenderer renderer(activity, PacemarkLayout::preset(*preset), options.width, options.height,
-                                           surfaces);
-        OwnedPixelBuffer frame(options.width, options.height);
-        renderer.render(at, frame.view());
-        OwnedPixelBuffer picture = composeOverBackground(frame, options.background);
-        writePNGFile(picture.view(), options.output);
-        out << "Кадр " << options.width << "x" << options.height << " («" << preset->rawValue() << "», " << at
-            << " с) записан: " << options.output.string() << "\n";
-        return 0;
-    } catch (const PacemarkError& error) {
-        err << error.errorDescription() << "\n";
-        return 1;
-    }
+// frame FILE [--preset NAME] [--at SECONDS] [--size WxH] [--background checker|dark|PATH.png] -o OUT.png
+int runFrameCommand(std::span<const std::string> arguments) {
+    const CLIArguments options(arguments, {"--preset", "--at", "--size", "--background", "--output"}, {},
+                               {{"-o", "--output"}});
+    const std::filesystem::path input = options.requireOneFile();
+    const auto output = options.value("--output");
+    if (!output || output->empty()) throw CLIUsageError("Не указан выходной файл: -o КАДР.png.");
+    const PacemarkPreset preset = presetNamed(options.value("--preset"));
+    const auto [width, height] = options.size("--size").value_or(std::pair<std::int64_t, std::int64_t>{1920, 1080});
+    const FrameBackground background =
+        options.has("--background") ? FrameBackground::parse(*options.value("--background")) : FrameBackground{};
+    const auto requestedAt = options.number("--at");
+
+    auto activity = std::make_shared<const TelemetryActivity>(TelemetryFileLoader::load(input));
+    const double at = requestedAt.value_or(defaultFrameInstant(activity->durationSeconds()));
+    const LayoutFrameRenderer renderer(activity, PacemarkLayout::preset(preset), width, height,
+                                       std::make_shared<const CairoDrawingSurfaceFactory>());
+    OwnedPixelBuffer frame(width, height);
+    renderer.render(at, frame.view());
+    OwnedPixelBuffer picture = composeOverBackground(frame, background);
+    writePNGFile(picture.view(), *output);
+    std::cout << "Кадр " << width << "x" << height << " («" << preset.rawValue() << "», " << at
+              << " с) записан: " << *output << "\n";
+    return 0;
 }
 
 }  // namespace pacemark::cli

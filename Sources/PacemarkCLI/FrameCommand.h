@@ -2,21 +2,15 @@
 
 #include <cstdint>
 #include <filesystem>
-#include <iosfwd>
 #include <optional>
 #include <string>
-#include <vector>
 
 #include "CairoPNG.h"
-#include "PacemarkError.h"
+#include "Layout/PacemarkPreset.h"
 
 namespace pacemark::cli {
 
-// A wrong command line for `frame` or `sheet`; the text says what to change.
-class FrameCommandError : public PacemarkError {
-public:
-    using PacemarkError::PacemarkError;
-};
+// Helpers shared by `pacemark-cli frame` and `pacemark-cli sheet`.
 
 // What an overlay is shown over in a preview picture.
 struct FrameBackground {
@@ -28,22 +22,6 @@ struct FrameBackground {
     static FrameBackground parse(const std::string& text);
 };
 
-struct FrameOptions {
-    std::filesystem::path input;
-    std::string presetName;              // empty: the first preset
-    std::optional<double> atSeconds;     // absent: 42 % into the ride
-    std::int64_t width = 1920;
-    std::int64_t height = 1080;
-    FrameBackground background;
-    std::filesystem::path output;
-
-    // `FILE [--preset NAME] [--at SECONDS] [--size WxH] [--background B] -o OUT.png`
-    static FrameOptions parse(const std::vector<std::string>& arguments);
-};
-
-// Parses "1920x1080" (also with "X" or "×"); each side 2…8192.
-std::pair<std::int64_t, std::int64_t> parseFrameSize(const std::string& text);
-
 // The instant shown when none is given: 42 % of the ride's duration.
 double defaultFrameInstant(double durationSeconds);
 
@@ -52,7 +30,8 @@ OwnedPixelBuffer makeBackdrop(FrameBackground::Kind kind, std::int64_t width, st
 // `overlay` composited over the background (unchanged for Kind::none).
 OwnedPixelBuffer composeOverBackground(const OwnedPixelBuffer& overlay, const FrameBackground& background);
 
-// `pacemark-cli frame …`: writes one PNG; messages go to `out`/`err`.
-int runFrameCommand(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err);
+// The preset named on the command line (Russian name or case name); the
+// first preset when `name` is absent; a usage error listing them otherwise.
+PacemarkPreset presetNamed(const std::optional<std::string>& name);
 
 }  // namespace pacemark::cli

@@ -1,8 +1,8 @@
-#include "SheetCommand.h"
-
+#include <iostream>
 #include <memory>
-#include <ostream>
 
+#include "CLIArguments.h"
+#include "CLICommands.h"
 #include "CairoDrawingSurface.h"
 #include "FrameCommand.h"
 #include "Layout/PacemarkPreset.h"
@@ -23,51 +23,47 @@ constexpr double gap = 20;
 
 }  // namespace
 
-int runSheetCommand(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
-    try {
-        // The same command line as `frame`, minus what a sheet fixes itself.
-        const FrameOptions options = FrameOptions::parse(arguments);
-        if (!options.presetName.empty() || options.background.kind != FrameBackground::Kind::none ||
-            options.width != frameWidth || options.height != frameHeight) {
-            throw FrameCommandError("Лист показывает все пресеты на тёмном фоне: --preset, --size и --background не нужны.");
-        }
-        auto activity = std::make_shared<const TelemetryActivity>(TelemetryFileLoader::load(options.input));
-        const double at = options.atSeconds.value_or(defaultFrameInstant(activity->durationSeconds()));
-        const auto surfaces = std::make_shared<const CairoDrawingSurfaceFactory>();
+// sheet FILE [--at SECONDS] -o OUT.png: the nine presets on one contact sheet
+// (3 × 3), each over the dark backdrop and labelled with its name.
+int runSheetCommand(std::span<const std::string> arguments) {
+    const CLIArguments options(arguments, {"--at", "--output"}, {}, {{"-o", "--output"}});
+    const std::filesystem::path input = options.requireOneFile();
+    const auto output = options.value("--output");
+    if (!output || output->empty()) throw CLIUsageError("Не указан выходной файл: -o ЛИСТ.png.");
+    const auto requestedAt = options.number("--at");
+    auto activity = std::make_shared<const TelemetryActivity>(TelemetryFileLoader::load(input));
+    const double at = requestedAt.value_or(defaultFrameInstant(activity->durationSeconds()));
+    const auto surfaces = std::make_shared<const CairoDrawingSurfaceFactory>();
 
-        const auto sheetWidth = static_cast<std::int64_t>(3 * cellWidth + 4 * gap);
-        const auto sheetHeight = static_cast<std::int64_t>(3 * (cellHeight + labelHeight) + 4 * gap);
-        OwnedPixelBuffer sheet(sheetWidth, sheetHeight);
-        {
-            auto surface = surfaces->makeSurface(sheet.view());
-            surface->setFillColor(DrawingColor::fromHex(0x111315));
-            DrawingPath all;
-            all.addRect({0, 0, static_cast<double>(sheetWidth), static_cast<double>(sheetHeight)});
-            surface->addPath(all);
-            surface->fillPath();
-        }
-        const auto& presets = PacemarkPreset::allCases();
-        for (std::size_t k = 0; k < presets.size(); ++k) {
-            const double x = gap + static_cast<double>(k % 3) * (cellWidth + gap);
-            const double y = gap + static_cast<double>(k / 3) * (cellHeight + labelHeight + gap);
-            const LayoutFrameRenderer renderer(activity, PacemarkLayout::preset(presets[k]), frameWidth, frameHeight,
-                                               surfaces);
-            OwnedPixelBuffer frame(frameWidth, frameHeight);
-            renderer.render(at, frame.view());
-            const OwnedPixelBuffer composed = composeOverBackground(frame, {FrameBackground::Kind::dark, {}});
-            drawPictureToFill(composed, sheet.view(), {x, y, cellWidth, cellHeight});
-            auto surface = surfaces->makeSurface(sheet.view());
-            surface->drawText(presets[k].rawValue(), {x + 4, y + cellHeight + 9, cellWidth - 8, labelHeight - 9},
-                              {22, DrawingFontWeight::semibold, false}, DrawingColor::fromHex(0xE8E8E8),
-                              DrawingTextAlignment::left);
-        }
-        writePNGFile(sheet.view(), options.output);
-        out << "Лист пресетов (" << at << " с) записан: " << options.output.string() << "\n";
-        return 0;
-    } catch (const PacemarkError& error) {
-        err << error.errorDescription() << "\n";
-        return 1;
+    const auto sheetWidth = static_cast<std::int64_t>(3 * cellWidth + 4 * gap);
+    const auto sheetHeight = static_cast<std::int64_t>(3 * (cellHeight + labelHeight) + 4 * gap);
+    OwnedPixelBuffer sheet(sheetWidth, sheetHeight);
+    {
+        auto surface = surfaces->makeSurface(sheet.view());
+        surface->setFillColor(DrawingColor::fromHex(0x111315));
+        DrawingPath all;
+        all.addRect({0, 0, static_cast<double>(sheetWidth), static_cast<double>(sheetHeight)});
+        surface->addPath(all);
+        surface->fillPath();
     }
+    const auto& presets = PacemarkPreset::allCases();
+    for (std::size_t k = 0; k < presets.size(); ++k) {
+        const double x = gap + static_cast<double>(k % 3) * (cellWidth + gap);
+        const double y = gap + static_cast<double>(k / 3) * (cellHeight + labelHeight + gap);
+        const LayoutFrameRenderer renderer(activity, PacemarkLayout::preset(presets[k]), frameWidth, frameHeight,
+                                           surfaces);
+        OwnedPixelBuffer frame(frameWidth, frameHeight);
+        renderer.render(at, frame.view());
+        const OwnedPixelBuffer composed = composeOverBackground(frame, {FrameBackground::Kind::dark, {}});
+        drawPictureToFill(composed, sheet.view(), {x, y, cellWidth, cellHeight});
+        auto surface = surfaces->makeSurface(sheet.view());
+        surface->drawText(presets[k].rawValue(), {x + 4, y + cellHeight + 9, cellWidth - 8, labelHeight - 9},
+                          {22, DrawingFontWeight::semibold, false}, DrawingColor::fromHex(0xE8E8E8),
+                          DrawingTextAlignment::left);
+    }
+    writePNGFile(sheet.view(), *output);
+    std::cout << "Лист пресетов (" << at << " с) записан: " << *output << "\n";
+    return 0;
 }
 
 }  // namespace pacemark::cli
