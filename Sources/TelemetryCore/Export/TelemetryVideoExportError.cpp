@@ -1,0 +1,21 @@
+#include "Export/TelemetryVideoExportError.h"
+
+namespace pacemark {
+
+TelemetryVideoExportError TelemetryVideoExportError::writerFailed(std::string message) {
+    return {Case::writerFailed, message};
+}
+
+TelemetryVideoExportError TelemetryVideoExportError::cannotCreateWriter() {
+    return {Case::cannotCreateWriter, "Не удалось создать видеозапись."};
+}
+
+TelemetryVideoExportError TelemetryVideoExportError::cannotAddVideoInput() {
+    return {Case::cannotAddVideoInput, "Не удалось добавить видеодорожку."};
+}
+
+TelemetryVideoExportError TelemetryVideoExportError::cannotCreatePixelBuffer() {
+    return {Case::cannotCreatePixelBuffer, "Не удалось создать буфер видеокадра."};
+}
+
+}  // namespace pacemark
