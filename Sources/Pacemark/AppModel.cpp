@@ -528,8 +528,8 @@ void AppModel::exportMovie(const std::filesystem::path& url) {
         std::lock_guard<std::mutex> guard(*writerLock);
         try {
             if (!exporter) throw PacemarkError("Запись видео не подключена.");
-            if (token.stop_requested()) throw ExportCancelled();
-            exporter(*activity, config,
+            if (token.stop_requested()) throw TelemetryVideoExportCancelled();
+            exporter(activity, config,
                      [weak, sequence](double progress) {
                          onMainThread([weak, sequence, progress] {
                              if (AppModel* model = weak.data()) model->reportExportProgress(sequence, progress);
@@ -539,7 +539,7 @@ void AppModel::exportMovie(const std::filesystem::path& url) {
             onMainThread([weak, sequence, url] {
                 if (AppModel* model = weak.data()) model->finishExport(sequence, url);
             });
-        } catch (const ExportCancelled&) {
+        } catch (const TelemetryVideoExportCancelled&) {
             onMainThread([weak, sequence] {
                 if (AppModel* model = weak.data()) model->cancelledExport(sequence);
             });

@@ -9,6 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "Export/ExportFrameRenderer.h"
+#include "Export/MovieWriter.h"
+#include "Export/TelemetryVideoExporter.h"
 #include "PacemarkError.h"
 #include "Rendering/TelemetryRenderConfig.h"
 #include "Telemetry/TelemetryActivity.h"
@@ -41,13 +44,6 @@ struct VideoBackgroundOpening {
     std::shared_ptr<VideoBackgroundPlayer> player;
 };
 
-// Raised by an export service when its stop token was honoured. It is not a
-// PacemarkError: a stop is not a failure and never reaches the alert.
-class ExportCancelled : public std::exception {
-public:
-    const char* what() const noexcept override { return "export cancelled"; }
-};
-
 // The long operations the model starts. Each function runs on a worker
 // thread, receives only copies, and reports failure by throwing — a
 // PacemarkError carries the Russian text shown to the user.
@@ -56,9 +52,10 @@ struct AppModelServices {
     std::function<TelemetryActivity(const std::filesystem::path&)> loadTelemetry;
 
     // Writes the movie to config.outputURL. `progress` may be called from the
-    // calling thread with fractions in (0, 1]. Throws ExportCancelled once
-    // `stop` was requested and noticed; never leaves a partial file behind.
-    std::function<void(const TelemetryActivity&, const TelemetryRenderConfig&,
+    // calling thread with fractions in (0, 1]. Throws
+    // TelemetryVideoExportCancelled once `stop` was requested and noticed;
+    // never leaves a partial file behind.
+    std::function<void(std::shared_ptr<const TelemetryActivity>, const TelemetryRenderConfig&,
                        const std::function<void(double)>& progress, std::stop_token stop)>
         exportMovie;
 
@@ -66,6 +63,12 @@ struct AppModelServices {
     // created on the worker and handed to the main thread, which owns it from then on.
     std::function<VideoBackgroundOpening(const std::filesystem::path&)> openVideoBackground;
 };
+
+// The application's services: the core's file loader, and the core's exporter
+// over the given movie writers and frame renderers. Video opening is supplied
+// by the platform layer that can decode video.
+AppModelServices makeAppModelServices(std::shared_ptr<const MovieWriterFactory> writers,
+                                      ExportFrameRendererMaker renderers);
 
 // The save dialog and the file manager, provided by the window; tests answer them.
 class AppModelPlatform {

@@ -2,6 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <QThreadPool>
+
+#include <cstring>
+
+#include "Telemetry/TelemetryFormatters.h"
+
 namespace pacemark::testing {
 namespace {
 
@@ -14,6 +20,8 @@ public:
         static char name[] = "PacemarkAppModelTests";
         static char* argv[] = {name, nullptr};
         application_ = new QCoreApplication(argc, argv);
+        // Tests hold several workers at gates at once.
+        QThreadPool::globalInstance()->setMaxThreadCount(8);
     }
     void TearDown() override { delete application_; }
 
@@ -24,7 +32,76 @@ private:
 [[maybe_unused]] ::testing::Environment* const environment =
     ::testing::AddGlobalTestEnvironment(new QtApplicationEnvironment);
 
+// Fills a frame with its sample index, so repeated frames are identical.
+class SampleIndexRenderer : public ExportFrameRenderer {
+public:
+    explicit SampleIndexRenderer(std::shared_ptr<const TelemetryActivity> activity) : activity_(std::move(activity)) {}
+    void render(double elapsedSeconds, PixelBufferView into) const override {
+        const auto index = static_cast<std::uint8_t>(frameKey(elapsedSeconds) & 0xFF);
+        for (std::int64_t y = 0; y < into.height; ++y) std::memset(into.row(y), index, static_cast<std::size_t>(into.width * 4));
+    }
+    std::size_t frameKey(double elapsedSeconds) const override { return activity_->sampleIndex(elapsedSeconds); }
+
+private:
+    std::shared_ptr<const TelemetryActivity> activity_;
+};
+
 }  // namespace
+
+std::string gpxTrackText(int durationSeconds) {
+    std::string text = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                       "<gpx version=\"1.1\" creator=\"test\" xmlns=\"http://www.topografix.com/GPX/1/1\">"
+                       "<trk><trkseg>\n";
+    for (int s = 0; s <= durationSeconds; ++s) {
+        const int minutes = s / 60 % 60, hours = 9 + s / 3600, seconds = s % 60;
+        char time[32];
+        std::snprintf(time, sizeof time, "2024-05-01T%02d:%02d:%02dZ", hours, minutes, seconds);
+        text += "<trkpt lat=\"45.0\" lon=\"" + TelemetryFormatters::fixed(7.0 + s * 0.0001, 6) + "\"><ele>" +
+                std::to_string(200 + s % 7) + "</ele><time>" + time + "</time></trkpt>\n";
+    }
+    return text + "</trkseg></trk></gpx>\n";
+}
+
+std::vector<std::uint8_t> fitActivityBytes(int durationSeconds) {
+    std::vector<std::uint8_t> data;
+    const auto put16 = [&](std::uint16_t v) {
+        data.push_back(static_cast<std::uint8_t>(v));
+        data.push_back(static_cast<std::uint8_t>(v >> 8));
+    };
+    const auto put32 = [&](std::uint32_t v) {
+        put16(static_cast<std::uint16_t>(v));
+        put16(static_cast<std::uint16_t>(v >> 16));
+    };
+    // Definition of local message 0 as a record: timestamp, heart rate, speed, power.
+    data.insert(data.end(), {0x40, 0, 0});
+    put16(20);
+    data.insert(data.end(), {4, 253, 4, 0x86, 3, 1, 0x02, 6, 2, 0x84, 7, 2, 0x84});
+    const std::uint32_t start = 1'083'000'000;  // seconds since the FIT epoch
+    for (int s = 0; s <= durationSeconds; ++s) {
+        data.push_back(0x00);
+        put32(start + static_cast<std::uint32_t>(s));
+        data.push_back(static_cast<std::uint8_t>(120 + s % 40));
+        put16(static_cast<std::uint16_t>(8000 + s % 500));  // mm/s
+        put16(static_cast<std::uint16_t>(200 + s % 50));
+    }
+    std::vector<std::uint8_t> file = {14, 0x10};
+    file.push_back(0x2D);
+    file.push_back(0x08);
+    const auto size = static_cast<std::uint32_t>(data.size());
+    for (int shift = 0; shift < 32; shift += 8) file.push_back(static_cast<std::uint8_t>(size >> shift));
+    file.insert(file.end(), {'.', 'F', 'I', 'T', 0, 0});
+    file.insert(file.end(), data.begin(), data.end());
+    file.insert(file.end(), {0, 0});  // file checksum (not verified by the reader)
+    return file;
+}
+
+AppModelServices recordingServices(std::shared_ptr<const MovieWriterFactory> writers) {
+    return makeAppModelServices(std::move(writers),
+                                [](std::shared_ptr<const TelemetryActivity> activity, const PacemarkLayout&,
+                                   std::int64_t, std::int64_t) -> std::unique_ptr<const ExportFrameRenderer> {
+                                    return std::make_unique<SampleIndexRenderer>(std::move(activity));
+                                });
+}
 
 TelemetryActivity makeActivity(double durationSeconds, std::optional<std::filesystem::path> source) {
     std::vector<TelemetrySample> samples;

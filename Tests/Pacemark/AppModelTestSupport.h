@@ -8,6 +8,7 @@
 #include <functional>
 #include <mutex>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "AppModel.h"
@@ -21,6 +22,17 @@ inline bool waitUntil(const std::function<bool()>& condition, int timeoutMillise
 
 // An activity of `durationSeconds` with one sample per second (plus the end).
 TelemetryActivity makeActivity(double durationSeconds, std::optional<std::filesystem::path> source = std::nullopt);
+
+// A GPX track of `durationSeconds` with one point per second, moving east.
+std::string gpxTrackText(int durationSeconds);
+// A FIT activity of `durationSeconds` with one record per second (timestamp,
+// heart rate, speed, power), as a device writes it.
+std::vector<std::uint8_t> fitActivityBytes(int durationSeconds);
+
+// Services over the core's loader and exporter, writing with the recording
+// movie writers of `writers` and a renderer that fills each frame with the
+// sample index in force.
+AppModelServices recordingServices(std::shared_ptr<const MovieWriterFactory> writers);
 
 // A gate a worker can be held at until the test opens it.
 class Gate {
