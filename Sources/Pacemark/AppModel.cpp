@@ -59,7 +59,15 @@ QString describeCurrentException() {
 // Runs `work` on the shared worker pool. The pool is drained before the
 // application object is destroyed, so the queued calls of a worker always
 // find the application alive.
-void startWorker(std::function<void()> work) { QThreadPool::globalInstance()->start(std::move(work)); }
+void startWorker(std::function<void()> work) {
+    QThreadPool* pool = QThreadPool::globalInstance();
+    // The pool sizes itself by the processor count; on a small machine a
+    // load or a video open would then queue behind a long export. Room for
+    // an export, a stopping one, a load and a video open at once.
+    constexpr int minimumWorkers = 4;
+    if (pool->maxThreadCount() < minimumWorkers) pool->setMaxThreadCount(minimumWorkers);
+    pool->start(std::move(work));
+}
 
 // Queues `call` to the main thread. Callers capture the model as a QPointer
 // and read it only inside `call`, on the main thread.

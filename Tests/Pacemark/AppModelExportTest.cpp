@@ -262,6 +262,27 @@ TEST_F(AppModelExportTest, LoadingDuringAnExportClearsOnlyTheLastOutput) {
     EXPECT_EQ(model.exportEndSeconds(), 9);
 }
 
+TEST_F(AppModelExportTest, ALoadIsNotHeldUpByARunningExport) {
+    QThreadPool* pool = QThreadPool::globalInstance();
+    const int savedMaximum = pool->maxThreadCount();
+    pool->setMaxThreadCount(1);  // a single-processor machine's default
+    testing::Gate gate;
+    MovieWriterRecordingScript script;
+    script.onAppend = [&](std::int64_t frameIndex) {
+        if (frameIndex == 0) gate.waitOpen();
+    };
+    AppModel model{services(script)};
+    loadAndWait(model, writeRide("ride.fit", 4));
+    model.exportDefault();
+    ASSERT_TRUE(waitUntil([&] { return gate.isWaiting(); }));
+    model.load(writeRide("next.fit", 6));
+    const bool loaded = waitUntil([&] { return !model.isLoading(); });
+    gate.open();
+    EXPECT_TRUE(loaded);
+    EXPECT_TRUE(waitUntil([&] { return !model.isExporting(); }));
+    pool->setMaxThreadCount(savedMaximum);
+}
+
 // Main-thread CPU time in microseconds: unlike wall time it does not grow
 // while the machine's other work preempts the thread.
 qint64 threadCPUMicroseconds() {
