@@ -42,8 +42,8 @@ TEST(GPXConformanceTest, EveryRecordingReadsAsExpected) {
         }
         EXPECT_EQ(entry.expectedCount(), static_cast<std::int64_t>(expectation.samples.size()))
             << "manifest and expectation disagree";
-        EXPECT_TRUE(testing::samplesMatch(entry.file, samples, expectation.samples,
-                                          entry.timestampToleranceMilliseconds));
+        EXPECT_TRUE(
+            testing::samplesMatch(entry.file, samples, expectation.samples, entry.timestampToleranceMilliseconds));
     }
     int recordings = 0;
     for (const auto& file : std::filesystem::directory_iterator(folder / "gpx"))

@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "Telemetry/FITParser.h"
+#include "Telemetry/FITWriter.h"
 #include "Telemetry/GPXParser.h"
 #include "Telemetry/TelemetryFileLoader.h"
 #include "TestSupport.h"
@@ -24,31 +25,22 @@ const std::string twoPointTrack = R"(<?xml version="1.0"?>
 </trkseg></trk></gpx>
 )";
 
-// A minimal FIT activity: a file_id message and, optionally, one record with
-// a timestamp, a position and a heart rate.
+// A FIT activity with a file_id message and, optionally, one record.
 std::vector<std::uint8_t> fitFile(bool withRecord) {
-    std::vector<std::uint8_t> data;
-    const auto put = [&](std::initializer_list<int> values) {
-        for (int v : values) data.push_back(static_cast<std::uint8_t>(v));
-    };
-    const auto put32 = [&](std::uint32_t v) { put({int(v & 0xFF), int(v >> 8 & 0xFF), int(v >> 16 & 0xFF), int(v >> 24)}); };
-    put({0x40, 0, 0, 0, 0, 1, 0, 1, 0x00});  // definition: local 0 = file_id, field type (enum)
-    put({0x00, 4});                          // data: activity file
+    FITWriter writer;
+    writer.writeDefinition(0, 0, {{0, 1, FITBaseType::enumeration}});
+    const FITValue activityFile[] = {4};
+    writer.writeData(0, activityFile);
     if (withRecord) {
-        put({0x41, 0, 0, 20, 0, 4, 253, 4, 0x86, 0, 4, 0x85, 1, 4, 0x85, 3, 1, 0x02});  // local 1 = record
-        put({0x01});
-        put32(1'000'000'000);                                                   // seconds since 1989-12-31
-        put32(static_cast<std::uint32_t>(std::lround(47.0 * 2147483648.0 / 180)));  // semicircles
-        put32(static_cast<std::uint32_t>(std::lround(8.0 * 2147483648.0 / 180)));
-        put({131});  // heart rate
+        writer.writeRecordDefinition(1, FITWriter::RecordLayout{});
+        TelemetrySample sample;
+        sample.timestamp = FITParser::fitEpoch + std::chrono::seconds(1'000'000'000);
+        sample.latitude = 47.0;
+        sample.longitude = 8.0;
+        sample.heartRateBPM = 131;
+        writer.writeRecord(1, sample);
     }
-    std::vector<std::uint8_t> file = {14, 0x10, 0x2D, 0x08};
-    const auto size = static_cast<std::uint32_t>(data.size());
-    for (int shift = 0; shift < 32; shift += 8) file.push_back(static_cast<std::uint8_t>(size >> shift));
-    file.insert(file.end(), {'.', 'F', 'I', 'T', 0, 0});
-    file.insert(file.end(), data.begin(), data.end());
-    file.insert(file.end(), {0, 0});  // CRC, not checked by the decoder
-    return file;
+    return writer.finish();
 }
 
 template <typename Error>
@@ -91,10 +83,8 @@ TEST(TelemetryFileLoaderTest, PicksTheDecoderByExtensionInAnyLetterCase) {
     ASSERT_EQ(raw.size(), 2u);
     EXPECT_EQ(raw[1].elapsed, 0.0);
     EXPECT_EQ(raw[1].distanceMeters, std::nullopt);
-}
 
-TEST(TelemetryFileLoaderTest, NeverSniffsTheContent) {
-    TemporaryFolder folder;
+    // The content is never sniffed.
     writeFileBytes(folder / "ride.gpx", fitFile(true));
     EXPECT_THROW(TelemetryFileLoader::load(folder / "ride.gpx"), GPXParserError);
     writeFileText(folder / "track.fit", twoPointTrack);
@@ -154,7 +144,8 @@ TEST(TelemetryFileLoaderTest, RefusesFilesAboveTheSizeLimitWithoutReadingThem) {
 TEST(TelemetryFileLoaderTest, FilesWithoutUsablePointsGiveEmptyActivity) {
     TemporaryFolder folder;
     writeFileText(folder / "waypoints.gpx", R"(<gpx><wpt lat="1" lon="2"/><rte><rtept lat="1" lon="2"/></rte></gpx>)");
-    writeFileText(folder / "nolon.gpx", R"(<gpx><trk><trkseg><trkpt lat="1"><ele>3</ele></trkpt></trkseg></trk></gpx>)");
+    writeFileText(folder / "nolon.gpx",
+                  R"(<gpx><trk><trkseg><trkpt lat="1"><ele>3</ele></trkpt></trkseg></trk></gpx>)");
     writeFileBytes(folder / "norecords.fit", fitFile(false));
     for (const char* name : {"waypoints.gpx", "nolon.gpx", "norecords.fit"}) {
         const auto error = thrownBy<TelemetryLoadError>(folder / name);

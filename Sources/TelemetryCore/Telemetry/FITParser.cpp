@@ -1,5 +1,6 @@
 #include "Telemetry/FITParser.h"
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstring>
@@ -146,7 +147,11 @@ std::vector<TelemetrySample> FITParser::parse(std::span<const std::uint8_t> data
     for (auto& definition : definitions_) definition.reset();
     lastTimestampSeconds_.reset();
 
+    // Room for the records a typical file holds (a record with the usual
+    // readings takes well over 24 bytes), within a bound, so that a long ride
+    // does not copy its samples on every growth of the list.
     std::vector<TelemetrySample> samples;
+    samples.reserve(std::min<std::size_t>(dataSize / 24, 200'000));
     std::size_t offset = headerSize;
     const auto dataEnd = static_cast<std::size_t>(end);
     while (offset < dataEnd) {

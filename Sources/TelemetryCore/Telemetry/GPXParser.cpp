@@ -20,7 +20,9 @@ GPXParserError::GPXParserError(std::string xmlMessage, std::uint64_t line, std::
 
 namespace {
 
-bool isASCIIDigit(char c) { return c >= '0' && c <= '9'; }
+bool isASCIIDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 // Length of the white space character that starts at text[pos], 0 if none.
 // Covers the ASCII controls tab to carriage return, space, and the Unicode
@@ -199,6 +201,7 @@ struct GPXParser::ExpatHandlers {
             body(*reader);
         } catch (...) {
             reader->handlerFailure_ = std::current_exception();
+            XML_StopParser(static_cast<XML_Parser>(reader->activeParser_), XML_FALSE);
         }
     }
 
@@ -229,6 +232,7 @@ std::vector<TelemetrySample> GPXParser::parse(std::span<const std::uint8_t> data
     const std::unique_ptr<XML_ParserStruct, decltype(&XML_ParserFree)> parser(XML_ParserCreate(nullptr),
                                                                               &XML_ParserFree);
     if (!parser) throw std::bad_alloc();
+    activeParser_ = parser.get();
     XML_SetUserData(parser.get(), this);
     XML_SetElementHandler(parser.get(), &ExpatHandlers::startElement, &ExpatHandlers::endElement);
     XML_SetCharacterDataHandler(parser.get(), &ExpatHandlers::characters);
@@ -250,6 +254,7 @@ std::vector<TelemetrySample> GPXParser::parse(std::span<const std::uint8_t> data
         if (handlerFailure_) {
             const std::exception_ptr failure = handlerFailure_;
             handlerFailure_ = nullptr;
+            activeParser_ = nullptr;
             samples_.clear();
             currentSample_.reset();
             std::rethrow_exception(failure);
@@ -258,6 +263,7 @@ std::vector<TelemetrySample> GPXParser::parse(std::span<const std::uint8_t> data
         remaining -= chunk;
     } while (status == XML_STATUS_OK && remaining > 0);
 
+    activeParser_ = nullptr;
     currentSample_.reset();
     currentText_.clear();
     if (status != XML_STATUS_OK) {
@@ -295,17 +301,17 @@ void GPXParser::didEndElement(const char* name) {
         // Every reading overwrites its field; text that does not parse makes
         // it absent rather than keeping an earlier value.
         switch (fieldForElement(name)) {
-        case TrackPointField::altitude: sample.altitudeMeters = parseDecimal(text); break;
-        case TrackPointField::time: sample.timestamp = parseISO8601InternetDateTime(text); break;
-        case TrackPointField::heartRate: sample.heartRateBPM = parseInteger(text); break;
-        case TrackPointField::cadence: sample.cadenceRPM = parseInteger(text); break;
-        case TrackPointField::power: sample.powerWatts = parseInteger(text); break;
-        case TrackPointField::speed: sample.speedMetersPerSecond = parseDecimal(text); break;
-        case TrackPointField::trackPoint:
-            if (sample.latitude && sample.longitude) samples_.push_back(sample);
-            currentSample_.reset();
-            break;
-        case TrackPointField::none: break;
+            case TrackPointField::altitude: sample.altitudeMeters = parseDecimal(text); break;
+            case TrackPointField::time: sample.timestamp = parseISO8601InternetDateTime(text); break;
+            case TrackPointField::heartRate: sample.heartRateBPM = parseInteger(text); break;
+            case TrackPointField::cadence: sample.cadenceRPM = parseInteger(text); break;
+            case TrackPointField::power: sample.powerWatts = parseInteger(text); break;
+            case TrackPointField::speed: sample.speedMetersPerSecond = parseDecimal(text); break;
+            case TrackPointField::trackPoint:
+                if (sample.latitude && sample.longitude) samples_.push_back(sample);
+                currentSample_.reset();
+                break;
+            case TrackPointField::none: break;
         }
     }
     currentText_.clear();

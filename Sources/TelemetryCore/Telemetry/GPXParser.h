@@ -75,6 +75,8 @@ private:
     // An exception thrown inside a handler (out of memory) is kept here, the
     // XML parser is stopped, and it is rethrown once control is back in C++.
     std::exception_ptr handlerFailure_;
+    // The expat parser of the running parse (an XML_Parser), for stopping it.
+    void* activeParser_ = nullptr;
 };
 
 }  // namespace pacemark
