@@ -192,30 +192,6 @@ TEST_F(AppModelExportTest, FailuresRaiseTheAlertWithTheExportersText) {
     EXPECT_FALSE(model.errorMessage()->isEmpty());
 }
 
-TEST_F(AppModelExportTest, ExportCommandsWaitForAnActivity) {
-    testing::Gate gate;
-    AppModelServices gated = services();
-    auto loader = gated.loadTelemetry;
-    gated.loadTelemetry = [&gate, loader](const std::filesystem::path& url) {
-        gate.waitOpen();
-        return loader(url);
-    };
-    testing::ScriptedPlatform platform;
-    platform.answer = folder / "x.mov";
-    AppModel model{gated, &platform};
-    model.exportMovie(folder / "x.mov");
-    EXPECT_FALSE(model.isExporting());
-
-    model.load(writeRide("ride.fit", 3));
-    model.exportDefault();
-    model.exportMovie(folder / "x.mov");
-    EXPECT_FALSE(model.isExporting());
-    EXPECT_TRUE(platform.requests.empty());
-    gate.open();
-    ASSERT_TRUE(waitUntil([&] { return !model.isLoading(); }));
-    EXPECT_TRUE(recordedConfigs().empty());
-}
-
 TEST_F(AppModelExportTest, ANewExportSupersedesARunningOne) {
     testing::Gate gate;
     MovieWriterRecordingScript script;
@@ -239,27 +215,6 @@ TEST_F(AppModelExportTest, ANewExportSupersedesARunningOne) {
     EXPECT_EQ(model.lastOutputURL(), folder / "second.mov");
     EXPECT_EQ(model.exportProgress(), 1.0);
     EXPECT_EQ(fileNames(folder.path()), (std::vector<std::string>{"ride.fit", "second.mov"}));
-}
-
-TEST_F(AppModelExportTest, LoadingDuringAnExportClearsOnlyTheLastOutput) {
-    testing::Gate gate;
-    MovieWriterRecordingScript script;
-    script.onAppend = [&](std::int64_t frameIndex) {
-        if (frameIndex == 0) gate.waitOpen();
-    };
-    AppModel model{services(script)};
-    loadAndWait(model, writeRide("ride.fit", 4));
-    model.exportDefault();
-    ASSERT_TRUE(waitUntil([&] { return gate.isWaiting(); }));
-    loadAndWait(model, writeRide("other.fit", 9));
-    EXPECT_TRUE(model.isExporting());
-    gate.open();
-    ASSERT_TRUE(waitUntil([&] { return !model.isExporting(); }));
-    EXPECT_EQ(model.statusText(), "Готово: ride-telemetry.mov");
-    // The export used its own copy of the first activity.
-    ASSERT_EQ(recordedConfigs().size(), 1u);
-    EXPECT_EQ(recordedConfigs()[0].durationSeconds, 4.0);
-    EXPECT_EQ(model.exportEndSeconds(), 9);
 }
 
 TEST_F(AppModelExportTest, ALoadIsNotHeldUpByARunningExport) {

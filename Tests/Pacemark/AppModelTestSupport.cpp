@@ -6,7 +6,9 @@
 
 #include <cstring>
 
+#include "Telemetry/FITWriter.h"
 #include "Telemetry/TelemetryFormatters.h"
+#include "Telemetry/TelemetryTime.h"
 
 namespace pacemark::testing {
 namespace {
@@ -63,36 +65,20 @@ std::string gpxTrackText(int durationSeconds) {
 }
 
 std::vector<std::uint8_t> fitActivityBytes(int durationSeconds) {
-    std::vector<std::uint8_t> data;
-    const auto put16 = [&](std::uint16_t v) {
-        data.push_back(static_cast<std::uint8_t>(v));
-        data.push_back(static_cast<std::uint8_t>(v >> 8));
-    };
-    const auto put32 = [&](std::uint32_t v) {
-        put16(static_cast<std::uint16_t>(v));
-        put16(static_cast<std::uint16_t>(v >> 16));
-    };
-    // Definition of local message 0 as a record: timestamp, heart rate, speed, power.
-    data.insert(data.end(), {0x40, 0, 0});
-    put16(20);
-    data.insert(data.end(), {4, 253, 4, 0x86, 3, 1, 0x02, 6, 2, 0x84, 7, 2, 0x84});
-    const std::uint32_t start = 1'083'000'000;  // seconds since the FIT epoch
+    FITWriter writer;
+    writer.writeRecordDefinition(0, FITWriter::RecordLayout{});
+    const auto start = *parseISO8601InternetDateTime("2024-05-01T09:00:00Z");
     for (int s = 0; s <= durationSeconds; ++s) {
-        data.push_back(0x00);
-        put32(start + static_cast<std::uint32_t>(s));
-        data.push_back(static_cast<std::uint8_t>(120 + s % 40));
-        put16(static_cast<std::uint16_t>(8000 + s % 500));  // mm/s
-        put16(static_cast<std::uint16_t>(200 + s % 50));
+        TelemetrySample sample;
+        sample.timestamp = start + std::chrono::seconds(s);
+        sample.latitude = 45.0;
+        sample.longitude = 7.0 + s * 0.0001;
+        sample.speedMetersPerSecond = 8.0;
+        sample.heartRateBPM = 120 + s % 40;
+        sample.powerWatts = 200 + s % 50;
+        writer.writeRecord(0, sample);
     }
-    std::vector<std::uint8_t> file = {14, 0x10};
-    file.push_back(0x2D);
-    file.push_back(0x08);
-    const auto size = static_cast<std::uint32_t>(data.size());
-    for (int shift = 0; shift < 32; shift += 8) file.push_back(static_cast<std::uint8_t>(size >> shift));
-    file.insert(file.end(), {'.', 'F', 'I', 'T', 0, 0});
-    file.insert(file.end(), data.begin(), data.end());
-    file.insert(file.end(), {0, 0});  // file checksum (not verified by the reader)
-    return file;
+    return writer.finish();
 }
 
 AppModelServices recordingServices(std::shared_ptr<const MovieWriterFactory> writers) {
