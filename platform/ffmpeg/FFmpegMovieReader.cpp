@@ -160,6 +160,10 @@ struct FFmpegMovieReader::State {
     bool decoderEnded = false;
     double lastFrameSeconds = 0;
     ScaleContextPointer scaler;
+    bool skipsNonReference = false;  // chosen by the player
+    // While a still frame is sought: frames that end before this time are not
+    // wanted, so those nothing refers to need not be decoded.
+    std::optional<double> unwantedBeforeSeconds;
 
     double secondsFromTimestamp(std::int64_t timestamp) const {
         return static_cast<double>(timestamp - startTimestamp) * av_q2d(stream->time_base);
@@ -388,6 +392,12 @@ std::optional<double> FFmpegMovieReader::decodeNextFrame() {
             continue;
         }
         if (s.packet->stream_index == s.streamIndex) {
+            if (s.unwantedBeforeSeconds) {
+                const bool unwanted = s.packet->pts != AV_NOPTS_VALUE && s.packet->duration > 0 &&
+                                      s.secondsFromTimestamp(s.packet->pts + s.packet->duration) <
+                                          *s.unwantedBeforeSeconds;
+                s.codec->skip_frame = unwanted || s.skipsNonReference ? AVDISCARD_NONREF : AVDISCARD_DEFAULT;
+            }
             // A damaged packet is skipped; the decoder resumes at the next good one.
             avcodec_send_packet(s.codec.get(), s.packet.get());
         }
@@ -407,6 +417,7 @@ MovieImage FFmpegMovieReader::currentFrameImage(std::int64_t maximumWidth, std::
 }
 
 void FFmpegMovieReader::setSkipsNonReferenceFrames(bool skips) {
+    state_->skipsNonReference = skips;
     state_->codec->skip_frame = skips ? AVDISCARD_NONREF : AVDISCARD_DEFAULT;
 }
 
@@ -416,6 +427,14 @@ MovieImage FFmpegMovieReader::stillFrame(double seconds, std::int64_t maximumWid
     // Tolerance for time-base rounding.
     constexpr double epsilon = 1e-6;
     FramePointer held = makeFrame();
+    s.unwantedBeforeSeconds = target - epsilon;
+    struct Restore {
+        State& state;
+        ~Restore() {
+            state.unwantedBeforeSeconds.reset();
+            state.codec->skip_frame = state.skipsNonReference ? AVDISCARD_NONREF : AVDISCARD_DEFAULT;
+        }
+    } restore{s};
     // Seeking goes by decoding order, so with reordered frames (or leading
     // frames of an open group dropped after the seek) the first frame can come
     // after the target; then seek again from further back, down to the start.
