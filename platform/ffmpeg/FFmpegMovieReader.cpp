@@ -169,6 +169,14 @@ struct FFmpegMovieReader::State {
         return static_cast<double>(timestamp - startTimestamp) * av_q2d(stream->time_base);
     }
 
+    // The stored width stretched by the pixel aspect ratio.
+    std::int64_t pixelShapedWidth() const {
+        const AVCodecParameters* p = stream->codecpar;
+        const AVRational aspect = p->sample_aspect_ratio;
+        if (aspect.num <= 0 || aspect.den <= 0) return p->width;
+        return std::llround(p->width * av_q2d(aspect));
+    }
+
     double nominalFrameDuration() const {
         const AVRational rate = stream->avg_frame_rate.num > 0 ? stream->avg_frame_rate : stream->r_frame_rate;
         return rate.num > 0 && rate.den > 0 ? av_q2d(av_inv_q(rate)) : 1.0 / 30.0;
@@ -328,18 +336,12 @@ int FFmpegMovieReader::rotationDegrees() const { return state_->rotation; }
 
 std::int64_t FFmpegMovieReader::displayWidth() const {
     const AVCodecParameters* p = state_->stream->codecpar;
-    double width = p->width;
-    if (p->sample_aspect_ratio.num > 0 && p->sample_aspect_ratio.den > 0) width *= av_q2d(p->sample_aspect_ratio);
-    const bool turned = state_->rotation == 90 || state_->rotation == 270;
-    return turned ? p->height : std::llround(width);
+    return state_->rotation % 180 != 0 ? p->height : state_->pixelShapedWidth();
 }
 
 std::int64_t FFmpegMovieReader::displayHeight() const {
     const AVCodecParameters* p = state_->stream->codecpar;
-    double width = p->width;
-    if (p->sample_aspect_ratio.num > 0 && p->sample_aspect_ratio.den > 0) width *= av_q2d(p->sample_aspect_ratio);
-    const bool turned = state_->rotation == 90 || state_->rotation == 270;
-    return turned ? std::llround(width) : p->height;
+    return state_->rotation % 180 != 0 ? state_->pixelShapedWidth() : p->height;
 }
 
 void FFmpegMovieReader::seek(double seconds) {
