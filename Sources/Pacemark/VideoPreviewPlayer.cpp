@@ -27,7 +27,7 @@ VideoPreviewPlayer::VideoPreviewPlayer(std::filesystem::path path, QObject* pare
     positionTimer_.setInterval(positionIntervalMilliseconds);
     positionTimer_.setTimerType(Qt::PreciseTimer);
     connect(&positionTimer_, &QTimer::timeout, this, &VideoPreviewPlayer::tick);
-    worker_ = std::thread([this] { runWorker(); });
+    worker_ = std::jthread([this](std::stop_token stopToken) { runWorker(std::move(stopToken)); });
 }
 
 VideoPreviewPlayer::~VideoPreviewPlayer() {
@@ -35,6 +35,7 @@ VideoPreviewPlayer::~VideoPreviewPlayer() {
         std::lock_guard lock(mutex_);
         stopping_ = true;
     }
+    worker_.request_stop();  // also interrupts a read stuck on a slow file
     changed_.notify_all();
     worker_.join();
 }
@@ -149,12 +150,12 @@ void VideoPreviewPlayer::reportFailure(const QString& description) {
         this, [this, description] { emit playbackFailed(description); }, Qt::QueuedConnection);
 }
 
-void VideoPreviewPlayer::runWorker() {
+void VideoPreviewPlayer::runWorker(std::stop_token stopToken) {
     std::optional<FFmpegMovieReader> reader;
     try {
-        reader.emplace(path_);
+        reader.emplace(path_, stopToken);
     } catch (const PacemarkError& error) {
-        reportFailure(QString::fromStdString(error.errorDescription()));
+        if (!stopToken.stop_requested()) reportFailure(QString::fromStdString(error.errorDescription()));
         return;
     }
     {

@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <memory>
 #include <mutex>
+#include <stop_token>
 #include <thread>
 
 #include "FFmpegMovieReader.h"
@@ -71,7 +72,7 @@ private:
 
     void tick();
     double positionLocked(Clock::time_point now) const;
-    void runWorker();
+    void runWorker(std::stop_token stopToken);
     void publishFrame(MovieImage image);
     void reportFailure(const QString& description);
 
@@ -93,7 +94,7 @@ private:
     std::shared_ptr<const MovieImage> frame_;
 
     std::atomic<bool> frameNotificationPending_{false};
-    std::thread worker_;
+    std::jthread worker_;
 };
 
 }  // namespace pacemark

@@ -200,6 +200,22 @@ TEST_F(FFmpegMovieReaderTest, SequentialDecodingVisitsEveryFrameOnceAndRestartsA
     EXPECT_EQ(reader.currentFrameImage(1920, 1080).width, 160);
 }
 
+TEST_F(FFmpegMovieReaderTest, StoppingGivesUpReadingTheFile) {
+    const auto movie = folder / "long.mp4";
+    makeTestMovie(movie, "testsrc=size=320x240:rate=25", 8);
+    std::stop_source stopped;
+    stopped.request_stop();
+    EXPECT_THROW(FFmpegMovieReader(movie, stopped.get_token()), MovieReaderError);
+
+    std::stop_source source;
+    FFmpegMovieReader reader(movie, source.get_token());
+    ASSERT_TRUE(reader.decodeNextFrame());
+    source.request_stop();
+    int frames = 1;
+    while (reader.decodeNextFrame()) ++frames;
+    EXPECT_LT(frames, 200);  // what was already buffered, not the whole file
+}
+
 TEST_F(FFmpegMovieReaderTest, UnreadableFilesGiveRussianErrors) {
     const auto expectError = [](const std::filesystem::path& path, MovieReaderError::Case errorCase,
                                 const std::string& description) {

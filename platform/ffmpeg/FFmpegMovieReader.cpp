@@ -147,6 +147,7 @@ MovieReaderError::MovieReaderError(Case errorCase, const std::filesystem::path& 
 
 struct FFmpegMovieReader::State {
     std::filesystem::path path;
+    std::stop_token stopToken;
     FormatContextPointer format;
     CodecContextPointer codec;
     AVStream* stream = nullptr;
@@ -240,9 +241,11 @@ struct FFmpegMovieReader::State {
     }
 };
 
-FFmpegMovieReader::FFmpegMovieReader(const std::filesystem::path& path) : state_(std::make_unique<State>()) {
+FFmpegMovieReader::FFmpegMovieReader(const std::filesystem::path& path, std::stop_token stopToken)
+    : state_(std::make_unique<State>()) {
     State& s = *state_;
     s.path = path;
+    s.stopToken = std::move(stopToken);
     if (!s.packet) throw std::bad_alloc();
 
     std::error_code error;
@@ -253,7 +256,13 @@ FFmpegMovieReader::FFmpegMovieReader(const std::filesystem::path& path) : state_
     // playlist inside the file from reaching anything but local files.
     DictionaryHolder options;
     av_dict_set(&options.dictionary, "protocol_whitelist", "file", 0);
-    AVFormatContext* rawFormat = nullptr;
+    AVFormatContext* rawFormat = avformat_alloc_context();
+    if (!rawFormat) throw std::bad_alloc();
+    // Reads blocked on a slow file end when the owner stops the reader.
+    rawFormat->interrupt_callback.callback = [](void* opaque) -> int {
+        return static_cast<const State*>(opaque)->stopToken.stop_requested() ? 1 : 0;
+    };
+    rawFormat->interrupt_callback.opaque = &s;
     const std::string url = "file:" + std::filesystem::absolute(path, error).string();
     const int openResult = avformat_open_input(&rawFormat, url.c_str(), nullptr, &options.dictionary);
     if (openResult < 0) {

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <memory>
 #include <optional>
+#include <stop_token>
 #include <string>
 #include <vector>
 
@@ -60,8 +61,10 @@ private:
 // file are independent. Only local files are opened (no network protocols).
 class FFmpegMovieReader {
 public:
-    // Opens the file and its video decoder; throws MovieReaderError.
-    explicit FFmpegMovieReader(const std::filesystem::path& path);
+    // Opens the file and its video decoder; throws MovieReaderError. Once
+    // `stopToken` is stopped, pending and later file reads give up at once:
+    // opening fails and decoding ends as if the file ended.
+    explicit FFmpegMovieReader(const std::filesystem::path& path, std::stop_token stopToken = {});
     ~FFmpegMovieReader();
     FFmpegMovieReader(FFmpegMovieReader&&) noexcept;
     FFmpegMovieReader& operator=(FFmpegMovieReader&&) noexcept;
