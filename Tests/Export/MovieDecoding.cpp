@@ -1,7 +1,5 @@
 #include "MovieDecoding.h"
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <cmath>
 #include <stdexcept>

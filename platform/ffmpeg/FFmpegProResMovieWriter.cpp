@@ -60,8 +60,10 @@ FFmpegProResMovieWriter::FFmpegProResMovieWriter(MovieWriterSettings settings, P
     c.colorspace = AVCOL_SPC_BT709;
     c.color_range = AVCOL_RANGE_MPEG;
     c.codec_tag = MKTAG('a', 'p', '4', 'h');
-    c.flags |= AV_CODEC_FLAG_QSCALE;
-    c.global_quality = options_.quantiser * FF_QP2LAMBDA;
+    if (options_.quantiser > 0) {
+        c.flags |= AV_CODEC_FLAG_QSCALE;
+        c.global_quality = options_.quantiser * FF_QP2LAMBDA;
+    }
     c.thread_count = options_.encoderThreads;
     c.thread_type = FF_THREAD_SLICE;  // one packet out for every picture in, so repeats can follow at once
     if (av_opt_set(c.priv_data, "profile", "4444", 0) < 0 || av_opt_set_int(c.priv_data, "alpha_bits", 16, 0) < 0 ||
