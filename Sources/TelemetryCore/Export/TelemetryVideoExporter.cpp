@@ -20,8 +20,13 @@ void throwIfStopRequested(const std::stop_token& stopToken) {
     if (stopToken.stop_requested()) throw TelemetryVideoExportCancelled();
 }
 
-// Removes a file if it is there (a missing file is no error).
-void removeIfPresent(const fs::path& path, std::error_code& error) { fs::remove(path, error); }
+// Removes a file if it is there. Looks first: on a read-only disk, removing a
+// missing file fails with "read-only" rather than "not found".
+void removeIfPresent(const fs::path& path, std::error_code& error) {
+    error.clear();
+    std::error_code statusError;
+    if (fs::exists(fs::symlink_status(path, statusError))) fs::remove(path, error);
+}
 
 class LayoutExportFrameRenderer final : public ExportFrameRenderer {
 public:
