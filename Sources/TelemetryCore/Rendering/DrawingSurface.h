@@ -51,7 +51,7 @@ struct DrawingFont {
 // toward the TOP of the finished picture (offset (0, 10) lands 10 pixels
 // higher). `offset.x` moves it right. `blur` is the blur radius in pixels
 // (0: a hard copy); the shadow fades out over about that distance and never
-// reaches farther than 2 × blur beyond the shape (plus the offset).
+// reaches farther than 1.5 × blur + 4 pixels beyond the shape (plus the offset).
 struct DrawingShadow {
     DrawingPoint offset;
     double blur = 0;

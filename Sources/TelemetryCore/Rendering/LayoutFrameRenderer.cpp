@@ -96,14 +96,23 @@ DrawingRect shadowBounds(const DrawingRect& shape, const DrawingShadow& shadow) 
     DrawingRect moved = shape;
     moved.x += shadow.offset.x;
     moved.y -= shadow.offset.y;  // a positive offset moves the shadow up the picture
-    return unite(fillBounds(shape), outset(moved, 2 * shadow.blur + antialiasMargin + 1));
+    return unite(fillBounds(shape), outset(moved, 1.5 * std::max(shadow.blur, 0.0) + 4 + antialiasMargin));
 }
-// One line of text: the line box starts at the rectangle's top; glyphs may
-// overhang it a little, and an ellipsis may be wider than a tiny rectangle.
+// One line of text: the line box (about 1.21 × size for Inter) starts at the
+// rectangle's top; glyphs may overhang it a little, and an ellipsis may be
+// wider than a rectangle narrower than the font size.
 DrawingRect textBounds(const DrawingRect& rect, const DrawingFont& font) {
-    const double pad = font.size + antialiasMargin;
-    return {rect.x - pad, rect.y - font.size * 0.4 - antialiasMargin, rect.width + 2 * pad,
-            font.size * 1.9 + 2 * antialiasMargin};
+    const double size = font.size;
+    const double pad = (rect.width >= size ? size * 0.15 : size) + antialiasMargin;
+    const double top = size * 0.15 + antialiasMargin;
+    return {rect.x - pad, rect.y - top, rect.width + 2 * pad, top + size * 1.4 + antialiasMargin};
+}
+// Value texts hold digits, ".", ":", "-", "%", "," and capital Latin letters
+// only: nothing reaches below the baseline (about 0.97 × size under the top).
+DrawingRect valueTextBounds(const DrawingRect& rect, const DrawingFont& font) {
+    DrawingRect bounds = textBounds(rect, font);
+    bounds.height = rect.y + font.size * 1.06 + antialiasMargin - bounds.y;
+    return bounds;
 }
 
 // ---------------------------------------------------------------------------
@@ -291,7 +300,7 @@ struct LayoutFrameRenderer::Impl {
         steps.push_back({false, bounds, std::move(draw)});
     }
     void addText(bool isStatic, std::function<std::string(const TelemetrySample&)> value, DrawingRect rect,
-                 DrawingFont font, DrawingColor color, DrawingTextAlignment alignment);
+                 DrawingFont font, DrawingColor color, DrawingTextAlignment alignment, bool isValue = false);
     void addStaticText(std::string string, DrawingRect rect, DrawingFont font, DrawingColor color,
                        DrawingTextAlignment alignment = DrawingTextAlignment::left);
     void addValueText(const PacemarkWidget& widget, DrawingRect rect, DrawingFont font, DrawingColor color,
@@ -319,8 +328,8 @@ struct LayoutFrameRenderer::Impl {
 
 void LayoutFrameRenderer::Impl::addText(bool isStatic, std::function<std::string(const TelemetrySample&)> value,
                                         DrawingRect rect, DrawingFont font, DrawingColor color,
-                                        DrawingTextAlignment alignment) {
-    steps.push_back({isStatic, textBounds(rect, font),
+                                        DrawingTextAlignment alignment, bool isValue) {
+    steps.push_back({isStatic, isValue ? valueTextBounds(rect, font) : textBounds(rect, font),
                      [value = std::move(value), rect, font, color, alignment](DrawingSurface& s,
                                                                              const TelemetrySample& sample) {
                          text(s, value(sample), rect, font, color, alignment);
@@ -338,7 +347,7 @@ void LayoutFrameRenderer::Impl::addValueText(const PacemarkWidget& widget, Drawi
     const TelemetryActivity* ride = activity.get();
     const TelemetryWidgetKind kind = widget.kind;
     addText(false, [ride, kind](const TelemetrySample& sample) { return kind.formattedValue(sample, *ride); }, rect,
-            font, color, alignment);
+            font, color, alignment, true);
 }
 
 void LayoutFrameRenderer::Impl::buildSteps() {
@@ -477,9 +486,9 @@ void LayoutFrameRenderer::Impl::addCoordinateMetric(const PacemarkWidget& widget
     const DrawingRect longitude{i.minX(), i.midY() - lh * 0.36 + lh, i.width, lh};
     const Kind kind = widget.kind;
     addText(false, [kind](const TelemetrySample& sample) { return kind.coordinateLines(sample).latitude; }, latitude,
-            digitsSemibold(vs), DrawingColor::fromHex(widget.valueColorHex), DrawingTextAlignment::left);
+            digitsSemibold(vs), DrawingColor::fromHex(widget.valueColorHex), DrawingTextAlignment::left, true);
     addText(false, [kind](const TelemetrySample& sample) { return kind.coordinateLines(sample).longitude; },
-            longitude, digitsSemibold(vs), accent.withAlpha(0.95), DrawingTextAlignment::left);
+            longitude, digitsSemibold(vs), accent.withAlpha(0.95), DrawingTextAlignment::left, true);
 }
 
 void LayoutFrameRenderer::Impl::addDialMetric(const PacemarkWidget& widget, const DrawingRect& r,
