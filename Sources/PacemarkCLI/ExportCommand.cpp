@@ -18,6 +18,10 @@
 #include "FFmpegMovieWriterFactory.h"
 #include "Layout/PacemarkPreset.h"
 #include "Telemetry/TelemetryFileLoader.h"
+#if __has_include("HEVCAlphaMovieWriter.h")
+#include "HEVCAlphaMovieWriter.h"
+#define PACEMARK_CLI_HAS_HEVC 1
+#endif
 
 namespace pacemark::cli {
 namespace {
@@ -133,6 +137,15 @@ PacemarkPreset presetOption(const CLIArguments& args) {
     throw CLIUsageError("Неизвестный пресет «" + *name + "». Возможны: " + known + ".");
 }
 
+// ProRes through FFmpeg; HEVC with alpha through its own back end when built.
+std::shared_ptr<const MovieWriterFactory> movieWriters() {
+#ifdef PACEMARK_CLI_HAS_HEVC
+    return std::make_shared<const ffmpeg::FFmpegMovieWriterFactory>(std::make_shared<const X265MovieWriterFactory>());
+#else
+    return std::make_shared<const ffmpeg::FFmpegMovieWriterFactory>();
+#endif
+}
+
 }  // namespace
 
 // Exports FILE as a transparent overlay movie.
@@ -157,8 +170,7 @@ int runExportCommand(std::span<const std::string> arguments) {
                                        PacemarkLayout::preset(preset));
     const TelemetryVideoFramePlan plan = TelemetryVideoExporter::framePlan(*activity, config);
 
-    const TelemetryVideoExporter exporter(std::make_shared<const ffmpeg::FFmpegMovieWriterFactory>(),
-                                          std::make_shared<const CairoDrawingSurfaceFactory>());
+    const TelemetryVideoExporter exporter(movieWriters(), std::make_shared<const CairoDrawingSurfaceFactory>());
     std::cerr << "Создаю " << output.filename().string() << ": " << width << "×" << height << ", " << fps
               << " к/с, " << std::string(codec.rawValue()) << ", кадров: " << plan.frameCount << "\n";
     ProgressLine progress(plan.frameCount, plan.framesPerSecond);
