@@ -84,6 +84,12 @@ TEST(ProResExportTest, ExportedMovieDecodesToTheRenderedFrames) {
     EXPECT_EQ(movie.height, 270);
     EXPECT_EQ(movie.framesPerSecondNumerator, 12);
     EXPECT_EQ(movie.framesPerSecondDenominator, 1);
+    EXPECT_EQ(movie.codecTag, MKTAG('a', 'p', '4', 'h'));
+    EXPECT_EQ(movie.colorPrimaries, AVCOL_PRI_BT709);
+    EXPECT_EQ(movie.colorTransfer, AVCOL_TRC_BT709);
+    EXPECT_EQ(movie.colorMatrix, AVCOL_SPC_BT709);
+    EXPECT_EQ(movie.colorRange, AVCOL_RANGE_MPEG);
+    EXPECT_NEAR(movie.durationSeconds, 1.5, 1e-9);
     ASSERT_EQ(movie.frames.size(), 18u);
 
     const LayoutFrameRenderer renderer(activity, config.layout, 480, 270, cairoSurfaces());
