@@ -60,6 +60,50 @@ TEST(CairoDrawingSurfaceTest, TextIsCutWithAnEllipsisAndAligned) {
     EXPECT_GT(rightmostInk(right), 370);
 }
 
+// A value too wide for its box is drawn smaller on the same baseline instead
+// of being cut, as long as the minimum scale allows.
+TEST(CairoDrawingSurfaceTest, ShrinkableTextFitsOnItsBaselineBeforeBeingCut) {
+    const auto inkRows = [](const OwnedPixelBuffer& picture) {
+        int top = -1, bottom = -1;
+        for (int y = 0; y < picture.height; ++y) {
+            for (int x = 0; x < picture.width; ++x) {
+                if (alphaAt(picture, x, y) > 128) {
+                    if (top < 0) top = y;
+                    bottom = y;
+                    break;
+                }
+            }
+        }
+        return std::make_pair(top, bottom);
+    };
+    const auto draw = [](double width, double minimumScale) {
+        OwnedPixelBuffer picture(400, 80);
+        auto surface = factory()->makeSurface(picture.view());
+        DrawingFont font{40, DrawingFontWeight::bold, true, minimumScale};
+        surface->drawText("8888", {10, 10, width, 60}, font, DrawingColor::white(), DrawingTextAlignment::left);
+        surface.reset();
+        return picture;
+    };
+    const auto natural = draw(380, 0.5);
+    const int naturalWidth = rightmostInk(natural) - 10;
+    ASSERT_GT(naturalWidth, 60);
+
+    const double narrow = naturalWidth * 0.7;
+    const auto shrunk = draw(narrow, 0.5);
+    EXPECT_LE(rightmostInk(shrunk), 10 + narrow + 1);
+    EXPECT_GT(rightmostInk(shrunk), 10 + narrow * 0.85) << "the digits fill the box instead of ending in an ellipsis";
+    const auto [naturalTop, naturalBottom] = inkRows(natural);
+    const auto [shrunkTop, shrunkBottom] = inkRows(shrunk);
+    EXPECT_NEAR(shrunkBottom, naturalBottom, 1) << "same baseline";
+    EXPECT_GT(shrunkTop, naturalTop + 3) << "smaller glyphs";
+
+    // Without shrinking (or below the minimum scale) the line is cut instead.
+    const auto cut = draw(narrow, 1.0);
+    EXPECT_EQ(inkRows(cut), inkRows(natural));
+    const auto tooNarrow = draw(naturalWidth * 0.3, 0.5);
+    EXPECT_LE(rightmostInk(tooNarrow), 10 + naturalWidth * 0.3 + 1);
+}
+
 TEST(CairoDrawingSurfaceTest, ShadowFallsTowardTheTopForAPositiveOffset) {
     OwnedPixelBuffer picture(200, 200);
     auto surface = factory()->makeSurface(picture.view());

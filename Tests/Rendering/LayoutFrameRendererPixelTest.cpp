@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <thread>
 
 #include "CairoDrawingSurface.h"
 #include "CairoPNG.h"
@@ -151,4 +152,21 @@ TEST(LayoutFrameRendererPixelTest, BuffersOfTheWrongShapeAreLeftUntouched) {
     renderer.render(5, wrongSize.view());
     EXPECT_TRUE(std::all_of(wrongSize.bytes.begin(), wrongSize.bytes.end(), [](std::uint8_t b) { return b == 7; }));
     renderer.render(5, {nullptr, 320, 180, 1280});  // no memory: nothing happens
+}
+
+TEST(LayoutFrameRendererPixelTest, ConcurrentRendersMatchTheSingleThreadedFrame) {
+    const LayoutFrameRenderer renderer(ride(), PacemarkLayout::preset(PacemarkPreset::classicGauges), 640, 360,
+                                       factory());
+    OwnedPixelBuffer expected(640, 360);
+    renderer.renderWithoutCache(400, expected.view());
+    // Both threads race to build the cached layer and to fill the shared shadow and font caches.
+    std::vector<OwnedPixelBuffer> frames(2, OwnedPixelBuffer(640, 360));
+    std::vector<std::thread> threads;
+    for (auto& frame : frames) {
+        threads.emplace_back([&renderer, &frame] {
+            for (int k = 0; k < 5; ++k) renderer.render(400, frame.view());
+        });
+    }
+    for (auto& thread : threads) thread.join();
+    for (const auto& frame : frames) EXPECT_TRUE(frame.bytes == expected.bytes);
 }

@@ -215,7 +215,7 @@ TEST(LayoutFrameRendererTest, StackedMetricPlacesTitleValueAndUnit) {
     EXPECT_EQ(title.color, DrawingColor::fromHex(0xA8A8A8));
     const Call& value = textCall(surface, "36.0");
     expectRect(value.rect, {i.minX(), i.midY() - vs * 0.52, i.width, vs * 1.15});
-    EXPECT_EQ(value.font, (DrawingFont{vs, DrawingFontWeight::bold, true}));
+    EXPECT_EQ(value.font, (DrawingFont{vs, DrawingFontWeight::bold, true, 0.5}));
     EXPECT_EQ(value.alignment, DrawingTextAlignment::left);
     const Call& unit = textCall(surface, "КМ/Ч");
     expectRect(unit.rect, {i.minX(), i.maxY() - ls * 1.25, i.width, ls * 1.25});
@@ -385,7 +385,7 @@ TEST(LayoutFrameRendererTest, CinematicMetricReservesArcRoomOnlyForGaugeKinds) {
         const std::string value = kind == Kind::speed ? "36.0" : "0.5";
         const Call& text = textCall(surface, value);
         expectRect(text.rect, {i.minX() + 8, i.minY() + ls * 1.45, tw - 8, vs * 1.12});
-        EXPECT_EQ(text.font, (DrawingFont{vs, DrawingFontWeight::heavy, true}));
+        EXPECT_EQ(text.font, (DrawingFont{vs, DrawingFontWeight::heavy, true, 0.5}));
         const Call& mark = textCall(surface, "//");
         EXPECT_EQ(mark.font.weight, DrawingFontWeight::bold);
         EXPECT_EQ(mark.color, green.withAlpha(0.95));

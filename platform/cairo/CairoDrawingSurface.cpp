@@ -331,12 +331,15 @@ public:
         std::replace_if(line.begin(), line.end(), [](char c) { return c == '\n' || c == '\r'; }, ' ');
 
         PangoLayout* layout = pango_layout_new(context);
-        PangoFontDescription* description = pango_font_description_new();
-        pango_font_description_set_family_static(description, "Inter");
-        pango_font_description_set_weight(description, pangoWeight(font.weight));
-        pango_font_description_set_absolute_size(description, font.size * PANGO_SCALE);
-        pango_layout_set_font_description(layout, description);
-        pango_font_description_free(description);
+        const auto setFontSize = [&](double size) {
+            PangoFontDescription* description = pango_font_description_new();
+            pango_font_description_set_family_static(description, "Inter");
+            pango_font_description_set_weight(description, pangoWeight(font.weight));
+            pango_font_description_set_absolute_size(description, size * PANGO_SCALE);
+            pango_layout_set_font_description(layout, description);
+            pango_font_description_free(description);
+        };
+        setFontSize(font.size);
         if (font.monospacedDigits) {
             PangoAttrList* attributes = pango_attr_list_new();
             pango_attr_list_insert(attributes, pango_attr_font_features_new("tnum"));
@@ -344,6 +347,24 @@ public:
             pango_attr_list_unref(attributes);
         }
         pango_layout_set_single_paragraph_mode(layout, TRUE);
+
+        // Shrink a line that does not fit, keeping its baseline where the
+        // full-size line would have it.
+        double baselineShift = 0;
+        const double minimumScale = std::isfinite(font.minimumScaleFactor)
+                                        ? std::clamp(font.minimumScaleFactor, 0.05, 1.0)
+                                        : 1.0;
+        if (minimumScale < 1.0) {
+            pango_layout_set_text(layout, line.data(), static_cast<int>(line.size()));
+            PangoRectangle logical;
+            pango_layout_get_extents(layout, nullptr, &logical);
+            const double naturalWidth = static_cast<double>(logical.width) / PANGO_SCALE;
+            if (naturalWidth > rect.width) {
+                const double fullBaseline = static_cast<double>(pango_layout_get_baseline(layout)) / PANGO_SCALE;
+                setFontSize(font.size * std::max(rect.width / naturalWidth * 0.999, minimumScale));
+                baselineShift = fullBaseline - static_cast<double>(pango_layout_get_baseline(layout)) / PANGO_SCALE;
+            }
+        }
         pango_layout_set_width(layout, static_cast<int>(std::min(rect.width, 1.0e6) * PANGO_SCALE));
         pango_layout_set_ellipsize(layout, PANGO_ELLIPSIZE_END);
         switch (alignment) {
@@ -356,7 +377,7 @@ public:
         PathStash stash(cr_);
         cairo_save(cr_);
         cairo_set_source_rgba(cr_, unit(color.red), unit(color.green), unit(color.blue), unit(color.alpha));
-        cairo_move_to(cr_, rect.x, rect.y);
+        cairo_move_to(cr_, rect.x, rect.y + baselineShift);
         pango_cairo_show_layout(cr_, layout);
         cairo_restore(cr_);
         g_object_unref(layout);

@@ -42,6 +42,10 @@ struct DrawingFont {
     double size = 12;  // pixels of the picture
     DrawingFontWeight weight = DrawingFontWeight::semibold;
     bool monospacedDigits = false;  // tabular figures: every digit has the same advance
+    // A line wider than its rectangle is first drawn smaller, down to
+    // size × minimumScaleFactor, on the same baseline; only what still does
+    // not fit is cut with an ellipsis. 1 means never shrink.
+    double minimumScaleFactor = 1.0;
 
     bool operator==(const DrawingFont&) const = default;
 };

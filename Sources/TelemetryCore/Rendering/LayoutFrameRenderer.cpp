@@ -25,6 +25,14 @@ DrawingFont digitsSemibold(double size) { return {size, DrawingFontWeight::semib
 DrawingFont digitsBold(double size) { return {size, DrawingFontWeight::bold, true}; }
 DrawingFont digitsHeavy(double size) { return {size, DrawingFontWeight::heavy, true}; }
 
+// Values and units carry the data: where a narrow widget cannot hold them at
+// full size they are drawn smaller rather than cut to "1…".
+constexpr double kDataTextMinimumScale = 0.5;
+DrawingFont shrinkable(DrawingFont font) {
+    font.minimumScaleFactor = kDataTextMinimumScale;
+    return font;
+}
+
 const DrawingColor white = DrawingColor::white();
 const DrawingColor black = DrawingColor::black();
 
@@ -347,7 +355,7 @@ void LayoutFrameRenderer::Impl::addValueText(const PacemarkWidget& widget, Drawi
     const TelemetryActivity* ride = activity.get();
     const TelemetryWidgetKind kind = widget.kind;
     addText(false, [ride, kind](const TelemetrySample& sample) { return kind.formattedValue(sample, *ride); }, rect,
-            font, color, alignment, true);
+            shrinkable(font), color, alignment, true);
 }
 
 void LayoutFrameRenderer::Impl::buildSteps() {
@@ -442,7 +450,7 @@ void LayoutFrameRenderer::Impl::addMetric(const PacemarkWidget& widget, const Dr
                  DrawingColor::fromHex(widget.valueColorHex));
     if (!widget.kind.unit().empty()) {
         addStaticText(std::string(widget.kind.unit()), {i.minX(), i.maxY() - ls * 1.25, i.width, ls * 1.25},
-                      semibold(ls), accent.withAlpha(0.95));
+                      shrinkable(semibold(ls)), accent.withAlpha(0.95));
     }
 }
 
@@ -468,7 +476,7 @@ void LayoutFrameRenderer::Impl::addPillMetric(const PacemarkWidget& widget, cons
     addValueText(widget, {x, i.minY(), valueWidth, i.height}, digitsBold(vs),
                  DrawingColor::fromHex(widget.valueColorHex), DrawingTextAlignment::right);
     if (!unit.empty()) {
-        addStaticText(std::string(unit), {i.maxX() - uw, i.minY(), uw, i.height}, semibold(us),
+        addStaticText(std::string(unit), {i.maxX() - uw, i.minY(), uw, i.height}, shrinkable(semibold(us)),
                       accent.withAlpha(0.95), DrawingTextAlignment::right);
     }
 }
@@ -529,7 +537,7 @@ void LayoutFrameRenderer::Impl::addDialMetric(const PacemarkWidget& widget, cons
     addValueText(widget, {t.minX(), c.y - vs * 0.58, t.width, vs * 1.18}, digitsBold(vs),
                  DrawingColor::fromHex(widget.valueColorHex), DrawingTextAlignment::center);
     if (!kind.unit().empty()) {
-        addStaticText(std::string(kind.unit()), {t.minX(), t.maxY() - us * 1.35, t.width, us * 1.3}, semibold(us),
+        addStaticText(std::string(kind.unit()), {t.minX(), t.maxY() - us * 1.35, t.width, us * 1.3}, shrinkable(semibold(us)),
                       accent.withAlpha(0.95), DrawingTextAlignment::center);
     }
 }
@@ -642,7 +650,7 @@ void LayoutFrameRenderer::Impl::addCinematicMetric(const PacemarkWidget& widget,
     addValueText(widget, {i.minX() + 8, vy, tw - 8, vs * 1.12}, digitsHeavy(vs),
                  DrawingColor::fromHex(widget.valueColorHex));
     if (!widget.kind.unit().empty()) {
-        addStaticText(std::string(widget.kind.unit()), {i.minX() + 8, vy + vs * 0.95, tw - 8, us * 1.35}, medium(us),
+        addStaticText(std::string(widget.kind.unit()), {i.minX() + 8, vy + vs * 0.95, tw - 8, us * 1.35}, shrinkable(medium(us)),
                       white.withAlpha(0.82));
     }
     if (hasArc) addCinematicArc(widget, r, accent);
@@ -723,7 +731,8 @@ void LayoutFrameRenderer::Impl::addCinematicGrade(const PacemarkWidget& widget, 
     addValueText(widget, {i.minX(), i.minY() + ls * 1.85, i.width * 0.42, vs * 1.16}, digitsHeavy(vs),
                  DrawingColor::fromHex(widget.valueColorHex));
     addStaticText(std::string(widget.kind.unit()),
-                  {i.minX() + i.width * 0.38, i.minY() + ls * 2.15 + vs * 0.12, i.width * 0.12, us * 1.35}, medium(us),
+                  {i.minX() + i.width * 0.38, i.minY() + ls * 2.15 + vs * 0.12, i.width * 0.12, us * 1.35},
+                  shrinkable(medium(us)),
                   white.withAlpha(0.82));
     addCinematicAltitudeSparkline(
         {i.minX() + i.width * 0.5, i.minY() + ls * 1.85, i.width * 0.48, std::max(i.height - ls * 2.05, 18.0)}, accent);
