@@ -1,3 +1,4 @@
+#include "HEVCAlphaParameterSets.h"
 #include "HEVCBitReader.h"
 #include "HEVCBitWriter.h"
 #include "HEVCNalUnit.h"
@@ -215,6 +216,33 @@ TEST_F(HEVCReferenceStreamTest, SliceHeadersParseToTypesAndPictureOrderAndRewrit
             EXPECT_EQ(back.serialize(), bytes) << "sample " << s << " layer " << layer;
         }
     }
+}
+
+}  // namespace
+}  // namespace pacemark
+
+namespace pacemark {
+namespace {
+
+TEST_F(HEVCReferenceStreamTest, AlphaVideoParameterSetMatchesTheReferenceWhenItSignalsTheSameDimensions) {
+    const auto sps = HEVCSequenceParameterSet::parse(units.at({HEVCNalType::sps, 0}).rbsp);
+    // The reference also signals a DependencyId dimension; with it, every
+    // other field of our VPS equals the reference's bit for bit.
+    HEVCNalUnit vps{HEVCNalType::vps, 0, 1, hevcWriteAlphaVideoParameterSet(sps, true)};
+    EXPECT_EQ(vps.serialize(), escaped.at({HEVCNalType::vps, 0}));
+
+    // Ours: AuxId alone, one dimension bit fewer in two places.
+    const auto ours = hevcWriteAlphaVideoParameterSet(sps);
+    EXPECT_NE(ours, vps.rbsp);
+    EXPECT_EQ(HEVCBitReader(ours).trailingBitsPosition() + 4, HEVCBitReader(vps.rbsp).trailingBitsPosition());
+}
+
+TEST_F(HEVCReferenceStreamTest, AlphaChannelInfoDiffersFromTheReferenceOnlyInItsPremultipliedFlag) {
+    const auto straight = hevcMakeAlphaChannelInfo(HEVCAlphaColourMode::straight).serialize();
+    EXPECT_EQ(straight, escaped.at({HEVCNalType::prefixSei, 0}));
+    EXPECT_EQ(straight, (Bytes{0x4E, 0x01, 0xA5, 0x04, 0x00, 0x00, 0x7F, 0x90, 0x80}));
+    EXPECT_EQ(hevcMakeAlphaChannelInfo(HEVCAlphaColourMode::premultiplied).serialize(),
+              (Bytes{0x4E, 0x01, 0xA5, 0x04, 0x10, 0x00, 0x7F, 0x90, 0x80}));
 }
 
 }  // namespace

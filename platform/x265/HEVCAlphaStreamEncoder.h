@@ -1,0 +1,72 @@
+#pragma once
+
+#include "HEVCAlphaFrameConverter.h"
+#include "HEVCAlphaLayerMerger.h"
+#include "X265Encoder.h"
+
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace pacemark {
+
+// What the two encoders are told. Both get the same shared options, so that
+// they take the same decisions; they differ only in their share of the bit
+// rate (and in `alphaExtraOptions`, which the tests use to make them
+// disagree on purpose).
+struct HEVCAlphaEncoderSettings {
+    int width = 0;
+    int height = 0;
+    int framesPerSecond = 30;
+    std::int64_t averageBitRate = 0;  // bits per second, both layers together
+    int maxKeyFrameInterval = 60;
+    std::string preset = "faster";
+    X265Encoder::Options alphaExtraOptions;
+
+    // The export's settings: 2.5 Mbit/s at 1920x1080 scaled by pixel count
+    // with a floor of 900 kbit/s, a key frame at least every two seconds.
+    static HEVCAlphaEncoderSettings forExport(int width, int height, int framesPerSecond);
+
+    // Colour gets 70 % of the bit rate: alpha of an overlay is mostly flat
+    // (0 or 255) with sharp edges and codes far smaller at the same quality.
+    std::int64_t colourBitRate() const { return averageBitRate * 7 / 10; }
+    std::int64_t alphaBitRate() const { return averageBitRate - colourBitRate(); }
+    X265Encoder::Options sharedOptions() const;
+};
+
+// Encodes premultiplied BGRA frames into one two-layer HEVC stream: colour
+// as layer 0, alpha as layer 1. Frames go in in presentation order; access
+// units come out in decoding order, a few frames late (B-frame reordering).
+class HEVCAlphaStreamEncoder {
+public:
+    explicit HEVCAlphaStreamEncoder(const HEVCAlphaEncoderSettings& settings);
+
+    const std::vector<HEVCNalUnit>& parameterSets() const { return merger_->parameterSets(); }
+    const HEVCSequenceParameterSet& baseSequenceParameterSet() const { return merger_->baseSequenceParameterSet(); }
+
+    std::vector<HEVCLayeredAccessUnit> encode(const PixelBufferView& frame);
+    // Drains both encoders. Throws when one of them produced more pictures
+    // than the other.
+    std::vector<HEVCLayeredAccessUnit> finish();
+
+    // The whole stream as an Annex B byte stream: parameter sets and the
+    // alpha SEI before the first access unit.
+    static std::vector<std::uint8_t> annexB(const std::vector<HEVCNalUnit>& parameterSets,
+                                            const std::vector<HEVCLayeredAccessUnit>& accessUnits);
+
+private:
+    std::vector<HEVCLayeredAccessUnit> pairUp();
+
+    HEVCAlphaEncoderSettings settings_;
+    HEVCAlphaFrameConverter converter_;
+    X265Encoder colour_;
+    X265Encoder alpha_;
+    std::unique_ptr<HEVCAlphaLayerMerger> merger_;
+    std::deque<HEVCEncodedPicture> colourQueue_;
+    std::deque<HEVCEncodedPicture> alphaQueue_;
+    std::int64_t nextFrame_ = 0;
+};
+
+}  // namespace pacemark
