@@ -12,7 +12,8 @@ constexpr std::uint32_t auxIdAlpha = 1;
 
 }  // namespace
 
-HEVCProfileTierLevel hevcAlphaLayerProfile(const HEVCProfileTierLevel& base) {
+HEVCProfileTierLevel hevcAlphaLayerProfile(const HEVCProfileTierLevel& base, bool scalableMainProfile) {
+    if (!scalableMainProfile) return base;
     constexpr int scalableMain = 7;
     HEVCProfileTierLevel profile;
     profile.profileSpace = 0;
@@ -30,7 +31,8 @@ HEVCProfileTierLevel hevcAlphaLayerProfile(const HEVCProfileTierLevel& base) {
 }
 
 std::vector<std::uint8_t> hevcWriteAlphaVideoParameterSet(const HEVCSequenceParameterSet& base,
-                                                          bool alsoSignalDependencyId) {
+                                                          const HEVCAlphaLayerSignalling& signalling) {
+    const bool alsoSignalDependencyId = signalling.dependencyIdDimension;
     if (base.maxSubLayersMinus1 != 0) throw HEVCBitstreamError("temporal sub-layers are not supported");
     if (base.widthLumaSamples > 0xFFFF || base.heightLumaSamples > 0xFFFF) {
         throw HEVCBitstreamError("picture too large for a VPS representation format");
@@ -77,7 +79,7 @@ std::vector<std::uint8_t> hevcWriteAlphaVideoParameterSet(const HEVCSequencePara
     w.writeFlag(false);           // default_ref_layers_active_flag
     w.writeUnsignedExpGolomb(2);  // vps_num_profile_tier_level_minus1
     w.writeFlag(true);            // vps_profile_present_flag[2]
-    hevcAlphaLayerProfile(base.profileTierLevel).write(w, true);
+    hevcAlphaLayerProfile(base.profileTierLevel, signalling.scalableMainProfile).write(w, true);
     w.writeUnsignedExpGolomb(0);  // num_add_olss
     w.writeBits(0, 2);            // default_output_layer_idc: every layer is output
     // Output layer set 1 = layer set {0, 1}: base with PTL 1, alpha with PTL 2.

@@ -15,18 +15,28 @@ enum class HEVCAlphaColourMode : std::uint8_t {
     premultiplied = 1,  // colour already multiplied by alpha
 };
 
-// Profile of the alpha layer inside the two-layer output layer set: the
-// multi-layer "Scalable Main" profile (the base layer's own SPS stays Main).
-HEVCProfileTierLevel hevcAlphaLayerProfile(const HEVCProfileTierLevel& base);
+// Choices in the VPS where encoders differ. Our files use the defaults;
+// the other values reproduce streams of another encoder for comparison.
+struct HEVCAlphaLayerSignalling {
+    // Also declare a DependencyId dimension next to AuxId.
+    bool dependencyIdDimension = false;
+    // Give the alpha layer the multi-layer Scalable Main profile instead of
+    // the profile of its own SPS. Decoders that only know single-layer
+    // profiles warn about it, and the alpha layer is coded independently
+    // exactly like a base layer, so by default it keeps the base profile.
+    bool scalableMainProfile = false;
+};
+
+// Profile, tier and level of the alpha layer inside the two-layer output
+// layer set.
+HEVCProfileTierLevel hevcAlphaLayerProfile(const HEVCProfileTierLevel& base, bool scalableMainProfile);
 
 // The VPS of a two-layer stream: layer 0 colour, layer 1 an independently
-// coded auxiliary picture carrying alpha. Sizes, bit depths, DPB sizes and
-// the level come from the base layer's SPS; both layers are output and use
-// one representation format. `alsoSignalDependencyId` adds a DependencyId
-// dimension next to AuxId, as some other encoders do (kept for comparing
-// with their streams; our files signal AuxId alone).
+// coded auxiliary picture carrying alpha (AuxId 1). Sizes, bit depths, DPB
+// sizes, profile and level come from the base layer's SPS; both layers are
+// output and share one representation format.
 std::vector<std::uint8_t> hevcWriteAlphaVideoParameterSet(const HEVCSequenceParameterSet& base,
-                                                          bool alsoSignalDependencyId = false);
+                                                          const HEVCAlphaLayerSignalling& signalling = {});
 
 // alpha_channel_info SEI (payload type 165) as a layer-0 prefix SEI NAL,
 // 8-bit alpha with 0 transparent and 255 opaque.
