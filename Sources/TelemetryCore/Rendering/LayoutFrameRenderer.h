@@ -1,19 +1,68 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <map>
+#include <memory>
+#include <vector>
 
 #include "DrawingGeometry.h"
+#include "DrawingSurface.h"
 #include "Layout/PacemarkWidget.h"
 #include "LayoutRouteProjection.h"
+#include "PixelBuffer.h"
 #include "Telemetry/TelemetryActivity.h"
 
 namespace pacemark {
 
-// Draws one layout over one activity at one instant. (Geometry shared by
-// every renderer lives here as static functions.)
+// Draws one layout over one activity into transparent frames of one size.
+//
+// A renderer is built once per export (or preview size) and is immutable
+// afterwards apart from its private cache of static pixels. A frame depends
+// only on the layout, the size and the sample in force at the instant, so two
+// instants with equal frameKey() give identical bytes.
+//
+// What never changes during an export (panel fills, borders and shadows, the
+// route line, fixed captions, the cinematic backdrop) is drawn once, on the
+// first render(), into a cached layer; each frame starts from a copy of it
+// and draws only the rest. Only content that nothing dynamic lies under in
+// the drawing order is cached, so the bytes equal drawing everything afresh.
+//
+// Threads: render() may be called from several threads at once (the cache is
+// built under a lock; each call makes its own surface).
 class LayoutFrameRenderer {
 public:
+    LayoutFrameRenderer(std::shared_ptr<const TelemetryActivity> activity, PacemarkLayout layout, std::int64_t width,
+                        std::int64_t height, std::shared_ptr<const DrawingSurfaceFactory> surfaces);
+    ~LayoutFrameRenderer();
+    LayoutFrameRenderer(const LayoutFrameRenderer&) = delete;
+    LayoutFrameRenderer& operator=(const LayoutFrameRenderer&) = delete;
+
+    // Draws the frame for the activity time `elapsed` (seconds) into `into`,
+    // replacing all of its pixels. A view that is invalid or of another size
+    // than the renderer's, or over which no surface can be made, is left untouched.
+    void render(double elapsed, PixelBufferView into) const;
+    // The same frame drawn entirely afresh, without the static-layer cache.
+    void renderWithoutCache(double elapsed, PixelBufferView into) const;
+    // Draws the whole frame (clear, backdrop, every visible widget) onto any
+    // surface of the renderer's size.
+    void drawFrame(double elapsed, DrawingSurface& surface) const;
+
+    // Frames with equal keys are identical: the index of the sample in force.
+    std::size_t frameKey(double elapsed) const;
+
+    const TelemetryActivity& activity() const;
+    const PacemarkLayout& layout() const;
+    std::int64_t width() const;
+    std::int64_t height() const;
+    // True when at least one visible widget has the cinematic style.
+    bool drawsCinematicBackdrop() const;
+    const std::map<UUID, LayoutRouteProjection>& routeProjections() const;
+    // How many drawing steps the cache holds and how many are drawn per frame
+    // (for tests and benchmarks; builds the cache plan, not its pixels).
+    std::size_t cachedStepCount() const;
+    std::size_t perFrameStepCount() const;
+
     // The widget's pixel rectangle: the clamped frame scaled to the picture, unrounded.
     static DrawingRect rect(const PacemarkWidget& widget, std::int64_t width, std::int64_t height);
 
@@ -22,6 +71,14 @@ public:
     static std::map<UUID, LayoutRouteProjection> buildRouteProjections(const TelemetryActivity& activity,
                                                                        const PacemarkLayout& layout,
                                                                        std::int64_t width, std::int64_t height);
+
+    // The altitude sparkline's points inside `rect`: the samples with a finite
+    // altitude, thinned to about 72 by an integer step, in sample order.
+    static std::vector<DrawingPoint> altitudeSparklinePoints(const TelemetryActivity& activity, DrawingRect rect);
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
 };
 
 }  // namespace pacemark

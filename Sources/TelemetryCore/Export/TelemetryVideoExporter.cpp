@@ -1,0 +1,184 @@
+#include "Export/TelemetryVideoExporter.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <optional>
+#include <system_error>
+#include <thread>
+
+#include "Export/TelemetryVideoExportError.h"
+#include "Layout/UUID.h"
+#include "Rendering/LayoutFrameRenderer.h"
+
+namespace pacemark {
+namespace {
+
+namespace fs = std::filesystem;
+
+void throwIfStopRequested(const std::stop_token& stopToken) {
+    if (stopToken.stop_requested()) throw TelemetryVideoExportCancelled();
+}
+
+// Removes a file if it is there (a missing file is no error).
+void removeIfPresent(const fs::path& path, std::error_code& error) { fs::remove(path, error); }
+
+class LayoutExportFrameRenderer final : public ExportFrameRenderer {
+public:
+    LayoutExportFrameRenderer(std::shared_ptr<const TelemetryActivity> activity, const PacemarkLayout& layout,
+                              std::int64_t width, std::int64_t height,
+                              std::shared_ptr<const DrawingSurfaceFactory> surfaces)
+        : renderer_(std::move(activity), layout, width, height, std::move(surfaces)) {}
+
+    void render(double elapsedSeconds, PixelBufferView into) const override { renderer_.render(elapsedSeconds, into); }
+    std::size_t frameKey(double elapsedSeconds) const override { return renderer_.frameKey(elapsedSeconds); }
+
+private:
+    LayoutFrameRenderer renderer_;
+};
+
+}  // namespace
+
+ExportFrameRendererMaker TelemetryVideoExporter::layoutFrameRenderers(
+    std::shared_ptr<const DrawingSurfaceFactory> surfaces) {
+    return [surfaces](std::shared_ptr<const TelemetryActivity> activity, const PacemarkLayout& layout,
+                      std::int64_t width, std::int64_t height) -> std::unique_ptr<const ExportFrameRenderer> {
+        return std::make_unique<LayoutExportFrameRenderer>(std::move(activity), layout, width, height, surfaces);
+    };
+}
+
+TelemetryVideoExporter::TelemetryVideoExporter(std::shared_ptr<const MovieWriterFactory> writers,
+                                               std::shared_ptr<const DrawingSurfaceFactory> surfaces,
+                                               Options options)
+    : TelemetryVideoExporter(std::move(writers), layoutFrameRenderers(std::move(surfaces)), options) {}
+
+TelemetryVideoExporter::TelemetryVideoExporter(std::shared_ptr<const MovieWriterFactory> writers,
+                                               ExportFrameRendererMaker renderers)
+    : TelemetryVideoExporter(std::move(writers), std::move(renderers), Options{}) {}
+
+TelemetryVideoExporter::TelemetryVideoExporter(std::shared_ptr<const MovieWriterFactory> writers,
+                                               ExportFrameRendererMaker renderers, Options options)
+    : writers_(std::move(writers)), renderers_(std::move(renderers)), options_(options) {}
+
+TelemetryVideoFramePlan TelemetryVideoExporter::framePlan(const TelemetryActivity& activity,
+                                                          const TelemetryRenderConfig& config) {
+    TelemetryVideoFramePlan plan;
+    plan.framesPerSecond = std::max<std::int64_t>(config.framesPerSecond, 1);
+    plan.startSeconds = config.startOffsetSeconds;
+    const double remaining = std::max(activity.durationSeconds() - config.startOffsetSeconds, 0.0);
+    // std::min keeps `remaining` when the requested duration is NaN.
+    double segment = std::min(remaining, config.durationSeconds.value_or(remaining));
+    segment = std::max(segment, 0.001);
+    plan.segmentSeconds = segment;
+    const double frames = std::ceil(segment * static_cast<double>(plan.framesPerSecond));
+    plan.frameCount = std::max<std::int64_t>(static_cast<std::int64_t>(frames), 1);
+    return plan;
+}
+
+std::int64_t TelemetryVideoExporter::hevcAverageBitRate(std::int64_t width, std::int64_t height) {
+    const std::int64_t pixels = std::max<std::int64_t>(width * height, 1);
+    const auto rate = static_cast<std::int64_t>(static_cast<double>(pixels) * 2'500'000.0 / 2'073'600.0);
+    return std::max<std::int64_t>(rate, 900'000);
+}
+
+MovieWriterSettings TelemetryVideoExporter::writerSettings(const TelemetryRenderConfig& config, fs::path url) {
+    MovieWriterSettings settings;
+    settings.url = std::move(url);
+    settings.codec = config.codec;
+    settings.width = config.width;
+    settings.height = config.height;
+    settings.framesPerSecond = std::max<std::int64_t>(config.framesPerSecond, 1);
+    if (config.codec == TelemetryVideoCodec::hevcWithAlpha) {
+        MovieWriterHEVCSettings hevc;
+        hevc.averageBitRateBitsPerSecond = hevcAverageBitRate(config.width, config.height);
+        hevc.expectedSourceFrameRate = config.framesPerSecond;
+        hevc.maxKeyFrameIntervalFrames = std::max<std::int64_t>(2 * config.framesPerSecond, 1);
+        hevc.quality = 0.72;
+        hevc.premultipliedAlpha = true;
+        settings.hevc = hevc;
+    }
+    return settings;
+}
+
+fs::path TelemetryVideoExporter::temporaryURL(const fs::path& outputURL) {
+    std::string extension = outputURL.extension().string();
+    extension = extension.empty() ? "mov" : extension.substr(1);
+    const std::string name = outputURL.stem().string() + "." + UUID::random().uuidString() + ".tmp." + extension;
+    return outputURL.parent_path() / name;
+}
+
+void TelemetryVideoExporter::exportMovie(const TelemetryActivity& activity, const TelemetryRenderConfig& config,
+                                         const std::function<void(double)>& progress,
+                                         std::stop_token stopToken) const {
+    exportMovie(std::make_shared<const TelemetryActivity>(activity), config, progress, std::move(stopToken));
+}
+
+void TelemetryVideoExporter::exportMovie(std::shared_ptr<const TelemetryActivity> activity,
+                                         const TelemetryRenderConfig& config,
+                                         const std::function<void(double)>& progress,
+                                         std::stop_token stopToken) const {
+    if (!activity) throw PacemarkError("Нет данных телеметрии для экспорта.");
+    const fs::path& outputURL = config.outputURL;
+    if (outputURL.filename().empty()) throw PacemarkError("Не указан файл для видео.");
+
+    // Setup: the folder, a fresh temporary name, the renderer and the writer.
+    std::error_code error;
+    const fs::path folder = outputURL.parent_path();
+    if (!folder.empty()) {
+        fs::create_directories(folder, error);
+        if (error) throw exportFileError("создать папку", folder, error);
+    }
+    const fs::path temporary = temporaryURL(outputURL);
+    removeIfPresent(temporary, error);
+    if (error) throw exportFileError("удалить временный файл", temporary, error);
+
+    const TelemetryVideoFramePlan plan = framePlan(*activity, config);
+    const std::unique_ptr<const ExportFrameRenderer> renderer =
+        renderers_(activity, config.layout, config.width, config.height);
+    const std::unique_ptr<MovieWriter> writer = writers_->makeWriter(writerSettings(config, temporary));
+
+    try {
+        // A writer that fails to start may already have created the file, so
+        // from here on every failure removes the temporary file.
+        writer->startWriting();
+
+        std::optional<std::size_t> previousKey;
+        for (std::int64_t i = 0; i < plan.frameCount; ++i) {
+            throwIfStopRequested(stopToken);
+            while (!writer->isReadyForMoreMediaData()) {
+                throwIfStopRequested(stopToken);
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            }
+            const double elapsed = plan.elapsedSeconds(i);
+            std::optional<std::size_t> key;
+            if (options_.reusesRepeatedFrames) key = renderer->frameKey(elapsed);
+            if (key && key == previousKey) {
+                writer->appendRepeat(i);
+            } else {
+                const PixelBufferView buffer = writer->makePixelBuffer();
+                if (!buffer.isValid() || buffer.width != config.width || buffer.height != config.height) {
+                    throw TelemetryVideoExportError::cannotCreatePixelBuffer();
+                }
+                renderer->render(elapsed, buffer);
+                writer->append(buffer, i);
+                previousKey = key;
+            }
+            if (plan.reportsProgress(i) && progress) {
+                progress(static_cast<double>(i + 1) / static_cast<double>(plan.frameCount));
+            }
+        }
+
+        writer->finish();
+        // rename() replaces an existing destination atomically, so the old
+        // movie stays intact until the new one is complete and in place.
+        fs::rename(temporary, outputURL, error);
+        if (error) throw exportFileError("сохранить видео", outputURL, error);
+    } catch (...) {
+        writer->cancel();
+        std::error_code ignored;
+        removeIfPresent(temporary, ignored);
+        throw;
+    }
+}
+
+}  // namespace pacemark

@@ -1,0 +1,91 @@
+#pragma once
+
+#include <cstdint>
+#include <exception>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <stop_token>
+
+#include "Export/ExportFrameRenderer.h"
+#include "Export/MovieWriter.h"
+#include "Rendering/DrawingSurface.h"
+#include "Rendering/TelemetryRenderConfig.h"
+#include "Telemetry/TelemetryActivity.h"
+
+namespace pacemark {
+
+// Thrown when the caller's stop token asks an export to stop. Deliberately
+// not a PacemarkError: a stop the user asked for is not a failure.
+class TelemetryVideoExportCancelled : public std::exception {
+public:
+    const char* what() const noexcept override { return "Экспорт остановлен."; }
+};
+
+// Which frames an export writes: frame i shows activity time
+// startSeconds + i / framesPerSecond and is presented at i / framesPerSecond.
+struct TelemetryVideoFramePlan {
+    std::int64_t framesPerSecond = 1;  // the configured rate, at least 1
+    std::int64_t frameCount = 1;       // at least 1
+    double startSeconds = 0;
+    double segmentSeconds = 0.001;     // at least 0.001
+
+    double elapsedSeconds(std::int64_t frameIndex) const {
+        return startSeconds + static_cast<double>(frameIndex) / static_cast<double>(framesPerSecond);
+    }
+    // Progress is reported once per second of output and after the last frame.
+    bool reportsProgress(std::int64_t frameIndex) const {
+        return frameIndex % framesPerSecond == 0 || frameIndex == frameCount - 1;
+    }
+    bool operator==(const TelemetryVideoFramePlan&) const = default;
+};
+
+struct TelemetryVideoExportOptions {
+    // Write a frame that looks like its predecessor as a repeat instead of
+    // rendering it again. Off only to measure or check what reuse saves.
+    bool reusesRepeatedFrames = true;
+};
+
+// Renders a segment of an activity frame by frame into a movie with alpha.
+// The movie is written to a temporary file beside the destination and moved
+// over the destination only when complete: whatever happens, the destination
+// holds either its old contents or the whole new movie.
+class TelemetryVideoExporter {
+public:
+    using Options = TelemetryVideoExportOptions;
+
+    // Frames drawn by LayoutFrameRenderer on surfaces of `surfaces`.
+    TelemetryVideoExporter(std::shared_ptr<const MovieWriterFactory> writers,
+                           std::shared_ptr<const DrawingSurfaceFactory> surfaces, Options options = {});
+    TelemetryVideoExporter(std::shared_ptr<const MovieWriterFactory> writers, ExportFrameRendererMaker renderers);
+    TelemetryVideoExporter(std::shared_ptr<const MovieWriterFactory> writers, ExportFrameRendererMaker renderers,
+                           Options options);
+
+    // Writes the movie of `config` and returns once it is at config.outputURL.
+    // `progress` receives fractions in (0, 1], the last exactly 1, on the
+    // calling thread. A stop request is noticed before every frame and while
+    // waiting for the writer, and ends the export with
+    // TelemetryVideoExportCancelled. Failures are PacemarkErrors.
+    void exportMovie(std::shared_ptr<const TelemetryActivity> activity, const TelemetryRenderConfig& config,
+                     const std::function<void(double)>& progress, std::stop_token stopToken = {}) const;
+    void exportMovie(const TelemetryActivity& activity, const TelemetryRenderConfig& config,
+                     const std::function<void(double)>& progress, std::stop_token stopToken = {}) const;
+
+    // Makes LayoutFrameRenderers drawing through `surfaces`.
+    static ExportFrameRendererMaker layoutFrameRenderers(std::shared_ptr<const DrawingSurfaceFactory> surfaces);
+
+    static TelemetryVideoFramePlan framePlan(const TelemetryActivity& activity, const TelemetryRenderConfig& config);
+    // HEVC mean bit rate: 2.5 Mbit/s at 1920x1080 scaled by pixel count, at least 900 kbit/s.
+    static std::int64_t hevcAverageBitRate(std::int64_t width, std::int64_t height);
+    // What the writer is opened with for `config`, writing to `url`.
+    static MovieWriterSettings writerSettings(const TelemetryRenderConfig& config, std::filesystem::path url);
+    // "<base>.<UUID>.tmp.<ext>" in the output's folder; ext "mov" when the output has none.
+    static std::filesystem::path temporaryURL(const std::filesystem::path& outputURL);
+
+private:
+    std::shared_ptr<const MovieWriterFactory> writers_;
+    ExportFrameRendererMaker renderers_;
+    Options options_;
+};
+
+}  // namespace pacemark

@@ -1,0 +1,260 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+
+#include "Telemetry/TelemetryActivity.h"
+
+using namespace pacemark;
+using namespace std::chrono_literals;
+
+namespace {
+
+TelemetryTimestamp at(std::int64_t seconds) { return TelemetryTimestamp(std::chrono::seconds(1'700'000'000 + seconds)); }
+
+TelemetrySample timed(std::int64_t seconds) {
+    TelemetrySample s;
+    s.timestamp = at(seconds);
+    return s;
+}
+
+TelemetrySample climb(double distance, double altitude) {
+    TelemetrySample s;
+    s.distanceMeters = distance;
+    s.altitudeMeters = altitude;
+    return s;
+}
+
+}  // namespace
+
+TEST(TelemetryActivityTest, EmptyActivity) {
+    const TelemetryActivity activity(std::nullopt, {});
+    EXPECT_TRUE(activity.samples.empty());
+    EXPECT_TRUE(activity.trackPoints.empty());
+    EXPECT_EQ(activity.summary, TelemetrySummary{});
+    EXPECT_EQ(activity.durationSeconds(), 0);
+    EXPECT_EQ(activity.sample(12), TelemetrySample{});
+}
+
+TEST(TelemetryActivityTest, NormalizationSortsAndDerivesElapsedTime) {
+    auto late = timed(10);
+    late.heartRateBPM = 150;
+    auto early = timed(4);
+    early.elapsed = 99;  // a decoder's elapsed is ignored when timestamps exist
+    const auto samples = TelemetryActivity::normalized({late, timed(7), early});
+    ASSERT_EQ(samples.size(), 3u);
+    EXPECT_EQ(samples[0].elapsed, 0);
+    EXPECT_EQ(samples[1].elapsed, 3);
+    EXPECT_EQ(samples[2].elapsed, 6);
+    EXPECT_EQ(samples[2].heartRateBPM, 150);
+
+    // Fractional timestamps keep their fraction.
+    auto fraction = timed(4);
+    *fraction.timestamp += 500ms;
+    EXPECT_DOUBLE_EQ(TelemetryActivity::normalized({early, fraction})[1].elapsed, 0.5);
+}
+
+TEST(TelemetryActivityTest, NormalizationWithoutTimestampsKeepsOrderAndSpacesByOneSecond) {
+    std::vector<TelemetrySample> raw(4);
+    raw[0].elapsed = -2;
+    raw[1].elapsed = 0;
+    raw[2].elapsed = 5;
+    raw[3].elapsed = std::nan("");
+    raw[0].cadenceRPM = 1;
+    raw[1].cadenceRPM = 2;
+    const auto samples = TelemetryActivity::normalized(raw);
+    // NaN and -2 compare as they do; stable order keeps equal elements in input order.
+    ASSERT_EQ(samples.size(), 4u);
+    EXPECT_EQ(samples[0].elapsed, 0);  // first: negative becomes 0
+    for (std::size_t i = 1; i < samples.size(); ++i) EXPECT_GT(samples[i].elapsed, 0);
+
+    std::vector<TelemetrySample> zeros(3);
+    const auto spaced = TelemetryActivity::normalized(zeros);
+    EXPECT_EQ(spaced[0].elapsed, 0);
+    EXPECT_EQ(spaced[1].elapsed, 1);
+    EXPECT_EQ(spaced[2].elapsed, 2);
+}
+
+TEST(TelemetryActivityTest, DistanceAndSpeedAreFilledOnlyWhereDerivable) {
+    std::vector<TelemetrySample> raw(5);
+    for (int i = 0; i < 5; ++i) raw[i] = timed(i);
+    raw[0].latitude = 45.0, raw[0].longitude = 7.0;
+    raw[1].latitude = 45.001, raw[1].longitude = 7.0;
+    // raw[2] has no position: distance stays absent, running total unchanged.
+    raw[3].latitude = 45.002, raw[3].longitude = 7.0;
+    raw[4].distanceMeters = 50.0;  // present distances are never altered, even when they decrease
+    raw[4].latitude = 45.003, raw[4].longitude = 7.0;
+    const auto samples = TelemetryActivity::normalized(raw);
+
+    const double step = TelemetryActivity::haversineMeters(45.0, 7.0, 45.001, 7.0);
+    EXPECT_NEAR(step, 111.19, 0.01);
+    EXPECT_EQ(samples[0].distanceMeters, 0.0);
+    EXPECT_DOUBLE_EQ(*samples[1].distanceMeters, step);
+    EXPECT_FALSE(samples[2].distanceMeters);
+    EXPECT_FALSE(samples[3].distanceMeters);  // previous sample has no position
+    EXPECT_EQ(samples[4].distanceMeters, 50.0);
+
+    EXPECT_FALSE(samples[0].speedMetersPerSecond);
+    EXPECT_DOUBLE_EQ(*samples[1].speedMetersPerSecond, step);
+    EXPECT_FALSE(samples[4].speedMetersPerSecond);  // predecessor lacks a distance
+
+    // Same second: no speed; distance going down: no speed; a present speed stays.
+    std::vector<TelemetrySample> same = {timed(0), timed(0), timed(1)};
+    same[0].distanceMeters = 10;
+    same[1].distanceMeters = 20;
+    same[2].distanceMeters = 15;
+    const auto sameOut = TelemetryActivity::normalized(same);
+    EXPECT_FALSE(sameOut[1].speedMetersPerSecond);
+    EXPECT_FALSE(sameOut[2].speedMetersPerSecond);
+    same[2].speedMetersPerSecond = 3.0;
+    EXPECT_EQ(TelemetryActivity::normalized(same)[2].speedMetersPerSecond, 3.0);
+}
+
+TEST(TelemetryActivityTest, GradeOverTheLastFortyMeters) {
+    std::vector<TelemetrySample> every10;
+    for (int i = 0; i < 10; ++i) every10.push_back(climb(i * 10.0, i * 1.0));
+    const auto graded = TelemetryActivity::addingGrade(every10);
+    EXPECT_FALSE(graded[0].gradePercent);
+    for (int i = 1; i < 10; ++i) EXPECT_NEAR(*graded[i].gradePercent, 10.0, 1e-9) << i;
+
+    std::vector<TelemetrySample> every5;
+    for (int i = 0; i < 12; ++i) every5.push_back(climb(i * 5.0, i < 9 ? 0.0 : (i - 8) * 2.0));
+    const auto fine = TelemetryActivity::addingGrade(every5);
+    EXPECT_FALSE(fine[1].gradePercent);        // only 5 m back
+    EXPECT_NEAR(*fine[2].gradePercent, 0, 1e-12);  // measured over 10 m
+    // Sample 11 at 55 m: the window reaches back to 15 m (sample 3, altitude 0).
+    EXPECT_NEAR(*fine[11].gradePercent, 6.0 / 40.0 * 100.0, 1e-9);
+
+    std::vector<TelemetrySample> steep = {climb(0, 0), climb(10, 5), climb(20, -10)};  // from sample 0: -50 %
+    const auto clamped = TelemetryActivity::addingGrade(steep);
+    EXPECT_EQ(clamped[1].gradePercent, 35.0);
+    EXPECT_EQ(clamped[2].gradePercent, -35.0);
+
+    steep[1].gradePercent = 80.0;  // a delivered grade stays as delivered
+    EXPECT_EQ(TelemetryActivity::addingGrade(steep)[1].gradePercent, 80.0);
+}
+
+// The binary-search shortcut for non-decreasing distances must agree with
+// the plain walk, which is what non-monotonic data uses.
+TEST(TelemetryActivityTest, GradeShortcutMatchesWalkOnRandomTracks) {
+    std::mt19937 random(7);
+    std::uniform_real_distribution<double> stepMeters(0.0, 12.0);
+    std::uniform_real_distribution<double> rise(-1.0, 1.0);
+    std::bernoulli_distribution hole(0.1);
+    for (int trial = 0; trial < 20; ++trial) {
+        std::vector<TelemetrySample> monotone, shuffled;
+        double distance = 0, altitude = 100;
+        for (int i = 0; i < 400; ++i) {
+            distance += stepMeters(random);
+            altitude += rise(random);
+            TelemetrySample s = climb(distance, altitude);
+            if (hole(random)) s.altitudeMeters.reset();
+            monotone.push_back(s);
+        }
+        shuffled = monotone;
+        // A single decreasing distance at the end forces the walk path; the
+        // grades before it only look backwards, so they must be identical.
+        shuffled.push_back(climb(0.0, 0.0));
+        const auto fast = TelemetryActivity::addingGrade(monotone);
+        const auto walked = TelemetryActivity::addingGrade(shuffled);
+        for (std::size_t i = 0; i < monotone.size(); ++i) {
+            ASSERT_EQ(fast[i].gradePercent, walked[i].gradePercent) << "trial " << trial << " sample " << i;
+        }
+    }
+}
+
+TEST(TelemetryActivityTest, RouteThinning) {
+    std::vector<TelemetrySample> samples(5000);
+    for (int i = 0; i < 5000; ++i) {
+        samples[i].latitude = i * 0.0001;
+        samples[i].longitude = 7.0;
+    }
+    samples[10].longitude = std::nan("");
+    const auto all = TelemetryActivity::routePoints(samples, 6000);
+    EXPECT_EQ(all.size(), 4999u);  // the non-finite pair is left out
+
+    samples[10].longitude = 7.0;
+    const auto thinned = TelemetryActivity::routePoints(samples, 2000);
+    ASSERT_EQ(thinned.size(), 1668u);  // step 3: 0, 3, ..., 4998 and the last one
+    EXPECT_EQ(thinned[1].latitude, samples[3].latitude);
+    EXPECT_EQ(thinned.back().latitude, samples[4999].latitude);
+    EXPECT_EQ(TelemetryActivity::routePoints(samples, 2).size(), 5000u);
+}
+
+TEST(TelemetryActivityTest, Summary) {
+    std::vector<TelemetrySample> samples(4);
+    const double altitudes[] = {100.0, 100.4, 100.8, 101.2};
+    const std::int64_t heartRates[] = {0, 120, 121, 0};
+    for (int i = 0; i < 4; ++i) {
+        samples[i].elapsed = i * 10.0;
+        samples[i].altitudeMeters = altitudes[i];
+        samples[i].heartRateBPM = heartRates[i];
+    }
+    samples[1].speedMetersPerSecond = 4;
+    samples[2].speedMetersPerSecond = 8;
+    samples[3].speedMetersPerSecond = 0;
+    samples[1].distanceMeters = 40;
+    samples[2].gradePercent = -3;
+    auto summary = TelemetryActivity::summarize(samples);
+    EXPECT_EQ(summary.durationSeconds, 30);
+    EXPECT_EQ(summary.totalDistanceMeters, 40);
+    EXPECT_EQ(summary.averageSpeedMetersPerSecond, 6);
+    EXPECT_EQ(summary.maxSpeedMetersPerSecond, 8);
+    EXPECT_EQ(summary.averageHeartRateBPM, 121);
+    EXPECT_EQ(summary.maxHeartRateBPM, 121);
+    EXPECT_FALSE(summary.elevationGainMeters);  // every rise is 0.4 m
+    EXPECT_FALSE(summary.maxGradePercent);      // only a descent
+    EXPECT_FALSE(summary.averagePowerWatts);
+
+    samples[2].altitudeMeters.reset();  // 100.4 → 101.2 is one rise of 0.8 m among present values
+    samples[3].gradePercent = 4.5;
+    summary = TelemetryActivity::summarize(samples);
+    EXPECT_NEAR(*summary.elevationGainMeters, 0.8, 1e-9);
+    EXPECT_EQ(summary.maxGradePercent, 4.5);
+}
+
+TEST(TelemetryActivityTest, RoundedAverageRoundsHalvesAwayFromZero) {
+    const std::vector<std::int64_t> up = {2, 3}, down = {-2, -3}, exact = {4, 6}, big = {1, 2, 2};
+    EXPECT_EQ(roundedAverage(up), 3);
+    EXPECT_EQ(roundedAverage(down), -3);
+    EXPECT_EQ(roundedAverage(exact), 5);
+    EXPECT_EQ(roundedAverage(big), 2);
+    EXPECT_FALSE(roundedAverage(std::vector<std::int64_t>{}));
+}
+
+TEST(TelemetryActivityTest, SampleLookup) {
+    std::vector<TelemetrySample> raw(4);
+    const double times[] = {0, 1, 1, 3};
+    for (int i = 0; i < 4; ++i) {
+        raw[i].elapsed = times[i];
+        raw[i].powerWatts = i;
+    }
+    raw[0].elapsed = 0;
+    const TelemetryActivity activity(std::nullopt, raw);
+    EXPECT_EQ(activity.sample(-5).powerWatts, 0);
+    EXPECT_EQ(activity.sample(std::nan("")).powerWatts, 0);
+    EXPECT_EQ(activity.sample(1).powerWatts, 2);  // the last of equal times wins
+    EXPECT_EQ(activity.sample(2.9).powerWatts, 2);
+    EXPECT_EQ(activity.sample(3).powerWatts, 3);
+    EXPECT_EQ(activity.sample(1e9).powerWatts, 3);
+    EXPECT_EQ(activity.sampleIndex(2.5), 2u);
+}
+
+TEST(TelemetryActivityTest, ConstructionRunsEveryStepOnTheSameSamples) {
+    std::vector<TelemetrySample> raw;
+    for (int i = 0; i < 60; ++i) {
+        auto s = timed(59 - i);  // delivered backwards
+        s.latitude = 45.0 + (59 - i) * 0.0001;
+        s.longitude = 7.0;
+        s.altitudeMeters = 200.0 + (59 - i) * 1.0;
+        raw.push_back(s);
+    }
+    const TelemetryActivity activity(std::filesystem::path("/tmp/ride.fit"), raw);
+    EXPECT_EQ(activity.sourceURL, std::filesystem::path("/tmp/ride.fit"));
+    EXPECT_EQ(activity.samples.front().elapsed, 0);
+    EXPECT_EQ(activity.durationSeconds(), 59);
+    EXPECT_EQ(activity.trackPoints.size(), 60u);
+    EXPECT_NEAR(*activity.summary.totalDistanceMeters, 59 * 11.119, 0.1);
+    EXPECT_NEAR(*activity.summary.maxGradePercent, 1.0 / 11.119 * 100, 0.1);
+    EXPECT_NEAR(*activity.summary.elevationGainMeters, 59, 1e-9);
+}

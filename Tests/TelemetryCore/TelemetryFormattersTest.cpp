@@ -1,0 +1,71 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "Telemetry/TelemetryFormatters.h"
+#include "Telemetry/TelemetryTime.h"
+
+using namespace pacemark;
+namespace F = pacemark::TelemetryFormatters;
+
+TEST(TelemetryFormattersTest, Elapsed) {
+    EXPECT_EQ(F::elapsed(-3), "00:00");
+    EXPECT_EQ(F::elapsed(65.4), "01:05");
+    EXPECT_EQ(F::elapsed(59.5), "01:00");
+    EXPECT_EQ(F::elapsed(3599.4), "59:59");
+    EXPECT_EQ(F::elapsed(3599.5), "1:00:00");
+    EXPECT_EQ(F::elapsed(3725), "1:02:05");
+    EXPECT_EQ(F::elapsed(100 * 3600.0), "100:00:00");
+    EXPECT_EQ(F::elapsed(std::nan("")), "00:00");
+}
+
+TEST(TelemetryFormattersTest, DistanceSpeedElevation) {
+    EXPECT_EQ(F::distance(999.6), "1000 м");
+    EXPECT_EQ(F::distance(1000), "1.0 км");
+    EXPECT_EQ(F::distance(-12.2), "-12 м");
+    EXPECT_EQ(F::distance(std::nullopt), "--");
+    EXPECT_EQ(F::distance(INFINITY), "--");
+    EXPECT_EQ(F::speedKPH(10), "36.0");
+    EXPECT_EQ(F::speedKPH(std::nan("")), "--");
+    EXPECT_EQ(F::elevation(412.5001), "413 м");
+    EXPECT_EQ(F::elevation(std::nullopt), "--");
+}
+
+TEST(TelemetryFormattersTest, IntegerAndGrade) {
+    EXPECT_EQ(F::integer(0, "Вт"), "--");
+    EXPECT_EQ(F::integer(-5, "Вт"), "--");
+    EXPECT_EQ(F::integer(250, "Вт"), "250 Вт");
+    EXPECT_EQ(F::integer(std::nullopt, "уд/мин"), "--");
+    EXPECT_EQ(F::gradePercent(-0.04, true), "0.0 %");
+    EXPECT_EQ(F::gradePercent(12.34, true), "12 %");
+    EXPECT_EQ(F::gradePercent(9.96, true), "10.0 %");
+    EXPECT_EQ(F::gradePercent(0.049, false), "0.0");
+    EXPECT_EQ(F::gradePercent(-0.05, false), "-0.1");
+    EXPECT_EQ(F::gradePercent(std::nullopt, true), "--");
+}
+
+TEST(TelemetryTimeTest, ParsesInternetDateTimes) {
+    const auto plain = parseISO8601InternetDateTime("2024-05-01T10:15:30Z");
+    ASSERT_TRUE(plain);
+    EXPECT_EQ(formatISO8601Milliseconds(*plain), "2024-05-01T10:15:30.000Z");
+    EXPECT_EQ(formatISO8601Milliseconds(*parseISO8601InternetDateTime("2024-05-01T10:15:30.5Z")),
+              "2024-05-01T10:15:30.500Z");
+    EXPECT_EQ(formatISO8601Milliseconds(*parseISO8601InternetDateTime("2024-05-01T10:15:30.250+03:00")),
+              "2024-05-01T07:15:30.250Z");
+    EXPECT_EQ(formatISO8601Milliseconds(*parseISO8601InternetDateTime("2016-01-01T00:00:00.9999999-01:30")),
+              "2016-01-01T01:30:00.999Z");
+    EXPECT_EQ(formatISO8601Milliseconds(*parseISO8601InternetDateTime("1990-01-01T00:00:00Z")),
+              "1990-01-01T00:00:00.000Z");
+    for (const char* bad : {"2024-05-01 10:15:30", "2024-05-01T10:15:30", "2024-05-01T10:15:30.Z",
+                            "2024-02-30T10:15:30Z", "2024-05-01T24:00:00Z", "2024-05-01T10:15:30+0300",
+                            "2024-05-01T10:15:30Z ", "", "2024-5-01T10:15:30Z"}) {
+        EXPECT_FALSE(parseISO8601InternetDateTime(bad)) << bad;
+    }
+    EXPECT_TRUE(parseISO8601InternetDateTime("2024-02-29T00:00:00Z"));
+    EXPECT_FALSE(parseISO8601InternetDateTime("2023-02-29T00:00:00Z"));
+}
+
+TEST(TelemetryTimeTest, FormatsTimesBeforeTheUnixEpoch) {
+    const TelemetryTimestamp before(std::chrono::milliseconds(-1));
+    EXPECT_EQ(formatISO8601Milliseconds(before), "1969-12-31T23:59:59.999Z");
+}

@@ -1,0 +1,314 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <filesystem>
+#include <regex>
+#include <thread>
+
+#include "Export/RecordingMovieWriter.h"
+#include "Export/TelemetryVideoExportError.h"
+#include "Export/TelemetryVideoExporter.h"
+#include "TestSupport.h"
+
+namespace pacemark {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::TemporaryFolder;
+
+// One sample per second with a changing speed, `seconds` long.
+TelemetryActivity activityOfSeconds(int seconds) {
+    std::vector<TelemetrySample> samples;
+    for (int s = 0; s <= seconds; ++s) {
+        TelemetrySample sample;
+        sample.elapsed = s;
+        sample.speedMetersPerSecond = 5.0 + s % 7;
+        samples.push_back(sample);
+    }
+    return TelemetryActivity(std::nullopt, std::move(samples));
+}
+
+// Paints every pixel with the index of the sample in force, and says that
+// frames of one sample look the same.
+class SampleIndexRenderer : public ExportFrameRenderer {
+public:
+    SampleIndexRenderer(std::shared_ptr<const TelemetryActivity> activity, std::vector<double>* rendered)
+        : activity_(std::move(activity)), rendered_(rendered) {}
+
+    void render(double elapsed, PixelBufferView into) const override {
+        if (rendered_) rendered_->push_back(elapsed);
+        const auto value = static_cast<std::uint8_t>(activity_->sampleIndex(elapsed) * 37 + 1);
+        for (std::int64_t y = 0; y < into.height; ++y) std::fill_n(into.row(y), into.width * 4, value);
+    }
+    std::size_t frameKey(double elapsed) const override { return activity_->sampleIndex(elapsed); }
+
+private:
+    std::shared_ptr<const TelemetryActivity> activity_;
+    std::vector<double>* rendered_;
+};
+
+struct ExportRun {
+    explicit ExportRun(std::shared_ptr<RecordingMovieWriterFactory> factory) : writers(std::move(factory)) {}
+    std::shared_ptr<RecordingMovieWriterFactory> writers;
+    std::vector<double> rendered;
+    std::vector<double> progress;
+};
+
+ExportFrameRendererMaker sampleIndexRenderers(std::vector<double>* rendered) {
+    return [rendered](std::shared_ptr<const TelemetryActivity> activity, const PacemarkLayout&, std::int64_t,
+                      std::int64_t) { return std::make_unique<SampleIndexRenderer>(std::move(activity), rendered); };
+}
+
+TelemetryRenderConfig configFor(fs::path output, std::int64_t fps, double start = 0,
+                                std::optional<double> duration = std::nullopt,
+                                TelemetryVideoCodec codec = TelemetryVideoCodec::proRes4444) {
+    return TelemetryRenderConfig(std::move(output), 8, 4, fps, codec, start, duration, PacemarkLayout{});
+}
+
+void runExport(ExportRun& run, const TelemetryActivity& activity, const TelemetryRenderConfig& config,
+               std::stop_token stop = {}, bool reuse = true) {
+    TelemetryVideoExporter exporter(run.writers, sampleIndexRenderers(&run.rendered),
+                                    TelemetryVideoExporter::Options{reuse});
+    exporter.exportMovie(activity, config, [&](double p) { run.progress.push_back(p); }, stop);
+}
+
+std::vector<fs::path> filesIn(const fs::path& folder) {
+    std::vector<fs::path> names;
+    for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+TEST(TelemetryVideoExporterTest, TenSecondsAtThirtyFramesGivesThreeHundredFramesAndElevenProgressCalls) {
+    TemporaryFolder folder;
+    ExportRun run(std::make_shared<RecordingMovieWriterFactory>());
+    runExport(run, activityOfSeconds(20), configFor(folder / "out.mov", 30, 2.0, 10.0));
+
+    const auto& frames = run.writers->recording()->frames;
+    ASSERT_EQ(frames.size(), 300u);
+    for (std::size_t i = 0; i < frames.size(); ++i) EXPECT_EQ(frames[i].frameIndex, static_cast<std::int64_t>(i));
+    // Frames 0, 30, 60 ... change the sample: ten rendered pictures, the rest repeats.
+    ASSERT_EQ(run.rendered.size(), 10u);
+    for (std::size_t k = 0; k < run.rendered.size(); ++k) EXPECT_DOUBLE_EQ(run.rendered[k], 2.0 + double(k));
+    EXPECT_EQ(std::count_if(frames.begin(), frames.end(), [](auto& f) { return f.isRepeat; }), 290);
+
+    const std::vector<int> reportedAfter = {1, 31, 61, 91, 121, 151, 181, 211, 241, 271, 300};
+    ASSERT_EQ(run.progress.size(), reportedAfter.size());
+    for (std::size_t k = 0; k < reportedAfter.size(); ++k) EXPECT_DOUBLE_EQ(run.progress[k], reportedAfter[k] / 300.0);
+    EXPECT_EQ(run.progress.back(), 1.0);
+
+    const auto& settings = run.writers->recording()->openedSettings.at(0);
+    EXPECT_EQ(settings.framesPerSecond, 30);
+    EXPECT_EQ(settings.codec, TelemetryVideoCodec::proRes4444);
+    EXPECT_FALSE(settings.hevc.has_value());
+    EXPECT_EQ(filesIn(folder.path()), std::vector<fs::path>{"out.mov"});
+}
+
+TEST(TelemetryVideoExporterTest, FramePlanCountsPartialFramesAndNeverFallsBelowOneFrame) {
+    const TelemetryActivity activity = activityOfSeconds(100);
+    auto frames = [&](std::int64_t fps, double start, std::optional<double> duration) {
+        return TelemetryVideoExporter::framePlan(activity, configFor("x.mov", fps, start, duration)).frameCount;
+    };
+    EXPECT_EQ(frames(30, 0, 10.01), 301);
+    EXPECT_EQ(frames(30, 0, std::nullopt), 3000);
+    EXPECT_EQ(frames(30, 95, 10.0), 150);  // the segment stops at the end of the activity
+    // An empty segment still gives one frame at the start instant, at any rate up to 1000.
+    EXPECT_EQ(frames(30, 500, std::nullopt), 1);
+    EXPECT_EQ(frames(1000, 500, std::nullopt), 1);
+    EXPECT_EQ(frames(30, 10, 0.0), 1);
+    EXPECT_EQ(frames(30, 10, -5.0), 1);
+    EXPECT_EQ(frames(30, 10, std::nan("")), 2700);
+    EXPECT_DOUBLE_EQ(TelemetryVideoExporter::framePlan(activity, configFor("x.mov", 30, 500, {})).elapsedSeconds(0),
+                     500.0);
+}
+
+TEST(TelemetryVideoExporterTest, FrameRateZeroIsOneForThePlanButReachesTheHEVCSettingsAsConfigured) {
+    TemporaryFolder folder;
+    ExportRun run(std::make_shared<RecordingMovieWriterFactory>());
+    runExport(run, activityOfSeconds(10), configFor(folder / "out.mov", 0, 0, 3.5, TelemetryVideoCodec::hevcWithAlpha));
+
+    EXPECT_EQ(run.writers->recording()->frames.size(), 4u);
+    EXPECT_EQ(run.rendered, (std::vector<double>{0, 1, 2, 3}));
+    EXPECT_EQ(run.progress, (std::vector<double>{0.25, 0.5, 0.75, 1.0}));
+    const auto& settings = run.writers->recording()->openedSettings.at(0);
+    EXPECT_EQ(settings.framesPerSecond, 1);
+    ASSERT_TRUE(settings.hevc.has_value());
+    EXPECT_EQ(settings.hevc->expectedSourceFrameRate, 0);
+    EXPECT_EQ(settings.hevc->maxKeyFrameIntervalFrames, 1);
+    EXPECT_DOUBLE_EQ(settings.hevc->quality, 0.72);
+    EXPECT_TRUE(settings.hevc->premultipliedAlpha);
+    EXPECT_EQ(settings.hevc->averageBitRateBitsPerSecond, 900'000);
+
+    const auto hevc30 = TelemetryVideoExporter::writerSettings(configFor("a.mov", 30, 0, {}, TelemetryVideoCodec::hevcWithAlpha), "t");
+    EXPECT_EQ(hevc30.hevc->maxKeyFrameIntervalFrames, 60);
+    EXPECT_EQ(hevc30.hevc->expectedSourceFrameRate, 30);
+}
+
+TEST(TelemetryVideoExporterTest, HEVCBitRateScalesWithPixelsAboveAFloor) {
+    EXPECT_EQ(TelemetryVideoExporter::hevcAverageBitRate(3840, 2160), 10'000'000);
+    EXPECT_EQ(TelemetryVideoExporter::hevcAverageBitRate(1920, 1080), 2'500'000);
+    EXPECT_EQ(TelemetryVideoExporter::hevcAverageBitRate(640, 360), 900'000);
+    EXPECT_EQ(TelemetryVideoExporter::hevcAverageBitRate(0, 0), 900'000);
+    EXPECT_EQ(TelemetryVideoExporter::hevcAverageBitRate(2560, 1440), 4'444'444);
+}
+
+TEST(TelemetryVideoExporterTest, TemporaryFileSitsBesideTheOutputWithAFreshUpperCaseUUID) {
+    const std::regex pattern("ride-telemetry\\.[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}\\.tmp\\.mov");
+    const fs::path a = TelemetryVideoExporter::temporaryURL("/films/ride-telemetry.mov");
+    const fs::path b = TelemetryVideoExporter::temporaryURL("/films/ride-telemetry.mov");
+    EXPECT_EQ(a.parent_path(), fs::path("/films"));
+    EXPECT_TRUE(std::regex_match(a.filename().string(), pattern)) << a;
+    EXPECT_NE(a, b);
+    EXPECT_TRUE(std::regex_match(TelemetryVideoExporter::temporaryURL("/films/ride-telemetry").filename().string(),
+                                 pattern));
+    const std::string qt = TelemetryVideoExporter::temporaryURL("clip.qt").filename().string();
+    EXPECT_EQ(qt.substr(qt.size() - 7), ".tmp.qt");
+}
+
+TEST(TelemetryVideoExporterTest, ReuseOffRendersEveryFrameAndWritesTheSamePictures) {
+    TemporaryFolder folder;
+    const TelemetryActivity activity = activityOfSeconds(5);
+    ExportRun reused(std::make_shared<RecordingMovieWriterFactory>());
+    ExportRun everyFrame(std::make_shared<RecordingMovieWriterFactory>());
+    runExport(reused, activity, configFor(folder / "a.mov", 24, 0.5));
+    runExport(everyFrame, activity, configFor(folder / "b.mov", 24, 0.5), {}, false);
+
+    const auto& a = reused.writers->recording()->frames;
+    const auto& b = everyFrame.writers->recording()->frames;
+    ASSERT_EQ(a.size(), 108u);
+    ASSERT_EQ(a.size(), b.size());
+    EXPECT_EQ(everyFrame.rendered.size(), b.size());
+    EXPECT_EQ(reused.rendered.size(), 5u);
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        EXPECT_EQ(a[i].pictureHash, b[i].pictureHash) << "frame " << i;
+        EXPECT_FALSE(b[i].isRepeat);
+    }
+}
+
+TEST(TelemetryVideoExporterTest, ExistingDestinationIsReplacedOnlyByTheCompleteMovieInACreatedFolder) {
+    TemporaryFolder folder;
+    const fs::path output = folder / "deep/er/out.mov";
+    ExportRun first(std::make_shared<RecordingMovieWriterFactory>());
+    runExport(first, activityOfSeconds(3), configFor(output, 10));
+    const std::vector<std::uint8_t> firstMovie = testing::readFileBytes(output);
+
+    // While the second export writes, the destination still holds the first movie.
+    bool checkedMidway = false;
+    MovieWriterRecordingScript script;
+    script.onAppend = [&](std::int64_t i) {
+        if (i == 5) {
+            EXPECT_EQ(testing::readFileBytes(output), firstMovie);
+            EXPECT_EQ(filesIn(output.parent_path()).size(), 2u);
+            checkedMidway = true;
+        }
+    };
+    ExportRun second(std::make_shared<RecordingMovieWriterFactory>(script));
+    runExport(second, activityOfSeconds(3), configFor(output, 20));
+    EXPECT_TRUE(checkedMidway);
+    EXPECT_NE(testing::readFileBytes(output), firstMovie);
+    EXPECT_EQ(filesIn(output.parent_path()), std::vector<fs::path>{"out.mov"});
+    EXPECT_TRUE(second.writers->recording()->finished);
+}
+
+// Every failure after writing began leaves the old destination and no temporary file.
+class TelemetryVideoExporterFailureTest : public ::testing::Test {
+protected:
+    void SetUp() override { testing::writeFileText(output, "the old movie"); }
+
+    void expectOldDestinationOnly() {
+        EXPECT_EQ(testing::readFileBytes(output), std::vector<std::uint8_t>({'t', 'h', 'e', ' ', 'o', 'l', 'd', ' ', 'm', 'o', 'v', 'i', 'e'}));
+        EXPECT_EQ(filesIn(folder.path()), std::vector<fs::path>{"out.mov"});
+    }
+
+    TemporaryFolder folder;
+    fs::path output = folder / "out.mov";
+};
+
+TEST_F(TelemetryVideoExporterFailureTest, WriterFailuresReachTheCallerWithTheirText) {
+    struct Case {
+        MovieWriterRecordingScript script;
+        const char* text;
+    };
+    MovieWriterRecordingScript failsStart, failsAppend, failsRepeat, failsFinish;
+    failsStart.failsToStart = true;
+    failsAppend.failsAppendingFrame = 60;  // a rendered frame
+    failsRepeat.failsAppendingFrame = 61;  // a repeat
+    failsFinish.failsToFinish = true;
+    for (const Case& c : {Case{failsStart, "Видеозапись не стартовала."}, Case{failsAppend, "Не удалось добавить видеокадр."},
+                          Case{failsRepeat, "Не удалось добавить видеокадр."}, Case{failsFinish, "Не удалось записать видео."}}) {
+        ExportRun run(std::make_shared<RecordingMovieWriterFactory>(c.script));
+        try {
+            runExport(run, activityOfSeconds(10), configFor(output, 30));
+            ADD_FAILURE() << "no error for " << c.text;
+        } catch (const TelemetryVideoExportError& error) {
+            EXPECT_EQ(error.errorCase(), TelemetryVideoExportError::Case::writerFailed);
+            EXPECT_EQ(error.errorDescription(), c.text);
+        }
+        EXPECT_TRUE(run.writers->recording()->cancelled) << c.text;
+        expectOldDestinationOnly();
+    }
+}
+
+TEST_F(TelemetryVideoExporterFailureTest, StopHalfWayIsACancellationNotAnError) {
+    std::stop_source stop;
+    MovieWriterRecordingScript script;
+    script.onAppend = [&](std::int64_t i) {
+        if (i == 149) stop.request_stop();
+    };
+    ExportRun run(std::make_shared<RecordingMovieWriterFactory>(script));
+    EXPECT_THROW(runExport(run, activityOfSeconds(10), configFor(output, 30), stop.get_token()),
+                 TelemetryVideoExportCancelled);
+    EXPECT_EQ(run.writers->recording()->frames.size(), 150u);
+    EXPECT_TRUE(run.writers->recording()->cancelled);
+    EXPECT_FALSE(run.writers->recording()->finished);
+    expectOldDestinationOnly();
+}
+
+TEST_F(TelemetryVideoExporterFailureTest, StopIsNoticedWhileWaitingForABusyWriter) {
+    MovieWriterRecordingScript script;
+    script.notReadyPollsPerFrame = 1'000'000'000;  // never ready again after the first frame
+    script.onAppend = [](std::int64_t) {};
+    ExportRun run(std::make_shared<RecordingMovieWriterFactory>(script));
+    std::stop_source stop;
+    std::jthread stopper([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(30));
+        stop.request_stop();
+    });
+    EXPECT_THROW(runExport(run, activityOfSeconds(10), configFor(output, 30), stop.get_token()),
+                 TelemetryVideoExportCancelled);
+    EXPECT_TRUE(run.writers->recording()->frames.empty());
+    expectOldDestinationOnly();
+}
+
+TEST_F(TelemetryVideoExporterFailureTest, FolderThatCannotBeCreatedIsReportedBeforeAnythingIsWritten) {
+    ExportRun run(std::make_shared<RecordingMovieWriterFactory>());
+    // The destination's folder would have to be created inside a regular file.
+    try {
+        runExport(run, activityOfSeconds(3), configFor(output / "inside" / "x.mov", 30));
+        ADD_FAILURE() << "no error";
+    } catch (const PacemarkError& error) {
+        EXPECT_NE(std::string(error.what()).find("Не удалось создать папку «inside»"), std::string::npos) << error.what();
+    }
+    EXPECT_TRUE(run.writers->recording()->openedSettings.empty());
+    expectOldDestinationOnly();
+}
+
+TEST_F(TelemetryVideoExporterFailureTest, DestinationThatIsAFolderFailsAfterWritingAndKeepsNothing) {
+    fs::create_directory(folder / "taken.mov");
+    testing::writeFileText(folder / "taken.mov" / "inside", "x");
+    ExportRun run(std::make_shared<RecordingMovieWriterFactory>());
+    try {
+        runExport(run, activityOfSeconds(3), configFor(folder / "taken.mov", 30));
+        ADD_FAILURE() << "no error";
+    } catch (const PacemarkError& error) {
+        EXPECT_NE(std::string(error.what()).find("Не удалось сохранить видео «taken.mov»"), std::string::npos)
+            << error.what();
+    }
+    EXPECT_TRUE(run.writers->recording()->finished);
+    EXPECT_EQ(filesIn(folder.path()), (std::vector<fs::path>{"out.mov", "taken.mov"}));
+}
+
+}  // namespace
+}  // namespace pacemark

@@ -1,0 +1,499 @@
+#include "CairoDrawingSurface.h"
+
+#include <cairo.h>
+#include <fontconfig/fontconfig.h>
+#include <pango/pangocairo.h>
+#include <pango/pangofc-fontmap.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <cstring>
+#include <numbers>
+#include <vector>
+
+#include "ShadowBlur.h"
+
+namespace pacemark {
+
+DrawingFontError::DrawingFontError(const std::filesystem::path& file)
+    : PacemarkError("Не удалось загрузить шрифт Inter из файла «" + file.string() +
+                    "». Установите пакет fonts-inter."),
+      file_(file) {}
+
+// A private fontconfig configuration that knows only the four Inter files.
+struct CairoFontResources {
+    FcConfig* config = nullptr;
+    std::uint64_t id = 0;
+
+    CairoFontResources() = default;
+    CairoFontResources(const CairoFontResources&) = delete;
+    CairoFontResources& operator=(const CairoFontResources&) = delete;
+    ~CairoFontResources() {
+        if (config) FcConfigDestroy(config);
+    }
+};
+
+namespace {
+
+std::atomic<std::uint64_t> nextFontResourcesId{1};
+
+bool finite(double value) { return std::isfinite(value); }
+bool finite(const DrawingRect& r) { return finite(r.x) && finite(r.y) && finite(r.width) && finite(r.height); }
+bool finite(const DrawingPoint& p) { return finite(p.x) && finite(p.y); }
+double unit(double value) { return finite(value) ? std::clamp(value, 0.0, 1.0) : 0.0; }
+
+// Pango font maps and contexts are not shared between threads: each thread
+// keeps one over the factory's fontconfig configuration.
+struct ThreadTextContext {
+    std::uint64_t owner = 0;
+    PangoFontMap* fontMap = nullptr;
+    PangoContext* context = nullptr;
+
+    ThreadTextContext() = default;
+    ThreadTextContext(const ThreadTextContext&) = delete;
+    ThreadTextContext& operator=(const ThreadTextContext&) = delete;
+    ~ThreadTextContext() { release(); }
+
+    void release() {
+        if (context) g_object_unref(context);
+        if (fontMap) g_object_unref(fontMap);
+        context = nullptr;
+        fontMap = nullptr;
+        owner = 0;
+    }
+};
+
+thread_local ThreadTextContext threadText;
+
+PangoContext* textContext(const CairoFontResources& fonts) {
+    if (threadText.owner == fonts.id && threadText.context) return threadText.context;
+    threadText.release();
+    PangoFontMap* fontMap = pango_cairo_font_map_new_for_font_type(CAIRO_FONT_TYPE_FT);
+    if (!fontMap) return nullptr;
+    pango_fc_font_map_set_config(PANGO_FC_FONT_MAP(fontMap), fonts.config);
+    PangoContext* context = pango_font_map_create_context(fontMap);
+    // Unhinted outlines at fractional positions: the same shapes at any size
+    // and place, and no dependence on the machine's font settings.
+    cairo_font_options_t* options = cairo_font_options_create();
+    cairo_font_options_set_antialias(options, CAIRO_ANTIALIAS_GRAY);
+    cairo_font_options_set_hint_style(options, CAIRO_HINT_STYLE_NONE);
+    cairo_font_options_set_hint_metrics(options, CAIRO_HINT_METRICS_OFF);
+    pango_cairo_context_set_font_options(context, options);
+    cairo_font_options_destroy(options);
+    pango_context_set_round_glyph_positions(context, FALSE);
+    threadText.owner = fonts.id;
+    threadText.fontMap = fontMap;
+    threadText.context = context;
+    return context;
+}
+
+PangoWeight pangoWeight(DrawingFontWeight weight) {
+    switch (weight) {
+        case DrawingFontWeight::medium: return PANGO_WEIGHT_MEDIUM;
+        case DrawingFontWeight::semibold: return PANGO_WEIGHT_SEMIBOLD;
+        case DrawingFontWeight::bold: return PANGO_WEIGHT_BOLD;
+        case DrawingFontWeight::heavy: return PANGO_WEIGHT_ULTRABOLD;
+    }
+    return PANGO_WEIGHT_SEMIBOLD;
+}
+
+// Keeps the pending path out of the way of an operation that needs its own.
+class PathStash {
+public:
+    explicit PathStash(cairo_t* cr) : cr_(cr) {
+        if (cairo_has_current_point(cr_)) saved_ = cairo_copy_path(cr_);
+        cairo_new_path(cr_);
+    }
+    ~PathStash() {
+        cairo_new_path(cr_);
+        if (saved_) {
+            cairo_append_path(cr_, saved_);
+            cairo_path_destroy(saved_);
+        }
+    }
+    PathStash(const PathStash&) = delete;
+    PathStash& operator=(const PathStash&) = delete;
+
+private:
+    cairo_t* cr_;
+    cairo_path_t* saved_ = nullptr;
+};
+
+class CairoDrawingSurface final : public DrawingSurface {
+public:
+    CairoDrawingSurface(cairo_surface_t* surface, PixelBufferView pixels, std::shared_ptr<CairoFontResources> fonts)
+        : surface_(surface), cr_(cairo_create(surface)), pixels_(pixels), fonts_(std::move(fonts)) {}
+
+    ~CairoDrawingSurface() override {
+        cairo_destroy(cr_);
+        cairo_surface_flush(surface_);
+        cairo_surface_finish(surface_);
+        cairo_surface_destroy(surface_);
+    }
+
+    CairoDrawingSurface(const CairoDrawingSurface&) = delete;
+    CairoDrawingSurface& operator=(const CairoDrawingSurface&) = delete;
+
+    std::int64_t width() const override { return pixels_.width; }
+    std::int64_t height() const override { return pixels_.height; }
+
+    void clear(DrawingRect rect) override {
+        begin();
+        if (!finite(rect)) return;
+        const auto w = static_cast<double>(pixels_.width);
+        const auto h = static_cast<double>(pixels_.height);
+        if (rect.minX() <= 0 && rect.minY() <= 0 && rect.maxX() >= w && rect.maxY() >= h) {
+            // The whole picture: plain zero bytes, the fastest way there.
+            cairo_surface_flush(surface_);
+            for (std::int64_t y = 0; y < pixels_.height; ++y) {
+                std::memset(pixels_.row(y), 0, static_cast<std::size_t>(pixels_.width * 4));
+            }
+            cairo_surface_mark_dirty(surface_);
+            return;
+        }
+        PathStash stash(cr_);
+        cairo_save(cr_);
+        cairo_reset_clip(cr_);
+        cairo_set_operator(cr_, CAIRO_OPERATOR_CLEAR);
+        cairo_rectangle(cr_, rect.x, rect.y, rect.width, rect.height);
+        cairo_fill(cr_);
+        cairo_restore(cr_);
+    }
+
+    void saveState() override {
+        begin();
+        stack_.push_back(state_);
+        cairo_save(cr_);
+    }
+
+    void restoreState() override {
+        begin();
+        if (stack_.empty()) return;
+        state_ = stack_.back();
+        stack_.pop_back();
+        cairo_restore(cr_);
+    }
+
+    void setFillColor(DrawingColor color) override { state_.fillColor = color; }
+    void setStrokeColor(DrawingColor color) override { state_.strokeColor = color; }
+    void setLineWidth(double width) override {
+        if (finite(width) && width >= 0) state_.lineWidth = width;
+    }
+    void setLineCap(DrawingLineCap cap) override { state_.lineCap = cap; }
+    void setLineJoin(DrawingLineJoin join) override { state_.lineJoin = join; }
+    void setShadow(DrawingShadow shadow) override {
+        if (finite(shadow.offset) && finite(shadow.blur)) state_.shadow = shadow;
+    }
+
+    void clipToRect(DrawingRect rect) override {
+        begin();
+        if (!finite(rect)) return;
+        PathStash stash(cr_);
+        cairo_rectangle(cr_, rect.x, rect.y, std::max(rect.width, 0.0), std::max(rect.height, 0.0));
+        cairo_clip(cr_);
+    }
+
+    void addPath(const DrawingPath& path) override {
+        begin();
+        for (const auto& e : path.elements()) {
+            switch (e.type) {
+                case DrawingPath::ElementType::moveTo:
+                    if (finite(e.point)) cairo_move_to(cr_, e.point.x, e.point.y);
+                    break;
+                case DrawingPath::ElementType::lineTo:
+                    if (finite(e.point)) cairo_line_to(cr_, e.point.x, e.point.y);
+                    break;
+                case DrawingPath::ElementType::arc:
+                    if (finite(e.point) && finite(e.radius) && e.radius > 0 && finite(e.startAngle) &&
+                        finite(e.endAngle)) {
+                        cairo_arc(cr_, e.point.x, e.point.y, e.radius, e.startAngle, e.endAngle);
+                    }
+                    break;
+                case DrawingPath::ElementType::closeSubpath:
+                    cairo_close_path(cr_);
+                    break;
+                case DrawingPath::ElementType::rect:
+                    if (finite(e.rect) && e.rect.width > 0 && e.rect.height > 0) {
+                        cairo_rectangle(cr_, e.rect.x, e.rect.y, e.rect.width, e.rect.height);
+                    }
+                    break;
+                case DrawingPath::ElementType::roundedRect:
+                    addRoundedRect(e.rect, e.radius);
+                    break;
+                case DrawingPath::ElementType::ellipse:
+                    addEllipse(e.rect);
+                    break;
+            }
+        }
+    }
+
+    void fillPath() override {
+        begin();
+        paint(false, state_.fillColor);
+    }
+
+    void strokePath() override {
+        begin();
+        paint(true, state_.strokeColor);
+    }
+
+    void fillEllipse(DrawingRect rect) override {
+        begin();
+        PathStash stash(cr_);
+        addEllipse(rect);
+        paint(false, state_.fillColor);
+    }
+
+    void strokeEllipse(DrawingRect rect) override {
+        begin();
+        PathStash stash(cr_);
+        addEllipse(rect);
+        paint(true, state_.strokeColor);
+    }
+
+    bool drawLinearGradient(DrawingColor startColor, DrawingColor endColor, DrawingPoint start,
+                            DrawingPoint end) override {
+        begin();
+        if (!finite(start) || !finite(end) || start == end) return false;
+        cairo_pattern_t* pattern = cairo_pattern_create_linear(start.x, start.y, end.x, end.y);
+        if (cairo_pattern_status(pattern) != CAIRO_STATUS_SUCCESS) {
+            cairo_pattern_destroy(pattern);
+            return false;
+        }
+        cairo_pattern_add_color_stop_rgba(pattern, 0, unit(startColor.red), unit(startColor.green),
+                                          unit(startColor.blue), unit(startColor.alpha));
+        cairo_pattern_add_color_stop_rgba(pattern, 1, unit(endColor.red), unit(endColor.green), unit(endColor.blue),
+                                          unit(endColor.alpha));
+        cairo_pattern_set_extend(pattern, CAIRO_EXTEND_NONE);
+        cairo_save(cr_);
+        cairo_set_source(cr_, pattern);
+        cairo_paint(cr_);
+        cairo_restore(cr_);
+        cairo_pattern_destroy(pattern);
+        return true;
+    }
+
+    void drawText(std::string_view text, DrawingRect rect, DrawingFont font, DrawingColor color,
+                  DrawingTextAlignment alignment) override {
+        begin();
+        if (text.empty() || !finite(rect) || !(rect.width > 0) || !finite(font.size) || !(font.size > 0)) return;
+        if (!(color.alpha > 0)) return;
+        PangoContext* context = textContext(*fonts_);
+        if (!context) return;
+        pango_cairo_update_context(cr_, context);
+
+        // One line: line breaks are shown as spaces.
+        std::string line(text);
+        std::replace_if(line.begin(), line.end(), [](char c) { return c == '\n' || c == '\r'; }, ' ');
+
+        PangoLayout* layout = pango_layout_new(context);
+        PangoFontDescription* description = pango_font_description_new();
+        pango_font_description_set_family_static(description, "Inter");
+        pango_font_description_set_weight(description, pangoWeight(font.weight));
+        pango_font_description_set_absolute_size(description, font.size * PANGO_SCALE);
+        pango_layout_set_font_description(layout, description);
+        pango_font_description_free(description);
+        if (font.monospacedDigits) {
+            PangoAttrList* attributes = pango_attr_list_new();
+            pango_attr_list_insert(attributes, pango_attr_font_features_new("tnum"));
+            pango_layout_set_attributes(layout, attributes);
+            pango_attr_list_unref(attributes);
+        }
+        pango_layout_set_single_paragraph_mode(layout, TRUE);
+        pango_layout_set_width(layout, static_cast<int>(std::min(rect.width, 1.0e6) * PANGO_SCALE));
+        pango_layout_set_ellipsize(layout, PANGO_ELLIPSIZE_END);
+        switch (alignment) {
+            case DrawingTextAlignment::left: pango_layout_set_alignment(layout, PANGO_ALIGN_LEFT); break;
+            case DrawingTextAlignment::center: pango_layout_set_alignment(layout, PANGO_ALIGN_CENTER); break;
+            case DrawingTextAlignment::right: pango_layout_set_alignment(layout, PANGO_ALIGN_RIGHT); break;
+        }
+        pango_layout_set_text(layout, line.data(), static_cast<int>(line.size()));
+
+        PathStash stash(cr_);
+        cairo_save(cr_);
+        cairo_set_source_rgba(cr_, unit(color.red), unit(color.green), unit(color.blue), unit(color.alpha));
+        cairo_move_to(cr_, rect.x, rect.y);
+        pango_cairo_show_layout(cr_, layout);
+        cairo_restore(cr_);
+        g_object_unref(layout);
+    }
+
+private:
+    // Before the first call the owner may have written the memory directly.
+    void begin() {
+        if (started_) return;
+        started_ = true;
+        cairo_surface_mark_dirty(surface_);
+    }
+
+    void addRoundedRect(const DrawingRect& r, double radius) {
+        if (!finite(r) || !(r.width > 0) || !(r.height > 0)) return;
+        const double limit = std::min(r.width, r.height) / 2;
+        const double c = finite(radius) ? std::clamp(radius, 0.0, limit) : 0.0;
+        if (c <= 0) {
+            cairo_rectangle(cr_, r.x, r.y, r.width, r.height);
+            return;
+        }
+        constexpr double pi = std::numbers::pi;
+        cairo_new_sub_path(cr_);
+        cairo_arc(cr_, r.maxX() - c, r.minY() + c, c, -pi / 2, 0);
+        cairo_arc(cr_, r.maxX() - c, r.maxY() - c, c, 0, pi / 2);
+        cairo_arc(cr_, r.minX() + c, r.maxY() - c, c, pi / 2, pi);
+        cairo_arc(cr_, r.minX() + c, r.minY() + c, c, pi, 3 * pi / 2);
+        cairo_close_path(cr_);
+    }
+
+    void addEllipse(const DrawingRect& r) {
+        if (!finite(r) || !(r.width > 0) || !(r.height > 0)) return;
+        cairo_new_sub_path(cr_);
+        cairo_save(cr_);
+        cairo_translate(cr_, r.midX(), r.midY());
+        cairo_scale(cr_, r.width / 2, r.height / 2);
+        cairo_arc(cr_, 0, 0, 1, 0, 2 * std::numbers::pi);
+        cairo_restore(cr_);
+        cairo_close_path(cr_);
+    }
+
+    void applyLineState(cairo_t* cr) const {
+        cairo_set_line_width(cr, state_.lineWidth);
+        switch (state_.lineCap) {
+            case DrawingLineCap::butt: cairo_set_line_cap(cr, CAIRO_LINE_CAP_BUTT); break;
+            case DrawingLineCap::round: cairo_set_line_cap(cr, CAIRO_LINE_CAP_ROUND); break;
+            case DrawingLineCap::square: cairo_set_line_cap(cr, CAIRO_LINE_CAP_SQUARE); break;
+        }
+        switch (state_.lineJoin) {
+            case DrawingLineJoin::miter: cairo_set_line_join(cr, CAIRO_LINE_JOIN_MITER); break;
+            case DrawingLineJoin::round: cairo_set_line_join(cr, CAIRO_LINE_JOIN_ROUND); break;
+            case DrawingLineJoin::bevel: cairo_set_line_join(cr, CAIRO_LINE_JOIN_BEVEL); break;
+        }
+    }
+
+    // Fills or strokes the current path (consuming it), shadow first.
+    void paint(bool isStroke, DrawingColor color) {
+        cairo_set_fill_rule(cr_, CAIRO_FILL_RULE_WINDING);
+        if (isStroke) {
+            applyLineState(cr_);
+            if (!(state_.lineWidth > 0)) {
+                cairo_new_path(cr_);
+                return;
+            }
+        }
+        if (state_.shadow && state_.shadow->color.alpha > 0 && color.alpha > 0) drawShadow(isStroke, color.alpha);
+        cairo_set_source_rgba(cr_, unit(color.red), unit(color.green), unit(color.blue), unit(color.alpha));
+        if (isStroke) {
+            cairo_stroke(cr_);
+        } else {
+            cairo_fill(cr_);
+        }
+    }
+
+    // The shadow is the shape's coverage, blurred, tinted with the shadow
+    // colour and weighted by the paint's alpha (a translucent panel casts a
+    // lighter shadow), drawn under the shape at the offset. A positive y
+    // offset moves it toward the top of the picture.
+    void drawShadow(bool isStroke, double paintAlpha) {
+        const DrawingShadow& shadow = *state_.shadow;
+        double x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+        if (isStroke) {
+            cairo_stroke_extents(cr_, &x0, &y0, &x1, &y1);
+        } else {
+            cairo_fill_extents(cr_, &x0, &y0, &x1, &y1);
+        }
+        if (!(x1 > x0) || !(y1 > y0)) return;
+        const double blur = std::max(shadow.blur, 0.0);
+        const int reach = static_cast<int>(std::ceil(2 * blur)) + 1;
+        // Only the part of the mask that can land in the picture matters.
+        const double dx = shadow.offset.x;
+        const double dy = -shadow.offset.y;
+        const double left = std::max(std::floor(x0) - reach, std::floor(-dx) - 2.0 * reach);
+        const double top = std::max(std::floor(y0) - reach, std::floor(-dy) - 2.0 * reach);
+        const double right = std::min(std::ceil(x1) + reach, std::ceil(static_cast<double>(pixels_.width) - dx) + 2.0 * reach);
+        const double bottom =
+            std::min(std::ceil(y1) + reach, std::ceil(static_cast<double>(pixels_.height) - dy) + 2.0 * reach);
+        if (!(right > left) || !(bottom > top)) return;
+        const int maskWidth = static_cast<int>(right - left);
+        const int maskHeight = static_cast<int>(bottom - top);
+        if (maskWidth > 32767 || maskHeight > 32767) return;
+
+        cairo_surface_t* mask = cairo_image_surface_create(CAIRO_FORMAT_A8, maskWidth, maskHeight);
+        if (cairo_surface_status(mask) != CAIRO_STATUS_SUCCESS) {
+            cairo_surface_destroy(mask);
+            return;
+        }
+        cairo_t* maskContext = cairo_create(mask);
+        cairo_translate(maskContext, -left, -top);
+        cairo_path_t* path = cairo_copy_path(cr_);
+        cairo_append_path(maskContext, path);
+        cairo_path_destroy(path);
+        cairo_set_fill_rule(maskContext, CAIRO_FILL_RULE_WINDING);
+        cairo_set_source_rgba(maskContext, 0, 0, 0, 1);
+        if (isStroke) {
+            applyLineState(maskContext);
+            cairo_stroke(maskContext);
+        } else {
+            cairo_fill(maskContext);
+        }
+        cairo_destroy(maskContext);
+        cairo_surface_flush(mask);
+        blurCoverageMask(cairo_image_surface_get_data(mask), maskWidth, maskHeight,
+                         cairo_image_surface_get_stride(mask), blur / 2);
+        cairo_surface_mark_dirty(mask);
+
+        const DrawingColor& c = shadow.color;
+        cairo_save(cr_);
+        cairo_set_source_rgba(cr_, unit(c.red), unit(c.green), unit(c.blue), unit(c.alpha) * unit(paintAlpha));
+        cairo_mask_surface(cr_, mask, left + dx, top + dy);
+        cairo_restore(cr_);
+        cairo_surface_destroy(mask);
+    }
+
+    cairo_surface_t* surface_;
+    cairo_t* cr_;
+    PixelBufferView pixels_;
+    std::shared_ptr<CairoFontResources> fonts_;
+    DrawingState state_;
+    std::vector<DrawingState> stack_;
+    bool started_ = false;
+};
+
+}  // namespace
+
+std::filesystem::path CairoDrawingSurfaceFactory::defaultFontFolder() { return "/usr/share/fonts/opentype/inter"; }
+
+CairoDrawingSurfaceFactory::CairoDrawingSurfaceFactory(const std::filesystem::path& fontFolder)
+    : fonts_(std::make_shared<CairoFontResources>()) {
+    // An empty configuration: no system font folders, no user settings, only
+    // the files added below.
+    fonts_->config = FcConfigCreate();
+    if (!fonts_->config) throw DrawingFontError(fontFolder);
+    for (const char* name : {"Inter-Medium.otf", "Inter-SemiBold.otf", "Inter-Bold.otf", "Inter-ExtraBold.otf"}) {
+        const std::filesystem::path file = fontFolder / name;
+        std::error_code error;
+        if (!std::filesystem::is_regular_file(file, error) ||
+            !FcConfigAppFontAddFile(fonts_->config, reinterpret_cast<const FcChar8*>(file.c_str()))) {
+            throw DrawingFontError(file);
+        }
+    }
+    fonts_->id = nextFontResourcesId.fetch_add(1);
+}
+
+CairoDrawingSurfaceFactory::~CairoDrawingSurfaceFactory() = default;
+
+std::unique_ptr<DrawingSurface> CairoDrawingSurfaceFactory::makeSurface(PixelBufferView pixels) const {
+    if (!pixels.isValid() || pixels.bytesPerRow % 4 != 0) return nullptr;
+    if (pixels.width > 32767 || pixels.height > 32767 || pixels.bytesPerRow > INT32_MAX) return nullptr;
+    const int width = static_cast<int>(pixels.width);
+    const int height = static_cast<int>(pixels.height);
+    const int stride = static_cast<int>(pixels.bytesPerRow);
+    if (stride < cairo_format_stride_for_width(CAIRO_FORMAT_ARGB32, width)) return nullptr;
+    cairo_surface_t* surface = cairo_image_surface_create_for_data(pixels.data, CAIRO_FORMAT_ARGB32, width, height,
+                                                                   stride);
+    if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS) {
+        cairo_surface_destroy(surface);
+        return nullptr;
+    }
+    return std::make_unique<CairoDrawingSurface>(surface, pixels, fonts_);
+}
+
+}  // namespace pacemark
