@@ -1,3 +1,4 @@
+#include "Export/TelemetryVideoExportError.h"
 #include "HEVCAlphaEncodingError.h"
 #include "HEVCAlphaMovieWriter.h"
 #include "HEVCNalUnit.h"
@@ -33,12 +34,23 @@ constexpr int movieFramesPerSecond = 12;
 std::vector<std::vector<std::uint8_t>> writeMovie(const std::filesystem::path& path,
                                                   const HEVCAlphaEncoderSettings& settings, int frames) {
     HEVCAlphaMovieWriter writer(path, settings);
+    writer.startWriting();
     OverlayTestFrame frame(settings.width, settings.height);
     std::vector<std::vector<std::uint8_t>> rendered;
     for (int i = 0; i < frames; ++i) {
+        // Every fourth frame repeats its predecessor, as the exporter does
+        // for instants that show the same sample.
+        if (i % 4 == 3) {
+            rendered.push_back(rendered.back());
+            writer.appendRepeat(i);
+            continue;
+        }
         frame.draw(i);
         rendered.push_back(frame.pixels());
-        writer.appendFrame(frame.view());
+        const PixelBufferView buffer = writer.makePixelBuffer();
+        EXPECT_TRUE(buffer.isValid());
+        std::copy(frame.pixels().begin(), frame.pixels().end(), buffer.data);
+        writer.append(buffer, i);
     }
     writer.finish();
     return rendered;
@@ -267,15 +279,30 @@ TEST(HEVCAlphaMovieWriterFailureTest, AbandonedOrUnwritableMoviesLeaveNothing) {
     const auto path = folder / "abandoned.mov";
     {
         HEVCAlphaMovieWriter writer(path, HEVCAlphaEncoderSettings::forExport(64, 64, 10));
+        EXPECT_FALSE(std::filesystem::exists(path)) << "no file before writing starts";
+        writer.startWriting();
         OverlayTestFrame frame(64, 64);
         frame.draw(0);
-        writer.appendFrame(frame.view());
+        writer.append(frame.view(), 0);
         EXPECT_TRUE(std::filesystem::exists(path));
     }
     EXPECT_FALSE(std::filesystem::exists(path));
 
+    {
+        // A gap in the frame numbers would break the one-frame durations.
+        HEVCAlphaMovieWriter writer(path, HEVCAlphaEncoderSettings::forExport(64, 64, 10));
+        writer.startWriting();
+        OverlayTestFrame frame(64, 64);
+        frame.draw(0);
+        writer.append(frame.view(), 0);
+        EXPECT_THROW(writer.append(frame.view(), 2), TelemetryVideoExportError);
+        EXPECT_FALSE(std::filesystem::exists(path));
+        EXPECT_FALSE(writer.makePixelBuffer().isValid());
+    }
+
     try {
         HEVCAlphaMovieWriter writer(folder / "missing-folder" / "x.mov", HEVCAlphaEncoderSettings::forExport(64, 64, 10));
+        writer.startWriting();
         FAIL();
     } catch (const HEVCAlphaEncodingError& error) {
         EXPECT_EQ(error.errorCase(), HEVCAlphaEncodingError::Case::muxingFailed);

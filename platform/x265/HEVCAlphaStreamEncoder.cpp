@@ -1,5 +1,6 @@
 #include "HEVCAlphaStreamEncoder.h"
 
+#include "Export/TelemetryVideoExporter.h"
 #include "HEVCAlphaEncodingError.h"
 
 #include <algorithm>
@@ -19,18 +20,44 @@ X265Encoder::Options concatenated(X265Encoder::Options options, const X265Encode
 
 }  // namespace
 
-HEVCAlphaEncoderSettings HEVCAlphaEncoderSettings::forExport(int width, int height, int framesPerSecond) {
+HEVCAlphaEncoderSettings HEVCAlphaEncoderSettings::fromMovieWriterSettings(const MovieWriterSettings& writer) {
+    constexpr std::int64_t largestSide = 16384;
+    if (writer.width <= 0 || writer.height <= 0 || writer.width > largestSide || writer.height > largestSide) {
+        throw HEVCAlphaEncodingError(HEVCAlphaEncodingError::Case::unsupportedSize,
+                                     "Размер кадра " + std::to_string(writer.width) + "×" + std::to_string(writer.height) +
+                                         " не подходит для HEVC с альфой.");
+    }
+    const MovieWriterHEVCSettings hevc = writer.hevc.value_or(MovieWriterHEVCSettings{});
+    if (!hevc.premultipliedAlpha) {
+        throw HEVCAlphaEncodingError(HEVCAlphaEncodingError::Case::encoderFailed,
+                                     "HEVC с альфой записывается только с премультиплицированным цветом.");
+    }
     HEVCAlphaEncoderSettings settings;
-    settings.width = width;
-    settings.height = height;
-    // The encoder needs a real rate; a frame rate below 1 is written as 1
-    // frame per second, like the exporter's frame timing.
-    settings.framesPerSecond = std::max(framesPerSecond, 1);
-    const double pixels = std::max(static_cast<double>(width) * static_cast<double>(height), 1.0);
-    const auto rate = static_cast<std::int64_t>(pixels * 2'500'000.0 / 2'073'600.0);
-    settings.averageBitRate = std::max<std::int64_t>(rate, 900'000);
-    settings.maxKeyFrameInterval = std::max(2 * framesPerSecond, 1);
+    settings.width = static_cast<int>(writer.width);
+    settings.height = static_cast<int>(writer.height);
+    if (writer.framesPerSecond > 1000) {
+        throw HEVCAlphaEncodingError(HEVCAlphaEncodingError::Case::encoderFailed,
+                                     "Частота " + std::to_string(writer.framesPerSecond) +
+                                         " кадров в секунду не подходит для HEVC с альфой (не больше 1000).");
+    }
+    settings.framesPerSecond = static_cast<int>(std::max<std::int64_t>(writer.framesPerSecond, 1));
+    settings.averageBitRate = std::max<std::int64_t>(hevc.averageBitRateBitsPerSecond, 1000);
+    settings.maxKeyFrameInterval = static_cast<int>(std::clamp<std::int64_t>(hevc.maxKeyFrameIntervalFrames, 1, 10000));
     return settings;
+}
+
+HEVCAlphaEncoderSettings HEVCAlphaEncoderSettings::forExport(int width, int height, int framesPerSecond) {
+    MovieWriterSettings writer;
+    writer.codec = TelemetryVideoCodec::hevcWithAlpha;
+    writer.width = width;
+    writer.height = height;
+    writer.framesPerSecond = std::max(framesPerSecond, 1);
+    MovieWriterHEVCSettings hevc;
+    hevc.averageBitRateBitsPerSecond = TelemetryVideoExporter::hevcAverageBitRate(width, height);
+    hevc.expectedSourceFrameRate = framesPerSecond;
+    hevc.maxKeyFrameIntervalFrames = std::max(2 * framesPerSecond, 1);
+    writer.hevc = hevc;
+    return fromMovieWriterSettings(writer);
 }
 
 X265Encoder::Options HEVCAlphaEncoderSettings::sharedOptions() const {
@@ -77,6 +104,13 @@ HEVCAlphaStreamEncoder::HEVCAlphaStreamEncoder(const HEVCAlphaEncoderSettings& s
 
 std::vector<HEVCLayeredAccessUnit> HEVCAlphaStreamEncoder::encode(const PixelBufferView& frame) {
     converter_.convert(frame);
+    for (auto& picture : colour_.encode(converter_.colourPicture(), nextFrame_)) colourQueue_.push_back(std::move(picture));
+    for (auto& picture : alpha_.encode(converter_.alphaPicture(), nextFrame_)) alphaQueue_.push_back(std::move(picture));
+    ++nextFrame_;
+    return pairUp();
+}
+
+std::vector<HEVCLayeredAccessUnit> HEVCAlphaStreamEncoder::encodeRepeat() {
     for (auto& picture : colour_.encode(converter_.colourPicture(), nextFrame_)) colourQueue_.push_back(std::move(picture));
     for (auto& picture : alpha_.encode(converter_.alphaPicture(), nextFrame_)) alphaQueue_.push_back(std::move(picture));
     ++nextFrame_;

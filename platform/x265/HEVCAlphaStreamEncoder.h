@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Export/MovieWriter.h"
 #include "HEVCAlphaFrameConverter.h"
 #include "HEVCAlphaLayerMerger.h"
 #include "X265Encoder.h"
@@ -25,8 +26,13 @@ struct HEVCAlphaEncoderSettings {
     std::string preset = "faster";
     X265Encoder::Options alphaExtraOptions;
 
-    // The export's settings: 2.5 Mbit/s at 1920x1080 scaled by pixel count
-    // with a floor of 900 kbit/s, a key frame at least every two seconds.
+    // What a writer is opened with. The frame rate of the timing (at least 1)
+    // is also the rate the encoder plans for, since an expected rate of 0
+    // cannot drive rate control. Throws HEVCAlphaEncodingError for sizes
+    // that cannot be coded and for straight (not premultiplied) colour,
+    // which the renderer never produces.
+    static HEVCAlphaEncoderSettings fromMovieWriterSettings(const MovieWriterSettings& settings);
+    // The settings an export of this size and rate gets.
     static HEVCAlphaEncoderSettings forExport(int width, int height, int framesPerSecond);
 
     // Colour gets 70 % of the bit rate: alpha of an overlay is mostly flat
@@ -47,6 +53,8 @@ public:
     const HEVCSequenceParameterSet& baseSequenceParameterSet() const { return merger_->baseSequenceParameterSet(); }
 
     std::vector<HEVCLayeredAccessUnit> encode(const PixelBufferView& frame);
+    // Encodes the previous frame's pictures again as the next frame.
+    std::vector<HEVCLayeredAccessUnit> encodeRepeat();
     // Drains both encoders. Throws when one of them produced more pictures
     // than the other.
     std::vector<HEVCLayeredAccessUnit> finish();
