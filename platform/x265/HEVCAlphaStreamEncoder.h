@@ -23,7 +23,11 @@ struct HEVCAlphaEncoderSettings {
     int framesPerSecond = 30;
     std::int64_t averageBitRate = 0;  // bits per second, both layers together
     int maxKeyFrameInterval = 60;
-    std::string preset = "faster";
+    // Two encodes of every frame on a two-core machine: "veryfast" is about
+    // a fifth faster than "faster" at 1080p, and on overlay frames both
+    // reach the same decoded quality (the bit rate leaves ample headroom;
+    // colour error is dominated by 4:2:0 chroma).
+    std::string preset = "veryfast";
     X265Encoder::Options alphaExtraOptions;
 
     // What a writer is opened with. The frame rate of the timing (at least 1)
