@@ -202,15 +202,31 @@ TEST(TelemetryActivityTest, Summary) {
     EXPECT_EQ(summary.maxSpeedMetersPerSecond, 8);
     EXPECT_EQ(summary.averageHeartRateBPM, 121);
     EXPECT_EQ(summary.maxHeartRateBPM, 121);
-    EXPECT_FALSE(summary.elevationGainMeters);  // every rise is 0.4 m
+    EXPECT_NEAR(*summary.elevationGainMeters, 0.8, 1e-9);  // counted once 0.5 m above the low point
     EXPECT_FALSE(summary.maxGradePercent);      // only a descent
     EXPECT_FALSE(summary.averagePowerWatts);
 
-    samples[2].altitudeMeters.reset();  // 100.4 → 101.2 is one rise of 0.8 m among present values
     samples[3].gradePercent = 4.5;
-    summary = TelemetryActivity::summarize(samples);
-    EXPECT_NEAR(*summary.elevationGainMeters, 0.8, 1e-9);
-    EXPECT_EQ(summary.maxGradePercent, 4.5);
+    EXPECT_EQ(TelemetryActivity::summarize(samples).maxGradePercent, 4.5);
+}
+
+TEST(TelemetryActivityTest, ElevationGainCountsSlowClimbsAndIgnoresNoise) {
+    const auto gainOf = [](std::vector<double> altitudes) {
+        std::vector<TelemetrySample> samples(altitudes.size());
+        for (std::size_t i = 0; i < altitudes.size(); ++i) samples[i].altitudeMeters = altitudes[i];
+        return TelemetryActivity::summarize(samples).elevationGainMeters;
+    };
+    // A steady climb of 0.2 m per second over 100 s gains 20 m, not nothing.
+    std::vector<double> climb;
+    for (int i = 0; i <= 100; ++i) climb.push_back(500 + 0.2 * i);
+    EXPECT_NEAR(*gainOf(climb), 20.0, 0.5);
+    // Jitter within half a metre never adds up.
+    EXPECT_FALSE(gainOf({100, 100.4, 100.0, 100.4, 100.1, 100.45, 100.0}));
+    // Descents move the reference down; the climb after them counts from the bottom.
+    EXPECT_NEAR(*gainOf({100, 110, 90, 95}), 15.0, 1e-9);
+    // Missing and non-finite altitudes are skipped.
+    EXPECT_NEAR(*gainOf({100, std::nan(""), 101}), 1.0, 1e-9);
+    EXPECT_FALSE(gainOf({}));
 }
 
 TEST(TelemetryActivityTest, RoundedAverageRoundsHalvesAwayFromZero) {

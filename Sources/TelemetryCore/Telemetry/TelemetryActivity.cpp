@@ -200,7 +200,7 @@ TelemetrySummary TelemetryActivity::summarize(std::span<const TelemetrySample> s
     double speedMax = 0;
     std::vector<std::int64_t> heartRates, cadences, powers;
     double gain = 0;
-    std::optional<double> previousAltitude;
+    std::optional<double> gainReference;
     std::optional<double> maxGrade;
     for (const auto& s : samples) {
         if (s.speedMetersPerSecond && std::isfinite(*s.speedMetersPerSecond) && *s.speedMetersPerSecond > 0) {
@@ -211,12 +211,18 @@ TelemetrySummary TelemetryActivity::summarize(std::span<const TelemetrySample> s
         if (s.heartRateBPM && *s.heartRateBPM > 0) heartRates.push_back(*s.heartRateBPM);
         if (s.cadenceRPM && *s.cadenceRPM > 0) cadences.push_back(*s.cadenceRPM);
         if (s.powerWatts && *s.powerWatts > 0) powers.push_back(*s.powerWatts);
-        if (s.altitudeMeters) {
-            if (previousAltitude) {
-                const double rise = *s.altitudeMeters - *previousAltitude;
-                if (rise > 0.5) gain += rise;
+        // Elevation gain with a 0.5 m dead band: a rise counts once the altitude
+        // stands more than 0.5 m above the lowest point since the last counted
+        // rise. Comparing only neighbouring samples would drop every climb that
+        // rises less than 0.5 m per sample, which at one sample per second is
+        // nearly every climb.
+        if (s.altitudeMeters && std::isfinite(*s.altitudeMeters)) {
+            if (!gainReference || *s.altitudeMeters < *gainReference) {
+                gainReference = s.altitudeMeters;
+            } else if (*s.altitudeMeters - *gainReference > 0.5) {
+                gain += *s.altitudeMeters - *gainReference;
+                gainReference = s.altitudeMeters;
             }
-            previousAltitude = s.altitudeMeters;
         }
         if (s.gradePercent && std::isfinite(*s.gradePercent) && *s.gradePercent > 0) {
             maxGrade = maxGrade ? std::max(*maxGrade, *s.gradePercent) : *s.gradePercent;

@@ -1,0 +1,83 @@
+// pacemark-cli: the overlay core without a window — inspect a ride, render
+// frames, export movies. Messages are Russian; errors go to stderr with a
+// non-zero exit status.
+#include <array>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "CLIArguments.h"
+#include "CLICommands.h"
+
+namespace pacemark::cli {
+namespace {
+
+constexpr std::array kCommands = {
+    CLICommand{"info", "info FILE [--json]",
+               "Сводка по файлу FIT или GPX: длительность, дистанция, число точек, средние значения. "
+               "С --json — сводка в формате JSON.",
+               runInfoCommand},
+    CLICommand{"samples", "samples FILE [--raw]",
+               "Точки активности в формате JSON, по одному объекту в строке (отсутствующие поля опущены). "
+               "С --raw — точки декодера до нормализации.",
+               runSamplesCommand},
+#ifdef PACEMARK_CLI_HAS_PLATFORM
+    // Commands that draw or write movies are registered here.
+#endif
+};
+
+void printHelp(std::ostream& out) {
+    out << "pacemark-cli — телеметрия заезда в прозрачный оверлей без окна.\n\n"
+           "Использование:\n";
+    for (const auto& command : kCommands) out << "  pacemark-cli " << command.usage << "\n";
+    out << "  pacemark-cli --help | COMMAND --help\n\n";
+    for (const auto& command : kCommands) out << command.name << ": " << command.summary << "\n\n";
+    out << "Коды выхода: 0 — успех, 1 — ошибка при работе, 2 — неверные аргументы, 130 — остановлено.\n";
+}
+
+bool wantsHelp(const std::vector<std::string>& arguments) {
+    for (const auto& argument : arguments) {
+        if (argument == "--help" || argument == "-h") return true;
+    }
+    return false;
+}
+
+}  // namespace
+}  // namespace pacemark::cli
+
+int main(int argc, char** argv) {
+    using namespace pacemark::cli;
+    std::ios::sync_with_stdio(false);
+    const std::vector<std::string> all(argv + 1, argv + argc);
+    if (all.empty() || all[0] == "--help" || all[0] == "-h" || all[0] == "help") {
+        printHelp(all.empty() ? std::cerr : std::cout);
+        return all.empty() ? 2 : 0;
+    }
+    const CLICommand* command = nullptr;
+    for (const auto& candidate : kCommands) {
+        if (candidate.name == all[0]) command = &candidate;
+    }
+    if (!command) {
+        std::cerr << "Неизвестная команда: " << all[0] << ".\n\n";
+        printHelp(std::cerr);
+        return 2;
+    }
+    const std::vector<std::string> rest(all.begin() + 1, all.end());
+    if (wantsHelp(rest)) {
+        std::cout << "pacemark-cli " << command->usage << "\n\n" << command->summary << "\n";
+        return 0;
+    }
+    try {
+        return command->run(rest);
+    } catch (const CLIUsageError& error) {
+        std::cerr << "Ошибка: " << error.errorDescription() << "\nИспользование: pacemark-cli " << command->usage
+                  << "\n";
+        return 2;
+    } catch (const pacemark::PacemarkError& error) {
+        std::cerr << "Ошибка: " << error.errorDescription() << "\n";
+        return 1;
+    } catch (const std::exception& error) {
+        std::cerr << "Внутренняя ошибка: " << error.what() << "\n";
+        return 1;
+    }
+}

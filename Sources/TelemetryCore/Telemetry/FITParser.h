@@ -1,0 +1,104 @@
+#pragma once
+
+#include <array>
+#include <chrono>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <vector>
+
+#include "PacemarkError.h"
+#include "Telemetry/TelemetrySample.h"
+
+namespace pacemark {
+
+// Why a FIT file could not be decoded. Only structural damage is an error;
+// invalid or missing readings just leave sample fields absent.
+class FITParserError : public PacemarkError {
+public:
+    enum class Case { missingDefinition, invalidHeader, invalidDataSize };
+
+    // "У локального FIT-сообщения N нет определения."
+    static FITParserError missingDefinition(std::int64_t localMessage);
+    // "Файл не похож на корректную FIT-активность."
+    static FITParserError invalidHeader();
+    // "Секция данных FIT-файла обрезана."
+    static FITParserError invalidDataSize();
+
+    Case errorCase() const { return case_; }
+    // The local message number of a missingDefinition error (0 otherwise).
+    std::int64_t localMessage() const { return localMessage_; }
+
+private:
+    FITParserError(Case errorCase, std::int64_t localMessage, const std::string& description);
+
+    Case case_;
+    std::int64_t localMessage_;
+};
+
+// Decodes the bytes of a FIT activity file into raw samples, one per record
+// message (global message 20), in stream order. Nothing is normalized: every
+// sample has `elapsed` 0 and a timestamp where the file gives one.
+//
+// One parser serves one parse at a time; it keeps the local definitions and
+// the running clock of the stream as state. It never reads outside `data`.
+class FITParser {
+public:
+    // Origin of FIT timestamps: 1989-12-31 00:00:00 UTC.
+    static constexpr std::int64_t fitEpochUnixSeconds = 631065600;
+    static constexpr TelemetryTimestamp fitEpoch{std::chrono::seconds{fitEpochUnixSeconds}};
+    static constexpr std::uint16_t recordGlobalMessage = 20;
+    static constexpr std::uint8_t timestampFieldNumber = 253;
+    static constexpr std::size_t localMessageCount = 16;
+
+    enum class Endian { little, big };
+
+    struct FieldDefinition {
+        std::uint8_t fieldNumber = 0;
+        std::uint8_t size = 0;
+        std::uint8_t baseType = 0;
+    };
+
+    // The layout of one local message. Developer fields are only skipped, so
+    // only their total size is kept.
+    struct DefinitionMessage {
+        Endian endian = Endian::little;
+        std::uint16_t globalMessageNumber = 0;
+        std::uint8_t fieldCount = 0;
+        std::array<FieldDefinition, 255> fields{};
+        // Bytes of one data message: all fields plus all developer fields.
+        std::uint32_t dataSize = 0;
+    };
+
+    FITParser() = default;
+
+    // The samples of every record message, or a FITParserError; never a
+    // partial result.
+    std::vector<TelemetrySample> parse(std::span<const std::uint8_t> data);
+
+    // The value of one field as a number, or nothing when the base type is
+    // unknown, the field is narrower than the type, or the value is the
+    // type's invalid pattern. An array field yields its first element.
+    static std::optional<double> numericValue(std::span<const std::uint8_t> bytes, std::size_t at,
+                                              std::size_t size, std::uint8_t baseType, Endian endian);
+
+private:
+    void parseDefinitionMessage(std::span<const std::uint8_t> bytes, std::size_t& offset, std::size_t end,
+                                unsigned localMessage, bool hasDeveloperFields);
+    // Appends a sample to `samples` when the message is a record with at
+    // least one usable reading.
+    void parseDataMessage(std::span<const std::uint8_t> bytes, std::size_t& offset, std::size_t end,
+                          unsigned localMessage, std::optional<std::uint8_t> compressedTimeOffset,
+                          std::vector<TelemetrySample>& samples);
+
+    std::array<std::optional<DefinitionMessage>, localMessageCount> definitions_;
+    // Seconds since the FIT epoch of the latest timestamp in the stream. Kept
+    // wider than 32 bits so that compressed offsets after a timestamp near
+    // the top of the 32-bit range cannot wrap around.
+    std::optional<std::int64_t> lastTimestampSeconds_;
+};
+
+std::uint32_t readUInt32(std::span<const std::uint8_t> bytes, std::size_t at, FITParser::Endian endian);
+std::uint64_t readUInt64(std::span<const std::uint8_t> bytes, std::size_t at, FITParser::Endian endian);
+
+}  // namespace pacemark

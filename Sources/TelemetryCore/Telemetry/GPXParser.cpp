@@ -1,0 +1,320 @@
+#include "GPXParser.h"
+
+#include <expat.h>
+
+#include <algorithm>
+#include <charconv>
+#include <climits>
+#include <cmath>
+#include <memory>
+#include <new>
+
+namespace pacemark {
+
+GPXParserError::GPXParserError(std::string xmlMessage, std::uint64_t line, std::uint64_t column)
+    : PacemarkError("Файл GPX повреждён: " + xmlMessage + " (строка " + std::to_string(line) + ", столбец " +
+                    std::to_string(column) + ")."),
+      xmlMessage_(std::move(xmlMessage)),
+      line_(line),
+      column_(column) {}
+
+namespace {
+
+bool isASCIIDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+// Length of the white space character that starts at text[pos], 0 if none.
+// Covers the ASCII controls tab to carriage return, space, and the Unicode
+// White_Space characters above U+007F in UTF-8.
+std::size_t whitespaceLengthAt(std::string_view text, std::size_t pos) {
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[pos + i]); };
+    const std::size_t left = text.size() - pos;
+    const unsigned char b0 = byte(0);
+    if (b0 == ' ' || (b0 >= '\t' && b0 <= '\r')) return 1;
+    if (b0 == 0xC2 && left >= 2 && (byte(1) == 0x85 || byte(1) == 0xA0)) return 2;  // NEL, NBSP
+    if (left < 3) return 0;
+    const unsigned char b1 = byte(1), b2 = byte(2);
+    if (b0 == 0xE1 && b1 == 0x9A && b2 == 0x80) return 3;  // U+1680
+    if (b0 == 0xE2 && b1 == 0x80 && ((b2 >= 0x80 && b2 <= 0x8A) || b2 == 0xA8 || b2 == 0xA9 || b2 == 0xAF)) {
+        return 3;  // U+2000..U+200A, U+2028, U+2029, U+202F
+    }
+    if (b0 == 0xE2 && b1 == 0x81 && b2 == 0x9F) return 3;  // U+205F
+    if (b0 == 0xE3 && b1 == 0x80 && b2 == 0x80) return 3;  // U+3000
+    return 0;
+}
+
+// Length of the white space character that ends just before text[end], 0 if none.
+std::size_t whitespaceLengthBefore(std::string_view text, std::size_t end) {
+    for (std::size_t length = 1; length <= 3 && length <= end; ++length) {
+        if (whitespaceLengthAt(text.substr(0, end), end - length) == length) return length;
+    }
+    return 0;
+}
+
+void lowerASCII(std::string& text) {
+    for (char& c : text) {
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
+}
+
+// The readings a track point takes from its child elements.
+enum class TrackPointField { none, trackPoint, altitude, time, heartRate, cadence, power, speed };
+
+TrackPointField fieldForElement(const char* name) {
+    const std::string key = GPXParser::normalized(name);
+    if (key == "trkpt") return TrackPointField::trackPoint;
+    if (key == "ele") return TrackPointField::altitude;
+    if (key == "time") return TrackPointField::time;
+    if (key == "hr") return TrackPointField::heartRate;
+    if (key == "cad") return TrackPointField::cadence;
+    if (key == "power" || key == "watts") return TrackPointField::power;
+    if (key == "speed") return TrackPointField::speed;
+    return TrackPointField::none;
+}
+
+// Reads a whole XML attribute value as a coordinate; absent when missing or
+// not a decimal number (values are deliberately not trimmed).
+std::optional<double> coordinateAttribute(const char** attributes, std::string_view wanted) {
+    for (const char** pair = attributes; pair[0] != nullptr; pair += 2) {
+        if (wanted == pair[0]) return GPXParser::parseDecimal(pair[1]);
+    }
+    return std::nullopt;
+}
+
+// Document bytes are handed to expat in one call where its int length allows,
+// so that no token is ever rescanned across chunk boundaries; larger inputs go
+// in pieces of this size.
+constexpr std::size_t largestExpatChunk = std::size_t{1} << 30;
+
+}  // namespace
+
+std::string GPXParser::normalized(std::string_view elementName) {
+    std::string_view key = elementName;
+    const std::size_t end = elementName.find_last_not_of(':');
+    if (end != std::string_view::npos) {
+        const std::size_t colon = elementName.find_last_of(':', end);
+        const std::size_t begin = colon == std::string_view::npos ? 0 : colon + 1;
+        key = elementName.substr(begin, end + 1 - begin);
+    }
+    std::string result(key);
+    lowerASCII(result);
+    return result;
+}
+
+std::string_view GPXParser::trimmed(std::string_view text) {
+    std::size_t begin = 0;
+    while (begin < text.size()) {
+        const std::size_t length = whitespaceLengthAt(text, begin);
+        if (length == 0) break;
+        begin += length;
+    }
+    std::size_t end = text.size();
+    while (end > begin) {
+        const std::size_t length = whitespaceLengthBefore(text.substr(begin), end - begin);
+        if (length == 0) break;
+        end -= length;
+    }
+    return text.substr(begin, end - begin);
+}
+
+std::optional<double> GPXParser::parseDecimal(std::string_view text) {
+    // The grammar is checked here, so that from_chars only ever sees a plain
+    // decimal (it would accept "inf", "nan" and reject a leading '+').
+    if (text.empty()) return std::nullopt;
+    std::size_t pos = 0;
+    if (text[0] == '+' || text[0] == '-') ++pos;
+    const std::size_t numberStart = text[0] == '+' ? 1 : 0;
+    std::size_t integerDigits = 0, fractionDigits = 0;
+    // Decimal order of magnitude of the first significant digit, to tell an
+    // overflow from an underflow when from_chars reports the value out of range.
+    std::int64_t leadingDigitOrder = 0;
+    bool seenSignificant = false;
+    while (pos < text.size() && isASCIIDigit(text[pos])) {
+        if (!seenSignificant && text[pos] != '0') seenSignificant = true;
+        if (seenSignificant) ++leadingDigitOrder;
+        ++integerDigits;
+        ++pos;
+    }
+    if (pos < text.size() && text[pos] == '.') {
+        ++pos;
+        while (pos < text.size() && isASCIIDigit(text[pos])) {
+            if (!seenSignificant) {
+                --leadingDigitOrder;
+                if (text[pos] != '0') seenSignificant = true;
+            }
+            ++fractionDigits;
+            ++pos;
+        }
+    }
+    if (integerDigits + fractionDigits == 0) return std::nullopt;
+    std::int64_t exponent = 0;
+    if (pos < text.size() && (text[pos] == 'e' || text[pos] == 'E')) {
+        ++pos;
+        bool negative = false;
+        if (pos < text.size() && (text[pos] == '+' || text[pos] == '-')) negative = text[pos++] == '-';
+        std::size_t exponentDigits = 0;
+        while (pos < text.size() && isASCIIDigit(text[pos])) {
+            exponent = std::min<std::int64_t>(exponent * 10 + (text[pos] - '0'), 1'000'000'000);
+            ++exponentDigits;
+            ++pos;
+        }
+        if (exponentDigits == 0) return std::nullopt;
+        if (negative) exponent = -exponent;
+    }
+    if (pos != text.size()) return std::nullopt;
+
+    double value = 0;
+    const char* first = text.data() + numberStart;
+    const char* last = text.data() + text.size();
+    const auto [end, error] = std::from_chars(first, last, value, std::chars_format::general);
+    if (error == std::errc::result_out_of_range) {
+        if (leadingDigitOrder + exponent > 0) return std::nullopt;  // beyond the largest double
+        return text[0] == '-' ? -0.0 : 0.0;                         // below the smallest one
+    }
+    if (error != std::errc() || end != last || !std::isfinite(value)) return std::nullopt;
+    return value;
+}
+
+std::optional<std::int64_t> GPXParser::parseInteger(std::string_view text) {
+    std::size_t digitsStart = 0;
+    if (!text.empty() && (text[0] == '+' || text[0] == '-')) digitsStart = 1;
+    if (digitsStart == text.size()) return std::nullopt;
+    if (!std::all_of(text.begin() + static_cast<std::ptrdiff_t>(digitsStart), text.end(), isASCIIDigit)) {
+        return std::nullopt;
+    }
+    // from_chars takes a '-' but not a '+'.
+    const char* first = text.data() + (text[0] == '+' ? 1 : 0);
+    const char* last = text.data() + text.size();
+    std::int64_t value = 0;
+    const auto [end, error] = std::from_chars(first, last, value);
+    if (error != std::errc() || end != last) return std::nullopt;
+    return value;
+}
+
+struct GPXParser::ExpatHandlers {
+    template <typename Body>
+    static void guarded(void* userData, Body body) {
+        auto* reader = static_cast<GPXParser*>(userData);
+        if (reader->handlerFailure_) return;
+        try {
+            body(*reader);
+        } catch (...) {
+            reader->handlerFailure_ = std::current_exception();
+            XML_StopParser(static_cast<XML_Parser>(reader->activeParser_), XML_FALSE);
+        }
+    }
+
+    static void startElement(void* userData, const XML_Char* name, const XML_Char** attributes) {
+        guarded(userData, [&](GPXParser& reader) { reader.didStartElement(name, attributes); });
+    }
+    static void endElement(void* userData, const XML_Char* name) {
+        guarded(userData, [&](GPXParser& reader) { reader.didEndElement(name); });
+    }
+    static void characters(void* userData, const XML_Char* text, int length) {
+        guarded(userData, [&](GPXParser& reader) {
+            reader.foundCharacters(std::string_view(text, static_cast<std::size_t>(length)));
+        });
+    }
+    static void startCDATA(void* userData) { static_cast<GPXParser*>(userData)->insideCDATA_ = true; }
+    static void endCDATA(void* userData) { static_cast<GPXParser*>(userData)->insideCDATA_ = false; }
+};
+
+std::vector<TelemetrySample> GPXParser::parse(std::span<const std::uint8_t> data) {
+    samples_.clear();
+    currentSample_.reset();
+    currentText_.clear();
+    insideCDATA_ = false;
+    handlerFailure_ = nullptr;
+
+    // Namespace processing stays off: names arrive with their prefix, so an
+    // undeclared prefix is no error and matching goes by the last piece.
+    const std::unique_ptr<XML_ParserStruct, decltype(&XML_ParserFree)> parser(XML_ParserCreate(nullptr),
+                                                                              &XML_ParserFree);
+    if (!parser) throw std::bad_alloc();
+    activeParser_ = parser.get();
+    XML_SetUserData(parser.get(), this);
+    XML_SetElementHandler(parser.get(), &ExpatHandlers::startElement, &ExpatHandlers::endElement);
+    XML_SetCharacterDataHandler(parser.get(), &ExpatHandlers::characters);
+    XML_SetCdataSectionHandler(parser.get(), &ExpatHandlers::startCDATA, &ExpatHandlers::endCDATA);
+    // Never read anything but the given bytes: no external DTD subset or
+    // parameter entities, and with no external entity handler set, references
+    // to external entities are skipped rather than loaded. Internal entity
+    // expansion is bounded by expat's amplification limit (entity bombs fail
+    // with an XML error).
+    XML_SetParamEntityParsing(parser.get(), XML_PARAM_ENTITY_PARSING_NEVER);
+
+    const char* bytes = reinterpret_cast<const char*>(data.data());
+    std::size_t remaining = data.size();
+    XML_Status status = XML_STATUS_OK;
+    do {
+        const std::size_t chunk = std::min(remaining, largestExpatChunk);
+        const bool isFinal = chunk == remaining;
+        status = XML_Parse(parser.get(), bytes, static_cast<int>(chunk), isFinal ? XML_TRUE : XML_FALSE);
+        if (handlerFailure_) {
+            const std::exception_ptr failure = handlerFailure_;
+            handlerFailure_ = nullptr;
+            activeParser_ = nullptr;
+            samples_.clear();
+            currentSample_.reset();
+            std::rethrow_exception(failure);
+        }
+        bytes += chunk;
+        remaining -= chunk;
+    } while (status == XML_STATUS_OK && remaining > 0);
+
+    activeParser_ = nullptr;
+    currentSample_.reset();
+    currentText_.clear();
+    if (status != XML_STATUS_OK) {
+        samples_.clear();
+        const XML_Error code = XML_GetErrorCode(parser.get());
+        const XML_LChar* message = XML_ErrorString(code);
+        throw GPXParserError(message != nullptr ? message : "unknown error",
+                             static_cast<std::uint64_t>(XML_GetCurrentLineNumber(parser.get())),
+                             static_cast<std::uint64_t>(XML_GetCurrentColumnNumber(parser.get())) + 1);
+    }
+    return std::move(samples_);
+}
+
+void GPXParser::didStartElement(const char* name, const char** attributes) {
+    currentText_.clear();
+    if (fieldForElement(name) != TrackPointField::trackPoint) return;
+    // A track point that opens inside another one replaces it.
+    TelemetrySample sample;
+    sample.latitude = coordinateAttribute(attributes, "lat");
+    sample.longitude = coordinateAttribute(attributes, "lon");
+    currentSample_ = sample;
+}
+
+void GPXParser::foundCharacters(std::string_view piece) {
+    // CDATA sections are not read as values. Text outside a track point is
+    // never used (the point's start element clears it), so it is not kept.
+    if (insideCDATA_ || !currentSample_) return;
+    currentText_.append(piece);
+}
+
+void GPXParser::didEndElement(const char* name) {
+    if (currentSample_) {
+        const std::string_view text = trimmed(currentText_);
+        TelemetrySample& sample = *currentSample_;
+        // Every reading overwrites its field; text that does not parse makes
+        // it absent rather than keeping an earlier value.
+        switch (fieldForElement(name)) {
+            case TrackPointField::altitude: sample.altitudeMeters = parseDecimal(text); break;
+            case TrackPointField::time: sample.timestamp = parseISO8601InternetDateTime(text); break;
+            case TrackPointField::heartRate: sample.heartRateBPM = parseInteger(text); break;
+            case TrackPointField::cadence: sample.cadenceRPM = parseInteger(text); break;
+            case TrackPointField::power: sample.powerWatts = parseInteger(text); break;
+            case TrackPointField::speed: sample.speedMetersPerSecond = parseDecimal(text); break;
+            case TrackPointField::trackPoint:
+                if (sample.latitude && sample.longitude) samples_.push_back(sample);
+                currentSample_.reset();
+                break;
+            case TrackPointField::none: break;
+        }
+    }
+    currentText_.clear();
+}
+
+}  // namespace pacemark

@@ -1,0 +1,82 @@
+#pragma once
+
+#include <cstdint>
+#include <exception>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "PacemarkError.h"
+#include "TelemetrySample.h"
+
+namespace pacemark {
+
+// The document is not well-formed XML (an empty file included). Carries the
+// XML parser's own message and the 1-based position where it stopped.
+class GPXParserError : public PacemarkError {
+public:
+    GPXParserError(std::string xmlMessage, std::uint64_t line, std::uint64_t column);
+
+    const std::string& xmlMessage() const { return xmlMessage_; }
+    std::uint64_t line() const { return line_; }
+    std::uint64_t column() const { return column_; }
+
+private:
+    std::string xmlMessage_;
+    std::uint64_t line_;
+    std::uint64_t column_;
+};
+
+// Reads the track points of a GPX document into raw samples, one per <trkpt>
+// that has both coordinates, in document order. Sensor extensions (hr, cad,
+// power/watts, speed) are recognised under any namespace prefix and in any
+// letter case. Nothing is normalized: every sample has `elapsed` 0.
+//
+// Bad values never fail the parse: a reading that does not parse is absent,
+// and a point without a usable position is dropped. Only malformed XML fails,
+// with GPXParserError. A reader is meant for one document at a time and must
+// not be shared between threads while parsing.
+class GPXParser {
+public:
+    GPXParser() = default;
+
+    std::vector<TelemetrySample> parse(std::span<const std::uint8_t> data);
+
+    // Element name to matching key: the last non-empty piece after ':',
+    // lower-cased ("gpxtpx:HR" -> "hr"); the whole name when every piece is empty.
+    static std::string normalized(std::string_view elementName);
+
+    // A decimal number making up the whole text: optional sign, digits with an
+    // optional '.', optional exponent, C locale. Infinity, NaN and hexadecimal
+    // forms are not decimal numbers; values beyond the double range are absent,
+    // values too small for it become zero.
+    static std::optional<double> parseDecimal(std::string_view text);
+    // An optional '+' or '-' followed by decimal digits only, within int64.
+    static std::optional<std::int64_t> parseInteger(std::string_view text);
+    // The text without leading and trailing white space and line breaks
+    // (ASCII and Unicode spaces, UTF-8 encoded).
+    static std::string_view trimmed(std::string_view text);
+
+    struct ExpatHandlers;
+
+private:
+    friend struct ExpatHandlers;
+
+    void didStartElement(const char* name, const char** attributes);
+    void foundCharacters(std::string_view piece);
+    void didEndElement(const char* name);
+
+    std::vector<TelemetrySample> samples_;
+    std::optional<TelemetrySample> currentSample_;
+    std::string currentText_;
+    bool insideCDATA_ = false;
+    // An exception thrown inside a handler (out of memory) is kept here, the
+    // XML parser is stopped, and it is rethrown once control is back in C++.
+    std::exception_ptr handlerFailure_;
+    // The expat parser of the running parse (an XML_Parser), for stopping it.
+    void* activeParser_ = nullptr;
+};
+
+}  // namespace pacemark

@@ -1,0 +1,136 @@
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <array>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <sstream>
+
+#include "Telemetry/TelemetryFileLoader.h"
+#include "TestSupport.h"
+
+using namespace pacemark;
+
+namespace {
+
+struct RunResult {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+// Runs pacemark-cli with the arguments (single-quoted for the shell).
+RunResult runCLI(const std::vector<std::string>& arguments, const pacemark::testing::TemporaryFolder& folder) {
+    std::string command = "'" PACEMARK_CLI_PATH "'";
+    for (const auto& argument : arguments) command += " '" + argument + "'";
+    const auto errPath = folder / "stderr.txt";
+    command += " 2>'" + errPath.string() + "'";
+    RunResult result;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe) return result;
+    std::array<char, 65536> buffer;
+    std::size_t n;
+    while ((n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0) result.out.append(buffer.data(), n);
+    const int status = pclose(pipe);
+    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    const auto err = pacemark::testing::readFileBytes(errPath);
+    result.err.assign(err.begin(), err.end());
+    return result;
+}
+
+std::filesystem::path sampleRide() { return pacemark::testing::sourceFolder() / "samples" / "sample-ride.fit"; }
+
+// The value of "key": in a flat JSON object line, as text.
+std::string field(const std::string& line, const std::string& key) {
+    const auto at = line.find("\"" + key + "\":");
+    if (at == std::string::npos) return "";
+    const auto begin = at + key.size() + 3;
+    const auto end = line.find_first_of(",}", begin);
+    return line.substr(begin, end - begin);
+}
+
+}  // namespace
+
+TEST(PacemarkCLITest, InfoPrintsTheSummaryWithRussianLabels) {
+    pacemark::testing::TemporaryFolder folder;
+    const auto result = runCLI({"info", sampleRide().string()}, folder);
+    ASSERT_EQ(result.status, 0) << result.err;
+    for (const char* label : {"Файл: sample-ride.fit", "Длительность: ", "Дистанция: ", "Точек: ", "Ср. скорость: ",
+                              "Ср. мощность: ", "Ср. пульс: ", "Набор: ", "Макс. уклон: "}) {
+        EXPECT_NE(result.out.find(label), std::string::npos) << label << "\n" << result.out;
+    }
+    const auto activity = TelemetryFileLoader::load(sampleRide());
+    EXPECT_NE(result.out.find("Точек: " + std::to_string(activity.samples.size()) + "\n"), std::string::npos);
+
+    const auto json = runCLI({"info", "--json", sampleRide().string()}, folder);
+    ASSERT_EQ(json.status, 0) << json.err;
+    EXPECT_EQ(field(json.out, "sampleCount"), std::to_string(activity.samples.size()));
+    double duration = 0;
+    const auto text = field(json.out, "durationSeconds");
+    std::from_chars(text.data(), text.data() + text.size(), duration);
+    EXPECT_EQ(duration, activity.durationSeconds());
+}
+
+// Every double printed reads back to exactly the model's value.
+TEST(PacemarkCLITest, SamplesRoundTripExactly) {
+    pacemark::testing::TemporaryFolder folder;
+    const auto activity = TelemetryFileLoader::load(sampleRide());
+    const auto result = runCLI({"samples", sampleRide().string()}, folder);
+    ASSERT_EQ(result.status, 0) << result.err;
+    std::istringstream lines(result.out);
+    std::string line;
+    std::size_t index = 0;
+    while (std::getline(lines, line)) {
+        ASSERT_LT(index, activity.samples.size());
+        const auto& s = activity.samples[index++];
+        const auto readBack = [&](const char* key) {
+            const auto text = field(line, key);
+            double value = std::nan("");
+            std::from_chars(text.data(), text.data() + text.size(), value);
+            return value;
+        };
+        ASSERT_EQ(readBack("elapsed"), s.elapsed) << line;
+        if (s.distanceMeters) {
+            ASSERT_EQ(readBack("distanceMeters"), *s.distanceMeters) << line;
+        }
+        if (s.latitude) {
+            ASSERT_EQ(readBack("latitude"), *s.latitude) << line;
+        }
+        ASSERT_EQ(field(line, "gradePercent").empty(), !s.gradePercent) << line;
+        if (s.timestamp) {
+            ASSERT_EQ(field(line, "timestamp"), "\"" + formatISO8601Milliseconds(*s.timestamp) + "\"");
+        }
+    }
+    EXPECT_EQ(index, activity.samples.size());
+
+    const auto raw = runCLI({"samples", "--raw", sampleRide().string()}, folder);
+    ASSERT_EQ(raw.status, 0) << raw.err;
+    EXPECT_EQ(raw.out.find("\"gradePercent\""), std::string::npos) << "raw samples are not normalized";
+    EXPECT_NE(raw.out.find("\"elapsed\":0,"), std::string::npos);
+}
+
+TEST(PacemarkCLITest, ErrorsAreRussianWithNonZeroStatus) {
+    pacemark::testing::TemporaryFolder folder;
+    const auto missing = runCLI({"info", (folder / "absent.fit").string()}, folder);
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_NE(missing.err.find("Не удалось прочитать файл «absent.fit»"), std::string::npos) << missing.err;
+
+    pacemark::testing::writeFileText(folder / "notes.txt", "hello");
+    const auto unsupported = runCLI({"info", (folder / "notes.txt").string()}, folder);
+    EXPECT_EQ(unsupported.status, 1);
+    EXPECT_NE(unsupported.err.find("Неподдерживаемое расширение файла телеметрии: .txt"), std::string::npos);
+
+    pacemark::testing::writeFileText(folder / "broken.fit", "not a fit file at all");
+    const auto broken = runCLI({"info", (folder / "broken.fit").string()}, folder);
+    EXPECT_EQ(broken.status, 1);
+    EXPECT_NE(broken.err.find("Файл не похож на корректную FIT-активность."), std::string::npos);
+
+    EXPECT_EQ(runCLI({"info"}, folder).status, 2);
+    EXPECT_EQ(runCLI({"info", "a.fit", "--colour"}, folder).status, 2);
+    EXPECT_EQ(runCLI({"frobnicate"}, folder).status, 2);
+    const auto help = runCLI({"--help"}, folder);
+    EXPECT_EQ(help.status, 0);
+    EXPECT_NE(help.out.find("samples FILE [--raw]"), std::string::npos);
+}

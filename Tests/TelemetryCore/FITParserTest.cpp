@@ -1,0 +1,455 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+#include "Telemetry/FITParser.h"
+#include "Telemetry/FITWriter.h"
+
+namespace pacemark {
+namespace {
+
+using Endian = FITParser::Endian;
+using Field = FITWriter::FieldSpec;
+constexpr std::uint16_t recordMessage = 20;
+constexpr std::uint16_t eventMessage = 21;
+
+TelemetryTimestamp fitTime(std::int64_t seconds) { return FITParser::fitEpoch + std::chrono::seconds{seconds}; }
+
+std::vector<TelemetrySample> parse(const std::vector<std::uint8_t>& bytes) { return FITParser().parse(bytes); }
+
+FITParserError parseError(const std::vector<std::uint8_t>& bytes) {
+    try {
+        const auto samples = parse(bytes);
+        ADD_FAILURE() << "decoded " << samples.size() << " samples instead of failing";
+    } catch (const FITParserError& error) {
+        return error;
+    }
+    return FITParserError::invalidHeader();
+}
+
+void setDataSize(std::vector<std::uint8_t>& file, std::uint32_t size) {
+    for (int i = 0; i < 4; ++i) file[4 + i] = static_cast<std::uint8_t>(size >> (8 * i));
+}
+
+// A record stream with one heart-rate field (and a timestamp) per record.
+std::vector<std::uint8_t> heartRateFile(std::initializer_list<std::int64_t> rates) {
+    FITWriter writer;
+    writer.writeDefinition(0, recordMessage, {{253, 4, FITBaseType::uint32}, {3, 1, FITBaseType::uint8}});
+    std::uint32_t t = 1000;
+    for (std::int64_t rate : rates) {
+        const FITValue values[] = {t++, rate};
+        writer.writeData(0, values);
+    }
+    return writer.finish();
+}
+
+TelemetrySample fullSample(std::int64_t second) {
+    TelemetrySample s;
+    s.timestamp = fitTime(1'000'000'000 + second);
+    s.latitude = 55.75 + 1e-5 * static_cast<double>(second);
+    s.longitude = -37.6 - 2e-5 * static_cast<double>(second);
+    s.altitudeMeters = 151.4;
+    s.distanceMeters = 12.34 * static_cast<double>(second + 1);
+    s.gradePercent = -3.25;
+    s.speedMetersPerSecond = 8.125;
+    s.heartRateBPM = 140 + second;
+    s.cadenceRPM = 88;
+    s.powerWatts = 250 + second;
+    return s;
+}
+
+void expectSameReadings(const TelemetrySample& actual, const TelemetrySample& expected) {
+    EXPECT_EQ(actual.timestamp, expected.timestamp);
+    // Positions go through 32-bit semicircles: about 1e-7 degrees of resolution.
+    EXPECT_NEAR(*actual.latitude, *expected.latitude, 1e-7);
+    EXPECT_NEAR(*actual.longitude, *expected.longitude, 1e-7);
+    EXPECT_NEAR(*actual.altitudeMeters, *expected.altitudeMeters, 0.1);
+    EXPECT_NEAR(*actual.distanceMeters, *expected.distanceMeters, 0.005);
+    EXPECT_NEAR(*actual.gradePercent, *expected.gradePercent, 0.005);
+    EXPECT_NEAR(*actual.speedMetersPerSecond, *expected.speedMetersPerSecond, 0.0005);
+    EXPECT_EQ(actual.heartRateBPM, expected.heartRateBPM);
+    EXPECT_EQ(actual.cadenceRPM, expected.cadenceRPM);
+    EXPECT_EQ(actual.powerWatts, expected.powerWatts);
+    EXPECT_EQ(actual.elapsed, 0);
+}
+
+TEST(FITParserTest, HeaderIsValidatedBeforeAnyRecord) {
+    const auto valid = heartRateFile({120});
+    ASSERT_EQ(parse(valid).size(), 1u);
+
+    EXPECT_EQ(parseError({valid.begin(), valid.begin() + 13}).errorCase(), FITParserError::Case::invalidHeader);
+
+    auto headerSize11 = valid;
+    headerSize11[0] = 11;
+    EXPECT_EQ(parseError(headerSize11).errorCase(), FITParserError::Case::invalidHeader);
+
+    auto headerLongerThanFile = valid;
+    headerLongerThanFile[0] = 255;
+    EXPECT_EQ(parseError(headerLongerThanFile).errorCase(), FITParserError::Case::invalidHeader);
+
+    auto lowerCase = valid;
+    lowerCase[8] = '.', lowerCase[9] = 'f', lowerCase[10] = 'i', lowerCase[11] = 't';
+    EXPECT_EQ(parseError(lowerCase).errorCase(), FITParserError::Case::invalidHeader);
+
+    auto empty = FITWriter().finish();
+    EXPECT_TRUE(parse(empty).empty());
+
+    FITWriter shortHeader(FITWriter::Options{.headerSize = 12});
+    shortHeader.writeDefinition(0, recordMessage, {{3, 1, FITBaseType::uint8}});
+    const FITValue rate[] = {99};
+    shortHeader.writeData(0, rate);
+    const auto samples = parse(shortHeader.finish());
+    ASSERT_EQ(samples.size(), 1u);
+    EXPECT_EQ(samples[0].heartRateBPM, 99);
+}
+
+TEST(FITParserTest, DeclaredDataPastTheEndIsTruncation) {
+    auto file = heartRateFile({120, 121});
+    const auto declared = static_cast<std::uint32_t>(file.size() - 14 - 2);
+
+    auto pastEnd = file;
+    setDataSize(pastEnd, declared + 3);  // two CRC bytes do not make up for three missing
+    EXPECT_EQ(parseError(pastEnd).errorCase(), FITParserError::Case::invalidDataSize);
+
+    auto cutShort = file;
+    cutShort.resize(file.size() - 3);  // CRC and the last data byte gone
+    EXPECT_EQ(parseError(cutShort).errorCase(), FITParserError::Case::invalidDataSize);
+
+    auto huge = file;
+    setDataSize(huge, 0xFFFFFFFF);
+    EXPECT_EQ(parseError(huge).errorCase(), FITParserError::Case::invalidDataSize);
+
+    // Without its CRC the file still holds the whole data section.
+    file.resize(file.size() - 2);
+    EXPECT_EQ(parse(file).size(), 2u);
+}
+
+TEST(FITParserTest, ErrorsCarryTheirCaseAndRussianText) {
+    FITWriter writer;
+    writer.writeRawBytes(std::vector<std::uint8_t>{0x05, 0x01, 0x02});  // data message, local 5, never defined
+    const auto error = parseError(writer.finish());
+    EXPECT_EQ(error.errorCase(), FITParserError::Case::missingDefinition);
+    EXPECT_EQ(error.localMessage(), 5);
+    EXPECT_EQ(error.errorDescription(), "У локального FIT-сообщения 5 нет определения.");
+    EXPECT_STREQ(error.what(), "У локального FIT-сообщения 5 нет определения.");
+    EXPECT_EQ(FITParserError::invalidHeader().errorDescription(), "Файл не похож на корректную FIT-активность.");
+    EXPECT_EQ(FITParserError::invalidDataSize().errorDescription(), "Секция данных FIT-файла обрезана.");
+    const PacemarkError& base = error;  // the loader catches the common base
+    EXPECT_FALSE(base.errorDescription().empty());
+}
+
+TEST(FITParserTest, WrittenRecordsDecodeInBothByteOrders) {
+    for (const Endian endian : {Endian::little, Endian::big}) {
+        for (const bool enhanced : {false, true}) {
+            SCOPED_TRACE(std::string(endian == Endian::little ? "little" : "big") + (enhanced ? " enhanced" : ""));
+            FITWriter writer;
+            writer.writeRecordDefinition(3, {.grade = true, .enhanced = enhanced}, endian);
+            for (int i = 0; i < 3; ++i) writer.writeRecord(3, fullSample(i));
+            const auto samples = parse(writer.finish());
+            ASSERT_EQ(samples.size(), 3u);
+            for (int i = 0; i < 3; ++i) expectSameReadings(samples[i], fullSample(i));
+        }
+    }
+}
+
+TEST(FITParserTest, BigEndianDefinitionsReadMostSignificantByteFirst) {
+    FITWriter writer;
+    // Definition: reserved, architecture 1, global message 0x0014, two fields.
+    writer.writeRawBytes(std::vector<std::uint8_t>{0x42, 0x00, 0x01, 0x00, 0x14, 0x02,  //
+                                                   7, 2, FITBaseType::uint16,          //
+                                                   253, 4, FITBaseType::uint32});
+    writer.writeRawBytes(std::vector<std::uint8_t>{0x02, 0x01, 0x02, 0x00, 0x00, 0x03, 0xE8});
+    const auto samples = parse(writer.finish());
+    ASSERT_EQ(samples.size(), 1u);
+    EXPECT_EQ(samples[0].powerWatts, 0x0102);
+    EXPECT_EQ(samples[0].timestamp, fitTime(1000));
+}
+
+TEST(FITParserTest, CompressedTimestampsReplaceLowBitsAndRollOver) {
+    FITWriter writer;
+    writer.writeDefinition(0, recordMessage, {{253, 4, FITBaseType::uint32}, {3, 1, FITBaseType::uint8}});
+    writer.writeDefinition(1, recordMessage, {{3, 1, FITBaseType::uint8}});
+    const FITValue noTimeYet[] = {100};
+    writer.writeCompressedData(1, 7, noTimeYet);  // before any timestamp: none
+    const FITValue first[] = {1000u, 101};
+    writer.writeData(0, first);
+    for (const std::uint8_t offset : {10, 10, 6, 5}) {
+        const FITValue rate[] = {102};
+        writer.writeCompressedData(1, offset, rate);
+    }
+    const auto samples = parse(writer.finish());
+    ASSERT_EQ(samples.size(), 6u);
+    EXPECT_FALSE(samples[0].timestamp);
+    EXPECT_EQ(samples[1].timestamp, fitTime(1000));
+    EXPECT_EQ(samples[2].timestamp, fitTime(1002));
+    EXPECT_EQ(samples[3].timestamp, fitTime(1002));  // same low bits: same second
+    EXPECT_EQ(samples[4].timestamp, fitTime(1030));
+    EXPECT_EQ(samples[5].timestamp, fitTime(1061));
+}
+
+TEST(FITParserTest, CompressedTimestampAfterTheLastExplicitSecondDoesNotWrap) {
+    FITWriter writer;
+    writer.writeDefinition(0, recordMessage, {{253, 4, FITBaseType::uint32}, {3, 1, FITBaseType::uint8}});
+    const FITValue latest[] = {0xFFFFFFFEu, 120};
+    writer.writeData(0, latest);
+    const FITValue next[] = {FITValue::invalid(), 121};
+    writer.writeCompressedData(0, 1, next);
+    const auto samples = parse(writer.finish());
+    ASSERT_EQ(samples.size(), 2u);
+    EXPECT_EQ(samples[1].timestamp, fitTime(0xFFFFFFFEll + 3));
+}
+
+TEST(FITParserTest, ExplicitTimestampOfAnyMessageSetsTheClock) {
+    FITWriter writer;
+    writer.writeDefinition(0, eventMessage,
+                           {{0, 1, FITBaseType::enumeration}, {253, 4, FITBaseType::uint32}}, Endian::big);
+    writer.writeDefinition(1, recordMessage, {{7, 2, FITBaseType::uint16}});
+    writer.writeDefinition(2, recordMessage, {{253, 4, FITBaseType::uint32}});
+    writer.writeDefinition(4, recordMessage, {{253, 4, FITBaseType::sint32}});
+    const FITValue negative[] = {FITValue(-5)};
+    writer.writeData(4, negative);  // a negative timestamp is ignored: the clock stays unset
+    writer.writeCompressedData(1, 3, std::vector<FITValue>{200});
+    const FITValue event[] = {0, 5000u};
+    writer.writeData(0, event);
+    const FITValue power[] = {200};
+    writer.writeCompressedData(1, 9, power);  // 5000 = ...01000 in the low bits
+    writer.writeData(0, event);               // the clock goes back to 5000
+    writer.writeCompressedData(1, 8, power);
+    const FITValue onlyTime[] = {6000u};
+    writer.writeData(2, onlyTime);  // a timestamp-only record: no sample, still sets the clock
+    writer.writeCompressedData(1, 17, power);
+    writer.writeCompressedData(0, 20, event);  // a compressed non-record message advances it as well
+    writer.writeCompressedData(1, 21, power);
+
+    auto samples = parse(writer.finish());
+    ASSERT_EQ(samples.size(), 5u);
+    EXPECT_FALSE(samples[0].timestamp);
+    samples.erase(samples.begin());
+    EXPECT_EQ(samples[0].timestamp, fitTime(5001));
+    EXPECT_EQ(samples[1].timestamp, fitTime(5000));
+    EXPECT_EQ(samples[2].timestamp, fitTime(6001));
+    EXPECT_EQ(samples[3].timestamp, fitTime(6005));
+    for (const auto& s : samples) EXPECT_EQ(s.powerWatts, 200);
+}
+
+TEST(FITParserTest, DeveloperFieldsAreSkippedBySize) {
+    FITWriter writer;
+    writer.writeDeveloperDataId(0, 0, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16});
+    writer.writeFieldDescription(0, 0, 0, FITBaseType::float32, "wind", "m/s");
+    writer.writeFieldDescription(0, 0, 1, FITBaseType::string, "note", "");
+    writer.writeRecordDefinition(1, {.grade = true}, Endian::big,
+                                 {{0, 4, 0, FITBaseType::float32}, {1, 7, 0, FITBaseType::string}});
+    writer.writeRecordDefinition(2, {.position = false});
+    for (int i = 0; i < 4; ++i) {
+        const FITValue developer[] = {3.5 + i, FITValue::text("ab\xff\x40")};
+        writer.writeRecord(1, fullSample(2 * i), std::nullopt, developer);
+        writer.writeRecord(2, fullSample(2 * i + 1));
+    }
+    const auto samples = parse(writer.finish());
+    ASSERT_EQ(samples.size(), 8u);
+    for (int i = 0; i < 8; i += 2) expectSameReadings(samples[i], fullSample(i));
+    EXPECT_EQ(samples[7].heartRateBPM, 147);
+    EXPECT_FALSE(samples[7].latitude);
+}
+
+TEST(FITParserTest, OnlyTheFirstOfChainedFilesIsRead) {
+    const std::vector<std::vector<std::uint8_t>> files = {heartRateFile({120, 121}), heartRateFile({90, 91, 92})};
+    const auto samples = parse(FITWriter::chain(files));
+    ASSERT_EQ(samples.size(), 2u);
+    EXPECT_EQ(samples[1].heartRateBPM, 121);
+}
+
+TEST(FITParserTest, NumericValuesFollowBaseTypes) {
+    struct Case {
+        std::vector<std::uint8_t> bytes;
+        std::uint8_t baseType;
+        Endian endian;
+        std::optional<double> expected;
+    };
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const std::vector<Case> cases = {
+        {{0xFF}, FITBaseType::enumeration, Endian::little, std::nullopt},
+        {{0xFE}, FITBaseType::enumeration, Endian::little, 254},
+        {{0x7F}, FITBaseType::sint8, Endian::little, std::nullopt},
+        {{0x80}, FITBaseType::sint8, Endian::little, -128},
+        {{0xFF}, FITBaseType::uint8, Endian::little, std::nullopt},
+        {{0xFF, 0x7F}, FITBaseType::sint16, Endian::little, std::nullopt},
+        {{0xFE, 0xFF}, FITBaseType::sint16, Endian::little, -2},
+        {{0xFF, 0xFE}, FITBaseType::sint16, Endian::big, -2},
+        {{0xFF, 0xFF}, FITBaseType::uint16, Endian::little, std::nullopt},
+        {{0xFF, 0xFF, 0xFF, 0x7F}, FITBaseType::sint32, Endian::little, std::nullopt},
+        {{0x00, 0x00, 0x00, 0x80}, FITBaseType::sint32, Endian::little, -2147483648.0},
+        {{0xFF, 0xFF, 0xFF, 0xFF}, FITBaseType::uint32, Endian::little, std::nullopt},
+        {{0x01, 0x02, 0x03, 0x04}, FITBaseType::uint32, Endian::big, 0x01020304},
+        // The "z" types treat all ones as invalid; zero is a value here.
+        {{0x00}, FITBaseType::uint8z, Endian::little, 0},
+        {{0xFF}, FITBaseType::uint8z, Endian::little, std::nullopt},
+        {{0xFF, 0xFF}, FITBaseType::uint16z, Endian::little, std::nullopt},
+        {{0x00, 0x00, 0x00, 0x00}, FITBaseType::uint32z, Endian::little, 0},
+        {{0xFF, 0xFF, 0xFF, 0xFF}, FITBaseType::uint32z, Endian::little, std::nullopt},
+        {{0xFF}, FITBaseType::byte, Endian::little, std::nullopt},
+        {{0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x7F}, FITBaseType::sint64, Endian::little, std::nullopt},
+        {{0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}, FITBaseType::sint64, Endian::little, -1},
+        {{0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}, FITBaseType::uint64, Endian::little, std::nullopt},
+        {{0, 0, 0, 0, 0, 0, 0, 1}, FITBaseType::uint64, Endian::big, 1},
+        // Floats have no invalid pattern; float32 widens exactly.
+        {{0x00, 0x00, 0xC0, 0x3F}, FITBaseType::float32, Endian::little, 1.5},
+        {{0xFF, 0xFF, 0xFF, 0xFF}, FITBaseType::float32, Endian::little, nan},
+        {{0x3F, 0xF8, 0, 0, 0, 0, 0, 0}, FITBaseType::float64, Endian::big, 1.5},
+        // No number in strings, uint64z or unknown types.
+        {{'4', '2', 0}, FITBaseType::string, Endian::little, std::nullopt},
+        {{1, 0, 0, 0, 0, 0, 0, 0}, FITBaseType::uint64z, Endian::little, std::nullopt},
+        {{1}, 0x11, Endian::little, std::nullopt},
+        // Arrays yield their first element; fields narrower than the type none.
+        {{0x05, 0x00, 0x06, 0x00}, FITBaseType::uint16, Endian::little, 5},
+        {{0x05, 0x00, 0x06}, FITBaseType::uint16, Endian::little, 5},
+        {{0x05}, FITBaseType::uint16, Endian::little, std::nullopt},
+    };
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        const Case& c = cases[i];
+        const auto value = FITParser::numericValue(c.bytes, 0, c.bytes.size(), c.baseType, c.endian);
+        SCOPED_TRACE("case " + std::to_string(i));
+        ASSERT_EQ(value.has_value(), c.expected.has_value());
+        if (!value) continue;
+        if (std::isnan(*c.expected))
+            EXPECT_TRUE(std::isnan(*value));
+        else
+            EXPECT_EQ(*value, *c.expected);
+    }
+    // A field declared with size 0 has no value, whatever bytes follow it.
+    const std::vector<std::uint8_t> after = {0x10};
+    EXPECT_FALSE(FITParser::numericValue(after, 0, 0, FITBaseType::uint8, Endian::little));
+    // Reading never leaves the buffer, even when asked to.
+    EXPECT_FALSE(FITParser::numericValue(after, 0, 4, FITBaseType::uint32, Endian::little));
+    EXPECT_FALSE(FITParser::numericValue(after, 5, 1, FITBaseType::uint8, Endian::little));
+}
+
+// One record of the given fields, decoded.
+std::vector<TelemetrySample> decodeRecord(std::vector<Field> fields, std::vector<FITValue> values) {
+    FITWriter writer;
+    writer.writeDefinition(0, recordMessage, std::move(fields));
+    writer.writeData(0, values);
+    return parse(writer.finish());
+}
+
+TEST(FITParserTest, InvalidAndZeroReadingsBecomeAbsent) {
+    EXPECT_TRUE(decodeRecord({{3, 1, FITBaseType::uint8}}, {0xFF}).empty());
+    auto samples = decodeRecord({{3, 1, FITBaseType::uint8}}, {0});
+    ASSERT_EQ(samples.size(), 1u);
+    EXPECT_EQ(samples[0], TelemetrySample{});
+
+    samples = decodeRecord({{5, 4, FITBaseType::uint32}, {6, 2, FITBaseType::uint16}, {4, 1, FITBaseType::uint8},
+                            {7, 2, FITBaseType::uint16}},
+                           {0, 0, 0, 0});
+    ASSERT_EQ(samples.size(), 1u);
+    EXPECT_EQ(samples[0], TelemetrySample{});
+
+    samples = decodeRecord({{0, 4, FITBaseType::sint32}, {1, 4, FITBaseType::sint32}}, {0x7FFFFFFF, 1 << 30});
+    ASSERT_EQ(samples.size(), 1u);
+    EXPECT_FALSE(samples[0].latitude);
+    EXPECT_EQ(samples[0].longitude, 90.0);
+
+    // A sint64 position far outside the globe decodes to no coordinate.
+    samples = decodeRecord({{0, 8, FITBaseType::sint64}}, {std::int64_t{1} << 40});
+    ASSERT_EQ(samples.size(), 1u);
+    EXPECT_FALSE(samples[0].latitude);
+}
+
+TEST(FITParserTest, ReadingsAreScaledAndLaterTwinsWin) {
+    auto samples = decodeRecord({{2, 2, FITBaseType::uint16}}, {2500});
+    ASSERT_EQ(samples.size(), 1u);
+    EXPECT_EQ(samples[0].altitudeMeters, 0.0);
+    samples = decodeRecord({{2, 2, FITBaseType::uint16}, {78, 4, FITBaseType::uint32}}, {2500, 3000});
+    EXPECT_EQ(samples[0].altitudeMeters, 100.0);
+    samples = decodeRecord({{73, 4, FITBaseType::uint32}, {6, 2, FITBaseType::uint16}}, {12000, 8000});
+    EXPECT_EQ(samples[0].speedMetersPerSecond, 8.0);
+    // An invalid twin does not erase the valid one before it.
+    samples = decodeRecord({{73, 4, FITBaseType::uint32}, {6, 2, FITBaseType::uint16}},
+                           {12000, FITValue::invalid()});
+    EXPECT_EQ(samples[0].speedMetersPerSecond, 12.0);
+    samples = decodeRecord({{9, 2, FITBaseType::sint16}, {5, 4, FITBaseType::uint32}}, {-450, 123456});
+    EXPECT_EQ(samples[0].gradePercent, -4.5);
+    EXPECT_EQ(samples[0].distanceMeters, 1234.56);
+    // Float readings round halves away from zero.
+    samples = decodeRecord({{3, 4, FITBaseType::float32}, {7, 8, FITBaseType::float64}}, {120.5, 249.4});
+    EXPECT_EQ(samples[0].heartRateBPM, 121);
+    EXPECT_EQ(samples[0].powerWatts, 249);
+}
+
+TEST(FITParserTest, NonFiniteOrHugeFloatReadingsAreAbsent) {
+    const double inf = std::numeric_limits<double>::infinity();
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const auto samples = decodeRecord({{3, 8, FITBaseType::float64},
+                                       {7, 8, FITBaseType::float64},
+                                       {2, 4, FITBaseType::float32},
+                                       {9, 8, FITBaseType::float64},
+                                       {6, 4, FITBaseType::float32},
+                                       {0, 8, FITBaseType::float64},
+                                       {253, 8, FITBaseType::float64}},
+                                      {1e300, inf, nan, -inf, nan, nan, 1e12});
+    ASSERT_EQ(samples.size(), 1u);
+    EXPECT_EQ(samples[0], TelemetrySample{});
+}
+
+TEST(FITParserTest, EveryShorterDeclaredSizeFailsOrStopsAtAMessage) {
+    // Message boundaries (offsets into the data section) and the number of
+    // samples written before each.
+    std::vector<std::pair<std::size_t, std::size_t>> boundaries = {{0, 0}};
+    FITWriter writer;
+    auto mark = [&](std::size_t samplesSoFar) { boundaries.emplace_back(writer.dataSize(), samplesSoFar); };
+    writer.writeDefinition(2, eventMessage, {{253, 4, FITBaseType::uint32}, {0, 1, FITBaseType::enumeration}});
+    mark(0);
+    const FITValue event[] = {5000u, 1};
+    writer.writeData(2, event);
+    mark(0);
+    writer.writeRecordDefinition(0, {.grade = true}, Endian::big, {{0, 2, 0, FITBaseType::uint16}});
+    mark(0);
+    writer.writeRecord(0, fullSample(0));
+    mark(1);
+    writer.writeRecord(0, fullSample(1), 3);
+    mark(2);
+    writer.writeRecordDefinition(1, {.enhanced = true});
+    mark(2);
+    writer.writeRecord(1, fullSample(2));
+    mark(3);
+    const auto full = writer.finish();
+    const auto all = parse(full);
+    ASSERT_EQ(all.size(), 3u);
+
+    std::size_t next = 0;
+    for (std::uint32_t size = 0; size < writer.dataSize(); ++size) {
+        auto cut = full;
+        setDataSize(cut, size);
+        while (boundaries[next].first < size) ++next;
+        if (boundaries[next].first == size) {
+            const auto samples = parse(cut);
+            ASSERT_EQ(samples.size(), boundaries[next].second) << "declared size " << size;
+            EXPECT_TRUE(std::equal(samples.begin(), samples.end(), all.begin())) << "declared size " << size;
+        } else {
+            EXPECT_EQ(parseError(cut).errorCase(), FITParserError::Case::invalidDataSize) << "declared size " << size;
+        }
+    }
+}
+
+TEST(FITParserTest, ParserCanBeReusedWithFreshState) {
+    FITParser parser;
+    FITWriter defines;
+    defines.writeDefinition(0, recordMessage, {{253, 4, FITBaseType::uint32}, {3, 1, FITBaseType::uint8}});
+    const FITValue values[] = {1000u, 120};
+    defines.writeData(0, values);
+    ASSERT_EQ(parser.parse(defines.finish()).size(), 1u);
+
+    FITWriter reliesOnOldState;
+    reliesOnOldState.writeRawBytes(std::vector<std::uint8_t>{0x00, 0x00, 0x00, 0x00, 0x00, 0x78});
+    try {
+        parser.parse(reliesOnOldState.finish());
+        ADD_FAILURE() << "a definition survived from the previous file";
+    } catch (const FITParserError& error) {
+        EXPECT_EQ(error.errorCase(), FITParserError::Case::missingDefinition);
+        EXPECT_EQ(error.localMessage(), 0);
+    }
+}
+
+}  // namespace
+}  // namespace pacemark

@@ -1,0 +1,232 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+
+#include "TestSupport.h"
+#include "Telemetry/GPXParser.h"
+
+using namespace pacemark;
+using namespace std::chrono;
+
+namespace {
+
+std::vector<TelemetrySample> parseText(const std::string& text) {
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(text.data());
+    return GPXParser().parse(std::span<const std::uint8_t>(bytes, text.size()));
+}
+
+// A GPX 1.1 document with one track and one segment around `points`.
+std::string trackDocument(const std::string& points) {
+    return R"(<?xml version="1.0" encoding="UTF-8"?>
+<gpx version="1.1" creator="test" xmlns="http://www.topografix.com/GPX/1/1"
+     xmlns:gpxtpx="http://www.garmin.com/xmlschemas/TrackPointExtension/v1">
+<trk><trkseg>
+)" + points +
+           "\n</trkseg></trk>\n</gpx>\n";
+}
+
+std::string point(const std::string& children, const std::string& attributes = R"(lat="47.1" lon="8.5")") {
+    return "<trkpt " + attributes + ">" + children + "</trkpt>\n";
+}
+
+TelemetrySample onlySample(const std::string& children) {
+    const auto samples = parseText(trackDocument(point(children)));
+    EXPECT_EQ(samples.size(), 1u);
+    return samples.empty() ? TelemetrySample{} : samples.front();
+}
+
+TelemetryTimestamp utc(int year, unsigned month, unsigned day, int hour, int minute, int second,
+                       microseconds fraction = {}) {
+    return sys_days(std::chrono::year(year) / std::chrono::month(month) / std::chrono::day(day)) + hours(hour) +
+           minutes(minute) + seconds(second) + fraction;
+}
+
+}  // namespace
+
+TEST(GPXParserTest, CollectsTrackPointsOfEveryTrackAndSegmentInDocumentOrder) {
+    const auto samples = parseText(R"(<gpx>
+  <metadata><time>2024-05-01T09:00:00Z</time></metadata>
+  <wpt lat="1" lon="1"><ele>5</ele><time>2024-05-01T09:00:00Z</time></wpt>
+  <rte><rtept lat="2" lon="2"><ele>6</ele></rtept></rte>
+  <trk><trkseg>
+    <trkpt lat="10" lon="20"><ele>100.5</ele></trkpt>
+    <trkpt lat="11" lon="21"/>
+  </trkseg><trkseg></trkseg><trkseg>
+    <trkpt lat="12" lon="22"/>
+  </trkseg></trk>
+  <trk><trkseg><trkpt lat="-13.25" lon="-23.5e0"/></trkseg></trk>
+  <wpt lat="3" lon="3"/>
+</gpx>)");
+    ASSERT_EQ(samples.size(), 4u);
+    const double latitudes[] = {10, 11, 12, -13.25};
+    const double longitudes[] = {20, 21, 22, -23.5};
+    for (std::size_t i = 0; i < samples.size(); ++i) {
+        EXPECT_EQ(samples[i].latitude, latitudes[i]);
+        EXPECT_EQ(samples[i].longitude, longitudes[i]);
+        EXPECT_EQ(samples[i].elapsed, 0.0);
+    }
+    EXPECT_EQ(samples[0].altitudeMeters, 100.5);
+    // Nothing from metadata, waypoints or route points leaks into track points.
+    TelemetrySample bare;
+    bare.latitude = 11;
+    bare.longitude = 21;
+    EXPECT_EQ(samples[1], bare);
+}
+
+TEST(GPXParserTest, DropsTrackPointsWithoutAUsablePosition) {
+    const auto samples =
+        parseText(trackDocument(point("<ele>5</ele><time>2024-05-01T10:15:30Z</time>", R"(lat="47.1")") +  // no lon
+                                point("", R"(lon="8.5")") +                                                // no lat
+                                point("", R"(lat=" 47.1" lon="8.5")") +  // attributes are not trimmed
+                                point("", R"(lat="47.1 " lon="8.5")") +  //
+                                point("", R"(LAT="47.1" LON="8.5")") +   // attribute names are exact
+                                point("", R"(lat="47,1" lon="8.5")") +   // '.' is the only decimal separator
+                                point("", R"(lat="nan" lon="8.5")") + point("", R"(lat="47.1" lon="inf")") +
+                                point("<ele>7</ele>", R"(lat="47.5" lon="-8.25")")));
+    ASSERT_EQ(samples.size(), 1u);
+    EXPECT_EQ(samples[0].latitude, 47.5);
+    EXPECT_EQ(samples[0].longitude, -8.25);
+    EXPECT_EQ(samples[0].altitudeMeters, 7.0);
+}
+
+TEST(GPXParserTest, RecognisesSensorExtensionsUnderAnyPrefixAndLetterCase) {
+    const auto garmin = onlySample(R"(<extensions><gpxtpx:TrackPointExtension>
+        <gpxtpx:atemp>21.5</gpxtpx:atemp><gpxtpx:hr>142</gpxtpx:hr><gpxtpx:cad>88</gpxtpx:cad>
+        </gpxtpx:TrackPointExtension><power>250</power></extensions>)");
+    EXPECT_EQ(garmin.heartRateBPM, 142);
+    EXPECT_EQ(garmin.cadenceRPM, 88);
+    EXPECT_EQ(garmin.powerWatts, 250);
+    EXPECT_EQ(garmin.altitudeMeters, std::nullopt);
+
+    const auto other = onlySample(R"(<extensions><ns3:TrackPointExtension>
+        <ns3:HR>120</ns3:HR><ns3:cad>0</ns3:cad><x:y:Watts>300</x:y:Watts><SPEED>4.25</SPEED>
+        </ns3:TrackPointExtension></extensions>)");
+    EXPECT_EQ(other.heartRateBPM, 120);
+    EXPECT_EQ(other.cadenceRPM, 0);  // a zero reading is kept, not treated as absent
+    EXPECT_EQ(other.powerWatts, 300);
+    EXPECT_EQ(other.speedMetersPerSecond, 4.25);  // taken as metres per second as written
+
+    const auto unknown = onlySample("<extensions><gpxpx:PowerInWatts>300</gpxpx:PowerInWatts></extensions>");
+    EXPECT_EQ(unknown.powerWatts, std::nullopt);
+    EXPECT_EQ(GPXParser::normalized("a::Cad::"), "cad");
+    EXPECT_EQ(GPXParser::normalized("::"), "::");
+}
+
+TEST(GPXParserTest, IntegerReadingsMustBeWholeIntegers) {
+    EXPECT_EQ(onlySample("<hr>151.0</hr>").heartRateBPM, std::nullopt);
+    EXPECT_EQ(onlySample("<hr> 151 </hr>").heartRateBPM, 151);
+    EXPECT_EQ(onlySample("<hr>\n\t151\r\n</hr>").heartRateBPM, 151);
+    EXPECT_EQ(onlySample("<hr>\u00A0151\u2003</hr>").heartRateBPM, 151);  // Unicode spaces are trimmed too
+    EXPECT_EQ(onlySample("<hr></hr>").heartRateBPM, std::nullopt);
+
+    EXPECT_EQ(GPXParser::parseInteger("+7"), 7);
+    EXPECT_EQ(GPXParser::parseInteger("-7"), -7);
+    EXPECT_EQ(GPXParser::parseInteger("007"), 7);
+    EXPECT_EQ(GPXParser::parseInteger("9223372036854775807"), INT64_MAX);
+    EXPECT_EQ(GPXParser::parseInteger("-9223372036854775808"), INT64_MIN);
+    for (const char* bad : {"9223372036854775808", "+", "-", "+-7", "1 5", "1e2", "0x10", "١٢", "12a", " 12"}) {
+        EXPECT_EQ(GPXParser::parseInteger(bad), std::nullopt) << bad;
+    }
+}
+
+TEST(GPXParserTest, DecimalReadingsFollowTheCLocaleGrammar) {
+    const std::pair<const char*, double> good[] = {
+        {"151", 151},  {"-0.5", -0.5},    {"+2.25", 2.25}, {".5", 0.5},   {"5.", 5},
+        {"1e3", 1000}, {"1.5E-2", 0.015}, {"-2e+1", -20},  {"1e-400", 0}, {"0e999999999999", 0},
+    };
+    for (const auto& [text, value] : good) EXPECT_EQ(GPXParser::parseDecimal(text), value) << text;
+    for (const char* bad : {"", ".", "-", "e5", "1e", "1e+", "1,5", "1.5.2", " 1", "1 ", "inf", "-infinity", "nan",
+                            "0x1p3", "1e999", "-1e400", "12m", "1_000"}) {
+        EXPECT_EQ(GPXParser::parseDecimal(bad), std::nullopt) << bad;
+    }
+}
+
+TEST(GPXParserTest, EveryReadingOverwritesItsFieldAndUnparseableTextClearsIt) {
+    const auto sample = onlySample(
+        "<ele>120</ele><ele>abc</ele><hr>100</hr><hr>110</hr><cad>90</cad><cad>x</cad>"
+        "<speed>3.5</speed><speed></speed><time>2024-05-01T10:15:30Z</time><time>?</time>");
+    EXPECT_EQ(sample.altitudeMeters, std::nullopt);
+    EXPECT_EQ(sample.heartRateBPM, 110);
+    EXPECT_EQ(sample.cadenceRPM, std::nullopt);
+    EXPECT_EQ(sample.speedMetersPerSecond, std::nullopt);
+    EXPECT_EQ(sample.timestamp, std::nullopt);
+}
+
+TEST(GPXParserTest, ReadsInternetDateTimesWithOrWithoutFractionAndWithOffsets) {
+    EXPECT_EQ(onlySample("<time>2024-05-01T10:15:30Z</time>").timestamp, utc(2024, 5, 1, 10, 15, 30));
+    EXPECT_EQ(onlySample("<time>2024-05-01T10:15:30.5Z</time>").timestamp,
+              utc(2024, 5, 1, 10, 15, 30, milliseconds(500)));
+    EXPECT_EQ(onlySample("<time> 2024-05-01T13:15:30+03:00 </time>").timestamp, utc(2024, 5, 1, 10, 15, 30));
+    EXPECT_EQ(onlySample("<time>2024-05-01T09:15:30.250-01:00</time>").timestamp,
+              utc(2024, 5, 1, 10, 15, 30, milliseconds(250)));
+    // Seven fractional digits are floored to the microsecond.
+    EXPECT_EQ(onlySample("<time>2024-05-01T10:15:30.1234567Z</time>").timestamp,
+              utc(2024, 5, 1, 10, 15, 30, microseconds(123456)));
+    EXPECT_EQ(onlySample("<time>2024-05-01 10:15:30</time>").timestamp, std::nullopt);
+    EXPECT_EQ(onlySample("<time>2024-05-01T10:15:30</time>").timestamp, std::nullopt);  // no zone
+}
+
+TEST(GPXParserTest, TextInCDATASectionsIsNotRead) {
+    EXPECT_EQ(onlySample("<ele><![CDATA[12.5]]></ele>").altitudeMeters, std::nullopt);
+    EXPECT_EQ(onlySample("<time><![CDATA[2024-05-01T10:15:30Z]]></time>").timestamp, std::nullopt);
+    // Only the ordinary character data around the section counts.
+    EXPECT_EQ(onlySample("<hr>1<![CDATA[99]]>5</hr>").heartRateBPM, 15);
+    EXPECT_EQ(onlySample("<cad><![CDATA[x]]>80</cad>").cadenceRPM, 80);
+}
+
+TEST(GPXParserTest, MalformedXMLFailsWithPositionAndNoSamples) {
+    try {
+        parseText("");
+        FAIL() << "expected GPXParserError";
+    } catch (const GPXParserError& error) {
+        EXPECT_EQ(error.errorDescription(), "Файл GPX повреждён: no element found (строка 1, столбец 1).");
+    }
+    try {
+        parseText("<gpx>\n<trk><trkseg><trkpt lat=\"1\" lon=\"2\"></trkpt>\n  </trk>\n</gpx>");
+        FAIL() << "expected GPXParserError";
+    } catch (const GPXParserError& error) {
+        EXPECT_EQ(error.line(), 3u);
+        EXPECT_EQ(error.column(), 5u);
+        EXPECT_EQ(error.errorDescription(), "Файл GPX повреждён: mismatched tag (строка 3, столбец 5).");
+    }
+    // Blank text, text that is not XML, a truncated document and a NUL byte all fail.
+    for (const std::string& bad : std::initializer_list<std::string>{"   \n", "ride,speed\n1,2\n",
+                                                                     "<gpx><trk><trkseg><trkpt lat=\"1\" lon=\"2\">",
+                                                                     std::string("<gpx>\0</gpx>", 12)}) {
+        EXPECT_THROW(parseText(bad), GPXParserError) << bad;
+    }
+    // The reader keeps nothing from a failed parse.
+    GPXParser reader;
+    const auto bytes = [](const std::string& text) {
+        return std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
+    };
+    EXPECT_THROW(reader.parse(bytes(trackDocument(point("")) + "<gpx/>")), GPXParserError);
+    EXPECT_EQ(reader.parse(bytes(trackDocument(point("")))).size(), 1u);
+}
+
+TEST(GPXParserTest, RejectsEntityExpansionBombs) {
+    std::string document = "<?xml version=\"1.0\"?>\n<!DOCTYPE gpx [\n<!ENTITY a0 \"ha\">\n";
+    for (int level = 1; level <= 12; ++level) {
+        document += "<!ENTITY a" + std::to_string(level) + " \"";
+        for (int i = 0; i < 10; ++i) document += "&a" + std::to_string(level - 1) + ";";
+        document += "\">\n";
+    }
+    document += "]>\n<gpx><trk><trkseg><trkpt lat=\"1\" lon=\"2\"><name>&a12;</name></trkpt></trkseg></trk></gpx>";
+    // 10^12 expansions: only a limit on amplification ends this.
+    EXPECT_THROW(parseText(document), GPXParserError);
+}
+
+TEST(GPXParserTest, NeverLoadsExternalEntities) {
+    pacemark::testing::TemporaryFolder folder;
+    pacemark::testing::writeFileText(folder / "secret.txt", "123");
+    pacemark::testing::writeFileText(folder / "outer.dtd", "<!ENTITY secret SYSTEM \"secret.txt\">");
+    const std::string uri = "file://" + (folder / "secret.txt").string();
+    const std::string dtd = "file://" + (folder / "outer.dtd").string();
+    const auto samples =
+        parseText("<?xml version=\"1.0\"?><!DOCTYPE gpx SYSTEM \"" + dtd + "\" [<!ENTITY secret SYSTEM \"" + uri +
+                  "\">]><gpx><trk><trkseg><trkpt lat=\"1\" lon=\"2\"><ele>&secret;</ele>"
+                  "</trkpt></trkseg></trk></gpx>");
+    ASSERT_EQ(samples.size(), 1u);
+    EXPECT_EQ(samples[0].altitudeMeters, std::nullopt);
+}

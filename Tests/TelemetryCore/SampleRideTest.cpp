@@ -1,0 +1,70 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "../../samples/SampleRide.h"
+#include "Telemetry/FITParser.h"
+#include "Telemetry/TelemetryActivity.h"
+#include "TestSupport.h"
+
+namespace pacemark {
+namespace {
+
+TEST(SampleRideTest, CommittedFileIsWhatTheGeneratorWrites) {
+    const auto committed = testing::readFileBytes(testing::sourceFolder() / "samples" / "sample-ride.fit");
+    EXPECT_TRUE(committed == samples::makeSampleRide())
+        << "samples/sample-ride.fit differs from a fresh generation; run pacemark-make-sample-ride";
+}
+
+TEST(SampleRideTest, LoadsAsAPlausibleRide) {
+    const auto bytes = testing::readFileBytes(testing::sourceFolder() / "samples" / "sample-ride.fit");
+    const TelemetryActivity activity(std::nullopt, FITParser().parse(bytes));
+    const auto& samples = activity.samples;
+    ASSERT_EQ(samples.size(), static_cast<std::size_t>(samples::sampleRideSeconds));
+    // One sample per second throughout, whichever header or byte order it used.
+    for (std::size_t i = 0; i < samples.size(); ++i) ASSERT_EQ(samples[i].elapsed, static_cast<double>(i)) << i;
+
+    const auto& summary = activity.summary;
+    EXPECT_EQ(summary.durationSeconds, samples::sampleRideSeconds - 1);
+    ASSERT_TRUE(summary.totalDistanceMeters);
+    EXPECT_GT(*summary.totalDistanceMeters, 15'000);
+    EXPECT_LT(*summary.totalDistanceMeters, 30'000);
+    EXPECT_TRUE(summary.elevationGainMeters);
+    const auto [lowest, highest] = std::minmax_element(
+        samples.begin(), samples.end(), [](const auto& a, const auto& b) { return *a.altitudeMeters < *b.altitudeMeters; });
+    EXPECT_GT(*highest->altitudeMeters - *lowest->altitudeMeters, 200);
+    ASSERT_TRUE(summary.maxGradePercent);
+    EXPECT_GT(*summary.maxGradePercent, 3);
+    EXPECT_LT(summary.averageHeartRateBPM.value_or(0), summary.maxHeartRateBPM.value_or(0));
+    EXPECT_GT(summary.averagePowerWatts.value_or(0), 100);
+    EXPECT_GT(summary.averageCadenceRPM.value_or(0), 60);
+    EXPECT_GT(summary.maxSpeedMetersPerSecond.value_or(0), 12);
+
+    // A closed loop: the ride ends within a few metres of where it began.
+    const auto& first = samples.front();
+    const auto& last = samples.back();
+    EXPECT_LT(TelemetryActivity::haversineMeters(*first.latitude, *first.longitude, *last.latitude, *last.longitude),
+              50);
+
+    // Slower up the climb than down the descent.
+    const auto climbing = std::count_if(samples.begin(), samples.end(), [](const TelemetrySample& s) {
+        return s.gradePercent && *s.gradePercent > 3 && s.speedMetersPerSecond && *s.speedMetersPerSecond > 7;
+    });
+    EXPECT_EQ(climbing, 0);
+
+    // A stop of about half a minute: no cadence or power, and no speed in the
+    // file (the activity fills in 0 m/s from the unchanged distance).
+    std::size_t longestStop = 0;
+    for (std::size_t i = 0, run = 0; i < samples.size(); ++i) {
+        const auto& s = samples[i];
+        const bool still = s.speedMetersPerSecond.value_or(0) == 0 && i > 0 &&
+                           s.distanceMeters == samples[i - 1].distanceMeters;
+        run = still && !s.cadenceRPM && !s.powerWatts && s.heartRateBPM ? run + 1 : 0;
+        longestStop = std::max(longestStop, run);
+    }
+    EXPECT_GE(longestStop, 25u);
+    EXPECT_LE(longestStop, 40u);
+}
+
+}  // namespace
+}  // namespace pacemark

@@ -1,0 +1,171 @@
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <cmath>
+
+#include "Telemetry/FITParser.h"
+#include "Telemetry/FITWriter.h"
+#include "Telemetry/GPXParser.h"
+#include "Telemetry/TelemetryFileLoader.h"
+#include "TestSupport.h"
+
+using namespace pacemark;
+using pacemark::testing::TemporaryFolder;
+using pacemark::testing::writeFileBytes;
+using pacemark::testing::writeFileText;
+
+namespace {
+
+const std::string twoPointTrack = R"(<?xml version="1.0"?>
+<gpx version="1.1"><trk><trkseg>
+  <trkpt lat="47.0" lon="8.0"><time>2024-05-01T10:00:00Z</time></trkpt>
+  <trkpt lat="47.001" lon="8.0"><time>2024-05-01T10:00:10Z</time><gpxtpx:hr>120</gpxtpx:hr></trkpt>
+</trkseg></trk></gpx>
+)";
+
+// A FIT activity with a file_id message and, optionally, one record.
+std::vector<std::uint8_t> fitFile(bool withRecord) {
+    FITWriter writer;
+    writer.writeDefinition(0, 0, {{0, 1, FITBaseType::enumeration}});
+    const FITValue activityFile[] = {4};
+    writer.writeData(0, activityFile);
+    if (withRecord) {
+        writer.writeRecordDefinition(1, FITWriter::RecordLayout{});
+        TelemetrySample sample;
+        sample.timestamp = FITParser::fitEpoch + std::chrono::seconds(1'000'000'000);
+        sample.latitude = 47.0;
+        sample.longitude = 8.0;
+        sample.heartRateBPM = 131;
+        writer.writeRecord(1, sample);
+    }
+    return writer.finish();
+}
+
+template <typename Error>
+Error thrownBy(const std::filesystem::path& path) {
+    try {
+        TelemetryFileLoader::load(path);
+    } catch (const Error& error) {
+        return error;
+    } catch (const std::exception& other) {
+        ADD_FAILURE() << "unexpected error: " << other.what();
+        throw;
+    }
+    ADD_FAILURE() << "loading " << path << " succeeded";
+    throw std::runtime_error("no error");
+}
+
+}  // namespace
+
+TEST(TelemetryFileLoaderTest, PicksTheDecoderByExtensionInAnyLetterCase) {
+    TemporaryFolder folder;
+    for (const char* name : {"Track.GPX", "track.gpx"}) {
+        writeFileText(folder / name, twoPointTrack);
+        const TelemetryActivity activity = TelemetryFileLoader::load(folder / name);
+        EXPECT_EQ(activity.sourceURL, folder / name);
+        ASSERT_EQ(activity.samples.size(), 2u) << name;
+        // The activity is normalized: elapsed from the timestamps, distance from the positions.
+        EXPECT_EQ(activity.samples[1].elapsed, 10.0);
+        EXPECT_NEAR(*activity.samples[1].distanceMeters, 111.2, 0.1);
+        EXPECT_EQ(activity.summary.maxHeartRateBPM, 120);
+    }
+
+    writeFileBytes(folder / "ride.FIT", fitFile(true));
+    const TelemetryActivity ride = TelemetryFileLoader::load(folder / "ride.FIT");
+    ASSERT_EQ(ride.samples.size(), 1u);
+    EXPECT_EQ(ride.samples[0].heartRateBPM, 131);
+    EXPECT_NEAR(*ride.samples[0].latitude, 47.0, 1e-6);
+
+    // decode() hands back the decoder's samples untouched.
+    const auto raw = TelemetryFileLoader::decode(folder / "track.gpx");
+    ASSERT_EQ(raw.size(), 2u);
+    EXPECT_EQ(raw[1].elapsed, 0.0);
+    EXPECT_EQ(raw[1].distanceMeters, std::nullopt);
+
+    // The content is never sniffed.
+    writeFileBytes(folder / "ride.gpx", fitFile(true));
+    EXPECT_THROW(TelemetryFileLoader::load(folder / "ride.gpx"), GPXParserError);
+    writeFileText(folder / "track.fit", twoPointTrack);
+    EXPECT_EQ(thrownBy<FITParserError>(folder / "track.fit").errorCase(), FITParserError::Case::invalidHeader);
+}
+
+TEST(TelemetryFileLoaderTest, RejectsOtherExtensionsNamingTheLowerCasedExtension) {
+    TemporaryFolder folder;
+    const std::pair<const char*, const char*> cases[] = {
+        {"notes.txt", "txt"}, {"ride.TCX", "tcx"}, {"ride", ""}, {"ride.", ""}, {"ride.gpx.Zip", "zip"},
+    };
+    for (const auto& [name, extension] : cases) {
+        writeFileText(folder / name, twoPointTrack);
+        const auto error = thrownBy<TelemetryLoadError>(folder / name);
+        EXPECT_EQ(error.errorCase(), TelemetryLoadError::Case::unsupportedExtension) << name;
+        EXPECT_EQ(error.extension(), extension) << name;
+        EXPECT_EQ(error.errorDescription(), std::string("Неподдерживаемое расширение файла телеметрии: .") + extension);
+    }
+    EXPECT_EQ(TelemetryFileLoader::fileExtension("/some.folder/ride"), "");
+    EXPECT_EQ(TelemetryFileLoader::fileExtension("/data/Ride.2024.GpX"), "gpx");
+}
+
+TEST(TelemetryFileLoaderTest, ReportsReadFailuresBeforeJudgingTheExtension) {
+    TemporaryFolder folder;
+    const auto missing = thrownBy<FileReadError>(folder / "notes.txt");
+    EXPECT_EQ(missing.errorNumber(), ENOENT);
+    EXPECT_EQ(missing.errorDescription(), "Не удалось прочитать файл «notes.txt»: файл не найден.");
+
+    std::filesystem::create_directory(folder / "ride.gpx");
+    EXPECT_EQ(thrownBy<FileReadError>(folder / "ride.gpx").errorNumber(), EISDIR);
+
+    std::filesystem::create_symlink(folder / "gone.fit", folder / "link.fit");
+    EXPECT_EQ(thrownBy<FileReadError>(folder / "link.fit").errorNumber(), ENOENT);
+    EXPECT_THROW(TelemetryFileLoader::decode(folder / "link.fit"), FileReadError);
+}
+
+TEST(TelemetryFileLoaderTest, ReportsFilesWithoutReadPermission) {
+    if (::geteuid() == 0) GTEST_SKIP() << "running as root: file permissions do not stop reading";
+    TemporaryFolder folder;
+    writeFileText(folder / "locked.txt", twoPointTrack);
+    std::filesystem::permissions(folder / "locked.txt", std::filesystem::perms::none);
+    const auto error = thrownBy<FileReadError>(folder / "locked.txt");
+    EXPECT_EQ(error.errorNumber(), EACCES);
+    EXPECT_EQ(error.errorDescription(), "Не удалось прочитать файл «locked.txt»: нет доступа.");
+}
+
+TEST(TelemetryFileLoaderTest, RefusesFilesAboveTheSizeLimitWithoutReadingThem) {
+    TemporaryFolder folder;
+    // Sparse: no disk space is used, and the loader must refuse before reading.
+    writeFileText(folder / "huge.gpx", "");
+    std::filesystem::resize_file(folder / "huge.gpx", TelemetryFileLoader::maxFileSizeBytes + 1);
+    const auto error = thrownBy<FileReadError>(folder / "huge.gpx");
+    EXPECT_EQ(error.errorNumber(), EFBIG);
+    EXPECT_EQ(error.errorDescription(), "Не удалось прочитать файл «huge.gpx»: файл слишком большой.");
+}
+
+TEST(TelemetryFileLoaderTest, FilesWithoutUsablePointsGiveEmptyActivity) {
+    TemporaryFolder folder;
+    writeFileText(folder / "waypoints.gpx", R"(<gpx><wpt lat="1" lon="2"/><rte><rtept lat="1" lon="2"/></rte></gpx>)");
+    writeFileText(folder / "nolon.gpx",
+                  R"(<gpx><trk><trkseg><trkpt lat="1"><ele>3</ele></trkpt></trkseg></trk></gpx>)");
+    writeFileBytes(folder / "norecords.fit", fitFile(false));
+    for (const char* name : {"waypoints.gpx", "nolon.gpx", "norecords.fit"}) {
+        const auto error = thrownBy<TelemetryLoadError>(folder / name);
+        EXPECT_EQ(error.errorCase(), TelemetryLoadError::Case::emptyActivity) << name;
+        EXPECT_EQ(error.errorDescription(), "В файле телеметрии нет пригодных точек.");
+        EXPECT_TRUE(TelemetryFileLoader::decode(folder / name).empty()) << name;
+    }
+}
+
+TEST(TelemetryFileLoaderTest, PassesDecoderErrorsOnUnchanged) {
+    TemporaryFolder folder;
+    writeFileText(folder / "broken.gpx", "<gpx><trk>\n</gpx>");
+    writeFileText(folder / "empty.gpx", "");
+    EXPECT_EQ(thrownBy<GPXParserError>(folder / "broken.gpx").line(), 2u);
+    EXPECT_EQ(thrownBy<GPXParserError>(folder / "empty.gpx").xmlMessage(), "no element found");
+
+    auto badSignature = fitFile(true);
+    badSignature[9] = 'X';  // ".XIT"
+    writeFileBytes(folder / "ride.fit", badSignature);
+    const auto error = thrownBy<FITParserError>(folder / "ride.fit");
+    EXPECT_EQ(error.errorCase(), FITParserError::Case::invalidHeader);
+    EXPECT_EQ(error.errorDescription(), FITParserError::invalidHeader().errorDescription());
+}
