@@ -17,8 +17,10 @@ endif()
 file(MAKE_DIRECTORY "${FOLDER}")
 # --ignore-scripts: the binding ships prebuilt; node-av's own install
 # scripts would only download an ffmpeg command-line tool we do not use.
+# --omit=optional: node-av's optional dependencies are other platforms'
+# bindings and a WebRTC stack; the Linux binding is named explicitly.
 execute_process(
-  COMMAND "${NPM}" install --prefix "${FOLDER}" --no-audit --no-fund --no-save --ignore-scripts
+  COMMAND "${NPM}" install --prefix "${FOLDER}" --no-audit --no-fund --no-save --ignore-scripts --omit=optional
           "node-av@${NODE_AV_VERSION}" "@seydx/node-av-linux-x64@${NODE_AV_VERSION}"
   RESULT_VARIABLE result
   OUTPUT_VARIABLE output
