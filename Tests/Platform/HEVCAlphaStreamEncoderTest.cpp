@@ -95,14 +95,26 @@ TEST(HEVCAlphaStreamEncoderTest, OddSizesAndRejectedOptionsAreClearErrors) {
     EXPECT_THROW(HEVCAlphaStreamEncoder{settings}, HEVCAlphaEncodingError);
 }
 
-TEST(HEVCAlphaStreamEncoderTest, ExportSettingsFollowPictureSizeAndFrameRate) {
-    EXPECT_EQ(HEVCAlphaEncoderSettings::forExport(1920, 1080, 30).averageBitRate, 2'500'000);
-    EXPECT_EQ(HEVCAlphaEncoderSettings::forExport(3840, 2160, 30).averageBitRate, 10'000'000);
-    EXPECT_EQ(HEVCAlphaEncoderSettings::forExport(640, 360, 30).averageBitRate, 900'000);
-    EXPECT_EQ(HEVCAlphaEncoderSettings::forExport(1920, 1080, 25).maxKeyFrameInterval, 50);
+TEST(HEVCAlphaStreamEncoderTest, WriterSettingsThatCannotDriveTheEncoderAreMadeUsableOrRefused) {
+    // A configured rate of 0 reaches the writer as timing rate 1, expected
+    // rate 0 and key-frame interval 1: the encoder plans for 1 frame/s.
     const auto zero = HEVCAlphaEncoderSettings::forExport(1920, 1080, 0);
-    EXPECT_EQ(zero.maxKeyFrameInterval, 1);
     EXPECT_EQ(zero.framesPerSecond, 1);
+    EXPECT_EQ(zero.maxKeyFrameInterval, 1);
+    EXPECT_EQ(zero.colourBitRate() + zero.alphaBitRate(), 2'500'000);
+    EXPECT_NO_THROW(HEVCAlphaStreamEncoder{HEVCAlphaEncoderSettings::forExport(64, 64, 0)});
+
+    MovieWriterSettings writer;
+    writer.codec = TelemetryVideoCodec::hevcWithAlpha;
+    writer.width = 64;
+    writer.height = 64;
+    writer.framesPerSecond = 30;
+    writer.hevc = MovieWriterHEVCSettings{};
+    writer.hevc->premultipliedAlpha = false;
+    EXPECT_THROW(HEVCAlphaEncoderSettings::fromMovieWriterSettings(writer), HEVCAlphaEncodingError);
+    writer.hevc->premultipliedAlpha = true;
+    writer.framesPerSecond = 100'000;
+    EXPECT_THROW(HEVCAlphaEncoderSettings::fromMovieWriterSettings(writer), HEVCAlphaEncodingError);
 }
 
 }  // namespace
