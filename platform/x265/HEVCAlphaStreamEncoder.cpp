@@ -140,20 +140,4 @@ std::vector<HEVCLayeredAccessUnit> HEVCAlphaStreamEncoder::pairUp() {
     return units;
 }
 
-std::vector<std::uint8_t> HEVCAlphaStreamEncoder::annexB(const std::vector<HEVCNalUnit>& parameterSets,
-                                                         const std::vector<HEVCLayeredAccessUnit>& accessUnits) {
-    std::vector<std::uint8_t> stream;
-    auto append = [&stream](const HEVCNalUnit& unit) {
-        const std::uint8_t startCode[] = {0, 0, 0, 1};
-        stream.insert(stream.end(), startCode, startCode + 4);
-        const auto bytes = unit.serialize();
-        stream.insert(stream.end(), bytes.begin(), bytes.end());
-    };
-    for (const auto& unit : parameterSets) append(unit);
-    for (const auto& accessUnit : accessUnits) {
-        for (const auto& unit : accessUnit.nalUnits) append(unit);
-    }
-    return stream;
-}
-
 }  // namespace pacemark

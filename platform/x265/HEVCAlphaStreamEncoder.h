@@ -63,11 +63,6 @@ public:
     // than the other.
     std::vector<HEVCLayeredAccessUnit> finish();
 
-    // The whole stream as an Annex B byte stream: parameter sets and the
-    // alpha SEI before the first access unit.
-    static std::vector<std::uint8_t> annexB(const std::vector<HEVCNalUnit>& parameterSets,
-                                            const std::vector<HEVCLayeredAccessUnit>& accessUnits);
-
 private:
     std::vector<HEVCLayeredAccessUnit> pairUp();
 
