@@ -255,3 +255,44 @@ TEST_F(HEVCReferenceStreamTest, AlphaChannelInfoDiffersFromTheReferenceOnlyInIts
 
 }  // namespace
 }  // namespace pacemark
+
+namespace pacemark {
+namespace {
+
+TEST_F(HEVCReferenceStreamTest, DamagedParameterSetsAndSlicesAreRejectedWithoutCrashing) {
+    // Flipped bits and cut-off ends must either parse or throw
+    // HEVCBitstreamError -- never read outside the buffer.
+    const auto sps = HEVCSequenceParameterSet::parse(units.at({HEVCNalType::sps, 0}).rbsp);
+    const auto pps = HEVCPictureParameterSet::parse(units.at({HEVCNalType::pps, 0}).rbsp);
+    std::vector<HEVCNalUnit> inputs{units.at({HEVCNalType::sps, 0}), units.at({HEVCNalType::pps, 0})};
+    for (std::size_t s = 0; s < 4; ++s) inputs.push_back(HEVCNalUnit::parse(pacemark::testing::lengthPrefixedNalUnits(track.samples[s])[0]));
+    std::mt19937 random(11);
+    int rejected = 0;
+    for (int round = 0; round < 3000; ++round) {
+        HEVCNalUnit damaged = inputs[static_cast<std::size_t>(round) % inputs.size()];
+        std::uniform_int_distribution<std::size_t> position(0, damaged.rbsp.size() * 8 - 1);
+        for (int flips = 0; flips < 1 + round % 4; ++flips) {
+            const std::size_t bit = position(random);
+            damaged.rbsp[bit / 8] ^= static_cast<std::uint8_t>(0x80u >> (bit % 8));
+        }
+        if (round % 3 == 0) damaged.rbsp.resize(position(random) / 8);
+        try {
+            if (damaged.type == HEVCNalType::sps) {
+                HEVCSequenceParameterSet::parse(damaged.rbsp);
+                hevcRewriteSequenceParameterSetId(damaged.rbsp, 3);
+            } else if (damaged.type == HEVCNalType::pps) {
+                HEVCPictureParameterSet::parse(damaged.rbsp);
+                hevcRewritePictureParameterSetIds(damaged.rbsp, 3, 3);
+            } else {
+                const auto header = HEVCSliceHeader::parse(damaged, sps, pps);
+                hevcRewriteSlice(damaged, header, 1, 1);
+            }
+        } catch (const HEVCBitstreamError&) {
+            ++rejected;
+        }
+    }
+    EXPECT_GT(rejected, 500);
+}
+
+}  // namespace
+}  // namespace pacemark
