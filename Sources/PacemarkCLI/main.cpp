@@ -23,6 +23,12 @@ constexpr std::array kCommands = {
                runSamplesCommand},
 #ifdef PACEMARK_CLI_HAS_PLATFORM
     // Commands that draw or write movies are registered here.
+    CLICommand{"frame", "frame FILE [--preset NAME] [--at SECONDS] [--size WxH] [--background checker|dark|PATH.png] -o OUT.png",
+               "Один кадр оверлея в PNG с прозрачностью (по умолчанию первый пресет, 42 % заезда, 1920x1080). "
+               "С --background — поверх шахматки, тёмного фона или картинки.",
+               runFrameCommand},
+    CLICommand{"sheet", "sheet FILE [--at SECONDS] -o OUT.png",
+               "Лист всех девяти пресетов (3 x 3) на тёмном фоне, с подписями.", runSheetCommand},
 #endif
 };
 

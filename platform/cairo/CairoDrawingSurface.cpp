@@ -9,7 +9,10 @@
 #include <atomic>
 #include <cmath>
 #include <cstring>
+#include <mutex>
 #include <numbers>
+#include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "ShadowBlur.h"
@@ -34,9 +37,44 @@ struct CairoFontResources {
     }
 };
 
+// Blurred shadow masks by shape: static panels are drawn again and again at
+// the same place, and blurring is the costly part of a shadow. The same shape
+// gives the same mask bytes whether it is blurred now or taken from here.
+struct ShadowMaskCache {
+    struct Mask {
+        double left = 0;
+        double top = 0;
+        int width = 0;
+        int height = 0;
+        int stride = 0;
+        std::vector<std::uint8_t> data;
+    };
+
+    std::shared_ptr<const Mask> find(const std::string& key) {
+        std::lock_guard lock(mutex);
+        const auto found = masks.find(key);
+        return found == masks.end() ? nullptr : found->second;
+    }
+
+    void store(std::string key, std::shared_ptr<const Mask> mask) {
+        std::lock_guard lock(mutex);
+        if (masks.size() >= maximumCount) masks.clear();  // memory stays bounded
+        masks.emplace(std::move(key), std::move(mask));
+    }
+
+    static constexpr std::size_t maximumCount = 128;
+    std::mutex mutex;
+    std::unordered_map<std::string, std::shared_ptr<const Mask>> masks;
+};
+
 namespace {
 
 std::atomic<std::uint64_t> nextFontResourcesId{1};
+
+template <typename T>
+void appendBytes(std::string& key, const T& value) {
+    key.append(reinterpret_cast<const char*>(&value), sizeof value);
+}
 
 bool finite(double value) { return std::isfinite(value); }
 bool finite(const DrawingRect& r) { return finite(r.x) && finite(r.y) && finite(r.width) && finite(r.height); }
@@ -122,8 +160,13 @@ private:
 
 class CairoDrawingSurface final : public DrawingSurface {
 public:
-    CairoDrawingSurface(cairo_surface_t* surface, PixelBufferView pixels, std::shared_ptr<CairoFontResources> fonts)
-        : surface_(surface), cr_(cairo_create(surface)), pixels_(pixels), fonts_(std::move(fonts)) {}
+    CairoDrawingSurface(cairo_surface_t* surface, PixelBufferView pixels, std::shared_ptr<CairoFontResources> fonts,
+                        std::shared_ptr<ShadowMaskCache> shadows)
+        : surface_(surface),
+          cr_(cairo_create(surface)),
+          pixels_(pixels),
+          fonts_(std::move(fonts)),
+          shadows_(std::move(shadows)) {}
 
     ~CairoDrawingSurface() override {
         cairo_destroy(cr_);
@@ -288,12 +331,15 @@ public:
         std::replace_if(line.begin(), line.end(), [](char c) { return c == '\n' || c == '\r'; }, ' ');
 
         PangoLayout* layout = pango_layout_new(context);
-        PangoFontDescription* description = pango_font_description_new();
-        pango_font_description_set_family_static(description, "Inter");
-        pango_font_description_set_weight(description, pangoWeight(font.weight));
-        pango_font_description_set_absolute_size(description, font.size * PANGO_SCALE);
-        pango_layout_set_font_description(layout, description);
-        pango_font_description_free(description);
+        const auto setFontSize = [&](double size) {
+            PangoFontDescription* description = pango_font_description_new();
+            pango_font_description_set_family_static(description, "Inter");
+            pango_font_description_set_weight(description, pangoWeight(font.weight));
+            pango_font_description_set_absolute_size(description, size * PANGO_SCALE);
+            pango_layout_set_font_description(layout, description);
+            pango_font_description_free(description);
+        };
+        setFontSize(font.size);
         if (font.monospacedDigits) {
             PangoAttrList* attributes = pango_attr_list_new();
             pango_attr_list_insert(attributes, pango_attr_font_features_new("tnum"));
@@ -301,6 +347,24 @@ public:
             pango_attr_list_unref(attributes);
         }
         pango_layout_set_single_paragraph_mode(layout, TRUE);
+
+        // Shrink a line that does not fit, keeping its baseline where the
+        // full-size line would have it.
+        double baselineShift = 0;
+        const double minimumScale = std::isfinite(font.minimumScaleFactor)
+                                        ? std::clamp(font.minimumScaleFactor, 0.05, 1.0)
+                                        : 1.0;
+        if (minimumScale < 1.0) {
+            pango_layout_set_text(layout, line.data(), static_cast<int>(line.size()));
+            PangoRectangle logical;
+            pango_layout_get_extents(layout, nullptr, &logical);
+            const double naturalWidth = static_cast<double>(logical.width) / PANGO_SCALE;
+            if (naturalWidth > rect.width) {
+                const double fullBaseline = static_cast<double>(pango_layout_get_baseline(layout)) / PANGO_SCALE;
+                setFontSize(font.size * std::max(rect.width / naturalWidth * 0.999, minimumScale));
+                baselineShift = fullBaseline - static_cast<double>(pango_layout_get_baseline(layout)) / PANGO_SCALE;
+            }
+        }
         pango_layout_set_width(layout, static_cast<int>(std::min(rect.width, 1.0e6) * PANGO_SCALE));
         pango_layout_set_ellipsize(layout, PANGO_ELLIPSIZE_END);
         switch (alignment) {
@@ -313,7 +377,7 @@ public:
         PathStash stash(cr_);
         cairo_save(cr_);
         cairo_set_source_rgba(cr_, unit(color.red), unit(color.green), unit(color.blue), unit(color.alpha));
-        cairo_move_to(cr_, rect.x, rect.y);
+        cairo_move_to(cr_, rect.x, rect.y + baselineShift);
         pango_cairo_show_layout(cr_, layout);
         cairo_restore(cr_);
         g_object_unref(layout);
@@ -394,38 +458,74 @@ private:
     // offset moves it toward the top of the picture.
     void drawShadow(bool isStroke, double paintAlpha) {
         const DrawingShadow& shadow = *state_.shadow;
+        cairo_path_t* path = cairo_copy_path(cr_);
+        std::string key;
+        key.reserve(64 + static_cast<std::size_t>(path->num_data) * sizeof(cairo_path_data_t));
+        appendBytes(key, isStroke);
+        appendBytes(key, shadow.blur);
+        appendBytes(key, shadow.offset);
+        appendBytes(key, pixels_.width);
+        appendBytes(key, pixels_.height);
+        if (isStroke) {
+            appendBytes(key, state_.lineWidth);
+            appendBytes(key, state_.lineCap);
+            appendBytes(key, state_.lineJoin);
+        }
+        key.append(reinterpret_cast<const char*>(path->data),
+                   static_cast<std::size_t>(path->num_data) * sizeof(cairo_path_data_t));
+        std::shared_ptr<const ShadowMaskCache::Mask> mask = shadows_->find(key);
+        if (!mask) {
+            mask = makeShadowMask(path, isStroke, shadow);
+            if (mask) shadows_->store(std::move(key), mask);
+        }
+        cairo_path_destroy(path);
+        if (!mask) return;
+
+        cairo_surface_t* source = cairo_image_surface_create_for_data(
+            const_cast<std::uint8_t*>(mask->data.data()), CAIRO_FORMAT_A8, mask->width, mask->height, mask->stride);
+        const DrawingColor& c = shadow.color;
+        cairo_save(cr_);
+        cairo_set_source_rgba(cr_, unit(c.red), unit(c.green), unit(c.blue), unit(c.alpha) * unit(paintAlpha));
+        cairo_mask_surface(cr_, source, mask->left + shadow.offset.x, mask->top - shadow.offset.y);
+        cairo_restore(cr_);
+        cairo_surface_destroy(source);
+    }
+
+    // The shape's coverage blurred, with room for the blur's reach; only the
+    // part that can land in the picture once offset is kept.
+    std::shared_ptr<const ShadowMaskCache::Mask> makeShadowMask(const cairo_path_t* path, bool isStroke,
+                                                                const DrawingShadow& shadow) const {
         double x0 = 0, y0 = 0, x1 = 0, y1 = 0;
         if (isStroke) {
             cairo_stroke_extents(cr_, &x0, &y0, &x1, &y1);
         } else {
             cairo_fill_extents(cr_, &x0, &y0, &x1, &y1);
         }
-        if (!(x1 > x0) || !(y1 > y0)) return;
+        if (!(x1 > x0) || !(y1 > y0)) return nullptr;
         const double blur = std::max(shadow.blur, 0.0);
         const int reach = static_cast<int>(std::ceil(2 * blur)) + 1;
-        // Only the part of the mask that can land in the picture matters.
         const double dx = shadow.offset.x;
         const double dy = -shadow.offset.y;
         const double left = std::max(std::floor(x0) - reach, std::floor(-dx) - 2.0 * reach);
         const double top = std::max(std::floor(y0) - reach, std::floor(-dy) - 2.0 * reach);
-        const double right = std::min(std::ceil(x1) + reach, std::ceil(static_cast<double>(pixels_.width) - dx) + 2.0 * reach);
+        const double right =
+            std::min(std::ceil(x1) + reach, std::ceil(static_cast<double>(pixels_.width) - dx) + 2.0 * reach);
         const double bottom =
             std::min(std::ceil(y1) + reach, std::ceil(static_cast<double>(pixels_.height) - dy) + 2.0 * reach);
-        if (!(right > left) || !(bottom > top)) return;
-        const int maskWidth = static_cast<int>(right - left);
-        const int maskHeight = static_cast<int>(bottom - top);
-        if (maskWidth > 32767 || maskHeight > 32767) return;
+        if (!(right > left) || !(bottom > top) || right - left > 32767 || bottom - top > 32767) return nullptr;
 
-        cairo_surface_t* mask = cairo_image_surface_create(CAIRO_FORMAT_A8, maskWidth, maskHeight);
-        if (cairo_surface_status(mask) != CAIRO_STATUS_SUCCESS) {
-            cairo_surface_destroy(mask);
-            return;
-        }
-        cairo_t* maskContext = cairo_create(mask);
+        auto mask = std::make_shared<ShadowMaskCache::Mask>();
+        mask->left = left;
+        mask->top = top;
+        mask->width = static_cast<int>(right - left);
+        mask->height = static_cast<int>(bottom - top);
+        mask->stride = cairo_format_stride_for_width(CAIRO_FORMAT_A8, mask->width);
+        mask->data.assign(static_cast<std::size_t>(mask->stride) * static_cast<std::size_t>(mask->height), 0);
+        cairo_surface_t* target = cairo_image_surface_create_for_data(mask->data.data(), CAIRO_FORMAT_A8, mask->width,
+                                                                      mask->height, mask->stride);
+        cairo_t* maskContext = cairo_create(target);
         cairo_translate(maskContext, -left, -top);
-        cairo_path_t* path = cairo_copy_path(cr_);
         cairo_append_path(maskContext, path);
-        cairo_path_destroy(path);
         cairo_set_fill_rule(maskContext, CAIRO_FILL_RULE_WINDING);
         cairo_set_source_rgba(maskContext, 0, 0, 0, 1);
         if (isStroke) {
@@ -434,24 +534,20 @@ private:
         } else {
             cairo_fill(maskContext);
         }
+        const bool drawn = cairo_status(maskContext) == CAIRO_STATUS_SUCCESS;
         cairo_destroy(maskContext);
-        cairo_surface_flush(mask);
-        blurCoverageMask(cairo_image_surface_get_data(mask), maskWidth, maskHeight,
-                         cairo_image_surface_get_stride(mask), blur / 2);
-        cairo_surface_mark_dirty(mask);
-
-        const DrawingColor& c = shadow.color;
-        cairo_save(cr_);
-        cairo_set_source_rgba(cr_, unit(c.red), unit(c.green), unit(c.blue), unit(c.alpha) * unit(paintAlpha));
-        cairo_mask_surface(cr_, mask, left + dx, top + dy);
-        cairo_restore(cr_);
-        cairo_surface_destroy(mask);
+        cairo_surface_finish(target);
+        cairo_surface_destroy(target);
+        if (!drawn) return nullptr;
+        blurCoverageMask(mask->data.data(), mask->width, mask->height, mask->stride, blur / 2);
+        return mask;
     }
 
     cairo_surface_t* surface_;
     cairo_t* cr_;
     PixelBufferView pixels_;
     std::shared_ptr<CairoFontResources> fonts_;
+    std::shared_ptr<ShadowMaskCache> shadows_;
     DrawingState state_;
     std::vector<DrawingState> stack_;
     bool started_ = false;
@@ -462,7 +558,7 @@ private:
 std::filesystem::path CairoDrawingSurfaceFactory::defaultFontFolder() { return "/usr/share/fonts/opentype/inter"; }
 
 CairoDrawingSurfaceFactory::CairoDrawingSurfaceFactory(const std::filesystem::path& fontFolder)
-    : fonts_(std::make_shared<CairoFontResources>()) {
+    : fonts_(std::make_shared<CairoFontResources>()), shadows_(std::make_shared<ShadowMaskCache>()) {
     // An empty configuration: no system font folders, no user settings, only
     // the files added below.
     fonts_->config = FcConfigCreate();
@@ -493,7 +589,7 @@ std::unique_ptr<DrawingSurface> CairoDrawingSurfaceFactory::makeSurface(PixelBuf
         cairo_surface_destroy(surface);
         return nullptr;
     }
-    return std::make_unique<CairoDrawingSurface>(surface, pixels, fonts_);
+    return std::make_unique<CairoDrawingSurface>(surface, pixels, fonts_, shadows_);
 }
 
 }  // namespace pacemark

@@ -20,11 +20,13 @@ private:
 };
 
 struct CairoFontResources;
+struct ShadowMaskCache;
 
 // Makes cairo surfaces over caller memory (ARGB32 premultiplied, i.e. B, G,
 // R, A bytes on little-endian machines). Text uses only the four Inter files
 // loaded here (Medium, SemiBold, Bold, ExtraBold), never the system's fonts.
-// Shareable between threads; each thread keeps its own Pango font map.
+// Shareable between threads; each thread keeps its own Pango font map, and
+// all surfaces share a bounded cache of blurred shadow masks.
 class CairoDrawingSurfaceFactory final : public DrawingSurfaceFactory {
 public:
     // Where the fonts-inter package installs its files.
@@ -40,6 +42,7 @@ public:
 
 private:
     std::shared_ptr<CairoFontResources> fonts_;
+    std::shared_ptr<ShadowMaskCache> shadows_;
 };
 
 }  // namespace pacemark

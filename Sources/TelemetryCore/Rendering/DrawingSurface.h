@@ -42,6 +42,10 @@ struct DrawingFont {
     double size = 12;  // pixels of the picture
     DrawingFontWeight weight = DrawingFontWeight::semibold;
     bool monospacedDigits = false;  // tabular figures: every digit has the same advance
+    // A line wider than its rectangle is first drawn smaller, down to
+    // size × minimumScaleFactor, on the same baseline; only what still does
+    // not fit is cut with an ellipsis. 1 means never shrink.
+    double minimumScaleFactor = 1.0;
 
     bool operator==(const DrawingFont&) const = default;
 };
@@ -51,7 +55,7 @@ struct DrawingFont {
 // toward the TOP of the finished picture (offset (0, 10) lands 10 pixels
 // higher). `offset.x` moves it right. `blur` is the blur radius in pixels
 // (0: a hard copy); the shadow fades out over about that distance and never
-// reaches farther than 2 × blur beyond the shape (plus the offset).
+// reaches farther than 1.5 × blur + 4 pixels beyond the shape (plus the offset).
 struct DrawingShadow {
     DrawingPoint offset;
     double blur = 0;

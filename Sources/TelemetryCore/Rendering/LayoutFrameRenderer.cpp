@@ -25,6 +25,14 @@ DrawingFont digitsSemibold(double size) { return {size, DrawingFontWeight::semib
 DrawingFont digitsBold(double size) { return {size, DrawingFontWeight::bold, true}; }
 DrawingFont digitsHeavy(double size) { return {size, DrawingFontWeight::heavy, true}; }
 
+// Values and units carry the data: where a narrow widget cannot hold them at
+// full size they are drawn smaller rather than cut to "1…".
+constexpr double kDataTextMinimumScale = 0.5;
+DrawingFont shrinkable(DrawingFont font) {
+    font.minimumScaleFactor = kDataTextMinimumScale;
+    return font;
+}
+
 const DrawingColor white = DrawingColor::white();
 const DrawingColor black = DrawingColor::black();
 
@@ -96,14 +104,23 @@ DrawingRect shadowBounds(const DrawingRect& shape, const DrawingShadow& shadow) 
     DrawingRect moved = shape;
     moved.x += shadow.offset.x;
     moved.y -= shadow.offset.y;  // a positive offset moves the shadow up the picture
-    return unite(fillBounds(shape), outset(moved, 2 * shadow.blur + antialiasMargin + 1));
+    return unite(fillBounds(shape), outset(moved, 1.5 * std::max(shadow.blur, 0.0) + 4 + antialiasMargin));
 }
-// One line of text: the line box starts at the rectangle's top; glyphs may
-// overhang it a little, and an ellipsis may be wider than a tiny rectangle.
+// One line of text: the line box (about 1.21 × size for Inter) starts at the
+// rectangle's top; glyphs may overhang it a little, and an ellipsis may be
+// wider than a rectangle narrower than the font size.
 DrawingRect textBounds(const DrawingRect& rect, const DrawingFont& font) {
-    const double pad = font.size + antialiasMargin;
-    return {rect.x - pad, rect.y - font.size * 0.4 - antialiasMargin, rect.width + 2 * pad,
-            font.size * 1.9 + 2 * antialiasMargin};
+    const double size = font.size;
+    const double pad = (rect.width >= size ? size * 0.15 : size) + antialiasMargin;
+    const double top = size * 0.15 + antialiasMargin;
+    return {rect.x - pad, rect.y - top, rect.width + 2 * pad, top + size * 1.4 + antialiasMargin};
+}
+// Value texts hold digits, ".", ":", "-", "%", "," and capital Latin letters
+// only: nothing reaches below the baseline (about 0.97 × size under the top).
+DrawingRect valueTextBounds(const DrawingRect& rect, const DrawingFont& font) {
+    DrawingRect bounds = textBounds(rect, font);
+    bounds.height = rect.y + font.size * 1.06 + antialiasMargin - bounds.y;
+    return bounds;
 }
 
 // ---------------------------------------------------------------------------
@@ -291,7 +308,7 @@ struct LayoutFrameRenderer::Impl {
         steps.push_back({false, bounds, std::move(draw)});
     }
     void addText(bool isStatic, std::function<std::string(const TelemetrySample&)> value, DrawingRect rect,
-                 DrawingFont font, DrawingColor color, DrawingTextAlignment alignment);
+                 DrawingFont font, DrawingColor color, DrawingTextAlignment alignment, bool isValue = false);
     void addStaticText(std::string string, DrawingRect rect, DrawingFont font, DrawingColor color,
                        DrawingTextAlignment alignment = DrawingTextAlignment::left);
     void addValueText(const PacemarkWidget& widget, DrawingRect rect, DrawingFont font, DrawingColor color,
@@ -319,8 +336,8 @@ struct LayoutFrameRenderer::Impl {
 
 void LayoutFrameRenderer::Impl::addText(bool isStatic, std::function<std::string(const TelemetrySample&)> value,
                                         DrawingRect rect, DrawingFont font, DrawingColor color,
-                                        DrawingTextAlignment alignment) {
-    steps.push_back({isStatic, textBounds(rect, font),
+                                        DrawingTextAlignment alignment, bool isValue) {
+    steps.push_back({isStatic, isValue ? valueTextBounds(rect, font) : textBounds(rect, font),
                      [value = std::move(value), rect, font, color, alignment](DrawingSurface& s,
                                                                              const TelemetrySample& sample) {
                          text(s, value(sample), rect, font, color, alignment);
@@ -338,7 +355,7 @@ void LayoutFrameRenderer::Impl::addValueText(const PacemarkWidget& widget, Drawi
     const TelemetryActivity* ride = activity.get();
     const TelemetryWidgetKind kind = widget.kind;
     addText(false, [ride, kind](const TelemetrySample& sample) { return kind.formattedValue(sample, *ride); }, rect,
-            font, color, alignment);
+            shrinkable(font), color, alignment, true);
 }
 
 void LayoutFrameRenderer::Impl::buildSteps() {
@@ -433,7 +450,7 @@ void LayoutFrameRenderer::Impl::addMetric(const PacemarkWidget& widget, const Dr
                  DrawingColor::fromHex(widget.valueColorHex));
     if (!widget.kind.unit().empty()) {
         addStaticText(std::string(widget.kind.unit()), {i.minX(), i.maxY() - ls * 1.25, i.width, ls * 1.25},
-                      semibold(ls), accent.withAlpha(0.95));
+                      shrinkable(semibold(ls)), accent.withAlpha(0.95));
     }
 }
 
@@ -459,7 +476,7 @@ void LayoutFrameRenderer::Impl::addPillMetric(const PacemarkWidget& widget, cons
     addValueText(widget, {x, i.minY(), valueWidth, i.height}, digitsBold(vs),
                  DrawingColor::fromHex(widget.valueColorHex), DrawingTextAlignment::right);
     if (!unit.empty()) {
-        addStaticText(std::string(unit), {i.maxX() - uw, i.minY(), uw, i.height}, semibold(us),
+        addStaticText(std::string(unit), {i.maxX() - uw, i.minY(), uw, i.height}, shrinkable(semibold(us)),
                       accent.withAlpha(0.95), DrawingTextAlignment::right);
     }
 }
@@ -477,9 +494,9 @@ void LayoutFrameRenderer::Impl::addCoordinateMetric(const PacemarkWidget& widget
     const DrawingRect longitude{i.minX(), i.midY() - lh * 0.36 + lh, i.width, lh};
     const Kind kind = widget.kind;
     addText(false, [kind](const TelemetrySample& sample) { return kind.coordinateLines(sample).latitude; }, latitude,
-            digitsSemibold(vs), DrawingColor::fromHex(widget.valueColorHex), DrawingTextAlignment::left);
+            digitsSemibold(vs), DrawingColor::fromHex(widget.valueColorHex), DrawingTextAlignment::left, true);
     addText(false, [kind](const TelemetrySample& sample) { return kind.coordinateLines(sample).longitude; },
-            longitude, digitsSemibold(vs), accent.withAlpha(0.95), DrawingTextAlignment::left);
+            longitude, digitsSemibold(vs), accent.withAlpha(0.95), DrawingTextAlignment::left, true);
 }
 
 void LayoutFrameRenderer::Impl::addDialMetric(const PacemarkWidget& widget, const DrawingRect& r,
@@ -520,7 +537,7 @@ void LayoutFrameRenderer::Impl::addDialMetric(const PacemarkWidget& widget, cons
     addValueText(widget, {t.minX(), c.y - vs * 0.58, t.width, vs * 1.18}, digitsBold(vs),
                  DrawingColor::fromHex(widget.valueColorHex), DrawingTextAlignment::center);
     if (!kind.unit().empty()) {
-        addStaticText(std::string(kind.unit()), {t.minX(), t.maxY() - us * 1.35, t.width, us * 1.3}, semibold(us),
+        addStaticText(std::string(kind.unit()), {t.minX(), t.maxY() - us * 1.35, t.width, us * 1.3}, shrinkable(semibold(us)),
                       accent.withAlpha(0.95), DrawingTextAlignment::center);
     }
 }
@@ -633,7 +650,7 @@ void LayoutFrameRenderer::Impl::addCinematicMetric(const PacemarkWidget& widget,
     addValueText(widget, {i.minX() + 8, vy, tw - 8, vs * 1.12}, digitsHeavy(vs),
                  DrawingColor::fromHex(widget.valueColorHex));
     if (!widget.kind.unit().empty()) {
-        addStaticText(std::string(widget.kind.unit()), {i.minX() + 8, vy + vs * 0.95, tw - 8, us * 1.35}, medium(us),
+        addStaticText(std::string(widget.kind.unit()), {i.minX() + 8, vy + vs * 0.95, tw - 8, us * 1.35}, shrinkable(medium(us)),
                       white.withAlpha(0.82));
     }
     if (hasArc) addCinematicArc(widget, r, accent);
@@ -714,7 +731,8 @@ void LayoutFrameRenderer::Impl::addCinematicGrade(const PacemarkWidget& widget, 
     addValueText(widget, {i.minX(), i.minY() + ls * 1.85, i.width * 0.42, vs * 1.16}, digitsHeavy(vs),
                  DrawingColor::fromHex(widget.valueColorHex));
     addStaticText(std::string(widget.kind.unit()),
-                  {i.minX() + i.width * 0.38, i.minY() + ls * 2.15 + vs * 0.12, i.width * 0.12, us * 1.35}, medium(us),
+                  {i.minX() + i.width * 0.38, i.minY() + ls * 2.15 + vs * 0.12, i.width * 0.12, us * 1.35},
+                  shrinkable(medium(us)),
                   white.withAlpha(0.82));
     addCinematicAltitudeSparkline(
         {i.minX() + i.width * 0.5, i.minY() + ls * 1.85, i.width * 0.48, std::max(i.height - ls * 2.05, 18.0)}, accent);

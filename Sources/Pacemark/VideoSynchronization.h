@@ -1,0 +1,122 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "Telemetry/TelemetryActivity.h"
+#include "Telemetry/TelemetryTime.h"
+
+// Aligning an activity with a background video from the video's metadata:
+// the recording location (ISO 6709) and the creation date. Everything here is
+// pure and thread-agnostic; AppModel reads the metadata items through the movie
+// reader, hands them to metadataFromItems() and applies the result.
+namespace pacemark {
+
+// A recording position in degrees, latitude −90…90, longitude −180…180.
+struct VideoLocation {
+    double latitude = 0;
+    double longitude = 0;
+    bool operator==(const VideoLocation&) const = default;
+};
+
+struct VideoSynchronizationMetadata {
+    std::optional<VideoLocation> location;
+    std::optional<TelemetryTimestamp> creationDate;
+    bool operator==(const VideoSynchronizationMetadata&) const = default;
+};
+
+// One metadata item of a movie as the reader reports it: an identifier
+// ("format/<key>", "stream/<index>/<key>"), the item's own key and its text,
+// absent when the item has none.
+struct VideoMetadataItem {
+    std::string identifier;
+    std::string key;
+    std::optional<std::string> stringValue;
+    bool operator==(const VideoMetadataItem&) const = default;
+};
+
+// Where the activity starts relative to the video, and the status line that says so.
+struct VideoSynchronizationResult {
+    std::int64_t startSeconds = 0;
+    std::string message;
+    bool operator==(const VideoSynchronizationResult&) const = default;
+};
+
+// The export segment in whole activity seconds.
+struct VideoExportSegment {
+    std::int64_t startOffsetSeconds = 0;
+    std::int64_t exportEndSeconds = 0;
+    bool operator==(const VideoExportSegment&) const = default;
+};
+
+struct VideoNearestLocationMatch {
+    TelemetrySample sample;
+    double distanceMeters = 0;
+};
+
+struct VideoNearestDateMatch {
+    TelemetrySample sample;
+    double differenceSeconds = 0;
+};
+
+namespace VideoSynchronization {
+
+inline constexpr std::int64_t stillFrameMaximumWidth = 1920;
+inline constexpr std::int64_t stillFrameMaximumHeight = 1080;
+inline constexpr double playbackObserverPeriodSeconds = 0.1;
+
+// The instant shown as a video's still frame: 0 for a duration that is not
+// finite or at most 2 s, otherwise min(max(duration − 1, 1), 0.42 × duration),
+// so the picture comes from the body of the clip rather than a black lead-in.
+double stillFrameTimeSeconds(double durationSeconds);
+
+// A creation date as cameras and phones write it: an internet date-time (with
+// or without fraction), then the fixed forms "yyyy-MM-ddTHH:mm:ss.SSSSSS±hh:mm",
+// ".SSS±hh:mm", "±hh:mm", "±hhmm", "yyyy-MM-dd HH:mm:ss ±hhmm", and, read in the
+// process's current local time zone, "yyyy-MM-dd HH:mm:ss" and
+// "yyyy:MM:dd HH:mm:ss". Surrounding white space and quotes are ignored.
+std::optional<TelemetryTimestamp> parseVideoCreationDate(std::string_view text);
+
+// An ISO 6709 position such as "+48.8577+002.2950+035.000/": the first two
+// signed numbers are latitude and longitude (the altitude is ignored). Absent
+// when fewer than two numbers are found or either is out of range.
+std::optional<VideoLocation> parseISO6709Location(std::string_view text);
+
+// Scans the items in order; the first location and the first creation date
+// that parse win. Items whose identifier or key names "location.iso6709",
+// "creationdate" or "creation_date" are consulted first; the reader's generic
+// names for the same facts ("location", "location-<lang>", "creation_time")
+// count only when no such item gave a value.
+VideoSynchronizationMetadata metadataFromItems(std::span<const VideoMetadataItem> items);
+
+// The sample closest to the location (haversine distance), among samples with
+// finite coordinates; the earliest of equally close samples wins.
+std::optional<VideoNearestLocationMatch> nearestSample(const VideoLocation& location,
+                                                       const TelemetryActivity& activity);
+// The sample whose timestamp is closest to the date; the earliest of equally
+// close samples wins.
+std::optional<VideoNearestDateMatch> nearestSample(TelemetryTimestamp date, const TelemetryActivity& activity);
+
+// GPS first (however far the nearest point is), then the creation date.
+std::optional<VideoSynchronizationResult> bestSynchronizationResult(const TelemetryActivity& activity,
+                                                                    const VideoSynchronizationMetadata& metadata);
+
+// The status line when bestSynchronizationResult found nothing.
+std::string noSynchronizationMessage(const VideoSynchronizationMetadata& metadata);
+
+// "999 м" below a kilometre, "1.50 км" from there on, "--" when not finite.
+std::string metersLabel(double meters);
+
+// The segment after synchronizing to `startSeconds`: the start moves there
+// (kept inside 0…d − 1), the length is kept (at least 1 s) and the end is cut
+// at d. Absent — leave the segment alone — when the activity's whole-second
+// duration d is below 1. The result already satisfies the segment invariant.
+std::optional<VideoExportSegment> applySynchronizedStartSeconds(std::int64_t startSeconds,
+                                                                std::int64_t activityDurationSeconds,
+                                                                VideoExportSegment segment);
+
+}  // namespace VideoSynchronization
+}  // namespace pacemark

@@ -1,0 +1,69 @@
+#include <iostream>
+#include <memory>
+
+#include "CLIArguments.h"
+#include "CLICommands.h"
+#include "CairoDrawingSurface.h"
+#include "FrameCommand.h"
+#include "Layout/PacemarkPreset.h"
+#include "Rendering/LayoutFrameRenderer.h"
+#include "Telemetry/TelemetryFileLoader.h"
+
+namespace pacemark::cli {
+
+namespace {
+
+// Each preset is drawn at full HD and shown at a third of that size.
+constexpr std::int64_t frameWidth = 1920;
+constexpr std::int64_t frameHeight = 1080;
+constexpr double cellWidth = 640;
+constexpr double cellHeight = 360;
+constexpr double labelHeight = 44;
+constexpr double gap = 20;
+
+}  // namespace
+
+// sheet FILE [--at SECONDS] -o OUT.png: the nine presets on one contact sheet
+// (3 × 3), each over the dark backdrop and labelled with its name.
+int runSheetCommand(std::span<const std::string> arguments) {
+    const CLIArguments options(arguments, {"--at", "--output"}, {}, {{"-o", "--output"}});
+    const std::filesystem::path input = options.requireOneFile();
+    const auto output = options.value("--output");
+    if (!output || output->empty()) throw CLIUsageError("Не указан выходной файл: -o ЛИСТ.png.");
+    const auto requestedAt = options.number("--at");
+    auto activity = std::make_shared<const TelemetryActivity>(TelemetryFileLoader::load(input));
+    const double at = requestedAt.value_or(defaultFrameInstant(activity->durationSeconds()));
+    const auto surfaces = std::make_shared<const CairoDrawingSurfaceFactory>();
+
+    const auto sheetWidth = static_cast<std::int64_t>(3 * cellWidth + 4 * gap);
+    const auto sheetHeight = static_cast<std::int64_t>(3 * (cellHeight + labelHeight) + 4 * gap);
+    OwnedPixelBuffer sheet(sheetWidth, sheetHeight);
+    {
+        auto surface = surfaces->makeSurface(sheet.view());
+        surface->setFillColor(DrawingColor::fromHex(0x111315));
+        DrawingPath all;
+        all.addRect({0, 0, static_cast<double>(sheetWidth), static_cast<double>(sheetHeight)});
+        surface->addPath(all);
+        surface->fillPath();
+    }
+    const auto& presets = PacemarkPreset::allCases();
+    for (std::size_t k = 0; k < presets.size(); ++k) {
+        const double x = gap + static_cast<double>(k % 3) * (cellWidth + gap);
+        const double y = gap + static_cast<double>(k / 3) * (cellHeight + labelHeight + gap);
+        const LayoutFrameRenderer renderer(activity, PacemarkLayout::preset(presets[k]), frameWidth, frameHeight,
+                                           surfaces);
+        OwnedPixelBuffer frame(frameWidth, frameHeight);
+        renderer.render(at, frame.view());
+        const OwnedPixelBuffer composed = composeOverBackground(frame, {FrameBackground::Kind::dark, {}});
+        drawPictureToFill(composed, sheet.view(), {x, y, cellWidth, cellHeight});
+        auto surface = surfaces->makeSurface(sheet.view());
+        surface->drawText(presets[k].rawValue(), {x + 4, y + cellHeight + 9, cellWidth - 8, labelHeight - 9},
+                          {22, DrawingFontWeight::semibold, false}, DrawingColor::fromHex(0xE8E8E8),
+                          DrawingTextAlignment::left);
+    }
+    writePNGFile(sheet.view(), *output);
+    std::cout << "Лист пресетов (" << at << " с) записан: " << *output << "\n";
+    return 0;
+}
+
+}  // namespace pacemark::cli

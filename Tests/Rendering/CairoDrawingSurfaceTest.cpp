@@ -1,0 +1,201 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+
+#include "CairoDrawingSurface.h"
+#include "CairoPNG.h"
+#include "TestSupport.h"
+
+using namespace pacemark;
+
+namespace {
+
+std::shared_ptr<const CairoDrawingSurfaceFactory> factory() {
+    static const auto shared = std::make_shared<const CairoDrawingSurfaceFactory>();
+    return shared;
+}
+
+std::uint8_t alphaAt(const OwnedPixelBuffer& picture, int x, int y) {
+    return picture.bytes[static_cast<std::size_t>((y * picture.width + x) * 4 + 3)];
+}
+
+// The rightmost column holding any ink, or -1.
+int rightmostInk(const OwnedPixelBuffer& picture) {
+    for (auto x = static_cast<int>(picture.width) - 1; x >= 0; --x) {
+        for (int y = 0; y < picture.height; ++y) {
+            if (alphaAt(picture, x, y) > 0) return x;
+        }
+    }
+    return -1;
+}
+
+OwnedPixelBuffer drawText(const std::string& text, bool monospacedDigits) {
+    OwnedPixelBuffer picture(400, 80);
+    auto surface = factory()->makeSurface(picture.view());
+    surface->drawText(text, {10, 10, 380, 60}, {40, DrawingFontWeight::bold, monospacedDigits},
+                      DrawingColor::white(), DrawingTextAlignment::left);
+    surface.reset();
+    return picture;
+}
+
+}  // namespace
+
+TEST(CairoDrawingSurfaceTest, MonospacedDigitsGiveOneAndEightTheSameAdvance) {
+    // The bar after the digits moves by the digits' advance only.
+    EXPECT_EQ(rightmostInk(drawText("1111|", true)), rightmostInk(drawText("8888|", true)));
+    // Proportional digits differ, so the comparison above can fail.
+    EXPECT_NE(rightmostInk(drawText("1111|", false)), rightmostInk(drawText("8888|", false)));
+}
+
+TEST(CairoDrawingSurfaceTest, TextIsCutWithAnEllipsisAndAligned) {
+    const auto full = drawText("1234567890123456789012345", true);
+    EXPECT_LE(rightmostInk(full), 390);  // never beyond the rectangle
+
+    OwnedPixelBuffer right(400, 80);
+    auto surface = factory()->makeSurface(right.view());
+    surface->drawText("42", {10, 10, 380, 60}, {40, DrawingFontWeight::bold, true}, DrawingColor::white(),
+                      DrawingTextAlignment::right);
+    surface.reset();
+    EXPECT_GT(rightmostInk(right), 370);
+}
+
+// A value too wide for its box is drawn smaller on the same baseline instead
+// of being cut, as long as the minimum scale allows.
+TEST(CairoDrawingSurfaceTest, ShrinkableTextFitsOnItsBaselineBeforeBeingCut) {
+    const auto inkRows = [](const OwnedPixelBuffer& picture) {
+        int top = -1, bottom = -1;
+        for (int y = 0; y < picture.height; ++y) {
+            for (int x = 0; x < picture.width; ++x) {
+                if (alphaAt(picture, x, y) > 128) {
+                    if (top < 0) top = y;
+                    bottom = y;
+                    break;
+                }
+            }
+        }
+        return std::make_pair(top, bottom);
+    };
+    const auto draw = [](double width, double minimumScale) {
+        OwnedPixelBuffer picture(400, 80);
+        auto surface = factory()->makeSurface(picture.view());
+        DrawingFont font{40, DrawingFontWeight::bold, true, minimumScale};
+        surface->drawText("8888", {10, 10, width, 60}, font, DrawingColor::white(), DrawingTextAlignment::left);
+        surface.reset();
+        return picture;
+    };
+    const auto natural = draw(380, 0.5);
+    const int naturalWidth = rightmostInk(natural) - 10;
+    ASSERT_GT(naturalWidth, 60);
+
+    const double narrow = naturalWidth * 0.7;
+    const auto shrunk = draw(narrow, 0.5);
+    EXPECT_LE(rightmostInk(shrunk), 10 + narrow + 1);
+    EXPECT_GT(rightmostInk(shrunk), 10 + narrow * 0.85) << "the digits fill the box instead of ending in an ellipsis";
+    const auto [naturalTop, naturalBottom] = inkRows(natural);
+    const auto [shrunkTop, shrunkBottom] = inkRows(shrunk);
+    EXPECT_NEAR(shrunkBottom, naturalBottom, 1) << "same baseline";
+    EXPECT_GT(shrunkTop, naturalTop + 3) << "smaller glyphs";
+
+    // Without shrinking (or below the minimum scale) the line is cut instead.
+    const auto cut = draw(narrow, 1.0);
+    EXPECT_EQ(inkRows(cut), inkRows(natural));
+    const auto tooNarrow = draw(naturalWidth * 0.3, 0.5);
+    EXPECT_LE(rightmostInk(tooNarrow), 10 + naturalWidth * 0.3 + 1);
+}
+
+TEST(CairoDrawingSurfaceTest, ShadowFallsTowardTheTopForAPositiveOffset) {
+    OwnedPixelBuffer picture(200, 200);
+    auto surface = factory()->makeSurface(picture.view());
+    surface->setShadow({{0, 20}, 8, DrawingColor::black()});
+    surface->setFillColor(DrawingColor::white());
+    DrawingPath square;
+    square.addRect({60, 60, 80, 80});
+    surface->addPath(square);
+    surface->fillPath();
+    surface.reset();
+    // 15 px above the square the shadow is strong, 15 px below it is absent.
+    EXPECT_GT(alphaAt(picture, 100, 45), 200);
+    EXPECT_EQ(alphaAt(picture, 100, 155), 0);
+    // It is blurred: the alpha falls off gradually beside the square.
+    EXPECT_GT(alphaAt(picture, 142, 100), 0);
+    EXPECT_LT(alphaAt(picture, 142, 100), 255);
+    EXPECT_EQ(alphaAt(picture, 175, 100), 0);
+}
+
+TEST(CairoDrawingSurfaceTest, ClearMakesEveryByteZeroAndPaintingHonoursTheClip) {
+    OwnedPixelBuffer picture(64, 64);
+    std::fill(picture.bytes.begin(), picture.bytes.end(), 0xAB);
+    auto surface = factory()->makeSurface(picture.view());
+    surface->clear({0, 0, 64, 64});
+    surface->saveState();
+    surface->clipToRect({0, 0, 32, 64});
+    surface->setFillColor(DrawingColor::fromHex(0xFF0000));
+    surface->fillEllipse({0, 0, 64, 64});
+    surface->restoreState();
+    surface.reset();
+    EXPECT_EQ(alphaAt(picture, 16, 32), 255);
+    EXPECT_EQ(picture.bytes[(32 * 64 + 16) * 4 + 2], 255);  // red in BGRA
+    EXPECT_EQ(picture.bytes[(32 * 64 + 16) * 4 + 0], 0);
+    EXPECT_EQ(alphaAt(picture, 48, 32), 0);
+    EXPECT_EQ(alphaAt(picture, 0, 0), 0);
+}
+
+TEST(CairoDrawingSurfaceTest, DegenerateInputDrawsNothingAndBreaksNothing) {
+    OwnedPixelBuffer picture(32, 32);
+    auto surface = factory()->makeSurface(picture.view());
+    surface->setFillColor(DrawingColor::white());
+    DrawingPath odd;
+    odd.addRoundedRect({4, 4, 10, 6}, 50);  // radius beyond half a side
+    odd.addArc({std::nan(""), 3}, 5, 0, 1);
+    odd.addRect({1, 1, -5, 3});
+    surface->addPath(odd);
+    surface->fillPath();
+    surface->drawText("x", {0, 0, std::nan(""), 10}, {}, DrawingColor::white(), DrawingTextAlignment::left);
+    EXPECT_FALSE(surface->drawLinearGradient(DrawingColor::white(), DrawingColor::black(), {3, 3}, {3, 3}));
+    // The surface still works afterwards.
+    surface->fillEllipse({20, 20, 10, 10});
+    surface.reset();
+    EXPECT_EQ(alphaAt(picture, 9, 7), 255);  // the clamped rounded rectangle
+    EXPECT_EQ(alphaAt(picture, 25, 25), 255);
+}
+
+TEST(CairoDrawingSurfaceTest, RefusesViewsItCannotDrawInto) {
+    std::vector<std::uint8_t> memory(64 * 64 * 4);
+    EXPECT_EQ(factory()->makeSurface({nullptr, 64, 64, 256}), nullptr);
+    EXPECT_EQ(factory()->makeSurface({memory.data(), 64, 64, 200}), nullptr);  // rows shorter than the width
+    EXPECT_EQ(factory()->makeSurface({memory.data(), 63, 64, 253}), nullptr);  // not whole 4-byte words
+    EXPECT_NE(factory()->makeSurface({memory.data(), 64, 64, 256}), nullptr);
+}
+
+TEST(CairoDrawingSurfaceTest, MissingFontFilesAreReportedInRussian) {
+    pacemark::testing::TemporaryFolder empty;
+    try {
+        CairoDrawingSurfaceFactory broken(empty.path());
+        FAIL() << "a factory without fonts was made";
+    } catch (const DrawingFontError& error) {
+        EXPECT_NE(error.errorDescription().find("fonts-inter"), std::string::npos);
+        EXPECT_NE(error.errorDescription().find("Не удалось загрузить шрифт"), std::string::npos);
+    }
+}
+
+TEST(CairoDrawingSurfaceTest, PNGFilesRoundTripPremultipliedPixels) {
+    pacemark::testing::TemporaryFolder folder;
+    OwnedPixelBuffer picture(8, 4);
+    for (std::size_t k = 0; k < picture.bytes.size(); k += 4) {
+        picture.bytes[k + 0] = 0;    // B
+        picture.bytes[k + 1] = 64;   // G
+        picture.bytes[k + 2] = 128;  // R
+        picture.bytes[k + 3] = 128;  // A: half transparent
+    }
+    writePNGFile(picture.view(), folder / "a.png");
+    const OwnedPixelBuffer back = readPNGFile(folder / "a.png");
+    ASSERT_EQ(back.width, 8);
+    ASSERT_EQ(back.height, 4);
+    for (std::size_t k = 0; k < back.bytes.size(); ++k) {
+        EXPECT_NEAR(back.bytes[k], picture.bytes[k], 1) << k;
+    }
+    pacemark::testing::writeFileText(folder / "b.png", "not a picture");
+    EXPECT_THROW(readPNGFile(folder / "b.png"), PNGFileError);
+    EXPECT_THROW(writePNGFile(picture.view(), folder / "missing" / "c.png"), PNGFileError);
+}

@@ -1,0 +1,172 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <thread>
+
+#include "CairoDrawingSurface.h"
+#include "CairoPNG.h"
+#include "Layout/PacemarkPreset.h"
+#include "RideFixture.h"
+#include "Rendering/LayoutFrameRenderer.h"
+
+using namespace pacemark;
+
+namespace {
+
+using Kind = TelemetryWidgetKind;
+using Style = TelemetryWidgetPanelStyle;
+
+std::shared_ptr<const CairoDrawingSurfaceFactory> factory() {
+    static const auto shared = std::make_shared<const CairoDrawingSurfaceFactory>();
+    return shared;
+}
+
+std::shared_ptr<const TelemetryActivity> ride() {
+    static const auto shared = pacemark::testing::makeRide(1200);
+    return shared;
+}
+
+PacemarkWidget makeWidget(Kind kind, TelemetryWidgetFrame frame, Style style, bool visible = true) {
+    return PacemarkWidget(UUID::random(), kind, frame, "", 0x35D05B, 0xA8A8A8, 0xFFFFFF, style, visible);
+}
+
+OwnedPixelBuffer render(const PacemarkLayout& layout, double elapsed, std::int64_t width = 960,
+                        std::int64_t height = 540) {
+    const LayoutFrameRenderer renderer(ride(), layout, width, height, factory());
+    OwnedPixelBuffer frame(width, height);
+    std::fill(frame.bytes.begin(), frame.bytes.end(), 0x5A);  // the frame must replace whatever was there
+    renderer.render(elapsed, frame.view());
+    return frame;
+}
+
+std::uint8_t alphaAt(const OwnedPixelBuffer& picture, double x, double y) {
+    const auto px = static_cast<std::int64_t>(x), py = static_cast<std::int64_t>(y);
+    return picture.bytes[static_cast<std::size_t>((py * picture.width + px) * 4 + 3)];
+}
+
+// Largest alpha in a rectangle of the picture.
+std::uint8_t maxAlpha(const OwnedPixelBuffer& picture, DrawingRect area) {
+    std::uint8_t result = 0;
+    for (auto y = static_cast<std::int64_t>(area.minY()); y < static_cast<std::int64_t>(area.maxY()); ++y) {
+        for (auto x = static_cast<std::int64_t>(area.minX()); x < static_cast<std::int64_t>(area.maxX()); ++x) {
+            result = std::max(result, alphaAt(picture, static_cast<double>(x), static_cast<double>(y)));
+        }
+    }
+    return result;
+}
+
+}  // namespace
+
+TEST(LayoutFrameRendererPixelTest, AllHiddenLayoutsGiveAnAllZeroFrame) {
+    for (Style style : {Style::glass, Style::cinematic}) {
+        PacemarkLayout layout = PacemarkLayout::preset(PacemarkPreset::cinematicHud);
+        layout.widgets.push_back(makeWidget(Kind::route, {0.1, 0.1, 0.3, 0.3}, style));
+        for (auto& widget : layout.widgets) widget.isVisible = false;
+        const auto frame = render(layout, 300);
+        EXPECT_TRUE(std::all_of(frame.bytes.begin(), frame.bytes.end(), [](std::uint8_t b) { return b == 0; }));
+    }
+}
+
+TEST(LayoutFrameRendererPixelTest, AlphaIsZeroFarFromEveryWidget) {
+    const auto frame = render(PacemarkLayout::preset(PacemarkPreset::compactRace), 500);
+    // The widgets sit in the lower third; the upper half stays clear.
+    EXPECT_EQ(maxAlpha(frame, {0, 0, 960, 270}), 0);
+    EXPECT_EQ(maxAlpha(frame, {760, 0, 200, 540}), 0);  // right of the last widget (x 0.74)
+    // A glass panel is there.
+    const auto& speed = PacemarkLayout::preset(PacemarkPreset::compactRace).widgets[0];
+    const DrawingRect r = LayoutFrameRenderer::rect(speed, 960, 540);
+    EXPECT_GT(alphaAt(frame, r.minX() + 4, r.midY()), 100);
+}
+
+TEST(LayoutFrameRendererPixelTest, CinematicBackdropDarkensTheEdgesOnly) {
+    const PacemarkLayout layout{{makeWidget(Kind::distance, {0.45, 0.1, 0.12, 0.09}, Style::cinematic)}};
+    const auto frame = render(layout, 100);
+    EXPECT_GT(alphaAt(frame, 2, 20), 150);     // left edge, top: black α 0.76
+    EXPECT_GT(alphaAt(frame, 957, 270), 120);  // right edge: black α 0.58
+    EXPECT_GT(alphaAt(frame, 480, 537), 90);   // bottom edge: black α 0.46
+    EXPECT_EQ(alphaAt(frame, 560, 200), 0);    // between the bands, away from the widget
+    // Black only: colour bytes stay 0 in the bands.
+    EXPECT_EQ(frame.bytes[(20 * 960 + 2) * 4 + 0], 0);
+}
+
+TEST(LayoutFrameRendererPixelTest, CleanWidgetHasNoPanelButItsUnderline) {
+    const auto widget = makeWidget(Kind::speed, {0.3, 0.3, 0.3, 0.3}, Style::clean);
+    const auto frame = render(PacemarkLayout{{widget}}, 100);
+    const DrawingRect r = LayoutFrameRenderer::rect(widget, 960, 540);
+    // The panel's corners, away from the texts, stay empty.
+    EXPECT_EQ(maxAlpha(frame, {r.maxX() - 30, r.minY(), 30, 10}), 0);
+    EXPECT_EQ(maxAlpha(frame, {r.maxX() - 30, r.maxY() - 10, 30, 10}), 0);
+    // The underline at the bottom left in accent α 0.9 (premultiplied green byte ≈ 0xD0 × 0.9).
+    const double t = std::max(std::min(r.height * 0.045, 5.0), 2.0);
+    const double x = r.minX() + std::max(r.width * 0.02, 2.0) + 10;
+    const double y = r.maxY() - t / 2;
+    EXPECT_NEAR(alphaAt(frame, x, y), 230, 2);
+    const auto* pixel = &frame.bytes[static_cast<std::size_t>((static_cast<int>(y) * 960 + static_cast<int>(x)) * 4)];
+    EXPECT_NEAR(pixel[1], 0xD0 * 0.9, 2);
+    EXPECT_NEAR(pixel[2], 0x35 * 0.9, 2);
+}
+
+TEST(LayoutFrameRendererPixelTest, PanelShadowsFallTowardTheTop) {
+    const auto widget = makeWidget(Kind::gpsCoordinates, {0.3, 0.4, 0.3, 0.2}, Style::glass);
+    const auto frame = render(PacemarkLayout{{widget}}, 100);
+    const DrawingRect r = LayoutFrameRenderer::rect(widget, 960, 540);
+    const std::uint8_t above = alphaAt(frame, r.midX(), r.minY() - 6);
+    const std::uint8_t below = alphaAt(frame, r.midX(), r.maxY() + 6);
+    EXPECT_GT(above, 0);
+    EXPECT_GT(above, below * 2);
+}
+
+TEST(LayoutFrameRendererPixelTest, CachedFramesEqualFramesDrawnAfresh) {
+    for (PacemarkPreset preset : PacemarkPreset::allCases()) {
+        SCOPED_TRACE(std::string(preset.caseName()));
+        const LayoutFrameRenderer renderer(ride(), PacemarkLayout::preset(preset), 1920, 1080, factory());
+        EXPECT_GT(renderer.cachedStepCount(), 0u);
+        OwnedPixelBuffer cached(1920, 1080), fresh(1920, 1080);
+        for (double elapsed : {0.0, 311.4, 777.0, 5000.0}) {
+            renderer.render(elapsed, cached.view());
+            renderer.renderWithoutCache(elapsed, fresh.view());
+            EXPECT_TRUE(cached.bytes == fresh.bytes) << "at " << elapsed;
+        }
+    }
+}
+
+TEST(LayoutFrameRendererPixelTest, CacheStaysExactWhenAStaticPanelCoversEarlierText) {
+    // The second panel lies over the first widget's value: it cannot be drawn ahead.
+    const PacemarkLayout layout{{makeWidget(Kind::speed, {0.1, 0.1, 0.3, 0.3}, Style::clean),
+                                 makeWidget(Kind::power, {0.15, 0.2, 0.3, 0.2}, Style::glass),
+                                 makeWidget(Kind::route, {0.2, 0.5, 0.3, 0.3}, Style::cinematic),
+                                 makeWidget(Kind::progress, {0.1, 0.6, 0.5, 0.05}, Style::outline)}};
+    const LayoutFrameRenderer renderer(ride(), layout, 960, 540, factory());
+    OwnedPixelBuffer cached(960, 540), fresh(960, 540);
+    for (double elapsed : {10.0, 600.0}) {
+        renderer.render(elapsed, cached.view());
+        renderer.renderWithoutCache(elapsed, fresh.view());
+        EXPECT_TRUE(cached.bytes == fresh.bytes) << "at " << elapsed;
+    }
+}
+
+TEST(LayoutFrameRendererPixelTest, BuffersOfTheWrongShapeAreLeftUntouched) {
+    const LayoutFrameRenderer renderer(ride(), PacemarkLayout::preset(PacemarkPreset::minimal), 320, 180, factory());
+    OwnedPixelBuffer wrongSize(321, 180);
+    std::fill(wrongSize.bytes.begin(), wrongSize.bytes.end(), 7);
+    renderer.render(5, wrongSize.view());
+    EXPECT_TRUE(std::all_of(wrongSize.bytes.begin(), wrongSize.bytes.end(), [](std::uint8_t b) { return b == 7; }));
+    renderer.render(5, {nullptr, 320, 180, 1280});  // no memory: nothing happens
+}
+
+TEST(LayoutFrameRendererPixelTest, ConcurrentRendersMatchTheSingleThreadedFrame) {
+    const LayoutFrameRenderer renderer(ride(), PacemarkLayout::preset(PacemarkPreset::classicGauges), 640, 360,
+                                       factory());
+    OwnedPixelBuffer expected(640, 360);
+    renderer.renderWithoutCache(400, expected.view());
+    // Both threads race to build the cached layer and to fill the shared shadow and font caches.
+    std::vector<OwnedPixelBuffer> frames(2, OwnedPixelBuffer(640, 360));
+    std::vector<std::thread> threads;
+    for (auto& frame : frames) {
+        threads.emplace_back([&renderer, &frame] {
+            for (int k = 0; k < 5; ++k) renderer.render(400, frame.view());
+        });
+    }
+    for (auto& thread : threads) thread.join();
+    for (const auto& frame : frames) EXPECT_TRUE(frame.bytes == expected.bytes);
+}

@@ -1,0 +1,3 @@
+# The render benchmark draws through the cairo surface and reuses the test ride.
+target_link_libraries(RenderBench PRIVATE PacemarkCairo)
+target_include_directories(RenderBench PRIVATE ${PROJECT_SOURCE_DIR}/Tests/Rendering)
