@@ -18,10 +18,7 @@
 #include "FFmpegMovieWriterFactory.h"
 #include "Layout/PacemarkPreset.h"
 #include "Telemetry/TelemetryFileLoader.h"
-#if __has_include("HEVCAlphaMovieWriter.h")
 #include "HEVCAlphaMovieWriter.h"
-#define PACEMARK_CLI_HAS_HEVC 1
-#endif
 
 namespace pacemark::cli {
 namespace {
@@ -137,13 +134,9 @@ PacemarkPreset presetOption(const CLIArguments& args) {
     throw CLIUsageError("Неизвестный пресет «" + *name + "». Возможны: " + known + ".");
 }
 
-// ProRes through FFmpeg; HEVC with alpha through its own back end when built.
+// ProRes through FFmpeg; HEVC with alpha through its own x265 back end.
 std::shared_ptr<const MovieWriterFactory> movieWriters() {
-#ifdef PACEMARK_CLI_HAS_HEVC
     return std::make_shared<const ffmpeg::FFmpegMovieWriterFactory>(std::make_shared<const X265MovieWriterFactory>());
-#else
-    return std::make_shared<const ffmpeg::FFmpegMovieWriterFactory>();
-#endif
 }
 
 }  // namespace
