@@ -7,11 +7,10 @@
 #include <vector>
 
 #include "Telemetry/TelemetryFormatters.h"
+#include "TextTrimming.h"
 
 namespace pacemark::VideoSynchronization {
 namespace {
-
-constexpr std::string_view whiteSpace = " \t\n\r\v\f";
 
 std::string_view trimmed(std::string_view text, std::string_view characters) {
     const auto first = text.find_first_not_of(characters);
@@ -168,7 +167,7 @@ double stillFrameTimeSeconds(double durationSeconds) {
 }
 
 std::optional<TelemetryTimestamp> parseVideoCreationDate(std::string_view text) {
-    const std::string_view value = trimmed(trimmed(text, whiteSpace), "\"'");
+    const std::string_view value = trimmed(trimmedWhitespace(text), "\"'");
     if (value.empty()) return std::nullopt;
     if (auto date = parseISO8601InternetDateTime(value)) return date;
     for (const std::string_view pattern : fixedDatePatterns) {
@@ -180,7 +179,7 @@ std::optional<TelemetryTimestamp> parseVideoCreationDate(std::string_view text) 
 }
 
 std::optional<VideoLocation> parseISO6709Location(std::string_view text) {
-    const std::string_view value = trimmed(text, whiteSpace);
+    const std::string_view value = trimmedWhitespace(text);
     std::vector<double> numbers;
     std::size_t pos = 0;
     while (pos < value.size()) {
@@ -211,7 +210,7 @@ VideoSynchronizationMetadata metadataFromItems(std::span<const VideoMetadataItem
     scanned.reserve(items.size());
     for (const auto& item : items) {
         std::optional<std::string> value;
-        if (item.stringValue) value = std::string(trimmed(*item.stringValue, whiteSpace));
+        if (item.stringValue) value = std::string(trimmedWhitespace(*item.stringValue));
         scanned.push_back({lowercased(item.identifier), lowercased(item.key), std::move(value)});
     }
 

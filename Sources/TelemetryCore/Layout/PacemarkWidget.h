@@ -46,7 +46,4 @@ struct PacemarkLayout {
     bool operator==(const PacemarkLayout&) const = default;
 };
 
-// Removes leading and trailing white space and line breaks (ASCII and Unicode spaces).
-std::string trimmedWhitespace(std::string_view text);
-
 }  // namespace pacemark
