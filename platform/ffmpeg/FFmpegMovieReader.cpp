@@ -1,5 +1,7 @@
 #include "FFmpegMovieReader.h"
 
+#include "FFmpegHandles.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
@@ -19,18 +21,6 @@ namespace pacemark {
 namespace {
 
 // Owning wrappers: every FFmpeg object is released by its destructor.
-struct FormatContextDeleter {
-    void operator()(AVFormatContext* context) const { avformat_close_input(&context); }
-};
-struct CodecContextDeleter {
-    void operator()(AVCodecContext* context) const { avcodec_free_context(&context); }
-};
-struct FrameDeleter {
-    void operator()(AVFrame* frame) const { av_frame_free(&frame); }
-};
-struct PacketDeleter {
-    void operator()(AVPacket* packet) const { av_packet_free(&packet); }
-};
 struct ScaleContextDeleter {
     void operator()(SwsContext* context) const { sws_freeContext(context); }
 };
@@ -42,10 +32,10 @@ struct DictionaryHolder {
     ~DictionaryHolder() { av_dict_free(&dictionary); }
 };
 
-using FormatContextPointer = std::unique_ptr<AVFormatContext, FormatContextDeleter>;
-using CodecContextPointer = std::unique_ptr<AVCodecContext, CodecContextDeleter>;
-using FramePointer = std::unique_ptr<AVFrame, FrameDeleter>;
-using PacketPointer = std::unique_ptr<AVPacket, PacketDeleter>;
+using FormatContextPointer = ffmpeg::InputFormatHandle;
+using CodecContextPointer = ffmpeg::CodecContextHandle;
+using FramePointer = ffmpeg::FrameHandle;
+using PacketPointer = ffmpeg::PacketHandle;
 using ScaleContextPointer = std::unique_ptr<SwsContext, ScaleContextDeleter>;
 
 FramePointer makeFrame() {
