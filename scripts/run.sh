@@ -1,11 +1,18 @@
 #!/usr/bin/env bash
-# The run command of the README: installs what is missing, builds, and runs
-# the main job on FILE (default: the bundled sample ride).
+# The run command of the README: installs what is missing, builds, shows the
+# summary of FILE (default: the bundled sample ride) and exports the first
+# minute of its overlay as a ProRes 4444 movie with alpha into build/.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="${PACEMARK_BUILD_DIR:-$root/build}"
 file="${1:-$root/samples/sample-ride.fit}"
+cli="$build/Sources/PacemarkCLI/pacemark-cli"
 
 "$root/scripts/install-deps.sh"
 "$root/scripts/build.sh"
-"$build/Sources/PacemarkCLI/pacemark-cli" info "$file"
+"$cli" info "$file"
+echo
+name="$(basename "${file%.*}")"
+movie="$build/$name-telemetry.mov"
+"$cli" export "$file" --end 60 -o "$movie"
+echo "Фильм с оверлеем: $movie"

@@ -29,6 +29,13 @@ constexpr std::array kCommands = {
                runFrameCommand},
     CLICommand{"sheet", "sheet FILE [--at SECONDS] -o OUT.png",
                "Лист всех девяти пресетов (3 x 3) на тёмном фоне, с подписями.", runSheetCommand},
+    CLICommand{"export",
+               "export FILE [-o OUT.mov] [--codec prores|hevc] [--preset NAME] [--size WxH] [--fps N] "
+               "[--start S] [--end S]",
+               "Прозрачный оверлей заезда в видео MOV с альфа-каналом (по умолчанию ProRes 4444, 1920×1080, "
+               "30 к/с, вся активность, файл ИМЯ-telemetry.mov рядом с исходным). Ctrl-C останавливает экспорт, "
+               "не трогая существующий файл.",
+               runExportCommand},
 #endif
 };
 

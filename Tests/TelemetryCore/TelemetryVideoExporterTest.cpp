@@ -167,26 +167,6 @@ TEST(TelemetryVideoExporterTest, TemporaryFileSitsBesideTheOutputWithAFreshUpper
     EXPECT_EQ(qt.substr(qt.size() - 7), ".tmp.qt");
 }
 
-TEST(TelemetryVideoExporterTest, ReuseOffRendersEveryFrameAndWritesTheSamePictures) {
-    TemporaryFolder folder;
-    const TelemetryActivity activity = activityOfSeconds(5);
-    ExportRun reused(std::make_shared<RecordingMovieWriterFactory>());
-    ExportRun everyFrame(std::make_shared<RecordingMovieWriterFactory>());
-    runExport(reused, activity, configFor(folder / "a.mov", 24, 0.5));
-    runExport(everyFrame, activity, configFor(folder / "b.mov", 24, 0.5), {}, false);
-
-    const auto& a = reused.writers->recording()->frames;
-    const auto& b = everyFrame.writers->recording()->frames;
-    ASSERT_EQ(a.size(), 108u);
-    ASSERT_EQ(a.size(), b.size());
-    EXPECT_EQ(everyFrame.rendered.size(), b.size());
-    EXPECT_EQ(reused.rendered.size(), 5u);
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        EXPECT_EQ(a[i].pictureHash, b[i].pictureHash) << "frame " << i;
-        EXPECT_FALSE(b[i].isRepeat);
-    }
-}
-
 TEST(TelemetryVideoExporterTest, ExistingDestinationIsReplacedOnlyByTheCompleteMovieInACreatedFolder) {
     TemporaryFolder folder;
     const fs::path output = folder / "deep/er/out.mov";

@@ -9,6 +9,7 @@
 
 #include "Export/TelemetryVideoExportError.h"
 #include "Layout/UUID.h"
+#include "Rendering/LayoutFrameRenderer.h"
 
 namespace pacemark {
 namespace {
@@ -19,10 +20,42 @@ void throwIfStopRequested(const std::stop_token& stopToken) {
     if (stopToken.stop_requested()) throw TelemetryVideoExportCancelled();
 }
 
-// Removes a file if it is there (a missing file is no error).
-void removeIfPresent(const fs::path& path, std::error_code& error) { fs::remove(path, error); }
+// Removes a file if it is there. Looks first: on a read-only disk, removing a
+// missing file fails with "read-only" rather than "not found".
+void removeIfPresent(const fs::path& path, std::error_code& error) {
+    error.clear();
+    std::error_code statusError;
+    if (fs::exists(fs::symlink_status(path, statusError))) fs::remove(path, error);
+}
+
+class LayoutExportFrameRenderer final : public ExportFrameRenderer {
+public:
+    LayoutExportFrameRenderer(std::shared_ptr<const TelemetryActivity> activity, const PacemarkLayout& layout,
+                              std::int64_t width, std::int64_t height,
+                              std::shared_ptr<const DrawingSurfaceFactory> surfaces)
+        : renderer_(std::move(activity), layout, width, height, std::move(surfaces)) {}
+
+    void render(double elapsedSeconds, PixelBufferView into) const override { renderer_.render(elapsedSeconds, into); }
+    std::size_t frameKey(double elapsedSeconds) const override { return renderer_.frameKey(elapsedSeconds); }
+
+private:
+    LayoutFrameRenderer renderer_;
+};
 
 }  // namespace
+
+ExportFrameRendererMaker TelemetryVideoExporter::layoutFrameRenderers(
+    std::shared_ptr<const DrawingSurfaceFactory> surfaces) {
+    return [surfaces](std::shared_ptr<const TelemetryActivity> activity, const PacemarkLayout& layout,
+                      std::int64_t width, std::int64_t height) -> std::unique_ptr<const ExportFrameRenderer> {
+        return std::make_unique<LayoutExportFrameRenderer>(std::move(activity), layout, width, height, surfaces);
+    };
+}
+
+TelemetryVideoExporter::TelemetryVideoExporter(std::shared_ptr<const MovieWriterFactory> writers,
+                                               std::shared_ptr<const DrawingSurfaceFactory> surfaces,
+                                               Options options)
+    : TelemetryVideoExporter(std::move(writers), layoutFrameRenderers(std::move(surfaces)), options) {}
 
 TelemetryVideoExporter::TelemetryVideoExporter(std::shared_ptr<const MovieWriterFactory> writers,
                                                ExportFrameRendererMaker renderers)

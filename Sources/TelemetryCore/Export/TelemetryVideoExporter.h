@@ -9,6 +9,7 @@
 
 #include "Export/ExportFrameRenderer.h"
 #include "Export/MovieWriter.h"
+#include "Rendering/DrawingSurface.h"
 #include "Rendering/TelemetryRenderConfig.h"
 #include "Telemetry/TelemetryActivity.h"
 
@@ -39,18 +40,23 @@ struct TelemetryVideoFramePlan {
     bool operator==(const TelemetryVideoFramePlan&) const = default;
 };
 
+struct TelemetryVideoExportOptions {
+    // Write a frame that looks like its predecessor as a repeat instead of
+    // rendering it again. Off only to measure or check what reuse saves.
+    bool reusesRepeatedFrames = true;
+};
+
 // Renders a segment of an activity frame by frame into a movie with alpha.
 // The movie is written to a temporary file beside the destination and moved
 // over the destination only when complete: whatever happens, the destination
 // holds either its old contents or the whole new movie.
 class TelemetryVideoExporter {
 public:
-    struct Options {
-        // Write a frame that looks like its predecessor as a repeat instead of
-        // rendering it again. Off only to measure or check what reuse saves.
-        bool reusesRepeatedFrames = true;
-    };
+    using Options = TelemetryVideoExportOptions;
 
+    // Frames drawn by LayoutFrameRenderer on surfaces of `surfaces`.
+    TelemetryVideoExporter(std::shared_ptr<const MovieWriterFactory> writers,
+                           std::shared_ptr<const DrawingSurfaceFactory> surfaces, Options options = {});
     TelemetryVideoExporter(std::shared_ptr<const MovieWriterFactory> writers, ExportFrameRendererMaker renderers);
     TelemetryVideoExporter(std::shared_ptr<const MovieWriterFactory> writers, ExportFrameRendererMaker renderers,
                            Options options);
@@ -64,6 +70,9 @@ public:
                      const std::function<void(double)>& progress, std::stop_token stopToken = {}) const;
     void exportMovie(const TelemetryActivity& activity, const TelemetryRenderConfig& config,
                      const std::function<void(double)>& progress, std::stop_token stopToken = {}) const;
+
+    // Makes LayoutFrameRenderers drawing through `surfaces`.
+    static ExportFrameRendererMaker layoutFrameRenderers(std::shared_ptr<const DrawingSurfaceFactory> surfaces);
 
     static TelemetryVideoFramePlan framePlan(const TelemetryActivity& activity, const TelemetryRenderConfig& config);
     // HEVC mean bit rate: 2.5 Mbit/s at 1920x1080 scaled by pixel count, at least 900 kbit/s.

@@ -1,0 +1,113 @@
+#include "Export/TelemetryVideoExporter.h"
+#include "FFmpegMovieWriterFactory.h"
+#include "HEVCAlphaMovieWriter.h"
+#include "HEVCNalUnit.h"
+#include "OverlayTestFrames.h"
+#include "PacemarkError.h"
+#include "QuickTimeTestReader.h"
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+namespace pacemark {
+namespace {
+
+using pacemark::testing::TemporaryFolder;
+
+TelemetryActivity activityOfSeconds(int seconds) {
+    std::vector<TelemetrySample> samples;
+    for (int s = 0; s <= seconds; ++s) {
+        TelemetrySample sample;
+        sample.elapsed = s;
+        sample.speedMetersPerSecond = 5.0 + s;
+        samples.push_back(sample);
+    }
+    return TelemetryActivity(std::nullopt, std::move(samples));
+}
+
+// Draws the overlay test frame of the sample in force, so that frames within
+// one second repeat and the exporter hands them over as repeats.
+class OverlayFrameRenderer : public ExportFrameRenderer {
+public:
+    OverlayFrameRenderer(std::shared_ptr<const TelemetryActivity> activity, std::int64_t width, std::int64_t height)
+        : activity_(std::move(activity)), frame_(std::make_unique<pacemark::testing::OverlayTestFrame>(int(width), int(height))) {}
+    void render(double elapsed, PixelBufferView into) const override {
+        frame_->draw(static_cast<int>(activity_->sampleIndex(elapsed)) * 5);
+        for (std::int64_t y = 0; y < into.height; ++y) {
+            std::memcpy(into.row(y), frame_->pixels().data() + y * into.width * 4, static_cast<std::size_t>(into.width * 4));
+        }
+    }
+    std::size_t frameKey(double elapsed) const override { return activity_->sampleIndex(elapsed); }
+
+private:
+    std::shared_ptr<const TelemetryActivity> activity_;
+    std::unique_ptr<pacemark::testing::OverlayTestFrame> frame_;
+};
+
+ExportFrameRendererMaker overlayRenderers() {
+    return [](std::shared_ptr<const TelemetryActivity> activity, const PacemarkLayout&, std::int64_t width, std::int64_t height) {
+        return std::make_unique<OverlayFrameRenderer>(std::move(activity), width, height);
+    };
+}
+
+// Opens HEVC writers whose alpha encode is told something different.
+class DisagreeingWriterFactory : public MovieWriterFactory {
+public:
+    std::unique_ptr<MovieWriter> makeWriter(const MovieWriterSettings& settings) const override {
+        auto encoderSettings = HEVCAlphaEncoderSettings::fromMovieWriterSettings(settings);
+        encoderSettings.alphaExtraOptions = {{"bframes", "2"}};
+        return std::make_unique<HEVCAlphaMovieWriter>(settings.url, encoderSettings);
+    }
+};
+
+std::vector<std::filesystem::path> filesIn(const std::filesystem::path& folder) {
+    std::vector<std::filesystem::path> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) names.push_back(entry.path().filename());
+    return names;
+}
+
+TEST(HEVCAlphaExportTest, ExporterWritesHevcWithAlphaThroughTheWriterFactories) {
+    TemporaryFolder folder;
+    const auto output = folder / "ride-telemetry.mov";
+    auto writers = std::make_shared<ffmpeg::FFmpegMovieWriterFactory>(std::make_shared<X265MovieWriterFactory>());
+    TelemetryVideoExporter exporter(writers, overlayRenderers());
+    const TelemetryRenderConfig config(output, 96, 64, 10, TelemetryVideoCodec::hevcWithAlpha, 0, 3.0, PacemarkLayout{});
+    std::vector<double> progress;
+    exporter.exportMovie(activityOfSeconds(5), config, [&](double p) { progress.push_back(p); });
+
+    EXPECT_EQ(filesIn(folder.path()), std::vector<std::filesystem::path>{"ride-telemetry.mov"});
+    ASSERT_FALSE(progress.empty());
+    EXPECT_EQ(progress.back(), 1.0);
+    const auto track = pacemark::testing::readQuickTimeHEVCTrack(output);
+    EXPECT_EQ(track.sampleEntryType, "hvc1");
+    EXPECT_EQ(track.width, 96);
+    ASSERT_EQ(track.samples.size(), 30u);
+    for (const auto& sample : track.samples) {
+        const auto nals = pacemark::testing::lengthPrefixedNalUnits(sample);
+        ASSERT_EQ(nals.size(), 2u);
+        EXPECT_EQ(HEVCNalUnit::parse(nals[1]).layerId, 1);
+    }
+}
+
+TEST(HEVCAlphaExportTest, DisagreeingEncodesFailTheExportAndKeepTheOldMovie) {
+    TemporaryFolder folder;
+    const auto output = folder / "ride-telemetry.mov";
+    pacemark::testing::writeFileText(output, "old movie");
+    TelemetryVideoExporter exporter(std::make_shared<DisagreeingWriterFactory>(), overlayRenderers());
+    const TelemetryRenderConfig config(output, 96, 64, 10, TelemetryVideoCodec::hevcWithAlpha, 0, 3.0, PacemarkLayout{});
+    try {
+        exporter.exportMovie(activityOfSeconds(5), config, [](double) {});
+        FAIL() << "the export succeeded";
+    } catch (const PacemarkError& error) {
+        EXPECT_NE(error.errorDescription().find("Кодировщики цвета и альфа-канала разошлись"), std::string::npos)
+            << error.errorDescription();
+    }
+    EXPECT_EQ(filesIn(folder.path()), std::vector<std::filesystem::path>{"ride-telemetry.mov"}) << "temporary file left";
+    const auto bytes = pacemark::testing::readFileBytes(output);
+    EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "old movie");
+}
+
+}  // namespace
+}  // namespace pacemark

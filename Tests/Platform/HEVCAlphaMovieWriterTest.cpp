@@ -1,0 +1,299 @@
+#include "Export/TelemetryVideoExportError.h"
+#include "HEVCAlphaEncodingError.h"
+#include "HEVCAlphaMovieWriter.h"
+#include "HEVCNalUnit.h"
+#include "OverlayTestFrames.h"
+#include "QuickTimeTestReader.h"
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+}
+
+#include <array>
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <regex>
+
+namespace pacemark {
+namespace {
+
+using pacemark::testing::OverlayTestFrame;
+using pacemark::testing::TemporaryFolder;
+
+constexpr int movieWidth = 320;
+constexpr int movieHeight = 180;
+constexpr int movieFrames = 36;
+constexpr int movieFramesPerSecond = 12;
+
+// The rendered frames of the movie, kept for comparing with decodes.
+std::vector<std::vector<std::uint8_t>> writeMovie(const std::filesystem::path& path,
+                                                  const HEVCAlphaEncoderSettings& settings, int frames) {
+    HEVCAlphaMovieWriter writer(path, settings);
+    writer.startWriting();
+    OverlayTestFrame frame(settings.width, settings.height);
+    std::vector<std::vector<std::uint8_t>> rendered;
+    for (int i = 0; i < frames; ++i) {
+        // Every fourth frame repeats its predecessor, as the exporter does
+        // for instants that show the same sample.
+        if (i % 4 == 3) {
+            rendered.push_back(rendered.back());
+            writer.appendRepeat(i);
+            continue;
+        }
+        frame.draw(i);
+        rendered.push_back(frame.pixels());
+        const PixelBufferView buffer = writer.makePixelBuffer();
+        EXPECT_TRUE(buffer.isValid());
+        std::copy(frame.pixels().begin(), frame.pixels().end(), buffer.data);
+        writer.append(buffer, i);
+    }
+    writer.finish();
+    return rendered;
+}
+
+struct CommandResult {
+    int status = -1;
+    std::string output;
+};
+
+CommandResult runCommand(const std::string& command) {
+    CommandResult result;
+    FILE* pipe = popen((command + " 2>&1").c_str(), "r");
+    if (!pipe) return result;
+    std::array<char, 4096> buffer{};
+    while (std::size_t n = std::fread(buffer.data(), 1, buffer.size(), pipe)) result.output.append(buffer.data(), n);
+    result.status = pclose(pipe);
+    return result;
+}
+
+std::string quoted(const std::filesystem::path& path) { return "'" + path.string() + "'"; }
+
+double psnr(double squaredErrorSum, double count) {
+    if (squaredErrorSum == 0) return 99.0;
+    return 10.0 * std::log10(255.0 * 255.0 * count / squaredErrorSum);
+}
+
+class HEVCAlphaMovieWriterTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        folder = new TemporaryFolder();
+        moviePath = (*folder) / "overlay.mov";
+        rendered = writeMovie(moviePath, HEVCAlphaEncoderSettings::forExport(movieWidth, movieHeight, movieFramesPerSecond),
+                              movieFrames);
+    }
+    static void TearDownTestSuite() {
+        delete folder;
+        folder = nullptr;
+    }
+    static TemporaryFolder* folder;
+    static std::filesystem::path moviePath;
+    static std::vector<std::vector<std::uint8_t>> rendered;
+};
+TemporaryFolder* HEVCAlphaMovieWriterTest::folder = nullptr;
+std::filesystem::path HEVCAlphaMovieWriterTest::moviePath;
+std::vector<std::vector<std::uint8_t>> HEVCAlphaMovieWriterTest::rendered;
+
+TEST_F(HEVCAlphaMovieWriterTest, MovieHoldsAnHvc1TrackWithBothLayersInHvcCAndEverySample) {
+    const auto track = pacemark::testing::readQuickTimeHEVCTrack(moviePath);
+    EXPECT_EQ(track.sampleEntryType, "hvc1");
+    EXPECT_EQ(track.width, movieWidth);
+    EXPECT_EQ(track.height, movieHeight);
+    EXPECT_EQ(std::count(track.sampleEntryChildBoxes.begin(), track.sampleEntryChildBoxes.end(), "hvcC"), 1);
+    EXPECT_EQ(std::count(track.sampleEntryChildBoxes.begin(), track.sampleEntryChildBoxes.end(), "lhvC"), 0);
+    ASSERT_GE(track.hvcC.size(), 23u);
+    EXPECT_EQ(track.hvcC[0], 1);
+    EXPECT_EQ(track.hvcC[21] & 3, 3) << "4-byte NAL lengths";
+
+    std::vector<std::pair<int, int>> configuration;
+    for (const auto& bytes : pacemark::testing::hvcCNalUnits(track.hvcC)) {
+        const auto unit = HEVCNalUnit::parse(bytes);
+        configuration.emplace_back(unit.type, unit.layerId);
+    }
+    EXPECT_EQ(configuration, (std::vector<std::pair<int, int>>{{32, 0}, {33, 0}, {33, 1}, {34, 0}, {34, 1}, {39, 0}}));
+
+    ASSERT_EQ(track.samples.size(), static_cast<std::size_t>(movieFrames));
+    ASSERT_EQ(track.sampleDurations.size(), track.samples.size());
+    for (const auto duration : track.sampleDurations) EXPECT_EQ(duration, track.sampleDurations.front());
+    EXPECT_GT(track.sampleDurations.front(), 0u);
+    for (std::size_t s = 0; s < track.samples.size(); ++s) {
+        std::vector<int> layers;
+        for (const auto& bytes : pacemark::testing::lengthPrefixedNalUnits(track.samples[s])) {
+            const auto unit = HEVCNalUnit::parse(bytes);
+            EXPECT_TRUE(HEVCNalType::isVcl(unit.type)) << "sample " << s;
+            layers.push_back(unit.layerId);
+        }
+        EXPECT_EQ(layers, (std::vector<int>{0, 1})) << "sample " << s;
+    }
+}
+
+TEST_F(HEVCAlphaMovieWriterTest, SystemFFmpegDecodesTheBaseLayerWithoutErrors) {
+    static int errors = 0;
+    errors = 0;
+    av_log_set_callback([](void*, int level, const char*, va_list) {
+        if (level <= AV_LOG_ERROR) ++errors;
+    });
+    AVFormatContext* format = nullptr;
+    ASSERT_EQ(avformat_open_input(&format, moviePath.c_str(), nullptr, nullptr), 0);
+    ASSERT_GE(avformat_find_stream_info(format, nullptr), 0);
+    const AVStream* stream = format->streams[0];
+    EXPECT_EQ(stream->codecpar->codec_id, AV_CODEC_ID_HEVC);
+    const AVCodec* codec = avcodec_find_decoder(AV_CODEC_ID_HEVC);
+    AVCodecContext* context = avcodec_alloc_context3(codec);
+    ASSERT_GE(avcodec_parameters_to_context(context, stream->codecpar), 0);
+    ASSERT_EQ(avcodec_open2(context, codec, nullptr), 0);
+    AVPacket* packet = av_packet_alloc();
+    AVFrame* frame = av_frame_alloc();
+    int decoded = 0;
+    std::vector<std::int64_t> timestamps;
+    auto drain = [&] {
+        while (avcodec_receive_frame(context, frame) == 0) {
+            ++decoded;
+            EXPECT_EQ(frame->width, movieWidth);
+            EXPECT_EQ(frame->height, movieHeight);
+            EXPECT_EQ(frame->format, AV_PIX_FMT_YUV420P);
+            timestamps.push_back(frame->best_effort_timestamp);
+            av_frame_unref(frame);
+        }
+    };
+    while (av_read_frame(format, packet) >= 0) {
+        EXPECT_EQ(avcodec_send_packet(context, packet), 0);
+        av_packet_unref(packet);
+        drain();
+    }
+    avcodec_send_packet(context, nullptr);
+    drain();
+    av_frame_free(&frame);
+    av_packet_free(&packet);
+    avcodec_free_context(&context);
+    avformat_close_input(&format);
+    av_log_set_callback(av_log_default_callback);
+
+    EXPECT_EQ(decoded, movieFrames);
+    EXPECT_EQ(errors, 0);
+    // Frame i is shown at i / fps.
+    for (std::size_t i = 1; i < timestamps.size(); ++i) EXPECT_GT(timestamps[i], timestamps[i - 1]);
+}
+
+TEST_F(HEVCAlphaMovieWriterTest, StreamDumperParsesEveryParameterSetToItsTrailingBits) {
+    if (std::string(PACEMARK_PYTHON3).empty() || !std::filesystem::exists(PACEMARK_PYTHON3)) GTEST_SKIP() << "python3 not found";
+    const auto dumper = pacemark::testing::sharedReferenceFolder() / "hevc-alpha" / "hevc_dump.py";
+    if (!std::filesystem::exists(dumper)) GTEST_SKIP() << "stream dumper not found: " << dumper;
+    const auto result = runCommand(std::string(PACEMARK_PYTHON3) + " " + quoted(dumper) + " " + quoted(moviePath) + " --max=100");
+    ASSERT_EQ(result.status, 0) << result.output;
+    const auto count = [&](const std::string& text) {
+        std::size_t n = 0;
+        for (auto at = result.output.find(text); at != std::string::npos; at = result.output.find(text, at + 1)) ++n;
+        return n;
+    };
+    EXPECT_EQ(count("rbsp_trailing_ok = True"), 5u) << result.output;
+    EXPECT_EQ(count("rbsp_trailing_ok = False"), 0u);
+    EXPECT_EQ(count("parse_error"), 0u);
+    EXPECT_EQ(count("err="), 0u);
+    EXPECT_EQ(count("AuxId = 1"), 2u) << "scalability mask and the alpha layer's dimension";
+    EXPECT_EQ(count("use_idc = 1"), 1u) << "premultiplied colour";
+    EXPECT_EQ(count("pps_id=1"), static_cast<std::size_t>(movieFrames));
+    EXPECT_NE(result.output.find(std::to_string(movieFrames) + " samples"), std::string::npos);
+}
+
+TEST_F(HEVCAlphaMovieWriterTest, IndependentDecoderReturnsColourAndAlphaOfTheRenderedFrames) {
+    const std::filesystem::path packages = PACEMARK_HEVC_ALPHA_DECODER_FOLDER;
+    if (std::string(PACEMARK_NODE).empty() || !std::filesystem::exists(PACEMARK_NODE)) GTEST_SKIP() << "node not found";
+    if (!std::filesystem::exists(packages / "node_modules" / "node-av" / "package.json")) {
+        GTEST_SKIP() << "decoder node-av not installed in " << packages << " (npm missing or registry unreachable)";
+    }
+    const auto raw = (*folder) / "decoded.yuva";
+    const auto result = runCommand(std::string(PACEMARK_NODE) + " " + quoted(PACEMARK_HEVC_ALPHA_DECODE_SCRIPT) + " " +
+                                   quoted(packages) + " " + quoted(moviePath) + " " + quoted(raw));
+    ASSERT_EQ(result.status, 0) << result.output;
+    // The decoder has nothing to complain about (no unknown profile, no
+    // unexpected scalability type).
+    EXPECT_EQ(result.output.find("[hevc @"), std::string::npos) << result.output;
+    std::smatch match;
+    ASSERT_TRUE(std::regex_search(result.output, match, std::regex(R"(\{"frames":(\d+),"formats":\[([^\]]*)\],"widths":\[([^\]]*)\],"heights":\[([^\]]*)\])")))
+        << result.output;
+    EXPECT_EQ(std::stoi(match[1]), movieFrames);
+    EXPECT_EQ(match[2].str(), "\"yuva420p\"");
+    EXPECT_EQ(match[3].str(), std::to_string(movieWidth));
+    EXPECT_EQ(match[4].str(), std::to_string(movieHeight));
+
+    const std::size_t lumaSize = movieWidth * movieHeight, chromaSize = lumaSize / 4;
+    const std::size_t frameSize = 2 * lumaSize + 2 * chromaSize;
+    const auto decoded = pacemark::testing::readFileBytes(raw);
+    ASSERT_EQ(decoded.size(), frameSize * movieFrames);
+
+    // BT.709 limited range back to RGB, compared with the premultiplied
+    // colour and the alpha that were rendered.
+    double alphaError = 0, colourError = 0;
+    for (int f = 0; f < movieFrames; ++f) {
+        const std::uint8_t* y = &decoded[frameSize * static_cast<std::size_t>(f)];
+        const std::uint8_t* u = y + lumaSize;
+        const std::uint8_t* v = u + chromaSize;
+        const std::uint8_t* a = v + chromaSize;
+        const auto& source = rendered[static_cast<std::size_t>(f)];
+        for (int row = 0; row < movieHeight; ++row) {
+            for (int col = 0; col < movieWidth; ++col) {
+                const std::size_t at = static_cast<std::size_t>(row) * movieWidth + static_cast<std::size_t>(col);
+                const std::size_t c = static_cast<std::size_t>(row / 2) * (movieWidth / 2) + static_cast<std::size_t>(col / 2);
+                const double luma = 1.164383 * (y[at] - 16.0), cb = u[c] - 128.0, cr = v[c] - 128.0;
+                const double rgb[3] = {luma + 1.792741 * cr, luma - 0.213249 * cb - 0.532909 * cr, luma + 2.112402 * cb};
+                const std::uint8_t* px = &source[at * 4];
+                const double expected[3] = {double(px[2]), double(px[1]), double(px[0])};
+                for (int k = 0; k < 3; ++k) {
+                    const double d = std::clamp(rgb[k], 0.0, 255.0) - expected[k];
+                    colourError += d * d;
+                }
+                const double da = double(a[at]) - px[3];
+                alphaError += da * da;
+            }
+        }
+    }
+    const double pixels = double(lumaSize) * movieFrames;
+    const double alphaPsnr = psnr(alphaError, pixels), colourPsnr = psnr(colourError, 3 * pixels);
+    std::cout << "alpha PSNR " << alphaPsnr << " dB, colour PSNR " << colourPsnr << " dB\n";
+    EXPECT_GE(alphaPsnr, 40.0);
+    EXPECT_GE(colourPsnr, 36.0);
+}
+
+TEST(HEVCAlphaMovieWriterFailureTest, AbandonedOrUnwritableMoviesLeaveNothing) {
+    TemporaryFolder folder;
+    const auto path = folder / "abandoned.mov";
+    {
+        HEVCAlphaMovieWriter writer(path, HEVCAlphaEncoderSettings::forExport(64, 64, 10));
+        EXPECT_FALSE(std::filesystem::exists(path)) << "no file before writing starts";
+        writer.startWriting();
+        OverlayTestFrame frame(64, 64);
+        frame.draw(0);
+        writer.append(frame.view(), 0);
+        EXPECT_TRUE(std::filesystem::exists(path));
+    }
+    EXPECT_FALSE(std::filesystem::exists(path));
+
+    {
+        // A gap in the frame numbers would break the one-frame durations.
+        HEVCAlphaMovieWriter writer(path, HEVCAlphaEncoderSettings::forExport(64, 64, 10));
+        writer.startWriting();
+        OverlayTestFrame frame(64, 64);
+        frame.draw(0);
+        writer.append(frame.view(), 0);
+        EXPECT_THROW(writer.append(frame.view(), 2), TelemetryVideoExportError);
+        EXPECT_FALSE(std::filesystem::exists(path));
+        EXPECT_FALSE(writer.makePixelBuffer().isValid());
+    }
+
+    try {
+        HEVCAlphaMovieWriter writer(folder / "missing-folder" / "x.mov", HEVCAlphaEncoderSettings::forExport(64, 64, 10));
+        writer.startWriting();
+        FAIL();
+    } catch (const HEVCAlphaEncodingError& error) {
+        EXPECT_EQ(error.errorCase(), HEVCAlphaEncodingError::Case::muxingFailed);
+        EXPECT_NE(error.errorDescription().find("Не удалось открыть для записи"), std::string::npos) << error.what();
+    }
+}
+
+}  // namespace
+}  // namespace pacemark

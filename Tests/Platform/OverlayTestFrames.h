@@ -1,0 +1,26 @@
+#pragma once
+
+#include "Rendering/PixelBuffer.h"
+
+#include <cstdint>
+#include <vector>
+
+namespace pacemark::testing {
+
+// An overlay-like premultiplied BGRA frame: transparent background, a
+// translucent dark panel with soft edges, an opaque coloured bar whose
+// length depends on the frame index, and white glyph-like strokes.
+class OverlayTestFrame {
+public:
+    OverlayTestFrame(int width, int height);
+    void draw(int frameIndex);
+    PixelBufferView view() { return {pixels_.data(), width_, height_, width_ * 4}; }
+    const std::vector<std::uint8_t>& pixels() const { return pixels_; }
+
+private:
+    int width_;
+    int height_;
+    std::vector<std::uint8_t> pixels_;
+};
+
+}  // namespace pacemark::testing

@@ -1,0 +1,143 @@
+#include "QuickTimeTestReader.h"
+
+#include "TestSupport.h"
+
+#include <stdexcept>
+
+namespace pacemark::testing {
+namespace {
+
+std::uint32_t be32(const std::vector<std::uint8_t>& d, std::size_t at) {
+    if (at + 4 > d.size()) throw std::runtime_error("truncated box");
+    return (std::uint32_t{d[at]} << 24) | (std::uint32_t{d[at + 1]} << 16) | (std::uint32_t{d[at + 2]} << 8) | d[at + 3];
+}
+
+struct Box {
+    std::string type;
+    std::size_t payload;
+    std::size_t end;
+};
+
+std::vector<Box> children(const std::vector<std::uint8_t>& d, std::size_t begin, std::size_t end) {
+    std::vector<Box> boxes;
+    while (begin + 8 <= end) {
+        std::uint64_t size = be32(d, begin);
+        std::size_t header = 8;
+        if (size == 1) {
+            size = (std::uint64_t{be32(d, begin + 8)} << 32) | be32(d, begin + 12);
+            header = 16;
+        } else if (size == 0) {
+            size = end - begin;
+        }
+        if (size < header || begin + size > end) throw std::runtime_error("bad box size");
+        boxes.push_back({std::string(reinterpret_cast<const char*>(&d[begin + 4]), 4), begin + header,
+                         static_cast<std::size_t>(begin + size)});
+        begin += static_cast<std::size_t>(size);
+    }
+    return boxes;
+}
+
+Box child(const std::vector<std::uint8_t>& d, const Box& parent, const std::string& type) {
+    for (const Box& box : children(d, parent.payload, parent.end)) {
+        if (box.type == type) return box;
+    }
+    throw std::runtime_error("missing box " + type);
+}
+
+}  // namespace
+
+QuickTimeHEVCTrack readQuickTimeHEVCTrack(const std::filesystem::path& path) {
+    const std::vector<std::uint8_t> d = readFileBytes(path);
+    const Box file{"", 0, d.size()};
+    const Box stbl = child(d, child(d, child(d, child(d, child(d, file, "moov"), "trak"), "mdia"), "minf"), "stbl");
+    const Box stsd = child(d, stbl, "stsd");
+    QuickTimeHEVCTrack track;
+    const std::size_t entry = stsd.payload + 8;
+    const std::size_t entryEnd = entry + be32(d, entry);
+    track.sampleEntryType = std::string(reinterpret_cast<const char*>(&d[entry + 4]), 4);
+    track.width = static_cast<int>(be32(d, entry + 32) >> 16);
+    track.height = static_cast<int>(be32(d, entry + 32) & 0xFFFF);
+    for (const Box& box : children(d, entry + 86, entryEnd)) {
+        track.sampleEntryChildBoxes.push_back(box.type);
+        if (box.type == "hvcC") track.hvcC.assign(d.begin() + static_cast<std::ptrdiff_t>(box.payload), d.begin() + static_cast<std::ptrdiff_t>(box.end));
+    }
+
+    const Box stsz = child(d, stbl, "stsz");
+    const std::uint32_t fixedSize = be32(d, stsz.payload + 4);
+    const std::uint32_t count = be32(d, stsz.payload + 8);
+    std::vector<std::uint32_t> sizes;
+    for (std::uint32_t i = 0; i < count; ++i) sizes.push_back(fixedSize ? fixedSize : be32(d, stsz.payload + 12 + 4 * i));
+
+    std::vector<std::uint64_t> chunkOffsets;
+    bool wide = false;
+    Box stco{"", 0, 0};
+    try {
+        stco = child(d, stbl, "stco");
+    } catch (const std::runtime_error&) {
+        stco = child(d, stbl, "co64");
+        wide = true;
+    }
+    const std::uint32_t chunks = be32(d, stco.payload + 4);
+    for (std::uint32_t i = 0; i < chunks; ++i) {
+        chunkOffsets.push_back(wide ? (std::uint64_t{be32(d, stco.payload + 8 + 8 * i)} << 32) | be32(d, stco.payload + 12 + 8 * i)
+                                    : be32(d, stco.payload + 8 + 4 * i));
+    }
+    const Box stsc = child(d, stbl, "stsc");
+    const std::uint32_t runs = be32(d, stsc.payload + 4);
+    std::size_t sample = 0;
+    for (std::uint32_t chunk = 0; chunk < chunks; ++chunk) {
+        std::uint32_t perChunk = 0;
+        for (std::uint32_t r = 0; r < runs; ++r) {
+            if (be32(d, stsc.payload + 8 + 12 * r) <= chunk + 1) perChunk = be32(d, stsc.payload + 12 + 12 * r);
+        }
+        std::uint64_t offset = chunkOffsets[chunk];
+        for (std::uint32_t k = 0; k < perChunk && sample < sizes.size(); ++k, ++sample) {
+            if (offset + sizes[sample] > d.size()) throw std::runtime_error("sample outside the file");
+            track.samples.emplace_back(d.begin() + static_cast<std::ptrdiff_t>(offset),
+                                       d.begin() + static_cast<std::ptrdiff_t>(offset + sizes[sample]));
+            offset += sizes[sample];
+        }
+    }
+
+    const Box stts = child(d, stbl, "stts");
+    const std::uint32_t entries = be32(d, stts.payload + 4);
+    for (std::uint32_t i = 0; i < entries; ++i) {
+        const std::uint32_t n = be32(d, stts.payload + 8 + 8 * i);
+        for (std::uint32_t k = 0; k < n; ++k) track.sampleDurations.push_back(be32(d, stts.payload + 12 + 8 * i));
+    }
+    return track;
+}
+
+std::vector<std::vector<std::uint8_t>> hvcCNalUnits(const std::vector<std::uint8_t>& hvcC) {
+    std::vector<std::vector<std::uint8_t>> units;
+    if (hvcC.size() < 23) throw std::runtime_error("hvcC too short");
+    std::size_t at = 22;
+    const int arrays = hvcC[at++];
+    for (int a = 0; a < arrays; ++a) {
+        const int count = (hvcC.at(at + 1) << 8) | hvcC.at(at + 2);
+        at += 3;
+        for (int n = 0; n < count; ++n) {
+            const std::size_t length = (std::size_t{hvcC.at(at)} << 8) | hvcC.at(at + 1);
+            at += 2;
+            if (at + length > hvcC.size()) throw std::runtime_error("hvcC NAL unit outside the record");
+            units.emplace_back(hvcC.begin() + static_cast<std::ptrdiff_t>(at), hvcC.begin() + static_cast<std::ptrdiff_t>(at + length));
+            at += length;
+        }
+    }
+    return units;
+}
+
+std::vector<std::vector<std::uint8_t>> lengthPrefixedNalUnits(const std::vector<std::uint8_t>& sample) {
+    std::vector<std::vector<std::uint8_t>> units;
+    std::size_t at = 0;
+    while (at + 4 <= sample.size()) {
+        const std::size_t length = be32(sample, at);
+        at += 4;
+        if (at + length > sample.size()) throw std::runtime_error("NAL unit outside the sample");
+        units.emplace_back(sample.begin() + static_cast<std::ptrdiff_t>(at), sample.begin() + static_cast<std::ptrdiff_t>(at + length));
+        at += length;
+    }
+    return units;
+}
+
+}  // namespace pacemark::testing

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace pacemark::testing {
+
+// What the tests need from a QuickTime movie holding one HEVC track: the
+// sample entry's type and size, its hvcC record, and the samples in order.
+// Written for the tests so that they check our files without our muxer.
+struct QuickTimeHEVCTrack {
+    std::string sampleEntryType;
+    int width = 0;
+    int height = 0;
+    std::vector<std::uint8_t> hvcC;
+    std::vector<std::string> sampleEntryChildBoxes;
+    std::vector<std::vector<std::uint8_t>> samples;
+    std::vector<std::uint32_t> sampleDurations;
+};
+
+QuickTimeHEVCTrack readQuickTimeHEVCTrack(const std::filesystem::path& path);
+
+// The NAL units of an hvcC record's arrays, in order.
+std::vector<std::vector<std::uint8_t>> hvcCNalUnits(const std::vector<std::uint8_t>& hvcC);
+// Splits a sample of 4-byte length-prefixed NAL units.
+std::vector<std::vector<std::uint8_t>> lengthPrefixedNalUnits(const std::vector<std::uint8_t>& sample);
+
+}  // namespace pacemark::testing

@@ -1,0 +1,201 @@
+// Export speed at 1920x1080, 30 fps, ProRes 4444 with alpha, over a one-hour
+// activity recorded at 1 Hz. Run:
+//   build/bench/ExportBench --benchmark_counters_tabular=true
+// Rates are reported per second of wall time; compare rows of one run.
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cmath>
+#include <filesystem>
+#include <memory>
+#include <thread>
+#include <unistd.h>
+
+#include "CairoDrawingSurface.h"
+#include "Export/TelemetryVideoExporter.h"
+#include "FFmpegMovieWriterFactory.h"
+#include "Layout/PacemarkPreset.h"
+#include "MovieDecoding.h"
+#include "ProResPictureConverter.h"
+#include "Rendering/LayoutFrameRenderer.h"
+
+namespace {
+
+using namespace pacemark;
+namespace fs = std::filesystem;
+
+constexpr std::int64_t kWidth = 1920;
+constexpr std::int64_t kHeight = 1080;
+constexpr std::int64_t kFramesPerSecond = 30;
+
+std::shared_ptr<const TelemetryActivity> oneHourActivity() {
+    static const auto activity = [] {
+        std::vector<TelemetrySample> samples;
+        for (int s = 0; s <= 3600; ++s) {
+            TelemetrySample sample;
+            sample.elapsed = s;
+            const double phase = s / 600.0;
+            sample.latitude = 55.75 + 0.02 * std::sin(phase);
+            sample.longitude = 37.62 + 0.03 * std::cos(phase * 0.7);
+            sample.altitudeMeters = 150 + 40 * std::sin(s / 300.0);
+            sample.speedMetersPerSecond = 8 + 3 * std::sin(s / 45.0);
+            sample.heartRateBPM = 130 + s % 30;
+            sample.cadenceRPM = 85 + s % 11;
+            sample.powerWatts = 200 + (s * 7) % 120;
+            samples.push_back(sample);
+        }
+        return std::make_shared<const TelemetryActivity>(std::nullopt, std::move(samples));
+    }();
+    return activity;
+}
+
+std::shared_ptr<const DrawingSurfaceFactory> surfaces() {
+    static const auto factory = std::make_shared<const CairoDrawingSurfaceFactory>();
+    return factory;
+}
+
+// Resident memory of the process in MB.
+double residentMegabytes() {
+    long pages = 0, resident = 0;
+    if (FILE* statm = std::fopen("/proc/self/statm", "r")) {
+        if (std::fscanf(statm, "%ld %ld", &pages, &resident) != 2) resident = 0;
+        std::fclose(statm);
+    }
+    return double(resident) * double(sysconf(_SC_PAGESIZE)) / 1e6;
+}
+
+fs::path scratchMovie(const char* name) {
+    return fs::temp_directory_path() / (std::string("pacemark-bench-") + std::to_string(getpid()) + "-" + name);
+}
+
+struct OwnedFrame {
+    std::vector<std::uint8_t> pixels = std::vector<std::uint8_t>(std::size_t(kWidth * kHeight * 4));
+    PixelBufferView view{pixels.data(), kWidth, kHeight, kWidth * 4};
+};
+
+// Distinct rendered frames of the default layout, a minute apart.
+const std::vector<OwnedFrame>& renderedFrames() {
+    static const auto frames = [] {
+        LayoutFrameRenderer renderer(oneHourActivity(), PacemarkLayout::preset(PacemarkPreset::compactRace), kWidth,
+                                     kHeight, surfaces());
+        std::vector<OwnedFrame> result(4);
+        for (std::size_t i = 0; i < result.size(); ++i) renderer.render(60.0 * double(i + 1), result[i].view);
+        return result;
+    }();
+    return frames;
+}
+
+// Drawing one distinct frame of the default layout.
+void BM_RenderFrame(benchmark::State& state) {
+    LayoutFrameRenderer renderer(oneHourActivity(), PacemarkLayout::preset(PacemarkPreset::compactRace), kWidth,
+                                 kHeight, surfaces());
+    OwnedFrame frame;
+    double t = 0;
+    for (auto _ : state) {
+        renderer.render(t, frame.view);
+        t += 1;
+    }
+    state.counters["frames/s"] = benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_RenderFrame)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// Premultiplied BGRA to 10-bit Y'CbCrA on one thread.
+void BM_ConvertFrame(benchmark::State& state) {
+    const ffmpeg::ProResPictureConverter converter;
+    std::vector<std::uint16_t> planes(std::size_t(kWidth * kHeight * 4));
+    ffmpeg::ProResPictureConverter::Planes into{planes.data(), planes.data() + kWidth * kHeight,
+                                                planes.data() + 2 * kWidth * kHeight,
+                                                planes.data() + 3 * kWidth * kHeight, kWidth, kWidth, kWidth, kWidth};
+    for (auto _ : state) {
+        converter.convert(renderedFrames()[0].view, into, 0, kHeight);
+        benchmark::DoNotOptimize(planes.data());
+    }
+}
+BENCHMARK(BM_ConvertFrame)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// Writing distinct rendered frames (convert, encode, write) with a quantiser
+// (0: the encoder's rate search); the decoded movie's quality against the
+// rendered frames, composited over grey.
+void BM_ProResDistinctFrames(benchmark::State& state) {
+    ffmpeg::ProResWriterOptions options;
+    options.quantiser = int(state.range(0));
+    const fs::path url = scratchMovie("distinct.mov");
+    MovieWriterSettings settings;
+    settings.url = url;
+    settings.width = kWidth;
+    settings.height = kHeight;
+    settings.framesPerSecond = kFramesPerSecond;
+    const auto& frames = renderedFrames();
+    std::int64_t written = 0;
+    for (auto _ : state) {
+        ffmpeg::FFmpegProResMovieWriter writer(settings, options);
+        writer.startWriting();
+        for (std::int64_t i = 0; i < 16; ++i) {
+            PixelBufferView buffer = writer.makePixelBuffer();
+            std::copy(frames[std::size_t(i) % frames.size()].pixels.begin(),
+                      frames[std::size_t(i) % frames.size()].pixels.end(), buffer.data);
+            writer.append(buffer, i);
+        }
+        writer.finish();
+        written += 16;
+    }
+    const testing::DecodedMovie movie = testing::decodeMovie(url);
+    double worst = 0, psnr = 0, bytes = 0;
+    for (std::size_t i = 0; i < frames.size(); ++i) {
+        const auto difference = testing::compositeDifference(frames[i].view, movie.frames[i]);
+        worst = std::max(worst, difference.maximum);
+        psnr += difference.psnr / double(frames.size());
+        bytes += double(movie.frames[i].packet.size()) / double(frames.size());
+    }
+    fs::remove(url);
+    state.counters["frames/s"] = benchmark::Counter(double(written), benchmark::Counter::kIsRate);
+    state.counters["kB/frame"] = bytes / 1000;
+    state.counters["PSNR_dB"] = psnr;
+    state.counters["maxErr/255"] = worst * 255;
+}
+BENCHMARK(BM_ProResDistinctFrames)->Arg(0)->Arg(1)->Arg(2)->Arg(4)->Arg(8)->Unit(benchmark::kMillisecond)
+    ->UseRealTime()->MeasureProcessCPUTime()->Iterations(2);
+
+// The whole export path (plan, render, encode, write, move into place) over
+// the first `seconds` of the one-hour activity.
+void runExport(benchmark::State& state, bool reuse, double seconds) {
+    const fs::path url = scratchMovie(reuse ? "reuse.mov" : "every.mov");
+    const auto writers = std::make_shared<const ffmpeg::FFmpegMovieWriterFactory>();
+    const TelemetryVideoExporter exporter(writers, surfaces(), TelemetryVideoExportOptions{reuse});
+    const TelemetryRenderConfig config(url, kWidth, kHeight, kFramesPerSecond, TelemetryVideoCodec::proRes4444, 0,
+                                       seconds, PacemarkLayout::preset(PacemarkPreset::compactRace));
+    const auto plan = TelemetryVideoExporter::framePlan(*oneHourActivity(), config);
+    std::int64_t frames = 0;
+    // Memory growth between the first progress report (everything allocated)
+    // and the largest resident size seen later: stays flat for any length.
+    double firstResident = 0, largestResident = 0;
+    for (auto _ : state) {
+        exporter.exportMovie(oneHourActivity(), config, [&](double) {
+            const double resident = residentMegabytes();
+            if (firstResident == 0) firstResident = resident;
+            largestResident = std::max(largestResident, resident);
+        });
+        frames += plan.frameCount;
+    }
+    state.counters["RSSgrowth_MB"] = largestResident - firstResident;
+    state.counters["MB/frame"] = double(fs::file_size(url)) / double(plan.frameCount) / 1e6;
+    fs::remove(url);
+    state.counters["frames/s"] = benchmark::Counter(double(frames), benchmark::Counter::kIsRate);
+    state.counters["x_realtime"] =
+        benchmark::Counter(double(frames) / double(kFramesPerSecond), benchmark::Counter::kIsRate);
+}
+
+// With frame reuse: a 1 Hz recording gives one distinct frame in 30. The
+// first one and five minutes of the hour: the rate and the memory stay the same
+// however long the export runs.
+void BM_ExportOneHourActivity(benchmark::State& state) { runExport(state, true, double(state.range(0))); }
+BENCHMARK(BM_ExportOneHourActivity)->Arg(60)->Arg(300)->Unit(benchmark::kSecond)->UseRealTime()->MeasureProcessCPUTime()->Iterations(1);
+
+// Every frame rendered and encoded: the first 10 seconds (300 frames).
+void BM_ExportWithoutReuse(benchmark::State& state) { runExport(state, false, double(state.range(0))); }
+BENCHMARK(BM_ExportWithoutReuse)->Arg(10)->Unit(benchmark::kSecond)->UseRealTime()->MeasureProcessCPUTime()->Iterations(1);
+
+}  // namespace
+
+BENCHMARK_MAIN();

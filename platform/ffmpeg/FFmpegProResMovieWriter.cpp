@@ -1,0 +1,297 @@
+#include "FFmpegProResMovieWriter.h"
+
+#include <filesystem>
+#include <string>
+#include <system_error>
+
+extern "C" {
+#include <libavutil/opt.h>
+#include <libavutil/pixdesc.h>
+}
+
+#include "Export/TelemetryVideoExportError.h"
+
+namespace pacemark::ffmpeg {
+namespace {
+
+// Largest picture side the writer accepts; ProRes itself allows 16384.
+constexpr std::int64_t kMaxSide = 16384;
+// How many frames the caller may queue ahead of the encoder.
+constexpr std::size_t kMaxQueuedJobs = 64;
+
+// The text of a failed step: the fixed text, with the operating system's
+// reason when FFmpeg's code carries one ("...: на диске нет места.").
+TelemetryVideoExportError stepFailure(std::string fixedText, int code) {
+    const int errorNumber = AVUNERROR(code);
+    if (code < 0 && errorNumber > 0 && errorNumber < 4096) {
+        fixedText.pop_back();  // the final "."
+        fixedText += ": " + exportFileErrorReason(errorNumber) + ".";
+    }
+    return TelemetryVideoExportError::writerFailed(fixedText);
+}
+
+// The first write error of the container's file, if any.
+int fileError(const AVFormatContext* container) { return container && container->pb ? container->pb->error : 0; }
+
+}  // namespace
+
+FFmpegProResMovieWriter::FFmpegProResMovieWriter(MovieWriterSettings settings, ProResWriterOptions options)
+    : settings_(std::move(settings)), options_(options) {
+    if (settings_.codec != TelemetryVideoCodec::proRes4444 || settings_.width < 1 || settings_.height < 1 ||
+        settings_.width > kMaxSide || settings_.height > kMaxSide || settings_.framesPerSecond < 1 ||
+        settings_.framesPerSecond > 1000 || options_.pictureBuffers < 1) {
+        throw TelemetryVideoExportError::cannotAddVideoInput();
+    }
+    const AVCodec* codec = avcodec_find_encoder_by_name("prores_ks");
+    if (!codec) throw TelemetryVideoExportError::cannotAddVideoInput();
+    encoder_.reset(avcodec_alloc_context3(codec));
+    if (!encoder_) throw TelemetryVideoExportError::cannotAddVideoInput();
+
+    const int fps = static_cast<int>(settings_.framesPerSecond);
+    AVCodecContext& c = *encoder_;
+    c.width = static_cast<int>(settings_.width);
+    c.height = static_cast<int>(settings_.height);
+    c.pix_fmt = AV_PIX_FMT_YUVA444P10LE;
+    c.time_base = AVRational{1, fps};
+    c.framerate = AVRational{fps, 1};
+    c.sample_aspect_ratio = AVRational{1, 1};
+    c.color_primaries = AVCOL_PRI_BT709;
+    c.color_trc = AVCOL_TRC_BT709;
+    c.colorspace = AVCOL_SPC_BT709;
+    c.color_range = AVCOL_RANGE_MPEG;
+    c.codec_tag = MKTAG('a', 'p', '4', 'h');
+    if (options_.quantiser > 0) {
+        c.flags |= AV_CODEC_FLAG_QSCALE;
+        c.global_quality = options_.quantiser * FF_QP2LAMBDA;
+    }
+    c.thread_count = options_.encoderThreads;
+    c.thread_type = FF_THREAD_SLICE;  // one packet out for every picture in, so repeats can follow at once
+    if (av_opt_set(c.priv_data, "profile", "4444", 0) < 0 || av_opt_set_int(c.priv_data, "alpha_bits", 16, 0) < 0 ||
+        av_opt_set(c.priv_data, "vendor", "apl0", 0) < 0 || avcodec_open2(&c, codec, nullptr) < 0) {
+        throw TelemetryVideoExportError::cannotAddVideoInput();
+    }
+
+    frame_.reset(av_frame_alloc());
+    encoded_.reset(av_packet_alloc());
+    lastCoded_.reset(av_packet_alloc());
+    outgoing_.reset(av_packet_alloc());
+    if (!frame_ || !encoded_ || !lastCoded_ || !outgoing_) throw TelemetryVideoExportError::cannotCreatePixelBuffer();
+    frame_->format = c.pix_fmt;
+    frame_->width = c.width;
+    frame_->height = c.height;
+    frame_->color_primaries = c.color_primaries;
+    frame_->color_trc = c.color_trc;
+    frame_->colorspace = c.colorspace;
+    frame_->color_range = c.color_range;
+    if (av_frame_get_buffer(frame_.get(), 0) < 0) throw TelemetryVideoExportError::cannotCreatePixelBuffer();
+
+    bytesPerRow_ = settings_.width * 4;
+    pictures_.resize(static_cast<std::size_t>(options_.pictureBuffers));
+    for (int i = 0; i < options_.pictureBuffers; ++i) {
+        pictures_[std::size_t(i)].resize(static_cast<std::size_t>(bytesPerRow_ * settings_.height));
+        freePictures_.push_back(i);
+    }
+}
+
+FFmpegProResMovieWriter::~FFmpegProResMovieWriter() {
+    if (started_ && !done_) cancel();
+    stopWorker();
+}
+
+void FFmpegProResMovieWriter::startWriting() {
+    AVFormatContext* raw = nullptr;
+    if (avformat_alloc_output_context2(&raw, nullptr, "mov", nullptr) < 0 || !raw) {
+        throw TelemetryVideoExportError::writerFailed(TelemetryVideoExportError::startFailedText);
+    }
+    container_.reset(raw);
+    stream_ = avformat_new_stream(raw, nullptr);
+    if (!stream_ || avcodec_parameters_from_context(stream_->codecpar, encoder_.get()) < 0) {
+        throw TelemetryVideoExportError::writerFailed(TelemetryVideoExportError::startFailedText);
+    }
+    stream_->codecpar->codec_tag = MKTAG('a', 'p', '4', 'h');
+    stream_->codecpar->bits_per_coded_sample = 32;  // the sample description's depth: colour with alpha
+    stream_->time_base = encoder_->time_base;
+    stream_->avg_frame_rate = encoder_->framerate;
+
+    // "file:" keeps a name with a colon from being read as a protocol.
+    const std::string url = "file:" + settings_.url.string();
+    started_ = true;  // from here a failure removes what was created
+    int code = avio_open(&raw->pb, url.c_str(), AVIO_FLAG_WRITE | AVIO_FLAG_DIRECT);
+    if (code >= 0) code = avformat_write_header(raw, nullptr);
+    if (code >= 0 && fileError(raw) < 0) code = fileError(raw);
+    if (code < 0) {
+        cancel();
+        throw stepFailure(TelemetryVideoExportError::startFailedText, code);
+    }
+    worker_ = std::thread([this] { runWorker(); });
+}
+
+bool FFmpegProResMovieWriter::isReadyForMoreMediaData() const {
+    std::lock_guard lock(mutex_);
+    return error_ || (!freePictures_.empty() && jobs_.size() < kMaxQueuedJobs);
+}
+
+PixelBufferView FFmpegProResMovieWriter::makePixelBuffer() {
+    std::unique_lock lock(mutex_);
+    if (!worker_.joinable() || handedOut_ >= 0) return {};
+    changed_.wait(lock, [&] { return error_ || !freePictures_.empty(); });
+    if (error_) std::rethrow_exception(error_);
+    handedOut_ = freePictures_.back();
+    freePictures_.pop_back();
+    return {pictures_[std::size_t(handedOut_)].data(), settings_.width, settings_.height, bytesPerRow_};
+}
+
+void FFmpegProResMovieWriter::append(PixelBufferView buffer, std::int64_t frameIndex) {
+    int picture = -1;
+    {
+        std::lock_guard lock(mutex_);
+        if (handedOut_ < 0 || buffer.data != pictures_[std::size_t(handedOut_)].data()) {
+            throw TelemetryVideoExportError::writerFailed(TelemetryVideoExportError::appendFailedText);
+        }
+        picture = handedOut_;
+        handedOut_ = -1;
+    }
+    enqueue({frameIndex, picture});
+}
+
+void FFmpegProResMovieWriter::appendRepeat(std::int64_t frameIndex) { enqueue({frameIndex, -1}); }
+
+void FFmpegProResMovieWriter::enqueue(Job job) {
+    {
+        std::lock_guard lock(mutex_);
+        if (error_) {
+            if (job.pictureIndex >= 0) freePictures_.push_back(job.pictureIndex);
+            std::rethrow_exception(error_);
+        }
+        if (!worker_.joinable() || closing_) {
+            throw TelemetryVideoExportError::writerFailed(TelemetryVideoExportError::appendFailedText);
+        }
+        jobs_.push_back(job);
+    }
+    changed_.notify_all();
+}
+
+void FFmpegProResMovieWriter::runWorker() {
+    for (;;) {
+        Job job{};
+        {
+            std::unique_lock lock(mutex_);
+            changed_.wait(lock, [&] { return abandon_ || closing_ || !jobs_.empty(); });
+            if (abandon_ || jobs_.empty()) return;
+            job = jobs_.front();
+            jobs_.pop_front();
+            if (error_) {
+                // After a failure the queue is only drained, to free its pictures.
+                if (job.pictureIndex >= 0) freePictures_.push_back(job.pictureIndex);
+                changed_.notify_all();
+                continue;
+            }
+        }
+        std::exception_ptr failure;
+        try {
+            if (job.pictureIndex >= 0) {
+                encodePicture(job.pictureIndex, job.frameIndex);
+            } else {
+                writeCodedFrame(*lastCoded_, job.frameIndex);
+            }
+        } catch (...) {
+            failure = std::current_exception();
+        }
+        {
+            std::lock_guard lock(mutex_);
+            if (failure && !error_) error_ = failure;
+            if (job.pictureIndex >= 0) freePictures_.push_back(job.pictureIndex);
+        }
+        changed_.notify_all();
+    }
+}
+
+void FFmpegProResMovieWriter::encodePicture(int pictureIndex, std::int64_t frameIndex) {
+    if (av_frame_make_writable(frame_.get()) < 0) {
+        throw TelemetryVideoExportError::writerFailed(TelemetryVideoExportError::appendFailedText);
+    }
+    const PixelBufferView picture{pictures_[std::size_t(pictureIndex)].data(), settings_.width, settings_.height,
+                                  bytesPerRow_};
+    ProResPictureConverter::Planes planes;
+    planes.y = reinterpret_cast<std::uint16_t*>(frame_->data[0]);
+    planes.cb = reinterpret_cast<std::uint16_t*>(frame_->data[1]);
+    planes.cr = reinterpret_cast<std::uint16_t*>(frame_->data[2]);
+    planes.alpha = reinterpret_cast<std::uint16_t*>(frame_->data[3]);
+    planes.yStride = frame_->linesize[0] / 2;
+    planes.cbStride = frame_->linesize[1] / 2;
+    planes.crStride = frame_->linesize[2] / 2;
+    planes.alphaStride = frame_->linesize[3] / 2;
+    converter_.convert(picture, planes, 0, settings_.height);
+    frame_->pts = frameIndex;
+
+    int code = avcodec_send_frame(encoder_.get(), frame_.get());
+    if (code >= 0) code = avcodec_receive_packet(encoder_.get(), encoded_.get());
+    if (code < 0) throw stepFailure(TelemetryVideoExportError::appendFailedText, code);
+    av_packet_unref(lastCoded_.get());
+    av_packet_move_ref(lastCoded_.get(), encoded_.get());
+    writeCodedFrame(*lastCoded_, frameIndex);
+}
+
+void FFmpegProResMovieWriter::writeCodedFrame(const AVPacket& coded, std::int64_t frameIndex) {
+    if (coded.size <= 0 || av_packet_ref(outgoing_.get(), &coded) < 0) {
+        throw TelemetryVideoExportError::writerFailed(TelemetryVideoExportError::appendFailedText);
+    }
+    PacketReference release(outgoing_.get());
+    outgoing_->pts = frameIndex;
+    outgoing_->dts = frameIndex;
+    outgoing_->duration = 1;
+    outgoing_->stream_index = stream_->index;
+    outgoing_->flags |= AV_PKT_FLAG_KEY;
+    av_packet_rescale_ts(outgoing_.get(), encoder_->time_base, stream_->time_base);
+    int code = av_write_frame(container_.get(), outgoing_.get());
+    if (code >= 0 && fileError(container_.get()) < 0) code = fileError(container_.get());
+    if (code < 0) throw stepFailure(TelemetryVideoExportError::appendFailedText, code);
+}
+
+void FFmpegProResMovieWriter::finish() {
+    if (!worker_.joinable() || done_) {
+        throw TelemetryVideoExportError::writerFailed(TelemetryVideoExportError::finishFailedText);
+    }
+    {
+        std::lock_guard lock(mutex_);
+        closing_ = true;
+    }
+    changed_.notify_all();
+    worker_.join();
+    if (error_) {
+        const std::exception_ptr failure = error_;
+        cancel();
+        std::rethrow_exception(failure);
+    }
+    int code = av_write_trailer(container_.get());
+    if (code >= 0 && fileError(container_.get()) < 0) code = fileError(container_.get());
+    if (code >= 0) code = avio_closep(&container_->pb);
+    if (code < 0) {
+        cancel();
+        throw stepFailure(TelemetryVideoExportError::finishFailedText, code);
+    }
+    container_.reset();
+    done_ = true;
+}
+
+void FFmpegProResMovieWriter::stopWorker() noexcept {
+    {
+        std::lock_guard lock(mutex_);
+        abandon_ = true;
+    }
+    changed_.notify_all();
+    if (worker_.joinable()) worker_.join();
+}
+
+void FFmpegProResMovieWriter::cancel() noexcept {
+    if (done_) return;
+    done_ = true;
+    stopWorker();
+    container_.reset();  // closes the file without completing it
+    if (started_) {
+        std::error_code ignored;
+        std::filesystem::remove(settings_.url, ignored);
+    }
+}
+
+}  // namespace pacemark::ffmpeg

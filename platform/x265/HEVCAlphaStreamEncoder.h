@@ -1,0 +1,79 @@
+#pragma once
+
+#include "Export/MovieWriter.h"
+#include "HEVCAlphaFrameConverter.h"
+#include "HEVCAlphaLayerMerger.h"
+#include "X265Encoder.h"
+
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace pacemark {
+
+// What the two encoders are told. Both get the same shared options, so that
+// they take the same decisions; they differ only in their share of the bit
+// rate (and in `alphaExtraOptions`, which the tests use to make them
+// disagree on purpose).
+struct HEVCAlphaEncoderSettings {
+    int width = 0;
+    int height = 0;
+    int framesPerSecond = 30;
+    std::int64_t averageBitRate = 0;  // bits per second, both layers together
+    int maxKeyFrameInterval = 60;
+    // Two encodes of every frame on a two-core machine: "veryfast" is about
+    // a fifth faster than "faster" at 1080p, and on overlay frames both
+    // reach the same decoded quality (the bit rate leaves ample headroom;
+    // colour error is dominated by 4:2:0 chroma).
+    std::string preset = "veryfast";
+    X265Encoder::Options alphaExtraOptions;
+
+    // What a writer is opened with. The frame rate of the timing (at least 1)
+    // is also the rate the encoder plans for, since an expected rate of 0
+    // cannot drive rate control. Throws HEVCAlphaEncodingError for sizes
+    // that cannot be coded and for straight (not premultiplied) colour,
+    // which the renderer never produces.
+    static HEVCAlphaEncoderSettings fromMovieWriterSettings(const MovieWriterSettings& settings);
+    // The settings an export of this size and rate gets.
+    static HEVCAlphaEncoderSettings forExport(int width, int height, int framesPerSecond);
+
+    // Colour gets 70 % of the bit rate: alpha of an overlay is mostly flat
+    // (0 or 255) with sharp edges and codes far smaller at the same quality.
+    std::int64_t colourBitRate() const { return averageBitRate * 7 / 10; }
+    std::int64_t alphaBitRate() const { return averageBitRate - colourBitRate(); }
+    X265Encoder::Options sharedOptions() const;
+};
+
+// Encodes premultiplied BGRA frames into one two-layer HEVC stream: colour
+// as layer 0, alpha as layer 1. Frames go in in presentation order; access
+// units come out in decoding order, a few frames late (B-frame reordering).
+class HEVCAlphaStreamEncoder {
+public:
+    explicit HEVCAlphaStreamEncoder(const HEVCAlphaEncoderSettings& settings);
+
+    const std::vector<HEVCNalUnit>& parameterSets() const { return merger_->parameterSets(); }
+    const HEVCSequenceParameterSet& baseSequenceParameterSet() const { return merger_->baseSequenceParameterSet(); }
+
+    std::vector<HEVCLayeredAccessUnit> encode(const PixelBufferView& frame);
+    // Encodes the previous frame's pictures again as the next frame.
+    std::vector<HEVCLayeredAccessUnit> encodeRepeat();
+    // Drains both encoders. Throws when one of them produced more pictures
+    // than the other.
+    std::vector<HEVCLayeredAccessUnit> finish();
+
+private:
+    std::vector<HEVCLayeredAccessUnit> pairUp();
+
+    HEVCAlphaEncoderSettings settings_;
+    HEVCAlphaFrameConverter converter_;
+    X265Encoder colour_;
+    X265Encoder alpha_;
+    std::unique_ptr<HEVCAlphaLayerMerger> merger_;
+    std::deque<HEVCEncodedPicture> colourQueue_;
+    std::deque<HEVCEncodedPicture> alphaQueue_;
+    std::int64_t nextFrame_ = 0;
+};
+
+}  // namespace pacemark

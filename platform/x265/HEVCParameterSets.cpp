@@ -1,0 +1,315 @@
+#include "HEVCParameterSets.h"
+
+#include "HEVCBitReader.h"
+#include "HEVCBitWriter.h"
+
+#include <algorithm>
+
+namespace pacemark {
+namespace {
+
+void skipScalingListData(HEVCBitReader& reader) {
+    for (int sizeId = 0; sizeId < 4; ++sizeId) {
+        for (int matrixId = 0; matrixId < 6; matrixId += (sizeId == 3) ? 3 : 1) {
+            if (!reader.readFlag()) {
+                reader.readUnsignedExpGolomb();  // scaling_list_pred_matrix_id_delta
+                continue;
+            }
+            const int coefficients = std::min(64, 1 << (4 + (sizeId << 1)));
+            if (sizeId > 1) reader.readSignedExpGolomb();  // scaling_list_dc_coef_minus8
+            for (int i = 0; i < coefficients; ++i) reader.readSignedExpGolomb();
+        }
+    }
+}
+
+// Copies everything after the rewritten ids up to the rbsp_stop_one_bit and
+// closes the RBSP again.
+std::vector<std::uint8_t> finishRewrite(HEVCBitReader& reader, HEVCBitWriter& writer) {
+    const std::size_t stop = reader.trailingBitsPosition();
+    if (stop < reader.bitPosition()) throw HEVCBitstreamError("parameter set ends inside its ids");
+    writer.copyBits(reader, stop - reader.bitPosition());
+    writer.writeTrailingBits();
+    return writer.bytes();
+}
+
+}  // namespace
+
+HEVCProfileTierLevel HEVCProfileTierLevel::read(HEVCBitReader& reader, bool profilePresent,
+                                                int maxSubLayersMinus1) {
+    HEVCProfileTierLevel ptl;
+    if (profilePresent) {
+        ptl.profileSpace = static_cast<int>(reader.readBits(2));
+        ptl.tierFlag = reader.readFlag();
+        ptl.profileIdc = static_cast<int>(reader.readBits(5));
+        ptl.compatibilityFlags = reader.readBits(32);
+        ptl.constraintFlags = (static_cast<std::uint64_t>(reader.readBits(24)) << 24) | reader.readBits(24);
+    }
+    ptl.levelIdc = static_cast<int>(reader.readBits(8));
+    std::vector<bool> profilePresentFlags, levelPresentFlags;
+    for (int i = 0; i < maxSubLayersMinus1; ++i) {
+        profilePresentFlags.push_back(reader.readFlag());
+        levelPresentFlags.push_back(reader.readFlag());
+    }
+    if (maxSubLayersMinus1 > 0) reader.skipBits(static_cast<std::size_t>(2 * (8 - maxSubLayersMinus1)));
+    for (int i = 0; i < maxSubLayersMinus1; ++i) {
+        if (profilePresentFlags[static_cast<std::size_t>(i)]) reader.skipBits(88);
+        if (levelPresentFlags[static_cast<std::size_t>(i)]) reader.skipBits(8);
+    }
+    return ptl;
+}
+
+void HEVCProfileTierLevel::write(HEVCBitWriter& writer, bool profilePresent) const {
+    if (profilePresent) {
+        writer.writeBits(static_cast<std::uint32_t>(profileSpace), 2);
+        writer.writeFlag(tierFlag);
+        writer.writeBits(static_cast<std::uint32_t>(profileIdc), 5);
+        writer.writeBits(compatibilityFlags, 32);
+        writer.writeBits(static_cast<std::uint32_t>(constraintFlags >> 24) & 0xFFFFFFu, 24);
+        writer.writeBits(static_cast<std::uint32_t>(constraintFlags) & 0xFFFFFFu, 24);
+    }
+    writer.writeBits(static_cast<std::uint32_t>(levelIdc), 8);
+}
+
+int HEVCShortTermRefPicSet::numUsedByCurrentPicture() const {
+    int count = 0;
+    for (const bool used : usedS0) count += used ? 1 : 0;
+    for (const bool used : usedS1) count += used ? 1 : 0;
+    return count;
+}
+
+HEVCShortTermRefPicSet HEVCShortTermRefPicSet::read(HEVCBitReader& reader, std::size_t index,
+                                                    const std::vector<HEVCShortTermRefPicSet>& sets) {
+    HEVCShortTermRefPicSet set;
+    const bool interPrediction = index != 0 && reader.readFlag();
+    if (!interPrediction) {
+        const std::uint32_t negative = reader.readUnsignedExpGolomb();
+        const std::uint32_t positive = reader.readUnsignedExpGolomb();
+        if (negative > 16 || positive > 16) throw HEVCBitstreamError("reference picture set too large");
+        int poc = 0;
+        for (std::uint32_t i = 0; i < negative; ++i) {
+            poc -= static_cast<int>(reader.readUnsignedExpGolomb()) + 1;
+            set.deltaPocS0.push_back(poc);
+            set.usedS0.push_back(reader.readFlag());
+        }
+        poc = 0;
+        for (std::uint32_t i = 0; i < positive; ++i) {
+            poc += static_cast<int>(reader.readUnsignedExpGolomb()) + 1;
+            set.deltaPocS1.push_back(poc);
+            set.usedS1.push_back(reader.readFlag());
+        }
+        return set;
+    }
+
+    std::size_t deltaIndex = 1;
+    if (index == sets.size()) deltaIndex = reader.readUnsignedExpGolomb() + 1;
+    if (deltaIndex > index || index > sets.size()) throw HEVCBitstreamError("bad reference picture set index");
+    const bool sign = reader.readFlag();
+    const int deltaRps = (sign ? -1 : 1) * (static_cast<int>(reader.readUnsignedExpGolomb()) + 1);
+    const HEVCShortTermRefPicSet& ref = sets[index - deltaIndex];
+    const int refNegative = static_cast<int>(ref.deltaPocS0.size());
+    const int refPositive = static_cast<int>(ref.deltaPocS1.size());
+    const int refCount = ref.numDeltaPocs();
+    std::vector<bool> used(static_cast<std::size_t>(refCount + 1)), useDelta(static_cast<std::size_t>(refCount + 1));
+    for (int j = 0; j <= refCount; ++j) {
+        used[static_cast<std::size_t>(j)] = reader.readFlag();
+        useDelta[static_cast<std::size_t>(j)] = used[static_cast<std::size_t>(j)] || reader.readFlag();
+    }
+    auto at = [](const std::vector<bool>& flags, int i) { return flags[static_cast<std::size_t>(i)]; };
+    auto delta = [](const std::vector<int>& pocs, int i) { return pocs[static_cast<std::size_t>(i)]; };
+    for (int j = refPositive - 1; j >= 0; --j) {
+        const int poc = delta(ref.deltaPocS1, j) + deltaRps;
+        if (poc < 0 && at(useDelta, refNegative + j)) {
+            set.deltaPocS0.push_back(poc);
+            set.usedS0.push_back(at(used, refNegative + j));
+        }
+    }
+    if (deltaRps < 0 && at(useDelta, refCount)) {
+        set.deltaPocS0.push_back(deltaRps);
+        set.usedS0.push_back(at(used, refCount));
+    }
+    for (int j = 0; j < refNegative; ++j) {
+        const int poc = delta(ref.deltaPocS0, j) + deltaRps;
+        if (poc < 0 && at(useDelta, j)) {
+            set.deltaPocS0.push_back(poc);
+            set.usedS0.push_back(at(used, j));
+        }
+    }
+    for (int j = refNegative - 1; j >= 0; --j) {
+        const int poc = delta(ref.deltaPocS0, j) + deltaRps;
+        if (poc > 0 && at(useDelta, j)) {
+            set.deltaPocS1.push_back(poc);
+            set.usedS1.push_back(at(used, j));
+        }
+    }
+    if (deltaRps > 0 && at(useDelta, refCount)) {
+        set.deltaPocS1.push_back(deltaRps);
+        set.usedS1.push_back(at(used, refCount));
+    }
+    for (int j = 0; j < refPositive; ++j) {
+        const int poc = delta(ref.deltaPocS1, j) + deltaRps;
+        if (poc > 0 && at(useDelta, refNegative + j)) {
+            set.deltaPocS1.push_back(poc);
+            set.usedS1.push_back(at(used, refNegative + j));
+        }
+    }
+    return set;
+}
+
+std::uint32_t HEVCSequenceParameterSet::picSizeInCodingTreeBlocks() const {
+    const std::uint32_t ctb = 1u << log2CodingTreeBlockSize;
+    return ((widthLumaSamples + ctb - 1) / ctb) * ((heightLumaSamples + ctb - 1) / ctb);
+}
+
+HEVCSequenceParameterSet HEVCSequenceParameterSet::parse(std::span<const std::uint8_t> rbsp) {
+    HEVCBitReader reader(rbsp);
+    HEVCSequenceParameterSet sps;
+    sps.videoParameterSetId = static_cast<int>(reader.readBits(4));
+    sps.maxSubLayersMinus1 = static_cast<int>(reader.readBits(3));
+    if (sps.maxSubLayersMinus1 == 7) throw HEVCBitstreamError("multi-layer SPS extension form not supported");
+    sps.temporalIdNesting = reader.readFlag();
+    sps.profileTierLevel = HEVCProfileTierLevel::read(reader, true, sps.maxSubLayersMinus1);
+    sps.idBitStart = reader.bitPosition();
+    sps.id = reader.readUnsignedExpGolomb();
+    sps.idBitEnd = reader.bitPosition();
+    if (sps.id > 15) throw HEVCBitstreamError("sps_seq_parameter_set_id out of range");
+    sps.chromaFormatIdc = reader.readUnsignedExpGolomb();
+    if (sps.chromaFormatIdc > 3) throw HEVCBitstreamError("chroma_format_idc out of range");
+    if (sps.chromaFormatIdc == 3) sps.separateColourPlane = reader.readFlag();
+    sps.widthLumaSamples = reader.readUnsignedExpGolomb();
+    sps.heightLumaSamples = reader.readUnsignedExpGolomb();
+    sps.conformanceWindow = reader.readFlag();
+    if (sps.conformanceWindow) {
+        sps.confWinLeft = reader.readUnsignedExpGolomb();
+        sps.confWinRight = reader.readUnsignedExpGolomb();
+        sps.confWinTop = reader.readUnsignedExpGolomb();
+        sps.confWinBottom = reader.readUnsignedExpGolomb();
+    }
+    sps.bitDepthLumaMinus8 = reader.readUnsignedExpGolomb();
+    sps.bitDepthChromaMinus8 = reader.readUnsignedExpGolomb();
+    sps.log2MaxPicOrderCntLsb = static_cast<int>(reader.readUnsignedExpGolomb()) + 4;
+    if (sps.log2MaxPicOrderCntLsb > 16) throw HEVCBitstreamError("log2_max_pic_order_cnt_lsb out of range");
+    const bool orderingForEverySubLayer = reader.readFlag();
+    for (int i = orderingForEverySubLayer ? 0 : sps.maxSubLayersMinus1; i <= sps.maxSubLayersMinus1; ++i) {
+        sps.ordering.maxDecPicBufferingMinus1 = reader.readUnsignedExpGolomb();
+        sps.ordering.maxNumReorderPics = reader.readUnsignedExpGolomb();
+        sps.ordering.maxLatencyIncreasePlus1 = reader.readUnsignedExpGolomb();
+    }
+    sps.log2MinCodingBlockSize = static_cast<int>(reader.readUnsignedExpGolomb()) + 3;
+    sps.log2CodingTreeBlockSize = sps.log2MinCodingBlockSize + static_cast<int>(reader.readUnsignedExpGolomb());
+    if (sps.log2CodingTreeBlockSize > 6) throw HEVCBitstreamError("coding tree block size out of range");
+    reader.readUnsignedExpGolomb();  // log2_min_luma_transform_block_size_minus2
+    reader.readUnsignedExpGolomb();  // log2_diff_max_min_luma_transform_block_size
+    reader.readUnsignedExpGolomb();  // max_transform_hierarchy_depth_inter
+    reader.readUnsignedExpGolomb();  // max_transform_hierarchy_depth_intra
+    if (reader.readFlag() && reader.readFlag()) skipScalingListData(reader);
+    reader.readFlag();  // amp_enabled_flag
+    sps.sampleAdaptiveOffset = reader.readFlag();
+    if (reader.readFlag()) {  // pcm_enabled_flag
+        reader.skipBits(8);
+        reader.readUnsignedExpGolomb();
+        reader.readUnsignedExpGolomb();
+        reader.readFlag();
+    }
+    const std::uint32_t setCount = reader.readUnsignedExpGolomb();
+    if (setCount > 64) throw HEVCBitstreamError("num_short_term_ref_pic_sets out of range");
+    for (std::uint32_t i = 0; i < setCount; ++i) {
+        sps.shortTermRefPicSets.push_back(HEVCShortTermRefPicSet::read(reader, i, sps.shortTermRefPicSets));
+    }
+    sps.longTermRefPicsPresent = reader.readFlag();
+    if (sps.longTermRefPicsPresent) {
+        const std::uint32_t count = reader.readUnsignedExpGolomb();
+        if (count > 32) throw HEVCBitstreamError("num_long_term_ref_pics_sps out of range");
+        for (std::uint32_t i = 0; i < count; ++i) {
+            reader.skipBits(static_cast<std::size_t>(sps.log2MaxPicOrderCntLsb));
+            sps.usedByCurrPicLongTermSps.push_back(reader.readFlag());
+        }
+    }
+    sps.temporalMvp = reader.readFlag();
+    return sps;
+}
+
+HEVCPictureParameterSet HEVCPictureParameterSet::parse(std::span<const std::uint8_t> rbsp) {
+    HEVCBitReader reader(rbsp);
+    HEVCPictureParameterSet pps;
+    pps.idsBitStart = reader.bitPosition();
+    pps.id = reader.readUnsignedExpGolomb();
+    pps.sequenceParameterSetId = reader.readUnsignedExpGolomb();
+    pps.idsBitEnd = reader.bitPosition();
+    if (pps.id > 63 || pps.sequenceParameterSetId > 15) throw HEVCBitstreamError("PPS ids out of range");
+    pps.dependentSliceSegments = reader.readFlag();
+    pps.outputFlagPresent = reader.readFlag();
+    pps.numExtraSliceHeaderBits = static_cast<int>(reader.readBits(3));
+    reader.readFlag();  // sign_data_hiding_enabled_flag
+    pps.cabacInitPresent = reader.readFlag();
+    pps.numRefIdxL0DefaultActiveMinus1 = reader.readUnsignedExpGolomb();
+    pps.numRefIdxL1DefaultActiveMinus1 = reader.readUnsignedExpGolomb();
+    if (pps.numRefIdxL0DefaultActiveMinus1 > 14 || pps.numRefIdxL1DefaultActiveMinus1 > 14) {
+        throw HEVCBitstreamError("default reference index count out of range");
+    }
+    reader.readSignedExpGolomb();  // init_qp_minus26
+    reader.readFlag();             // constrained_intra_pred_flag
+    reader.readFlag();             // transform_skip_enabled_flag
+    if (reader.readFlag()) reader.readUnsignedExpGolomb();  // cu_qp_delta_enabled_flag, depth
+    reader.readSignedExpGolomb();                            // pps_cb_qp_offset
+    reader.readSignedExpGolomb();                            // pps_cr_qp_offset
+    pps.sliceChromaQpOffsetsPresent = reader.readFlag();
+    pps.weightedPred = reader.readFlag();
+    pps.weightedBipred = reader.readFlag();
+    reader.readFlag();  // transquant_bypass_enabled_flag
+    pps.tiles = reader.readFlag();
+    pps.entropyCodingSync = reader.readFlag();
+    if (pps.tiles) {
+        const std::uint32_t columns = reader.readUnsignedExpGolomb();
+        const std::uint32_t rows = reader.readUnsignedExpGolomb();
+        if (columns > 64 || rows > 64) throw HEVCBitstreamError("tile count out of range");
+        if (!reader.readFlag()) {  // uniform_spacing_flag
+            for (std::uint32_t i = 0; i < columns + rows; ++i) reader.readUnsignedExpGolomb();
+        }
+        reader.readFlag();  // loop_filter_across_tiles_enabled_flag
+    }
+    pps.loopFilterAcrossSlices = reader.readFlag();
+    if (reader.readFlag()) {  // deblocking_filter_control_present_flag
+        pps.deblockingFilterOverrideEnabled = reader.readFlag();
+        pps.deblockingFilterDisabled = reader.readFlag();
+        if (!pps.deblockingFilterDisabled) {
+            reader.readSignedExpGolomb();
+            reader.readSignedExpGolomb();
+        }
+    }
+    if (reader.readFlag()) skipScalingListData(reader);
+    pps.listsModificationPresent = reader.readFlag();
+    reader.readUnsignedExpGolomb();  // log2_parallel_merge_level_minus2
+    pps.sliceSegmentHeaderExtensionPresent = reader.readFlag();
+    if (reader.readFlag()) {  // pps_extension_present_flag
+        // The range, multi-layer, 3D and screen-content extensions all add
+        // slice header syntax this parser does not know.
+        if (reader.readBits(8) != 0) throw HEVCBitstreamError("PPS extensions not supported");
+    }
+    return pps;
+}
+
+std::vector<std::uint8_t> hevcRewriteSequenceParameterSetId(std::span<const std::uint8_t> rbsp,
+                                                            std::uint32_t newId) {
+    const HEVCSequenceParameterSet sps = HEVCSequenceParameterSet::parse(rbsp);
+    HEVCBitReader reader(rbsp);
+    HEVCBitWriter writer;
+    writer.copyBits(reader, sps.idBitStart);
+    writer.writeUnsignedExpGolomb(newId);
+    reader.skipBits(sps.idBitEnd - sps.idBitStart);
+    return finishRewrite(reader, writer);
+}
+
+std::vector<std::uint8_t> hevcRewritePictureParameterSetIds(std::span<const std::uint8_t> rbsp,
+                                                            std::uint32_t newId,
+                                                            std::uint32_t newSequenceParameterSetId) {
+    const HEVCPictureParameterSet pps = HEVCPictureParameterSet::parse(rbsp);
+    HEVCBitReader reader(rbsp);
+    HEVCBitWriter writer;
+    writer.copyBits(reader, pps.idsBitStart);
+    writer.writeUnsignedExpGolomb(newId);
+    writer.writeUnsignedExpGolomb(newSequenceParameterSetId);
+    reader.skipBits(pps.idsBitEnd - pps.idsBitStart);
+    return finishRewrite(reader, writer);
+}
+
+}  // namespace pacemark

@@ -1,0 +1,102 @@
+#include "QuickTimeHEVCMuxer.h"
+
+#include "HEVCAlphaEncodingError.h"
+
+extern "C" {
+#include <libavformat/avformat.h>
+#include <libavutil/error.h>
+#include <libavutil/mem.h>
+}
+
+#include <cstring>
+#include <system_error>
+
+namespace pacemark {
+namespace {
+
+HEVCAlphaEncodingError muxError(const std::string& step, int code) {
+    char text[AV_ERROR_MAX_STRING_SIZE] = {0};
+    av_strerror(code, text, sizeof text);
+    return HEVCAlphaEncodingError(HEVCAlphaEncodingError::Case::muxingFailed,
+                                  "Не удалось " + step + " видеофайл HEVC с альфой: " + text + ".");
+}
+
+}  // namespace
+
+void QuickTimeHEVCMuxer::ContextDeleter::operator()(AVFormatContext* context) const {
+    if (context->pb) avio_closep(&context->pb);
+    avformat_free_context(context);
+}
+
+void QuickTimeHEVCMuxer::PacketDeleter::operator()(AVPacket* packet) const { av_packet_free(&packet); }
+
+QuickTimeHEVCMuxer::QuickTimeHEVCMuxer(const std::filesystem::path& path, int width, int height, int framesPerSecond,
+                                       const std::vector<std::uint8_t>& decoderConfigurationRecord)
+    : framesPerSecond_(framesPerSecond) {
+    AVFormatContext* raw = nullptr;
+    int result = avformat_alloc_output_context2(&raw, nullptr, "mov", path.c_str());
+    if (result < 0 || !raw) throw muxError("создать", result < 0 ? result : AVERROR(ENOMEM));
+    context_.reset(raw);
+    packet_.reset(av_packet_alloc());
+    stream_ = avformat_new_stream(raw, nullptr);
+    if (!packet_ || !stream_) throw muxError("создать", AVERROR(ENOMEM));
+
+    AVCodecParameters* par = stream_->codecpar;
+    par->codec_type = AVMEDIA_TYPE_VIDEO;
+    par->codec_id = AV_CODEC_ID_HEVC;
+    par->codec_tag = MKTAG('h', 'v', 'c', '1');
+    par->width = width;
+    par->height = height;
+    par->format = AV_PIX_FMT_YUVA420P;
+    par->color_range = AVCOL_RANGE_MPEG;
+    par->color_primaries = AVCOL_PRI_BT709;
+    par->color_trc = AVCOL_TRC_BT709;
+    par->color_space = AVCOL_SPC_BT709;
+    par->extradata = static_cast<std::uint8_t*>(av_mallocz(decoderConfigurationRecord.size() + AV_INPUT_BUFFER_PADDING_SIZE));
+    if (!par->extradata) throw muxError("создать", AVERROR(ENOMEM));
+    std::memcpy(par->extradata, decoderConfigurationRecord.data(), decoderConfigurationRecord.size());
+    par->extradata_size = static_cast<int>(decoderConfigurationRecord.size());
+    stream_->time_base = AVRational{1, framesPerSecond};
+    stream_->avg_frame_rate = AVRational{framesPerSecond, 1};
+
+    result = avio_open(&raw->pb, path.c_str(), AVIO_FLAG_WRITE);
+    if (result < 0) throw muxError("открыть для записи", result);
+    result = avformat_write_header(raw, nullptr);
+    if (result < 0) {
+        avio_closep(&raw->pb);
+        std::error_code ignored;
+        std::filesystem::remove(path, ignored);
+        throw muxError("начать", result);
+    }
+}
+
+QuickTimeHEVCMuxer::~QuickTimeHEVCMuxer() = default;
+
+void QuickTimeHEVCMuxer::writeSample(const std::vector<std::uint8_t>& sample, std::int64_t presentationIndex,
+                                     std::int64_t decodeIndex, bool keyFrame) {
+    AVPacket* packet = packet_.get();
+    av_packet_unref(packet);
+    int result = av_new_packet(packet, static_cast<int>(sample.size()));
+    if (result < 0) throw muxError("записать кадр в", result);
+    std::memcpy(packet->data, sample.data(), sample.size());
+    packet->stream_index = stream_->index;
+    // The muxer may have changed the stream's time base; frames are 1/fps.
+    packet->pts = presentationIndex;
+    packet->dts = decodeIndex;
+    packet->duration = 1;
+    av_packet_rescale_ts(packet, AVRational{1, framesPerSecond_}, stream_->time_base);
+    if (keyFrame) packet->flags |= AV_PKT_FLAG_KEY;
+    result = av_write_frame(context_.get(), packet);
+    if (result < 0) throw muxError("записать кадр в", result);
+}
+
+void QuickTimeHEVCMuxer::finish() {
+    if (finished_) return;
+    int result = av_write_trailer(context_.get());
+    if (result < 0) throw muxError("завершить", result);
+    result = avio_closep(&context_->pb);
+    if (result < 0) throw muxError("закрыть", result);
+    finished_ = true;
+}
+
+}  // namespace pacemark

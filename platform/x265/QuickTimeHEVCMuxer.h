@@ -1,0 +1,49 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <vector>
+
+struct AVFormatContext;
+struct AVStream;
+struct AVPacket;
+
+namespace pacemark {
+
+// Writes one HEVC video track into a QuickTime movie through libavformat.
+// The caller provides the complete hvcC record (it becomes the stream's
+// extradata and is written into an 'hvc1' sample entry unchanged) and
+// samples already in 4-byte length-prefixed form, which also pass through
+// unchanged. Times are in frames (time base 1/fps). Errors throw
+// HEVCAlphaEncodingError (muxingFailed).
+class QuickTimeHEVCMuxer {
+public:
+    QuickTimeHEVCMuxer(const std::filesystem::path& path, int width, int height, int framesPerSecond,
+                       const std::vector<std::uint8_t>& decoderConfigurationRecord);
+    ~QuickTimeHEVCMuxer();
+    QuickTimeHEVCMuxer(const QuickTimeHEVCMuxer&) = delete;
+    QuickTimeHEVCMuxer& operator=(const QuickTimeHEVCMuxer&) = delete;
+
+    // Every sample gets a duration of one frame, so that the last frame
+    // keeps its time in the edit list.
+    void writeSample(const std::vector<std::uint8_t>& sample, std::int64_t presentationIndex,
+                     std::int64_t decodeIndex, bool keyFrame);
+    // Writes the index (moov) and closes the file.
+    void finish();
+
+private:
+    struct ContextDeleter {
+        void operator()(AVFormatContext* context) const;
+    };
+    struct PacketDeleter {
+        void operator()(AVPacket* packet) const;
+    };
+    std::unique_ptr<AVFormatContext, ContextDeleter> context_;
+    std::unique_ptr<AVPacket, PacketDeleter> packet_;
+    AVStream* stream_ = nullptr;
+    int framesPerSecond_;
+    bool finished_ = false;
+};
+
+}  // namespace pacemark
