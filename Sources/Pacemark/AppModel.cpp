@@ -97,6 +97,12 @@ AppModel::~AppModel() {
     // instead of finishing a long export into the void.
     if (loadTask_) loadTask_->request_stop();
     if (exportTask_) exportTask_->request_stop();
+    if (videoLoadTask_) videoLoadTask_->request_stop();
+    if (videoSynchronizationTask_) videoSynchronizationTask_->request_stop();
+    // The player outlives this body by a moment; it must not call back.
+    disconnect(videoEndObserver_);
+    disconnect(videoFailureObserver_);
+    disconnect(videoTimeObserver_);
 }
 
 void AppModel::assertMainThread() const { Q_ASSERT(QThread::currentThread() == thread()); }
@@ -138,6 +144,9 @@ void AppModel::setVideoBackgroundPlayer(std::shared_ptr<VideoBackgroundPlayer> p
 }
 void AppModel::setIsVideoPreviewPlaying(bool playing) {
     PACEMARK_SET(isVideoPreviewPlaying_, playing, isVideoPreviewPlayingChanged);
+}
+void AppModel::setIsSynchronizingVideo(bool synchronizing) {
+    PACEMARK_SET(isSynchronizingVideo_, synchronizing, isSynchronizingVideoChanged);
 }
 void AppModel::setVideoPreviewElapsedSeconds(double seconds) {
     assertMainThread();
@@ -252,6 +261,8 @@ void AppModel::load(const std::filesystem::path& url) {
     assertMainThread();
     if (loadTask_) loadTask_->request_stop();
     const std::int64_t sequence = ++loadSequence_;
+    // A running synchronization belongs to the activity that is going away.
+    endVideoSynchronization();
 
     const QString name = lastPathComponent(url);
     setActivity(nullptr);
@@ -396,15 +407,22 @@ void AppModel::setExportEndSeconds(qint64 seconds) {
 }
 
 // MARK: - Background video
+//
+// Files are opened directly: this platform has no sandbox, so there is no
+// access to begin before a read or to hold while the video is in use.
 
 void AppModel::loadVideoBackground(const std::filesystem::path& url) {
     assertMainThread();
     const std::int64_t sequence = ++videoLoadSequence_;
+    cancelVideoOpening();
+    endVideoSynchronization();
+    stopAccessingVideoBackground();
+
     const QString name = lastPathComponent(url);
     setVideoBackgroundName(name);
     setVideoBackgroundURL(std::nullopt);
     setVideoBackgroundImage(nullptr);
-    setVideoBackgroundPlayer(nullptr);
+    releaseVideoBackgroundPlayer();
     setIsVideoPreviewPlaying(false);
     setVideoPreviewElapsedSeconds(0);
     resetVideoBackgroundTransform();
@@ -412,12 +430,18 @@ void AppModel::loadVideoBackground(const std::filesystem::path& url) {
     setStatusText(QStringLiteral("Загружаю видео-подложку ") + name + QStringLiteral("..."));
     setErrorMessage(std::nullopt);
 
-    startWorker([weak = QPointer<AppModel>(this), opener = services_.openVideoBackground, url, sequence] {
+    std::stop_source stop;
+    videoLoadTask_ = stop;
+    startWorker([weak = QPointer<AppModel>(this), reader = services_.readVideoStillFrame, url, sequence,
+                 token = stop.get_token()] {
+        // An open superseded before it got a thread does not touch the file;
+        // the newer open or the clear already owns the state.
+        if (token.stop_requested()) return;
         try {
-            if (!opener) throw PacemarkError("Открытие видео не подключено.");
-            VideoBackgroundOpening opening = opener(url);
-            onMainThread([weak, sequence, url, opening = std::move(opening)]() mutable {
-                if (AppModel* model = weak.data()) model->finishVideoOpening(sequence, url, std::move(opening));
+            if (!reader) throw PacemarkError("Открытие видео не подключено.");
+            auto image = std::make_shared<const VideoBackgroundImage>(reader(url, token));
+            onMainThread([weak, sequence, url, image = std::move(image)]() mutable {
+                if (AppModel* model = weak.data()) model->finishVideoOpening(sequence, url, std::move(image));
             });
         } catch (...) {
             onMainThread([weak, sequence, description = describeCurrentException()] {
@@ -428,24 +452,44 @@ void AppModel::loadVideoBackground(const std::filesystem::path& url) {
 }
 
 void AppModel::finishVideoOpening(std::int64_t sequence, const std::filesystem::path& url,
-                                  VideoBackgroundOpening opening) {
+                                  std::shared_ptr<const VideoBackgroundImage> image) {
     if (sequence != videoLoadSequence_) return;
+    videoLoadTask_.reset();
+    // The player is made only for the open that won, here on the main thread
+    // that owns it. Without a player factory the video stays a still frame.
+    std::shared_ptr<VideoBackgroundPlayer> player;
+    if (services_.makeVideoPlayer) {
+        try {
+            player = services_.makeVideoPlayer(url);
+        } catch (...) {
+            failVideoOpening(sequence, describeCurrentException());
+            return;
+        }
+    }
+    stopAccessingVideoBackground();
+    const QString name = lastPathComponent(url);
     setVideoBackgroundURL(url);
-    setVideoBackgroundImage(std::move(opening.image));
-    setVideoBackgroundPlayer(std::move(opening.player));
+    setVideoBackgroundImage(std::move(image));
+    setVideoBackgroundPlayer(player);
     setVideoPreviewElapsedSeconds(0);
-    setVideoBackgroundName(lastPathComponent(url));
+    setVideoBackgroundName(name);
+    if (player) {
+        installVideoEndObserver(player.get());
+        installVideoTimeObserver(player.get());
+    }
     setIsLoadingVideo(false);
-    setStatusText(activity_ ? QStringLiteral("Видео-подложка загружена: ") + lastPathComponent(url)
+    setStatusText(activity_ ? QStringLiteral("Видео-подложка загружена: ") + name
                             : QStringLiteral("Видео-подложка загружена. Добавь FIT или GPX."));
 }
 
 void AppModel::failVideoOpening(std::int64_t sequence, const QString& description) {
     if (sequence != videoLoadSequence_) return;
+    videoLoadTask_.reset();
+    stopAccessingVideoBackground();
     // The name of the failed file stays on show.
     setVideoBackgroundURL(std::nullopt);
     setVideoBackgroundImage(nullptr);
-    setVideoBackgroundPlayer(nullptr);
+    releaseVideoBackgroundPlayer();
     setIsVideoPreviewPlaying(false);
     setVideoPreviewElapsedSeconds(0);
     setIsLoadingVideo(false);
@@ -456,12 +500,15 @@ void AppModel::failVideoOpening(std::int64_t sequence, const QString& descriptio
 void AppModel::clearVideoBackground() {
     assertMainThread();
     ++videoLoadSequence_;  // a pending open is dropped
-    if (videoBackgroundPlayer_) videoBackgroundPlayer_->pause();
-    setIsVideoPreviewPlaying(false);
+    cancelVideoOpening();
+    endVideoSynchronization();
+    stopVideoPreview();
+    stopAccessingVideoBackground();
     setVideoBackgroundName(noVideoSelectedText);
     setVideoBackgroundURL(std::nullopt);
     setVideoBackgroundImage(nullptr);
-    setVideoBackgroundPlayer(nullptr);
+    releaseVideoBackgroundPlayer();
+    setIsVideoPreviewPlaying(false);
     setVideoPreviewElapsedSeconds(0);
     resetVideoBackgroundTransform();
     setIsLoadingVideo(false);
@@ -471,6 +518,179 @@ void AppModel::resetVideoBackgroundTransform() {
     setVideoBackgroundScale(1.0);
     setVideoBackgroundOffsetX(0);
     setVideoBackgroundOffsetY(0);
+}
+
+void AppModel::stopAccessingVideoBackground() {
+    disconnect(videoEndObserver_);
+    disconnect(videoFailureObserver_);
+    videoEndObserver_ = {};
+    videoFailureObserver_ = {};
+    removeVideoTimeObserver();
+}
+
+void AppModel::cancelVideoOpening() {
+    if (videoLoadTask_) videoLoadTask_->request_stop();
+    videoLoadTask_.reset();
+}
+
+void AppModel::endVideoSynchronization() {
+    // A synchronization whose video or activity is gone would move the
+    // segment of another pair, and left running it would keep the command
+    // disabled for good: it ends here and its result is dropped.
+    ++videoSynchronizationSequence_;
+    if (videoSynchronizationTask_) videoSynchronizationTask_->request_stop();
+    videoSynchronizationTask_.reset();
+    setIsSynchronizingVideo(false);
+}
+
+void AppModel::releaseVideoBackgroundPlayer() {
+    // A view may still hold the old player for a moment; it must not keep
+    // playing unseen.
+    if (auto player = videoBackgroundPlayer_) player->pause();
+    setVideoBackgroundPlayer(nullptr);
+}
+
+void AppModel::installVideoEndObserver(VideoBackgroundPlayer* player) {
+    disconnect(videoEndObserver_);
+    disconnect(videoFailureObserver_);
+    const QPointer<VideoBackgroundPlayer> weakPlayer(player);
+    // Playback does not loop: the end rewinds to the first frame and stops.
+    videoEndObserver_ = connect(player, &VideoBackgroundPlayer::playbackEnded, this, [this, weakPlayer] {
+        if (!weakPlayer || weakPlayer.data() != videoBackgroundPlayer_.get()) return;
+        weakPlayer->seekToStart();
+        setVideoPreviewElapsedSeconds(0);
+        setIsVideoPreviewPlaying(false);
+    });
+    // A player that cannot decode the file stops for good; saying so beats a
+    // play button that silently does nothing.
+    videoFailureObserver_ =
+        connect(player, &VideoBackgroundPlayer::playbackFailed, this, [this, weakPlayer](const QString& description) {
+            if (!weakPlayer || weakPlayer.data() != videoBackgroundPlayer_.get()) return;
+            setIsVideoPreviewPlaying(false);
+            setErrorMessage(description);
+        });
+}
+
+void AppModel::installVideoTimeObserver(VideoBackgroundPlayer* player) {
+    removeVideoTimeObserver();
+    const QPointer<VideoBackgroundPlayer> weakPlayer(player);
+    videoTimeObserver_ = connect(player, &VideoBackgroundPlayer::positionChanged, this, [this, weakPlayer](double seconds) {
+        if (!weakPlayer || weakPlayer.data() != videoBackgroundPlayer_.get() || !std::isfinite(seconds)) return;
+        setVideoPreviewElapsedSeconds(std::max(seconds, 0.0));
+    });
+}
+
+void AppModel::removeVideoTimeObserver() {
+    disconnect(videoTimeObserver_);
+    videoTimeObserver_ = {};
+}
+
+void AppModel::playVideoPreview() {
+    assertMainThread();
+    const auto player = videoBackgroundPlayer_;
+    if (!player) return;
+    player->play();
+    setIsVideoPreviewPlaying(true);
+}
+
+void AppModel::stopVideoPreview() {
+    assertMainThread();
+    if (const auto player = videoBackgroundPlayer_) player->pause();
+    setIsVideoPreviewPlaying(false);
+}
+
+void AppModel::toggleVideoPreviewPlayback() {
+    if (isVideoPreviewPlaying_) {
+        stopVideoPreview();
+    } else {
+        playVideoPreview();
+    }
+}
+
+void AppModel::restartVideoPreview() {
+    assertMainThread();
+    const auto player = videoBackgroundPlayer_;
+    if (!player) return;
+    setVideoPreviewElapsedSeconds(0);
+    player->seekToStart();
+    if (isVideoPreviewPlaying_) player->play();
+}
+
+// MARK: - Synchronization
+
+void AppModel::synchronizeVideoWithTelemetry() {
+    assertMainThread();
+    if (!activity_) {
+        setErrorMessage(QStringLiteral("Сначала загрузи FIT или GPX."));
+        return;
+    }
+    if (!videoBackgroundURL_) {
+        setErrorMessage(QStringLiteral("Сначала загрузи видео-подложку."));
+        return;
+    }
+    if (isSynchronizingVideo_) return;
+
+    setIsSynchronizingVideo(true);
+    setStatusText(QStringLiteral("Ищу синхронизацию видео с треком..."));
+    setErrorMessage(std::nullopt);
+
+    const std::int64_t sequence = ++videoSynchronizationSequence_;
+    std::stop_source stop;
+    videoSynchronizationTask_ = stop;
+    // The activity is immutable and shared; the match is computed on the
+    // worker against the activity as it is now.
+    startWorker([weak = QPointer<AppModel>(this), reader = services_.readVideoMetadata, url = *videoBackgroundURL_,
+                 activity = activity_, sequence, token = stop.get_token()] {
+        if (token.stop_requested()) return;
+        try {
+            if (!reader) throw PacemarkError("Чтение метаданных видео не подключено.");
+            const std::vector<VideoMetadataItem> items = reader(url, token);
+            const VideoSynchronizationMetadata metadata = VideoSynchronization::metadataFromItems(items);
+            auto result = VideoSynchronization::bestSynchronizationResult(*activity, metadata);
+            onMainThread([weak, sequence, metadata, result = std::move(result)] {
+                if (AppModel* model = weak.data()) model->finishVideoSynchronization(sequence, metadata, result);
+            });
+        } catch (...) {
+            onMainThread([weak, sequence, description = describeCurrentException()] {
+                if (AppModel* model = weak.data()) model->failVideoSynchronization(sequence, description);
+            });
+        }
+    });
+}
+
+void AppModel::finishVideoSynchronization(std::int64_t sequence, const VideoSynchronizationMetadata& metadata,
+                                          const std::optional<VideoSynchronizationResult>& result) {
+    if (sequence != videoSynchronizationSequence_) return;
+    videoSynchronizationTask_.reset();
+    if (result) {
+        applySynchronizedStartSeconds(result->startSeconds);
+        setIsSynchronizingVideo(false);
+        setStatusText(qText(result->message));
+    } else {
+        setIsSynchronizingVideo(false);
+        setStatusText(qText(VideoSynchronization::noSynchronizationMessage(metadata)));
+    }
+}
+
+void AppModel::failVideoSynchronization(std::int64_t sequence, const QString& description) {
+    if (sequence != videoSynchronizationSequence_) return;
+    videoSynchronizationTask_.reset();
+    setIsSynchronizingVideo(false);
+    setErrorMessage(description);
+    setStatusText(QStringLiteral("Синхронизация не удалась."));
+}
+
+void AppModel::applySynchronizedStartSeconds(std::int64_t startSeconds) {
+    // An activity shorter than a second has no segment to move.
+    const auto segment = VideoSynchronization::applySynchronizedStartSeconds(
+        startSeconds, activityDurationSeconds(), VideoExportSegment{startOffsetSeconds_, exportEndSeconds_});
+    if (!segment) return;
+    setStartOffsetSeconds(segment->startOffsetSeconds);
+    setExportEndSecondsValue(segment->exportEndSeconds);
+    // The video's first frame is now the segment start.
+    setVideoPreviewElapsedSeconds(0);
+    if (const auto player = videoBackgroundPlayer_) player->seekToStart();
+    clampExportRange();
 }
 
 // MARK: - Export

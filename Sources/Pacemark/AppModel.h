@@ -178,10 +178,22 @@ public:
     void setExportStartSeconds(qint64 seconds);
     void setExportEndSeconds(qint64 seconds);
 
-    // Background video. Opening runs on a worker; clearing drops a pending open.
+    // Background video. Opening reads the still frame on a worker and makes
+    // the player when it arrives; opening another video or clearing drops a
+    // pending open and ends a running synchronization.
     void loadVideoBackground(const std::filesystem::path& url);
     void clearVideoBackground();
     void resetVideoBackgroundTransform();
+    // Playback of the background video under the preview. Without a player
+    // nothing plays.
+    void playVideoPreview();
+    void stopVideoPreview();
+    void toggleVideoPreviewPlayback();
+    // Back to the first frame, still playing if it was.
+    void restartVideoPreview();
+    // Reads the video's location and creation date on a worker, finds the
+    // matching track point and moves the export segment to start there.
+    void synchronizeVideoWithTelemetry();
 
     // Export.
     void exportDefault();
@@ -270,6 +282,7 @@ private:
     void setVideoBackgroundImage(std::shared_ptr<const VideoBackgroundImage> image);
     void setVideoBackgroundPlayer(std::shared_ptr<VideoBackgroundPlayer> player);
     void setIsVideoPreviewPlaying(bool playing);
+    void setIsSynchronizingVideo(bool synchronizing);
     void setStatusText(const QString& text);
     void setIsLoading(bool loading);
     void setIsLoadingVideo(bool loading);
@@ -283,8 +296,23 @@ private:
     void finishLoad(std::int64_t sequence, std::shared_ptr<const TelemetryActivity> activity);
     void failLoad(std::int64_t sequence, const QString& description);
     void cancelledLoad(std::int64_t sequence);
-    void finishVideoOpening(std::int64_t sequence, const std::filesystem::path& url, VideoBackgroundOpening opening);
+    void finishVideoOpening(std::int64_t sequence, const std::filesystem::path& url,
+                            std::shared_ptr<const VideoBackgroundImage> image);
     void failVideoOpening(std::int64_t sequence, const QString& description);
+    void finishVideoSynchronization(std::int64_t sequence, const VideoSynchronizationMetadata& metadata,
+                                    const std::optional<VideoSynchronizationResult>& result);
+    void failVideoSynchronization(std::int64_t sequence, const QString& description);
+
+    // Background-video helpers.
+    void stopAccessingVideoBackground();
+    void cancelVideoOpening();
+    void endVideoSynchronization();
+    void releaseVideoBackgroundPlayer();
+    // The end observer also stops the preview when the player fails.
+    void installVideoEndObserver(VideoBackgroundPlayer* player);
+    void installVideoTimeObserver(VideoBackgroundPlayer* player);
+    void removeVideoTimeObserver();
+    void applySynchronizedStartSeconds(std::int64_t startSeconds);
     void reportExportProgress(std::int64_t sequence, double progress);
     void finishExport(std::int64_t sequence, const std::filesystem::path& url);
     void cancelledExport(std::int64_t sequence);
@@ -327,6 +355,15 @@ private:
     std::optional<std::stop_source> loadTask_;
     std::int64_t loadSequence_ = 0;
     std::int64_t videoLoadSequence_ = 0;
+    std::optional<std::stop_source> videoLoadTask_;
+    // Playback observers of the current player; disconnected when it goes.
+    QMetaObject::Connection videoEndObserver_;
+    QMetaObject::Connection videoTimeObserver_;
+    QMetaObject::Connection videoFailureObserver_;
+    // Numbers synchronizations; advanced also when the video or the activity
+    // is replaced, so a result computed for the old pair is dropped.
+    std::int64_t videoSynchronizationSequence_ = 0;
+    std::optional<std::stop_source> videoSynchronizationTask_;
     std::optional<std::stop_source> exportTask_;
     // Numbers exports so that a superseded export's late reports are dropped.
     std::int64_t exportSequence_ = 0;

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <QObject>
+#include <QString>
+
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -15,6 +18,7 @@
 #include "PacemarkError.h"
 #include "Rendering/TelemetryRenderConfig.h"
 #include "Telemetry/TelemetryActivity.h"
+#include "VideoSynchronization.h"
 
 namespace pacemark {
 
@@ -29,24 +33,31 @@ struct VideoBackgroundImage {
 };
 
 // The muted player under the editor preview. Owned by the model through a
-// shared pointer; every call happens on the main thread.
-class VideoBackgroundPlayer {
+// shared pointer and used only on the main thread, where its signals are
+// emitted too. It starts paused at 0 and never loops: at the end it stops and
+// reports playbackEnded().
+class VideoBackgroundPlayer : public QObject {
+    Q_OBJECT
+
 public:
-    virtual ~VideoBackgroundPlayer() = default;
+    ~VideoBackgroundPlayer() override = default;
     virtual void play() = 0;
     virtual void pause() = 0;
     virtual void seekToStart() = 0;
+
+signals:
+    // The playback position in seconds, every 0.1 s while playing and after a
+    // pause or a seek.
+    void positionChanged(double seconds);
+    // Playback reached the end of the video.
+    void playbackEnded();
+    // The video cannot be played; the description is Russian text for the user.
+    void playbackFailed(const QString& description);
 };
 
-// What opening a background video yields.
-struct VideoBackgroundOpening {
-    std::shared_ptr<const VideoBackgroundImage> image;
-    std::shared_ptr<VideoBackgroundPlayer> player;
-};
-
-// The long operations the model starts. Each function runs on a worker
-// thread, receives only copies, and reports failure by throwing — a
-// PacemarkError carries the Russian text shown to the user.
+// The long operations the model starts. Each function runs on a worker thread
+// unless it says otherwise, receives only copies, and reports failure by
+// throwing — a PacemarkError carries the Russian text shown to the user.
 struct AppModelServices {
     // Decodes one telemetry file into an activity with samples.
     std::function<TelemetryActivity(const std::filesystem::path&)> loadTelemetry;
@@ -59,14 +70,21 @@ struct AppModelServices {
                        const std::function<void(double)>& progress, std::stop_token stop)>
         exportMovie;
 
-    // Opens a background video: its still frame and a player. The player is
-    // created on the worker and handed to the main thread, which owns it from then on.
-    std::function<VideoBackgroundOpening(const std::filesystem::path&)> openVideoBackground;
+    // Background video. The still frame and the metadata are read on a worker
+    // and give up early once `stop` is requested; the player is made on the
+    // main thread, which owns it from then on.
+    // The still frame shown under the overlay (at most 1920 × 1080).
+    std::function<VideoBackgroundImage(const std::filesystem::path&, std::stop_token stop)> readVideoStillFrame;
+    // The metadata items the synchronization looks through, in file order.
+    std::function<std::vector<VideoMetadataItem>(const std::filesystem::path&, std::stop_token stop)>
+        readVideoMetadata;
+    // A muted, paused player of the video.
+    std::function<std::shared_ptr<VideoBackgroundPlayer>(const std::filesystem::path&)> makeVideoPlayer;
 };
 
 // The application's services: the core's file loader, and the core's exporter
-// over the given movie writers and frame renderers. Video opening is supplied
-// by the platform layer that can decode video.
+// over the given movie writers and frame renderers. The background-video
+// services come from the layer that can decode video (AppModelVideoServices.h).
 AppModelServices makeAppModelServices(std::shared_ptr<const MovieWriterFactory> writers,
                                       ExportFrameRendererMaker renderers);
 

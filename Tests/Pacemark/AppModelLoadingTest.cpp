@@ -80,9 +80,9 @@ TEST_F(AppModelLoadingTest, DroppedTelemetryAndVideoAreBothOpened) {
     testing::writeFileText(gpx, testing::gpxTrackText(30));
     AppModelServices services = realServices();
     std::atomic<int> videosOpened = 0;
-    services.openVideoBackground = [&](const std::filesystem::path&) {
+    services.readVideoStillFrame = [&](const std::filesystem::path&, std::stop_token) {
         ++videosOpened;
-        return VideoBackgroundOpening{std::make_shared<const VideoBackgroundImage>(), nullptr};
+        return VideoBackgroundImage{};
     };
     AppModel model{services};
     EXPECT_TRUE(model.loadDropped({folder / "readme.md", gpx, folder / "clip.MOV"}));
@@ -227,15 +227,9 @@ TEST_F(AppModelLoadingTest, SegmentFollowsTheActivityInWholeSeconds) {
 }
 
 TEST_F(AppModelLoadingTest, PreviewTimeWithAndWithoutAPlayer) {
-    class IdlePlayer : public VideoBackgroundPlayer {
-        void play() override {}
-        void pause() override {}
-        void seekToStart() override {}
-    };
     AppModelServices services = activityServices(testing::makeActivity(1000));
-    services.openVideoBackground = [](const std::filesystem::path&) {
-        return VideoBackgroundOpening{std::make_shared<const VideoBackgroundImage>(), std::make_shared<IdlePlayer>()};
-    };
+    services.readVideoStillFrame = [](const std::filesystem::path&, std::stop_token) { return VideoBackgroundImage{}; };
+    services.makeVideoPlayer = [](const std::filesystem::path&) { return std::make_shared<testing::FakeVideoPlayer>(); };
     AppModel model{services};
     ASSERT_TRUE(loadAndWait(model, "long.fit"));
     model.setExportStartSeconds(100);

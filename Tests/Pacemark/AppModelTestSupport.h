@@ -48,6 +48,16 @@ private:
     bool waiting_ = false;
 };
 
+// A player that records the model's commands as "play", "pause" and "seek";
+// tests emit its signals to play the part of the decoder.
+class FakeVideoPlayer : public VideoBackgroundPlayer {
+public:
+    std::vector<std::string> calls;
+    void play() override { calls.push_back("play"); }
+    void pause() override { calls.push_back("pause"); }
+    void seekToStart() override { calls.push_back("seek"); }
+};
+
 // Answers the save dialog with a prepared file and records what was asked.
 class ScriptedPlatform : public AppModelPlatform {
 public:
