@@ -66,6 +66,37 @@ TEST(FFmpegProResMovieWriterTest, RepeatsDecodeExactlyLikeFramesEncodedAgain) {
     EXPECT_EQ(readFileBytes(folder / "repeats.mov"), readFileBytes(folder / "every.mov"));
 }
 
+// A busy 4K picture codes to several megabytes, far more than one write of
+// the file layer; every coded frame must still reach the file whole.
+TEST(FFmpegProResMovieWriterTest, LargeCodedFramesAreWrittenWhole) {
+    TemporaryFolder folder;
+    const auto url = folder / "busy.mov";
+    FFmpegProResMovieWriter writer(proResSettings(url, 3840, 2160, 30));
+    writer.startWriting();
+    std::uint32_t noise = 12345;
+    for (std::int64_t i = 0; i < 2; ++i) {
+        const PixelBufferView buffer = writer.makePixelBuffer();
+        for (std::int64_t y = 0; y < buffer.height; ++y) {
+            std::uint8_t* row = buffer.row(y);
+            for (std::int64_t x = 0; x < buffer.width; ++x) {
+                noise = noise * 1664525u + 1013904223u;
+                const auto alpha = static_cast<std::uint8_t>(noise >> 24);
+                row[4 * x + 0] = static_cast<std::uint8_t>(((noise >> 8) & 0xFF) * alpha / 255);
+                row[4 * x + 1] = static_cast<std::uint8_t>(((noise >> 16) & 0xFF) * alpha / 255);
+                row[4 * x + 2] = static_cast<std::uint8_t>((noise & 0xFF) * alpha / 255);
+                row[4 * x + 3] = alpha;
+            }
+        }
+        writer.append(buffer, i);
+    }
+    writer.appendRepeat(2);
+    writer.finish();
+    const DecodedMovie movie = decodeMovie(url);
+    ASSERT_EQ(movie.frames.size(), 3u);
+    EXPECT_GT(movie.frames[0].packet.size(), 1'000'000u);
+    EXPECT_EQ(movie.frames[2].packet, movie.frames[1].packet);
+}
+
 TEST(FFmpegProResMovieWriterTest, SettingsItCannotWriteAreRefusedBeforeAnyFileExists) {
     TemporaryFolder folder;
     for (auto [width, height, fps] : {std::tuple{0, 10, 30}, {10, -1, 30}, {20000, 10, 30}, {10, 10, 0}}) {

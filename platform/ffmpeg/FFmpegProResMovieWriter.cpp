@@ -116,7 +116,7 @@ void FFmpegProResMovieWriter::startWriting() {
     // "file:" keeps a name with a colon from being read as a protocol.
     const std::string url = "file:" + settings_.url.string();
     started_ = true;  // from here a failure removes what was created
-    int code = avio_open(&raw->pb, url.c_str(), AVIO_FLAG_WRITE | AVIO_FLAG_DIRECT);
+    int code = avio_open(&raw->pb, url.c_str(), AVIO_FLAG_WRITE);
     if (code >= 0) code = avformat_write_header(raw, nullptr);
     if (code >= 0 && fileError(raw) < 0) code = fileError(raw);
     if (code < 0) {
