@@ -20,7 +20,7 @@ std::vector<TelemetrySample> parseText(const std::string& text) {
 std::string trackDocument(const std::string& points) {
     return R"(<?xml version="1.0" encoding="UTF-8"?>
 <gpx version="1.1" creator="test" xmlns="http://www.topografix.com/GPX/1/1"
-     xmlns:gpxtpx="http://www.garmin.com/xmlschemas/TrackPointExtension/v1">
+     xmlns:gpxtpx="http://example.com/xmlschemas/TrackPointExtension/v1">
 <trk><trkseg>
 )" + points +
            "\n</trkseg></trk>\n</gpx>\n";
@@ -91,13 +91,13 @@ TEST(GPXParserTest, DropsTrackPointsWithoutAUsablePosition) {
 }
 
 TEST(GPXParserTest, RecognisesSensorExtensionsUnderAnyPrefixAndLetterCase) {
-    const auto garmin = onlySample(R"(<extensions><gpxtpx:TrackPointExtension>
+    const auto extension = onlySample(R"(<extensions><gpxtpx:TrackPointExtension>
         <gpxtpx:atemp>21.5</gpxtpx:atemp><gpxtpx:hr>142</gpxtpx:hr><gpxtpx:cad>88</gpxtpx:cad>
         </gpxtpx:TrackPointExtension><power>250</power></extensions>)");
-    EXPECT_EQ(garmin.heartRateBPM, 142);
-    EXPECT_EQ(garmin.cadenceRPM, 88);
-    EXPECT_EQ(garmin.powerWatts, 250);
-    EXPECT_EQ(garmin.altitudeMeters, std::nullopt);
+    EXPECT_EQ(extension.heartRateBPM, 142);
+    EXPECT_EQ(extension.cadenceRPM, 88);
+    EXPECT_EQ(extension.powerWatts, 250);
+    EXPECT_EQ(extension.altitudeMeters, std::nullopt);
 
     const auto other = onlySample(R"(<extensions><ns3:TrackPointExtension>
         <ns3:HR>120</ns3:HR><ns3:cad>0</ns3:cad><x:y:Watts>300</x:y:Watts><SPEED>4.25</SPEED>
