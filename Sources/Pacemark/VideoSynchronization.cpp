@@ -36,17 +36,6 @@ struct DateFields {
     std::int64_t offsetSeconds = 0;
 };
 
-bool readDigits(std::string_view text, std::size_t& pos, std::size_t count, int& value) {
-    if (pos + count > text.size()) return false;
-    value = 0;
-    for (std::size_t i = 0; i < count; ++i) {
-        const char c = text[pos + i];
-        if (c < '0' || c > '9') return false;
-        value = value * 10 + (c - '0');
-    }
-    pos += count;
-    return true;
-}
 
 // "±hh:mm", "±hh:mm:ss" or "Z" (colon = true); "±hhmm" (colon = false).
 bool readZone(std::string_view text, std::size_t& pos, bool colon, DateFields& fields) {
@@ -60,12 +49,12 @@ bool readZone(std::string_view text, std::size_t& pos, bool colon, DateFields& f
     const int sign = text[pos] == '-' ? -1 : 1;
     ++pos;
     int hours = 0, minutes = 0, seconds = 0;
-    if (!readDigits(text, pos, 2, hours)) return false;
+    if (!readFixedDigits(text, pos, 2, hours)) return false;
     if (colon && (pos >= text.size() || text[pos++] != ':')) return false;
-    if (!readDigits(text, pos, 2, minutes)) return false;
+    if (!readFixedDigits(text, pos, 2, minutes)) return false;
     if (colon && pos < text.size() && text[pos] == ':') {
         ++pos;
-        if (!readDigits(text, pos, 2, seconds)) return false;
+        if (!readFixedDigits(text, pos, 2, seconds)) return false;
     }
     if (hours > 23 || minutes > 59 || seconds > 59) return false;
     fields.hasZone = true;
@@ -83,15 +72,15 @@ std::optional<DateFields> matchPattern(std::string_view text, std::string_view p
     for (const char token : pattern) {
         bool ok = true;
         switch (token) {
-        case 'Y': ok = readDigits(text, pos, 4, fields.year); break;
-        case 'M': ok = readDigits(text, pos, 2, fields.month); break;
-        case 'D': ok = readDigits(text, pos, 2, fields.day); break;
-        case 'h': ok = readDigits(text, pos, 2, fields.hour); break;
-        case 'm': ok = readDigits(text, pos, 2, fields.minute); break;
-        case 's': ok = readDigits(text, pos, 2, fields.second); break;
+        case 'Y': ok = readFixedDigits(text, pos, 4, fields.year); break;
+        case 'M': ok = readFixedDigits(text, pos, 2, fields.month); break;
+        case 'D': ok = readFixedDigits(text, pos, 2, fields.day); break;
+        case 'h': ok = readFixedDigits(text, pos, 2, fields.hour); break;
+        case 'm': ok = readFixedDigits(text, pos, 2, fields.minute); break;
+        case 's': ok = readFixedDigits(text, pos, 2, fields.second); break;
         case 'f': {
             int digit = 0;
-            ok = readDigits(text, pos, 1, digit);
+            ok = readFixedDigits(text, pos, 1, digit);
             fields.microseconds += digit * fractionScale;
             fractionScale /= 10;
             break;

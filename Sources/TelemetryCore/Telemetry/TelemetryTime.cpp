@@ -47,8 +47,15 @@ unsigned daysInMonth(std::int64_t y, unsigned m) {
     return m == 2 && isLeapYear(y) ? 29 : days[m - 1];
 }
 
-// Reads exactly `count` decimal digits at `pos`.
-bool readDigits(std::string_view text, std::size_t& pos, std::size_t count, int& value) {
+bool expect(std::string_view text, std::size_t& pos, char c) {
+    if (pos >= text.size() || text[pos] != c) return false;
+    ++pos;
+    return true;
+}
+
+}  // namespace
+
+bool readFixedDigits(std::string_view text, std::size_t& pos, std::size_t count, int& value) {
     if (pos + count > text.size()) return false;
     value = 0;
     for (std::size_t i = 0; i < count; ++i) {
@@ -59,14 +66,6 @@ bool readDigits(std::string_view text, std::size_t& pos, std::size_t count, int&
     pos += count;
     return true;
 }
-
-bool expect(std::string_view text, std::size_t& pos, char c) {
-    if (pos >= text.size() || text[pos] != c) return false;
-    ++pos;
-    return true;
-}
-
-}  // namespace
 
 std::string formatISO8601Milliseconds(TelemetryTimestamp timestamp) {
     using namespace std::chrono;
@@ -89,10 +88,10 @@ std::string formatISO8601Milliseconds(TelemetryTimestamp timestamp) {
 std::optional<TelemetryTimestamp> parseISO8601InternetDateTime(std::string_view text) {
     std::size_t pos = 0;
     int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
-    if (!readDigits(text, pos, 4, year) || !expect(text, pos, '-') || !readDigits(text, pos, 2, month) ||
-        !expect(text, pos, '-') || !readDigits(text, pos, 2, day) || !expect(text, pos, 'T') ||
-        !readDigits(text, pos, 2, hour) || !expect(text, pos, ':') || !readDigits(text, pos, 2, minute) ||
-        !expect(text, pos, ':') || !readDigits(text, pos, 2, second)) {
+    if (!readFixedDigits(text, pos, 4, year) || !expect(text, pos, '-') || !readFixedDigits(text, pos, 2, month) ||
+        !expect(text, pos, '-') || !readFixedDigits(text, pos, 2, day) || !expect(text, pos, 'T') ||
+        !readFixedDigits(text, pos, 2, hour) || !expect(text, pos, ':') || !readFixedDigits(text, pos, 2, minute) ||
+        !expect(text, pos, ':') || !readFixedDigits(text, pos, 2, second)) {
         return std::nullopt;
     }
     if (month < 1 || month > 12 || day < 1 || static_cast<unsigned>(day) > daysInMonth(year, month) ||
@@ -120,7 +119,7 @@ std::optional<TelemetryTimestamp> parseISO8601InternetDateTime(std::string_view 
         const int sign = text[pos] == '-' ? -1 : 1;
         ++pos;
         int oh = 0, om = 0;
-        if (!readDigits(text, pos, 2, oh) || !expect(text, pos, ':') || !readDigits(text, pos, 2, om) ||
+        if (!readFixedDigits(text, pos, 2, oh) || !expect(text, pos, ':') || !readFixedDigits(text, pos, 2, om) ||
             oh > 23 || om > 59) {
             return std::nullopt;
         }

@@ -22,6 +22,10 @@ std::string formatISO8601Milliseconds(TelemetryTimestamp timestamp);
 // without a zone designator is rejected.
 std::optional<TelemetryTimestamp> parseISO8601InternetDateTime(std::string_view text);
 
+// Reads exactly `count` decimal digits at `pos` into `value` and moves `pos`
+// past them; false (with `pos` unchanged) when they are not all there.
+bool readFixedDigits(std::string_view text, std::size_t& pos, std::size_t count, int& value);
+
 // Days since 1970-01-01 for a proleptic Gregorian date (no validation).
 std::int64_t daysFromCivil(std::int64_t year, unsigned month, unsigned day);
 
