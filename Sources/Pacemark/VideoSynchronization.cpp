@@ -36,7 +36,6 @@ struct DateFields {
     std::int64_t offsetSeconds = 0;
 };
 
-
 // "±hh:mm", "±hh:mm:ss" or "Z" (colon = true); "±hhmm" (colon = false).
 bool readZone(std::string_view text, std::size_t& pos, bool colon, DateFields& fields) {
     if (pos >= text.size()) return false;
