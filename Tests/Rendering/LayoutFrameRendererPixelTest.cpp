@@ -68,13 +68,13 @@ TEST(LayoutFrameRendererPixelTest, AllHiddenLayoutsGiveAnAllZeroFrame) {
 }
 
 TEST(LayoutFrameRendererPixelTest, AlphaIsZeroFarFromEveryWidget) {
-    const auto frame = render(PacemarkLayout::preset(PacemarkPreset::compactRace), 500);
+    const PacemarkLayout layout = PacemarkLayout::preset(PacemarkPreset::compactRace);
+    const auto frame = render(layout, 500);
     // The widgets sit in the lower third; the upper half stays clear.
     EXPECT_EQ(maxAlpha(frame, {0, 0, 960, 270}), 0);
     EXPECT_EQ(maxAlpha(frame, {760, 0, 200, 540}), 0);  // right of the last widget (x 0.74)
     // A glass panel is there.
-    const auto& speed = PacemarkLayout::preset(PacemarkPreset::compactRace).widgets[0];
-    const DrawingRect r = LayoutFrameRenderer::rect(speed, 960, 540);
+    const DrawingRect r = LayoutFrameRenderer::rect(layout.widgets[0], 960, 540);
     EXPECT_GT(alphaAt(frame, r.minX() + 4, r.midY()), 100);
 }
 
