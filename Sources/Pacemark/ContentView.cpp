@@ -192,15 +192,19 @@ void ContentView::dragLeaveEvent(QDragLeaveEvent*) { setDropTargeted(false); }
 
 void ContentView::dropEvent(QDropEvent* event) {
     setDropTargeted(false);
-    std::vector<std::filesystem::path> files;
-    for (const QUrl& url : event->mimeData()->urls()) {
-        if (url.isLocalFile()) files.emplace_back(url.toLocalFile().toStdString());
-    }
-    if (!files.empty() && model_.loadDropped(files)) {
+    if (dropURLs(event->mimeData()->urls())) {
         event->acceptProposedAction();
     } else {
         event->ignore();
     }
+}
+
+bool ContentView::dropURLs(const QList<QUrl>& urls) {
+    std::vector<std::filesystem::path> files;
+    for (const QUrl& url : urls) {
+        if (url.isLocalFile()) files.emplace_back(url.toLocalFile().toStdString());
+    }
+    return !files.empty() && model_.loadDropped(files);
 }
 
 void ContentView::resizeEvent(QResizeEvent* event) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QList>
+#include <QUrl>
 #include <QWidget>
 
 #include <memory>
@@ -30,6 +32,9 @@ public:
 
     void openTelemetryDialog();
     void openVideoDialog();
+    // What a drop on the window does: the local files go to the model's
+    // routing; true when at least one was accepted.
+    bool dropURLs(const QList<QUrl>& urls);
 
 protected:
     void dragEnterEvent(QDragEnterEvent* event) override;

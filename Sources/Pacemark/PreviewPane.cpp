@@ -43,8 +43,12 @@ QWidget* centredColumn(std::initializer_list<QWidget*> items) {
 PreviewPane::PreviewPane(AppModel& model, std::shared_ptr<const DrawingSurfaceFactory> surfaces, QWidget* parent)
     : QWidget(parent), model_(model) {
     setMinimumWidth(720);
-    pages_ = new QStackedLayout(this);
-    pages_->setContentsMargins(42, 42, 42, 42);
+    // The pages sit inset on the backdrop.
+    auto* inset = new QVBoxLayout(this);
+    inset->setContentsMargins(42, 42, 42, 42);
+    auto* pageHost = new QWidget;
+    inset->addWidget(pageHost);
+    pages_ = new QStackedLayout(pageHost);
 
     auto* chooseButton = new QPushButton(style()->standardIcon(QStyle::SP_DirOpenIcon), QStringLiteral("Выбрать файл"));
     chooseButton->setObjectName(QStringLiteral("prominent"));
