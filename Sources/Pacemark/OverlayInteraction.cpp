@@ -1,0 +1,112 @@
+#include "OverlayInteraction.h"
+
+#include <algorithm>
+
+#include "AppModel.h"
+
+namespace pacemark {
+
+QRectF fitPreviewCanvas(QSizeF area, double aspectRatio) {
+    if (area.width() <= 0 || area.height() <= 0 || !(aspectRatio > 0)) return {};
+    if (area.height() * aspectRatio <= area.width()) {
+        const double width = area.height() * aspectRatio;
+        return {(area.width() - width) / 2, 0, width, area.height()};
+    }
+    const double height = area.width() / aspectRatio;
+    return {0, (area.height() - height) / 2, area.width(), height};
+}
+
+QRectF previewRect(const PacemarkWidget& widget, const QRectF& canvas) {
+    const TelemetryWidgetFrame frame = widget.frame.clamped();
+    return {canvas.x() + frame.x * canvas.width(), canvas.y() + frame.y * canvas.height(),
+            frame.width * canvas.width(), frame.height * canvas.height()};
+}
+
+QRectF resizeHandleRect(const QRectF& widgetRect) {
+    const double half = OverlayInteraction::handleSize / 2;
+    return {widgetRect.right() - half, widgetRect.bottom() - half, OverlayInteraction::handleSize,
+            OverlayInteraction::handleSize};
+}
+
+void OverlayInteraction::mouseDown(QPointF point, const QRectF& canvas, bool canMoveBackground) {
+    if (!canvas.contains(point)) {
+        reset();
+        return;
+    }
+    const auto& widgets = model_.overlayLayout().widgets;
+    // The selected widget's handle wins over any widget under it, even where
+    // it reaches outside its own widget.
+    if (const auto selected = model_.selectedWidget();
+        selected && resizeHandleRect(previewRect(*selected, canvas)).contains(point)) {
+        startInteraction(*selected, point, Mode::resize);
+        return;
+    }
+    // Topmost first: the widgets are drawn in list order. Hidden widgets are
+    // not drawn, so they cannot be hit either.
+    for (auto it = widgets.rbegin(); it != widgets.rend(); ++it) {
+        if (it->isVisible && previewRect(*it, canvas).contains(point)) {
+            const PacemarkWidget hit = *it;
+            model_.setSelectedWidgetID(hit.id);
+            startInteraction(hit, point, Mode::move);
+            return;
+        }
+    }
+    if (canMoveBackground) {
+        model_.setSelectedWidgetID(std::nullopt);
+        startBackgroundInteraction(point);
+        return;
+    }
+    reset();
+}
+
+void OverlayInteraction::mouseDragged(QPointF point, const QRectF& canvas) {
+    if (!mode_ || !startPoint_ || canvas.isEmpty()) return;
+    const double dx = (point.x() - startPoint_->x()) / canvas.width();
+    const double dy = (point.y() - startPoint_->y()) / canvas.height();
+    if (*mode_ == Mode::backgroundMove) {
+        model_.setVideoBackgroundOffsetX(std::clamp(startBackgroundOffsetX_ + dx, -1.0, 1.0));
+        model_.setVideoBackgroundOffsetY(std::clamp(startBackgroundOffsetY_ + dy, -1.0, 1.0));
+        return;
+    }
+    if (!activeWidgetID_ || !startFrame_) return;
+    PacemarkLayout layout = model_.overlayLayout();
+    const auto widget = std::find_if(layout.widgets.begin(), layout.widgets.end(),
+                                     [&](const PacemarkWidget& candidate) { return candidate.id == *activeWidgetID_; });
+    if (widget == layout.widgets.end()) return;
+    TelemetryWidgetFrame frame = widget->frame;
+    if (*mode_ == Mode::move) {
+        frame.x = startFrame_->x + dx;
+        frame.y = startFrame_->y + dy;
+    } else {
+        // Only the lower-right corner follows the mouse.
+        frame.width = startFrame_->width + dx;
+        frame.height = startFrame_->height + dy;
+    }
+    widget->frame = frame.clamped();
+    model_.setOverlayLayout(layout);
+}
+
+void OverlayInteraction::reset() {
+    mode_.reset();
+    activeWidgetID_.reset();
+    startFrame_.reset();
+    startPoint_.reset();
+}
+
+void OverlayInteraction::startInteraction(const PacemarkWidget& widget, QPointF point, Mode mode) {
+    mode_ = mode;
+    activeWidgetID_ = widget.id;
+    startFrame_ = widget.frame;
+    startPoint_ = point;
+}
+
+void OverlayInteraction::startBackgroundInteraction(QPointF point) {
+    mode_ = Mode::backgroundMove;
+    activeWidgetID_.reset();
+    startFrame_.reset();
+    startBackgroundOffsetX_ = model_.videoBackgroundOffsetX();
+    startBackgroundOffsetY_ = model_.videoBackgroundOffsetY();
+    startPoint_ = point;
+}
+
+}  // namespace pacemark

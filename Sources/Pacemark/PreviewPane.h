@@ -1,0 +1,61 @@
+#pragma once
+
+#include <QWidget>
+
+#include <memory>
+
+#include "Rendering/DrawingSurface.h"
+
+class QStackedLayout;
+
+namespace pacemark {
+
+class AppModel;
+class EditorPreviewView;
+
+// The right side of the window: the dark backdrop and, inset on it, the first
+// that applies of the editor (an activity is loaded), the background video
+// alone (a background but no activity yet), the loading notice, or the
+// invitation to drop or choose a file.
+class PreviewPane : public QWidget {
+    Q_OBJECT
+
+public:
+    PreviewPane(AppModel& model, std::shared_ptr<const DrawingSurfaceFactory> surfaces, QWidget* parent = nullptr);
+
+    EditorPreviewView* editor() const { return editor_; }
+
+signals:
+    // "Выбрать файл" of the invitation.
+    void openTelemetryRequested();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    void refresh();
+
+    AppModel& model_;
+    QStackedLayout* pages_;
+    QWidget* invitation_;
+    QWidget* loading_;
+    QWidget* videoOnly_;
+    EditorPreviewView* editor_;
+};
+
+// The background video before any telemetry: its picture on the canvas and a
+// hint to add the ride. No mouse interaction.
+class VideoBackgroundOnlyPreview : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit VideoBackgroundOnlyPreview(AppModel& model, QWidget* parent = nullptr);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    AppModel& model_;
+};
+
+}  // namespace pacemark
