@@ -89,28 +89,39 @@ bool EditorPreviewView::hasBackground() const {
 
 void EditorPreviewView::updateOverlayImage(QSize pixelSize, double devicePixelRatio) {
     const auto activity = model_.activity();
-    if (!activity || pixelSize.isEmpty() || !surfaces_) {
+    const std::int64_t width = model_.width();
+    const std::int64_t height = model_.height();
+    if (!activity || pixelSize.isEmpty() || !surfaces_ || width < 1 || height < 1 || width > 16384 ||
+        height > 16384) {
         renderer_.reset();
+        outputFrame_ = QImage();
         overlayImage_ = QImage();
         return;
     }
+    // The overlay is drawn at the output size and scaled down, so the preview
+    // shows the movie's own layout: drawn at the canvas size, the texts' minimum
+    // sizes would make small widgets crowd in a way the movie never does.
     const bool rebuild = !renderer_ || &renderer_->activity() != activity.get() ||
-                         renderer_->layout() != model_.overlayLayout() || renderer_->width() != pixelSize.width() ||
-                         renderer_->height() != pixelSize.height();
+                         renderer_->layout() != model_.overlayLayout() || renderer_->width() != width ||
+                         renderer_->height() != height;
     if (rebuild) {
-        renderer_ = std::make_unique<LayoutFrameRenderer>(activity, model_.overlayLayout(), pixelSize.width(),
-                                                          pixelSize.height(), surfaces_);
+        renderer_ = std::make_unique<LayoutFrameRenderer>(activity, model_.overlayLayout(), width, height, surfaces_);
         renderedFrameKey_.reset();
-        overlayImage_ = QImage(pixelSize, QImage::Format_ARGB32_Premultiplied);
-        overlayImage_.setDevicePixelRatio(devicePixelRatio);
+        outputFrame_ = QImage(static_cast<int>(width), static_cast<int>(height), QImage::Format_ARGB32_Premultiplied);
     }
     const double elapsed = model_.previewTelemetryElapsedSeconds();
     const std::size_t key = renderer_->frameKey(elapsed);
-    if (renderedFrameKey_ == key) return;
-    PixelBufferView view{overlayImage_.bits(), overlayImage_.width(), overlayImage_.height(),
-                         static_cast<std::int64_t>(overlayImage_.bytesPerLine())};
-    renderer_->render(elapsed, view);
-    renderedFrameKey_ = key;
+    if (renderedFrameKey_ != key) {
+        PixelBufferView view{outputFrame_.bits(), outputFrame_.width(), outputFrame_.height(),
+                             static_cast<std::int64_t>(outputFrame_.bytesPerLine())};
+        renderer_->render(elapsed, view);
+        renderedFrameKey_ = key;
+        overlayImage_ = QImage();
+    }
+    if (overlayImage_.isNull() || overlayImage_.size() != pixelSize) {
+        overlayImage_ = outputFrame_.scaled(pixelSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        overlayImage_.setDevicePixelRatio(devicePixelRatio);
+    }
 }
 
 void EditorPreviewView::paintEvent(QPaintEvent*) {

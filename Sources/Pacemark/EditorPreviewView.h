@@ -42,8 +42,8 @@ protected:
 
 private:
     bool hasBackground() const;
-    // Re-renders the overlay when the layout, activity, canvas size or the
-    // sample in force changed since the last paint.
+    // Re-renders the overlay when the layout, activity, output size or the
+    // sample in force changed since the last paint, and scales it to the canvas.
     void updateOverlayImage(QSize pixelSize, double devicePixelRatio);
     void paintSelection(QPainter& painter, const QRectF& canvas) const;
 
@@ -52,7 +52,8 @@ private:
     OverlayInteraction interaction_;
     std::unique_ptr<LayoutFrameRenderer> renderer_;
     std::optional<std::size_t> renderedFrameKey_;
-    QImage overlayImage_;
+    QImage outputFrame_;   // the overlay at the output size, exactly as the movie gets it
+    QImage overlayImage_;  // that frame scaled to the canvas
 };
 
 }  // namespace pacemark
