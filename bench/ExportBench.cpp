@@ -15,6 +15,7 @@
 #include "CairoDrawingSurface.h"
 #include "Export/TelemetryVideoExporter.h"
 #include "FFmpegMovieWriterFactory.h"
+#include "BenchActivity.h"
 #include "Layout/PacemarkPreset.h"
 #include "MovieDecoding.h"
 #include "ProResPictureConverter.h"
@@ -30,23 +31,7 @@ constexpr std::int64_t kHeight = 1080;
 constexpr std::int64_t kFramesPerSecond = 30;
 
 std::shared_ptr<const TelemetryActivity> oneHourActivity() {
-    static const auto activity = [] {
-        std::vector<TelemetrySample> samples;
-        for (int s = 0; s <= 3600; ++s) {
-            TelemetrySample sample;
-            sample.elapsed = s;
-            const double phase = s / 600.0;
-            sample.latitude = 55.75 + 0.02 * std::sin(phase);
-            sample.longitude = 37.62 + 0.03 * std::cos(phase * 0.7);
-            sample.altitudeMeters = 150 + 40 * std::sin(s / 300.0);
-            sample.speedMetersPerSecond = 8 + 3 * std::sin(s / 45.0);
-            sample.heartRateBPM = 130 + s % 30;
-            sample.cadenceRPM = 85 + s % 11;
-            sample.powerWatts = 200 + (s * 7) % 120;
-            samples.push_back(sample);
-        }
-        return std::make_shared<const TelemetryActivity>(std::nullopt, std::move(samples));
-    }();
+    static const auto activity = bench::syntheticRide(3600);
     return activity;
 }
 

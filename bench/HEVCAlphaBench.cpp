@@ -15,6 +15,7 @@
 #include "FFmpegMovieWriterFactory.h"
 #include "HEVCAlphaFrameConverter.h"
 #include "HEVCAlphaMovieWriter.h"
+#include "BenchActivity.h"
 #include "Layout/PacemarkPreset.h"
 #include "Rendering/LayoutFrameRenderer.h"
 
@@ -29,22 +30,7 @@ constexpr std::int64_t kFramesPerSecond = 30;
 constexpr std::int64_t kDistinctFrames = 60;
 
 std::shared_ptr<const TelemetryActivity> tenMinuteActivity() {
-    static const auto activity = [] {
-        std::vector<TelemetrySample> samples;
-        for (int s = 0; s <= 600; ++s) {
-            TelemetrySample sample;
-            sample.elapsed = s;
-            sample.latitude = 55.75 + 0.02 * std::sin(s / 100.0);
-            sample.longitude = 37.62 + 0.03 * std::cos(s / 140.0);
-            sample.altitudeMeters = 150 + 40 * std::sin(s / 300.0);
-            sample.speedMetersPerSecond = 8 + 3 * std::sin(s / 45.0);
-            sample.heartRateBPM = 130 + s % 30;
-            sample.cadenceRPM = 85 + s % 11;
-            sample.powerWatts = 200 + (s * 7) % 120;
-            samples.push_back(sample);
-        }
-        return std::make_shared<const TelemetryActivity>(std::nullopt, std::move(samples));
-    }();
+    static const auto activity = bench::syntheticRide(600);
     return activity;
 }
 
