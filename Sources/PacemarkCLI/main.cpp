@@ -21,6 +21,11 @@ constexpr std::array kCommands = {
                "Точки активности в формате JSON, по одному объекту в строке (отсутствующие поля опущены). "
                "С --raw — точки декодера до нормализации.",
                runSamplesCommand},
+    CLICommand{"check", "check MOVIE",
+               "Проверка альфа-канала фильма MOV для монтажных программ: у ProRes — заголовки кадров, альфа-канал "
+               "каждого среза и описание сэмплов, у HEVC — альфа-слой. Код выхода 0 — всё в порядке, 1 — найдены "
+               "ошибки.",
+               runCheckCommand},
 #ifdef PACEMARK_CLI_HAS_PLATFORM
     // Commands that draw or write movies are registered here.
     CLICommand{"frame", "frame FILE [--preset NAME] [--at SECONDS] [--size WxH] [--background checker|dark|PATH.png] -o OUT.png",

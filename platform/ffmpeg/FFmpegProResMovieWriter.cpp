@@ -1,6 +1,8 @@
 #include "FFmpegProResMovieWriter.h"
 
+#include <algorithm>
 #include <filesystem>
+#include <span>
 #include <string>
 #include <system_error>
 
@@ -10,6 +12,8 @@ extern "C" {
 }
 
 #include "Export/TelemetryVideoExportError.h"
+#include "MovieCheck/ProResFrame.h"
+#include "MovieCheck/ProResFrameRepair.h"
 
 namespace pacemark::ffmpeg {
 namespace {
@@ -110,6 +114,9 @@ void FFmpegProResMovieWriter::startWriting() {
     }
     stream_->codecpar->codec_tag = MKTAG('a', 'p', '4', 'h');
     stream_->codecpar->bits_per_coded_sample = 32;  // the sample description's depth: colour with alpha
+    // A known field order makes the muxer write 'fiel' (one field); strict
+    // readers expect it beside 'colr' and 'pasp'.
+    stream_->codecpar->field_order = AV_FIELD_PROGRESSIVE;
     stream_->time_base = encoder_->time_base;
     stream_->avg_frame_rate = encoder_->framerate;
 
@@ -227,9 +234,24 @@ void FFmpegProResMovieWriter::encodePicture(int pictureIndex, std::int64_t frame
     int code = avcodec_send_frame(encoder_.get(), frame_.get());
     if (code >= 0) code = avcodec_receive_packet(encoder_.get(), encoded_.get());
     if (code < 0) throw stepFailure(TelemetryVideoExportError::appendFailedText, code);
-    av_packet_unref(lastCoded_.get());
-    av_packet_move_ref(lastCoded_.get(), encoded_.get());
+    PacketReference release(encoded_.get());
+    repairCodedFrame(*encoded_);
     writeCodedFrame(*lastCoded_, frameIndex);
+}
+
+void FFmpegProResMovieWriter::repairCodedFrame(const AVPacket& coded) {
+    std::vector<std::uint8_t> repaired;
+    try {
+        repaired = ProResFrameRepair::repair(std::span(coded.data, std::size_t(coded.size)));
+    } catch (const ProResFormatError& error) {
+        throw TelemetryVideoExportError::writerFailed("Кодировщик ProRes выдал кадр, который не удалось разобрать (" +
+                                                      error.errorDescription() + "); видео не записано.");
+    }
+    av_packet_unref(lastCoded_.get());
+    if (av_new_packet(lastCoded_.get(), int(repaired.size())) < 0) {
+        throw TelemetryVideoExportError::writerFailed(TelemetryVideoExportError::appendFailedText);
+    }
+    std::copy(repaired.begin(), repaired.end(), lastCoded_->data);
 }
 
 void FFmpegProResMovieWriter::writeCodedFrame(const AVPacket& coded, std::int64_t frameIndex) {

@@ -28,7 +28,11 @@ struct ProResWriterOptions {
 };
 
 // Writes ProRes 4444 with 16-bit alpha ('ap4h', vendor 'apl0') into a
-// QuickTime movie, BT.709 tagged, limited range.
+// QuickTime movie, BT.709 tagged, limited range; the sample entry carries
+// depth 32, 'colr', 'fiel' (progressive) and 'pasp' (1:1). Every coded frame
+// is repaired before it is written, as the system's encoder leaves faults in
+// frames with alpha that strict decoders reject; a frame that cannot be
+// parsed fails the export.
 //
 // Pictures are converted, encoded and written on a thread of the writer, so
 // the caller draws the next picture while the previous one is encoded. ProRes
@@ -60,6 +64,9 @@ private:
     void throwPendingError();
     void runWorker();
     void encodePicture(int pictureIndex, std::int64_t frameIndex);
+    // Keeps the encoder's frame, mended for strict decoders (see
+    // ProResFrameRepair), as lastCoded_: every copy written is repaired.
+    void repairCodedFrame(const AVPacket& coded);
     void writeCodedFrame(const AVPacket& coded, std::int64_t frameIndex);
     void stopWorker() noexcept;
 

@@ -1,0 +1,39 @@
+#include <iostream>
+
+#include "CLIArguments.h"
+#include "CLICommands.h"
+#include "MovieCheck/MovieChecker.h"
+
+// The HEVC checker lives with the HEVC writer; a build without it reports
+// HEVC movies as unchecked instead of passing them.
+#if defined(PACEMARK_CLI_HAS_PLATFORM) && __has_include("HEVCAlphaMovieCheck.h")
+#include "HEVCAlphaMovieCheck.h"
+#define PACEMARK_CLI_HAS_HEVC_CHECK 1
+#endif
+
+namespace pacemark::cli {
+
+// Checks a movie's alpha for editors; exit status 0 when well formed, 1 when not.
+int runCheckCommand(std::span<const std::string> arguments) {
+    const CLIArguments args(arguments, {}, {});
+    const std::filesystem::path path = args.requireOneFile();
+    HEVCAlphaTrackChecker hevc;
+#ifdef PACEMARK_CLI_HAS_HEVC_CHECK
+    hevc = checkHEVCAlphaTrack;
+#endif
+    FileMovieSource source(path);
+    const MovieCheckReport report = MovieChecker(hevc).check(source);
+
+    std::cout << "Файл: " << path.filename().string() << "\n"
+              << "Кодек: " << report.codec << ", " << report.width << "×" << report.height << ", кадров: "
+              << report.frameCount << "\n";
+    if (report.wellFormed()) {
+        std::cout << "Альфа-канал в порядке: фильм пригоден для монтажных программ.\n";
+        return 0;
+    }
+    std::cout << "Найдены ошибки (" << report.findings.size() << "):\n";
+    for (const auto& finding : report.findings) std::cout << "  - " << finding.message << "\n";
+    return 1;
+}
+
+}  // namespace pacemark::cli

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "PacemarkError.h"
+
+namespace pacemark {
+
+// One way in which a movie's alpha is not well formed for editors, told in
+// Russian ("Альфа-канал среза: нет завершающего кода серии ...").
+struct MovieCheckFinding {
+    std::string message;
+
+    bool operator==(const MovieCheckFinding&) const = default;
+};
+
+// Checks the video track of an HEVC movie with an alpha layer: the whole
+// sample entry box (header included) and every sample in decoding order.
+// Returns nothing when the track is well formed.
+using HEVCAlphaTrackChecker = std::function<std::vector<MovieCheckFinding>(
+    std::span<const std::uint8_t> sampleEntry, const std::vector<std::span<const std::uint8_t>>& samples)>;
+
+// A file that cannot be checked at all: unreadable, not a QuickTime movie,
+// no video track, a broken sample table, or a codec the checker does not know.
+class MovieCheckError : public PacemarkError {
+public:
+    using PacemarkError::PacemarkError;
+};
+
+}  // namespace pacemark
