@@ -1,0 +1,181 @@
+#include "ProResTestFrames.h"
+
+namespace pacemark::testing {
+namespace {
+
+void putBig(std::vector<std::uint8_t>& out, std::uint64_t value, int bytes) {
+    for (int i = bytes - 1; i >= 0; --i) out.push_back(std::uint8_t(value >> (8 * i)));
+}
+
+void setBig(std::vector<std::uint8_t>& out, std::size_t at, std::uint64_t value, int bytes) {
+    for (int i = bytes - 1; i >= 0; --i, value >>= 8) out[at + std::size_t(i)] = std::uint8_t(value);
+}
+
+class BitWriter {
+public:
+    void put(std::uint32_t value, int count) {
+        for (int i = count - 1; i >= 0; --i) {
+            if (bits_ % 8 == 0) bytes_.push_back(0);
+            if ((value >> i) & 1) bytes_.back() |= std::uint8_t(0x80 >> (bits_ % 8));
+            ++bits_;
+        }
+    }
+    std::vector<std::uint8_t> bytes() const { return bytes_; }
+
+private:
+    std::vector<std::uint8_t> bytes_;
+    std::size_t bits_ = 0;
+};
+
+void putRun(BitWriter& bits, std::uint32_t run) {
+    if (run == 0) {
+        bits.put(1, 1);
+    } else if (run < 16) {
+        bits.put(run, 5);
+    } else {
+        bits.put(run, 16);
+    }
+}
+
+// Differences of up to 64 (16-bit) or 8 (8-bit) take the short code.
+std::vector<std::uint8_t> codeAlpha(const std::vector<std::uint16_t>& values, int alphaBits, bool finalRun) {
+    const int mask = (1 << alphaBits) - 1;
+    const int shortLimit = alphaBits == 8 ? 8 : 64;
+    BitWriter bits;
+    int previous = mask;
+    std::uint32_t run = 0;
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        const int value = values[i] & mask;
+        if (i > 0 && value == previous) {
+            ++run;
+            continue;
+        }
+        if (i > 0) putRun(bits, run);
+        run = 0;
+        int difference = (value - previous) & mask;
+        if (difference > mask / 2) difference -= mask + 1;
+        if (difference == 0 || difference > shortLimit || difference < -shortLimit) {
+            bits.put(1, 1);
+            bits.put(std::uint32_t(difference) & std::uint32_t(mask), alphaBits);
+        } else {
+            const int magnitude = difference < 0 ? -difference : difference;
+            bits.put(0, 1);
+            bits.put(std::uint32_t(magnitude - 1), alphaBits == 8 ? 3 : 6);
+            bits.put(difference < 0, 1);
+        }
+        previous = value;
+    }
+    if (run || finalRun) putRun(bits, run);
+    return bits.bytes();
+}
+
+}  // namespace
+
+std::vector<std::uint8_t> buildProResFrame(int width, int height, const std::vector<std::vector<std::uint16_t>>& alpha,
+                                           ProResFrameFaults faults, int alphaBits, bool interlaced) {
+    std::vector<std::uint8_t> frame(4, 0);
+    for (char c : std::string("icpf")) frame.push_back(std::uint8_t(c));
+    putBig(frame, 20, 2);
+    putBig(frame, faults.versionZero ? 0 : 1, 2);
+    for (char c : std::string("apl0")) frame.push_back(std::uint8_t(c));
+    putBig(frame, std::uint64_t(width), 2);
+    putBig(frame, std::uint64_t(height), 2);
+    frame.push_back(std::uint8_t(0xC0 | (interlaced ? 0x04 : 0)));
+    frame.insert(frame.end(), {0, 1, 1, 1});
+    frame.push_back(std::uint8_t((faults.reservedAlphaBits ? 0x40 : 0) | alphaBits / 8));
+    frame.insert(frame.end(), {0, 0});
+
+    const int pictures = interlaced ? 2 : 1;
+    const std::size_t slicesPerPicture = alpha.size() / std::size_t(pictures);
+    for (int p = 0; p < pictures; ++p) {
+        const std::size_t pictureAt = frame.size();
+        frame.push_back(0x40);
+        putBig(frame, 0, 4);
+        putBig(frame, slicesPerPicture, 2);
+        frame.push_back(0x30);  // eight macroblocks a slice
+        const std::size_t indexAt = frame.size();
+        frame.resize(frame.size() + 2 * slicesPerPicture);
+        for (std::size_t s = 0; s < slicesPerPicture; ++s) {
+            const std::size_t sliceAt = frame.size();
+            if (alphaBits == 0) {
+                frame.insert(frame.end(), {0x30, 1, 0, 2, 0, 2, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66});
+                setBig(frame, indexAt + 2 * s, frame.size() - sliceAt, 2);
+                continue;
+            }
+            const auto coded =
+                codeAlpha(alpha[std::size_t(p) * slicesPerPicture + s], alphaBits, !faults.missingFinalRunCode);
+            frame.insert(frame.end(), {0x40, 1, 0, 2, 0, 2, 0, 2, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66});
+            frame.insert(frame.end(), coded.begin(), coded.end());
+            setBig(frame, indexAt + 2 * s, frame.size() - sliceAt, 2);
+        }
+        setBig(frame, pictureAt + 1, frame.size() - pictureAt, 4);
+    }
+    setBig(frame, 0, frame.size(), 4);
+    return frame;
+}
+
+std::vector<std::uint8_t> quickTimeBox(const std::string& type, const std::vector<std::uint8_t>& payload) {
+    std::vector<std::uint8_t> box;
+    putBig(box, payload.size() + 8, 4);
+    box.insert(box.end(), type.begin(), type.end());
+    box.insert(box.end(), payload.begin(), payload.end());
+    return box;
+}
+
+std::vector<std::uint8_t> buildQuickTimeMovie(const std::string& format, int width, int height, int depth,
+                                              const std::vector<std::vector<std::uint8_t>>& extensions,
+                                              const std::vector<std::vector<std::uint8_t>>& frames) {
+    std::vector<std::uint8_t> movie = quickTimeBox("ftyp", {'q', 't', ' ', ' ', 0, 0, 2, 0, 'q', 't', ' ', ' '});
+    std::vector<std::uint8_t> media;
+    for (const auto& frame : frames) media.insert(media.end(), frame.begin(), frame.end());
+    const std::size_t mediaAt = movie.size() + 8;
+    const auto mdat = quickTimeBox("mdat", media);
+    movie.insert(movie.end(), mdat.begin(), mdat.end());
+
+    std::vector<std::uint8_t> entry(6, 0);
+    putBig(entry, 1, 2);          // data reference
+    entry.resize(entry.size() + 16, 0);  // version, revision, vendor, qualities
+    putBig(entry, std::uint64_t(width), 2);
+    putBig(entry, std::uint64_t(height), 2);
+    putBig(entry, 0x00480000, 4);
+    putBig(entry, 0x00480000, 4);
+    putBig(entry, 0, 4);
+    putBig(entry, 1, 2);
+    entry.resize(entry.size() + 32, 0);  // compressor name
+    putBig(entry, std::uint64_t(depth), 2);
+    putBig(entry, 0xFFFF, 2);
+    for (const auto& extension : extensions) entry.insert(entry.end(), extension.begin(), extension.end());
+    std::vector<std::uint8_t> stsd = {0, 0, 0, 0, 0, 0, 0, 1};
+    const auto entryBox = quickTimeBox(format, entry);
+    stsd.insert(stsd.end(), entryBox.begin(), entryBox.end());
+
+    std::vector<std::uint8_t> stsz(8, 0);
+    putBig(stsz, frames.size(), 4);
+    for (const auto& frame : frames) putBig(stsz, frame.size(), 4);
+    std::vector<std::uint8_t> stsc(4, 0);
+    putBig(stsc, 1, 4);
+    putBig(stsc, 1, 4);
+    putBig(stsc, frames.size(), 4);
+    putBig(stsc, 1, 4);
+    std::vector<std::uint8_t> stco(4, 0);
+    putBig(stco, 1, 4);
+    putBig(stco, mediaAt, 4);
+
+    std::vector<std::uint8_t> stbl;
+    for (const auto& box : {quickTimeBox("stsd", stsd), quickTimeBox("stsz", stsz), quickTimeBox("stsc", stsc),
+                            quickTimeBox("stco", stco)}) {
+        stbl.insert(stbl.end(), box.begin(), box.end());
+    }
+    std::vector<std::uint8_t> hdlr(8, 0);
+    for (char c : std::string("videvide")) hdlr.push_back(std::uint8_t(c));
+    hdlr.resize(hdlr.size() + 13, 0);
+    const auto hdlrBox = quickTimeBox("hdlr", hdlr);
+    auto mdia = hdlrBox;
+    const auto minf = quickTimeBox("minf", quickTimeBox("stbl", stbl));
+    mdia.insert(mdia.end(), minf.begin(), minf.end());
+    const auto moov = quickTimeBox("moov", quickTimeBox("trak", quickTimeBox("mdia", mdia)));
+    movie.insert(movie.end(), moov.begin(), moov.end());
+    return movie;
+}
+
+}  // namespace pacemark::testing

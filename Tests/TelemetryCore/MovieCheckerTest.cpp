@@ -1,0 +1,147 @@
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "MovieCheck/MovieChecker.h"
+#include "ProResTestFrames.h"
+
+namespace pacemark {
+namespace {
+
+using namespace pacemark::testing;
+using Bytes = std::vector<std::uint8_t>;
+
+const std::vector<std::vector<std::uint16_t>> kAlpha = {
+    [] {
+        std::vector<std::uint16_t> values(512, 0);
+        values.back() = 0xFFFF;
+        return values;
+    }(),
+    std::vector<std::uint16_t>(256, 0x4000),
+};
+
+Bytes goodFrame() { return buildProResFrame(48, 16, kAlpha, {}); }
+Bytes faultyFrame() { return buildProResFrame(48, 16, kAlpha, {true, true, true}); }
+
+// What our writer puts in the sample entry.
+std::vector<Bytes> appleExtensions() {
+    return {quickTimeBox("colr", {'n', 'c', 'l', 'c', 0, 1, 0, 1, 0, 1}), quickTimeBox("fiel", {1, 0}),
+            quickTimeBox("pasp", {0, 0, 0, 1, 0, 0, 0, 1})};
+}
+
+MovieCheckReport check(const Bytes& movie, HEVCAlphaTrackChecker hevc = {}) {
+    MemoryMovieSource source(movie);
+    return MovieChecker(std::move(hevc)).check(source);
+}
+
+std::string allFindings(const MovieCheckReport& report) {
+    std::string text;
+    for (const auto& finding : report.findings) text += finding.message + "\n";
+    return text;
+}
+
+TEST(MovieCheckerTest, ProResFramesAreCheckedOneByOneAndEachFaultIsPlaced) {
+    const MovieCheckReport good = check(buildQuickTimeMovie("ap4h", 48, 16, 32, appleExtensions(), {goodFrame(), goodFrame()}));
+    EXPECT_TRUE(good.wellFormed()) << allFindings(good);
+    EXPECT_EQ(good.frameCount, 2u);
+    EXPECT_EQ(good.codec, "ProRes 4444 («ap4h»)");
+
+    Bytes garbage = goodFrame();
+    garbage.back() |= 0x01;  // a set bit in the padding after the second slice's alpha
+    const MovieCheckReport bad = check(
+        buildQuickTimeMovie("ap4h", 48, 16, 32, appleExtensions(), {goodFrame(), faultyFrame(), faultyFrame(), garbage}));
+    ASSERT_EQ(bad.findings.size(), 4u) << allFindings(bad);
+    EXPECT_EQ(bad.findings[0].message,
+              "Кадр ProRes нарушает формат: после альфа-канала среза лишние данные — в 1 из 4 кадров, впервые в "
+              "кадре 4, срез 2.");
+    EXPECT_EQ(bad.findings[1].message,
+              "Заголовок кадра: версия битового потока 0, а для 4:4:4 и альфа-канала нужна 1 — в 2 из 4 кадров, "
+              "впервые в кадре 2.");
+    EXPECT_EQ(bad.findings[2].message,
+              "Заголовок кадра: заняты зарезервированные старшие биты байта типа альфа-канала: 0x42 вместо 0x02 — в "
+              "2 из 4 кадров, впервые в кадре 2.");
+    // Slice 1 ends in a differing value; slice 2 ends in a run and is fine.
+    EXPECT_EQ(bad.findings[3].message,
+              "Альфа-канал среза: нет завершающего кода серии, строгий декодер прочтёт альфу неверно — в 2 из 4 "
+              "кадров (срезов: 2), впервые в кадре 2, срез 1.");
+}
+
+TEST(MovieCheckerTest, SampleEntryMustCarryDepthColourFieldsAndPixelShape) {
+    struct Case {
+        const char* name;
+        std::string format;
+        int depth;
+        std::vector<Bytes> extensions;
+        const char* finding;
+    };
+    const auto without = [](const char* type) {
+        std::vector<Bytes> kept;
+        for (const auto& box : appleExtensions()) {
+            if (std::string(box.begin() + 4, box.begin() + 8) != type) kept.push_back(box);
+        }
+        return kept;
+    };
+    std::vector<Bytes> bt601 = appleExtensions();
+    bt601[0] = quickTimeBox("colr", {'n', 'c', 'l', 'c', 0, 6, 0, 1, 0, 6});
+    std::vector<Bytes> interlaced = appleExtensions();
+    interlaced[1] = quickTimeBox("fiel", {2, 9});
+    const std::vector<Case> cases = {
+        {"depth", "ap4h", 24, appleExtensions(), "Глубина в описании сэмплов — 24"},
+        {"format", "apch", 32, appleExtensions(), "формат дорожки «apch»"},
+        {"colr", "ap4h", 32, without("colr"), "нет блока «colr»"},
+        {"bt601", "ap4h", 32, bt601, "не BT.709 (основные цвета 6, передаточная функция 1, матрица 6)"},
+        {"fiel", "ap4h", 32, without("fiel"), "нет блока «fiel»"},
+        {"fields", "ap4h", 32, interlaced, "«fiel» не совпадает"},
+        {"pasp", "ap4h", 32, without("pasp"), "нет блока «pasp»"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const MovieCheckReport report = check(buildQuickTimeMovie(c.format, 48, 16, c.depth, c.extensions, {goodFrame()}));
+        ASSERT_EQ(report.findings.size(), 1u) << allFindings(report);
+        EXPECT_NE(report.findings[0].message.find(c.finding), std::string::npos) << report.findings[0].message;
+    }
+    const Bytes opaque = buildProResFrame(48, 16, {{}, {}}, {}, 0);
+    const MovieCheckReport noAlpha = check(buildQuickTimeMovie("ap4h", 48, 16, 24, appleExtensions(), {opaque}));
+    EXPECT_EQ(allFindings(noAlpha), "В кадрах нет альфа-канала: фон будет непрозрачным.\n");
+}
+
+TEST(MovieCheckerTest, HEVCTracksGoToTheHEVCCheckerWhole) {
+    const Bytes movie = buildQuickTimeMovie("hvc1", 64, 32, 24, {quickTimeBox("hvcC", {1, 2, 3})}, {{1, 2, 3}, {4, 5}});
+    try {
+        check(movie);
+        ADD_FAILURE() << "an HEVC movie passed unchecked";
+    } catch (const MovieCheckError& error) {
+        EXPECT_NE(error.errorDescription().find("не подключена"), std::string::npos);
+    }
+    const MovieCheckReport report = check(movie, [](std::span<const std::uint8_t> entry, const auto& samples) {
+        EXPECT_EQ(std::string(entry.begin() + 4, entry.begin() + 8), "hvc1");
+        EXPECT_EQ(std::size_t(entry[2]) << 8 | entry[3], entry.size());
+        EXPECT_EQ(std::string(entry.end() - 7, entry.end() - 3), "hvcC");
+        EXPECT_EQ(samples.size(), 2u);
+        EXPECT_EQ(Bytes(samples[1].begin(), samples[1].end()), (Bytes{4, 5}));
+        return std::vector<MovieCheckFinding>{{"нет SEI"}};
+    });
+    EXPECT_EQ(report.findings, std::vector<MovieCheckFinding>{{"нет SEI"}});
+    EXPECT_EQ(report.frameCount, 2u);
+}
+
+TEST(MovieCheckerTest, DamagedContainersAreRefusedNeverMisread) {
+    const Bytes movie = buildQuickTimeMovie("ap4h", 48, 16, 32, appleExtensions(), {goodFrame(), goodFrame()});
+    for (std::size_t size = 0; size < movie.size(); ++size) {
+        const Bytes cut(movie.begin(), movie.begin() + std::ptrdiff_t(size));
+        EXPECT_THROW(check(cut), MovieCheckError) << "size " << size;
+    }
+    EXPECT_THROW(check(buildQuickTimeMovie("avc1", 48, 16, 24, {}, {{1}})), MovieCheckError);
+    std::mt19937 random(5);
+    for (int round = 0; round < 3000; ++round) {
+        Bytes damaged = movie;
+        for (int n = 0; n < 2; ++n) damaged[random() % damaged.size()] = std::uint8_t(random());
+        try {
+            check(damaged);
+        } catch (const MovieCheckError&) {
+        }
+    }
+}
+
+}  // namespace
+}  // namespace pacemark
