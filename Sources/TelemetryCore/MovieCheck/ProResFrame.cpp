@@ -1,5 +1,6 @@
 #include "ProResFrame.h"
 
+#include <algorithm>
 #include <bit>
 
 namespace pacemark {
@@ -102,10 +103,14 @@ ProResFrame ProResFrame::parse(std::span<const std::uint8_t> bytes) {
     constexpr std::size_t kHeaderStart = 8;   // after the frame size and 'icpf'
     constexpr std::size_t kFixedHeader = 20;  // frame header up to the matrix flags
     if (bytes.size() < kHeaderStart + kFixedHeader) throw ProResFormatError("кадр короче своего заголовка");
-    if (readBig32(bytes, 0) != bytes.size()) {
-        throw ProResFormatError("размер кадра в заголовке (" + number(readBig32(bytes, 0)) +
+    // A sample may be longer than its frame only by zero padding.
+    const std::size_t frameSize = readBig32(bytes, 0);
+    if (frameSize < kHeaderStart + kFixedHeader || frameSize > bytes.size() ||
+        std::any_of(bytes.begin() + std::ptrdiff_t(frameSize), bytes.end(), [](std::uint8_t b) { return b != 0; })) {
+        throw ProResFormatError("размер кадра в заголовке (" + number(frameSize) +
                                 " байт) не совпадает с размером сэмпла (" + number(bytes.size()) + " байт)");
     }
+    bytes = bytes.first(frameSize);
     if (bytes[4] != 'i' || bytes[5] != 'c' || bytes[6] != 'p' || bytes[7] != 'f') {
         throw ProResFormatError("нет метки кадра ProRes «icpf»");
     }

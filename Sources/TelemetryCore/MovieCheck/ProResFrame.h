@@ -81,8 +81,9 @@ struct ProResFrame {
     bool versionTooLow() const { return version == 0 && needsVersionOne(); }
     bool reservedAlphaBitsSet() const { return (alphaTypeByte & 0xF0) != 0; }
 
-    // Parses the frame; throws ProResFormatError. The alpha data of the
-    // slices is located, not scanned: see scanProResAlpha.
+    // Parses the frame; throws ProResFormatError. The sample may carry zero
+    // bytes after the frame. The alpha data of the slices is located, not
+    // scanned: see scanProResAlpha.
     static ProResFrame parse(std::span<const std::uint8_t> bytes);
 };
 

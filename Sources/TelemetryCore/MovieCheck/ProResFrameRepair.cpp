@@ -19,6 +19,7 @@ void addToBig(std::vector<std::uint8_t>& bytes, std::size_t at, int width, std::
 
 std::vector<std::uint8_t> ProResFrameRepair::repair(std::span<const std::uint8_t> frame) {
     const ProResFrame layout = ProResFrame::parse(frame);
+    // Zero padding after the frame is left as it is.
 
     // Slices that need one more byte, and where their alpha ends.
     std::vector<std::size_t> growing;
