@@ -225,6 +225,16 @@ HEVCSequenceParameterSet HEVCSequenceParameterSet::parse(std::span<const std::ui
         }
     }
     sps.temporalMvp = reader.readFlag();
+    reader.readFlag();  // strong_intra_smoothing_enabled_flag
+    if (reader.readFlag()) {  // vui_parameters_present_flag: read up to the range flag
+        if (reader.readFlag() && reader.readBits(8) == 255) reader.skipBits(32);  // aspect ratio, extended SAR
+        if (reader.readFlag()) reader.readFlag();                                  // overscan
+        sps.videoSignalTypePresent = reader.readFlag();
+        if (sps.videoSignalTypePresent) {
+            reader.readBits(3);  // video_format
+            sps.videoFullRange = reader.readFlag();
+        }
+    }
     return sps;
 }
 
