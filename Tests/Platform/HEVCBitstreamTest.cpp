@@ -60,6 +60,16 @@ TEST(HEVCBitReaderTest, TruncatedOrMalformedInputThrowsInsteadOfReadingZeros) {
     HEVCBitReader zeroReader(zeros);
     EXPECT_THROW(zeroReader.readUnsignedExpGolomb(), HEVCBitstreamError);
     EXPECT_THROW(zeroReader.trailingBitsPosition(), HEVCBitstreamError);
+
+    // A reference picture set whose delta POC does not fit the POC
+    // arithmetic (found by the movie checker's fuzzer).
+    HEVCBitWriter set;
+    set.writeUnsignedExpGolomb(1);            // num_negative_pics
+    set.writeUnsignedExpGolomb(0);            // num_positive_pics
+    set.writeUnsignedExpGolomb(0xFFFFFFFEu);  // delta_poc_s0_minus1
+    set.writeTrailingBits();
+    HEVCBitReader setReader(set.bytes());
+    EXPECT_THROW(HEVCShortTermRefPicSet::read(setReader, 0, {}), HEVCBitstreamError);
 }
 
 TEST(HEVCNalUnitTest, EmulationPreventionIsInsertedAndRemovedWhereStartCodesCouldAppear) {

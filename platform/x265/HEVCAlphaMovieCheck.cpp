@@ -139,7 +139,7 @@ struct TrackConfiguration {
 
 // Reads the sample entry; returns its hvcC payload when there is one.
 std::optional<std::span<const std::uint8_t>> readSampleEntry(std::span<const std::uint8_t> entry, FindingList& findings,
-                                                            std::uint32_t& width, std::uint32_t& height) {
+                                                            std::uint32_t& width, std::uint32_t& height, bool& hvc1) {
     if (entry.size() < visualSampleEntrySize) {
         findings.add("Описание дорожки видео (sample entry) короче " + std::to_string(visualSampleEntrySize) +
                      " байт: дорожка повреждена.");
@@ -151,6 +151,7 @@ std::optional<std::span<const std::uint8_t>> readSampleEntry(std::span<const std
                      " байт) не совпадает с размером блока (" + std::to_string(entry.size()) + " байт).");
     }
     const std::string type = fourCharacterCode(entry, 4);
+    hvc1 = type == "hvc1";
     if (type == "hev1") {
         findings.add("Описание дорожки видео «hev1»: редакторы на macOS ожидают «hvc1», где параметры потока "
                      "хранятся только в описании дорожки.");
@@ -213,8 +214,9 @@ void readParameterSet(const HEVCNalUnit& unit, TrackConfiguration& config, Findi
 }
 
 // Reads the hvcC record. Returns nothing when the samples cannot be read
-// with it.
-std::optional<TrackConfiguration> readConfiguration(std::span<const std::uint8_t> hvcC, FindingList& findings) {
+// with it. Only 'hvc1' requires complete parameter-set arrays ('hev1' is
+// reported on its own).
+std::optional<TrackConfiguration> readConfiguration(std::span<const std::uint8_t> hvcC, bool hvc1, FindingList& findings) {
     if (hvcC.size() < 23) {
         findings.add("Блок hvcC короче 23 байт: параметры потока HEVC не прочитать.");
         return std::nullopt;
@@ -241,7 +243,7 @@ std::optional<TrackConfiguration> readConfiguration(std::span<const std::uint8_t
         const std::uint32_t count = bigEndian(hvcC, at + 1, 2);
         at += 3;
         const bool parameterSets = type == HEVCNalType::vps || type == HEVCNalType::sps || type == HEVCNalType::pps;
-        if (parameterSets && !complete && !incompleteReported) {
+        if (hvc1 && parameterSets && !complete && !incompleteReported) {
             findings.add("hvcC: массив параметров (тип NAL " + std::to_string(type) +
                          ") не помечен полным (array_completeness 0), а для «hvc1» это обязательно.");
             incompleteReported = true;
@@ -475,9 +477,10 @@ std::vector<MovieCheckFinding> checkHEVCAlphaTrack(std::span<const std::uint8_t>
     FindingList findings;
     try {
         std::uint32_t width = 0, height = 0;
-        const auto hvcC = readSampleEntry(sampleEntry, findings, width, height);
+        bool hvc1 = false;
+        const auto hvcC = readSampleEntry(sampleEntry, findings, width, height, hvc1);
         std::optional<TrackConfiguration> config;
-        if (hvcC) config = readConfiguration(*hvcC, findings);
+        if (hvcC) config = readConfiguration(*hvcC, hvc1, findings);
         if (!config) return findings.finish();
 
         checkVideoParameterSet(*config, findings);
