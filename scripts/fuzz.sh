@@ -13,7 +13,8 @@
 #   // fuzz-seeds: fit
 #   // fuzz-options: -max_len=65536
 # (paths relative to Sources/TelemetryCore; seeds by file extension, taken
-# from samples/ and from the shared test data beside the checkout if present).
+# from samples/, fuzz/seeds/ and from the shared test data beside the
+# checkout if present).
 # Everything is written under fuzz-out/ (git-ignored): binaries, the corpus,
 # crash artifacts and the run log.
 set -euo pipefail
@@ -58,7 +59,7 @@ corpus="$out/corpus/$name"
 artifacts="$out/artifacts/$name"
 mkdir -p "$corpus" "$artifacts"
 for extension in $(directive "$source" seeds); do
-  for folder in "$root/samples" "$shared"; do
+  for folder in "$root/samples" "$shared" "$root/fuzz/seeds"; do
     [ -d "$folder" ] || continue
     find "$folder" -type f -name "*.$extension" -exec cp -n {} "$corpus/" \;
   done

@@ -1,5 +1,6 @@
 #include "Export/TelemetryVideoExportError.h"
 #include "HEVCAlphaEncodingError.h"
+#include "HEVCAlphaMovieCheck.h"
 #include "HEVCAlphaMovieWriter.h"
 #include "HEVCNalUnit.h"
 #include "OverlayTestFrames.h"
@@ -115,6 +116,8 @@ TEST_F(HEVCAlphaMovieWriterTest, MovieHoldsAnHvc1TrackWithBothLayersInHvcCAndEve
         configuration.emplace_back(unit.type, unit.layerId);
     }
     EXPECT_EQ(configuration, (std::vector<std::pair<int, int>>{{32, 0}, {33, 0}, {33, 1}, {34, 0}, {34, 1}, {39, 0}}));
+    const std::vector<std::span<const std::uint8_t>> samples(track.samples.begin(), track.samples.end());
+    for (const auto& finding : checkHEVCAlphaTrack(track.sampleEntry, samples)) ADD_FAILURE() << finding.message;
 
     ASSERT_EQ(track.samples.size(), static_cast<std::size_t>(movieFrames));
     ASSERT_EQ(track.sampleDurations.size(), track.samples.size());

@@ -54,6 +54,8 @@ QuickTimeHEVCTrack readQuickTimeHEVCTrack(const std::filesystem::path& path) {
     QuickTimeHEVCTrack track;
     const std::size_t entry = stsd.payload + 8;
     const std::size_t entryEnd = entry + be32(d, entry);
+    if (entryEnd > stsd.end) throw std::runtime_error("sample entry outside stsd");
+    track.sampleEntry.assign(d.begin() + static_cast<std::ptrdiff_t>(entry), d.begin() + static_cast<std::ptrdiff_t>(entryEnd));
     track.sampleEntryType = std::string(reinterpret_cast<const char*>(&d[entry + 4]), 4);
     track.width = static_cast<int>(be32(d, entry + 32) >> 16);
     track.height = static_cast<int>(be32(d, entry + 32) & 0xFFFF);

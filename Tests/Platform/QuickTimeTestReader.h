@@ -12,6 +12,7 @@ namespace pacemark::testing {
 // Written for the tests so that they check our files without our muxer.
 struct QuickTimeHEVCTrack {
     std::string sampleEntryType;
+    std::vector<std::uint8_t> sampleEntry;  // the whole box, header included
     int width = 0;
     int height = 0;
     std::vector<std::uint8_t> hvcC;

@@ -33,6 +33,7 @@ HEVCProfileTierLevel hevcAlphaLayerProfile(const HEVCProfileTierLevel& base, boo
 std::vector<std::uint8_t> hevcWriteAlphaVideoParameterSet(const HEVCSequenceParameterSet& base,
                                                           const HEVCAlphaLayerSignalling& signalling) {
     const bool alsoSignalDependencyId = signalling.dependencyIdDimension;
+    const bool shared = signalling.sharedLayerSet;
     if (base.maxSubLayersMinus1 != 0) throw HEVCBitstreamError("temporal sub-layers are not supported");
     if (base.widthLumaSamples > 0xFFFF || base.heightLumaSamples > 0xFFFF) {
         throw HEVCBitstreamError("picture too large for a VPS representation format");
@@ -50,10 +51,14 @@ std::vector<std::uint8_t> hevcWriteAlphaVideoParameterSet(const HEVCSequencePara
     w.writeUnsignedExpGolomb(base.ordering.maxDecPicBufferingMinus1);
     w.writeUnsignedExpGolomb(base.ordering.maxNumReorderPics);
     w.writeUnsignedExpGolomb(base.ordering.maxLatencyIncreasePlus1);
-    w.writeBits(1, 6);              // vps_max_layer_id
-    w.writeUnsignedExpGolomb(1);    // vps_num_layer_sets_minus1: {0} and {0, 1}
-    w.writeFlag(true);              // layer_id_included_flag[1][0]
-    w.writeFlag(true);              // layer_id_included_flag[1][1]
+    w.writeBits(1, 6);  // vps_max_layer_id
+    if (shared) {
+        w.writeUnsignedExpGolomb(1);  // vps_num_layer_sets_minus1: {0} and {0, 1}
+        w.writeFlag(true);            // layer_id_included_flag[1][0]
+        w.writeFlag(true);            // layer_id_included_flag[1][1]
+    } else {
+        w.writeUnsignedExpGolomb(0);  // vps_num_layer_sets_minus1: {0} only
+    }
     w.writeFlag(false);             // vps_timing_info_present_flag
     w.writeFlag(true);              // vps_extension_flag
     while (!w.isByteAligned()) w.writeFlag(true);  // vps_extension_alignment_bit_equal_to_one
@@ -73,18 +78,37 @@ std::vector<std::uint8_t> hevcWriteAlphaVideoParameterSet(const HEVCSequencePara
     w.writeBits(auxIdAlpha, 1);                              // dimension_id[1][AuxId]: alpha
     w.writeBits(0, 4);                                       // view_id_len
     w.writeFlag(false);  // direct_dependency_flag[1][0]: alpha is coded independently
-    w.writeUnsignedExpGolomb(0);  // num_add_layer_sets (two independent layers)
-    w.writeFlag(false);           // vps_sub_layers_max_minus1_present_flag
-    w.writeFlag(false);           // max_tid_ref_present_flag
-    w.writeFlag(false);           // default_ref_layers_active_flag
-    w.writeUnsignedExpGolomb(2);  // vps_num_profile_tier_level_minus1
-    w.writeFlag(true);            // vps_profile_present_flag[2]
-    hevcAlphaLayerProfile(base.profileTierLevel, signalling.scalableMainProfile).write(w, true);
+    // Both layers are independent, so num_add_layer_sets is present.
+    if (shared) {
+        w.writeUnsignedExpGolomb(0);  // num_add_layer_sets
+    } else {
+        w.writeUnsignedExpGolomb(1);  // num_add_layer_sets: layer set 1 = {1}
+        w.writeBits(1, 1);            // highest_layer_idx_plus1[0][1]: tree of layer 1, one layer
+    }
+    w.writeFlag(false);  // vps_sub_layers_max_minus1_present_flag
+    w.writeFlag(false);  // max_tid_ref_present_flag
+    w.writeFlag(false);  // default_ref_layers_active_flag
+    if (shared) {
+        w.writeUnsignedExpGolomb(2);  // vps_num_profile_tier_level_minus1
+        w.writeFlag(true);            // vps_profile_present_flag[2]
+        hevcAlphaLayerProfile(base.profileTierLevel, signalling.scalableMainProfile).write(w, true);
+    } else {
+        // The base VPS's entry and the level-only one above, whose profile
+        // is inferred from the base layer's.
+        w.writeUnsignedExpGolomb(1);  // vps_num_profile_tier_level_minus1
+    }
     w.writeUnsignedExpGolomb(0);  // num_add_olss
     w.writeBits(0, 2);            // default_output_layer_idc: every layer is output
-    // Output layer set 1 = layer set {0, 1}: base with PTL 1, alpha with PTL 2.
-    w.writeBits(1, 2);  // profile_tier_level_idx[1][0]
-    w.writeBits(2, 2);  // profile_tier_level_idx[1][1]
+    if (shared) {
+        // Output layer set 1 = layer set {0, 1}: base with PTL 1, alpha with PTL 2.
+        w.writeBits(1, 2);  // profile_tier_level_idx[1][0]
+        w.writeBits(2, 2);  // profile_tier_level_idx[1][1]
+    } else {
+        // Output layer set 1 = the additional layer set {1}, whose output
+        // flags are always explicit.
+        w.writeFlag(true);  // output_layer_flag[1][0]: the alpha layer is output
+        w.writeBits(1, 1);  // profile_tier_level_idx[1][0]
+    }
     w.writeUnsignedExpGolomb(0);  // vps_num_rep_formats_minus1
     // rep_format(): one for both layers, so the alpha picture is 4:2:0 too.
     w.writeBits(base.widthLumaSamples, 16);
@@ -102,14 +126,17 @@ std::vector<std::uint8_t> hevcWriteAlphaVideoParameterSet(const HEVCSequencePara
         w.writeUnsignedExpGolomb(base.confWinBottom);
     }
     w.writeFlag(true);   // max_one_active_ref_layer_flag
-    w.writeFlag(false);  // vps_poc_lsb_aligned_flag
+    // The two encodes give every access unit's pictures the same POC.
+    w.writeFlag(!shared);  // vps_poc_lsb_aligned_flag
     // poc_lsb_not_present_flag[1]: IDR slices of the alpha layer carry no
     // POC LSB, exactly like the base layer's (the encodes are single-layer).
     w.writeFlag(true);
     // dpb_size() of output layer set 1.
     w.writeFlag(false);  // sub_layer_flag_info_present_flag
-    w.writeUnsignedExpGolomb(base.ordering.maxDecPicBufferingMinus1);  // layer 0
-    w.writeUnsignedExpGolomb(base.ordering.maxDecPicBufferingMinus1);  // layer 1
+    // The alpha encode makes the colour encode's decisions, so both layers
+    // need the same picture buffers.
+    if (shared) w.writeUnsignedExpGolomb(base.ordering.maxDecPicBufferingMinus1);  // layer 0
+    w.writeUnsignedExpGolomb(base.ordering.maxDecPicBufferingMinus1);              // layer 1
     w.writeUnsignedExpGolomb(base.ordering.maxNumReorderPics);
     w.writeUnsignedExpGolomb(base.ordering.maxLatencyIncreasePlus1);
     w.writeUnsignedExpGolomb(0);  // direct_dep_type_len_minus2

@@ -18,6 +18,12 @@ enum class HEVCAlphaColourMode : std::uint8_t {
 // Choices in the VPS where encoders differ. Our files use the defaults;
 // the other values reproduce streams of another encoder for comparison.
 struct HEVCAlphaLayerSignalling {
+    // Signal layer set {0, 1} in the base VPS with both layers output and
+    // a third profile-tier-level entry, instead of the layout the platform
+    // encoders of macOS write: layer set {0} in the base VPS, an additional
+    // layer set {1} whose output layer set outputs the alpha layer, two
+    // profile-tier-level entries and aligned POC LSBs.
+    bool sharedLayerSet = false;
     // Also declare a DependencyId dimension next to AuxId.
     bool dependencyIdDimension = false;
     // Give the alpha layer the multi-layer Scalable Main profile instead of
@@ -33,8 +39,9 @@ HEVCProfileTierLevel hevcAlphaLayerProfile(const HEVCProfileTierLevel& base, boo
 
 // The VPS of a two-layer stream: layer 0 colour, layer 1 an independently
 // coded auxiliary picture carrying alpha (AuxId 1). Sizes, bit depths, DPB
-// sizes, profile and level come from the base layer's SPS; both layers are
-// output and share one representation format.
+// sizes, profile and level come from the base layer's SPS; both layers
+// share one representation format, and IDR slices of layer 1 carry no POC
+// LSB.
 std::vector<std::uint8_t> hevcWriteAlphaVideoParameterSet(const HEVCSequenceParameterSet& base,
                                                           const HEVCAlphaLayerSignalling& signalling = {});
 

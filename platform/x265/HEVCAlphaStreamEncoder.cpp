@@ -98,7 +98,11 @@ HEVCAlphaStreamEncoder::HEVCAlphaStreamEncoder(const HEVCAlphaEncoderSettings& s
       colour_(settings.width, settings.height, settings.preset,
               withBitRate(settings.sharedOptions(), settings.colourBitRate())),
       alpha_(settings.width, settings.height, settings.preset,
-             concatenated(withBitRate(settings.sharedOptions(), settings.alphaBitRate()), settings.alphaExtraOptions)) {
+             concatenated(concatenated(withBitRate(settings.sharedOptions(), settings.alphaBitRate()),
+                                       // Alpha uses the whole 0-255 range; the flag only reaches
+                                       // the SPS's VUI, the coding decisions stay the colour's.
+                                       {{"range", "full"}}),
+                          settings.alphaExtraOptions)) {
     merger_ = std::make_unique<HEVCAlphaLayerMerger>(colour_.headers(), alpha_.headers());
 }
 

@@ -15,8 +15,9 @@ namespace pacemark {
 
 // What the two encoders are told. Both get the same shared options, so that
 // they take the same decisions; they differ only in their share of the bit
-// rate (and in `alphaExtraOptions`, which the tests use to make them
-// disagree on purpose).
+// rate, in the alpha layer's full-range flag (which x265 only writes into
+// the SPS) and in `alphaExtraOptions`, which the tests use to make them
+// disagree on purpose.
 struct HEVCAlphaEncoderSettings {
     int width = 0;
     int height = 0;

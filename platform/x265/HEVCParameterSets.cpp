@@ -22,6 +22,14 @@ void skipScalingListData(HEVCBitReader& reader) {
     }
 }
 
+// delta_poc_s0_minus1, delta_poc_s1_minus1 and abs_delta_rps_minus1 plus
+// one; bounded so that damaged sets cannot overflow the POC arithmetic.
+int readDeltaPoc(HEVCBitReader& reader) {
+    const std::uint32_t minus1 = reader.readUnsignedExpGolomb();
+    if (minus1 > 32767) throw HEVCBitstreamError("delta POC out of range");
+    return static_cast<int>(minus1) + 1;
+}
+
 // Copies everything after the rewritten ids up to the rbsp_stop_one_bit and
 // closes the RBSP again.
 std::vector<std::uint8_t> finishRewrite(HEVCBitReader& reader, HEVCBitWriter& writer) {
@@ -87,13 +95,13 @@ HEVCShortTermRefPicSet HEVCShortTermRefPicSet::read(HEVCBitReader& reader, std::
         if (negative > 16 || positive > 16) throw HEVCBitstreamError("reference picture set too large");
         int poc = 0;
         for (std::uint32_t i = 0; i < negative; ++i) {
-            poc -= static_cast<int>(reader.readUnsignedExpGolomb()) + 1;
+            poc -= readDeltaPoc(reader);
             set.deltaPocS0.push_back(poc);
             set.usedS0.push_back(reader.readFlag());
         }
         poc = 0;
         for (std::uint32_t i = 0; i < positive; ++i) {
-            poc += static_cast<int>(reader.readUnsignedExpGolomb()) + 1;
+            poc += readDeltaPoc(reader);
             set.deltaPocS1.push_back(poc);
             set.usedS1.push_back(reader.readFlag());
         }
@@ -104,7 +112,7 @@ HEVCShortTermRefPicSet HEVCShortTermRefPicSet::read(HEVCBitReader& reader, std::
     if (index == sets.size()) deltaIndex = reader.readUnsignedExpGolomb() + 1;
     if (deltaIndex > index || index > sets.size()) throw HEVCBitstreamError("bad reference picture set index");
     const bool sign = reader.readFlag();
-    const int deltaRps = (sign ? -1 : 1) * (static_cast<int>(reader.readUnsignedExpGolomb()) + 1);
+    const int deltaRps = (sign ? -1 : 1) * readDeltaPoc(reader);
     const HEVCShortTermRefPicSet& ref = sets[index - deltaIndex];
     const int refNegative = static_cast<int>(ref.deltaPocS0.size());
     const int refPositive = static_cast<int>(ref.deltaPocS1.size());
@@ -225,6 +233,16 @@ HEVCSequenceParameterSet HEVCSequenceParameterSet::parse(std::span<const std::ui
         }
     }
     sps.temporalMvp = reader.readFlag();
+    reader.readFlag();  // strong_intra_smoothing_enabled_flag
+    if (reader.readFlag()) {  // vui_parameters_present_flag: read up to the range flag
+        if (reader.readFlag() && reader.readBits(8) == 255) reader.skipBits(32);  // aspect ratio, extended SAR
+        if (reader.readFlag()) reader.readFlag();                                  // overscan
+        sps.videoSignalTypePresent = reader.readFlag();
+        if (sps.videoSignalTypePresent) {
+            reader.readBits(3);  // video_format
+            sps.videoFullRange = reader.readFlag();
+        }
+    }
     return sps;
 }
 

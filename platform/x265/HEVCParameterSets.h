@@ -78,6 +78,10 @@ struct HEVCSequenceParameterSet {
     bool longTermRefPicsPresent = false;
     std::vector<bool> usedByCurrPicLongTermSps;
     bool temporalMvp = false;
+    // From the VUI: video_full_range_flag, false when the VUI or its video
+    // signal type is absent (limited range is then implied).
+    bool videoSignalTypePresent = false;
+    bool videoFullRange = false;
 
     int chromaArrayType() const { return separateColourPlane ? 0 : static_cast<int>(chromaFormatIdc); }
     std::uint32_t picSizeInCodingTreeBlocks() const;
