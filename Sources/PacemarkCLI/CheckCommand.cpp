@@ -4,11 +4,10 @@
 #include "CLICommands.h"
 #include "MovieCheck/MovieChecker.h"
 
-// The HEVC checker lives with the HEVC writer; a build without it reports
+// The HEVC checker lives with the HEVC writer; a core-only build reports
 // HEVC movies as unchecked instead of passing them.
-#if defined(PACEMARK_CLI_HAS_PLATFORM) && __has_include("HEVCAlphaMovieCheck.h")
+#ifdef PACEMARK_CLI_HAS_PLATFORM
 #include "HEVCAlphaMovieCheck.h"
-#define PACEMARK_CLI_HAS_HEVC_CHECK 1
 #endif
 
 namespace pacemark::cli {
@@ -18,7 +17,7 @@ int runCheckCommand(std::span<const std::string> arguments) {
     const CLIArguments args(arguments, {}, {});
     const std::filesystem::path path = args.requireOneFile();
     HEVCAlphaTrackChecker hevc;
-#ifdef PACEMARK_CLI_HAS_HEVC_CHECK
+#ifdef PACEMARK_CLI_HAS_PLATFORM
     hevc = checkHEVCAlphaTrack;
 #endif
     FileMovieSource source(path);

@@ -2,15 +2,11 @@
 
 #include <cstdint>
 #include <span>
-#include <string>
 #include <vector>
 
-namespace pacemark {
+#include "MovieCheck/MovieCheckFinding.h"
 
-// One fault found in a movie, worded for the user (Russian).
-struct MovieCheckFinding {
-    std::string message;
-};
+namespace pacemark {
 
 // Checks an HEVC track with an alpha layer the way editors on macOS read
 // it, and reports every fault found; an empty result means well formed.
