@@ -59,7 +59,7 @@ TelemetryRenderConfig proResConfig(fs::path output, std::int64_t width, std::int
 
 void exportProRes(const TelemetryRenderConfig& config, std::shared_ptr<const TelemetryActivity> activity,
                   std::function<void(double)> progress = nullptr, std::stop_token stop = {}, bool reuse = true) {
-    const TelemetryVideoExporter exporter(std::make_shared<const ffmpeg::FFmpegMovieWriterFactory>(), cairoSurfaces(),
+    const TelemetryVideoExporter exporter(std::make_shared<const FFmpegMovieWriterFactory>(), cairoSurfaces(),
                                           TelemetryVideoExportOptions{reuse});
     exporter.exportMovie(std::move(activity), config, progress ? progress : [](double) {}, std::move(stop));
 }

@@ -71,7 +71,7 @@ std::vector<std::filesystem::path> filesIn(const std::filesystem::path& folder) 
 TEST(HEVCAlphaExportTest, ExporterWritesHevcWithAlphaThroughTheWriterFactories) {
     TemporaryFolder folder;
     const auto output = folder / "ride-telemetry.mov";
-    auto writers = std::make_shared<ffmpeg::FFmpegMovieWriterFactory>(std::make_shared<X265MovieWriterFactory>());
+    auto writers = std::make_shared<FFmpegMovieWriterFactory>(std::make_shared<X265MovieWriterFactory>());
     TelemetryVideoExporter exporter(writers, overlayRenderers());
     const TelemetryRenderConfig config(output, 96, 64, 10, TelemetryVideoCodec::hevcWithAlpha, 0, 3.0, PacemarkLayout{});
     std::vector<double> progress;
