@@ -4,6 +4,7 @@
 #include <fontconfig/fontconfig.h>
 #include <pango/pangocairo.h>
 
+#include <cstdint>
 #include <memory>
 
 // Owning handles for the cairo, Pango and fontconfig objects the drawing
@@ -12,56 +13,35 @@
 // nothing.
 namespace pacemark::cairo {
 
-struct SurfaceDeleter {
-    void operator()(cairo_surface_t* surface) const { cairo_surface_destroy(surface); }
+// Releases an object with the C function `release` (destroy, free or unref).
+template <auto release>
+struct Releaser {
+    template <typename T>
+    void operator()(T* object) const {
+        release(object);
+    }
 };
-struct ContextDeleter {
-    void operator()(cairo_t* context) const { cairo_destroy(context); }
-};
-struct PatternDeleter {
-    void operator()(cairo_pattern_t* pattern) const { cairo_pattern_destroy(pattern); }
-};
-struct PathDeleter {
-    void operator()(cairo_path_t* path) const { cairo_path_destroy(path); }
-};
-struct FontOptionsDeleter {
-    void operator()(cairo_font_options_t* options) const { cairo_font_options_destroy(options); }
-};
+
+using SurfaceHandle = std::unique_ptr<cairo_surface_t, Releaser<cairo_surface_destroy>>;
+using ContextHandle = std::unique_ptr<cairo_t, Releaser<cairo_destroy>>;
+using PatternHandle = std::unique_ptr<cairo_pattern_t, Releaser<cairo_pattern_destroy>>;
+using PathHandle = std::unique_ptr<cairo_path_t, Releaser<cairo_path_destroy>>;
+using FontOptionsHandle = std::unique_ptr<cairo_font_options_t, Releaser<cairo_font_options_destroy>>;
 // Pango's font maps, contexts and layouts are GObjects.
-struct GObjectDeleter {
-    void operator()(void* object) const { g_object_unref(object); }
-};
-struct FontDescriptionDeleter {
-    void operator()(PangoFontDescription* description) const { pango_font_description_free(description); }
-};
-struct AttributeListDeleter {
-    void operator()(PangoAttrList* attributes) const { pango_attr_list_unref(attributes); }
-};
-struct FontConfigDeleter {
-    void operator()(FcConfig* config) const { FcConfigDestroy(config); }
-};
+using FontMapHandle = std::unique_ptr<PangoFontMap, Releaser<g_object_unref>>;
+using PangoContextHandle = std::unique_ptr<PangoContext, Releaser<g_object_unref>>;
+using LayoutHandle = std::unique_ptr<PangoLayout, Releaser<g_object_unref>>;
+using FontDescriptionHandle = std::unique_ptr<PangoFontDescription, Releaser<pango_font_description_free>>;
+using AttributeListHandle = std::unique_ptr<PangoAttrList, Releaser<pango_attr_list_unref>>;
+using FontConfigHandle = std::unique_ptr<FcConfig, Releaser<FcConfigDestroy>>;
 
-using SurfaceHandle = std::unique_ptr<cairo_surface_t, SurfaceDeleter>;
-using ContextHandle = std::unique_ptr<cairo_t, ContextDeleter>;
-using PatternHandle = std::unique_ptr<cairo_pattern_t, PatternDeleter>;
-using PathHandle = std::unique_ptr<cairo_path_t, PathDeleter>;
-using FontOptionsHandle = std::unique_ptr<cairo_font_options_t, FontOptionsDeleter>;
-using FontMapHandle = std::unique_ptr<PangoFontMap, GObjectDeleter>;
-using PangoContextHandle = std::unique_ptr<PangoContext, GObjectDeleter>;
-using LayoutHandle = std::unique_ptr<PangoLayout, GObjectDeleter>;
-using FontDescriptionHandle = std::unique_ptr<PangoFontDescription, FontDescriptionDeleter>;
-using AttributeListHandle = std::unique_ptr<PangoAttrList, AttributeListDeleter>;
-using FontConfigHandle = std::unique_ptr<FcConfig, FontConfigDeleter>;
-
-// An ARGB32 (premultiplied BGRA on little-endian machines) surface over
-// memory the caller owns; check cairo_surface_status before drawing.
+// An image surface of `format` over memory the caller owns (ARGB32 is
+// premultiplied B, G, R, A bytes on little-endian machines); check
+// cairo_surface_status before drawing.
 inline SurfaceHandle imageSurfaceOver(std::uint8_t* data, cairo_format_t format, int width, int height, int stride) {
     return SurfaceHandle(cairo_image_surface_create_for_data(data, format, width, height, stride));
 }
 
-}  // namespace pacemark::cairo
-
-namespace pacemark::cairo {
 
 // Keeps the pending path out of the way of an operation that needs its own,
 // and puts it back afterwards.
