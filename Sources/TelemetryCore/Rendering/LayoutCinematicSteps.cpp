@@ -17,7 +17,7 @@ using Kind = TelemetryWidgetKind;
 // Cinematic style.
 
 void LayoutStepBuilder::addLinearGradient(DrawingRect clip, DrawingColor from, DrawingColor to,
-                                                  DrawingPoint start, DrawingPoint end) {
+                                          DrawingPoint start, DrawingPoint end) {
     addStatic(bounds::ofFill(clip), [=](DrawingSurface& s) {
         s.saveState();
         s.clipToRect(clip);
@@ -36,8 +36,7 @@ void LayoutStepBuilder::addCinematicBackdrop() {
                       {w / 2, h});
 }
 
-void LayoutStepBuilder::addCinematicMetric(const PacemarkWidget& widget, const DrawingRect& r,
-                                                   DrawingColor accent) {
+void LayoutStepBuilder::addCinematicMetric(const PacemarkWidget& widget, const DrawingRect& r, DrawingColor accent) {
     if (widget.kind == Kind::elapsedTime) {
         addCinematicTimer(widget, r, accent);
         return;
@@ -75,8 +74,7 @@ void LayoutStepBuilder::addCinematicMetric(const PacemarkWidget& widget, const D
     if (hasArc) addCinematicArc(widget, r, accent);
 }
 
-void LayoutStepBuilder::addCinematicArc(const PacemarkWidget& widget, const DrawingRect& r,
-                                                DrawingColor accent) {
+void LayoutStepBuilder::addCinematicArc(const PacemarkWidget& widget, const DrawingRect& r, DrawingColor accent) {
     const double w = r.width, h = r.height;
     const double rho = std::min(w * 0.31, h * 0.5);
     const DrawingPoint c{r.maxX() - rho * 0.38, r.midY() + h * 0.04};
@@ -97,8 +95,7 @@ void LayoutStepBuilder::addCinematicArc(const PacemarkWidget& widget, const Draw
     });
 }
 
-void LayoutStepBuilder::addCinematicTimer(const PacemarkWidget& widget, const DrawingRect& r,
-                                                  DrawingColor accent) {
+void LayoutStepBuilder::addCinematicTimer(const PacemarkWidget& widget, const DrawingRect& r, DrawingColor accent) {
     const double s = std::min(r.width, r.height) * 0.92;
     const DrawingRect square{r.midX() - s / 2, r.midY() - s / 2, s, s};
     const DrawingPoint c{square.midX(), square.midY()};
@@ -131,8 +128,7 @@ void LayoutStepBuilder::addCinematicTimer(const PacemarkWidget& widget, const Dr
                   DrawingColor::fromHex(widget.labelColorHex), DrawingTextAlignment::center);
 }
 
-void LayoutStepBuilder::addCinematicGrade(const PacemarkWidget& widget, const DrawingRect& r,
-                                                  DrawingColor accent) {
+void LayoutStepBuilder::addCinematicGrade(const PacemarkWidget& widget, const DrawingRect& r, DrawingColor accent) {
     const double w = r.width, h = r.height;
     const DrawingRect i = r.insetBy(std::max(w * 0.04, 6.0), std::max(h * 0.06, 2.0));
     const double ls = std::max(std::min(w * 0.07, h * 0.16), 9.0);

@@ -26,8 +26,7 @@ void LayoutStepBuilder::addMetric(const PacemarkWidget& widget, const DrawingRec
     }
 }
 
-void LayoutStepBuilder::addPillMetric(const PacemarkWidget& widget, const DrawingRect& r,
-                                              DrawingColor accent) {
+void LayoutStepBuilder::addPillMetric(const PacemarkWidget& widget, const DrawingRect& r, DrawingColor accent) {
     const double w = r.width, h = r.height;
     const DrawingRect i = r.insetBy(std::max(h * 0.26, 12.0), std::max(h * 0.16, 4.0));
     const double d = std::max(std::min(h * 0.16, 9.0), 5.0);
@@ -53,8 +52,7 @@ void LayoutStepBuilder::addPillMetric(const PacemarkWidget& widget, const Drawin
     }
 }
 
-void LayoutStepBuilder::addCoordinateMetric(const PacemarkWidget& widget, const DrawingRect& r,
-                                                    DrawingColor accent) {
+void LayoutStepBuilder::addCoordinateMetric(const PacemarkWidget& widget, const DrawingRect& r, DrawingColor accent) {
     const double w = r.width, h = r.height;
     const double ls = std::max(std::min(w * 0.07, h * 0.16), 12.0);
     const double vs = std::max(std::min(w * 0.075, h * 0.24), 13.0);
@@ -71,8 +69,7 @@ void LayoutStepBuilder::addCoordinateMetric(const PacemarkWidget& widget, const 
             longitude, digitsSemibold(vs), accent.withAlpha(0.95), DrawingTextAlignment::left, true);
 }
 
-void LayoutStepBuilder::addDialMetric(const PacemarkWidget& widget, const DrawingRect& r,
-                                              DrawingColor accent) {
+void LayoutStepBuilder::addDialMetric(const PacemarkWidget& widget, const DrawingRect& r, DrawingColor accent) {
     const double s = std::min(r.width, r.height) * 0.94;
     const DrawingRect disc{r.midX() - s / 2, r.midY() - s / 2, s, s};
     const DrawingPoint c{disc.midX(), disc.midY()};

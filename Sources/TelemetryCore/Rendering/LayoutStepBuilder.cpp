@@ -36,8 +36,8 @@ void LayoutStepBuilder::addDynamic(DrawingRect bounds,
 }
 
 void LayoutStepBuilder::addText(bool isStatic, std::function<std::string(const TelemetrySample&)> value,
-                                        DrawingRect rect, DrawingFont font, DrawingColor color,
-                                        DrawingTextAlignment alignment, bool isValue) {
+                                DrawingRect rect, DrawingFont font, DrawingColor color,
+                                DrawingTextAlignment alignment, bool isValue) {
     steps_.push_back({isStatic, isValue ? bounds::ofValueText(rect, font) : bounds::ofText(rect, font),
                      [value = std::move(value), rect, font, color, alignment](DrawingSurface& s,
                                                                              const TelemetrySample& sample) {
@@ -46,13 +46,13 @@ void LayoutStepBuilder::addText(bool isStatic, std::function<std::string(const T
 }
 
 void LayoutStepBuilder::addStaticText(std::string string, DrawingRect rect, DrawingFont font,
-                                              DrawingColor color, DrawingTextAlignment alignment) {
+                                      DrawingColor color, DrawingTextAlignment alignment) {
     addText(true, [string = std::move(string)](const TelemetrySample&) { return string; }, rect, font, color,
             alignment);
 }
 
 void LayoutStepBuilder::addValueText(const PacemarkWidget& widget, DrawingRect rect, DrawingFont font,
-                                             DrawingColor color, DrawingTextAlignment alignment) {
+                                     DrawingColor color, DrawingTextAlignment alignment) {
     const TelemetryActivity* ride = &activity_;
     const TelemetryWidgetKind kind = widget.kind;
     addText(false, [ride, kind](const TelemetrySample& sample) { return kind.formattedValue(sample, *ride); }, rect,
@@ -131,7 +131,7 @@ void LayoutStepBuilder::addPanel(const DrawingRect& r, DrawingColor accent, cons
 }
 
 void LayoutStepBuilder::addRoute(const PacemarkWidget& widget, const DrawingRect& r, DrawingColor accent,
-                                         bool cinematic) {
+                                 bool cinematic) {
     const double h = r.height;
     const auto found = routeProjections_.find(widget.id);
     if (found == routeProjections_.end()) {

@@ -12,23 +12,27 @@ using Corner = PanelCornerRule::Shape;
 using Bar = PanelAccentBar;
 
 constexpr PanelCornerRule square{Corner::square};
-constexpr PanelCornerRule heightShare(double fraction, double minimum, double maximum) {
+constexpr PanelCornerRule halfHeight{Corner::halfHeight};
+constexpr PanelCornerRule halfSide{Corner::halfShortSide};
+constexpr PanelCornerRule height(double fraction, double minimum, double maximum) {
     return {Corner::heightFraction, fraction, minimum, maximum};
 }
 // Route maps sit 16 × 14 pixels inside a card.
-constexpr PanelInset cardRouteInset{0, 16, 0, 14};
+constexpr PanelInset inCard{0, 16, 0, 14};
 
 // clang-format off
+// Alphas of the black fill, the border (accent or white) and the black shadow; the shadow's blur
+// and upward shift in pixels.
 constexpr std::array<PanelStyleRow, 8> kRows{{
-//   style             metric             card   corner                          fill  accent border  width  shadow alpha/blur/shift  bar        route inset
-    {Style::clean,     Metric::standard,  false, square,                         0,    false, 0,      0,     0,    0,  0,            Bar::bottom, cardRouteInset},
-    {Style::glass,     Metric::standard,  true,  heightShare(0.14, 8, 18),       0.58, false, 0.16,   1,     0.24, 20, 10,           Bar::none,   cardRouteInset},
-    {Style::broadcast, Metric::standard,  true,  heightShare(0.10, 6, 10),       0.72, false, 0.12,   1,     0.30, 16, 8,            Bar::top,    cardRouteInset},
-    {Style::pill,      Metric::pill,      true,  {Corner::halfHeight},           0.50, true,  0.58,   1.5,   0.30, 18, 9,            Bar::none,   cardRouteInset},
-    {Style::sticker,   Metric::standard,  true,  heightShare(0.18, 10, 22),      0.46, true,  0.62,   1.5,   0.28, 18, 8,            Bar::none,   cardRouteInset},
-    {Style::outline,   Metric::standard,  true,  heightShare(0.12, 6, 14),       0.28, true,  0.46,   1,     0.18, 12, 6,            Bar::none,   cardRouteInset},
-    {Style::dial,      Metric::dial,      true,  {Corner::halfShortSide},        0.54, true,  0.72,   1,     0.30, 18, 10,           Bar::none,   cardRouteInset},
-    {Style::cinematic, Metric::cinematic, false, square,                         0,    false, 0,      0,     0,    0,  0,            Bar::none,   {0.06, 4, 0.08, 4}},
+//   style             metric             card   corner                fill  accent border width shadow blur up  bar          route
+    {Style::clean,     Metric::standard,  false, square,               0,    false, 0,     0,    0,     0,   0,  Bar::bottom, inCard},
+    {Style::glass,     Metric::standard,  true,  height(0.14, 8, 18),  0.58, false, 0.16,  1,    0.24,  20,  10, Bar::none,   inCard},
+    {Style::broadcast, Metric::standard,  true,  height(0.10, 6, 10),  0.72, false, 0.12,  1,    0.30,  16,  8,  Bar::top,    inCard},
+    {Style::pill,      Metric::pill,      true,  halfHeight,           0.50, true,  0.58,  1.5,  0.30,  18,  9,  Bar::none,   inCard},
+    {Style::sticker,   Metric::standard,  true,  height(0.18, 10, 22), 0.46, true,  0.62,  1.5,  0.28,  18,  8,  Bar::none,   inCard},
+    {Style::outline,   Metric::standard,  true,  height(0.12, 6, 14),  0.28, true,  0.46,  1,    0.18,  12,  6,  Bar::none,   inCard},
+    {Style::dial,      Metric::dial,      true,  halfSide,             0.54, true,  0.72,  1,    0.30,  18,  10, Bar::none,   inCard},
+    {Style::cinematic, Metric::cinematic, false, square,               0,    false, 0,     0,    0,     0,   0,  Bar::none,   {0.06, 4, 0.08, 4}},
 }};
 // clang-format on
 
