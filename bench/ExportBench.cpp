@@ -92,9 +92,9 @@ BENCHMARK(BM_RenderFrame)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // Premultiplied BGRA to 10-bit Y'CbCrA on one thread.
 void BM_ConvertFrame(benchmark::State& state) {
-    const ffmpeg::ProResPictureConverter converter;
+    const ProResPictureConverter converter;
     std::vector<std::uint16_t> planes(std::size_t(kWidth * kHeight * 4));
-    ffmpeg::ProResPictureConverter::Planes into{planes.data(), planes.data() + kWidth * kHeight,
+    ProResPictureConverter::Planes into{planes.data(), planes.data() + kWidth * kHeight,
                                                 planes.data() + 2 * kWidth * kHeight,
                                                 planes.data() + 3 * kWidth * kHeight, kWidth, kWidth, kWidth, kWidth};
     for (auto _ : state) {
@@ -108,7 +108,7 @@ BENCHMARK(BM_ConvertFrame)->Unit(benchmark::kMillisecond)->UseRealTime();
 // (0: the encoder's rate search); the decoded movie's quality against the
 // rendered frames, composited over grey.
 void BM_ProResDistinctFrames(benchmark::State& state) {
-    ffmpeg::ProResWriterOptions options;
+    ProResWriterOptions options;
     options.quantiser = int(state.range(0));
     const fs::path url = scratchMovie("distinct.mov");
     MovieWriterSettings settings;
@@ -119,7 +119,7 @@ void BM_ProResDistinctFrames(benchmark::State& state) {
     const auto& frames = renderedFrames();
     std::int64_t written = 0;
     for (auto _ : state) {
-        ffmpeg::FFmpegProResMovieWriter writer(settings, options);
+        FFmpegProResMovieWriter writer(settings, options);
         writer.startWriting();
         for (std::int64_t i = 0; i < 16; ++i) {
             PixelBufferView buffer = writer.makePixelBuffer();
@@ -167,10 +167,10 @@ std::vector<std::vector<std::uint8_t>> unrepairedFrames() {
     frame->height = int(kHeight);
     if (av_frame_get_buffer(frame.get(), 0) < 0) std::abort();
     ffmpeg::PacketHandle packet(av_packet_alloc());
-    const ffmpeg::ProResPictureConverter converter;
+    const ProResPictureConverter converter;
     std::vector<std::vector<std::uint8_t>> coded;
     for (const auto& picture : renderedFrames()) {
-        ffmpeg::ProResPictureConverter::Planes into{reinterpret_cast<std::uint16_t*>(frame->data[0]),
+        ProResPictureConverter::Planes into{reinterpret_cast<std::uint16_t*>(frame->data[0]),
                                                     reinterpret_cast<std::uint16_t*>(frame->data[1]),
                                                     reinterpret_cast<std::uint16_t*>(frame->data[2]),
                                                     reinterpret_cast<std::uint16_t*>(frame->data[3]),
@@ -207,7 +207,7 @@ void BM_RepairCodedFrame(benchmark::State& state) {
     constexpr std::int64_t kFrames = 16;
     const auto start = std::chrono::steady_clock::now();
     {
-        ffmpeg::FFmpegProResMovieWriter writer(settings);
+        FFmpegProResMovieWriter writer(settings);
         writer.startWriting();
         for (std::int64_t f = 0; f < kFrames; ++f) {
             PixelBufferView buffer = writer.makePixelBuffer();
@@ -231,7 +231,7 @@ BENCHMARK(BM_RepairCodedFrame)->Unit(benchmark::kMillisecond)->UseRealTime();
 // the first `seconds` of the one-hour activity.
 void runExport(benchmark::State& state, bool reuse, double seconds) {
     const fs::path url = scratchMovie(reuse ? "reuse.mov" : "every.mov");
-    const auto writers = std::make_shared<const ffmpeg::FFmpegMovieWriterFactory>();
+    const auto writers = std::make_shared<const FFmpegMovieWriterFactory>();
     const TelemetryVideoExporter exporter(writers, surfaces(), TelemetryVideoExportOptions{reuse});
     const TelemetryRenderConfig config(url, kWidth, kHeight, kFramesPerSecond, TelemetryVideoCodec::proRes4444, 0,
                                        seconds, PacemarkLayout::preset(PacemarkPreset::compactRace));

@@ -69,7 +69,7 @@ MovieWriterSettings writerSettings(const fs::path& url, TelemetryVideoCodec code
 // Convert, encode and write kDistinctFrames distinct frames (no repeats).
 void writeDistinctFrames(benchmark::State& state, TelemetryVideoCodec codec) {
     const fs::path url = scratchMovie("distinct.mov");
-    const auto writers = std::make_shared<const ffmpeg::FFmpegMovieWriterFactory>(std::make_shared<X265MovieWriterFactory>());
+    const auto writers = std::make_shared<const FFmpegMovieWriterFactory>(std::make_shared<X265MovieWriterFactory>());
     const auto& frames = renderedFrames();
     std::int64_t written = 0;
     for (auto _ : state) {
@@ -99,7 +99,7 @@ BENCHMARK(BM_ProResDistinctFrames)->Unit(benchmark::kSecond)->UseRealTime()->Ite
 // samples: one distinct frame in 30, the others handed over as repeats).
 void runExport(benchmark::State& state, TelemetryVideoCodec codec) {
     const fs::path url = scratchMovie("export.mov");
-    const auto writers = std::make_shared<const ffmpeg::FFmpegMovieWriterFactory>(std::make_shared<X265MovieWriterFactory>());
+    const auto writers = std::make_shared<const FFmpegMovieWriterFactory>(std::make_shared<X265MovieWriterFactory>());
     const TelemetryVideoExporter exporter(writers, surfaces());
     const TelemetryRenderConfig config(url, kWidth, kHeight, kFramesPerSecond, codec, 0, double(state.range(0)),
                                        PacemarkLayout::preset(PacemarkPreset::compactRace));

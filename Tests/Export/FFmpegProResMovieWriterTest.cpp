@@ -18,7 +18,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace pacemark::testing;
-using ffmpeg::FFmpegProResMovieWriter;
 
 MovieWriterSettings proResSettings(fs::path url, std::int64_t width, std::int64_t height, std::int64_t fps) {
     MovieWriterSettings settings;
@@ -112,7 +111,7 @@ TEST(FFmpegProResMovieWriterTest, SettingsItCannotWriteAreRefusedBeforeAnyFileEx
     MovieWriterSettings hevc = proResSettings(folder / "x.mov", 64, 36, 30);
     hevc.codec = TelemetryVideoCodec::hevcWithAlpha;
     try {
-        ffmpeg::FFmpegMovieWriterFactory().makeWriter(hevc);
+        FFmpegMovieWriterFactory().makeWriter(hevc);
         ADD_FAILURE() << "HEVC accepted";
     } catch (const TelemetryVideoExportError& error) {
         EXPECT_EQ(error.errorCase(), TelemetryVideoExportError::Case::writerFailed);

@@ -17,6 +17,7 @@
 #include "MovieDecoding.h"
 #include "Rendering/LayoutFrameRenderer.h"
 #include "SyntheticOverlay.h"
+#include "TestRides.h"
 #include "TestSupport.h"
 
 extern "C" {
@@ -29,22 +30,6 @@ namespace {
 namespace fs = std::filesystem;
 using namespace pacemark::testing;
 
-std::shared_ptr<const TelemetryActivity> rideOfSeconds(int seconds) {
-    std::vector<TelemetrySample> samples;
-    for (int s = 0; s <= seconds; ++s) {
-        TelemetrySample sample;
-        sample.elapsed = s;
-        sample.latitude = 55.75 + 0.001 * s;
-        sample.longitude = 37.62 + 0.0015 * std::sin(s / 5.0);
-        sample.altitudeMeters = 150 + s % 13;
-        sample.speedMetersPerSecond = 7 + s % 5;
-        sample.heartRateBPM = 140 + s % 9;
-        sample.cadenceRPM = 88;
-        sample.powerWatts = 210 + 3 * s;
-        samples.push_back(sample);
-    }
-    return std::make_shared<const TelemetryActivity>(std::nullopt, std::move(samples));
-}
 
 std::shared_ptr<const DrawingSurfaceFactory> cairoSurfaces() {
     static const auto factory = std::make_shared<const CairoDrawingSurfaceFactory>();
@@ -59,17 +44,11 @@ TelemetryRenderConfig proResConfig(fs::path output, std::int64_t width, std::int
 
 void exportProRes(const TelemetryRenderConfig& config, std::shared_ptr<const TelemetryActivity> activity,
                   std::function<void(double)> progress = nullptr, std::stop_token stop = {}, bool reuse = true) {
-    const TelemetryVideoExporter exporter(std::make_shared<const ffmpeg::FFmpegMovieWriterFactory>(), cairoSurfaces(),
+    const TelemetryVideoExporter exporter(std::make_shared<const FFmpegMovieWriterFactory>(), cairoSurfaces(),
                                           TelemetryVideoExportOptions{reuse});
     exporter.exportMovie(std::move(activity), config, progress ? progress : [](double) {}, std::move(stop));
 }
 
-std::vector<fs::path> filesIn(const fs::path& folder) {
-    std::vector<fs::path> names;
-    for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename());
-    std::sort(names.begin(), names.end());
-    return names;
-}
 
 TEST(ProResExportTest, ExportedMovieDecodesToTheRenderedFrames) {
     TemporaryFolder folder;

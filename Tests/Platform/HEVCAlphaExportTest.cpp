@@ -5,6 +5,7 @@
 #include "OverlayTestFrames.h"
 #include "PacemarkError.h"
 #include "QuickTimeTestReader.h"
+#include "TestRides.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -14,18 +15,9 @@
 namespace pacemark {
 namespace {
 
+using pacemark::testing::filesIn;
 using pacemark::testing::TemporaryFolder;
 
-TelemetryActivity activityOfSeconds(int seconds) {
-    std::vector<TelemetrySample> samples;
-    for (int s = 0; s <= seconds; ++s) {
-        TelemetrySample sample;
-        sample.elapsed = s;
-        sample.speedMetersPerSecond = 5.0 + s;
-        samples.push_back(sample);
-    }
-    return TelemetryActivity(std::nullopt, std::move(samples));
-}
 
 // Draws the overlay test frame of the sample in force, so that frames within
 // one second repeat and the exporter hands them over as repeats.
@@ -62,20 +54,15 @@ public:
     }
 };
 
-std::vector<std::filesystem::path> filesIn(const std::filesystem::path& folder) {
-    std::vector<std::filesystem::path> names;
-    for (const auto& entry : std::filesystem::directory_iterator(folder)) names.push_back(entry.path().filename());
-    return names;
-}
 
 TEST(HEVCAlphaExportTest, ExporterWritesHevcWithAlphaThroughTheWriterFactories) {
     TemporaryFolder folder;
     const auto output = folder / "ride-telemetry.mov";
-    auto writers = std::make_shared<ffmpeg::FFmpegMovieWriterFactory>(std::make_shared<X265MovieWriterFactory>());
+    auto writers = std::make_shared<FFmpegMovieWriterFactory>(std::make_shared<X265MovieWriterFactory>());
     TelemetryVideoExporter exporter(writers, overlayRenderers());
     const TelemetryRenderConfig config(output, 96, 64, 10, TelemetryVideoCodec::hevcWithAlpha, 0, 3.0, PacemarkLayout{});
     std::vector<double> progress;
-    exporter.exportMovie(activityOfSeconds(5), config, [&](double p) { progress.push_back(p); });
+    exporter.exportMovie(testing::rideOfSeconds(5), config, [&](double p) { progress.push_back(p); });
 
     EXPECT_EQ(filesIn(folder.path()), std::vector<std::filesystem::path>{"ride-telemetry.mov"});
     ASSERT_FALSE(progress.empty());
@@ -98,7 +85,7 @@ TEST(HEVCAlphaExportTest, DisagreeingEncodesFailTheExportAndKeepTheOldMovie) {
     TelemetryVideoExporter exporter(std::make_shared<DisagreeingWriterFactory>(), overlayRenderers());
     const TelemetryRenderConfig config(output, 96, 64, 10, TelemetryVideoCodec::hevcWithAlpha, 0, 3.0, PacemarkLayout{});
     try {
-        exporter.exportMovie(activityOfSeconds(5), config, [](double) {});
+        exporter.exportMovie(testing::rideOfSeconds(5), config, [](double) {});
         FAIL() << "the export succeeded";
     } catch (const PacemarkError& error) {
         EXPECT_NE(error.errorDescription().find("Кодировщики цвета и альфа-канала разошлись"), std::string::npos)

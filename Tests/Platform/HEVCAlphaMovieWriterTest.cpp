@@ -295,7 +295,25 @@ TEST(HEVCAlphaMovieWriterFailureTest, AbandonedOrUnwritableMoviesLeaveNothing) {
     } catch (const HEVCAlphaEncodingError& error) {
         EXPECT_EQ(error.errorCase(), HEVCAlphaEncodingError::Case::muxingFailed);
         EXPECT_NE(error.errorDescription().find("Не удалось открыть для записи"), std::string::npos) << error.what();
+        EXPECT_EQ(error.errorDescription().find("No such"), std::string::npos) << "the reason is Russian";
     }
+}
+
+TEST(HEVCAlphaMovieWriterFailureTest, RelativeNameWithAColonIsWrittenAsAFile) {
+    TemporaryFolder folder;
+    const std::filesystem::path before = std::filesystem::current_path();
+    std::filesystem::current_path(folder.path());
+    {
+        // FFmpeg would read "take:1.mov" as the protocol "take".
+        HEVCAlphaMovieWriter writer("take:1.mov", HEVCAlphaEncoderSettings::forExport(64, 64, 10));
+        writer.startWriting();
+        OverlayTestFrame frame(64, 64);
+        frame.draw(0);
+        writer.append(frame.view(), 0);
+        writer.finish();
+    }
+    std::filesystem::current_path(before);
+    EXPECT_GT(std::filesystem::file_size(folder / "take:1.mov"), 0u);
 }
 
 }  // namespace

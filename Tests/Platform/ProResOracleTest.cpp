@@ -57,14 +57,14 @@ Picture presetPicture(PacemarkPreset preset, std::int64_t width, std::int64_t he
 void appendPlanes(const Picture& picture, std::int64_t width, std::int64_t height, std::ofstream& out) {
     const std::size_t plane = std::size_t(width * height);
     std::vector<std::uint16_t> planes(plane * 4);
-    ffmpeg::ProResPictureConverter::Planes into;
+    ProResPictureConverter::Planes into;
     into.y = planes.data();
     into.cb = planes.data() + plane;
     into.cr = planes.data() + 2 * plane;
     into.alpha = planes.data() + 3 * plane;
     into.yStride = into.cbStride = into.crStride = into.alphaStride = width;
     std::vector<std::uint8_t> source = picture.bgra;
-    ffmpeg::ProResPictureConverter().convert({source.data(), width, height, width * 4}, into, 0, height);
+    ProResPictureConverter().convert({source.data(), width, height, width * 4}, into, 0, height);
     out.write(reinterpret_cast<const char*>(planes.data()), std::streamsize(planes.size() * 2));
 }
 
@@ -125,7 +125,7 @@ TEST(ProResOracleTest, RepairedFramesEqualThoseOfACorrectedEncoder) {
             settings.width = width;
             settings.height = height;
             settings.framesPerSecond = 30;
-            ffmpeg::FFmpegProResMovieWriter writer(settings);
+            FFmpegProResMovieWriter writer(settings);
             writer.startWriting();
             std::ofstream out(planes, std::ios::binary);
             for (std::size_t i = 0; i < pictures.size(); ++i) {

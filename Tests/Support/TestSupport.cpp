@@ -1,5 +1,6 @@
 #include "TestSupport.h"
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 #include <random>
@@ -44,5 +45,12 @@ void writeFileText(const std::filesystem::path& path, const std::string& text) {
 std::filesystem::path sharedTestDataFolder() { return PACEMARK_SHARED_TESTDATA; }
 std::filesystem::path sharedReferenceFolder() { return PACEMARK_SHARED_REFERENCE; }
 std::filesystem::path sourceFolder() { return PACEMARK_SOURCE_DIR; }
+
+std::vector<std::filesystem::path> filesIn(const std::filesystem::path& folder) {
+    std::vector<std::filesystem::path> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) names.push_back(entry.path().filename());
+    std::sort(names.begin(), names.end());
+    return names;
+}
 
 }  // namespace pacemark::testing

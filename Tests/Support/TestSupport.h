@@ -25,6 +25,8 @@ private:
 std::vector<std::uint8_t> readFileBytes(const std::filesystem::path& path);
 void writeFileBytes(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes);
 void writeFileText(const std::filesystem::path& path, const std::string& text);
+// The names of the entries of `folder`, sorted.
+std::vector<std::filesystem::path> filesIn(const std::filesystem::path& folder);
 
 // The shared folder of real recordings, if it is present beside the checkout.
 std::filesystem::path sharedTestDataFolder();

@@ -106,35 +106,9 @@ TEST(LayoutFrameRendererTest, HiddenWidgetsDrawNothingButTheClear) {
     EXPECT_EQ(surface.calls().front().rect, (DrawingRect{0, 0, W, H}));
 }
 
-TEST(LayoutFrameRendererTest, GlassPanelCastsItsShadowUpwardThenStrokesAnInsetBorder) {
-    const auto widget = makeWidget(Kind::power, {0.22, 0.69, 0.11, 0.10}, Style::glass);
-    const auto surface = drawOne(widget);
-    const DrawingRect r = LayoutFrameRenderer::rect(widget, 1920, 1080);
-    const double radius = std::min(std::max(r.height * 0.14, 8.0), 18.0);
-
-    const auto fills = ofType(surface, Call::Type::fillPath);
-    ASSERT_FALSE(fills.empty());
-    const Call& panel = fills.front();
-    EXPECT_EQ(panel.state.fillColor, black.withAlpha(0.58));
-    ASSERT_TRUE(panel.state.shadow.has_value());
-    EXPECT_EQ(panel.state.shadow->offset, (DrawingPoint{0, 10}));  // positive: toward the top
-    EXPECT_EQ(panel.state.shadow->blur, 20);
-    EXPECT_EQ(panel.state.shadow->color, black.withAlpha(0.24));
-    ASSERT_EQ(panel.path.elements().size(), 1u);
-    EXPECT_EQ(panel.path.elements()[0].type, DrawingPath::ElementType::roundedRect);
-    expectRect(panel.path.elements()[0].rect, r);
-    EXPECT_DOUBLE_EQ(panel.path.elements()[0].radius, radius);
-
-    const auto strokes = ofType(surface, Call::Type::strokePath);
-    ASSERT_FALSE(strokes.empty());
-    const Call& border = strokes.front();
-    EXPECT_FALSE(border.state.shadow.has_value());  // the shadow belongs to the fill only
-    EXPECT_EQ(border.state.strokeColor, white.withAlpha(0.16));
-    EXPECT_EQ(border.state.lineWidth, 1);
-    expectRect(border.path.elements()[0].rect, r.insetBy(1, 1));
-    EXPECT_DOUBLE_EQ(border.path.elements()[0].radius, radius - 1);
-}
-
+// Every carded style: a rounded panel of the widget's rectangle with its
+// fill and a shadow cast toward the top, then an unshadowed border stroked one
+// pixel inside with the radius one smaller.
 TEST(LayoutFrameRendererTest, PanelStylesUseTheirRadiusColoursAndShadows) {
     struct Expectation {
         Style style;
@@ -147,6 +121,8 @@ TEST(LayoutFrameRendererTest, PanelStylesUseTheirRadiusColoursAndShadows) {
     const DrawingRect r{0.2 * W, 0.5 * H, 0.2 * W, 0.1 * H};  // 384 × 108
     const double h = r.height;
     const Expectation expectations[] = {
+        {Style::glass, std::min(std::max(h * 0.14, 8.0), 18.0), black.withAlpha(0.58), white.withAlpha(0.16), 1,
+         {{0, 10}, 20, black.withAlpha(0.24)}},
         {Style::broadcast, std::min(std::max(h * 0.10, 6.0), 10.0), black.withAlpha(0.72), white.withAlpha(0.12), 1,
          {{0, 8}, 16, black.withAlpha(0.30)}},
         {Style::pill, h / 2, black.withAlpha(0.50), green.withAlpha(0.58), 1.5, {{0, 9}, 18, black.withAlpha(0.30)}},
@@ -163,10 +139,16 @@ TEST(LayoutFrameRendererTest, PanelStylesUseTheirRadiusColoursAndShadows) {
         const Call panel = ofType(surface, Call::Type::fillPath).front();
         EXPECT_EQ(panel.state.fillColor, expected.fill);
         EXPECT_EQ(panel.state.shadow, expected.shadow);
+        ASSERT_EQ(panel.path.elements().size(), 1u);
+        EXPECT_EQ(panel.path.elements()[0].type, DrawingPath::ElementType::roundedRect);
+        expectRect(panel.path.elements()[0].rect, r);
         EXPECT_DOUBLE_EQ(panel.path.elements()[0].radius, expected.radius);
         const Call border = ofType(surface, Call::Type::strokePath).front();
+        EXPECT_FALSE(border.state.shadow.has_value());
         EXPECT_EQ(border.state.strokeColor, expected.border);
         EXPECT_EQ(border.state.lineWidth, expected.borderWidth);
+        expectRect(border.path.elements()[0].rect, r.insetBy(1, 1));
+        EXPECT_DOUBLE_EQ(border.path.elements()[0].radius, expected.radius - 1);
     }
 
     // Broadcast adds the accent strip along the top, without shadow.

@@ -10,25 +10,16 @@
 #include "Export/RecordingMovieWriter.h"
 #include "Export/TelemetryVideoExportError.h"
 #include "Export/TelemetryVideoExporter.h"
+#include "TestRides.h"
 #include "TestSupport.h"
 
 namespace pacemark {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::filesIn;
 using testing::TemporaryFolder;
 
-// One sample per second with a changing speed, `seconds` long.
-TelemetryActivity activityOfSeconds(int seconds) {
-    std::vector<TelemetrySample> samples;
-    for (int s = 0; s <= seconds; ++s) {
-        TelemetrySample sample;
-        sample.elapsed = s;
-        sample.speedMetersPerSecond = 5.0 + s % 7;
-        samples.push_back(sample);
-    }
-    return TelemetryActivity(std::nullopt, std::move(samples));
-}
 
 // Paints every pixel with the index of the sample in force, and says that
 // frames of one sample look the same.
@@ -74,17 +65,11 @@ void runExport(ExportRun& run, const TelemetryActivity& activity, const Telemetr
     exporter.exportMovie(activity, config, [&](double p) { run.progress.push_back(p); }, stop);
 }
 
-std::vector<fs::path> filesIn(const fs::path& folder) {
-    std::vector<fs::path> names;
-    for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename());
-    std::sort(names.begin(), names.end());
-    return names;
-}
 
 TEST(TelemetryVideoExporterTest, TenSecondsAtThirtyFramesGivesThreeHundredFramesAndElevenProgressCalls) {
     TemporaryFolder folder;
     ExportRun run(std::make_shared<RecordingMovieWriterFactory>());
-    runExport(run, activityOfSeconds(20), configFor(folder / "out.mov", 30, 2.0, 10.0));
+    runExport(run, *testing::rideOfSeconds(20), configFor(folder / "out.mov", 30, 2.0, 10.0));
 
     const auto& frames = run.writers->recording()->frames;
     ASSERT_EQ(frames.size(), 300u);
@@ -107,7 +92,7 @@ TEST(TelemetryVideoExporterTest, TenSecondsAtThirtyFramesGivesThreeHundredFrames
 }
 
 TEST(TelemetryVideoExporterTest, FramePlanCountsPartialFramesAndNeverFallsBelowOneFrame) {
-    const TelemetryActivity activity = activityOfSeconds(100);
+    const TelemetryActivity activity = *testing::rideOfSeconds(100);
     auto frames = [&](std::int64_t fps, double start, std::optional<double> duration) {
         return TelemetryVideoExporter::framePlan(activity, configFor("x.mov", fps, start, duration)).frameCount;
     };
@@ -127,7 +112,7 @@ TEST(TelemetryVideoExporterTest, FramePlanCountsPartialFramesAndNeverFallsBelowO
 TEST(TelemetryVideoExporterTest, FrameRateZeroIsOneForThePlanButReachesTheHEVCSettingsAsConfigured) {
     TemporaryFolder folder;
     ExportRun run(std::make_shared<RecordingMovieWriterFactory>());
-    runExport(run, activityOfSeconds(10), configFor(folder / "out.mov", 0, 0, 3.5, TelemetryVideoCodec::hevcWithAlpha));
+    runExport(run, *testing::rideOfSeconds(10), configFor(folder / "out.mov", 0, 0, 3.5, TelemetryVideoCodec::hevcWithAlpha));
 
     EXPECT_EQ(run.writers->recording()->frames.size(), 4u);
     EXPECT_EQ(run.rendered, (std::vector<double>{0, 1, 2, 3}));
@@ -171,7 +156,7 @@ TEST(TelemetryVideoExporterTest, ExistingDestinationIsReplacedOnlyByTheCompleteM
     TemporaryFolder folder;
     const fs::path output = folder / "deep/er/out.mov";
     ExportRun first(std::make_shared<RecordingMovieWriterFactory>());
-    runExport(first, activityOfSeconds(3), configFor(output, 10));
+    runExport(first, *testing::rideOfSeconds(3), configFor(output, 10));
     const std::vector<std::uint8_t> firstMovie = testing::readFileBytes(output);
 
     // While the second export writes, the destination still holds the first movie.
@@ -185,7 +170,7 @@ TEST(TelemetryVideoExporterTest, ExistingDestinationIsReplacedOnlyByTheCompleteM
         }
     };
     ExportRun second(std::make_shared<RecordingMovieWriterFactory>(script));
-    runExport(second, activityOfSeconds(3), configFor(output, 20));
+    runExport(second, *testing::rideOfSeconds(3), configFor(output, 20));
     EXPECT_TRUE(checkedMidway);
     EXPECT_NE(testing::readFileBytes(output), firstMovie);
     EXPECT_EQ(filesIn(output.parent_path()), std::vector<fs::path>{"out.mov"});
@@ -220,7 +205,7 @@ TEST_F(TelemetryVideoExporterFailureTest, WriterFailuresReachTheCallerWithTheirT
                           Case{failsRepeat, "Не удалось добавить видеокадр."}, Case{failsFinish, "Не удалось записать видео."}}) {
         ExportRun run(std::make_shared<RecordingMovieWriterFactory>(c.script));
         try {
-            runExport(run, activityOfSeconds(10), configFor(output, 30));
+            runExport(run, *testing::rideOfSeconds(10), configFor(output, 30));
             ADD_FAILURE() << "no error for " << c.text;
         } catch (const TelemetryVideoExportError& error) {
             EXPECT_EQ(error.errorCase(), TelemetryVideoExportError::Case::writerFailed);
@@ -238,7 +223,7 @@ TEST_F(TelemetryVideoExporterFailureTest, StopHalfWayIsACancellationNotAnError) 
         if (i == 149) stop.request_stop();
     };
     ExportRun run(std::make_shared<RecordingMovieWriterFactory>(script));
-    EXPECT_THROW(runExport(run, activityOfSeconds(10), configFor(output, 30), stop.get_token()),
+    EXPECT_THROW(runExport(run, *testing::rideOfSeconds(10), configFor(output, 30), stop.get_token()),
                  TelemetryVideoExportCancelled);
     EXPECT_EQ(run.writers->recording()->frames.size(), 150u);
     EXPECT_TRUE(run.writers->recording()->cancelled);
@@ -256,7 +241,7 @@ TEST_F(TelemetryVideoExporterFailureTest, StopIsNoticedWhileWaitingForABusyWrite
         std::this_thread::sleep_for(std::chrono::milliseconds(30));
         stop.request_stop();
     });
-    EXPECT_THROW(runExport(run, activityOfSeconds(10), configFor(output, 30), stop.get_token()),
+    EXPECT_THROW(runExport(run, *testing::rideOfSeconds(10), configFor(output, 30), stop.get_token()),
                  TelemetryVideoExportCancelled);
     EXPECT_TRUE(run.writers->recording()->frames.empty());
     expectOldDestinationOnly();
@@ -266,7 +251,7 @@ TEST_F(TelemetryVideoExporterFailureTest, FolderThatCannotBeCreatedIsReportedBef
     ExportRun run(std::make_shared<RecordingMovieWriterFactory>());
     // The destination's folder would have to be created inside a regular file.
     try {
-        runExport(run, activityOfSeconds(3), configFor(output / "inside" / "x.mov", 30));
+        runExport(run, *testing::rideOfSeconds(3), configFor(output / "inside" / "x.mov", 30));
         ADD_FAILURE() << "no error";
     } catch (const PacemarkError& error) {
         EXPECT_NE(std::string(error.what()).find("Не удалось создать папку «inside»"), std::string::npos) << error.what();
@@ -280,7 +265,7 @@ TEST_F(TelemetryVideoExporterFailureTest, DestinationThatIsAFolderFailsAfterWrit
     testing::writeFileText(folder / "taken.mov" / "inside", "x");
     ExportRun run(std::make_shared<RecordingMovieWriterFactory>());
     try {
-        runExport(run, activityOfSeconds(3), configFor(folder / "taken.mov", 30));
+        runExport(run, *testing::rideOfSeconds(3), configFor(folder / "taken.mov", 30));
         ADD_FAILURE() << "no error";
     } catch (const PacemarkError& error) {
         EXPECT_NE(std::string(error.what()).find("Не удалось сохранить видео «taken.mov»"), std::string::npos)

@@ -1,12 +1,6 @@
 #include "CairoDrawingSurface.h"
 
-#include <cairo.h>
-#include <fontconfig/fontconfig.h>
-#include <pango/pangocairo.h>
-#include <pango/pangofc-fontmap.h>
-
 #include <algorithm>
-#include <atomic>
 #include <cmath>
 #include <cstring>
 #include <mutex>
@@ -15,6 +9,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "CairoFontResources.h"
+#include "CairoHandles.h"
 #include "ShadowBlur.h"
 
 namespace pacemark {
@@ -23,19 +19,6 @@ DrawingFontError::DrawingFontError(const std::filesystem::path& file)
     : PacemarkError("Не удалось загрузить шрифт Inter из файла «" + file.string() +
                     "». Установите пакет fonts-inter."),
       file_(file) {}
-
-// A private fontconfig configuration that knows only the four Inter files.
-struct CairoFontResources {
-    FcConfig* config = nullptr;
-    std::uint64_t id = 0;
-
-    CairoFontResources() = default;
-    CairoFontResources(const CairoFontResources&) = delete;
-    CairoFontResources& operator=(const CairoFontResources&) = delete;
-    ~CairoFontResources() {
-        if (config) FcConfigDestroy(config);
-    }
-};
 
 // Blurred shadow masks by shape: static panels are drawn again and again at
 // the same place, and blurring is the costly part of a shadow. The same shape
@@ -69,8 +52,6 @@ struct ShadowMaskCache {
 
 namespace {
 
-std::atomic<std::uint64_t> nextFontResourcesId{1};
-
 template <typename T>
 void appendBytes(std::string& key, const T& value) {
     key.append(reinterpret_cast<const char*>(&value), sizeof value);
@@ -81,98 +62,21 @@ bool finite(const DrawingRect& r) { return finite(r.x) && finite(r.y) && finite(
 bool finite(const DrawingPoint& p) { return finite(p.x) && finite(p.y); }
 double unit(double value) { return finite(value) ? std::clamp(value, 0.0, 1.0) : 0.0; }
 
-// Pango font maps and contexts are not shared between threads: each thread
-// keeps one over the factory's fontconfig configuration.
-struct ThreadTextContext {
-    std::uint64_t owner = 0;
-    PangoFontMap* fontMap = nullptr;
-    PangoContext* context = nullptr;
-
-    ThreadTextContext() = default;
-    ThreadTextContext(const ThreadTextContext&) = delete;
-    ThreadTextContext& operator=(const ThreadTextContext&) = delete;
-    ~ThreadTextContext() { release(); }
-
-    void release() {
-        if (context) g_object_unref(context);
-        if (fontMap) g_object_unref(fontMap);
-        context = nullptr;
-        fontMap = nullptr;
-        owner = 0;
-    }
-};
-
-thread_local ThreadTextContext threadText;
-
-PangoContext* textContext(const CairoFontResources& fonts) {
-    if (threadText.owner == fonts.id && threadText.context) return threadText.context;
-    threadText.release();
-    PangoFontMap* fontMap = pango_cairo_font_map_new_for_font_type(CAIRO_FONT_TYPE_FT);
-    if (!fontMap) return nullptr;
-    pango_fc_font_map_set_config(PANGO_FC_FONT_MAP(fontMap), fonts.config);
-    PangoContext* context = pango_font_map_create_context(fontMap);
-    // Unhinted outlines at fractional positions: the same shapes at any size
-    // and place, and no dependence on the machine's font settings.
-    cairo_font_options_t* options = cairo_font_options_create();
-    cairo_font_options_set_antialias(options, CAIRO_ANTIALIAS_GRAY);
-    cairo_font_options_set_hint_style(options, CAIRO_HINT_STYLE_NONE);
-    cairo_font_options_set_hint_metrics(options, CAIRO_HINT_METRICS_OFF);
-    pango_cairo_context_set_font_options(context, options);
-    cairo_font_options_destroy(options);
-    pango_context_set_round_glyph_positions(context, FALSE);
-    threadText.owner = fonts.id;
-    threadText.fontMap = fontMap;
-    threadText.context = context;
-    return context;
-}
-
-PangoWeight pangoWeight(DrawingFontWeight weight) {
-    switch (weight) {
-        case DrawingFontWeight::medium: return PANGO_WEIGHT_MEDIUM;
-        case DrawingFontWeight::semibold: return PANGO_WEIGHT_SEMIBOLD;
-        case DrawingFontWeight::bold: return PANGO_WEIGHT_BOLD;
-        case DrawingFontWeight::heavy: return PANGO_WEIGHT_ULTRABOLD;
-    }
-    return PANGO_WEIGHT_SEMIBOLD;
-}
-
-// Keeps the pending path out of the way of an operation that needs its own.
-class PathStash {
-public:
-    explicit PathStash(cairo_t* cr) : cr_(cr) {
-        if (cairo_has_current_point(cr_)) saved_ = cairo_copy_path(cr_);
-        cairo_new_path(cr_);
-    }
-    ~PathStash() {
-        cairo_new_path(cr_);
-        if (saved_) {
-            cairo_append_path(cr_, saved_);
-            cairo_path_destroy(saved_);
-        }
-    }
-    PathStash(const PathStash&) = delete;
-    PathStash& operator=(const PathStash&) = delete;
-
-private:
-    cairo_t* cr_;
-    cairo_path_t* saved_ = nullptr;
-};
-
 class CairoDrawingSurface final : public DrawingSurface {
 public:
-    CairoDrawingSurface(cairo_surface_t* surface, PixelBufferView pixels, std::shared_ptr<CairoFontResources> fonts,
-                        std::shared_ptr<ShadowMaskCache> shadows)
-        : surface_(surface),
-          cr_(cairo_create(surface)),
+    CairoDrawingSurface(cairo::SurfaceHandle surface, PixelBufferView pixels,
+                        std::shared_ptr<const CairoFontResources> fonts, std::shared_ptr<ShadowMaskCache> shadows)
+        : surface_(std::move(surface)),
+          context_(cairo_create(surface_.get())),
+          cr_(context_.get()),
           pixels_(pixels),
           fonts_(std::move(fonts)),
           shadows_(std::move(shadows)) {}
 
     ~CairoDrawingSurface() override {
-        cairo_destroy(cr_);
-        cairo_surface_flush(surface_);
-        cairo_surface_finish(surface_);
-        cairo_surface_destroy(surface_);
+        context_.reset();
+        cairo_surface_flush(surface_.get());
+        cairo_surface_finish(surface_.get());
     }
 
     CairoDrawingSurface(const CairoDrawingSurface&) = delete;
@@ -188,14 +92,14 @@ public:
         const auto h = static_cast<double>(pixels_.height);
         if (rect.minX() <= 0 && rect.minY() <= 0 && rect.maxX() >= w && rect.maxY() >= h) {
             // The whole picture: plain zero bytes, the fastest way there.
-            cairo_surface_flush(surface_);
+            cairo_surface_flush(surface_.get());
             for (std::int64_t y = 0; y < pixels_.height; ++y) {
                 std::memset(pixels_.row(y), 0, static_cast<std::size_t>(pixels_.width * 4));
             }
-            cairo_surface_mark_dirty(surface_);
+            cairo_surface_mark_dirty(surface_.get());
             return;
         }
-        PathStash stash(cr_);
+        cairo::PathStash stash(cr_);
         cairo_save(cr_);
         cairo_reset_clip(cr_);
         cairo_set_operator(cr_, CAIRO_OPERATOR_CLEAR);
@@ -232,7 +136,7 @@ public:
     void clipToRect(DrawingRect rect) override {
         begin();
         if (!finite(rect)) return;
-        PathStash stash(cr_);
+        cairo::PathStash stash(cr_);
         cairo_rectangle(cr_, rect.x, rect.y, std::max(rect.width, 0.0), std::max(rect.height, 0.0));
         cairo_clip(cr_);
     }
@@ -283,14 +187,14 @@ public:
 
     void fillEllipse(DrawingRect rect) override {
         begin();
-        PathStash stash(cr_);
+        cairo::PathStash stash(cr_);
         addEllipse(rect);
         paint(false, state_.fillColor);
     }
 
     void strokeEllipse(DrawingRect rect) override {
         begin();
-        PathStash stash(cr_);
+        cairo::PathStash stash(cr_);
         addEllipse(rect);
         paint(true, state_.strokeColor);
     }
@@ -299,11 +203,9 @@ public:
                             DrawingPoint end) override {
         begin();
         if (!finite(start) || !finite(end) || start == end) return false;
-        cairo_pattern_t* pattern = cairo_pattern_create_linear(start.x, start.y, end.x, end.y);
-        if (cairo_pattern_status(pattern) != CAIRO_STATUS_SUCCESS) {
-            cairo_pattern_destroy(pattern);
-            return false;
-        }
+        const cairo::PatternHandle handle(cairo_pattern_create_linear(start.x, start.y, end.x, end.y));
+        cairo_pattern_t* pattern = handle.get();
+        if (cairo_pattern_status(pattern) != CAIRO_STATUS_SUCCESS) return false;
         cairo_pattern_add_color_stop_rgba(pattern, 0, unit(startColor.red), unit(startColor.green),
                                           unit(startColor.blue), unit(startColor.alpha));
         cairo_pattern_add_color_stop_rgba(pattern, 1, unit(endColor.red), unit(endColor.green), unit(endColor.blue),
@@ -313,7 +215,6 @@ public:
         cairo_set_source(cr_, pattern);
         cairo_paint(cr_);
         cairo_restore(cr_);
-        cairo_pattern_destroy(pattern);
         return true;
     }
 
@@ -322,65 +223,7 @@ public:
         begin();
         if (text.empty() || !finite(rect) || !(rect.width > 0) || !finite(font.size) || !(font.size > 0)) return;
         if (!(color.alpha > 0)) return;
-        PangoContext* context = textContext(*fonts_);
-        if (!context) return;
-        pango_cairo_update_context(cr_, context);
-
-        // One line: line breaks are shown as spaces.
-        std::string line(text);
-        std::replace_if(line.begin(), line.end(), [](char c) { return c == '\n' || c == '\r'; }, ' ');
-
-        PangoLayout* layout = pango_layout_new(context);
-        const auto setFontSize = [&](double size) {
-            PangoFontDescription* description = pango_font_description_new();
-            pango_font_description_set_family_static(description, "Inter");
-            pango_font_description_set_weight(description, pangoWeight(font.weight));
-            pango_font_description_set_absolute_size(description, size * PANGO_SCALE);
-            pango_layout_set_font_description(layout, description);
-            pango_font_description_free(description);
-        };
-        setFontSize(font.size);
-        if (font.monospacedDigits) {
-            PangoAttrList* attributes = pango_attr_list_new();
-            pango_attr_list_insert(attributes, pango_attr_font_features_new("tnum"));
-            pango_layout_set_attributes(layout, attributes);
-            pango_attr_list_unref(attributes);
-        }
-        pango_layout_set_single_paragraph_mode(layout, TRUE);
-
-        // Shrink a line that does not fit, keeping its baseline where the
-        // full-size line would have it.
-        double baselineShift = 0;
-        const double minimumScale = std::isfinite(font.minimumScaleFactor)
-                                        ? std::clamp(font.minimumScaleFactor, 0.05, 1.0)
-                                        : 1.0;
-        if (minimumScale < 1.0) {
-            pango_layout_set_text(layout, line.data(), static_cast<int>(line.size()));
-            PangoRectangle logical;
-            pango_layout_get_extents(layout, nullptr, &logical);
-            const double naturalWidth = static_cast<double>(logical.width) / PANGO_SCALE;
-            if (naturalWidth > rect.width) {
-                const double fullBaseline = static_cast<double>(pango_layout_get_baseline(layout)) / PANGO_SCALE;
-                setFontSize(font.size * std::max(rect.width / naturalWidth * 0.999, minimumScale));
-                baselineShift = fullBaseline - static_cast<double>(pango_layout_get_baseline(layout)) / PANGO_SCALE;
-            }
-        }
-        pango_layout_set_width(layout, static_cast<int>(std::min(rect.width, 1.0e6) * PANGO_SCALE));
-        pango_layout_set_ellipsize(layout, PANGO_ELLIPSIZE_END);
-        switch (alignment) {
-            case DrawingTextAlignment::left: pango_layout_set_alignment(layout, PANGO_ALIGN_LEFT); break;
-            case DrawingTextAlignment::center: pango_layout_set_alignment(layout, PANGO_ALIGN_CENTER); break;
-            case DrawingTextAlignment::right: pango_layout_set_alignment(layout, PANGO_ALIGN_RIGHT); break;
-        }
-        pango_layout_set_text(layout, line.data(), static_cast<int>(line.size()));
-
-        PathStash stash(cr_);
-        cairo_save(cr_);
-        cairo_set_source_rgba(cr_, unit(color.red), unit(color.green), unit(color.blue), unit(color.alpha));
-        cairo_move_to(cr_, rect.x, rect.y + baselineShift);
-        pango_cairo_show_layout(cr_, layout);
-        cairo_restore(cr_);
-        g_object_unref(layout);
+        fonts_->drawLine(cr_, text, rect, font, color, alignment);
     }
 
 private:
@@ -388,7 +231,7 @@ private:
     void begin() {
         if (started_) return;
         started_ = true;
-        cairo_surface_mark_dirty(surface_);
+        cairo_surface_mark_dirty(surface_.get());
     }
 
     void addRoundedRect(const DrawingRect& r, double radius) {
@@ -458,7 +301,8 @@ private:
     // offset moves it toward the top of the picture.
     void drawShadow(bool isStroke, double paintAlpha) {
         const DrawingShadow& shadow = *state_.shadow;
-        cairo_path_t* path = cairo_copy_path(cr_);
+        const cairo::PathHandle pathHandle(cairo_copy_path(cr_));
+        const cairo_path_t* path = pathHandle.get();
         std::string key;
         key.reserve(64 + static_cast<std::size_t>(path->num_data) * sizeof(cairo_path_data_t));
         appendBytes(key, isStroke);
@@ -478,17 +322,15 @@ private:
             mask = makeShadowMask(path, isStroke, shadow);
             if (mask) shadows_->store(std::move(key), mask);
         }
-        cairo_path_destroy(path);
         if (!mask) return;
 
-        cairo_surface_t* source = cairo_image_surface_create_for_data(
+        const cairo::SurfaceHandle source = cairo::imageSurfaceOver(
             const_cast<std::uint8_t*>(mask->data.data()), CAIRO_FORMAT_A8, mask->width, mask->height, mask->stride);
         const DrawingColor& c = shadow.color;
         cairo_save(cr_);
         cairo_set_source_rgba(cr_, unit(c.red), unit(c.green), unit(c.blue), unit(c.alpha) * unit(paintAlpha));
-        cairo_mask_surface(cr_, source, mask->left + shadow.offset.x, mask->top - shadow.offset.y);
+        cairo_mask_surface(cr_, source.get(), mask->left + shadow.offset.x, mask->top - shadow.offset.y);
         cairo_restore(cr_);
-        cairo_surface_destroy(source);
     }
 
     // The shape's coverage blurred, with room for the blur's reach; only the
@@ -521,9 +363,10 @@ private:
         mask->height = static_cast<int>(bottom - top);
         mask->stride = cairo_format_stride_for_width(CAIRO_FORMAT_A8, mask->width);
         mask->data.assign(static_cast<std::size_t>(mask->stride) * static_cast<std::size_t>(mask->height), 0);
-        cairo_surface_t* target = cairo_image_surface_create_for_data(mask->data.data(), CAIRO_FORMAT_A8, mask->width,
-                                                                      mask->height, mask->stride);
-        cairo_t* maskContext = cairo_create(target);
+        const cairo::SurfaceHandle target =
+            cairo::imageSurfaceOver(mask->data.data(), CAIRO_FORMAT_A8, mask->width, mask->height, mask->stride);
+        cairo::ContextHandle maskHandle(cairo_create(target.get()));
+        cairo_t* maskContext = maskHandle.get();
         cairo_translate(maskContext, -left, -top);
         cairo_append_path(maskContext, path);
         cairo_set_fill_rule(maskContext, CAIRO_FILL_RULE_WINDING);
@@ -535,18 +378,18 @@ private:
             cairo_fill(maskContext);
         }
         const bool drawn = cairo_status(maskContext) == CAIRO_STATUS_SUCCESS;
-        cairo_destroy(maskContext);
-        cairo_surface_finish(target);
-        cairo_surface_destroy(target);
+        maskHandle.reset();
+        cairo_surface_finish(target.get());
         if (!drawn) return nullptr;
         blurCoverageMask(mask->data.data(), mask->width, mask->height, mask->stride, blur / 2);
         return mask;
     }
 
-    cairo_surface_t* surface_;
-    cairo_t* cr_;
+    cairo::SurfaceHandle surface_;
+    cairo::ContextHandle context_;
+    cairo_t* cr_;  // context_, for brevity
     PixelBufferView pixels_;
-    std::shared_ptr<CairoFontResources> fonts_;
+    std::shared_ptr<const CairoFontResources> fonts_;
     std::shared_ptr<ShadowMaskCache> shadows_;
     DrawingState state_;
     std::vector<DrawingState> stack_;
@@ -558,21 +401,7 @@ private:
 std::filesystem::path CairoDrawingSurfaceFactory::defaultFontFolder() { return "/usr/share/fonts/opentype/inter"; }
 
 CairoDrawingSurfaceFactory::CairoDrawingSurfaceFactory(const std::filesystem::path& fontFolder)
-    : fonts_(std::make_shared<CairoFontResources>()), shadows_(std::make_shared<ShadowMaskCache>()) {
-    // An empty configuration: no system font folders, no user settings, only
-    // the files added below.
-    fonts_->config = FcConfigCreate();
-    if (!fonts_->config) throw DrawingFontError(fontFolder);
-    for (const char* name : {"Inter-Medium.otf", "Inter-SemiBold.otf", "Inter-Bold.otf", "Inter-ExtraBold.otf"}) {
-        const std::filesystem::path file = fontFolder / name;
-        std::error_code error;
-        if (!std::filesystem::is_regular_file(file, error) ||
-            !FcConfigAppFontAddFile(fonts_->config, reinterpret_cast<const FcChar8*>(file.c_str()))) {
-            throw DrawingFontError(file);
-        }
-    }
-    fonts_->id = nextFontResourcesId.fetch_add(1);
-}
+    : fonts_(std::make_shared<const CairoFontResources>(fontFolder)), shadows_(std::make_shared<ShadowMaskCache>()) {}
 
 CairoDrawingSurfaceFactory::~CairoDrawingSurfaceFactory() = default;
 
@@ -583,13 +412,9 @@ std::unique_ptr<DrawingSurface> CairoDrawingSurfaceFactory::makeSurface(PixelBuf
     const int height = static_cast<int>(pixels.height);
     const int stride = static_cast<int>(pixels.bytesPerRow);
     if (stride < cairo_format_stride_for_width(CAIRO_FORMAT_ARGB32, width)) return nullptr;
-    cairo_surface_t* surface = cairo_image_surface_create_for_data(pixels.data, CAIRO_FORMAT_ARGB32, width, height,
-                                                                   stride);
-    if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS) {
-        cairo_surface_destroy(surface);
-        return nullptr;
-    }
-    return std::make_unique<CairoDrawingSurface>(surface, pixels, fonts_, shadows_);
+    cairo::SurfaceHandle surface = cairo::imageSurfaceOver(pixels.data, CAIRO_FORMAT_ARGB32, width, height, stride);
+    if (cairo_surface_status(surface.get()) != CAIRO_STATUS_SUCCESS) return nullptr;
+    return std::make_unique<CairoDrawingSurface>(std::move(surface), pixels, fonts_, shadows_);
 }
 
 }  // namespace pacemark

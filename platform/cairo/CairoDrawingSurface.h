@@ -19,7 +19,7 @@ private:
     std::filesystem::path file_;
 };
 
-struct CairoFontResources;
+class CairoFontResources;
 struct ShadowMaskCache;
 
 // Makes cairo surfaces over caller memory (ARGB32 premultiplied, i.e. B, G,
@@ -41,7 +41,7 @@ public:
     std::unique_ptr<DrawingSurface> makeSurface(PixelBufferView pixels) const override;
 
 private:
-    std::shared_ptr<CairoFontResources> fonts_;
+    std::shared_ptr<const CairoFontResources> fonts_;
     std::shared_ptr<ShadowMaskCache> shadows_;
 };
 

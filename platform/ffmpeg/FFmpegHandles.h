@@ -7,13 +7,15 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 #include <libavutil/error.h>
+#include <libavutil/dict.h>
 #include <libavutil/frame.h>
+#include <libswscale/swscale.h>
 }
 
 namespace pacemark::ffmpeg {
 
-// Owning handles for the FFmpeg objects the writers use; each frees its
-// object with the matching FFmpeg call, so no code path frees by hand.
+// Owning handles for the FFmpeg objects the writers and the reader use; each
+// frees its object with the matching FFmpeg call, so no code path frees by hand.
 struct CodecContextDeleter {
     void operator()(AVCodecContext* context) const { avcodec_free_context(&context); }
 };
@@ -35,11 +37,30 @@ struct InputFormatDeleter {
     void operator()(AVFormatContext* context) const { avformat_close_input(&context); }
 };
 
+struct ScaleContextDeleter {
+    void operator()(SwsContext* context) const { sws_freeContext(context); }
+};
+
 using CodecContextHandle = std::unique_ptr<AVCodecContext, CodecContextDeleter>;
 using FrameHandle = std::unique_ptr<AVFrame, FrameDeleter>;
 using PacketHandle = std::unique_ptr<AVPacket, PacketDeleter>;
 using OutputFormatHandle = std::unique_ptr<AVFormatContext, OutputFormatDeleter>;
 using InputFormatHandle = std::unique_ptr<AVFormatContext, InputFormatDeleter>;
+using ScaleContextHandle = std::unique_ptr<SwsContext, ScaleContextDeleter>;
+
+// An option dictionary, freed with whatever FFmpeg left in it.
+class Dictionary {
+public:
+    Dictionary() = default;
+    ~Dictionary() { av_dict_free(&dictionary_); }
+    Dictionary(const Dictionary&) = delete;
+    Dictionary& operator=(const Dictionary&) = delete;
+
+    AVDictionary** get() { return &dictionary_; }
+
+private:
+    AVDictionary* dictionary_ = nullptr;
+};
 
 // A packet reference that is unreferenced (not freed) when it goes out of scope.
 class PacketReference {
@@ -53,8 +74,8 @@ private:
     AVPacket* packet_;
 };
 
-// The English text FFmpeg gives for an error code, for messages that have no
-// better description.
+// The English text FFmpeg gives for an error code, for diagnostics that no
+// user reads (tests, benchmarks); user-facing texts use failureText().
 inline std::string errorText(int code) {
     char text[AV_ERROR_MAX_STRING_SIZE] = {};
     av_strerror(code, text, sizeof text);

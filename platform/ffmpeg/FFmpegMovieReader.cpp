@@ -1,5 +1,6 @@
 #include "FFmpegMovieReader.h"
 
+#include "FFmpegFile.h"
 #include "FFmpegHandles.h"
 
 #include <algorithm>
@@ -20,23 +21,11 @@ extern "C" {
 namespace pacemark {
 namespace {
 
-// Owning wrappers: every FFmpeg object is released by its destructor.
-struct ScaleContextDeleter {
-    void operator()(SwsContext* context) const { sws_freeContext(context); }
-};
-struct DictionaryHolder {
-    AVDictionary* dictionary = nullptr;
-    DictionaryHolder() = default;
-    DictionaryHolder(const DictionaryHolder&) = delete;
-    DictionaryHolder& operator=(const DictionaryHolder&) = delete;
-    ~DictionaryHolder() { av_dict_free(&dictionary); }
-};
-
 using FormatContextPointer = ffmpeg::InputFormatHandle;
 using CodecContextPointer = ffmpeg::CodecContextHandle;
 using FramePointer = ffmpeg::FrameHandle;
 using PacketPointer = ffmpeg::PacketHandle;
-using ScaleContextPointer = std::unique_ptr<SwsContext, ScaleContextDeleter>;
+using ScaleContextPointer = ffmpeg::ScaleContextHandle;
 
 FramePointer makeFrame() {
     FramePointer frame(av_frame_alloc());
@@ -244,8 +233,8 @@ FFmpegMovieReader::FFmpegMovieReader(const std::filesystem::path& path, std::sto
     }
     // The "file:" prefix and the protocol whitelist keep a crafted name or a
     // playlist inside the file from reaching anything but local files.
-    DictionaryHolder options;
-    av_dict_set(&options.dictionary, "protocol_whitelist", "file", 0);
+    ffmpeg::Dictionary options;
+    av_dict_set(options.get(), "protocol_whitelist", "file", 0);
     AVFormatContext* rawFormat = avformat_alloc_context();
     if (!rawFormat) throw std::bad_alloc();
     // Reads blocked on a slow file end when the owner stops the reader.
@@ -253,8 +242,8 @@ FFmpegMovieReader::FFmpegMovieReader(const std::filesystem::path& path, std::sto
         return static_cast<const State*>(opaque)->stopToken.stop_requested() ? 1 : 0;
     };
     rawFormat->interrupt_callback.opaque = &s;
-    const std::string url = "file:" + std::filesystem::absolute(path, error).string();
-    const int openResult = avformat_open_input(&rawFormat, url.c_str(), nullptr, &options.dictionary);
+    const std::string name = ffmpeg::fileURL(std::filesystem::absolute(path, error));
+    const int openResult = avformat_open_input(&rawFormat, name.c_str(), nullptr, options.get());
     if (openResult < 0) {
         throw MovieReaderError(MovieReaderError::Case::unreadable, path, reasonForOpenError(openResult));
     }

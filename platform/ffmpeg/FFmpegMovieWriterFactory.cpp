@@ -2,7 +2,7 @@
 
 #include "Export/TelemetryVideoExportError.h"
 
-namespace pacemark::ffmpeg {
+namespace pacemark {
 
 FFmpegMovieWriterFactory::FFmpegMovieWriterFactory(std::shared_ptr<const MovieWriterFactory> hevcWriters,
                                                    ProResWriterOptions proResOptions)
@@ -17,4 +17,4 @@ std::unique_ptr<MovieWriter> FFmpegMovieWriterFactory::makeWriter(const MovieWri
     return std::make_unique<FFmpegProResMovieWriter>(settings, proResOptions_);
 }
 
-}  // namespace pacemark::ffmpeg
+}  // namespace pacemark

@@ -5,7 +5,7 @@
 #include "Export/MovieWriter.h"
 #include "FFmpegProResMovieWriter.h"
 
-namespace pacemark::ffmpeg {
+namespace pacemark {
 
 // Opens the ProRes 4444 writer. HEVC with alpha is written by another back
 // end: pass its factory to have those requests forwarded; without one they
@@ -22,4 +22,9 @@ private:
     ProResWriterOptions proResOptions_;
 };
 
+}  // namespace pacemark
+
+namespace pacemark::ffmpeg {
+// The factory's former name, kept until every caller names it plainly.
+using FFmpegMovieWriterFactory = pacemark::FFmpegMovieWriterFactory;
 }  // namespace pacemark::ffmpeg

@@ -12,10 +12,11 @@ extern "C" {
 }
 
 #include "Export/TelemetryVideoExportError.h"
+#include "FFmpegFile.h"
 #include "MovieCheck/ProResFrame.h"
 #include "MovieCheck/ProResFrameRepair.h"
 
-namespace pacemark::ffmpeg {
+namespace pacemark {
 namespace {
 
 // Largest picture side the writer accepts; ProRes itself allows 16384.
@@ -26,16 +27,8 @@ constexpr std::size_t kMaxQueuedJobs = 64;
 // The text of a failed step: the fixed text, with the operating system's
 // reason when FFmpeg's code carries one ("...: на диске нет места.").
 TelemetryVideoExportError stepFailure(std::string fixedText, int code) {
-    const int errorNumber = AVUNERROR(code);
-    if (code < 0 && errorNumber > 0 && errorNumber < 4096) {
-        fixedText.pop_back();  // the final "."
-        fixedText += ": " + exportFileErrorReason(errorNumber) + ".";
-    }
-    return TelemetryVideoExportError::writerFailed(fixedText);
+    return TelemetryVideoExportError::writerFailed(ffmpeg::failureText(std::move(fixedText), code));
 }
-
-// The first write error of the container's file, if any.
-int fileError(const AVFormatContext* container) { return container && container->pb ? container->pb->error : 0; }
 
 }  // namespace
 
@@ -120,12 +113,9 @@ void FFmpegProResMovieWriter::startWriting() {
     stream_->time_base = encoder_->time_base;
     stream_->avg_frame_rate = encoder_->framerate;
 
-    // "file:" keeps a name with a colon from being read as a protocol.
-    const std::string url = "file:" + settings_.url.string();
     started_ = true;  // from here a failure removes what was created
-    int code = avio_open(&raw->pb, url.c_str(), AVIO_FLAG_WRITE);
-    if (code >= 0) code = avformat_write_header(raw, nullptr);
-    if (code >= 0 && fileError(raw) < 0) code = fileError(raw);
+    int code = ffmpeg::openOutputFile(*raw, settings_.url);
+    if (code >= 0) code = ffmpeg::checkedWrite(*raw, avformat_write_header(raw, nullptr));
     if (code < 0) {
         cancel();
         throw stepFailure(TelemetryVideoExportError::startFailedText, code);
@@ -234,7 +224,7 @@ void FFmpegProResMovieWriter::encodePicture(int pictureIndex, std::int64_t frame
     int code = avcodec_send_frame(encoder_.get(), frame_.get());
     if (code >= 0) code = avcodec_receive_packet(encoder_.get(), encoded_.get());
     if (code < 0) throw stepFailure(TelemetryVideoExportError::appendFailedText, code);
-    PacketReference release(encoded_.get());
+    ffmpeg::PacketReference release(encoded_.get());
     repairCodedFrame(*encoded_);
     writeCodedFrame(*lastCoded_, frameIndex);
 }
@@ -258,15 +248,14 @@ void FFmpegProResMovieWriter::writeCodedFrame(const AVPacket& coded, std::int64_
     if (coded.size <= 0 || av_packet_ref(outgoing_.get(), &coded) < 0) {
         throw TelemetryVideoExportError::writerFailed(TelemetryVideoExportError::appendFailedText);
     }
-    PacketReference release(outgoing_.get());
+    ffmpeg::PacketReference release(outgoing_.get());
     outgoing_->pts = frameIndex;
     outgoing_->dts = frameIndex;
     outgoing_->duration = 1;
     outgoing_->stream_index = stream_->index;
     outgoing_->flags |= AV_PKT_FLAG_KEY;
     av_packet_rescale_ts(outgoing_.get(), encoder_->time_base, stream_->time_base);
-    int code = av_write_frame(container_.get(), outgoing_.get());
-    if (code >= 0 && fileError(container_.get()) < 0) code = fileError(container_.get());
+    const int code = ffmpeg::checkedWrite(*container_, av_write_frame(container_.get(), outgoing_.get()));
     if (code < 0) throw stepFailure(TelemetryVideoExportError::appendFailedText, code);
 }
 
@@ -285,9 +274,7 @@ void FFmpegProResMovieWriter::finish() {
         cancel();
         std::rethrow_exception(failure);
     }
-    int code = av_write_trailer(container_.get());
-    if (code >= 0 && fileError(container_.get()) < 0) code = fileError(container_.get());
-    if (code >= 0) code = avio_closep(&container_->pb);
+    const int code = ffmpeg::finishOutputFile(*container_);
     if (code < 0) {
         cancel();
         throw stepFailure(TelemetryVideoExportError::finishFailedText, code);
@@ -316,4 +303,4 @@ void FFmpegProResMovieWriter::cancel() noexcept {
     }
 }
 
-}  // namespace pacemark::ffmpeg
+}  // namespace pacemark

@@ -13,7 +13,7 @@
 #include "FFmpegHandles.h"
 #include "ProResPictureConverter.h"
 
-namespace pacemark::ffmpeg {
+namespace pacemark {
 
 // Tuning of the ProRes writer; the defaults are what exports use.
 struct ProResWriterOptions {
@@ -73,13 +73,13 @@ private:
     MovieWriterSettings settings_;
     ProResWriterOptions options_;
     ProResPictureConverter converter_;
-    CodecContextHandle encoder_;
-    OutputFormatHandle container_;
+    ffmpeg::CodecContextHandle encoder_;
+    ffmpeg::OutputFormatHandle container_;
     AVStream* stream_ = nullptr;
-    FrameHandle frame_;
-    PacketHandle encoded_;
-    PacketHandle lastCoded_;  // the previous coded frame, reused for repeats
-    PacketHandle outgoing_;
+    ffmpeg::FrameHandle frame_;
+    ffmpeg::PacketHandle encoded_;
+    ffmpeg::PacketHandle lastCoded_;  // the previous coded frame, reused for repeats
+    ffmpeg::PacketHandle outgoing_;
 
     std::vector<std::vector<std::uint8_t>> pictures_;
     std::int64_t bytesPerRow_ = 0;
@@ -98,4 +98,4 @@ private:
     bool done_ = false;
 };
 
-}  // namespace pacemark::ffmpeg
+}  // namespace pacemark

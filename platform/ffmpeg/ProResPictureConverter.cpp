@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-namespace pacemark::ffmpeg {
+namespace pacemark {
 namespace {
 
 // BT.709 luma weights.
@@ -83,4 +83,4 @@ void ProResPictureConverter::convert(PixelBufferView source, const Planes& into,
     }
 }
 
-}  // namespace pacemark::ffmpeg
+}  // namespace pacemark

@@ -6,7 +6,7 @@
 
 #include "Rendering/PixelBuffer.h"
 
-namespace pacemark::ffmpeg {
+namespace pacemark {
 
 // Converts the renderer's premultiplied BGRA pictures to the 10-bit planar
 // Y'CbCr + alpha (4:4:4) pictures ProRes 4444 codes.
@@ -41,4 +41,4 @@ private:
     std::uint16_t alpha10_[256];
 };
 
-}  // namespace pacemark::ffmpeg
+}  // namespace pacemark

@@ -8,8 +8,8 @@
 
 namespace pacemark {
 
-HEVCAlphaMovieWriter::HEVCAlphaMovieWriter(std::filesystem::path url, const HEVCAlphaEncoderSettings& settings)
-    : url_(std::move(url)), settings_(settings), encoder_(std::make_unique<HEVCAlphaStreamEncoder>(settings)) {
+HEVCAlphaMovieWriter::HEVCAlphaMovieWriter(std::filesystem::path path, const HEVCAlphaEncoderSettings& settings)
+    : path_(std::move(path)), settings_(settings), encoder_(std::make_unique<HEVCAlphaStreamEncoder>(settings)) {
     picture_.resize(static_cast<std::size_t>(settings.width) * static_cast<std::size_t>(settings.height) * 4);
 }
 
@@ -30,7 +30,7 @@ void HEVCAlphaMovieWriter::startWriting() {
     if (state_ != State::created) throw TelemetryVideoExportError::writerFailed(TelemetryVideoExportError::startFailedText);
     const auto record = hevcMakeDecoderConfigurationRecord(encoder_->baseSequenceParameterSet(), encoder_->parameterSets());
     // The muxer removes its own file when it cannot start it.
-    muxer_ = std::make_unique<QuickTimeHEVCMuxer>(url_, settings_.width, settings_.height, settings_.framesPerSecond, record);
+    muxer_ = std::make_unique<QuickTimeHEVCMuxer>(path_, settings_.width, settings_.height, settings_.framesPerSecond, record);
     state_ = State::writing;
 }
 
@@ -90,7 +90,7 @@ void HEVCAlphaMovieWriter::cancel() noexcept {
     muxer_.reset();  // closes the file without writing the index
     if (fileCreated) {
         std::error_code ignored;
-        std::filesystem::remove(url_, ignored);
+        std::filesystem::remove(path_, ignored);
     }
 }
 

@@ -26,7 +26,7 @@ class HEVCAlphaMovieWriter final : public MovieWriter {
 public:
     // Opens both encoders; throws HEVCAlphaEncodingError when the size or
     // the settings cannot be encoded. Creates no file.
-    HEVCAlphaMovieWriter(std::filesystem::path url, const HEVCAlphaEncoderSettings& settings);
+    HEVCAlphaMovieWriter(std::filesystem::path path, const HEVCAlphaEncoderSettings& settings);
     ~HEVCAlphaMovieWriter() override;
 
     void startWriting() override;
@@ -45,7 +45,7 @@ private:
     template <typename Step>
     void guarded(const char* failureText, Step&& step);
 
-    std::filesystem::path url_;
+    std::filesystem::path path_;
     HEVCAlphaEncoderSettings settings_;
     std::unique_ptr<HEVCAlphaStreamEncoder> encoder_;
     std::unique_ptr<QuickTimeHEVCMuxer> muxer_;

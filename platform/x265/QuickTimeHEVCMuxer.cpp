@@ -1,10 +1,10 @@
 #include "QuickTimeHEVCMuxer.h"
 
+#include "FFmpegFile.h"
 #include "HEVCAlphaEncodingError.h"
 
 extern "C" {
 #include <libavformat/avformat.h>
-#include <libavutil/error.h>
 #include <libavutil/mem.h>
 }
 
@@ -15,26 +15,17 @@ namespace pacemark {
 namespace {
 
 HEVCAlphaEncodingError muxError(const std::string& step, int code) {
-    char text[AV_ERROR_MAX_STRING_SIZE] = {0};
-    av_strerror(code, text, sizeof text);
     return HEVCAlphaEncodingError(HEVCAlphaEncodingError::Case::muxingFailed,
-                                  "Не удалось " + step + " видеофайл HEVC с альфой: " + text + ".");
+                                  ffmpeg::failureText("Не удалось " + step + " видеофайл HEVC с альфой.", code));
 }
 
 }  // namespace
-
-void QuickTimeHEVCMuxer::ContextDeleter::operator()(AVFormatContext* context) const {
-    if (context->pb) avio_closep(&context->pb);
-    avformat_free_context(context);
-}
-
-void QuickTimeHEVCMuxer::PacketDeleter::operator()(AVPacket* packet) const { av_packet_free(&packet); }
 
 QuickTimeHEVCMuxer::QuickTimeHEVCMuxer(const std::filesystem::path& path, int width, int height, int framesPerSecond,
                                        const std::vector<std::uint8_t>& decoderConfigurationRecord)
     : framesPerSecond_(framesPerSecond) {
     AVFormatContext* raw = nullptr;
-    int result = avformat_alloc_output_context2(&raw, nullptr, "mov", path.c_str());
+    int result = avformat_alloc_output_context2(&raw, nullptr, "mov", nullptr);
     if (result < 0 || !raw) throw muxError("создать", result < 0 ? result : AVERROR(ENOMEM));
     context_.reset(raw);
     packet_.reset(av_packet_alloc());
@@ -59,9 +50,9 @@ QuickTimeHEVCMuxer::QuickTimeHEVCMuxer(const std::filesystem::path& path, int wi
     stream_->time_base = AVRational{1, framesPerSecond};
     stream_->avg_frame_rate = AVRational{framesPerSecond, 1};
 
-    result = avio_open(&raw->pb, path.c_str(), AVIO_FLAG_WRITE);
+    result = ffmpeg::openOutputFile(*raw, path);
     if (result < 0) throw muxError("открыть для записи", result);
-    result = avformat_write_header(raw, nullptr);
+    result = ffmpeg::checkedWrite(*raw, avformat_write_header(raw, nullptr));
     if (result < 0) {
         avio_closep(&raw->pb);
         std::error_code ignored;
@@ -86,16 +77,14 @@ void QuickTimeHEVCMuxer::writeSample(const std::vector<std::uint8_t>& sample, st
     packet->duration = 1;
     av_packet_rescale_ts(packet, AVRational{1, framesPerSecond_}, stream_->time_base);
     if (keyFrame) packet->flags |= AV_PKT_FLAG_KEY;
-    result = av_write_frame(context_.get(), packet);
+    result = ffmpeg::checkedWrite(*context_, av_write_frame(context_.get(), packet));
     if (result < 0) throw muxError("записать кадр в", result);
 }
 
 void QuickTimeHEVCMuxer::finish() {
     if (finished_) return;
-    int result = av_write_trailer(context_.get());
+    const int result = ffmpeg::finishOutputFile(*context_);
     if (result < 0) throw muxError("завершить", result);
-    result = avio_closep(&context_->pb);
-    if (result < 0) throw muxError("закрыть", result);
     finished_ = true;
 }
 

@@ -5,9 +5,7 @@
 #include <memory>
 #include <vector>
 
-struct AVFormatContext;
-struct AVStream;
-struct AVPacket;
+#include "FFmpegHandles.h"
 
 namespace pacemark {
 
@@ -15,8 +13,9 @@ namespace pacemark {
 // The caller provides the complete hvcC record (it becomes the stream's
 // extradata and is written into an 'hvc1' sample entry unchanged) and
 // samples already in 4-byte length-prefixed form, which also pass through
-// unchanged. Times are in frames (time base 1/fps). Errors throw
-// HEVCAlphaEncodingError (muxingFailed).
+// unchanged. Times are in frames (time base 1/fps). The file is opened as a
+// file whatever its name holds, and every write is checked. Errors throw
+// HEVCAlphaEncodingError (muxingFailed) with a Russian text.
 class QuickTimeHEVCMuxer {
 public:
     QuickTimeHEVCMuxer(const std::filesystem::path& path, int width, int height, int framesPerSecond,
@@ -33,14 +32,8 @@ public:
     void finish();
 
 private:
-    struct ContextDeleter {
-        void operator()(AVFormatContext* context) const;
-    };
-    struct PacketDeleter {
-        void operator()(AVPacket* packet) const;
-    };
-    std::unique_ptr<AVFormatContext, ContextDeleter> context_;
-    std::unique_ptr<AVPacket, PacketDeleter> packet_;
+    ffmpeg::OutputFormatHandle context_;
+    ffmpeg::PacketHandle packet_;
     AVStream* stream_ = nullptr;
     int framesPerSecond_;
     bool finished_ = false;

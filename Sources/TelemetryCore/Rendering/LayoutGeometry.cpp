@@ -1,6 +1,8 @@
 #include <algorithm>
+#include <cmath>
 
 #include "LayoutFrameRenderer.h"
+#include "PanelStyleTable.h"
 
 namespace pacemark {
 
@@ -19,12 +21,7 @@ std::map<UUID, LayoutRouteProjection> LayoutFrameRenderer::buildRouteProjections
     for (const PacemarkWidget& widget : layout.widgets) {
         if (!widget.isVisible || widget.kind != TelemetryWidgetKind::route) continue;
         const DrawingRect r = rect(widget, width, height);
-        DrawingRect inset;
-        if (widget.panelStyle == TelemetryWidgetPanelStyle::cinematic) {
-            inset = r.insetBy(std::max(r.width * 0.06, 4.0), std::max(r.height * 0.08, 4.0));
-        } else {
-            inset = r.insetBy(16, 14);
-        }
+        const DrawingRect inset = panelStyleRow(widget.panelStyle).routeInset.apply(r);
         auto projection = LayoutRouteProjection::make(activity.trackPoints, inset);
         if (projection) {
             projections.insert_or_assign(widget.id, std::move(*projection));
@@ -33,6 +30,34 @@ std::map<UUID, LayoutRouteProjection> LayoutFrameRenderer::buildRouteProjections
         }
     }
     return projections;
+}
+
+std::vector<DrawingPoint> LayoutFrameRenderer::altitudeSparklinePoints(const TelemetryActivity& activity,
+                                                                       DrawingRect rect) {
+    struct Pair {
+        std::size_t index;
+        double altitude;
+    };
+    std::vector<Pair> pairs;
+    for (std::size_t k = 0; k < activity.samples.size(); ++k) {
+        const auto& altitude = activity.samples[k].altitudeMeters;
+        if (altitude && std::isfinite(*altitude)) pairs.push_back({k, *altitude});
+    }
+    if (pairs.size() < 2) return {};
+    const auto [lowest, highest] = std::minmax_element(
+        pairs.begin(), pairs.end(), [](const Pair& a, const Pair& b) { return a.altitude < b.altitude; });
+    const double lo = lowest->altitude;
+    const double span = std::max(highest->altitude - lo, 1.0);
+    const double n = static_cast<double>(std::max<std::size_t>(activity.samples.size(), 2));
+    const std::size_t step = pairs.size() >= 72 ? pairs.size() / 72 : 1;
+    std::vector<DrawingPoint> points;
+    points.reserve(pairs.size() / step + 1);
+    for (std::size_t k = 0; k < pairs.size(); k += step) {
+        points.push_back({rect.minX() + rect.width * static_cast<double>(pairs[k].index) / (n - 1),
+                          rect.maxY() - (pairs[k].altitude - lo) / span * rect.height});
+    }
+    if (points.size() < 2) return {};
+    return points;
 }
 
 }  // namespace pacemark

@@ -1,0 +1,230 @@
+// The cinematic style: no cards; a shared backdrop darkens the picture's
+// edges and each widget is drawn as marks, rules and arcs over it.
+#include <algorithm>
+#include <cmath>
+
+#include "DrawingBounds.h"
+#include "LayoutFrameRenderer.h"
+#include "LayoutStepBuilder.h"
+#include "OverlayPainting.h"
+
+namespace pacemark {
+
+using namespace painting;
+using Kind = TelemetryWidgetKind;
+
+// ---------------------------------------------------------------------------
+// Cinematic style.
+
+void LayoutStepBuilder::addLinearGradient(DrawingRect clip, DrawingColor from, DrawingColor to,
+                                          DrawingPoint start, DrawingPoint end) {
+    addStatic(bounds::ofFill(clip), [=](DrawingSurface& s) {
+        s.saveState();
+        s.clipToRect(clip);
+        s.drawLinearGradient(from, to, start, end);
+        s.restoreState();
+    });
+}
+
+void LayoutStepBuilder::addCinematicBackdrop() {
+    const auto w = static_cast<double>(width_);
+    const auto h = static_cast<double>(height_);
+    addLinearGradient({0, 0, 0.42 * w, h}, black.withAlpha(0.76), black.withAlpha(0), {0, h / 2}, {0.42 * w, h / 2});
+    addLinearGradient({0.62 * w, 0, 0.38 * w, h}, black.withAlpha(0), black.withAlpha(0.58), {0.62 * w, h / 2},
+                      {w, h / 2});
+    addLinearGradient({0, 0.58 * h, w, 0.42 * h}, black.withAlpha(0), black.withAlpha(0.46), {w / 2, 0.58 * h},
+                      {w / 2, h});
+}
+
+void LayoutStepBuilder::addCinematicMetric(const PacemarkWidget& widget, const DrawingRect& r, DrawingColor accent) {
+    if (widget.kind == Kind::elapsedTime) {
+        addCinematicTimer(widget, r, accent);
+        return;
+    }
+    if (widget.kind == Kind::gradient) {
+        addCinematicGrade(widget, r, accent);
+        return;
+    }
+    const double w = r.width, h = r.height;
+    const DrawingRect i = r.insetBy(std::max(w * 0.02, 4.0), std::max(h * 0.04, 2.0));
+    const double ls = std::max(std::min(w * 0.075, h * 0.16), 10.0);
+    const double mw = std::max(w * 0.08, 10.0);
+    const double vs = std::max(std::min(w * 0.31, h * 0.42), 24.0);
+    const double us = std::max(std::min(w * 0.07, h * 0.14), 9.0);
+    const bool hasArc = widget.kind == Kind::speed || widget.kind == Kind::power || widget.kind == Kind::heartRate ||
+                        widget.kind == Kind::cadence;
+    const double arcRoom = hasArc ? w * 0.24 : 0.0;
+    const double tw = std::max(i.width - arcRoom, 20.0);
+
+    addStaticText("//", {i.minX(), i.minY(), mw, ls * 1.3}, bold(ls), accent.withAlpha(0.95));
+    addStaticText(widget.displayTitle(), {i.minX() + mw + 4, i.minY(), std::max(tw - mw - 4, 16.0), ls * 1.3},
+                  medium(ls), DrawingColor::fromHex(widget.labelColorHex));
+    const DrawingPoint ruleStart{i.minX() + tw * 0.47, i.minY() + ls * 0.58};
+    const DrawingPoint ruleEnd{i.minX() + tw, ruleStart.y};
+    addStatic(bounds::ofStroke({ruleStart.x, ruleStart.y, ruleEnd.x - ruleStart.x, 0}, 1), [=](DrawingSurface& s) {
+        stroke(s, linePath(ruleStart, ruleEnd), white.withAlpha(0.2), 1);
+    });
+    const double vy = i.minY() + ls * 1.45;
+    addValueText(widget, {i.minX() + 8, vy, tw - 8, vs * 1.12}, digitsHeavy(vs),
+                 DrawingColor::fromHex(widget.valueColorHex));
+    if (!widget.kind.unit().empty()) {
+        addStaticText(std::string(widget.kind.unit()), {i.minX() + 8, vy + vs * 0.95, tw - 8, us * 1.35}, shrinkable(medium(us)),
+                      white.withAlpha(0.82));
+    }
+    if (hasArc) addCinematicArc(widget, r, accent);
+}
+
+void LayoutStepBuilder::addCinematicArc(const PacemarkWidget& widget, const DrawingRect& r, DrawingColor accent) {
+    const double w = r.width, h = r.height;
+    const double rho = std::min(w * 0.31, h * 0.5);
+    const DrawingPoint c{r.maxX() - rho * 0.38, r.midY() + h * 0.04};
+    const double lineWidth = std::max(h * 0.045, 4.0);
+    const double sweep = radians(74);
+    const DrawingRect circle = bounds::ofStroke({c.x - rho, c.y - rho, 2 * rho, 2 * rho}, lineWidth);
+    addStatic(circle, [=](DrawingSurface& s) {
+        stroke(s, arcPath(c, rho, -sweep, sweep), white.withAlpha(0.18), lineWidth, DrawingLineCap::butt);
+    });
+    const TelemetryActivity* ride = &activity_;
+    const Kind kind = widget.kind;
+    addDynamic(circle, [=](DrawingSurface& s, const TelemetrySample& sample) {
+        const double q = clamp01(kind.gaugeProgress(sample, *ride));
+        if (q > 0) {
+            stroke(s, arcPath(c, rho, -sweep, -sweep + q * 2 * sweep), accent.withAlpha(0.98), lineWidth,
+                   DrawingLineCap::butt);
+        }
+    });
+}
+
+void LayoutStepBuilder::addCinematicTimer(const PacemarkWidget& widget, const DrawingRect& r, DrawingColor accent) {
+    const double s = std::min(r.width, r.height) * 0.92;
+    const DrawingRect square{r.midX() - s / 2, r.midY() - s / 2, s, s};
+    const DrawingPoint c{square.midX(), square.midY()};
+    const double lw = std::max(s * 0.045, 5.0);
+    const double ringRadius = s / 2 - std::max(s * 0.055, 5.0);
+    const DrawingRect ringBounds =
+        bounds::ofStroke({c.x - ringRadius, c.y - ringRadius, 2 * ringRadius, 2 * ringRadius}, lw);
+    addStatic(bounds::unite(bounds::ofFill(square), ringBounds), [=](DrawingSurface& g) {
+        fillCircle(g, square.insetBy(lw / 2, lw / 2), black.withAlpha(0.16));
+        stroke(g, arcPath(c, ringRadius, radians(118), radians(422)), white.withAlpha(0.22), lw, DrawingLineCap::butt);
+    });
+    const TelemetryActivity* ride = &activity_;
+    addDynamic(ringBounds, [=](DrawingSurface& g, const TelemetrySample& sample) {
+        const double duration = ride->durationSeconds();
+        const double f = duration > 0 ? sample.elapsed / duration : 0.0;
+        double end = 118;
+        if (f > 1) {
+            end = 422;
+        } else if (f > 0) {
+            end = 118 + f * 304;
+        }
+        stroke(g, arcPath(c, ringRadius, radians(118), radians(end)), accent.withAlpha(0.98), lw,
+               DrawingLineCap::butt);
+    });
+    const double vs = std::max(std::min(s * 0.21, 32.0), 10.0);
+    const double ls = std::max(std::min(s * 0.095, 14.0), 7.0);
+    addValueText(widget, {square.minX() + s * 0.13, c.y - vs * 0.58, s * 0.74, vs * 1.18}, digitsHeavy(vs),
+                 DrawingColor::fromHex(widget.valueColorHex), DrawingTextAlignment::center);
+    addStaticText(widget.displayTitle(), {square.minX() + s * 0.18, c.y + vs * 0.45, s * 0.64, ls * 1.35}, medium(ls),
+                  DrawingColor::fromHex(widget.labelColorHex), DrawingTextAlignment::center);
+}
+
+void LayoutStepBuilder::addCinematicGrade(const PacemarkWidget& widget, const DrawingRect& r, DrawingColor accent) {
+    const double w = r.width, h = r.height;
+    const DrawingRect i = r.insetBy(std::max(w * 0.04, 6.0), std::max(h * 0.06, 2.0));
+    const double ls = std::max(std::min(w * 0.07, h * 0.16), 9.0);
+    const double vs = std::max(std::min(w * 0.25, h * 0.4), 22.0);
+    const double us = std::max(std::min(w * 0.07, h * 0.17), 10.0);
+    const double mw = std::max(w * 0.08, 10.0);
+
+    const double ruleY = i.minY() + ls * 0.6;
+    addStatic(bounds::ofStroke({i.minX(), ruleY, i.width, 0}, 1), [=](DrawingSurface& s) {
+        stroke(s, linePath({i.minX(), ruleY}, {i.maxX(), ruleY}), white.withAlpha(0.26), 1);
+    });
+    addStaticText("//", {i.minX(), i.minY() + ls * 0.35, mw, ls * 1.4}, bold(ls), accent.withAlpha(0.95));
+    addStaticText(widget.displayTitle(), {i.minX() + mw + 4, i.minY() + ls * 0.35, i.width * 0.5, ls * 1.4},
+                  medium(ls), DrawingColor::fromHex(widget.labelColorHex));
+    addValueText(widget, {i.minX(), i.minY() + ls * 1.85, i.width * 0.42, vs * 1.16}, digitsHeavy(vs),
+                 DrawingColor::fromHex(widget.valueColorHex));
+    addStaticText(std::string(widget.kind.unit()),
+                  {i.minX() + i.width * 0.38, i.minY() + ls * 2.15 + vs * 0.12, i.width * 0.12, us * 1.35},
+                  shrinkable(medium(us)),
+                  white.withAlpha(0.82));
+    addCinematicAltitudeSparkline(
+        {i.minX() + i.width * 0.5, i.minY() + ls * 1.85, i.width * 0.48, std::max(i.height - ls * 2.05, 18.0)}, accent);
+}
+
+void LayoutStepBuilder::addCinematicAltitudeSparkline(const DrawingRect& p, DrawingColor accent) {
+    const std::vector<DrawingPoint> points = LayoutFrameRenderer::altitudeSparklinePoints(activity_, p);
+    if (points.size() < 2) return;
+    DrawingPath line;
+    line.moveTo(points.front());
+    for (std::size_t k = 1; k < points.size(); ++k) line.lineTo(points[k]);
+    const double lineWidth = std::max(p.height * 0.06, 1.5);
+    addStatic(bounds::ofStroke(bounds::ofPath(line), lineWidth), [=](DrawingSurface& s) {
+        stroke(s, line, white.withAlpha(0.82), lineWidth, DrawingLineCap::round, DrawingLineJoin::round);
+    });
+
+    const TelemetryActivity* ride = &activity_;
+    const double bw = std::max(p.width * 0.16, 14.0);
+    const double lowestX = std::min(p.minX(), p.maxX() - bw);
+    const DrawingRect highlightReach{lowestX, p.minY() + p.height * 0.18, std::max(p.maxX(), lowestX + bw) - lowestX,
+                                     p.height * 0.76};
+    addDynamic(bounds::ofFill(highlightReach), [=](DrawingSurface& s, const TelemetrySample& sample) {
+        const double c = p.minX() + rideFraction(sample, *ride) * p.width;
+        const double x = std::min(std::max(p.minX(), c - bw * 0.22), p.maxX() - bw);
+        fill(s, [&] {
+            DrawingPath path;
+            path.addRect({x, p.minY() + p.height * 0.18, bw, p.height * 0.76});
+            return path;
+        }(), accent.withAlpha(0.28));
+    });
+    addDynamic(bounds::ofFill(bounds::outset(bounds::ofPath(line), 4)), [=](DrawingSurface& s, const TelemetrySample& sample) {
+        const double c = p.minX() + rideFraction(sample, *ride) * p.width;
+        const DrawingPoint* nearest = &points.front();
+        for (const DrawingPoint& point : points) {
+            if (std::abs(point.x - c) < std::abs(nearest->x - c)) nearest = &point;
+        }
+        fillCircle(s, {nearest->x - 4, nearest->y - 4, 8, 8}, accent);
+    });
+}
+
+void LayoutStepBuilder::addCinematicProgress(const DrawingRect& r, DrawingColor accent) {
+    const double w = r.width, h = r.height;
+    const double y0 = r.midY() + h * 0.06;
+    const double m = std::max(w * 0.006, 3.0);
+    const double x0 = r.minX() + m;
+    const double x1 = r.maxX() - m;
+    const double length = x1 - x0;
+    const double baseWidth = std::max(h * 0.045, 1.0);
+    addStatic(bounds::ofStroke({x0, y0 - h * 0.21, length, h * 0.42}, baseWidth), [=](DrawingSurface& s) {
+        stroke(s, linePath({x0, y0}, {x1, y0}), white.withAlpha(0.28), baseWidth);
+        for (int k = 0; k <= 60; ++k) {
+            const double x = x0 + length * k / 60;
+            const bool major = k % 5 == 0;
+            const double half = (major ? h * 0.42 : h * 0.24) / 2;
+            stroke(s, linePath({x, y0 - half}, {x, y0 + half}), white.withAlpha(major ? 0.42 : 0.24),
+                   major ? 1.1 : 0.8);
+        }
+    });
+    const TelemetryActivity* ride = &activity_;
+    const double progressWidth = std::max(h * 0.05, 1.5);
+    const double t = std::max(h * 0.25, 7.0);
+    addDynamic(bounds::unite(bounds::ofStroke({x0, y0, length, 0}, progressWidth),
+                     bounds::ofFill({x0 - 0.43 * t, y0 - 1.55 * t, length + 0.86 * t, 0.75 * t})),
+               [=](DrawingSurface& s, const TelemetrySample& sample) {
+                   const double p = rideFraction(sample, *ride);
+                   const double xp = x0 + p * length;
+                   stroke(s, linePath({x0, y0}, {xp, y0}), accent.withAlpha(0.98), progressWidth);
+                   DrawingPath marker;
+                   marker.moveTo({xp, y0 - 0.8 * t});
+                   marker.lineTo({xp - 0.43 * t, y0 - 1.55 * t});
+                   marker.lineTo({xp + 0.43 * t, y0 - 1.55 * t});
+                   marker.closeSubpath();
+                   fill(s, marker, accent.withAlpha(0.98));
+               });
+    addStatic(bounds::ofStroke({x0, r.maxY() - 1, length, 0}, 1), [=](DrawingSurface& s) {
+        stroke(s, linePath({x0, r.maxY() - 1}, {x1, r.maxY() - 1}), white.withAlpha(0.16), 1);
+    });
+}
+
+}  // namespace pacemark

@@ -1,0 +1,73 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "DrawingSurface.h"
+#include "Layout/PacemarkWidget.h"
+#include "LayoutRouteProjection.h"
+#include "RenderStep.h"
+#include "Telemetry/TelemetryActivity.h"
+
+namespace pacemark {
+
+struct PanelStyleRow;
+
+// Turns a layout into the drawing steps of its frames, in drawing order: the
+// cinematic backdrop first, then every visible widget as its panel style's
+// routine lays it out. One routine per concept, shared by all kinds: the
+// card and the metric routines here and in LayoutMetricSteps.cpp, the
+// cinematic ones in LayoutCinematicSteps.cpp. Each routine states for every
+// step whether it is static and which pixels it may touch.
+class LayoutStepBuilder {
+public:
+    // `activity` and `routeProjections` must outlive the steps.
+    LayoutStepBuilder(const TelemetryActivity& activity, std::int64_t width, std::int64_t height,
+                      const std::map<UUID, LayoutRouteProjection>& routeProjections);
+
+    std::vector<RenderStep> build(const PacemarkLayout& layout, bool drawsCinematicBackdrop);
+
+private:
+    const TelemetryActivity& activity_;
+    std::int64_t width_;
+    std::int64_t height_;
+    const std::map<UUID, LayoutRouteProjection>& routeProjections_;
+    std::vector<RenderStep> steps_;
+
+    // Step makers.
+    void addStatic(DrawingRect bounds, std::function<void(DrawingSurface&)> draw);
+    void addDynamic(DrawingRect bounds, std::function<void(DrawingSurface&, const TelemetrySample&)> draw);
+    void addText(bool isStatic, std::function<std::string(const TelemetrySample&)> value, DrawingRect rect,
+                 DrawingFont font, DrawingColor color, DrawingTextAlignment alignment, bool isValue = false);
+    void addStaticText(std::string string, DrawingRect rect, DrawingFont font, DrawingColor color,
+                       DrawingTextAlignment alignment = DrawingTextAlignment::left);
+    void addValueText(const PacemarkWidget& widget, DrawingRect rect, DrawingFont font, DrawingColor color,
+                      DrawingTextAlignment alignment = DrawingTextAlignment::left);
+
+    // Cards and the widgets every style shares.
+    void addWidget(const PacemarkWidget& widget);
+    void addPanel(const DrawingRect& r, DrawingColor accent, const PanelStyleRow& row);
+    void addRoute(const PacemarkWidget& widget, const DrawingRect& r, DrawingColor accent, bool cinematic);
+    void addProgress(const DrawingRect& r, DrawingColor accent);
+
+    // Metric routines (LayoutMetricSteps.cpp).
+    void addMetric(const PacemarkWidget& widget, const DrawingRect& r, DrawingColor accent);
+    void addPillMetric(const PacemarkWidget& widget, const DrawingRect& r, DrawingColor accent);
+    void addCoordinateMetric(const PacemarkWidget& widget, const DrawingRect& r, DrawingColor accent);
+    void addDialMetric(const PacemarkWidget& widget, const DrawingRect& r, DrawingColor accent);
+
+    // Cinematic routines (LayoutCinematicSteps.cpp).
+    void addCinematicBackdrop();
+    void addLinearGradient(DrawingRect clip, DrawingColor from, DrawingColor to, DrawingPoint start, DrawingPoint end);
+    void addCinematicMetric(const PacemarkWidget& widget, const DrawingRect& r, DrawingColor accent);
+    void addCinematicArc(const PacemarkWidget& widget, const DrawingRect& r, DrawingColor accent);
+    void addCinematicTimer(const PacemarkWidget& widget, const DrawingRect& r, DrawingColor accent);
+    void addCinematicGrade(const PacemarkWidget& widget, const DrawingRect& r, DrawingColor accent);
+    void addCinematicAltitudeSparkline(const DrawingRect& p, DrawingColor accent);
+    void addCinematicProgress(const DrawingRect& r, DrawingColor accent);
+};
+
+}  // namespace pacemark

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+struct AVFormatContext;
+
+// Files through FFmpeg, the same way for every reader and writer: names that
+// are never read as protocol URLs, write errors that are never lost, and
+// Russian failure texts.
+namespace pacemark::ffmpeg {
+
+// The name to give FFmpeg for a local file. "file:" makes FFmpeg take it as a
+// file whatever it holds, so a relative name with a colon ("take:1.mov") is
+// not read as a protocol ("take").
+std::string fileURL(const std::filesystem::path& path);
+
+// Opens `path` for writing as the output container's file (its pb), creating
+// or truncating it. Returns FFmpeg's code (negative on failure).
+int openOutputFile(AVFormatContext& container, const std::filesystem::path& path);
+
+// `result` of a write into the container, or the first write error its file
+// recorded: FFmpeg's muxers do not return every failed write (a full disk may
+// show only on the file), so every write is checked with this.
+int checkedWrite(const AVFormatContext& container, int result);
+
+// Writes the container's index (trailer) and closes its file, checking both.
+// Returns FFmpeg's code (negative on failure).
+int finishOutputFile(AVFormatContext& container);
+
+// `fixedText` (a Russian sentence ending in ".") with the operating system's
+// reason added when FFmpeg's code carries one ("...: на диске нет места.").
+std::string failureText(std::string fixedText, int code);
+
+}  // namespace pacemark::ffmpeg
