@@ -18,6 +18,10 @@ extern "C" {
 #include <cstdio>
 #include <fstream>
 #include <regex>
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace pacemark {
 namespace {
@@ -294,6 +298,42 @@ TEST(HEVCAlphaMovieWriterFailureTest, AbandonedOrUnwritableMoviesLeaveNothing) {
         EXPECT_NE(error.errorDescription().find("Не удалось открыть для записи"), std::string::npos) << error.what();
         EXPECT_EQ(error.errorDescription().find("No such"), std::string::npos) << "the reason is Russian";
     }
+}
+
+// A write the file system refuses (here: past the process's file-size limit)
+// fails the movie with the reason, even where the muxer itself does not
+// return the error.
+TEST(HEVCAlphaMovieWriterFailureTest, RefusedWritesFailWithTheReason) {
+    TemporaryFolder folder;
+    const auto path = folder / "limited.mov";
+    // The limit applies to the child only; it reports through its exit status.
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        std::signal(SIGXFSZ, SIG_IGN);  // a write past the limit then fails with EFBIG
+        const rlimit limit{16 * 1024, 16 * 1024};
+        if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(10);
+        try {
+            HEVCAlphaMovieWriter writer(path, HEVCAlphaEncoderSettings::forExport(128, 96, 10));
+            writer.startWriting();
+            OverlayTestFrame frame(128, 96);
+            for (int k = 0; k < 200; ++k) {
+                frame.draw(k);
+                writer.append(frame.view(), k);
+            }
+            writer.finish();
+            _exit(11);
+        } catch (const PacemarkError& error) {
+            _exit(std::string(error.what()).find("файл слишком большой") != std::string::npos ? 0 : 12);
+        } catch (...) {
+            _exit(13);
+        }
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "10: no limit, 11: no error, 12: wrong text, 13: wrong type";
+    EXPECT_FALSE(std::filesystem::exists(path));
 }
 
 TEST(HEVCAlphaMovieWriterFailureTest, RelativeNameWithAColonIsWrittenAsAFile) {
