@@ -299,6 +299,31 @@ TEST(HEVCAlphaMovieWriterFailureTest, AbandonedOrUnwritableMoviesLeaveNothing) {
     }
 }
 
+// A write the file system refuses (here: past the process's file-size limit)
+// fails the movie with the reason, even where the muxer itself does not
+// return the error.
+TEST(HEVCAlphaMovieWriterFailureTest, RefusedWritesFailWithTheReason) {
+    TemporaryFolder folder;
+    const auto path = folder / "limited.mov";
+    const int status = testing::exitStatusWithFileSizeLimit(16 * 1024, [&] {
+        try {
+            HEVCAlphaMovieWriter writer(path, HEVCAlphaEncoderSettings::forExport(128, 96, 10));
+            writer.startWriting();
+            OverlayTestFrame frame(128, 96);
+            for (int k = 0; k < 200; ++k) {
+                frame.draw(k);
+                writer.append(frame.view(), k);
+            }
+            writer.finish();
+            return 1;
+        } catch (const PacemarkError& error) {
+            return std::string(error.what()).find("файл слишком большой") != std::string::npos ? 0 : 2;
+        }
+    });
+    EXPECT_EQ(status, 0) << "1: no error, 2: another text";
+    EXPECT_FALSE(std::filesystem::exists(path));
+}
+
 TEST(HEVCAlphaMovieWriterFailureTest, RelativeNameWithAColonIsWrittenAsAFile) {
     TemporaryFolder folder;
     const std::filesystem::path before = std::filesystem::current_path();

@@ -1,6 +1,10 @@
 #include "TestSupport.h"
 
 #include <algorithm>
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <fstream>
 #include <iterator>
 #include <random>
@@ -51,6 +55,24 @@ std::vector<std::filesystem::path> filesIn(const std::filesystem::path& folder) 
     for (const auto& entry : std::filesystem::directory_iterator(folder)) names.push_back(entry.path().filename());
     std::sort(names.begin(), names.end());
     return names;
+}
+
+int exitStatusWithFileSizeLimit(std::uint64_t bytes, const std::function<int()>& body) {
+    const pid_t child = fork();
+    if (child < 0) throw std::runtime_error("fork failed");
+    if (child == 0) {
+        std::signal(SIGXFSZ, SIG_IGN);  // a write past the limit then fails instead of killing
+        const rlimit limit{bytes, bytes};
+        if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(100);
+        try {
+            _exit(body());
+        } catch (...) {
+            _exit(101);
+        }
+    }
+    int status = 0;
+    if (waitpid(child, &status, 0) != child || !WIFEXITED(status)) return -1;
+    return WEXITSTATUS(status);
 }
 
 }  // namespace pacemark::testing

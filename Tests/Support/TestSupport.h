@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,11 @@ private:
 std::vector<std::uint8_t> readFileBytes(const std::filesystem::path& path);
 void writeFileBytes(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes);
 void writeFileText(const std::filesystem::path& path, const std::string& text);
+// Runs `body` in a child process whose files may not grow past `bytes` (a
+// write past the limit fails with EFBIG) and returns the child's exit status:
+// body's result, or 100 when the limit cannot be set, 101 when body throws.
+int exitStatusWithFileSizeLimit(std::uint64_t bytes, const std::function<int()>& body);
+
 // The names of the entries of `folder`, sorted.
 std::vector<std::filesystem::path> filesIn(const std::filesystem::path& folder);
 

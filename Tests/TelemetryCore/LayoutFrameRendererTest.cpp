@@ -6,6 +6,7 @@
 
 #include "Layout/PacemarkPreset.h"
 #include "Rendering/LayoutFrameRenderer.h"
+#include "Rendering/PanelStyleTable.h"
 #include "Rendering/RecordingDrawingSurface.h"
 
 using namespace pacemark;
@@ -132,6 +133,7 @@ TEST(LayoutFrameRendererTest, PanelStylesUseTheirRadiusColoursAndShadows) {
          {{0, 6}, 12, black.withAlpha(0.18)}},
         {Style::dial, h / 2, black.withAlpha(0.54), green.withAlpha(0.72), 1, {{0, 10}, 18, black.withAlpha(0.30)}},
     };
+    for (Style style : Style::allCases()) EXPECT_EQ(panelStyleRow(style).style, style) << style.rawValue();
     for (const auto& expected : expectations) {
         SCOPED_TRACE(std::string(expected.style.rawValue()));
         // Coordinates get a panel in every style but cinematic (the dial panel appears only here and behind routes).

@@ -63,7 +63,8 @@ DrawingRect PanelInset::apply(const DrawingRect& r) const {
 }
 
 const PanelStyleRow& panelStyleRow(TelemetryWidgetPanelStyle style) {
-    return kRows[static_cast<std::size_t>(TelemetryWidgetPanelStyle::Value(style))];
+    const auto index = static_cast<std::size_t>(TelemetryWidgetPanelStyle::Value(style));
+    return index < kRows.size() ? kRows[index] : kRows.front();
 }
 
 }  // namespace pacemark

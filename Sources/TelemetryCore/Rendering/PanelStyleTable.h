@@ -69,7 +69,7 @@ struct PanelStyleRow {
     DrawingShadow shadow() const { return {{0, shadowShift}, shadowBlur, DrawingColor::black().withAlpha(shadowAlpha)}; }
 };
 
-// The row of `style` (every style has one).
+// The row of `style`. Every style has one, in the order of the style's values.
 const PanelStyleRow& panelStyleRow(TelemetryWidgetPanelStyle style);
 
 }  // namespace pacemark
