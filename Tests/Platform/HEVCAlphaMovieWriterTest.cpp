@@ -5,6 +5,7 @@
 #include "OverlayTestFrames.h"
 #include "QuickTimeTestReader.h"
 #include "TestSupport.h"
+#include "ExportEncoderSettings.h"
 
 #include <gtest/gtest.h>
 
@@ -83,7 +84,7 @@ protected:
     static void SetUpTestSuite() {
         folder = new TemporaryFolder();
         moviePath = (*folder) / "overlay.mov";
-        rendered = writeMovie(moviePath, HEVCAlphaEncoderSettings::forExport(movieWidth, movieHeight, movieFramesPerSecond),
+        rendered = writeMovie(moviePath, testing::exportEncoderSettings(movieWidth, movieHeight, movieFramesPerSecond),
                               movieFrames);
     }
     static void TearDownTestSuite() {
@@ -263,7 +264,7 @@ TEST(HEVCAlphaMovieWriterFailureTest, AbandonedOrUnwritableMoviesLeaveNothing) {
     TemporaryFolder folder;
     const auto path = folder / "abandoned.mov";
     {
-        HEVCAlphaMovieWriter writer(path, HEVCAlphaEncoderSettings::forExport(64, 64, 10));
+        HEVCAlphaMovieWriter writer(path, testing::exportEncoderSettings(64, 64, 10));
         EXPECT_FALSE(std::filesystem::exists(path)) << "no file before writing starts";
         writer.startWriting();
         OverlayTestFrame frame(64, 64);
@@ -275,7 +276,7 @@ TEST(HEVCAlphaMovieWriterFailureTest, AbandonedOrUnwritableMoviesLeaveNothing) {
 
     {
         // A gap in the frame numbers would break the one-frame durations.
-        HEVCAlphaMovieWriter writer(path, HEVCAlphaEncoderSettings::forExport(64, 64, 10));
+        HEVCAlphaMovieWriter writer(path, testing::exportEncoderSettings(64, 64, 10));
         writer.startWriting();
         OverlayTestFrame frame(64, 64);
         frame.draw(0);
@@ -286,7 +287,7 @@ TEST(HEVCAlphaMovieWriterFailureTest, AbandonedOrUnwritableMoviesLeaveNothing) {
     }
 
     try {
-        HEVCAlphaMovieWriter writer(folder / "missing-folder" / "x.mov", HEVCAlphaEncoderSettings::forExport(64, 64, 10));
+        HEVCAlphaMovieWriter writer(folder / "missing-folder" / "x.mov", testing::exportEncoderSettings(64, 64, 10));
         writer.startWriting();
         FAIL();
     } catch (const HEVCAlphaEncodingError& error) {
