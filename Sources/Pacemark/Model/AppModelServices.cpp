@@ -9,7 +9,7 @@ namespace pacemark {
 AppModelServices makeAppModelServices(std::shared_ptr<const MovieWriterFactory> writers,
                                       ExportFrameRendererMaker renderers) {
     AppModelServices services;
-    services.loadTelemetry = [](const std::filesystem::path& url) { return TelemetryFileLoader::load(url); };
+    services.loadTelemetry = [](const std::filesystem::path& file) { return TelemetryFileLoader::load(file); };
     // One exporter serves every export: it keeps no state between calls.
     auto exporter = std::make_shared<const TelemetryVideoExporter>(std::move(writers), std::move(renderers));
     services.exportMovie = [exporter](std::shared_ptr<const TelemetryActivity> activity,
