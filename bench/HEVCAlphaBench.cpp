@@ -61,9 +61,7 @@ const std::vector<OwnedFrame>& renderedFrames() {
 }
 
 MovieWriterSettings writerSettings(const fs::path& url, TelemetryVideoCodec codec) {
-    MovieWriterSettings settings = TelemetryVideoExporter::writerSettings(
-        TelemetryRenderConfig(url, kWidth, kHeight, kFramesPerSecond, codec, 0, std::nullopt, PacemarkLayout{}), url);
-    return settings;
+    return TelemetryExportSettings{kWidth, kHeight, kFramesPerSecond, codec}.writerSettings(url);
 }
 
 // Convert, encode and write kDistinctFrames distinct frames (no repeats).

@@ -3,6 +3,8 @@
 #include <charconv>
 #include <cmath>
 
+#include "Export/TelemetryExportSettings.h"
+
 namespace pacemark::cli {
 
 CLIArguments::CLIArguments(std::span<const std::string> arguments, const std::set<std::string>& valueOptions,
@@ -82,8 +84,10 @@ std::optional<std::pair<std::int64_t, std::int64_t>> CLIArguments::size(const st
     const auto text = value(option);
     if (!text) return std::nullopt;
     const auto bad = [&] {
-        return CLIUsageError("Размер кадра " + option + " задаётся как ШИРИНАxВЫСОТА с чётными сторонами от 16 до "
-                             "16384, например 1920x1080: «" + *text + "».");
+        return CLIUsageError("Размер кадра " + option + " задаётся как ШИРИНАxВЫСОТА с чётными сторонами от " +
+                             std::to_string(TelemetryExportSettings::minimumSidePixels) + " до " +
+                             std::to_string(TelemetryExportSettings::maximumSidePixels(TelemetryExportSettings::defaultCodec)) +
+                             ", например 1920x1080: «" + *text + "».");
     };
     const auto x = text->find_first_of("xX");
     if (x == std::string::npos) throw bad();
@@ -92,8 +96,7 @@ std::optional<std::pair<std::int64_t, std::int64_t>> CLIArguments::size(const st
     const auto first = std::from_chars(begin, begin + x, w);
     const auto second = std::from_chars(begin + x + 1, begin + text->size(), h);
     if (first.ec != std::errc{} || first.ptr != begin + x || second.ec != std::errc{} ||
-        second.ptr != begin + text->size() || w < 16 || h < 16 || w > 16384 || h > 16384 || w % 2 != 0 ||
-        h % 2 != 0) {
+        second.ptr != begin + text->size() || TelemetryExportSettings{.width = w, .height = h}.sizeError()) {
         throw bad();
     }
     return std::make_pair(w, h);

@@ -38,7 +38,7 @@ public:
     std::optional<double> number(const std::string& option) const;
     // A positive whole number within `maximum`, or a usage error.
     std::optional<std::int64_t> positiveInteger(const std::string& option, std::int64_t maximum) const;
-    // "WxH" with both sides in 16...16384 and even.
+    // "WxH" whose sides TelemetryExportSettings accepts (even, 16...16384).
     std::optional<std::pair<std::int64_t, std::int64_t>> size(const std::string& option) const;
 
 private:

@@ -10,6 +10,7 @@
 #include <stop_token>
 #include <string>
 #include <thread>
+#include <tuple>
 
 #include "CLIArguments.h"
 #include "CLICommands.h"
@@ -136,7 +137,7 @@ PacemarkPreset presetOption(const CLIArguments& args) {
 
 // ProRes through FFmpeg; HEVC with alpha through its own x265 back end.
 std::shared_ptr<const MovieWriterFactory> movieWriters() {
-    return std::make_shared<const ffmpeg::FFmpegMovieWriterFactory>(std::make_shared<const X265MovieWriterFactory>());
+    return std::make_shared<const FFmpegMovieWriterFactory>(std::make_shared<const X265MovieWriterFactory>());
 }
 
 }  // namespace
@@ -148,17 +149,22 @@ int runExportCommand(std::span<const std::string> arguments) {
     const fs::path source = args.requireOneFile();
     const TelemetryVideoCodec codec = codecOption(args);
     const PacemarkPreset preset = presetOption(args);
-    const auto [width, height] = args.size("--size").value_or(std::pair<std::int64_t, std::int64_t>{1920, 1080});
-    const std::int64_t fps = args.positiveInteger("--fps", 240).value_or(30);
+    TelemetryExportSettings settings;
+    settings.codec = codec;
+    if (const auto size = args.size("--size")) std::tie(settings.width, settings.height) = *size;
+    settings.framesPerSecond = args.positiveInteger("--fps", TelemetryExportSettings::maximumFramesPerSecond)
+                                   .value_or(TelemetryExportSettings::defaultFramesPerSecond);
+    if (const auto error = settings.validationError()) throw CLIUsageError(*error);
+    const auto [width, height, fps] = std::tuple(settings.width, settings.height, settings.framesPerSecond);
     const double start = args.number("--start").value_or(0);
     const std::optional<double> end = args.number("--end");
     if (start < 0) throw CLIUsageError("Начало отрезка не может быть отрицательным.");
     if (end && *end <= start) throw CLIUsageError("Конец отрезка должен быть позже начала.");
-    const fs::path output = args.value("--output").value_or(
-        (source.parent_path() / (source.stem().string() + "-telemetry.mov")).string());
+    const fs::path output =
+        args.value("--output").value_or(TelemetryExportSettings::defaultOutputPath(source).string());
 
     const auto activity = std::make_shared<const TelemetryActivity>(TelemetryFileLoader::load(source));
-    const TelemetryRenderConfig config(output, width, height, fps, codec, start,
+    const TelemetryRenderConfig config(output, settings, start,
                                        end ? std::optional<double>(*end - start) : std::nullopt,
                                        PacemarkLayout::preset(preset));
     const TelemetryVideoFramePlan plan = TelemetryVideoExporter::framePlan(*activity, config);

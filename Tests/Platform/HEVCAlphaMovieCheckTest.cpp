@@ -1,3 +1,4 @@
+#include "ExportEncoderSettings.h"
 #include "HEVCAlphaMovieCheck.h"
 #include "HEVCAlphaMovieWriter.h"
 #include "HEVCAlphaParameterSets.h"
@@ -21,7 +22,7 @@ using pacemark::testing::QuickTimeHEVCTrack;
 constexpr int trackFrames = 8;
 
 QuickTimeHEVCTrack writeTrack(const std::filesystem::path& path, const X265Encoder::Options& alphaOptions = {}) {
-    HEVCAlphaEncoderSettings settings = HEVCAlphaEncoderSettings::forExport(96, 64, 10);
+    HEVCAlphaEncoderSettings settings = testing::exportEncoderSettings(96, 64, 10);
     settings.alphaExtraOptions = alphaOptions;
     HEVCAlphaMovieWriter writer(path, settings);
     writer.startWriting();

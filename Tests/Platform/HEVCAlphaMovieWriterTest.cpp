@@ -6,6 +6,7 @@
 #include "OverlayTestFrames.h"
 #include "QuickTimeTestReader.h"
 #include "TestSupport.h"
+#include "ExportEncoderSettings.h"
 
 #include <gtest/gtest.h>
 
@@ -84,7 +85,7 @@ protected:
     static void SetUpTestSuite() {
         folder = new TemporaryFolder();
         moviePath = (*folder) / "overlay.mov";
-        rendered = writeMovie(moviePath, HEVCAlphaEncoderSettings::forExport(movieWidth, movieHeight, movieFramesPerSecond),
+        rendered = writeMovie(moviePath, testing::exportEncoderSettings(movieWidth, movieHeight, movieFramesPerSecond),
                               movieFrames);
     }
     static void TearDownTestSuite() {
@@ -266,7 +267,7 @@ TEST(HEVCAlphaMovieWriterFailureTest, AbandonedOrUnwritableMoviesLeaveNothing) {
     TemporaryFolder folder;
     const auto path = folder / "abandoned.mov";
     {
-        HEVCAlphaMovieWriter writer(path, HEVCAlphaEncoderSettings::forExport(64, 64, 10));
+        HEVCAlphaMovieWriter writer(path, testing::exportEncoderSettings(64, 64, 10));
         EXPECT_FALSE(std::filesystem::exists(path)) << "no file before writing starts";
         writer.startWriting();
         OverlayTestFrame frame(64, 64);
@@ -278,7 +279,7 @@ TEST(HEVCAlphaMovieWriterFailureTest, AbandonedOrUnwritableMoviesLeaveNothing) {
 
     {
         // A gap in the frame numbers would break the one-frame durations.
-        HEVCAlphaMovieWriter writer(path, HEVCAlphaEncoderSettings::forExport(64, 64, 10));
+        HEVCAlphaMovieWriter writer(path, testing::exportEncoderSettings(64, 64, 10));
         writer.startWriting();
         OverlayTestFrame frame(64, 64);
         frame.draw(0);
@@ -289,7 +290,7 @@ TEST(HEVCAlphaMovieWriterFailureTest, AbandonedOrUnwritableMoviesLeaveNothing) {
     }
 
     try {
-        HEVCAlphaMovieWriter writer(folder / "missing-folder" / "x.mov", HEVCAlphaEncoderSettings::forExport(64, 64, 10));
+        HEVCAlphaMovieWriter writer(folder / "missing-folder" / "x.mov", testing::exportEncoderSettings(64, 64, 10));
         writer.startWriting();
         FAIL();
     } catch (const HEVCAlphaEncodingError& error) {
@@ -307,7 +308,7 @@ TEST(HEVCAlphaMovieWriterFailureTest, RefusedWritesFailWithTheReason) {
     const auto path = folder / "limited.mov";
     const int status = testing::exitStatusWithFileSizeLimit(16 * 1024, [&] {
         try {
-            HEVCAlphaMovieWriter writer(path, HEVCAlphaEncoderSettings::forExport(128, 96, 10));
+            HEVCAlphaMovieWriter writer(path, testing::exportEncoderSettings(128, 96, 10));
             writer.startWriting();
             OverlayTestFrame frame(128, 96);
             for (int k = 0; k < 200; ++k) {
@@ -330,7 +331,7 @@ TEST(HEVCAlphaMovieWriterFailureTest, RelativeNameWithAColonIsWrittenAsAFile) {
     std::filesystem::current_path(folder.path());
     {
         // FFmpeg would read "take:1.mov" as the protocol "take".
-        HEVCAlphaMovieWriter writer("take:1.mov", HEVCAlphaEncoderSettings::forExport(64, 64, 10));
+        HEVCAlphaMovieWriter writer("take:1.mov", testing::exportEncoderSettings(64, 64, 10));
         writer.startWriting();
         OverlayTestFrame frame(64, 64);
         frame.draw(0);

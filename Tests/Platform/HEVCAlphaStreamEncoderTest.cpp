@@ -2,6 +2,7 @@
 #include "HEVCAlphaStreamEncoder.h"
 #include "HEVCBitReader.h"
 #include "OverlayTestFrames.h"
+#include "ExportEncoderSettings.h"
 
 #include <gtest/gtest.h>
 
@@ -22,7 +23,7 @@ std::vector<HEVCLayeredAccessUnit> encodeFrames(HEVCAlphaStreamEncoder& encoder,
 }
 
 TEST(HEVCAlphaStreamEncoderTest, WritesTwoLayerAccessUnitsWithAlphaSlicesOnTheirOwnParameterSets) {
-    auto settings = HEVCAlphaEncoderSettings::forExport(320, 180, 10);
+    auto settings = testing::exportEncoderSettings(320, 180, 10);
     HEVCAlphaStreamEncoder encoder(settings);
 
     const auto& sets = encoder.parameterSets();
@@ -69,7 +70,7 @@ TEST(HEVCAlphaStreamEncoderTest, EncodesThatDisagreeFailWithARussianError) {
     // must be noticed rather than written as a broken stream.
     for (const X265Encoder::Options& extra : {X265Encoder::Options{{"bframes", "1"}},
                                               X265Encoder::Options{{"keyint", "7"}, {"min-keyint", "7"}}}) {
-        auto settings = HEVCAlphaEncoderSettings::forExport(128, 96, 10);
+        auto settings = testing::exportEncoderSettings(128, 96, 10);
         settings.alphaExtraOptions = extra;
         HEVCAlphaStreamEncoder encoder(settings);
         try {
@@ -84,13 +85,13 @@ TEST(HEVCAlphaStreamEncoderTest, EncodesThatDisagreeFailWithARussianError) {
 
 TEST(HEVCAlphaStreamEncoderTest, OddSizesAndRejectedOptionsAreClearErrors) {
     try {
-        HEVCAlphaStreamEncoder encoder(HEVCAlphaEncoderSettings::forExport(321, 180, 30));
+        HEVCAlphaStreamEncoder encoder(testing::exportEncoderSettings(321, 180, 30));
         FAIL();
     } catch (const HEVCAlphaEncodingError& error) {
         EXPECT_EQ(error.errorCase(), HEVCAlphaEncodingError::Case::unsupportedSize);
         EXPECT_NE(std::string(error.what()).find("321×180"), std::string::npos);
     }
-    auto settings = HEVCAlphaEncoderSettings::forExport(64, 64, 30);
+    auto settings = testing::exportEncoderSettings(64, 64, 30);
     settings.alphaExtraOptions = {{"no-such-option", "1"}};
     EXPECT_THROW(HEVCAlphaStreamEncoder{settings}, HEVCAlphaEncodingError);
 }
@@ -98,11 +99,11 @@ TEST(HEVCAlphaStreamEncoderTest, OddSizesAndRejectedOptionsAreClearErrors) {
 TEST(HEVCAlphaStreamEncoderTest, WriterSettingsThatCannotDriveTheEncoderAreMadeUsableOrRefused) {
     // A configured rate of 0 reaches the writer as timing rate 1, expected
     // rate 0 and key-frame interval 1: the encoder plans for 1 frame/s.
-    const auto zero = HEVCAlphaEncoderSettings::forExport(1920, 1080, 0);
+    const auto zero = testing::exportEncoderSettings(1920, 1080, 0);
     EXPECT_EQ(zero.framesPerSecond, 1);
     EXPECT_EQ(zero.maxKeyFrameInterval, 1);
     EXPECT_EQ(zero.colourBitRate() + zero.alphaBitRate(), 2'500'000);
-    EXPECT_NO_THROW(HEVCAlphaStreamEncoder{HEVCAlphaEncoderSettings::forExport(64, 64, 0)});
+    EXPECT_NO_THROW(HEVCAlphaStreamEncoder{testing::exportEncoderSettings(64, 64, 0)});
 
     MovieWriterSettings writer;
     writer.codec = TelemetryVideoCodec::hevcWithAlpha;

@@ -3,7 +3,7 @@
 #include <cmath>
 
 #include "Rendering/LayoutFrameRenderer.h"
-#include "Rendering/TelemetryRenderConfig.h"
+#include "Export/TelemetryRenderConfig.h"
 
 using namespace pacemark;
 

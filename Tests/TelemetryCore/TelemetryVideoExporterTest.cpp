@@ -109,7 +109,7 @@ TEST(TelemetryVideoExporterTest, FramePlanCountsPartialFramesAndNeverFallsBelowO
                      500.0);
 }
 
-TEST(TelemetryVideoExporterTest, FrameRateZeroIsOneForThePlanButReachesTheHEVCSettingsAsConfigured) {
+TEST(TelemetryVideoExporterTest, FrameRateZeroIsOneForThePlanAndTheHEVCKeyFrameInterval) {
     TemporaryFolder folder;
     ExportRun run(std::make_shared<RecordingMovieWriterFactory>());
     runExport(run, *testing::rideOfSeconds(10), configFor(folder / "out.mov", 0, 0, 3.5, TelemetryVideoCodec::hevcWithAlpha));
@@ -120,23 +120,20 @@ TEST(TelemetryVideoExporterTest, FrameRateZeroIsOneForThePlanButReachesTheHEVCSe
     const auto& settings = run.writers->recording()->openedSettings.at(0);
     EXPECT_EQ(settings.framesPerSecond, 1);
     ASSERT_TRUE(settings.hevc.has_value());
-    EXPECT_EQ(settings.hevc->expectedSourceFrameRate, 0);
     EXPECT_EQ(settings.hevc->maxKeyFrameIntervalFrames, 1);
-    EXPECT_DOUBLE_EQ(settings.hevc->quality, 0.72);
     EXPECT_TRUE(settings.hevc->premultipliedAlpha);
     EXPECT_EQ(settings.hevc->averageBitRateBitsPerSecond, 900'000);
 
-    const auto hevc30 = TelemetryVideoExporter::writerSettings(configFor("a.mov", 30, 0, {}, TelemetryVideoCodec::hevcWithAlpha), "t");
+    const auto hevc30 = configFor("a.mov", 30, 0, {}, TelemetryVideoCodec::hevcWithAlpha).writerSettings("t");
     EXPECT_EQ(hevc30.hevc->maxKeyFrameIntervalFrames, 60);
-    EXPECT_EQ(hevc30.hevc->expectedSourceFrameRate, 30);
 }
 
 TEST(TelemetryVideoExporterTest, HEVCBitRateScalesWithPixelsAboveAFloor) {
-    EXPECT_EQ(TelemetryVideoExporter::hevcAverageBitRate(3840, 2160), 10'000'000);
-    EXPECT_EQ(TelemetryVideoExporter::hevcAverageBitRate(1920, 1080), 2'500'000);
-    EXPECT_EQ(TelemetryVideoExporter::hevcAverageBitRate(640, 360), 900'000);
-    EXPECT_EQ(TelemetryVideoExporter::hevcAverageBitRate(0, 0), 900'000);
-    EXPECT_EQ(TelemetryVideoExporter::hevcAverageBitRate(2560, 1440), 4'444'444);
+    EXPECT_EQ(TelemetryExportSettings::hevcAverageBitRate(3840, 2160), 10'000'000);
+    EXPECT_EQ(TelemetryExportSettings::hevcAverageBitRate(1920, 1080), 2'500'000);
+    EXPECT_EQ(TelemetryExportSettings::hevcAverageBitRate(640, 360), 900'000);
+    EXPECT_EQ(TelemetryExportSettings::hevcAverageBitRate(0, 0), 900'000);
+    EXPECT_EQ(TelemetryExportSettings::hevcAverageBitRate(2560, 1440), 4'444'444);
 }
 
 TEST(TelemetryVideoExporterTest, TemporaryFileSitsBesideTheOutputWithAFreshUpperCaseUUID) {

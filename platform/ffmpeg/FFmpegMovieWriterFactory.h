@@ -23,8 +23,3 @@ private:
 };
 
 }  // namespace pacemark
-
-namespace pacemark::ffmpeg {
-// The factory's former name, kept until every caller names it plainly.
-using FFmpegMovieWriterFactory = pacemark::FFmpegMovieWriterFactory;
-}  // namespace pacemark::ffmpeg

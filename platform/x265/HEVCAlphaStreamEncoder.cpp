@@ -1,6 +1,5 @@
 #include "HEVCAlphaStreamEncoder.h"
 
-#include "Export/TelemetryVideoExporter.h"
 #include "HEVCAlphaEncodingError.h"
 
 #include <algorithm>
@@ -44,20 +43,6 @@ HEVCAlphaEncoderSettings HEVCAlphaEncoderSettings::fromMovieWriterSettings(const
     settings.averageBitRate = std::max<std::int64_t>(hevc.averageBitRateBitsPerSecond, 1000);
     settings.maxKeyFrameInterval = static_cast<int>(std::clamp<std::int64_t>(hevc.maxKeyFrameIntervalFrames, 1, 10000));
     return settings;
-}
-
-HEVCAlphaEncoderSettings HEVCAlphaEncoderSettings::forExport(int width, int height, int framesPerSecond) {
-    MovieWriterSettings writer;
-    writer.codec = TelemetryVideoCodec::hevcWithAlpha;
-    writer.width = width;
-    writer.height = height;
-    writer.framesPerSecond = std::max(framesPerSecond, 1);
-    MovieWriterHEVCSettings hevc;
-    hevc.averageBitRateBitsPerSecond = TelemetryVideoExporter::hevcAverageBitRate(width, height);
-    hevc.expectedSourceFrameRate = framesPerSecond;
-    hevc.maxKeyFrameIntervalFrames = std::max(2 * framesPerSecond, 1);
-    writer.hevc = hevc;
-    return fromMovieWriterSettings(writer);
 }
 
 X265Encoder::Options HEVCAlphaEncoderSettings::sharedOptions() const {

@@ -37,8 +37,6 @@ struct HEVCAlphaEncoderSettings {
     // that cannot be coded and for straight (not premultiplied) colour,
     // which the renderer never produces.
     static HEVCAlphaEncoderSettings fromMovieWriterSettings(const MovieWriterSettings& settings);
-    // The settings an export of this size and rate gets.
-    static HEVCAlphaEncoderSettings forExport(int width, int height, int framesPerSecond);
 
     // Colour gets 70 % of the bit rate: alpha of an overlay is mostly flat
     // (0 or 255) with sharp edges and codes far smaller at the same quality.

@@ -6,17 +6,15 @@
 #include <optional>
 
 #include "Rendering/PixelBuffer.h"
-#include "Rendering/TelemetryVideoCodec.h"
+#include "Export/TelemetryVideoCodec.h"
 
 namespace pacemark {
 
-// Compression properties of the HEVC-with-alpha writer. The exporter fills
-// them from the render configuration; the writer maps them onto its encoder.
+// Compression properties of the HEVC-with-alpha writer. Filled by
+// TelemetryExportSettings::writerSettings; the writer maps them onto its encoder.
 struct MovieWriterHEVCSettings {
     std::int64_t averageBitRateBitsPerSecond = 0;  // target mean rate over the movie
-    std::int64_t expectedSourceFrameRate = 0;      // the configured rate, unclamped (may be 0)
     std::int64_t maxKeyFrameIntervalFrames = 1;    // >= 1
-    double quality = 0.72;                         // 0 (smallest) ... 1 (best)
     bool premultipliedAlpha = true;                // colour is stored multiplied by alpha
 
     bool operator==(const MovieWriterHEVCSettings&) const = default;

@@ -68,7 +68,7 @@ TelemetryVideoExporter::TelemetryVideoExporter(std::shared_ptr<const MovieWriter
 TelemetryVideoFramePlan TelemetryVideoExporter::framePlan(const TelemetryActivity& activity,
                                                           const TelemetryRenderConfig& config) {
     TelemetryVideoFramePlan plan;
-    plan.framesPerSecond = std::max<std::int64_t>(config.framesPerSecond, 1);
+    plan.framesPerSecond = config.timingFramesPerSecond();
     plan.startSeconds = config.startOffsetSeconds;
     const double remaining = std::max(activity.durationSeconds() - config.startOffsetSeconds, 0.0);
     // std::min keeps `remaining` when the requested duration is NaN.
@@ -78,31 +78,6 @@ TelemetryVideoFramePlan TelemetryVideoExporter::framePlan(const TelemetryActivit
     const double frames = std::ceil(segment * static_cast<double>(plan.framesPerSecond));
     plan.frameCount = std::max<std::int64_t>(static_cast<std::int64_t>(frames), 1);
     return plan;
-}
-
-std::int64_t TelemetryVideoExporter::hevcAverageBitRate(std::int64_t width, std::int64_t height) {
-    const std::int64_t pixels = std::max<std::int64_t>(width * height, 1);
-    const auto rate = static_cast<std::int64_t>(static_cast<double>(pixels) * 2'500'000.0 / 2'073'600.0);
-    return std::max<std::int64_t>(rate, 900'000);
-}
-
-MovieWriterSettings TelemetryVideoExporter::writerSettings(const TelemetryRenderConfig& config, fs::path url) {
-    MovieWriterSettings settings;
-    settings.url = std::move(url);
-    settings.codec = config.codec;
-    settings.width = config.width;
-    settings.height = config.height;
-    settings.framesPerSecond = std::max<std::int64_t>(config.framesPerSecond, 1);
-    if (config.codec == TelemetryVideoCodec::hevcWithAlpha) {
-        MovieWriterHEVCSettings hevc;
-        hevc.averageBitRateBitsPerSecond = hevcAverageBitRate(config.width, config.height);
-        hevc.expectedSourceFrameRate = config.framesPerSecond;
-        hevc.maxKeyFrameIntervalFrames = std::max<std::int64_t>(2 * config.framesPerSecond, 1);
-        hevc.quality = 0.72;
-        hevc.premultipliedAlpha = true;
-        settings.hevc = hevc;
-    }
-    return settings;
 }
 
 fs::path TelemetryVideoExporter::temporaryURL(const fs::path& outputURL) {
@@ -140,7 +115,7 @@ void TelemetryVideoExporter::exportMovie(std::shared_ptr<const TelemetryActivity
     const TelemetryVideoFramePlan plan = framePlan(*activity, config);
     const std::unique_ptr<const ExportFrameRenderer> renderer =
         renderers_(activity, config.layout, config.width, config.height);
-    const std::unique_ptr<MovieWriter> writer = writers_->makeWriter(writerSettings(config, temporary));
+    const std::unique_ptr<MovieWriter> writer = writers_->makeWriter(config.writerSettings(temporary));
 
     try {
         // A writer that fails to start may already have created the file, so

@@ -10,7 +10,7 @@
 #include "Export/ExportFrameRenderer.h"
 #include "Export/MovieWriter.h"
 #include "Rendering/DrawingSurface.h"
-#include "Rendering/TelemetryRenderConfig.h"
+#include "Export/TelemetryRenderConfig.h"
 #include "Telemetry/TelemetryActivity.h"
 
 namespace pacemark {
@@ -25,7 +25,7 @@ public:
 // Which frames an export writes: frame i shows activity time
 // startSeconds + i / framesPerSecond and is presented at i / framesPerSecond.
 struct TelemetryVideoFramePlan {
-    std::int64_t framesPerSecond = 1;  // the configured rate, at least 1
+    std::int64_t framesPerSecond = 1;  // the settings' timing rate, at least 1
     std::int64_t frameCount = 1;       // at least 1
     double startSeconds = 0;
     double segmentSeconds = 0.001;     // at least 0.001
@@ -75,10 +75,6 @@ public:
     static ExportFrameRendererMaker layoutFrameRenderers(std::shared_ptr<const DrawingSurfaceFactory> surfaces);
 
     static TelemetryVideoFramePlan framePlan(const TelemetryActivity& activity, const TelemetryRenderConfig& config);
-    // HEVC mean bit rate: 2.5 Mbit/s at 1920x1080 scaled by pixel count, at least 900 kbit/s.
-    static std::int64_t hevcAverageBitRate(std::int64_t width, std::int64_t height);
-    // What the writer is opened with for `config`, writing to `url`.
-    static MovieWriterSettings writerSettings(const TelemetryRenderConfig& config, std::filesystem::path url);
     // "<base>.<UUID>.tmp.<ext>" in the output's folder; ext "mov" when the output has none.
     static std::filesystem::path temporaryURL(const std::filesystem::path& outputURL);
 

@@ -155,9 +155,9 @@ std::optional<PacemarkPreset> PacemarkPreset::fromRawValueOrCaseName(std::string
 std::string_view PacemarkPreset::rawValue() const { return kPresets[value_].rawValue; }
 std::string_view PacemarkPreset::caseName() const { return kPresets[value_].caseName; }
 
-PacemarkLayout PacemarkLayout::preset(PacemarkPreset preset) {
+PacemarkLayout PacemarkPreset::layout() const {
     PacemarkLayout layout;
-    for (const PresetRow& row : kPresets[static_cast<PacemarkPreset::Value>(preset)].rows) {
+    for (const PresetRow& row : kPresets[value_].rows) {
         layout.widgets.emplace_back(UUID::random(), TelemetryWidgetKind(row.kind),
                                     TelemetryWidgetFrame{row.x, row.y, row.width, row.height}, row.caption,
                                     row.accent, row.label, row.value, TelemetryWidgetPanelStyle(row.style), true);

@@ -7,6 +7,8 @@
 
 namespace pacemark {
 
+struct PacemarkLayout;
+
 // A ready-made overlay. The raw value is the Russian name shown in the picker.
 class PacemarkPreset {
 public:
@@ -34,6 +36,9 @@ public:
     std::string_view rawValue() const;
     std::string_view id() const { return rawValue(); }
     std::string_view caseName() const;
+
+    // A fresh layout of this preset, with new widget identities on every call.
+    PacemarkLayout layout() const;
 
 private:
     Value value_;

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "PacemarkPreset.h"
 #include "TelemetryWidgetFrame.h"
 #include "TelemetryWidgetKind.h"
 #include "UUID.h"
@@ -34,14 +35,12 @@ struct PacemarkWidget {
     bool operator==(const PacemarkWidget&) const = default;
 };
 
-class PacemarkPreset;
-
 // The whole overlay: widgets in drawing order (later ones over earlier ones).
 struct PacemarkLayout {
     std::vector<PacemarkWidget> widgets;
 
     // A fresh layout of the preset, with new widget identities on every call.
-    static PacemarkLayout preset(PacemarkPreset preset);
+    static PacemarkLayout preset(PacemarkPreset preset) { return preset.layout(); }
 
     bool operator==(const PacemarkLayout&) const = default;
 };

@@ -17,7 +17,7 @@
 #include "EditorPreviewView.h"
 #include "OverlayInteraction.h"
 #include "PreviewPane.h"
-#include "SidebarSections.h"
+#include "RenderSettingsSection.h"
 #include "TestSupport.h"
 
 namespace pacemark {

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <stop_token>
+#include <string>
+#include <vector>
+
+#include "Export/ExportFrameRenderer.h"
+#include "Export/MovieWriter.h"
+#include "Export/TelemetryVideoExporter.h"
+#include "PacemarkError.h"
+#include "Export/TelemetryRenderConfig.h"
+#include "Telemetry/TelemetryActivity.h"
+#include "VideoBackgroundImage.h"
+#include "VideoBackgroundPlayer.h"
+#include "Video/VideoSynchronization.h"
+
+namespace pacemark {
+
+// The long operations the model starts. Each function runs on a worker thread
+// unless it says otherwise, receives only copies, and reports failure by
+// throwing — a PacemarkError carries the Russian text shown to the user.
+struct AppModelServices {
+    // Decodes one telemetry file into an activity with samples.
+    std::function<TelemetryActivity(const std::filesystem::path& file)> loadTelemetry;
+
+    // Writes the movie to config.outputURL. `progress` may be called from the
+    // calling thread with fractions in (0, 1]. Throws
+    // TelemetryVideoExportCancelled once `stop` was requested and noticed;
+    // never leaves a partial file behind.
+    std::function<void(std::shared_ptr<const TelemetryActivity>, const TelemetryRenderConfig&,
+                       const std::function<void(double)>& progress, std::stop_token stop)>
+        exportMovie;
+
+    // Background video. The still frame and the metadata are read on a worker
+    // and give up early once `stop` is requested; the player is made on the
+    // main thread, which owns it from then on.
+    // The still frame shown under the overlay (at most 1920 × 1080).
+    std::function<VideoBackgroundImage(const std::filesystem::path&, std::stop_token stop)> readVideoStillFrame;
+    // The metadata items the synchronization looks through, in file order.
+    std::function<std::vector<VideoMetadataItem>(const std::filesystem::path&, std::stop_token stop)>
+        readVideoMetadata;
+    // A muted, paused player of the video.
+    std::function<std::shared_ptr<VideoBackgroundPlayer>(const std::filesystem::path&)> makeVideoPlayer;
+};
+
+// The application's services: the core's file loader, and the core's exporter
+// over the given movie writers and frame renderers. The background-video
+// services come from the layer that can decode video (AppModelVideoServices.h).
+AppModelServices makeAppModelServices(std::shared_ptr<const MovieWriterFactory> writers,
+                                      ExportFrameRendererMaker renderers);
+
+}  // namespace pacemark

@@ -1,0 +1,231 @@
+#include "ExportSessionModel.h"
+
+#include "PublishedValue.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "AppModelPlatform.h"
+#include "AppStatus.h"
+#include "LayoutEditorModel.h"
+#include "LoadedActivityModel.h"
+#include "QtText.h"
+#include "Telemetry/TelemetryFormatters.h"
+
+namespace pacemark {
+
+namespace {
+
+QString elapsedLabel(qint64 seconds) { return qText(TelemetryFormatters::elapsed(static_cast<double>(seconds))); }
+
+}  // namespace
+
+ExportSessionModel::ExportSessionModel(Exporter exporter, AppModelPlatform* platform,
+                                       const LoadedActivityModel& activity, const LayoutEditorModel& editor,
+                                       AppStatus& status, QObject* parent)
+    : QObject(parent),
+      exporter_(std::move(exporter)),
+      platform_(platform),
+      activity_(activity),
+      editor_(editor),
+      status_(status) {}
+
+// MARK: - Settings
+
+void ExportSessionModel::setWidth(qint64 width) {
+    publish(this, settings_.width, width, &ExportSessionModel::widthChanged);
+}
+
+void ExportSessionModel::setHeight(qint64 height) {
+    publish(this, settings_.height, height, &ExportSessionModel::heightChanged);
+}
+
+void ExportSessionModel::setFramesPerSecond(qint64 framesPerSecond) {
+    publish(this, settings_.framesPerSecond, framesPerSecond, &ExportSessionModel::framesPerSecondChanged);
+}
+
+void ExportSessionModel::setCodec(TelemetryVideoCodec codec) {
+    publish(this, settings_.codec, codec, &ExportSessionModel::codecChanged);
+}
+
+// MARK: - Segment
+
+void ExportSessionModel::setStartOffsetSeconds(qint64 seconds) {
+    publish(this, startOffsetSeconds_, seconds, &ExportSessionModel::startOffsetSecondsChanged);
+}
+
+void ExportSessionModel::setExportEndSecondsValue(qint64 seconds) {
+    publish(this, exportEndSeconds_, seconds, &ExportSessionModel::exportEndSecondsChanged);
+}
+
+qint64 ExportSessionModel::exportSegmentSeconds() const {
+    if (!activity_.activity()) return 0;
+    return std::max<qint64>(exportEndSeconds_ - startOffsetSeconds_, 0);
+}
+
+QString ExportSessionModel::exportRangeLabel() const {
+    if (!activity_.activity()) return qText(TelemetryFormatters::missing);
+    return elapsedLabel(startOffsetSeconds_) + QStringLiteral(" - ") + elapsedLabel(exportEndSeconds_);
+}
+
+QString ExportSessionModel::exportSegmentLabel() const {
+    if (!activity_.activity()) return qText(TelemetryFormatters::missing);
+    return elapsedLabel(exportSegmentSeconds());
+}
+
+void ExportSessionModel::resetExportRange() {
+    setStartOffsetSeconds(0);
+    setExportEndSecondsValue(activity_.activityDurationSeconds());
+    clampExportRange();
+}
+
+void ExportSessionModel::clampExportRange() {
+    const qint64 duration = activity_.activityDurationSeconds();
+    if (duration < 1) {
+        setStartOffsetSeconds(0);
+        setExportEndSecondsValue(0);
+        return;
+    }
+    const qint64 start = std::min(duration - 1, std::max<qint64>(startOffsetSeconds_, 0));
+    setStartOffsetSeconds(start);
+    setExportEndSecondsValue(std::min(duration, std::max(exportEndSeconds_, start + 1)));
+}
+
+void ExportSessionModel::setExportStartSeconds(qint64 seconds) {
+    setStartOffsetSeconds(seconds);
+    clampExportRange();
+}
+
+void ExportSessionModel::setExportEndSeconds(qint64 seconds) {
+    setExportEndSecondsValue(seconds);
+    clampExportRange();
+}
+
+void ExportSessionModel::setSegment(qint64 startSeconds, qint64 endSeconds) {
+    setStartOffsetSeconds(startSeconds);
+    setExportEndSecondsValue(endSeconds);
+    clampExportRange();
+}
+
+// MARK: - Job
+
+void ExportSessionModel::setIsExporting(bool exporting) {
+    publish(this, isExporting_, exporting, &ExportSessionModel::isExportingChanged);
+}
+
+void ExportSessionModel::setExportProgress(double progress) {
+    publish(this, exportProgress_, progress, &ExportSessionModel::exportProgressChanged);
+}
+
+void ExportSessionModel::setLastOutputURL(std::optional<std::filesystem::path> file) {
+    publish(this, lastOutputURL_, std::move(file), &ExportSessionModel::lastOutputURLChanged);
+}
+
+void ExportSessionModel::clearLastOutput() { setLastOutputURL(std::nullopt); }
+
+QString ExportSessionModel::defaultOutputName() const {
+    if (activity_.selectedFileName() == LoadedActivityModel::noFileSelectedText) {
+        return QString::fromLatin1(TelemetryExportSettings::untitledOutputFileName);
+    }
+    return qText(TelemetryExportSettings::outputFileName(activity_.selectedFileName().toStdString()));
+}
+
+std::optional<std::filesystem::path> ExportSessionModel::chooseExportFile() {
+    if (!platform_) return std::nullopt;
+    AppModelPlatform::SaveDialogRequest request;
+    request.title = "Экспорт телеметрии";
+    request.suggestedName = defaultOutputName().toStdString();
+    request.fileExtension = "mov";
+    request.canCreateFolders = true;
+    return platform_->chooseSaveFile(request);
+}
+
+void ExportSessionModel::exportDefault() {
+    const auto activity = activity_.activity();
+    if (activity_.isLoading() || !activity) return;
+    if (activity->sourceURL) {
+        exportMovie(TelemetryExportSettings::defaultOutputPath(*activity->sourceURL));
+        return;
+    }
+    if (auto file = chooseExportFile()) exportMovie(*file);
+}
+
+void ExportSessionModel::exportMovie(const std::filesystem::path& file) {
+    const auto activity = activity_.activity();
+    if (activity_.isLoading() || !activity) return;
+    clampExportRange();
+    // The picker offers only valid choices; this catches what reached the
+    // model some other way before a worker and a writer are set up.
+    if (const auto error = settings_.validationError()) {
+        status_.setErrorMessage(qText(*error));
+        status_.setStatusText(QStringLiteral("Экспорт не удался."));
+        return;
+    }
+
+    const QString name = qText(file.filename().string());
+    setLastOutputURL(std::nullopt);
+    setIsExporting(true);
+    setExportProgress(0);
+    status_.setStatusText(QStringLiteral("Создаю ") + name + QStringLiteral(", отрезок ") + exportSegmentLabel() +
+                          QStringLiteral("..."));
+    status_.setErrorMessage(std::nullopt);
+
+    // Everything the export uses is frozen now; later edits do not reach it.
+    TelemetryRenderConfig config(file, settings_, std::max(static_cast<double>(startOffsetSeconds_), 0.0),
+                                 std::max(static_cast<double>(exportEndSeconds_ - startOffsetSeconds_), 0.001),
+                                 editor_.overlayLayout());
+    exportTask_.start([this, exporter = exporter_, activity, config = std::move(config), writerLock = exportWriterLock_,
+                       file](const WorkerTask::Run& run) {
+        // A superseded export may still be removing its temporary file.
+        std::lock_guard<std::mutex> guard(*writerLock);
+        try {
+            if (!exporter) throw PacemarkError("Запись видео не подключена.");
+            if (run.stopRequested()) throw TelemetryVideoExportCancelled();
+            exporter(
+                activity, config,
+                [this, run](double progress) {
+                    run.deliver([this, progress] {
+                        // A report that arrives after the export ended shows
+                        // a figure that belongs to no running export.
+                        if (isExporting_) setExportProgress(progress);
+                    });
+                },
+                run.stopToken());
+            run.finish([this, file] { finishExport(file); });
+        } catch (const TelemetryVideoExportCancelled&) {
+            run.finish([this] { cancelledExport(); });
+        } catch (...) {
+            run.finish([this, description = WorkerTask::describeCurrentException()] { failExport(description); });
+        }
+    });
+}
+
+void ExportSessionModel::finishExport(const std::filesystem::path& file) {
+    setLastOutputURL(file);
+    status_.setStatusText(QStringLiteral("Готово: ") + qText(file.filename().string()));
+    setIsExporting(false);
+}
+
+void ExportSessionModel::cancelledExport() {
+    setExportProgress(0);
+    status_.setStatusText(QStringLiteral("Экспорт остановлен."));
+    setIsExporting(false);
+}
+
+void ExportSessionModel::failExport(const QString& description) {
+    status_.setErrorMessage(description);
+    status_.setStatusText(QStringLiteral("Экспорт не удался."));
+    setIsExporting(false);
+}
+
+void ExportSessionModel::cancelExport() {
+    if (!isExporting_) return;
+    status_.setStatusText(QStringLiteral("Останавливаю экспорт..."));
+    exportTask_.requestStop();
+}
+
+void ExportSessionModel::revealLastOutput() {
+    if (platform_ && lastOutputURL_) platform_->revealInFileManager(*lastOutputURL_);
+}
+
+}  // namespace pacemark

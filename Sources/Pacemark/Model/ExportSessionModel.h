@@ -1,0 +1,117 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+
+#include "AppModelServices.h"
+#include "Export/TelemetryExportSettings.h"
+#include "WorkerTask.h"
+
+namespace pacemark {
+
+class AppModelPlatform;
+class AppStatus;
+class LayoutEditorModel;
+class LoadedActivityModel;
+
+// One export as the window prepares and runs it: the settings (size, rate,
+// codec), the segment of the activity, and the job (running, progress, the
+// last movie written). The settings' rules live in TelemetryExportSettings;
+// this model holds the user's current choice and checks it before starting.
+// Main thread only.
+class ExportSessionModel : public QObject {
+    Q_OBJECT
+
+public:
+    using Exporter = decltype(AppModelServices::exportMovie);
+
+    // `platform` may be null (no save dialog, no file manager).
+    ExportSessionModel(Exporter exporter, AppModelPlatform* platform, const LoadedActivityModel& activity,
+                       const LayoutEditorModel& editor, AppStatus& status, QObject* parent = nullptr);
+
+    const TelemetryExportSettings& settings() const { return settings_; }
+    void setWidth(qint64 width);
+    void setHeight(qint64 height);
+    void setFramesPerSecond(qint64 framesPerSecond);
+    void setCodec(TelemetryVideoCodec codec);
+
+    // The segment, in whole seconds of the activity. Every change is clamped:
+    // without an activity of at least a second both are 0; otherwise
+    // 0 <= start <= duration - 1 and start + 1 <= end <= duration.
+    qint64 startOffsetSeconds() const { return startOffsetSeconds_; }
+    qint64 exportEndSeconds() const { return exportEndSeconds_; }
+    qint64 exportSegmentSeconds() const;
+    QString exportRangeLabel() const;
+    QString exportSegmentLabel() const;
+    // The whole activity.
+    void resetExportRange();
+    void clampExportRange();
+    void setExportStartSeconds(qint64 seconds);
+    void setExportEndSeconds(qint64 seconds);
+    // Both bounds at once, then clamped.
+    void setSegment(qint64 startSeconds, qint64 endSeconds);
+
+    bool isExporting() const { return isExporting_; }
+    double exportProgress() const { return exportProgress_; }
+    std::optional<std::filesystem::path> lastOutputURL() const { return lastOutputURL_; }
+    // Forgets the last movie (a new activity is on its way).
+    void clearLastOutput();
+
+    QString defaultOutputName() const;
+    std::optional<std::filesystem::path> chooseExportFile();
+    // Beside the activity's file, else wherever the save dialog says.
+    void exportDefault();
+    // Freezes the settings, segment and layout and writes the movie on a
+    // worker; a running export is superseded.
+    void exportMovie(const std::filesystem::path& file);
+    void cancelExport();
+    void revealLastOutput();
+
+signals:
+    void widthChanged();
+    void heightChanged();
+    void framesPerSecondChanged();
+    void codecChanged();
+    void startOffsetSecondsChanged();
+    void exportEndSecondsChanged();
+    void isExportingChanged();
+    void exportProgressChanged();
+    void lastOutputURLChanged();
+
+private:
+    void setStartOffsetSeconds(qint64 seconds);
+    void setExportEndSecondsValue(qint64 seconds);
+    void setIsExporting(bool exporting);
+    void setExportProgress(double progress);
+    void setLastOutputURL(std::optional<std::filesystem::path> file);
+
+    void finishExport(const std::filesystem::path& file);
+    void cancelledExport();
+    void failExport(const QString& description);
+
+    Exporter exporter_;
+    AppModelPlatform* platform_;
+    const LoadedActivityModel& activity_;
+    const LayoutEditorModel& editor_;
+    AppStatus& status_;
+
+    TelemetryExportSettings settings_;
+    qint64 startOffsetSeconds_ = 0;
+    qint64 exportEndSeconds_ = 0;
+    bool isExporting_ = false;
+    double exportProgress_ = 0;
+    std::optional<std::filesystem::path> lastOutputURL_;
+
+    WorkerTask exportTask_{*this};
+    // Held by an export worker while it writes: a new export waits until a
+    // cancelled one has finished cleaning up, so two never write at once.
+    std::shared_ptr<std::mutex> exportWriterLock_ = std::make_shared<std::mutex>();
+};
+
+}  // namespace pacemark

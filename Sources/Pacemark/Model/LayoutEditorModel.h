@@ -1,0 +1,75 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+
+#include "Layout/PacemarkPreset.h"
+#include "Layout/PacemarkWidget.h"
+
+namespace pacemark {
+
+// The overlay being edited: the layout, the preset it came from, the selected
+// widget, and every edit the editor's controls and mouse make. Each edit is
+// made on a copy and published once, with the touched frames clamped, so
+// observers never see a half-made change. Main thread only.
+class LayoutEditorModel : public QObject {
+    Q_OBJECT
+
+public:
+    // Defaults of a new widget, also shown by the colour controls when there
+    // is nothing to show. The accent is the application's brand green.
+    static constexpr std::uint32_t defaultAccentHex = 0x35D05B;
+    static constexpr std::uint32_t defaultLabelColorHex = 0xA8A8A8;
+    static constexpr std::uint32_t defaultValueColorHex = 0xFFFFFF;
+    // Longest caption the caption field stores, in user-perceived characters.
+    static constexpr int maxCaptionCharacters = 24;
+
+    // Starts with the first preset's layout and its first widget selected.
+    explicit LayoutEditorModel(QObject* parent = nullptr);
+
+    PacemarkPreset selectedPreset() const { return selectedPreset_; }
+    const PacemarkLayout& overlayLayout() const { return overlayLayout_; }
+    std::optional<UUID> selectedWidgetID() const { return selectedWidgetID_; }
+    std::optional<PacemarkWidget> selectedWidget() const;
+
+    // Only records the picker's choice; applyPreset() replaces the layout.
+    void setSelectedPreset(PacemarkPreset preset);
+    void setOverlayLayout(const PacemarkLayout& layout);
+    void setSelectedWidgetID(std::optional<UUID> id);
+
+    void applyPreset(PacemarkPreset preset);
+    void addWidget(TelemetryWidgetKind kind);
+    void removeSelectedWidget();
+    void updateSelectedWidget(const std::function<void(PacemarkWidget&)>& change);
+    void updateAllWidgets(const std::function<void(PacemarkWidget&)>& change);
+
+    // Stores the first 24 characters of the typed text, untrimmed.
+    void setSelectedWidgetCaption(const QString& text);
+    QString selectedWidgetCaption() const;
+    // The selected widget's colours, or the defaults without a selection.
+    std::uint32_t selectedWidgetAccentHex() const;
+    std::uint32_t selectedWidgetLabelColorHex() const;
+    std::uint32_t selectedWidgetValueColorHex() const;
+    // The colours of all widgets as the first one has them, or the defaults.
+    std::uint32_t allWidgetsAccentHex() const;
+    std::uint32_t allWidgetsLabelColorHex() const;
+    std::uint32_t allWidgetsValueColorHex() const;
+
+signals:
+    void selectedPresetChanged();
+    void overlayLayoutChanged();
+    void selectedWidgetIDChanged();
+
+private:
+    void selectFirstWidget();
+
+    PacemarkPreset selectedPreset_ = PacemarkPreset::compactRace;
+    PacemarkLayout overlayLayout_;
+    std::optional<UUID> selectedWidgetID_;
+};
+
+}  // namespace pacemark

@@ -1,0 +1,69 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+#include <filesystem>
+#include <functional>
+#include <memory>
+
+#include "Telemetry/TelemetryActivity.h"
+#include "WorkerTask.h"
+
+namespace pacemark {
+
+class AppStatus;
+
+// The ride being shown: the loaded activity, the name of its file, whether a
+// load runs, and the summary labels. Loading reads the file on a worker; a
+// newer load supersedes a running one, whose result is then dropped.
+// Main thread only.
+class LoadedActivityModel : public QObject {
+    Q_OBJECT
+
+public:
+    using Loader = std::function<TelemetryActivity(const std::filesystem::path& file)>;
+
+    static const QString noFileSelectedText;  // "Файл не выбран"
+
+    // An empty loader makes every load fail with a clear text.
+    LoadedActivityModel(Loader loader, AppStatus& status, QObject* parent = nullptr);
+
+    std::shared_ptr<const TelemetryActivity> activity() const { return activity_; }
+    QString selectedFileName() const { return selectedFileName_; }
+    bool isLoading() const { return isLoading_; }
+
+    QString durationLabel() const;
+    QString distanceLabel() const;
+    QString sampleCountLabel() const;
+    // The duration rounded up to whole seconds; 0 without an activity.
+    qint64 activityDurationSeconds() const;
+
+    // Drops the current activity and starts reading `file`; returns at once.
+    void load(const std::filesystem::path& file);
+
+signals:
+    void activityChanged();
+    void selectedFileNameChanged();
+    void isLoadingChanged();
+    // A load brought a new activity (after activityChanged, before isLoading
+    // goes false): the export segment starts over.
+    void activityLoaded();
+
+private:
+    void setActivity(std::shared_ptr<const TelemetryActivity> activity);
+    void setSelectedFileName(const QString& name);
+    void setIsLoading(bool loading);
+
+    void finishLoad(std::shared_ptr<const TelemetryActivity> activity);
+    void failLoad(const QString& description);
+
+    Loader loader_;
+    AppStatus& status_;
+    std::shared_ptr<const TelemetryActivity> activity_;
+    QString selectedFileName_ = noFileSelectedText;
+    bool isLoading_ = false;
+    WorkerTask loadTask_{*this};
+};
+
+}  // namespace pacemark

@@ -1,0 +1,33 @@
+#include "AppModelVideoServices.h"
+
+#include <utility>
+
+#include "FFmpegMovieReader.h"
+#include "PreviewVideoBackgroundPlayer.h"
+#include "Video/VideoSynchronization.h"
+
+namespace pacemark {
+
+void addVideoBackgroundServices(AppModelServices& services) {
+    services.readVideoStillFrame = [](const std::filesystem::path& file, std::stop_token stop) {
+        FFmpegMovieReader reader(file, std::move(stop));
+        const double seconds = VideoSynchronization::stillFrameTimeSeconds(reader.durationSeconds());
+        MovieImage image = reader.stillFrame(seconds, VideoSynchronization::stillFrameMaximumWidth,
+                                             VideoSynchronization::stillFrameMaximumHeight);
+        // Both are packed BGRA premultiplied rows, top row first.
+        return VideoBackgroundImage{image.width, image.height, std::move(image.pixels)};
+    };
+    services.readVideoMetadata = [](const std::filesystem::path& file, std::stop_token stop) {
+        const FFmpegMovieReader reader(file, std::move(stop));
+        std::vector<VideoMetadataItem> items;
+        for (auto& item : reader.metadataItems()) {
+            items.push_back({std::move(item.identifier), std::move(item.key), std::move(item.stringValue)});
+        }
+        return items;
+    };
+    services.makeVideoPlayer = [](const std::filesystem::path& file) -> std::shared_ptr<VideoBackgroundPlayer> {
+        return std::make_shared<PreviewVideoBackgroundPlayer>(file);
+    };
+}
+
+}  // namespace pacemark

@@ -1,0 +1,13 @@
+#pragma once
+
+#include "AppModelServices.h"
+
+// The background-video services of the application, over the FFmpeg movie
+// reader and the preview player. Kept apart from AppModel so that the model
+// itself needs no video library and tests can hand it fakes.
+namespace pacemark {
+
+// Fills in readVideoStillFrame, readVideoMetadata and makeVideoPlayer.
+void addVideoBackgroundServices(AppModelServices& services);
+
+}  // namespace pacemark

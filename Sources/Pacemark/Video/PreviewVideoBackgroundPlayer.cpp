@@ -1,0 +1,25 @@
+#include "PreviewVideoBackgroundPlayer.h"
+
+#include "Video/VideoSynchronization.h"
+
+namespace pacemark {
+
+PreviewVideoBackgroundPlayer::PreviewVideoBackgroundPlayer(const std::filesystem::path& file)
+    : player_(file, nullptr, VideoSynchronization::stillFrameMaximumWidth,
+              VideoSynchronization::stillFrameMaximumHeight) {
+    connect(&player_, &VideoPreviewPlayer::positionChanged, this, &VideoBackgroundPlayer::positionChanged);
+    connect(&player_, &VideoPreviewPlayer::playbackEnded, this, &VideoBackgroundPlayer::playbackEnded);
+    connect(&player_, &VideoPreviewPlayer::playbackFailed, this, &VideoBackgroundPlayer::playbackFailed);
+    connect(&player_, &VideoPreviewPlayer::frameChanged, this, &VideoBackgroundPlayer::frameChanged);
+}
+
+VideoBackgroundFrame PreviewVideoBackgroundPlayer::currentFrame() const {
+    const auto frame = player_.currentFrame();
+    if (!frame || frame->isEmpty()) return {};
+    // Both are packed BGRA premultiplied rows, top row first; the frame is
+    // never modified once published, so the pixels are shared, not copied.
+    const auto* pixels = frame->pixels.data();
+    return {frame, pixels, frame->width, frame->height};
+}
+
+}  // namespace pacemark

@@ -1,0 +1,137 @@
+#include "ActionButtonsSection.h"
+
+#include <QHBoxLayout>
+#include <QGridLayout>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QSlider>
+#include <QStyle>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <cmath>
+
+#include "AppModel.h"
+#include "ModelObserver.h"
+#include "QtText.h"
+#include "SidebarControls.h"
+
+namespace pacemark {
+
+namespace {
+
+QString twoDecimals(double value) { return QString::number(value, 'f', 2); }
+
+}  // namespace
+
+ActionButtonsSection::ActionButtonsSection(AppModel& model, QWidget* parent) : QWidget(parent), model_(model) {
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(0, 0, 0, 0);
+    const auto row = [column](std::initializer_list<QWidget*> items) {
+        auto* line = new QHBoxLayout;
+        for (auto* item : items) line->addWidget(item);
+        column->addLayout(line);
+    };
+    open_ = makeButton(QStringLiteral("Открыть FIT/GPX"), QStyle::SP_DirOpenIcon, this);
+    exportMovie_ = makeButton(QStringLiteral("Сделать MOV"), QStyle::SP_MediaPlay, this);
+    exportMovie_->setObjectName(QStringLiteral("prominent"));
+    saveAs_ = makeButton(QStringLiteral("Сохранить как"), QStyle::SP_DialogSaveButton, this);
+    stop_ = makeButton(QStringLiteral("Стоп"), QStyle::SP_MediaStop, this);
+    stop_->setObjectName(QStringLiteral("destructive"));
+    video_ = makeButton(QStringLiteral("Видео-подложка"), QStyle::SP_FileDialogContentsView, this);
+    clearVideo_ = makeButton(QStringLiteral("Убрать"), QStyle::SP_DialogCloseButton, this);
+    row({open_, exportMovie_});
+    row({saveAs_, stop_});
+    row({video_, clearVideo_});
+    connect(open_, &QPushButton::clicked, this, &ActionButtonsSection::openTelemetryRequested);
+    connect(exportMovie_, &QPushButton::clicked, this, [this] { model_.exportDefault(); });
+    connect(saveAs_, &QPushButton::clicked, this, [this] {
+        if (auto url = model_.chooseExportURL()) model_.exportMovie(*url);
+    });
+    connect(stop_, &QPushButton::clicked, this, [this] { model_.cancelExport(); });
+    connect(video_, &QPushButton::clicked, this, &ActionButtonsSection::openVideoRequested);
+    connect(clearVideo_, &QPushButton::clicked, this, [this] { model_.clearVideoBackground(); });
+
+    // Background video controls.
+    videoControls_ = new QWidget;
+    auto* videoColumn = new QVBoxLayout(videoControls_);
+    videoColumn->setContentsMargins(0, 4, 0, 4);
+    playPause_ = makeButton(QStringLiteral("Плей"), QStyle::SP_MediaPlay, this);
+    playPause_->setObjectName(QStringLiteral("prominent"));
+    auto* restart = makeButton(QStringLiteral("Сначала"), QStyle::SP_MediaSkipBackward, this);
+    auto* resetTransform = makeButton(QStringLiteral("Сброс"), QStyle::SP_BrowserReload, this);
+    synchronize_ = makeButton(QStringLiteral("Синхр."), QStyle::SP_FileDialogDetailedView, this);
+    auto* buttons = new QHBoxLayout;
+    for (auto* button : {playPause_, restart, resetTransform, synchronize_}) buttons->addWidget(button);
+    videoColumn->addLayout(buttons);
+    connect(playPause_, &QPushButton::clicked, this, [this] { model_.toggleVideoPreviewPlayback(); });
+    connect(restart, &QPushButton::clicked, this, [this] { model_.restartVideoPreview(); });
+    connect(resetTransform, &QPushButton::clicked, this, [this] { model_.resetVideoBackgroundTransform(); });
+    connect(synchronize_, &QPushButton::clicked, this, [this] { model_.synchronizeVideoWithTelemetry(); });
+    auto* sliders = new QGridLayout;
+    const auto sliderRow = [&](int index, const QString& title, QSlider*& slider, QLabel*& value, double minimum,
+                               double maximum, void (AppModel::*setter)(double)) {
+        slider = makeSlider();
+        value = new QLabel;
+        value->setMinimumWidth(40);
+        sliders->addWidget(new QLabel(title), index, 0);
+        sliders->addWidget(slider, index, 1);
+        sliders->addWidget(value, index, 2);
+        connect(slider, &QSlider::valueChanged, this,
+                [this, minimum, maximum, setter](int position) { (model_.*setter)(sliderValue(position, minimum, maximum)); });
+    };
+    sliderRow(0, QStringLiteral("Масштаб"), scale_, scaleValue_, 0.5, 3.0, &AppModel::setVideoBackgroundScale);
+    sliderRow(1, QStringLiteral("X"), offsetX_, offsetXValue_, -1, 1, &AppModel::setVideoBackgroundOffsetX);
+    sliderRow(2, QStringLiteral("Y"), offsetY_, offsetYValue_, -1, 1, &AppModel::setVideoBackgroundOffsetY);
+    videoColumn->addLayout(sliders);
+    column->addWidget(videoControls_);
+
+    progressRow_ = new QWidget;
+    auto* progressLine = new QHBoxLayout(progressRow_);
+    progressLine->setContentsMargins(0, 0, 0, 0);
+    progress_ = new QProgressBar;
+    progress_->setRange(0, 1000);
+    progress_->setTextVisible(false);
+    progress_->setMinimumWidth(180);
+    progressText_ = new QLabel;
+    progressLine->addWidget(progress_, 1);
+    progressLine->addWidget(progressText_);
+    column->addWidget(progressRow_);
+
+    refreshOnChangesOf({&model_.loadedActivity(), &model_.exportSession(), &model_.backgroundVideo()}, this,
+                       [this] { refresh(); });
+}
+
+void ActionButtonsSection::refresh() {
+    const bool busy = model_.isLoading() || model_.isExporting();
+    const bool hasActivity = model_.activity() != nullptr;
+    open_->setEnabled(!busy);
+    exportMovie_->setEnabled(hasActivity && !busy);
+    saveAs_->setEnabled(hasActivity && !busy);
+    stop_->setVisible(model_.isExporting());
+    video_->setEnabled(!model_.isLoadingVideo() && !model_.isExporting());
+    clearVideo_->setVisible(model_.videoBackgroundImage() != nullptr || model_.isLoadingVideo());
+    clearVideo_->setEnabled(!model_.isExporting());
+
+    videoControls_->setVisible(model_.videoBackgroundPlayer() != nullptr);
+    const bool playing = model_.isVideoPreviewPlaying();
+    playPause_->setText(playing ? QStringLiteral("Пауза") : QStringLiteral("Плей"));
+    playPause_->setIcon(style()->standardIcon(playing ? QStyle::SP_MediaPause : QStyle::SP_MediaPlay));
+    synchronize_->setEnabled(hasActivity && !model_.isSynchronizingVideo());
+    const auto setSlider = [](QSlider* slider, QLabel* label, double value, double minimum, double maximum) {
+        const QSignalBlocker blocker(slider);
+        slider->setValue(sliderPosition(value, minimum, maximum));
+        label->setText(twoDecimals(value));
+    };
+    setSlider(scale_, scaleValue_, model_.videoBackgroundScale(), 0.5, 3.0);
+    setSlider(offsetX_, offsetXValue_, model_.videoBackgroundOffsetX(), -1, 1);
+    setSlider(offsetY_, offsetYValue_, model_.videoBackgroundOffsetY(), -1, 1);
+
+    progressRow_->setVisible(model_.isExporting());
+    progress_->setValue(static_cast<int>(std::lround(std::clamp(model_.exportProgress(), 0.0, 1.0) * 1000)));
+    progressText_->setText(QString::number(std::lround(model_.exportProgress() * 100)) + QStringLiteral("%"));
+}
+
+}  // namespace pacemark

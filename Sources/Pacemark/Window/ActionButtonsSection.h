@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QWidget>
+
+class QLabel;
+class QProgressBar;
+class QPushButton;
+class QSlider;
+
+namespace pacemark {
+
+class AppModel;
+
+// Open, export, save-as and stop; the background-video buttons and, while a
+// player exists, its playback and transform controls; the export progress.
+class ActionButtonsSection : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit ActionButtonsSection(AppModel& model, QWidget* parent = nullptr);
+
+signals:
+    void openTelemetryRequested();
+    void openVideoRequested();
+
+private:
+    void refresh();
+
+    AppModel& model_;
+    QPushButton* open_;
+    QPushButton* exportMovie_;
+    QPushButton* saveAs_;
+    QPushButton* stop_;
+    QPushButton* video_;
+    QPushButton* clearVideo_;
+    QWidget* videoControls_;
+    QPushButton* playPause_;
+    QPushButton* synchronize_;
+    QSlider* scale_;
+    QSlider* offsetX_;
+    QSlider* offsetY_;
+    QLabel* scaleValue_;
+    QLabel* offsetXValue_;
+    QLabel* offsetYValue_;
+    QWidget* progressRow_;
+    QProgressBar* progress_;
+    QLabel* progressText_;
+};
+
+}  // namespace pacemark

@@ -1,0 +1,192 @@
+#include "OverlayControlsSection.h"
+
+#include <QComboBox>
+#include <QFormLayout>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QSlider>
+#include <QStyle>
+#include <QVBoxLayout>
+
+#include <cmath>
+#include <utility>
+
+#include "AppModel.h"
+#include "ColorButton.h"
+#include "ModelObserver.h"
+#include "QtText.h"
+#include "WindowStyle.h"
+
+namespace pacemark {
+
+OverlayControlsSection::OverlayControlsSection(AppModel& model, QWidget* parent) : QWidget(parent), model_(model) {
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(0, 0, 0, 0);
+    auto* title = new QLabel(QStringLiteral("Оверлей"));
+    title->setObjectName(QStringLiteral("sectionTitle"));
+    column->addWidget(title);
+
+    auto* presetForm = new QFormLayout;
+    preset_ = new QComboBox;
+    for (const auto preset : PacemarkPreset::allCases()) {
+        preset_->addItem(qText(preset.rawValue()), static_cast<int>(static_cast<PacemarkPreset::Value>(preset)));
+    }
+    presetForm->addRow(QStringLiteral("Пресет"), preset_);
+    column->addLayout(presetForm);
+    connect(preset_, &QComboBox::activated, this, [this](int index) {
+        const PacemarkPreset preset(static_cast<PacemarkPreset::Value>(preset_->itemData(index).toInt()));
+        model_.setSelectedPreset(preset);
+        model_.applyPreset(preset);
+    });
+
+    allAccent_ = new ColorButton(QStringLiteral("Акцент всех полей"), [this](std::uint32_t hex) { model_.setAllWidgetsAccentHex(hex); });
+    allLabel_ = new ColorButton(QStringLiteral("Подписи всех полей"), [this](std::uint32_t hex) { model_.setAllWidgetsLabelColorHex(hex); });
+    allValue_ = new ColorButton(QStringLiteral("Значения всех полей"), [this](std::uint32_t hex) { model_.setAllWidgetsValueColorHex(hex); });
+    for (auto* button : {allAccent_, allLabel_, allValue_}) column->addWidget(button);
+
+    widgetList_ = new QListWidget;
+    widgetList_->setMinimumHeight(120);
+    column->addWidget(widgetList_);
+    connect(widgetList_, &QListWidget::currentRowChanged, this, [this](int row) {
+        const auto& widgets = model_.overlayLayout().widgets;
+        if (row >= 0 && static_cast<std::size_t>(row) < widgets.size()) model_.setSelectedWidgetID(widgets[row].id);
+    });
+
+    auto* listButtons = new QHBoxLayout;
+    auto* add = new QPushButton(style()->standardIcon(QStyle::SP_FileDialogNewFolder), QStringLiteral("Добавить"));
+    auto* addMenu = new QMenu(add);
+    for (const auto kind : TelemetryWidgetKind::allCases()) {
+        addMenu->addAction(qText(kind.title()), this, [this, kind] { model_.addWidget(kind); });
+    }
+    add->setMenu(addMenu);
+    remove_ = new QPushButton(style()->standardIcon(QStyle::SP_TrashIcon), QStringLiteral("Удалить"));
+    remove_->setObjectName(QStringLiteral("destructive"));
+    connect(remove_, &QPushButton::clicked, this, [this] { model_.removeSelectedWidget(); });
+    listButtons->addWidget(add);
+    listButtons->addWidget(remove_);
+    column->addLayout(listButtons);
+
+    // The selected widget's editor.
+    editor_ = new QWidget;
+    auto* editorColumn = new QVBoxLayout(editor_);
+    editorColumn->setContentsMargins(0, 6, 0, 0);
+    auto* editorForm = new QFormLayout;
+    kind_ = new QComboBox;
+    for (const auto kind : TelemetryWidgetKind::allCases()) {
+        kind_->addItem(qText(kind.title()), static_cast<int>(static_cast<TelemetryWidgetKind::Value>(kind)));
+    }
+    panelStyle_ = new QComboBox;
+    for (const auto panelStyle : TelemetryWidgetPanelStyle::allCases()) {
+        panelStyle_->addItem(qText(panelStyle.title()),
+                             static_cast<int>(static_cast<TelemetryWidgetPanelStyle::Value>(panelStyle)));
+    }
+    editorForm->addRow(QStringLiteral("Метрика"), kind_);
+    editorForm->addRow(QStringLiteral("Стиль панели"), panelStyle_);
+    editorColumn->addLayout(editorForm);
+    caption_ = new QLineEdit;
+    editorColumn->addWidget(caption_);
+    connect(kind_, &QComboBox::activated, this, [this](int index) {
+        model_.setSelectedWidgetKind(static_cast<TelemetryWidgetKind::Value>(kind_->itemData(index).toInt()));
+    });
+    connect(panelStyle_, &QComboBox::activated, this, [this](int index) {
+        model_.setSelectedWidgetPanelStyle(
+            static_cast<TelemetryWidgetPanelStyle::Value>(panelStyle_->itemData(index).toInt()));
+    });
+    connect(caption_, &QLineEdit::textEdited, this, [this](const QString& typed) { model_.setSelectedWidgetCaption(typed); });
+
+    accent_ = new ColorButton(QStringLiteral("Акцент выбранного поля"), [this](std::uint32_t hex) { model_.setSelectedWidgetAccentHex(hex); });
+    label_ = new ColorButton(QStringLiteral("Подпись выбранного поля"), [this](std::uint32_t hex) { model_.setSelectedWidgetLabelColorHex(hex); });
+    value_ = new ColorButton(QStringLiteral("Значение выбранного поля"), [this](std::uint32_t hex) { model_.setSelectedWidgetValueColorHex(hex); });
+    for (auto* button : {accent_, label_, value_}) editorColumn->addWidget(button);
+
+    auto* frameTitle = new QLabel(QStringLiteral("Позиция / размер"));
+    frameTitle->setObjectName(QStringLiteral("secondary"));
+    editorColumn->addWidget(frameTitle);
+    auto* frameGrid = new QGridLayout;
+    const QString frameNames[4] = {QStringLiteral("X"), QStringLiteral("Y"), QStringLiteral("Ш"), QStringLiteral("В")};
+    void (AppModel::*setters[4])(double) = {&AppModel::setSelectedWidgetFrameX, &AppModel::setSelectedWidgetFrameY,
+                                            &AppModel::setSelectedWidgetFrameWidth,
+                                            &AppModel::setSelectedWidgetFrameHeight};
+    for (int index = 0; index < 4; ++index) {
+        frameSliders_[index] = new QSlider(Qt::Horizontal);
+        frameSliders_[index]->setRange(0, 1000);
+        frameValues_[index] = new QLabel;
+        frameValues_[index]->setMinimumWidth(36);
+        frameGrid->addWidget(new QLabel(frameNames[index]), index, 0);
+        frameGrid->addWidget(frameSliders_[index], index, 1);
+        frameGrid->addWidget(frameValues_[index], index, 2);
+        const auto setter = setters[index];
+        connect(frameSliders_[index], &QSlider::valueChanged, this,
+                [this, setter](int position) { (model_.*setter)(position / 1000.0); });
+    }
+    editorColumn->addLayout(frameGrid);
+    column->addWidget(editor_);
+
+    refreshOnChangesOf({&model_.layoutEditor()}, this, [this] { refresh(); });
+}
+
+void OverlayControlsSection::refresh() {
+    {
+        const QSignalBlocker blocker(preset_);
+        preset_->setCurrentIndex(preset_->findData(static_cast<int>(model_.selectedPresetValue())));
+    }
+    allAccent_->setColorHex(model_.allWidgetsAccentHex());
+    allLabel_->setColorHex(model_.allWidgetsLabelColorHex());
+    allValue_->setColorHex(model_.allWidgetsValueColorHex());
+
+    const auto& widgets = model_.overlayLayout().widgets;
+    const auto selectedID = model_.selectedWidgetID();
+    {
+        const QSignalBlocker blocker(widgetList_);
+        // Rebuilt only when the list's texts change, so the scroll position
+        // survives moves and resizes.
+        QStringList titles;
+        for (const auto& widget : widgets) titles << qText(widget.displayTitle());
+        QStringList shown;
+        for (int row = 0; row < widgetList_->count(); ++row) shown << widgetList_->item(row)->text();
+        if (titles != shown) {
+            widgetList_->clear();
+            widgetList_->addItems(titles);
+        }
+        int selectedRow = -1;
+        for (int row = 0; row < widgetList_->count(); ++row) {
+            const bool selected = selectedID && widgets[static_cast<std::size_t>(row)].id == *selectedID;
+            if (selected) selectedRow = row;
+            widgetList_->item(row)->setForeground(selected ? brandGreen() : QColor(0x9A, 0x9E, 0xA6));
+        }
+        widgetList_->setCurrentRow(selectedRow);
+    }
+
+    const auto selected = model_.selectedWidget();
+    remove_->setEnabled(selected.has_value());
+    editor_->setEnabled(selected.has_value());
+    caption_->setPlaceholderText(selected ? QStringLiteral("Подпись: ") + qText(selected->kind.shortTitle())
+                                          : QStringLiteral("Подпись: "));
+    if (caption_->text() != model_.selectedWidgetCaption()) caption_->setText(model_.selectedWidgetCaption());
+    accent_->setColorHex(model_.selectedWidgetAccentHex());
+    label_->setColorHex(model_.selectedWidgetLabelColorHex());
+    value_->setColorHex(model_.selectedWidgetValueColorHex());
+    if (!selected) return;
+    {
+        const QSignalBlocker kindBlocker(kind_);
+        kind_->setCurrentIndex(kind_->findData(static_cast<int>(static_cast<TelemetryWidgetKind::Value>(selected->kind))));
+        const QSignalBlocker styleBlocker(panelStyle_);
+        panelStyle_->setCurrentIndex(panelStyle_->findData(
+            static_cast<int>(static_cast<TelemetryWidgetPanelStyle::Value>(selected->panelStyle))));
+    }
+    const TelemetryWidgetFrame frame = selected->frame;
+    const double values[4] = {frame.x, frame.y, frame.width, frame.height};
+    for (int index = 0; index < 4; ++index) {
+        const QSignalBlocker blocker(frameSliders_[index]);
+        frameSliders_[index]->setValue(static_cast<int>(std::lround(values[index] * 1000)));
+        frameValues_[index]->setText(QString::number(values[index], 'f', 2));
+    }
+}
+
+}  // namespace pacemark

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QWidget>
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+class QSlider;
+
+namespace pacemark {
+
+class AppModel;
+class ColorButton;
+
+// The preset, the colours of all widgets, the widget list with add and
+// remove, and the editor of the selected widget (kind, panel style, caption,
+// colours, position and size).
+class OverlayControlsSection : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit OverlayControlsSection(AppModel& model, QWidget* parent = nullptr);
+
+private:
+    void refresh();
+
+    AppModel& model_;
+    QComboBox* preset_;
+    ColorButton* allAccent_;
+    ColorButton* allLabel_;
+    ColorButton* allValue_;
+    QListWidget* widgetList_;
+    QPushButton* remove_;
+    QWidget* editor_;
+    QComboBox* kind_;
+    QComboBox* panelStyle_;
+    QLineEdit* caption_;
+    ColorButton* accent_;
+    ColorButton* label_;
+    ColorButton* value_;
+    QSlider* frameSliders_[4];
+    QLabel* frameValues_[4];
+};
+
+}  // namespace pacemark

@@ -1,0 +1,137 @@
+#include "RenderSettingsSection.h"
+
+#include <QComboBox>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QIntValidator>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QSlider>
+#include <QStyle>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <cmath>
+#include <utility>
+
+#include "AppModel.h"
+#include "ModelObserver.h"
+#include "QtText.h"
+#include "SidebarControls.h"
+
+namespace pacemark {
+
+void applyResolutionTag(AppModel& model, const QString& tag) {
+    const QStringList parts = tag.split(QLatin1Char('x'));
+    if (parts.size() != 2) return;
+    bool widthOK = false;
+    bool heightOK = false;
+    const qint64 width = parts[0].toLongLong(&widthOK);
+    const qint64 height = parts[1].toLongLong(&heightOK);
+    if (!widthOK || !heightOK) return;
+    model.setWidth(width);
+    model.setHeight(height);
+}
+
+RenderSettingsSection::RenderSettingsSection(AppModel& model, QWidget* parent) : QWidget(parent), model_(model) {
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(0, 0, 0, 0);
+    auto* form = new QFormLayout;
+    resolution_ = new QComboBox;
+    for (const auto& [title, tag] : {std::pair{"1920 x 1080", "1920x1080"}, std::pair{"2560 x 1440", "2560x1440"},
+                                     std::pair{"3840 x 2160", "3840x2160"}}) {
+        resolution_->addItem(QString::fromLatin1(title), QString::fromLatin1(tag));
+    }
+    framesPerSecond_ = new QComboBox;
+    for (const std::int64_t rate : TelemetryExportSettings::offeredFramesPerSecond) {
+        framesPerSecond_->addItem(QString::number(rate), static_cast<int>(rate));
+    }
+    codec_ = new QComboBox;
+    for (const auto codec : TelemetryVideoCodec::allCases()) {
+        codec_->addItem(qText(codec.rawValue()), static_cast<int>(static_cast<TelemetryVideoCodec::Value>(codec)));
+    }
+    form->addRow(QStringLiteral("Разрешение"), resolution_);
+    form->addRow(QStringLiteral("Кадры/с"), framesPerSecond_);
+    form->addRow(QStringLiteral("Кодек"), codec_);
+    column->addLayout(form);
+    column->addWidget(secondaryLabel(
+        QStringLiteral("Для Premiere выбирай ProRes 4444. HEVC компактнее, но Adobe часто не видит его альфа-канал.")));
+    connect(resolution_, &QComboBox::activated, this,
+            [this](int index) { applyResolutionTag(model_, resolution_->itemData(index).toString()); });
+    connect(framesPerSecond_, &QComboBox::activated, this,
+            [this](int index) { model_.setFramesPerSecond(framesPerSecond_->itemData(index).toInt()); });
+    connect(codec_, &QComboBox::activated, this, [this](int index) {
+        model_.setCodecValue(static_cast<TelemetryVideoCodec::Value>(codec_->itemData(index).toInt()));
+    });
+
+    segment_ = new QWidget;
+    auto* segmentColumn = new QVBoxLayout(segment_);
+    segmentColumn->setContentsMargins(0, 6, 0, 0);
+    auto* titleRow = new QHBoxLayout;
+    auto* title = new QLabel(QStringLiteral("Отрезок экспорта"));
+    title->setObjectName(QStringLiteral("sectionTitle"));
+    auto* wholeFile = makeButton(QStringLiteral("Весь файл"), QStyle::SP_BrowserReload, this);
+    connect(wholeFile, &QPushButton::clicked, this, [this] { model_.resetExportRange(); });
+    titleRow->addWidget(title);
+    titleRow->addStretch();
+    titleRow->addWidget(wholeFile);
+    segmentColumn->addLayout(titleRow);
+    rangeLabel_ = secondaryLabel(QString());
+    segmentColumn->addWidget(rangeLabel_);
+    const auto segmentRow = [&](const QString& label, QSlider*& slider, QLineEdit*& field,
+                                void (AppModel::*setter)(qint64)) {
+        auto* line = new QHBoxLayout;
+        auto* name = new QLabel(label);
+        name->setFixedWidth(58);
+        slider = makeSlider();
+        field = new QLineEdit;
+        field->setFixedWidth(82);
+        field->setPlaceholderText(QStringLiteral("0"));
+        field->setValidator(new QIntValidator(0, 1'000'000'000, field));
+        line->addWidget(name);
+        line->addWidget(slider, 1);
+        line->addWidget(field);
+        line->addWidget(new QLabel(QStringLiteral("с")));
+        segmentColumn->addLayout(line);
+        connect(slider, &QSlider::valueChanged, this, [this, setter](int position) {
+            const double span = std::max<double>(static_cast<double>(model_.activityDurationSeconds()), 1.0);
+            (model_.*setter)(std::llround(static_cast<double>(position) / sliderSteps * span));
+        });
+        connect(field, &QLineEdit::editingFinished, this, [this, field, setter] {
+            bool ok = false;
+            const qint64 seconds = field->text().toLongLong(&ok);
+            if (ok) (model_.*setter)(seconds);
+            refresh();
+        });
+    };
+    segmentRow(QStringLiteral("Начало"), startSlider_, startField_, &AppModel::setExportStartSeconds);
+    segmentRow(QStringLiteral("Конец"), endSlider_, endField_, &AppModel::setExportEndSeconds);
+    column->addWidget(segment_);
+
+    refreshOnChangesOf({&model_.loadedActivity(), &model_.exportSession()}, this, [this] { refresh(); });
+}
+
+void RenderSettingsSection::refresh() {
+    const QSignalBlocker resolutionBlocker(resolution_);
+    resolution_->setCurrentIndex(
+        resolution_->findData(QString::number(model_.width()) + QStringLiteral("x") + QString::number(model_.height())));
+    const QSignalBlocker rateBlocker(framesPerSecond_);
+    framesPerSecond_->setCurrentIndex(framesPerSecond_->findData(static_cast<int>(model_.framesPerSecond())));
+    const QSignalBlocker codecBlocker(codec_);
+    codec_->setCurrentIndex(codec_->findData(static_cast<int>(model_.codecValue())));
+
+    segment_->setEnabled(model_.activity() != nullptr && !model_.isLoading() && !model_.isExporting());
+    rangeLabel_->setText(model_.exportRangeLabel() + QStringLiteral("   Длина ") + model_.exportSegmentLabel());
+    const double span = std::max<double>(static_cast<double>(model_.activityDurationSeconds()), 1.0);
+    const auto setRow = [span](QSlider* slider, QLineEdit* field, qint64 seconds) {
+        const QSignalBlocker sliderBlocker(slider);
+        slider->setValue(static_cast<int>(std::lround(static_cast<double>(seconds) / span * sliderSteps)));
+        if (!field->hasFocus()) field->setText(QString::number(seconds));
+    };
+    setRow(startSlider_, startField_, model_.startOffsetSeconds());
+    setRow(endSlider_, endField_, model_.exportEndSeconds());
+}
+
+}  // namespace pacemark

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QString>
+#include <QStyle>
+
+class QLabel;
+class QPushButton;
+class QSlider;
+class QWidget;
+
+// Small builders the sidebar sections share, so that their buttons, labels
+// and sliders look and behave alike.
+namespace pacemark {
+
+QPushButton* makeButton(const QString& title, QStyle::StandardPixmap icon, QWidget* owner);
+// A grey, word-wrapped label.
+QLabel* secondaryLabel(const QString& title);
+
+// A slider over a real range in steps of a thousandth of the range.
+constexpr int sliderSteps = 1000;
+QSlider* makeSlider();
+int sliderPosition(double value, double minimum, double maximum);
+double sliderValue(int position, double minimum, double maximum);
+
+}  // namespace pacemark

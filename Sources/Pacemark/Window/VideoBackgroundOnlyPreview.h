@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QWidget>
+
+namespace pacemark {
+
+class AppModel;
+
+// The background video before any telemetry: its picture on the canvas and a
+// hint to add the ride. No mouse interaction.
+class VideoBackgroundOnlyPreview : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit VideoBackgroundOnlyPreview(AppModel& model, QWidget* parent = nullptr);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    void playerFrameChanged() { update(); }
+
+    AppModel& model_;
+};
+
+}  // namespace pacemark

@@ -1,0 +1,80 @@
+// The desktop application: one model, one window.
+#include <QApplication>
+#include <QMessageBox>
+#include <QTimer>
+
+#include <memory>
+
+#include "AppModel.h"
+#include "AppModelVideoServices.h"
+#include "CairoDrawingSurface.h"
+#include "ContentView.h"
+#include "DesktopPlatform.h"
+#include "Export/TelemetryVideoExporter.h"
+#include "FFmpegMovieWriterFactory.h"
+#include "HEVCAlphaMovieWriter.h"
+#include "PacemarkError.h"
+#include "QtText.h"
+#include "WindowStyle.h"
+
+namespace {
+
+// "--screenshot PATH" saves a picture of the window once the command-line
+// file has loaded, then quits (used to look at the window on machines without
+// a screen grabber). Removed from the arguments the model sees.
+QString takeScreenshotOption(QStringList& arguments) {
+    const int index = static_cast<int>(arguments.indexOf(QStringLiteral("--screenshot")));
+    if (index < 0 || index + 1 >= arguments.size()) return {};
+    const QString path = arguments.at(index + 1);
+    arguments.remove(index, 2);
+    return path;
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    using namespace pacemark;
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("pacemark"));
+    applyPacemarkStyle();
+
+    std::shared_ptr<const CairoDrawingSurfaceFactory> surfaces;
+    try {
+        surfaces = std::make_shared<const CairoDrawingSurfaceFactory>();
+    } catch (const PacemarkError& error) {
+        QMessageBox::critical(nullptr, windowTitleText(), qText(error.errorDescription()));
+        return 1;
+    }
+    auto writers = std::make_shared<const FFmpegMovieWriterFactory>(std::make_shared<const X265MovieWriterFactory>());
+    AppModelServices services = makeAppModelServices(writers, TelemetryVideoExporter::layoutFrameRenderers(surfaces));
+    addVideoBackgroundServices(services);
+
+    DesktopPlatform platform;
+    AppModel model(std::move(services), &platform);
+    ContentView window(model, surfaces);
+    platform.setWindow(&window);
+    window.setWindowTitle(windowTitleText());
+    window.resize(1440, 900);
+
+    QStringList arguments = QApplication::arguments();
+    const QString screenshot = takeScreenshotOption(arguments);
+    window.show();
+    // Open the command-line file once the window is up.
+    QTimer::singleShot(0, &model, [&model, arguments] { model.loadCommandLineArgumentIfNeeded(arguments); });
+
+    if (!screenshot.isEmpty()) {
+        // Poll until nothing is loading any more, give the preview a moment to
+        // paint, then save and quit.
+        auto* poll = new QTimer(&window);
+        QObject::connect(poll, &QTimer::timeout, &window, [&, poll] {
+            if (model.isLoading() || model.isLoadingVideo()) return;
+            poll->stop();
+            QTimer::singleShot(300, &window, [&] {
+                const bool saved = window.grab().save(screenshot);
+                QApplication::exit(saved ? 0 : 1);
+            });
+        });
+        poll->start(200);
+    }
+    return QApplication::exec();
+}

@@ -1,0 +1,303 @@
+#include "Video/VideoSynchronization.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <ctime>
+#include <vector>
+
+#include "Telemetry/TelemetryFormatters.h"
+#include "TextTrimming.h"
+
+namespace pacemark::VideoSynchronization {
+namespace {
+
+std::string_view trimmed(std::string_view text, std::string_view characters) {
+    const auto first = text.find_first_not_of(characters);
+    if (first == std::string_view::npos) return {};
+    const auto last = text.find_last_not_of(characters);
+    return text.substr(first, last - first + 1);
+}
+
+std::string lowercased(std::string_view text) {
+    std::string result(text);
+    std::transform(result.begin(), result.end(), result.begin(),
+                   [](unsigned char c) { return static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c); });
+    return result;
+}
+
+bool contains(std::string_view text, std::string_view part) { return text.find(part) != std::string_view::npos; }
+
+// Fields of a date read by one fixed pattern.
+struct DateFields {
+    int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
+    std::int64_t microseconds = 0;
+    bool hasZone = false;
+    std::int64_t offsetSeconds = 0;
+};
+
+// "±hh:mm", "±hh:mm:ss" or "Z" (colon = true); "±hhmm" (colon = false).
+bool readZone(std::string_view text, std::size_t& pos, bool colon, DateFields& fields) {
+    if (pos >= text.size()) return false;
+    if (colon && text[pos] == 'Z') {
+        ++pos;
+        fields.hasZone = true;
+        return true;
+    }
+    if (text[pos] != '+' && text[pos] != '-') return false;
+    const int sign = text[pos] == '-' ? -1 : 1;
+    ++pos;
+    int hours = 0, minutes = 0, seconds = 0;
+    if (!readFixedDigits(text, pos, 2, hours)) return false;
+    if (colon && (pos >= text.size() || text[pos++] != ':')) return false;
+    if (!readFixedDigits(text, pos, 2, minutes)) return false;
+    if (colon && pos < text.size() && text[pos] == ':') {
+        ++pos;
+        if (!readFixedDigits(text, pos, 2, seconds)) return false;
+    }
+    if (hours > 23 || minutes > 59 || seconds > 59) return false;
+    fields.hasZone = true;
+    fields.offsetSeconds = sign * (hours * 3600 + minutes * 60 + seconds);
+    return true;
+}
+
+// Matches the whole text against a pattern: Y four-digit year, M month, D day,
+// h hour, m minute, s second (two digits each), f one fraction digit, X an
+// ISO zone ("Z", "±hh:mm"), Z a numeric zone ("±hhmm"); anything else is literal.
+std::optional<DateFields> matchPattern(std::string_view text, std::string_view pattern) {
+    DateFields fields;
+    std::size_t pos = 0;
+    std::int64_t fractionScale = 100000;
+    for (const char token : pattern) {
+        bool ok = true;
+        switch (token) {
+        case 'Y': ok = readFixedDigits(text, pos, 4, fields.year); break;
+        case 'M': ok = readFixedDigits(text, pos, 2, fields.month); break;
+        case 'D': ok = readFixedDigits(text, pos, 2, fields.day); break;
+        case 'h': ok = readFixedDigits(text, pos, 2, fields.hour); break;
+        case 'm': ok = readFixedDigits(text, pos, 2, fields.minute); break;
+        case 's': ok = readFixedDigits(text, pos, 2, fields.second); break;
+        case 'f': {
+            int digit = 0;
+            ok = readFixedDigits(text, pos, 1, digit);
+            fields.microseconds += digit * fractionScale;
+            fractionScale /= 10;
+            break;
+        }
+        case 'X': ok = readZone(text, pos, true, fields); break;
+        case 'Z': ok = readZone(text, pos, false, fields); break;
+        default: ok = pos < text.size() && text[pos++] == token; break;
+        }
+        if (!ok) return std::nullopt;
+    }
+    if (pos != text.size()) return std::nullopt;
+    return fields;
+}
+
+bool isLeapYear(int y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
+
+bool isValidDate(const DateFields& f) {
+    static constexpr int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    if (f.month < 1 || f.month > 12 || f.day < 1) return false;
+    const int monthDays = f.month == 2 && isLeapYear(f.year) ? 29 : days[f.month - 1];
+    return f.day <= monthDays && f.hour <= 23 && f.minute <= 59 && f.second <= 59;
+}
+
+std::optional<TelemetryTimestamp> timestampFromFields(const DateFields& f) {
+    if (!isValidDate(f)) return std::nullopt;
+    std::int64_t seconds = 0;
+    if (f.hasZone) {
+        seconds = daysFromCivil(f.year, static_cast<unsigned>(f.month), static_cast<unsigned>(f.day)) * 86400 +
+                  f.hour * 3600 + f.minute * 60 + f.second - f.offsetSeconds;
+    } else {
+        // A wall-clock time without zone is read in the current local zone,
+        // daylight saving decided by the C library for that date.
+        std::tm local{};
+        local.tm_year = f.year - 1900;
+        local.tm_mon = f.month - 1;
+        local.tm_mday = f.day;
+        local.tm_hour = f.hour;
+        local.tm_min = f.minute;
+        local.tm_sec = f.second;
+        local.tm_isdst = -1;
+        const std::time_t converted = std::mktime(&local);
+        if (converted == static_cast<std::time_t>(-1)) return std::nullopt;
+        seconds = static_cast<std::int64_t>(converted);
+    }
+    return TelemetryTimestamp(std::chrono::microseconds(seconds * 1'000'000 + f.microseconds));
+}
+
+// Tried in order after the internet date-time parser.
+constexpr std::string_view fixedDatePatterns[] = {
+    "Y-M-DTh:m:s.ffffffX", "Y-M-DTh:m:s.fffX", "Y-M-DTh:m:sX", "Y-M-DTh:m:sZ",
+    "Y-M-D h:m:s Z",       "Y-M-D h:m:s",      "Y:M:D h:m:s",
+};
+
+// A signed decimal number such as "+048.8577" or "-33.8688"; the whole token
+// must be the number.
+std::optional<double> signedNumber(std::string_view token) {
+    if (token.size() < 2) return std::nullopt;
+    const double sign = token[0] == '-' ? -1.0 : 1.0;
+    const std::string_view digits = token.substr(1);
+    double value = 0;
+    const auto result = std::from_chars(digits.data(), digits.data() + digits.size(), value);
+    if (result.ec != std::errc{} || result.ptr != digits.data() + digits.size()) return std::nullopt;
+    return sign * value;
+}
+
+bool isLocationKey(const std::string& key) { return key == "location" || key.starts_with("location-"); }
+
+}  // namespace
+
+double stillFrameTimeSeconds(double durationSeconds) {
+    if (!std::isfinite(durationSeconds) || durationSeconds <= 2) return 0;
+    return std::min(std::max(durationSeconds - 1, 1.0), durationSeconds * 0.42);
+}
+
+std::optional<TelemetryTimestamp> parseVideoCreationDate(std::string_view text) {
+    const std::string_view value = trimmed(trimmedWhitespace(text), "\"'");
+    if (value.empty()) return std::nullopt;
+    if (auto date = parseISO8601InternetDateTime(value)) return date;
+    for (const std::string_view pattern : fixedDatePatterns) {
+        if (auto fields = matchPattern(value, pattern)) {
+            if (auto date = timestampFromFields(*fields)) return date;
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<VideoLocation> parseISO6709Location(std::string_view text) {
+    const std::string_view value = trimmedWhitespace(text);
+    std::vector<double> numbers;
+    std::size_t pos = 0;
+    while (pos < value.size()) {
+        if (value[pos] != '+' && value[pos] != '-') {
+            ++pos;
+            continue;
+        }
+        const std::size_t end = value.find_first_of("+-/", pos + 1);
+        const std::size_t tokenEnd = end == std::string_view::npos ? value.size() : end;
+        if (auto number = signedNumber(value.substr(pos, tokenEnd - pos))) numbers.push_back(*number);
+        pos = tokenEnd;
+    }
+    if (numbers.size() < 2) return std::nullopt;
+    const double latitude = numbers[0];
+    const double longitude = numbers[1];
+    // Written so that NaN fails the test.
+    if (!(latitude >= -90 && latitude <= 90 && longitude >= -180 && longitude <= 180)) return std::nullopt;
+    return VideoLocation{latitude, longitude};
+}
+
+VideoSynchronizationMetadata metadataFromItems(std::span<const VideoMetadataItem> items) {
+    struct Scanned {
+        std::string identifier;
+        std::string key;
+        std::optional<std::string> value;
+    };
+    std::vector<Scanned> scanned;
+    scanned.reserve(items.size());
+    for (const auto& item : items) {
+        std::optional<std::string> value;
+        if (item.stringValue) value = std::string(trimmedWhitespace(*item.stringValue));
+        scanned.push_back({lowercased(item.identifier), lowercased(item.key), std::move(value)});
+    }
+
+    VideoSynchronizationMetadata metadata;
+    for (const auto& item : scanned) {
+        if (!item.value) continue;
+        if (!metadata.location &&
+            (contains(item.identifier, "location.iso6709") || contains(item.key, "location.iso6709"))) {
+            metadata.location = parseISO6709Location(*item.value);
+        }
+        if (!metadata.creationDate &&
+            (contains(item.identifier, "creationdate") || contains(item.key, "creationdate") ||
+             contains(item.key, "creation_date"))) {
+            metadata.creationDate = parseVideoCreationDate(*item.value);
+        }
+    }
+    // The user-data location (and its language variants) and the container's
+    // creation time are what most camera and phone MP4 files carry.
+    for (const auto& item : scanned) {
+        if (!item.value) continue;
+        if (!metadata.location && isLocationKey(item.key)) metadata.location = parseISO6709Location(*item.value);
+        if (!metadata.creationDate && item.key == "creation_time") {
+            metadata.creationDate = parseVideoCreationDate(*item.value);
+        }
+    }
+    return metadata;
+}
+
+std::optional<VideoNearestLocationMatch> nearestSample(const VideoLocation& location,
+                                                       const TelemetryActivity& activity) {
+    std::optional<VideoNearestLocationMatch> best;
+    for (const auto& sample : activity.samples) {
+        if (!sample.latitude || !sample.longitude || !std::isfinite(*sample.latitude) ||
+            !std::isfinite(*sample.longitude)) {
+            continue;
+        }
+        const double distance = TelemetryActivity::haversineMeters(location.latitude, location.longitude,
+                                                                   *sample.latitude, *sample.longitude);
+        if (!best || distance < best->distanceMeters) best = VideoNearestLocationMatch{sample, distance};
+    }
+    return best;
+}
+
+std::optional<VideoNearestDateMatch> nearestSample(TelemetryTimestamp date, const TelemetryActivity& activity) {
+    std::optional<VideoNearestDateMatch> best;
+    for (const auto& sample : activity.samples) {
+        if (!sample.timestamp) continue;
+        const double difference = std::fabs(secondsBetween(*sample.timestamp, date));
+        if (!best || difference < best->differenceSeconds) best = VideoNearestDateMatch{sample, difference};
+    }
+    return best;
+}
+
+std::optional<VideoSynchronizationResult> bestSynchronizationResult(const TelemetryActivity& activity,
+                                                                    const VideoSynchronizationMetadata& metadata) {
+    using TelemetryFormatters::elapsed;
+    if (metadata.location) {
+        if (auto match = nearestSample(*metadata.location, activity)) {
+            return VideoSynchronizationResult{
+                std::llround(match->sample.elapsed),
+                "Синхронизировано по GPS видео: старт " + elapsed(match->sample.elapsed) + ", ближайшая точка " +
+                    metersLabel(match->distanceMeters) + "."};
+        }
+    }
+    if (metadata.creationDate) {
+        if (auto match = nearestSample(*metadata.creationDate, activity)) {
+            return VideoSynchronizationResult{
+                std::llround(match->sample.elapsed),
+                "Синхронизировано по времени съемки: старт " + elapsed(match->sample.elapsed) + ", разница " +
+                    elapsed(match->differenceSeconds) + "."};
+        }
+    }
+    return std::nullopt;
+}
+
+std::string noSynchronizationMessage(const VideoSynchronizationMetadata& metadata) {
+    if (metadata.location) return "В видео есть GPS, но в треке нет координат для сопоставления.";
+    if (metadata.creationDate) return "В видео есть дата съемки, но в треке нет timestamp для сопоставления.";
+    return "В metadata видео не нашел GPS или дату съемки.";
+}
+
+std::string metersLabel(double meters) {
+    if (!std::isfinite(meters)) return std::string(TelemetryFormatters::missing);
+    if (meters >= 1000) return TelemetryFormatters::fixed(meters / 1000, 2) + " км";
+    return TelemetryFormatters::fixed(meters, 0) + " м";
+}
+
+std::optional<VideoExportSegment> applySynchronizedStartSeconds(std::int64_t startSeconds,
+                                                                std::int64_t activityDurationSeconds,
+                                                                VideoExportSegment segment) {
+    const std::int64_t d = activityDurationSeconds;
+    if (d < 1) return std::nullopt;
+    const std::int64_t length = std::max<std::int64_t>(segment.exportEndSeconds - segment.startOffsetSeconds, 1);
+    VideoExportSegment result;
+    result.startOffsetSeconds = std::min(std::max<std::int64_t>(startSeconds, 0), d - 1);
+    // The start is at most d − 1, so a length of at least 1 never leaves the end
+    // at or before the start; no overflow for lengths near the integer limit.
+    result.exportEndSeconds = length >= d - result.startOffsetSeconds ? d : result.startOffsetSeconds + length;
+    return result;
+}
+
+}  // namespace pacemark::VideoSynchronization

@@ -1,0 +1,211 @@
+#include <gtest/gtest.h>
+
+#include <QSignalSpy>
+#include "AppModelTestSupport.h"
+
+namespace pacemark {
+namespace {
+
+using Kind = TelemetryWidgetKind;
+
+UUID idAt(const AppModel& model, std::size_t index) { return model.overlayLayout().widgets.at(index).id; }
+
+TEST(AppModelTest, StartsWithTheDefaults) {
+    AppModel model{AppModelServices{}};
+    EXPECT_EQ(model.activity(), nullptr);
+    EXPECT_EQ(model.selectedFileName(), "Файл не выбран");
+    EXPECT_EQ(model.videoBackgroundName(), "Видео не выбрано");
+    EXPECT_EQ(model.statusText(), "Выбери FIT или GPX файл.");
+    EXPECT_EQ(model.width(), 1920);
+    EXPECT_EQ(model.height(), 1080);
+    EXPECT_EQ(model.framesPerSecond(), 30);
+    EXPECT_EQ(model.codec(), TelemetryVideoCodec::hevcWithAlpha);
+    EXPECT_FALSE(model.isLoading() || model.isExporting() || model.errorMessage() || model.lastOutputURL());
+
+    // Without an activity every derived value is empty.
+    for (const QString& label : {model.durationLabel(), model.distanceLabel(), model.sampleCountLabel(),
+                                 model.exportRangeLabel(), model.exportSegmentLabel()}) {
+        EXPECT_EQ(label, "--");
+    }
+    EXPECT_EQ(model.exportSegmentSeconds(), 0);
+    EXPECT_EQ(model.previewTelemetryElapsedSeconds(), 0);
+
+    // The compact race preset with its first widget, speed, selected.
+    ASSERT_EQ(model.overlayLayout().widgets.size(), 7u);
+    EXPECT_EQ(model.selectedWidgetID(), idAt(model, 0));
+    EXPECT_EQ(model.selectedWidget()->kind, Kind::speed);
+}
+
+TEST(AppModelEditingTest, RemovingSelectsTheFirstRemainingWidget) {
+    AppModel model{AppModelServices{}};
+    model.removeSelectedWidget();
+    ASSERT_EQ(model.overlayLayout().widgets.size(), 6u);
+    EXPECT_EQ(model.selectedWidget()->kind, Kind::power);
+
+    // Removing a middle widget also selects the first, not a neighbour.
+    model.applyPreset(PacemarkPreset::minimal);
+    model.addWidget(Kind::cadence);
+    model.addWidget(Kind::power);
+    ASSERT_EQ(model.overlayLayout().widgets.size(), 5u);
+    const UUID third = idAt(model, 2);
+    model.setSelectedWidgetID(third);
+    model.removeSelectedWidget();
+    EXPECT_EQ(model.overlayLayout().widgets.size(), 4u);
+    EXPECT_EQ(model.selectedWidgetID(), idAt(model, 0));
+    for (const auto& widget : model.overlayLayout().widgets) EXPECT_NE(widget.id, third);
+
+    // A stale selection removes nothing but still moves to the first widget.
+    model.setSelectedWidgetID(UUID::random());
+    EXPECT_FALSE(model.selectedWidget().has_value());
+    model.removeSelectedWidget();
+    EXPECT_EQ(model.overlayLayout().widgets.size(), 4u);
+    EXPECT_EQ(model.selectedWidgetID(), idAt(model, 0));
+
+    while (!model.overlayLayout().widgets.empty()) model.removeSelectedWidget();
+    EXPECT_FALSE(model.selectedWidgetID().has_value());
+    model.removeSelectedWidget();  // nothing selected: nothing happens
+    EXPECT_TRUE(model.overlayLayout().widgets.empty());
+}
+
+TEST(AppModelEditingTest, ApplyingAPresetReplacesTheLayoutWithNewIdentities) {
+    AppModel model{AppModelServices{}};
+    model.applyPreset(PacemarkPreset::minimal);
+    EXPECT_EQ(model.selectedPreset(), PacemarkPreset::minimal);
+    ASSERT_EQ(model.overlayLayout().widgets.size(), 3u);
+    EXPECT_EQ(model.selectedWidget()->kind, Kind::speed);
+    const UUID firstRound = idAt(model, 0);
+
+    model.applyPreset(PacemarkPreset::minimal);
+    EXPECT_NE(idAt(model, 0), firstRound);
+    EXPECT_EQ(model.selectedWidgetID(), idAt(model, 0));
+
+    // The picker alone only records the choice.
+    model.setSelectedPreset(PacemarkPreset::routeStory);
+    EXPECT_EQ(model.overlayLayout().widgets.size(), 3u);
+}
+
+TEST(AppModelEditingTest, AddedWidgetTakesTheDefaultsAndIsSelected) {
+    AppModel model{AppModelServices{}};
+    model.addWidget(Kind::progress);
+    model.addWidget(Kind::progress);
+    const auto& widgets = model.overlayLayout().widgets;
+    ASSERT_EQ(widgets.size(), 9u);
+    const PacemarkWidget& added = widgets.back();
+    EXPECT_EQ(model.selectedWidgetID(), added.id);
+    EXPECT_EQ(added.frame, (TelemetryWidgetFrame{0.04, 0.955, 0.30, 0.02}));
+    EXPECT_EQ(added.panelStyle, TelemetryWidgetPanelStyle::glass);
+    EXPECT_EQ(added.accentHex, 0x35D05Bu);
+    EXPECT_EQ(added.labelColorHex, 0xA8A8A8u);
+    EXPECT_EQ(added.valueColorHex, 0xFFFFFFu);
+    EXPECT_TRUE(added.isVisible);
+    EXPECT_TRUE(added.titleOverride.empty());
+    // A second one of the same kind lands exactly on the first.
+    EXPECT_EQ(widgets[7].frame, added.frame);
+    EXPECT_NE(widgets[7].id, added.id);
+}
+
+TEST(AppModelEditingTest, SelectedWidgetEditsKeepTheRestAndReclampTheFrame) {
+    AppModel model{AppModelServices{}};
+    model.applyPreset(PacemarkPreset::cinematicHud);
+    const PacemarkWidget before = *model.selectedWidget();
+    ASSERT_EQ(before.titleOverride, "СКОР");
+
+    model.setSelectedWidgetKind(Kind::cadence);
+    PacemarkWidget after = *model.selectedWidget();
+    EXPECT_EQ(after.kind, Kind::cadence);
+    EXPECT_EQ(after.frame, before.frame);
+    EXPECT_EQ(after.panelStyle, before.panelStyle);
+    EXPECT_EQ(after.accentHex, before.accentHex);
+    EXPECT_EQ(after.titleOverride, "СКОР");
+
+    model.setSelectedWidgetPanelStyle(TelemetryWidgetPanelStyle::dial);
+    model.setSelectedWidgetAccentHex(0x112233);
+    model.setSelectedWidgetLabelColorHex(0x445566);
+    model.setSelectedWidgetValueColorHex(0x778899);
+    EXPECT_EQ(model.selectedWidget()->panelStyle, TelemetryWidgetPanelStyle::dial);
+    EXPECT_EQ(model.selectedWidgetAccentHex(), 0x112233u);
+    EXPECT_EQ(model.selectedWidgetLabelColorHex(), 0x445566u);
+    EXPECT_EQ(model.selectedWidgetValueColorHex(), 0x778899u);
+    EXPECT_EQ(model.overlayLayout().widgets[1].accentHex, 0xFF5A1Fu);  // only the selected one changed
+
+    model.setSelectedWidgetFrameHeight(0.01);
+    EXPECT_DOUBLE_EQ(model.selectedWidget()->frame.height, 0.018);
+    model.setSelectedWidgetFrameWidth(0.2);
+    model.setSelectedWidgetFrameX(0.95);
+    EXPECT_DOUBLE_EQ(model.selectedWidget()->frame.x, 0.8);
+    model.setSelectedWidgetFrameWidth(0.9);
+    EXPECT_DOUBLE_EQ(model.selectedWidget()->frame.width, 0.75);
+    EXPECT_DOUBLE_EQ(model.selectedWidget()->frame.x, 0.25);
+    model.setSelectedWidgetFrameY(2.0);
+    EXPECT_DOUBLE_EQ(model.selectedWidget()->frame.y, 1.0 - 0.018);
+
+    // With no selection the edits do nothing.
+    const PacemarkLayout layout = model.overlayLayout();
+    model.setSelectedWidgetID(std::nullopt);
+    model.setSelectedWidgetAccentHex(0x000000);
+    model.setSelectedWidgetFrameX(0.5);
+    EXPECT_EQ(model.overlayLayout(), layout);
+    EXPECT_EQ(model.selectedWidgetAccentHex(), LayoutEditorModel::defaultAccentHex);
+    EXPECT_EQ(model.selectedWidgetCaption(), "");
+}
+
+TEST(AppModelEditingTest, CaptionKeepsTheFirst24CharactersAsTyped) {
+    AppModel model{AppModelServices{}};
+    model.setSelectedWidgetCaption(QString(30, QLatin1Char('a')));
+    EXPECT_EQ(model.selectedWidget()->titleOverride, std::string(24, 'a'));
+
+    // Cyrillic letters are two bytes in UTF-8 and are never split.
+    const QString cyrillic = QStringLiteral("СкоростьНаПодъемеИСпускеВместе");
+    model.setSelectedWidgetCaption(cyrillic);
+    EXPECT_EQ(model.selectedWidgetCaption(), cyrillic.left(24));
+
+    // A letter with a combining accent counts as one character.
+    QString accented;
+    for (int i = 0; i < 30; ++i) accented += QStringLiteral("e\u0301");
+    model.setSelectedWidgetCaption(accented);
+    EXPECT_EQ(model.selectedWidgetCaption(), accented.left(48));
+
+    // Only spaces are stored as typed; the widget shows its short title.
+    model.setSelectedWidgetCaption(QStringLiteral("   "));
+    EXPECT_EQ(model.selectedWidget()->titleOverride, "   ");
+    EXPECT_EQ(model.selectedWidget()->displayTitle(), "СКОР");
+}
+
+TEST(AppModelEditingTest, AllWidgetColoursOverwriteOneColourEverywhere) {
+    AppModel model{AppModelServices{}};
+    model.applyPreset(PacemarkPreset::marentoClean);  // accents differ per widget
+    model.setAllWidgetsAccentHex(0x123456);
+    for (const auto& widget : model.overlayLayout().widgets) {
+        EXPECT_EQ(widget.accentHex, 0x123456u);
+        EXPECT_EQ(widget.labelColorHex, 0xD8DDD9u);
+        EXPECT_EQ(widget.valueColorHex, 0xFFFFFFu);
+    }
+    model.setAllWidgetsLabelColorHex(0x010203);
+    model.setAllWidgetsValueColorHex(0x040506);
+    EXPECT_EQ(model.allWidgetsAccentHex(), 0x123456u);
+    EXPECT_EQ(model.allWidgetsLabelColorHex(), 0x010203u);
+    EXPECT_EQ(model.allWidgetsValueColorHex(), 0x040506u);
+
+    while (!model.overlayLayout().widgets.empty()) model.removeSelectedWidget();
+    QSignalSpy spy(&model, &AppModel::overlayLayoutChanged);
+    model.setAllWidgetsAccentHex(0x999999);
+    EXPECT_EQ(spy.count(), 0);
+    EXPECT_EQ(model.allWidgetsAccentHex(), LayoutEditorModel::defaultAccentHex);
+    EXPECT_EQ(model.allWidgetsLabelColorHex(), LayoutEditorModel::defaultLabelColorHex);
+    EXPECT_EQ(model.allWidgetsValueColorHex(), LayoutEditorModel::defaultValueColorHex);
+}
+
+TEST(AppModelEditingTest, PickedColoursBecomeRGBHex) {
+    EXPECT_EQ(AppModel::hexFromPickedColor(SRGBColor{1, 1, 1}), 0xFFFFFFu);
+    EXPECT_EQ(AppModel::hexFromPickedColor(std::nullopt), 0x36D15Cu);
+    // Out-of-gamut components are limited; NaN counts as 0.
+    EXPECT_EQ(AppModel::hexFromPickedColor(SRGBColor{1.7, -0.2, std::nan("")}), 0xFF0000u);
+    // 0.5 × 255 = 127.5 rounds away from zero.
+    EXPECT_EQ(AppModel::hexFromPickedColor(SRGBColor{0.5, 0, 0}), 0x800000u);
+    for (std::uint32_t hex : {0x000000u, 0x35D05Bu, 0xA8A8A8u, 0xFFFFFFu, 0x010203u}) {
+        EXPECT_EQ(AppModel::hexFromPickedColor(AppModel::colorFromHex(hex)), hex);
+    }
+}
+
+}  // namespace
+}  // namespace pacemark

@@ -1,0 +1,58 @@
+#include <gtest/gtest.h>
+
+#include "Export/TelemetryExportSettings.h"
+
+namespace pacemark {
+namespace {
+
+TEST(TelemetryExportSettingsTest, ValidatesSizeAndRateAtTheirBoundsWithRussianTexts) {
+    struct Case {
+        std::int64_t width, height, framesPerSecond;
+        bool sizeValid, rateValid;
+    };
+    for (const Case& c : {Case{1920, 1080, 30, true, true}, Case{16, 16, 1, true, true},
+                          Case{16384, 16384, 240, true, true}, Case{14, 1080, 30, false, true},
+                          Case{1920, 16386, 30, false, true}, Case{1921, 1080, 30, false, true},
+                          Case{0, 0, 30, false, true}, Case{1920, 1080, 0, true, false},
+                          Case{1920, 1080, 241, true, false}}) {
+        for (const auto codec : TelemetryVideoCodec::allCases()) {
+            const TelemetryExportSettings settings{c.width, c.height, c.framesPerSecond, codec};
+            SCOPED_TRACE(std::to_string(c.width) + "x" + std::to_string(c.height) + "@" +
+                         std::to_string(c.framesPerSecond));
+            EXPECT_EQ(!settings.sizeError(), c.sizeValid);
+            EXPECT_EQ(!settings.framesPerSecondError(), c.rateValid);
+            EXPECT_EQ(!settings.validationError(), c.sizeValid && c.rateValid);
+        }
+    }
+    EXPECT_EQ(TelemetryExportSettings{.width = 1921}.sizeError(),
+              "Размер кадра 1921×1080 не подходит: стороны должны быть чётными, от 16 до 16384 пикселей.");
+    EXPECT_EQ(TelemetryExportSettings{.framesPerSecond = 0}.validationError(),
+              "Частота 0 кадров в секунду не подходит: нужно от 1 до 240.");
+}
+
+TEST(TelemetryExportSettingsTest, OutputGoesBesideTheSourceUnderItsNameWithoutExtension) {
+    EXPECT_EQ(TelemetryExportSettings::outputFileName("ride.fit"), "ride-telemetry.mov");
+    EXPECT_EQ(TelemetryExportSettings::defaultOutputPath("/rides/Утро.2024.GPX"),
+              std::filesystem::path("/rides/Утро.2024-telemetry.mov"));
+    EXPECT_EQ(TelemetryExportSettings::defaultOutputPath("ride"), std::filesystem::path("ride-telemetry.mov"));
+}
+
+TEST(TelemetryExportSettingsTest, WriterSettingsCarryHEVCOptionsOnlyForHEVC) {
+    const TelemetryExportSettings hevc;  // the window's defaults
+    const MovieWriterSettings writer = hevc.writerSettings("/tmp/x.mov");
+    EXPECT_EQ(writer.url, std::filesystem::path("/tmp/x.mov"));
+    EXPECT_EQ(writer.codec, TelemetryVideoCodec::hevcWithAlpha);
+    EXPECT_EQ(writer.width, 1920);
+    EXPECT_EQ(writer.height, 1080);
+    EXPECT_EQ(writer.framesPerSecond, 30);
+    ASSERT_TRUE(writer.hevc);
+    EXPECT_EQ(writer.hevc->averageBitRateBitsPerSecond, 2'500'000);
+    EXPECT_EQ(writer.hevc->maxKeyFrameIntervalFrames, 60);
+    EXPECT_TRUE(writer.hevc->premultipliedAlpha);
+
+    const TelemetryExportSettings proRes{.codec = TelemetryVideoCodec::proRes4444};
+    EXPECT_FALSE(proRes.writerSettings("x.mov").hevc);
+}
+
+}  // namespace
+}  // namespace pacemark

@@ -1,0 +1,246 @@
+#include "Video/VideoSynchronization.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <ctime>
+#include <limits>
+#include <vector>
+
+namespace pacemark {
+namespace {
+
+using namespace VideoSynchronization;
+
+TelemetryTimestamp utc(std::string_view text) { return *parseISO8601InternetDateTime(text); }
+
+// Sets TZ for one test and restores it afterwards.
+class TimeZoneOverride {
+public:
+    explicit TimeZoneOverride(const char* zone) {
+        if (const char* previous = std::getenv("TZ")) previous_ = previous;
+        setenv("TZ", zone, 1);
+        tzset();
+    }
+    ~TimeZoneOverride() {
+        if (previous_) {
+            setenv("TZ", previous_->c_str(), 1);
+        } else {
+            unsetenv("TZ");
+        }
+        tzset();
+    }
+
+private:
+    std::optional<std::string> previous_;
+};
+
+TelemetrySample sampleAt(double elapsed, std::optional<double> latitude, std::optional<double> longitude,
+                         std::optional<TelemetryTimestamp> timestamp = std::nullopt) {
+    TelemetrySample sample;
+    sample.elapsed = elapsed;
+    sample.latitude = latitude;
+    sample.longitude = longitude;
+    sample.timestamp = timestamp;
+    return sample;
+}
+
+TEST(VideoSynchronizationTest, StillFrameTimeComesFromTheBodyOfTheClip) {
+    EXPECT_DOUBLE_EQ(stillFrameTimeSeconds(10), 4.2);
+    EXPECT_DOUBLE_EQ(stillFrameTimeSeconds(100), 42);
+    EXPECT_DOUBLE_EQ(stillFrameTimeSeconds(2.5), 1.05);
+    EXPECT_DOUBLE_EQ(stillFrameTimeSeconds(3), 1.26);
+    EXPECT_EQ(stillFrameTimeSeconds(2), 0);
+    EXPECT_EQ(stillFrameTimeSeconds(1.5), 0);
+    EXPECT_EQ(stillFrameTimeSeconds(std::numeric_limits<double>::quiet_NaN()), 0);
+    EXPECT_EQ(stillFrameTimeSeconds(std::numeric_limits<double>::infinity()), 0);
+}
+
+TEST(VideoSynchronizationTest, CreationDatesWithZonesParseToTheSameInstant) {
+    const auto expected = utc("2023-05-01T10:00:00.250Z");
+    EXPECT_EQ(parseVideoCreationDate("2023-05-01T12:00:00.250+02:00"), expected);
+    EXPECT_EQ(parseVideoCreationDate("  \"2023-05-01T10:00:00.250Z\"\n"), expected);
+    EXPECT_EQ(parseVideoCreationDate("'2023-05-01T08:00:00.250-02:00'"), expected);
+    // The phone form with a zone without colon, and the space-separated form.
+    EXPECT_EQ(parseVideoCreationDate("2023-05-01T12:00:00+0200"), utc("2023-05-01T10:00:00Z"));
+    EXPECT_EQ(parseVideoCreationDate("2023-05-01 12:00:00 +0200"), utc("2023-05-01T10:00:00Z"));
+    // The movie header's microsecond form.
+    EXPECT_EQ(parseVideoCreationDate("2023-05-01T10:00:00.000001Z"),
+              utc("2023-05-01T10:00:00Z") + std::chrono::microseconds(1));
+}
+
+TEST(VideoSynchronizationTest, CreationDatesWithoutZoneAreLocalTime) {
+    {
+        const TimeZoneOverride zone("PMK-3");  // three hours east of UTC
+        EXPECT_EQ(parseVideoCreationDate("2023:05:01 13:00:00"), utc("2023-05-01T10:00:00Z"));
+        EXPECT_EQ(parseVideoCreationDate("\"2023-05-01 13:00:00\""), utc("2023-05-01T10:00:00Z"));
+    }
+    {
+        const TimeZoneOverride zone("PMK+5");  // five hours west of UTC
+        EXPECT_EQ(parseVideoCreationDate("2023:05:01 13:00:00"), utc("2023-05-01T18:00:00Z"));
+    }
+}
+
+TEST(VideoSynchronizationTest, MalformedCreationDatesAreRejected) {
+    for (const char* text : {"", "   ", "\"\"", "yesterday", "2023-02-30 10:00:00", "2023:05:01 24:00:00",
+                             "2023-05-01T10:00:00", "2023-05-01T10:00:00+2", "2023/05/01 10:00:00",
+                             "2023:05:01 10:00:00 extra"}) {
+        EXPECT_EQ(parseVideoCreationDate(text), std::nullopt) << text;
+    }
+}
+
+TEST(VideoSynchronizationTest, ISO6709LocationsAndTheirLimits) {
+    EXPECT_EQ(parseISO6709Location("+48.8577+002.2950+035.000/"), (VideoLocation{48.8577, 2.295}));
+    EXPECT_EQ(parseISO6709Location(" -33.8688+151.2093/\n"), (VideoLocation{-33.8688, 151.2093}));
+    EXPECT_EQ(parseISO6709Location("+90+180"), (VideoLocation{90, 180}));
+    EXPECT_EQ(parseISO6709Location("+91.0000+002.0000/"), std::nullopt);
+    EXPECT_EQ(parseISO6709Location("+45.0000-180.5000/"), std::nullopt);
+    EXPECT_EQ(parseISO6709Location("+48.8577/"), std::nullopt);
+    EXPECT_EQ(parseISO6709Location("+nan+002.0/"), std::nullopt);
+    EXPECT_EQ(parseISO6709Location("location unknown"), std::nullopt);
+    // A token that is not a number is skipped; the next two are used.
+    EXPECT_EQ(parseISO6709Location("+12abc+34.5+056.0/"), (VideoLocation{34.5, 56}));
+}
+
+TEST(VideoSynchronizationTest, MetadataScanTakesTheFirstUsableItems) {
+    const std::vector<VideoMetadataItem> items = {
+        {"format/major_brand", "major_brand", "qt  "},
+        {"format/com.apple.quicktime.location.ISO6709", "com.apple.quicktime.location.ISO6709", "+95+10/"},
+        {"format/com.apple.quicktime.creationdate", "com.apple.quicktime.creationdate", std::nullopt},
+        {"format/com.apple.quicktime.location.ISO6709", "com.apple.quicktime.location.ISO6709", " +10+20/\n"},
+        {"format/com.apple.quicktime.creationdate", "com.apple.quicktime.creationdate", "2023-05-01T12:00:00+0200"},
+        {"format/com.apple.quicktime.location.ISO6709", "com.apple.quicktime.location.ISO6709", "+30+40/"},
+    };
+    const auto metadata = metadataFromItems(items);
+    EXPECT_EQ(metadata.location, (VideoLocation{10, 20}));
+    EXPECT_EQ(metadata.creationDate, utc("2023-05-01T10:00:00Z"));
+}
+
+TEST(VideoSynchronizationTest, GenericLocationAndCreationTimeCountOnlyWithoutSpecificItems) {
+    // The container's creation_time comes first in the file, but the dedicated
+    // creation-date item wins; the user-data location is used when nothing else names one.
+    const std::vector<VideoMetadataItem> withBoth = {
+        {"format/creation_time", "creation_time", "2023-05-01T09:00:00.000000Z"},
+        {"format/location", "location", "+10+20/"},
+        {"format/com.apple.quicktime.creationdate", "com.apple.quicktime.creationdate", "2023-05-01T12:00:00+0200"},
+    };
+    auto metadata = metadataFromItems(withBoth);
+    EXPECT_EQ(metadata.creationDate, utc("2023-05-01T10:00:00Z"));
+    EXPECT_EQ(metadata.location, (VideoLocation{10, 20}));
+
+    const std::vector<VideoMetadataItem> phoneMP4 = {
+        {"format/creation_time", "creation_time", "2023-05-01T09:00:00.000000Z"},
+        {"format/location-eng", "location-eng", "+48.8577+002.2950/"},
+        {"stream/0/creation_time", "creation_time", "2020-01-01T00:00:00.000000Z"},
+    };
+    metadata = metadataFromItems(phoneMP4);
+    EXPECT_EQ(metadata.creationDate, utc("2023-05-01T09:00:00Z"));
+    EXPECT_EQ(metadata.location, (VideoLocation{48.8577, 2.295}));
+
+    const std::vector<VideoMetadataItem> nothing = {{"format/encoder", "encoder", "Lavf"},
+                                                    {"format/LOCATION.ISO6709", "", "not a place"}};
+    EXPECT_EQ(metadataFromItems(nothing), VideoSynchronizationMetadata{});
+}
+
+TEST(VideoSynchronizationTest, NearestSamplesSkipIncompleteSamplesAndKeepTheFirstOfEquals) {
+    TelemetryActivity activity;
+    const auto start = utc("2023-05-01T10:00:00Z");
+    activity.samples = {
+        sampleAt(0, std::nullopt, 2.0),
+        sampleAt(1, 48.0, 2.0, start + std::chrono::seconds(1)),
+        sampleAt(2, 48.0, 2.0, start + std::chrono::seconds(3)),
+        sampleAt(3, std::numeric_limits<double>::quiet_NaN(), 2.0),
+        sampleAt(4, 48.1, 2.0, start + std::chrono::seconds(5)),
+    };
+    const auto byLocation = nearestSample(VideoLocation{48.09, 2.0}, activity);
+    ASSERT_TRUE(byLocation);
+    EXPECT_EQ(byLocation->sample.elapsed, 4);
+    EXPECT_NEAR(byLocation->distanceMeters, 1112, 1);
+
+    const auto tie = nearestSample(VideoLocation{48.0, 2.0}, activity);
+    ASSERT_TRUE(tie);
+    EXPECT_EQ(tie->sample.elapsed, 1);
+    EXPECT_EQ(tie->distanceMeters, 0);
+
+    const auto byDate = nearestSample(start + std::chrono::seconds(2), activity);  // 1 s from both
+    ASSERT_TRUE(byDate);
+    EXPECT_EQ(byDate->sample.elapsed, 1);
+    EXPECT_DOUBLE_EQ(byDate->differenceSeconds, 1);
+
+    EXPECT_FALSE(nearestSample(VideoLocation{0, 0}, TelemetryActivity{}));
+    EXPECT_FALSE(nearestSample(start, TelemetryActivity{}));
+}
+
+TEST(VideoSynchronizationTest, GPSWinsOverTheDateEvenWhenFarAway) {
+    TelemetryActivity activity;
+    const auto start = utc("2023-05-01T10:00:00Z");
+    activity.samples = {sampleAt(0, 48.0, 2.0, start), sampleAt(1234.5, 49.0, 2.0, start + std::chrono::seconds(1234))};
+    VideoSynchronizationMetadata metadata;
+    metadata.location = VideoLocation{49.5, 2.0};  // about 56 km from the nearest point
+    metadata.creationDate = start;                 // matches the first sample exactly
+    const auto result = bestSynchronizationResult(activity, metadata);
+    ASSERT_TRUE(result);
+    EXPECT_EQ(result->startSeconds, 1235);
+    EXPECT_EQ(result->message, "Синхронизировано по GPS видео: старт 20:35, ближайшая точка 55.60 км.");
+
+    metadata.location.reset();
+    metadata.creationDate = start + std::chrono::seconds(1200);
+    const auto byDate = bestSynchronizationResult(activity, metadata);
+    ASSERT_TRUE(byDate);
+    EXPECT_EQ(byDate->startSeconds, 1235);
+    EXPECT_EQ(byDate->message, "Синхронизировано по времени съемки: старт 20:35, разница 00:34.");
+}
+
+TEST(VideoSynchronizationTest, TracksLackingTheMatchingFieldExplainWhy) {
+    TelemetryActivity timesOnly;
+    timesOnly.samples = {sampleAt(0, std::nullopt, std::nullopt, utc("2023-05-01T10:00:00Z"))};
+    TelemetryActivity positionsOnly;
+    positionsOnly.samples = {sampleAt(0, 48.0, 2.0)};
+
+    VideoSynchronizationMetadata gps;
+    gps.location = VideoLocation{48, 2};
+    EXPECT_FALSE(bestSynchronizationResult(timesOnly, gps));
+    EXPECT_EQ(noSynchronizationMessage(gps), "В видео есть GPS, но в треке нет координат для сопоставления.");
+
+    VideoSynchronizationMetadata dated;
+    dated.creationDate = utc("2023-05-01T10:00:00Z");
+    EXPECT_FALSE(bestSynchronizationResult(positionsOnly, dated));
+    EXPECT_EQ(noSynchronizationMessage(dated),
+              "В видео есть дата съемки, но в треке нет timestamp для сопоставления.");
+
+    // GPS the track cannot use falls back to the date it can.
+    VideoSynchronizationMetadata both = gps;
+    both.creationDate = dated.creationDate;
+    const auto fallback = bestSynchronizationResult(timesOnly, both);
+    ASSERT_TRUE(fallback);
+    EXPECT_EQ(fallback->message, "Синхронизировано по времени съемки: старт 00:00, разница 00:00.");
+
+    EXPECT_FALSE(bestSynchronizationResult(positionsOnly, VideoSynchronizationMetadata{}));
+    EXPECT_EQ(noSynchronizationMessage({}), "В metadata видео не нашел GPS или дату съемки.");
+}
+
+TEST(VideoSynchronizationTest, MetersLabel) {
+    EXPECT_EQ(metersLabel(999.4), "999 м");
+    EXPECT_EQ(metersLabel(1500), "1.50 км");
+    EXPECT_EQ(metersLabel(0), "0 м");
+    EXPECT_EQ(metersLabel(std::numeric_limits<double>::infinity()), "--");
+    EXPECT_EQ(metersLabel(std::numeric_limits<double>::quiet_NaN()), "--");
+}
+
+TEST(VideoSynchronizationTest, SynchronizedStartMovesTheSegmentAndKeepsItsLength) {
+    const VideoExportSegment segment{600, 900};
+    EXPECT_EQ(applySynchronizedStartSeconds(1235, 2000, segment), (VideoExportSegment{1235, 1535}));
+    EXPECT_EQ(applySynchronizedStartSeconds(1900, 2000, segment), (VideoExportSegment{1900, 2000}));
+    EXPECT_EQ(applySynchronizedStartSeconds(5000, 2000, segment), (VideoExportSegment{1999, 2000}));
+    EXPECT_EQ(applySynchronizedStartSeconds(-20, 2000, segment), (VideoExportSegment{0, 300}));
+    // An empty segment becomes one second long.
+    EXPECT_EQ(applySynchronizedStartSeconds(10, 2000, VideoExportSegment{0, 0}), (VideoExportSegment{10, 11}));
+    // A one-second activity: only 0–1 is possible.
+    EXPECT_EQ(applySynchronizedStartSeconds(7, 1, VideoExportSegment{0, 1}), (VideoExportSegment{0, 1}));
+    // An activity shorter than a whole second leaves everything alone.
+    EXPECT_EQ(applySynchronizedStartSeconds(7, 0, segment), std::nullopt);
+}
+
+}  // namespace
+}  // namespace pacemark
