@@ -3,7 +3,6 @@
 #include <QCoreApplication>
 #include <QMetaObject>
 #include <QPointer>
-#include <QTextBoundaryFinder>
 #include <QThread>
 #include <QThreadPool>
 
@@ -896,18 +895,7 @@ void AppModel::setSelectedWidgetPanelStyle(TelemetryWidgetPanelStyle style) {
 }
 
 void AppModel::setSelectedWidgetCaption(const QString& text) {
-    // Counted in user-perceived characters, so a Cyrillic letter or an
-    // accented one is never cut in half.
-    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text);
-    qsizetype end = text.size();
-    int characters = 0;
-    while (finder.toNextBoundary() != -1) {
-        if (++characters == maxCaptionCharacters) {
-            end = finder.position();
-            break;
-        }
-    }
-    const std::string caption = text.left(end).toStdString();
+    const std::string caption = PacemarkWidget::limitedCaption(text.toStdString());
     updateSelectedWidget([&caption](PacemarkWidget& widget) { widget.titleOverride = caption; });
 }
 

@@ -91,7 +91,7 @@ public:
     static constexpr std::uint32_t defaultLabelColorHex = 0xA8A8A8;
     static constexpr std::uint32_t defaultValueColorHex = 0xFFFFFF;
     // Longest caption the caption field stores, in user-perceived characters.
-    static constexpr int maxCaptionCharacters = 24;
+    static constexpr int maxCaptionCharacters = static_cast<int>(PacemarkWidget::maxCaptionCharacters);
 
     // Empty services leave the matching operations failing with a clear text;
     // the application passes the real ones.
