@@ -22,5 +22,6 @@ int runSamplesCommand(std::span<const std::string> arguments);
 int runFrameCommand(std::span<const std::string> arguments);
 int runSheetCommand(std::span<const std::string> arguments);
 int runExportCommand(std::span<const std::string> arguments);
+int runLayoutCommand(std::span<const std::string> arguments);
 
 }  // namespace pacemark::cli

@@ -16,7 +16,7 @@
 #include "CairoDrawingSurface.h"
 #include "Export/TelemetryVideoExporter.h"
 #include "FFmpegMovieWriterFactory.h"
-#include "Layout/PacemarkPreset.h"
+#include "LayoutOption.h"
 #include "Telemetry/TelemetryFileLoader.h"
 #include "HEVCAlphaMovieWriter.h"
 
@@ -123,17 +123,6 @@ TelemetryVideoCodec codecOption(const CLIArguments& args) {
     throw CLIUsageError("Неизвестный кодек «" + name + "»: возможны prores и hevc.");
 }
 
-PacemarkPreset presetOption(const CLIArguments& args) {
-    const auto name = args.value("--preset");
-    if (!name) return PacemarkPreset::compactRace;
-    if (auto preset = PacemarkPreset::fromRawValueOrCaseName(*name)) return *preset;
-    std::string known;
-    for (PacemarkPreset preset : PacemarkPreset::allCases()) {
-        known += (known.empty() ? "" : ", ") + std::string(preset.caseName());
-    }
-    throw CLIUsageError("Неизвестный пресет «" + *name + "». Возможны: " + known + ".");
-}
-
 // ProRes through FFmpeg; HEVC with alpha through its own x265 back end.
 std::shared_ptr<const MovieWriterFactory> movieWriters() {
     return std::make_shared<const ffmpeg::FFmpegMovieWriterFactory>(std::make_shared<const X265MovieWriterFactory>());
@@ -143,11 +132,11 @@ std::shared_ptr<const MovieWriterFactory> movieWriters() {
 
 // Exports FILE as a transparent overlay movie.
 int runExportCommand(std::span<const std::string> arguments) {
-    const CLIArguments args(arguments, {"--output", "--codec", "--preset", "--size", "--fps", "--start", "--end"}, {},
+    const CLIArguments args(arguments, {"--output", "--codec", "--preset", "--layout", "--size", "--fps", "--start", "--end"}, {},
                             {{"-o", "--output"}});
     const fs::path source = args.requireOneFile();
     const TelemetryVideoCodec codec = codecOption(args);
-    const PacemarkPreset preset = presetOption(args);
+    const LayoutOption overlay = LayoutOption::fromOptions(args);
     const auto [width, height] = args.size("--size").value_or(std::pair<std::int64_t, std::int64_t>{1920, 1080});
     const std::int64_t fps = args.positiveInteger("--fps", 240).value_or(30);
     const double start = args.number("--start").value_or(0);
@@ -160,7 +149,7 @@ int runExportCommand(std::span<const std::string> arguments) {
     const auto activity = std::make_shared<const TelemetryActivity>(TelemetryFileLoader::load(source));
     const TelemetryRenderConfig config(output, width, height, fps, codec, start,
                                        end ? std::optional<double>(*end - start) : std::nullopt,
-                                       PacemarkLayout::preset(preset));
+                                       overlay.layout);
     const TelemetryVideoFramePlan plan = TelemetryVideoExporter::framePlan(*activity, config);
 
     const TelemetryVideoExporter exporter(movieWriters(), std::make_shared<const CairoDrawingSurfaceFactory>());

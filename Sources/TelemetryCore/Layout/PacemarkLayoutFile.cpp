@@ -54,7 +54,7 @@ public:
         case Event::array_start:
             if (levels_.size() >= PacemarkLayoutFile::maxNestingDepth) {
                 throw failure(Case::nestedTooDeeply, path(),
-                              "слишком глубокая вложенность (больше " +
+                              "в поле «" + path() + "» слишком глубокая вложенность (больше " +
                                   std::to_string(PacemarkLayoutFile::maxNestingDepth) + " уровней).");
             }
             levels_.push_back({event == Event::array_start, 0, {}, {}});
@@ -246,8 +246,8 @@ PacemarkLayoutFile readDocument(const Json& document) {
     if (!version.is_number_integer()) throw wrongType("version", "целым числом");
     if (version != PacemarkLayoutFile::formatVersion) {
         throw failure(Case::unsupportedVersion, "version",
-                      "версия формата " + version.dump() + " не поддерживается (эта программа читает версию " +
-                          std::to_string(PacemarkLayoutFile::formatVersion) + ").");
+                      "версия формата " + version.dump() + " (поле «version») не поддерживается: эта программа "
+                      "читает версию " + std::to_string(PacemarkLayoutFile::formatVersion) + ".");
     }
     PacemarkLayoutFile file;
     file.basePreset = requirePreset(requireField(document, "preset", ""), "preset");
@@ -260,8 +260,8 @@ PacemarkLayoutFile readDocument(const Json& document) {
         PacemarkWidget widget = readWidget(widgets[i], path);
         if (const auto [it, added] = indexByID.emplace(widget.id, i); !added) {
             throw failure(Case::duplicateID, path + ".id",
-                          "у виджетов widgets[" + std::to_string(it->second) + "] и " + path + " один и тот же id «" +
-                              widget.id.uuidString() + "».");
+                          "поле «" + path + ".id» повторяет id виджета widgets[" + std::to_string(it->second) +
+                              "] «" + widget.id.uuidString() + "».");
         }
         file.layout.widgets.push_back(std::move(widget));
     }
