@@ -9,6 +9,7 @@
 #include <initializer_list>
 #include <map>
 #include <set>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -184,21 +185,21 @@ std::uint32_t requireColor(const Json& value, const std::string& field) {
     return hex;
 }
 
+// A kind, style or preset by its case name; the error lists the known ones.
 template <typename Named>
 Named requireNamed(const Json& value, const std::string& field, Case errorCase, const std::string& what) {
     const std::string text = requireString(value, field);
+    std::string known;
     for (const auto candidate : Named::allCases()) {
-        if (candidate.rawValue() == text) return candidate;
+        const std::string_view name = [&] {
+            if constexpr (std::is_same_v<Named, PacemarkPreset>) return candidate.caseName();
+            else return candidate.rawValue();
+        }();
+        if (name == text) return candidate;
+        known += (known.empty() ? "" : ", ") + std::string(name);
     }
-    throw failure(errorCase, field, "в поле «" + field + "» " + what + " " + quotedValue(text) + ".");
-}
-
-PacemarkPreset requirePreset(const Json& value, const std::string& field) {
-    const std::string text = requireString(value, field);
-    for (const PacemarkPreset preset : PacemarkPreset::allCases()) {
-        if (preset.caseName() == text) return preset;
-    }
-    throw failure(Case::unknownPreset, field, "в поле «" + field + "» неизвестный пресет " + quotedValue(text) + ".");
+    throw failure(errorCase, field,
+                  "в поле «" + field + "» " + what + " " + quotedValue(text) + " (возможны: " + known + ").");
 }
 
 PacemarkWidget readWidget(const Json& value, const std::string& path) {
@@ -250,7 +251,8 @@ PacemarkLayoutFile readDocument(const Json& document) {
                       "читает версию " + std::to_string(PacemarkLayoutFile::formatVersion) + ".");
     }
     PacemarkLayoutFile file;
-    file.basePreset = requirePreset(requireField(document, "preset", ""), "preset");
+    file.basePreset = requireNamed<PacemarkPreset>(requireField(document, "preset", ""), "preset",
+                                                   Case::unknownPreset, "неизвестный пресет");
     const Json& widgets = requireField(document, "widgets", "");
     if (!widgets.is_array()) throw wrongType("widgets", "списком");
 
