@@ -36,6 +36,12 @@ std::string quotedValue(std::string_view text) {
     return "«" + std::string(start) + (start.size() < text.size() ? "…»" : "»");
 }
 
+// A key as shown in a field path: cut short if it is long.
+std::string keyText(std::string_view key) {
+    const std::string_view start = leadingCharacters(key, 40);
+    return std::string(start) + (start.size() < key.size() ? "…" : "");
+}
+
 std::string numberText(double value) {
     char text[32];
     const auto result = std::to_chars(text, text + sizeof text, value);
@@ -98,7 +104,7 @@ private:
             if (level.isArray) {
                 text += "[" + std::to_string(level.index) + "]";
             } else if (!level.key.empty()) {
-                text += (text.empty() ? "" : ".") + level.key;
+                text += (text.empty() ? "" : ".") + keyText(level.key);
             }
         }
         return text;
@@ -121,7 +127,7 @@ std::string positionText(std::string_view bytes, std::size_t offset) {
 }
 
 std::string fieldPath(const std::string& parent, std::string_view key) {
-    return parent.empty() ? std::string(key) : parent + "." + std::string(key);
+    return parent.empty() ? keyText(key) : parent + "." + keyText(key);
 }
 
 // The checks every field goes through, each failing with the field's path.
