@@ -9,6 +9,8 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   # telemetry input
   libexpat1-dev
+  # layout files (JSON, header-only)
+  nlohmann-json3-dev
   # drawing and text
   libcairo2-dev libpango1.0-dev fonts-inter
   # movie writing and reading

@@ -23,5 +23,6 @@ int runFrameCommand(std::span<const std::string> arguments);
 int runSheetCommand(std::span<const std::string> arguments);
 int runExportCommand(std::span<const std::string> arguments);
 int runCheckCommand(std::span<const std::string> arguments);
+int runLayoutCommand(std::span<const std::string> arguments);
 
 }  // namespace pacemark::cli

@@ -17,7 +17,7 @@
 #include "CairoDrawingSurface.h"
 #include "Export/TelemetryVideoExporter.h"
 #include "FFmpegMovieWriterFactory.h"
-#include "Layout/PacemarkPreset.h"
+#include "LayoutOption.h"
 #include "Telemetry/TelemetryFileLoader.h"
 #include "HEVCAlphaMovieWriter.h"
 
@@ -124,17 +124,6 @@ TelemetryVideoCodec codecOption(const CLIArguments& args) {
     throw CLIUsageError("Неизвестный кодек «" + name + "»: возможны prores и hevc.");
 }
 
-PacemarkPreset presetOption(const CLIArguments& args) {
-    const auto name = args.value("--preset");
-    if (!name) return PacemarkPreset::compactRace;
-    if (auto preset = PacemarkPreset::fromRawValueOrCaseName(*name)) return *preset;
-    std::string known;
-    for (PacemarkPreset preset : PacemarkPreset::allCases()) {
-        known += (known.empty() ? "" : ", ") + std::string(preset.caseName());
-    }
-    throw CLIUsageError("Неизвестный пресет «" + *name + "». Возможны: " + known + ".");
-}
-
 // ProRes through FFmpeg; HEVC with alpha through its own x265 back end.
 std::shared_ptr<const MovieWriterFactory> movieWriters() {
     return std::make_shared<const FFmpegMovieWriterFactory>(std::make_shared<const X265MovieWriterFactory>());
@@ -144,11 +133,11 @@ std::shared_ptr<const MovieWriterFactory> movieWriters() {
 
 // Exports FILE as a transparent overlay movie.
 int runExportCommand(std::span<const std::string> arguments) {
-    const CLIArguments args(arguments, {"--output", "--codec", "--preset", "--size", "--fps", "--start", "--end"}, {},
+    const CLIArguments args(arguments, {"--output", "--codec", "--preset", "--layout", "--size", "--fps", "--start", "--end"}, {},
                             {{"-o", "--output"}});
     const fs::path source = args.requireOneFile();
     const TelemetryVideoCodec codec = codecOption(args);
-    const PacemarkPreset preset = presetOption(args);
+    const LayoutOption overlay = LayoutOption::fromOptions(args);
     TelemetryExportSettings settings;
     settings.codec = codec;
     if (const auto size = args.size("--size")) std::tie(settings.width, settings.height) = *size;
@@ -166,7 +155,7 @@ int runExportCommand(std::span<const std::string> arguments) {
     const auto activity = std::make_shared<const TelemetryActivity>(TelemetryFileLoader::load(source));
     const TelemetryRenderConfig config(output, settings, start,
                                        end ? std::optional<double>(*end - start) : std::nullopt,
-                                       PacemarkLayout::preset(preset));
+                                       overlay.layout);
     const TelemetryVideoFramePlan plan = TelemetryVideoExporter::framePlan(*activity, config);
 
     const TelemetryVideoExporter exporter(movieWriters(), std::make_shared<const CairoDrawingSurfaceFactory>());

@@ -8,6 +8,7 @@
 #include "CairoDrawingSurface.h"
 #include "CLIArguments.h"
 #include "CLICommands.h"
+#include "LayoutOption.h"
 #include "Rendering/LayoutFrameRenderer.h"
 #include "Telemetry/TelemetryFileLoader.h"
 
@@ -103,14 +104,14 @@ OwnedPixelBuffer composeOverBackground(const OwnedPixelBuffer& overlay, const Fr
     return result;
 }
 
-// frame FILE [--preset NAME] [--at SECONDS] [--size WxH] [--background checker|dark|PATH.png] -o OUT.png
+// frame FILE [--preset NAME | --layout FILE] [--at SECONDS] [--size WxH] [--background checker|dark|PATH.png] -o OUT.png
 int runFrameCommand(std::span<const std::string> arguments) {
-    const CLIArguments options(arguments, {"--preset", "--at", "--size", "--background", "--output"}, {},
+    const CLIArguments options(arguments, {"--preset", "--layout", "--at", "--size", "--background", "--output"}, {},
                                {{"-o", "--output"}});
     const std::filesystem::path input = options.requireOneFile();
     const auto output = options.value("--output");
     if (!output || output->empty()) throw CLIUsageError("Не указан выходной файл: -o КАДР.png.");
-    const PacemarkPreset preset = presetNamed(options.value("--preset"));
+    const LayoutOption overlay = LayoutOption::fromOptions(options);
     const auto [width, height] = options.size("--size").value_or(std::pair<std::int64_t, std::int64_t>{1920, 1080});
     const FrameBackground background =
         options.has("--background") ? FrameBackground::parse(*options.value("--background")) : FrameBackground{};
@@ -118,13 +119,13 @@ int runFrameCommand(std::span<const std::string> arguments) {
 
     auto activity = std::make_shared<const TelemetryActivity>(TelemetryFileLoader::load(input));
     const double at = requestedAt.value_or(defaultFrameInstant(activity->durationSeconds()));
-    const LayoutFrameRenderer renderer(activity, PacemarkLayout::preset(preset), width, height,
+    const LayoutFrameRenderer renderer(activity, overlay.layout, width, height,
                                        std::make_shared<const CairoDrawingSurfaceFactory>());
     OwnedPixelBuffer frame(width, height);
     renderer.render(at, frame.view());
     OwnedPixelBuffer picture = composeOverBackground(frame, background);
     writePNGFile(picture.view(), *output);
-    std::cout << "Кадр " << width << "x" << height << " («" << preset.rawValue() << "», " << at
+    std::cout << "Кадр " << width << "x" << height << " («" << overlay.title << "», " << at
               << " с) записан: " << *output << "\n";
     return 0;
 }

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <iostream>
 #include <memory>
 
@@ -5,6 +6,7 @@
 #include "CLICommands.h"
 #include "CairoDrawingSurface.h"
 #include "FrameCommand.h"
+#include "LayoutOption.h"
 #include "Layout/PacemarkPreset.h"
 #include "Rendering/LayoutFrameRenderer.h"
 #include "Telemetry/TelemetryFileLoader.h"
@@ -23,10 +25,11 @@ constexpr double gap = 20;
 
 }  // namespace
 
-// sheet FILE [--at SECONDS] -o OUT.png: the nine presets on one contact sheet
-// (3 × 3), each over the dark backdrop and labelled with its name.
+// sheet FILE [--layout FILE] [--at SECONDS] -o OUT.png: the nine presets on
+// one contact sheet (3 × 3), or the one layout of the file, each over the dark
+// backdrop and labelled with its name.
 int runSheetCommand(std::span<const std::string> arguments) {
-    const CLIArguments options(arguments, {"--at", "--output"}, {}, {{"-o", "--output"}});
+    const CLIArguments options(arguments, {"--at", "--layout", "--output"}, {}, {{"-o", "--output"}});
     const std::filesystem::path input = options.requireOneFile();
     const auto output = options.value("--output");
     if (!output || output->empty()) throw CLIUsageError("Не указан выходной файл: -o ЛИСТ.png.");
@@ -35,8 +38,21 @@ int runSheetCommand(std::span<const std::string> arguments) {
     const double at = requestedAt.value_or(defaultFrameInstant(activity->durationSeconds()));
     const auto surfaces = std::make_shared<const CairoDrawingSurfaceFactory>();
 
-    const auto sheetWidth = static_cast<std::int64_t>(3 * cellWidth + 4 * gap);
-    const auto sheetHeight = static_cast<std::int64_t>(3 * (cellHeight + labelHeight) + 4 * gap);
+    std::vector<std::pair<std::string, PacemarkLayout>> cells;
+    if (options.has("--layout")) {
+        LayoutOption file = LayoutOption::fromOptions(options);
+        cells.emplace_back(std::move(file.title), std::move(file.layout));
+    } else {
+        for (const PacemarkPreset preset : PacemarkPreset::allCases()) {
+            cells.emplace_back(preset.rawValue(), PacemarkLayout::preset(preset));
+        }
+    }
+    const std::size_t columns = std::min<std::size_t>(cells.size(), 3);
+    const std::size_t rows = (cells.size() + 2) / 3;
+    const auto sheetWidth = static_cast<std::int64_t>(static_cast<double>(columns) * cellWidth +
+                                                      static_cast<double>(columns + 1) * gap);
+    const auto sheetHeight = static_cast<std::int64_t>(static_cast<double>(rows) * (cellHeight + labelHeight) +
+                                                       static_cast<double>(rows + 1) * gap);
     OwnedPixelBuffer sheet(sheetWidth, sheetHeight);
     {
         auto surface = surfaces->makeSurface(sheet.view());
@@ -46,23 +62,22 @@ int runSheetCommand(std::span<const std::string> arguments) {
         surface->addPath(all);
         surface->fillPath();
     }
-    const auto& presets = PacemarkPreset::allCases();
-    for (std::size_t k = 0; k < presets.size(); ++k) {
+    for (std::size_t k = 0; k < cells.size(); ++k) {
         const double x = gap + static_cast<double>(k % 3) * (cellWidth + gap);
         const double y = gap + static_cast<double>(k / 3) * (cellHeight + labelHeight + gap);
-        const LayoutFrameRenderer renderer(activity, PacemarkLayout::preset(presets[k]), frameWidth, frameHeight,
+        const LayoutFrameRenderer renderer(activity, cells[k].second, frameWidth, frameHeight,
                                            surfaces);
         OwnedPixelBuffer frame(frameWidth, frameHeight);
         renderer.render(at, frame.view());
         const OwnedPixelBuffer composed = composeOverBackground(frame, {FrameBackground::Kind::dark, {}});
         drawPictureToFill(composed, sheet.view(), {x, y, cellWidth, cellHeight});
         auto surface = surfaces->makeSurface(sheet.view());
-        surface->drawText(presets[k].rawValue(), {x + 4, y + cellHeight + 9, cellWidth - 8, labelHeight - 9},
+        surface->drawText(cells[k].first, {x + 4, y + cellHeight + 9, cellWidth - 8, labelHeight - 9},
                           {22, DrawingFontWeight::semibold, false}, DrawingColor::fromHex(0xE8E8E8),
                           DrawingTextAlignment::left);
     }
     writePNGFile(sheet.view(), *output);
-    std::cout << "Лист пресетов (" << at << " с) записан: " << *output << "\n";
+    std::cout << (cells.size() == 1 ? "Лист макета (" : "Лист пресетов (") << at << " с) записан: " << *output << "\n";
     return 0;
 }
 

@@ -28,19 +28,23 @@ constexpr std::array kCommands = {
                runCheckCommand},
 #ifdef PACEMARK_CLI_HAS_PLATFORM
     // Commands that draw or write movies are registered here.
-    CLICommand{"frame", "frame FILE [--preset NAME] [--at SECONDS] [--size WxH] [--background checker|dark|PATH.png] -o OUT.png",
+    CLICommand{"frame", "frame FILE [--preset NAME | --layout FILE] [--at SECONDS] [--size WxH] [--background checker|dark|PATH.png] -o OUT.png",
                "Один кадр оверлея в PNG с прозрачностью (по умолчанию первый пресет, 42 % заезда, 1920x1080). "
                "С --background — поверх шахматки, тёмного фона или картинки.",
                runFrameCommand},
-    CLICommand{"sheet", "sheet FILE [--at SECONDS] -o OUT.png",
-               "Лист всех девяти пресетов (3 x 3) на тёмном фоне, с подписями.", runSheetCommand},
+    CLICommand{"sheet", "sheet FILE [--layout FILE] [--at SECONDS] -o OUT.png",
+               "Лист всех девяти пресетов (3 x 3) на тёмном фоне, с подписями; с --layout — один макет из файла.",
+               runSheetCommand},
     CLICommand{"export",
-               "export FILE [-o OUT.mov] [--codec prores|hevc] [--preset NAME] [--size WxH] [--fps N] "
+               "export FILE [-o OUT.mov] [--codec prores|hevc] [--preset NAME | --layout FILE] [--size WxH] [--fps N] "
                "[--start S] [--end S]",
                "Прозрачный оверлей заезда в видео MOV с альфа-каналом (по умолчанию ProRes 4444, 1920×1080, "
                "30 к/с, вся активность, файл ИМЯ-telemetry.mov рядом с исходным). Ctrl-C останавливает экспорт, "
                "не трогая существующий файл.",
                runExportCommand},
+    CLICommand{"layout", "layout --preset NAME -o FILE.pacemark-layout",
+               "Пресет в виде файла макета (JSON): основа, чтобы править макет и передавать его в --layout.",
+               runLayoutCommand},
 #endif
 };
 

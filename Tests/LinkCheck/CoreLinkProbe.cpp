@@ -1,13 +1,12 @@
 // Links the whole core so that its dependencies show up in the executable.
 #include <cstdio>
 
-#include "Layout/PacemarkPreset.h"
-#include "Layout/PacemarkWidget.h"
+#include "Layout/PacemarkLayoutFile.h"
 #include "Telemetry/TelemetryActivity.h"
 
 int main() {
-    const auto layout = pacemark::PacemarkLayout::preset(pacemark::PacemarkPreset::compactRace);
+    const auto file = pacemark::PacemarkLayoutFile::fromPreset(pacemark::PacemarkPreset::compactRace);
     pacemark::TelemetryActivity activity(std::nullopt, {});
-    std::printf("%zu %zu\n", layout.widgets.size(), activity.samples.size());
+    std::printf("%zu %zu %zu\n", file.layout.widgets.size(), activity.samples.size(), file.serialized().size());
     return 0;
 }

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <set>
+#include <string_view>
 
 #include "Layout/PacemarkPreset.h"
 #include "Layout/PacemarkWidget.h"
@@ -58,6 +59,34 @@ TEST(PacemarkWidgetTest, DefaultFrameClampingAndDisplayTitle) {
     EXPECT_EQ(makeWidget(Kind::speed, std::nullopt, " \n Темп\t\n").displayTitle(), "Темп");
     EXPECT_EQ(makeWidget(Kind::power, std::nullopt, "\xC2\xA0Ватты\xE3\x80\x80").displayTitle(), "Ватты");
     EXPECT_EQ(makeWidget(Kind::power).displayTitle(), "МОЩ");
+}
+
+TEST(PacemarkWidgetTest, CaptionsKeepTheFirst24CharactersWhole) {
+    const auto repeated = [](std::string_view piece, int times) {
+        std::string text;
+        for (int i = 0; i < times; ++i) text += piece;
+        return text;
+    };
+    struct Case {
+        std::string typed, kept;
+    };
+    const Case cases[] = {
+        {repeated("a", 30), repeated("a", 24)},
+        {repeated("Ж", 30), repeated("Ж", 24)},            // two bytes each, never split
+        {repeated("e\u0301", 30), repeated("e\u0301", 24)},  // a combining accent stays with its letter
+        {repeated("\U0001F44D\U0001F3FD", 30), repeated("\U0001F44D\U0001F3FD", 24)},  // skin tone
+        {repeated("\U0001F468\u200D\U0001F469\u200D\U0001F467", 25),
+         repeated("\U0001F468\u200D\U0001F469\u200D\U0001F467", 24)},  // a family joined by ZWJ
+        {repeated("\U0001F1F7\U0001F1FA", 30), repeated("\U0001F1F7\U0001F1FA", 24)},  // a flag is two indicators
+        {"\U0001F1F7\U0001F1FA\U0001F1F7" + repeated("a", 30), "\U0001F1F7\U0001F1FA\U0001F1F7" + repeated("a", 22)},
+        {repeated("\r\n", 30), repeated("\r\n", 24)},
+        {"  Темп  ", "  Темп  "},  // white space is kept as typed
+        {repeated("\xFF", 30), repeated("\xFF", 24)},  // stray bytes count one each
+        {"", ""},
+    };
+    for (const auto& c : cases) EXPECT_EQ(PacemarkWidget::limitedCaption(c.typed), c.kept) << c.typed;
+    // A sequence cut short at the end of the text keeps what is there.
+    EXPECT_EQ(PacemarkWidget::limitedCaption("\xD0"), "\xD0");
 }
 
 TEST(TelemetryWidgetKindTest, RawValuesTitlesAndUnits) {

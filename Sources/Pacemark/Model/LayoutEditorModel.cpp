@@ -2,7 +2,6 @@
 
 #include "PublishedValue.h"
 
-#include <QTextBoundaryFinder>
 
 #include <algorithm>
 
@@ -89,18 +88,7 @@ void LayoutEditorModel::updateAllWidgets(const std::function<void(PacemarkWidget
 }
 
 void LayoutEditorModel::setSelectedWidgetCaption(const QString& text) {
-    // Counted in user-perceived characters, so a Cyrillic letter or an
-    // accented one is never cut in half.
-    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text);
-    qsizetype end = text.size();
-    int characters = 0;
-    while (finder.toNextBoundary() != -1) {
-        if (++characters == maxCaptionCharacters) {
-            end = finder.position();
-            break;
-        }
-    }
-    const std::string caption = text.left(end).toStdString();
+    const std::string caption = PacemarkWidget::limitedCaption(text.toStdString());
     updateSelectedWidget([&caption](PacemarkWidget& widget) { widget.titleOverride = caption; });
 }
 

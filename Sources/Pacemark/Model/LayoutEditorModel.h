@@ -26,7 +26,7 @@ public:
     static constexpr std::uint32_t defaultLabelColorHex = 0xA8A8A8;
     static constexpr std::uint32_t defaultValueColorHex = 0xFFFFFF;
     // Longest caption the caption field stores, in user-perceived characters.
-    static constexpr int maxCaptionCharacters = 24;
+    static constexpr int maxCaptionCharacters = static_cast<int>(PacemarkWidget::maxCaptionCharacters);
 
     // Starts with the first preset's layout and its first widget selected.
     explicit LayoutEditorModel(QObject* parent = nullptr);

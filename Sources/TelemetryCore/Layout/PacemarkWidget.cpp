@@ -1,5 +1,6 @@
 #include "PacemarkWidget.h"
 
+#include "TextCharacters.h"
 #include "TextTrimming.h"
 
 namespace pacemark {
@@ -21,6 +22,10 @@ std::string PacemarkWidget::displayTitle() const {
     const std::string_view trimmed = trimmedWhitespace(titleOverride);
     if (trimmed.empty()) return std::string(kind.shortTitle());
     return std::string(trimmed);
+}
+
+std::string PacemarkWidget::limitedCaption(std::string_view text) {
+    return std::string(leadingCharacters(text, maxCaptionCharacters));
 }
 
 }  // namespace pacemark

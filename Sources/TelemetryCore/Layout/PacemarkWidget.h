@@ -1,8 +1,10 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "PacemarkPreset.h"
@@ -31,6 +33,12 @@ struct PacemarkWidget {
 
     // The caption: the trimmed override, or the kind's short title when that is empty.
     std::string displayTitle() const;
+
+    // A caption keeps at most this many user-perceived characters.
+    static constexpr std::size_t maxCaptionCharacters = 24;
+    // `text` cut to maxCaptionCharacters, otherwise as given (white space
+    // kept): the one rule for captions typed in the editor and read from files.
+    static std::string limitedCaption(std::string_view text);
 
     bool operator==(const PacemarkWidget&) const = default;
 };

@@ -54,7 +54,7 @@ std::string TelemetryFileLoader::fileExtension(const std::filesystem::path& path
     return extension;
 }
 
-std::vector<std::uint8_t> TelemetryFileLoader::readWholeFile(const std::filesystem::path& path) {
+std::vector<std::uint8_t> TelemetryFileLoader::readWholeFile(const std::filesystem::path& path, std::uintmax_t maxBytes) {
     const FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
     if (file.get() < 0) throw FileReadError(path.string(), errno);
     struct stat status {};
@@ -63,10 +63,10 @@ std::vector<std::uint8_t> TelemetryFileLoader::readWholeFile(const std::filesyst
 
     // A regular file gets a buffer of its size plus one byte, so that the end
     // is seen without growing; pipes and devices start small and grow.
-    std::size_t capacity = std::size_t{1} << 20;
+    std::size_t capacity = std::min<std::size_t>(std::size_t{1} << 20, maxBytes + 1);
     if (S_ISREG(status.st_mode)) {
         const auto size = static_cast<std::uintmax_t>(status.st_size);
-        if (size > maxFileSizeBytes) throw FileReadError(path.string(), EFBIG);
+        if (size > maxBytes) throw FileReadError(path.string(), EFBIG);
         capacity = static_cast<std::size_t>(size) + 1;
     }
     std::vector<std::uint8_t> bytes(capacity);
@@ -76,7 +76,7 @@ std::vector<std::uint8_t> TelemetryFileLoader::readWholeFile(const std::filesyst
     constexpr std::size_t largestRead = std::size_t{1} << 30;
     std::size_t length = 0;
     for (;;) {
-        if (length == bytes.size()) bytes.resize(std::min<std::size_t>(bytes.size() * 2, maxFileSizeBytes + 1));
+        if (length == bytes.size()) bytes.resize(std::min<std::size_t>(bytes.size() * 2, maxBytes + 1));
         const std::size_t wanted = std::min(bytes.size() - length, largestRead);
         const ssize_t count = ::read(file.get(), bytes.data() + length, wanted);
         if (count < 0) {
@@ -85,7 +85,7 @@ std::vector<std::uint8_t> TelemetryFileLoader::readWholeFile(const std::filesyst
         }
         if (count == 0) break;
         length += static_cast<std::size_t>(count);
-        if (length > maxFileSizeBytes) throw FileReadError(path.string(), EFBIG);
+        if (length > maxBytes) throw FileReadError(path.string(), EFBIG);
     }
     bytes.resize(length);
     return bytes;

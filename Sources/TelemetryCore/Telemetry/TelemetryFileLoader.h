@@ -54,8 +54,9 @@ public:
     static std::string fileExtension(const std::filesystem::path& path);
 
     // The whole file, or FileReadError (missing, no permission, a folder, an
-    // I/O error, or larger than maxFileSizeBytes).
-    static std::vector<std::uint8_t> readWholeFile(const std::filesystem::path& path);
+    // I/O error, or larger than `maxBytes`: EFBIG).
+    static std::vector<std::uint8_t> readWholeFile(const std::filesystem::path& path,
+                                                   std::uintmax_t maxBytes = maxFileSizeBytes);
 };
 
 }  // namespace pacemark

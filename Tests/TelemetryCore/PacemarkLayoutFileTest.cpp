@@ -1,0 +1,210 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "Layout/PacemarkLayoutFile.h"
+#include "TestSupport.h"
+
+using namespace pacemark;
+using Case = PacemarkLayoutFileError::Case;
+
+namespace {
+
+const std::string kWidget =
+    R"({"id": "E621E1F8-C36C-495A-93FC-0C247A3E6E5F", "kind": "speed", "style": "glass",
+        "frame": {"x": 0.04, "y": 0.7, "width": 0.15, "height": 0.15},
+        "accentColor": "#35D05B", "labelColor": "#a8a8a8", "valueColor": "#FFFFFF", "caption": "Темп"})";
+const std::string kDocument = R"({"version": 1, "preset": "minimal", "widgets": [)" + kWidget + "]}";
+
+// kDocument with the first `from` replaced by `to`.
+std::string edited(const std::string& from, const std::string& to) {
+    std::string text = kDocument;
+    const auto at = text.find(from);
+    if (at == std::string::npos) throw std::logic_error("not in the document: " + from);
+    return text.replace(at, from.size(), to);
+}
+
+PacemarkLayoutFile editedLayout() {
+    PacemarkLayoutFile file = PacemarkLayoutFile::fromPreset(PacemarkPreset::socialStickers);
+    file.layout.widgets[0].titleOverride = "  Мощь\n";
+    file.layout.widgets[1].isVisible = false;
+    file.layout.widgets[2].frame = TelemetryWidgetFrame{0.1 + 0.2, 1.0 / 3, 0.75, 0.018}.clamped();
+    file.layout.widgets[2].accentHex = 0x000000;
+    return file;
+}
+
+}  // namespace
+
+TEST(PacemarkLayoutFileTest, WrittenLayoutsReadBackEqual) {
+    pacemark::testing::TemporaryFolder folder;
+    for (const PacemarkPreset preset : PacemarkPreset::allCases()) {
+        const PacemarkLayoutFile file = PacemarkLayoutFile::fromPreset(preset);
+        EXPECT_EQ(PacemarkLayoutFile::parse(file.serialized()), file) << preset.caseName();
+    }
+    // Through a file, with ids, a hidden widget, odd binary fractions and
+    // white space in a caption; writing again replaces the first file.
+    const auto path = folder / "ride.pacemark-layout";
+    PacemarkLayoutFile::fromPreset(PacemarkPreset::minimal).write(path);
+    const PacemarkLayoutFile file = editedLayout();
+    file.write(path);
+    EXPECT_EQ(PacemarkLayoutFile::read(path), file);
+    EXPECT_NE(PacemarkLayoutFile::read(path), PacemarkLayoutFile::fromPreset(PacemarkPreset::socialStickers));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()), {}), 1) << "a temporary file was left";
+
+    EXPECT_TRUE(PacemarkLayoutFile::hasLayoutExtension("a/Ride.PaceMark-Layout"));
+    EXPECT_FALSE(PacemarkLayoutFile::hasLayoutExtension("ride.pacemark-layout.json"));
+}
+
+TEST(PacemarkLayoutFileTest, ReadsTheDocumentedFormatWithTheEditorsBounds) {
+    const PacemarkLayoutFile file = PacemarkLayoutFile::parse(kDocument);
+    EXPECT_EQ(file.basePreset, PacemarkPreset::minimal);
+    ASSERT_EQ(file.layout.widgets.size(), 1u);
+    const PacemarkWidget& widget = file.layout.widgets[0];
+    EXPECT_EQ(widget, PacemarkWidget(*UUID::fromString("E621E1F8-C36C-495A-93FC-0C247A3E6E5F"), TelemetryWidgetKind::speed,
+                                     TelemetryWidgetFrame{0.04, 0.7, 0.15, 0.15}, "Темп", 0x35D05B, 0xA8A8A8, 0xFFFFFF,
+                                     TelemetryWidgetPanelStyle::glass, true));
+
+    // Within 0...1 a frame is clamped as the editor clamps it; a caption is
+    // cut to 24 characters; "visible" may be given.
+    std::string text = edited(R"("width": 0.15, "height": 0.15})", R"("width": 0.9, "height": 0.001}, "visible": false)");
+    text.insert(text.find("Темп") + std::string("Темп").size(), std::string(60, 'x'));
+    const PacemarkWidget clamped = PacemarkLayoutFile::parse(text).layout.widgets[0];
+    EXPECT_EQ(clamped.frame, (TelemetryWidgetFrame{0.04, 0.7, 0.75, 0.018}).clamped());
+    EXPECT_EQ(clamped.frame.width, 0.75);
+    EXPECT_EQ(clamped.titleOverride, "Темп" + std::string(20, 'x'));
+    EXPECT_FALSE(clamped.isVisible);
+
+    EXPECT_TRUE(PacemarkLayoutFile::parse(edited("[" + kWidget + "]", "[]")).layout.widgets.empty());
+}
+
+struct BadLayoutFile {
+    const char* name;
+    std::string text;
+    Case errorCase;
+    std::string field;  // empty for faults of the whole file
+
+    friend void PrintTo(const BadLayoutFile& bad, std::ostream* out) { *out << bad.name; }
+};
+
+class PacemarkLayoutFileBadTest : public ::testing::TestWithParam<BadLayoutFile> {};
+
+TEST_P(PacemarkLayoutFileBadTest, IsRefusedNamingTheField) {
+    const BadLayoutFile& bad = GetParam();
+    try {
+        const PacemarkLayoutFile file = PacemarkLayoutFile::parse(bad.text);
+        FAIL() << "accepted, with " << file.layout.widgets.size() << " widgets";
+    } catch (const PacemarkLayoutFileError& error) {
+        EXPECT_EQ(error.errorCase(), bad.errorCase) << error.errorDescription();
+        EXPECT_EQ(error.field(), bad.field) << error.errorDescription();
+        EXPECT_TRUE(error.errorDescription().starts_with("Не удалось открыть макет: ")) << error.errorDescription();
+        if (!bad.field.empty()) {
+            EXPECT_NE(error.errorDescription().find("«" + bad.field + "»"), std::string::npos)
+                << error.errorDescription();
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EachFault, PacemarkLayoutFileBadTest,
+    ::testing::Values(
+        BadLayoutFile{"Empty", "", Case::notJSON, ""},
+        BadLayoutFile{"Truncated", kDocument.substr(0, kDocument.size() / 2), Case::notJSON, ""},
+        BadLayoutFile{"NotUTF8", edited("Темп", "\xD0\x28"), Case::notJSON, ""},
+        BadLayoutFile{"TrailingGarbage", kDocument + "}", Case::notJSON, ""},
+        BadLayoutFile{"Huge", kDocument + std::string(PacemarkLayoutFile::maxFileSizeBytes, ' '), Case::tooLarge, ""},
+        BadLayoutFile{"DeepNesting", edited(R"("caption": "Темп")", R"("caption": )" + std::string(100000, '[')),
+                      Case::nestedTooDeeply, "widgets[0].caption[0][0][0][0][0][0][0][0][0][0][0][0][0]"},
+        BadLayoutFile{"DuplicateKey", edited(R"("kind": "speed")", R"("kind": "speed", "kind": "power")"),
+                      Case::duplicateKey, "widgets[0].kind"},
+        BadLayoutFile{"NewerVersion", edited(R"("version": 1)", R"("version": 2)"), Case::unsupportedVersion,
+                      "version"},
+        BadLayoutFile{"VersionAsText", edited(R"("version": 1)", R"("version": "1")"), Case::wrongType, "version"},
+        BadLayoutFile{"VersionFraction", edited(R"("version": 1)", R"("version": 1.0)"), Case::wrongType, "version"},
+        BadLayoutFile{"NoVersion", edited(R"("version": 1, )", ""), Case::missingField, "version"},
+        BadLayoutFile{"NoPreset", edited(R"("preset": "minimal", )", ""), Case::missingField, "preset"},
+        BadLayoutFile{"NoKind", edited(R"("kind": "speed", )", ""), Case::missingField, "widgets[0].kind"},
+        BadLayoutFile{"NoHeight", edited(R"(, "height": 0.15)", ""), Case::missingField, "widgets[0].frame.height"},
+        BadLayoutFile{"NoCaption", edited(R"(, "caption": "Темп")", ""), Case::missingField, "widgets[0].caption"},
+        BadLayoutFile{"UnknownTopField", edited(R"("version": 1)", R"("version": 1, "theme": "dark")"),
+                      Case::unknownField, "theme"},
+        BadLayoutFile{"UnknownFrameField", edited(R"("x": 0.04)", R"("x": 0.04, "z": 0)"), Case::unknownField,
+                      "widgets[0].frame.z"},
+        BadLayoutFile{"DocumentIsAList", "[" + kDocument + "]", Case::wrongType, ""},
+        BadLayoutFile{"WidgetsNotAList", edited("[" + kWidget + "]", kWidget), Case::wrongType, "widgets"},
+        BadLayoutFile{"WidgetNotAnObject", edited("[" + kWidget + "]", "[1]"), Case::wrongType, "widgets[0]"},
+        BadLayoutFile{"FrameNotAnObject", edited(R"({"x": 0.04, "y": 0.7, "width": 0.15, "height": 0.15})",
+                                                 "[0.04, 0.7, 0.15, 0.15]"),
+                      Case::wrongType, "widgets[0].frame"},
+        BadLayoutFile{"XAsText", edited(R"("x": 0.04)", R"("x": "0.04")"), Case::wrongType, "widgets[0].frame.x"},
+        BadLayoutFile{"CaptionAsNumber", edited(R"("Темп")", "7"), Case::wrongType, "widgets[0].caption"},
+        BadLayoutFile{"VisibleAsNumber", edited(R"("caption": "Темп")", R"("caption": "", "visible": 1)"),
+                      Case::wrongType, "widgets[0].visible"},
+        BadLayoutFile{"KindInWrongCase", edited(R"("speed")", R"("Speed")"), Case::unknownKind, "widgets[0].kind"},
+        BadLayoutFile{"UnknownStyle", edited(R"("glass")", R"("neon")"), Case::unknownStyle, "widgets[0].style"},
+        BadLayoutFile{"PresetByRussianName", edited(R"("minimal")", R"("Минимум")"), Case::unknownPreset, "preset"},
+        BadLayoutFile{"NegativeX", edited(R"("x": 0.04)", R"("x": -0.1)"), Case::valueOutOfRange,
+                      "widgets[0].frame.x"},
+        BadLayoutFile{"WidthAboveOne", edited(R"("width": 0.15)", R"("width": 1.5)"), Case::valueOutOfRange,
+                      "widgets[0].frame.width"},
+        BadLayoutFile{"NumberBeyondDouble", edited(R"("y": 0.7)", R"("y": 1e400)"), Case::valueOutOfRange, ""},
+        BadLayoutFile{"ColourWithoutHash", edited(R"("#35D05B")", R"("35D05B")"), Case::invalidColor,
+                      "widgets[0].accentColor"},
+        BadLayoutFile{"ColourTooShort", edited(R"("#a8a8a8")", R"("#a8a8a")"), Case::invalidColor,
+                      "widgets[0].labelColor"},
+        BadLayoutFile{"ColourWithSign", edited(R"("#FFFFFF")", R"("#+FFFFF")"), Case::invalidColor,
+                      "widgets[0].valueColor"},
+        BadLayoutFile{"ColourAsNumber", edited(R"("#FFFFFF")", "16777215"), Case::wrongType, "widgets[0].valueColor"},
+        BadLayoutFile{"BadID", edited("E621E1F8-C36C", "E621E1F8-C36X"), Case::invalidID, "widgets[0].id"},
+        BadLayoutFile{"DuplicateID", edited("[" + kWidget + "]", "[" + kWidget + ", " + kWidget + "]"),
+                      Case::duplicateID, "widgets[1].id"}),
+    [](const ::testing::TestParamInfo<BadLayoutFile>& entry) { return std::string(entry.param.name); });
+
+TEST(PacemarkLayoutFileTest, FileFailuresNameTheFileAndKeepWhatWasThere) {
+    pacemark::testing::TemporaryFolder folder;
+    const auto path = folder / "mine.pacemark-layout";
+    const PacemarkLayoutFile original = PacemarkLayoutFile::fromPreset(PacemarkPreset::classicGauges);
+    original.write(path);
+
+    // Reading: a missing file, a large one, a damaged one.
+    EXPECT_THROW(PacemarkLayoutFile::read(folder / "absent.pacemark-layout"), FileReadError);
+    const auto large = folder / "large.pacemark-layout";
+    pacemark::testing::writeFileText(large, std::string(PacemarkLayoutFile::maxFileSizeBytes + 1, ' '));
+    try {
+        PacemarkLayoutFile::read(large);
+        FAIL() << "a large file was read";
+    } catch (const PacemarkLayoutFileError& error) {
+        EXPECT_EQ(error.errorCase(), Case::tooLarge);
+        EXPECT_EQ(error.errorDescription(), "Не удалось открыть макет «large.pacemark-layout»: файл больше 1 МБ.");
+    }
+    const auto damaged = folder / "damaged.pacemark-layout";
+    pacemark::testing::writeFileText(damaged, "{\n  \"version\": 1,\n  \"preset\": minimal\n}");
+    try {
+        PacemarkLayoutFile::read(damaged);
+        FAIL() << "a damaged file was read";
+    } catch (const PacemarkLayoutFileError& error) {
+        EXPECT_EQ(error.errorDescription(),
+                  "Не удалось открыть макет «damaged.pacemark-layout»: это не JSON (ошибка в строке 3, символ 13).");
+    }
+
+    // Writing: a layout that could not be opened again is not written, nor is
+    // anything into a missing folder; the existing file stays as it was.
+    PacemarkLayoutFile twins = original;
+    twins.layout.widgets.push_back(twins.layout.widgets.front());
+    try {
+        twins.write(path);
+        FAIL() << "a layout with repeated ids was written";
+    } catch (const PacemarkLayoutFileError& error) {
+        EXPECT_EQ(error.errorCase(), Case::duplicateID);
+        EXPECT_TRUE(error.errorDescription().starts_with("Не удалось сохранить макет «mine.pacemark-layout»: "));
+    }
+    try {
+        original.write(folder / "missing" / "mine.pacemark-layout");
+        FAIL() << "written into a missing folder";
+    } catch (const PacemarkLayoutFileError& error) {
+        EXPECT_EQ(error.errorCase(), Case::writeFailed);
+        EXPECT_EQ(error.errorDescription(),
+                  "Не удалось сохранить макет «mine.pacemark-layout»: папка или файл не найдены.");
+    }
+    EXPECT_EQ(PacemarkLayoutFile::read(path), original);
+}
