@@ -75,6 +75,13 @@ for size in 16 24 32 48 64 128 256 512; do
   [[ "$header" == "$expected_header" ]] || fail "icon ${size}x${size} is not a PNG of that size ($header)"
 done
 
+# The release history names the version being packaged (a forgotten entry
+# would describe an older program).
+changelog=$(gzip -dc "$root/usr/share/doc/pacemark/changelog.gz")
+[[ "${changelog%%$'\n'*}" == "pacemark ($version) "* ]] || fail "the changelog does not start with version $version"
+grep -q "<release version=\"$version\"" "$root/usr/share/metainfo/org.pacemark.Pacemark.metainfo.xml" ||
+  fail "the AppStream metadata has no release $version"
+
 # --- validators ----------------------------------------------------------
 if ! desktop-file-validate "$root/usr/share/applications/org.pacemark.Pacemark.desktop"; then
   fail "desktop-file-validate reports errors"
