@@ -7,6 +7,7 @@
 #include "CLIArguments.h"
 #include "CLIJSON.h"
 #include "Export/TelemetryVideoExporter.h"
+#include "PacemarkError.h"
 
 namespace pacemark::cli {
 namespace {
