@@ -17,6 +17,12 @@ packages=(
   libavformat-dev libavcodec-dev libavutil-dev libswscale-dev libx265-dev ffmpeg
   # desktop application
   qt6-base-dev libgl-dev xvfb xauth
+  # Debian package: building it (dpkg-shlibdeps), icons drawn from the SVG,
+  # and the tools its tests validate it with (lintian, desktop entry, AppStream,
+  # MIME database queried through GIO, manual pages)
+  dpkg-dev librsvg2-bin lintian desktop-file-utils appstream shared-mime-info libglib2.0-bin man-db groff
+  # Qt's own dialogs in Russian (a dependency of the package)
+  qt6-translations-l10n
   # independent decoder used by the HEVC tests (fetched from the npm registry by the test script)
   nodejs
 )

@@ -36,11 +36,13 @@ constexpr std::array kCommands = {
                "Лист всех девяти пресетов (3 x 3) на тёмном фоне, с подписями; с --layout — один макет из файла.",
                runSheetCommand},
     CLICommand{"export",
-               "export FILE [-o OUT.mov] [--codec prores|hevc] [--preset NAME | --layout FILE] [--size WxH] [--fps N] "
-               "[--start S] [--end S]",
+               "export FILE... [-o OUT.mov | --output-dir DIR] [--codec prores|hevc] [--preset NAME | --layout FILE] "
+               "[--size WxH] [--fps N] [--start S] [--end S] [--skip-existing] [--json] [--quiet]",
                "Прозрачный оверлей заезда в видео MOV с альфа-каналом (по умолчанию ProRes 4444, 1920×1080, "
-               "30 к/с, вся активность, файл ИМЯ-telemetry.mov рядом с исходным). Ctrl-C останавливает экспорт, "
-               "не трогая существующий файл.",
+               "30 к/с, вся активность, файл ИМЯ-telemetry.mov рядом с исходным или в --output-dir). "
+               "Несколько файлов — по фильму на каждый, ошибка одного не останавливает остальные, в конце итог. "
+               "--skip-existing оставляет готовые фильмы, --json печатает по объекту JSON на фильм, --quiet "
+               "убирает прогресс. Ctrl-C останавливает экспорт, не трогая существующий файл.",
                runExportCommand},
     CLICommand{"layout", "layout --preset NAME -o FILE.pacemark-layout",
                "Пресет в виде файла макета (JSON): основа, чтобы править макет и передавать его в --layout.",
@@ -52,9 +54,10 @@ void printHelp(std::ostream& out) {
     out << "pacemark-cli — телеметрия заезда в прозрачный оверлей без окна.\n\n"
            "Использование:\n";
     for (const auto& command : kCommands) out << "  pacemark-cli " << command.usage << "\n";
-    out << "  pacemark-cli --help | COMMAND --help\n\n";
+    out << "  pacemark-cli --help | --version | COMMAND --help\n\n";
     for (const auto& command : kCommands) out << command.name << ": " << command.summary << "\n\n";
-    out << "Коды выхода: 0 — успех, 1 — ошибка при работе, 2 — неверные аргументы, 130 — остановлено.\n";
+    out << "Коды выхода: 0 — успех, 1 — ошибка при работе (у export — хотя бы с одним файлом), 2 — неверные аргументы, "
+           "130 — остановлено.\n";
 }
 
 bool wantsHelp(const std::vector<std::string>& arguments) {
@@ -74,6 +77,10 @@ int main(int argc, char** argv) {
     if (all.empty() || all[0] == "--help" || all[0] == "-h" || all[0] == "help") {
         printHelp(all.empty() ? std::cerr : std::cout);
         return all.empty() ? 2 : 0;
+    }
+    if (all[0] == "--version") {
+        std::cout << "pacemark-cli " PACEMARK_VERSION "\n";
+        return 0;
     }
     const CLICommand* command = nullptr;
     for (const auto& candidate : kCommands) {

@@ -1,19 +1,12 @@
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-
 #include <algorithm>
 #include <csignal>
 #include <filesystem>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <thread>
-#include <unistd.h>
 
+#include "ExportCommandRunner.h"
 #include "MovieDecoding.h"
-#include "TestSupport.h"
-
-extern char** environ;
 
 namespace pacemark {
 namespace {
@@ -21,46 +14,8 @@ namespace {
 namespace fs = std::filesystem;
 using namespace pacemark::testing;
 
-struct CLIRun {
-    int status = -1;
-    std::string err;
-};
-
-// Starts pacemark-cli export with the arguments; stderr goes to `errPath`.
-pid_t startExport(const std::vector<std::string>& arguments, const fs::path& errPath) {
-    std::vector<std::string> all = {PACEMARK_CLI_PATH, "export"};
-    all.insert(all.end(), arguments.begin(), arguments.end());
-    std::vector<char*> argv;
-    for (auto& argument : all) argv.push_back(argument.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    pid_t child = -1;
-    posix_spawn(&child, PACEMARK_CLI_PATH, &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    return child;
-}
-
-CLIRun finish(pid_t child, const fs::path& errPath) {
-    CLIRun run;
-    int status = 0;
-    if (waitpid(child, &status, 0) == child && WIFEXITED(status)) run.status = WEXITSTATUS(status);
-    const auto err = readFileBytes(errPath);
-    run.err.assign(err.begin(), err.end());
-    return run;
-}
-
-CLIRun runExport(const std::vector<std::string>& arguments, const TemporaryFolder& folder) {
-    const fs::path errPath = folder / "stderr.txt";
-    return finish(startExport(arguments, errPath), errPath);
-}
-
 fs::path copyOfSampleRide(const TemporaryFolder& folder) {
-    const fs::path copy = folder / "ride.fit";
-    fs::copy_file(sourceFolder() / "samples" / "sample-ride.fit", copy);
-    return copy;
+    return pacemark::testing::copyOfSampleRide(folder / "ride.fit");
 }
 
 TEST(ExportCommandTest, WritesTheSegmentBesideTheSourceByDefault) {
@@ -119,7 +74,7 @@ TEST(ExportCommandTest, InterruptStopsCleanlyAndKeepsTheOldMovie) {
     }
     EXPECT_TRUE(writing);
     kill(child, SIGINT);
-    const CLIRun run = finish(child, errPath);
+    const CLIRun run = finishExport(child, errPath);
     EXPECT_EQ(run.status, 130) << run.err;
     EXPECT_NE(run.err.find("Экспорт остановлен."), std::string::npos) << run.err;
     const auto bytes = readFileBytes(output);

@@ -1,0 +1,171 @@
+// pacemark-cli export over several rides, as scripts and batch runners use it.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <sstream>
+
+#include "ExportCommandRunner.h"
+#include "MovieDecoding.h"
+
+namespace pacemark {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace pacemark::testing;
+
+// 4 seconds at 5 frames per second: 20 small frames per movie.
+const std::vector<std::string> kShortSegment = {"--size", "160x90", "--fps", "5", "--start", "10", "--end", "14"};
+constexpr std::size_t kShortSegmentFrames = 20;
+
+std::vector<std::string> exportArguments(std::vector<std::string> arguments) {
+    arguments.insert(arguments.end(), kShortSegment.begin(), kShortSegment.end());
+    return arguments;
+}
+
+std::vector<std::string> lines(const std::string& text) {
+    std::vector<std::string> result;
+    std::istringstream stream(text);
+    for (std::string line; std::getline(stream, line);) result.push_back(line);
+    return result;
+}
+
+std::vector<std::string> fileNames(const fs::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::size_t count(const std::string& text, const std::string& part) {
+    std::size_t n = 0;
+    for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + part.size())) ++n;
+    return n;
+}
+
+void expectCompleteMovie(const fs::path& path) {
+    SCOPED_TRACE(path.string());
+    const DecodedMovie movie = decodeMovie(path);
+    EXPECT_EQ(movie.width, 160);
+    EXPECT_EQ(movie.frames.size(), kShortSegmentFrames);
+}
+
+TEST(ExportBatchTest, OneBrokenRideAmongThreeFailsAloneAndIsSummarized) {
+    TemporaryFolder rides, logs;
+    copyOfSampleRide(rides / "a.fit");
+    copyOfSampleRide(rides / "c.fit");
+    writeFileText(rides / "b.gpx", "<?xml version=\"1.0\"?><gpx><trk><trkseg><trkpt lat=");
+    const fs::path out = rides / "out";
+    const CLIRun run = runExport(exportArguments({(rides / "a.fit").string(), (rides / "b.gpx").string(),
+                                                  (rides / "c.fit").string(), "--output-dir", out.string(), "--json"}),
+                                 logs);
+    EXPECT_EQ(run.status, 1) << run.err;
+
+    // Two movies in the folder, nothing else (no temporary left by the failure).
+    EXPECT_EQ(fileNames(out), (std::vector<std::string>{"a-telemetry.mov", "c-telemetry.mov"}));
+    expectCompleteMovie(out / "a-telemetry.mov");
+    expectCompleteMovie(out / "c-telemetry.mov");
+
+    // One JSON object per movie with its real size.
+    const auto objects = lines(run.out);
+    ASSERT_EQ(objects.size(), 2u) << run.out;
+    for (const auto& [object, name] : {std::pair{objects[0], "a-telemetry.mov"}, {objects[1], "c-telemetry.mov"}}) {
+        EXPECT_NE(object.find("\"path\":\"" + (out / name).string() + "\""), std::string::npos) << object;
+        EXPECT_NE(object.find("\"frames\":20,\"seconds\":4,"), std::string::npos) << object;
+        EXPECT_NE(object.find("\"bytes\":" + std::to_string(fs::file_size(out / name)) + "}"), std::string::npos)
+            << object;
+    }
+
+    // One Russian error naming the broken file, then the summary.
+    EXPECT_EQ(count(run.err, "Ошибка: "), 1u) << run.err;
+    EXPECT_NE(run.err.find("Ошибка: " + (rides / "b.gpx").string() + ": "), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("Итого: готово 2, пропущено 0, с ошибкой 1 (файлов: 3).\nНе удалось: " +
+                           (rides / "b.gpx").string() + "\n"),
+              std::string::npos)
+        << run.err;
+    // stderr is a file here: plain progress lines, never a carriage return.
+    EXPECT_EQ(count(run.err, "кадр 20/20"), 2u) << run.err;
+    EXPECT_EQ(run.err.find('\r'), std::string::npos);
+}
+
+TEST(ExportBatchTest, SkipExistingKeepsCompleteMoviesAndRedoesDamagedOnes) {
+    TemporaryFolder rides, logs;
+    const fs::path kept = rides / "kept-telemetry.mov";
+    const fs::path damaged = rides / "damaged-telemetry.mov";
+    const fs::path junk = rides / "junk-telemetry.mov";
+    std::vector<std::string> sources;
+    for (const char* name : {"kept.fit", "damaged.fit", "junk.fit"}) {
+        sources.push_back(copyOfSampleRide(rides / name).string());
+    }
+    ASSERT_EQ(runExport(exportArguments({sources[0], sources[1]}), logs).status, 0);
+    const auto keptBytes = readFileBytes(kept);
+    const auto keptTime = fs::last_write_time(kept);
+    // Cut the second movie short, as a copy that broke off would be; a file
+    // of another kind stands at the third destination.
+    auto damagedBytes = readFileBytes(damaged);
+    damagedBytes.resize(damagedBytes.size() * 2 / 3);
+    writeFileBytes(damaged, damagedBytes);
+    writeFileText(junk, "not a movie at all");
+
+    std::vector<std::string> arguments = sources;
+    arguments.insert(arguments.end(), {"--skip-existing", "--quiet", "--json"});
+    const CLIRun run = runExport(exportArguments(arguments), logs);
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(readFileBytes(kept), keptBytes);
+    EXPECT_EQ(fs::last_write_time(kept), keptTime);
+    expectCompleteMovie(damaged);
+    expectCompleteMovie(junk);
+    const auto objects = lines(run.out);
+    ASSERT_EQ(objects.size(), 3u) << run.out;
+    EXPECT_NE(objects[0].find("\"skipped\":true"), std::string::npos) << objects[0];
+    EXPECT_NE(objects[1].find("\"frames\":20"), std::string::npos) << objects[1];
+    EXPECT_NE(objects[2].find("\"frames\":20"), std::string::npos) << objects[2];
+    // Quiet: no progress and no announcements, only the summary.
+    EXPECT_EQ(run.err, "Итого: готово 2, пропущено 1, с ошибкой 0 (файлов: 3).\n");
+}
+
+TEST(ExportBatchTest, RequestsThatWouldLoseAMovieAreRefusedBeforeAnyWork) {
+    TemporaryFolder rides, logs;
+    const fs::path a = copyOfSampleRide(rides / "a.fit");
+    fs::create_directory(rides / "other");
+    const fs::path sameName = copyOfSampleRide(rides / "other" / "a.fit");
+    struct Case {
+        std::vector<std::string> arguments;
+        const char* message;
+    };
+    const Case cases[] = {
+        {{a.string(), sameName.string(), "-o", (rides / "x.mov").string()}, "С несколькими файлами -o не подходит"},
+        {{a.string(), "-o", (rides / "x.mov").string(), "--output-dir", rides.path().string()}, "либо -o, либо"},
+        {{a.string(), sameName.string(), "--output-dir", (rides / "out").string()}, "один и тот же фильм"},
+        {{a.string(), (rides / "." / "a.fit").string()}, "один и тот же фильм"},
+    };
+    for (const Case& c : cases) {
+        const CLIRun run = runExport(exportArguments(c.arguments), logs);
+        EXPECT_EQ(run.status, 2) << run.err;
+        EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
+    }
+    EXPECT_EQ(fileNames(rides.path()), (std::vector<std::string>{"a.fit", "other"}));
+}
+
+// Batch runners start many exports into one folder at once: every movie must
+// arrive whole and no temporary file may stay behind.
+TEST(ExportBatchTest, ConcurrentProcessesIntoOneFolderLeaveOnlyCompleteMovies) {
+    TemporaryFolder rides, logs;
+    const fs::path out = rides / "out";
+    std::vector<pid_t> children;
+    for (int i = 0; i < 4; ++i) {
+        const fs::path ride = copyOfSampleRide(rides / ("ride" + std::to_string(i) + ".fit"));
+        children.push_back(startExport(exportArguments({ride.string(), "--output-dir", out.string(), "--quiet"}),
+                                       logs / ("stderr" + std::to_string(i) + ".txt")));
+    }
+    for (std::size_t i = 0; i < children.size(); ++i) {
+        const CLIRun run = finishExport(children[i], logs / ("stderr" + std::to_string(i) + ".txt"));
+        EXPECT_EQ(run.status, 0) << run.err;
+    }
+    EXPECT_EQ(fileNames(out), (std::vector<std::string>{"ride0-telemetry.mov", "ride1-telemetry.mov",
+                                                        "ride2-telemetry.mov", "ride3-telemetry.mov"}));
+    for (const auto& name : fileNames(out)) expectCompleteMovie(out / name);
+}
+
+}  // namespace
+}  // namespace pacemark
