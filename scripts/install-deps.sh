@@ -17,6 +17,8 @@ packages=(
   qt6-base-dev libgl-dev xvfb xauth
   # independent decoder used by the HEVC tests (fetched from the npm registry by the test script)
   nodejs
+  # a second independent HEVC decoder (dec265) for the HEVC tests
+  libde265-examples
 )
 
 missing=()

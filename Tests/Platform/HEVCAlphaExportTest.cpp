@@ -57,7 +57,7 @@ class DisagreeingWriterFactory : public MovieWriterFactory {
 public:
     std::unique_ptr<MovieWriter> makeWriter(const MovieWriterSettings& settings) const override {
         auto encoderSettings = HEVCAlphaEncoderSettings::fromMovieWriterSettings(settings);
-        encoderSettings.alphaExtraOptions = {{"bframes", "2"}};
+        encoderSettings.alphaExtraOptions = {{"keyint", "1"}, {"min-keyint", "1"}};
         return std::make_unique<HEVCAlphaMovieWriter>(settings.url, encoderSettings);
     }
 };
