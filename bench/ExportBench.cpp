@@ -1,5 +1,5 @@
-// Export speed at 1920x1080, 30 fps, ProRes 4444 with alpha, over a one-hour
-// activity recorded at 1 Hz. Run:
+// Export speed at 1920x1080 (and 3840x2160), 30 fps, HEVC with alpha, ProRes
+// 4444 and compact ProRes, over a one-hour activity recorded at 1 Hz. Run:
 //   build/bench/ExportBench --benchmark_counters_tabular=true
 // Rates are reported per second of wall time; compare rows of one run.
 #include <benchmark/benchmark.h>
@@ -15,6 +15,7 @@
 #include "CairoDrawingSurface.h"
 #include "Export/TelemetryVideoExporter.h"
 #include "FFmpegMovieWriterFactory.h"
+#include "HEVCAlphaMovieWriter.h"
 #include "BenchActivity.h"
 #include "Layout/PacemarkPreset.h"
 #include "MovieDecoding.h"
@@ -143,13 +144,15 @@ BENCHMARK(BM_ProResDistinctFrames)->Arg(0)->Arg(1)->Arg(2)->Arg(4)->Arg(8)->Unit
     ->UseRealTime()->MeasureProcessCPUTime()->Iterations(2);
 
 // The whole export path (plan, render, encode, write, move into place) over
-// the first `seconds` of the one-hour activity.
-void runExport(benchmark::State& state, bool reuse, double seconds) {
+// the first `seconds` of the one-hour activity, at `height` lines (16:9).
+void runExport(benchmark::State& state, TelemetryVideoCodec codec, bool reuse, double seconds, std::int64_t height,
+               ffmpeg::ProResWriterOptions proRes = {}) {
     const fs::path url = scratchMovie(reuse ? "reuse.mov" : "every.mov");
-    const auto writers = std::make_shared<const ffmpeg::FFmpegMovieWriterFactory>();
+    const auto writers =
+        std::make_shared<const ffmpeg::FFmpegMovieWriterFactory>(std::make_shared<X265MovieWriterFactory>(), proRes);
     const TelemetryVideoExporter exporter(writers, surfaces(), TelemetryVideoExportOptions{reuse});
-    const TelemetryRenderConfig config(url, kWidth, kHeight, kFramesPerSecond, TelemetryVideoCodec::proRes4444, 0,
-                                       seconds, PacemarkLayout::preset(PacemarkPreset::compactRace));
+    const TelemetryRenderConfig config(url, height * 16 / 9, height, kFramesPerSecond, codec, 0, seconds,
+                                       PacemarkLayout::preset(PacemarkPreset::compactRace));
     const auto plan = TelemetryVideoExporter::framePlan(*oneHourActivity(), config);
     std::int64_t frames = 0;
     // Memory growth between the first progress report (everything allocated)
@@ -164,22 +167,38 @@ void runExport(benchmark::State& state, bool reuse, double seconds) {
         frames += plan.frameCount;
     }
     state.counters["RSSgrowth_MB"] = largestResident - firstResident;
-    state.counters["MB/frame"] = double(fs::file_size(url)) / double(plan.frameCount) / 1e6;
+    state.counters["MB/min"] = double(fs::file_size(url)) / (double(plan.frameCount) / kFramesPerSecond / 60) / 1e6;
+    state.counters["GB"] = double(fs::file_size(url)) / 1e9;
     fs::remove(url);
     state.counters["frames/s"] = benchmark::Counter(double(frames), benchmark::Counter::kIsRate);
     state.counters["x_realtime"] =
         benchmark::Counter(double(frames) / double(kFramesPerSecond), benchmark::Counter::kIsRate);
 }
 
-// With frame reuse: a 1 Hz recording gives one distinct frame in 30. The
-// first minute and the whole hour (about 27 GB of ProRes on disk): the rate
-// and the memory stay the same however long the export runs.
-void BM_ExportOneHourActivity(benchmark::State& state) { runExport(state, true, double(state.range(0))); }
-BENCHMARK(BM_ExportOneHourActivity)->Arg(60)->Arg(3600)->Unit(benchmark::kSecond)->UseRealTime()->MeasureProcessCPUTime()->Iterations(1);
+enum BenchCodec { hevc = 0, proRes = 1, compactProRes = 2 };
+
+void exportActivity(benchmark::State& state, bool reuse) {
+    const auto which = BenchCodec(state.range(0));
+    ffmpeg::ProResWriterOptions options;
+    options.compact = which == compactProRes;
+    runExport(state, which == hevc ? TelemetryVideoCodec::hevcWithAlpha : TelemetryVideoCodec::proRes4444, reuse,
+              double(state.range(1)), state.range(2), options);
+}
+
+// With frame reuse: a 1 Hz recording gives one distinct frame in 30. Codec
+// (0 HEVC with alpha, 1 ProRes, 2 compact ProRes), seconds of the ride,
+// lines. The first minute and the whole hour: the rate and the memory stay
+// the same however long the export runs.
+void BM_ExportOneHourActivity(benchmark::State& state) { exportActivity(state, true); }
+BENCHMARK(BM_ExportOneHourActivity)
+    ->Args({hevc, 3600, 1080})->Args({proRes, 3600, 1080})->Args({compactProRes, 3600, 1080})
+    ->Args({hevc, 600, 2160})->Args({proRes, 600, 2160})->Args({compactProRes, 600, 2160})
+    ->Unit(benchmark::kSecond)->UseRealTime()->MeasureProcessCPUTime()->Iterations(1);
 
 // Every frame rendered and encoded: the first 10 seconds (300 frames).
-void BM_ExportWithoutReuse(benchmark::State& state) { runExport(state, false, double(state.range(0))); }
-BENCHMARK(BM_ExportWithoutReuse)->Arg(10)->Unit(benchmark::kSecond)->UseRealTime()->MeasureProcessCPUTime()->Iterations(1);
+void BM_ExportWithoutReuse(benchmark::State& state) { exportActivity(state, false); }
+BENCHMARK(BM_ExportWithoutReuse)->Args({hevc, 10, 1080})->Args({proRes, 10, 1080})
+    ->Unit(benchmark::kSecond)->UseRealTime()->MeasureProcessCPUTime()->Iterations(1);
 
 }  // namespace
 

@@ -99,6 +99,18 @@ FFmpegProResMovieWriter::~FFmpegProResMovieWriter() {
 }
 
 void FFmpegProResMovieWriter::startWriting() {
+    if (options_.compact) {
+        started_ = true;  // from here a failure removes what was created
+        try {
+            compactFile_ = std::make_unique<QuickTimeProResWriter>(
+                settings_.url, encoder_->width, encoder_->height, static_cast<int>(settings_.framesPerSecond));
+        } catch (...) {
+            cancel();
+            throw;
+        }
+        worker_ = std::thread([this] { runWorker(); });
+        return;
+    }
     AVFormatContext* raw = nullptr;
     if (avformat_alloc_output_context2(&raw, nullptr, "mov", nullptr) < 0 || !raw) {
         throw TelemetryVideoExportError::writerFailed(TelemetryVideoExportError::startFailedText);
@@ -191,6 +203,8 @@ void FFmpegProResMovieWriter::runWorker() {
         try {
             if (job.pictureIndex >= 0) {
                 encodePicture(job.pictureIndex, job.frameIndex);
+            } else if (compactFile_) {
+                compactFile_->writeRepeat();
             } else {
                 writeCodedFrame(*lastCoded_, job.frameIndex);
             }
@@ -233,6 +247,7 @@ void FFmpegProResMovieWriter::encodePicture(int pictureIndex, std::int64_t frame
 }
 
 void FFmpegProResMovieWriter::writeCodedFrame(const AVPacket& coded, std::int64_t frameIndex) {
+    if (compactFile_ && coded.size > 0) return compactFile_->writeSample(coded.data, std::size_t(coded.size));
     if (coded.size <= 0 || av_packet_ref(outgoing_.get(), &coded) < 0) {
         throw TelemetryVideoExportError::writerFailed(TelemetryVideoExportError::appendFailedText);
     }
@@ -263,6 +278,16 @@ void FFmpegProResMovieWriter::finish() {
         cancel();
         std::rethrow_exception(failure);
     }
+    if (compactFile_) {
+        try {
+            compactFile_->finish();
+        } catch (...) {
+            cancel();
+            throw;
+        }
+        done_ = true;
+        return;
+    }
     int code = av_write_trailer(container_.get());
     if (code >= 0 && fileError(container_.get()) < 0) code = fileError(container_.get());
     if (code >= 0) code = avio_closep(&container_->pb);
@@ -288,6 +313,7 @@ void FFmpegProResMovieWriter::cancel() noexcept {
     done_ = true;
     stopWorker();
     container_.reset();  // closes the file without completing it
+    compactFile_.reset();
     if (started_) {
         std::error_code ignored;
         std::filesystem::remove(settings_.url, ignored);

@@ -12,6 +12,7 @@
 #include "Export/MovieWriter.h"
 #include "FFmpegHandles.h"
 #include "ProResPictureConverter.h"
+#include "QuickTimeProResWriter.h"
 
 namespace pacemark::ffmpeg {
 
@@ -25,6 +26,9 @@ struct ProResWriterOptions {
     int quantiser = 1;
     int encoderThreads = 2;  // slice threads of the encoder
     int pictureBuffers = 3;  // pictures that may be in flight (drawn, queued, encoding)
+    // Store a repeated frame once and point every repeat at it in the
+    // sample table (QuickTimeProResWriter) instead of writing it again.
+    bool compact = false;
 };
 
 // Writes ProRes 4444 with 16-bit alpha ('ap4h', vendor 'apl0') into a
@@ -68,6 +72,7 @@ private:
     ProResPictureConverter converter_;
     CodecContextHandle encoder_;
     OutputFormatHandle container_;
+    std::unique_ptr<QuickTimeProResWriter> compactFile_;  // instead of container_ when options_.compact
     AVStream* stream_ = nullptr;
     FrameHandle frame_;
     PacketHandle encoded_;
