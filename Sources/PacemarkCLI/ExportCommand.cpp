@@ -134,19 +134,27 @@ PacemarkPreset presetOption(const CLIArguments& args) {
     throw CLIUsageError("Неизвестный пресет «" + *name + "». Возможны: " + known + ".");
 }
 
-// ProRes through FFmpeg; HEVC with alpha through its own x265 back end.
-std::shared_ptr<const MovieWriterFactory> movieWriters() {
-    return std::make_shared<const ffmpeg::FFmpegMovieWriterFactory>(std::make_shared<const X265MovieWriterFactory>());
+// ProRes through FFmpeg (compact: repeats stored once); HEVC with alpha
+// through its own x265 back end.
+std::shared_ptr<const MovieWriterFactory> movieWriters(bool compact) {
+    ffmpeg::ProResWriterOptions proRes;
+    proRes.compact = compact;
+    return std::make_shared<const ffmpeg::FFmpegMovieWriterFactory>(std::make_shared<const X265MovieWriterFactory>(),
+                                                                    proRes);
 }
 
 }  // namespace
 
 // Exports FILE as a transparent overlay movie.
 int runExportCommand(std::span<const std::string> arguments) {
-    const CLIArguments args(arguments, {"--output", "--codec", "--preset", "--size", "--fps", "--start", "--end"}, {},
+    const CLIArguments args(arguments, {"--output", "--codec", "--preset", "--size", "--fps", "--start", "--end"}, {"--compact"},
                             {{"-o", "--output"}});
     const fs::path source = args.requireOneFile();
     const TelemetryVideoCodec codec = codecOption(args);
+    const bool compact = args.has("--compact");
+    if (compact && codec != TelemetryVideoCodec::proRes4444) {
+        throw CLIUsageError("--compact работает только с ProRes 4444 (--codec prores).");
+    }
     const PacemarkPreset preset = presetOption(args);
     const auto [width, height] = args.size("--size").value_or(std::pair<std::int64_t, std::int64_t>{1920, 1080});
     const std::int64_t fps = args.positiveInteger("--fps", 240).value_or(30);
@@ -163,7 +171,7 @@ int runExportCommand(std::span<const std::string> arguments) {
                                        PacemarkLayout::preset(preset));
     const TelemetryVideoFramePlan plan = TelemetryVideoExporter::framePlan(*activity, config);
 
-    const TelemetryVideoExporter exporter(movieWriters(), std::make_shared<const CairoDrawingSurfaceFactory>());
+    const TelemetryVideoExporter exporter(movieWriters(compact), std::make_shared<const CairoDrawingSurfaceFactory>());
     std::cerr << "Создаю " << output.filename().string() << ": " << width << "×" << height << ", " << fps
               << " к/с, " << std::string(codec.rawValue()) << ", кадров: " << plan.frameCount << "\n";
     ProgressLine progress(plan.frameCount, plan.framesPerSecond);
