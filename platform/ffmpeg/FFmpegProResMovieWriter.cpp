@@ -66,7 +66,7 @@ FFmpegProResMovieWriter::FFmpegProResMovieWriter(MovieWriterSettings settings, P
     }
     c.thread_count = options_.encoderThreads;
     c.thread_type = FF_THREAD_SLICE;  // one packet out for every picture in, so repeats can follow at once
-    if (av_opt_set(c.priv_data, "profile", "4444", 0) < 0 || av_opt_set_int(c.priv_data, "alpha_bits", 16, 0) < 0 ||
+    if (av_opt_set(c.priv_data, "profile", "4444", 0) < 0 || av_opt_set_int(c.priv_data, "alpha_bits", options_.alphaBits, 0) < 0 ||
         av_opt_set(c.priv_data, "vendor", "apl0", 0) < 0 || avcodec_open2(&c, codec, nullptr) < 0) {
         throw TelemetryVideoExportError::cannotAddVideoInput();
     }

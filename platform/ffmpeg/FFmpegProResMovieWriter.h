@@ -24,6 +24,9 @@ struct ProResWriterOptions {
     // the grey composite) but takes several times longer to get there, so the
     // writer asks for 1 directly.
     int quantiser = 1;
+    // Bits of the coded alpha plane: 16, or 8 (lossless for the renderer's
+    // 8-bit alpha).
+    int alphaBits = 16;
     int encoderThreads = 2;  // slice threads of the encoder
     int pictureBuffers = 3;  // pictures that may be in flight (drawn, queued, encoding)
     // Store a repeated frame once and point every repeat at it in the

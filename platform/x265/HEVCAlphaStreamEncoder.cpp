@@ -66,10 +66,13 @@ X265Encoder::Options HEVCAlphaEncoderSettings::sharedOptions() const {
     const std::string keyint = std::to_string(maxKeyFrameInterval);
     return {
         {"fps", std::to_string(framesPerSecond)},
-        // Fixed GOP: IDR pictures only where asked for or every keyint
-        // pictures, never on a scene cut, closed, so that picture types
-        // depend only on the frame number -- both encoders then decide alike
-        // whatever their pictures show.
+        // Fixed GOP: an IDR exactly every keyint encoded pictures, never on
+        // a scene cut, closed, so that picture types depend only on the
+        // picture number -- both encoders then decide alike whatever their
+        // pictures show. Skip pictures do not count: an intra picture costs
+        // the encoder dozens of times a P picture of an overlay, so IDRs
+        // every keyint frames of the movie would dominate a 1 Hz ride's
+        // export (there every other encoded picture would be one).
         {"keyint", keyint},
         {"min-keyint", keyint},
         {"scenecut", "0"},
@@ -142,32 +145,21 @@ HEVCAlphaStreamEncoder::HEVCAlphaStreamEncoder(const HEVCAlphaEncoderSettings& s
 
 std::vector<HEVCLayeredAccessUnit> HEVCAlphaStreamEncoder::encode(const PixelBufferView& frame) {
     converter_.convert(frame);
-    return encodeConvertedPicture();
+    for (auto& picture : colour_.encode(converter_.colourPicture(), nextFrame_)) colourQueue_.push_back(std::move(picture));
+    for (auto& picture : alpha_.encode(converter_.alphaPicture(), nextFrame_)) alphaQueue_.push_back(std::move(picture));
+    ++nextFrame_;
+    ++encodedPictures_;
+    pendingFrames_.push_back(false);
+    return pairUp();
 }
 
 std::vector<HEVCLayeredAccessUnit> HEVCAlphaStreamEncoder::encodeRepeat() {
     if (nextFrame_ == 0) {
         throw HEVCAlphaEncodingError(HEVCAlphaEncodingError::Case::encoderFailed, "Повтор кадра до первого кадра.");
     }
-    // A movie stays seekable within the key frame interval even where
-    // nothing changes: the repeated picture is then encoded again, as an IDR.
-    if (nextFrame_ - lastKeyFrame_ >= settings_.maxKeyFrameInterval) return encodeConvertedPicture();
     ++nextFrame_;
     pendingFrames_.push_back(true);
     return emitReady();
-}
-
-std::vector<HEVCLayeredAccessUnit> HEVCAlphaStreamEncoder::encodeConvertedPicture() {
-    // The key frame interval counts frames of the movie, repeats included,
-    // while the encoders only count the pictures they see: ask for the IDR.
-    const bool keyFrame = nextFrame_ > 0 && nextFrame_ - lastKeyFrame_ >= settings_.maxKeyFrameInterval;
-    if (keyFrame) lastKeyFrame_ = nextFrame_;
-    for (auto& picture : colour_.encode(converter_.colourPicture(), nextFrame_, keyFrame)) colourQueue_.push_back(std::move(picture));
-    for (auto& picture : alpha_.encode(converter_.alphaPicture(), nextFrame_, keyFrame)) alphaQueue_.push_back(std::move(picture));
-    ++nextFrame_;
-    ++encodedPictures_;
-    pendingFrames_.push_back(false);
-    return pairUp();
 }
 
 std::vector<HEVCLayeredAccessUnit> HEVCAlphaStreamEncoder::finish() {

@@ -64,8 +64,7 @@ public:
 
     std::vector<HEVCLayeredAccessUnit> encode(const PixelBufferView& frame);
     // The next frame repeats the previous one (which must exist): a skip
-    // picture, or an IDR of the same picture where the key frame interval
-    // would otherwise be exceeded.
+    // picture in both layers.
     std::vector<HEVCLayeredAccessUnit> encodeRepeat();
     // Drains both encoders. Throws when one of them produced more pictures
     // than the other.
@@ -75,7 +74,6 @@ public:
     std::int64_t encodedPictureCount() const { return encodedPictures_; }
 
 private:
-    std::vector<HEVCLayeredAccessUnit> encodeConvertedPicture();
     std::vector<HEVCLayeredAccessUnit> pairUp();
     std::vector<HEVCLayeredAccessUnit> emitReady();
     void renumber(HEVCLayeredAccessUnit& unit, std::int32_t pictureOrderCount) const;
@@ -92,7 +90,6 @@ private:
     std::deque<HEVCLayeredAccessUnit> merged_;  // encoded access units not yet emitted
     std::deque<bool> pendingFrames_;            // frames not yet emitted, true for a repeat
     std::int64_t nextFrame_ = 0;
-    std::int64_t lastKeyFrame_ = 0;      // frame index of the last IDR asked for
     std::int64_t emittedFrames_ = 0;
     std::int64_t emittedKeyFrame_ = 0;   // frame index of the last IDR emitted: picture order count 0
     std::int64_t encodedPictures_ = 0;

@@ -35,10 +35,9 @@ public:
 
     // VPS, SPS and PPS for the whole stream.
     std::vector<HEVCNalUnit> headers();
-    // Feeds one picture (presentation index `pts`), as an IDR picture when
-    // `forceKeyFrame`; returns the picture the encoder finished, if any, in
-    // decoding order.
-    std::vector<HEVCEncodedPicture> encode(const X265PlanarPicture& picture, std::int64_t pts, bool forceKeyFrame = false);
+    // Feeds one picture (presentation index `pts`); returns the picture the
+    // encoder finished, if any, in decoding order.
+    std::vector<HEVCEncodedPicture> encode(const X265PlanarPicture& picture, std::int64_t pts);
     // Drains the delayed pictures; no picture may be fed afterwards.
     std::vector<HEVCEncodedPicture> flush();
 
