@@ -24,9 +24,10 @@ struct ProResWriterOptions {
     // the grey composite) but takes several times longer to get there, so the
     // writer asks for 1 directly.
     int quantiser = 1;
-    // Bits of the coded alpha plane: 16, or 8 (lossless for the renderer's
-    // 8-bit alpha).
-    int alphaBits = 16;
+    // Bits of the coded alpha plane, 8 or 16. The renderer's alpha has 8
+    // bits, so 8 is lossless, and it halves the alpha data: 10-45 % fewer
+    // bytes per 1080p frame across the presets (cinematicHud 1177 -> 647 kB).
+    int alphaBits = 8;
     int encoderThreads = 2;  // slice threads of the encoder
     int pictureBuffers = 3;  // pictures that may be in flight (drawn, queued, encoding)
     // Store a repeated frame once and point every repeat at it in the
@@ -34,7 +35,7 @@ struct ProResWriterOptions {
     bool compact = false;
 };
 
-// Writes ProRes 4444 with 16-bit alpha ('ap4h', vendor 'apl0') into a
+// Writes ProRes 4444 with 8-bit alpha ('ap4h', vendor 'apl0') into a
 // QuickTime movie, BT.709 tagged, limited range.
 //
 // Pictures are converted, encoded and written on a thread of the writer, so
