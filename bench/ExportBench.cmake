@@ -2,4 +2,4 @@
 # decodes what it wrote (with the tests' decoder) to report picture quality.
 target_sources(ExportBench PRIVATE ${PROJECT_SOURCE_DIR}/Tests/Export/MovieDecoding.cpp)
 target_include_directories(ExportBench PRIVATE ${PROJECT_SOURCE_DIR}/Tests/Export)
-target_link_libraries(ExportBench PRIVATE PacemarkFFmpeg PacemarkCairo)
+target_link_libraries(ExportBench PRIVATE PacemarkFFmpeg PacemarkX265 PacemarkCairo)

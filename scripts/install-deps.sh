@@ -25,6 +25,10 @@ packages=(
   qt6-translations-l10n
   # independent decoder used by the HEVC tests (fetched from the npm registry by the test script)
   nodejs
+  # a second independent HEVC decoder (dec265) for the HEVC tests
+  libde265-examples
+  # GStreamer's QuickTime demuxer and ProRes decoder for the compact ProRes tests
+  gstreamer1.0-tools gstreamer1.0-plugins-base-apps gstreamer1.0-plugins-good gstreamer1.0-libav
 )
 
 missing=()

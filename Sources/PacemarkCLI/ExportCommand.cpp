@@ -70,9 +70,12 @@ TelemetryVideoCodec codecOption(const CLIArguments& args) {
     throw CLIUsageError("Неизвестный кодек «" + name + "»: возможны prores и hevc.");
 }
 
-// ProRes through FFmpeg; HEVC with alpha through its own x265 back end.
-std::shared_ptr<const MovieWriterFactory> movieWriters() {
-    return std::make_shared<const FFmpegMovieWriterFactory>(std::make_shared<const X265MovieWriterFactory>());
+// ProRes through FFmpeg (compact: repeats stored once); HEVC with alpha
+// through its own x265 back end.
+std::shared_ptr<const MovieWriterFactory> movieWriters(bool compact) {
+    ProResWriterOptions proRes;
+    proRes.compact = compact;
+    return std::make_shared<const FFmpegMovieWriterFactory>(std::make_shared<const X265MovieWriterFactory>(), proRes);
 }
 
 }  // namespace
@@ -82,8 +85,12 @@ int runExportCommand(std::span<const std::string> arguments) {
     const CLIArguments args(arguments,
                             {"--output", "--output-dir", "--codec", "--preset", "--layout", "--size", "--fps", "--start",
                              "--end"},
-                            {"--json", "--quiet", "--skip-existing"}, {{"-o", "--output"}, {"-q", "--quiet"}});
+                            {"--json", "--quiet", "--skip-existing", "--compact"}, {{"-o", "--output"}, {"-q", "--quiet"}});
     const TelemetryVideoCodec codec = codecOption(args);
+    const bool compact = args.has("--compact");
+    if (compact && codec != TelemetryVideoCodec::proRes4444) {
+        throw CLIUsageError("--compact работает только с ProRes 4444 (--codec prores).");
+    }
     const LayoutOption overlay = LayoutOption::fromOptions(args);
     TelemetryExportSettings settings;
     settings.codec = codec;
@@ -103,7 +110,7 @@ int runExportCommand(std::span<const std::string> arguments) {
     const std::vector<ExportJob> jobs = ExportBatch::plan(args.positional(), path("--output"), path("--output-dir"));
     const ExportProgressMode progressMode = exportProgressMode(args.has("--quiet"));
 
-    const TelemetryVideoExporter exporter(movieWriters(), std::make_shared<const CairoDrawingSurfaceFactory>());
+    const TelemetryVideoExporter exporter(movieWriters(compact), std::make_shared<const CairoDrawingSurfaceFactory>());
     std::stop_source stop;
     const auto exportOne = [&](const ExportJob& job) {
         const auto activity = std::make_shared<const TelemetryActivity>(TelemetryFileLoader::load(job.source));

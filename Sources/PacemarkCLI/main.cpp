@@ -37,12 +37,15 @@ constexpr std::array kCommands = {
                runSheetCommand},
     CLICommand{"export",
                "export FILE... [-o OUT.mov | --output-dir DIR] [--codec prores|hevc] [--preset NAME | --layout FILE] "
-               "[--size WxH] [--fps N] [--start S] [--end S] [--skip-existing] [--json] [--quiet]",
+               "[--size WxH] [--fps N] [--start S] [--end S] [--skip-existing] [--json] [--quiet] [--compact]",
                "Прозрачный оверлей заезда в видео MOV с альфа-каналом (по умолчанию ProRes 4444, 1920×1080, "
                "30 к/с, вся активность, файл ИМЯ-telemetry.mov рядом с исходным или в --output-dir). "
                "Несколько файлов — по фильму на каждый, ошибка одного не останавливает остальные, в конце итог. "
                "--skip-existing оставляет готовые фильмы, --json печатает по объекту JSON на фильм, --quiet "
-               "убирает прогресс. Ctrl-C останавливает экспорт, не трогая существующий файл.",
+               "убирает прогресс. Ctrl-C останавливает экспорт, не трогая существующий файл. С --compact (только ProRes) "
+               "повторяющийся кадр хранится в файле один раз, а повторы ссылаются на него: файл в десятки раз меньше "
+               "и пишется быстрее. FFmpeg и GStreamer такие файлы читают, но не каждый видеоредактор проверен с ними: "
+               "если редактор покажет не те кадры, экспортируйте без --compact.",
                runExportCommand},
     CLICommand{"layout", "layout --preset NAME -o FILE.pacemark-layout",
                "Пресет в виде файла макета (JSON): основа, чтобы править макет и передавать его в --layout.",

@@ -19,18 +19,22 @@ fs::path copyOfSampleRide(const TemporaryFolder& folder) {
 }
 
 TEST(ExportCommandTest, WritesTheSegmentBesideTheSourceByDefault) {
-    TemporaryFolder folder;
-    const fs::path ride = copyOfSampleRide(folder);
-    const CLIRun run = runExport({ride.string(), "--size", "320x180", "--fps", "5", "--start", "10", "--end", "14"},
-                              folder);
-    ASSERT_EQ(run.status, 0) << run.err;
-    EXPECT_NE(run.err.find("кадр 20/20"), std::string::npos) << run.err;
-    const DecodedMovie movie = decodeMovie(folder / "ride-telemetry.mov");
-    EXPECT_EQ(movie.codecName, "prores");
-    EXPECT_EQ(movie.width, 320);
-    EXPECT_EQ(movie.height, 180);
-    EXPECT_EQ(movie.framesPerSecondNumerator, 5);
-    EXPECT_EQ(movie.frames.size(), 20u);
+    // The normal and the compact ProRes movie hold the same frames.
+    for (const std::vector<std::string>& extra : {std::vector<std::string>{}, std::vector<std::string>{"--compact"}}) {
+        TemporaryFolder folder;
+        const fs::path ride = copyOfSampleRide(folder);
+        std::vector<std::string> arguments = {ride.string(), "--size", "320x180", "--fps", "5", "--start", "10", "--end", "14"};
+        arguments.insert(arguments.end(), extra.begin(), extra.end());
+        const CLIRun run = runExport(arguments, folder);
+        ASSERT_EQ(run.status, 0) << run.err;
+        EXPECT_NE(run.err.find("кадр 20/20"), std::string::npos) << run.err;
+        const DecodedMovie movie = decodeMovie(folder / "ride-telemetry.mov");
+        EXPECT_EQ(movie.codecName, "prores");
+        EXPECT_EQ(movie.width, 320);
+        EXPECT_EQ(movie.height, 180);
+        EXPECT_EQ(movie.framesPerSecondNumerator, 5);
+        EXPECT_EQ(movie.frames.size(), 20u);
+    }
 }
 
 TEST(ExportCommandTest, BadRequestsFailWithRussianMessagesAndWriteNothing) {
@@ -46,6 +50,7 @@ TEST(ExportCommandTest, BadRequestsFailWithRussianMessagesAndWriteNothing) {
         {{ride.string(), "--preset", "nope"}, 2, "Неизвестный пресет «nope»"},
         {{ride.string(), "--start", "30", "--end", "20"}, 2, "Конец отрезка должен быть позже начала."},
         {{ride.string(), "--start", "-1"}, 2, "Начало отрезка не может быть отрицательным."},
+        {{ride.string(), "--codec", "hevc", "--compact"}, 2, "--compact работает только с ProRes 4444"},
         {{(folder / "missing.fit").string()}, 1, "Ошибка: "},
     };
     for (const Case& c : cases) {
@@ -56,13 +61,17 @@ TEST(ExportCommandTest, BadRequestsFailWithRussianMessagesAndWriteNothing) {
     EXPECT_FALSE(fs::exists(folder / "ride-telemetry.mov"));
 }
 
-TEST(ExportCommandTest, InterruptStopsCleanlyAndKeepsTheOldMovie) {
+class ExportCommandInterruptTest : public ::testing::TestWithParam<std::vector<std::string>> {};
+
+TEST_P(ExportCommandInterruptTest, InterruptStopsCleanlyAndKeepsTheOldMovie) {
     TemporaryFolder folder;
     const fs::path ride = copyOfSampleRide(folder);
     const fs::path output = folder / "ride-telemetry.mov";
     writeFileText(output, "the old movie");
     const fs::path errPath = folder / "stderr.txt";
-    const pid_t child = startExport({ride.string()}, errPath);  // the whole ride: minutes of work
+    std::vector<std::string> arguments = {ride.string()};  // the whole ride: minutes of work
+    arguments.insert(arguments.end(), GetParam().begin(), GetParam().end());
+    const pid_t child = startExport(arguments, errPath);
     ASSERT_GT(child, 0);
     // Interrupt once the temporary movie exists, that is while frames are written.
     bool writing = false;
@@ -84,6 +93,10 @@ TEST(ExportCommandTest, InterruptStopsCleanlyAndKeepsTheOldMovie) {
     std::sort(names.begin(), names.end());
     EXPECT_EQ(names, (std::vector<std::string>{"ride-telemetry.mov", "ride.fit", "stderr.txt"}));
 }
+
+INSTANTIATE_TEST_SUITE_P(EveryWriter, ExportCommandInterruptTest,
+                         ::testing::Values(std::vector<std::string>{}, std::vector<std::string>{"--compact"},
+                                           std::vector<std::string>{"--codec", "hevc"}));
 
 }  // namespace
 }  // namespace pacemark

@@ -120,11 +120,21 @@ TEST(FFmpegProResMovieWriterTest, SettingsItCannotWriteAreRefusedBeforeAnyFileEx
     EXPECT_TRUE(fs::is_empty(folder.path()));
 }
 
-TEST(FFmpegProResMovieWriterTest, CancelAndAbandonRemoveThePartialFile) {
+// Both file writers: FFmpeg's muxer and the compact QuickTime writer.
+class FFmpegProResMovieWriterFileTest : public ::testing::TestWithParam<bool> {
+protected:
+    static ProResWriterOptions options() {
+        ProResWriterOptions options;
+        options.compact = GetParam();
+        return options;
+    }
+};
+
+TEST_P(FFmpegProResMovieWriterFileTest, CancelAndAbandonRemoveThePartialFile) {
     TemporaryFolder folder;
     const auto settings = proResSettings(folder / "x.mov", 64, 36, 30);
     {
-        FFmpegProResMovieWriter writer(settings);
+        FFmpegProResMovieWriter writer(settings, options());
         writer.startWriting();
         PixelBufferView buffer = writer.makePixelBuffer();
         drawSyntheticOverlay(buffer, 1);
@@ -136,16 +146,16 @@ TEST(FFmpegProResMovieWriterTest, CancelAndAbandonRemoveThePartialFile) {
         writer.cancel();
     }
     {
-        FFmpegProResMovieWriter writer(settings);
+        FFmpegProResMovieWriter writer(settings, options());
         writer.startWriting();
         writer.makePixelBuffer();  // dropped without appending, then the writer is destroyed
     }
     EXPECT_TRUE(fs::is_empty(folder.path()));
 }
 
-TEST(FFmpegProResMovieWriterTest, StartInAMissingFolderFailsWithTheReason) {
+TEST_P(FFmpegProResMovieWriterFileTest, StartInAMissingFolderFailsWithTheReason) {
     TemporaryFolder folder;
-    FFmpegProResMovieWriter writer(proResSettings(folder / "missing" / "x.mov", 64, 36, 30));
+    FFmpegProResMovieWriter writer(proResSettings(folder / "missing" / "x.mov", 64, 36, 30), options());
     try {
         writer.startWriting();
         ADD_FAILURE() << "started";
@@ -154,6 +164,8 @@ TEST(FFmpegProResMovieWriterTest, StartInAMissingFolderFailsWithTheReason) {
     }
     EXPECT_TRUE(fs::is_empty(folder.path()));
 }
+
+INSTANTIATE_TEST_SUITE_P(NormalAndCompact, FFmpegProResMovieWriterFileTest, ::testing::Bool());
 
 }  // namespace
 }  // namespace pacemark

@@ -2,6 +2,9 @@
 #include "FFmpegMovieWriterFactory.h"
 #include "HEVCAlphaMovieWriter.h"
 #include "HEVCNalUnit.h"
+#include "HEVCParameterSets.h"
+#include "HEVCSkipPictureWriter.h"
+#include "HEVCSliceHeader.h"
 #include "OverlayTestFrames.h"
 #include "PacemarkError.h"
 #include "QuickTimeTestReader.h"
@@ -18,6 +21,16 @@ namespace {
 using pacemark::testing::filesIn;
 using pacemark::testing::TemporaryFolder;
 
+TelemetryActivity activityOfSeconds(int seconds, int samplesPerSecond = 1) {
+    std::vector<TelemetrySample> samples;
+    for (int s = 0; s <= seconds * samplesPerSecond; ++s) {
+        TelemetrySample sample;
+        sample.elapsed = double(s) / samplesPerSecond;
+        sample.speedMetersPerSecond = 5.0 + s;
+        samples.push_back(sample);
+    }
+    return TelemetryActivity(std::nullopt, std::move(samples));
+}
 
 // Draws the overlay test frame of the sample in force, so that frames within
 // one second repeat and the exporter hands them over as repeats.
@@ -49,7 +62,7 @@ class DisagreeingWriterFactory : public MovieWriterFactory {
 public:
     std::unique_ptr<MovieWriter> makeWriter(const MovieWriterSettings& settings) const override {
         auto encoderSettings = HEVCAlphaEncoderSettings::fromMovieWriterSettings(settings);
-        encoderSettings.alphaExtraOptions = {{"bframes", "2"}};
+        encoderSettings.alphaExtraOptions = {{"keyint", "1"}, {"min-keyint", "1"}};
         return std::make_unique<HEVCAlphaMovieWriter>(settings.url, encoderSettings);
     }
 };
@@ -75,6 +88,43 @@ TEST(HEVCAlphaExportTest, ExporterWritesHevcWithAlphaThroughTheWriterFactories) 
         const auto nals = pacemark::testing::lengthPrefixedNalUnits(sample);
         ASSERT_EQ(nals.size(), 2u);
         EXPECT_EQ(HEVCNalUnit::parse(nals[1]).layerId, 1);
+    }
+}
+
+// How many samples of the movie hold skip pictures: layer-0 slices equal to
+// the skip picture for their picture order count.
+std::size_t skipPictureCount(const pacemark::testing::QuickTimeHEVCTrack& track) {
+    std::vector<std::uint8_t> sps, pps;
+    for (const auto& bytes : pacemark::testing::hvcCNalUnits(track.hvcC)) {
+        const auto unit = HEVCNalUnit::parse(bytes);
+        if (unit.layerId == 0 && unit.type == HEVCNalType::sps) sps = unit.rbsp;
+        if (unit.layerId == 0 && unit.type == HEVCNalType::pps) pps = unit.rbsp;
+    }
+    const HEVCSkipPictureWriter skips(sps, pps, 0, 0);
+    const auto parsedSps = HEVCSequenceParameterSet::parse(sps);
+    const auto parsedPps = HEVCPictureParameterSet::parse(pps);
+    std::size_t count = 0;
+    for (const auto& sample : track.samples) {
+        const auto slice = HEVCNalUnit::parse(pacemark::testing::lengthPrefixedNalUnits(sample).at(0));
+        if (HEVCNalType::isIrap(slice.type)) continue;
+        const auto lsb = HEVCSliceHeader::parse(slice, parsedSps, parsedPps).picOrderCntLsb;
+        if (slice.rbsp == skips.skipPicture(static_cast<std::int32_t>(lsb)).rbsp) ++count;
+    }
+    return count;
+}
+
+TEST(HEVCAlphaExportTest, OnlyFramesThatShowTheSameSampleBecomeSkipPictures) {
+    // 3 s at 30 fps: a 1 Hz recording changes at frames 0, 30 and 60 (60 is
+    // also the key frame interval); a 30 Hz one changes every frame.
+    for (const auto& [samplesPerSecond, expectedSkips] : {std::pair{1, 87u}, std::pair{30, 0u}}) {
+        TemporaryFolder folder;
+        const auto output = folder / "ride-telemetry.mov";
+        TelemetryVideoExporter exporter(std::make_shared<X265MovieWriterFactory>(), overlayRenderers());
+        const TelemetryRenderConfig config(output, 96, 64, 30, TelemetryVideoCodec::hevcWithAlpha, 0, 3.0, PacemarkLayout{});
+        exporter.exportMovie(activityOfSeconds(5, samplesPerSecond), config, [](double) {});
+        const auto track = pacemark::testing::readQuickTimeHEVCTrack(output);
+        ASSERT_EQ(track.samples.size(), 90u);
+        EXPECT_EQ(skipPictureCount(track), expectedSkips) << samplesPerSecond << " Hz";
     }
 }
 

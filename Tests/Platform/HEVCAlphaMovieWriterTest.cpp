@@ -32,27 +32,28 @@ constexpr int movieHeight = 180;
 constexpr int movieFrames = 36;
 constexpr int movieFramesPerSecond = 12;
 
-// The rendered frames of the movie, kept for comparing with decodes.
+// Writes one frame per entry of `repeats`: a new picture, or (true) a repeat
+// of its predecessor, as the exporter does for instants that show the same
+// sample. Returns the rendered frames, kept for comparing with decodes.
 std::vector<std::vector<std::uint8_t>> writeMovie(const std::filesystem::path& path,
-                                                  const HEVCAlphaEncoderSettings& settings, int frames) {
+                                                  const HEVCAlphaEncoderSettings& settings,
+                                                  const std::vector<bool>& repeats) {
     HEVCAlphaMovieWriter writer(path, settings);
     writer.startWriting();
     OverlayTestFrame frame(settings.width, settings.height);
     std::vector<std::vector<std::uint8_t>> rendered;
-    for (int i = 0; i < frames; ++i) {
-        // Every fourth frame repeats its predecessor, as the exporter does
-        // for instants that show the same sample.
-        if (i % 4 == 3) {
+    for (std::size_t i = 0; i < repeats.size(); ++i) {
+        if (repeats[i]) {
             rendered.push_back(rendered.back());
-            writer.appendRepeat(i);
+            writer.appendRepeat(static_cast<std::int64_t>(i));
             continue;
         }
-        frame.draw(i);
+        frame.draw(static_cast<int>(i));
         rendered.push_back(frame.pixels());
         const PixelBufferView buffer = writer.makePixelBuffer();
         EXPECT_TRUE(buffer.isValid());
         std::copy(frame.pixels().begin(), frame.pixels().end(), buffer.data);
-        writer.append(buffer, i);
+        writer.append(buffer, static_cast<std::int64_t>(i));
     }
     writer.finish();
     return rendered;
@@ -85,8 +86,10 @@ protected:
     static void SetUpTestSuite() {
         folder = new TemporaryFolder();
         moviePath = (*folder) / "overlay.mov";
+        std::vector<bool> repeats;
+        for (int i = 0; i < movieFrames; ++i) repeats.push_back(i % 4 == 3);
         rendered = writeMovie(moviePath, testing::exportEncoderSettings(movieWidth, movieHeight, movieFramesPerSecond),
-                              movieFrames);
+                              repeats);
     }
     static void TearDownTestSuite() {
         delete folder;
@@ -135,32 +138,48 @@ TEST_F(HEVCAlphaMovieWriterTest, MovieHoldsAnHvc1TrackWithBothLayersInHvcCAndEve
     }
 }
 
-TEST_F(HEVCAlphaMovieWriterTest, SystemFFmpegDecodesTheBaseLayerWithoutErrors) {
+// The base layer as the system's FFmpeg decodes it: every picture's planes,
+// tightly packed, and how many errors the decoder logged.
+struct SystemDecode {
+    std::vector<std::vector<std::uint8_t>> frames;
+    std::vector<std::int64_t> timestamps;
+    int errors = 0;
+};
+
+SystemDecode decodeWithSystemFFmpeg(const std::filesystem::path& path, int width, int height) {
     static int errors = 0;
     errors = 0;
     av_log_set_callback([](void*, int level, const char*, va_list) {
         if (level <= AV_LOG_ERROR) ++errors;
     });
+    SystemDecode result;
     AVFormatContext* format = nullptr;
-    ASSERT_EQ(avformat_open_input(&format, moviePath.c_str(), nullptr, nullptr), 0);
-    ASSERT_GE(avformat_find_stream_info(format, nullptr), 0);
+    EXPECT_EQ(avformat_open_input(&format, path.c_str(), nullptr, nullptr), 0);
+    if (!format) return result;
+    EXPECT_GE(avformat_find_stream_info(format, nullptr), 0);
     const AVStream* stream = format->streams[0];
     EXPECT_EQ(stream->codecpar->codec_id, AV_CODEC_ID_HEVC);
     const AVCodec* codec = avcodec_find_decoder(AV_CODEC_ID_HEVC);
     AVCodecContext* context = avcodec_alloc_context3(codec);
-    ASSERT_GE(avcodec_parameters_to_context(context, stream->codecpar), 0);
-    ASSERT_EQ(avcodec_open2(context, codec, nullptr), 0);
+    EXPECT_GE(avcodec_parameters_to_context(context, stream->codecpar), 0);
+    EXPECT_EQ(avcodec_open2(context, codec, nullptr), 0);
     AVPacket* packet = av_packet_alloc();
     AVFrame* frame = av_frame_alloc();
-    int decoded = 0;
-    std::vector<std::int64_t> timestamps;
     auto drain = [&] {
         while (avcodec_receive_frame(context, frame) == 0) {
-            ++decoded;
-            EXPECT_EQ(frame->width, movieWidth);
-            EXPECT_EQ(frame->height, movieHeight);
+            EXPECT_EQ(frame->width, width);
+            EXPECT_EQ(frame->height, height);
             EXPECT_EQ(frame->format, AV_PIX_FMT_YUV420P);
-            timestamps.push_back(frame->best_effort_timestamp);
+            result.timestamps.push_back(frame->best_effort_timestamp);
+            std::vector<std::uint8_t> planes;
+            for (int plane = 0; plane < 3; ++plane) {
+                const int w = plane ? (width + 1) / 2 : width, h = plane ? (height + 1) / 2 : height;
+                for (int row = 0; row < h; ++row) {
+                    const std::uint8_t* line = frame->data[plane] + std::ptrdiff_t{row} * frame->linesize[plane];
+                    planes.insert(planes.end(), line, line + w);
+                }
+            }
+            result.frames.push_back(std::move(planes));
             av_frame_unref(frame);
         }
     };
@@ -176,11 +195,16 @@ TEST_F(HEVCAlphaMovieWriterTest, SystemFFmpegDecodesTheBaseLayerWithoutErrors) {
     avcodec_free_context(&context);
     avformat_close_input(&format);
     av_log_set_callback(av_log_default_callback);
+    result.errors = errors;
+    return result;
+}
 
-    EXPECT_EQ(decoded, movieFrames);
-    EXPECT_EQ(errors, 0);
+TEST_F(HEVCAlphaMovieWriterTest, SystemFFmpegDecodesTheBaseLayerWithoutErrors) {
+    const SystemDecode decoded = decodeWithSystemFFmpeg(moviePath, movieWidth, movieHeight);
+    EXPECT_EQ(decoded.frames.size(), static_cast<std::size_t>(movieFrames));
+    EXPECT_EQ(decoded.errors, 0);
     // Frame i is shown at i / fps.
-    for (std::size_t i = 1; i < timestamps.size(); ++i) EXPECT_GT(timestamps[i], timestamps[i - 1]);
+    for (std::size_t i = 1; i < decoded.timestamps.size(); ++i) EXPECT_GT(decoded.timestamps[i], decoded.timestamps[i - 1]);
 }
 
 TEST_F(HEVCAlphaMovieWriterTest, StreamDumperParsesEveryParameterSetToItsTrailingBits) {
@@ -261,6 +285,94 @@ TEST_F(HEVCAlphaMovieWriterTest, IndependentDecoderReturnsColourAndAlphaOfTheRen
     std::cout << "alpha PSNR " << alphaPsnr << " dB, colour PSNR " << colourPsnr << " dB\n";
     EXPECT_GE(alphaPsnr, 40.0);
     EXPECT_GE(colourPsnr, 36.0);
+}
+
+// A run of repeats longer than the range of slice_pic_order_cnt_lsb (x265
+// codes 8 bits), a new picture right after it, short runs, and a new last
+// frame.
+constexpr std::size_t longRun = 300;
+std::vector<bool> repeatRuns() {
+    std::vector<bool> repeats(4, false);
+    repeats.insert(repeats.end(), longRun, true);
+    for (int i = 0; i < 6; ++i) repeats.insert(repeats.end(), {false, true, true});
+    repeats.push_back(false);
+    return repeats;
+}
+
+// The base layer as an Annex B byte stream, for decoders that read no
+// QuickTime.
+void writeBaseLayerByteStream(const pacemark::testing::QuickTimeHEVCTrack& track, const std::filesystem::path& path) {
+    std::vector<std::uint8_t> stream;
+    const auto append = [&](const std::vector<std::uint8_t>& nal) {
+        if (HEVCNalUnit::parse(nal).layerId != 0) return;
+        stream.insert(stream.end(), {0, 0, 0, 1});
+        stream.insert(stream.end(), nal.begin(), nal.end());
+    };
+    for (const auto& nal : pacemark::testing::hvcCNalUnits(track.hvcC)) append(nal);
+    for (const auto& sample : track.samples) {
+        for (const auto& nal : pacemark::testing::lengthPrefixedNalUnits(sample)) append(nal);
+    }
+    pacemark::testing::writeFileBytes(path, stream);
+}
+
+TEST(HEVCSkipPictureTest, RepeatsDecodeBitIdenticallyToThePictureBeforeThemInEveryDecoder) {
+    // Neither side is a multiple of the 64-pixel coding tree unit, so the
+    // skip pictures split at the right and bottom edges.
+    constexpr int width = 200, height = 120;
+    TemporaryFolder folder;
+    const auto path = folder / "runs.mov";
+    const std::vector<bool> repeats = repeatRuns();
+    writeMovie(path, testing::exportEncoderSettings(width, height, 10), repeats);
+
+    // Every repeat is a skip picture: tiny, and not a sync sample.
+    const auto track = pacemark::testing::readQuickTimeHEVCTrack(path);
+    ASSERT_EQ(track.samples.size(), repeats.size());
+    std::vector<std::size_t> skips;
+    for (std::size_t i = 0; i < repeats.size(); ++i) {
+        if (!repeats[i]) continue;
+        skips.push_back(i);
+        EXPECT_FALSE(track.syncSamples[i]) << "sample " << i;
+        EXPECT_LT(track.samples[i].size(), 64u) << "sample " << i;
+    }
+    EXPECT_TRUE(track.syncSamples[0]);
+
+    const SystemDecode system = decodeWithSystemFFmpeg(path, width, height);
+    EXPECT_EQ(system.errors, 0);
+    ASSERT_EQ(system.frames.size(), repeats.size());
+    for (const std::size_t i : skips) EXPECT_TRUE(system.frames[i] == system.frames[i - 1]) << "FFmpeg 5.1, frame " << i;
+    EXPECT_FALSE(system.frames.back() == system.frames[system.frames.size() - 2]) << "the new last frame";
+    EXPECT_FALSE(system.frames[4 + longRun] == system.frames[3 + longRun]) << "the new frame after the long run";
+
+    if (std::string(PACEMARK_DEC265).empty() || !std::filesystem::exists(PACEMARK_DEC265)) {
+        ADD_FAILURE() << "libde265's dec265 not found (Debian package libde265-examples)";
+    } else {
+        const auto stream = folder / "base.hevc";
+        const auto yuv = folder / "base.yuv";
+        writeBaseLayerByteStream(track, stream);
+        const auto result = runCommand(std::string(PACEMARK_DEC265) + " -q -o " + quoted(yuv) + " " + quoted(stream));
+        EXPECT_EQ(result.status, 0) << result.output;
+        std::vector<std::uint8_t> expected;
+        for (const auto& frame : system.frames) expected.insert(expected.end(), frame.begin(), frame.end());
+        EXPECT_TRUE(pacemark::testing::readFileBytes(yuv) == expected) << "libde265 and FFmpeg 5.1 decode different pictures";
+    }
+
+    const std::filesystem::path packages = PACEMARK_HEVC_ALPHA_DECODER_FOLDER;
+    if (std::string(PACEMARK_NODE).empty() || !std::filesystem::exists(packages / "node_modules" / "node-av" / "package.json")) {
+        GTEST_SKIP() << "node or node-av missing: alpha layer not decoded";
+    }
+    const auto raw = folder / "decoded.yuva";
+    const auto result = runCommand(std::string(PACEMARK_NODE) + " " + quoted(PACEMARK_HEVC_ALPHA_DECODE_SCRIPT) + " " +
+                                   quoted(packages) + " " + quoted(path) + " " + quoted(raw));
+    ASSERT_EQ(result.status, 0) << result.output;
+    EXPECT_EQ(result.output.find("[hevc @"), std::string::npos) << result.output;
+    const auto decoded = pacemark::testing::readFileBytes(raw);
+    const std::size_t frameSize = std::size_t{width} * height * 2 + 2 * std::size_t{width / 2} * (height / 2);
+    ASSERT_EQ(decoded.size(), frameSize * repeats.size()) << result.output;
+    const auto frameAt = [&](std::size_t i) {
+        return std::vector<std::uint8_t>(decoded.begin() + static_cast<std::ptrdiff_t>(frameSize * i),
+                                         decoded.begin() + static_cast<std::ptrdiff_t>(frameSize * (i + 1)));
+    };
+    for (const std::size_t i : skips) EXPECT_TRUE(frameAt(i) == frameAt(i - 1)) << "FFmpeg 8, both layers, frame " << i;
 }
 
 TEST(HEVCAlphaMovieWriterFailureTest, AbandonedOrUnwritableMoviesLeaveNothing) {

@@ -138,7 +138,8 @@ TEST(ProResOracleTest, RepairedFramesEqualThoseOfACorrectedEncoder) {
         }
         const std::string command = std::string(PACEMARK_NODE) + " " + quoted(PACEMARK_PRORES_ORACLE_SCRIPT) + " " +
                                     quoted(packages) + " " + quoted(planes) + " " + quoted(oracle) + " " +
-                                    std::to_string(width) + " " + std::to_string(height) + " 1 2>&1";
+                                    std::to_string(width) + " " + std::to_string(height) + " 1 " +
+                                    std::to_string(ProResWriterOptions{}.alphaBits) + " 2>&1";
         ASSERT_EQ(std::system(command.c_str()), 0) << command;
 
         const auto ours = movieFrames(movie);
@@ -149,7 +150,7 @@ TEST(ProResOracleTest, RepairedFramesEqualThoseOfACorrectedEncoder) {
             SCOPED_TRACE(pictures[i].name + ", " + std::to_string(width) + "×1080");
             const ProResFrame frame = ProResFrame::parse(ours[i]);
             EXPECT_EQ(frame.version, 1);
-            EXPECT_EQ(frame.alphaTypeByte, 2);
+            EXPECT_EQ(frame.alphaTypeByte, ProResWriterOptions{}.alphaBits == 16 ? 2 : 1);
             EXPECT_EQ(ours[i].size(), theirs[i].size());
             EXPECT_TRUE(ours[i] == theirs[i]) << "coded frames differ";
         }

@@ -107,6 +107,12 @@ QuickTimeHEVCTrack readQuickTimeHEVCTrack(const std::filesystem::path& path) {
         const std::uint32_t n = be32(d, stts.payload + 8 + 8 * i);
         for (std::uint32_t k = 0; k < n; ++k) track.sampleDurations.push_back(be32(d, stts.payload + 12 + 8 * i));
     }
+    track.syncSamples.assign(track.samples.size(), true);
+    for (const Box& box : children(d, stbl.payload, stbl.end)) {
+        if (box.type != "stss") continue;
+        track.syncSamples.assign(track.samples.size(), false);
+        for (std::uint32_t i = 0; i < be32(d, box.payload + 4); ++i) track.syncSamples.at(be32(d, box.payload + 8 + 4 * i) - 1) = true;
+    }
     return track;
 }
 

@@ -19,6 +19,7 @@ struct QuickTimeHEVCTrack {
     std::vector<std::string> sampleEntryChildBoxes;
     std::vector<std::vector<std::uint8_t>> samples;
     std::vector<std::uint32_t> sampleDurations;
+    std::vector<bool> syncSamples;  // per sample; all true without an stss box
 };
 
 QuickTimeHEVCTrack readQuickTimeHEVCTrack(const std::filesystem::path& path);

@@ -1,16 +1,16 @@
 // Encodes pictures with the ProRes encoder of the FFmpeg inside the npm
 // package node-av (a newer FFmpeg than the system's, sharing no code with
-// ours), with the settings of our ProRes writer: profile 4444, 16-bit alpha,
-// quantiser QUANTISER, vendor 'apl0', BT.709 limited range. INPUT holds
+// ours), with the settings of our ProRes writer: profile 4444, ALPHA_BITS-bit
+// alpha, quantiser QUANTISER, vendor 'apl0', BT.709 limited range. INPUT holds
 // yuva444p10le pictures, tightly packed plane after plane; OUTPUT receives
 // the coded frames one after another (each starts with its own size).
-//   node encode-prores-oracle.mjs PACKAGE_FOLDER INPUT OUTPUT WIDTH HEIGHT QUANTISER
+//   node encode-prores-oracle.mjs PACKAGE_FOLDER INPUT OUTPUT WIDTH HEIGHT QUANTISER ALPHA_BITS
 import { createRequire } from 'node:module';
 import { readFileSync, writeFileSync } from 'node:fs';
 import { pathToFileURL } from 'node:url';
 import path from 'node:path';
 
-const [packages, input, output, widthText, heightText, quantiserText] = process.argv.slice(2);
+const [packages, input, output, widthText, heightText, quantiserText, alphaBitsText] = process.argv.slice(2);
 const load = async (name) => import(pathToFileURL(createRequire(path.join(path.resolve(packages), 'package.json')).resolve(name)).href);
 const C = await load('node-av/constants');
 const { Codec, CodecContext, Dictionary, FFmpegError, Frame, Packet } = await load('node-av/lib');
@@ -38,7 +38,7 @@ encoder.colorRange = C.AVCOL_RANGE_MPEG;
 encoder.flags = C.AV_CODEC_FLAG_QSCALE;
 encoder.globalQuality = quantiser * C.FF_QP2LAMBDA;
 encoder.threadCount = 1;
-const options = Dictionary.fromObject({ profile: '4444', alpha_bits: '16', vendor: 'apl0' });
+const options = Dictionary.fromObject({ profile: '4444', alpha_bits: alphaBitsText, vendor: 'apl0' });
 FFmpegError.throwIfError(await encoder.open2(codec, options), 'open2');
 
 const frame = new Frame();

@@ -63,7 +63,7 @@ FFmpegProResMovieWriter::FFmpegProResMovieWriter(MovieWriterSettings settings, P
     }
     c.thread_count = options_.encoderThreads;
     c.thread_type = FF_THREAD_SLICE;  // one packet out for every picture in, so repeats can follow at once
-    if (av_opt_set(c.priv_data, "profile", "4444", 0) < 0 || av_opt_set_int(c.priv_data, "alpha_bits", 16, 0) < 0 ||
+    if (av_opt_set(c.priv_data, "profile", "4444", 0) < 0 || av_opt_set_int(c.priv_data, "alpha_bits", options_.alphaBits, 0) < 0 ||
         av_opt_set(c.priv_data, "vendor", "apl0", 0) < 0 || avcodec_open2(&c, codec, nullptr) < 0) {
         throw TelemetryVideoExportError::cannotAddVideoInput();
     }
@@ -96,6 +96,18 @@ FFmpegProResMovieWriter::~FFmpegProResMovieWriter() {
 }
 
 void FFmpegProResMovieWriter::startWriting() {
+    if (options_.compact) {
+        started_ = true;  // from here a failure removes what was created
+        try {
+            compactFile_ = std::make_unique<ffmpeg::QuickTimeProResWriter>(
+                settings_.url, encoder_->width, encoder_->height, static_cast<int>(settings_.framesPerSecond));
+        } catch (...) {
+            cancel();
+            throw;
+        }
+        worker_ = std::thread([this] { runWorker(); });
+        return;
+    }
     AVFormatContext* raw = nullptr;
     if (avformat_alloc_output_context2(&raw, nullptr, "mov", nullptr) < 0 || !raw) {
         throw TelemetryVideoExportError::writerFailed(TelemetryVideoExportError::startFailedText);
@@ -188,6 +200,8 @@ void FFmpegProResMovieWriter::runWorker() {
         try {
             if (job.pictureIndex >= 0) {
                 encodePicture(job.pictureIndex, job.frameIndex);
+            } else if (compactFile_) {
+                compactFile_->writeRepeat();
             } else {
                 writeCodedFrame(*lastCoded_, job.frameIndex);
             }
@@ -245,6 +259,7 @@ void FFmpegProResMovieWriter::repairCodedFrame(const AVPacket& coded) {
 }
 
 void FFmpegProResMovieWriter::writeCodedFrame(const AVPacket& coded, std::int64_t frameIndex) {
+    if (compactFile_ && coded.size > 0) return compactFile_->writeSample(coded.data, std::size_t(coded.size));
     if (coded.size <= 0 || av_packet_ref(outgoing_.get(), &coded) < 0) {
         throw TelemetryVideoExportError::writerFailed(TelemetryVideoExportError::appendFailedText);
     }
@@ -274,6 +289,16 @@ void FFmpegProResMovieWriter::finish() {
         cancel();
         std::rethrow_exception(failure);
     }
+    if (compactFile_) {
+        try {
+            compactFile_->finish();
+        } catch (...) {
+            cancel();
+            throw;
+        }
+        done_ = true;
+        return;
+    }
     const int code = ffmpeg::finishOutputFile(*container_);
     if (code < 0) {
         cancel();
@@ -297,6 +322,7 @@ void FFmpegProResMovieWriter::cancel() noexcept {
     done_ = true;
     stopWorker();
     container_.reset();  // closes the file without completing it
+    compactFile_.reset();
     if (started_) {
         std::error_code ignored;
         std::filesystem::remove(settings_.url, ignored);

@@ -12,6 +12,7 @@
 #include "Export/MovieWriter.h"
 #include "FFmpegHandles.h"
 #include "ProResPictureConverter.h"
+#include "QuickTimeProResWriter.h"
 
 namespace pacemark {
 
@@ -23,11 +24,18 @@ struct ProResWriterOptions {
     // the grey composite) but takes several times longer to get there, so the
     // writer asks for 1 directly.
     int quantiser = 1;
+    // Bits of the coded alpha plane, 8 or 16. The renderer's alpha has 8
+    // bits, so 8 is lossless, and it halves the alpha data: 10-45 % fewer
+    // bytes per 1080p frame across the presets (cinematicHud 1177 -> 647 kB).
+    int alphaBits = 8;
     int encoderThreads = 2;  // slice threads of the encoder
     int pictureBuffers = 3;  // pictures that may be in flight (drawn, queued, encoding)
+    // Store a repeated frame once and point every repeat at it in the
+    // sample table (QuickTimeProResWriter) instead of writing it again.
+    bool compact = false;
 };
 
-// Writes ProRes 4444 with 16-bit alpha ('ap4h', vendor 'apl0') into a
+// Writes ProRes 4444 with 8-bit alpha ('ap4h', vendor 'apl0') into a
 // QuickTime movie, BT.709 tagged, limited range; the sample entry carries
 // depth 32, 'colr', 'fiel' (progressive) and 'pasp' (1:1). Every coded frame
 // is repaired before it is written, as the system's encoder leaves faults in
@@ -75,6 +83,7 @@ private:
     ProResPictureConverter converter_;
     ffmpeg::CodecContextHandle encoder_;
     ffmpeg::OutputFormatHandle container_;
+    std::unique_ptr<ffmpeg::QuickTimeProResWriter> compactFile_;  // instead of container_ when options_.compact
     AVStream* stream_ = nullptr;
     ffmpeg::FrameHandle frame_;
     ffmpeg::PacketHandle encoded_;

@@ -15,10 +15,10 @@ namespace pacemark {
 // HEVCAlphaStreamEncoder and QuickTimeHEVCMuxer.
 //
 // Encoding runs on the calling thread inside append(); libx265 spreads each
-// picture over its own worker threads. Repeats re-encode the previous
-// picture without converting it again (an inter-coded repeat costs a few
-// bytes). Memory is one picture, the two encoders' lookahead and the
-// container's index.
+// picture over its own worker threads. A repeat is not encoded: it becomes a
+// skip picture in both layers (a few dozen bytes, not a sync sample).
+// Memory is one picture, the two encoders' lookahead and the container's
+// index.
 //
 // A failure (including encodes that disagree) cancels the writer: the
 // partial file is removed before the error reaches the caller.

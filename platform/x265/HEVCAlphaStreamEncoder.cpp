@@ -2,6 +2,8 @@
 
 #include "HEVCAlphaEncodingError.h"
 
+#include "HEVCBitReader.h"
+
 #include <algorithm>
 
 namespace pacemark {
@@ -49,18 +51,29 @@ X265Encoder::Options HEVCAlphaEncoderSettings::sharedOptions() const {
     const std::string keyint = std::to_string(maxKeyFrameInterval);
     return {
         {"fps", std::to_string(framesPerSecond)},
-        // Fixed GOP: an IDR exactly every keyint frames, never earlier on a
-        // scene cut, closed, and a fixed B-frame pattern, so that picture
-        // types and order depend only on the frame number -- both encoders
-        // then decide alike whatever their pictures show.
+        // Fixed GOP: an IDR exactly every keyint encoded pictures, never on
+        // a scene cut, closed, so that picture types depend only on the
+        // picture number -- both encoders then decide alike whatever their
+        // pictures show. Skip pictures do not count: an intra picture costs
+        // the encoder dozens of times a P picture of an overlay, so IDRs
+        // every keyint frames of the movie would dominate a 1 Hz ride's
+        // export (there every other encoded picture would be one).
         {"keyint", keyint},
         {"min-keyint", keyint},
         {"scenecut", "0"},
         {"hist-scenecut", "0"},
         {"open-gop", "0"},
-        {"bframes", "3"},
-        {"b-adapt", "0"},
         {"radl", "0"},
+        // Low-delay P with one reference, so that skip pictures can be
+        // spliced between the encoder's pictures: each P picture refers to
+        // the picture before it, which a skip picture copies exactly.
+        // Temporal motion vector prediction would read the skip picture's
+        // (zero) motion instead of the encoder's own, and drift; wavefront
+        // entry points would need their own layout in every skip slice.
+        {"bframes", "0"},
+        {"ref", "1"},
+        {"temporal-mvp", "0"},
+        {"wpp", "0"},
         // No SEI besides ours, parameter sets only in the sample description.
         {"info", "0"},
         {"hash", "0"},
@@ -77,6 +90,29 @@ X265Encoder::Options HEVCAlphaEncoderSettings::sharedOptions() const {
     };
 }
 
+namespace {
+
+HEVCSkipPictureWriter makeSkipWriter(const std::vector<HEVCNalUnit>& headers, std::uint32_t parameterSetId, int layerId) {
+    const std::vector<std::uint8_t>* sps = nullptr;
+    const std::vector<std::uint8_t>* pps = nullptr;
+    for (const HEVCNalUnit& unit : headers) {
+        if (unit.type == HEVCNalType::sps) sps = &unit.rbsp;
+        if (unit.type == HEVCNalType::pps) pps = &unit.rbsp;
+    }
+    if (!sps || !pps) {
+        throw HEVCAlphaEncodingError(HEVCAlphaEncodingError::Case::invalidBitstream,
+                                     "Кодировщик HEVC не выдал наборы параметров.");
+    }
+    try {
+        return HEVCSkipPictureWriter(*sps, *pps, parameterSetId, layerId);
+    } catch (const HEVCBitstreamError& error) {
+        throw HEVCAlphaEncodingError(HEVCAlphaEncodingError::Case::invalidBitstream,
+                                     std::string("Поток кодировщика HEVC не допускает повтор кадров (") + error.what() + ").");
+    }
+}
+
+}  // namespace
+
 HEVCAlphaStreamEncoder::HEVCAlphaStreamEncoder(const HEVCAlphaEncoderSettings& settings)
     : settings_(settings),
       converter_(settings.width, settings.height),
@@ -88,7 +124,12 @@ HEVCAlphaStreamEncoder::HEVCAlphaStreamEncoder(const HEVCAlphaEncoderSettings& s
                                        // the SPS's VUI, the coding decisions stay the colour's.
                                        {{"range", "full"}}),
                           settings.alphaExtraOptions)) {
-    merger_ = std::make_unique<HEVCAlphaLayerMerger>(colour_.headers(), alpha_.headers());
+    const std::vector<HEVCNalUnit> colourHeaders = colour_.headers();
+    const std::vector<HEVCNalUnit> alphaHeaders = alpha_.headers();
+    merger_ = std::make_unique<HEVCAlphaLayerMerger>(colourHeaders, alphaHeaders);
+    // The ids the merger gives each layer's parameter sets.
+    colourSkips_ = std::make_unique<HEVCSkipPictureWriter>(makeSkipWriter(colourHeaders, 0, 0));
+    alphaSkips_ = std::make_unique<HEVCSkipPictureWriter>(makeSkipWriter(alphaHeaders, 1, 1));
 }
 
 std::vector<HEVCLayeredAccessUnit> HEVCAlphaStreamEncoder::encode(const PixelBufferView& frame) {
@@ -96,21 +137,25 @@ std::vector<HEVCLayeredAccessUnit> HEVCAlphaStreamEncoder::encode(const PixelBuf
     for (auto& picture : colour_.encode(converter_.colourPicture(), nextFrame_)) colourQueue_.push_back(std::move(picture));
     for (auto& picture : alpha_.encode(converter_.alphaPicture(), nextFrame_)) alphaQueue_.push_back(std::move(picture));
     ++nextFrame_;
+    ++encodedPictures_;
+    pendingFrames_.push_back(false);
     return pairUp();
 }
 
 std::vector<HEVCLayeredAccessUnit> HEVCAlphaStreamEncoder::encodeRepeat() {
-    for (auto& picture : colour_.encode(converter_.colourPicture(), nextFrame_)) colourQueue_.push_back(std::move(picture));
-    for (auto& picture : alpha_.encode(converter_.alphaPicture(), nextFrame_)) alphaQueue_.push_back(std::move(picture));
+    if (nextFrame_ == 0) {
+        throw HEVCAlphaEncodingError(HEVCAlphaEncodingError::Case::encoderFailed, "Повтор кадра до первого кадра.");
+    }
     ++nextFrame_;
-    return pairUp();
+    pendingFrames_.push_back(true);
+    return emitReady();
 }
 
 std::vector<HEVCLayeredAccessUnit> HEVCAlphaStreamEncoder::finish() {
     for (auto& picture : colour_.flush()) colourQueue_.push_back(std::move(picture));
     for (auto& picture : alpha_.flush()) alphaQueue_.push_back(std::move(picture));
     std::vector<HEVCLayeredAccessUnit> units = pairUp();
-    if (!colourQueue_.empty() || !alphaQueue_.empty()) {
+    if (!colourQueue_.empty() || !alphaQueue_.empty() || !pendingFrames_.empty() || !merged_.empty()) {
         throw HEVCAlphaEncodingError(HEVCAlphaEncodingError::Case::layersDisagree,
                                      "Кодировщики цвета и альфа-канала выдали разное число кадров. Видео HEVC с альфой не записано.");
     }
@@ -120,13 +165,54 @@ std::vector<HEVCLayeredAccessUnit> HEVCAlphaStreamEncoder::finish() {
 std::vector<HEVCLayeredAccessUnit> HEVCAlphaStreamEncoder::pairUp() {
     // The two encoders may hand out a picture on different calls; pictures
     // are paired strictly in their decoding order.
-    std::vector<HEVCLayeredAccessUnit> units;
     while (!colourQueue_.empty() && !alphaQueue_.empty()) {
-        units.push_back(merger_->merge(colourQueue_.front(), alphaQueue_.front()));
+        merged_.push_back(merger_->merge(colourQueue_.front(), alphaQueue_.front()));
         colourQueue_.pop_front();
         alphaQueue_.pop_front();
     }
+    return emitReady();
+}
+
+std::vector<HEVCLayeredAccessUnit> HEVCAlphaStreamEncoder::emitReady() {
+    // Frames leave in presentation order (which is decoding order without B
+    // pictures): a repeat as soon as every frame before it has left, an
+    // encoded frame once both encoders have returned it.
+    std::vector<HEVCLayeredAccessUnit> units;
+    while (!pendingFrames_.empty()) {
+        const std::int64_t index = emittedFrames_;
+        HEVCLayeredAccessUnit unit;
+        if (pendingFrames_.front()) {
+            const auto pictureOrderCount = static_cast<std::int32_t>(index - emittedKeyFrame_);
+            unit.nalUnits = {colourSkips_->skipPicture(pictureOrderCount), alphaSkips_->skipPicture(pictureOrderCount)};
+            unit.pictureOrderCount = pictureOrderCount;
+        } else if (!merged_.empty()) {
+            unit = std::move(merged_.front());
+            merged_.pop_front();
+            if (unit.randomAccessPoint) emittedKeyFrame_ = index;
+            const auto pictureOrderCount = static_cast<std::int32_t>(index - emittedKeyFrame_);
+            if (!unit.randomAccessPoint) renumber(unit, pictureOrderCount);
+            unit.pictureOrderCount = pictureOrderCount;
+        } else {
+            break;
+        }
+        pendingFrames_.pop_front();
+        unit.presentationIndex = index;
+        unit.decodeIndex = index;
+        units.push_back(std::move(unit));
+        ++emittedFrames_;
+    }
     return units;
+}
+
+void HEVCAlphaStreamEncoder::renumber(HEVCLayeredAccessUnit& unit, std::int32_t pictureOrderCount) const {
+    try {
+        for (HEVCNalUnit& nal : unit.nalUnits) {
+            (nal.layerId == 0 ? *colourSkips_ : *alphaSkips_).renumber(nal, pictureOrderCount);
+        }
+    } catch (const HEVCBitstreamError& error) {
+        throw HEVCAlphaEncodingError(HEVCAlphaEncodingError::Case::invalidBitstream,
+                                     std::string("Кодировщик HEVC выдал поток, который не удалось разобрать (") + error.what() + ").");
+    }
 }
 
 }  // namespace pacemark

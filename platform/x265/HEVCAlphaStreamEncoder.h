@@ -3,6 +3,7 @@
 #include "Export/MovieWriter.h"
 #include "HEVCAlphaFrameConverter.h"
 #include "HEVCAlphaLayerMerger.h"
+#include "HEVCSkipPictureWriter.h"
 #include "X265Encoder.h"
 
 #include <cstdint>
@@ -24,11 +25,12 @@ struct HEVCAlphaEncoderSettings {
     int framesPerSecond = 30;
     std::int64_t averageBitRate = 0;  // bits per second, both layers together
     int maxKeyFrameInterval = 60;
-    // Two encodes of every frame on a two-core machine: "veryfast" is about
-    // a fifth faster than "faster" at 1080p, and on overlay frames both
-    // reach the same decoded quality (the bit rate leaves ample headroom;
-    // colour error is dominated by 4:2:0 chroma).
-    std::string preset = "veryfast";
+    // Two encodes of every distinct picture on a two-core machine:
+    // "ultrafast" keeps the decoded overlay within the limits (the bit rate
+    // leaves ample headroom: it now budgets only the distinct pictures, and
+    // colour error is dominated by 4:2:0 chroma) at a fraction of
+    // "veryfast"'s time, most of which went to intra analysis and SAO.
+    std::string preset = "ultrafast";
     X265Encoder::Options alphaExtraOptions;
 
     // What a writer is opened with. The frame rate of the timing (at least 1)
@@ -46,8 +48,13 @@ struct HEVCAlphaEncoderSettings {
 };
 
 // Encodes premultiplied BGRA frames into one two-layer HEVC stream: colour
-// as layer 0, alpha as layer 1. Frames go in in presentation order; access
-// units come out in decoding order, a few frames late (B-frame reordering).
+// as layer 0, alpha as layer 1. Only distinct pictures go to the two x265
+// encoders, as IDR or low-delay P pictures (no B pictures, one reference);
+// a repeated frame becomes a skip picture in both layers, written here, that
+// copies the picture before it exactly. The encoders' later pictures get
+// the picture order counts of the frames they stand for. Frames go in in
+// presentation order, and access units come out in the same order, a few
+// frames late (the encoders' lookahead).
 class HEVCAlphaStreamEncoder {
 public:
     explicit HEVCAlphaStreamEncoder(const HEVCAlphaEncoderSettings& settings);
@@ -56,23 +63,36 @@ public:
     const HEVCSequenceParameterSet& baseSequenceParameterSet() const { return merger_->baseSequenceParameterSet(); }
 
     std::vector<HEVCLayeredAccessUnit> encode(const PixelBufferView& frame);
-    // Encodes the previous frame's pictures again as the next frame.
+    // The next frame repeats the previous one (which must exist): a skip
+    // picture in both layers.
     std::vector<HEVCLayeredAccessUnit> encodeRepeat();
     // Drains both encoders. Throws when one of them produced more pictures
     // than the other.
     std::vector<HEVCLayeredAccessUnit> finish();
 
+    // Distinct pictures handed to the encoders so far.
+    std::int64_t encodedPictureCount() const { return encodedPictures_; }
+
 private:
     std::vector<HEVCLayeredAccessUnit> pairUp();
+    std::vector<HEVCLayeredAccessUnit> emitReady();
+    void renumber(HEVCLayeredAccessUnit& unit, std::int32_t pictureOrderCount) const;
 
     HEVCAlphaEncoderSettings settings_;
     HEVCAlphaFrameConverter converter_;
     X265Encoder colour_;
     X265Encoder alpha_;
     std::unique_ptr<HEVCAlphaLayerMerger> merger_;
+    std::unique_ptr<HEVCSkipPictureWriter> colourSkips_;
+    std::unique_ptr<HEVCSkipPictureWriter> alphaSkips_;
     std::deque<HEVCEncodedPicture> colourQueue_;
     std::deque<HEVCEncodedPicture> alphaQueue_;
+    std::deque<HEVCLayeredAccessUnit> merged_;  // encoded access units not yet emitted
+    std::deque<bool> pendingFrames_;            // frames not yet emitted, true for a repeat
     std::int64_t nextFrame_ = 0;
+    std::int64_t emittedFrames_ = 0;
+    std::int64_t emittedKeyFrame_ = 0;   // frame index of the last IDR emitted: picture order count 0
+    std::int64_t encodedPictures_ = 0;
 };
 
 }  // namespace pacemark
