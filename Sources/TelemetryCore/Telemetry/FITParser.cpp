@@ -11,6 +11,12 @@ namespace pacemark {
 FITParserError::FITParserError(Case errorCase, std::int64_t localMessage, const std::string& description)
     : PacemarkError(description), case_(errorCase), localMessage_(localMessage) {}
 
+FITParserError FITParserError::withReadableRecordCount(std::size_t count) const {
+    FITParserError error = *this;
+    error.readableRecordCount_ = count;
+    return error;
+}
+
 FITParserError FITParserError::missingDefinition(std::int64_t localMessage) {
     return FITParserError(Case::missingDefinition, localMessage,
                           "У локального FIT-сообщения " + std::to_string(localMessage) + " нет определения.");
@@ -136,13 +142,24 @@ std::optional<double> FITParser::numericValue(std::span<const std::uint8_t> byte
 }
 
 std::vector<TelemetrySample> FITParser::parse(std::span<const std::uint8_t> data) {
+    Recovery recovery = parseRecovering(data);
+    if (recovery.damage) throw recovery.damage->withReadableRecordCount(recovery.samples.size());
+    return std::move(recovery.samples);
+}
+
+FITParser::Recovery FITParser::parseRecovering(std::span<const std::uint8_t> data) {
+    Recovery recovery;
+    walk(data, recovery);
+    return recovery;
+}
+
+void FITParser::walk(std::span<const std::uint8_t> data, Recovery& recovery) {
     if (data.size() < 14) throw FITParserError::invalidHeader();
     const std::size_t headerSize = data[0];
     if (headerSize < 12 || data.size() < headerSize) throw FITParserError::invalidHeader();
     if (std::memcmp(data.data() + 8, ".FIT", 4) != 0) throw FITParserError::invalidHeader();
     const std::uint64_t dataSize = readUInt32(data, 4, Endian::little);
-    const std::uint64_t end = headerSize + dataSize;
-    if (data.size() < end) throw FITParserError::invalidDataSize();
+    const std::uint64_t declaredEnd = headerSize + dataSize;
 
     for (auto& definition : definitions_) definition.reset();
     lastTimestampSeconds_.reset();
@@ -150,23 +167,34 @@ std::vector<TelemetrySample> FITParser::parse(std::span<const std::uint8_t> data
     // Room for the records a typical file holds (a record with the usual
     // readings takes well over 24 bytes), within a bound, so that a long ride
     // does not copy its samples on every growth of the list.
-    std::vector<TelemetrySample> samples;
-    samples.reserve(std::min<std::size_t>(dataSize / 24, 200'000));
+    std::vector<TelemetrySample>& samples = recovery.samples;
+    samples.reserve(std::min<std::size_t>(std::min<std::uint64_t>(dataSize, data.size()) / 24, 200'000));
+    const auto dataEnd = static_cast<std::size_t>(std::min<std::uint64_t>(declaredEnd, data.size()));
     std::size_t offset = headerSize;
-    const auto dataEnd = static_cast<std::size_t>(end);
-    while (offset < dataEnd) {
-        const std::uint8_t header = data[offset];
-        ++offset;
-        if (header & 0x80) {
-            parseDataMessage(data, offset, dataEnd, (header >> 5) & 0x03, static_cast<std::uint8_t>(header & 0x1F),
-                             samples);
-        } else if (header & 0x40) {
-            parseDefinitionMessage(data, offset, dataEnd, header & 0x0F, (header & 0x20) != 0);
-        } else {
-            parseDataMessage(data, offset, dataEnd, header & 0x0F, std::nullopt, samples);
+    recovery.intactBytes = headerSize;
+    try {
+        while (offset < dataEnd) {
+            const std::uint8_t header = data[offset];
+            ++offset;
+            if (header & 0x80) {
+                parseDataMessage(data, offset, dataEnd, (header >> 5) & 0x03,
+                                 static_cast<std::uint8_t>(header & 0x1F), samples);
+            } else if (header & 0x40) {
+                parseDefinitionMessage(data, offset, dataEnd, header & 0x0F, (header & 0x20) != 0);
+            } else {
+                parseDataMessage(data, offset, dataEnd, header & 0x0F, std::nullopt, samples);
+            }
+            // Samples are appended only for whole messages, so everything up
+            // to here is intact.
+            recovery.intactBytes = offset;
         }
+    } catch (const FITParserError& error) {
+        recovery.damage = error;
     }
-    return samples;
+    // A data section declared past the end of the file was cut, even when the
+    // file ends on a message boundary; that is the damage to report, whatever
+    // the bytes before the cut held.
+    if (declaredEnd > data.size()) recovery.damage = FITParserError::invalidDataSize();
 }
 
 void FITParser::parseDefinitionMessage(std::span<const std::uint8_t> bytes, std::size_t& offset, std::size_t end,

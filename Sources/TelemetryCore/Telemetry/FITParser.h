@@ -29,11 +29,18 @@ public:
     // The local message number of a missingDefinition error (0 otherwise).
     std::int64_t localMessage() const { return localMessage_; }
 
+    // Records that decoded whole before the damage: what a recovering parse
+    // of the same bytes returns. 0 for a bad header, which leaves nothing to
+    // recover; a caller may offer recovery when this is above zero.
+    std::size_t readableRecordCount() const { return readableRecordCount_; }
+    FITParserError withReadableRecordCount(std::size_t count) const;
+
 private:
     FITParserError(Case errorCase, std::int64_t localMessage, const std::string& description);
 
     Case case_;
     std::int64_t localMessage_;
+    std::size_t readableRecordCount_ = 0;
 };
 
 // Decodes the bytes of a FIT activity file into raw samples, one per record
@@ -70,11 +77,30 @@ public:
         std::uint32_t dataSize = 0;
     };
 
+    // What a recovering parse could read: the records of every whole message
+    // before the first one that does not fit or cannot be decoded.
+    struct Recovery {
+        std::vector<TelemetrySample> samples;
+        // The damage that ended the walk; absent when the data section
+        // decoded to its end.
+        std::optional<FITParserError> damage;
+        // Offset of the first byte after the last whole message (the end of
+        // the data section when nothing was damaged).
+        std::size_t intactBytes = 0;
+    };
+
     FITParser() = default;
 
     // The samples of every record message, or a FITParserError; never a
-    // partial result.
+    // partial result. A data section that is cut short or damaged fails
+    // whole, and its error tells how many records a recovering parse reads.
     std::vector<TelemetrySample> parse(std::span<const std::uint8_t> data);
+
+    // For files cut short (a device whose battery died, an interrupted copy):
+    // the records that precede the damage. A data section declared longer
+    // than the file is read up to the file's end. An unusable header still
+    // fails with invalidHeader: there is nothing to read then.
+    Recovery parseRecovering(std::span<const std::uint8_t> data);
 
     // The value of one field as a number, or nothing when the base type is
     // unknown, the field is narrower than the type, or the value is the
@@ -83,6 +109,10 @@ public:
                                               std::size_t size, std::uint8_t baseType, Endian endian);
 
 private:
+    // Validates the header, resets the stream state and walks the data
+    // section (cut at the end of `data`), appending samples to `recovery`
+    // until the end or the first damaged message.
+    void walk(std::span<const std::uint8_t> data, Recovery& recovery);
     void parseDefinitionMessage(std::span<const std::uint8_t> bytes, std::size_t& offset, std::size_t end,
                                 unsigned localMessage, bool hasDeveloperFields);
     // Appends a sample to `samples` when the message is a record with at

@@ -91,18 +91,40 @@ std::vector<std::uint8_t> TelemetryFileLoader::readWholeFile(const std::filesyst
     return bytes;
 }
 
-std::vector<TelemetrySample> TelemetryFileLoader::decode(const std::filesystem::path& path) {
+std::string TelemetryDamage::noteText() const {
+    return "Файл повреждён с байта " + std::to_string(intactBytes) + " из " + std::to_string(fileBytes) + " (" +
+           strictDescription + "): прочитано точек до повреждения: " + std::to_string(readableRecordCount) + ".";
+}
+
+std::vector<TelemetrySample> TelemetryFileLoader::decode(const std::filesystem::path& path,
+                                                         TelemetryDecoding decoding,
+                                                         std::optional<TelemetryDamage>* damage) {
+    if (damage) damage->reset();
     const std::string extension = fileExtension(path);
     // The file is read before its extension is judged, so an unreadable file
     // reports the read failure whatever its name.
     const std::vector<std::uint8_t> bytes = readWholeFile(path);
-    if (extension == "fit") return FITParser().parse(bytes);
+    if (extension == "fit") {
+        if (decoding == TelemetryDecoding::strict) return FITParser().parse(bytes);
+        FITParser::Recovery recovery = FITParser().parseRecovering(bytes);
+        if (recovery.damage) {
+            // Nothing before the damage: the strict error says more than an
+            // empty activity would.
+            if (recovery.samples.empty()) throw *recovery.damage;
+            if (damage) {
+                *damage = TelemetryDamage{recovery.damage->errorDescription(), recovery.samples.size(),
+                                          recovery.intactBytes, bytes.size()};
+            }
+        }
+        return std::move(recovery.samples);
+    }
     if (extension == "gpx") return GPXParser().parse(bytes);
     throw TelemetryLoadError::unsupportedExtension(extension);
 }
 
-TelemetryActivity TelemetryFileLoader::load(const std::filesystem::path& path) {
-    TelemetryActivity activity(path, decode(path));
+TelemetryActivity TelemetryFileLoader::load(const std::filesystem::path& path, TelemetryDecoding decoding,
+                                            std::optional<TelemetryDamage>* damage) {
+    TelemetryActivity activity(path, decode(path, decoding, damage));
     if (activity.samples.empty()) throw TelemetryLoadError::emptyActivity();
     return activity;
 }
