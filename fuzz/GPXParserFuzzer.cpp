@@ -1,5 +1,13 @@
 // Feeds arbitrary bytes to the GPX reader. Any input must end in a list of
 // samples or a GPXParserError; the samples must keep the reader's promises.
+//
+// fuzz-sources: Telemetry/GPXParser.cpp Telemetry/TelemetryTime.cpp TextTrimming.cpp
+// fuzz-seeds: gpx
+// The real recordings start the corpus, so the declared encodings (UTF-8,
+// ISO-8859-1, the single-byte tables of our own) and the extension elements
+// are reached from the first run; the length bound keeps the rate high while
+// still holding whole track points of every recording.
+// fuzz-options: -max_len=65536
 
 #include <cmath>
 #include <cstdint>
