@@ -14,12 +14,57 @@
 
 namespace pacemark {
 
-GPXParserError::GPXParserError(std::string xmlMessage, std::uint64_t line, std::uint64_t column)
-    : PacemarkError("Файл GPX повреждён: " + xmlMessage + " (строка " + std::to_string(line) + ", столбец " +
-                    std::to_string(column) + ")."),
-      xmlMessage_(std::move(xmlMessage)),
+GPXParserError::GPXParserError(int xmlErrorCode, std::uint64_t line, std::uint64_t column)
+    : PacemarkError("Файл GPX повреждён: " + reasonText(xmlErrorCode) + " (строка " + std::to_string(line) +
+                    ", столбец " + std::to_string(column) + ")."),
+      xmlErrorCode_(xmlErrorCode),
       line_(line),
       column_(column) {}
+
+std::string GPXParserError::xmlMessage() const {
+    const XML_LChar* message = XML_ErrorString(static_cast<XML_Error>(xmlErrorCode_));
+    return message != nullptr ? message : "";
+}
+
+std::string GPXParserError::reasonText(int xmlErrorCode) {
+    switch (static_cast<XML_Error>(xmlErrorCode)) {
+    case XML_ERROR_NO_MEMORY: return "не хватает памяти для разбора";
+    case XML_ERROR_SYNTAX: return "синтаксическая ошибка XML";
+    case XML_ERROR_NO_ELEMENTS: return "документ пуст или оборван, элементы не закрыты";
+    case XML_ERROR_INVALID_TOKEN: return "недопустимый символ, это не правильно построенный XML";
+    case XML_ERROR_UNCLOSED_TOKEN: return "незавершённая конструкция XML";
+    case XML_ERROR_PARTIAL_CHAR: return "неполный символ";
+    case XML_ERROR_TAG_MISMATCH: return "закрывающий тег не совпадает с открывающим";
+    case XML_ERROR_DUPLICATE_ATTRIBUTE: return "атрибут повторяется";
+    case XML_ERROR_JUNK_AFTER_DOC_ELEMENT: return "лишние данные после корневого элемента";
+    case XML_ERROR_PARAM_ENTITY_REF: return "недопустимая ссылка на параметрическую сущность";
+    case XML_ERROR_UNDEFINED_ENTITY: return "неизвестная сущность";
+    case XML_ERROR_RECURSIVE_ENTITY_REF: return "сущность ссылается сама на себя";
+    case XML_ERROR_ASYNC_ENTITY: return "сущность не согласована с разметкой";
+    case XML_ERROR_BAD_CHAR_REF: return "ссылка на недопустимый символ";
+    case XML_ERROR_BINARY_ENTITY_REF: return "ссылка на двоичную сущность";
+    case XML_ERROR_ATTRIBUTE_EXTERNAL_ENTITY_REF: return "ссылка на внешнюю сущность в значении атрибута";
+    case XML_ERROR_MISPLACED_XML_PI: return "объявление XML не в начале документа";
+    case XML_ERROR_UNKNOWN_ENCODING: return "неизвестная кодировка";
+    case XML_ERROR_INCORRECT_ENCODING: return "кодировка из объявления XML не совпадает с содержимым";
+    case XML_ERROR_UNCLOSED_CDATA_SECTION: return "секция CDATA не закрыта";
+    case XML_ERROR_EXTERNAL_ENTITY_HANDLING: return "ошибка при чтении внешней сущности";
+    case XML_ERROR_NOT_STANDALONE: return "документ не автономен";
+    case XML_ERROR_ENTITY_DECLARED_IN_PE: return "сущность объявлена внутри параметрической сущности";
+    case XML_ERROR_UNBOUND_PREFIX: return "префикс пространства имён не объявлен";
+    case XML_ERROR_UNDECLARING_PREFIX: return "объявление префикса нельзя отменить";
+    case XML_ERROR_INCOMPLETE_PE: return "неполная параметрическая сущность";
+    case XML_ERROR_XML_DECL: return "объявление XML построено неверно";
+    case XML_ERROR_TEXT_DECL: return "текстовое объявление построено неверно";
+    case XML_ERROR_PUBLICID: return "недопустимые символы в публичном идентификаторе";
+    case XML_ERROR_RESERVED_PREFIX_XML:
+    case XML_ERROR_RESERVED_PREFIX_XMLNS:
+    case XML_ERROR_RESERVED_NAMESPACE_URI: return "зарезервированный префикс или пространство имён";
+    case XML_ERROR_AMPLIFICATION_LIMIT_BREACH:
+        return "раскрытие сущностей превышает допустимый предел (похоже на «бомбу сущностей»)";
+    default: return "ошибка разбора XML (код " + std::to_string(xmlErrorCode) + ")";
+    }
+}
 
 namespace {
 
@@ -280,9 +325,7 @@ std::vector<TelemetrySample> GPXParser::parse(std::span<const std::uint8_t> data
     currentText_.clear();
     if (status != XML_STATUS_OK) {
         samples_.clear();
-        const XML_Error code = XML_GetErrorCode(parser.get());
-        const XML_LChar* message = XML_ErrorString(code);
-        throw GPXParserError(message != nullptr ? message : "unknown error",
+        throw GPXParserError(static_cast<int>(XML_GetErrorCode(parser.get())),
                              static_cast<std::uint64_t>(XML_GetCurrentLineNumber(parser.get())),
                              static_cast<std::uint64_t>(XML_GetCurrentColumnNumber(parser.get())) + 1);
     }

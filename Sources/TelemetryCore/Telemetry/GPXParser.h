@@ -14,17 +14,25 @@
 namespace pacemark {
 
 // The document is not well-formed XML (an empty file included). Carries the
-// XML parser's own message and the 1-based position where it stopped.
+// XML parser's error code and the 1-based position where it stopped; the
+// description is our own Russian text for the code, with that position.
 class GPXParserError : public PacemarkError {
 public:
-    GPXParserError(std::string xmlMessage, std::uint64_t line, std::uint64_t column);
+    // `xmlErrorCode` is the XML parser's code (expat's XML_Error).
+    GPXParserError(int xmlErrorCode, std::uint64_t line, std::uint64_t column);
 
-    const std::string& xmlMessage() const { return xmlMessage_; }
+    // The Russian reason for an XML parser error code, as the description
+    // shows it ("документ оборван: …").
+    static std::string reasonText(int xmlErrorCode);
+
+    int xmlErrorCode() const { return xmlErrorCode_; }
+    // The XML parser's own English message, for diagnostics only.
+    std::string xmlMessage() const;
     std::uint64_t line() const { return line_; }
     std::uint64_t column() const { return column_; }
 
 private:
-    std::string xmlMessage_;
+    int xmlErrorCode_;
     std::uint64_t line_;
     std::uint64_t column_;
 };
