@@ -79,7 +79,8 @@ public:
     static std::int64_t hevcAverageBitRate(std::int64_t width, std::int64_t height);
     // What the writer is opened with for `config`, writing to `url`.
     static MovieWriterSettings writerSettings(const TelemetryRenderConfig& config, std::filesystem::path url);
-    // "<base>.<UUID>.tmp.<ext>" in the output's folder; ext "mov" when the output has none.
+    // "<base>.<UUID>.tmp.<ext>" in the output's folder; ext "mov" when the output has none
+    // (ExportTemporaryFile owns the name and the lock that marks a running export).
     static std::filesystem::path temporaryURL(const std::filesystem::path& outputURL);
 
 private:
