@@ -24,8 +24,10 @@ struct RunResult {
 };
 
 // Runs pacemark-cli with the arguments (single-quoted for the shell).
-RunResult runCLI(const std::vector<std::string>& arguments, const pacemark::testing::TemporaryFolder& folder) {
-    std::string command = "'" PACEMARK_CLI_PATH "'";
+// `shellPrefix` runs before the tool in the same shell (a ulimit, say).
+RunResult runCLI(const std::vector<std::string>& arguments, const pacemark::testing::TemporaryFolder& folder,
+                 const std::string& shellPrefix = "") {
+    std::string command = shellPrefix + "exec '" PACEMARK_CLI_PATH "'";
     for (const auto& argument : arguments) command += " '" + argument + "'";
     const auto errPath = folder / "stderr.txt";
     command += " 2>'" + errPath.string() + "'";
@@ -135,6 +137,17 @@ TEST(PacemarkCLITest, ErrorsAreRussianWithNonZeroStatus) {
     const auto help = runCLI({"--help"}, folder);
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.out.find("samples FILE [--raw]"), std::string::npos);
+
+    // Out of memory is said in Russian, not as the library's exception name:
+    // a frame of 16384 x 16384 needs 1 GiB, more than the process may have.
+    if (help.out.find("frame FILE") != std::string::npos) {
+        const auto tooLarge = runCLI({"frame", sampleRide().string(), "--size", "16384x16384", "-o",
+                                      (folder / "huge.png").string()},
+                                     folder, "ulimit -v 700000; ");
+        EXPECT_EQ(tooLarge.status, 1);
+        EXPECT_EQ(tooLarge.err.rfind("Ошибка: Не хватает памяти", 0), 0u) << tooLarge.err;
+        EXPECT_FALSE(std::filesystem::exists(folder / "huge.png"));
+    }
 }
 
 TEST(PacemarkCLITest, CutRecordingIsRefusedUnlessRecovered) {

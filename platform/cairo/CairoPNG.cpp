@@ -2,6 +2,7 @@
 
 #include <cairo.h>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -28,6 +29,12 @@ public:
     PNGOutputFile& operator=(const PNGOutputFile&) = delete;
 
     bool isOpen() const { return descriptor_ >= 0; }
+    // Only a regular file may be removed after a failure: the name may be a
+    // device such as /dev/full.
+    bool isRegularFile() const {
+        struct stat status {};
+        return descriptor_ >= 0 && ::fstat(descriptor_, &status) == 0 && S_ISREG(status.st_mode);
+    }
     int errorNumber() const { return errorNumber_; }
 
     // cairo's write function: every byte is written, or the reason is kept.
@@ -78,10 +85,11 @@ void writePNGFile(const PixelBufferView& pixels, const std::filesystem::path& fi
                                       ? cairo_surface_write_to_png_stream(surface, &PNGOutputFile::write, &output)
                                       : cairo_surface_status(surface);
     cairo_surface_destroy(surface);
+    const bool regular = output.isRegularFile();
     const bool closed = output.close();
     if (status == CAIRO_STATUS_SUCCESS && closed) return;
     // Nothing half-written is left under the name.
-    ::unlink(file.c_str());
+    if (regular) ::unlink(file.c_str());
     if (output.errorNumber() != 0) throw writeError(file, systemErrorReason(output.errorNumber()));
     if (status == CAIRO_STATUS_NO_MEMORY) throw writeError(file, systemErrorReason(ENOMEM));
     throw writeError(file, std::string("ошибка библиотеки рисования (") + cairo_status_to_string(status) + ")");
