@@ -1,7 +1,7 @@
 // Feeds arbitrary bytes to the GPX reader. Any input must end in a list of
 // samples or a GPXParserError; the samples must keep the reader's promises.
 //
-// fuzz-sources: Telemetry/GPXParser.cpp Telemetry/TelemetryTime.cpp TextTrimming.cpp
+// fuzz-sources: Telemetry/GPXParser.cpp Telemetry/TelemetryTime.cpp Telemetry/TelemetrySampleCollector.cpp Telemetry/TelemetryLoadError.cpp TextTrimming.cpp
 // fuzz-seeds: gpx
 // The real recordings start the corpus, so the declared encodings (UTF-8,
 // ISO-8859-1, the single-byte tables of our own) and the extension elements

@@ -164,12 +164,9 @@ void FITParser::walk(std::span<const std::uint8_t> data, Recovery& recovery) {
     for (auto& definition : definitions_) definition.reset();
     lastTimestampSeconds_.reset();
 
-    // Room for the records a typical file holds (a record with the usual
-    // readings takes well over 24 bytes), within a bound, so that a long ride
-    // does not copy its samples on every growth of the list.
-    std::vector<TelemetrySample>& samples = recovery.samples;
-    samples.reserve(std::min<std::size_t>(std::min<std::uint64_t>(dataSize, data.size()) / 24, 200'000));
+    TelemetrySampleCollector samples;
     const auto dataEnd = static_cast<std::size_t>(std::min<std::uint64_t>(declaredEnd, data.size()));
+    samples.reserve(countRecordMessages(data, headerSize, dataEnd));
     std::size_t offset = headerSize;
     recovery.intactBytes = headerSize;
     try {
@@ -191,10 +188,35 @@ void FITParser::walk(std::span<const std::uint8_t> data, Recovery& recovery) {
     } catch (const FITParserError& error) {
         recovery.damage = error;
     }
+    recovery.samples = samples.take();
     // A data section declared past the end of the file was cut, even when the
     // file ends on a message boundary; that is the damage to report, whatever
     // the bytes before the cut held.
     if (declaredEnd > data.size()) recovery.damage = FITParserError::invalidDataSize();
+}
+
+std::size_t FITParser::countRecordMessages(std::span<const std::uint8_t> data, std::size_t offset,
+                                          std::size_t end) {
+    std::size_t count = 0;
+    try {
+        while (offset < end) {
+            const std::uint8_t header = data[offset];
+            ++offset;
+            if (!(header & 0x80) && (header & 0x40)) {
+                parseDefinitionMessage(data, offset, end, header & 0x0F, (header & 0x20) != 0);
+                continue;
+            }
+            const unsigned localMessage = (header & 0x80) ? (header >> 5) & 0x03 : header & 0x0F;
+            const std::optional<DefinitionMessage>& definition = definitions_[localMessage];
+            if (!definition || end - offset < definition->dataSize) break;
+            if (definition->globalMessageNumber == recordGlobalMessage) ++count;
+            offset += definition->dataSize;
+        }
+    } catch (const FITParserError&) {
+        // The decoding walk reports the damage; counting stops before it.
+    }
+    for (auto& definition : definitions_) definition.reset();
+    return count;
 }
 
 void FITParser::parseDefinitionMessage(std::span<const std::uint8_t> bytes, std::size_t& offset, std::size_t end,
@@ -232,7 +254,7 @@ void FITParser::parseDefinitionMessage(std::span<const std::uint8_t> bytes, std:
 
 void FITParser::parseDataMessage(std::span<const std::uint8_t> bytes, std::size_t& offset, std::size_t end,
                                  unsigned localMessage, std::optional<std::uint8_t> compressedTimeOffset,
-                                 std::vector<TelemetrySample>& samples) {
+                                 TelemetrySampleCollector& samples) {
     const std::optional<DefinitionMessage>& stored = definitions_[localMessage];
     if (!stored) throw FITParserError::missingDefinition(localMessage);
     const DefinitionMessage& definition = *stored;
@@ -325,7 +347,7 @@ void FITParser::parseDataMessage(std::span<const std::uint8_t> bytes, std::size_
         sample.timestamp = fitEpoch + std::chrono::seconds{*t};
     }
 
-    if (isRecord && decodedSomething) samples.push_back(sample);
+    if (isRecord && decodedSomething) samples.append(sample);
 }
 
 }  // namespace pacemark

@@ -9,6 +9,7 @@
 
 #include "PacemarkError.h"
 #include "Telemetry/TelemetrySample.h"
+#include "Telemetry/TelemetrySampleCollector.h"
 
 namespace pacemark {
 
@@ -92,7 +93,8 @@ public:
     FITParser() = default;
 
     // The samples of every record message, or a FITParserError; never a
-    // partial result. A data section that is cut short or damaged fails
+    // partial result. More records than telemetrySampleBudget fail with
+    // TelemetryLoadError::tooManySamples, in both modes. A data section that is cut short or damaged fails
     // whole, and its error tells how many records a recovering parse reads.
     std::vector<TelemetrySample> parse(std::span<const std::uint8_t> data);
 
@@ -113,13 +115,17 @@ private:
     // section (cut at the end of `data`), appending samples to `recovery`
     // until the end or the first damaged message.
     void walk(std::span<const std::uint8_t> data, Recovery& recovery);
+    // The record messages before the end or the first damage, found from the
+    // message headers alone: the most samples the walk can give, so that
+    // they are stored without growing. Leaves no definitions behind.
+    std::size_t countRecordMessages(std::span<const std::uint8_t> data, std::size_t offset, std::size_t end);
     void parseDefinitionMessage(std::span<const std::uint8_t> bytes, std::size_t& offset, std::size_t end,
                                 unsigned localMessage, bool hasDeveloperFields);
     // Appends a sample to `samples` when the message is a record with at
-    // least one usable reading.
+    // least one usable reading (TelemetryLoadError past the sample budget).
     void parseDataMessage(std::span<const std::uint8_t> bytes, std::size_t& offset, std::size_t end,
                           unsigned localMessage, std::optional<std::uint8_t> compressedTimeOffset,
-                          std::vector<TelemetrySample>& samples);
+                          TelemetrySampleCollector& samples);
 
     std::array<std::optional<DefinitionMessage>, localMessageCount> definitions_;
     // Seconds since the FIT epoch of the latest timestamp in the stream. Kept

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <exception>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -10,6 +11,7 @@
 
 #include "PacemarkError.h"
 #include "TelemetrySample.h"
+#include "TelemetrySampleCollector.h"
 
 namespace pacemark {
 
@@ -52,6 +54,14 @@ public:
 
     std::vector<TelemetrySample> parse(std::span<const std::uint8_t> data);
 
+    // Reads up to `capacity` bytes into `into`; 0 at the end. Failures are
+    // thrown and end the parse.
+    using ByteSource = std::function<std::size_t(std::uint8_t* into, std::size_t capacity)>;
+    // The same, for a document read piece by piece (a file streamed from
+    // disk), so that the whole document is never in memory at once.
+    // `expectedPoints`, when known, is room made for the samples beforehand.
+    std::vector<TelemetrySample> parse(const ByteSource& read, std::size_t expectedPoints = 0);
+
     // Element name to matching key: the last non-empty piece after ':',
     // lower-cased ("gpxtpx:HR" -> "hr"); the whole name when every piece is empty.
     static std::string normalized(std::string_view elementName);
@@ -76,7 +86,7 @@ private:
     void foundCharacters(std::string_view piece);
     void didEndElement(const char* name);
 
-    std::vector<TelemetrySample> samples_;
+    TelemetrySampleCollector samples_;
     std::optional<TelemetrySample> currentSample_;
     std::string currentText_;
     bool insideCDATA_ = false;

@@ -6,33 +6,11 @@
 #include <string>
 #include <vector>
 
-#include "PacemarkError.h"
 #include "TelemetryActivity.h"
+#include "TelemetryLoadError.h"
 #include "TelemetrySample.h"
 
 namespace pacemark {
-
-// Why a readable file gave no activity. Decoder and read errors are not
-// wrapped: they reach the user with their own descriptions.
-class TelemetryLoadError : public PacemarkError {
-public:
-    enum class Case { unsupportedExtension, emptyActivity };
-
-    // "Неподдерживаемое расширение файла телеметрии: .<extension>"
-    static TelemetryLoadError unsupportedExtension(std::string extension);
-    // "В файле телеметрии нет пригодных точек."
-    static TelemetryLoadError emptyActivity();
-
-    Case errorCase() const { return case_; }
-    // The lower-cased extension of an unsupportedExtension error (empty otherwise).
-    const std::string& extension() const { return extension_; }
-
-private:
-    TelemetryLoadError(Case errorCase, std::string extension, const std::string& description);
-
-    Case case_;
-    std::string extension_;
-};
 
 // How strictly a file is decoded.
 enum class TelemetryDecoding {
