@@ -9,6 +9,7 @@
 // still holding whole track points of every recording.
 // fuzz-options: -max_len=65536
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -50,8 +51,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             require(finiteOrAbsent(sample.altitudeMeters) && finiteOrAbsent(sample.speedMetersPerSecond));
             require(!sample.distanceMeters && !sample.gradePercent);
         }
-        // The same reader gives the same answer a second time.
+        // The same reader gives the same answer a second time, and so does
+        // the document read in small pieces, as the loader streams a file.
         require(reader.parse(bytes) == samples);
+        std::size_t offset = 0;
+        const std::size_t piece = 1 + size % 13;
+        require(reader.parse(
+                    [&](std::uint8_t* into, std::size_t capacity) {
+                        const std::size_t count = std::min({piece, capacity, size - offset});
+                        std::copy_n(data + offset, count, into);
+                        offset += count;
+                        return count;
+                    },
+                    size / 64) == samples);
     } catch (const GPXParserError& error) {
         require(error.line() >= 1 && error.column() >= 1);
         require(!error.errorDescription().empty());
