@@ -52,11 +52,13 @@ inline std::int64_t signExtend(std::uint64_t raw, unsigned width) {
 
 // Rounds a count-like reading (heart rate, cadence, power) to an integer,
 // halves away from zero. Zero, negative, non-finite and values beyond the
-// 64-bit range (only possible with float or 64-bit fields) are no reading.
+// 64-bit range (only possible with float or 64-bit fields) are no reading,
+// and so is a float below one half, which rounds to zero: a count of zero
+// is no reading.
 inline std::optional<std::int64_t> countReading(double value) {
     if (!(value > 0) || !std::isfinite(value)) return std::nullopt;
     const double rounded = std::round(value);
-    if (rounded >= 9.2233720368547758e18) return std::nullopt;
+    if (rounded < 1 || rounded >= 9.2233720368547758e18) return std::nullopt;
     return static_cast<std::int64_t>(rounded);
 }
 
