@@ -1,7 +1,7 @@
 // Random bytes into the FIT decoder: it must either return samples or throw
 // FITParserError, never crash, read out of bounds or hit undefined behaviour.
 //
-// fuzz-sources: Telemetry/FITParser.cpp
+// fuzz-sources: Telemetry/FITParser.cpp Telemetry/TelemetrySampleCollector.cpp Telemetry/TelemetryLoadError.cpp
 // fuzz-seeds: fit
 // Small inputs keep the rate high; the smaller real recordings (and the
 // starts of the larger ones) cover every message kind.

@@ -22,6 +22,10 @@ public:
     void addIfPresent(std::string_view key, const std::optional<T>& value) {
         if (value) add(key, *value);
     }
+    template <typename T>
+    void addIfPresent(std::string_view key, const TelemetryReading<T>& value) {
+        if (value) add(key, *value);
+    }
     std::string finish() const { return text_ + "}"; }
 
 private:

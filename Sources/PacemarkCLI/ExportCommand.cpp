@@ -12,6 +12,7 @@
 
 #include "CLIArguments.h"
 #include "CLICommands.h"
+#include "CLIGlobalOptions.h"
 #include "CairoDrawingSurface.h"
 #include "ExportBatch.h"
 #include "ExportProgress.h"
@@ -26,7 +27,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Set by SIGINT/SIGTERM; a watcher thread turns it into a stop request, since
+// Set by SIGINT/SIGTERM/SIGHUP (a closed terminal stops the export as Ctrl-C
+// does, so that its temporary file is removed); a watcher thread turns it into a stop request, since
 // a signal handler may only touch lock-free atomics.
 std::atomic<bool> interruptRequested{false};
 static_assert(std::atomic<bool>::is_always_lock_free);
@@ -39,6 +41,7 @@ public:
     explicit InterruptGuard(std::stop_source stop)
         : previousInt_(std::signal(SIGINT, requestInterrupt)),
           previousTerm_(std::signal(SIGTERM, requestInterrupt)),
+          previousHangUp_(std::signal(SIGHUP, requestInterrupt)),
           watcher_([stop](std::stop_token done) mutable {
               while (!done.stop_requested()) {
                   if (interruptRequested.load()) {
@@ -53,6 +56,7 @@ public:
         watcher_.join();
         std::signal(SIGINT, previousInt_);
         std::signal(SIGTERM, previousTerm_);
+        std::signal(SIGHUP, previousHangUp_);
     }
     InterruptGuard(const InterruptGuard&) = delete;
     InterruptGuard& operator=(const InterruptGuard&) = delete;
@@ -60,6 +64,7 @@ public:
 private:
     void (*previousInt_)(int);
     void (*previousTerm_)(int);
+    void (*previousHangUp_)(int);
     std::jthread watcher_;
 };
 
@@ -113,7 +118,7 @@ int runExportCommand(std::span<const std::string> arguments) {
     const TelemetryVideoExporter exporter(movieWriters(compact), std::make_shared<const CairoDrawingSurfaceFactory>());
     std::stop_source stop;
     const auto exportOne = [&](const ExportJob& job) {
-        const auto activity = std::make_shared<const TelemetryActivity>(TelemetryFileLoader::load(job.source));
+        const auto activity = std::make_shared<const TelemetryActivity>(loadActivity(job.source));
         const TelemetryRenderConfig config(job.output, settings, start,
                                            end ? std::optional<double>(*end - start) : std::nullopt, overlay.layout);
         const TelemetryVideoFramePlan plan = TelemetryVideoExporter::framePlan(*activity, config);

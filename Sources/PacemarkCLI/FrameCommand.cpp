@@ -8,6 +8,7 @@
 #include "CairoDrawingSurface.h"
 #include "CLIArguments.h"
 #include "CLICommands.h"
+#include "CLIGlobalOptions.h"
 #include "LayoutOption.h"
 #include "Rendering/LayoutFrameRenderer.h"
 #include "Telemetry/TelemetryFileLoader.h"
@@ -117,7 +118,7 @@ int runFrameCommand(std::span<const std::string> arguments) {
         options.has("--background") ? FrameBackground::parse(*options.value("--background")) : FrameBackground{};
     const auto requestedAt = options.number("--at");
 
-    auto activity = std::make_shared<const TelemetryActivity>(TelemetryFileLoader::load(input));
+    auto activity = std::make_shared<const TelemetryActivity>(loadActivity(input));
     const double at = requestedAt.value_or(defaultFrameInstant(activity->durationSeconds()));
     const LayoutFrameRenderer renderer(activity, overlay.layout, width, height,
                                        std::make_shared<const CairoDrawingSurfaceFactory>());

@@ -2,6 +2,7 @@
 
 #include "CLIArguments.h"
 #include "CLICommands.h"
+#include "CLIGlobalOptions.h"
 #include "CLIJSON.h"
 #include "Telemetry/TelemetryFileLoader.h"
 #include "Telemetry/TelemetryFormatters.h"
@@ -12,7 +13,7 @@ namespace pacemark::cli {
 int runInfoCommand(std::span<const std::string> arguments) {
     const CLIArguments args(arguments, {}, {"--json"});
     const std::filesystem::path path = args.requireOneFile();
-    const TelemetryActivity activity = TelemetryFileLoader::load(path);
+    const TelemetryActivity activity = loadActivity(path);
     const TelemetrySummary& s = activity.summary;
 
     if (args.has("--json")) {

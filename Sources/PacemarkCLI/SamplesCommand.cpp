@@ -2,6 +2,7 @@
 
 #include "CLIArguments.h"
 #include "CLICommands.h"
+#include "CLIGlobalOptions.h"
 #include "CLIJSON.h"
 #include "Telemetry/TelemetryFileLoader.h"
 
@@ -14,9 +15,9 @@ int runSamplesCommand(std::span<const std::string> arguments) {
     const std::filesystem::path path = args.requireOneFile();
     std::vector<TelemetrySample> samples;
     if (args.has("--raw")) {
-        samples = TelemetryFileLoader::decode(path);
+        samples = decodeSamples(path);
     } else {
-        samples = TelemetryFileLoader::load(path).samples;
+        samples = loadActivity(path).samples;
     }
     std::string out;
     for (const auto& sample : samples) {

@@ -4,6 +4,7 @@
 
 #include "CLIArguments.h"
 #include "CLICommands.h"
+#include "CLIGlobalOptions.h"
 #include "CairoDrawingSurface.h"
 #include "FrameCommand.h"
 #include "LayoutOption.h"
@@ -34,7 +35,7 @@ int runSheetCommand(std::span<const std::string> arguments) {
     const auto output = options.value("--output");
     if (!output || output->empty()) throw CLIUsageError("Не указан выходной файл: -o ЛИСТ.png.");
     const auto requestedAt = options.number("--at");
-    auto activity = std::make_shared<const TelemetryActivity>(TelemetryFileLoader::load(input));
+    auto activity = std::make_shared<const TelemetryActivity>(loadActivity(input));
     const double at = requestedAt.value_or(defaultFrameInstant(activity->durationSeconds()));
     const auto surfaces = std::make_shared<const CairoDrawingSurfaceFactory>();
 

@@ -3,11 +3,17 @@
 // non-zero exit status.
 #include <array>
 #include <iostream>
+#include <new>
 #include <string>
 #include <vector>
 
 #include "CLIArguments.h"
 #include "CLICommands.h"
+#include "CLIGlobalOptions.h"
+#include "DiagnosticLog.h"
+#ifdef PACEMARK_CLI_HAS_PLATFORM
+#include "FFmpegLogRouting.h"
+#endif
 
 namespace pacemark::cli {
 namespace {
@@ -57,7 +63,9 @@ void printHelp(std::ostream& out) {
     out << "pacemark-cli — телеметрия заезда в прозрачный оверлей без окна.\n\n"
            "Использование:\n";
     for (const auto& command : kCommands) out << "  pacemark-cli " << command.usage << "\n";
-    out << "  pacemark-cli --help | --version | COMMAND --help\n\n";
+    out << "  pacemark-cli --help | --version | COMMAND --help\n\n"
+           "Для любой команды: --recover — из повреждённого или обрезанного файла FIT взять точки до места "
+           "повреждения; --verbose — показывать сообщения библиотек кодирования.\n\n";
     for (const auto& command : kCommands) out << command.name << ": " << command.summary << "\n\n";
     out << "Коды выхода: 0 — успех, 1 — ошибка при работе (у export — хотя бы с одним файлом), 2 — неверные аргументы, "
            "130 — остановлено.\n";
@@ -94,7 +102,16 @@ int main(int argc, char** argv) {
         printHelp(std::cerr);
         return 2;
     }
-    const std::vector<std::string> rest(all.begin() + 1, all.end());
+    std::vector<std::string> rest(all.begin() + 1, all.end());
+    CLIGlobalOptions::setCurrent(CLIGlobalOptions::take(rest));
+    if (CLIGlobalOptions::current().verbose) {
+        pacemark::DiagnosticLog::setSink([](std::string_view source, std::string_view line) {
+            std::cerr << "[" << source << "] " << line << "\n";
+        });
+    }
+#ifdef PACEMARK_CLI_HAS_PLATFORM
+    pacemark::ffmpeg::routeFFmpegLogToDiagnosticLog();
+#endif
     if (wantsHelp(rest)) {
         std::cout << "pacemark-cli " << command->usage << "\n\n" << command->summary << "\n";
         return 0;
@@ -108,8 +125,11 @@ int main(int argc, char** argv) {
     } catch (const pacemark::PacemarkError& error) {
         std::cerr << "Ошибка: " << error.errorDescription() << "\n";
         return 1;
+    } catch (const std::bad_alloc& error) {
+        std::cerr << "Ошибка: " << pacemark::userFacingDescription(error) << "\n";
+        return 1;
     } catch (const std::exception& error) {
-        std::cerr << "Внутренняя ошибка: " << error.what() << "\n";
+        std::cerr << pacemark::userFacingDescription(error) << "\n";
         return 1;
     }
 }

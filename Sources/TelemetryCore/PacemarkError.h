@@ -13,6 +13,15 @@ public:
     std::string errorDescription() const { return what(); }
 };
 
+// The reason for a failed system call (an errno value) in Russian, for
+// messages that name what failed: "нет доступа", "на диске нет места"…
+std::string systemErrorReason(int errorNumber);
+
+// Our own text for any failure that reaches the user: the description of a
+// PacemarkError, "Не хватает памяти …" for std::bad_alloc, and
+// "Внутренняя ошибка: …" for anything else.
+std::string userFacingDescription(const std::exception& error);
+
 // A file could not be read (missing, unreadable, a folder, an I/O failure).
 class FileReadError : public PacemarkError {
 public:

@@ -2,12 +2,14 @@
 
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <sstream>
 
+#include "Telemetry/FITParser.h"
 #include "Telemetry/TelemetryFileLoader.h"
 #include "TestSupport.h"
 
@@ -22,8 +24,10 @@ struct RunResult {
 };
 
 // Runs pacemark-cli with the arguments (single-quoted for the shell).
-RunResult runCLI(const std::vector<std::string>& arguments, const pacemark::testing::TemporaryFolder& folder) {
-    std::string command = "'" PACEMARK_CLI_PATH "'";
+// `shellPrefix` runs before the tool in the same shell (a ulimit, say).
+RunResult runCLI(const std::vector<std::string>& arguments, const pacemark::testing::TemporaryFolder& folder,
+                 const std::string& shellPrefix = "") {
+    std::string command = shellPrefix + "exec '" PACEMARK_CLI_PATH "'";
     for (const auto& argument : arguments) command += " '" + argument + "'";
     const auto errPath = folder / "stderr.txt";
     command += " 2>'" + errPath.string() + "'";
@@ -133,4 +137,43 @@ TEST(PacemarkCLITest, ErrorsAreRussianWithNonZeroStatus) {
     const auto help = runCLI({"--help"}, folder);
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.out.find("samples FILE [--raw]"), std::string::npos);
+
+    // Out of memory is said in Russian, not as the library's exception name:
+    // a frame of 16384 x 16384 needs 1 GiB, more than the process may have.
+    if (help.out.find("frame FILE") != std::string::npos) {
+        const auto tooLarge = runCLI({"frame", sampleRide().string(), "--size", "16384x16384", "-o",
+                                      (folder / "huge.png").string()},
+                                     folder, "ulimit -v 700000; ");
+        EXPECT_EQ(tooLarge.status, 1);
+        EXPECT_EQ(tooLarge.err.rfind("Ошибка: Не хватает памяти", 0), 0u) << tooLarge.err;
+        EXPECT_FALSE(std::filesystem::exists(folder / "huge.png"));
+    }
+}
+
+TEST(PacemarkCLITest, CutRecordingIsRefusedUnlessRecovered) {
+    pacemark::testing::TemporaryFolder folder;
+    auto bytes = pacemark::testing::readFileBytes(sampleRide());
+    bytes.resize(bytes.size() * 3 / 5);
+    const auto cut = folder / "cut.fit";
+    pacemark::testing::writeFileBytes(cut, bytes);
+    std::size_t readable = 0;
+    try {
+        TelemetryFileLoader::load(cut);
+    } catch (const FITParserError& error) {
+        readable = error.readableRecordCount();
+    }
+    ASSERT_GT(readable, 0u);
+
+    const auto strict = runCLI({"info", cut.string()}, folder);
+    EXPECT_EQ(strict.status, 1);
+    EXPECT_NE(strict.err.find("Секция данных FIT-файла обрезана."), std::string::npos) << strict.err;
+
+    // The option is accepted before or after the file, by every loading command.
+    const auto info = runCLI({"info", "--recover", cut.string()}, folder);
+    ASSERT_EQ(info.status, 0) << info.err;
+    EXPECT_NE(info.out.find("Точек: " + std::to_string(readable) + "\n"), std::string::npos) << info.out;
+    EXPECT_NE(info.err.find("Внимание: Файл повреждён с байта "), std::string::npos) << info.err;
+    const auto samples = runCLI({"samples", cut.string(), "--raw", "--recover"}, folder);
+    ASSERT_EQ(samples.status, 0) << samples.err;
+    EXPECT_EQ(static_cast<std::size_t>(std::count(samples.out.begin(), samples.out.end(), '\n')), readable);
 }

@@ -61,28 +61,50 @@ TEST(ExportCommandTest, BadRequestsFailWithRussianMessagesAndWriteNothing) {
     EXPECT_FALSE(fs::exists(folder / "ride-telemetry.mov"));
 }
 
-class ExportCommandInterruptTest : public ::testing::TestWithParam<std::vector<std::string>> {};
+// The temporary movies in `folder` (names with ".tmp.mov").
+std::vector<fs::path> temporaries(const fs::path& folder) {
+    std::vector<fs::path> found;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        const std::string name = entry.path().filename().string();
+        if (name.find(".tmp.mov") != std::string::npos && name.rfind("notes", 0) != 0) found.push_back(entry.path());
+    }
+    return found;
+}
 
-TEST_P(ExportCommandInterruptTest, InterruptStopsCleanlyAndKeepsTheOldMovie) {
+// Starts an export of the whole ride (minutes of work) into `output` and
+// waits until its temporary movie exists, that is while frames are written.
+pid_t startLongExport(const fs::path& ride, const fs::path& output, const fs::path& errPath,
+                      const std::vector<std::string>& options = {}) {
+    const std::size_t before = temporaries(output.parent_path()).size();
+    std::vector<std::string> arguments = {ride.string(), "-o", output.string()};
+    arguments.insert(arguments.end(), options.begin(), options.end());
+    const pid_t child = startExport(arguments, errPath);
+    for (int attempt = 0; attempt < 3000 && temporaries(output.parent_path()).size() == before; ++attempt) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return child;
+}
+
+// A signal, and the options that pick a writer.
+struct ExportStop {
+    int signal;
+    std::vector<std::string> options;
+};
+
+class ExportCommandSignalTest : public ::testing::TestWithParam<ExportStop> {};
+
+// Ctrl-C, kill and a closed terminal alike stop the export with every
+// writer, keep the old movie and leave no temporary file.
+TEST_P(ExportCommandSignalTest, StopsCleanlyAndKeepsTheOldMovie) {
     TemporaryFolder folder;
     const fs::path ride = copyOfSampleRide(folder);
     const fs::path output = folder / "ride-telemetry.mov";
     writeFileText(output, "the old movie");
     const fs::path errPath = folder / "stderr.txt";
-    std::vector<std::string> arguments = {ride.string()};  // the whole ride: minutes of work
-    arguments.insert(arguments.end(), GetParam().begin(), GetParam().end());
-    const pid_t child = startExport(arguments, errPath);
+    const pid_t child = startLongExport(ride, output, errPath, GetParam().options);
     ASSERT_GT(child, 0);
-    // Interrupt once the temporary movie exists, that is while frames are written.
-    bool writing = false;
-    for (int attempt = 0; attempt < 2000 && !writing; ++attempt) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        for (const auto& entry : fs::directory_iterator(folder.path())) {
-            if (entry.path().filename().string().find(".tmp.mov") != std::string::npos) writing = true;
-        }
-    }
-    EXPECT_TRUE(writing);
-    kill(child, SIGINT);
+    EXPECT_EQ(temporaries(folder.path()).size(), 1u);
+    kill(child, GetParam().signal);
     const CLIRun run = finishExport(child, errPath);
     EXPECT_EQ(run.status, 130) << run.err;
     EXPECT_NE(run.err.find("Экспорт остановлен."), std::string::npos) << run.err;
@@ -94,9 +116,45 @@ TEST_P(ExportCommandInterruptTest, InterruptStopsCleanlyAndKeepsTheOldMovie) {
     EXPECT_EQ(names, (std::vector<std::string>{"ride-telemetry.mov", "ride.fit", "stderr.txt"}));
 }
 
-INSTANTIATE_TEST_SUITE_P(EveryWriter, ExportCommandInterruptTest,
-                         ::testing::Values(std::vector<std::string>{}, std::vector<std::string>{"--compact"},
-                                           std::vector<std::string>{"--codec", "hevc"}));
+INSTANTIATE_TEST_SUITE_P(ExportCommandTest, ExportCommandSignalTest,
+                         ::testing::Values(ExportStop{SIGINT, {}}, ExportStop{SIGTERM, {}}, ExportStop{SIGHUP, {}},
+                                           ExportStop{SIGINT, {"--compact"}}, ExportStop{SIGHUP, {"--codec", "hevc"}}),
+                         [](const ::testing::TestParamInfo<ExportStop>& stop) {
+                             const int signal = stop.param.signal;
+                             return std::string(signal == SIGINT ? "SIGINT" : signal == SIGTERM ? "SIGTERM" : "SIGHUP") +
+                                    (stop.param.options.empty() ? "" : stop.param.options.size() == 1 ? "Compact" : "HEVC");
+                         });
+
+TEST(ExportCommandTest, NextExportRemovesTheTemporaryOfAKilledExportButNotOfARunningOne) {
+    TemporaryFolder folder;
+    const fs::path ride = copyOfSampleRide(folder);
+    // An export killed outright (as by a power cut) leaves its temporary movie.
+    const pid_t killed = startLongExport(ride, folder / "killed.mov", folder / "killed.txt");
+    ASSERT_GT(killed, 0);
+    kill(killed, SIGKILL);
+    finishExport(killed, folder / "killed.txt");
+    const auto leftovers = temporaries(folder.path());
+    ASSERT_EQ(leftovers.size(), 1u);
+    writeFileText(folder / "notes.tmp.mov", "not ours");
+
+    const pid_t running = startLongExport(ride, folder / "running.mov", folder / "running.txt");
+    ASSERT_GT(running, 0);
+    std::vector<fs::path> live = temporaries(folder.path());
+    std::erase(live, leftovers[0]);
+    ASSERT_EQ(live.size(), 1u);
+
+    const CLIRun next = runExport({ride.string(), "-o", (folder / "next.mov").string(), "--size", "320x180", "--fps",
+                                   "2", "--end", "3"},
+                                  folder);
+    EXPECT_EQ(next.status, 0) << next.err;
+    EXPECT_FALSE(fs::exists(leftovers[0]));
+    EXPECT_TRUE(fs::exists(live[0]));
+    EXPECT_TRUE(fs::exists(folder / "notes.tmp.mov"));
+
+    kill(running, SIGINT);
+    EXPECT_EQ(finishExport(running, folder / "running.txt").status, 130);
+    EXPECT_TRUE(temporaries(folder.path()).empty());
+}
 
 }  // namespace
 }  // namespace pacemark

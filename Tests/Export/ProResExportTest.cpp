@@ -174,8 +174,11 @@ TEST_F(ProResExportFailureTest, UnwritableFolderIsReportedAndKeepsTheOldMovie) {
         exportProRes(proResConfig(output, 320, 180, 10, 0, 2.0), rideOfSeconds(5));
         ADD_FAILURE() << "export succeeded";
     } catch (const PacemarkError& error) {
+        // The temporary file is created (and locked) before the writer
+        // starts, so the refusal comes from there, with the system's reason.
         const std::string text = error.what();
-        EXPECT_EQ(text.rfind("Видеозапись не стартовала: ", 0), 0u) << text;
+        EXPECT_EQ(text.rfind("Не удалось создать временный файл «out.", 0), 0u) << text;
+        EXPECT_NE(text.find(geteuid() == 0 ? "только для чтения" : "нет доступа"), std::string::npos) << text;
     }
     expectOldMovieOnly(output);
     if (geteuid() != 0) fs::permissions(output.parent_path(), fs::perms::owner_all);

@@ -375,6 +375,10 @@ TEST(FITParserTest, ReadingsAreScaledAndLaterTwinsWin) {
     samples = decodeRecord({{3, 4, FITBaseType::float32}, {7, 8, FITBaseType::float64}}, {120.5, 249.4});
     EXPECT_EQ(samples[0].heartRateBPM, 121);
     EXPECT_EQ(samples[0].powerWatts, 249);
+    // A positive float that rounds to zero is no reading, like a zero.
+    samples = decodeRecord({{3, 4, FITBaseType::float32}, {7, 8, FITBaseType::float64}}, {0.25, 0.5});
+    EXPECT_EQ(samples[0].heartRateBPM, std::nullopt);
+    EXPECT_EQ(samples[0].powerWatts, 1);
 }
 
 TEST(FITParserTest, NonFiniteOrHugeFloatReadingsAreAbsent) {

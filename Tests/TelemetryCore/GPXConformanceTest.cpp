@@ -5,6 +5,7 @@
 
 #include "ExpectedSamples.h"
 #include "Telemetry/GPXParser.h"
+#include "Telemetry/TelemetryFileLoader.h"
 #include "TestSupport.h"
 
 namespace pacemark {
@@ -44,6 +45,9 @@ TEST(GPXConformanceTest, EveryRecordingReadsAsExpected) {
             << "manifest and expectation disagree";
         EXPECT_TRUE(
             testing::samplesMatch(entry.file, samples, expectation.samples, entry.timestampToleranceMilliseconds));
+        // The loader streams the file from disk in pieces, with a counting
+        // pass first: the same samples as the whole document at once.
+        EXPECT_EQ(TelemetryFileLoader::decode(folder / "gpx" / entry.file), samples) << entry.file;
     }
     int recordings = 0;
     for (const auto& file : std::filesystem::directory_iterator(folder / "gpx"))

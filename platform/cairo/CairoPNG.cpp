@@ -1,25 +1,102 @@
 #include "CairoPNG.h"
 
+#include <cairo.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 
 #include "CairoHandles.h"
 
 namespace pacemark {
 
+namespace {
+
+// The file that a PNG is written into. cairo reports every failure of its
+// own file writing as "error while writing to output stream"; writing
+// through our descriptor keeps the system's reason (no such folder, no
+// permission, disk full).
+class PNGOutputFile {
+public:
+    explicit PNGOutputFile(const std::filesystem::path& file)
+        : descriptor_(::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666)),
+          errorNumber_(descriptor_ < 0 ? errno : 0) {}
+    ~PNGOutputFile() {
+        if (descriptor_ >= 0) ::close(descriptor_);
+    }
+    PNGOutputFile(const PNGOutputFile&) = delete;
+    PNGOutputFile& operator=(const PNGOutputFile&) = delete;
+
+    bool isOpen() const { return descriptor_ >= 0; }
+    // Only a regular file may be removed after a failure: the name may be a
+    // device such as /dev/full.
+    bool isRegularFile() const {
+        struct stat status {};
+        return descriptor_ >= 0 && ::fstat(descriptor_, &status) == 0 && S_ISREG(status.st_mode);
+    }
+    int errorNumber() const { return errorNumber_; }
+
+    // cairo's write function: every byte is written, or the reason is kept.
+    static cairo_status_t write(void* closure, const unsigned char* data, unsigned int length) {
+        auto* self = static_cast<PNGOutputFile*>(closure);
+        while (length > 0) {
+            const ssize_t count = ::write(self->descriptor_, data, length);
+            if (count < 0 && errno == EINTR) continue;
+            if (count <= 0) {
+                self->errorNumber_ = count < 0 ? errno : EIO;
+                return CAIRO_STATUS_WRITE_ERROR;
+            }
+            data += count;
+            length -= static_cast<unsigned int>(count);
+        }
+        return CAIRO_STATUS_SUCCESS;
+    }
+
+    // Closes the file; a failure here (a delayed write error) counts too.
+    bool close() {
+        const int descriptor = descriptor_;
+        descriptor_ = -1;
+        if (::close(descriptor) != 0 && errorNumber_ == 0) errorNumber_ = errno;
+        return errorNumber_ == 0;
+    }
+
+private:
+    int descriptor_;
+    int errorNumber_;
+};
+
+PNGFileError writeError(const std::filesystem::path& file, const std::string& reason) {
+    return PNGFileError("Не удалось записать PNG «" + file.string() + "»: " + reason + ".");
+}
+
+}  // namespace
+
 void writePNGFile(const PixelBufferView& pixels, const std::filesystem::path& file) {
     if (!pixels.isValid() || pixels.bytesPerRow % 4 != 0 || pixels.width > 32767 || pixels.height > 32767) {
-        throw PNGFileError("Не удалось записать PNG «" + file.string() + "»: неверный размер кадра.");
+        throw writeError(file, "неверный размер кадра");
     }
-    const cairo::SurfaceHandle surface =
-        cairo::imageSurfaceOver(pixels.data, CAIRO_FORMAT_ARGB32, static_cast<int>(pixels.width),
-                                static_cast<int>(pixels.height), static_cast<int>(pixels.bytesPerRow));
-    const cairo_status_t status = cairo_surface_status(surface.get()) == CAIRO_STATUS_SUCCESS
-                                      ? cairo_surface_write_to_png(surface.get(), file.c_str())
-                                      : cairo_surface_status(surface.get());
-    if (status != CAIRO_STATUS_SUCCESS) {
-        throw PNGFileError("Не удалось записать PNG «" + file.string() + "»: " + cairo_status_to_string(status) + ".");
+    PNGOutputFile output(file);
+    if (!output.isOpen()) throw writeError(file, systemErrorReason(output.errorNumber()));
+    cairo_status_t status = CAIRO_STATUS_SUCCESS;
+    {
+        const cairo::SurfaceHandle surface =
+            cairo::imageSurfaceOver(pixels.data, CAIRO_FORMAT_ARGB32, static_cast<int>(pixels.width),
+                                    static_cast<int>(pixels.height), static_cast<int>(pixels.bytesPerRow));
+        status = cairo_surface_status(surface.get()) == CAIRO_STATUS_SUCCESS
+                     ? cairo_surface_write_to_png_stream(surface.get(), &PNGOutputFile::write, &output)
+                     : cairo_surface_status(surface.get());
     }
+    const bool regular = output.isRegularFile();
+    const bool closed = output.close();
+    if (status == CAIRO_STATUS_SUCCESS && closed) return;
+    // Nothing half-written is left under the name.
+    if (regular) ::unlink(file.c_str());
+    if (output.errorNumber() != 0) throw writeError(file, systemErrorReason(output.errorNumber()));
+    if (status == CAIRO_STATUS_NO_MEMORY) throw writeError(file, systemErrorReason(ENOMEM));
+    throw writeError(file, std::string("ошибка библиотеки рисования (") + cairo_status_to_string(status) + ")");
 }
 
 OwnedPixelBuffer readPNGFile(const std::filesystem::path& file) {

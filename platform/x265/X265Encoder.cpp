@@ -1,5 +1,6 @@
 #include "X265Encoder.h"
 
+#include "DiagnosticLog.h"
 #include "HEVCAlphaEncodingError.h"
 #include "HEVCBitReader.h"
 
@@ -42,7 +43,9 @@ X265Encoder::X265Encoder(int width, int height, const std::string& preset, const
     param_->sourceWidth = width;
     param_->sourceHeight = height;
     param_->internalCsp = X265_CSP_I420;
-    param_->logLevel = X265_LOG_ERROR;
+    // x265 prints its log itself (it has no callback): silent unless the
+    // diagnostic log is on, as FFmpeg's lines are.
+    param_->logLevel = DiagnosticLog::isEnabled() ? X265_LOG_WARNING : X265_LOG_NONE;
     for (const auto& [name, value] : options) {
         if (x265_param_parse(param_.get(), name.c_str(), value.c_str()) != 0) {
             throw encoderError("параметр «" + name + "=" + value + "» не принят");

@@ -7,8 +7,8 @@
 #include <system_error>
 #include <thread>
 
+#include "Export/ExportTemporaryFile.h"
 #include "Export/TelemetryVideoExportError.h"
-#include "Layout/UUID.h"
 #include "Rendering/LayoutFrameRenderer.h"
 
 namespace pacemark {
@@ -81,10 +81,7 @@ TelemetryVideoFramePlan TelemetryVideoExporter::framePlan(const TelemetryActivit
 }
 
 fs::path TelemetryVideoExporter::temporaryURL(const fs::path& outputURL) {
-    std::string extension = outputURL.extension().string();
-    extension = extension.empty() ? "mov" : extension.substr(1);
-    const std::string name = outputURL.stem().string() + "." + UUID::random().uuidString() + ".tmp." + extension;
-    return outputURL.parent_path() / name;
+    return ExportTemporaryFile::nameFor(outputURL);
 }
 
 void TelemetryVideoExporter::exportMovie(const TelemetryActivity& activity, const TelemetryRenderConfig& config,
@@ -108,9 +105,11 @@ void TelemetryVideoExporter::exportMovie(std::shared_ptr<const TelemetryActivity
         fs::create_directories(folder, error);
         if (error) throw exportFileError("создать папку", folder, error);
     }
-    const fs::path temporary = temporaryURL(outputURL);
-    removeIfPresent(temporary, error);
-    if (error) throw exportFileError("удалить временный файл", temporary, error);
+    // Leftovers of exports that died (killed, a power cut) go first; the
+    // new temporary is locked for as long as this export runs.
+    ExportTemporaryFile::removeStale(folder);
+    ExportTemporaryFile temporaryFile(outputURL);
+    const fs::path& temporary = temporaryFile.path();
 
     const TelemetryVideoFramePlan plan = framePlan(*activity, config);
     const std::unique_ptr<const ExportFrameRenderer> renderer =
@@ -151,7 +150,7 @@ void TelemetryVideoExporter::exportMovie(std::shared_ptr<const TelemetryActivity
         writer->finish();
         // rename() replaces an existing destination atomically, so the old
         // movie stays intact until the new one is complete and in place.
-        fs::rename(temporary, outputURL, error);
+        temporaryFile.moveInto(outputURL, error);
         if (error) throw exportFileError("сохранить видео", outputURL, error);
     } catch (...) {
         writer->cancel();

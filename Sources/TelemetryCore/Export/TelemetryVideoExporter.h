@@ -75,7 +75,8 @@ public:
     static ExportFrameRendererMaker layoutFrameRenderers(std::shared_ptr<const DrawingSurfaceFactory> surfaces);
 
     static TelemetryVideoFramePlan framePlan(const TelemetryActivity& activity, const TelemetryRenderConfig& config);
-    // "<base>.<UUID>.tmp.<ext>" in the output's folder; ext "mov" when the output has none.
+    // "<base>.<UUID>.tmp.<ext>" in the output's folder; ext "mov" when the output has none
+    // (ExportTemporaryFile owns the name and the lock that marks a running export).
     static std::filesystem::path temporaryURL(const std::filesystem::path& outputURL);
 
 private:

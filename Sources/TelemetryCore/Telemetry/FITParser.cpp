@@ -11,6 +11,12 @@ namespace pacemark {
 FITParserError::FITParserError(Case errorCase, std::int64_t localMessage, const std::string& description)
     : PacemarkError(description), case_(errorCase), localMessage_(localMessage) {}
 
+FITParserError FITParserError::withReadableRecordCount(std::size_t count) const {
+    FITParserError error = *this;
+    error.readableRecordCount_ = count;
+    return error;
+}
+
 FITParserError FITParserError::missingDefinition(std::int64_t localMessage) {
     return FITParserError(Case::missingDefinition, localMessage,
                           "У локального FIT-сообщения " + std::to_string(localMessage) + " нет определения.");
@@ -46,11 +52,13 @@ inline std::int64_t signExtend(std::uint64_t raw, unsigned width) {
 
 // Rounds a count-like reading (heart rate, cadence, power) to an integer,
 // halves away from zero. Zero, negative, non-finite and values beyond the
-// 64-bit range (only possible with float or 64-bit fields) are no reading.
+// 64-bit range (only possible with float or 64-bit fields) are no reading,
+// and so is a float below one half, which rounds to zero: a count of zero
+// is no reading.
 inline std::optional<std::int64_t> countReading(double value) {
     if (!(value > 0) || !std::isfinite(value)) return std::nullopt;
     const double rounded = std::round(value);
-    if (rounded >= 9.2233720368547758e18) return std::nullopt;
+    if (rounded < 1 || rounded >= 9.2233720368547758e18) return std::nullopt;
     return static_cast<std::int64_t>(rounded);
 }
 
@@ -136,37 +144,81 @@ std::optional<double> FITParser::numericValue(std::span<const std::uint8_t> byte
 }
 
 std::vector<TelemetrySample> FITParser::parse(std::span<const std::uint8_t> data) {
+    Recovery recovery = parseRecovering(data);
+    if (recovery.damage) throw recovery.damage->withReadableRecordCount(recovery.samples.size());
+    return std::move(recovery.samples);
+}
+
+FITParser::Recovery FITParser::parseRecovering(std::span<const std::uint8_t> data) {
+    Recovery recovery;
+    walk(data, recovery);
+    return recovery;
+}
+
+void FITParser::walk(std::span<const std::uint8_t> data, Recovery& recovery) {
     if (data.size() < 14) throw FITParserError::invalidHeader();
     const std::size_t headerSize = data[0];
     if (headerSize < 12 || data.size() < headerSize) throw FITParserError::invalidHeader();
     if (std::memcmp(data.data() + 8, ".FIT", 4) != 0) throw FITParserError::invalidHeader();
     const std::uint64_t dataSize = readUInt32(data, 4, Endian::little);
-    const std::uint64_t end = headerSize + dataSize;
-    if (data.size() < end) throw FITParserError::invalidDataSize();
+    const std::uint64_t declaredEnd = headerSize + dataSize;
 
     for (auto& definition : definitions_) definition.reset();
     lastTimestampSeconds_.reset();
 
-    // Room for the records a typical file holds (a record with the usual
-    // readings takes well over 24 bytes), within a bound, so that a long ride
-    // does not copy its samples on every growth of the list.
-    std::vector<TelemetrySample> samples;
-    samples.reserve(std::min<std::size_t>(dataSize / 24, 200'000));
+    TelemetrySampleCollector samples;
+    const auto dataEnd = static_cast<std::size_t>(std::min<std::uint64_t>(declaredEnd, data.size()));
+    samples.reserve(countRecordMessages(data, headerSize, dataEnd));
     std::size_t offset = headerSize;
-    const auto dataEnd = static_cast<std::size_t>(end);
-    while (offset < dataEnd) {
-        const std::uint8_t header = data[offset];
-        ++offset;
-        if (header & 0x80) {
-            parseDataMessage(data, offset, dataEnd, (header >> 5) & 0x03, static_cast<std::uint8_t>(header & 0x1F),
-                             samples);
-        } else if (header & 0x40) {
-            parseDefinitionMessage(data, offset, dataEnd, header & 0x0F, (header & 0x20) != 0);
-        } else {
-            parseDataMessage(data, offset, dataEnd, header & 0x0F, std::nullopt, samples);
+    recovery.intactBytes = headerSize;
+    try {
+        while (offset < dataEnd) {
+            const std::uint8_t header = data[offset];
+            ++offset;
+            if (header & 0x80) {
+                parseDataMessage(data, offset, dataEnd, (header >> 5) & 0x03,
+                                 static_cast<std::uint8_t>(header & 0x1F), samples);
+            } else if (header & 0x40) {
+                parseDefinitionMessage(data, offset, dataEnd, header & 0x0F, (header & 0x20) != 0);
+            } else {
+                parseDataMessage(data, offset, dataEnd, header & 0x0F, std::nullopt, samples);
+            }
+            // Samples are appended only for whole messages, so everything up
+            // to here is intact.
+            recovery.intactBytes = offset;
         }
+    } catch (const FITParserError& error) {
+        recovery.damage = error;
     }
-    return samples;
+    recovery.samples = samples.take();
+    // A data section declared past the end of the file was cut, even when the
+    // file ends on a message boundary; that is the damage to report, whatever
+    // the bytes before the cut held.
+    if (declaredEnd > data.size()) recovery.damage = FITParserError::invalidDataSize();
+}
+
+std::size_t FITParser::countRecordMessages(std::span<const std::uint8_t> data, std::size_t offset,
+                                          std::size_t end) {
+    std::size_t count = 0;
+    try {
+        while (offset < end) {
+            const std::uint8_t header = data[offset];
+            ++offset;
+            if (!(header & 0x80) && (header & 0x40)) {
+                parseDefinitionMessage(data, offset, end, header & 0x0F, (header & 0x20) != 0);
+                continue;
+            }
+            const unsigned localMessage = (header & 0x80) ? (header >> 5) & 0x03 : header & 0x0F;
+            const std::optional<DefinitionMessage>& definition = definitions_[localMessage];
+            if (!definition || end - offset < definition->dataSize) break;
+            if (definition->globalMessageNumber == recordGlobalMessage) ++count;
+            offset += definition->dataSize;
+        }
+    } catch (const FITParserError&) {
+        // The decoding walk reports the damage; counting stops before it.
+    }
+    for (auto& definition : definitions_) definition.reset();
+    return count;
 }
 
 void FITParser::parseDefinitionMessage(std::span<const std::uint8_t> bytes, std::size_t& offset, std::size_t end,
@@ -204,7 +256,7 @@ void FITParser::parseDefinitionMessage(std::span<const std::uint8_t> bytes, std:
 
 void FITParser::parseDataMessage(std::span<const std::uint8_t> bytes, std::size_t& offset, std::size_t end,
                                  unsigned localMessage, std::optional<std::uint8_t> compressedTimeOffset,
-                                 std::vector<TelemetrySample>& samples) {
+                                 TelemetrySampleCollector& samples) {
     const std::optional<DefinitionMessage>& stored = definitions_[localMessage];
     if (!stored) throw FITParserError::missingDefinition(localMessage);
     const DefinitionMessage& definition = *stored;
@@ -297,7 +349,7 @@ void FITParser::parseDataMessage(std::span<const std::uint8_t> bytes, std::size_
         sample.timestamp = fitEpoch + std::chrono::seconds{*t};
     }
 
-    if (isRecord && decodedSomething) samples.push_back(sample);
+    if (isRecord && decodedSomething) samples.append(sample);
 }
 
 }  // namespace pacemark

@@ -9,6 +9,7 @@
 
 #include "PacemarkError.h"
 #include "Telemetry/TelemetrySample.h"
+#include "Telemetry/TelemetrySampleCollector.h"
 
 namespace pacemark {
 
@@ -29,11 +30,18 @@ public:
     // The local message number of a missingDefinition error (0 otherwise).
     std::int64_t localMessage() const { return localMessage_; }
 
+    // Records that decoded whole before the damage: what a recovering parse
+    // of the same bytes returns. 0 for a bad header, which leaves nothing to
+    // recover; a caller may offer recovery when this is above zero.
+    std::size_t readableRecordCount() const { return readableRecordCount_; }
+    FITParserError withReadableRecordCount(std::size_t count) const;
+
 private:
     FITParserError(Case errorCase, std::int64_t localMessage, const std::string& description);
 
     Case case_;
     std::int64_t localMessage_;
+    std::size_t readableRecordCount_ = 0;
 };
 
 // Decodes the bytes of a FIT activity file into raw samples, one per record
@@ -70,11 +78,31 @@ public:
         std::uint32_t dataSize = 0;
     };
 
+    // What a recovering parse could read: the records of every whole message
+    // before the first one that does not fit or cannot be decoded.
+    struct Recovery {
+        std::vector<TelemetrySample> samples;
+        // The damage that ended the walk; absent when the data section
+        // decoded to its end.
+        std::optional<FITParserError> damage;
+        // Offset of the first byte after the last whole message (the end of
+        // the data section when nothing was damaged).
+        std::size_t intactBytes = 0;
+    };
+
     FITParser() = default;
 
     // The samples of every record message, or a FITParserError; never a
-    // partial result.
+    // partial result. More records than telemetrySampleBudget fail with
+    // TelemetryLoadError::tooManySamples, in both modes. A data section that is cut short or damaged fails
+    // whole, and its error tells how many records a recovering parse reads.
     std::vector<TelemetrySample> parse(std::span<const std::uint8_t> data);
+
+    // For files cut short (a device whose battery died, an interrupted copy):
+    // the records that precede the damage. A data section declared longer
+    // than the file is read up to the file's end. An unusable header still
+    // fails with invalidHeader: there is nothing to read then.
+    Recovery parseRecovering(std::span<const std::uint8_t> data);
 
     // The value of one field as a number, or nothing when the base type is
     // unknown, the field is narrower than the type, or the value is the
@@ -83,13 +111,21 @@ public:
                                               std::size_t size, std::uint8_t baseType, Endian endian);
 
 private:
+    // Validates the header, resets the stream state and walks the data
+    // section (cut at the end of `data`), appending samples to `recovery`
+    // until the end or the first damaged message.
+    void walk(std::span<const std::uint8_t> data, Recovery& recovery);
+    // The record messages before the end or the first damage, found from the
+    // message headers alone: the most samples the walk can give, so that
+    // they are stored without growing. Leaves no definitions behind.
+    std::size_t countRecordMessages(std::span<const std::uint8_t> data, std::size_t offset, std::size_t end);
     void parseDefinitionMessage(std::span<const std::uint8_t> bytes, std::size_t& offset, std::size_t end,
                                 unsigned localMessage, bool hasDeveloperFields);
     // Appends a sample to `samples` when the message is a record with at
-    // least one usable reading.
+    // least one usable reading (TelemetryLoadError past the sample budget).
     void parseDataMessage(std::span<const std::uint8_t> bytes, std::size_t& offset, std::size_t end,
                           unsigned localMessage, std::optional<std::uint8_t> compressedTimeOffset,
-                          std::vector<TelemetrySample>& samples);
+                          TelemetrySampleCollector& samples);
 
     std::array<std::optional<DefinitionMessage>, localMessageCount> definitions_;
     // Seconds since the FIT epoch of the latest timestamp in the stream. Kept

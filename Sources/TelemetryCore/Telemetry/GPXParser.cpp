@@ -14,12 +14,57 @@
 
 namespace pacemark {
 
-GPXParserError::GPXParserError(std::string xmlMessage, std::uint64_t line, std::uint64_t column)
-    : PacemarkError("Файл GPX повреждён: " + xmlMessage + " (строка " + std::to_string(line) + ", столбец " +
-                    std::to_string(column) + ")."),
-      xmlMessage_(std::move(xmlMessage)),
+GPXParserError::GPXParserError(int xmlErrorCode, std::uint64_t line, std::uint64_t column)
+    : PacemarkError("Файл GPX повреждён: " + reasonText(xmlErrorCode) + " (строка " + std::to_string(line) +
+                    ", столбец " + std::to_string(column) + ")."),
+      xmlErrorCode_(xmlErrorCode),
       line_(line),
       column_(column) {}
+
+std::string GPXParserError::xmlMessage() const {
+    const XML_LChar* message = XML_ErrorString(static_cast<XML_Error>(xmlErrorCode_));
+    return message != nullptr ? message : "";
+}
+
+std::string GPXParserError::reasonText(int xmlErrorCode) {
+    switch (static_cast<XML_Error>(xmlErrorCode)) {
+    case XML_ERROR_NO_MEMORY: return "не хватает памяти для разбора";
+    case XML_ERROR_SYNTAX: return "синтаксическая ошибка XML";
+    case XML_ERROR_NO_ELEMENTS: return "документ пуст или оборван, элементы не закрыты";
+    case XML_ERROR_INVALID_TOKEN: return "недопустимый символ, это не правильно построенный XML";
+    case XML_ERROR_UNCLOSED_TOKEN: return "незавершённая конструкция XML";
+    case XML_ERROR_PARTIAL_CHAR: return "неполный символ";
+    case XML_ERROR_TAG_MISMATCH: return "закрывающий тег не совпадает с открывающим";
+    case XML_ERROR_DUPLICATE_ATTRIBUTE: return "атрибут повторяется";
+    case XML_ERROR_JUNK_AFTER_DOC_ELEMENT: return "лишние данные после корневого элемента";
+    case XML_ERROR_PARAM_ENTITY_REF: return "недопустимая ссылка на параметрическую сущность";
+    case XML_ERROR_UNDEFINED_ENTITY: return "неизвестная сущность";
+    case XML_ERROR_RECURSIVE_ENTITY_REF: return "сущность ссылается сама на себя";
+    case XML_ERROR_ASYNC_ENTITY: return "сущность не согласована с разметкой";
+    case XML_ERROR_BAD_CHAR_REF: return "ссылка на недопустимый символ";
+    case XML_ERROR_BINARY_ENTITY_REF: return "ссылка на двоичную сущность";
+    case XML_ERROR_ATTRIBUTE_EXTERNAL_ENTITY_REF: return "ссылка на внешнюю сущность в значении атрибута";
+    case XML_ERROR_MISPLACED_XML_PI: return "объявление XML не в начале документа";
+    case XML_ERROR_UNKNOWN_ENCODING: return "неизвестная кодировка";
+    case XML_ERROR_INCORRECT_ENCODING: return "кодировка из объявления XML не совпадает с содержимым";
+    case XML_ERROR_UNCLOSED_CDATA_SECTION: return "секция CDATA не закрыта";
+    case XML_ERROR_EXTERNAL_ENTITY_HANDLING: return "ошибка при чтении внешней сущности";
+    case XML_ERROR_NOT_STANDALONE: return "документ не автономен";
+    case XML_ERROR_ENTITY_DECLARED_IN_PE: return "сущность объявлена внутри параметрической сущности";
+    case XML_ERROR_UNBOUND_PREFIX: return "префикс пространства имён не объявлен";
+    case XML_ERROR_UNDECLARING_PREFIX: return "объявление префикса нельзя отменить";
+    case XML_ERROR_INCOMPLETE_PE: return "неполная параметрическая сущность";
+    case XML_ERROR_XML_DECL: return "объявление XML построено неверно";
+    case XML_ERROR_TEXT_DECL: return "текстовое объявление построено неверно";
+    case XML_ERROR_PUBLICID: return "недопустимые символы в публичном идентификаторе";
+    case XML_ERROR_RESERVED_PREFIX_XML:
+    case XML_ERROR_RESERVED_PREFIX_XMLNS:
+    case XML_ERROR_RESERVED_NAMESPACE_URI: return "зарезервированный префикс или пространство имён";
+    case XML_ERROR_AMPLIFICATION_LIMIT_BREACH:
+        return "раскрытие сущностей превышает допустимый предел (похоже на «бомбу сущностей»)";
+    default: return "ошибка разбора XML (код " + std::to_string(xmlErrorCode) + ")";
+    }
+}
 
 namespace {
 
@@ -153,6 +198,11 @@ std::optional<std::int64_t> GPXParser::parseInteger(std::string_view text) {
     return value;
 }
 
+namespace {
+// The character maps of single-byte encodings expat does not know (below).
+int unknownEncoding(void*, const XML_Char* name, XML_Encoding* info);
+}  // namespace
+
 struct GPXParser::ExpatHandlers {
     template <typename Body>
     static void guarded(void* userData, Body body) {
@@ -179,6 +229,62 @@ struct GPXParser::ExpatHandlers {
     }
     static void startCDATA(void* userData) { static_cast<GPXParser*>(userData)->insideCDATA_ = true; }
     static void endCDATA(void* userData) { static_cast<GPXParser*>(userData)->insideCDATA_ = false; }
+
+    using Handle = std::unique_ptr<XML_ParserStruct, decltype(&XML_ParserFree)>;
+
+    // A fresh expat parser for `reader`, whose state is reset.
+    static Handle begin(GPXParser& reader) {
+        reader.samples_.clear();
+        reader.currentSample_.reset();
+        reader.currentText_.clear();
+        reader.insideCDATA_ = false;
+        reader.handlerFailure_ = nullptr;
+        // Namespace processing stays off: names arrive with their prefix, so an
+        // undeclared prefix is no error and matching goes by the last piece.
+        Handle parser(XML_ParserCreate(nullptr), &XML_ParserFree);
+        if (!parser) throw std::bad_alloc();
+        reader.activeParser_ = parser.get();
+        XML_SetUserData(parser.get(), &reader);
+        XML_SetElementHandler(parser.get(), &startElement, &endElement);
+        XML_SetCharacterDataHandler(parser.get(), &characters);
+        XML_SetCdataSectionHandler(parser.get(), &startCDATA, &endCDATA);
+        XML_SetUnknownEncodingHandler(parser.get(), &unknownEncoding, nullptr);
+        // Never read anything but the given bytes: no external DTD subset or
+        // parameter entities, and with no external entity handler set, references
+        // to external entities are skipped rather than loaded. Internal entity
+        // expansion is bounded by expat's amplification limit (entity bombs fail
+        // with an XML error).
+        XML_SetParamEntityParsing(parser.get(), XML_PARAM_ENTITY_PARSING_NEVER);
+        return parser;
+    }
+
+    // Parses one piece (at most largestExpatChunk bytes); false on an XML
+    // error. A failure inside a handler is rethrown here.
+    static bool feed(GPXParser& reader, XML_Parser parser, const char* bytes, std::size_t count, bool isFinal) {
+        const XML_Status status = XML_Parse(parser, bytes, static_cast<int>(count), isFinal ? XML_TRUE : XML_FALSE);
+        if (reader.handlerFailure_) {
+            const std::exception_ptr failure = reader.handlerFailure_;
+            reader.handlerFailure_ = nullptr;
+            reader.activeParser_ = nullptr;
+            reader.samples_.clear();
+            reader.currentSample_.reset();
+            std::rethrow_exception(failure);
+        }
+        return status == XML_STATUS_OK;
+    }
+
+    static std::vector<TelemetrySample> finish(GPXParser& reader, XML_Parser parser, bool parsed) {
+        reader.activeParser_ = nullptr;
+        reader.currentSample_.reset();
+        reader.currentText_.clear();
+        if (!parsed) {
+            reader.samples_.clear();
+            throw GPXParserError(static_cast<int>(XML_GetErrorCode(parser)),
+                                 static_cast<std::uint64_t>(XML_GetCurrentLineNumber(parser)),
+                                 static_cast<std::uint64_t>(XML_GetCurrentColumnNumber(parser)) + 1);
+        }
+        return reader.samples_.take();
+    }
 };
 
 namespace {
@@ -232,61 +338,38 @@ int unknownEncoding(void*, const XML_Char* name, XML_Encoding* info) {
 }  // namespace
 
 std::vector<TelemetrySample> GPXParser::parse(std::span<const std::uint8_t> data) {
-    samples_.clear();
-    currentSample_.reset();
-    currentText_.clear();
-    insideCDATA_ = false;
-    handlerFailure_ = nullptr;
-
-    // Namespace processing stays off: names arrive with their prefix, so an
-    // undeclared prefix is no error and matching goes by the last piece.
-    const std::unique_ptr<XML_ParserStruct, decltype(&XML_ParserFree)> parser(XML_ParserCreate(nullptr),
-                                                                              &XML_ParserFree);
-    if (!parser) throw std::bad_alloc();
-    activeParser_ = parser.get();
-    XML_SetUserData(parser.get(), this);
-    XML_SetElementHandler(parser.get(), &ExpatHandlers::startElement, &ExpatHandlers::endElement);
-    XML_SetCharacterDataHandler(parser.get(), &ExpatHandlers::characters);
-    XML_SetCdataSectionHandler(parser.get(), &ExpatHandlers::startCDATA, &ExpatHandlers::endCDATA);
-    XML_SetUnknownEncodingHandler(parser.get(), &unknownEncoding, nullptr);
-    // Never read anything but the given bytes: no external DTD subset or
-    // parameter entities, and with no external entity handler set, references
-    // to external entities are skipped rather than loaded. Internal entity
-    // expansion is bounded by expat's amplification limit (entity bombs fail
-    // with an XML error).
-    XML_SetParamEntityParsing(parser.get(), XML_PARAM_ENTITY_PARSING_NEVER);
-
+    const auto parser = ExpatHandlers::begin(*this);
     const char* bytes = reinterpret_cast<const char*>(data.data());
     std::size_t remaining = data.size();
-    XML_Status status = XML_STATUS_OK;
+    bool parsed = true;
     do {
         const std::size_t chunk = std::min(remaining, largestExpatChunk);
-        const bool isFinal = chunk == remaining;
-        status = XML_Parse(parser.get(), bytes, static_cast<int>(chunk), isFinal ? XML_TRUE : XML_FALSE);
-        if (handlerFailure_) {
-            const std::exception_ptr failure = handlerFailure_;
-            handlerFailure_ = nullptr;
-            activeParser_ = nullptr;
-            samples_.clear();
-            currentSample_.reset();
-            std::rethrow_exception(failure);
-        }
+        parsed = ExpatHandlers::feed(*this, parser.get(), bytes, chunk, chunk == remaining);
         bytes += chunk;
         remaining -= chunk;
-    } while (status == XML_STATUS_OK && remaining > 0);
+    } while (parsed && remaining > 0);
+    return ExpatHandlers::finish(*this, parser.get(), parsed);
+}
 
-    activeParser_ = nullptr;
-    currentSample_.reset();
-    currentText_.clear();
-    if (status != XML_STATUS_OK) {
-        samples_.clear();
-        const XML_Error code = XML_GetErrorCode(parser.get());
-        const XML_LChar* message = XML_ErrorString(code);
-        throw GPXParserError(message != nullptr ? message : "unknown error",
-                             static_cast<std::uint64_t>(XML_GetCurrentLineNumber(parser.get())),
-                             static_cast<std::uint64_t>(XML_GetCurrentColumnNumber(parser.get())) + 1);
+std::vector<TelemetrySample> GPXParser::parse(const ByteSource& read, std::size_t expectedPoints) {
+    const auto parser = ExpatHandlers::begin(*this);
+    samples_.reserve(expectedPoints);
+    // Two buffers: the next piece is read before the current one is parsed,
+    // so that the last piece is parsed as the final one, as with one buffer.
+    constexpr std::size_t pieceBytes = std::size_t{1} << 18;
+    std::vector<std::uint8_t> buffers[2] = {std::vector<std::uint8_t>(pieceBytes),
+                                            std::vector<std::uint8_t>(pieceBytes)};
+    int current = 0;
+    std::size_t count = read(buffers[current].data(), pieceBytes);
+    for (;;) {
+        const std::size_t nextCount = count == 0 ? 0 : read(buffers[1 - current].data(), pieceBytes);
+        const bool isFinal = nextCount == 0;
+        const bool parsed = ExpatHandlers::feed(*this, parser.get(),
+                                                reinterpret_cast<const char*>(buffers[current].data()), count, isFinal);
+        if (!parsed || isFinal) return ExpatHandlers::finish(*this, parser.get(), parsed);
+        current = 1 - current;
+        count = nextCount;
     }
-    return std::move(samples_);
 }
 
 void GPXParser::didStartElement(const char* name, const char** attributes) {
@@ -320,7 +403,7 @@ void GPXParser::didEndElement(const char* name) {
             case TrackPointField::power: sample.powerWatts = parseInteger(text); break;
             case TrackPointField::speed: sample.speedMetersPerSecond = parseDecimal(text); break;
             case TrackPointField::trackPoint:
-                if (sample.latitude && sample.longitude) samples_.push_back(sample);
+                if (sample.latitude && sample.longitude) samples_.append(sample);
                 currentSample_.reset();
                 break;
             case TrackPointField::none: break;

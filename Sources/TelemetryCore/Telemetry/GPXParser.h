@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <exception>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -10,21 +11,30 @@
 
 #include "PacemarkError.h"
 #include "TelemetrySample.h"
+#include "TelemetrySampleCollector.h"
 
 namespace pacemark {
 
 // The document is not well-formed XML (an empty file included). Carries the
-// XML parser's own message and the 1-based position where it stopped.
+// XML parser's error code and the 1-based position where it stopped; the
+// description is our own Russian text for the code, with that position.
 class GPXParserError : public PacemarkError {
 public:
-    GPXParserError(std::string xmlMessage, std::uint64_t line, std::uint64_t column);
+    // `xmlErrorCode` is the XML parser's code (expat's XML_Error).
+    GPXParserError(int xmlErrorCode, std::uint64_t line, std::uint64_t column);
 
-    const std::string& xmlMessage() const { return xmlMessage_; }
+    // The Russian reason for an XML parser error code, as the description
+    // shows it ("документ оборван: …").
+    static std::string reasonText(int xmlErrorCode);
+
+    int xmlErrorCode() const { return xmlErrorCode_; }
+    // The XML parser's own English message, for diagnostics only.
+    std::string xmlMessage() const;
     std::uint64_t line() const { return line_; }
     std::uint64_t column() const { return column_; }
 
 private:
-    std::string xmlMessage_;
+    int xmlErrorCode_;
     std::uint64_t line_;
     std::uint64_t column_;
 };
@@ -43,6 +53,14 @@ public:
     GPXParser() = default;
 
     std::vector<TelemetrySample> parse(std::span<const std::uint8_t> data);
+
+    // Reads up to `capacity` bytes into `into`; 0 at the end. Failures are
+    // thrown and end the parse.
+    using ByteSource = std::function<std::size_t(std::uint8_t* into, std::size_t capacity)>;
+    // The same, for a document read piece by piece (a file streamed from
+    // disk), so that the whole document is never in memory at once.
+    // `expectedPoints`, when known, is room made for the samples beforehand.
+    std::vector<TelemetrySample> parse(const ByteSource& read, std::size_t expectedPoints = 0);
 
     // Element name to matching key: the last non-empty piece after ':',
     // lower-cased ("gpxtpx:HR" -> "hr"); the whole name when every piece is empty.
@@ -68,7 +86,7 @@ private:
     void foundCharacters(std::string_view piece);
     void didEndElement(const char* name);
 
-    std::vector<TelemetrySample> samples_;
+    TelemetrySampleCollector samples_;
     std::optional<TelemetrySample> currentSample_;
     std::string currentText_;
     bool insideCDATA_ = false;

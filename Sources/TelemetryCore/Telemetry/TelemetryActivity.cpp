@@ -35,16 +35,44 @@ std::optional<std::size_t> gradeCandidateByWalk(const std::vector<TelemetrySampl
 
 }  // namespace
 
-std::optional<std::int64_t> roundedAverage(std::span<const std::int64_t> values) {
-    if (values.empty()) return std::nullopt;
-    std::int64_t sum = 0;
-    for (std::int64_t v : values) sum += v;
-    const auto count = static_cast<std::int64_t>(values.size());
+namespace {
+
+// Sum over count rounded to the nearest integer, halves away from zero.
+std::int64_t roundedQuotient(std::int64_t sum, std::int64_t count) {
     std::int64_t quotient = sum / count;
     const std::int64_t remainder = sum % count;
     // Halves away from zero: |remainder| / count >= 1/2 moves one step outward.
     if (2 * (remainder < 0 ? -remainder : remainder) >= count) quotient += sum < 0 ? -1 : 1;
     return quotient;
+}
+
+// Mean and maximum of a count-like reading, kept as running figures so that
+// a long ride needs no list of its readings.
+struct CountReadingStatistics {
+    std::int64_t sum = 0;
+    std::int64_t count = 0;
+    std::int64_t maximum = 0;
+
+    void add(const TelemetryReading<std::int64_t>& reading) {
+        if (!reading || *reading <= 0) return;
+        sum += *reading;
+        maximum = count == 0 ? *reading : std::max(maximum, *reading);
+        ++count;
+    }
+    void fill(std::optional<std::int64_t>& average, std::optional<std::int64_t>& max) const {
+        if (count == 0) return;
+        average = roundedQuotient(sum, count);
+        max = maximum;
+    }
+};
+
+}  // namespace
+
+std::optional<std::int64_t> roundedAverage(std::span<const std::int64_t> values) {
+    if (values.empty()) return std::nullopt;
+    std::int64_t sum = 0;
+    for (std::int64_t v : values) sum += v;
+    return roundedQuotient(sum, static_cast<std::int64_t>(values.size()));
 }
 
 double TelemetryActivity::haversineMeters(double lat1, double lon1, double lat2, double lon2) {
@@ -66,10 +94,18 @@ TelemetryActivity::TelemetryActivity(std::optional<std::filesystem::path> source
       summary(summarize(samples)) {}
 
 std::vector<TelemetrySample> TelemetryActivity::normalized(std::vector<TelemetrySample> raw) {
-    std::stable_sort(raw.begin(), raw.end(), [](const TelemetrySample& a, const TelemetrySample& b) {
+    const auto earlier = [](const TelemetrySample& a, const TelemetrySample& b) {
         if (a.timestamp && b.timestamp) return *a.timestamp < *b.timestamp;
         return a.elapsed < b.elapsed;
-    });
+    };
+    // Recordings arrive in order; a stable sort of an ordered list changes
+    // nothing but would borrow a buffer of half the samples. That holds when
+    // one key orders them all (every sample timed, or none): with a mix, the
+    // order is not transitive and the sort is left to decide.
+    const auto timed = static_cast<std::size_t>(
+        std::count_if(raw.begin(), raw.end(), [](const TelemetrySample& s) { return s.timestamp.has_value(); }));
+    const bool oneKey = timed == 0 || timed == raw.size();
+    if (!oneKey || !std::is_sorted(raw.begin(), raw.end(), earlier)) std::stable_sort(raw.begin(), raw.end(), earlier);
     if (raw.empty()) return raw;
 
     std::optional<TelemetryTimestamp> reference;
@@ -118,17 +154,18 @@ std::vector<TelemetrySample> TelemetryActivity::addingGrade(std::vector<Telemetr
     // sample i shrinks monotonically, so the walk's answer is found by binary
     // search: the last usable j with a 40 m run, or else the first usable j
     // if it has an 8 m run. Otherwise the walk itself is used.
-    std::vector<std::size_t> usable;
+    // Indices fit 32 bits (the sample budget is far below), which halves
+    // this list for a long ride.
+    std::vector<std::uint32_t> usable;
     usable.reserve(samples.size());
     for (std::size_t i = 0; i < samples.size(); ++i) {
-        if (isGradeUsable(samples[i])) usable.push_back(i);
+        if (isGradeUsable(samples[i])) usable.push_back(static_cast<std::uint32_t>(i));
     }
     bool monotonic = true;
     for (std::size_t k = 1; k < usable.size() && monotonic; ++k) {
         monotonic = *samples[usable[k]].distanceMeters >= *samples[usable[k - 1]].distanceMeters;
     }
 
-    std::vector<double> grades(samples.size(), std::numeric_limits<double>::quiet_NaN());
     for (std::size_t k = 0; k < usable.size(); ++k) {
         const std::size_t i = usable[k];
         if (i == 0) continue;
@@ -156,31 +193,38 @@ std::vector<TelemetrySample> TelemetryActivity::addingGrade(std::vector<Telemetr
         if (!candidate) continue;
         const TelemetrySample& c = samples[*candidate];
         const double grade = (*s.altitudeMeters - *c.altitudeMeters) / (di - *c.distanceMeters) * 100.0;
-        if (std::isfinite(grade)) grades[i] = std::clamp(grade, -kGradeLimitPercent, kGradeLimitPercent);
-    }
-    for (std::size_t i = 0; i < samples.size(); ++i) {
-        if (!std::isnan(grades[i])) samples[i].gradePercent = grades[i];
+        // Written in place: later samples read only distances and
+        // altitudes, never a derived grade.
+        if (std::isfinite(grade)) samples[i].gradePercent = std::clamp(grade, -kGradeLimitPercent, kGradeLimitPercent);
     }
     return samples;
 }
 
 std::vector<TelemetryTrackPoint> TelemetryActivity::routePoints(std::span<const TelemetrySample> samples,
                                                                 std::int64_t maxPoints) {
-    std::vector<TelemetryTrackPoint> pairs;
+    const auto positioned = [](const TelemetrySample& s) {
+        return s.latitude && s.longitude && std::isfinite(*s.latitude) && std::isfinite(*s.longitude);
+    };
+    // Counted first and picked in one pass, so that a long ride never holds
+    // all of its positions a second time.
+    const auto n = static_cast<std::int64_t>(std::count_if(samples.begin(), samples.end(), positioned));
+    const std::int64_t step =
+        maxPoints < 3 || n <= maxPoints
+            ? 1
+            : std::max<std::int64_t>(
+                  static_cast<std::int64_t>(std::ceil(static_cast<double>(n) / static_cast<double>(maxPoints))), 1);
+    std::vector<TelemetryTrackPoint> points;
+    points.reserve(static_cast<std::size_t>(n / step + 2));
+    std::int64_t index = 0;
+    TelemetryTrackPoint last;
     for (const auto& s : samples) {
-        if (s.latitude && s.longitude && std::isfinite(*s.latitude) && std::isfinite(*s.longitude)) {
-            pairs.push_back({*s.latitude, *s.longitude});
-        }
+        if (!positioned(s)) continue;
+        last = {*s.latitude, *s.longitude};
+        if (index % step == 0) points.push_back(last);
+        ++index;
     }
-    const auto n = static_cast<std::int64_t>(pairs.size());
-    if (maxPoints < 3 || n <= maxPoints) return pairs;
-    const auto step = std::max<std::int64_t>(
-        static_cast<std::int64_t>(std::ceil(static_cast<double>(n) / static_cast<double>(maxPoints))), 1);
-    std::vector<TelemetryTrackPoint> thinned;
-    thinned.reserve(static_cast<std::size_t>(n / step + 2));
-    for (std::int64_t index = 0; index < n; index += step) thinned.push_back(pairs[static_cast<std::size_t>(index)]);
-    if (thinned.back() != pairs.back()) thinned.push_back(pairs.back());
-    return thinned;
+    if (!points.empty() && points.back() != last) points.push_back(last);
+    return points;
 }
 
 TelemetrySummary TelemetryActivity::summarize(std::span<const TelemetrySample> samples) {
@@ -198,7 +242,7 @@ TelemetrySummary TelemetryActivity::summarize(std::span<const TelemetrySample> s
     double speedSum = 0;
     std::size_t speedCount = 0;
     double speedMax = 0;
-    std::vector<std::int64_t> heartRates, cadences, powers;
+    CountReadingStatistics heartRates, cadences, powers;
     double gain = 0;
     std::optional<double> gainReference;
     std::optional<double> maxGrade;
@@ -208,9 +252,9 @@ TelemetrySummary TelemetryActivity::summarize(std::span<const TelemetrySample> s
             speedMax = speedCount == 0 ? *s.speedMetersPerSecond : std::max(speedMax, *s.speedMetersPerSecond);
             ++speedCount;
         }
-        if (s.heartRateBPM && *s.heartRateBPM > 0) heartRates.push_back(*s.heartRateBPM);
-        if (s.cadenceRPM && *s.cadenceRPM > 0) cadences.push_back(*s.cadenceRPM);
-        if (s.powerWatts && *s.powerWatts > 0) powers.push_back(*s.powerWatts);
+        heartRates.add(s.heartRateBPM);
+        cadences.add(s.cadenceRPM);
+        powers.add(s.powerWatts);
         // Elevation gain with a 0.5 m dead band: a rise counts once the altitude
         // stands more than 0.5 m above the lowest point since the last counted
         // rise. Comparing only neighbouring samples would drop every climb that
@@ -232,15 +276,9 @@ TelemetrySummary TelemetryActivity::summarize(std::span<const TelemetrySample> s
         summary.averageSpeedMetersPerSecond = speedSum / static_cast<double>(speedCount);
         summary.maxSpeedMetersPerSecond = speedMax;
     }
-    const auto fill = [](const std::vector<std::int64_t>& values, std::optional<std::int64_t>& average,
-                         std::optional<std::int64_t>& maximum) {
-        if (values.empty()) return;
-        average = roundedAverage(values);
-        maximum = *std::max_element(values.begin(), values.end());
-    };
-    fill(heartRates, summary.averageHeartRateBPM, summary.maxHeartRateBPM);
-    fill(cadences, summary.averageCadenceRPM, summary.maxCadenceRPM);
-    fill(powers, summary.averagePowerWatts, summary.maxPowerWatts);
+    heartRates.fill(summary.averageHeartRateBPM, summary.maxHeartRateBPM);
+    cadences.fill(summary.averageCadenceRPM, summary.maxCadenceRPM);
+    powers.fill(summary.averagePowerWatts, summary.maxPowerWatts);
     if (gain > 0) summary.elevationGainMeters = gain;
     summary.maxGradePercent = maxGrade;
     return summary;

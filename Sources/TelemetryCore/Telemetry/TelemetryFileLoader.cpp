@@ -6,23 +6,12 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <string>
 
 #include "FITParser.h"
 #include "GPXParser.h"
 
 namespace pacemark {
-
-TelemetryLoadError::TelemetryLoadError(Case errorCase, std::string extension, const std::string& description)
-    : PacemarkError(description), case_(errorCase), extension_(std::move(extension)) {}
-
-TelemetryLoadError TelemetryLoadError::unsupportedExtension(std::string extension) {
-    const std::string description = "Неподдерживаемое расширение файла телеметрии: ." + extension;
-    return TelemetryLoadError(Case::unsupportedExtension, std::move(extension), description);
-}
-
-TelemetryLoadError TelemetryLoadError::emptyActivity() {
-    return TelemetryLoadError(Case::emptyActivity, "", "В файле телеметрии нет пригодных точек.");
-}
 
 namespace {
 
@@ -41,6 +30,81 @@ private:
     int descriptor_;
 };
 
+// Opens `path` for reading: a FileReadError for a missing or unreadable file
+// or a folder.
+int openForReading(const std::filesystem::path& path, struct stat& status) {
+    const int descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (descriptor < 0) throw FileReadError(path.string(), errno);
+    if (::fstat(descriptor, &status) != 0 || S_ISDIR(status.st_mode)) {
+        const int error = S_ISDIR(status.st_mode) ? EISDIR : errno;
+        ::close(descriptor);
+        throw FileReadError(path.string(), error);
+    }
+    return descriptor;
+}
+
+// Counts start tags named trkpt (any prefix, any letter case): at least as
+// many as the track points the reader can take, found by a plain scan.
+class TrackPointTagCounter {
+public:
+    void scan(const std::uint8_t* bytes, std::size_t count) {
+        for (std::size_t i = 0; i < count; ++i) {
+            const char c = static_cast<char>(bytes[i]);
+            if (c == '<') {
+                inName_ = true;
+                closing_ = false;
+                name_.clear();
+            } else if (inName_ && c == '/' && name_.empty()) {
+                closing_ = true;
+            } else if (inName_ && (c == '>' || c == '/' || c == ' ' || c == '\t' || c == '\r' || c == '\n')) {
+                inName_ = false;
+                const bool named = name_ == "trkpt" || (name_.size() > 5 && name_.ends_with(":trkpt"));
+                if (!closing_ && named) ++tags_;
+            } else if (inName_ && name_.size() < 64) {
+                name_ += static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+            }
+        }
+    }
+    std::size_t tags() const { return tags_; }
+
+private:
+    bool inName_ = false;
+    bool closing_ = false;
+    std::string name_;
+    std::size_t tags_ = 0;
+};
+
+std::vector<TelemetrySample> decodeGPXStream(const std::filesystem::path& path) {
+    struct stat status {};
+    const FileDescriptor file(openForReading(path, status));
+    if (S_ISREG(status.st_mode) && static_cast<std::uintmax_t>(status.st_size) > TelemetryFileLoader::maxFileSizeBytes) {
+        throw FileReadError(path.string(), EFBIG);
+    }
+    std::uintmax_t total = 0;
+    const auto read = [&](std::uint8_t* into, std::size_t capacity) -> std::size_t {
+        for (;;) {
+            const ssize_t count = ::read(file.get(), into, capacity);
+            if (count < 0 && errno == EINTR) continue;
+            if (count < 0) throw FileReadError(path.string(), errno);
+            total += static_cast<std::uintmax_t>(count);
+            if (total > TelemetryFileLoader::maxFileSizeBytes) throw FileReadError(path.string(), EFBIG);
+            return static_cast<std::size_t>(count);
+        }
+    };
+    // A first pass over a regular file counts the track points, so that the
+    // samples are stored without growing; a pipe is read once.
+    std::size_t expectedPoints = 0;
+    if (S_ISREG(status.st_mode)) {
+        TrackPointTagCounter counter;
+        std::vector<std::uint8_t> piece(std::size_t{1} << 20);
+        for (std::size_t count; (count = read(piece.data(), piece.size())) > 0;) counter.scan(piece.data(), count);
+        expectedPoints = counter.tags();
+        total = 0;
+        if (::lseek(file.get(), 0, SEEK_SET) != 0) throw FileReadError(path.string(), errno);
+    }
+    return GPXParser().parse(read, expectedPoints);
+}
+
 }  // namespace
 
 std::string TelemetryFileLoader::fileExtension(const std::filesystem::path& path) {
@@ -55,11 +119,8 @@ std::string TelemetryFileLoader::fileExtension(const std::filesystem::path& path
 }
 
 std::vector<std::uint8_t> TelemetryFileLoader::readWholeFile(const std::filesystem::path& path, std::uintmax_t maxBytes) {
-    const FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (file.get() < 0) throw FileReadError(path.string(), errno);
     struct stat status {};
-    if (::fstat(file.get(), &status) != 0) throw FileReadError(path.string(), errno);
-    if (S_ISDIR(status.st_mode)) throw FileReadError(path.string(), EISDIR);
+    const FileDescriptor file(openForReading(path, status));
 
     // A regular file gets a buffer of its size plus one byte, so that the end
     // is seen without growing; pipes and devices start small and grow.
@@ -91,18 +152,43 @@ std::vector<std::uint8_t> TelemetryFileLoader::readWholeFile(const std::filesyst
     return bytes;
 }
 
-std::vector<TelemetrySample> TelemetryFileLoader::decode(const std::filesystem::path& path) {
+std::string TelemetryDamage::noteText() const {
+    return "Файл повреждён с байта " + std::to_string(intactBytes) + " из " + std::to_string(fileBytes) + " (" +
+           strictDescription + "): прочитано точек до повреждения: " + std::to_string(readableRecordCount) + ".";
+}
+
+std::vector<TelemetrySample> TelemetryFileLoader::decode(const std::filesystem::path& path,
+                                                         TelemetryDecoding decoding,
+                                                         std::optional<TelemetryDamage>* damage) {
+    if (damage) damage->reset();
     const std::string extension = fileExtension(path);
+    // XML is read from disk piece by piece: a GPX file is large for its
+    // points (about 80 bytes for a minimal one), and would otherwise sit in
+    // memory beside all of its samples.
+    if (extension == "gpx") return decodeGPXStream(path);
     // The file is read before its extension is judged, so an unreadable file
     // reports the read failure whatever its name.
     const std::vector<std::uint8_t> bytes = readWholeFile(path);
-    if (extension == "fit") return FITParser().parse(bytes);
-    if (extension == "gpx") return GPXParser().parse(bytes);
+    if (extension == "fit") {
+        if (decoding == TelemetryDecoding::strict) return FITParser().parse(bytes);
+        FITParser::Recovery recovery = FITParser().parseRecovering(bytes);
+        if (recovery.damage) {
+            // Nothing before the damage: the strict error says more than an
+            // empty activity would.
+            if (recovery.samples.empty()) throw *recovery.damage;
+            if (damage) {
+                *damage = TelemetryDamage{recovery.damage->errorDescription(), recovery.samples.size(),
+                                          recovery.intactBytes, bytes.size()};
+            }
+        }
+        return std::move(recovery.samples);
+    }
     throw TelemetryLoadError::unsupportedExtension(extension);
 }
 
-TelemetryActivity TelemetryFileLoader::load(const std::filesystem::path& path) {
-    TelemetryActivity activity(path, decode(path));
+TelemetryActivity TelemetryFileLoader::load(const std::filesystem::path& path, TelemetryDecoding decoding,
+                                            std::optional<TelemetryDamage>* damage) {
+    TelemetryActivity activity(path, decode(path, decoding, damage));
     if (activity.samples.empty()) throw TelemetryLoadError::emptyActivity();
     return activity;
 }

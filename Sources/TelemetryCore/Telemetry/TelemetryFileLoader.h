@@ -2,35 +2,36 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
-#include "PacemarkError.h"
 #include "TelemetryActivity.h"
+#include "TelemetryLoadError.h"
 #include "TelemetrySample.h"
 
 namespace pacemark {
 
-// Why a readable file gave no activity. Decoder and read errors are not
-// wrapped: they reach the user with their own descriptions.
-class TelemetryLoadError : public PacemarkError {
-public:
-    enum class Case { unsupportedExtension, emptyActivity };
+// How strictly a file is decoded.
+enum class TelemetryDecoding {
+    // Any structural damage fails the load. The default everywhere.
+    strict,
+    // A FIT file cut short or damaged inside its data gives the records of
+    // the whole messages before the damage (see FITParser::parseRecovering).
+    // GPX is decoded strictly either way.
+    recover,
+};
 
-    // "Неподдерживаемое расширение файла телеметрии: .<extension>"
-    static TelemetryLoadError unsupportedExtension(std::string extension);
-    // "В файле телеметрии нет пригодных точек."
-    static TelemetryLoadError emptyActivity();
+// What a recovering load stepped over, for telling the user.
+struct TelemetryDamage {
+    // The error a strict load reports for the same file.
+    std::string strictDescription;
+    std::size_t readableRecordCount = 0;
+    std::size_t intactBytes = 0;
+    std::size_t fileBytes = 0;
 
-    Case errorCase() const { return case_; }
-    // The lower-cased extension of an unsupportedExtension error (empty otherwise).
-    const std::string& extension() const { return extension_; }
-
-private:
-    TelemetryLoadError(Case errorCase, std::string extension, const std::string& description);
-
-    Case case_;
-    std::string extension_;
+    // "Файл повреждён с байта X из Y (…): прочитано точек до повреждения: N."
+    std::string noteText() const;
 };
 
 // Turns a telemetry file into an activity. Stateless; safe on any thread.
@@ -43,11 +44,21 @@ public:
 
     // Reads, decodes and normalizes the file. Fails with FileReadError,
     // FITParserError, GPXParserError or TelemetryLoadError.
-    static TelemetryActivity load(const std::filesystem::path& path);
+    //
+    // A strict FITParserError with readableRecordCount() above zero means the
+    // file is damaged but that many points survive: offer them, and load
+    // again with TelemetryDecoding::recover to open them. A recovering load
+    // that skipped damage describes it in `damage` (left empty otherwise);
+    // when nothing precedes the damage it fails with the strict error.
+    static TelemetryActivity load(const std::filesystem::path& path,
+                                  TelemetryDecoding decoding = TelemetryDecoding::strict,
+                                  std::optional<TelemetryDamage>* damage = nullptr);
 
     // The decoder's raw samples, before any normalization. The same errors as
     // load(), except that an empty result is not an error here.
-    static std::vector<TelemetrySample> decode(const std::filesystem::path& path);
+    static std::vector<TelemetrySample> decode(const std::filesystem::path& path,
+                                               TelemetryDecoding decoding = TelemetryDecoding::strict,
+                                               std::optional<TelemetryDamage>* damage = nullptr);
 
     // The text after the last dot of the file name, lower-cased (ASCII
     // letters only); empty when the name has no dot.
