@@ -198,7 +198,7 @@ TEST_F(ContentViewTest, PreviewDrawsTheOverlayWithTheExportRenderer) {
     for (int y = 0; y < overlay.height(); ++y) {
         for (int x = 0; x < overlay.width(); ++x) difference += std::abs(qAlpha(overlay.pixel(x, y)) - qAlpha(scaled.pixel(x, y)));
     }
-    EXPECT_LT(difference / (overlay.width() * overlay.height()), 2.0);
+    EXPECT_LT(difference / (overlay.width() * overlay.height()), 1.0);
 }
 
 TEST_F(ContentViewTest, MouseSelectsMovesAndResizesWidgetsThroughTheModel) {
