@@ -196,7 +196,9 @@ TEST_F(ContentViewTest, PreviewDrawsTheOverlayWithTheExportRenderer) {
     const QImage scaled = frame.scaled(overlay.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     double difference = 0;
     for (int y = 0; y < overlay.height(); ++y) {
-        for (int x = 0; x < overlay.width(); ++x) difference += std::abs(qAlpha(overlay.pixel(x, y)) - qAlpha(scaled.pixel(x, y)));
+        for (int x = 0; x < overlay.width(); ++x) {
+            difference += std::abs(qAlpha(overlay.pixel(x, y)) - qAlpha(scaled.pixel(x, y)));
+        }
     }
     EXPECT_LT(difference / (overlay.width() * overlay.height()), 1.0);
 }
