@@ -48,7 +48,8 @@ DrawingRect inkOf(const Call& text) {
         OwnedPixelBuffer picture(static_cast<std::int64_t>(text.rect.width + 2 * pad),
                                  static_cast<std::int64_t>(text.font.size * 2 + 2 * pad));
         auto surface = factory.makeSurface(picture.view());
-        surface->drawText(text.text, {pad + dx, pad + dy, text.rect.width, text.rect.height}, text.font, DrawingColor::white(),
+        surface->drawText(text.text, {pad + dx, pad + dy, text.rect.width, text.rect.height}, text.font,
+                          DrawingColor::white(),
                           text.alignment);
         surface.reset();
         double minX = 1e9, minY = 1e9, maxX = -1e9, maxY = -1e9;
@@ -61,7 +62,9 @@ DrawingRect inkOf(const Call& text) {
                 maxY = std::max(maxY, static_cast<double>(y + 1));
             }
         }
-        const DrawingRect ink = maxX < minX ? DrawingRect{} : DrawingRect{minX - pad, minY - pad, maxX - minX, maxY - minY};  // whole pixels
+        // Whole pixels; an empty rectangle when nothing was drawn.
+        const DrawingRect ink =
+            maxX < minX ? DrawingRect{} : DrawingRect{minX - pad, minY - pad, maxX - minX, maxY - minY};
         found = cache.emplace(key, ink).first;
     }
     const DrawingRect& ink = found->second;
@@ -120,7 +123,8 @@ TEST(TextInkLayoutTest, TextsOfAWidgetNeverOverlap) {
                                     << where() << ": \"" << texts[a].text << "\" and \"" << texts[b].text << "\"";
                             }
                             for (const DrawingRect& rule : rules) {
-                                EXPECT_FALSE(overlap(inkA, rule)) << where() << ": \"" << texts[a].text << "\" and a rule";
+                                EXPECT_FALSE(overlap(inkA, rule))
+                                    << where() << ": \"" << texts[a].text << "\" and a rule";
                             }
                         }
                     }
