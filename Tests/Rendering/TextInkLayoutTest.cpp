@@ -109,8 +109,8 @@ TEST(TextInkLayoutTest, TextsOfAWidgetNeverOverlap) {
                                                  std::abs(e[1].point.y - e[0].point.y) + 2 * half});
                             }
                         }
-                        // The cinematic style, drawn without panels, also keeps a clear pixel row between texts.
-                        const double clearance = widget.panelStyle == TelemetryWidgetPanelStyle::cinematic ? 1 : 0;
+                        // The cinematic style, drawn without panels, also keeps two clear pixels between texts.
+                        const double clearance = widget.panelStyle == TelemetryWidgetPanelStyle::cinematic ? 2 : 0;
                         const auto where = [&] {
                             return rideName + " " + std::to_string(width) + " " + std::string(preset.rawValue()) + " " +
                                    std::string(widget.kind.rawValue()) + " " +
