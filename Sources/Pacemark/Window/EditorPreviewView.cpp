@@ -8,6 +8,7 @@
 
 #include "AppModel.h"
 #include "PreviewPainting.h"
+#include "ScaledDrawingSurface.h"
 #include "WindowStyle.h"
 
 namespace pacemark {
@@ -87,34 +88,34 @@ void EditorPreviewView::updateOverlayImage(QSize pixelSize, double devicePixelRa
     const std::int64_t height = model_.height();
     if (!activity || pixelSize.isEmpty() || !surfaces_ || model_.exportSession().settings().sizeError()) {
         renderer_.reset();
-        outputFrame_ = QImage();
         overlayImage_ = QImage();
         return;
     }
-    // The overlay is drawn at the output size and scaled down, so the preview
-    // shows the movie's own layout: drawn at the canvas size, the texts' minimum
-    // sizes would make small widgets crowd in a way the movie never does.
+    // The layout is laid out for the output size, so the preview shows the
+    // movie's own arrangement, but drawn straight at the canvas's pixel size
+    // through a scaling surface: a drag step costs a canvas-sized drawing, never
+    // an output-sized frame.
     const bool rebuild = !renderer_ || &renderer_->activity() != activity.get() ||
                          renderer_->layout() != model_.overlayLayout() || renderer_->width() != width ||
                          renderer_->height() != height;
     if (rebuild) {
-        renderer_ = std::make_unique<LayoutFrameRenderer>(activity, model_.overlayLayout(), width, height, surfaces_);
+        renderer_ = std::make_unique<LayoutFrameRenderer>(activity, model_.overlayLayout(), width, height, nullptr);
         renderedFrameKey_.reset();
-        outputFrame_ = QImage(static_cast<int>(width), static_cast<int>(height), QImage::Format_ARGB32_Premultiplied);
     }
     const double elapsed = model_.previewTelemetryElapsedSeconds();
     const std::size_t key = renderer_->frameKey(elapsed);
-    if (renderedFrameKey_ != key) {
-        PixelBufferView view{outputFrame_.bits(), outputFrame_.width(), outputFrame_.height(),
-                             static_cast<std::int64_t>(outputFrame_.bytesPerLine())};
-        renderer_->render(elapsed, view);
-        renderedFrameKey_ = key;
-        overlayImage_ = QImage();
+    if (renderedFrameKey_ == key && overlayImage_.size() == pixelSize) return;
+    overlayImage_ = QImage(pixelSize, QImage::Format_ARGB32_Premultiplied);
+    PixelBufferView view{overlayImage_.bits(), overlayImage_.width(), overlayImage_.height(),
+                         static_cast<std::int64_t>(overlayImage_.bytesPerLine())};
+    if (auto surface = surfaces_->makeSurface(view)) {
+        ScaledDrawingSurface scaled(*surface, static_cast<double>(pixelSize.width()) / static_cast<double>(width));
+        renderer_->drawFrame(elapsed, scaled);
+    } else {
+        overlayImage_.fill(Qt::transparent);
     }
-    if (overlayImage_.isNull() || overlayImage_.size() != pixelSize) {
-        overlayImage_ = outputFrame_.scaled(pixelSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-        overlayImage_.setDevicePixelRatio(devicePixelRatio);
-    }
+    overlayImage_.setDevicePixelRatio(devicePixelRatio);
+    renderedFrameKey_ = key;
 }
 
 void EditorPreviewView::paintEvent(QPaintEvent*) {

@@ -17,9 +17,9 @@ namespace pacemark {
 class AppModel;
 
 // The editor canvas: the background video or still frame, the overlay at the
-// preview instant drawn by the export renderer at the canvas's pixel size (so
-// the preview shows the movie's own fonts and pixels), the selection outline
-// and the resize handle. Mouse presses, drags and releases go to an
+// preview instant laid out for the output size and drawn by the export
+// renderer at the canvas's pixel size (the movie's own fonts and drawing), the
+// selection outline and the resize handle. Mouse presses, drags and releases go to an
 // OverlayInteraction, which writes every edit into the model.
 class EditorPreviewView : public QWidget {
     Q_OBJECT
@@ -43,8 +43,8 @@ protected:
 private:
     void playerFrameChanged() { update(); }
     bool hasBackground() const;
-    // Re-renders the overlay when the layout, activity, output size or the
-    // sample in force changed since the last paint, and scales it to the canvas.
+    // Redraws the overlay at the canvas's pixel size when the layout, activity,
+    // output size, canvas size or the sample in force changed since the last paint.
     void updateOverlayImage(QSize pixelSize, double devicePixelRatio);
     void paintSelection(QPainter& painter, const QRectF& canvas) const;
 
@@ -53,8 +53,7 @@ private:
     OverlayInteraction interaction_;
     std::unique_ptr<LayoutFrameRenderer> renderer_;
     std::optional<std::size_t> renderedFrameKey_;
-    QImage outputFrame_;   // the overlay at the output size, exactly as the movie gets it
-    QImage overlayImage_;  // that frame scaled to the canvas
+    QImage overlayImage_;  // the overlay at the canvas's pixel size
 };
 
 }  // namespace pacemark

@@ -2,6 +2,8 @@
 // edges and each widget is drawn as marks, rules and arcs over it.
 #include <algorithm>
 #include <cmath>
+#include <string>
+#include <string_view>
 
 #include "DrawingBounds.h"
 #include "LayoutFrameRenderer.h"
@@ -12,6 +14,25 @@ namespace pacemark {
 
 using namespace painting;
 using Kind = TelemetryWidgetKind;
+
+namespace {
+
+// Where the overlay font's baseline and capital tops lie under the top of a
+// line box, as fractions of the font size.
+constexpr double kBaselineBelowTop = 0.969;
+constexpr double kCapTopBelowTop = kBaselineBelowTop - 0.727;
+
+// A generous width of one line of the overlay font: no capital of it is
+// wider than 0.78 em on average over a word, so a rule placed after this
+// never crosses the ink.
+double estimatedLineWidth(std::string_view text, double size) {
+    const auto codePoints = std::count_if(text.begin(), text.end(), [](char c) {
+        return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    });
+    return static_cast<double>(codePoints) * size * 0.78;
+}
+
+}  // namespace
 
 // ---------------------------------------------------------------------------
 // Cinematic style.
@@ -57,19 +78,27 @@ void LayoutStepBuilder::addCinematicMetric(const PacemarkWidget& widget, const D
     const double tw = std::max(i.width - arcRoom, 20.0);
 
     addStaticText("//", {i.minX(), i.minY(), mw, ls * 1.3}, bold(ls), accent.withAlpha(0.95));
-    addStaticText(widget.displayTitle(), {i.minX() + mw + 4, i.minY(), std::max(tw - mw - 4, 16.0), ls * 1.3},
-                  medium(ls), DrawingColor::fromHex(widget.labelColorHex));
-    const DrawingPoint ruleStart{i.minX() + tw * 0.47, i.minY() + ls * 0.58};
+    const std::string title = widget.displayTitle();
+    const DrawingRect titleRect{i.minX() + mw + 4, i.minY(), std::max(tw - mw - 4, 16.0), ls * 1.3};
+    addStaticText(title, titleRect, medium(ls), DrawingColor::fromHex(widget.labelColorHex));
+    // The rule runs from about the middle, but never through a long title:
+    // it starts a gap after the title's ink and is left out when no room is left.
+    const double titleEnd = titleRect.minX() + std::min(estimatedLineWidth(title, ls), titleRect.width);
+    const DrawingPoint ruleStart{std::max(i.minX() + tw * 0.47, titleEnd + ls * 0.5), i.minY() + ls * 0.58};
     const DrawingPoint ruleEnd{i.minX() + tw, ruleStart.y};
-    addStatic(bounds::ofStroke({ruleStart.x, ruleStart.y, ruleEnd.x - ruleStart.x, 0}, 1), [=](DrawingSurface& s) {
-        stroke(s, linePath(ruleStart, ruleEnd), white.withAlpha(0.2), 1);
-    });
+    if (ruleEnd.x - ruleStart.x >= ls) {
+        addStatic(bounds::ofStroke({ruleStart.x, ruleStart.y, ruleEnd.x - ruleStart.x, 0}, 1), [=](DrawingSurface& s) {
+            stroke(s, linePath(ruleStart, ruleEnd), white.withAlpha(0.2), 1);
+        });
+    }
     const double vy = i.minY() + ls * 1.45;
     addValueText(widget, {i.minX() + 8, vy, tw - 8, vs * 1.12}, digitsHeavy(vs),
                  DrawingColor::fromHex(widget.valueColorHex));
     if (!widget.kind.unit().empty()) {
-        addStaticText(std::string(widget.kind.unit()), {i.minX() + 8, vy + vs * 0.95, tw - 8, us * 1.35}, shrinkable(medium(us)),
-                      white.withAlpha(0.82));
+        // The unit's capitals start a small gap under the value's baseline.
+        const double unitTop = vy + vs * kBaselineBelowTop + std::max(us * 0.3, 4.0) - us * kCapTopBelowTop;
+        addStaticText(std::string(widget.kind.unit()), {i.minX() + 8, unitTop, tw - 8, us * 1.35},
+                      shrinkable(medium(us)), white.withAlpha(0.82));
     }
     if (hasArc) addCinematicArc(widget, r, accent);
 }
@@ -136,14 +165,18 @@ void LayoutStepBuilder::addCinematicGrade(const PacemarkWidget& widget, const Dr
     const double us = std::max(std::min(w * 0.07, h * 0.17), 10.0);
     const double mw = std::max(w * 0.08, 10.0);
 
-    const double ruleY = i.minY() + ls * 0.6;
+    // The rule runs across the top, a gap above the capitals of the title line.
+    const double titleTop = i.minY() + ls * 0.35;
+    const double ruleY = titleTop + ls * kCapTopBelowTop - std::max(ls * 0.25, 2.5);
     addStatic(bounds::ofStroke({i.minX(), ruleY, i.width, 0}, 1), [=](DrawingSurface& s) {
         stroke(s, linePath({i.minX(), ruleY}, {i.maxX(), ruleY}), white.withAlpha(0.26), 1);
     });
-    addStaticText("//", {i.minX(), i.minY() + ls * 0.35, mw, ls * 1.4}, bold(ls), accent.withAlpha(0.95));
-    addStaticText(widget.displayTitle(), {i.minX() + mw + 4, i.minY() + ls * 0.35, i.width * 0.5, ls * 1.4},
+    addStaticText("//", {i.minX(), titleTop, mw, ls * 1.4}, bold(ls), accent.withAlpha(0.95));
+    addStaticText(widget.displayTitle(), {i.minX() + mw + 4, titleTop, i.width * 0.5, ls * 1.4},
                   medium(ls), DrawingColor::fromHex(widget.labelColorHex));
-    addValueText(widget, {i.minX(), i.minY() + ls * 1.85, i.width * 0.42, vs * 1.16}, digitsHeavy(vs),
+    // The value shrinks to end a gap before the unit, which starts at 0.38 of the width.
+    const double valueWidth = i.width * 0.38 - std::max(us * 0.25, 2.0);
+    addValueText(widget, {i.minX(), i.minY() + ls * 1.85, valueWidth, vs * 1.16}, digitsHeavy(vs),
                  DrawingColor::fromHex(widget.valueColorHex));
     addStaticText(std::string(widget.kind.unit()),
                   {i.minX() + i.width * 0.38, i.minY() + ls * 2.15 + vs * 0.12, i.width * 0.12, us * 1.35},

@@ -1,0 +1,135 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+#include <tuple>
+
+#include "CairoDrawingSurface.h"
+#include "Layout/PacemarkPreset.h"
+#include "RideFixture.h"
+#include "Rendering/DrawingBounds.h"
+#include "Rendering/LayoutFrameRenderer.h"
+#include "Rendering/RecordingDrawingSurface.h"
+#include "Telemetry/TelemetryFileLoader.h"
+#include "CairoPNG.h"
+
+using namespace pacemark;
+
+namespace {
+
+using Call = RecordedDrawingCall;
+
+// A ride whose texts are as long as they get: four-digit power, 100+ km.
+std::shared_ptr<const TelemetryActivity> longNumbersRide() {
+    const auto base = pacemark::testing::makeRide(3600);
+    std::vector<TelemetrySample> samples = base->samples;
+    for (TelemetrySample& s : samples) {
+        s.powerWatts = 1000 + s.powerWatts.value_or(0) * 3;
+        s.distanceMeters = 100000 + 40.0 * s.elapsed;
+        s.speedMetersPerSecond = 18.0 + s.speedMetersPerSecond.value_or(0);
+    }
+    return std::make_shared<const TelemetryActivity>(std::nullopt, std::move(samples));
+}
+
+// The ink of one drawn text, in picture pixels, measured by drawing it alone
+// through the cairo surface; cached per text, font and rectangle size.
+DrawingRect inkOf(const Call& text) {
+    static std::map<std::tuple<std::string, double, int, bool, double, double, double, int>, DrawingRect> cache;
+    // Drawn at the same fraction of a pixel as in the frame, so the same pixels get ink.
+    const double dx = text.rect.x - std::floor(text.rect.x), dy = text.rect.y - std::floor(text.rect.y);
+    const auto key = std::make_tuple(text.text, text.font.size, static_cast<int>(text.font.weight),
+                                     text.font.monospacedDigits, text.font.minimumScaleFactor, text.rect.width,
+                                     dx * 1000 + dy, static_cast<int>(text.alignment));
+    const double pad = 8;
+    auto found = cache.find(key);
+    if (found == cache.end()) {
+        static const CairoDrawingSurfaceFactory factory;
+        OwnedPixelBuffer picture(static_cast<std::int64_t>(text.rect.width + 2 * pad),
+                                 static_cast<std::int64_t>(text.font.size * 2 + 2 * pad));
+        auto surface = factory.makeSurface(picture.view());
+        surface->drawText(text.text, {pad + dx, pad + dy, text.rect.width, text.rect.height}, text.font,
+                          DrawingColor::white(),
+                          text.alignment);
+        surface.reset();
+        double minX = 1e9, minY = 1e9, maxX = -1e9, maxY = -1e9;
+        for (std::int64_t y = 0; y < picture.height; ++y) {
+            for (std::int64_t x = 0; x < picture.width; ++x) {
+                if (picture.bytes[static_cast<std::size_t>((y * picture.width + x) * 4 + 3)] < 16) continue;
+                minX = std::min(minX, static_cast<double>(x));
+                minY = std::min(minY, static_cast<double>(y));
+                maxX = std::max(maxX, static_cast<double>(x + 1));
+                maxY = std::max(maxY, static_cast<double>(y + 1));
+            }
+        }
+        // Whole pixels; an empty rectangle when nothing was drawn.
+        const DrawingRect ink =
+            maxX < minX ? DrawingRect{} : DrawingRect{minX - pad, minY - pad, maxX - minX, maxY - minY};
+        found = cache.emplace(key, ink).first;
+    }
+    const DrawingRect& ink = found->second;
+    return {ink.x + std::floor(text.rect.x), ink.y + std::floor(text.rect.y), ink.width, ink.height};
+}
+
+bool overlap(const DrawingRect& a, const DrawingRect& b) {
+    return a.width > 0 && b.width > 0 && a.minX() < b.maxX() && b.minX() < a.maxX() && a.minY() < b.maxY() &&
+           b.minY() < a.maxY();
+}
+
+}  // namespace
+
+// Inside every widget of every preset, no text's ink touches another's, at
+// both export sizes, through a ride and with the longest numbers.
+TEST(TextInkLayoutTest, TextsOfAWidgetNeverOverlap) {
+    const std::vector<std::pair<std::string, std::shared_ptr<const TelemetryActivity>>> rides = {
+        {"sample ride", std::make_shared<const TelemetryActivity>(TelemetryFileLoader::load(
+                            std::filesystem::path(PACEMARK_SOURCE_DIR) / "samples" / "sample-ride.fit"))},
+        {"long numbers", longNumbersRide()},
+    };
+    const std::vector<std::pair<std::int64_t, std::int64_t>> sizes = {{1920, 1080}, {3840, 2160}};
+    for (const auto& [rideName, ride] : rides) {
+        for (const auto& [width, height] : sizes) {
+            for (const PacemarkPreset& preset : PacemarkPreset::allCases()) {
+                for (const PacemarkWidget& widget : preset.layout().widgets) {
+                    const LayoutFrameRenderer renderer(ride, PacemarkLayout{{widget}}, width, height, nullptr);
+                    for (const double fraction : {0.05, 0.4, 0.93}) {
+                        RecordingDrawingSurface surface(width, height);
+                        renderer.drawFrame(fraction * ride->durationSeconds(), surface);
+                        std::vector<Call> texts;
+                        std::vector<DrawingRect> rules;  // straight strokes: rules and ticks
+                        for (const Call& call : surface.calls()) {
+                            if (call.type == Call::Type::drawText && !call.text.empty()) texts.push_back(call);
+                            const auto& e = call.path.elements();
+                            if (call.type == Call::Type::strokePath && e.size() == 2 &&
+                                e[1].type == DrawingPath::ElementType::lineTo) {
+                                const double half = call.state.lineWidth / 2;
+                                rules.push_back({std::min(e[0].point.x, e[1].point.x) - half,
+                                                 std::min(e[0].point.y, e[1].point.y) - half,
+                                                 std::abs(e[1].point.x - e[0].point.x) + 2 * half,
+                                                 std::abs(e[1].point.y - e[0].point.y) + 2 * half});
+                            }
+                        }
+                        // The cinematic style, drawn without panels, also keeps two clear pixels between texts.
+                        const double clearance = widget.panelStyle == TelemetryWidgetPanelStyle::cinematic ? 2 : 0;
+                        const auto where = [&] {
+                            return rideName + " " + std::to_string(width) + " " + std::string(preset.rawValue()) + " " +
+                                   std::string(widget.kind.rawValue()) + " " +
+                                   std::string(widget.panelStyle.rawValue()) + " at " + std::to_string(fraction);
+                        };
+                        for (std::size_t a = 0; a < texts.size(); ++a) {
+                            const DrawingRect inkA = bounds::outset(inkOf(texts[a]), clearance);
+                            for (std::size_t b = a + 1; b < texts.size(); ++b) {
+                                EXPECT_FALSE(overlap(inkA, inkOf(texts[b])))
+                                    << where() << ": \"" << texts[a].text << "\" and \"" << texts[b].text << "\"";
+                            }
+                            for (const DrawingRect& rule : rules) {
+                                EXPECT_FALSE(overlap(inkA, rule))
+                                    << where() << ": \"" << texts[a].text << "\" and a rule";
+                            }
+                        }
+                    }
+                }
+            }
+        }
+    }
+}
