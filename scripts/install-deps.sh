@@ -16,7 +16,7 @@ packages=(
   # movie writing and reading
   libavformat-dev libavcodec-dev libavutil-dev libswscale-dev libx265-dev ffmpeg
   # desktop application
-  qt6-base-dev libgl-dev xvfb xauth
+  qt6-base-dev qt6-translations-l10n libgl-dev xvfb xauth
   # independent decoder used by the HEVC tests (fetched from the npm registry by the test script)
   nodejs
 )
