@@ -252,13 +252,14 @@ TEST(AppModelEditingTest, LayoutFilesKeepTheLayoutAndEditsAreNotReplacedUnasked)
     // "Заменить" opens the saved file: the layout as saved, first widget selected.
     platform.replaceAnswer = true;
     model.openLayout();
+    EXPECT_EQ(platform.replaceQuestions, 3);
     EXPECT_EQ(model.overlayLayout(), edited);
     EXPECT_EQ(model.selectedWidgetID(), idAt(model, 0));
     EXPECT_FALSE(model.hasUnsavedLayoutChanges());
 
     // A dropped layout file opens; a broken one is an alert and changes nothing.
     EXPECT_TRUE(model.choosePreset(other));
-    EXPECT_EQ(platform.replaceQuestions, 2);  // nothing was edited since opening
+    EXPECT_EQ(platform.replaceQuestions, 3);  // nothing was edited since opening
     EXPECT_TRUE(model.loadDropped({file}));
     EXPECT_EQ(model.overlayLayout(), edited);
     const auto broken = folder.path() / "broken.pacemark-layout";

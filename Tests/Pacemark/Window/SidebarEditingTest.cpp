@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -95,7 +96,7 @@ TEST_F(SidebarEditingTest, PresetPickerNeverReplacesAnEditedLayoutByAccident) {
     EXPECT_EQ(model_->selectedPreset(), preset);
     EXPECT_EQ(model_->overlayLayout(), edited);
     // So does a turn over a frame slider.
-    auto* slider = window_->findChildren<QSlider*>().back();
+    auto* slider = window_->findChild<QScrollArea*>(QStringLiteral("sidebar"))->widget()->findChildren<QSlider*>().back();
     const int position = slider->value();
     turnWheel(slider, -1);
     EXPECT_EQ(slider->value(), position);
@@ -126,7 +127,9 @@ TEST_F(SidebarEditingTest, FieldsShowWhatTheModelStored) {
     auto* caption = child<QLineEdit>("captionField");
     ASSERT_NE(caption, nullptr);
     caption->setFocus();
-    QTest::keyClicks(caption, QStringLiteral("ПодписьДлиннееДвадцатиЧетырёхБукв"));
+    // One key event carrying the whole text (QTest's key clicks take ASCII only).
+    QKeyEvent typing(QEvent::KeyPress, 0, Qt::NoModifier, QStringLiteral("ПодписьДлиннееДвадцатиЧетырёхБукв"));
+    QApplication::sendEvent(caption, &typing);
     EXPECT_EQ(model_->selectedWidgetCaption(), QStringLiteral("ПодписьДлиннееДвадцатиЧе"));
     EXPECT_EQ(caption->text(), model_->selectedWidgetCaption());
 
@@ -135,6 +138,7 @@ TEST_F(SidebarEditingTest, FieldsShowWhatTheModelStored) {
     auto* end = child<QLineEdit>("exportEndField");
     ASSERT_NE(end, nullptr);
     end->setFocus();
+    ASSERT_TRUE(end->hasFocus());
     end->selectAll();
     QTest::keyClicks(end, QStringLiteral("999999"));
     QTest::keyClick(end, Qt::Key_Return);
