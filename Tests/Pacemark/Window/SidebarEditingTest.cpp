@@ -17,6 +17,7 @@
 #include "AppModel.h"
 #include "CairoDrawingSurface.h"
 #include "ContentView.h"
+#include "DesktopPlatform.h"
 #include "TestSupport.h"
 
 namespace pacemark {
@@ -155,11 +156,13 @@ TEST_F(SidebarEditingTest, FieldsShowWhatTheModelStored) {
 // Writes the window with the sample ride and a selected widget to
 // window-1440x900.png in the build folder, for the README.
 TEST_F(SidebarEditingTest, ScreenshotOfTheWindowWithASelectedWidget) {
+    applyPacemarkStyle();  // the application's dark look, as main() sets it
     EXPECT_GE(window_->minimumWidth(), 1120);
     EXPECT_GE(window_->minimumHeight(), 720);
     ASSERT_GE(model_->overlayLayout().widgets.size(), 2u);
     model_->setSelectedWidgetID(model_->overlayLayout().widgets[1].id);
     QTest::qWait(200);
+    sidebarScrollBar()->setValue(0);  // the header and the action buttons in view
     const QImage picture = window_->grab().toImage();
     EXPECT_EQ(picture.size(), QSize(1440, 900) * window_->devicePixelRatioF());
     const auto file = std::filesystem::current_path() / "window-1440x900.png";
