@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QKeyEvent>
+#include <QLabel>
+#include <QPushButton>
 #include <QLineEdit>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -151,6 +153,39 @@ TEST_F(SidebarEditingTest, FieldsShowWhatTheModelStored) {
     QCoreApplication::processEvents();
     EXPECT_EQ(child<QComboBox>("kindPicker")->currentIndex(), -1);
     EXPECT_TRUE(caption->text().isEmpty());
+}
+
+// Whether `widget` lies wholly inside the sidebar's visible area.
+bool inSidebarView(QScrollArea* sidebar, QWidget* widget) {
+    const QRect shown(widget->mapTo(sidebar->viewport(), QPoint(0, 0)), widget->size());
+    return sidebar->viewport()->rect().contains(shown);
+}
+
+TEST_F(SidebarEditingTest, SidebarShowsTheVideoRowUnclippedAndTheStatusInView) {
+    auto* sidebar = window_->findChild<QScrollArea*>(QStringLiteral("sidebar"));
+    QPushButton* synchronize = nullptr;
+    for (auto* candidate : sidebar->findChildren<QPushButton*>()) {
+        if (candidate->text() == QStringLiteral("Синхр.")) synchronize = candidate;
+    }
+    ASSERT_NE(synchronize, nullptr);
+    // The video controls as a loaded video shows them; the window fits the
+    // sidebar on the player signal.
+    synchronize->parentWidget()->show();
+    emit model_->videoBackgroundPlayerChanged();
+    QCoreApplication::processEvents();
+    QCoreApplication::processEvents();
+    sidebar->verticalScrollBar()->setValue(0);
+    QCoreApplication::processEvents();
+    const int right = synchronize->mapTo(sidebar->viewport(), QPoint(synchronize->width(), 0)).x();
+    EXPECT_LE(right, sidebar->viewport()->width());
+
+    // A new status text scrolls into view.
+    auto* status = sidebar->findChild<QLabel*>(QStringLiteral("statusText"));
+    ASSERT_NE(status, nullptr);
+    EXPECT_FALSE(inSidebarView(sidebar, status));
+    model_->status().setStatusText(QStringLiteral("Экспорт остановлен."));
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(inSidebarView(sidebar, status));
 }
 
 // Writes the window with the sample ride and a selected widget to
