@@ -135,6 +135,10 @@ TEST_F(SidebarEditingTest, FieldsShowWhatTheModelStored) {
     QApplication::sendEvent(caption, &typing);
     EXPECT_EQ(model_->selectedWidgetCaption(), QStringLiteral("ПодписьДлиннееДвадцатиЧе"));
     EXPECT_EQ(caption->text(), model_->selectedWidgetCaption());
+    // One more character leaves the stored caption as it was; the field still shows it.
+    QTest::keyClick(caption, Qt::Key_X);
+    EXPECT_EQ(model_->selectedWidgetCaption(), QStringLiteral("ПодписьДлиннееДвадцатиЧе"));
+    EXPECT_EQ(caption->text(), model_->selectedWidgetCaption());
 
     // A typed end past the ride is corrected by the model and shown back,
     // also while the field still has the focus.
