@@ -199,13 +199,16 @@ void AppModel::openLayout() {
 }
 
 bool AppModel::openLayoutFile(const std::filesystem::path& file) {
-    if (layoutEditor_.hasUnsavedChanges() && platform_ && !platform_->confirmReplacingLayout()) return false;
+    // Read first: a file that cannot be used asks nothing.
+    PacemarkLayoutFile layoutFile;
     try {
-        layoutEditor_.openLayoutFile(file);
+        layoutFile = PacemarkLayoutFile::read(file);
     } catch (const PacemarkError& error) {
         setErrorMessage(qText(error.errorDescription()));
         return false;
     }
+    if (layoutEditor_.hasUnsavedChanges() && platform_ && !platform_->confirmReplacingLayout()) return false;
+    layoutEditor_.applyLayoutFile(layoutFile);
     status_.setStatusText(QStringLiteral("Макет открыт: ") + qText(file.filename().string()));
     return true;
 }

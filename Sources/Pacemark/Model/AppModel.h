@@ -224,9 +224,9 @@ public:
     void saveLayout();
     // "Открыть макет…": asks for a file and opens it with openLayoutFile().
     void openLayout();
-    // Opens a layout file (also when dropped): asks before replacing unsaved
-    // changes; a file that cannot be read becomes the alert and changes
-    // nothing. True when the layout was replaced.
+    // Opens a layout file (also when dropped): a file that cannot be read
+    // becomes the alert and changes nothing; a readable one asks before it
+    // replaces unsaved changes. True when the layout was replaced.
     bool openLayoutFile(const std::filesystem::path& file);
     void addWidget(TelemetryWidgetKind kind) { layoutEditor_.addWidget(kind); }
     void removeSelectedWidget() { layoutEditor_.removeSelectedWidget(); }

@@ -51,7 +51,10 @@ void LayoutEditorModel::applyPreset(PacemarkPreset preset) {
 
 void LayoutEditorModel::openLayoutFile(const std::filesystem::path& path) {
     // Read whole before anything is published.
-    const PacemarkLayoutFile file = PacemarkLayoutFile::read(path);
+    applyLayoutFile(PacemarkLayoutFile::read(path));
+}
+
+void LayoutEditorModel::applyLayoutFile(const PacemarkLayoutFile& file) {
     setSelectedPreset(file.basePreset);
     setOverlayLayout(file.layout);
     selectFirstWidget();

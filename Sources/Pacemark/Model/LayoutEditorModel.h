@@ -8,6 +8,7 @@
 #include <functional>
 #include <optional>
 
+#include "Layout/PacemarkLayoutFile.h"
 #include "Layout/PacemarkPreset.h"
 #include "Layout/PacemarkWidget.h"
 
@@ -53,6 +54,9 @@ public:
     // selected. Fails with FileReadError or PacemarkLayoutFileError and then
     // changes nothing.
     void openLayoutFile(const std::filesystem::path& path);
+    // Makes a layout file's base preset and layout the current ones, first
+    // widget selected, counted as kept.
+    void applyLayoutFile(const PacemarkLayoutFile& file);
     // Writes the preset and layout to `path` (atomically replaced). Fails
     // with PacemarkLayoutFileError; the unsaved state is unchanged then.
     void saveLayoutFile(const std::filesystem::path& path);

@@ -267,6 +267,7 @@ TEST(AppModelEditingTest, LayoutFilesKeepTheLayoutAndEditsAreNotReplacedUnasked)
     model.addWidget(Kind::speed);
     const PacemarkLayout before = model.overlayLayout();
     EXPECT_FALSE(model.openLayoutFile(broken));
+    EXPECT_EQ(platform.replaceQuestions, 3);  // refused before anything is asked
     EXPECT_TRUE(model.errorMessage().has_value());
     EXPECT_EQ(model.overlayLayout(), before);
 }
