@@ -5,6 +5,8 @@
 #include <string>
 #include <utility>
 
+#include "Layout/PacemarkLayoutFile.h"
+#include "PacemarkError.h"
 #include "QtText.h"
 #include "Telemetry/TelemetryFileLoader.h"
 
@@ -15,7 +17,8 @@ namespace {
 bool isTelemetryExtension(const std::string& extension) { return extension == "fit" || extension == "gpx"; }
 
 bool isVideoExtension(const std::string& extension) {
-    return extension == "mp4" || extension == "mov" || extension == "m4v";
+    const auto& extensions = AppModel::videoFileExtensions();
+    return std::find(extensions.begin(), extensions.end(), extension) != extensions.end();
 }
 
 }  // namespace
@@ -24,7 +27,8 @@ AppModel::AppModel(AppModelServices services, AppModelPlatform* platform, QObjec
     : QObject(parent),
       loadedActivity_(std::move(services.loadTelemetry), status_),
       exportSession_(std::move(services.exportMovie), platform, loadedActivity_, layoutEditor_, status_),
-      backgroundVideo_(services, loadedActivity_, exportSession_, status_) {
+      backgroundVideo_(services, loadedActivity_, exportSession_, status_),
+      platform_(platform) {
     forwardChangeSignals();
     // A load that brings an activity starts the segment over on it.
     connect(&loadedActivity_, &LoadedActivityModel::activityLoaded, &exportSession_,
@@ -32,6 +36,12 @@ AppModel::AppModel(AppModelServices services, AppModelPlatform* platform, QObjec
 }
 
 AppModel::~AppModel() = default;
+
+const std::vector<std::string>& AppModel::videoFileExtensions() {
+    static const std::vector<std::string> extensions = {"mp4", "mov", "m4v", "mkv", "webm", "avi", "mts",
+                                                        "m2ts", "mpg", "mpeg", "wmv", "flv", "3gp", "ts"};
+    return extensions;
+}
 
 void AppModel::forwardChangeSignals() {
     const auto forward = [this](const auto* source, auto signal, auto frontSignal) {
@@ -123,6 +133,11 @@ bool AppModel::loadSupported(const std::filesystem::path& file) {
         loadVideoBackground(file);
         return true;
     }
+    if (PacemarkLayoutFile::hasLayoutExtension(file)) {
+        // Accepted also when the user keeps the edited layout.
+        openLayoutFile(file);
+        return true;
+    }
     setErrorMessage(QStringLiteral("Неподдерживаемый файл: ") + qText(file.filename().string()));
     return false;
 }
@@ -144,6 +159,58 @@ void AppModel::loadCommandLineArgumentIfNeeded(const QStringList& arguments) {
     std::error_code error;
     std::filesystem::path absolute = std::filesystem::absolute(path, error);
     loadSupported(error ? path : absolute);
+}
+
+// MARK: - Layout files
+
+bool AppModel::choosePreset(PacemarkPreset preset) {
+    if (preset == selectedPreset()) return false;
+    if (layoutEditor_.hasUnsavedChanges() && platform_ && !platform_->confirmReplacingLayout()) {
+        // The picker shows the choice; tell it the selection stayed.
+        emit layoutEditor_.selectedPresetChanged();
+        return false;
+    }
+    layoutEditor_.applyPreset(preset);
+    return true;
+}
+
+void AppModel::saveLayout() {
+    if (!platform_) return;
+    AppModelPlatform::SaveDialogRequest request;
+    request.title = "Сохранить макет";
+    request.suggestedName = std::string(selectedPreset().rawValue()) + "." + std::string(PacemarkLayoutFile::fileExtension);
+    request.fileExtension = PacemarkLayoutFile::fileExtension;
+    request.filterName = "Макет Pacemark";
+    const auto file = platform_->chooseSaveFile(request);
+    if (!file) return;
+    try {
+        layoutEditor_.saveLayoutFile(*file);
+        status_.setStatusText(QStringLiteral("Макет сохранён: ") + qText(file->filename().string()));
+    } catch (const PacemarkError& error) {
+        setErrorMessage(qText(error.errorDescription()));
+    }
+}
+
+void AppModel::openLayout() {
+    if (!platform_) return;
+    const auto file = platform_->chooseOpenFile(
+        {"Открыть макет", std::string(PacemarkLayoutFile::fileExtension), "Макет Pacemark"});
+    if (file) openLayoutFile(*file);
+}
+
+bool AppModel::openLayoutFile(const std::filesystem::path& file) {
+    // Read first: a file that cannot be used asks nothing.
+    PacemarkLayoutFile layoutFile;
+    try {
+        layoutFile = PacemarkLayoutFile::read(file);
+    } catch (const PacemarkError& error) {
+        setErrorMessage(qText(error.errorDescription()));
+        return false;
+    }
+    if (layoutEditor_.hasUnsavedChanges() && platform_ && !platform_->confirmReplacingLayout()) return false;
+    layoutEditor_.applyLayoutFile(layoutFile);
+    status_.setStatusText(QStringLiteral("Макет открыт: ") + qText(file.filename().string()));
+    return true;
 }
 
 // MARK: - Widget editing

@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "AppModelPlatform.h"
@@ -174,6 +175,9 @@ public:
     // Routes one file by its lower-cased extension: telemetry, background
     // video, or an alert for anything else. True when the file was accepted.
     bool loadSupported(const std::filesystem::path& file);
+    // Lower-case extensions routed to the background video: the movie types
+    // the FFmpeg reader opens.
+    static const std::vector<std::string>& videoFileExtensions();
     // The same rule for each file in order; true when at least one was accepted.
     bool loadDropped(const std::vector<std::filesystem::path>& files);
     // Opens the first argument after the program path unless it starts with "-".
@@ -210,6 +214,20 @@ public:
     // Widget editing; see LayoutEditorModel. Every change re-clamps the touched frames.
     std::optional<PacemarkWidget> selectedWidget() const { return layoutEditor_.selectedWidget(); }
     void applyPreset(PacemarkPreset preset) { layoutEditor_.applyPreset(preset); }
+    // The preset picker's choice. The preset already selected changes
+    // nothing; replacing a layout with unsaved changes asks the platform
+    // first. True when the preset was applied.
+    bool choosePreset(PacemarkPreset preset);
+    bool hasUnsavedLayoutChanges() const { return layoutEditor_.hasUnsavedChanges(); }
+    // "Сохранить макет…": asks for a file and writes the layout; a failure
+    // becomes the alert.
+    void saveLayout();
+    // "Открыть макет…": asks for a file and opens it with openLayoutFile().
+    void openLayout();
+    // Opens a layout file (also when dropped): a file that cannot be read
+    // becomes the alert and changes nothing; a readable one asks before it
+    // replaces unsaved changes. True when the layout was replaced.
+    bool openLayoutFile(const std::filesystem::path& file);
     void addWidget(TelemetryWidgetKind kind) { layoutEditor_.addWidget(kind); }
     void removeSelectedWidget() { layoutEditor_.removeSelectedWidget(); }
     void updateSelectedWidget(const std::function<void(PacemarkWidget&)>& change) { layoutEditor_.updateSelectedWidget(change); }
@@ -283,6 +301,7 @@ private:
     LayoutEditorModel layoutEditor_;
     ExportSessionModel exportSession_;
     BackgroundVideoModel backgroundVideo_;
+    AppModelPlatform* platform_;
 };
 
 }  // namespace pacemark

@@ -6,7 +6,8 @@
 
 namespace pacemark {
 
-// The save dialog and the file manager, provided by the window; tests answer them.
+// The file dialogs, the file manager and the questions the model asks,
+// provided by the window; tests answer them.
 class AppModelPlatform {
 public:
     struct SaveDialogRequest {
@@ -14,6 +15,12 @@ public:
         std::string suggestedName;  // defaultOutputName()
         std::string fileExtension;  // "mov": QuickTime movies only
         bool canCreateFolders = true;
+        std::string filterName = "QuickTime";  // shown before the extension's pattern
+    };
+    struct OpenDialogRequest {
+        std::string title;          // "Открыть макет"
+        std::string fileExtension;  // "pacemark-layout"
+        std::string filterName;     // "Макет Pacemark"
     };
 
     virtual ~AppModelPlatform() = default;
@@ -21,6 +28,11 @@ public:
     virtual std::optional<std::filesystem::path> chooseSaveFile(const SaveDialogRequest& request) = 0;
     // Shows the file selected in a file-manager window.
     virtual void revealInFileManager(const std::filesystem::path& file) = 0;
+    // Modal; none when the user cancels. Platforms without an open dialog have no file.
+    virtual std::optional<std::filesystem::path> chooseOpenFile(const OpenDialogRequest&) { return std::nullopt; }
+    // Asked before a layout with unsaved changes is replaced; true replaces
+    // it. Platforms that cannot ask replace, as before the question existed.
+    virtual bool confirmReplacingLayout() { return true; }
 };
 
 }  // namespace pacemark

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "Layout/PacemarkLayoutFile.h"
 #include "QtText.h"
 
 namespace pacemark {
@@ -13,6 +14,7 @@ LayoutEditorModel::LayoutEditorModel(QObject* parent)
     : QObject(parent), overlayLayout_(PacemarkLayout::preset(selectedPreset_)) {
     // The selection is set last, once the layout exists.
     selectFirstWidget();
+    keptLayout_ = overlayLayout_;
 }
 
 void LayoutEditorModel::setSelectedPreset(PacemarkPreset preset) {
@@ -44,6 +46,24 @@ void LayoutEditorModel::applyPreset(PacemarkPreset preset) {
     setSelectedPreset(preset);
     setOverlayLayout(PacemarkLayout::preset(preset));
     selectFirstWidget();
+    keptLayout_ = overlayLayout_;
+}
+
+void LayoutEditorModel::openLayoutFile(const std::filesystem::path& path) {
+    // Read whole before anything is published.
+    applyLayoutFile(PacemarkLayoutFile::read(path));
+}
+
+void LayoutEditorModel::applyLayoutFile(const PacemarkLayoutFile& file) {
+    setSelectedPreset(file.basePreset);
+    setOverlayLayout(file.layout);
+    selectFirstWidget();
+    keptLayout_ = overlayLayout_;
+}
+
+void LayoutEditorModel::saveLayoutFile(const std::filesystem::path& path) {
+    PacemarkLayoutFile{selectedPreset_, overlayLayout_}.write(path);
+    keptLayout_ = overlayLayout_;
 }
 
 void LayoutEditorModel::addWidget(TelemetryWidgetKind kind) {

@@ -4,9 +4,11 @@
 #include <QString>
 
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <optional>
 
+#include "Layout/PacemarkLayoutFile.h"
 #include "Layout/PacemarkPreset.h"
 #include "Layout/PacemarkWidget.h"
 
@@ -41,7 +43,23 @@ public:
     void setOverlayLayout(const PacemarkLayout& layout);
     void setSelectedWidgetID(std::optional<UUID> id);
 
+    // Replaces the layout by the preset's, selects its first widget and
+    // counts the result as kept (no unsaved changes).
     void applyPreset(PacemarkPreset preset);
+    // Whether the layout differs from the last one applied as a preset,
+    // written to a file or read from one.
+    bool hasUnsavedChanges() const { return overlayLayout_ != keptLayout_; }
+    // Reads a layout file and, only once it has been read whole, makes its
+    // base preset and layout the current ones with the first widget
+    // selected. Fails with FileReadError or PacemarkLayoutFileError and then
+    // changes nothing.
+    void openLayoutFile(const std::filesystem::path& path);
+    // Makes a layout file's base preset and layout the current ones, first
+    // widget selected, counted as kept.
+    void applyLayoutFile(const PacemarkLayoutFile& file);
+    // Writes the preset and layout to `path` (atomically replaced). Fails
+    // with PacemarkLayoutFileError; the unsaved state is unchanged then.
+    void saveLayoutFile(const std::filesystem::path& path);
     void addWidget(TelemetryWidgetKind kind);
     void removeSelectedWidget();
     void updateSelectedWidget(const std::function<void(PacemarkWidget&)>& change);
@@ -70,6 +88,8 @@ private:
     PacemarkPreset selectedPreset_ = PacemarkPreset::compactRace;
     PacemarkLayout overlayLayout_;
     std::optional<UUID> selectedWidgetID_;
+    // The last layout applied, read or written; see hasUnsavedChanges().
+    PacemarkLayout keptLayout_;
 };
 
 }  // namespace pacemark

@@ -35,7 +35,7 @@ ActionButtonsSection::ActionButtonsSection(AppModel& model, QWidget* parent) : Q
         column->addLayout(line);
     };
     open_ = makeButton(QStringLiteral("Открыть FIT/GPX"), QStyle::SP_DirOpenIcon, this);
-    exportMovie_ = makeButton(QStringLiteral("Сделать MOV"), QStyle::SP_MediaPlay, this);
+    exportMovie_ = makeButton(QStringLiteral("Сделать MOV"), QStyle::SP_DialogApplyButton, this);
     exportMovie_->setObjectName(QStringLiteral("prominent"));
     saveAs_ = makeButton(QStringLiteral("Сохранить как"), QStyle::SP_DialogSaveButton, this);
     stop_ = makeButton(QStringLiteral("Стоп"), QStyle::SP_MediaStop, this);
@@ -118,7 +118,7 @@ void ActionButtonsSection::refresh() {
     videoControls_->setVisible(model_.videoBackgroundPlayer() != nullptr);
     const bool playing = model_.isVideoPreviewPlaying();
     playPause_->setText(playing ? QStringLiteral("Пауза") : QStringLiteral("Плей"));
-    playPause_->setIcon(style()->standardIcon(playing ? QStyle::SP_MediaPause : QStyle::SP_MediaPlay));
+    playPause_->setIcon(lightIcon(playing ? QStyle::SP_MediaPause : QStyle::SP_MediaPlay, this));
     synchronize_->setEnabled(hasActivity && !model_.isSynchronizingVideo());
     const auto setSlider = [](QSlider* slider, QLabel* label, double value, double minimum, double maximum) {
         const QSignalBlocker blocker(slider);

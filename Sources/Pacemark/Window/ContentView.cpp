@@ -8,14 +8,18 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QSplitter>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <vector>
 
 #include "AppModel.h"
 #include "PreviewPane.h"
+#include "QtText.h"
 #include "SidebarView.h"
+#include "WheelGuard.h"
 #include "WindowStyle.h"
 
 namespace pacemark {
@@ -53,7 +57,9 @@ ContentView::ContentView(AppModel& model, std::shared_ptr<const DrawingSurfaceFa
     auto* split = new QSplitter(Qt::Horizontal);
     split->setChildrenCollapsible(false);
     sidebar_ = new SidebarView(model_);
+    setMinimumSize(1120, 720);
     auto* scroll = new QScrollArea;
+    sidebarScroll_ = scroll;
     scroll->setObjectName(QStringLiteral("sidebar"));
     scroll->setWidget(sidebar_);
     scroll->setWidgetResizable(true);
@@ -61,6 +67,7 @@ ContentView::ContentView(AppModel& model, std::shared_ptr<const DrawingSurfaceFa
     scroll->setFrameShape(QFrame::NoFrame);
     scroll->setMinimumWidth(320);
     scroll->setMaximumWidth(420);
+    (new WheelGuard(scroll))->guardControls(sidebar_);
     preview_ = new PreviewPane(model_, std::move(surfaces));
     split->addWidget(scroll);
     split->addWidget(preview_);
@@ -76,6 +83,26 @@ ContentView::ContentView(AppModel& model, std::shared_ptr<const DrawingSurfaceFa
     connect(sidebar_, &SidebarView::openVideoRequested, this, &ContentView::openVideoDialog);
     connect(preview_, &PreviewPane::openTelemetryRequested, this, &ContentView::openTelemetryDialog);
     connect(&model_, &AppModel::errorMessageChanged, this, &ContentView::showErrorIfNeeded);
+    // Queued: the sections show or hide their rows on the same signals, and
+    // the sizes are right only after they did.
+    for (auto signal : {&AppModel::videoBackgroundPlayerChanged, &AppModel::videoBackgroundImageChanged,
+                        &AppModel::isExportingChanged, &AppModel::activityChanged}) {
+        connect(&model_, signal, this, &ContentView::fitSidebarWidth, Qt::QueuedConnection);
+    }
+    connect(&model_, &AppModel::statusTextChanged, this, &ContentView::revealStatus, Qt::QueuedConnection);
+    fitSidebarWidth();
+}
+
+void ContentView::fitSidebarWidth() {
+    const int needed = sidebar_->minimumSizeHint().width() + sidebarScroll_->verticalScrollBar()->sizeHint().width();
+    sidebarScroll_->setMinimumWidth(std::max(320, needed));
+    sidebarScroll_->setMaximumWidth(std::max(420, needed));
+}
+
+void ContentView::revealStatus() {
+    if (auto* status = sidebar_->findChild<QWidget*>(QStringLiteral("statusText"))) {
+        sidebarScroll_->ensureWidgetVisible(status, 0, 12);
+    }
 }
 
 void ContentView::openTelemetryDialog() {
@@ -85,9 +112,13 @@ void ContentView::openTelemetryDialog() {
 }
 
 void ContentView::openVideoDialog() {
-    const QString file = QFileDialog::getOpenFileName(
-        this, QStringLiteral("Видео-подложка"), QString(),
-        QStringLiteral("Видео (*.mp4 *.MP4 *.m4v *.M4V *.mov *.MOV)"));
+    // Both letter cases: the dialog's patterns are case-sensitive here.
+    QStringList patterns;
+    for (const auto& extension : AppModel::videoFileExtensions()) {
+        patterns << QStringLiteral("*.") + qText(extension) << QStringLiteral("*.") + qText(extension).toUpper();
+    }
+    const QString file = QFileDialog::getOpenFileName(this, QStringLiteral("Видео-подложка"), QString(),
+                                                      QStringLiteral("Видео (%1)").arg(patterns.join(QLatin1Char(' '))));
     if (!file.isEmpty()) model_.loadVideoBackground(std::filesystem::path(file.toStdString()));
 }
 

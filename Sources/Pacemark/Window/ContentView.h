@@ -9,6 +9,7 @@
 #include "Rendering/DrawingSurface.h"
 
 class QMessageBox;
+class QScrollArea;
 
 namespace pacemark {
 
@@ -45,9 +46,15 @@ protected:
 private:
     void showErrorIfNeeded();
     void setDropTargeted(bool targeted);
+    // Widens the sidebar to what its visible rows need (the video controls'
+    // button row is the widest), so nothing in it is clipped.
+    void fitSidebarWidth();
+    // Scrolls the sidebar so that the status text is in view.
+    void revealStatus();
 
     AppModel& model_;
     SidebarView* sidebar_;
+    QScrollArea* sidebarScroll_;
     PreviewPane* preview_;
     QWidget* dropHighlight_;
     QMessageBox* alert_ = nullptr;

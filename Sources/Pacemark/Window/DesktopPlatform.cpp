@@ -1,8 +1,12 @@
 #include "DesktopPlatform.h"
 
 #include <QApplication>
+#include <QDBusConnection>
+#include <QDBusMessage>
 #include <QDesktopServices>
 #include <QFileDialog>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QPalette>
 #include <QStyleFactory>
 #include <QUrl>
@@ -16,7 +20,7 @@ std::optional<std::filesystem::path> DesktopPlatform::chooseSaveFile(const SaveD
     QFileDialog dialog(window_, QString::fromStdString(request.title));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
-    dialog.setNameFilter(QStringLiteral("QuickTime (*.%1)").arg(extension));
+    dialog.setNameFilter(QStringLiteral("%1 (*.%2)").arg(QString::fromStdString(request.filterName), extension));
     dialog.setDefaultSuffix(extension);
     dialog.selectFile(QString::fromStdString(request.suggestedName));
     if (!request.canCreateFolders) dialog.setOption(QFileDialog::ReadOnly);
@@ -25,7 +29,38 @@ std::optional<std::filesystem::path> DesktopPlatform::chooseSaveFile(const SaveD
 }
 
 void DesktopPlatform::revealInFileManager(const std::filesystem::path& file) {
+    // The freedesktop file-manager interface selects the file in its folder;
+    // without a session bus or a file manager serving it, the folder opens.
+    const QString uri = QUrl::fromLocalFile(QString::fromStdString(file.string())).toString();
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("/org/freedesktop/FileManager1"),
+        QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("ShowItems"));
+    call << QStringList{uri} << QString();
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (bus.isConnected()) {
+        const QDBusMessage reply = bus.call(call, QDBus::Block, 3000);
+        if (reply.type() == QDBusMessage::ReplyMessage) return;
+    }
     QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(file.parent_path().string())));
+}
+
+std::optional<std::filesystem::path> DesktopPlatform::chooseOpenFile(const OpenDialogRequest& request) {
+    QFileDialog dialog(window_, QString::fromStdString(request.title));
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setNameFilter(QStringLiteral("%1 (*.%2)")
+                             .arg(QString::fromStdString(request.filterName), QString::fromStdString(request.fileExtension)));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+    return std::filesystem::path(dialog.selectedFiles().first().toStdString());
+}
+
+bool DesktopPlatform::confirmReplacingLayout() {
+    QMessageBox question(QMessageBox::Question, windowTitleText(), QStringLiteral("Макет изменён. Заменить?"),
+                         QMessageBox::NoButton, window_);
+    auto* replace = question.addButton(QStringLiteral("Заменить"), QMessageBox::AcceptRole);
+    question.setDefaultButton(question.addButton(QStringLiteral("Отмена"), QMessageBox::RejectRole));
+    question.exec();
+    return question.clickedButton() == replace;
 }
 
 void applyPacemarkStyle() {
@@ -63,6 +98,8 @@ void applyPacemarkStyle() {
         QPushButton#prominent { background: #2FBF53; color: #06140A; border: none; font-weight: 700; }
         QPushButton#prominent:disabled { background: #1F3A27; color: #4C6B55; }
         QPushButton#destructive { color: #FF6B60; border-color: #5A2A27; }
+        QComboBox QAbstractItemView { background: #101215; color: #E8EAED; selection-background-color: BRAND; selection-color: #06140A; outline: none; }
+        QComboBox QAbstractItemView::item:selected, QComboBox QAbstractItemView::item:hover { background: BRAND; color: #06140A; }
         QComboBox, QLineEdit, QListWidget { border: 1px solid #30343B; border-radius: 6px; padding: 3px 6px; background: #101215; }
         QProgressBar { border: none; border-radius: 3px; background: #2A2E35; max-height: 6px; }
         QProgressBar::chunk { background: BRAND; border-radius: 3px; }

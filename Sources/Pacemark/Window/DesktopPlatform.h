@@ -13,9 +13,12 @@ public:
     void setWindow(QWidget* window) { window_ = window; }
 
     std::optional<std::filesystem::path> chooseSaveFile(const SaveDialogRequest& request) override;
-    // Desktop file managers cannot be asked portably to select one file, so
-    // the folder holding it is opened.
+    // Selects the file in the desktop's file manager, or opens its folder
+    // where no file manager offers selecting.
     void revealInFileManager(const std::filesystem::path& file) override;
+    std::optional<std::filesystem::path> chooseOpenFile(const OpenDialogRequest& request) override;
+    // "Макет изменён. Заменить?" with "Заменить" / "Отмена".
+    bool confirmReplacingLayout() override;
 
 private:
     QWidget* window_ = nullptr;

@@ -14,6 +14,7 @@
 #include <QStyle>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <cmath>
 #include <utility>
 
@@ -21,6 +22,7 @@
 #include "ColorButton.h"
 #include "ModelObserver.h"
 #include "QtText.h"
+#include "SidebarControls.h"
 #include "WindowStyle.h"
 
 namespace pacemark {
@@ -34,16 +36,25 @@ OverlayControlsSection::OverlayControlsSection(AppModel& model, QWidget* parent)
 
     auto* presetForm = new QFormLayout;
     preset_ = new QComboBox;
+    preset_->setObjectName(QStringLiteral("presetPicker"));
     for (const auto preset : PacemarkPreset::allCases()) {
         preset_->addItem(qText(preset.rawValue()), static_cast<int>(static_cast<PacemarkPreset::Value>(preset)));
     }
     presetForm->addRow(QStringLiteral("Пресет"), preset_);
     column->addLayout(presetForm);
     connect(preset_, &QComboBox::activated, this, [this](int index) {
-        const PacemarkPreset preset(static_cast<PacemarkPreset::Value>(preset_->itemData(index).toInt()));
-        model_.setSelectedPreset(preset);
-        model_.applyPreset(preset);
+        // The model ignores the preset already selected and asks before an
+        // edited layout is replaced.
+        model_.choosePreset(PacemarkPreset(static_cast<PacemarkPreset::Value>(preset_->itemData(index).toInt())));
     });
+    auto* layoutFiles = new QHBoxLayout;
+    auto* saveLayout = makeButton(QStringLiteral("Сохранить макет…"), QStyle::SP_DialogSaveButton, this);
+    auto* openLayout = makeButton(QStringLiteral("Открыть макет…"), QStyle::SP_DialogOpenButton, this);
+    connect(saveLayout, &QPushButton::clicked, this, [this] { model_.saveLayout(); });
+    connect(openLayout, &QPushButton::clicked, this, [this] { model_.openLayout(); });
+    layoutFiles->addWidget(saveLayout);
+    layoutFiles->addWidget(openLayout);
+    column->addLayout(layoutFiles);
 
     allAccent_ = new ColorButton(QStringLiteral("Акцент всех полей"), [this](std::uint32_t hex) { model_.setAllWidgetsAccentHex(hex); });
     allLabel_ = new ColorButton(QStringLiteral("Подписи всех полей"), [this](std::uint32_t hex) { model_.setAllWidgetsLabelColorHex(hex); });
@@ -59,13 +70,13 @@ OverlayControlsSection::OverlayControlsSection(AppModel& model, QWidget* parent)
     });
 
     auto* listButtons = new QHBoxLayout;
-    auto* add = new QPushButton(style()->standardIcon(QStyle::SP_FileDialogNewFolder), QStringLiteral("Добавить"));
+    auto* add = new QPushButton(plusIcon(), QStringLiteral("Добавить"));
     auto* addMenu = new QMenu(add);
     for (const auto kind : TelemetryWidgetKind::allCases()) {
         addMenu->addAction(qText(kind.title()), this, [this, kind] { model_.addWidget(kind); });
     }
     add->setMenu(addMenu);
-    remove_ = new QPushButton(style()->standardIcon(QStyle::SP_TrashIcon), QStringLiteral("Удалить"));
+    remove_ = new QPushButton(lightIcon(QStyle::SP_TrashIcon, this), QStringLiteral("Удалить"));
     remove_->setObjectName(QStringLiteral("destructive"));
     connect(remove_, &QPushButton::clicked, this, [this] { model_.removeSelectedWidget(); });
     listButtons->addWidget(add);
@@ -78,6 +89,7 @@ OverlayControlsSection::OverlayControlsSection(AppModel& model, QWidget* parent)
     editorColumn->setContentsMargins(0, 6, 0, 0);
     auto* editorForm = new QFormLayout;
     kind_ = new QComboBox;
+    kind_->setObjectName(QStringLiteral("kindPicker"));
     for (const auto kind : TelemetryWidgetKind::allCases()) {
         kind_->addItem(qText(kind.title()), static_cast<int>(static_cast<TelemetryWidgetKind::Value>(kind)));
     }
@@ -90,6 +102,7 @@ OverlayControlsSection::OverlayControlsSection(AppModel& model, QWidget* parent)
     editorForm->addRow(QStringLiteral("Стиль панели"), panelStyle_);
     editorColumn->addLayout(editorForm);
     caption_ = new QLineEdit;
+    caption_->setObjectName(QStringLiteral("captionField"));
     editorColumn->addWidget(caption_);
     connect(kind_, &QComboBox::activated, this, [this](int index) {
         model_.setSelectedWidgetKind(static_cast<TelemetryWidgetKind::Value>(kind_->itemData(index).toInt()));
@@ -98,7 +111,18 @@ OverlayControlsSection::OverlayControlsSection(AppModel& model, QWidget* parent)
         model_.setSelectedWidgetPanelStyle(
             static_cast<TelemetryWidgetPanelStyle::Value>(panelStyle_->itemData(index).toInt()));
     });
-    connect(caption_, &QLineEdit::textEdited, this, [this](const QString& typed) { model_.setSelectedWidgetCaption(typed); });
+    connect(caption_, &QLineEdit::textEdited, this, [this](const QString& typed) {
+        model_.setSelectedWidgetCaption(typed);
+        // The model keeps 24 user-perceived characters (a length limit on the
+        // field would count code units); when it cut the text, the field shows
+        // what it stored, also when the stored caption did not change.
+        const QString stored = model_.selectedWidgetCaption();
+        if (caption_->text() != stored) {
+            const int cursor = std::min(caption_->cursorPosition(), static_cast<int>(stored.size()));
+            caption_->setText(stored);
+            caption_->setCursorPosition(cursor);
+        }
+    });
 
     accent_ = new ColorButton(QStringLiteral("Акцент выбранного поля"), [this](std::uint32_t hex) { model_.setSelectedWidgetAccentHex(hex); });
     label_ = new ColorButton(QStringLiteral("Подпись выбранного поля"), [this](std::uint32_t hex) { model_.setSelectedWidgetLabelColorHex(hex); });
@@ -172,7 +196,19 @@ void OverlayControlsSection::refresh() {
     accent_->setColorHex(model_.selectedWidgetAccentHex());
     label_->setColorHex(model_.selectedWidgetLabelColorHex());
     value_->setColorHex(model_.selectedWidgetValueColorHex());
-    if (!selected) return;
+    if (!selected) {
+        // Nothing selected: the disabled editor shows no values of an earlier widget.
+        const QSignalBlocker kindBlocker(kind_);
+        const QSignalBlocker styleBlocker(panelStyle_);
+        kind_->setCurrentIndex(-1);
+        panelStyle_->setCurrentIndex(-1);
+        for (int index = 0; index < 4; ++index) {
+            const QSignalBlocker blocker(frameSliders_[index]);
+            frameSliders_[index]->setValue(0);
+            frameValues_[index]->clear();
+        }
+        return;
+    }
     {
         const QSignalBlocker kindBlocker(kind_);
         kind_->setCurrentIndex(kind_->findData(static_cast<int>(static_cast<TelemetryWidgetKind::Value>(selected->kind))));

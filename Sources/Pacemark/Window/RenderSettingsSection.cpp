@@ -81,7 +81,7 @@ RenderSettingsSection::RenderSettingsSection(AppModel& model, QWidget* parent) :
     rangeLabel_ = secondaryLabel(QString());
     segmentColumn->addWidget(rangeLabel_);
     const auto segmentRow = [&](const QString& label, QSlider*& slider, QLineEdit*& field,
-                                void (AppModel::*setter)(qint64)) {
+                                void (AppModel::*setter)(qint64), qint64 (AppModel::*getter)() const) {
         auto* line = new QHBoxLayout;
         auto* name = new QLabel(label);
         name->setFixedWidth(58);
@@ -99,15 +99,23 @@ RenderSettingsSection::RenderSettingsSection(AppModel& model, QWidget* parent) :
             const double span = std::max<double>(static_cast<double>(model_.activityDurationSeconds()), 1.0);
             (model_.*setter)(std::llround(static_cast<double>(position) / sliderSteps * span));
         });
-        connect(field, &QLineEdit::editingFinished, this, [this, field, setter] {
+        connect(field, &QLineEdit::editingFinished, this, [this, field, setter, getter] {
             bool ok = false;
             const qint64 seconds = field->text().toLongLong(&ok);
             if (ok) (model_.*setter)(seconds);
             refresh();
+            // refresh() leaves a focused field alone while it is typed in;
+            // once the typing is finished the field shows what the model
+            // stored, corrected or not.
+            field->setText(QString::number((model_.*getter)()));
         });
     };
-    segmentRow(QStringLiteral("Начало"), startSlider_, startField_, &AppModel::setExportStartSeconds);
-    segmentRow(QStringLiteral("Конец"), endSlider_, endField_, &AppModel::setExportEndSeconds);
+    segmentRow(QStringLiteral("Начало"), startSlider_, startField_, &AppModel::setExportStartSeconds,
+               &AppModel::startOffsetSeconds);
+    segmentRow(QStringLiteral("Конец"), endSlider_, endField_, &AppModel::setExportEndSeconds,
+               &AppModel::exportEndSeconds);
+    startField_->setObjectName(QStringLiteral("exportStartField"));
+    endField_->setObjectName(QStringLiteral("exportEndField"));
     column->addWidget(segment_);
 
     refreshOnChangesOf({&model_.loadedActivity(), &model_.exportSession()}, this, [this] { refresh(); });

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QIcon>
 #include <QString>
 #include <QStyle>
 
@@ -12,7 +13,12 @@ class QWidget;
 // and sliders look and behave alike.
 namespace pacemark {
 
+// The button's icon is the style's standard one redrawn in the text colour,
+// since the style's own dark glyphs vanish on the dark theme.
 QPushButton* makeButton(const QString& title, QStyle::StandardPixmap icon, QWidget* owner);
+QIcon lightIcon(QStyle::StandardPixmap icon, const QWidget* owner);
+// A plus sign in the text colour, for commands that add something.
+QIcon plusIcon();
 // A grey, word-wrapped label.
 QLabel* secondaryLabel(const QString& title);
 

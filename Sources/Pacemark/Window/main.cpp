@@ -1,5 +1,8 @@
 // The desktop application: one model, one window.
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 #include <QMessageBox>
 #include <QTimer>
 
@@ -36,7 +39,17 @@ int main(int argc, char* argv[]) {
     using namespace pacemark;
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("pacemark"));
+    // The windows carry the application's name and no title of their own.
+    QApplication::setApplicationDisplayName(windowTitleText());
     applyPacemarkStyle();
+    // Qt's own texts (file and colour dialogs, standard buttons) in Russian,
+    // like the rest of the window. Without the translation package they stay
+    // English; the window still works.
+    QTranslator qtTranslator;
+    if (qtTranslator.load(QLocale(QLocale::Russian, QLocale::Russia), QStringLiteral("qtbase"), QStringLiteral("_"),
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        QApplication::installTranslator(&qtTranslator);
+    }
 
     std::shared_ptr<const CairoDrawingSurfaceFactory> surfaces;
     try {
@@ -53,7 +66,6 @@ int main(int argc, char* argv[]) {
     AppModel model(std::move(services), &platform);
     ContentView window(model, surfaces);
     platform.setWindow(&window);
-    window.setWindowTitle(windowTitleText());
     window.resize(1440, 900);
 
     QStringList arguments = QApplication::arguments();

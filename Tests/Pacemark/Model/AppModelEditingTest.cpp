@@ -2,6 +2,7 @@
 
 #include <QSignalSpy>
 #include "AppModelTestSupport.h"
+#include "TestSupport.h"
 
 namespace pacemark {
 namespace {
@@ -205,6 +206,70 @@ TEST(AppModelEditingTest, PickedColoursBecomeRGBHex) {
     for (std::uint32_t hex : {0x000000u, 0x35D05Bu, 0xA8A8A8u, 0xFFFFFFu, 0x010203u}) {
         EXPECT_EQ(AppModel::hexFromPickedColor(AppModel::colorFromHex(hex)), hex);
     }
+}
+
+// Save, change, open again, and the question before an edited layout is
+// replaced by a preset, an opened file or a dropped one.
+TEST(AppModelEditingTest, LayoutFilesKeepTheLayoutAndEditsAreNotReplacedUnasked) {
+    testing::ScriptedPlatform platform;
+    AppModel model{AppModelServices{}, &platform};
+    const testing::TemporaryFolder folder;
+    const auto file = folder.path() / "mine.pacemark-layout";
+
+    // The preset already selected, or any preset over an unedited layout, asks nothing.
+    const UUID firstID = idAt(model, 0);
+    EXPECT_FALSE(model.choosePreset(model.selectedPreset()));
+    EXPECT_EQ(idAt(model, 0), firstID);
+    EXPECT_FALSE(model.hasUnsavedLayoutChanges());
+
+    model.addWidget(Kind::power);
+    model.setSelectedWidgetCaption(QStringLiteral("Мощь"));
+    const PacemarkLayout edited = model.overlayLayout();
+    EXPECT_TRUE(model.hasUnsavedLayoutChanges());
+
+    platform.answer = file;
+    model.saveLayout();
+    ASSERT_EQ(platform.requests.size(), 1u);
+    EXPECT_EQ(platform.requests[0].fileExtension, "pacemark-layout");
+    EXPECT_TRUE(std::filesystem::exists(file));
+    EXPECT_FALSE(model.hasUnsavedLayoutChanges());
+
+    // Edited again: a different preset asks, and "Отмена" keeps everything.
+    model.removeSelectedWidget();
+    const PacemarkLayout changed = model.overlayLayout();
+    const PacemarkPreset preset = model.selectedPreset();
+    const PacemarkPreset other = PacemarkPreset::allCases().back();
+    ASSERT_NE(other, preset);
+    EXPECT_FALSE(model.choosePreset(other));
+    EXPECT_EQ(platform.replaceQuestions, 1);
+    EXPECT_EQ(model.overlayLayout(), changed);
+    EXPECT_EQ(model.selectedPreset(), preset);
+    platform.openAnswer = file;
+    model.openLayout();
+    EXPECT_EQ(platform.replaceQuestions, 2);
+    EXPECT_EQ(model.overlayLayout(), changed);
+
+    // "Заменить" opens the saved file: the layout as saved, first widget selected.
+    platform.replaceAnswer = true;
+    model.openLayout();
+    EXPECT_EQ(platform.replaceQuestions, 3);
+    EXPECT_EQ(model.overlayLayout(), edited);
+    EXPECT_EQ(model.selectedWidgetID(), idAt(model, 0));
+    EXPECT_FALSE(model.hasUnsavedLayoutChanges());
+
+    // A dropped layout file opens; a broken one is an alert and changes nothing.
+    EXPECT_TRUE(model.choosePreset(other));
+    EXPECT_EQ(platform.replaceQuestions, 3);  // nothing was edited since opening
+    EXPECT_TRUE(model.loadDropped({file}));
+    EXPECT_EQ(model.overlayLayout(), edited);
+    const auto broken = folder.path() / "broken.pacemark-layout";
+    testing::writeFileText(broken, "{\"formatVersion\": 99}");
+    model.addWidget(Kind::speed);
+    const PacemarkLayout before = model.overlayLayout();
+    EXPECT_FALSE(model.openLayoutFile(broken));
+    EXPECT_EQ(platform.replaceQuestions, 3);  // refused before anything is asked
+    EXPECT_TRUE(model.errorMessage().has_value());
+    EXPECT_EQ(model.overlayLayout(), before);
 }
 
 }  // namespace

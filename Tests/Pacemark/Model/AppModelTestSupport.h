@@ -58,12 +58,22 @@ public:
     void seekToStart() override { calls.push_back("seek"); }
 };
 
-// Answers the save dialog with a prepared file and records what was asked.
+// Answers the dialogs and the replace question with prepared answers and
+// records what was asked.
 class ScriptedPlatform : public AppModelPlatform {
 public:
     std::optional<std::filesystem::path> answer;
     std::vector<SaveDialogRequest> requests;
     std::vector<std::filesystem::path> revealed;
+    std::optional<std::filesystem::path> openAnswer;
+    bool replaceAnswer = false;
+    int replaceQuestions = 0;
+
+    std::optional<std::filesystem::path> chooseOpenFile(const OpenDialogRequest&) override { return openAnswer; }
+    bool confirmReplacingLayout() override {
+        ++replaceQuestions;
+        return replaceAnswer;
+    }
 
     std::optional<std::filesystem::path> chooseSaveFile(const SaveDialogRequest& request) override {
         requests.push_back(request);

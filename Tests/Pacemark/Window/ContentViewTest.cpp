@@ -27,7 +27,7 @@ QApplication& application() {
     static int argc = 1;
     static char name[] = "PacemarkWindowTests";
     static char* argv[] = {name, nullptr};
-    static QApplication* app = new QApplication(argc, argv);
+    static QApplication* app = qApp ? qApp : new QApplication(argc, argv);
     return *app;
 }
 
