@@ -20,6 +20,7 @@
 #include "LayoutOption.h"
 #include "Telemetry/TelemetryFileLoader.h"
 #include "HEVCAlphaMovieWriter.h"
+#include "PacemarkError.h"
 
 namespace pacemark::cli {
 namespace {
@@ -151,6 +152,11 @@ int runExportCommand(std::span<const std::string> arguments) {
     if (end && *end <= start) throw CLIUsageError("Конец отрезка должен быть позже начала.");
     const fs::path output =
         args.value("--output").value_or(TelemetryExportSettings::defaultOutputPath(source).string());
+    // Checked before any work: a folder named as the output is a wrong
+    // argument (status 2); a place that cannot be written is the same failure
+    // a late write would report (status 1), only found at once.
+    if (const auto error = TelemetryExportSettings::outputFolderError(output)) throw CLIUsageError(*error);
+    if (const auto error = TelemetryExportSettings::outputPlaceError(output)) throw PacemarkError(*error);
 
     const auto activity = std::make_shared<const TelemetryActivity>(TelemetryFileLoader::load(source));
     const TelemetryRenderConfig config(output, settings, start,

@@ -1,20 +1,113 @@
 #include "Export/TelemetryExportSettings.h"
 
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <system_error>
 
 namespace pacemark {
 
-std::int64_t TelemetryExportSettings::maximumSidePixels(TelemetryVideoCodec) { return 16384; }
+namespace {
+
+// Peak resident bytes of an HEVC export: a fixed part plus bytes per pixel of
+// the picture, fitted to the peak RSS of `pacemark-cli export --codec hevc`
+// (veryfast, 3 B-frames, two encoders) at 1920x1080 (337 MB) and 3840x2160
+// (1124 MB).
+constexpr double hevcFixedBytes = 75.0e6;
+constexpr double hevcBytesPerPixel = 126.0;
+
+const char* shortName(TelemetryVideoCodec codec) {
+    return codec == TelemetryVideoCodec::hevcWithAlpha ? "HEVC" : "ProRes";
+}
+
+std::string gigabytes(std::int64_t bytes) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f", static_cast<double>(bytes) / 1e9);
+    std::string result = text;
+    std::replace(result.begin(), result.end(), '.', ',');
+    return result + " ГБ";
+}
+
+}  // namespace
+
+std::int64_t TelemetryExportSettings::minimumSidePixels(TelemetryVideoCodec codec) {
+    return codec == TelemetryVideoCodec::hevcWithAlpha ? 64 : smallestSidePixels;
+}
+
+std::int64_t TelemetryExportSettings::maximumSidePixels(TelemetryVideoCodec) { return largestSidePixels; }
+
+bool TelemetryExportSettings::proResAcceptsArea(std::int64_t width, std::int64_t height) {
+    return (8 * width + 1024) * (height + 128) < (std::int64_t{1} << 31);
+}
 
 std::optional<std::string> TelemetryExportSettings::sizeError() const {
+    const std::int64_t minimum = minimumSidePixels(codec);
     const std::int64_t maximum = maximumSidePixels(codec);
-    const auto valid = [maximum](std::int64_t side) {
-        return side >= minimumSidePixels && side <= maximum && side % 2 == 0;
+    const auto valid = [minimum, maximum](std::int64_t side) {
+        return side >= minimum && side <= maximum && side % 2 == 0;
     };
-    if (valid(width) && valid(height)) return std::nullopt;
-    return "Размер кадра " + std::to_string(width) + "×" + std::to_string(height) +
-           " не подходит: стороны должны быть чётными, от " + std::to_string(minimumSidePixels) + " до " +
-           std::to_string(maximum) + " пикселей.";
+    const std::string size = std::to_string(width) + "×" + std::to_string(height);
+    if (!valid(width) || !valid(height)) {
+        return "Размер кадра " + size + " не подходит для " + shortName(codec) +
+               ": стороны должны быть чётными, от " + std::to_string(minimum) + " до " + std::to_string(maximum) +
+               " пикселей.";
+    }
+    if (codec == TelemetryVideoCodec::proRes4444 && !proResAcceptsArea(width, height)) {
+        return "Размер кадра " + size + " слишком велик для ProRes: кадр должен быть меньше, например 16254×16254 или 16384×16128.";
+    }
+    return std::nullopt;
+}
+
+std::int64_t TelemetryExportSettings::estimatedMemoryBytes() const {
+    if (codec != TelemetryVideoCodec::hevcWithAlpha) return 0;
+    return static_cast<std::int64_t>(hevcFixedBytes + hevcBytesPerPixel * static_cast<double>(width * height));
+}
+
+std::int64_t TelemetryExportSettings::availableMemoryBytes() {
+    const long pages = sysconf(_SC_PHYS_PAGES);
+    const long pageSize = sysconf(_SC_PAGE_SIZE);
+    std::int64_t available = pages > 0 && pageSize > 0 ? std::int64_t{pages} * pageSize : INT64_MAX;
+    rlimit limit{};
+    if (getrlimit(RLIMIT_AS, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY) {
+        available = std::min<std::int64_t>(available, static_cast<std::int64_t>(limit.rlim_cur));
+    }
+    return available;
+}
+
+std::optional<std::string> TelemetryExportSettings::memoryError() const {
+    const std::int64_t needed = estimatedMemoryBytes();
+    const std::int64_t available = availableMemoryBytes();
+    if (needed <= available) return std::nullopt;
+    return "Не хватает памяти для кадра " + std::to_string(width) + "×" + std::to_string(height) + " в " +
+           shortName(codec) + ": нужно около " + gigabytes(needed) + ", доступно " + gigabytes(available) +
+           ". Выберите размер кадра меньше.";
+}
+
+std::optional<std::string> TelemetryExportSettings::outputFolderError(const std::filesystem::path& output) {
+    std::error_code error;
+    if (!std::filesystem::is_directory(output, error)) return std::nullopt;
+    return "«" + output.string() + "» — это папка; укажите имя файла фильма.";
+}
+
+std::optional<std::string> TelemetryExportSettings::outputPlaceError(const std::filesystem::path& output) {
+    const std::filesystem::path folder = output.parent_path().empty() ? "." : output.parent_path();
+    std::error_code error;
+    if (!std::filesystem::exists(folder, error)) return "Папка «" + folder.string() + "» не существует.";
+    if (!std::filesystem::is_directory(folder, error)) return "«" + folder.string() + "» — не папка.";
+    if (faccessat(AT_FDCWD, folder.c_str(), W_OK | X_OK, AT_EACCESS) != 0) {
+        const std::string reason = errno == EROFS ? "она только для чтения" : "нет прав на запись";
+        return "Нельзя сохранить фильм в папку «" + folder.string() + "»: " + reason + ".";
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> TelemetryExportSettings::outputError(const std::filesystem::path& output) {
+    if (auto error = outputFolderError(output)) return error;
+    return outputPlaceError(output);
 }
 
 std::optional<std::string> TelemetryExportSettings::framesPerSecondError() const {
@@ -25,7 +118,8 @@ std::optional<std::string> TelemetryExportSettings::framesPerSecondError() const
 
 std::optional<std::string> TelemetryExportSettings::validationError() const {
     if (auto error = sizeError()) return error;
-    return framesPerSecondError();
+    if (auto error = framesPerSecondError()) return error;
+    return memoryError();
 }
 
 std::int64_t TelemetryExportSettings::timingFramesPerSecond() const {
