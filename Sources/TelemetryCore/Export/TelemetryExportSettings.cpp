@@ -6,7 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cmath>
+#include <cstdio>
 #include <system_error>
 
 namespace pacemark {
@@ -19,6 +19,12 @@ namespace {
 // (1124 MB).
 constexpr double hevcFixedBytes = 75.0e6;
 constexpr double hevcBytesPerPixel = 126.0;
+// Address space reserved is far larger (thread stacks, allocator arenas of the
+// encoders' thread pools): the smallest RLIMIT_AS that let the same exports
+// finish was 0.92-1.23 GB at 1920x1080 and 1.74-2.15 GB at 3840x2160 on a
+// 2-core machine; this line passes through the upper ends.
+constexpr double hevcFixedAddressSpaceBytes = 0.92e9;
+constexpr double hevcAddressSpaceBytesPerPixel = 148.0;
 
 const char* shortName(TelemetryVideoCodec codec) {
     return codec == TelemetryVideoCodec::hevcWithAlpha ? "HEVC" : "ProRes";
@@ -67,20 +73,32 @@ std::int64_t TelemetryExportSettings::estimatedMemoryBytes() const {
     return static_cast<std::int64_t>(hevcFixedBytes + hevcBytesPerPixel * static_cast<double>(width * height));
 }
 
-std::int64_t TelemetryExportSettings::availableMemoryBytes() {
+std::int64_t TelemetryExportSettings::estimatedAddressSpaceBytes() const {
+    if (codec != TelemetryVideoCodec::hevcWithAlpha) return 0;
+    return static_cast<std::int64_t>(hevcFixedAddressSpaceBytes +
+                                     hevcAddressSpaceBytesPerPixel * static_cast<double>(width * height));
+}
+
+std::int64_t TelemetryExportSettings::physicalMemoryBytes() {
     const long pages = sysconf(_SC_PHYS_PAGES);
     const long pageSize = sysconf(_SC_PAGE_SIZE);
-    std::int64_t available = pages > 0 && pageSize > 0 ? std::int64_t{pages} * pageSize : INT64_MAX;
+    return pages > 0 && pageSize > 0 ? std::int64_t{pages} * pageSize : INT64_MAX;
+}
+
+std::optional<std::int64_t> TelemetryExportSettings::addressSpaceLimitBytes() {
     rlimit limit{};
-    if (getrlimit(RLIMIT_AS, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY) {
-        available = std::min<std::int64_t>(available, static_cast<std::int64_t>(limit.rlim_cur));
-    }
-    return available;
+    if (getrlimit(RLIMIT_AS, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return std::nullopt;
+    return static_cast<std::int64_t>(std::min<rlim_t>(limit.rlim_cur, INT64_MAX));
 }
 
 std::optional<std::string> TelemetryExportSettings::memoryError() const {
-    const std::int64_t needed = estimatedMemoryBytes();
-    const std::int64_t available = availableMemoryBytes();
+    std::int64_t needed = estimatedMemoryBytes();
+    std::int64_t available = physicalMemoryBytes();
+    const auto limit = addressSpaceLimitBytes();
+    if (limit && estimatedAddressSpaceBytes() > *limit) {
+        needed = estimatedAddressSpaceBytes();
+        available = *limit;
+    }
     if (needed <= available) return std::nullopt;
     return "Не хватает памяти для кадра " + std::to_string(width) + "×" + std::to_string(height) + " в " +
            shortName(codec) + ": нужно около " + gigabytes(needed) + ", доступно " + gigabytes(available) +

@@ -57,10 +57,13 @@ struct TelemetryExportSettings {
     // Bytes an export of these settings holds at its peak: for HEVC the two
     // encoders (colour and alpha) dominate and grow with the picture area.
     std::int64_t estimatedMemoryBytes() const;
-    // Memory this process may use: the physical memory, or the address-space
-    // limit (RLIMIT_AS) when that is lower.
-    static std::int64_t availableMemoryBytes();
-    // Russian text when the estimate exceeds the available memory.
+    // Address space the same export reserves, which is what RLIMIT_AS bounds.
+    std::int64_t estimatedAddressSpaceBytes() const;
+    static std::int64_t physicalMemoryBytes();
+    // The process's RLIMIT_AS, none when unlimited.
+    static std::optional<std::int64_t> addressSpaceLimitBytes();
+    // Russian text when the resident estimate exceeds the physical memory, or
+    // the address-space estimate exceeds RLIMIT_AS when one is set.
     std::optional<std::string> memoryError() const;
     // Russian text when `output` is an existing folder.
     static std::optional<std::string> outputFolderError(const std::filesystem::path& output);
