@@ -112,10 +112,12 @@ std::optional<std::string> TelemetryExportSettings::outputFolderError(const std:
 }
 
 std::optional<std::string> TelemetryExportSettings::outputPlaceError(const std::filesystem::path& output) {
-    const std::filesystem::path folder = output.parent_path().empty() ? "." : output.parent_path();
+    // The exporter creates missing folders, so what must be writable is the
+    // nearest folder that exists.
+    std::filesystem::path folder = std::filesystem::absolute(output).parent_path();
     std::error_code error;
-    if (!std::filesystem::exists(folder, error)) return "Папка «" + folder.string() + "» не существует.";
-    if (!std::filesystem::is_directory(folder, error)) return "«" + folder.string() + "» — не папка.";
+    while (!std::filesystem::exists(folder, error) && folder.has_relative_path()) folder = folder.parent_path();
+    if (!std::filesystem::is_directory(folder, error)) return "«" + folder.string() + "» — не папка, в ней нельзя сохранить фильм.";
     if (faccessat(AT_FDCWD, folder.c_str(), W_OK | X_OK, AT_EACCESS) != 0) {
         const std::string reason = errno == EROFS ? "она только для чтения" : "нет прав на запись";
         return "Нельзя сохранить фильм в папку «" + folder.string() + "»: " + reason + ".";

@@ -67,9 +67,10 @@ struct TelemetryExportSettings {
     std::optional<std::string> memoryError() const;
     // Russian text when `output` is an existing folder.
     static std::optional<std::string> outputFolderError(const std::filesystem::path& output);
-    // Russian text when the movie cannot be written at `output`: its folder is
-    // missing, not a folder, or not writable. The exporter writes a temporary
-    // file beside the destination and renames it, so the folder is what counts.
+    // Russian text when the movie cannot be written at `output`: the nearest
+    // existing folder on its way is a file or not writable (missing folders
+    // are created). The exporter writes a temporary file beside the
+    // destination and renames it, so the folder is what counts.
     static std::optional<std::string> outputPlaceError(const std::filesystem::path& output);
     // The first of the two, none when a movie can be written at `output`.
     static std::optional<std::string> outputError(const std::filesystem::path& output);
