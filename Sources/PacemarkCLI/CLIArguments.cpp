@@ -1,5 +1,6 @@
 #include "CLIArguments.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 
@@ -85,8 +86,8 @@ std::optional<std::pair<std::int64_t, std::int64_t>> CLIArguments::size(const st
     if (!text) return std::nullopt;
     const auto bad = [&] {
         return CLIUsageError("Размер кадра " + option + " задаётся как ШИРИНАxВЫСОТА с чётными сторонами от " +
-                             std::to_string(TelemetryExportSettings::minimumSidePixels) + " до " +
-                             std::to_string(TelemetryExportSettings::maximumSidePixels(TelemetryExportSettings::defaultCodec)) +
+                             std::to_string(TelemetryExportSettings::smallestSidePixels) + " до " +
+                             std::to_string(TelemetryExportSettings::largestSidePixels) +
                              ", например 1920x1080: «" + *text + "».");
     };
     const auto x = text->find_first_of("xX");
@@ -96,7 +97,9 @@ std::optional<std::pair<std::int64_t, std::int64_t>> CLIArguments::size(const st
     const auto first = std::from_chars(begin, begin + x, w);
     const auto second = std::from_chars(begin + x + 1, begin + text->size(), h);
     if (first.ec != std::errc{} || first.ptr != begin + x || second.ec != std::errc{} ||
-        second.ptr != begin + text->size() || TelemetryExportSettings{.width = w, .height = h}.sizeError()) {
+        second.ptr != begin + text->size() || w % 2 != 0 || h % 2 != 0 ||
+        std::min(w, h) < TelemetryExportSettings::smallestSidePixels ||
+        std::max(w, h) > TelemetryExportSettings::largestSidePixels) {
         throw bad();
     }
     return std::make_pair(w, h);

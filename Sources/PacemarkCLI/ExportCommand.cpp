@@ -21,6 +21,7 @@
 #include "LayoutOption.h"
 #include "Telemetry/TelemetryFileLoader.h"
 #include "HEVCAlphaMovieWriter.h"
+#include "PacemarkError.h"
 
 namespace pacemark::cli {
 namespace {
@@ -114,10 +115,17 @@ int runExportCommand(std::span<const std::string> arguments) {
     };
     const std::vector<ExportJob> jobs = ExportBatch::plan(args.positional(), path("--output"), path("--output-dir"));
     const ExportProgressMode progressMode = exportProgressMode(args.has("--quiet"));
+    // Checked before any work: a folder named as an output is a wrong
+    // argument (status 2); a place that cannot be written fails that ride at
+    // once with the error a late write would report.
+    for (const ExportJob& job : jobs) {
+        if (const auto error = TelemetryExportSettings::outputFolderError(job.output)) throw CLIUsageError(*error);
+    }
 
     const TelemetryVideoExporter exporter(movieWriters(compact), std::make_shared<const CairoDrawingSurfaceFactory>());
     std::stop_source stop;
     const auto exportOne = [&](const ExportJob& job) {
+        if (const auto error = TelemetryExportSettings::outputPlaceError(job.output)) throw PacemarkError(*error);
         const auto activity = std::make_shared<const TelemetryActivity>(loadActivity(job.source));
         const TelemetryRenderConfig config(job.output, settings, start,
                                            end ? std::optional<double>(*end - start) : std::nullopt, overlay.layout);

@@ -1,29 +1,34 @@
 #include "ExportCommandRunner.h"
 
 #include <fcntl.h>
-#include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-extern char** environ;
 
 namespace pacemark::testing {
 
 namespace fs = std::filesystem;
 
-pid_t startExport(const std::vector<std::string>& arguments, const fs::path& errPath, const fs::path& outPath) {
+pid_t startExport(const std::vector<std::string>& arguments, const fs::path& errPath, const fs::path& outPath,
+                  std::uint64_t addressSpaceBytes) {
     std::vector<std::string> all = {PACEMARK_CLI_PATH, "export"};
     all.insert(all.end(), arguments.begin(), arguments.end());
     std::vector<char*> argv;
     for (auto& argument : all) argv.push_back(argument.data());
     argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    pid_t child = -1;
-    posix_spawn(&child, PACEMARK_CLI_PATH, &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
+    // fork rather than posix_spawn: the child may need a lower memory limit.
+    const pid_t child = fork();
+    if (child == 0) {
+        const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        const int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        const rlimit limit{rlim_t(addressSpaceBytes), rlim_t(addressSpaceBytes)};
+        if (err < 0 || out < 0 || dup2(err, STDERR_FILENO) < 0 || dup2(out, STDOUT_FILENO) < 0 ||
+            (addressSpaceBytes != 0 && setrlimit(RLIMIT_AS, &limit) != 0)) {
+            _exit(100);
+        }
+        execv(PACEMARK_CLI_PATH, argv.data());
+        _exit(101);
+    }
     return child;
 }
 
@@ -40,10 +45,11 @@ CLIRun finishExport(pid_t child, const fs::path& errPath, const fs::path& outPat
     return run;
 }
 
-CLIRun runExport(const std::vector<std::string>& arguments, const TemporaryFolder& logs) {
+CLIRun runExport(const std::vector<std::string>& arguments, const TemporaryFolder& logs,
+                 std::uint64_t addressSpaceBytes) {
     const fs::path errPath = logs / "stderr.txt";
     const fs::path outPath = logs / "stdout.txt";
-    return finishExport(startExport(arguments, errPath, outPath), errPath, outPath);
+    return finishExport(startExport(arguments, errPath, outPath, addressSpaceBytes), errPath, outPath);
 }
 
 fs::path copyOfSampleRide(const fs::path& path) {

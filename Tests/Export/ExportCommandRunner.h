@@ -2,6 +2,7 @@
 
 #include <sys/types.h>
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -18,15 +19,17 @@ struct CLIRun {
 };
 
 // Starts `pacemark-cli export ARGUMENTS...`; stderr goes to `errPath`, stdout
-// to `outPath`.
+// to `outPath`. A nonzero `addressSpaceBytes` lowers the child's RLIMIT_AS to
+// that, as on a machine with that much memory.
 pid_t startExport(const std::vector<std::string>& arguments, const std::filesystem::path& errPath,
-                  const std::filesystem::path& outPath = "/dev/null");
+                  const std::filesystem::path& outPath = "/dev/null", std::uint64_t addressSpaceBytes = 0);
 
 // Waits for `child` and reads what it wrote.
 CLIRun finishExport(pid_t child, const std::filesystem::path& errPath, const std::filesystem::path& outPath = {});
 
 // Runs an export to its end, with its output files in `logs`.
-CLIRun runExport(const std::vector<std::string>& arguments, const TemporaryFolder& logs);
+CLIRun runExport(const std::vector<std::string>& arguments, const TemporaryFolder& logs,
+                 std::uint64_t addressSpaceBytes = 0);
 
 // A copy of the bundled sample ride at `path`.
 std::filesystem::path copyOfSampleRide(const std::filesystem::path& path);

@@ -44,6 +44,7 @@ TEST(ExportCommandTest, BadRequestsFailWithRussianMessagesAndWriteNothing) {
         std::vector<std::string> arguments;
         int status;
         const char* message;
+        std::uint64_t addressSpaceBytes = 0;
     };
     const Case cases[] = {
         {{ride.string(), "--codec", "av1"}, 2, "Неизвестный кодек «av1»"},
@@ -52,13 +53,23 @@ TEST(ExportCommandTest, BadRequestsFailWithRussianMessagesAndWriteNothing) {
         {{ride.string(), "--start", "-1"}, 2, "Начало отрезка не может быть отрицательным."},
         {{ride.string(), "--codec", "hevc", "--compact"}, 2, "--compact работает только с ProRes 4444"},
         {{(folder / "missing.fit").string()}, 1, "Ошибка: "},
+        // Refused before any frame is drawn: the largest picture ProRes opens
+        // is below 16384 x 16384, HEVC needs one 64-pixel block and memory for
+        // two encoders (here on a machine of 1 GB).
+        {{ride.string(), "--size", "16384x16384"}, 2, "слишком велик для ProRes"},
+        {{ride.string(), "--codec", "hevc", "--size", "32x32"}, 2, "от 64 до 16384"},
+        {{ride.string(), "--codec", "hevc", "--size", "4096x4096"}, 2, "Не хватает памяти", std::uint64_t{1} << 30},
+        {{ride.string(), "--codec", "hevc", "--size", "16384x16384"}, 2, "Не хватает памяти", std::uint64_t{1} << 30},
+        // The destination is checked before rendering too.
+        {{ride.string(), "-o", folder.path().string()}, 2, "это папка"},
+        {{ride.string(), "-o", (ride / "a.mov").string()}, 1, "не папка"},
     };
     for (const Case& c : cases) {
-        const CLIRun run = runExport(c.arguments, folder);
+        const CLIRun run = runExport(c.arguments, folder, c.addressSpaceBytes);
         EXPECT_EQ(run.status, c.status) << c.message << "\n" << run.err;
         EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
     }
-    EXPECT_FALSE(fs::exists(folder / "ride-telemetry.mov"));
+    EXPECT_EQ(filesIn(folder.path()), (std::vector<fs::path>{"ride.fit", "stderr.txt", "stdout.txt"}));
 }
 
 // The temporary movies in `folder` (names with ".tmp.mov").

@@ -5,29 +5,40 @@
 namespace pacemark {
 namespace {
 
-TEST(TelemetryExportSettingsTest, ValidatesSizeAndRateAtTheirBoundsWithRussianTexts) {
+TEST(TelemetryExportSettingsTest, ValidatesSizeAndRateAtEachCodecsBoundsWithRussianTexts) {
+    constexpr auto hevc = TelemetryVideoCodec::hevcWithAlpha;
+    constexpr auto proRes = TelemetryVideoCodec::proRes4444;
     struct Case {
         std::int64_t width, height, framesPerSecond;
-        bool sizeValid, rateValid;
+        bool hevcSizeValid, proResSizeValid, rateValid;
     };
-    for (const Case& c : {Case{1920, 1080, 30, true, true}, Case{16, 16, 1, true, true},
-                          Case{16384, 16384, 240, true, true}, Case{14, 1080, 30, false, true},
-                          Case{1920, 16386, 30, false, true}, Case{1921, 1080, 30, false, true},
-                          Case{0, 0, 30, false, true}, Case{1920, 1080, 0, true, false},
-                          Case{1920, 1080, 241, true, false}}) {
-        for (const auto codec : TelemetryVideoCodec::allCases()) {
+    for (const Case& c : {Case{1920, 1080, 30, true, true, true}, Case{16, 16, 1, false, true, true},
+                          Case{64, 64, 1, true, true, true}, Case{62, 64, 1, false, true, true},
+                          Case{16384, 16384, 240, true, false, true}, Case{16254, 16254, 30, true, true, true},
+                          Case{16256, 16256, 30, true, false, true}, Case{16384, 16128, 30, true, true, true},
+                          Case{16384, 16130, 30, true, false, true}, Case{14, 1080, 30, false, false, true},
+                          Case{1920, 16386, 30, false, false, true}, Case{1921, 1080, 30, false, false, true},
+                          Case{0, 0, 30, false, false, true}, Case{1920, 1080, 0, true, true, false},
+                          Case{1920, 1080, 241, true, true, false}}) {
+        for (const TelemetryVideoCodec codec : {hevc, proRes}) {
             const TelemetryExportSettings settings{c.width, c.height, c.framesPerSecond, codec};
+            const bool sizeValid = codec == hevc ? c.hevcSizeValid : c.proResSizeValid;
             SCOPED_TRACE(std::to_string(c.width) + "x" + std::to_string(c.height) + "@" +
-                         std::to_string(c.framesPerSecond));
-            EXPECT_EQ(!settings.sizeError(), c.sizeValid);
+                         std::to_string(c.framesPerSecond) + " " + std::string(codec.rawValue()));
+            EXPECT_EQ(!settings.sizeError(), sizeValid);
             EXPECT_EQ(!settings.framesPerSecondError(), c.rateValid);
-            EXPECT_EQ(!settings.validationError(), c.sizeValid && c.rateValid);
         }
     }
     EXPECT_EQ(TelemetryExportSettings{.width = 1921}.sizeError(),
-              "Размер кадра 1921×1080 не подходит: стороны должны быть чётными, от 16 до 16384 пикселей.");
+              "Размер кадра 1921×1080 не подходит для HEVC: стороны должны быть чётными, от 64 до 16384 пикселей.");
     EXPECT_EQ(TelemetryExportSettings{.framesPerSecond = 0}.validationError(),
               "Частота 0 кадров в секунду не подходит: нужно от 1 до 240.");
+    // The HEVC estimate grows with the area and ProRes needs none; a picture
+    // beyond any machine's memory is refused by validation.
+    const TelemetryExportSettings ultraHD{.width = 3840, .height = 2160};
+    EXPECT_LT(TelemetryExportSettings{}.estimatedMemoryBytes(), ultraHD.estimatedMemoryBytes());
+    EXPECT_EQ(TelemetryExportSettings{.codec = proRes}.memoryError(), std::nullopt);
+    EXPECT_EQ(TelemetryExportSettings{}.validationError(), std::nullopt);
 }
 
 TEST(TelemetryExportSettingsTest, OutputGoesBesideTheSourceUnderItsNameWithoutExtension) {

@@ -156,7 +156,9 @@ void ExportSessionModel::exportMovie(const std::filesystem::path& file) {
     clampExportRange();
     // The picker offers only valid choices; this catches what reached the
     // model some other way before a worker and a writer are set up.
-    if (const auto error = settings_.validationError()) {
+    auto error = settings_.validationError();
+    if (!error) error = TelemetryExportSettings::outputError(file);
+    if (error) {
         status_.setErrorMessage(qText(*error));
         status_.setStatusText(QStringLiteral("Экспорт не удался."));
         return;

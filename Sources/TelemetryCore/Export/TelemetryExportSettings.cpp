@@ -1,20 +1,133 @@
 #include "Export/TelemetryExportSettings.h"
 
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <system_error>
 
 namespace pacemark {
 
-std::int64_t TelemetryExportSettings::maximumSidePixels(TelemetryVideoCodec) { return 16384; }
+namespace {
+
+// Peak resident bytes of an HEVC export: a fixed part plus bytes per pixel of
+// the picture, fitted to the peak RSS of `pacemark-cli export --codec hevc`
+// (veryfast, 3 B-frames, two encoders) at 1920x1080 (337 MB) and 3840x2160
+// (1124 MB).
+constexpr double hevcFixedBytes = 75.0e6;
+constexpr double hevcBytesPerPixel = 126.0;
+// Address space reserved is far larger (thread stacks, allocator arenas of the
+// encoders' thread pools): the smallest RLIMIT_AS that let the same exports
+// finish was 0.92-1.23 GB at 1920x1080 and 1.74-2.15 GB at 3840x2160 on a
+// 2-core machine; this line passes through the upper ends.
+constexpr double hevcFixedAddressSpaceBytes = 0.92e9;
+constexpr double hevcAddressSpaceBytesPerPixel = 148.0;
+
+const char* shortName(TelemetryVideoCodec codec) {
+    return codec == TelemetryVideoCodec::hevcWithAlpha ? "HEVC" : "ProRes";
+}
+
+std::string gigabytes(std::int64_t bytes) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f", static_cast<double>(bytes) / 1e9);
+    std::string result = text;
+    std::replace(result.begin(), result.end(), '.', ',');
+    return result + " ГБ";
+}
+
+}  // namespace
+
+std::int64_t TelemetryExportSettings::minimumSidePixels(TelemetryVideoCodec codec) {
+    return codec == TelemetryVideoCodec::hevcWithAlpha ? 64 : smallestSidePixels;
+}
+
+std::int64_t TelemetryExportSettings::maximumSidePixels(TelemetryVideoCodec) { return largestSidePixels; }
+
+bool TelemetryExportSettings::proResAcceptsArea(std::int64_t width, std::int64_t height) {
+    return (8 * width + 1024) * (height + 128) < (std::int64_t{1} << 31);
+}
 
 std::optional<std::string> TelemetryExportSettings::sizeError() const {
+    const std::int64_t minimum = minimumSidePixels(codec);
     const std::int64_t maximum = maximumSidePixels(codec);
-    const auto valid = [maximum](std::int64_t side) {
-        return side >= minimumSidePixels && side <= maximum && side % 2 == 0;
+    const auto valid = [minimum, maximum](std::int64_t side) {
+        return side >= minimum && side <= maximum && side % 2 == 0;
     };
-    if (valid(width) && valid(height)) return std::nullopt;
-    return "Размер кадра " + std::to_string(width) + "×" + std::to_string(height) +
-           " не подходит: стороны должны быть чётными, от " + std::to_string(minimumSidePixels) + " до " +
-           std::to_string(maximum) + " пикселей.";
+    const std::string size = std::to_string(width) + "×" + std::to_string(height);
+    if (!valid(width) || !valid(height)) {
+        return "Размер кадра " + size + " не подходит для " + shortName(codec) +
+               ": стороны должны быть чётными, от " + std::to_string(minimum) + " до " + std::to_string(maximum) +
+               " пикселей.";
+    }
+    if (codec == TelemetryVideoCodec::proRes4444 && !proResAcceptsArea(width, height)) {
+        return "Размер кадра " + size + " слишком велик для ProRes: кадр должен быть меньше, например 16254×16254 или 16384×16128.";
+    }
+    return std::nullopt;
+}
+
+std::int64_t TelemetryExportSettings::estimatedMemoryBytes() const {
+    if (codec != TelemetryVideoCodec::hevcWithAlpha) return 0;
+    return static_cast<std::int64_t>(hevcFixedBytes + hevcBytesPerPixel * static_cast<double>(width * height));
+}
+
+std::int64_t TelemetryExportSettings::estimatedAddressSpaceBytes() const {
+    if (codec != TelemetryVideoCodec::hevcWithAlpha) return 0;
+    return static_cast<std::int64_t>(hevcFixedAddressSpaceBytes +
+                                     hevcAddressSpaceBytesPerPixel * static_cast<double>(width * height));
+}
+
+std::int64_t TelemetryExportSettings::physicalMemoryBytes() {
+    const long pages = sysconf(_SC_PHYS_PAGES);
+    const long pageSize = sysconf(_SC_PAGE_SIZE);
+    return pages > 0 && pageSize > 0 ? std::int64_t{pages} * pageSize : INT64_MAX;
+}
+
+std::optional<std::int64_t> TelemetryExportSettings::addressSpaceLimitBytes() {
+    rlimit limit{};
+    if (getrlimit(RLIMIT_AS, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return std::nullopt;
+    return static_cast<std::int64_t>(std::min<rlim_t>(limit.rlim_cur, INT64_MAX));
+}
+
+std::optional<std::string> TelemetryExportSettings::memoryError() const {
+    std::int64_t needed = estimatedMemoryBytes();
+    std::int64_t available = physicalMemoryBytes();
+    const auto limit = addressSpaceLimitBytes();
+    if (limit && estimatedAddressSpaceBytes() > *limit) {
+        needed = estimatedAddressSpaceBytes();
+        available = *limit;
+    }
+    if (needed <= available) return std::nullopt;
+    return "Не хватает памяти для кадра " + std::to_string(width) + "×" + std::to_string(height) + " в " +
+           shortName(codec) + ": нужно около " + gigabytes(needed) + ", доступно " + gigabytes(available) +
+           ". Выберите размер кадра меньше.";
+}
+
+std::optional<std::string> TelemetryExportSettings::outputFolderError(const std::filesystem::path& output) {
+    std::error_code error;
+    if (!std::filesystem::is_directory(output, error)) return std::nullopt;
+    return "«" + output.string() + "» — это папка; укажите имя файла фильма.";
+}
+
+std::optional<std::string> TelemetryExportSettings::outputPlaceError(const std::filesystem::path& output) {
+    // The exporter creates missing folders, so what must be writable is the
+    // nearest folder that exists.
+    std::filesystem::path folder = std::filesystem::absolute(output).parent_path();
+    std::error_code error;
+    while (!std::filesystem::exists(folder, error) && folder.has_relative_path()) folder = folder.parent_path();
+    if (!std::filesystem::is_directory(folder, error)) return "«" + folder.string() + "» — не папка, в ней нельзя сохранить фильм.";
+    if (faccessat(AT_FDCWD, folder.c_str(), W_OK | X_OK, AT_EACCESS) != 0) {
+        const std::string reason = errno == EROFS ? "она только для чтения" : "нет прав на запись";
+        return "Нельзя сохранить фильм в папку «" + folder.string() + "»: " + reason + ".";
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> TelemetryExportSettings::outputError(const std::filesystem::path& output) {
+    if (auto error = outputFolderError(output)) return error;
+    return outputPlaceError(output);
 }
 
 std::optional<std::string> TelemetryExportSettings::framesPerSecondError() const {
@@ -25,7 +138,8 @@ std::optional<std::string> TelemetryExportSettings::framesPerSecondError() const
 
 std::optional<std::string> TelemetryExportSettings::validationError() const {
     if (auto error = sizeError()) return error;
-    return framesPerSecondError();
+    if (auto error = framesPerSecondError()) return error;
+    return memoryError();
 }
 
 std::int64_t TelemetryExportSettings::timingFramesPerSecond() const {

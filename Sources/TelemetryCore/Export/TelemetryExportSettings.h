@@ -23,8 +23,11 @@ struct TelemetryExportSettings {
     static constexpr std::int64_t defaultFramesPerSecond = 30;
     static constexpr TelemetryVideoCodec::Value defaultCodec = TelemetryVideoCodec::hevcWithAlpha;
 
-    // Picture sides are even (4:2:0 colour in HEVC halves both) and at least 16.
-    static constexpr std::int64_t minimumSidePixels = 16;
+    // Picture sides are even (4:2:0 colour in HEVC halves both) and at least
+    // 16 for any codec (a single frame picture, for instance); each codec may need more.
+    static constexpr std::int64_t smallestSidePixels = 16;
+    // No codec takes a side above this; each codec may take less.
+    static constexpr std::int64_t largestSidePixels = 16384;
     static constexpr std::int64_t minimumFramesPerSecond = 1;
     static constexpr std::int64_t maximumFramesPerSecond = 240;
     // The rates the window's picker offers.
@@ -40,15 +43,40 @@ struct TelemetryExportSettings {
 
     bool operator==(const TelemetryExportSettings&) const = default;
 
-    // Largest picture side `codec` is written at. Both writers take 16384
-    // today; a limit of one codec goes here, and every check follows it.
+    // Smallest and largest picture side `codec` is written at. HEVC needs one
+    // whole 64-pixel coding block (the encoder refuses anything smaller).
+    static std::int64_t minimumSidePixels(TelemetryVideoCodec codec);
     static std::int64_t maximumSidePixels(TelemetryVideoCodec codec);
+    // Whether the ProRes writer opens a picture this big: FFmpeg refuses any
+    // picture whose (8 × width + 1024) × (height + 128) bytes reach 2^31, so
+    // 16384 × 16384 is refused while 16254 × 16254 and 16384 × 16128 are taken.
+    static bool proResAcceptsArea(std::int64_t width, std::int64_t height);
 
     // Russian text saying what is wrong with the size, none when it is valid.
     std::optional<std::string> sizeError() const;
+    // Bytes an export of these settings holds at its peak: for HEVC the two
+    // encoders (colour and alpha) dominate and grow with the picture area.
+    std::int64_t estimatedMemoryBytes() const;
+    // Address space the same export reserves, which is what RLIMIT_AS bounds.
+    std::int64_t estimatedAddressSpaceBytes() const;
+    static std::int64_t physicalMemoryBytes();
+    // The process's RLIMIT_AS, none when unlimited.
+    static std::optional<std::int64_t> addressSpaceLimitBytes();
+    // Russian text when the resident estimate exceeds the physical memory, or
+    // the address-space estimate exceeds RLIMIT_AS when one is set.
+    std::optional<std::string> memoryError() const;
+    // Russian text when `output` is an existing folder.
+    static std::optional<std::string> outputFolderError(const std::filesystem::path& output);
+    // Russian text when the movie cannot be written at `output`: the nearest
+    // existing folder on its way is a file or not writable (missing folders
+    // are created). The exporter writes a temporary file beside the
+    // destination and renames it, so the folder is what counts.
+    static std::optional<std::string> outputPlaceError(const std::filesystem::path& output);
+    // The first of the two, none when a movie can be written at `output`.
+    static std::optional<std::string> outputError(const std::filesystem::path& output);
     // The same for the frame rate.
     std::optional<std::string> framesPerSecondError() const;
-    // The first of the two, none when the settings can be exported.
+    // The first of size, rate and memory errors, none when the settings can be exported.
     std::optional<std::string> validationError() const;
 
     // The rate frames are timed at: the chosen rate, at least 1, so that an
