@@ -19,17 +19,12 @@
 #include "PreviewPane.h"
 #include "RenderSettingsSection.h"
 #include "TestSupport.h"
+#include "WindowTestApplication.h"
 
 namespace pacemark {
 namespace {
 
-QApplication& application() {
-    static int argc = 1;
-    static char name[] = "PacemarkWindowTests";
-    static char* argv[] = {name, nullptr};
-    static QApplication* app = qApp ? qApp : new QApplication(argc, argv);
-    return *app;
-}
+using testing::application;
 
 bool waitFor(const std::function<bool()>& condition) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);

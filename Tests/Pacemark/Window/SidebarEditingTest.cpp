@@ -21,17 +21,12 @@
 #include "ContentView.h"
 #include "DesktopPlatform.h"
 #include "TestSupport.h"
+#include "WindowTestApplication.h"
 
 namespace pacemark {
 namespace {
 
-QApplication& application() {
-    static int argc = 1;
-    static char name[] = "PacemarkWindowTests";
-    static char* argv[] = {name, nullptr};
-    static QApplication* app = qApp ? qApp : new QApplication(argc, argv);
-    return *app;
-}
+using testing::application;
 
 // Answers the replace question as told and counts how often it was asked.
 class AnsweringPlatform : public AppModelPlatform {

@@ -9,17 +9,12 @@
 #include "CairoDrawingSurface.h"
 #include "EditorPreviewView.h"
 #include "VideoBackgroundOnlyPreview.h"
+#include "WindowTestApplication.h"
 
 namespace pacemark {
 namespace {
 
-QApplication& application() {
-    static int argc = 1;
-    static char name[] = "PacemarkWindowTests";
-    static char* argv[] = {name, nullptr};
-    static QApplication* app = qApp ? qApp : new QApplication(argc, argv);
-    return *app;
-}
+using testing::application;
 
 // A player whose frames the test announces, as the decoder would.
 class AnnouncingPlayer : public VideoBackgroundPlayer {
