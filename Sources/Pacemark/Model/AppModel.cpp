@@ -29,6 +29,7 @@ AppModel::AppModel(AppModelServices services, AppModelPlatform* platform, QObjec
       exportSession_(std::move(services.exportMovie), platform, loadedActivity_, layoutEditor_, status_),
       backgroundVideo_(services, loadedActivity_, exportSession_, status_),
       platform_(platform) {
+    loadedActivity_.setRecoveringLoader(std::move(services.recoverTelemetry));
     forwardChangeSignals();
     // A load that brings an activity starts the segment over on it.
     connect(&loadedActivity_, &LoadedActivityModel::activityLoaded, &exportSession_,

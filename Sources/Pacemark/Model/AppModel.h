@@ -156,6 +156,9 @@ public:
     void setSelectedWidgetID(std::optional<UUID> id) { layoutEditor_.setSelectedWidgetID(id); }
     // The alert clears it when dismissed.
     void setErrorMessage(std::optional<QString> message) { status_.setErrorMessage(std::move(message)); }
+    // The alert's second button, if it offers one (empty otherwise), and choosing it.
+    QString errorActionText() const { return status_.errorActionText(); }
+    void runErrorAction() { status_.runErrorAction(); }
 
     // Derived values.
     QString durationLabel() const { return loadedActivity_.durationLabel(); }

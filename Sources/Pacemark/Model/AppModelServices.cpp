@@ -10,6 +10,9 @@ AppModelServices makeAppModelServices(std::shared_ptr<const MovieWriterFactory> 
                                       ExportFrameRendererMaker renderers) {
     AppModelServices services;
     services.loadTelemetry = [](const std::filesystem::path& file) { return TelemetryFileLoader::load(file); };
+    services.recoverTelemetry = [](const std::filesystem::path& file, std::optional<TelemetryDamage>* damage) {
+        return TelemetryFileLoader::load(file, TelemetryDecoding::recover, damage);
+    };
     // One exporter serves every export: it keeps no state between calls.
     auto exporter = std::make_shared<const TelemetryVideoExporter>(std::move(writers), std::move(renderers));
     services.exportMovie = [exporter](std::shared_ptr<const TelemetryActivity> activity,

@@ -11,6 +11,7 @@
 
 #include "Export/ExportFrameRenderer.h"
 #include "Export/MovieWriter.h"
+#include "Telemetry/TelemetryFileLoader.h"
 #include "Export/TelemetryVideoExporter.h"
 #include "PacemarkError.h"
 #include "Export/TelemetryRenderConfig.h"
@@ -27,6 +28,10 @@ namespace pacemark {
 struct AppModelServices {
     // Decodes one telemetry file into an activity with samples.
     std::function<TelemetryActivity(const std::filesystem::path& file)> loadTelemetry;
+    // Loads the readable part of a damaged file and describes the damage;
+    // without it a damaged file is not offered for recovery.
+    std::function<TelemetryActivity(const std::filesystem::path& file, std::optional<TelemetryDamage>* damage)>
+        recoverTelemetry;
 
     // Writes the movie to config.outputURL. `progress` may be called from the
     // calling thread with fractions in (0, 1]. Throws

@@ -3,6 +3,7 @@
 #include <QObject>
 #include <QString>
 
+#include <functional>
 #include <optional>
 
 namespace pacemark {
@@ -21,7 +22,16 @@ public:
 
     void setStatusText(const QString& text);
     // The alert clears it when dismissed.
+    // Any new message (or none) also drops the alert's action.
     void setErrorMessage(std::optional<QString> message);
+    // An error alert with a second button besides "ОК": `actionText` names it,
+    // `action` runs when it is chosen.
+    void setErrorMessage(const QString& message, const QString& actionText, std::function<void()> action);
+
+    // Empty when the alert offers nothing but "ОК".
+    QString errorActionText() const { return errorActionText_; }
+    // Runs the offered action once and dismisses the alert; nothing without one.
+    void runErrorAction();
 
 signals:
     void statusTextChanged();
@@ -30,6 +40,8 @@ signals:
 private:
     QString statusText_;
     std::optional<QString> errorMessage_;
+    QString errorActionText_;
+    std::function<void()> errorAction_;
 };
 
 }  // namespace pacemark

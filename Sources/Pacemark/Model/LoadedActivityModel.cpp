@@ -7,6 +7,7 @@
 #include "AppStatus.h"
 #include "PacemarkError.h"
 #include "QtText.h"
+#include "Telemetry/FITParser.h"
 #include "Telemetry/TelemetryFormatters.h"
 
 namespace pacemark {
@@ -49,7 +50,9 @@ qint64 LoadedActivityModel::activityDurationSeconds() const {
     return duration > 0 ? static_cast<qint64>(duration) : 0;
 }
 
-void LoadedActivityModel::load(const std::filesystem::path& file) {
+void LoadedActivityModel::load(const std::filesystem::path& file) { startLoad(file, false); }
+
+void LoadedActivityModel::startLoad(const std::filesystem::path& file, bool recovering) {
     const QString name = qText(file.filename().string());
     setActivity(nullptr);
     setSelectedFileName(name);
@@ -57,31 +60,57 @@ void LoadedActivityModel::load(const std::filesystem::path& file) {
     status_.setStatusText(QStringLiteral("Загружаю ") + name + QStringLiteral("..."));
     status_.setErrorMessage(std::nullopt);
 
-    loadTask_.start([this, loader = loader_, file](const WorkerTask::Run& run) {
+    loadTask_.start([this, loader = loader_, recoveringLoader = recoveringLoader_, recovering,
+                     file](const WorkerTask::Run& run) {
         // A load superseded before it got a thread does not read the file at all.
         const auto cancelled = [this] { setIsLoading(false); };
         if (run.stopRequested()) return run.finish(cancelled);
         try {
-            if (!loader) throw PacemarkError("Чтение файлов телеметрии не подключено.");
-            auto activity = std::make_shared<const TelemetryActivity>(loader(file));
+            if (!(recovering ? bool(recoveringLoader) : bool(loader))) {
+                throw PacemarkError("Чтение файлов телеметрии не подключено.");
+            }
+            std::optional<TelemetryDamage> damage;
+            auto activity =
+                std::make_shared<const TelemetryActivity>(recovering ? recoveringLoader(file, &damage) : loader(file));
             if (run.stopRequested()) return run.finish(cancelled);
-            run.finish([this, activity = std::move(activity)]() mutable { finishLoad(std::move(activity)); });
+            const QString note = damage ? qText(damage->noteText()) : QString();
+            run.finish([this, activity = std::move(activity), note]() mutable { finishLoad(std::move(activity), note); });
+        } catch (const FITParserError& error) {
+            const QString description = qText(error.errorDescription());
+            const std::size_t readable = error.readableRecordCount();
+            if (recovering || !recoveringLoader || readable == 0) {
+                return run.finish([this, description] { failLoad(description); });
+            }
+            run.finish([this, file, description, readable] { offerRecovery(file, description, readable); });
         } catch (...) {
             run.finish([this, description = WorkerTask::describeCurrentException()] { failLoad(description); });
         }
     });
 }
 
-void LoadedActivityModel::finishLoad(std::shared_ptr<const TelemetryActivity> activity) {
+void LoadedActivityModel::finishLoad(std::shared_ptr<const TelemetryActivity> activity, const QString& damageNote) {
     const auto sampleCount = activity->samples.size();
     setActivity(std::move(activity));
     emit activityLoaded();
-    status_.setStatusText(QStringLiteral("Загружено точек: ") + QString::number(sampleCount) + QStringLiteral("."));
+    // A recovered file says what was lost instead of the plain count.
+    status_.setStatusText(damageNote.isEmpty() ? QStringLiteral("Загружено точек: ") + QString::number(sampleCount) +
+                                                     QStringLiteral(".")
+                                               : damageNote);
     setIsLoading(false);
 }
 
 void LoadedActivityModel::failLoad(const QString& description) {
     status_.setErrorMessage(description);
+    status_.setStatusText(QStringLiteral("Не удалось загрузить файл."));
+    setIsLoading(false);
+}
+
+void LoadedActivityModel::offerRecovery(const std::filesystem::path& file, const QString& description,
+                                        std::size_t readable) {
+    const QString count = QString::number(readable);
+    status_.setErrorMessage(description + QStringLiteral("\n\nЧитаемых точек до повреждения: ") + count + QStringLiteral("."),
+                            QStringLiteral("Открыть уцелевшие ") + count + QStringLiteral(" точек"),
+                            [this, file] { startLoad(file, true); });
     status_.setStatusText(QStringLiteral("Не удалось загрузить файл."));
     setIsLoading(false);
 }

@@ -6,8 +6,10 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include "Telemetry/TelemetryActivity.h"
+#include "Telemetry/TelemetryFileLoader.h"
 #include "WorkerTask.h"
 
 namespace pacemark {
@@ -23,6 +25,9 @@ class LoadedActivityModel : public QObject {
 
 public:
     using Loader = std::function<TelemetryActivity(const std::filesystem::path& file)>;
+    // Loads what precedes the damage of a damaged file and describes it.
+    using RecoveringLoader =
+        std::function<TelemetryActivity(const std::filesystem::path& file, std::optional<TelemetryDamage>* damage)>;
 
     static const QString noFileSelectedText;  // "Файл не выбран"
 
@@ -42,6 +47,10 @@ public:
     // Drops the current activity and starts reading `file`; returns at once.
     void load(const std::filesystem::path& file);
 
+    // Without one, a damaged file fails plainly; with one, its alert offers
+    // "Открыть уцелевшие N точек", which loads again through it.
+    void setRecoveringLoader(RecoveringLoader loader) { recoveringLoader_ = std::move(loader); }
+
 signals:
     void activityChanged();
     void selectedFileNameChanged();
@@ -55,10 +64,13 @@ private:
     void setSelectedFileName(const QString& name);
     void setIsLoading(bool loading);
 
-    void finishLoad(std::shared_ptr<const TelemetryActivity> activity);
+    void finishLoad(std::shared_ptr<const TelemetryActivity> activity, const QString& damageNote);
     void failLoad(const QString& description);
+    void offerRecovery(const std::filesystem::path& file, const QString& description, std::size_t readable);
+    void startLoad(const std::filesystem::path& file, bool recovering);
 
     Loader loader_;
+    RecoveringLoader recoveringLoader_;
     AppStatus& status_;
     std::shared_ptr<const TelemetryActivity> activity_;
     QString selectedFileName_ = noFileSelectedText;

@@ -36,12 +36,9 @@ void WorkerTask::requestStop() {
 QString WorkerTask::describeCurrentException() {
     try {
         throw;
-    } catch (const PacemarkError& error) {
-        return qText(error.errorDescription());
-    } catch (const std::bad_alloc&) {
-        return QStringLiteral("Недостаточно памяти.");
     } catch (const std::exception& error) {
-        return QStringLiteral("Непредвиденная ошибка: ") + qText(error.what());
+        // The core's one wording for ours, for lack of memory and for the rest.
+        return qText(userFacingDescription(error));
     } catch (...) {
         return QStringLiteral("Непредвиденная ошибка.");
     }

@@ -84,7 +84,7 @@ public:
     bool isRunning() const { return stop_.has_value(); }
 
     // The Russian text of the exception being handled, for a worker's
-    // failure report: a PacemarkError's own text, else a generic one.
+    // failure report: userFacingDescription() for a std::exception, else a generic one.
     static QString describeCurrentException();
 
 private:

@@ -4,6 +4,7 @@
 #include <QFileDialog>
 #include <QHBoxLayout>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QMimeData>
 #include <QPainter>
 #include <QPainterPath>
@@ -128,16 +129,30 @@ void ContentView::showErrorIfNeeded() {
         if (alert_) alert_->close();
         return;
     }
-    if (alert_) {
+    const QString actionText = model_.errorActionText();
+    if (alert_ && alert_->buttons().size() == (actionText.isEmpty() ? 1 : 2)) {
+        if (alertAction_) alertAction_->setText(actionText);
         alert_->setText(*message);
         return;
     }
+    // The buttons changed: the old alert goes without clearing the new message.
+    if (alert_) {
+        alert_->disconnect(this);
+        alert_->close();
+    }
     alert_ = new QMessageBox(QMessageBox::Warning, windowTitleText(), *message, QMessageBox::NoButton, this);
+    alertAction_ = actionText.isEmpty() ? nullptr : alert_->addButton(actionText, QMessageBox::AcceptRole);
     alert_->addButton(QStringLiteral("ОК"), QMessageBox::RejectRole);
     alert_->setAttribute(Qt::WA_DeleteOnClose);
     connect(alert_, &QMessageBox::finished, this, [this] {
+        const bool chosen = alertAction_ && alert_->clickedButton() == alertAction_;
         alert_ = nullptr;
-        model_.setErrorMessage(std::nullopt);
+        alertAction_ = nullptr;
+        if (chosen) {
+            model_.runErrorAction();
+        } else {
+            model_.setErrorMessage(std::nullopt);
+        }
     });
     alert_->open();
 }

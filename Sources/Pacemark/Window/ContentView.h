@@ -8,6 +8,7 @@
 
 #include "Rendering/DrawingSurface.h"
 
+class QAbstractButton;
 class QMessageBox;
 class QScrollArea;
 
@@ -58,6 +59,8 @@ private:
     PreviewPane* preview_;
     QWidget* dropHighlight_;
     QMessageBox* alert_ = nullptr;
+    // The alert's offered action, if any.
+    QAbstractButton* alertAction_ = nullptr;
 };
 
 }  // namespace pacemark

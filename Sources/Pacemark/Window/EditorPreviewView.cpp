@@ -1,7 +1,9 @@
 #include "EditorPreviewView.h"
 
 #include <QMouseEvent>
+#include <QHelpEvent>
 #include <QPainter>
+#include <QToolTip>
 #include <QPainterPath>
 
 #include <cmath>
@@ -148,6 +150,20 @@ void EditorPreviewView::paintSelection(QPainter& painter, const QRectF& canvas) 
     painter.drawRoundedRect(rect, 10, 10);
     painter.restore();
     paintResizeHandle(painter, rect, selected->accentHex);
+}
+
+bool EditorPreviewView::event(QEvent* event) {
+    if (event->type() != QEvent::ToolTip) return QWidget::event(event);
+    auto* help = static_cast<QHelpEvent*>(event);
+    const auto selected = model_.selectedWidget();
+    const QRectF canvas = canvasRect();
+    if (selected && !canvas.isEmpty() && resizeHandleRect(previewRect(*selected, canvas)).contains(help->pos())) {
+        QToolTip::showText(help->globalPos(), QStringLiteral("Изменить размер"), this);
+    } else {
+        QToolTip::hideText();
+        event->ignore();
+    }
+    return true;
 }
 
 void EditorPreviewView::mousePressEvent(QMouseEvent* event) {

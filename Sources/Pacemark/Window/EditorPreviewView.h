@@ -35,6 +35,8 @@ public:
     const QImage& overlayImage() const { return overlayImage_; }
 
 protected:
+    // Hovering the selected widget's resize handle shows "Изменить размер".
+    bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;

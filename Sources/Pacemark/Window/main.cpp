@@ -14,6 +14,7 @@
 #include "ContentView.h"
 #include "DesktopPlatform.h"
 #include "Export/TelemetryVideoExporter.h"
+#include "FFmpegLogRouting.h"
 #include "FFmpegMovieWriterFactory.h"
 #include "HEVCAlphaMovieWriter.h"
 #include "PacemarkError.h"
@@ -42,6 +43,8 @@ int main(int argc, char* argv[]) {
     // The windows carry the application's name and no title of their own.
     QApplication::setApplicationDisplayName(windowTitleText());
     applyPacemarkStyle();
+    // FFmpeg's own lines go to the diagnostic log, not to the terminal.
+    ffmpeg::routeFFmpegLogToDiagnosticLog();
     // Qt's own texts (file and colour dialogs, standard buttons) in Russian,
     // like the rest of the window. Without the translation package they stay
     // English; the window still works.
@@ -54,8 +57,8 @@ int main(int argc, char* argv[]) {
     std::shared_ptr<const CairoDrawingSurfaceFactory> surfaces;
     try {
         surfaces = std::make_shared<const CairoDrawingSurfaceFactory>();
-    } catch (const PacemarkError& error) {
-        QMessageBox::critical(nullptr, windowTitleText(), qText(error.errorDescription()));
+    } catch (const std::exception& error) {
+        QMessageBox::critical(nullptr, windowTitleText(), qText(userFacingDescription(error)));
         return 1;
     }
     auto writers = std::make_shared<const FFmpegMovieWriterFactory>(std::make_shared<const X265MovieWriterFactory>());

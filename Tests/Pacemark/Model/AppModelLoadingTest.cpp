@@ -7,6 +7,7 @@
 #include "AppModelTestSupport.h"
 #include "Export/RecordingMovieWriter.h"
 #include "TestSupport.h"
+#include "Telemetry/FITParser.h"
 #include "Telemetry/TelemetryFileLoader.h"
 
 namespace pacemark {
@@ -132,7 +133,42 @@ TEST_F(AppModelLoadingTest, AFailingFileShowsTheLoadersTextAndKeepsNoActivity) {
     throwing.loadTelemetry = [](const std::filesystem::path&) -> TelemetryActivity { throw std::logic_error("boom"); };
     AppModel other{throwing};
     ASSERT_TRUE(loadAndWait(other, folder / "x.fit"));
-    EXPECT_EQ(other.errorMessage(), QStringLiteral("Непредвиденная ошибка: boom"));
+    EXPECT_EQ(other.errorMessage(), QStringLiteral("Внутренняя ошибка: boom"));
+}
+
+TEST_F(AppModelLoadingTest, ACutFITFileOffersAndOpensItsReadablePoints) {
+    auto bytes = testing::readFileBytes(testing::sourceFolder() / "samples" / "sample-ride.fit");
+    bytes.resize(bytes.size() * 3 / 5);
+    const auto cut = folder / "cut.fit";
+    testing::writeFileBytes(cut, bytes);
+    std::size_t readable = 0;
+    try {
+        TelemetryFileLoader::load(cut);
+    } catch (const FITParserError& error) {
+        readable = error.readableRecordCount();
+    }
+    ASSERT_GT(readable, 0u);
+    const QString count = QString::number(readable);
+
+    AppModel model{realServices()};
+    ASSERT_TRUE(loadAndWait(model, cut));
+    EXPECT_EQ(model.activity(), nullptr);
+    ASSERT_TRUE(model.errorMessage().has_value());
+    EXPECT_TRUE(model.errorMessage()->contains(count));
+    EXPECT_EQ(model.errorActionText(), QStringLiteral("Открыть уцелевшие ") + count + QStringLiteral(" точек"));
+
+    // Choosing the offer dismisses the alert and loads the points before the damage.
+    model.runErrorAction();
+    EXPECT_FALSE(model.errorMessage().has_value());
+    ASSERT_TRUE(waitUntil([&] { return !model.isLoading(); }));
+    ASSERT_NE(model.activity(), nullptr);
+    EXPECT_EQ(model.activity()->samples.size(), readable);
+    EXPECT_FALSE(model.errorMessage().has_value());
+    EXPECT_TRUE(model.statusText().startsWith(QStringLiteral("Файл повреждён")));
+
+    // A plain failure afterwards offers nothing but "ОК".
+    ASSERT_TRUE(loadAndWait(model, folder / "missing.fit"));
+    EXPECT_TRUE(model.errorActionText().isEmpty());
 }
 
 TEST_F(AppModelLoadingTest, OnlyTheLatestOfOverlappingLoadsIsShown) {
