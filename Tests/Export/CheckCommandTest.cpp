@@ -29,7 +29,7 @@ CommandRun run(const std::string& command) {
     return result;
 }
 
-std::string quoted(const fs::path& path) { return "'" + path.string() + "'"; }
+using testing::quoted;
 std::string check(const std::string& arguments) { return std::string(PACEMARK_CLI_PATH) + " check " + arguments; }
 
 TEST(CheckCommandTest, OurExportPassesAndTheSystemEncodersMovieIsFlagged) {

@@ -102,22 +102,9 @@ std::vector<DecodedFrame> decodeWithSystemFFmpeg(const std::filesystem::path& pa
     return frames;
 }
 
-struct CommandResult {
-    int status = -1;
-    std::string output;
-};
-
-CommandResult runCommand(const std::string& command) {
-    CommandResult result;
-    FILE* pipe = popen((command + " 2>&1").c_str(), "r");
-    if (!pipe) return result;
-    std::array<char, 4096> buffer{};
-    while (std::size_t n = std::fread(buffer.data(), 1, buffer.size(), pipe)) result.output.append(buffer.data(), n);
-    result.status = pclose(pipe);
-    return result;
-}
-
-std::string quoted(const std::filesystem::path& path) { return "'" + path.string() + "'"; }
+using testing::CommandResult;
+using testing::quoted;
+using testing::runCommand;
 
 // What one reader returns for a movie: the decoded bytes and the list of
 // presentation times it printed.

@@ -59,22 +59,9 @@ std::vector<std::vector<std::uint8_t>> writeMovie(const std::filesystem::path& p
     return rendered;
 }
 
-struct CommandResult {
-    int status = -1;
-    std::string output;
-};
-
-CommandResult runCommand(const std::string& command) {
-    CommandResult result;
-    FILE* pipe = popen((command + " 2>&1").c_str(), "r");
-    if (!pipe) return result;
-    std::array<char, 4096> buffer{};
-    while (std::size_t n = std::fread(buffer.data(), 1, buffer.size(), pipe)) result.output.append(buffer.data(), n);
-    result.status = pclose(pipe);
-    return result;
-}
-
-std::string quoted(const std::filesystem::path& path) { return "'" + path.string() + "'"; }
+using testing::CommandResult;
+using testing::quoted;
+using testing::runCommand;
 
 double psnr(double squaredErrorSum, double count) {
     if (squaredErrorSum == 0) return 99.0;

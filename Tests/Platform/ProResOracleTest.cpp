@@ -91,7 +91,7 @@ std::vector<std::vector<std::uint8_t>> splitFrames(const std::vector<std::uint8_
     return frames;
 }
 
-std::string quoted(const fs::path& path) { return "'" + path.string() + "'"; }
+using testing::quoted;
 
 // The frames our writer stores are what a corrected encoder writes: FFmpeg 8
 // (through node-av, no code shared with ours) coding the same 10-bit planes

@@ -1,6 +1,8 @@
 #include "TestSupport.h"
 
 #include <algorithm>
+#include <array>
+#include <cstdio>
 #include <csignal>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -73,6 +75,18 @@ int exitStatusWithFileSizeLimit(std::uint64_t bytes, const std::function<int()>&
     int status = 0;
     if (waitpid(child, &status, 0) != child || !WIFEXITED(status)) return -1;
     return WEXITSTATUS(status);
+}
+
+std::string quoted(const std::filesystem::path& path) { return "'" + path.string() + "'"; }
+
+CommandResult runCommand(const std::string& command) {
+    CommandResult result;
+    FILE* pipe = popen((command + " 2>&1").c_str(), "r");
+    if (!pipe) return result;
+    std::array<char, 4096> buffer{};
+    while (std::size_t n = std::fread(buffer.data(), 1, buffer.size(), pipe)) result.output.append(buffer.data(), n);
+    result.status = pclose(pipe);
+    return result;
 }
 
 }  // namespace pacemark::testing

@@ -39,4 +39,14 @@ std::filesystem::path sharedTestDataFolder();
 std::filesystem::path sharedReferenceFolder();
 std::filesystem::path sourceFolder();
 
+// A path in single quotes, for a shell command line.
+std::string quoted(const std::filesystem::path& path);
+
+// What a shell command printed (stdout and stderr together) and its status.
+struct CommandResult {
+    int status = -1;  // as pclose returns it
+    std::string output;
+};
+CommandResult runCommand(const std::string& command);
+
 }  // namespace pacemark::testing

@@ -1,5 +1,7 @@
 #include "Layout/PacemarkLayoutFile.h"
 
+#include "FileDescriptor.h"
+
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -282,23 +284,6 @@ std::string colorText(std::uint32_t hex) {
     for (int shift = 20; shift >= 0; shift -= 4) text += digits[(hex >> shift) & 0xF];
     return text;
 }
-
-// Owns a descriptor on every path out of write().
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int descriptor) : descriptor_(descriptor) {}
-    ~FileDescriptor() {
-        if (descriptor_ >= 0) ::close(descriptor_);
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    int get() const { return descriptor_; }
-    // Closes now, so that a failure of the last write-back is seen.
-    int close() { return ::close(std::exchange(descriptor_, -1)); }
-
-private:
-    int descriptor_;
-};
 
 // Writes a new file with `text`, flushed to the disk; the error of the first
 // step that failed, if any.

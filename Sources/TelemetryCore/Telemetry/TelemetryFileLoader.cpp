@@ -1,5 +1,7 @@
 #include "TelemetryFileLoader.h"
 
+#include "FileDescriptor.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -14,21 +16,6 @@
 namespace pacemark {
 
 namespace {
-
-// Closes the descriptor on every path out of readWholeFile.
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int descriptor) : descriptor_(descriptor) {}
-    ~FileDescriptor() {
-        if (descriptor_ >= 0) ::close(descriptor_);
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    int get() const { return descriptor_; }
-
-private:
-    int descriptor_;
-};
 
 // Opens `path` for reading: a FileReadError for a missing or unreadable file
 // or a folder.

@@ -16,7 +16,6 @@ bool runFFmpeg(const std::string& arguments) {
     return std::system(command.c_str()) == 0;
 }
 
-std::string quoted(const std::filesystem::path& path) { return "'" + path.string() + "'"; }
 
 void makeTestMovie(const std::filesystem::path& path, const std::string& source, double seconds,
                    const std::string& extraArguments) {

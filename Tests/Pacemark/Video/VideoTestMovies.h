@@ -3,6 +3,8 @@
 #include <filesystem>
 #include <string>
 
+#include "TestSupport.h"
+
 namespace pacemark::testing {
 
 // True when the ffmpeg command can be run; the movie tests skip otherwise.
@@ -10,9 +12,6 @@ bool ffmpegCommandAvailable();
 
 // Runs `ffmpeg -y <arguments>` quietly and returns whether it succeeded.
 bool runFFmpeg(const std::string& arguments);
-
-// Single-quoted for the shell.
-std::string quoted(const std::filesystem::path& path);
 
 // Encodes `seconds` of the lavfi source `source` (e.g. "testsrc=size=320x240:rate=25")
 // into `path` with the MPEG-4 Part 2 encoder, adding `extraArguments` before the
