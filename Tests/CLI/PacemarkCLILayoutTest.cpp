@@ -1,33 +1,15 @@
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
-#include <cstdlib>
-
+#include "CLIRun.h"
 #include "Layout/PacemarkLayoutFile.h"
-#include "TestSupport.h"
 
 using namespace pacemark;
+using pacemark::testing::CLIRun;
+using pacemark::testing::runCLI;
 
 namespace {
 
-struct CLIRun {
-    int status = -1;
-    std::string err;
-};
-
-// pacemark-cli with the arguments (single-quoted for the shell); stdout is dropped.
-CLIRun runCLI(const std::vector<std::string>& arguments, const pacemark::testing::TemporaryFolder& folder) {
-    std::string command = "'" PACEMARK_CLI_PATH "'";
-    for (const auto& argument : arguments) command += " '" + argument + "'";
-    const auto errPath = folder / "stderr.txt";
-    command += " >/dev/null 2>'" + errPath.string() + "'";
-    const int status = std::system(command.c_str());
-    const auto err = pacemark::testing::readFileBytes(errPath);
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, std::string(err.begin(), err.end())};
-}
-
-std::string ride() { return (pacemark::testing::sourceFolder() / "samples" / "sample-ride.fit").string(); }
+std::string ride() { return pacemark::testing::sampleRide().string(); }
 
 }  // namespace
 

@@ -1,50 +1,21 @@
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
 #include <algorithm>
-#include <array>
 #include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <sstream>
+#include <tuple>
+
+#include "CLIRun.h"
 
 #include "Telemetry/FITParser.h"
 #include "Telemetry/TelemetryFileLoader.h"
-#include "TestSupport.h"
 
 using namespace pacemark;
+using pacemark::testing::runCLI;
+using pacemark::testing::sampleRide;
 
 namespace {
-
-struct RunResult {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-// Runs pacemark-cli with the arguments (single-quoted for the shell).
-// `shellPrefix` runs before the tool in the same shell (a ulimit, say).
-RunResult runCLI(const std::vector<std::string>& arguments, const pacemark::testing::TemporaryFolder& folder,
-                 const std::string& shellPrefix = "") {
-    std::string command = shellPrefix + "exec '" PACEMARK_CLI_PATH "'";
-    for (const auto& argument : arguments) command += " '" + argument + "'";
-    const auto errPath = folder / "stderr.txt";
-    command += " 2>'" + errPath.string() + "'";
-    RunResult result;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) return result;
-    std::array<char, 65536> buffer;
-    std::size_t n;
-    while ((n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0) result.out.append(buffer.data(), n);
-    const int status = pclose(pipe);
-    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    const auto err = pacemark::testing::readFileBytes(errPath);
-    result.err.assign(err.begin(), err.end());
-    return result;
-}
-
-std::filesystem::path sampleRide() { return pacemark::testing::sourceFolder() / "samples" / "sample-ride.fit"; }
 
 // The value of "key": in a flat JSON object line, as text.
 std::string field(const std::string& line, const std::string& key) {
@@ -117,23 +88,21 @@ TEST(PacemarkCLITest, SamplesRoundTripExactly) {
 
 TEST(PacemarkCLITest, ErrorsAreRussianWithNonZeroStatus) {
     pacemark::testing::TemporaryFolder folder;
-    const auto missing = runCLI({"info", (folder / "absent.fit").string()}, folder);
-    EXPECT_EQ(missing.status, 1);
-    EXPECT_NE(missing.err.find("Не удалось прочитать файл «absent.fit»"), std::string::npos) << missing.err;
-
     pacemark::testing::writeFileText(folder / "notes.txt", "hello");
-    const auto unsupported = runCLI({"info", (folder / "notes.txt").string()}, folder);
-    EXPECT_EQ(unsupported.status, 1);
-    EXPECT_NE(unsupported.err.find("Неподдерживаемое расширение файла телеметрии: .txt"), std::string::npos);
-
     pacemark::testing::writeFileText(folder / "broken.fit", "not a fit file at all");
-    const auto broken = runCLI({"info", (folder / "broken.fit").string()}, folder);
-    EXPECT_EQ(broken.status, 1);
-    EXPECT_NE(broken.err.find("Файл не похож на корректную FIT-активность."), std::string::npos);
-
-    EXPECT_EQ(runCLI({"info"}, folder).status, 2);
-    EXPECT_EQ(runCLI({"info", "a.fit", "--colour"}, folder).status, 2);
-    EXPECT_EQ(runCLI({"frobnicate"}, folder).status, 2);
+    const std::tuple<std::vector<std::string>, int, const char*> cases[] = {
+        {{"info", (folder / "absent.fit").string()}, 1, "Не удалось прочитать файл «absent.fit»"},
+        {{"info", (folder / "notes.txt").string()}, 1, "Неподдерживаемое расширение файла телеметрии: .txt"},
+        {{"info", (folder / "broken.fit").string()}, 1, "Файл не похож на корректную FIT-активность."},
+        {{"info"}, 2, ""},
+        {{"info", "a.fit", "--colour"}, 2, ""},
+        {{"frobnicate"}, 2, ""},
+    };
+    for (const auto& [arguments, status, message] : cases) {
+        const auto run = runCLI(arguments, folder);
+        EXPECT_EQ(run.status, status) << arguments.back();
+        EXPECT_NE(run.err.find(message), std::string::npos) << run.err;
+    }
     const auto help = runCLI({"--help"}, folder);
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.out.find("samples FILE [--raw]"), std::string::npos);
@@ -156,12 +125,9 @@ TEST(PacemarkCLITest, CutRecordingIsRefusedUnlessRecovered) {
     bytes.resize(bytes.size() * 3 / 5);
     const auto cut = folder / "cut.fit";
     pacemark::testing::writeFileBytes(cut, bytes);
-    std::size_t readable = 0;
-    try {
-        TelemetryFileLoader::load(cut);
-    } catch (const FITParserError& error) {
-        readable = error.readableRecordCount();
-    }
+    const std::size_t readable = pacemark::testing::thrownBy<FITParserError>([&] {
+        (void)TelemetryFileLoader::load(cut);
+    }).readableRecordCount();
     ASSERT_GT(readable, 0u);
 
     const auto strict = runCLI({"info", cut.string()}, folder);

@@ -31,13 +31,8 @@ TEST_P(CairoPNGWriteFailureTest, SaysWhyInRussian) {
     testing::TemporaryFolder folder;
     const fs::path target = GetParam().target(folder.path());
     OwnedPixelBuffer picture(8, 8);
-    try {
-        writePNGFile(picture.view(), target);
-        ADD_FAILURE() << "wrote " << target;
-    } catch (const PNGFileError& error) {
-        EXPECT_EQ(error.errorDescription(),
-                  "Не удалось записать PNG «" + target.string() + "»: " + GetParam().reason + ".");
-    }
+    const auto error = testing::thrownBy<PNGFileError>([&] { writePNGFile(picture.view(), target); });
+    EXPECT_EQ(error.errorDescription(), "Не удалось записать PNG «" + target.string() + "»: " + GetParam().reason + ".");
     // A device (the full disk) is never removed as a half-written file.
     if (target == "/dev/full") {
         EXPECT_TRUE(fs::is_character_file(target));

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
+#include <stdexcept>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -48,5 +51,18 @@ struct CommandResult {
     std::string output;
 };
 CommandResult runCommand(const std::string& command);
+
+// The exception of type E that `body` throws. When body returns normally the
+// test fails and the call throws (ending the test); other exceptions pass through.
+template <typename E, typename Body>
+E thrownBy(Body&& body) {
+    try {
+        body();
+    } catch (const E& error) {
+        return error;
+    }
+    ADD_FAILURE() << "nothing was thrown";
+    throw std::logic_error("nothing was thrown");
+}
 
 }  // namespace pacemark::testing

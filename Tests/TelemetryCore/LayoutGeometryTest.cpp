@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "Rendering/LayoutFrameRenderer.h"
+#include "Rendering/PanelStyleTable.h"
 #include "Export/TelemetryRenderConfig.h"
 
 using namespace pacemark;
@@ -73,9 +74,13 @@ TEST(LayoutGeometryTest, RendererKeepsProjectionsOfVisibleRouteWidgetsWithTheirI
     layout.widgets.push_back(widget(TelemetryWidgetKind::speed, {0.1, 0.5, 0.2, 0.2}));
     const auto projections = LayoutFrameRenderer::buildRouteProjections(activity, layout, 1000, 500);
     ASSERT_EQ(projections.size(), 2u);
-    EXPECT_EQ(projections.at(layout.widgets[0].id).rect(), (DrawingRect{116, 64, 200 - 32, 100 - 28}));
-    // Cinematic: 6 % of the width and 8 % of the height, at least 4 px.
-    EXPECT_EQ(projections.at(layout.widgets[1].id).rect(), (DrawingRect{512, 258, 176, 84}));
+    // Each inset by its style's route margin.
+    for (std::size_t k : {0u, 1u}) {
+        const PacemarkWidget& w = layout.widgets[k];
+        const DrawingRect inset = panelStyleRow(w.panelStyle).routeInset.apply(LayoutFrameRenderer::rect(w, 1000, 500));
+        EXPECT_EQ(projections.at(w.id).rect(), inset);
+    }
+    EXPECT_NE(projections.at(layout.widgets[0].id).rect(), LayoutFrameRenderer::rect(layout.widgets[0], 1000, 500));
 
     // A later widget with the same id and no usable route removes the entry.
     auto twin = layout.widgets[0];

@@ -8,6 +8,7 @@
 
 using namespace pacemark;
 using Case = PacemarkLayoutFileError::Case;
+using pacemark::testing::thrownBy;
 
 namespace {
 
@@ -91,17 +92,12 @@ class PacemarkLayoutFileBadTest : public ::testing::TestWithParam<BadLayoutFile>
 
 TEST_P(PacemarkLayoutFileBadTest, IsRefusedNamingTheField) {
     const BadLayoutFile& bad = GetParam();
-    try {
-        const PacemarkLayoutFile file = PacemarkLayoutFile::parse(bad.text);
-        FAIL() << "accepted, with " << file.layout.widgets.size() << " widgets";
-    } catch (const PacemarkLayoutFileError& error) {
-        EXPECT_EQ(error.errorCase(), bad.errorCase) << error.errorDescription();
-        EXPECT_EQ(error.field(), bad.field) << error.errorDescription();
-        EXPECT_TRUE(error.errorDescription().starts_with("Не удалось открыть макет: ")) << error.errorDescription();
-        if (!bad.field.empty()) {
-            EXPECT_NE(error.errorDescription().find("«" + bad.field + "»"), std::string::npos)
-                << error.errorDescription();
-        }
+    const auto error = thrownBy<PacemarkLayoutFileError>([&] { (void)PacemarkLayoutFile::parse(bad.text); });
+    EXPECT_EQ(error.errorCase(), bad.errorCase) << error.errorDescription();
+    EXPECT_EQ(error.field(), bad.field) << error.errorDescription();
+    EXPECT_TRUE(error.errorDescription().starts_with("Не удалось открыть макет: ")) << error.errorDescription();
+    if (!bad.field.empty()) {
+        EXPECT_NE(error.errorDescription().find("«" + bad.field + "»"), std::string::npos) << error.errorDescription();
     }
 }
 
@@ -170,41 +166,24 @@ TEST(PacemarkLayoutFileTest, FileFailuresNameTheFileAndKeepWhatWasThere) {
     EXPECT_THROW(PacemarkLayoutFile::read(folder / "absent.pacemark-layout"), FileReadError);
     const auto large = folder / "large.pacemark-layout";
     pacemark::testing::writeFileText(large, std::string(PacemarkLayoutFile::maxFileSizeBytes + 1, ' '));
-    try {
-        PacemarkLayoutFile::read(large);
-        FAIL() << "a large file was read";
-    } catch (const PacemarkLayoutFileError& error) {
-        EXPECT_EQ(error.errorCase(), Case::tooLarge);
-        EXPECT_EQ(error.errorDescription(), "Не удалось открыть макет «large.pacemark-layout»: файл больше 1 МБ.");
-    }
+    const auto tooLarge = thrownBy<PacemarkLayoutFileError>([&] { (void)PacemarkLayoutFile::read(large); });
+    EXPECT_EQ(tooLarge.errorCase(), Case::tooLarge);
+    EXPECT_EQ(tooLarge.errorDescription(), "Не удалось открыть макет «large.pacemark-layout»: файл больше 1 МБ.");
     const auto damaged = folder / "damaged.pacemark-layout";
     pacemark::testing::writeFileText(damaged, "{\n  \"version\": 1,\n  \"preset\": minimal\n}");
-    try {
-        PacemarkLayoutFile::read(damaged);
-        FAIL() << "a damaged file was read";
-    } catch (const PacemarkLayoutFileError& error) {
-        EXPECT_EQ(error.errorDescription(),
-                  "Не удалось открыть макет «damaged.pacemark-layout»: это не JSON (ошибка в строке 3, символ 13).");
-    }
+    EXPECT_EQ(thrownBy<PacemarkLayoutFileError>([&] { (void)PacemarkLayoutFile::read(damaged); }).errorDescription(),
+              "Не удалось открыть макет «damaged.pacemark-layout»: это не JSON (ошибка в строке 3, символ 13).");
 
     // Writing: a layout that could not be opened again is not written, nor is
     // anything into a missing folder; the existing file stays as it was.
     PacemarkLayoutFile twins = original;
     twins.layout.widgets.push_back(twins.layout.widgets.front());
-    try {
-        twins.write(path);
-        FAIL() << "a layout with repeated ids was written";
-    } catch (const PacemarkLayoutFileError& error) {
-        EXPECT_EQ(error.errorCase(), Case::duplicateID);
-        EXPECT_TRUE(error.errorDescription().starts_with("Не удалось сохранить макет «mine.pacemark-layout»: "));
-    }
-    try {
-        original.write(folder / "missing" / "mine.pacemark-layout");
-        FAIL() << "written into a missing folder";
-    } catch (const PacemarkLayoutFileError& error) {
-        EXPECT_EQ(error.errorCase(), Case::writeFailed);
-        EXPECT_EQ(error.errorDescription(),
-                  "Не удалось сохранить макет «mine.pacemark-layout»: папка или файл не найдены.");
-    }
+    const auto repeated = thrownBy<PacemarkLayoutFileError>([&] { twins.write(path); });
+    EXPECT_EQ(repeated.errorCase(), Case::duplicateID);
+    EXPECT_TRUE(repeated.errorDescription().starts_with("Не удалось сохранить макет «mine.pacemark-layout»: "));
+    const auto unwritten =
+        thrownBy<PacemarkLayoutFileError>([&] { original.write(folder / "missing" / "mine.pacemark-layout"); });
+    EXPECT_EQ(unwritten.errorCase(), Case::writeFailed);
+    EXPECT_EQ(unwritten.errorDescription(), "Не удалось сохранить макет «mine.pacemark-layout»: папка или файл не найдены.");
     EXPECT_EQ(PacemarkLayoutFile::read(path), original);
 }

@@ -90,9 +90,7 @@ TEST(PacemarkWidgetTest, CaptionsKeepTheFirst24CharactersWhole) {
 }
 
 TEST(TelemetryWidgetKindTest, RawValuesTitlesAndUnits) {
-    ASSERT_EQ(Kind::allCases().size(), 11u);
-    EXPECT_EQ(Kind::allCases()[0], Kind::speed);
-    EXPECT_EQ(Kind::allCases()[10], Kind::progress);
+    for (Kind kind : Kind::allCases()) EXPECT_EQ(Kind::fromRawValue(kind.rawValue()), kind);
     EXPECT_EQ(Kind::fromRawValue("heartRate"), Kind::heartRate);
     EXPECT_FALSE(Kind::fromRawValue("Speed"));
     EXPECT_EQ(Kind(Kind::power).unit(), "Вт");
@@ -160,14 +158,10 @@ TEST(TelemetryWidgetKindTest, GaugeProgressAndCoordinateLines) {
 // values, no kind twice, and captions only where the cinematic style needs
 // its short upper-case labels.
 TEST(PacemarkPresetTest, EveryPresetIsAUsableLayout) {
-    const std::pair<PacemarkPreset::Value, std::size_t> counts[] = {
-        {PacemarkPreset::compactRace, 7},     {PacemarkPreset::marentoClean, 7}, {PacemarkPreset::raceBroadcast, 8},
-        {PacemarkPreset::cinematicHud, 9},    {PacemarkPreset::socialStickers, 6}, {PacemarkPreset::routeStory, 7},
-        {PacemarkPreset::classicGauges, 8},   {PacemarkPreset::separateMetrics, 8}, {PacemarkPreset::minimal, 3}};
-    for (const auto& [preset, count] : counts) {
-        SCOPED_TRACE(std::string(PacemarkPreset(preset).rawValue()));
+    for (const PacemarkPreset preset : PacemarkPreset::allCases()) {
+        SCOPED_TRACE(std::string(preset.rawValue()));
         const auto layout = PacemarkLayout::preset(preset);
-        ASSERT_EQ(layout.widgets.size(), count);
+        EXPECT_GE(layout.widgets.size(), 3u);
         std::set<Kind::Value> kinds;
         for (const PacemarkWidget& w : layout.widgets) {
             EXPECT_EQ(w.frame.clamped(), w.frame);
@@ -178,14 +172,12 @@ TEST(PacemarkPresetTest, EveryPresetIsAUsableLayout) {
             EXPECT_EQ(!w.titleOverride.empty(), captioned) << w.kind.rawValue();
         }
     }
-    const auto cinematic = PacemarkLayout::preset(PacemarkPreset::cinematicHud);
-    EXPECT_EQ(cinematic.widgets[0].displayTitle(), "СКОР");
-    EXPECT_EQ(cinematic.widgets[0].frame, (TelemetryWidgetFrame{0.835, 0.055, 0.135, 0.13}));
 }
 
 TEST(PacemarkPresetTest, RawValuesAndFreshIdentities) {
-    ASSERT_EQ(PacemarkPreset::allCases().size(), 9u);
-    EXPECT_EQ(PacemarkPreset::allCases()[0], PacemarkPreset::compactRace);
+    for (PacemarkPreset preset : PacemarkPreset::allCases()) {
+        EXPECT_EQ(PacemarkPreset::fromRawValue(preset.rawValue()), preset);
+    }
     EXPECT_EQ(PacemarkPreset::fromRawValue("MARENTO чисто"), PacemarkPreset::marentoClean);
     EXPECT_FALSE(PacemarkPreset::fromRawValue("Минимум "));
     EXPECT_FALSE(PacemarkPreset::fromRawValue("minimal"));

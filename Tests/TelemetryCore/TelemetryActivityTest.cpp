@@ -27,15 +27,6 @@ TelemetrySample climb(double distance, double altitude) {
 
 }  // namespace
 
-TEST(TelemetryActivityTest, EmptyActivity) {
-    const TelemetryActivity activity(std::nullopt, {});
-    EXPECT_TRUE(activity.samples.empty());
-    EXPECT_TRUE(activity.trackPoints.empty());
-    EXPECT_EQ(activity.summary, TelemetrySummary{});
-    EXPECT_EQ(activity.durationSeconds(), 0);
-    EXPECT_EQ(activity.sample(12), TelemetrySample{});
-}
-
 TEST(TelemetryActivityTest, NormalizationSortsAndDerivesElapsedTime) {
     auto late = timed(10);
     late.heartRateBPM = 150;
@@ -54,25 +45,18 @@ TEST(TelemetryActivityTest, NormalizationSortsAndDerivesElapsedTime) {
     EXPECT_DOUBLE_EQ(TelemetryActivity::normalized({early, fraction})[1].elapsed, 0.5);
 }
 
-TEST(TelemetryActivityTest, NormalizationWithoutTimestampsKeepsOrderAndSpacesByOneSecond) {
+TEST(TelemetryActivityTest, NormalizationWithoutTimestampsStartsAtZeroAndSpacesEqualTimesByOneSecond) {
     std::vector<TelemetrySample> raw(4);
     raw[0].elapsed = -2;
-    raw[1].elapsed = 0;
     raw[2].elapsed = 5;
     raw[3].elapsed = std::nan("");
-    raw[0].cadenceRPM = 1;
-    raw[1].cadenceRPM = 2;
     const auto samples = TelemetryActivity::normalized(raw);
-    // NaN and -2 compare as they do; stable order keeps equal elements in input order.
     ASSERT_EQ(samples.size(), 4u);
-    EXPECT_EQ(samples[0].elapsed, 0);  // first: negative becomes 0
+    EXPECT_EQ(samples[0].elapsed, 0);  // negative becomes 0, NaN never sorts first
     for (std::size_t i = 1; i < samples.size(); ++i) EXPECT_GT(samples[i].elapsed, 0);
-
-    std::vector<TelemetrySample> zeros(3);
-    const auto spaced = TelemetryActivity::normalized(zeros);
-    EXPECT_EQ(spaced[0].elapsed, 0);
-    EXPECT_EQ(spaced[1].elapsed, 1);
+    const auto spaced = TelemetryActivity::normalized(std::vector<TelemetrySample>(3));
     EXPECT_EQ(spaced[2].elapsed, 2);
+    EXPECT_EQ(spaced[1].elapsed, 1);
 }
 
 TEST(TelemetryActivityTest, DistanceAndSpeedAreFilledOnlyWhereDerivable) {
@@ -208,6 +192,12 @@ TEST(TelemetryActivityTest, Summary) {
 
     samples[3].gradePercent = 4.5;
     EXPECT_EQ(TelemetryActivity::summarize(samples).maxGradePercent, 4.5);
+
+    // Averages of integers round halves away from zero.
+    EXPECT_EQ(roundedAverage(std::vector<std::int64_t>{2, 3}), 3);
+    EXPECT_EQ(roundedAverage(std::vector<std::int64_t>{-2, -3}), -3);
+    EXPECT_EQ(roundedAverage(std::vector<std::int64_t>{1, 2, 2}), 2);
+    EXPECT_FALSE(roundedAverage(std::vector<std::int64_t>{}));
 }
 
 TEST(TelemetryActivityTest, ElevationGainCountsSlowClimbsAndIgnoresNoise) {
@@ -229,15 +219,6 @@ TEST(TelemetryActivityTest, ElevationGainCountsSlowClimbsAndIgnoresNoise) {
     EXPECT_FALSE(gainOf({}));
 }
 
-TEST(TelemetryActivityTest, RoundedAverageRoundsHalvesAwayFromZero) {
-    const std::vector<std::int64_t> up = {2, 3}, down = {-2, -3}, exact = {4, 6}, big = {1, 2, 2};
-    EXPECT_EQ(roundedAverage(up), 3);
-    EXPECT_EQ(roundedAverage(down), -3);
-    EXPECT_EQ(roundedAverage(exact), 5);
-    EXPECT_EQ(roundedAverage(big), 2);
-    EXPECT_FALSE(roundedAverage(std::vector<std::int64_t>{}));
-}
-
 TEST(TelemetryActivityTest, SampleLookup) {
     std::vector<TelemetrySample> raw(4);
     const double times[] = {0, 1, 1, 3};
@@ -245,7 +226,6 @@ TEST(TelemetryActivityTest, SampleLookup) {
         raw[i].elapsed = times[i];
         raw[i].powerWatts = i;
     }
-    raw[0].elapsed = 0;
     const TelemetryActivity activity(std::nullopt, raw);
     EXPECT_EQ(activity.sample(-5).powerWatts, 0);
     EXPECT_EQ(activity.sample(std::nan("")).powerWatts, 0);
@@ -273,4 +253,10 @@ TEST(TelemetryActivityTest, ConstructionRunsEveryStepOnTheSameSamples) {
     EXPECT_NEAR(*activity.summary.totalDistanceMeters, 59 * 11.119, 0.1);
     EXPECT_NEAR(*activity.summary.maxGradePercent, 1.0 / 11.119 * 100, 0.1);
     EXPECT_NEAR(*activity.summary.elevationGainMeters, 59, 1e-9);
+
+    const TelemetryActivity empty(std::nullopt, {});
+    EXPECT_TRUE(empty.trackPoints.empty());
+    EXPECT_EQ(empty.summary, TelemetrySummary{});
+    EXPECT_EQ(empty.durationSeconds(), 0);
+    EXPECT_EQ(empty.sample(12), TelemetrySample{});
 }

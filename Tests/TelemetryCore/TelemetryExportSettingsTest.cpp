@@ -63,6 +63,12 @@ TEST(TelemetryExportSettingsTest, WriterSettingsCarryHEVCOptionsOnlyForHEVC) {
 
     const TelemetryExportSettings proRes{.codec = TelemetryVideoCodec::proRes4444};
     EXPECT_FALSE(proRes.writerSettings("x.mov").hevc);
+
+    // The HEVC bit rate grows with the picture's area, above a floor.
+    EXPECT_EQ(TelemetryExportSettings::hevcAverageBitRate(3840, 2160), 10'000'000);
+    EXPECT_EQ(TelemetryExportSettings::hevcAverageBitRate(2560, 1440), 4'444'444);
+    EXPECT_EQ(TelemetryExportSettings::hevcAverageBitRate(640, 360), 900'000);
+    EXPECT_EQ(TelemetryExportSettings::hevcAverageBitRate(0, 0), 900'000);
 }
 
 }  // namespace

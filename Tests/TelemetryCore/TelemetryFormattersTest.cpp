@@ -8,7 +8,7 @@
 using namespace pacemark;
 namespace F = pacemark::TelemetryFormatters;
 
-TEST(TelemetryFormattersTest, Elapsed) {
+TEST(TelemetryFormattersTest, ReadingsAreRoundedOrMissing) {
     EXPECT_EQ(F::elapsed(-3), "00:00");
     EXPECT_EQ(F::elapsed(65.4), "01:05");
     EXPECT_EQ(F::elapsed(59.5), "01:00");
@@ -17,9 +17,6 @@ TEST(TelemetryFormattersTest, Elapsed) {
     EXPECT_EQ(F::elapsed(3725), "1:02:05");
     EXPECT_EQ(F::elapsed(100 * 3600.0), "100:00:00");
     EXPECT_EQ(F::elapsed(std::nan("")), "00:00");
-}
-
-TEST(TelemetryFormattersTest, DistanceSpeedElevation) {
     EXPECT_EQ(F::distance(999.6), "1000 м");
     EXPECT_EQ(F::distance(1000), "1.0 км");
     EXPECT_EQ(F::distance(-12.2), "-12 м");
@@ -29,9 +26,6 @@ TEST(TelemetryFormattersTest, DistanceSpeedElevation) {
     EXPECT_EQ(F::speedKPH(std::nan("")), "--");
     EXPECT_EQ(F::elevation(412.5001), "413 м");
     EXPECT_EQ(F::elevation(std::nullopt), "--");
-}
-
-TEST(TelemetryFormattersTest, IntegerAndGrade) {
     EXPECT_EQ(F::integer(0, "Вт"), "--");
     EXPECT_EQ(F::integer(-5, "Вт"), "--");
     EXPECT_EQ(F::integer(250, "Вт"), "250 Вт");
@@ -44,7 +38,7 @@ TEST(TelemetryFormattersTest, IntegerAndGrade) {
     EXPECT_EQ(F::gradePercent(std::nullopt, true), "--");
 }
 
-TEST(TelemetryTimeTest, ParsesInternetDateTimes) {
+TEST(TelemetryTimeTest, ParsesAndFormatsInternetDateTimes) {
     const auto plain = parseISO8601InternetDateTime("2024-05-01T10:15:30Z");
     ASSERT_TRUE(plain);
     EXPECT_EQ(formatISO8601Milliseconds(*plain), "2024-05-01T10:15:30.000Z");
@@ -63,9 +57,6 @@ TEST(TelemetryTimeTest, ParsesInternetDateTimes) {
     }
     EXPECT_TRUE(parseISO8601InternetDateTime("2024-02-29T00:00:00Z"));
     EXPECT_FALSE(parseISO8601InternetDateTime("2023-02-29T00:00:00Z"));
-}
-
-TEST(TelemetryTimeTest, FormatsTimesBeforeTheUnixEpoch) {
-    const TelemetryTimestamp before(std::chrono::milliseconds(-1));
-    EXPECT_EQ(formatISO8601Milliseconds(before), "1969-12-31T23:59:59.999Z");
+    // Times before the Unix epoch format too.
+    EXPECT_EQ(formatISO8601Milliseconds(TelemetryTimestamp(std::chrono::milliseconds(-1))), "1969-12-31T23:59:59.999Z");
 }

@@ -2,6 +2,7 @@
 
 #include "Telemetry/TelemetryLoadError.h"
 #include "Telemetry/TelemetrySampleCollector.h"
+#include "TestSupport.h"
 
 namespace pacemark {
 namespace {
@@ -30,14 +31,10 @@ TEST(TelemetrySampleCollectorTest, KeepsOrderAcrossReservedRoomAndBlocksAndRefus
 
     TelemetrySampleCollector small(3);
     for (std::size_t k = 0; k < 3; ++k) small.append(numbered(k));
-    try {
-        small.append(numbered(3));
-        ADD_FAILURE() << "the budget was exceeded";
-    } catch (const TelemetryLoadError& error) {
-        EXPECT_EQ(error.errorCase(), TelemetryLoadError::Case::tooManySamples);
-        EXPECT_EQ(error.errorDescription(),
-                  "Файл телеметрии слишком велик: в нём больше 3 точек, столько не поместится в памяти.");
-    }
+    const auto error = testing::thrownBy<TelemetryLoadError>([&] { small.append(numbered(3)); });
+    EXPECT_EQ(error.errorCase(), TelemetryLoadError::Case::tooManySamples);
+    EXPECT_EQ(error.errorDescription(),
+              "Файл телеметрии слишком велик: в нём больше 3 точек, столько не поместится в памяти.");
 }
 
 }  // namespace
