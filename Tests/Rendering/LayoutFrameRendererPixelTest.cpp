@@ -97,9 +97,7 @@ TEST(LayoutFrameRendererPixelTest, CleanWidgetHasNoPanelButItsUnderline) {
     EXPECT_EQ(maxAlpha(frame, {r.maxX() - 30, r.minY(), 30, 10}), 0);
     EXPECT_EQ(maxAlpha(frame, {r.maxX() - 30, r.maxY() - 10, 30, 10}), 0);
     // The underline at the bottom left in accent α 0.9 (premultiplied green byte ≈ 0xD0 × 0.9).
-    const double t = std::max(std::min(r.height * 0.045, 5.0), 2.0);
-    const double x = r.minX() + std::max(r.width * 0.02, 2.0) + 10;
-    const double y = r.maxY() - t / 2;
+    const double x = r.minX() + 20, y = r.maxY() - 1.5;  // on the underline, a few pixels thick
     EXPECT_NEAR(alphaAt(frame, x, y), 230, 2);
     const auto* pixel = &frame.bytes[static_cast<std::size_t>((static_cast<int>(y) * 960 + static_cast<int>(x)) * 4)];
     EXPECT_NEAR(pixel[1], 0xD0 * 0.9, 2);

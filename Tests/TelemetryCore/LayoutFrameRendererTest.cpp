@@ -126,7 +126,9 @@ TEST(LayoutFrameRendererTest, PanelsFollowTheirStyleRow) {
         const auto fills = drawn.of(Call::Type::fillPath);
         if (!row.hasCard) {
             for (const auto& fill : fills) EXPECT_FALSE(fill.state.shadow.has_value());
-            if (style == Style::cinematic) EXPECT_TRUE(fills.empty());  // the texts only
+            if (style == Style::cinematic) {
+                EXPECT_TRUE(fills.empty());  // the texts only
+            }
             continue;
         }
         ASSERT_FALSE(fills.empty());
@@ -310,21 +312,17 @@ TEST(LayoutFrameRendererTest, ProgressFillsWithTheRideShare) {
     EXPECT_DOUBLE_EQ(marker[0].path.elements()[0].point.x, progressLine[0].point.x);
 }
 
-TEST(LayoutFrameRendererTest, CinematicBackdropShadesThreeEdgesBeforeTheWidgets) {
+// Where the bands darken the picture is checked on pixels (LayoutFrameRendererPixelTest).
+TEST(LayoutFrameRendererTest, CinematicBackdropFadesBlackBandsBeforeTheWidgets) {
     const auto drawn = drawOne(makeWidget(Kind::distance, {0.8, 0.5, 0.135, 0.09}, Style::cinematic));
     const auto bands = drawn.of(Call::Type::drawLinearGradient);
     ASSERT_EQ(bands.size(), 3u);
     EXPECT_EQ(drawn.surface.paintingCalls().front().type, Call::Type::drawLinearGradient);
-    // Left, right and bottom: each band touches its edge, opaque-ish black there, clear inwards.
-    EXPECT_EQ(bands[0].state.clip->minX(), 0);
-    EXPECT_EQ(bands[1].state.clip->maxX(), 1920);
-    EXPECT_EQ(bands[2].state.clip->maxY(), 1080);
-    EXPECT_EQ(bands[0].start.x, 0);
-    EXPECT_GT(bands[0].color.alpha, 0.5);
-    EXPECT_EQ(bands[0].endColor.alpha, 0);
-    EXPECT_EQ(bands[2].end.y, 1080);
-    EXPECT_GT(bands[2].endColor.alpha, 0.3);
-    for (const auto& band : bands) EXPECT_EQ(band.color.withAlpha(1), DrawingColor::black());
+    for (const auto& band : bands) {
+        EXPECT_EQ(band.color.withAlpha(1), DrawingColor::black());
+        EXPECT_EQ(band.endColor.withAlpha(1), DrawingColor::black());
+        EXPECT_NE(band.color.alpha, band.endColor.alpha);  // a fade, not a flat fill
+    }
 }
 
 TEST(LayoutFrameRendererTest, AltitudeSparklineThinsByAnIntegerStepAndSpansItsRectangle) {
