@@ -12,7 +12,8 @@
 
 // What the renderer asks of a drawing surface, checked as behaviour (what is
 // drawn, in which order, inside which rectangle, following which style row);
-// the pixels of real renders are checked in the Rendering suite.
+// the pixels of real renders are checked in the Rendering suite (hidden
+// widgets there too: LayoutFrameRendererPixelTest.AllHiddenLayoutsGiveAnAllZeroFrame).
 
 using namespace pacemark;
 
@@ -95,21 +96,6 @@ bool inside(const DrawingRect& inner, const DrawingRect& outer) {
 }
 
 }  // namespace
-
-TEST(LayoutFrameRendererTest, HiddenWidgetsDrawNothingButTheClear) {
-    const LayoutFrameRenderer renderer(makeActivity(),
-                                       PacemarkLayout{{makeWidget(Kind::speed, {0.1, 0.1, 0.2, 0.2}, Style::cinematic, false),
-                                                       makeWidget(Kind::route, {0.5, 0.5, 0.2, 0.2}, Style::glass, false)}},
-                                       1920, 1080, nullptr);
-    EXPECT_FALSE(renderer.drawsCinematicBackdrop());
-    EXPECT_TRUE(renderer.routeProjections().empty());
-    RecordingDrawingSurface surface(1920, 1080);
-    renderer.drawFrame(10, surface);
-    EXPECT_TRUE(surface.paintingCalls().empty());
-    ASSERT_FALSE(surface.calls().empty());
-    EXPECT_EQ(surface.calls().front().type, Call::Type::clear);
-    EXPECT_EQ(surface.calls().front().rect, (DrawingRect{0, 0, 1920, 1080}));
-}
 
 // Every carded style draws the card its row describes: a rounded panel of the
 // widget's rectangle with the row's fill and shadow, then an unshadowed
