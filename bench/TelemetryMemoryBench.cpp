@@ -1,12 +1,13 @@
 // Memory of a loaded ride, per track point: the peak of heap memory while
-// TelemetryFileLoader::load runs (file bytes, decoder output, activity
+// TelemetryFileLoader::load runs (the read buffers, decoder output, activity
 // building) and what the finished activity keeps, for a 24-hour ride at one
 // point per second as FIT and as GPX (minimal points: position and time).
 //
 //   build/bench/TelemetryMemoryBench --benchmark_counters_tabular=true
 //
 // Heap use is counted by replacing the global allocation functions of this
-// program; the file bytes count while they are held.
+// program. Both formats are streamed from disk, so the peak should be the
+// samples plus buffers of fixed size.
 
 #include <benchmark/benchmark.h>
 #include <malloc.h>

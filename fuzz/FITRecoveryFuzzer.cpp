@@ -4,7 +4,7 @@
 // file sealed at the end of the last whole message, and the strict error
 // counts those records.
 //
-// fuzz-sources: Telemetry/FITParser.cpp Telemetry/TelemetrySampleCollector.cpp Telemetry/TelemetryLoadError.cpp
+// fuzz-sources: Telemetry/FITParser.cpp Telemetry/FITByteStream.cpp Telemetry/TelemetrySampleCollector.cpp Telemetry/TelemetryLoadError.cpp
 // fuzz-seeds: fit
 // fuzz-options: -max_len=65536
 

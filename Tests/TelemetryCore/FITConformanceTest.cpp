@@ -5,6 +5,7 @@
 
 #include "ExpectedSamples.h"
 #include "Telemetry/FITParser.h"
+#include "Telemetry/TelemetryFileLoader.h"
 #include "TestSupport.h"
 
 namespace pacemark {
@@ -36,14 +37,18 @@ TEST(FITConformanceTest, EveryRecordingDecodesAsExpected) {
 
         FITParser parser;
         if (expectation.errorCase) {
-            try {
-                const auto samples = parser.parse(bytes);
-                ADD_FAILURE() << entry.file << ": decoded " << samples.size() << " samples, expected error "
-                              << *expectation.errorCase;
-            } catch (const FITParserError& error) {
-                EXPECT_EQ(caseName(error.errorCase()), *expectation.errorCase) << entry.file;
-                if (expectation.errorLocalMessage) {
-                    EXPECT_EQ(error.localMessage(), *expectation.errorLocalMessage) << entry.file;
+            // The bytes in memory and the file streamed from disk fail alike.
+            for (const bool streamed : {false, true}) {
+                try {
+                    const auto samples = streamed ? TelemetryFileLoader::decode(folder / "fit" / entry.file)
+                                                  : parser.parse(bytes);
+                    ADD_FAILURE() << entry.file << ": decoded " << samples.size() << " samples, expected error "
+                                  << *expectation.errorCase;
+                } catch (const FITParserError& error) {
+                    EXPECT_EQ(caseName(error.errorCase()), *expectation.errorCase) << entry.file;
+                    if (expectation.errorLocalMessage) {
+                        EXPECT_EQ(error.localMessage(), *expectation.errorLocalMessage) << entry.file;
+                    }
                 }
             }
             EXPECT_EQ(entry.expectedError(), expectation.errorCase) << "manifest and expectation disagree";
@@ -61,6 +66,9 @@ TEST(FITConformanceTest, EveryRecordingDecodesAsExpected) {
             << "manifest and expectation disagree";
         EXPECT_TRUE(testing::samplesMatch(entry.file, samples, expectation.samples,
                                           entry.timestampToleranceMilliseconds));
+        // The loader streams the file through a window smaller than most
+        // recordings, and must decode exactly the same.
+        EXPECT_EQ(TelemetryFileLoader::decode(folder / "fit" / entry.file), samples) << entry.file;
     }
     int recordings = 0;
     for (const auto& file : std::filesystem::directory_iterator(folder / "fit"))

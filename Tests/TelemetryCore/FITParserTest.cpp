@@ -260,6 +260,39 @@ TEST(FITParserTest, OnlyTheFirstOfChainedFilesIsRead) {
     EXPECT_EQ(samples[1].heartRateBPM, 121);
 }
 
+TEST(FITParserTest, LargestMessageDecodesFromAStreamReadInSmallPieces) {
+    // 255 fields and 255 developer fields of 255 bytes each: the largest
+    // data message there can be, which the stream's window must hold whole.
+    std::vector<std::uint8_t> definition = {0x60, 0, 0, recordMessage, 0, 255};
+    for (int i = 0; i < 255; ++i) {
+        const std::uint8_t fieldNumber = i == 0 ? 3 : 200;  // heart rate, then fields nobody reads
+        definition.insert(definition.end(), {fieldNumber, 255, FITBaseType::uint8});
+    }
+    definition.push_back(255);
+    for (int i = 0; i < 255; ++i) definition.insert(definition.end(), {static_cast<std::uint8_t>(i), 255, 0});
+    std::vector<std::uint8_t> data(1 + 2 * 255 * 255, 0xFF);
+    data[0] = 0x00;
+    data[1] = 150;  // the heart-rate array's first element
+    FITWriter writer;
+    writer.writeRawBytes(definition);
+    writer.writeRawBytes(data);
+    writer.writeRawBytes(data);
+    const auto bytes = writer.finish();
+
+    const auto whole = parse(bytes);
+    ASSERT_EQ(whole.size(), 2u);
+    EXPECT_EQ(whole[1].heartRateBPM, 150);
+    // Pieces of 1 to 13 bytes end at every position of the messages.
+    std::size_t offset = 0;
+    const FITParser::ByteSource pieces = [&](std::uint8_t* into, std::size_t capacity) {
+        const std::size_t count = std::min({1 + offset % 13, capacity, bytes.size() - offset});
+        std::copy_n(bytes.data() + offset, count, into);
+        offset += count;
+        return count;
+    };
+    EXPECT_EQ(FITParser().parse(pieces), whole);
+}
+
 TEST(FITParserTest, NumericValuesFollowBaseTypes) {
     struct Case {
         std::vector<std::uint8_t> bytes;

@@ -6,6 +6,8 @@
 #include <cstring>
 #include <limits>
 
+#include "Telemetry/TelemetryLoadError.h"
+
 namespace pacemark {
 
 FITParserError::FITParserError(Case errorCase, std::int64_t localMessage, const std::string& description)
@@ -143,76 +145,131 @@ std::optional<double> FITParser::numericValue(std::span<const std::uint8_t> byte
     }
 }
 
+namespace {
+
+// The bytes of `data`, handed out as a file would be read.
+FITParser::ByteSource reading(std::span<const std::uint8_t> data) {
+    return [data, offset = std::size_t{0}](std::uint8_t* into, std::size_t capacity) mutable {
+        const std::size_t count = std::min(capacity, data.size() - offset);
+        std::copy_n(data.data() + offset, count, into);
+        offset += count;
+        return count;
+    };
+}
+
+// Whether the next `count` bytes lie inside the data section, which ends at
+// `end` or at the end of the file, whichever comes first; they are then
+// contiguous at in.data().
+bool available(FITByteStream& in, std::uint64_t end, std::size_t count) {
+    return end - in.position() >= count && in.request(count) >= count;
+}
+
+// Validates the file header and moves past it: the offset where the data
+// section ends by the header's word, or nothing for an unusable header.
+std::optional<std::uint64_t> dataSectionEnd(FITByteStream& in) {
+    if (in.request(14) < 14) return std::nullopt;
+    const std::size_t headerSize = in.data()[0];
+    if (headerSize < 12 || in.request(headerSize) < headerSize) return std::nullopt;
+    if (std::memcmp(in.data() + 8, ".FIT", 4) != 0) return std::nullopt;
+    const std::uint64_t dataSize = readUInt32(std::span(in.data(), headerSize), 4, FITParser::Endian::little);
+    in.consume(headerSize);
+    return headerSize + dataSize;
+}
+
+}  // namespace
+
 std::vector<TelemetrySample> FITParser::parse(std::span<const std::uint8_t> data) {
-    Recovery recovery = parseRecovering(data);
+    return parse(reading(data), countRecordMessages(reading(data)));
+}
+
+FITParser::Recovery FITParser::parseRecovering(std::span<const std::uint8_t> data) {
+    return parseRecovering(reading(data), countRecordMessages(reading(data)));
+}
+
+std::vector<TelemetrySample> FITParser::parse(const ByteSource& read, std::size_t expectedRecords) {
+    Recovery recovery = parseRecovering(read, expectedRecords);
     if (recovery.damage) throw recovery.damage->withReadableRecordCount(recovery.samples.size());
     return std::move(recovery.samples);
 }
 
-FITParser::Recovery FITParser::parseRecovering(std::span<const std::uint8_t> data) {
+FITParser::Recovery FITParser::parseRecovering(const ByteSource& read, std::size_t expectedRecords) {
+    FITByteStream in(read);
     Recovery recovery;
-    walk(data, recovery);
-    return recovery;
-}
-
-void FITParser::walk(std::span<const std::uint8_t> data, Recovery& recovery) {
-    if (data.size() < 14) throw FITParserError::invalidHeader();
-    const std::size_t headerSize = data[0];
-    if (headerSize < 12 || data.size() < headerSize) throw FITParserError::invalidHeader();
-    if (std::memcmp(data.data() + 8, ".FIT", 4) != 0) throw FITParserError::invalidHeader();
-    const std::uint64_t dataSize = readUInt32(data, 4, Endian::little);
-    const std::uint64_t declaredEnd = headerSize + dataSize;
-
-    for (auto& definition : definitions_) definition.reset();
-    lastTimestampSeconds_.reset();
-
     TelemetrySampleCollector samples;
-    const auto dataEnd = static_cast<std::size_t>(std::min<std::uint64_t>(declaredEnd, data.size()));
-    samples.reserve(countRecordMessages(data, headerSize, dataEnd));
-    std::size_t offset = headerSize;
-    recovery.intactBytes = headerSize;
+    samples.reserve(expectedRecords);
+    std::uint64_t declaredEnd = 0;
+    // The rest of the file is read before a failure is reported, so that a
+    // read error takes precedence as it did when files were read whole.
     try {
-        while (offset < dataEnd) {
-            const std::uint8_t header = data[offset];
-            ++offset;
-            if (header & 0x80) {
-                parseDataMessage(data, offset, dataEnd, (header >> 5) & 0x03,
-                                 static_cast<std::uint8_t>(header & 0x1F), samples);
-            } else if (header & 0x40) {
-                parseDefinitionMessage(data, offset, dataEnd, header & 0x0F, (header & 0x20) != 0);
-            } else {
-                parseDataMessage(data, offset, dataEnd, header & 0x0F, std::nullopt, samples);
-            }
-            // Samples are appended only for whole messages, so everything up
-            // to here is intact.
-            recovery.intactBytes = offset;
-        }
-    } catch (const FITParserError& error) {
-        recovery.damage = error;
+        declaredEnd = walk(in, recovery, samples);
+    } catch (const FITParserError&) {
+        in.drain();
+        throw;
+    } catch (const TelemetryLoadError&) {
+        in.drain();
+        throw;
     }
+    recovery.fileBytes = static_cast<std::size_t>(in.drain());
     recovery.samples = samples.take();
     // A data section declared past the end of the file was cut, even when the
     // file ends on a message boundary; that is the damage to report, whatever
     // the bytes before the cut held.
-    if (declaredEnd > data.size()) recovery.damage = FITParserError::invalidDataSize();
+    if (declaredEnd > recovery.fileBytes) recovery.damage = FITParserError::invalidDataSize();
+    return recovery;
 }
 
-std::size_t FITParser::countRecordMessages(std::span<const std::uint8_t> data, std::size_t offset,
-                                          std::size_t end) {
+std::uint64_t FITParser::walk(FITByteStream& in, Recovery& recovery, TelemetrySampleCollector& samples) {
+    const std::optional<std::uint64_t> end = dataSectionEnd(in);
+    if (!end) throw FITParserError::invalidHeader();
+    const std::uint64_t declaredEnd = *end;
+
+    for (auto& definition : definitions_) definition.reset();
+    lastTimestampSeconds_.reset();
+
+    recovery.intactBytes = static_cast<std::size_t>(in.position());
+    try {
+        while (in.position() < declaredEnd && in.request(1) == 1) {
+            const std::uint8_t header = in.data()[0];
+            in.consume(1);
+            if (header & 0x80) {
+                parseDataMessage(in, declaredEnd, (header >> 5) & 0x03, static_cast<std::uint8_t>(header & 0x1F),
+                                 samples);
+            } else if (header & 0x40) {
+                parseDefinitionMessage(in, declaredEnd, header & 0x0F, (header & 0x20) != 0);
+            } else {
+                parseDataMessage(in, declaredEnd, header & 0x0F, std::nullopt, samples);
+            }
+            // Samples are appended only for whole messages, so everything up
+            // to here is intact.
+            recovery.intactBytes = static_cast<std::size_t>(in.position());
+        }
+    } catch (const FITParserError& error) {
+        recovery.damage = error;
+    }
+    return declaredEnd;
+}
+
+std::size_t FITParser::countRecordMessages(const ByteSource& read) {
+    FITByteStream in(read);
+    const std::optional<std::uint64_t> sectionEnd = dataSectionEnd(in);
+    if (!sectionEnd) return 0;
+    const std::uint64_t end = *sectionEnd;
+
+    for (auto& definition : definitions_) definition.reset();
     std::size_t count = 0;
     try {
-        while (offset < end) {
-            const std::uint8_t header = data[offset];
-            ++offset;
+        while (in.position() < end && in.request(1) == 1) {
+            const std::uint8_t header = in.data()[0];
+            in.consume(1);
             if (!(header & 0x80) && (header & 0x40)) {
-                parseDefinitionMessage(data, offset, end, header & 0x0F, (header & 0x20) != 0);
+                parseDefinitionMessage(in, end, header & 0x0F, (header & 0x20) != 0);
                 continue;
             }
             const unsigned localMessage = (header & 0x80) ? (header >> 5) & 0x03 : header & 0x0F;
             const std::optional<DefinitionMessage>& definition = definitions_[localMessage];
-            if (!definition || end - offset < definition->dataSize) break;
+            if (!definition || !available(in, end, definition->dataSize)) break;
             if (definition->globalMessageNumber == recordGlobalMessage) ++count;
-            offset += definition->dataSize;
+            in.consume(definition->dataSize);
         }
     } catch (const FITParserError&) {
         // The decoding walk reports the damage; counting stops before it.
@@ -221,55 +278,57 @@ std::size_t FITParser::countRecordMessages(std::span<const std::uint8_t> data, s
     return count;
 }
 
-void FITParser::parseDefinitionMessage(std::span<const std::uint8_t> bytes, std::size_t& offset, std::size_t end,
-                                       unsigned localMessage, bool hasDeveloperFields) {
-    if (end - offset < 5) throw FITParserError::invalidDataSize();
+void FITParser::parseDefinitionMessage(FITByteStream& in, std::uint64_t end, unsigned localMessage,
+                                       bool hasDeveloperFields) {
+    if (!available(in, end, 5)) throw FITParserError::invalidDataSize();
     DefinitionMessage definition;
-    definition.endian = bytes[offset + 1] == 0 ? Endian::little : Endian::big;
-    definition.globalMessageNumber =
-        static_cast<std::uint16_t>(readUnsigned(bytes.data() + offset + 2, 2, definition.endian));
-    definition.fieldCount = bytes[offset + 4];
-    offset += 5;
+    definition.endian = in.data()[1] == 0 ? Endian::little : Endian::big;
+    definition.globalMessageNumber = static_cast<std::uint16_t>(readUnsigned(in.data() + 2, 2, definition.endian));
+    definition.fieldCount = in.data()[4];
 
-    const std::size_t fieldBytes = 3 * std::size_t{definition.fieldCount};
-    if (end - offset < fieldBytes) throw FITParserError::invalidDataSize();
+    // Each request may move the bytes in the window: they are addressed
+    // through in.data() only after the last one.
+    std::size_t length = 5 + 3 * std::size_t{definition.fieldCount};
+    if (!available(in, end, length)) throw FITParserError::invalidDataSize();
+    std::size_t developerCount = 0;
+    if (hasDeveloperFields) {
+        if (!available(in, end, length + 1)) throw FITParserError::invalidDataSize();
+        developerCount = in.data()[length];
+        if (!available(in, end, length + 1 + 3 * developerCount)) throw FITParserError::invalidDataSize();
+    }
+    const std::uint8_t* bytes = in.data();
     std::uint32_t dataSize = 0;
     for (std::size_t i = 0; i < definition.fieldCount; ++i) {
-        const std::uint8_t* p = bytes.data() + offset + 3 * i;
+        const std::uint8_t* p = bytes + 5 + 3 * i;
         definition.fields[i] = FieldDefinition{p[0], p[1], p[2]};
         dataSize += p[1];
     }
-    offset += fieldBytes;
-
     if (hasDeveloperFields) {
-        if (end - offset < 1) throw FITParserError::invalidDataSize();
-        const std::size_t developerCount = bytes[offset];
-        offset += 1;
-        if (end - offset < 3 * developerCount) throw FITParserError::invalidDataSize();
         // Only the size byte (the middle one) matters: developer data is skipped.
-        for (std::size_t i = 0; i < developerCount; ++i) dataSize += bytes[offset + 3 * i + 1];
-        offset += 3 * developerCount;
+        for (std::size_t i = 0; i < developerCount; ++i) dataSize += bytes[length + 1 + 3 * i + 1];
+        length += 1 + 3 * developerCount;
     }
+    in.consume(length);
     definition.dataSize = dataSize;
     definitions_[localMessage] = definition;
 }
 
-void FITParser::parseDataMessage(std::span<const std::uint8_t> bytes, std::size_t& offset, std::size_t end,
-                                 unsigned localMessage, std::optional<std::uint8_t> compressedTimeOffset,
-                                 TelemetrySampleCollector& samples) {
+void FITParser::parseDataMessage(FITByteStream& in, std::uint64_t end, unsigned localMessage,
+                                 std::optional<std::uint8_t> compressedTimeOffset, TelemetrySampleCollector& samples) {
     const std::optional<DefinitionMessage>& stored = definitions_[localMessage];
     if (!stored) throw FITParserError::missingDefinition(localMessage);
     const DefinitionMessage& definition = *stored;
     // One check for the whole message: a message that does not fit fails the
     // parse whichever of its fields runs past the end.
-    if (end - offset < definition.dataSize) throw FITParserError::invalidDataSize();
+    if (!available(in, end, definition.dataSize)) throw FITParserError::invalidDataSize();
+    const std::span<const std::uint8_t> bytes(in.data(), definition.dataSize);
 
     const bool isRecord = definition.globalMessageNumber == recordGlobalMessage;
     std::optional<std::int64_t> explicitTimestamp;
     TelemetrySample sample;
     bool decodedSomething = false;
 
-    std::size_t position = offset;
+    std::size_t position = 0;
     const std::size_t fieldCount = definition.fieldCount;
     for (std::size_t i = 0; i < fieldCount; ++i) {
         const FieldDefinition& field = definition.fields[i];
@@ -329,7 +388,7 @@ void FITParser::parseDataMessage(std::span<const std::uint8_t> bytes, std::size_
         default: break;
         }
     }
-    offset += definition.dataSize;
+    in.consume(definition.dataSize);
 
     std::optional<std::int64_t> t;
     if (compressedTimeOffset) {

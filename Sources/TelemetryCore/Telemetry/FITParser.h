@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "PacemarkError.h"
+#include "Telemetry/FITByteStream.h"
 #include "Telemetry/TelemetrySample.h"
 #include "Telemetry/TelemetrySampleCollector.h"
 
@@ -47,6 +48,12 @@ private:
 // Decodes the bytes of a FIT activity file into raw samples, one per record
 // message (global message 20), in stream order. Nothing is normalized: every
 // sample has `elapsed` 0 and a timestamp where the file gives one.
+//
+// The bytes are read once, in order, through a window of fixed size
+// (FITByteStream), so a file streamed from disk is never in memory whole;
+// the decoding of bytes already in memory goes the same way. Every entry
+// reads its source to the end, so that a failing read is reported before
+// anything the decoder found, as when a file is read whole first.
 //
 // One parser serves one parse at a time; it keeps the local definitions and
 // the running clock of the stream as state. It never reads outside `data`.
@@ -88,7 +95,11 @@ public:
         // Offset of the first byte after the last whole message (the end of
         // the data section when nothing was damaged).
         std::size_t intactBytes = 0;
+        // The length of the whole file.
+        std::size_t fileBytes = 0;
     };
+
+    using ByteSource = FITByteStream::ByteSource;
 
     FITParser() = default;
 
@@ -104,6 +115,18 @@ public:
     // fails with invalidHeader: there is nothing to read then.
     Recovery parseRecovering(std::span<const std::uint8_t> data);
 
+    // The same two, for a file read piece by piece from its start.
+    // `expectedRecords` is room made for the samples beforehand: the count
+    // of a first pass (countRecordMessages) over the same file, or 0.
+    std::vector<TelemetrySample> parse(const ByteSource& read, std::size_t expectedRecords = 0);
+    Recovery parseRecovering(const ByteSource& read, std::size_t expectedRecords = 0);
+
+    // The record messages before the end of the data section or the first
+    // damage, found from the message headers alone: the most samples a parse
+    // of the same file gives, so that they are stored without growing. 0 for
+    // a bad header; reads only as far as the data section goes.
+    std::size_t countRecordMessages(const ByteSource& read);
+
     // The value of one field as a number, or nothing when the base type is
     // unknown, the field is narrower than the type, or the value is the
     // type's invalid pattern. An array field yields its first element.
@@ -112,20 +135,18 @@ public:
 
 private:
     // Validates the header, resets the stream state and walks the data
-    // section (cut at the end of `data`), appending samples to `recovery`
-    // until the end or the first damaged message.
-    void walk(std::span<const std::uint8_t> data, Recovery& recovery);
-    // The record messages before the end or the first damage, found from the
-    // message headers alone: the most samples the walk can give, so that
-    // they are stored without growing. Leaves no definitions behind.
-    std::size_t countRecordMessages(std::span<const std::uint8_t> data, std::size_t offset, std::size_t end);
-    void parseDefinitionMessage(std::span<const std::uint8_t> bytes, std::size_t& offset, std::size_t end,
-                                unsigned localMessage, bool hasDeveloperFields);
+    // section (cut at the end of the file), appending samples until the end
+    // or the first damaged message, which goes to `recovery`. Returns where
+    // the header says the data section ends.
+    std::uint64_t walk(FITByteStream& in, Recovery& recovery, TelemetrySampleCollector& samples);
+    // Each reads one message whose header byte has been consumed, and moves
+    // past it only when it is whole; `end` is where the data section ends.
+    void parseDefinitionMessage(FITByteStream& in, std::uint64_t end, unsigned localMessage,
+                                bool hasDeveloperFields);
     // Appends a sample to `samples` when the message is a record with at
     // least one usable reading (TelemetryLoadError past the sample budget).
-    void parseDataMessage(std::span<const std::uint8_t> bytes, std::size_t& offset, std::size_t end,
-                          unsigned localMessage, std::optional<std::uint8_t> compressedTimeOffset,
-                          TelemetrySampleCollector& samples);
+    void parseDataMessage(FITByteStream& in, std::uint64_t end, unsigned localMessage,
+                          std::optional<std::uint8_t> compressedTimeOffset, TelemetrySampleCollector& samples);
 
     std::array<std::optional<DefinitionMessage>, localMessageCount> definitions_;
     // Seconds since the FIT epoch of the latest timestamp in the stream. Kept

@@ -61,35 +61,93 @@ private:
     std::size_t tags_ = 0;
 };
 
-std::vector<TelemetrySample> decodeGPXStream(const std::filesystem::path& path) {
-    struct stat status {};
-    const FileDescriptor file(openForReading(path, status));
-    if (S_ISREG(status.st_mode) && static_cast<std::uintmax_t>(status.st_size) > TelemetryFileLoader::maxFileSizeBytes) {
-        throw FileReadError(path.string(), EFBIG);
+// A file read from its start in pieces, with the failures and the size limit
+// of readWholeFile but without holding its bytes. A regular file can be read
+// again from the start (rewind), for a first pass that counts the points.
+class FilePieces {
+public:
+    explicit FilePieces(const std::filesystem::path& path)
+        : path_(path), file_(openForReading(path, status_)) {
+        if (regular() && static_cast<std::uintmax_t>(status_.st_size) > TelemetryFileLoader::maxFileSizeBytes) {
+            throw FileReadError(path_.string(), EFBIG);
+        }
     }
-    std::uintmax_t total = 0;
-    const auto read = [&](std::uint8_t* into, std::size_t capacity) -> std::size_t {
+
+    bool regular() const { return S_ISREG(status_.st_mode); }
+
+    // Up to `capacity` bytes; 0 at the end. The limit is checked as bytes
+    // arrive, so an endless source cannot run on for ever.
+    std::size_t read(std::uint8_t* into, std::size_t capacity) {
         for (;;) {
-            const ssize_t count = ::read(file.get(), into, capacity);
+            const ssize_t count = ::read(file_.get(), into, capacity);
             if (count < 0 && errno == EINTR) continue;
-            if (count < 0) throw FileReadError(path.string(), errno);
-            total += static_cast<std::uintmax_t>(count);
-            if (total > TelemetryFileLoader::maxFileSizeBytes) throw FileReadError(path.string(), EFBIG);
+            if (count < 0) throw FileReadError(path_.string(), errno);
+            total_ += static_cast<std::uintmax_t>(count);
+            if (total_ > TelemetryFileLoader::maxFileSizeBytes) throw FileReadError(path_.string(), EFBIG);
             return static_cast<std::size_t>(count);
         }
-    };
+    }
+
+    void rewind() {
+        if (::lseek(file_.get(), 0, SEEK_SET) != 0) throw FileReadError(path_.string(), errno);
+        total_ = 0;
+    }
+
+    // Reads to the end, so that a read failure is reported.
+    void skipRest() {
+        std::vector<std::uint8_t> piece(std::size_t{1} << 16);
+        while (read(piece.data(), piece.size()) > 0) {
+        }
+    }
+
+private:
+    std::filesystem::path path_;
+    struct stat status_ {};
+    FileDescriptor file_;
+    std::uintmax_t total_ = 0;
+};
+
+std::vector<TelemetrySample> decodeGPXStream(const std::filesystem::path& path) {
+    FilePieces file(path);
+    const auto read = [&](std::uint8_t* into, std::size_t capacity) { return file.read(into, capacity); };
     // A first pass over a regular file counts the track points, so that the
     // samples are stored without growing; a pipe is read once.
     std::size_t expectedPoints = 0;
-    if (S_ISREG(status.st_mode)) {
+    if (file.regular()) {
         TrackPointTagCounter counter;
         std::vector<std::uint8_t> piece(std::size_t{1} << 20);
         for (std::size_t count; (count = read(piece.data(), piece.size())) > 0;) counter.scan(piece.data(), count);
         expectedPoints = counter.tags();
-        total = 0;
-        if (::lseek(file.get(), 0, SEEK_SET) != 0) throw FileReadError(path.string(), errno);
+        file.rewind();
     }
     return GPXParser().parse(read, expectedPoints);
+}
+
+// The FIT decoder over the file as it is read, two passes over a regular
+// file as for GPX.
+std::vector<TelemetrySample> decodeFITStream(const std::filesystem::path& path, TelemetryDecoding decoding,
+                                             std::optional<TelemetryDamage>* damage) {
+    FilePieces file(path);
+    const FITParser::ByteSource read = [&](std::uint8_t* into, std::size_t capacity) {
+        return file.read(into, capacity);
+    };
+    std::size_t expectedRecords = 0;
+    if (file.regular()) {
+        expectedRecords = FITParser().countRecordMessages(read);
+        file.rewind();
+    }
+    if (decoding == TelemetryDecoding::strict) return FITParser().parse(read, expectedRecords);
+    FITParser::Recovery recovery = FITParser().parseRecovering(read, expectedRecords);
+    if (recovery.damage) {
+        // Nothing before the damage: the strict error says more than an
+        // empty activity would.
+        if (recovery.samples.empty()) throw *recovery.damage;
+        if (damage) {
+            *damage = TelemetryDamage{recovery.damage->errorDescription(), recovery.samples.size(),
+                                      recovery.intactBytes, recovery.fileBytes};
+        }
+    }
+    return std::move(recovery.samples);
 }
 
 }  // namespace
@@ -149,27 +207,14 @@ std::vector<TelemetrySample> TelemetryFileLoader::decode(const std::filesystem::
                                                          std::optional<TelemetryDamage>* damage) {
     if (damage) damage->reset();
     const std::string extension = fileExtension(path);
-    // XML is read from disk piece by piece: a GPX file is large for its
-    // points (about 80 bytes for a minimal one), and would otherwise sit in
-    // memory beside all of its samples.
+    // Files are read from disk piece by piece, never whole: a file is large
+    // for its points (about 25 bytes for a FIT record, 80 for a minimal GPX
+    // point) and would otherwise sit in memory beside all of its samples.
     if (extension == "gpx") return decodeGPXStream(path);
+    if (extension == "fit") return decodeFITStream(path, decoding, damage);
     // The file is read before its extension is judged, so an unreadable file
     // reports the read failure whatever its name.
-    const std::vector<std::uint8_t> bytes = readWholeFile(path);
-    if (extension == "fit") {
-        if (decoding == TelemetryDecoding::strict) return FITParser().parse(bytes);
-        FITParser::Recovery recovery = FITParser().parseRecovering(bytes);
-        if (recovery.damage) {
-            // Nothing before the damage: the strict error says more than an
-            // empty activity would.
-            if (recovery.samples.empty()) throw *recovery.damage;
-            if (damage) {
-                *damage = TelemetryDamage{recovery.damage->errorDescription(), recovery.samples.size(),
-                                          recovery.intactBytes, bytes.size()};
-            }
-        }
-        return std::move(recovery.samples);
-    }
+    FilePieces(path).skipRest();
     throw TelemetryLoadError::unsupportedExtension(extension);
 }
 
