@@ -57,58 +57,50 @@ std::vector<bool> redQuadrants(const std::uint8_t* bgra, std::int64_t width, std
     return result;
 }
 
-TEST_F(FFmpegMovieReaderTest, PhoneStyleMP4GivesDurationUserDataLocationAndCreationTime) {
-    const auto movie = folder / "phone.mp4";
-    makeTestMovie(movie, "testsrc=size=320x240:rate=25", 3,
-                  "-metadata location=+48.8577+002.2950/ -metadata creation_time=2023-05-01T10:00:00Z");
-    const FFmpegMovieReader reader(movie);
-    EXPECT_NEAR(reader.durationSeconds(), 3.0, 0.05);
+// A phone's MP4 user data, a camera's QuickTime keys (read verbatim), and a
+// movie without metadata.
+TEST_F(FFmpegMovieReaderTest, MetadataGivesTheLocationAndCreationTimeToSynchronizeWith) {
+    struct Case {
+        const char* name;
+        const char* arguments;
+        VideoSynchronizationMetadata expected;
+    };
+    const Case cases[] = {
+        {"phone.mp4", "-metadata location=+48.8577+002.2950/ -metadata creation_time=2023-05-01T10:00:00Z",
+         {VideoLocation{48.8577, 2.295}, utc("2023-05-01T10:00:00Z")}},
+        {"camera.mov",
+         "-movflags use_metadata_tags -metadata com.apple.quicktime.location.ISO6709=-33.8688+151.2093+012.000/"
+         " -metadata com.apple.quicktime.creationdate=2023-05-01T12:00:00+0200",
+         {VideoLocation{-33.8688, 151.2093}, utc("2023-05-01T10:00:00Z")}},
+        {"plain.mov", "-map_metadata -1", {}},
+    };
+    for (const Case& c : cases) {
+        makeTestMovie(folder / c.name, "testsrc=size=320x240:rate=25", 3, c.arguments);
+        const FFmpegMovieReader reader(folder / c.name);
+        EXPECT_NEAR(reader.durationSeconds(), 3.0, 0.05);
+        EXPECT_EQ(synchronizationMetadata(reader), c.expected) << c.name;
+    }
 
-    const auto items = reader.metadataItems();
-    const auto location = std::find_if(items.begin(), items.end(),
-                                       [](const MovieMetadataItem& item) { return item.key == "location"; });
-    ASSERT_NE(location, items.end());
-    EXPECT_EQ(location->identifier, "format/location");
-    EXPECT_EQ(location->stringValue, "+48.8577+002.2950/");
-    // Container items come before any stream's.
-    const auto firstStream = std::find_if(items.begin(), items.end(), [](const MovieMetadataItem& item) {
-        return item.identifier.starts_with("stream/");
-    });
-    ASSERT_NE(firstStream, items.end());
-    EXPECT_TRUE(std::none_of(firstStream, items.end(), [](const MovieMetadataItem& item) {
-        return item.identifier.starts_with("format/");
-    }));
-
-    const auto metadata = synchronizationMetadata(reader);
-    EXPECT_EQ(metadata.location, (VideoLocation{48.8577, 2.295}));
-    EXPECT_EQ(metadata.creationDate, utc("2023-05-01T10:00:00Z"));
-}
-
-TEST_F(FFmpegMovieReaderTest, QuickTimeMetadataKeysAreReadVerbatim) {
-    const auto movie = folder / "camera.mov";
-    makeTestMovie(movie, "testsrc=size=320x240:rate=25", 1,
-                  "-movflags use_metadata_tags"
-                  " -metadata com.apple.quicktime.location.ISO6709=-33.8688+151.2093+012.000/"
-                  " -metadata com.apple.quicktime.creationdate=2023-05-01T12:00:00+0200");
-    const FFmpegMovieReader reader(movie);
-    const auto items = reader.metadataItems();
+    const auto items = FFmpegMovieReader(folder / "camera.mov").metadataItems();
     EXPECT_NE(std::find(items.begin(), items.end(),
                         MovieMetadataItem{"format/com.apple.quicktime.creationdate", "com.apple.quicktime.creationdate",
                                           "2023-05-01T12:00:00+0200"}),
               items.end());
-    const auto metadata = synchronizationMetadata(reader);
-    EXPECT_EQ(metadata.location, (VideoLocation{-33.8688, 151.2093}));
-    EXPECT_EQ(metadata.creationDate, utc("2023-05-01T10:00:00Z"));
+    // Container items come before any stream's.
+    const auto phone = FFmpegMovieReader(folder / "phone.mp4").metadataItems();
+    const auto firstStream = std::find_if(phone.begin(), phone.end(), [](const MovieMetadataItem& item) {
+        return item.identifier.starts_with("stream/");
+    });
+    ASSERT_NE(firstStream, phone.end());
+    EXPECT_TRUE(std::any_of(phone.begin(), firstStream, [](const MovieMetadataItem& item) {
+        return item == MovieMetadataItem{"format/location", "location", "+48.8577+002.2950/"};
+    }));
+    EXPECT_TRUE(std::none_of(firstStream, phone.end(), [](const MovieMetadataItem& item) {
+        return item.identifier.starts_with("format/");
+    }));
 }
 
-TEST_F(FFmpegMovieReaderTest, MovieWithoutMetadataGivesNothingToSynchronizeWith) {
-    const auto movie = folder / "plain.mov";
-    makeTestMovie(movie, "testsrc=size=320x240:rate=25", 1, "-map_metadata -1");
-    const FFmpegMovieReader reader(movie);
-    EXPECT_EQ(synchronizationMetadata(reader), VideoSynchronizationMetadata{});
-}
-
-TEST_F(FFmpegMovieReaderTest, StillFrameIsTheFrameOnScreenAtTheTime) {
+TEST_F(FFmpegMovieReaderTest, StillFrameIsTheFrameOnScreenAtTheTimeFittedKeepingItsShape) {
     // Red for two seconds, then blue; one key frame, so later frames are
     // reached by decoding forward, B-frames reordered on the way.
     const auto movie = folder / "colors.mp4";
@@ -125,9 +117,9 @@ TEST_F(FFmpegMovieReaderTest, StillFrameIsTheFrameOnScreenAtTheTime) {
     EXPECT_TRUE(isBluish(pixel(reader.stillFrame(60.0, 1920, 1080), 160, 120)));  // past the end: last frame
     EXPECT_TRUE(isReddish(pixel(reader.stillFrame(0, 1920, 1080), 0, 0)));
     for (std::size_t i = 3; i < early.pixels.size(); i += 4) ASSERT_EQ(early.pixels[i], 255) << "pixel " << i / 4;
-}
 
-TEST_F(FFmpegMovieReaderTest, StillFrameFitsTheMaximumKeepingAspectAndPixelShape) {
+    // Fitted into the maximum keeping the aspect; anamorphic pixels (stored
+    // 320×240, twice as wide as tall) are stretched; small pictures are not enlarged.
     const auto wide = folder / "wide.mp4";
     makeTestMovie(wide, "testsrc=size=2400x1200:rate=5", 0.4);
     FFmpegMovieReader wideReader(wide);
@@ -135,8 +127,6 @@ TEST_F(FFmpegMovieReaderTest, StillFrameFitsTheMaximumKeepingAspectAndPixelShape
     EXPECT_EQ(fitted.width, 1920);
     EXPECT_EQ(fitted.height, 960);
     EXPECT_EQ(fitted.pixels.size(), static_cast<std::size_t>(1920 * 960 * 4));
-
-    // Anamorphic: stored 320×240 with pixels twice as wide as tall.
     const auto anamorphic = folder / "anamorphic.mp4";
     makeTestMovie(anamorphic, "testsrc=size=320x240:rate=25,setsar=2", 0.4);
     FFmpegMovieReader anamorphicReader(anamorphic);
@@ -144,7 +134,6 @@ TEST_F(FFmpegMovieReaderTest, StillFrameFitsTheMaximumKeepingAspectAndPixelShape
     const MovieImage stretched = anamorphicReader.stillFrame(0, 1920, 1080);
     EXPECT_EQ(stretched.width, 640);
     EXPECT_EQ(stretched.height, 240);
-    // Small pictures are not enlarged.
     const MovieImage small = anamorphicReader.stillFrame(0, 320, 1080);
     EXPECT_EQ(small.width, 320);
     EXPECT_EQ(small.height, 120);
