@@ -1,4 +1,5 @@
 #include "Export/TelemetryVideoExportError.h"
+#include "FFmpegHandles.h"
 #include "HEVCAlphaEncodingError.h"
 #include "HEVCAlphaMovieCheck.h"
 #include "HEVCAlphaMovieWriter.h"
@@ -10,10 +11,6 @@
 
 #include <gtest/gtest.h>
 
-extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavformat/avformat.h>
-}
 
 #include <array>
 #include <cmath>
@@ -107,20 +104,21 @@ SystemDecode decodeWithSystemFFmpeg(const std::filesystem::path& path, int width
         if (level <= AV_LOG_ERROR) ++errors;
     });
     SystemDecode result;
-    AVFormatContext* format = nullptr;
-    EXPECT_EQ(avformat_open_input(&format, path.c_str(), nullptr, nullptr), 0);
+    AVFormatContext* opened = nullptr;
+    EXPECT_EQ(avformat_open_input(&opened, path.c_str(), nullptr, nullptr), 0);
+    const ffmpeg::InputFormatHandle format(opened);
     if (!format) return result;
-    EXPECT_GE(avformat_find_stream_info(format, nullptr), 0);
+    EXPECT_GE(avformat_find_stream_info(format.get(), nullptr), 0);
     const AVStream* stream = format->streams[0];
     EXPECT_EQ(stream->codecpar->codec_id, AV_CODEC_ID_HEVC);
     const AVCodec* codec = avcodec_find_decoder(AV_CODEC_ID_HEVC);
-    AVCodecContext* context = avcodec_alloc_context3(codec);
-    EXPECT_GE(avcodec_parameters_to_context(context, stream->codecpar), 0);
-    EXPECT_EQ(avcodec_open2(context, codec, nullptr), 0);
-    AVPacket* packet = av_packet_alloc();
-    AVFrame* frame = av_frame_alloc();
+    const ffmpeg::CodecContextHandle context(avcodec_alloc_context3(codec));
+    EXPECT_GE(avcodec_parameters_to_context(context.get(), stream->codecpar), 0);
+    EXPECT_EQ(avcodec_open2(context.get(), codec, nullptr), 0);
+    const ffmpeg::PacketHandle packet(av_packet_alloc());
+    const ffmpeg::FrameHandle frame(av_frame_alloc());
     auto drain = [&] {
-        while (avcodec_receive_frame(context, frame) == 0) {
+        while (avcodec_receive_frame(context.get(), frame.get()) == 0) {
             EXPECT_EQ(frame->width, width);
             EXPECT_EQ(frame->height, height);
             EXPECT_EQ(frame->format, AV_PIX_FMT_YUV420P);
@@ -134,20 +132,16 @@ SystemDecode decodeWithSystemFFmpeg(const std::filesystem::path& path, int width
                 }
             }
             result.frames.push_back(std::move(planes));
-            av_frame_unref(frame);
+            av_frame_unref(frame.get());
         }
     };
-    while (av_read_frame(format, packet) >= 0) {
-        EXPECT_EQ(avcodec_send_packet(context, packet), 0);
-        av_packet_unref(packet);
+    while (av_read_frame(format.get(), packet.get()) >= 0) {
+        EXPECT_EQ(avcodec_send_packet(context.get(), packet.get()), 0);
+        av_packet_unref(packet.get());
         drain();
     }
-    avcodec_send_packet(context, nullptr);
+    avcodec_send_packet(context.get(), nullptr);
     drain();
-    av_frame_free(&frame);
-    av_packet_free(&packet);
-    avcodec_free_context(&context);
-    avformat_close_input(&format);
     av_log_set_callback(av_log_default_callback);
     result.errors = errors;
     return result;
