@@ -372,18 +372,20 @@ std::unique_ptr<HEVCAlphaMovieWriter> startedMovie(const std::filesystem::path& 
     return writer;
 }
 
-TEST(HEVCAlphaMovieWriterFailureTest, AbandonedOrUnwritableMoviesLeaveNothing) {
+TEST(HEVCAlphaMovieWriterFailureTest, AbandonedUnwritableOrRefusedMoviesLeaveNothing) {
     TemporaryFolder folder;
     const auto path = folder / "abandoned.mov";
     startedMovie(path).reset();
     EXPECT_FALSE(std::filesystem::exists(path));
 
-    // A gap in the frame numbers would break the one-frame durations.
-    const auto writer = startedMovie(path);
-    OverlayTestFrame frame(64, 64);
-    EXPECT_THROW(writer->append(frame.view(), 2), TelemetryVideoExportError);
-    EXPECT_FALSE(std::filesystem::exists(path));
-    EXPECT_FALSE(writer->makePixelBuffer().isValid());
+    {
+        // A gap in the frame numbers would break the one-frame durations.
+        const auto writer = startedMovie(path);
+        OverlayTestFrame frame(64, 64);
+        EXPECT_THROW(writer->append(frame.view(), 2), TelemetryVideoExportError);
+        EXPECT_FALSE(std::filesystem::exists(path));
+        EXPECT_FALSE(writer->makePixelBuffer().isValid());
+    }  // no encoder threads left when the size-limited child is forked below
 
     try {
         HEVCAlphaMovieWriter missing(folder / "missing-folder" / "x.mov", testing::exportEncoderSettings(64, 64, 10));
@@ -401,17 +403,14 @@ TEST(HEVCAlphaMovieWriterFailureTest, AbandonedOrUnwritableMoviesLeaveNothing) {
     startedMovie("take:1.mov")->finish();
     std::filesystem::current_path(before);
     EXPECT_GT(std::filesystem::file_size(folder / "take:1.mov"), 0u);
-}
 
-// A write the file system refuses (here: past the process's file-size limit)
-// fails the movie with the reason, even where the muxer itself does not
-// return the error.
-TEST(HEVCAlphaMovieWriterFailureTest, RefusedWritesFailWithTheReason) {
-    TemporaryFolder folder;
-    const auto path = folder / "limited.mov";
+    // A write the file system refuses (here: past the process's file-size
+    // limit) fails the movie with the reason, even where the muxer itself
+    // does not return the error.
+    const auto limited = folder / "limited.mov";
     const int status = testing::exitStatusWithFileSizeLimit(16 * 1024, [&] {
         try {
-            HEVCAlphaMovieWriter writer(path, testing::exportEncoderSettings(128, 96, 10));
+            HEVCAlphaMovieWriter writer(limited, testing::exportEncoderSettings(128, 96, 10));
             writer.startWriting();
             OverlayTestFrame frame(128, 96);
             for (int k = 0; k < 200; ++k) {
@@ -425,7 +424,7 @@ TEST(HEVCAlphaMovieWriterFailureTest, RefusedWritesFailWithTheReason) {
         }
     });
     EXPECT_EQ(status, 0) << "1: no error, 2: another text";
-    EXPECT_FALSE(std::filesystem::exists(path));
+    EXPECT_FALSE(std::filesystem::exists(limited));
 }
 
 }  // namespace

@@ -236,6 +236,8 @@ TEST_F(AppModelVideoTest, GPSWinsOverTheDateAndTheSegmentMovesKeepingItsLength) 
     EXPECT_EQ(model.exportEndSeconds(), 2000);
 }
 
+// Which text each missing match shows is the core's (VideoSynchronizationTest);
+// here: the model shows it and leaves the segment and the preview alone.
 TEST_F(AppModelVideoTest, OutcomesThatLeaveTheSegmentAlone) {
     struct Case {
         TelemetryActivity track;
@@ -247,9 +249,6 @@ TEST_F(AppModelVideoTest, OutcomesThatLeaveTheSegmentAlone) {
     const Case cases[] = {
         {ride(300, false), {location("+45.0+007.0/"), date("garbage")}, {},
          "В видео есть GPS, но в треке нет координат для сопоставления.", 300},
-        {ride(300, false, false), {date("2024-05-01 09:01:00 +0000")}, {},
-         "В видео есть дата съемки, но в треке нет timestamp для сопоставления.", 300},
-        {ride(300), {location("+91.0+007.0/")}, {}, "В metadata видео не нашел GPS или дату съемки.", 300},
         // Too short to move: the match is reported all the same.
         {ride(0), {location("+45.0+007.0/")}, {}, "Синхронизировано по GPS видео: старт 00:00, ближайшая точка 0 м.", 0},
         {ride(300), {}, "Файл «clip.mp4» повреждён.", "Синхронизация не удалась.", 300},
