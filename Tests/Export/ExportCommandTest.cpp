@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <csignal>
 #include <filesystem>
 #include <thread>
@@ -14,15 +13,11 @@ namespace {
 namespace fs = std::filesystem;
 using namespace pacemark::testing;
 
-fs::path copyOfSampleRide(const TemporaryFolder& folder) {
-    return pacemark::testing::copyOfSampleRide(folder / "ride.fit");
-}
-
 TEST(ExportCommandTest, WritesTheSegmentBesideTheSourceByDefault) {
     // The normal and the compact ProRes movie hold the same frames.
     for (const std::vector<std::string>& extra : {std::vector<std::string>{}, std::vector<std::string>{"--compact"}}) {
         TemporaryFolder folder;
-        const fs::path ride = copyOfSampleRide(folder);
+        const fs::path ride = copyOfSampleRide(folder / "ride.fit");
         std::vector<std::string> arguments = {ride.string(), "--size", "320x180", "--fps", "5", "--start", "10", "--end", "14"};
         arguments.insert(arguments.end(), extra.begin(), extra.end());
         const CLIRun run = runExport(arguments, folder);
@@ -39,7 +34,9 @@ TEST(ExportCommandTest, WritesTheSegmentBesideTheSourceByDefault) {
 
 TEST(ExportCommandTest, BadRequestsFailWithRussianMessagesAndWriteNothing) {
     TemporaryFolder folder;
-    const fs::path ride = copyOfSampleRide(folder);
+    const fs::path ride = copyOfSampleRide(folder / "ride.fit");
+    fs::create_directory(folder / "other");
+    const fs::path sameName = copyOfSampleRide(folder / "other" / "ride.fit");
     struct Case {
         std::vector<std::string> arguments;
         int status;
@@ -63,13 +60,18 @@ TEST(ExportCommandTest, BadRequestsFailWithRussianMessagesAndWriteNothing) {
         // The destination is checked before rendering too.
         {{ride.string(), "-o", folder.path().string()}, 2, "это папка"},
         {{ride.string(), "-o", (ride / "a.mov").string()}, 1, "не папка"},
+        // Batches that would write two rides into one movie.
+        {{ride.string(), sameName.string(), "-o", (folder / "x.mov").string()}, 2, "С несколькими файлами -o не подходит"},
+        {{ride.string(), "-o", (folder / "x.mov").string(), "--output-dir", folder.path().string()}, 2, "либо -o, либо"},
+        {{ride.string(), sameName.string(), "--output-dir", (folder / "out").string()}, 2, "один и тот же фильм"},
+        {{ride.string(), (folder / "." / "ride.fit").string()}, 2, "один и тот же фильм"},
     };
     for (const Case& c : cases) {
         const CLIRun run = runExport(c.arguments, folder, c.addressSpaceBytes);
         EXPECT_EQ(run.status, c.status) << c.message << "\n" << run.err;
         EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
     }
-    EXPECT_EQ(filesIn(folder.path()), (std::vector<fs::path>{"ride.fit", "stderr.txt", "stdout.txt"}));
+    EXPECT_EQ(filesIn(folder.path()), (std::vector<fs::path>{"other", "ride.fit", "stderr.txt", "stdout.txt"}));
 }
 
 // The temporary movies in `folder` (names with ".tmp.mov").
@@ -108,7 +110,7 @@ class ExportCommandSignalTest : public ::testing::TestWithParam<ExportStop> {};
 // writer, keep the old movie and leave no temporary file.
 TEST_P(ExportCommandSignalTest, StopsCleanlyAndKeepsTheOldMovie) {
     TemporaryFolder folder;
-    const fs::path ride = copyOfSampleRide(folder);
+    const fs::path ride = copyOfSampleRide(folder / "ride.fit");
     const fs::path output = folder / "ride-telemetry.mov";
     writeFileText(output, "the old movie");
     const fs::path errPath = folder / "stderr.txt";
@@ -121,10 +123,7 @@ TEST_P(ExportCommandSignalTest, StopsCleanlyAndKeepsTheOldMovie) {
     EXPECT_NE(run.err.find("Экспорт остановлен."), std::string::npos) << run.err;
     const auto bytes = readFileBytes(output);
     EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "the old movie");
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(folder.path())) names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    EXPECT_EQ(names, (std::vector<std::string>{"ride-telemetry.mov", "ride.fit", "stderr.txt"}));
+    EXPECT_EQ(filesIn(folder.path()), (std::vector<fs::path>{"ride-telemetry.mov", "ride.fit", "stderr.txt"}));
 }
 
 INSTANTIATE_TEST_SUITE_P(ExportCommandTest, ExportCommandSignalTest,
@@ -138,7 +137,7 @@ INSTANTIATE_TEST_SUITE_P(ExportCommandTest, ExportCommandSignalTest,
 
 TEST(ExportCommandTest, NextExportRemovesTheTemporaryOfAKilledExportButNotOfARunningOne) {
     TemporaryFolder folder;
-    const fs::path ride = copyOfSampleRide(folder);
+    const fs::path ride = copyOfSampleRide(folder / "ride.fit");
     // An export killed outright (as by a power cut) leaves its temporary movie.
     const pid_t killed = startLongExport(ride, folder / "killed.mov", folder / "killed.txt");
     ASSERT_GT(killed, 0);

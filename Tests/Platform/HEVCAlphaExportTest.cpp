@@ -60,11 +60,15 @@ ExportFrameRendererMaker overlayRenderers() {
 // Opens HEVC writers whose alpha encode is told something different.
 class DisagreeingWriterFactory : public MovieWriterFactory {
 public:
+    explicit DisagreeingWriterFactory(X265Encoder::Options alphaOptions) : alphaOptions_(std::move(alphaOptions)) {}
     std::unique_ptr<MovieWriter> makeWriter(const MovieWriterSettings& settings) const override {
         auto encoderSettings = HEVCAlphaEncoderSettings::fromMovieWriterSettings(settings);
-        encoderSettings.alphaExtraOptions = {{"keyint", "1"}, {"min-keyint", "1"}};
+        encoderSettings.alphaExtraOptions = alphaOptions_;
         return std::make_unique<HEVCAlphaMovieWriter>(settings.url, encoderSettings);
     }
+
+private:
+    X265Encoder::Options alphaOptions_;
 };
 
 
@@ -80,15 +84,11 @@ TEST(HEVCAlphaExportTest, ExporterWritesHevcWithAlphaThroughTheWriterFactories) 
     EXPECT_EQ(filesIn(folder.path()), std::vector<std::filesystem::path>{"ride-telemetry.mov"});
     ASSERT_FALSE(progress.empty());
     EXPECT_EQ(progress.back(), 1.0);
+    // The HEVC writer wrote it (its layers are checked in HEVCAlphaMovieWriterTest).
     const auto track = pacemark::testing::readQuickTimeHEVCTrack(output);
     EXPECT_EQ(track.sampleEntryType, "hvc1");
     EXPECT_EQ(track.width, 96);
-    ASSERT_EQ(track.samples.size(), 30u);
-    for (const auto& sample : track.samples) {
-        const auto nals = pacemark::testing::lengthPrefixedNalUnits(sample);
-        ASSERT_EQ(nals.size(), 2u);
-        EXPECT_EQ(HEVCNalUnit::parse(nals[1]).layerId, 1);
-    }
+    EXPECT_EQ(track.samples.size(), 30u);
 }
 
 // How many samples of the movie hold skip pictures: layer-0 slices equal to
@@ -128,22 +128,28 @@ TEST(HEVCAlphaExportTest, OnlyFramesThatShowTheSameSampleBecomeSkipPictures) {
     }
 }
 
+// A different B-frame pattern or key-frame interval in the alpha encode is
+// noticed rather than written as a broken stream.
 TEST(HEVCAlphaExportTest, DisagreeingEncodesFailTheExportAndKeepTheOldMovie) {
-    TemporaryFolder folder;
-    const auto output = folder / "ride-telemetry.mov";
-    pacemark::testing::writeFileText(output, "old movie");
-    TelemetryVideoExporter exporter(std::make_shared<DisagreeingWriterFactory>(), overlayRenderers());
-    const TelemetryRenderConfig config(output, 96, 64, 10, TelemetryVideoCodec::hevcWithAlpha, 0, 3.0, PacemarkLayout{});
-    try {
-        exporter.exportMovie(testing::rideOfSeconds(5), config, [](double) {});
-        FAIL() << "the export succeeded";
-    } catch (const PacemarkError& error) {
-        EXPECT_NE(error.errorDescription().find("Кодировщики цвета и альфа-канала разошлись"), std::string::npos)
-            << error.errorDescription();
+    for (const X265Encoder::Options& alphaOptions : {X265Encoder::Options{{"bframes", "1"}},
+                                                     X265Encoder::Options{{"keyint", "7"}, {"min-keyint", "7"}}}) {
+        SCOPED_TRACE(alphaOptions.front().first);
+        TemporaryFolder folder;
+        const auto output = folder / "ride-telemetry.mov";
+        pacemark::testing::writeFileText(output, "old movie");
+        TelemetryVideoExporter exporter(std::make_shared<DisagreeingWriterFactory>(alphaOptions), overlayRenderers());
+        const TelemetryRenderConfig config(output, 96, 64, 10, TelemetryVideoCodec::hevcWithAlpha, 0, 3.0, PacemarkLayout{});
+        try {
+            exporter.exportMovie(activityOfSeconds(5, 10), config, [](double) {});  // every frame a new picture
+            ADD_FAILURE() << "the export succeeded";
+        } catch (const PacemarkError& error) {
+            EXPECT_NE(error.errorDescription().find("Кодировщики цвета и альфа-канала разошлись"), std::string::npos)
+                << error.errorDescription();
+        }
+        EXPECT_EQ(filesIn(folder.path()), std::vector<std::filesystem::path>{"ride-telemetry.mov"}) << "temporary file left";
+        const auto bytes = pacemark::testing::readFileBytes(output);
+        EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "old movie");
     }
-    EXPECT_EQ(filesIn(folder.path()), std::vector<std::filesystem::path>{"ride-telemetry.mov"}) << "temporary file left";
-    const auto bytes = pacemark::testing::readFileBytes(output);
-    EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "old movie");
 }
 
 }  // namespace

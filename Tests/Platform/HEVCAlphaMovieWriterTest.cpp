@@ -1,4 +1,5 @@
 #include "Export/TelemetryVideoExportError.h"
+#include "FFmpegHandles.h"
 #include "HEVCAlphaEncodingError.h"
 #include "HEVCAlphaMovieCheck.h"
 #include "HEVCAlphaMovieWriter.h"
@@ -10,10 +11,6 @@
 
 #include <gtest/gtest.h>
 
-extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavformat/avformat.h>
-}
 
 #include <array>
 #include <cmath>
@@ -63,9 +60,91 @@ using testing::CommandResult;
 using testing::quoted;
 using testing::runCommand;
 
+// FFmpeg 8 through node-av decodes both layers: every frame as yuva420p, one
+// after the other, and what the decoding script printed. Empty when node or
+// the package is missing (the reason is in `skipped`).
+struct IndependentDecode {
+    std::string skipped;
+    std::string output;
+    std::vector<std::uint8_t> yuva;
+};
+
+IndependentDecode decodeWithNodeAv(const std::filesystem::path& movie, const std::filesystem::path& raw) {
+    const std::filesystem::path packages = PACEMARK_HEVC_ALPHA_DECODER_FOLDER;
+    if (std::string(PACEMARK_NODE).empty() || !std::filesystem::exists(PACEMARK_NODE)) return {"node not found", {}, {}};
+    if (!std::filesystem::exists(packages / "node_modules" / "node-av" / "package.json")) {
+        return {"decoder node-av not installed (npm missing or registry unreachable)", {}, {}};
+    }
+    const auto result = runCommand(std::string(PACEMARK_NODE) + " " + quoted(PACEMARK_HEVC_ALPHA_DECODE_SCRIPT) + " " +
+                                   quoted(packages) + " " + quoted(movie) + " " + quoted(raw));
+    EXPECT_EQ(result.status, 0) << result.output;
+    // Nothing to complain about (no unknown profile, no unexpected scalability type).
+    EXPECT_EQ(result.output.find("[hevc @"), std::string::npos) << result.output;
+    if (result.status != 0) return {"", result.output, {}};
+    return {"", result.output, pacemark::testing::readFileBytes(raw)};
+}
+
 double psnr(double squaredErrorSum, double count) {
     if (squaredErrorSum == 0) return 99.0;
     return 10.0 * std::log10(255.0 * 255.0 * count / squaredErrorSum);
+}
+
+// The base layer as the system's FFmpeg decodes it: every picture's planes,
+// tightly packed, and how many errors the decoder logged.
+struct SystemDecode {
+    std::vector<std::vector<std::uint8_t>> frames;
+    std::vector<std::int64_t> timestamps;
+    int errors = 0;
+};
+
+SystemDecode decodeWithSystemFFmpeg(const std::filesystem::path& path, int width, int height) {
+    static int errors = 0;
+    errors = 0;
+    av_log_set_callback([](void*, int level, const char*, va_list) {
+        if (level <= AV_LOG_ERROR) ++errors;
+    });
+    SystemDecode result;
+    AVFormatContext* opened = nullptr;
+    EXPECT_EQ(avformat_open_input(&opened, path.c_str(), nullptr, nullptr), 0);
+    const ffmpeg::InputFormatHandle format(opened);
+    if (!format) return result;
+    EXPECT_GE(avformat_find_stream_info(format.get(), nullptr), 0);
+    const AVStream* stream = format->streams[0];
+    EXPECT_EQ(stream->codecpar->codec_id, AV_CODEC_ID_HEVC);
+    const AVCodec* codec = avcodec_find_decoder(AV_CODEC_ID_HEVC);
+    const ffmpeg::CodecContextHandle context(avcodec_alloc_context3(codec));
+    EXPECT_GE(avcodec_parameters_to_context(context.get(), stream->codecpar), 0);
+    EXPECT_EQ(avcodec_open2(context.get(), codec, nullptr), 0);
+    const ffmpeg::PacketHandle packet(av_packet_alloc());
+    const ffmpeg::FrameHandle frame(av_frame_alloc());
+    auto drain = [&] {
+        while (avcodec_receive_frame(context.get(), frame.get()) == 0) {
+            EXPECT_EQ(frame->width, width);
+            EXPECT_EQ(frame->height, height);
+            EXPECT_EQ(frame->format, AV_PIX_FMT_YUV420P);
+            result.timestamps.push_back(frame->best_effort_timestamp);
+            std::vector<std::uint8_t> planes;
+            for (int plane = 0; plane < 3; ++plane) {
+                const int w = plane ? (width + 1) / 2 : width, h = plane ? (height + 1) / 2 : height;
+                for (int row = 0; row < h; ++row) {
+                    const std::uint8_t* line = frame->data[plane] + std::ptrdiff_t{row} * frame->linesize[plane];
+                    planes.insert(planes.end(), line, line + w);
+                }
+            }
+            result.frames.push_back(std::move(planes));
+            av_frame_unref(frame.get());
+        }
+    };
+    while (av_read_frame(format.get(), packet.get()) >= 0) {
+        EXPECT_EQ(avcodec_send_packet(context.get(), packet.get()), 0);
+        av_packet_unref(packet.get());
+        drain();
+    }
+    avcodec_send_packet(context.get(), nullptr);
+    drain();
+    av_log_set_callback(av_log_default_callback);
+    result.errors = errors;
+    return result;
 }
 
 class HEVCAlphaMovieWriterTest : public ::testing::Test {
@@ -90,7 +169,7 @@ TemporaryFolder* HEVCAlphaMovieWriterTest::folder = nullptr;
 std::filesystem::path HEVCAlphaMovieWriterTest::moviePath;
 std::vector<std::vector<std::uint8_t>> HEVCAlphaMovieWriterTest::rendered;
 
-TEST_F(HEVCAlphaMovieWriterTest, MovieHoldsAnHvc1TrackWithBothLayersInHvcCAndEverySample) {
+TEST_F(HEVCAlphaMovieWriterTest, MovieHoldsAnHvc1TrackWithBothLayersThatTheSystemDecoderReads) {
     const auto track = pacemark::testing::readQuickTimeHEVCTrack(moviePath);
     EXPECT_EQ(track.sampleEntryType, "hvc1");
     EXPECT_EQ(track.width, movieWidth);
@@ -123,74 +202,11 @@ TEST_F(HEVCAlphaMovieWriterTest, MovieHoldsAnHvc1TrackWithBothLayersInHvcCAndEve
         }
         EXPECT_EQ(layers, (std::vector<int>{0, 1})) << "sample " << s;
     }
-}
 
-// The base layer as the system's FFmpeg decodes it: every picture's planes,
-// tightly packed, and how many errors the decoder logged.
-struct SystemDecode {
-    std::vector<std::vector<std::uint8_t>> frames;
-    std::vector<std::int64_t> timestamps;
-    int errors = 0;
-};
-
-SystemDecode decodeWithSystemFFmpeg(const std::filesystem::path& path, int width, int height) {
-    static int errors = 0;
-    errors = 0;
-    av_log_set_callback([](void*, int level, const char*, va_list) {
-        if (level <= AV_LOG_ERROR) ++errors;
-    });
-    SystemDecode result;
-    AVFormatContext* format = nullptr;
-    EXPECT_EQ(avformat_open_input(&format, path.c_str(), nullptr, nullptr), 0);
-    if (!format) return result;
-    EXPECT_GE(avformat_find_stream_info(format, nullptr), 0);
-    const AVStream* stream = format->streams[0];
-    EXPECT_EQ(stream->codecpar->codec_id, AV_CODEC_ID_HEVC);
-    const AVCodec* codec = avcodec_find_decoder(AV_CODEC_ID_HEVC);
-    AVCodecContext* context = avcodec_alloc_context3(codec);
-    EXPECT_GE(avcodec_parameters_to_context(context, stream->codecpar), 0);
-    EXPECT_EQ(avcodec_open2(context, codec, nullptr), 0);
-    AVPacket* packet = av_packet_alloc();
-    AVFrame* frame = av_frame_alloc();
-    auto drain = [&] {
-        while (avcodec_receive_frame(context, frame) == 0) {
-            EXPECT_EQ(frame->width, width);
-            EXPECT_EQ(frame->height, height);
-            EXPECT_EQ(frame->format, AV_PIX_FMT_YUV420P);
-            result.timestamps.push_back(frame->best_effort_timestamp);
-            std::vector<std::uint8_t> planes;
-            for (int plane = 0; plane < 3; ++plane) {
-                const int w = plane ? (width + 1) / 2 : width, h = plane ? (height + 1) / 2 : height;
-                for (int row = 0; row < h; ++row) {
-                    const std::uint8_t* line = frame->data[plane] + std::ptrdiff_t{row} * frame->linesize[plane];
-                    planes.insert(planes.end(), line, line + w);
-                }
-            }
-            result.frames.push_back(std::move(planes));
-            av_frame_unref(frame);
-        }
-    };
-    while (av_read_frame(format, packet) >= 0) {
-        EXPECT_EQ(avcodec_send_packet(context, packet), 0);
-        av_packet_unref(packet);
-        drain();
-    }
-    avcodec_send_packet(context, nullptr);
-    drain();
-    av_frame_free(&frame);
-    av_packet_free(&packet);
-    avcodec_free_context(&context);
-    avformat_close_input(&format);
-    av_log_set_callback(av_log_default_callback);
-    result.errors = errors;
-    return result;
-}
-
-TEST_F(HEVCAlphaMovieWriterTest, SystemFFmpegDecodesTheBaseLayerWithoutErrors) {
+    // The base layer as FFmpeg 5.1 decodes it: every frame, no errors, in order.
     const SystemDecode decoded = decodeWithSystemFFmpeg(moviePath, movieWidth, movieHeight);
     EXPECT_EQ(decoded.frames.size(), static_cast<std::size_t>(movieFrames));
     EXPECT_EQ(decoded.errors, 0);
-    // Frame i is shown at i / fps.
     for (std::size_t i = 1; i < decoded.timestamps.size(); ++i) EXPECT_GT(decoded.timestamps[i], decoded.timestamps[i - 1]);
 }
 
@@ -216,18 +232,8 @@ TEST_F(HEVCAlphaMovieWriterTest, StreamDumperParsesEveryParameterSetToItsTrailin
 }
 
 TEST_F(HEVCAlphaMovieWriterTest, IndependentDecoderReturnsColourAndAlphaOfTheRenderedFrames) {
-    const std::filesystem::path packages = PACEMARK_HEVC_ALPHA_DECODER_FOLDER;
-    if (std::string(PACEMARK_NODE).empty() || !std::filesystem::exists(PACEMARK_NODE)) GTEST_SKIP() << "node not found";
-    if (!std::filesystem::exists(packages / "node_modules" / "node-av" / "package.json")) {
-        GTEST_SKIP() << "decoder node-av not installed in " << packages << " (npm missing or registry unreachable)";
-    }
-    const auto raw = (*folder) / "decoded.yuva";
-    const auto result = runCommand(std::string(PACEMARK_NODE) + " " + quoted(PACEMARK_HEVC_ALPHA_DECODE_SCRIPT) + " " +
-                                   quoted(packages) + " " + quoted(moviePath) + " " + quoted(raw));
-    ASSERT_EQ(result.status, 0) << result.output;
-    // The decoder has nothing to complain about (no unknown profile, no
-    // unexpected scalability type).
-    EXPECT_EQ(result.output.find("[hevc @"), std::string::npos) << result.output;
+    const IndependentDecode result = decodeWithNodeAv(moviePath, (*folder) / "decoded.yuva");
+    if (!result.skipped.empty()) GTEST_SKIP() << result.skipped;
     std::smatch match;
     ASSERT_TRUE(std::regex_search(result.output, match, std::regex(R"(\{"frames":(\d+),"formats":\[([^\]]*)\],"widths":\[([^\]]*)\],"heights":\[([^\]]*)\])")))
         << result.output;
@@ -238,7 +244,7 @@ TEST_F(HEVCAlphaMovieWriterTest, IndependentDecoderReturnsColourAndAlphaOfTheRen
 
     const std::size_t lumaSize = movieWidth * movieHeight, chromaSize = lumaSize / 4;
     const std::size_t frameSize = 2 * lumaSize + 2 * chromaSize;
-    const auto decoded = pacemark::testing::readFileBytes(raw);
+    const auto& decoded = result.yuva;
     ASSERT_EQ(decoded.size(), frameSize * movieFrames);
 
     // BT.709 limited range back to RGB, compared with the premultiplied
@@ -343,18 +349,11 @@ TEST(HEVCSkipPictureTest, RepeatsDecodeBitIdenticallyToThePictureBeforeThemInEve
         EXPECT_TRUE(pacemark::testing::readFileBytes(yuv) == expected) << "libde265 and FFmpeg 5.1 decode different pictures";
     }
 
-    const std::filesystem::path packages = PACEMARK_HEVC_ALPHA_DECODER_FOLDER;
-    if (std::string(PACEMARK_NODE).empty() || !std::filesystem::exists(packages / "node_modules" / "node-av" / "package.json")) {
-        GTEST_SKIP() << "node or node-av missing: alpha layer not decoded";
-    }
-    const auto raw = folder / "decoded.yuva";
-    const auto result = runCommand(std::string(PACEMARK_NODE) + " " + quoted(PACEMARK_HEVC_ALPHA_DECODE_SCRIPT) + " " +
-                                   quoted(packages) + " " + quoted(path) + " " + quoted(raw));
-    ASSERT_EQ(result.status, 0) << result.output;
-    EXPECT_EQ(result.output.find("[hevc @"), std::string::npos) << result.output;
-    const auto decoded = pacemark::testing::readFileBytes(raw);
+    const IndependentDecode both = decodeWithNodeAv(path, folder / "decoded.yuva");
+    if (!both.skipped.empty()) GTEST_SKIP() << both.skipped << ": alpha layer not decoded";
+    const auto& decoded = both.yuva;
     const std::size_t frameSize = std::size_t{width} * height * 2 + 2 * std::size_t{width / 2} * (height / 2);
-    ASSERT_EQ(decoded.size(), frameSize * repeats.size()) << result.output;
+    ASSERT_EQ(decoded.size(), frameSize * repeats.size()) << both.output;
     const auto frameAt = [&](std::size_t i) {
         return std::vector<std::uint8_t>(decoded.begin() + static_cast<std::ptrdiff_t>(frameSize * i),
                                          decoded.begin() + static_cast<std::ptrdiff_t>(frameSize * (i + 1)));
@@ -362,52 +361,56 @@ TEST(HEVCSkipPictureTest, RepeatsDecodeBitIdenticallyToThePictureBeforeThemInEve
     for (const std::size_t i : skips) EXPECT_TRUE(frameAt(i) == frameAt(i - 1)) << "FFmpeg 8, both layers, frame " << i;
 }
 
-TEST(HEVCAlphaMovieWriterFailureTest, AbandonedOrUnwritableMoviesLeaveNothing) {
+// Starts a 64×64 movie at `path` and appends its first frame.
+std::unique_ptr<HEVCAlphaMovieWriter> startedMovie(const std::filesystem::path& path) {
+    auto writer = std::make_unique<HEVCAlphaMovieWriter>(path, testing::exportEncoderSettings(64, 64, 10));
+    EXPECT_FALSE(std::filesystem::exists(path)) << "no file before writing starts";
+    writer->startWriting();
+    OverlayTestFrame frame(64, 64);
+    frame.draw(0);
+    writer->append(frame.view(), 0);
+    return writer;
+}
+
+TEST(HEVCAlphaMovieWriterFailureTest, AbandonedUnwritableOrRefusedMoviesLeaveNothing) {
     TemporaryFolder folder;
     const auto path = folder / "abandoned.mov";
-    {
-        HEVCAlphaMovieWriter writer(path, testing::exportEncoderSettings(64, 64, 10));
-        EXPECT_FALSE(std::filesystem::exists(path)) << "no file before writing starts";
-        writer.startWriting();
-        OverlayTestFrame frame(64, 64);
-        frame.draw(0);
-        writer.append(frame.view(), 0);
-        EXPECT_TRUE(std::filesystem::exists(path));
-    }
+    startedMovie(path).reset();
     EXPECT_FALSE(std::filesystem::exists(path));
 
     {
         // A gap in the frame numbers would break the one-frame durations.
-        HEVCAlphaMovieWriter writer(path, testing::exportEncoderSettings(64, 64, 10));
-        writer.startWriting();
+        const auto writer = startedMovie(path);
         OverlayTestFrame frame(64, 64);
-        frame.draw(0);
-        writer.append(frame.view(), 0);
-        EXPECT_THROW(writer.append(frame.view(), 2), TelemetryVideoExportError);
+        EXPECT_THROW(writer->append(frame.view(), 2), TelemetryVideoExportError);
         EXPECT_FALSE(std::filesystem::exists(path));
-        EXPECT_FALSE(writer.makePixelBuffer().isValid());
-    }
+        EXPECT_FALSE(writer->makePixelBuffer().isValid());
+    }  // no encoder threads left when the size-limited child is forked below
 
     try {
-        HEVCAlphaMovieWriter writer(folder / "missing-folder" / "x.mov", testing::exportEncoderSettings(64, 64, 10));
-        writer.startWriting();
+        HEVCAlphaMovieWriter missing(folder / "missing-folder" / "x.mov", testing::exportEncoderSettings(64, 64, 10));
+        missing.startWriting();
         FAIL();
     } catch (const HEVCAlphaEncodingError& error) {
         EXPECT_EQ(error.errorCase(), HEVCAlphaEncodingError::Case::muxingFailed);
         EXPECT_NE(error.errorDescription().find("Не удалось открыть для записи"), std::string::npos) << error.what();
         EXPECT_EQ(error.errorDescription().find("No such"), std::string::npos) << "the reason is Russian";
     }
-}
 
-// A write the file system refuses (here: past the process's file-size limit)
-// fails the movie with the reason, even where the muxer itself does not
-// return the error.
-TEST(HEVCAlphaMovieWriterFailureTest, RefusedWritesFailWithTheReason) {
-    TemporaryFolder folder;
-    const auto path = folder / "limited.mov";
+    // FFmpeg would read the relative name "take:1.mov" as the protocol "take".
+    const std::filesystem::path before = std::filesystem::current_path();
+    std::filesystem::current_path(folder.path());
+    startedMovie("take:1.mov")->finish();
+    std::filesystem::current_path(before);
+    EXPECT_GT(std::filesystem::file_size(folder / "take:1.mov"), 0u);
+
+    // A write the file system refuses (here: past the process's file-size
+    // limit) fails the movie with the reason, even where the muxer itself
+    // does not return the error.
+    const auto limited = folder / "limited.mov";
     const int status = testing::exitStatusWithFileSizeLimit(16 * 1024, [&] {
         try {
-            HEVCAlphaMovieWriter writer(path, testing::exportEncoderSettings(128, 96, 10));
+            HEVCAlphaMovieWriter writer(limited, testing::exportEncoderSettings(128, 96, 10));
             writer.startWriting();
             OverlayTestFrame frame(128, 96);
             for (int k = 0; k < 200; ++k) {
@@ -421,24 +424,7 @@ TEST(HEVCAlphaMovieWriterFailureTest, RefusedWritesFailWithTheReason) {
         }
     });
     EXPECT_EQ(status, 0) << "1: no error, 2: another text";
-    EXPECT_FALSE(std::filesystem::exists(path));
-}
-
-TEST(HEVCAlphaMovieWriterFailureTest, RelativeNameWithAColonIsWrittenAsAFile) {
-    TemporaryFolder folder;
-    const std::filesystem::path before = std::filesystem::current_path();
-    std::filesystem::current_path(folder.path());
-    {
-        // FFmpeg would read "take:1.mov" as the protocol "take".
-        HEVCAlphaMovieWriter writer("take:1.mov", testing::exportEncoderSettings(64, 64, 10));
-        writer.startWriting();
-        OverlayTestFrame frame(64, 64);
-        frame.draw(0);
-        writer.append(frame.view(), 0);
-        writer.finish();
-    }
-    std::filesystem::current_path(before);
-    EXPECT_GT(std::filesystem::file_size(folder / "take:1.mov"), 0u);
+    EXPECT_FALSE(std::filesystem::exists(limited));
 }
 
 }  // namespace

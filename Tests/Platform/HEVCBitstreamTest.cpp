@@ -11,13 +11,14 @@
 
 #include <map>
 #include <random>
+#include <tuple>
 
 namespace pacemark {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-TEST(HEVCBitWriterTest, ExpGolombCodesHaveTheirKnownBitPatterns) {
+TEST(HEVCBitWriterTest, ExpGolombCodesHaveTheirKnownBitPatternsAndReadBack) {
     HEVCBitWriter writer;
     // ue: 0 -> 1, 1 -> 010, 2 -> 011, 3 -> 00100, 7 -> 0001000
     for (const std::uint32_t value : {0u, 1u, 2u, 3u, 7u}) writer.writeUnsignedExpGolomb(value);
@@ -29,10 +30,9 @@ TEST(HEVCBitWriterTest, ExpGolombCodesHaveTheirKnownBitPatterns) {
     for (const std::int32_t value : {1, -1, 2, -2}) signedWriter.writeSignedExpGolomb(value);
     signedWriter.writeTrailingBits();
     EXPECT_EQ(signedWriter.bytes(), (Bytes{0x4C, 0x85, 0x80}));
-}
 
-TEST(HEVCBitReaderTest, ReadsBackWhatTheWriterWroteAtAnyAlignment) {
-    HEVCBitWriter writer;
+    // The reader reads back what the writer wrote, at any alignment.
+    writer = HEVCBitWriter();
     writer.writeBits(5, 3);
     const std::vector<std::uint32_t> values{0, 1, 254, 255, 65535, 1u << 20, 0xFFFFFFFEu};
     for (const auto value : values) writer.writeUnsignedExpGolomb(value);
@@ -72,7 +72,21 @@ TEST(HEVCBitReaderTest, TruncatedOrMalformedInputThrowsInsteadOfReadingZeros) {
     EXPECT_THROW(HEVCShortTermRefPicSet::read(setReader, 0, {}), HEVCBitstreamError);
 }
 
-TEST(HEVCNalUnitTest, EmulationPreventionIsInsertedAndRemovedWhereStartCodesCouldAppear) {
+TEST(HEVCNalUnitTest, AnnexBSplitsAtStartCodesAndEmulationPreventionKeepsThemOut) {
+    const Bytes stream{0, 0, 0, 1, 0x40, 0x01, 0xAA, 0, 0, 1, 0x42, 0x01, 0, 0, 0, 0, 1, 0x44, 0x01, 0x00, 0x00, 0x03};
+    const auto units = hevcSplitAnnexB(stream);
+    ASSERT_EQ(units.size(), 3u);
+    EXPECT_EQ(Bytes(units[0].begin(), units[0].end()), (Bytes{0x40, 0x01, 0xAA}));
+    EXPECT_EQ(Bytes(units[1].begin(), units[1].end()), (Bytes{0x42, 0x01}));
+    EXPECT_EQ(Bytes(units[2].begin(), units[2].end()), (Bytes{0x44, 0x01, 0x00, 0x00, 0x03}));
+
+    const HEVCNalUnit pps = HEVCNalUnit::parse(units[2]);
+    EXPECT_EQ(pps.type, HEVCNalType::pps);
+    EXPECT_EQ(pps.layerId, 0);
+    EXPECT_EQ(pps.rbsp, (Bytes{0x00, 0x00}));
+    EXPECT_THROW(HEVCNalUnit::parse(Bytes{0x80, 0x01, 0x00}), HEVCBitstreamError);
+
+    // Emulation prevention is inserted and removed where start codes could appear.
     EXPECT_EQ(hevcAddEmulationPrevention(Bytes{0, 0, 0, 0, 0, 1, 0, 0, 4}),
               (Bytes{0, 0, 3, 0, 0, 3, 0, 1, 0, 0, 4}));
     EXPECT_EQ(hevcAddEmulationPrevention(Bytes{5, 0, 0}), (Bytes{5, 0, 0, 3}));
@@ -91,21 +105,6 @@ TEST(HEVCNalUnitTest, EmulationPreventionIsInsertedAndRemovedWhereStartCodesCoul
         }
         ASSERT_EQ(hevcRemoveEmulationPrevention(escaped), rbsp);
     }
-}
-
-TEST(HEVCNalUnitTest, AnnexBStreamSplitsAtThreeAndFourByteStartCodes) {
-    const Bytes stream{0, 0, 0, 1, 0x40, 0x01, 0xAA, 0, 0, 1, 0x42, 0x01, 0, 0, 0, 0, 1, 0x44, 0x01, 0x00, 0x00, 0x03};
-    const auto units = hevcSplitAnnexB(stream);
-    ASSERT_EQ(units.size(), 3u);
-    EXPECT_EQ(Bytes(units[0].begin(), units[0].end()), (Bytes{0x40, 0x01, 0xAA}));
-    EXPECT_EQ(Bytes(units[1].begin(), units[1].end()), (Bytes{0x42, 0x01}));
-    EXPECT_EQ(Bytes(units[2].begin(), units[2].end()), (Bytes{0x44, 0x01, 0x00, 0x00, 0x03}));
-
-    const HEVCNalUnit pps = HEVCNalUnit::parse(units[2]);
-    EXPECT_EQ(pps.type, HEVCNalType::pps);
-    EXPECT_EQ(pps.layerId, 0);
-    EXPECT_EQ(pps.rbsp, (Bytes{0x00, 0x00}));
-    EXPECT_THROW(HEVCNalUnit::parse(Bytes{0x80, 0x01, 0x00}), HEVCBitstreamError);
 }
 
 // The reference movie was written by another encoder; its parameter sets and
@@ -129,25 +128,18 @@ protected:
 
 TEST_F(HEVCReferenceStreamTest, SequenceParameterSetFieldsMatchTheReferenceDump) {
     const auto sps = HEVCSequenceParameterSet::parse(units.at({HEVCNalType::sps, 0}).rbsp);
-    EXPECT_EQ(sps.id, 0u);
-    EXPECT_EQ(sps.maxSubLayersMinus1, 0);
-    EXPECT_TRUE(sps.temporalIdNesting);
-    EXPECT_EQ(sps.profileTierLevel.profileIdc, 1);
-    EXPECT_EQ(sps.profileTierLevel.compatibilityFlags, 0x60000000u);
-    EXPECT_EQ(sps.profileTierLevel.constraintFlags, 0x900000000000ull);
-    EXPECT_EQ(sps.profileTierLevel.levelIdc, 60);
-    EXPECT_EQ(sps.chromaFormatIdc, 1u);
-    EXPECT_EQ(sps.widthLumaSamples, 320u);
-    EXPECT_EQ(sps.heightLumaSamples, 192u);
-    EXPECT_EQ(sps.confWinBottom, 6u);
-    EXPECT_EQ(sps.log2MaxPicOrderCntLsb, 8);
-    EXPECT_EQ(sps.ordering.maxDecPicBufferingMinus1, 4u);
-    EXPECT_EQ(sps.ordering.maxNumReorderPics, 2u);
-    EXPECT_EQ(sps.ordering.maxLatencyIncreasePlus1, 4u);
-    EXPECT_EQ(sps.log2CodingTreeBlockSize, 5);
-    EXPECT_FALSE(sps.sampleAdaptiveOffset);
-    EXPECT_TRUE(sps.shortTermRefPicSets.empty());
-    EXPECT_TRUE(sps.temporalMvp);
+    const HEVCProfileTierLevel& ptl = sps.profileTierLevel;
+    EXPECT_EQ(std::tuple(ptl.profileIdc, ptl.compatibilityFlags, ptl.constraintFlags, ptl.levelIdc),
+              std::tuple(1, 0x60000000u, 0x900000000000ull, 60));
+    EXPECT_EQ(std::tuple(sps.id, sps.maxSubLayersMinus1, sps.temporalIdNesting, sps.chromaFormatIdc),
+              std::tuple(0u, 0, true, 1u));
+    EXPECT_EQ(std::tuple(sps.widthLumaSamples, sps.heightLumaSamples, sps.confWinBottom), std::tuple(320u, 192u, 6u));
+    EXPECT_EQ(std::tuple(sps.ordering.maxDecPicBufferingMinus1, sps.ordering.maxNumReorderPics,
+                         sps.ordering.maxLatencyIncreasePlus1),
+              std::tuple(4u, 2u, 4u));
+    EXPECT_EQ(std::tuple(sps.log2MaxPicOrderCntLsb, sps.log2CodingTreeBlockSize, sps.sampleAdaptiveOffset,
+                         sps.shortTermRefPicSets.empty(), sps.temporalMvp),
+              std::tuple(8, 5, false, true, true));
 
     const auto alphaSps = HEVCSequenceParameterSet::parse(units.at({HEVCNalType::sps, 1}).rbsp);
     EXPECT_EQ(alphaSps.id, 1u);
@@ -228,13 +220,7 @@ TEST_F(HEVCReferenceStreamTest, SliceHeadersParseToTypesAndPictureOrderAndRewrit
     }
 }
 
-}  // namespace
-}  // namespace pacemark
-
-namespace pacemark {
-namespace {
-
-TEST_F(HEVCReferenceStreamTest, AlphaVideoParameterSetMatchesTheReferenceWhenItSignalsTheSameDimensions) {
+TEST_F(HEVCReferenceStreamTest, AlphaParameterSetsMatchTheReferenceWhenTheySignalTheSame) {
     const auto sps = HEVCSequenceParameterSet::parse(units.at({HEVCNalType::sps, 0}).rbsp);
     // The reference signals layer set {0, 1} in the base VPS, also a
     // DependencyId dimension, and gives the alpha layer the Scalable Main
@@ -248,21 +234,14 @@ TEST_F(HEVCReferenceStreamTest, AlphaVideoParameterSetMatchesTheReferenceWhenItS
     EXPECT_EQ(scalable.profileIdc, 7);
     EXPECT_EQ(scalable.compatibilityFlags, 0x01000000u);
     EXPECT_EQ(scalable.constraintFlags, 0x9F8800000000ull);
-}
 
-TEST_F(HEVCReferenceStreamTest, AlphaChannelInfoDiffersFromTheReferenceOnlyInItsPremultipliedFlag) {
+    // The alpha SEI differs from the reference only in its premultiplied flag.
     const auto straight = hevcMakeAlphaChannelInfo(HEVCAlphaColourMode::straight).serialize();
     EXPECT_EQ(straight, escaped.at({HEVCNalType::prefixSei, 0}));
     EXPECT_EQ(straight, (Bytes{0x4E, 0x01, 0xA5, 0x04, 0x00, 0x00, 0x7F, 0x90, 0x80}));
     EXPECT_EQ(hevcMakeAlphaChannelInfo(HEVCAlphaColourMode::premultiplied).serialize(),
               (Bytes{0x4E, 0x01, 0xA5, 0x04, 0x10, 0x00, 0x7F, 0x90, 0x80}));
 }
-
-}  // namespace
-}  // namespace pacemark
-
-namespace pacemark {
-namespace {
 
 TEST_F(HEVCReferenceStreamTest, DamagedParameterSetsAndSlicesAreRejectedWithoutCrashing) {
     // Flipped bits and cut-off ends must either parse or throw

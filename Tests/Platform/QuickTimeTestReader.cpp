@@ -1,5 +1,6 @@
 #include "QuickTimeTestReader.h"
 
+#include "MovieCheck/QuickTimeTrackReader.h"
 #include "TestSupport.h"
 
 #include <stdexcept>
@@ -47,60 +48,24 @@ Box child(const std::vector<std::uint8_t>& d, const Box& parent, const std::stri
 }  // namespace
 
 QuickTimeHEVCTrack readQuickTimeHEVCTrack(const std::filesystem::path& path) {
+    // The sample entry and the samples as the movie checker reads them (it
+    // shares no code with the muxer); the timing and the sync samples, which
+    // it does not need, from the boxes here.
+    FileMovieSource source(path);
+    const QuickTimeVideoTrack video = readQuickTimeVideoTrack(source);
     const std::vector<std::uint8_t> d = readFileBytes(path);
+    QuickTimeHEVCTrack track{video.format, video.sampleEntry, video.width, video.height, {}, {}, {}, {}, {}};
+    for (const auto& box : video.extensions) {
+        track.sampleEntryChildBoxes.push_back(box.type);
+        if (box.type == "hvcC") track.hvcC = box.payload;
+    }
+    for (const auto& sample : video.samples) {
+        const auto begin = d.begin() + static_cast<std::ptrdiff_t>(sample.offset);
+        track.samples.emplace_back(begin, begin + sample.size);
+    }
+
     const Box file{"", 0, d.size()};
     const Box stbl = child(d, child(d, child(d, child(d, child(d, file, "moov"), "trak"), "mdia"), "minf"), "stbl");
-    const Box stsd = child(d, stbl, "stsd");
-    QuickTimeHEVCTrack track;
-    const std::size_t entry = stsd.payload + 8;
-    const std::size_t entryEnd = entry + be32(d, entry);
-    if (entryEnd > stsd.end) throw std::runtime_error("sample entry outside stsd");
-    track.sampleEntry.assign(d.begin() + static_cast<std::ptrdiff_t>(entry), d.begin() + static_cast<std::ptrdiff_t>(entryEnd));
-    track.sampleEntryType = std::string(reinterpret_cast<const char*>(&d[entry + 4]), 4);
-    track.width = static_cast<int>(be32(d, entry + 32) >> 16);
-    track.height = static_cast<int>(be32(d, entry + 32) & 0xFFFF);
-    for (const Box& box : children(d, entry + 86, entryEnd)) {
-        track.sampleEntryChildBoxes.push_back(box.type);
-        if (box.type == "hvcC") track.hvcC.assign(d.begin() + static_cast<std::ptrdiff_t>(box.payload), d.begin() + static_cast<std::ptrdiff_t>(box.end));
-    }
-
-    const Box stsz = child(d, stbl, "stsz");
-    const std::uint32_t fixedSize = be32(d, stsz.payload + 4);
-    const std::uint32_t count = be32(d, stsz.payload + 8);
-    std::vector<std::uint32_t> sizes;
-    for (std::uint32_t i = 0; i < count; ++i) sizes.push_back(fixedSize ? fixedSize : be32(d, stsz.payload + 12 + 4 * i));
-
-    std::vector<std::uint64_t> chunkOffsets;
-    bool wide = false;
-    Box stco{"", 0, 0};
-    try {
-        stco = child(d, stbl, "stco");
-    } catch (const std::runtime_error&) {
-        stco = child(d, stbl, "co64");
-        wide = true;
-    }
-    const std::uint32_t chunks = be32(d, stco.payload + 4);
-    for (std::uint32_t i = 0; i < chunks; ++i) {
-        chunkOffsets.push_back(wide ? (std::uint64_t{be32(d, stco.payload + 8 + 8 * i)} << 32) | be32(d, stco.payload + 12 + 8 * i)
-                                    : be32(d, stco.payload + 8 + 4 * i));
-    }
-    const Box stsc = child(d, stbl, "stsc");
-    const std::uint32_t runs = be32(d, stsc.payload + 4);
-    std::size_t sample = 0;
-    for (std::uint32_t chunk = 0; chunk < chunks; ++chunk) {
-        std::uint32_t perChunk = 0;
-        for (std::uint32_t r = 0; r < runs; ++r) {
-            if (be32(d, stsc.payload + 8 + 12 * r) <= chunk + 1) perChunk = be32(d, stsc.payload + 12 + 12 * r);
-        }
-        std::uint64_t offset = chunkOffsets[chunk];
-        for (std::uint32_t k = 0; k < perChunk && sample < sizes.size(); ++k, ++sample) {
-            if (offset + sizes[sample] > d.size()) throw std::runtime_error("sample outside the file");
-            track.samples.emplace_back(d.begin() + static_cast<std::ptrdiff_t>(offset),
-                                       d.begin() + static_cast<std::ptrdiff_t>(offset + sizes[sample]));
-            offset += sizes[sample];
-        }
-    }
-
     const Box stts = child(d, stbl, "stts");
     const std::uint32_t entries = be32(d, stts.payload + 4);
     for (std::uint32_t i = 0; i < entries; ++i) {

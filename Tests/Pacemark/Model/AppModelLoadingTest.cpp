@@ -34,14 +34,20 @@ protected:
     testing::TemporaryFolder folder;
 };
 
-TEST_F(AppModelLoadingTest, LoadsAFITFileOnAWorker) {
+TEST_F(AppModelLoadingTest, CommandLineLoadsTheFirstArgumentOnAWorker) {
     const auto path = folder / "ride.fit";
     testing::writeFileBytes(path, testing::fitActivityBytes(120));
     AppModel model{realServices()};
-    model.setErrorMessage(QStringLiteral("old"));
-    model.load(path);
+    model.loadCommandLineArgumentIfNeeded({QStringLiteral("pacemark"), QStringLiteral("-ride.fit")});
+    model.loadCommandLineArgumentIfNeeded({QStringLiteral("pacemark")});
+    EXPECT_FALSE(model.isLoading());
+    EXPECT_EQ(model.selectedFileName(), "Файл не выбран");
 
-    // At once: the old activity is gone and the status names the file.
+    model.setErrorMessage(QStringLiteral("old"));
+    model.loadCommandLineArgumentIfNeeded(
+        {QStringLiteral("pacemark"), QString::fromStdString(path.string()), QStringLiteral("other.gpx")});
+    // At once: the status names the file, the old alert is gone, the decoding
+    // has not happened yet.
     EXPECT_TRUE(model.isLoading());
     EXPECT_EQ(model.activity(), nullptr);
     EXPECT_EQ(model.selectedFileName(), "ride.fit");
@@ -57,15 +63,26 @@ TEST_F(AppModelLoadingTest, LoadsAFITFileOnAWorker) {
     EXPECT_EQ(model.exportRangeLabel(), "00:00 - 02:00");
 }
 
-TEST_F(AppModelLoadingTest, RoutesFilesByTheirExtensionInAnyCase) {
-    const auto gpx = folder / "Morning.GPX";
-    testing::writeFileText(gpx, testing::gpxTrackText(60));
-    AppModel model{realServices()};
-    EXPECT_TRUE(model.loadSupported(gpx));
-    ASSERT_TRUE(waitUntil([&] { return !model.isLoading(); }));
+TEST_F(AppModelLoadingTest, DroppedFilesAreRoutedByTheirExtensionInAnyCase) {
+    testing::writeFileText(folder / "Morning.GPX", testing::gpxTrackText(60));
+    AppModelServices services = realServices();
+    std::atomic<int> videosOpened = 0;
+    services.readVideoStillFrame = [&](const std::filesystem::path&, std::stop_token) {
+        ++videosOpened;
+        return VideoBackgroundImage{};
+    };
+    AppModel model{services};
+    // The unsupported file's alert is cleared by the loads that follow it.
+    EXPECT_TRUE(model.loadDropped({folder / "readme.md", folder / "Morning.GPX", folder / "clip.MOV"}));
+    ASSERT_TRUE(waitUntil([&] { return !model.isLoading() && !model.isLoadingVideo(); }));
     ASSERT_NE(model.activity(), nullptr);
     EXPECT_EQ(model.activity()->samples.size(), 61u);
     EXPECT_NE(model.distanceLabel(), "--");
+    EXPECT_FALSE(model.errorMessage().has_value());
+    EXPECT_EQ(videosOpened, 1);
+    EXPECT_EQ(model.videoBackgroundName(), "clip.MOV");
+    EXPECT_EQ(model.videoBackgroundURL(), folder / "clip.MOV");
+    EXPECT_NE(model.videoBackgroundImage(), nullptr);
 
     // The extension is what follows the last dot, as the loader reads it,
     // so a hidden ".gpx" is routed to the loader that then reads it.
@@ -75,7 +92,7 @@ TEST_F(AppModelLoadingTest, RoutesFilesByTheirExtensionInAnyCase) {
     ASSERT_NE(model.activity(), nullptr);
     EXPECT_EQ(model.activity()->samples.size(), 11u);
 
-    // Unsupported files only raise the alert, each one in turn.
+    // Unsupported files only raise the alert.
     const QString status = model.statusText();
     EXPECT_FALSE(model.loadDropped({folder / "notes.txt"}));
     EXPECT_EQ(model.errorMessage(), QStringLiteral("Неподдерживаемый файл: notes.txt"));
@@ -84,36 +101,27 @@ TEST_F(AppModelLoadingTest, RoutesFilesByTheirExtensionInAnyCase) {
     EXPECT_FALSE(model.loadDropped({}));
 }
 
-TEST_F(AppModelLoadingTest, DroppedTelemetryAndVideoAreBothOpened) {
-    const auto gpx = folder / "track.gpx";
-    testing::writeFileText(gpx, testing::gpxTrackText(30));
-    AppModelServices services = realServices();
-    std::atomic<int> videosOpened = 0;
-    services.readVideoStillFrame = [&](const std::filesystem::path&, std::stop_token) {
-        ++videosOpened;
-        return VideoBackgroundImage{};
-    };
-    AppModel model{services};
-    EXPECT_TRUE(model.loadDropped({folder / "readme.md", gpx, folder / "clip.MOV"}));
-    // The unsupported file's alert is cleared by the loads that follow it.
-    ASSERT_TRUE(waitUntil([&] { return !model.isLoading() && !model.isLoadingVideo(); }));
-    EXPECT_NE(model.activity(), nullptr);
-    EXPECT_EQ(videosOpened, 1);
-    EXPECT_EQ(model.videoBackgroundName(), "clip.MOV");
-    EXPECT_EQ(model.videoBackgroundURL(), folder / "clip.MOV");
-    EXPECT_NE(model.videoBackgroundImage(), nullptr);
-}
-
-TEST_F(AppModelLoadingTest, AFailingFileShowsTheLoadersTextAndKeepsNoActivity) {
+TEST_F(AppModelLoadingTest, FailingFilesShowTheLoadersTextAndACutFITFileOffersItsReadablePoints) {
     const auto broken = folder / "broken.gpx";
     testing::writeFileText(broken, "<gpx><trk><trkseg><trkpt lat=\"1\" lon=\"2\"></trk>");
+    auto bytes = testing::readFileBytes(testing::sourceFolder() / "samples" / "sample-ride.fit");
+    bytes.resize(bytes.size() * 3 / 5);
+    const auto cut = folder / "cut.fit";
+    testing::writeFileBytes(cut, bytes);
     std::string expected;
+    std::size_t readable = 0;
     try {
         TelemetryFileLoader::load(broken);
     } catch (const PacemarkError& error) {
         expected = error.errorDescription();
     }
+    try {
+        TelemetryFileLoader::load(cut);
+    } catch (const FITParserError& error) {
+        readable = error.readableRecordCount();
+    }
     ASSERT_FALSE(expected.empty());
+    ASSERT_GT(readable, 0u);
 
     AppModel model{realServices()};
     ASSERT_TRUE(loadAndWait(model, broken));
@@ -122,41 +130,14 @@ TEST_F(AppModelLoadingTest, AFailingFileShowsTheLoadersTextAndKeepsNoActivity) {
     EXPECT_EQ(model.statusText(), "Не удалось загрузить файл.");
     EXPECT_EQ(model.selectedFileName(), "broken.gpx");
     EXPECT_EQ(model.exportEndSeconds(), 0);
+    EXPECT_TRUE(model.errorActionText().isEmpty());
 
-    // A missing file and a service that throws something unexpected also end in a Russian alert.
-    ASSERT_TRUE(loadAndWait(model, folder / "missing.fit"));
-    ASSERT_TRUE(model.errorMessage().has_value());
-    EXPECT_FALSE(model.errorMessage()->isEmpty());
-    EXPECT_EQ(model.statusText(), "Не удалось загрузить файл.");
-
-    AppModelServices throwing;
-    throwing.loadTelemetry = [](const std::filesystem::path&) -> TelemetryActivity { throw std::logic_error("boom"); };
-    AppModel other{throwing};
-    ASSERT_TRUE(loadAndWait(other, folder / "x.fit"));
-    EXPECT_EQ(other.errorMessage(), QStringLiteral("Внутренняя ошибка: boom"));
-}
-
-TEST_F(AppModelLoadingTest, ACutFITFileOffersAndOpensItsReadablePoints) {
-    auto bytes = testing::readFileBytes(testing::sourceFolder() / "samples" / "sample-ride.fit");
-    bytes.resize(bytes.size() * 3 / 5);
-    const auto cut = folder / "cut.fit";
-    testing::writeFileBytes(cut, bytes);
-    std::size_t readable = 0;
-    try {
-        TelemetryFileLoader::load(cut);
-    } catch (const FITParserError& error) {
-        readable = error.readableRecordCount();
-    }
-    ASSERT_GT(readable, 0u);
     const QString count = QString::number(readable);
-
-    AppModel model{realServices()};
     ASSERT_TRUE(loadAndWait(model, cut));
     EXPECT_EQ(model.activity(), nullptr);
     ASSERT_TRUE(model.errorMessage().has_value());
     EXPECT_TRUE(model.errorMessage()->contains(count));
     EXPECT_EQ(model.errorActionText(), QStringLiteral("Открыть уцелевшие ") + count + QStringLiteral(" точек"));
-
     // Choosing the offer dismisses the alert and loads the points before the damage.
     model.runErrorAction();
     EXPECT_FALSE(model.errorMessage().has_value());
@@ -166,9 +147,19 @@ TEST_F(AppModelLoadingTest, ACutFITFileOffersAndOpensItsReadablePoints) {
     EXPECT_FALSE(model.errorMessage().has_value());
     EXPECT_TRUE(model.statusText().startsWith(QStringLiteral("Файл повреждён")));
 
-    // A plain failure afterwards offers nothing but "ОК".
+    // A missing file afterwards: a Russian alert that offers nothing but "ОК".
     ASSERT_TRUE(loadAndWait(model, folder / "missing.fit"));
+    ASSERT_TRUE(model.errorMessage().has_value());
+    EXPECT_FALSE(model.errorMessage()->isEmpty());
+    EXPECT_EQ(model.statusText(), "Не удалось загрузить файл.");
     EXPECT_TRUE(model.errorActionText().isEmpty());
+
+    // A service that throws something unexpected.
+    AppModelServices throwing;
+    throwing.loadTelemetry = [](const std::filesystem::path&) -> TelemetryActivity { throw std::logic_error("boom"); };
+    AppModel other{throwing};
+    ASSERT_TRUE(loadAndWait(other, folder / "x.fit"));
+    EXPECT_EQ(other.errorMessage(), QStringLiteral("Внутренняя ошибка: boom"));
 }
 
 TEST_F(AppModelLoadingTest, OnlyTheLatestOfOverlappingLoadsIsShown) {
@@ -214,23 +205,6 @@ TEST_F(AppModelLoadingTest, ResultsOfAModelThatIsGoneAreDropped) {
     QThreadPool::globalInstance()->waitForDone();
     QCoreApplication::sendPostedEvents();  // must not touch the destroyed model
     SUCCEED();
-}
-
-TEST_F(AppModelLoadingTest, CommandLineOpensTheFirstArgumentUnlessItIsAnOption) {
-    const auto path = folder / "cli.fit";
-    testing::writeFileBytes(path, testing::fitActivityBytes(5));
-    AppModel model{realServices()};
-    model.loadCommandLineArgumentIfNeeded({QStringLiteral("pacemark"), QStringLiteral("-ride.fit")});
-    model.loadCommandLineArgumentIfNeeded({QStringLiteral("pacemark")});
-    EXPECT_FALSE(model.isLoading());
-    EXPECT_EQ(model.selectedFileName(), "Файл не выбран");
-
-    model.loadCommandLineArgumentIfNeeded(
-        {QStringLiteral("pacemark"), QString::fromStdString(path.string()), QStringLiteral("other.gpx")});
-    ASSERT_TRUE(waitUntil([&] { return !model.isLoading(); }));
-    EXPECT_EQ(model.selectedFileName(), "cli.fit");
-    ASSERT_NE(model.activity(), nullptr);
-    EXPECT_EQ(model.activity()->samples.size(), 6u);
 }
 
 TEST_F(AppModelLoadingTest, SegmentFollowsTheActivityInWholeSeconds) {

@@ -102,7 +102,7 @@ protected:
     std::atomic<int> metadataReads = 0, readsStopped = 0;
 };
 
-TEST_F(AppModelVideoTest, OpeningFailingAndClearingShowTheirTexts) {
+TEST_F(AppModelVideoTest, OpeningFailingClearingAndSupersedingShowTheirTexts) {
     AppModel model{services()};
     model.setVideoBackgroundScale(2);
     model.setErrorMessage(QStringLiteral("old"));
@@ -138,16 +138,14 @@ TEST_F(AppModelVideoTest, OpeningFailingAndClearingShowTheirTexts) {
     model.clearVideoBackground();
     EXPECT_EQ(model.videoBackgroundName(), "Видео не выбрано");
     EXPECT_EQ(model.statusText(), "Не удалось загрузить видео-подложку.");  // untouched
-}
 
-TEST_F(AppModelVideoTest, ALaterOpenOrAClearDropsAPendingOpen) {
-    AppModel model{services()};
+    // A later open or a clear drops a pending open.
     startHeld("first.mp4", [&] { model.loadVideoBackground("first.mp4"); });
     openVideo(model, "second.mp4");
     release();
     EXPECT_EQ(model.videoBackgroundURL(), std::filesystem::path("second.mp4"));
     EXPECT_EQ(model.videoBackgroundImage()->width, 10);
-    EXPECT_EQ(players.size(), 1u);  // no player for the dropped open
+    EXPECT_EQ(players.size(), 3u);  // no player for the dropped open
 
     startHeld("third.mp4", [&] { model.loadVideoBackground("third.mp4"); });
     model.clearVideoBackground();
@@ -155,7 +153,7 @@ TEST_F(AppModelVideoTest, ALaterOpenOrAClearDropsAPendingOpen) {
     release();
     EXPECT_FALSE(model.videoBackgroundURL());
     EXPECT_EQ(model.videoBackgroundImage(), nullptr);
-    EXPECT_EQ(players.size(), 1u);
+    EXPECT_EQ(players.size(), 3u);
     EXPECT_EQ(readsStopped, 2);  // both superseded reads were told to give up
 }
 
@@ -238,6 +236,8 @@ TEST_F(AppModelVideoTest, GPSWinsOverTheDateAndTheSegmentMovesKeepingItsLength) 
     EXPECT_EQ(model.exportEndSeconds(), 2000);
 }
 
+// Which text each missing match shows is the core's (VideoSynchronizationTest);
+// here: the model shows it and leaves the segment and the preview alone.
 TEST_F(AppModelVideoTest, OutcomesThatLeaveTheSegmentAlone) {
     struct Case {
         TelemetryActivity track;
@@ -249,9 +249,6 @@ TEST_F(AppModelVideoTest, OutcomesThatLeaveTheSegmentAlone) {
     const Case cases[] = {
         {ride(300, false), {location("+45.0+007.0/"), date("garbage")}, {},
          "В видео есть GPS, но в треке нет координат для сопоставления.", 300},
-        {ride(300, false, false), {date("2024-05-01 09:01:00 +0000")}, {},
-         "В видео есть дата съемки, но в треке нет timestamp для сопоставления.", 300},
-        {ride(300), {location("+91.0+007.0/")}, {}, "В metadata видео не нашел GPS или дату съемки.", 300},
         // Too short to move: the match is reported all the same.
         {ride(0), {location("+45.0+007.0/")}, {}, "Синхронизировано по GPS видео: старт 00:00, ближайшая точка 0 м.", 0},
         {ride(300), {}, "Файл «clip.mp4» повреждён.", "Синхронизация не удалась.", 300},

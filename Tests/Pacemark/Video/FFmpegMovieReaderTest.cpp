@@ -57,58 +57,50 @@ std::vector<bool> redQuadrants(const std::uint8_t* bgra, std::int64_t width, std
     return result;
 }
 
-TEST_F(FFmpegMovieReaderTest, PhoneStyleMP4GivesDurationUserDataLocationAndCreationTime) {
-    const auto movie = folder / "phone.mp4";
-    makeTestMovie(movie, "testsrc=size=320x240:rate=25", 3,
-                  "-metadata location=+48.8577+002.2950/ -metadata creation_time=2023-05-01T10:00:00Z");
-    const FFmpegMovieReader reader(movie);
-    EXPECT_NEAR(reader.durationSeconds(), 3.0, 0.05);
+// A phone's MP4 user data, a camera's QuickTime keys (read verbatim), and a
+// movie without metadata.
+TEST_F(FFmpegMovieReaderTest, MetadataGivesTheLocationAndCreationTimeToSynchronizeWith) {
+    struct Case {
+        const char* name;
+        const char* arguments;
+        VideoSynchronizationMetadata expected;
+    };
+    const Case cases[] = {
+        {"phone.mp4", "-metadata location=+48.8577+002.2950/ -metadata creation_time=2023-05-01T10:00:00Z",
+         {VideoLocation{48.8577, 2.295}, utc("2023-05-01T10:00:00Z")}},
+        {"camera.mov",
+         "-movflags use_metadata_tags -metadata com.apple.quicktime.location.ISO6709=-33.8688+151.2093+012.000/"
+         " -metadata com.apple.quicktime.creationdate=2023-05-01T12:00:00+0200",
+         {VideoLocation{-33.8688, 151.2093}, utc("2023-05-01T10:00:00Z")}},
+        {"plain.mov", "-map_metadata -1", {}},
+    };
+    for (const Case& c : cases) {
+        makeTestMovie(folder / c.name, "testsrc=size=320x240:rate=25", 3, c.arguments);
+        const FFmpegMovieReader reader(folder / c.name);
+        EXPECT_NEAR(reader.durationSeconds(), 3.0, 0.05);
+        EXPECT_EQ(synchronizationMetadata(reader), c.expected) << c.name;
+    }
 
-    const auto items = reader.metadataItems();
-    const auto location = std::find_if(items.begin(), items.end(),
-                                       [](const MovieMetadataItem& item) { return item.key == "location"; });
-    ASSERT_NE(location, items.end());
-    EXPECT_EQ(location->identifier, "format/location");
-    EXPECT_EQ(location->stringValue, "+48.8577+002.2950/");
-    // Container items come before any stream's.
-    const auto firstStream = std::find_if(items.begin(), items.end(), [](const MovieMetadataItem& item) {
-        return item.identifier.starts_with("stream/");
-    });
-    ASSERT_NE(firstStream, items.end());
-    EXPECT_TRUE(std::none_of(firstStream, items.end(), [](const MovieMetadataItem& item) {
-        return item.identifier.starts_with("format/");
-    }));
-
-    const auto metadata = synchronizationMetadata(reader);
-    EXPECT_EQ(metadata.location, (VideoLocation{48.8577, 2.295}));
-    EXPECT_EQ(metadata.creationDate, utc("2023-05-01T10:00:00Z"));
-}
-
-TEST_F(FFmpegMovieReaderTest, QuickTimeMetadataKeysAreReadVerbatim) {
-    const auto movie = folder / "camera.mov";
-    makeTestMovie(movie, "testsrc=size=320x240:rate=25", 1,
-                  "-movflags use_metadata_tags"
-                  " -metadata com.apple.quicktime.location.ISO6709=-33.8688+151.2093+012.000/"
-                  " -metadata com.apple.quicktime.creationdate=2023-05-01T12:00:00+0200");
-    const FFmpegMovieReader reader(movie);
-    const auto items = reader.metadataItems();
+    const auto items = FFmpegMovieReader(folder / "camera.mov").metadataItems();
     EXPECT_NE(std::find(items.begin(), items.end(),
                         MovieMetadataItem{"format/com.apple.quicktime.creationdate", "com.apple.quicktime.creationdate",
                                           "2023-05-01T12:00:00+0200"}),
               items.end());
-    const auto metadata = synchronizationMetadata(reader);
-    EXPECT_EQ(metadata.location, (VideoLocation{-33.8688, 151.2093}));
-    EXPECT_EQ(metadata.creationDate, utc("2023-05-01T10:00:00Z"));
+    // Container items come before any stream's.
+    const auto phone = FFmpegMovieReader(folder / "phone.mp4").metadataItems();
+    const auto firstStream = std::find_if(phone.begin(), phone.end(), [](const MovieMetadataItem& item) {
+        return item.identifier.starts_with("stream/");
+    });
+    ASSERT_NE(firstStream, phone.end());
+    EXPECT_TRUE(std::any_of(phone.begin(), firstStream, [](const MovieMetadataItem& item) {
+        return item == MovieMetadataItem{"format/location", "location", "+48.8577+002.2950/"};
+    }));
+    EXPECT_TRUE(std::none_of(firstStream, phone.end(), [](const MovieMetadataItem& item) {
+        return item.identifier.starts_with("format/");
+    }));
 }
 
-TEST_F(FFmpegMovieReaderTest, MovieWithoutMetadataGivesNothingToSynchronizeWith) {
-    const auto movie = folder / "plain.mov";
-    makeTestMovie(movie, "testsrc=size=320x240:rate=25", 1, "-map_metadata -1");
-    const FFmpegMovieReader reader(movie);
-    EXPECT_EQ(synchronizationMetadata(reader), VideoSynchronizationMetadata{});
-}
-
-TEST_F(FFmpegMovieReaderTest, StillFrameIsTheFrameOnScreenAtTheTime) {
+TEST_F(FFmpegMovieReaderTest, StillFrameIsTheFrameOnScreenAtTheTimeFittedKeepingItsShape) {
     // Red for two seconds, then blue; one key frame, so later frames are
     // reached by decoding forward, B-frames reordered on the way.
     const auto movie = folder / "colors.mp4";
@@ -125,9 +117,9 @@ TEST_F(FFmpegMovieReaderTest, StillFrameIsTheFrameOnScreenAtTheTime) {
     EXPECT_TRUE(isBluish(pixel(reader.stillFrame(60.0, 1920, 1080), 160, 120)));  // past the end: last frame
     EXPECT_TRUE(isReddish(pixel(reader.stillFrame(0, 1920, 1080), 0, 0)));
     for (std::size_t i = 3; i < early.pixels.size(); i += 4) ASSERT_EQ(early.pixels[i], 255) << "pixel " << i / 4;
-}
 
-TEST_F(FFmpegMovieReaderTest, StillFrameFitsTheMaximumKeepingAspectAndPixelShape) {
+    // Fitted into the maximum keeping the aspect; anamorphic pixels (stored
+    // 320×240, twice as wide as tall) are stretched; small pictures are not enlarged.
     const auto wide = folder / "wide.mp4";
     makeTestMovie(wide, "testsrc=size=2400x1200:rate=5", 0.4);
     FFmpegMovieReader wideReader(wide);
@@ -135,8 +127,6 @@ TEST_F(FFmpegMovieReaderTest, StillFrameFitsTheMaximumKeepingAspectAndPixelShape
     EXPECT_EQ(fitted.width, 1920);
     EXPECT_EQ(fitted.height, 960);
     EXPECT_EQ(fitted.pixels.size(), static_cast<std::size_t>(1920 * 960 * 4));
-
-    // Anamorphic: stored 320×240 with pixels twice as wide as tall.
     const auto anamorphic = folder / "anamorphic.mp4";
     makeTestMovie(anamorphic, "testsrc=size=320x240:rate=25,setsar=2", 0.4);
     FFmpegMovieReader anamorphicReader(anamorphic);
@@ -144,7 +134,6 @@ TEST_F(FFmpegMovieReaderTest, StillFrameFitsTheMaximumKeepingAspectAndPixelShape
     const MovieImage stretched = anamorphicReader.stillFrame(0, 1920, 1080);
     EXPECT_EQ(stretched.width, 640);
     EXPECT_EQ(stretched.height, 240);
-    // Small pictures are not enlarged.
     const MovieImage small = anamorphicReader.stillFrame(0, 320, 1080);
     EXPECT_EQ(small.width, 320);
     EXPECT_EQ(small.height, 120);
@@ -182,13 +171,13 @@ TEST_P(FFmpegMovieReaderRotationTest, StillFrameIsTurnedUprightLikeThePlayerShow
 
 INSTANTIATE_TEST_SUITE_P(QuarterTurns, FFmpegMovieReaderRotationTest, ::testing::Values(90, 180, 270));
 
-TEST_F(FFmpegMovieReaderTest, SequentialDecodingVisitsEveryFrameOnceAndRestartsAfterSeek) {
+TEST_F(FFmpegMovieReaderTest, SequentialDecodingVisitsEveryFrameOnceRestartsAfterSeekAndStops) {
     const auto movie = folder / "count.mp4";
-    makeTestMovie(movie, "testsrc=size=160x120:rate=25", 2, "-bf 2");
+    makeTestMovie(movie, "testsrc=size=160x120:rate=25", 8, "-bf 2");
     FFmpegMovieReader reader(movie);
     std::vector<double> times;
     while (auto time = reader.decodeNextFrame()) times.push_back(*time);
-    ASSERT_EQ(times.size(), 50U);
+    ASSERT_EQ(times.size(), 200U);
     for (std::size_t i = 0; i < times.size(); ++i) EXPECT_NEAR(times[i], static_cast<double>(i) * 0.04, 1e-6);
     EXPECT_NEAR(reader.currentFrameDurationSeconds(), 0.04, 1e-6);
     EXPECT_FALSE(reader.decodeNextFrame());
@@ -198,22 +187,19 @@ TEST_F(FFmpegMovieReaderTest, SequentialDecodingVisitsEveryFrameOnceAndRestartsA
     ASSERT_TRUE(first);
     EXPECT_EQ(*first, 0);
     EXPECT_EQ(reader.currentFrameImage(1920, 1080).width, 160);
-}
 
-TEST_F(FFmpegMovieReaderTest, StoppingGivesUpReadingTheFile) {
-    const auto movie = folder / "long.mp4";
-    makeTestMovie(movie, "testsrc=size=320x240:rate=25", 8);
+    // Stopping gives up reading the file: at once when asked before opening,
+    // after what was already buffered when asked while decoding.
     std::stop_source stopped;
     stopped.request_stop();
     EXPECT_THROW(FFmpegMovieReader(movie, stopped.get_token()), MovieReaderError);
-
     std::stop_source source;
-    FFmpegMovieReader reader(movie, source.get_token());
-    ASSERT_TRUE(reader.decodeNextFrame());
+    FFmpegMovieReader stopping(movie, source.get_token());
+    ASSERT_TRUE(stopping.decodeNextFrame());
     source.request_stop();
     int frames = 1;
-    while (reader.decodeNextFrame()) ++frames;
-    EXPECT_LT(frames, 200);  // what was already buffered, not the whole file
+    while (stopping.decodeNextFrame()) ++frames;
+    EXPECT_LT(frames, 200);
 }
 
 TEST_F(FFmpegMovieReaderTest, UnreadableFilesGiveRussianErrors) {
