@@ -31,6 +31,11 @@ inline DrawingFont shrinkable(DrawingFont font) {
     font.minimumScaleFactor = kDataTextMinimumScale;
     return font;
 }
+// The font drawn smaller down to `minimumScale` of its size before it is cut.
+inline DrawingFont shrinking(DrawingFont font, double minimumScale) {
+    font.minimumScaleFactor = minimumScale;
+    return font;
+}
 
 inline const DrawingColor white = DrawingColor::white();
 inline const DrawingColor black = DrawingColor::black();
