@@ -17,11 +17,6 @@ using Kind = TelemetryWidgetKind;
 
 namespace {
 
-// Where the overlay font's baseline and capital tops lie under the top of a
-// line box, as fractions of the font size.
-constexpr double kBaselineBelowTop = 0.969;
-constexpr double kCapTopBelowTop = kBaselineBelowTop - 0.727;
-
 // A generous width of one line of the overlay font: no capital of it is
 // wider than 0.78 em on average over a word, so a rule placed after this
 // never crosses the ink.
@@ -226,7 +221,8 @@ void LayoutStepBuilder::addCinematicAltitudeSparkline(const DrawingRect& p, Draw
         }(), accent.withAlpha(0.28));
     });
     const double dot = sizes.sparklineDot;
-    addDynamic(bounds::ofFill(bounds::outset(bounds::ofPath(line), dot / 2)), [=](DrawingSurface& s, const TelemetrySample& sample) {
+    const DrawingRect dotReach = bounds::ofFill(bounds::outset(bounds::ofPath(line), dot / 2));
+    addDynamic(dotReach, [=](DrawingSurface& s, const TelemetrySample& sample) {
         const double c = p.minX() + rideFraction(sample, *ride) * p.width;
         const DrawingPoint* nearest = &points.front();
         for (const DrawingPoint& point : points) {

@@ -16,13 +16,23 @@ void LayoutStepBuilder::addMetric(const PacemarkWidget& widget, const DrawingRec
     const WidgetSizeRules::Stacked& sizes = sizes_.stacked;
     const WidgetSizeRules::Texts& texts = sizes_.texts;
     const double ls = sizes.label.of(w, h);
-    const double vs = sizes.value.of(w, h);
+    double vs = sizes.value.of(w, h);
     const DrawingRect i = r.insetBy(sizes.insetX.of(w, h), sizes.insetY.of(w, h));
+    const bool hasUnit = !widget.kind.unit().empty();
+    double valueTop = i.midY() - vs * 0.52;
+    if (sizes.valueBetweenLabels) {
+        const double gap = std::max(ls * 0.2, 2.0);
+        const double inkTop = i.minY() + ls * kBaselineBelowTop + gap;
+        const double inkBottom = (hasUnit ? i.maxY() - ls * 1.25 + ls * kCapTopBelowTop : i.maxY()) - gap;
+        const double capHeight = kBaselineBelowTop - kCapTopBelowTop;
+        vs = std::min(vs, std::max((inkBottom - inkTop) / capHeight, vs * texts.valueShrink));
+        valueTop = (inkTop + inkBottom) / 2 - vs * (kCapTopBelowTop + kBaselineBelowTop) / 2;
+    }
     addStaticText(widget.displayTitle(), {i.minX(), i.minY(), i.width, ls * 1.25},
                   shrinking(semibold(ls), texts.titleShrink), DrawingColor::fromHex(widget.labelColorHex));
-    addValueText(widget, {i.minX(), i.midY() - vs * 0.52, i.width, vs * 1.15}, digitsBold(vs),
+    addValueText(widget, {i.minX(), valueTop, i.width, vs * 1.15}, digitsBold(vs),
                  DrawingColor::fromHex(widget.valueColorHex));
-    if (!widget.kind.unit().empty()) {
+    if (hasUnit) {
         addStaticText(std::string(widget.kind.unit()), {i.minX(), i.maxY() - ls * 1.25, i.width, ls * 1.25},
                       shrinking(semibold(ls), texts.unitShrink), accent.withAlpha(texts.unitAlpha));
     }

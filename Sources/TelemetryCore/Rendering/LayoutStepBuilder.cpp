@@ -136,8 +136,8 @@ void LayoutStepBuilder::addPanel(const DrawingRect& r, DrawingColor accent, cons
             stroke(s, outline, border, borderWidth);
             if (topBar) {
                 const double t = strip.thickness.of(r.height);
-                fill(s, roundedRectPath({r.minX() + strip.insetX, r.minY() + strip.insetTop, r.width - 2 * strip.insetX, t}, t / 2),
-                     accent.withAlpha(0.88));
+                const DrawingRect bar{r.minX() + strip.insetX, r.minY() + strip.insetTop, r.width - 2 * strip.insetX, t};
+                fill(s, roundedRectPath(bar, t / 2), accent.withAlpha(0.88));
             }
         });
     } else if (row.accentBar == PanelAccentBar::bottom) {

@@ -12,8 +12,8 @@ constexpr double kUnlimited = std::numeric_limits<double>::infinity();
 constexpr WidgetSizeRules kMovie{
     // title, value, unit shrink; unit alpha
     {1, 0.5, 0.5, 0.95},
-    // stacked: label, value, inset x, inset y
-    {{0.13, 0.16, 14}, {0.36, 0.48, 18}, {Side::width, 0.08, 10}, {Side::height, 0.1, 8}},
+    // stacked: label, value, inset x, inset y, value kept between the labels
+    {{0.13, 0.16, 14}, {0.36, 0.48, 18}, {Side::width, 0.08, 10}, {Side::height, 0.1, 8}, false},
     // pill: label, value, gap, inset x, inset y
     {{0.08, 0.2, 9}, {0.15, 0.42, 13}, 6, {Side::height, 0.26, 12}, {Side::height, 0.16, 4}},
     // coordinates: label, value, value shrink, inset x, inset y
@@ -35,7 +35,7 @@ constexpr WidgetSizeRules kMovie{
 // The preview: view points of a canvas about a third of the movie's size.
 constexpr WidgetSizeRules kPreview{
     {0.55, 0.45, 0.55, 1},
-    {{0.13, 0.16, 10}, {0.32, 0.46, 14}, {Side::height, 0.1, 8}, {Side::height, 0.1, 8}},
+    {{0.13, 0.16, 10}, {0.32, 0.46, 14}, {Side::height, 0.1, 8}, {Side::height, 0.1, 8}, true},
     {{0.08, 0.2, 8}, {0.15, 0.42, 12}, 5, {Side::height, 0.24, 10}, {Side::height, 0.12, 3}},
     {{0.07, 0.16, 10}, {0.075, 0.24, 11}, 0.45, {Side::height, 0.1, 8}, {Side::height, 0.1, 8}},
     {{0.09, 18, 9}, {0.27, 44, 16}, {0.08, 16, 9}, {0, 1.5, 1.5}, 0.19},

@@ -56,6 +56,10 @@ struct WidgetSizeRules {
         ProportionalSize value;
         SideInset insetX;
         SideInset insetY;
+        // The value's capitals are kept between the title's baseline and the
+        // unit's capitals, drawn smaller (down to the value's shrink) where the
+        // widget is too low for all three lines; else centred in the widget.
+        bool valueBetweenLabels;
     } stacked;
 
     struct Pill {

@@ -156,7 +156,8 @@ TEST(WidgetPreviewTest, MetricWithoutUnitShowsOnlyTitleAndValue) {
     const auto accentAboveUnderline = [&](Kind kind) {
         const PacemarkWidget w = widget(kind, Style::clean);
         const QRectF r = pointsOf(w);
-        return inkBox(draw(activity, w), QRectF(r.left(), r.top(), r.width(), r.height() - 6).toAlignedRect(), isAccent);
+        const QRectF aboveUnderline(r.left(), r.top(), r.width(), r.height() - 6);
+        return inkBox(draw(activity, w), aboveUnderline.toAlignedRect(), isAccent);
     };
     EXPECT_TRUE(accentAboveUnderline(Kind::speed).isValid());
     EXPECT_FALSE(accentAboveUnderline(Kind::elapsedTime).isValid());
@@ -192,7 +193,9 @@ TEST(WidgetPreviewTest, CinematicCoordinatesHaveNoPanel) {
 // A route without GPS says "НЕТ GPS" in a small centred line, in every
 // style; with GPS the line spans the widget.
 TEST(WidgetPreviewTest, RouteWithoutGPSSaysSo) {
-    const auto whiteInk = [](QRgb p) { return qAlpha(p) > 60 && qRed(p) > 60 && qRed(p) == qGreen(p) && qGreen(p) == qBlue(p); };
+    const auto whiteInk = [](QRgb p) {
+        return qAlpha(p) > 60 && qRed(p) > 60 && qRed(p) == qGreen(p) && qGreen(p) == qBlue(p);
+    };
     for (const Style style : {Style::clean, Style::cinematic}) {
         const PacemarkWidget w = widget(Kind::route, style, {0.2, 0.2, 0.4, 0.4});
         const QRectF r = pointsOf(w);
