@@ -221,7 +221,7 @@ TEST(WidgetPreviewTest, DialIsDrawnAsACircle) {
         EXPECT_TRUE(onCard(image, c + QPointF(radius, 0)));
         EXPECT_TRUE(onCard(image, c - QPointF(0, radius)));
         EXPECT_TRUE(onCard(image, c + QPointF(radius, -radius) * 0.68));
-        EXPECT_FALSE(onCard(image, c + QPointF(radius, -radius) * 0.78));
+        EXPECT_FALSE(onCard(image, c + QPointF(radius, -radius) * 0.85));
         EXPECT_FALSE(onCard(image, c + QPointF(radius + 10, 0)));
     }
 }
