@@ -1,4 +1,4 @@
-# The editor's drag step needs the window library (the scaling surface) and Qt.
+# The editor's drag step needs the window library (the widget previews) and Qt.
 if(TARGET PacemarkWindow)
   target_link_libraries(EditorDragBench PRIVATE PacemarkWindow PacemarkCairo)
   target_include_directories(EditorDragBench PRIVATE ${PROJECT_SOURCE_DIR}/Tests/Rendering

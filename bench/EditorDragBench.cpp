@@ -1,10 +1,11 @@
 // One drag step of the editor: the layout changes (a widget moved), so the
-// overlay is laid out anew and drawn for a 1000 × 563 canvas. "OutputFrame"
-// is the former way (the whole frame at the output size, then scaled down to
-// the canvas); "Canvas" draws straight at the canvas's pixel size through the
-// scaling surface. Compare the two rows of one output size as a ratio.
+// overlay is drawn anew for a 1000 × 563 canvas. "OutputFrame" is the former
+// way (the whole frame at the output size, then scaled down to the canvas);
+// "Preview" draws the widget previews straight at the canvas's size in view
+// points, which does not depend on the output size (the argument only labels
+// the row). Compare the two rows of one output size as a ratio.
 //
-//   build/bench/EditorDragBench --benchmark_counters_tabular=true
+//   build-release/bench/EditorDragBench --benchmark_counters_tabular=true
 
 #include <benchmark/benchmark.h>
 
@@ -14,7 +15,7 @@
 #include "Layout/PacemarkPreset.h"
 #include "Rendering/LayoutFrameRenderer.h"
 #include "RideFixture.h"
-#include "ScaledDrawingSurface.h"
+#include "WidgetPreview.h"
 
 namespace {
 
@@ -58,16 +59,15 @@ void OutputFrame(benchmark::State& state) {
     state.SetLabel(std::string(preset.rawValue()));
 }
 
-void Canvas(benchmark::State& state) {
+void Preview(benchmark::State& state) {
     const auto preset = PacemarkPreset::allCases()[static_cast<std::size_t>(state.range(0))];
-    const std::int64_t width = state.range(1), height = width * 9 / 16;
     QImage canvas(canvasWidth, canvasHeight, QImage::Format_ARGB32_Premultiplied);
     std::int64_t step = 0;
     for (auto _ : state) {
-        const LayoutFrameRenderer renderer(ride(), draggedLayout(preset, ++step), width, height, nullptr);
+        const PacemarkLayout layout = draggedLayout(preset, ++step);
+        canvas.fill(Qt::transparent);
         auto surface = factory()->makeSurface(viewOf(canvas));
-        ScaledDrawingSurface scaled(*surface, static_cast<double>(canvasWidth) / static_cast<double>(width));
-        renderer.drawFrame(600, scaled);
+        drawOverlayPreview(*surface, *ride(), layout, 600, canvasWidth, canvasHeight);
         surface.reset();
         benchmark::DoNotOptimize(canvas.constBits());
     }
@@ -84,5 +84,5 @@ void sizes(benchmark::internal::Benchmark* b) {
 }  // namespace
 
 BENCHMARK(OutputFrame)->Apply(sizes);
-BENCHMARK(Canvas)->Apply(sizes);
+BENCHMARK(Preview)->Apply(sizes);
 BENCHMARK_MAIN();

@@ -11,6 +11,7 @@
 #include "AppModel.h"
 #include "PreviewPainting.h"
 #include "ScaledDrawingSurface.h"
+#include "WidgetPreview.h"
 #include "WindowStyle.h"
 
 namespace pacemark {
@@ -84,40 +85,33 @@ bool EditorPreviewView::hasBackground() const {
     return model_.videoBackgroundImage() != nullptr || model_.videoBackgroundPlayer() != nullptr;
 }
 
-void EditorPreviewView::updateOverlayImage(QSize pixelSize, double devicePixelRatio) {
+void EditorPreviewView::updateOverlayImage(const QRectF& canvas, double devicePixelRatio) {
     const auto activity = model_.activity();
-    const std::int64_t width = model_.width();
-    const std::int64_t height = model_.height();
-    if (!activity || pixelSize.isEmpty() || !surfaces_ || model_.exportSession().settings().sizeError()) {
-        renderer_.reset();
+    // The widgets are laid out on the canvas in whole view points and drawn at
+    // its pixel size: a drag step costs a canvas-sized drawing whatever the
+    // output size.
+    const auto pointsWide = static_cast<std::int64_t>(std::lround(canvas.width()));
+    const auto pointsHigh = static_cast<std::int64_t>(std::lround(canvas.height()));
+    const QSize pixelSize(static_cast<int>(std::lround(static_cast<double>(pointsWide) * devicePixelRatio)),
+                          static_cast<int>(std::lround(static_cast<double>(pointsHigh) * devicePixelRatio)));
+    if (!activity || pixelSize.isEmpty() || !surfaces_) {
+        overlayKey_.reset();
         overlayImage_ = QImage();
         return;
     }
-    // The layout is laid out for the output size, so the preview shows the
-    // movie's own arrangement, but drawn straight at the canvas's pixel size
-    // through a scaling surface: a drag step costs a canvas-sized drawing, never
-    // an output-sized frame.
-    const bool rebuild = !renderer_ || &renderer_->activity() != activity.get() ||
-                         renderer_->layout() != model_.overlayLayout() || renderer_->width() != width ||
-                         renderer_->height() != height;
-    if (rebuild) {
-        renderer_ = std::make_unique<LayoutFrameRenderer>(activity, model_.overlayLayout(), width, height, nullptr);
-        renderedFrameKey_.reset();
-    }
     const double elapsed = model_.previewTelemetryElapsedSeconds();
-    const std::size_t key = renderer_->frameKey(elapsed);
-    if (renderedFrameKey_ == key && overlayImage_.size() == pixelSize) return;
+    OverlayKey key{activity.get(), model_.overlayLayout(), activity->sampleIndex(elapsed), pixelSize};
+    if (overlayKey_ == key) return;
     overlayImage_ = QImage(pixelSize, QImage::Format_ARGB32_Premultiplied);
+    overlayImage_.fill(Qt::transparent);
     PixelBufferView view{overlayImage_.bits(), overlayImage_.width(), overlayImage_.height(),
                          static_cast<std::int64_t>(overlayImage_.bytesPerLine())};
     if (auto surface = surfaces_->makeSurface(view)) {
-        ScaledDrawingSurface scaled(*surface, static_cast<double>(pixelSize.width()) / static_cast<double>(width));
-        renderer_->drawFrame(elapsed, scaled);
-    } else {
-        overlayImage_.fill(Qt::transparent);
+        ScaledDrawingSurface scaled(*surface, devicePixelRatio);
+        drawOverlayPreview(scaled, *activity, key.layout, elapsed, pointsWide, pointsHigh);
     }
     overlayImage_.setDevicePixelRatio(devicePixelRatio);
-    renderedFrameKey_ = key;
+    overlayKey_ = std::move(key);
 }
 
 void EditorPreviewView::paintEvent(QPaintEvent*) {
@@ -126,29 +120,19 @@ void EditorPreviewView::paintEvent(QPaintEvent*) {
     if (canvas.isEmpty()) return;
     paintVideoBackground(painter, canvas, currentBackgroundImage(model_), model_.videoBackgroundScale(),
                          model_.videoBackgroundOffsetX(), model_.videoBackgroundOffsetY());
-
-    const double ratio = devicePixelRatioF();
-    const QSize pixelSize(static_cast<int>(std::lround(canvas.width() * ratio)),
-                          static_cast<int>(std::lround(canvas.height() * ratio)));
-    updateOverlayImage(pixelSize, ratio);
+    updateOverlayImage(canvas, devicePixelRatioF());
     if (!overlayImage_.isNull()) painter.drawImage(canvas.topLeft(), overlayImage_);
-
     paintCanvasBorder(painter, canvas, 0.16);
     paintSelection(painter, canvas);
 }
 
 void EditorPreviewView::paintSelection(QPainter& painter, const QRectF& canvas) const {
     const auto selected = model_.selectedWidget();
-    if (!selected) return;
+    const auto activity = model_.activity();
+    if (!selected || !activity) return;
     const QRectF rect = previewRect(*selected, canvas);
-    painter.save();
-    painter.setRenderHint(QPainter::Antialiasing);
-    QPen outline(brandGreen(), 2);
-    outline.setDashPattern({3, 2});  // 6 on, 4 off at a 2-point pen
-    painter.setPen(outline);
-    painter.setBrush(Qt::NoBrush);
-    painter.drawRoundedRect(rect, 10, 10);
-    painter.restore();
+    const TelemetrySample sample;
+    WidgetPreview(*activity, sample, *selected, true).paintSelection(painter, rect);
     paintResizeHandle(painter, rect, selected->accentHex);
 }
 

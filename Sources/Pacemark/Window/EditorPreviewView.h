@@ -8,19 +8,19 @@
 #include <memory>
 #include <optional>
 
+#include "Layout/PacemarkWidget.h"
 #include "OverlayInteraction.h"
 #include "Rendering/DrawingSurface.h"
-#include "Rendering/LayoutFrameRenderer.h"
 
 namespace pacemark {
 
 class AppModel;
 
 // The editor canvas: the background video or still frame, the overlay at the
-// preview instant laid out for the output size and drawn by the export
-// renderer at the canvas's pixel size (the movie's own fonts and drawing), the
-// selection outline and the resize handle. Mouse presses, drags and releases go to an
-// OverlayInteraction, which writes every edit into the model.
+// preview instant as widget previews (WidgetPreview: the export's routines
+// with the preview's sizes, in view points of the canvas, drawn at its pixel
+// size), the selection outline and the resize handle. Mouse presses, drags and
+// releases go to an OverlayInteraction, which writes every edit into the model.
 class EditorPreviewView : public QWidget {
     Q_OBJECT
 
@@ -31,7 +31,7 @@ public:
 
     // The canvas in this view's coordinates for its current size.
     QRectF canvasRect() const;
-    // The overlay picture of the last paint (for tests and screenshots).
+    // The overlay picture of the last paint, canvas-sized (for tests and screenshots).
     const QImage& overlayImage() const { return overlayImage_; }
 
 protected:
@@ -45,16 +45,24 @@ protected:
 private:
     void playerFrameChanged() { update(); }
     bool hasBackground() const;
-    // Redraws the overlay at the canvas's pixel size when the layout, activity,
-    // output size, canvas size or the sample in force changed since the last paint.
-    void updateOverlayImage(QSize pixelSize, double devicePixelRatio);
+    // Redraws the overlay when the layout, activity, canvas size or the sample
+    // in force changed since the last paint.
+    void updateOverlayImage(const QRectF& canvas, double devicePixelRatio);
     void paintSelection(QPainter& painter, const QRectF& canvas) const;
+
+    // What the overlay image shows: equal keys draw equal pictures.
+    struct OverlayKey {
+        const TelemetryActivity* activity = nullptr;
+        PacemarkLayout layout;
+        std::size_t sampleIndex = 0;
+        QSize pixelSize;
+        bool operator==(const OverlayKey&) const = default;
+    };
 
     AppModel& model_;
     std::shared_ptr<const DrawingSurfaceFactory> surfaces_;
     OverlayInteraction interaction_;
-    std::unique_ptr<LayoutFrameRenderer> renderer_;
-    std::optional<std::size_t> renderedFrameKey_;
+    std::optional<OverlayKey> overlayKey_;
     QImage overlayImage_;  // the overlay at the canvas's pixel size
 };
 

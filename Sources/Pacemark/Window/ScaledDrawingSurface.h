@@ -7,9 +7,8 @@ namespace pacemark {
 // A surface that forwards every call to another one with all lengths
 // multiplied by one factor: coordinates, rectangles, paths, corner and arc
 // radii, line widths, shadow offsets and blur, clips and font sizes. Angles,
-// colours and texts pass unchanged. The editor uses it to draw a layout made
-// for the output size straight at the canvas's pixel size, through the same
-// drawing code and fonts as the export, without rendering the full frame.
+// colours and texts pass unchanged. The editor uses it to draw its widget
+// previews, laid out in view points of the canvas, at the screen's pixel ratio.
 //
 // width()/height() report the target's size divided by the factor, i.e. the
 // size of the picture the caller thinks it draws. The target must outlive this

@@ -17,11 +17,6 @@ using Kind = TelemetryWidgetKind;
 
 namespace {
 
-// Where the overlay font's baseline and capital tops lie under the top of a
-// line box, as fractions of the font size.
-constexpr double kBaselineBelowTop = 0.969;
-constexpr double kCapTopBelowTop = kBaselineBelowTop - 0.727;
-
 // A generous width of one line of the overlay font: no capital of it is
 // wider than 0.78 em on average over a word, so a rule placed after this
 // never crosses the ink.
@@ -67,11 +62,12 @@ void LayoutStepBuilder::addCinematicMetric(const PacemarkWidget& widget, const D
         return;
     }
     const double w = r.width, h = r.height;
+    const WidgetSizeRules::Cinematic& sizes = sizes_.cinematic;
     const DrawingRect i = r.insetBy(std::max(w * 0.02, 4.0), std::max(h * 0.04, 2.0));
-    const double ls = std::max(std::min(w * 0.075, h * 0.16), 10.0);
+    const double ls = std::max(std::min(w * 0.075, h * 0.16), sizes.labelMinimum);
     const double mw = std::max(w * 0.08, 10.0);
-    const double vs = std::max(std::min(w * 0.31, h * 0.42), 24.0);
-    const double us = std::max(std::min(w * 0.07, h * 0.14), 9.0);
+    const double vs = std::max(std::min(w * 0.31, h * 0.42), sizes.valueMinimum);
+    const double us = std::max(std::min(w * 0.07, h * 0.14), sizes.unitMinimum);
     const bool hasArc = widget.kind == Kind::speed || widget.kind == Kind::power || widget.kind == Kind::heartRate ||
                         widget.kind == Kind::cadence;
     const double arcRoom = hasArc ? w * 0.24 : 0.0;
@@ -80,7 +76,8 @@ void LayoutStepBuilder::addCinematicMetric(const PacemarkWidget& widget, const D
     addStaticText("//", {i.minX(), i.minY(), mw, ls * 1.3}, bold(ls), accent.withAlpha(0.95));
     const std::string title = widget.displayTitle();
     const DrawingRect titleRect{i.minX() + mw + 4, i.minY(), std::max(tw - mw - 4, 16.0), ls * 1.3};
-    addStaticText(title, titleRect, medium(ls), DrawingColor::fromHex(widget.labelColorHex));
+    addStaticText(title, titleRect, shrinking(medium(ls), sizes_.texts.titleShrink),
+                  DrawingColor::fromHex(widget.labelColorHex));
     // The rule runs from about the middle, but never through a long title:
     // it starts a gap after the title's ink and is left out when no room is left.
     const double titleEnd = titleRect.minX() + std::min(estimatedLineWidth(title, ls), titleRect.width);
@@ -93,21 +90,32 @@ void LayoutStepBuilder::addCinematicMetric(const PacemarkWidget& widget, const D
     }
     const double vy = i.minY() + ls * 1.45;
     addValueText(widget, {i.minX() + 8, vy, tw - 8, vs * 1.12}, digitsHeavy(vs),
-                 DrawingColor::fromHex(widget.valueColorHex));
+                 DrawingColor::fromHex(widget.valueColorHex), DrawingTextAlignment::left, sizes.valueShrink);
     if (!widget.kind.unit().empty()) {
         // The unit's capitals start a small gap under the value's baseline.
         const double unitTop = vy + vs * kBaselineBelowTop + std::max(us * 0.3, 4.0) - us * kCapTopBelowTop;
         addStaticText(std::string(widget.kind.unit()), {i.minX() + 8, unitTop, tw - 8, us * 1.35},
-                      shrinkable(medium(us)), white.withAlpha(0.82));
+                      shrinking(medium(us), sizes_.texts.unitShrink), white.withAlpha(0.82));
     }
-    if (hasArc) addCinematicArc(widget, r, accent);
+    if (hasArc) {
+        if (sizes.arcInItsRoom) {
+            addCinematicArc(widget, {r.maxX() - arcRoom, r.minY(), arcRoom, h}, accent);
+        } else {
+            addCinematicArc(widget, r, accent);
+        }
+    }
 }
 
 void LayoutStepBuilder::addCinematicArc(const PacemarkWidget& widget, const DrawingRect& r, DrawingColor accent) {
     const double w = r.width, h = r.height;
-    const double rho = std::min(w * 0.31, h * 0.5);
-    const DrawingPoint c{r.maxX() - rho * 0.38, r.midY() + h * 0.04};
-    const double lineWidth = std::max(h * 0.045, 4.0);
+    // The movie's arc is centred near the widget's right edge and reaches past
+    // it; the preview's sits inside the room the metric leaves for it.
+    const bool inRoom = sizes_.cinematic.arcInItsRoom;
+    const double rho = inRoom ? std::min(w * 0.42, h * 0.46) : std::min(w * 0.31, h * 0.5);
+    const DrawingPoint c = inRoom ? DrawingPoint{r.minX() + w * 0.6, r.minY() + h * 0.52}
+                                  : DrawingPoint{r.maxX() - rho * 0.38, r.midY() + h * 0.04};
+    const double lineWidth = inRoom ? std::max(h * 0.05, 3.5) : std::max(h * 0.045, 4.0);
+    const double progressAlpha = inRoom ? 1.0 : 0.98;
     const double sweep = radians(74);
     const DrawingRect circle = bounds::ofStroke({c.x - rho, c.y - rho, 2 * rho, 2 * rho}, lineWidth);
     addStatic(circle, [=](DrawingSurface& s) {
@@ -118,7 +126,7 @@ void LayoutStepBuilder::addCinematicArc(const PacemarkWidget& widget, const Draw
     addDynamic(circle, [=](DrawingSurface& s, const TelemetrySample& sample) {
         const double q = clamp01(kind.gaugeProgress(sample, *ride));
         if (q > 0) {
-            stroke(s, arcPath(c, rho, -sweep, -sweep + q * 2 * sweep), accent.withAlpha(0.98), lineWidth,
+            stroke(s, arcPath(c, rho, -sweep, -sweep + q * 2 * sweep), accent.withAlpha(progressAlpha), lineWidth,
                    DrawingLineCap::butt);
         }
     });
@@ -153,16 +161,17 @@ void LayoutStepBuilder::addCinematicTimer(const PacemarkWidget& widget, const Dr
     const double ls = std::max(std::min(s * 0.095, 14.0), 7.0);
     addValueText(widget, {square.minX() + s * 0.13, c.y - vs * 0.58, s * 0.74, vs * 1.18}, digitsHeavy(vs),
                  DrawingColor::fromHex(widget.valueColorHex), DrawingTextAlignment::center);
-    addStaticText(widget.displayTitle(), {square.minX() + s * 0.18, c.y + vs * 0.45, s * 0.64, ls * 1.35}, medium(ls),
-                  DrawingColor::fromHex(widget.labelColorHex), DrawingTextAlignment::center);
+    addStaticText(widget.displayTitle(), {square.minX() + s * 0.18, c.y + vs * 0.45, s * 0.64, ls * 1.35},
+                  shrinking(medium(ls), sizes_.texts.titleShrink), DrawingColor::fromHex(widget.labelColorHex),
+                  DrawingTextAlignment::center);
 }
 
 void LayoutStepBuilder::addCinematicGrade(const PacemarkWidget& widget, const DrawingRect& r, DrawingColor accent) {
     const double w = r.width, h = r.height;
     const DrawingRect i = r.insetBy(std::max(w * 0.04, 6.0), std::max(h * 0.06, 2.0));
     const double ls = std::max(std::min(w * 0.07, h * 0.16), 9.0);
-    const double vs = std::max(std::min(w * 0.25, h * 0.4), 22.0);
-    const double us = std::max(std::min(w * 0.07, h * 0.17), 10.0);
+    const double vs = std::max(std::min(w * 0.25, h * 0.4), sizes_.cinematic.gradeValueMinimum);
+    const double us = std::max(std::min(w * 0.07, h * 0.17), sizes_.cinematic.gradeUnitMinimum);
     const double mw = std::max(w * 0.08, 10.0);
 
     // The rule runs across the top, a gap above the capitals of the title line.
@@ -173,15 +182,14 @@ void LayoutStepBuilder::addCinematicGrade(const PacemarkWidget& widget, const Dr
     });
     addStaticText("//", {i.minX(), titleTop, mw, ls * 1.4}, bold(ls), accent.withAlpha(0.95));
     addStaticText(widget.displayTitle(), {i.minX() + mw + 4, titleTop, i.width * 0.5, ls * 1.4},
-                  medium(ls), DrawingColor::fromHex(widget.labelColorHex));
+                  shrinking(medium(ls), sizes_.texts.titleShrink), DrawingColor::fromHex(widget.labelColorHex));
     // The value shrinks to end a gap before the unit, which starts at 0.38 of the width.
     const double valueWidth = i.width * 0.38 - std::max(us * 0.25, 2.0);
     addValueText(widget, {i.minX(), i.minY() + ls * 1.85, valueWidth, vs * 1.16}, digitsHeavy(vs),
                  DrawingColor::fromHex(widget.valueColorHex));
     addStaticText(std::string(widget.kind.unit()),
                   {i.minX() + i.width * 0.38, i.minY() + ls * 2.15 + vs * 0.12, i.width * 0.12, us * 1.35},
-                  shrinkable(medium(us)),
-                  white.withAlpha(0.82));
+                  shrinking(medium(us), sizes_.texts.unitShrink), white.withAlpha(0.82));
     addCinematicAltitudeSparkline(
         {i.minX() + i.width * 0.5, i.minY() + ls * 1.85, i.width * 0.48, std::max(i.height - ls * 2.05, 18.0)}, accent);
 }
@@ -192,13 +200,14 @@ void LayoutStepBuilder::addCinematicAltitudeSparkline(const DrawingRect& p, Draw
     DrawingPath line;
     line.moveTo(points.front());
     for (std::size_t k = 1; k < points.size(); ++k) line.lineTo(points[k]);
-    const double lineWidth = std::max(p.height * 0.06, 1.5);
+    const WidgetSizeRules::Cinematic& sizes = sizes_.cinematic;
+    const double lineWidth = std::max(p.height * 0.06, sizes.sparklineLineMinimum);
     addStatic(bounds::ofStroke(bounds::ofPath(line), lineWidth), [=](DrawingSurface& s) {
         stroke(s, line, white.withAlpha(0.82), lineWidth, DrawingLineCap::round, DrawingLineJoin::round);
     });
 
     const TelemetryActivity* ride = &activity_;
-    const double bw = std::max(p.width * 0.16, 14.0);
+    const double bw = std::max(p.width * 0.16, sizes.sparklineHighlightMinimum);
     const double lowestX = std::min(p.minX(), p.maxX() - bw);
     const DrawingRect highlightReach{lowestX, p.minY() + p.height * 0.18, std::max(p.maxX(), lowestX + bw) - lowestX,
                                      p.height * 0.76};
@@ -211,13 +220,15 @@ void LayoutStepBuilder::addCinematicAltitudeSparkline(const DrawingRect& p, Draw
             return path;
         }(), accent.withAlpha(0.28));
     });
-    addDynamic(bounds::ofFill(bounds::outset(bounds::ofPath(line), 4)), [=](DrawingSurface& s, const TelemetrySample& sample) {
+    const double dot = sizes.sparklineDot;
+    const DrawingRect dotReach = bounds::ofFill(bounds::outset(bounds::ofPath(line), dot / 2));
+    addDynamic(dotReach, [=](DrawingSurface& s, const TelemetrySample& sample) {
         const double c = p.minX() + rideFraction(sample, *ride) * p.width;
         const DrawingPoint* nearest = &points.front();
         for (const DrawingPoint& point : points) {
             if (std::abs(point.x - c) < std::abs(nearest->x - c)) nearest = &point;
         }
-        fillCircle(s, {nearest->x - 4, nearest->y - 4, 8, 8}, accent);
+        fillCircle(s, {nearest->x - dot / 2, nearest->y - dot / 2, dot, dot}, accent);
     });
 }
 

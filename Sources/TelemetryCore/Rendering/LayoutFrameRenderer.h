@@ -12,6 +12,7 @@
 #include "LayoutRouteProjection.h"
 #include "PixelBuffer.h"
 #include "Telemetry/TelemetryActivity.h"
+#include "WidgetSizeTable.h"
 
 namespace pacemark {
 
@@ -67,10 +68,10 @@ public:
     static DrawingRect rect(const PacemarkWidget& widget, std::int64_t width, std::int64_t height);
 
     // The route projections of the visible route widgets, keyed by widget id,
-    // fitted into each widget's rectangle inset by its style's margin.
-    static std::map<UUID, LayoutRouteProjection> buildRouteProjections(const TelemetryActivity& activity,
-                                                                       const PacemarkLayout& layout,
-                                                                       std::int64_t width, std::int64_t height);
+    // fitted into each widget's rectangle inset by its style's margin for `target`.
+    static std::map<UUID, LayoutRouteProjection> buildRouteProjections(
+        const TelemetryActivity& activity, const PacemarkLayout& layout, std::int64_t width, std::int64_t height,
+        DrawingTarget target = DrawingTarget::movie);
 
     // The altitude sparkline's points inside `rect`: the samples with a finite
     // altitude, thinned to about 72 by an integer step, in sample order.

@@ -16,12 +16,13 @@ DrawingRect LayoutFrameRenderer::rect(const PacemarkWidget& widget, std::int64_t
 std::map<UUID, LayoutRouteProjection> LayoutFrameRenderer::buildRouteProjections(const TelemetryActivity& activity,
                                                                                  const PacemarkLayout& layout,
                                                                                  std::int64_t width,
-                                                                                 std::int64_t height) {
+                                                                                 std::int64_t height,
+                                                                                 DrawingTarget target) {
     std::map<UUID, LayoutRouteProjection> projections;
     for (const PacemarkWidget& widget : layout.widgets) {
         if (!widget.isVisible || widget.kind != TelemetryWidgetKind::route) continue;
         const DrawingRect r = rect(widget, width, height);
-        const DrawingRect inset = panelStyleRow(widget.panelStyle).routeInset.apply(r);
+        const DrawingRect inset = panelStyleRow(widget.panelStyle, target).routeInset.apply(r);
         auto projection = LayoutRouteProjection::make(activity.trackPoints, inset);
         if (projection) {
             projections.insert_or_assign(widget.id, std::move(*projection));

@@ -13,60 +13,78 @@ using Kind = TelemetryWidgetKind;
 
 void LayoutStepBuilder::addMetric(const PacemarkWidget& widget, const DrawingRect& r, DrawingColor accent) {
     const double w = r.width, h = r.height;
-    const double ls = std::max(std::min(w * 0.13, h * 0.16), 14.0);
-    const double vs = std::max(std::min(w * 0.36, h * 0.48), 18.0);
-    const DrawingRect i = r.insetBy(std::max(w * 0.08, 10.0), std::max(h * 0.1, 8.0));
-    addStaticText(widget.displayTitle(), {i.minX(), i.minY(), i.width, ls * 1.25}, semibold(ls),
-                  DrawingColor::fromHex(widget.labelColorHex));
-    addValueText(widget, {i.minX(), i.midY() - vs * 0.52, i.width, vs * 1.15}, digitsBold(vs),
+    const WidgetSizeRules::Stacked& sizes = sizes_.stacked;
+    const WidgetSizeRules::Texts& texts = sizes_.texts;
+    const double ls = sizes.label.of(w, h);
+    double vs = sizes.value.of(w, h);
+    const DrawingRect i = r.insetBy(sizes.insetX.of(w, h), sizes.insetY.of(w, h));
+    const bool hasUnit = !widget.kind.unit().empty();
+    double valueTop = i.midY() - vs * 0.52;
+    if (sizes.valueBetweenLabels) {
+        const double gap = std::max(ls * 0.2, 2.0);
+        const double inkTop = i.minY() + ls * kBaselineBelowTop + gap;
+        const double inkBottom = (hasUnit ? i.maxY() - ls * 1.25 + ls * kCapTopBelowTop : i.maxY()) - gap;
+        const double capHeight = kBaselineBelowTop - kCapTopBelowTop;
+        vs = std::min(vs, std::max((inkBottom - inkTop) / capHeight, vs * texts.valueShrink));
+        valueTop = (inkTop + inkBottom) / 2 - vs * (kCapTopBelowTop + kBaselineBelowTop) / 2;
+    }
+    addStaticText(widget.displayTitle(), {i.minX(), i.minY(), i.width, ls * 1.25},
+                  shrinking(semibold(ls), texts.titleShrink), DrawingColor::fromHex(widget.labelColorHex));
+    addValueText(widget, {i.minX(), valueTop, i.width, vs * 1.15}, digitsBold(vs),
                  DrawingColor::fromHex(widget.valueColorHex));
-    if (!widget.kind.unit().empty()) {
+    if (hasUnit) {
         addStaticText(std::string(widget.kind.unit()), {i.minX(), i.maxY() - ls * 1.25, i.width, ls * 1.25},
-                      shrinkable(semibold(ls)), accent.withAlpha(0.95));
+                      shrinking(semibold(ls), texts.unitShrink), accent.withAlpha(texts.unitAlpha));
     }
 }
 
 void LayoutStepBuilder::addPillMetric(const PacemarkWidget& widget, const DrawingRect& r, DrawingColor accent) {
     const double w = r.width, h = r.height;
-    const DrawingRect i = r.insetBy(std::max(h * 0.26, 12.0), std::max(h * 0.16, 4.0));
+    const WidgetSizeRules::Pill& sizes = sizes_.pill;
+    const WidgetSizeRules::Texts& texts = sizes_.texts;
+    const DrawingRect i = r.insetBy(sizes.insetX.of(w, h), sizes.insetY.of(w, h));
     const double d = std::max(std::min(h * 0.16, 9.0), 5.0);
-    const double ls = std::max(std::min(w * 0.08, h * 0.2), 9.0);
-    const double vs = std::max(std::min(w * 0.15, h * 0.42), 13.0);
+    const double ls = sizes.label.of(w, h);
+    const double vs = sizes.value.of(w, h);
     const double us = std::max(std::min(w * 0.06, h * 0.17), 8.0);
     const double tw = std::min(w * 0.36, std::max(w * 0.27, 34.0));
     const std::string_view unit = widget.kind.unit();
     const double uw = unit.empty() ? 0.0 : std::min(w * 0.24, std::max(w * 0.16, 24.0));
-    const double g = std::max(w * 0.025, 6.0);
+    const double g = std::max(w * 0.025, sizes.gapMinimum);
 
     const DrawingRect dot{i.minX(), r.midY() - d / 2, d, d};
     addStatic(bounds::ofFill(dot), [dot, accent](DrawingSurface& s) { fillCircle(s, dot, accent); });
     const DrawingRect title{i.minX() + d + g, i.minY(), tw, i.height};
-    addStaticText(widget.displayTitle(), title, semibold(ls), DrawingColor::fromHex(widget.labelColorHex));
+    addStaticText(widget.displayTitle(), title, shrinking(semibold(ls), texts.titleShrink),
+                  DrawingColor::fromHex(widget.labelColorHex));
     const double x = title.maxX() + g;
     const double valueWidth = std::max(i.maxX() - x - uw - (uw > 0 ? g : 0.0), 24.0);
     addValueText(widget, {x, i.minY(), valueWidth, i.height}, digitsBold(vs),
                  DrawingColor::fromHex(widget.valueColorHex), DrawingTextAlignment::right);
     if (!unit.empty()) {
-        addStaticText(std::string(unit), {i.maxX() - uw, i.minY(), uw, i.height}, shrinkable(semibold(us)),
-                      accent.withAlpha(0.95), DrawingTextAlignment::right);
+        addStaticText(std::string(unit), {i.maxX() - uw, i.minY(), uw, i.height},
+                      shrinking(semibold(us), texts.unitShrink), accent.withAlpha(texts.unitAlpha),
+                      DrawingTextAlignment::right);
     }
 }
 
 void LayoutStepBuilder::addCoordinateMetric(const PacemarkWidget& widget, const DrawingRect& r, DrawingColor accent) {
     const double w = r.width, h = r.height;
-    const double ls = std::max(std::min(w * 0.07, h * 0.16), 12.0);
-    const double vs = std::max(std::min(w * 0.075, h * 0.24), 13.0);
+    const WidgetSizeRules::Coordinates& sizes = sizes_.coordinates;
+    const double ls = sizes.label.of(w, h);
+    const double vs = sizes.value.of(w, h);
     const double lh = vs * 1.24;
-    const DrawingRect i = r.insetBy(std::max(w * 0.06, 10.0), std::max(h * 0.1, 7.0));
-    addStaticText(widget.displayTitle(), {i.minX(), i.minY(), i.width, ls * 1.25}, semibold(ls),
-                  DrawingColor::fromHex(widget.labelColorHex));
+    const DrawingRect i = r.insetBy(sizes.insetX.of(w, h), sizes.insetY.of(w, h));
+    addStaticText(widget.displayTitle(), {i.minX(), i.minY(), i.width, ls * 1.25},
+                  shrinking(semibold(ls), sizes_.texts.titleShrink), DrawingColor::fromHex(widget.labelColorHex));
     const DrawingRect latitude{i.minX(), i.midY() - lh * 0.36, i.width, lh};
     const DrawingRect longitude{i.minX(), i.midY() - lh * 0.36 + lh, i.width, lh};
     const Kind kind = widget.kind;
+    const DrawingFont valueFont = shrinking(digitsSemibold(vs), sizes.valueShrink);
     addText(false, [kind](const TelemetrySample& sample) { return kind.coordinateLines(sample).latitude; }, latitude,
-            digitsSemibold(vs), DrawingColor::fromHex(widget.valueColorHex), DrawingTextAlignment::left, true);
+            valueFont, DrawingColor::fromHex(widget.valueColorHex), DrawingTextAlignment::left, true);
     addText(false, [kind](const TelemetrySample& sample) { return kind.coordinateLines(sample).longitude; },
-            longitude, digitsSemibold(vs), accent.withAlpha(0.95), DrawingTextAlignment::left, true);
+            longitude, valueFont, accent.withAlpha(sizes_.texts.unitAlpha), DrawingTextAlignment::left, true);
 }
 
 void LayoutStepBuilder::addDialMetric(const PacemarkWidget& widget, const DrawingRect& r, DrawingColor accent) {
@@ -74,10 +92,12 @@ void LayoutStepBuilder::addDialMetric(const PacemarkWidget& widget, const Drawin
     const DrawingRect disc{r.midX() - s / 2, r.midY() - s / 2, s, s};
     const DrawingPoint c{disc.midX(), disc.midY()};
     // The disc is the dial style's card: its fill and shadow come from the table.
-    const PanelStyleRow& card = panelStyleRow(TelemetryWidgetPanelStyle::dial);
+    const PanelStyleRow& card = panelStyleRow(TelemetryWidgetPanelStyle::dial, target_);
+    const WidgetSizeRules::Dial& sizes = sizes_.dial;
+    const WidgetSizeRules::Texts& texts = sizes_.texts;
     const DrawingShadow shadow = card.shadow();
     const DrawingColor discFill = card.fill();
-    const double ringWidth = std::max(s * 0.012, 1.5);
+    const double ringWidth = sizes.ring.of(s);
     const double a = std::max(s / 2 - 10, 8.0) - std::max(s * 0.035, 5.0);
     const double arcWidth = std::max(s * 0.045, 5.0);
     addStatic(bounds::ofShadow(disc, shadow), [=](DrawingSurface& g) {
@@ -100,17 +120,19 @@ void LayoutStepBuilder::addDialMetric(const PacemarkWidget& widget, const Drawin
                               arcWidth, DrawingLineCap::round);
                    }
                });
-    const DrawingRect t = disc.insetBy(s * 0.18, s * 0.2);
-    const double ls = std::max(std::min(s * 0.09, 18.0), 10.0);
-    const double vs = std::max(std::min(s * 0.27, 44.0), 18.0);
-    const double us = std::max(std::min(s * 0.08, 16.0), 10.0);
-    addStaticText(widget.displayTitle(), {t.minX(), t.minY(), t.width, ls * 1.3}, semibold(ls),
-                  DrawingColor::fromHex(widget.labelColorHex), DrawingTextAlignment::center);
+    const DrawingRect t = disc.insetBy(s * sizes.textInsetX, s * 0.2);
+    const double ls = sizes.label.of(s);
+    const double vs = sizes.value.of(s);
+    const double us = sizes.unit.of(s);
+    addStaticText(widget.displayTitle(), {t.minX(), t.minY(), t.width, ls * 1.3},
+                  shrinking(semibold(ls), texts.titleShrink), DrawingColor::fromHex(widget.labelColorHex),
+                  DrawingTextAlignment::center);
     addValueText(widget, {t.minX(), c.y - vs * 0.58, t.width, vs * 1.18}, digitsBold(vs),
                  DrawingColor::fromHex(widget.valueColorHex), DrawingTextAlignment::center);
     if (!kind.unit().empty()) {
-        addStaticText(std::string(kind.unit()), {t.minX(), t.maxY() - us * 1.35, t.width, us * 1.3}, shrinkable(semibold(us)),
-                      accent.withAlpha(0.95), DrawingTextAlignment::center);
+        addStaticText(std::string(kind.unit()), {t.minX(), t.maxY() - us * 1.35, t.width, us * 1.3},
+                      shrinking(semibold(us), texts.unitShrink), accent.withAlpha(texts.unitAlpha),
+                      DrawingTextAlignment::center);
     }
 }
 

@@ -14,8 +14,14 @@ using Kind = TelemetryWidgetKind;
 using Style = TelemetryWidgetPanelStyle;
 
 LayoutStepBuilder::LayoutStepBuilder(const TelemetryActivity& activity, std::int64_t width, std::int64_t height,
-                                     const std::map<UUID, LayoutRouteProjection>& routeProjections)
-    : activity_(activity), width_(width), height_(height), routeProjections_(routeProjections) {}
+                                     const std::map<UUID, LayoutRouteProjection>& routeProjections,
+                                     DrawingTarget target)
+    : activity_(activity),
+      width_(width),
+      height_(height),
+      routeProjections_(routeProjections),
+      target_(target),
+      sizes_(widgetSizeRules(target)) {}
 
 std::vector<RenderStep> LayoutStepBuilder::build(const PacemarkLayout& layout, bool drawsCinematicBackdrop) {
     steps_.clear();
@@ -23,6 +29,18 @@ std::vector<RenderStep> LayoutStepBuilder::build(const PacemarkLayout& layout, b
     for (const PacemarkWidget& widget : layout.widgets) {
         if (widget.isVisible) addWidget(widget);
     }
+    return std::move(steps_);
+}
+
+std::vector<RenderStep> LayoutStepBuilder::buildWidget(const PacemarkWidget& widget) {
+    steps_.clear();
+    addWidget(widget);
+    return std::move(steps_);
+}
+
+std::vector<RenderStep> LayoutStepBuilder::buildCinematicBackdrop() {
+    steps_.clear();
+    addCinematicBackdrop();
     return std::move(steps_);
 }
 
@@ -52,18 +70,19 @@ void LayoutStepBuilder::addStaticText(std::string string, DrawingRect rect, Draw
 }
 
 void LayoutStepBuilder::addValueText(const PacemarkWidget& widget, DrawingRect rect, DrawingFont font,
-                                     DrawingColor color, DrawingTextAlignment alignment) {
+                                     DrawingColor color, DrawingTextAlignment alignment, double shrink) {
     const TelemetryActivity* ride = &activity_;
     const TelemetryWidgetKind kind = widget.kind;
+    font.minimumScaleFactor = shrink;
     addText(false, [ride, kind](const TelemetrySample& sample) { return kind.formattedValue(sample, *ride); }, rect,
-            shrinkable(font), color, alignment, true);
+            font, color, alignment, true);
 }
 
 // Dispatch by kind, then by the style's metric routine.
 void LayoutStepBuilder::addWidget(const PacemarkWidget& widget) {
     const DrawingRect r = LayoutFrameRenderer::rect(widget, width_, height_);
     const DrawingColor accent = DrawingColor::fromHex(widget.accentHex);
-    const PanelStyleRow& row = panelStyleRow(widget.panelStyle);
+    const PanelStyleRow& row = panelStyleRow(widget.panelStyle, target_);
     const bool cinematic = row.metric == PanelMetricLayout::cinematic;
     switch (widget.kind) {
         case Kind::progress:
@@ -101,29 +120,33 @@ void LayoutStepBuilder::addWidget(const PacemarkWidget& widget) {
 // The card behind a widget, as its style's row describes it.
 void LayoutStepBuilder::addPanel(const DrawingRect& r, DrawingColor accent, const PanelStyleRow& row) {
     if (row.hasCard) {
-        const double radius = row.corner.radius(r);
+        const DrawingPath card = row.corner.path(r);
+        const DrawingPath outline = row.corner.path(r, 1);
         const DrawingColor fillColor = row.fill();
         const DrawingColor border = row.border(accent);
         const double borderWidth = row.borderWidth;
         const DrawingShadow shadow = row.shadow();
         const bool topBar = row.accentBar == PanelAccentBar::top;
+        const WidgetSizeRules::Strip strip = sizes_.strip;
         addStatic(bounds::ofShadow(r, shadow), [=](DrawingSurface& s) {
             s.saveState();
             s.setShadow(shadow);
-            fill(s, roundedRectPath(r, radius), fillColor);
+            fill(s, card, fillColor);
             s.restoreState();
-            stroke(s, roundedRectPath(r.insetBy(1, 1), radius - 1), border, borderWidth);
+            stroke(s, outline, border, borderWidth);
             if (topBar) {
-                const double t = std::max(std::min(r.height * 0.045, 6.0), 3.0);
-                fill(s, roundedRectPath({r.minX() + 2, r.minY() + 2, r.width - 4, t}, t / 2), accent.withAlpha(0.88));
+                const double t = strip.thickness.of(r.height);
+                const DrawingRect bar{r.minX() + strip.insetX, r.minY() + strip.insetTop, r.width - 2 * strip.insetX, t};
+                fill(s, roundedRectPath(bar, t / 2), accent.withAlpha(0.88));
             }
         });
     } else if (row.accentBar == PanelAccentBar::bottom) {
         // Without a card, a short bar under the widget carries the accent.
         const double w = r.width, h = r.height;
-        const double t = std::max(std::min(h * 0.045, 5.0), 2.0);
-        const double length = std::min(std::max(h * 0.68, 34.0), w * 0.46);
-        const DrawingRect bar{r.minX() + std::max(w * 0.02, 2.0), r.maxY() - t, length, t};
+        const WidgetSizeRules::Underline& line = sizes_.underline;
+        const double t = line.thickness.of(h);
+        const double length = std::min(std::max(h * line.lengthOfHeight, line.lengthMinimum), w * line.lengthOfWidth);
+        const DrawingRect bar{r.minX() + line.insetLeft.of(w, h), r.maxY() - t - line.lift, length, t};
         addStatic(bounds::ofFill(bar), [bar, t, accent](DrawingSurface& s) {
             fill(s, roundedRectPath(bar, t / 2), accent.withAlpha(0.9));
         });
@@ -133,20 +156,22 @@ void LayoutStepBuilder::addPanel(const DrawingRect& r, DrawingColor accent, cons
 void LayoutStepBuilder::addRoute(const PacemarkWidget& widget, const DrawingRect& r, DrawingColor accent,
                                  bool cinematic) {
     const double h = r.height;
+    const WidgetSizeRules::Route& sizes = sizes_.route;
     const auto found = routeProjections_.find(widget.id);
     if (found == routeProjections_.end()) {
-        if (cinematic) {
-            addStaticText("НЕТ GPS", r.insetBy(8, 8), semibold(std::min(h * 0.18, 16.0)), white.withAlpha(0.54),
-                          DrawingTextAlignment::center);
-        } else {
-            addStaticText("НЕТ GPS", r.insetBy(12, 12), semibold(std::min(h * 0.18, 18.0)), white.withAlpha(0.48),
-                          DrawingTextAlignment::center);
-        }
+        const double inset = cinematic ? sizes.cinematicNoGPSInset : sizes.noGPSInset;
+        const double size = cinematic ? sizes.cinematicNoGPSText.of(h) : sizes.noGPSText.of(h);
+        DrawingRect box = r.insetBy(inset, inset);
+        // The capitals' middle lies about 0.6 of the size under the line's top.
+        if (sizes.noGPSCentredVertically) box = {box.x, box.midY() - size * 0.6, box.width, size * 1.25};
+        addStaticText("НЕТ GPS", box, semibold(size),
+                      white.withAlpha(cinematic ? sizes.cinematicNoGPSAlpha : sizes.noGPSAlpha),
+                      DrawingTextAlignment::center);
         return;
     }
     const LayoutRouteProjection* projection = &found->second;
-    const double lineWidth = cinematic ? std::max(std::min(h * 0.04, 5.0), 2.5) : std::max(std::min(h * 0.035, 5.0), 2.0);
-    const DrawingColor lineColor = white.withAlpha(cinematic ? 0.82 : 0.42);
+    const double lineWidth = cinematic ? sizes.cinematicLine.of(h) : sizes.line.of(h);
+    const DrawingColor lineColor = white.withAlpha(cinematic ? 0.82 : sizes.lineAlpha);
     addStatic(bounds::ofStroke(bounds::ofPath(projection->path()), lineWidth), [=](DrawingSurface& s) {
         stroke(s, projection->path(), lineColor, lineWidth, DrawingLineCap::round, DrawingLineJoin::round);
     });
@@ -160,7 +185,7 @@ void LayoutStepBuilder::addRoute(const PacemarkWidget& widget, const DrawingRect
         }
     }
     if (bounds::isEmpty(reach)) return;
-    const double rho = cinematic ? std::max(std::min(h * 0.06, 8.0), 4.0) : std::max(std::min(h * 0.07, 8.0), 4.0);
+    const double rho = cinematic ? std::max(std::min(h * 0.06, 8.0), 4.0) : sizes.dot.of(h);
     addDynamic(bounds::ofFill(bounds::outset(reach, rho + 2)), [=](DrawingSurface& s, const TelemetrySample& sample) {
         const auto where = position(sample);
         if (!where) return;

@@ -11,6 +11,7 @@
 #include "LayoutRouteProjection.h"
 #include "RenderStep.h"
 #include "Telemetry/TelemetryActivity.h"
+#include "WidgetSizeTable.h"
 
 namespace pacemark {
 
@@ -22,19 +23,29 @@ struct PanelStyleRow;
 // card and the metric routines here and in LayoutMetricSteps.cpp, the
 // cinematic ones in LayoutCinematicSteps.cpp. Each routine states for every
 // step whether it is static and which pixels it may touch.
+//
+// The same routines draw the editor's preview: with DrawingTarget::preview
+// the picture is the canvas in view points, and every number that differs
+// comes from the preview's rows of PanelStyleTable and WidgetSizeTable.
 class LayoutStepBuilder {
 public:
     // `activity` and `routeProjections` must outlive the steps.
     LayoutStepBuilder(const TelemetryActivity& activity, std::int64_t width, std::int64_t height,
-                      const std::map<UUID, LayoutRouteProjection>& routeProjections);
+                      const std::map<UUID, LayoutRouteProjection>& routeProjections,
+                      DrawingTarget target = DrawingTarget::movie);
 
     std::vector<RenderStep> build(const PacemarkLayout& layout, bool drawsCinematicBackdrop);
+    // The steps of one widget alone (visible or not), and of the cinematic backdrop alone.
+    std::vector<RenderStep> buildWidget(const PacemarkWidget& widget);
+    std::vector<RenderStep> buildCinematicBackdrop();
 
 private:
     const TelemetryActivity& activity_;
     std::int64_t width_;
     std::int64_t height_;
     const std::map<UUID, LayoutRouteProjection>& routeProjections_;
+    DrawingTarget target_;
+    const WidgetSizeRules& sizes_;
     std::vector<RenderStep> steps_;
 
     // Step makers.
@@ -44,8 +55,13 @@ private:
                  DrawingFont font, DrawingColor color, DrawingTextAlignment alignment, bool isValue = false);
     void addStaticText(std::string string, DrawingRect rect, DrawingFont font, DrawingColor color,
                        DrawingTextAlignment alignment = DrawingTextAlignment::left);
+    // The kind's value, drawn smaller down to `shrink` of its size before it is cut.
     void addValueText(const PacemarkWidget& widget, DrawingRect rect, DrawingFont font, DrawingColor color,
-                      DrawingTextAlignment alignment = DrawingTextAlignment::left);
+                      DrawingTextAlignment alignment, double shrink);
+    void addValueText(const PacemarkWidget& widget, DrawingRect rect, DrawingFont font, DrawingColor color,
+                      DrawingTextAlignment alignment = DrawingTextAlignment::left) {
+        addValueText(widget, rect, font, color, alignment, sizes_.texts.valueShrink);
+    }
 
     // Cards and the widgets every style shares.
     void addWidget(const PacemarkWidget& widget);

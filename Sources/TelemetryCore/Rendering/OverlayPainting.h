@@ -24,11 +24,21 @@ inline DrawingFont digitsSemibold(double size) { return {size, DrawingFontWeight
 inline DrawingFont digitsBold(double size) { return {size, DrawingFontWeight::bold, true}; }
 inline DrawingFont digitsHeavy(double size) { return {size, DrawingFontWeight::heavy, true}; }
 
+// Where the overlay font's baseline and capital tops lie under the top of a
+// line box, as fractions of the font size.
+constexpr double kBaselineBelowTop = 0.969;
+constexpr double kCapTopBelowTop = kBaselineBelowTop - 0.727;
+
 // Values and units carry the data: where a narrow widget cannot hold them at
 // full size they are drawn smaller rather than cut to "1…".
 constexpr double kDataTextMinimumScale = 0.5;
 inline DrawingFont shrinkable(DrawingFont font) {
     font.minimumScaleFactor = kDataTextMinimumScale;
+    return font;
+}
+// The font drawn smaller down to `minimumScale` of its size before it is cut.
+inline DrawingFont shrinking(DrawingFont font, double minimumScale) {
+    font.minimumScaleFactor = minimumScale;
     return font;
 }
 

@@ -2,6 +2,7 @@
 
 #include "DrawingSurface.h"
 #include "Layout/PacemarkWidget.h"
+#include "WidgetSizeTable.h"
 
 namespace pacemark {
 
@@ -20,6 +21,7 @@ struct PanelCornerRule {
         heightFraction,  // height × fraction, kept within minimum...maximum
         halfHeight,
         halfShortSide,
+        circle,  // not a rounded rectangle: the circle of the shorter side, centred
     };
     Shape shape = Shape::square;
     double fraction = 0;
@@ -27,6 +29,8 @@ struct PanelCornerRule {
     double maximum = 0;
 
     double radius(const DrawingRect& r) const;
+    // The card's outline in `r`; `inset` moves it in on every side (its radius with it).
+    DrawingPath path(const DrawingRect& r, double inset = 0) const;
 };
 
 // An inset of a rectangle: each side moves in by side × fraction but at least
@@ -69,7 +73,10 @@ struct PanelStyleRow {
     DrawingShadow shadow() const { return {{0, shadowShift}, shadowBlur, DrawingColor::black().withAlpha(shadowAlpha)}; }
 };
 
-// The row of `style`. Every style has one, in the order of the style's values.
-const PanelStyleRow& panelStyleRow(TelemetryWidgetPanelStyle style);
+// The row of `style` for `target`. Every style has one in each table, in the
+// order of the style's values. The preview's rows keep the movie's colours but
+// have fixed corner radii, shadows that fall downwards, a circular dial card
+// and route maps 12 points inside the widget (4 for the cinematic style).
+const PanelStyleRow& panelStyleRow(TelemetryWidgetPanelStyle style, DrawingTarget target = DrawingTarget::movie);
 
 }  // namespace pacemark

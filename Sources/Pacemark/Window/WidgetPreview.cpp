@@ -1,0 +1,73 @@
+#include "WidgetPreview.h"
+
+#include <QPainter>
+#include <QPen>
+
+#include <algorithm>
+#include <map>
+#include <vector>
+
+#include "Rendering/LayoutFrameRenderer.h"
+#include "Rendering/LayoutStepBuilder.h"
+#include "WindowStyle.h"
+
+namespace pacemark {
+
+namespace {
+
+void runSteps(DrawingSurface& surface, const std::vector<RenderStep>& steps, const TelemetrySample& sample) {
+    for (const RenderStep& step : steps) {
+        surface.saveState();
+        step.draw(surface, sample);
+        surface.restoreState();
+    }
+}
+
+}  // namespace
+
+void WidgetPreview::draw(DrawingSurface& surface, std::int64_t canvasWidth, std::int64_t canvasHeight) const {
+    // A route is fitted to this widget's own rectangle on the canvas, 12
+    // points inside it (4 for the cinematic style).
+    std::map<UUID, LayoutRouteProjection> projections;
+    if (widget_.kind == TelemetryWidgetKind::route) {
+        PacemarkWidget shown = widget_;
+        shown.isVisible = true;
+        projections = LayoutFrameRenderer::buildRouteProjections(activity_, PacemarkLayout{{shown}}, canvasWidth,
+                                                                 canvasHeight, DrawingTarget::preview);
+    }
+    LayoutStepBuilder builder(activity_, canvasWidth, canvasHeight, projections, DrawingTarget::preview);
+    runSteps(surface, builder.buildWidget(widget_), sample_);
+}
+
+void WidgetPreview::paintSelection(QPainter& painter, const QRectF& rect) const {
+    if (!isSelected_) return;
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    QPen outline(brandGreen(), 2);
+    outline.setDashPattern({3, 2});  // in pen widths: 6 on, 4 off
+    painter.setPen(outline);
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRoundedRect(rect, 10, 10);
+    painter.restore();
+}
+
+void CinematicBackdrop::draw(DrawingSurface& surface, std::int64_t canvasWidth, std::int64_t canvasHeight) {
+    const TelemetryActivity none;
+    const std::map<UUID, LayoutRouteProjection> noRoutes;
+    LayoutStepBuilder builder(none, canvasWidth, canvasHeight, noRoutes, DrawingTarget::preview);
+    runSteps(surface, builder.buildCinematicBackdrop(), TelemetrySample{});
+}
+
+void drawOverlayPreview(DrawingSurface& surface, const TelemetryActivity& activity, const PacemarkLayout& layout,
+                        double elapsed, std::int64_t canvasWidth, std::int64_t canvasHeight) {
+    const bool cinematic = std::any_of(layout.widgets.begin(), layout.widgets.end(), [](const PacemarkWidget& widget) {
+        return widget.isVisible && widget.panelStyle == TelemetryWidgetPanelStyle::cinematic;
+    });
+    if (cinematic) CinematicBackdrop::draw(surface, canvasWidth, canvasHeight);
+    const TelemetrySample sample = activity.sample(elapsed);
+    for (const PacemarkWidget& widget : layout.widgets) {
+        if (widget.isVisible) WidgetPreview(activity, sample, widget, false).draw(surface, canvasWidth, canvasHeight);
+    }
+}
+
+}  // namespace pacemark
