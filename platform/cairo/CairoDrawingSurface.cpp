@@ -141,6 +141,12 @@ public:
         cairo_clip(cr_);
     }
 
+    void clipToPath() override {
+        begin();
+        cairo_set_fill_rule(cr_, CAIRO_FILL_RULE_WINDING);
+        cairo_clip(cr_);  // consumes the path
+    }
+
     void addPath(const DrawingPath& path) override {
         begin();
         for (const auto& e : path.elements()) {

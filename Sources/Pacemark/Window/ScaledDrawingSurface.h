@@ -29,6 +29,7 @@ public:
     void setLineJoin(DrawingLineJoin join) override { target_.setLineJoin(join); }
     void setShadow(DrawingShadow shadow) override;
     void clipToRect(DrawingRect rect) override { target_.clipToRect(scaled(rect)); }
+    void clipToPath() override { target_.clipToPath(); }  // the path was scaled as it was added
     void addPath(const DrawingPath& path) override;
     void fillPath() override { target_.fillPath(); }
     void strokePath() override { target_.strokePath(); }

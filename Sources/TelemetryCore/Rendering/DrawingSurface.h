@@ -72,7 +72,9 @@ struct DrawingState {
     DrawingLineCap lineCap = DrawingLineCap::butt;
     DrawingLineJoin lineJoin = DrawingLineJoin::miter;
     std::optional<DrawingShadow> shadow;
-    std::optional<DrawingRect> clip;  // intersection of every clip since the last restore; absent: none
+    // Intersection of every clipToRect since the last restore; absent: none.
+    // A path clip is not a rectangle and is not reflected here.
+    std::optional<DrawingRect> clip;
 
     bool operator==(const DrawingState&) const = default;
 };
@@ -126,6 +128,9 @@ public:
     virtual void setShadow(DrawingShadow shadow) = 0;
     // Intersects the clip with the rectangle until the state is restored.
     virtual void clipToRect(DrawingRect rect) = 0;
+    // Intersects the clip with the current path (non-zero winding rule) until
+    // the state is restored, and empties the path.
+    virtual void clipToPath() = 0;
 
     // Appends the path's elements to the current path.
     virtual void addPath(const DrawingPath& path) = 0;

@@ -75,6 +75,9 @@ void LayoutStepBuilder::addCoordinateMetric(const PacemarkWidget& widget, const 
     const double vs = sizes.value.of(w, h);
     const double lh = vs * 1.24;
     const DrawingRect i = r.insetBy(sizes.insetX.of(w, h), sizes.insetY.of(w, h));
+    // The preview keeps the texts inside the panel's shape (a dial's circle,
+    // a pill's capsule); the movie draws them as they are.
+    if (target_ == DrawingTarget::preview) textClip_ = panelStyleRow(widget.panelStyle, target_).corner.path(r);
     addStaticText(widget.displayTitle(), {i.minX(), i.minY(), i.width, ls * 1.25},
                   shrinking(semibold(ls), sizes_.texts.titleShrink), DrawingColor::fromHex(widget.labelColorHex));
     const DrawingRect latitude{i.minX(), i.midY() - lh * 0.36, i.width, lh};
@@ -85,6 +88,7 @@ void LayoutStepBuilder::addCoordinateMetric(const PacemarkWidget& widget, const 
             valueFont, DrawingColor::fromHex(widget.valueColorHex), DrawingTextAlignment::left, true);
     addText(false, [kind](const TelemetrySample& sample) { return kind.coordinateLines(sample).longitude; },
             longitude, valueFont, accent.withAlpha(sizes_.texts.unitAlpha), DrawingTextAlignment::left, true);
+    textClip_.reset();
 }
 
 void LayoutStepBuilder::addDialMetric(const PacemarkWidget& widget, const DrawingRect& r, DrawingColor accent) {

@@ -57,9 +57,17 @@ void LayoutStepBuilder::addText(bool isStatic, std::function<std::string(const T
                                 DrawingRect rect, DrawingFont font, DrawingColor color,
                                 DrawingTextAlignment alignment, bool isValue) {
     steps_.push_back({isStatic, isValue ? bounds::ofValueText(rect, font) : bounds::ofText(rect, font),
-                     [value = std::move(value), rect, font, color, alignment](DrawingSurface& s,
-                                                                             const TelemetrySample& sample) {
+                     [value = std::move(value), rect, font, color, alignment,
+                      clip = textClip_](DrawingSurface& s, const TelemetrySample& sample) {
+                         if (!clip) {
+                             s.drawText(value(sample), rect, font, color, alignment);
+                             return;
+                         }
+                         s.saveState();
+                         s.addPath(*clip);
+                         s.clipToPath();
                          s.drawText(value(sample), rect, font, color, alignment);
+                         s.restoreState();
                      }});
 }
 

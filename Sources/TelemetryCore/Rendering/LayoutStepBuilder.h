@@ -4,6 +4,7 @@
 #include <functional>
 #include <map>
 #include <string>
+#include <optional>
 #include <vector>
 
 #include "DrawingSurface.h"
@@ -47,6 +48,9 @@ private:
     DrawingTarget target_;
     const WidgetSizeRules& sizes_;
     std::vector<RenderStep> steps_;
+    // While set, texts are drawn inside this outline only (the preview clips
+    // the coordinate view to its panel's shape).
+    std::optional<DrawingPath> textClip_;
 
     // Step makers.
     void addStatic(DrawingRect bounds, std::function<void(DrawingSurface&)> draw);

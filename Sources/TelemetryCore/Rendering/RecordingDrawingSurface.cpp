@@ -106,6 +106,11 @@ void RecordingDrawingSurface::clipToRect(DrawingRect rect) {
     record(RecordedDrawingCall::Type::clipToRect).rect = rect;
 }
 
+void RecordingDrawingSurface::clipToPath() {
+    record(RecordedDrawingCall::Type::clipToPath).path = std::move(currentPath_);
+    currentPath_ = DrawingPath{};
+}
+
 void RecordingDrawingSurface::addPath(const DrawingPath& path) {
     for (const auto& element : path.elements()) {
         switch (element.type) {

@@ -22,6 +22,7 @@ struct RecordedDrawingCall {
         setLineJoin,
         setShadow,
         clipToRect,
+        clipToPath,
         addPath,
         fillPath,
         strokePath,
@@ -33,7 +34,7 @@ struct RecordedDrawingCall {
 
     Type type = Type::clear;
     DrawingRect rect;          // clear, clipToRect, fillEllipse, strokeEllipse, drawText
-    DrawingPath path;          // addPath: the path added; fillPath, strokePath: the whole path painted
+    DrawingPath path;          // addPath: the path added; fillPath, strokePath, clipToPath: the whole path used
     DrawingColor color;        // setFillColor, setStrokeColor, drawText; drawLinearGradient: start colour
     DrawingColor endColor;     // drawLinearGradient
     DrawingPoint start;        // drawLinearGradient
@@ -80,6 +81,7 @@ public:
     void setLineJoin(DrawingLineJoin join) override;
     void setShadow(DrawingShadow shadow) override;
     void clipToRect(DrawingRect rect) override;
+    void clipToPath() override;
     void addPath(const DrawingPath& path) override;
     void fillPath() override;
     void strokePath() override;

@@ -203,7 +203,7 @@ TEST(WidgetPreviewTest, RouteWithoutGPSSaysSo) {
 }
 
 // The dial's card is a circle, not a rounded rectangle, behind coordinates
-// and as the gauge's disc.
+// and as the gauge's disc; the coordinate texts stay inside the circle.
 TEST(WidgetPreviewTest, DialIsDrawnAsACircle) {
     for (const Kind kind : {Kind::gpsCoordinates, Kind::speed}) {
         const PacemarkWidget w = widget(kind, Style::dial, {0.2, 0.2, 0.4, 0.3});
@@ -216,6 +216,11 @@ TEST(WidgetPreviewTest, DialIsDrawnAsACircle) {
         EXPECT_TRUE(onCard(image, c + QPointF(radius, -radius) * 0.68));
         EXPECT_FALSE(onCard(image, c + QPointF(radius, -radius) * 0.85));
         EXPECT_FALSE(onCard(image, c + QPointF(radius + 10, 0)));
+        if (kind == Kind::gpsCoordinates) {  // left of the circle: shadow at most, no text
+            const QRectF outside(r.left(), r.top(), c.x() - r.height() * 0.5 - r.left() - 2, r.height());
+            EXPECT_FALSE(inkBox(image, outside.toAlignedRect(), [](QRgb p) { return qAlpha(p) > 0 && qRed(p) > 60; })
+                             .isValid());
+        }
     }
 }
 
