@@ -380,10 +380,11 @@ void runExport(benchmark::State& state, TelemetryVideoCodec codec, bool reuse, d
 
 enum BenchCodec { hevc = 0, proRes = 1, compactProRes = 2 };
 
-void exportActivity(benchmark::State& state, bool reuse) {
+void exportActivity(benchmark::State& state, bool reuse, bool reuseSlices = true) {
     const auto which = BenchCodec(state.range(0));
     ProResWriterOptions options;
     options.compact = which == compactProRes;
+    options.reuseSlices = reuseSlices;
     runExport(state, which == hevc ? TelemetryVideoCodec::hevcWithAlpha : TelemetryVideoCodec::proRes4444, reuse,
               double(state.range(1)), state.range(2), options);
 }
@@ -396,6 +397,12 @@ void BM_ExportOneHourActivity(benchmark::State& state) { exportActivity(state, t
 BENCHMARK(BM_ExportOneHourActivity)
     ->Args({hevc, 3600, 1080})->Args({proRes, 3600, 1080})->Args({compactProRes, 3600, 1080})
     ->Args({hevc, 600, 2160})->Args({proRes, 600, 2160})->Args({compactProRes, 600, 2160})
+    ->Unit(benchmark::kSecond)->UseRealTime()->MeasureProcessCPUTime()->Iterations(1);
+
+// Every distinct ProRes picture encoded whole instead of only its changed
+// slices: what slice reuse gains in a whole export.
+void BM_ExportWholeProResPictures(benchmark::State& state) { exportActivity(state, true, false); }
+BENCHMARK(BM_ExportWholeProResPictures)->Args({compactProRes, 600, 1080})->Args({proRes, 600, 1080})
     ->Unit(benchmark::kSecond)->UseRealTime()->MeasureProcessCPUTime()->Iterations(1);
 
 // Every frame rendered and encoded: the first 10 seconds (300 frames).
