@@ -9,6 +9,7 @@ extern "C" {
 #include <libavformat/avformat.h>
 }
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <regex>
@@ -170,6 +171,22 @@ TEST(CompactProResTest, EveryReaderReturnsTheFramesOfTheNormalMovieFromAFraction
         EXPECT_EQ(a.timestamps, b.timestamps) << "GStreamer";
         EXPECT_FALSE(a.decoded.empty());
         EXPECT_TRUE(a.decoded == b.decoded) << "GStreamer decodes other pictures";
+        // Playback started in the middle of a frame's time shows that frame
+        // and the rest, as the normal movie decodes them.
+        const std::size_t frameBytes = a.decoded.size() / std::size_t{frameCount};
+        for (const int middle : {23, 30}) {
+            const auto raw = folder / ("seek-" + std::to_string(middle) + ".gst");
+            const auto played = runCommand(
+                "gst-play-1.0 --no-interactive --no-position --start-position " +
+                std::to_string((middle + 0.5) / framesPerSecond) + " --videosink " +
+                testing::quoted(std::filesystem::path("filesink sync=false location=" + raw.string())) + " " + quoted(compact));
+            EXPECT_EQ(played.status, 0) << played.output;
+            const auto sought = pacemark::testing::readFileBytes(raw);
+            EXPECT_TRUE(std::equal(sought.begin(), sought.end(), a.decoded.begin() + std::ptrdiff_t(middle * frameBytes),
+                                   a.decoded.end()))
+                << "GStreamer: seek to frame " << middle << " gave " << sought.size() / std::max<std::size_t>(frameBytes, 1)
+                << " frames";
+        }
         const auto discovered = runCommand("gst-discoverer-1.0 " + quoted(compact));
         EXPECT_NE(discovered.output.find("Duration: 0:00:04.5"), std::string::npos) << discovered.output;
     }
