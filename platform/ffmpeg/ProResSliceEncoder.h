@@ -28,7 +28,10 @@ namespace pacemark {
 // row's end), coded and repaired, and the frame is assembled from those and
 // the previous frame's other slices (ProResFrameAssembler). The first picture,
 // and a picture where most slices changed, are encoded whole. Either way the
-// frame is byte for byte the one a whole encode gives.
+// frame is byte for byte the one a whole encode gives (the tests hold the
+// system's encoder to that); were an encoder to code a slice differently in a
+// narrow picture, the frame would still be valid ProRes, as the format
+// decodes every slice on its own.
 //
 // Not thread-safe: one thread calls encode().
 class ProResSliceEncoder {
