@@ -26,6 +26,7 @@ extern "C" {
 #include "MovieCheck/ProResFrameRepair.h"
 #include "MovieDecoding.h"
 #include "ProResPictureConverter.h"
+#include "ProResSliceEncoder.h"
 #include "Rendering/LayoutFrameRenderer.h"
 
 namespace {
@@ -154,6 +155,46 @@ void BM_ProResDistinctFrames(benchmark::State& state) {
 }
 BENCHMARK(BM_ProResDistinctFrames)->Arg(0)->Arg(1)->Arg(2)->Arg(4)->Arg(8)->Unit(benchmark::kMillisecond)
     ->UseRealTime()->MeasureProcessCPUTime()->Iterations(2);
+
+// Distinct pictures of the 1 Hz ride in a row (one a second of the ride), as
+// an export makes them: drawing, then coding (finding the slices that
+// changed, converting and encoding those, repairing, assembling the frame).
+// Arguments: lines (16:9), and 1 to re-encode only changed slices or 0 to
+// encode every picture whole. Writing the frame is left out.
+void BM_ProResDistinctPictures(benchmark::State& state) {
+    const std::int64_t height = state.range(0), width = height * 16 / 9;
+    ProResWriterOptions options;
+    options.reuseSlices = state.range(1) != 0;
+    LayoutFrameRenderer renderer(oneHourActivity(), PacemarkLayout::preset(PacemarkPreset::compactRace), width,
+                                 height, surfaces());
+    ProResSliceEncoder encoder(width, height, kFramesPerSecond, options);
+    std::vector<std::uint8_t> pixels(std::size_t(width * height * 4));
+    const PixelBufferView view{pixels.data(), width, height, width * 4};
+    double seconds = 600;
+    renderer.render(seconds, view);
+    encoder.encode(view);  // the first picture is always encoded whole
+    double renderTime = 0, codeTime = 0, bytes = 0;
+    const std::int64_t encodedBefore = encoder.encodedSlices();
+    for (auto _ : state) {
+        seconds += 1;
+        const auto start = std::chrono::steady_clock::now();
+        renderer.render(seconds, view);
+        const auto drawn = std::chrono::steady_clock::now();
+        bytes += double(encoder.encode(view).size());
+        renderTime += std::chrono::duration<double>(drawn - start).count();
+        codeTime += std::chrono::duration<double>(std::chrono::steady_clock::now() - drawn).count();
+    }
+    const double pictures = double(state.iterations());
+    state.counters["render_ms"] = renderTime / pictures * 1e3;
+    state.counters["code_ms"] = codeTime / pictures * 1e3;
+    state.counters["kB/frame"] = bytes / pictures / 1e3;
+    const double slicesPerPicture = double(encoder.encodedSlices() + encoder.reusedSlices()) / (pictures + 1);
+    if (slicesPerPicture > 0) {
+        state.counters["encoded_%"] = double(encoder.encodedSlices() - encodedBefore) / pictures / slicesPerPicture * 100;
+    }
+}
+BENCHMARK(BM_ProResDistinctPictures)->ArgsProduct({{1080, 2160}, {1, 0}})->Unit(benchmark::kMillisecond)
+    ->UseRealTime()->Iterations(60);
 
 // Frames of the rendered pictures as the system's encoder codes them, before
 // repair, with the writer's settings (profile 4444, the writer's alpha bits, quantiser 1).
@@ -339,10 +380,11 @@ void runExport(benchmark::State& state, TelemetryVideoCodec codec, bool reuse, d
 
 enum BenchCodec { hevc = 0, proRes = 1, compactProRes = 2 };
 
-void exportActivity(benchmark::State& state, bool reuse) {
+void exportActivity(benchmark::State& state, bool reuse, bool reuseSlices = true) {
     const auto which = BenchCodec(state.range(0));
     ProResWriterOptions options;
     options.compact = which == compactProRes;
+    options.reuseSlices = reuseSlices;
     runExport(state, which == hevc ? TelemetryVideoCodec::hevcWithAlpha : TelemetryVideoCodec::proRes4444, reuse,
               double(state.range(1)), state.range(2), options);
 }
@@ -355,6 +397,12 @@ void BM_ExportOneHourActivity(benchmark::State& state) { exportActivity(state, t
 BENCHMARK(BM_ExportOneHourActivity)
     ->Args({hevc, 3600, 1080})->Args({proRes, 3600, 1080})->Args({compactProRes, 3600, 1080})
     ->Args({hevc, 600, 2160})->Args({proRes, 600, 2160})->Args({compactProRes, 600, 2160})
+    ->Unit(benchmark::kSecond)->UseRealTime()->MeasureProcessCPUTime()->Iterations(1);
+
+// Every distinct ProRes picture encoded whole instead of only its changed
+// slices: what slice reuse gains in a whole export.
+void BM_ExportWholeProResPictures(benchmark::State& state) { exportActivity(state, true, false); }
+BENCHMARK(BM_ExportWholeProResPictures)->Args({compactProRes, 600, 1080})->Args({proRes, 600, 1080})
     ->Unit(benchmark::kSecond)->UseRealTime()->MeasureProcessCPUTime()->Iterations(1);
 
 // Every frame rendered and encoded: the first 10 seconds (300 frames).

@@ -6,15 +6,9 @@
 #include <string>
 #include <system_error>
 
-extern "C" {
-#include <libavutil/opt.h>
-#include <libavutil/pixdesc.h>
-}
-
 #include "Export/TelemetryVideoExportError.h"
 #include "FFmpegFile.h"
 #include "MovieCheck/ProResFrame.h"
-#include "MovieCheck/ProResFrameRepair.h"
 
 namespace pacemark {
 namespace {
@@ -39,48 +33,11 @@ FFmpegProResMovieWriter::FFmpegProResMovieWriter(MovieWriterSettings settings, P
         settings_.framesPerSecond > 1000 || options_.pictureBuffers < 1) {
         throw TelemetryVideoExportError::cannotAddVideoInput();
     }
-    const AVCodec* codec = avcodec_find_encoder_by_name("prores_ks");
-    if (!codec) throw TelemetryVideoExportError::cannotAddVideoInput();
-    encoder_.reset(avcodec_alloc_context3(codec));
-    if (!encoder_) throw TelemetryVideoExportError::cannotAddVideoInput();
-
-    const int fps = static_cast<int>(settings_.framesPerSecond);
-    AVCodecContext& c = *encoder_;
-    c.width = static_cast<int>(settings_.width);
-    c.height = static_cast<int>(settings_.height);
-    c.pix_fmt = AV_PIX_FMT_YUVA444P10LE;
-    c.time_base = AVRational{1, fps};
-    c.framerate = AVRational{fps, 1};
-    c.sample_aspect_ratio = AVRational{1, 1};
-    c.color_primaries = AVCOL_PRI_BT709;
-    c.color_trc = AVCOL_TRC_BT709;
-    c.colorspace = AVCOL_SPC_BT709;
-    c.color_range = AVCOL_RANGE_MPEG;
-    c.codec_tag = MKTAG('a', 'p', '4', 'h');
-    if (options_.quantiser > 0) {
-        c.flags |= AV_CODEC_FLAG_QSCALE;
-        c.global_quality = options_.quantiser * FF_QP2LAMBDA;
-    }
-    c.thread_count = options_.encoderThreads;
-    c.thread_type = FF_THREAD_SLICE;  // one packet out for every picture in, so repeats can follow at once
-    if (av_opt_set(c.priv_data, "profile", "4444", 0) < 0 || av_opt_set_int(c.priv_data, "alpha_bits", options_.alphaBits, 0) < 0 ||
-        av_opt_set(c.priv_data, "vendor", "apl0", 0) < 0 || avcodec_open2(&c, codec, nullptr) < 0) {
-        throw TelemetryVideoExportError::cannotAddVideoInput();
-    }
-
-    frame_.reset(av_frame_alloc());
-    encoded_.reset(av_packet_alloc());
+    encoder_ = std::make_unique<ProResSliceEncoder>(settings_.width, settings_.height, settings_.framesPerSecond,
+                                                    options_);
     lastCoded_.reset(av_packet_alloc());
     outgoing_.reset(av_packet_alloc());
-    if (!frame_ || !encoded_ || !lastCoded_ || !outgoing_) throw TelemetryVideoExportError::cannotCreatePixelBuffer();
-    frame_->format = c.pix_fmt;
-    frame_->width = c.width;
-    frame_->height = c.height;
-    frame_->color_primaries = c.color_primaries;
-    frame_->color_trc = c.color_trc;
-    frame_->colorspace = c.colorspace;
-    frame_->color_range = c.color_range;
-    if (av_frame_get_buffer(frame_.get(), 0) < 0) throw TelemetryVideoExportError::cannotCreatePixelBuffer();
+    if (!lastCoded_ || !outgoing_) throw TelemetryVideoExportError::cannotCreatePixelBuffer();
 
     bytesPerRow_ = settings_.width * 4;
     pictures_.resize(static_cast<std::size_t>(options_.pictureBuffers));
@@ -100,7 +57,7 @@ void FFmpegProResMovieWriter::startWriting() {
         started_ = true;  // from here a failure removes what was created
         try {
             compactFile_ = std::make_unique<ffmpeg::QuickTimeProResWriter>(
-                settings_.url, encoder_->width, encoder_->height, static_cast<int>(settings_.framesPerSecond));
+                settings_.url, int(settings_.width), int(settings_.height), static_cast<int>(settings_.framesPerSecond));
         } catch (...) {
             cancel();
             throw;
@@ -114,7 +71,7 @@ void FFmpegProResMovieWriter::startWriting() {
     }
     container_.reset(raw);
     stream_ = avformat_new_stream(raw, nullptr);
-    if (!stream_ || avcodec_parameters_from_context(stream_->codecpar, encoder_.get()) < 0) {
+    if (!stream_ || avcodec_parameters_from_context(stream_->codecpar, &encoder_->encoder()) < 0) {
         throw TelemetryVideoExportError::writerFailed(TelemetryVideoExportError::startFailedText);
     }
     stream_->codecpar->codec_tag = MKTAG('a', 'p', '4', 'h');
@@ -122,8 +79,8 @@ void FFmpegProResMovieWriter::startWriting() {
     // A known field order makes the muxer write 'fiel' (one field); strict
     // readers expect it beside 'colr' and 'pasp'.
     stream_->codecpar->field_order = AV_FIELD_PROGRESSIVE;
-    stream_->time_base = encoder_->time_base;
-    stream_->avg_frame_rate = encoder_->framerate;
+    stream_->time_base = encoder_->encoder().time_base;
+    stream_->avg_frame_rate = encoder_->encoder().framerate;
 
     started_ = true;  // from here a failure removes what was created
     int code = ffmpeg::openOutputFile(*raw, settings_.url);
@@ -218,35 +175,11 @@ void FFmpegProResMovieWriter::runWorker() {
 }
 
 void FFmpegProResMovieWriter::encodePicture(int pictureIndex, std::int64_t frameIndex) {
-    if (av_frame_make_writable(frame_.get()) < 0) {
-        throw TelemetryVideoExportError::writerFailed(TelemetryVideoExportError::appendFailedText);
-    }
     const PixelBufferView picture{pictures_[std::size_t(pictureIndex)].data(), settings_.width, settings_.height,
                                   bytesPerRow_};
-    ProResPictureConverter::Planes planes;
-    planes.y = reinterpret_cast<std::uint16_t*>(frame_->data[0]);
-    planes.cb = reinterpret_cast<std::uint16_t*>(frame_->data[1]);
-    planes.cr = reinterpret_cast<std::uint16_t*>(frame_->data[2]);
-    planes.alpha = reinterpret_cast<std::uint16_t*>(frame_->data[3]);
-    planes.yStride = frame_->linesize[0] / 2;
-    planes.cbStride = frame_->linesize[1] / 2;
-    planes.crStride = frame_->linesize[2] / 2;
-    planes.alphaStride = frame_->linesize[3] / 2;
-    converter_.convert(picture, planes, 0, settings_.height);
-    frame_->pts = frameIndex;
-
-    int code = avcodec_send_frame(encoder_.get(), frame_.get());
-    if (code >= 0) code = avcodec_receive_packet(encoder_.get(), encoded_.get());
-    if (code < 0) throw stepFailure(TelemetryVideoExportError::appendFailedText, code);
-    ffmpeg::PacketReference release(encoded_.get());
-    repairCodedFrame(*encoded_);
-    writeCodedFrame(*lastCoded_, frameIndex);
-}
-
-void FFmpegProResMovieWriter::repairCodedFrame(const AVPacket& coded) {
-    std::vector<std::uint8_t> repaired;
+    std::span<const std::uint8_t> repaired;
     try {
-        repaired = ProResFrameRepair::repair(std::span(coded.data, std::size_t(coded.size)));
+        repaired = encoder_->encode(picture);
     } catch (const ProResFormatError& error) {
         throw TelemetryVideoExportError::writerFailed("Кодировщик ProRes выдал кадр, который не удалось разобрать (" +
                                                       error.errorDescription() + "); видео не записано.");
@@ -256,6 +189,7 @@ void FFmpegProResMovieWriter::repairCodedFrame(const AVPacket& coded) {
         throw TelemetryVideoExportError::writerFailed(TelemetryVideoExportError::appendFailedText);
     }
     std::copy(repaired.begin(), repaired.end(), lastCoded_->data);
+    writeCodedFrame(*lastCoded_, frameIndex);
 }
 
 void FFmpegProResMovieWriter::writeCodedFrame(const AVPacket& coded, std::int64_t frameIndex) {
@@ -269,7 +203,7 @@ void FFmpegProResMovieWriter::writeCodedFrame(const AVPacket& coded, std::int64_
     outgoing_->duration = 1;
     outgoing_->stream_index = stream_->index;
     outgoing_->flags |= AV_PKT_FLAG_KEY;
-    av_packet_rescale_ts(outgoing_.get(), encoder_->time_base, stream_->time_base);
+    av_packet_rescale_ts(outgoing_.get(), encoder_->encoder().time_base, stream_->time_base);
     const int code = ffmpeg::checkedWrite(*container_, av_write_frame(container_.get(), outgoing_.get()));
     if (code < 0) throw stepFailure(TelemetryVideoExportError::appendFailedText, code);
 }

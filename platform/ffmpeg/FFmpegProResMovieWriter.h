@@ -11,29 +11,11 @@
 
 #include "Export/MovieWriter.h"
 #include "FFmpegHandles.h"
-#include "ProResPictureConverter.h"
+#include "ProResSliceEncoder.h"
+#include "ProResWriterOptions.h"
 #include "QuickTimeProResWriter.h"
 
 namespace pacemark {
-
-// Tuning of the ProRes writer; the defaults are what exports use.
-struct ProResWriterOptions {
-    // Fixed quantiser (1 best ... 31), or 0 for the encoder's own per-slice
-    // rate search. On rendered 1080p overlay frames the rate search settles on
-    // quantiser 1 anyway (the same bytes: about 250 kB a frame, 82 dB PSNR of
-    // the grey composite) but takes several times longer to get there, so the
-    // writer asks for 1 directly.
-    int quantiser = 1;
-    // Bits of the coded alpha plane, 8 or 16. The renderer's alpha has 8
-    // bits, so 8 is lossless, and it halves the alpha data: 10-45 % fewer
-    // bytes per 1080p frame across the presets (cinematicHud 1177 -> 647 kB).
-    int alphaBits = 8;
-    int encoderThreads = 2;  // slice threads of the encoder
-    int pictureBuffers = 3;  // pictures that may be in flight (drawn, queued, encoding)
-    // Store a repeated frame once and point every repeat at it in the
-    // sample table (QuickTimeProResWriter) instead of writing it again.
-    bool compact = false;
-};
 
 // Writes ProRes 4444 with 8-bit alpha ('ap4h', vendor 'apl0') into a
 // QuickTime movie, BT.709 tagged, limited range; the sample entry carries
@@ -43,9 +25,10 @@ struct ProResWriterOptions {
 // parsed fails the export.
 //
 // Pictures are converted, encoded and written on a thread of the writer, so
-// the caller draws the next picture while the previous one is encoded. ProRes
-// frames are coded independently, so a repeat writes the previous coded frame
-// again without encoding. Memory is bounded by the picture pool, the queue and
+// the caller draws the next picture while the previous one is encoded; only
+// the slices that changed since the previous picture are encoded
+// (ProResSliceEncoder). ProRes frames are coded independently, so a repeat
+// writes the previous coded frame again without encoding. Memory is bounded by the picture pool, the queue and
 // the container's index (a few dozen bytes per frame).
 class FFmpegProResMovieWriter final : public MovieWriter {
 public:
@@ -71,22 +54,18 @@ private:
     void enqueue(Job job);
     void throwPendingError();
     void runWorker();
+    // Codes the picture (repaired, see ProResSliceEncoder) into lastCoded_
+    // and writes it.
     void encodePicture(int pictureIndex, std::int64_t frameIndex);
-    // Keeps the encoder's frame, mended for strict decoders (see
-    // ProResFrameRepair), as lastCoded_: every copy written is repaired.
-    void repairCodedFrame(const AVPacket& coded);
     void writeCodedFrame(const AVPacket& coded, std::int64_t frameIndex);
     void stopWorker() noexcept;
 
     MovieWriterSettings settings_;
     ProResWriterOptions options_;
-    ProResPictureConverter converter_;
-    ffmpeg::CodecContextHandle encoder_;
+    std::unique_ptr<ProResSliceEncoder> encoder_;
     ffmpeg::OutputFormatHandle container_;
     std::unique_ptr<ffmpeg::QuickTimeProResWriter> compactFile_;  // instead of container_ when options_.compact
     AVStream* stream_ = nullptr;
-    ffmpeg::FrameHandle frame_;
-    ffmpeg::PacketHandle encoded_;
     ffmpeg::PacketHandle lastCoded_;  // the previous coded frame, reused for repeats
     ffmpeg::PacketHandle outgoing_;
 
