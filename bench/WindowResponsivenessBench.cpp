@@ -316,17 +316,26 @@ void dragStep(benchmark::State& state, Window* window, bool throughWindow) {
     QImage drawn(editor->size() * editor->devicePixelRatioF(), QImage::Format_ARGB32_Premultiplied);
     drawn.setDevicePixelRatio(editor->devicePixelRatioF());
     int step = 0;
+    // The main thread's CPU time in the move itself (the model and every
+    // view that follows it) and in the drawing after it.
+    double moveCPU = 0, drawCPU = 0;
     for (auto _ : state) {
         // Back and forth across 20 view points, one point per step.
         const double offset = (step / 20 % 2 == 0) ? step % 20 : 20 - step % 20;
         ++step;
+        const double before = threadCPUMilliseconds();
         send(QEvent::MouseMove, start + QPointF(offset, offset / 2), Qt::LeftButton);
+        const double moved = threadCPUMilliseconds();
         if (throughWindow) {
             QCoreApplication::processEvents();
         } else {
             editor->render(&drawn);
         }
+        moveCPU += moved - before;
+        drawCPU += threadCPUMilliseconds() - moved;
     }
+    state.counters["move_cpu_ms"] = benchmark::Counter(moveCPU, benchmark::Counter::kAvgIterations);
+    state.counters["draw_cpu_ms"] = benchmark::Counter(drawCPU, benchmark::Counter::kAvgIterations);
     send(QEvent::MouseButtonRelease, start, Qt::NoButton);
     QCoreApplication::processEvents();
     state.SetLabel(std::to_string(width) + "x" + std::to_string(width * 9 / 16) + " output, canvas " +
