@@ -1,10 +1,47 @@
 #include "AppModelServices.h"
 
+#include <exception>
+#include <thread>
 #include <utility>
+
+#if defined(__linux__)
+#include <sys/resource.h>
+#include <unistd.h>
+#endif
 
 #include "Telemetry/TelemetryFileLoader.h"
 
 namespace pacemark {
+
+namespace {
+
+// Runs `work` on a thread of its own at a lower scheduling priority and waits
+// for it; what it throws is rethrown here. An export keeps every core busy
+// for as long as it runs (the movie writers start their threads from this
+// one, and those inherit the priority); at the same priority as the window's
+// thread it kept the window waiting behind it for up to 50 ms at a time. A
+// thread cannot raise its priority again without privileges, so the lowered
+// one is never left on a thread of the shared worker pool.
+void runAtBackgroundPriority(const std::function<void()>& work) {
+    std::exception_ptr failure;
+    std::thread thread([&] {
+#if defined(__linux__)
+        // Linux gives each thread its own nice value. Best effort: a refusal
+        // leaves the export at the normal priority.
+        constexpr int backgroundNice = 10;
+        (void)setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), backgroundNice);
+#endif
+        try {
+            work();
+        } catch (...) {
+            failure = std::current_exception();
+        }
+    });
+    thread.join();
+    if (failure) std::rethrow_exception(failure);
+}
+
+}  // namespace
 
 AppModelServices makeAppModelServices(std::shared_ptr<const MovieWriterFactory> writers,
                                       ExportFrameRendererMaker renderers) {
@@ -18,7 +55,7 @@ AppModelServices makeAppModelServices(std::shared_ptr<const MovieWriterFactory> 
     services.exportMovie = [exporter](std::shared_ptr<const TelemetryActivity> activity,
                                       const TelemetryRenderConfig& config,
                                       const std::function<void(double)>& progress, std::stop_token stop) {
-        exporter->exportMovie(std::move(activity), config, progress, std::move(stop));
+        runAtBackgroundPriority([&] { exporter->exportMovie(std::move(activity), config, progress, std::move(stop)); });
     };
     return services;
 }

@@ -33,8 +33,9 @@ struct AppModelServices {
     std::function<TelemetryActivity(const std::filesystem::path& file, std::optional<TelemetryDamage>* damage)>
         recoverTelemetry;
 
-    // Writes the movie to config.outputURL. `progress` may be called from the
-    // calling thread with fractions in (0, 1]. Throws
+    // Writes the movie to config.outputURL, at a lower scheduling priority
+    // than the window's thread where the system allows it. `progress` may be
+    // called from any thread, with fractions in (0, 1]. Throws
     // TelemetryVideoExportCancelled once `stop` was requested and noticed;
     // never leaves a partial file behind.
     std::function<void(std::shared_ptr<const TelemetryActivity>, const TelemetryRenderConfig&,

@@ -89,6 +89,12 @@ ActionButtonsSection::ActionButtonsSection(AppModel& model, QWidget* parent) : Q
     column->addWidget(videoControls_);
 
     progressRow_ = new QWidget;
+    progressRow_->setObjectName(QStringLiteral("exportProgressRow"));
+    // Its place is kept while it is hidden: appearing with an export it would
+    // push every row below it down, under the user's pointer.
+    QSizePolicy keepPlace = progressRow_->sizePolicy();
+    keepPlace.setRetainSizeWhenHidden(true);
+    progressRow_->setSizePolicy(keepPlace);
     auto* progressLine = new QHBoxLayout(progressRow_);
     progressLine->setContentsMargins(0, 0, 0, 0);
     progress_ = new QProgressBar;

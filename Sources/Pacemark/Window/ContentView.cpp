@@ -101,8 +101,12 @@ void ContentView::fitSidebarWidth() {
 }
 
 void ContentView::revealStatus() {
-    if (auto* status = sidebar_->findChild<QWidget*>(QStringLiteral("statusText"))) {
-        sidebarScroll_->ensureWidgetVisible(status, 0, 12);
+    // While an export runs its progress row (beside "Стоп", under the export
+    // buttons) is the feedback; scrolling away from it to the status line
+    // would move the sidebar under the pointer that just started the export.
+    const char* shown = model_.isExporting() ? "exportProgressRow" : "statusText";
+    if (auto* widget = sidebar_->findChild<QWidget*>(QString::fromLatin1(shown))) {
+        sidebarScroll_->ensureWidgetVisible(widget, 0, 12);
     }
 }
 

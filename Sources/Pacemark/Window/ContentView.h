@@ -50,7 +50,8 @@ private:
     // Widens the sidebar to what its visible rows need (the video controls'
     // button row is the widest), so nothing in it is clipped.
     void fitSidebarWidth();
-    // Scrolls the sidebar so that the status text is in view.
+    // Scrolls the sidebar so that the status text is in view (while an export
+    // runs: its progress row).
     void revealStatus();
 
     AppModel& model_;

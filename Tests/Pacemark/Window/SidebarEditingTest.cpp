@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSlider>
@@ -13,14 +14,18 @@
 #include <QUrl>
 #include <QWheelEvent>
 
+#include <chrono>
 #include <filesystem>
 #include <memory>
+#include <thread>
 
 #include "AppModel.h"
+#include "AppModelVideoServices.h"
 #include "CairoDrawingSurface.h"
 #include "ContentView.h"
 #include "DesktopPlatform.h"
 #include "TestSupport.h"
+#include "VideoTestMovies.h"
 #include "WindowTestApplication.h"
 
 namespace pacemark {
@@ -52,7 +57,17 @@ class SidebarEditingTest : public ::testing::Test {
 protected:
     void SetUp() override {
         application();
-        model_ = std::make_unique<AppModel>(makeAppModelServices(nullptr, nullptr), &platform_);
+        // The real background-video services; an export that reports a
+        // quarter done and then runs until it is stopped.
+        AppModelServices services = makeAppModelServices(nullptr, nullptr);
+        addVideoBackgroundServices(services);
+        services.exportMovie = [](std::shared_ptr<const TelemetryActivity>, const TelemetryRenderConfig&,
+                                  const std::function<void(double)>& progress, std::stop_token stop) {
+            progress(0.25);
+            while (!stop.stop_requested()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            throw TelemetryVideoExportCancelled();
+        };
+        model_ = std::make_unique<AppModel>(std::move(services), &platform_);
         window_ = std::make_unique<ContentView>(*model_, std::make_shared<const CairoDrawingSurfaceFactory>());
         window_->resize(1440, 900);
         window_->show();
@@ -187,20 +202,69 @@ TEST_F(SidebarEditingTest, SidebarShowsTheVideoRowUnclippedAndTheStatusInView) {
     EXPECT_TRUE(inSidebarView(sidebar, status));
 }
 
-// Writes the window with the sample ride and a selected widget to
-// window-1440x900.png in the build folder, for the README.
-TEST_F(SidebarEditingTest, ScreenshotOfTheWindowWithASelectedWidget) {
+// The export's progress row appears and goes without moving the rows below it
+// or the sidebar's width; while it runs the row stays in view.
+TEST_F(SidebarEditingTest, ExportProgressRowComesAndGoesWithoutMovingTheSidebar) {
+    auto* sidebar = window_->findChild<QScrollArea*>(QStringLiteral("sidebar"));
+    auto* progress = child<QWidget>("exportProgressRow");
+    auto* picker = child<QComboBox>("presetPicker");
+    ASSERT_NE(progress, nullptr);
+    const auto placeInContent = [&] { return picker->mapTo(sidebar->widget(), QPoint(0, 0)); };
+    const auto placeInView = [&] { return picker->mapTo(sidebar->viewport(), QPoint(0, 0)); };
+    sidebarScrollBar()->setValue(0);  // where "Сделать MOV" is
+    QTest::qWait(20);
+    const QPoint content = placeInContent(), view = placeInView();
+    const int width = sidebar->width();
+
+    testing::TemporaryFolder folder;
+    model_->exportMovie(folder / "ride.mov");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return model_->exportProgress() > 0; }, 5000));
+    QTest::qWait(20);  // the queued fitting and scrolling
+    EXPECT_TRUE(progress->isVisible());
+    EXPECT_TRUE(inSidebarView(sidebar, progress));
+    EXPECT_EQ(placeInContent(), content);
+    EXPECT_EQ(placeInView(), view);
+    EXPECT_EQ(sidebar->width(), width);
+
+    model_->cancelExport();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !model_->isExporting(); }, 5000));
+    QTest::qWait(20);
+    EXPECT_FALSE(progress->isVisible());
+    EXPECT_EQ(placeInContent(), content);
+    EXPECT_EQ(sidebar->width(), width);
+    // The outcome is shown where the status line is.
+    EXPECT_EQ(model_->statusText(), QStringLiteral("Экспорт остановлен."));
+    EXPECT_TRUE(inSidebarView(sidebar, child<QLabel>("statusText")));
+}
+
+// Writes the window at 1440 × 900 with the sample ride over a frame of a
+// background video and a selected widget to window-1440x900.png in the build
+// folder (the README's picture is a copy of it).
+TEST_F(SidebarEditingTest, ScreenshotOfTheWindowWithABackgroundVideoAndASelectedWidget) {
+    if (!testing::ffmpegCommandAvailable()) GTEST_SKIP() << "no ffmpeg command";
     applyPacemarkStyle();  // the application's dark look, as main() sets it
     EXPECT_GE(window_->minimumWidth(), 1120);
     EXPECT_GE(window_->minimumHeight(), 720);
+    // Sky over a field, in RGB rows: light blue above the horizon, green below.
+    testing::TemporaryFolder folder;
+    const auto clip = folder / "landscape.mp4";
+    testing::makeTestMovie(clip,
+                           "color=c=black:s=640x360:r=25,format=rgb24,"
+                           "geq=r='if(lt(Y,170),110+Y/2,70-(Y-170)/8)':g='if(lt(Y,170),160+Y/3,120-(Y-170)/5)'"
+                           ":b='if(lt(Y,170),235-Y/6,55-(Y-170)/10)'",
+                           1);
+    model_->loadVideoBackground(clip);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !model_->isLoadingVideo(); }, 20000));
+    ASSERT_NE(model_->videoBackgroundImage(), nullptr) << model_->errorMessage().value_or(QString()).toStdString();
+    model_->setExportStartSeconds(900);  // under way: every widget shows a value
     ASSERT_GE(model_->overlayLayout().widgets.size(), 2u);
     model_->setSelectedWidgetID(model_->overlayLayout().widgets[1].id);
-    QTest::qWait(200);
+    QTest::qWait(300);  // the player's first frame and the repaint
     sidebarScrollBar()->setValue(0);  // the header and the action buttons in view
     const QImage picture = window_->grab().toImage();
     EXPECT_EQ(picture.size(), QSize(1440, 900) * window_->devicePixelRatioF());
     const auto file = std::filesystem::current_path() / "window-1440x900.png";
-    EXPECT_TRUE(picture.save(QString::fromStdString(file.string())));
+    EXPECT_TRUE(picture.save(QString::fromStdString(file.string()), "PNG", 0));  // smallest file
     EXPECT_GT(std::filesystem::file_size(file), 10'000u);
 }
 
