@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <csignal>
 #include <filesystem>
 #include <thread>
@@ -88,11 +90,16 @@ std::vector<fs::path> temporaries(const fs::path& folder) {
 // waits until its temporary movie exists, that is while frames are written.
 pid_t startLongExport(const fs::path& ride, const fs::path& output, const fs::path& errPath,
                       const std::vector<std::string>& options = {}) {
-    const std::size_t before = temporaries(output.parent_path()).size();
+    // A new name, not a count: the export may remove a stale temporary as it creates its own.
+    const std::vector<fs::path> before = temporaries(output.parent_path());
+    const auto hasNewTemporary = [&] {
+        return std::ranges::any_of(temporaries(output.parent_path()),
+                                   [&](const fs::path& p) { return std::ranges::find(before, p) == before.end(); });
+    };
     std::vector<std::string> arguments = {ride.string(), "-o", output.string()};
     arguments.insert(arguments.end(), options.begin(), options.end());
     const pid_t child = startExport(arguments, errPath);
-    for (int attempt = 0; attempt < 3000 && temporaries(output.parent_path()).size() == before; ++attempt) {
+    for (int attempt = 0; attempt < 3000 && !hasNewTemporary(); ++attempt) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     return child;
