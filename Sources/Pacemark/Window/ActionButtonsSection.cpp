@@ -37,10 +37,10 @@ ActionButtonsSection::ActionButtonsSection(AppModel& model, QWidget* parent) : Q
     open_ = makeButton(QStringLiteral("Открыть FIT/GPX"), QStyle::SP_DirOpenIcon, this);
     exportMovie_ = makeButton(QStringLiteral("Сделать MOV"), QStyle::SP_DialogApplyButton, this);
     exportMovie_->setObjectName(QStringLiteral("prominent"));
-    saveAs_ = makeButton(QStringLiteral("Сохранить как"), QStyle::SP_DialogSaveButton, this);
+    saveAs_ = makeButton(QStringLiteral("Сохранить как"), LineGlyph::save);
     stop_ = makeButton(QStringLiteral("Стоп"), QStyle::SP_MediaStop, this);
     stop_->setObjectName(QStringLiteral("destructive"));
-    video_ = makeButton(QStringLiteral("Видео-подложка"), QStyle::SP_FileDialogContentsView, this);
+    video_ = makeButton(QStringLiteral("Видео-подложка"), LineGlyph::video);
     clearVideo_ = makeButton(QStringLiteral("Убрать"), QStyle::SP_DialogCloseButton, this);
     row({open_, exportMovie_});
     row({saveAs_, stop_});
@@ -62,7 +62,7 @@ ActionButtonsSection::ActionButtonsSection(AppModel& model, QWidget* parent) : Q
     playPause_->setObjectName(QStringLiteral("prominent"));
     auto* restart = makeButton(QStringLiteral("Сначала"), QStyle::SP_MediaSkipBackward, this);
     auto* resetTransform = makeButton(QStringLiteral("Сброс"), QStyle::SP_BrowserReload, this);
-    synchronize_ = makeButton(QStringLiteral("Синхр."), QStyle::SP_FileDialogDetailedView, this);
+    synchronize_ = makeButton(QStringLiteral("Синхр."), LineGlyph::synchronize);
     auto* buttons = new QHBoxLayout;
     for (auto* button : {playPause_, restart, resetTransform, synchronize_}) buttons->addWidget(button);
     videoColumn->addLayout(buttons);

@@ -48,7 +48,7 @@ OverlayControlsSection::OverlayControlsSection(AppModel& model, QWidget* parent)
         model_.choosePreset(PacemarkPreset(static_cast<PacemarkPreset::Value>(preset_->itemData(index).toInt())));
     });
     auto* layoutFiles = new QHBoxLayout;
-    auto* saveLayout = makeButton(QStringLiteral("Сохранить макет…"), QStyle::SP_DialogSaveButton, this);
+    auto* saveLayout = makeButton(QStringLiteral("Сохранить макет…"), LineGlyph::save);
     auto* openLayout = makeButton(QStringLiteral("Открыть макет…"), QStyle::SP_DialogOpenButton, this);
     connect(saveLayout, &QPushButton::clicked, this, [this] { model_.saveLayout(); });
     connect(openLayout, &QPushButton::clicked, this, [this] { model_.openLayout(); });

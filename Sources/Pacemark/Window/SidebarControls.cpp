@@ -3,6 +3,7 @@
 #include <QLabel>
 #include <QPainter>
 #include <QPixmap>
+#include <QPolygonF>
 #include <QPushButton>
 #include <QSlider>
 
@@ -42,6 +43,36 @@ QIcon plusIcon() {
     painter.end();
     return QIcon(pixmap);
 }
+
+QIcon lineIcon(LineGlyph glyph) {
+    QPixmap pixmap(32, 32);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(iconColor, 3, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    switch (glyph) {
+        case LineGlyph::save:  // an arrow down into a tray
+            painter.drawLine(QPointF(16, 4), QPointF(16, 20));
+            painter.drawPolyline(QPolygonF({{9, 13}, {16, 20}, {23, 13}}));
+            painter.drawPolyline(QPolygonF({{5, 20}, {5, 27}, {27, 27}, {27, 20}}));
+            break;
+        case LineGlyph::video:  // a frame with a play mark
+            painter.drawRoundedRect(QRectF(4, 7, 24, 18), 3, 3);
+            painter.setBrush(iconColor);
+            painter.drawPolygon(QPolygonF({{13, 12}, {20, 16}, {13, 20}}));
+            break;
+        case LineGlyph::synchronize:  // two arrows chasing each other
+            painter.drawArc(QRectF(6, 6, 20, 20), 30 * 16, 150 * 16);
+            painter.drawArc(QRectF(6, 6, 20, 20), 210 * 16, 150 * 16);
+            painter.drawPolyline(QPolygonF({{6, 9}, {7, 15}, {13, 13}}));
+            painter.drawPolyline(QPolygonF({{26, 23}, {25, 17}, {19, 19}}));
+            break;
+    }
+    painter.end();
+    return QIcon(pixmap);
+}
+
+QPushButton* makeButton(const QString& title, LineGlyph glyph) { return new QPushButton(lineIcon(glyph), title); }
 
 QPushButton* makeButton(const QString& title, QStyle::StandardPixmap icon, QWidget* owner) {
     return new QPushButton(lightIcon(icon, owner), title);

@@ -19,6 +19,12 @@ QPushButton* makeButton(const QString& title, QStyle::StandardPixmap icon, QWidg
 QIcon lightIcon(QStyle::StandardPixmap icon, const QWidget* owner);
 // A plus sign in the text colour, for commands that add something.
 QIcon plusIcon();
+// Line glyphs in the text colour for the commands whose standard icons are
+// solid shapes (a floppy disk, a list view) that the recolouring turns into
+// plain squares.
+enum class LineGlyph { save, video, synchronize };
+QIcon lineIcon(LineGlyph glyph);
+QPushButton* makeButton(const QString& title, LineGlyph glyph);
 // A grey, word-wrapped label.
 QLabel* secondaryLabel(const QString& title);
 
