@@ -265,7 +265,7 @@ int main(int argc, char** argv) {
               << " dB (limit " << minimumColourPsnr << ")\n"
               << "  worst alpha: largest error " << worst.alphaError << "/255, lowest PSNR " << worst.alphaPsnr
               << " dB (limit " << minimumAlphaPsnr << ")\n"
-              << "FFmpeg 5.1 (base layer): " << systemHashes.size() << " frames, " << systemSeconds - nodeSeconds << " s\n"
+              << "FFmpeg 5.1 (base layer): " << systemHashes.size() << " frames, skip pictures equal to the frame before them, " << systemSeconds - nodeSeconds << " s\n"
               << "libde265 (base layer): " << libde265Frames << " frames, " << agreeing
               << " with FFmpeg 5.1's hash, " << seconds() - systemSeconds << " s\n"
               << (violations == 0 ? "OK" : std::to_string(violations) + " violations") << " in " << seconds() << " s\n";
