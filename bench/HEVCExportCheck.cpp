@@ -174,7 +174,7 @@ int main(int argc, char** argv) {
     const LayoutFrameRenderer renderer(activity, layout, width, height, surfaces);
     const std::size_t frameSize = std::size_t(width) * height * 2 + 2 * std::size_t(width / 2) * (height / 2);
     const std::string nodeCommand = std::string(PACEMARK_NODE) + " " + quoted(PACEMARK_HEVC_STREAM_DECODE_SCRIPT) + " " +
-                                    quoted(PACEMARK_HEVC_ALPHA_DECODER_FOLDER) + " " + quoted(movie) + " 2>" +
+                                    quoted(PACEMARK_HEVC_ALPHA_DECODER_FOLDER) + " " + quoted(movie) + " - 2>" +
                                     quoted(scratch / "node.err");
     std::FILE* decoded = popen(nodeCommand.c_str(), "r");
     std::vector<std::uint8_t> current(frameSize), previous(frameSize);

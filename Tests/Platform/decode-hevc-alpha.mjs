@@ -1,7 +1,9 @@
 // Decodes the video track of a movie with the FFmpeg inside the npm package
 // node-av (a decoder independent of the system's FFmpeg, and one that
 // understands an HEVC alpha layer). Writes every decoded frame, tightly
-// packed plane after plane, to OUTPUT and prints a JSON summary.
+// packed plane after plane, to OUTPUT and prints a JSON summary. OUTPUT "-"
+// streams the frames to stdout as they come, so that a reader can check a
+// long movie without storing it; the summary then goes to stderr.
 //   node decode-hevc-alpha.mjs PACKAGE_FOLDER INPUT OUTPUT
 // PACKAGE_FOLDER is where install-hevc-alpha-decoder.cmake installed node-av.
 import { createRequire } from 'node:module';
@@ -28,7 +30,19 @@ decoder.allocContext3(codec);
 FFmpegError.throwIfError(decoder.parametersToContext(stream.codecpar), 'parametersToContext');
 FFmpegError.throwIfError(await decoder.open2(codec, null), 'open2');
 
-const out = openSync(output, 'w');
+const streaming = output === '-';
+// fd 1 is the pipe inherited blocking (process.stdout is never touched); a
+// short write or EAGAIN is retried until the whole frame is out.
+const out = streaming ? 1 : openSync(output, 'w');
+function writeAll(buffer) {
+  for (let at = 0; at < buffer.length;) {
+    try {
+      at += writeSync(out, buffer, at, buffer.length - at);
+    } catch (error) {
+      if (error.code !== 'EAGAIN') throw error;
+    }
+  }
+}
 const summary = { frames: 0, formats: [], widths: [], heights: [], pts: [] };
 const packet = new Packet();
 packet.alloc();
@@ -45,7 +59,7 @@ async function drain() {
     if (!summary.widths.includes(frame.width)) summary.widths.push(frame.width);
     if (!summary.heights.includes(frame.height)) summary.heights.push(frame.height);
     summary.pts.push(Number(frame.pts));
-    writeSync(out, frame.toBuffer());
+    writeAll(frame.toBuffer());
     frame.unref();
   }
 }
@@ -61,5 +75,9 @@ for (;;) {
 }
 await decoder.sendPacket(null);
 await drain();
-closeSync(out);
-console.log(JSON.stringify(summary));
+if (streaming) {
+  console.error(JSON.stringify(summary));
+} else {
+  closeSync(out);
+  console.log(JSON.stringify(summary));
+}
