@@ -6,6 +6,9 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QMouseEvent>
 #include <QProgressBar>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -14,7 +17,9 @@
 #include <QUrl>
 #include <QWheelEvent>
 
+#include <atomic>
 #include <chrono>
+#include <cmath>
 #include <filesystem>
 #include <memory>
 #include <thread>
@@ -24,6 +29,9 @@
 #include "CairoDrawingSurface.h"
 #include "ContentView.h"
 #include "DesktopPlatform.h"
+#include "EditorPreviewView.h"
+#include "OverlayInteraction.h"
+#include "PreviewPane.h"
 #include "TestSupport.h"
 #include "VideoTestMovies.h"
 #include "WindowTestApplication.h"
@@ -33,13 +41,15 @@ namespace {
 
 using testing::application;
 
-// Answers the replace question as told and counts how often it was asked.
+// Answers the replace question as told and counts how often it was asked;
+// the save dialog answers `saveTo`; remembers what it was asked to reveal.
 class AnsweringPlatform : public AppModelPlatform {
 public:
     bool replace = false;
     int questions = 0;
-    std::optional<std::filesystem::path> chooseSaveFile(const SaveDialogRequest&) override { return std::nullopt; }
-    void revealInFileManager(const std::filesystem::path&) override {}
+    std::optional<std::filesystem::path> saveTo, revealed;
+    std::optional<std::filesystem::path> chooseSaveFile(const SaveDialogRequest&) override { return saveTo; }
+    void revealInFileManager(const std::filesystem::path& file) override { revealed = file; }
     bool confirmReplacingLayout() override {
         ++questions;
         return replace;
@@ -58,13 +68,17 @@ protected:
     void SetUp() override {
         application();
         // The real background-video services; an export that reports a
-        // quarter done and then runs until it is stopped.
+        // quarter done and then runs until it is stopped (or, once
+        // `finishExports_` is set, succeeds without writing anything).
         AppModelServices services = makeAppModelServices(nullptr, nullptr);
         addVideoBackgroundServices(services);
-        services.exportMovie = [](std::shared_ptr<const TelemetryActivity>, const TelemetryRenderConfig&,
-                                  const std::function<void(double)>& progress, std::stop_token stop) {
+        services.exportMovie = [this](std::shared_ptr<const TelemetryActivity>, const TelemetryRenderConfig&,
+                                      const std::function<void(double)>& progress, std::stop_token stop) {
             progress(0.25);
-            while (!stop.stop_requested()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            while (!stop.stop_requested()) {
+                if (finishExports_) return;
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            }
             throw TelemetryVideoExportCancelled();
         };
         model_ = std::make_unique<AppModel>(std::move(services), &platform_);
@@ -84,11 +98,19 @@ protected:
     T* child(const char* name) {
         return window_->findChild<T*>(QString::fromLatin1(name));
     }
+    QPushButton* button(const QString& title) {
+        for (auto* candidate : window_->findChildren<QPushButton*>()) {
+            if (candidate->text() == title) return candidate;
+        }
+        ADD_FAILURE() << "no button " << title.toStdString();
+        return nullptr;
+    }
     QScrollBar* sidebarScrollBar() {
         return window_->findChild<QScrollArea*>(QStringLiteral("sidebar"))->verticalScrollBar();
     }
 
     AnsweringPlatform platform_;
+    std::atomic<bool> finishExports_ = false;
     std::unique_ptr<AppModel> model_;
     std::unique_ptr<ContentView> window_;
 };
@@ -235,6 +257,163 @@ TEST_F(SidebarEditingTest, ExportProgressRowComesAndGoesWithoutMovingTheSidebar)
     // The outcome is shown where the status line is.
     EXPECT_EQ(model_->statusText(), QStringLiteral("Экспорт остановлен."));
     EXPECT_TRUE(inSidebarView(sidebar, child<QLabel>("statusText")));
+}
+
+TEST_F(SidebarEditingTest, ExportingLocksTheActionsUntilStopOrShowsTheMovie) {
+    testing::TemporaryFolder folder;
+    platform_.saveTo = folder / "ride.mov";
+    QPushButton *make = button(QStringLiteral("Сделать MOV")), *saveAs = button(QStringLiteral("Сохранить как")),
+                *open = button(QStringLiteral("Открыть FIT/GPX")), *stop = button(QStringLiteral("Стоп")),
+                *reveal = button(QStringLiteral("Показать MOV"));
+    ASSERT_TRUE(make && saveAs && open && stop && reveal);
+    EXPECT_FALSE(stop->isVisible());
+
+    QTest::mouseClick(saveAs, Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return model_->exportProgress() > 0; }, 5000));
+    for (auto* locked : {make, saveAs, open}) EXPECT_FALSE(locked->isEnabled()) << locked->text().toStdString();
+    EXPECT_TRUE(stop->isVisible());
+    EXPECT_TRUE(child<QWidget>("exportProgressRow")->isVisible());
+    EXPECT_FALSE(reveal->isVisible());
+
+    QTest::mouseClick(stop, Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !model_->isExporting(); }, 5000));
+    for (auto* unlocked : {make, saveAs, open}) EXPECT_TRUE(unlocked->isEnabled()) << unlocked->text().toStdString();
+    EXPECT_FALSE(stop->isVisible());
+    EXPECT_FALSE(reveal->isVisible());  // a stopped export wrote no movie
+
+    finishExports_ = true;
+    QTest::mouseClick(saveAs, Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !model_->isExporting(); }, 5000));
+    EXPECT_EQ(model_->statusText(), QStringLiteral("Готово: ride.mov"));
+    ASSERT_TRUE(reveal->isVisible());
+    QTest::mouseClick(reveal, Qt::LeftButton);
+    EXPECT_TRUE(platform_.revealed == folder / "ride.mov");
+}
+
+TEST_F(SidebarEditingTest, WidgetListAddsRemovesAndEditsTheSelectedWidget) {
+    auto* list = window_->findChild<QListWidget*>();
+    auto* kind = child<QComboBox>("kindPicker");
+    ASSERT_TRUE(list && kind);
+    const auto pickers = kind->parentWidget()->findChildren<QComboBox*>(Qt::FindDirectChildrenOnly);
+    const auto sliders = kind->parentWidget()->findChildren<QSlider*>(Qt::FindDirectChildrenOnly);
+    ASSERT_EQ(pickers.size(), 2);  // kind, panel style
+    ASSERT_EQ(sliders.size(), 4);  // X, Y, width, height
+    const auto widgetCount = [&] { return model_->overlayLayout().widgets.size(); };
+    const std::size_t count = widgetCount();
+
+    // "Добавить" offers every kind; the added widget is listed and selected.
+    const auto actions = button(QStringLiteral("Добавить"))->menu()->actions();
+    ASSERT_EQ(actions.size(), static_cast<qsizetype>(TelemetryWidgetKind::allCases().size()));
+    actions[TelemetryWidgetKind::cadence]->trigger();
+    QCoreApplication::processEvents();
+    ASSERT_EQ(widgetCount(), count + 1);
+    EXPECT_EQ(list->count(), static_cast<int>(count + 1));
+    ASSERT_TRUE(model_->selectedWidget().has_value());
+    EXPECT_EQ(model_->selectedWidget()->kind, TelemetryWidgetKind::cadence);
+    EXPECT_EQ(list->currentRow(), static_cast<int>(count));
+    const UUID added = *model_->selectedWidgetID();
+
+    // The pickers and the frame sliders edit the selected widget.
+    const auto choose = [](QComboBox* picker, int value) {
+        const int index = picker->findData(value);
+        picker->setCurrentIndex(index);
+        emit picker->activated(index);
+    };
+    choose(pickers[0], TelemetryWidgetKind::heartRate);
+    choose(pickers[1], TelemetryWidgetPanelStyle::dial);
+    sliders[0]->setValue(100);
+    sliders[2]->setValue(250);
+    const PacemarkWidget edited = *model_->selectedWidget();
+    EXPECT_EQ(edited.id, added);
+    EXPECT_EQ(edited.kind, TelemetryWidgetKind::heartRate);
+    EXPECT_EQ(edited.panelStyle, TelemetryWidgetPanelStyle::dial);
+    EXPECT_DOUBLE_EQ(edited.frame.width, 0.25);
+    EXPECT_DOUBLE_EQ(edited.frame.x, 0.1);
+
+    // Another row of the list selects its widget; "Удалить" removes it.
+    list->setCurrentRow(0);
+    const UUID first = model_->overlayLayout().widgets[0].id;
+    EXPECT_EQ(model_->selectedWidgetID(), first);
+    QTest::mouseClick(button(QStringLiteral("Удалить")), Qt::LeftButton);
+    EXPECT_EQ(widgetCount(), count);
+    EXPECT_EQ(list->count(), static_cast<int>(count));
+    for (const auto& widget : model_->overlayLayout().widgets) EXPECT_NE(widget.id, first);
+}
+
+TEST_F(SidebarEditingTest, MovingTheSegmentStartPastTheEndPushesTheEnd) {
+    auto* startField = child<QLineEdit>("exportStartField");
+    ASSERT_NE(startField, nullptr);
+    const auto sliders = startField->parentWidget()->findChildren<QSlider*>(Qt::FindDirectChildrenOnly);
+    ASSERT_EQ(sliders.size(), 2);  // start, end
+    const double duration = static_cast<double>(model_->activityDurationSeconds());
+    sliders[1]->setValue(300);
+    sliders[0]->setValue(100);
+    const qint64 end = model_->exportEndSeconds();
+    EXPECT_EQ(end, std::llround(0.3 * duration));
+    EXPECT_EQ(model_->startOffsetSeconds(), std::llround(0.1 * duration));
+
+    sliders[0]->setValue(700);
+    EXPECT_EQ(model_->startOffsetSeconds(), std::llround(0.7 * duration));
+    EXPECT_GT(model_->exportEndSeconds(), model_->startOffsetSeconds());
+    EXPECT_GE(sliders[1]->value(), sliders[0]->value());
+    EXPECT_EQ(startField->text(), QString::number(model_->startOffsetSeconds()));
+    EXPECT_EQ(child<QLineEdit>("exportEndField")->text(), QString::number(model_->exportEndSeconds()));
+}
+
+void sendMouse(QWidget* widget, QEvent::Type type, QPointF point, Qt::MouseButtons buttons) {
+    QMouseEvent event(type, point, widget->mapToGlobal(point), Qt::LeftButton, buttons, Qt::NoModifier);
+    QApplication::sendEvent(widget, &event);
+}
+
+void drag(QWidget* widget, QPointF from, QPointF to) {
+    sendMouse(widget, QEvent::MouseButtonPress, from, Qt::LeftButton);
+    sendMouse(widget, QEvent::MouseMove, to, Qt::LeftButton);
+    sendMouse(widget, QEvent::MouseButtonRelease, to, Qt::NoButton);
+}
+
+TEST_F(SidebarEditingTest, CanvasPansTheBackgroundWithinBoundsAndPicksTheTopmostWidget) {
+    if (!testing::ffmpegCommandAvailable()) GTEST_SKIP() << "no ffmpeg command";
+    testing::TemporaryFolder folder;
+    testing::makeTestMovie(folder / "clip.mp4", "color=c=blue:s=320x180:r=25", 1);
+    model_->loadVideoBackground(folder / "clip.mp4");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !model_->isLoadingVideo(); }, 20000));
+    ASSERT_NE(model_->videoBackgroundImage(), nullptr);
+    QCoreApplication::processEvents();
+    EditorPreviewView* editor = window_->preview()->editor();
+    const QRectF canvas = editor->canvasRect();
+    ASSERT_TRUE(model_->selectedWidgetID().has_value());
+
+    // A drag on empty canvas (the top-left corner holds no widget in the
+    // presets) deselects and pans the background, never past ±1.
+    const QPointF empty = canvas.topLeft() + QPointF(3, 3);
+    drag(editor, empty, empty + QPointF(canvas.width() * 0.1, 0));
+    EXPECT_FALSE(model_->selectedWidgetID().has_value());
+    EXPECT_GT(model_->videoBackgroundOffsetX(), 0);
+    EXPECT_LT(model_->videoBackgroundOffsetX(), 1);
+    EXPECT_EQ(model_->videoBackgroundOffsetY(), 0);
+    drag(editor, empty, empty + QPointF(canvas.width() * 10, canvas.height() * 10));
+    EXPECT_DOUBLE_EQ(model_->videoBackgroundOffsetX(), 1);
+    const double down = model_->videoBackgroundOffsetY();
+    EXPECT_DOUBLE_EQ(std::abs(down), 1);
+    drag(editor, empty, empty - QPointF(canvas.width() * 30, canvas.height() * 30));
+    EXPECT_DOUBLE_EQ(model_->videoBackgroundOffsetX(), -1);
+    EXPECT_DOUBLE_EQ(model_->videoBackgroundOffsetY(), -down);
+
+    // Where two widgets overlap, a click selects the one drawn last.
+    const auto widgets = model_->overlayLayout().widgets;
+    ASSERT_GE(widgets.size(), 2u);
+    model_->setSelectedWidgetID(widgets[1].id);
+    model_->setSelectedWidgetFrameWidth(widgets[0].frame.width);
+    model_->setSelectedWidgetFrameHeight(widgets[0].frame.height);
+    model_->setSelectedWidgetFrameX(widgets[0].frame.x);
+    model_->setSelectedWidgetFrameY(widgets[0].frame.y);
+    model_->setSelectedWidgetID(std::nullopt);
+    const QPointF centre = previewRect(widgets[0], canvas).center();
+    ASSERT_TRUE(previewRect(model_->overlayLayout().widgets[1], canvas).contains(centre));
+    const double offsetX = model_->videoBackgroundOffsetX();
+    drag(editor, centre, centre);
+    EXPECT_EQ(model_->selectedWidgetID(), widgets[1].id);
+    EXPECT_EQ(model_->videoBackgroundOffsetX(), offsetX);
 }
 
 // Writes the window at 1440 × 900 with the sample ride over a frame of a
