@@ -25,6 +25,8 @@ namespace pacemark {
 namespace {
 
 using testing::application;
+using testing::drag;
+using testing::sendMouse;
 
 bool waitFor(const std::function<bool()>& condition) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
@@ -47,17 +49,6 @@ bool showsText(QWidget& root, const QString& text) {
         if (label->text() == text && label->isVisibleTo(&root)) return true;
     }
     return false;
-}
-
-void sendMouse(QWidget* widget, QEvent::Type type, QPointF point, Qt::MouseButtons buttons) {
-    QMouseEvent event(type, point, widget->mapToGlobal(point), Qt::LeftButton, buttons, Qt::NoModifier);
-    QApplication::sendEvent(widget, &event);
-}
-
-void drag(QWidget* widget, QPointF from, QPointF to) {
-    sendMouse(widget, QEvent::MouseButtonPress, from, Qt::LeftButton);
-    sendMouse(widget, QEvent::MouseMove, to, Qt::LeftButton);
-    sendMouse(widget, QEvent::MouseButtonRelease, to, Qt::NoButton);
 }
 
 // A window over a model with the real loader and renderer (no movie writer:

@@ -40,6 +40,8 @@ namespace pacemark {
 namespace {
 
 using testing::application;
+using testing::drag;
+using testing::sendMouse;
 
 // Answers the replace question as told and counts how often it was asked;
 // the save dialog answers `saveTo`; remembers what it was asked to reveal.
@@ -358,17 +360,6 @@ TEST_F(SidebarEditingTest, MovingTheSegmentStartPastTheEndPushesTheEnd) {
     EXPECT_GE(sliders[1]->value(), sliders[0]->value());
     EXPECT_EQ(startField->text(), QString::number(model_->startOffsetSeconds()));
     EXPECT_EQ(child<QLineEdit>("exportEndField")->text(), QString::number(model_->exportEndSeconds()));
-}
-
-void sendMouse(QWidget* widget, QEvent::Type type, QPointF point, Qt::MouseButtons buttons) {
-    QMouseEvent event(type, point, widget->mapToGlobal(point), Qt::LeftButton, buttons, Qt::NoModifier);
-    QApplication::sendEvent(widget, &event);
-}
-
-void drag(QWidget* widget, QPointF from, QPointF to) {
-    sendMouse(widget, QEvent::MouseButtonPress, from, Qt::LeftButton);
-    sendMouse(widget, QEvent::MouseMove, to, Qt::LeftButton);
-    sendMouse(widget, QEvent::MouseButtonRelease, to, Qt::NoButton);
 }
 
 TEST_F(SidebarEditingTest, CanvasPansTheBackgroundWithinBoundsAndPicksTheTopmostWidget) {

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QApplication>
+#include <QMouseEvent>
+#include <QWidget>
 
 namespace pacemark::testing {
 
@@ -12,6 +14,19 @@ inline QApplication& application() {
     static char* argv[] = {name, nullptr};
     static QApplication* app = qApp ? qApp : new QApplication(argc, argv);
     return *app;
+}
+
+// A left-button mouse event of `type` at `point` in `widget`'s coordinates.
+inline void sendMouse(QWidget* widget, QEvent::Type type, QPointF point, Qt::MouseButtons buttons) {
+    QMouseEvent event(type, point, widget->mapToGlobal(point), Qt::LeftButton, buttons, Qt::NoModifier);
+    QApplication::sendEvent(widget, &event);
+}
+
+// Press at `from`, one move to `to`, release there.
+inline void drag(QWidget* widget, QPointF from, QPointF to) {
+    sendMouse(widget, QEvent::MouseButtonPress, from, Qt::LeftButton);
+    sendMouse(widget, QEvent::MouseMove, to, Qt::LeftButton);
+    sendMouse(widget, QEvent::MouseButtonRelease, to, Qt::NoButton);
 }
 
 }  // namespace pacemark::testing
