@@ -1,0 +1,178 @@
+// Real FIT and GPX recordings from public projects, decoded and compared
+// sample by sample with the expectations that independent decoders agreed on.
+// The folder's README describes MANIFEST.tsv and the expectation files.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <fstream>
+#include <functional>
+#include <nlohmann/json.hpp>
+#include <sstream>
+
+#include "Telemetry/FITParser.h"
+#include "Telemetry/GPXParser.h"
+#include "Telemetry/TelemetryFileLoader.h"
+#include "TestSupport.h"
+
+namespace pacemark {
+namespace {
+
+using nlohmann::json;
+
+// One line of MANIFEST.tsv of the wanted kind, with its expectation: the
+// samples in order, or a single {"error": ...} object.
+struct Recording {
+    std::filesystem::path path;
+    std::string features;
+    std::int64_t toleranceMilliseconds = 0;
+    std::vector<json> expected;
+};
+
+std::vector<Recording> recordingsOfKind(const std::filesystem::path& folder, const std::string& kind) {
+    std::ifstream manifest(folder / "MANIFEST.tsv");
+    std::string line;
+    std::getline(manifest, line);  // the column header
+    std::vector<Recording> recordings;
+    while (std::getline(manifest, line)) {
+        // file, kind, expected count or error, timestamp tolerance, features
+        std::istringstream columns(line);
+        std::string file, fileKind, expectedSummary;
+        Recording recording;
+        columns >> file >> fileKind >> expectedSummary >> recording.toleranceMilliseconds;
+        std::getline(columns >> std::ws, recording.features);
+        if (fileKind != kind) continue;
+        recording.path = folder / kind / file;
+        std::ifstream expectation(folder / "expected" / kind / (file + ".jsonl"));
+        for (std::string text; std::getline(expectation, text);) {
+            if (!text.empty()) recording.expected.push_back(json::parse(text));
+        }
+        recordings.push_back(std::move(recording));
+    }
+    return recordings;
+}
+
+// A decoded sample in the expectation format: a key for each present field.
+json asExpectation(const TelemetrySample& s) {
+    json out = json::object();
+    const auto put = [&](const char* key, const auto& reading) {
+        if (reading) out[key] = *reading;
+    };
+    if (s.elapsed != 0) out["elapsed"] = s.elapsed;  // decoders leave it 0
+    if (s.timestamp) out["timestamp"] = formatISO8601Milliseconds(*s.timestamp);
+    put("latitude", s.latitude);
+    put("longitude", s.longitude);
+    put("altitudeMeters", s.altitudeMeters);
+    put("distanceMeters", s.distanceMeters);
+    put("gradePercent", s.gradePercent);
+    put("speedMetersPerSecond", s.speedMetersPerSecond);
+    put("heartRateBPM", s.heartRateBPM);
+    put("cadenceRPM", s.cadenceRPM);
+    put("powerWatts", s.powerWatts);
+    return out;
+}
+
+// How a decode ended, in the expectation format of a failure.
+json outcomeOf(const std::function<std::vector<TelemetrySample>()>& decode) {
+    try {
+        return {{"decoded", decode().size()}};
+    } catch (const FITParserError& error) {
+        const char* const names[] = {"missingDefinition", "invalidHeader", "invalidDataSize"};  // in Case order
+        json out = {{"error", names[static_cast<int>(error.errorCase())]}};
+        if (error.errorCase() == FITParserError::Case::missingDefinition) out["localMessage"] = error.localMessage();
+        return out;
+    } catch (const GPXParserError&) {
+        return {{"error", "xml"}};
+    }
+}
+
+std::int64_t millisecondsOf(const json& timestamp) {
+    const auto parsed = parseISO8601InternetDateTime(timestamp.get<std::string>()).value();
+    return std::chrono::floor<std::chrono::milliseconds>(parsed).time_since_epoch().count();
+}
+
+// Where a decoded sample differs from its expectation ("" when nowhere): the
+// same keys, integers exact, doubles within 1e-9 relative, timestamps within
+// the tolerance.
+std::string differences(const json& actual, const json& expected, std::int64_t toleranceMilliseconds) {
+    std::string out;
+    for (const auto& [key, value] : expected.items()) {
+        if (!actual.contains(key)) out += key + " missing, expected " + value.dump() + "; ";
+    }
+    for (const auto& [key, got] : actual.items()) {
+        const auto want = expected.find(key);
+        if (want == expected.end()) {
+            out += key + " = " + got.dump() + " not expected; ";
+            continue;
+        }
+        bool same = false;
+        if (key == "timestamp") {
+            same = std::llabs(millisecondsOf(got) - millisecondsOf(*want)) <= toleranceMilliseconds;
+        } else if (got.is_number_integer()) {
+            same = want->is_number_integer() && got == *want;
+        } else {
+            const double wanted = want->get<double>();
+            same = std::fabs(got.get<double>() - wanted) <= 1e-9 * std::max(1.0, std::fabs(wanted));
+        }
+        if (!same) out += key + " = " + got.dump() + ", expected " + want->dump() + "; ";
+    }
+    return out;
+}
+
+// Lists the first few differing samples, each with what was decoded.
+::testing::AssertionResult samplesMatch(const std::vector<TelemetrySample>& actual, const std::vector<json>& expected,
+                                        std::int64_t toleranceMilliseconds) {
+    constexpr int maxReported = 5;
+    std::string message;
+    if (actual.size() != expected.size())
+        message = std::to_string(actual.size()) + " samples, expected " + std::to_string(expected.size()) + "\n";
+    int mismatches = 0;
+    for (std::size_t i = 0; i < std::min(actual.size(), expected.size()); ++i) {
+        const json decoded = asExpectation(actual[i]);
+        const std::string problems = differences(decoded, expected[i], toleranceMilliseconds);
+        if (!problems.empty() && ++mismatches <= maxReported)
+            message += "sample " + std::to_string(i) + ": " + problems + "decoded " + decoded.dump() + "\n";
+    }
+    if (mismatches > maxReported) message += std::to_string(mismatches - maxReported) + " more samples differ\n";
+    if (message.empty()) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << message;
+}
+
+TEST(RecordingConformanceTest, EveryRecordingDecodesAsExpected) {
+    const auto folder = testing::sharedTestDataFolder();
+    if (!std::filesystem::exists(folder / "MANIFEST.tsv"))
+        GTEST_SKIP() << "the shared recordings are not present at " << folder.string() << "; conformance not checked";
+
+    for (const std::string kind : {"fit", "gpx"}) {
+        const auto recordings = recordingsOfKind(folder, kind);
+        const auto files = std::count_if(std::filesystem::directory_iterator(folder / kind), {},
+                                         [&](const auto& file) { return file.path().extension() == "." + kind; });
+        EXPECT_EQ(static_cast<std::ptrdiff_t>(recordings.size()), files) << "a " << kind << " file is not in the manifest";
+        for (const Recording& recording : recordings) {
+            SCOPED_TRACE(recording.path.filename().string() + " (" + recording.features + ")");
+            const auto bytes = testing::readFileBytes(recording.path);
+            const auto decodeBytes = [&] { return kind == "fit" ? FITParser().parse(bytes) : GPXParser().parse(bytes); };
+            if (recording.expected.size() == 1 && recording.expected[0].contains("error")) {
+                // The bytes in memory and the file streamed from disk fail alike.
+                EXPECT_EQ(outcomeOf(decodeBytes), recording.expected[0]);
+                EXPECT_EQ(outcomeOf([&] { return TelemetryFileLoader::decode(recording.path); }), recording.expected[0]);
+                continue;
+            }
+            std::vector<TelemetrySample> samples;
+            try {
+                samples = decodeBytes();
+            } catch (const PacemarkError& error) {
+                ADD_FAILURE() << error.what();
+                continue;
+            }
+            EXPECT_TRUE(samplesMatch(samples, recording.expected, recording.toleranceMilliseconds));
+            // The loader streams the file from disk in pieces smaller than most
+            // recordings (GPX with a counting pass first): the same samples.
+            EXPECT_EQ(TelemetryFileLoader::decode(recording.path), samples);
+        }
+    }
+}
+
+}  // namespace
+}  // namespace pacemark
