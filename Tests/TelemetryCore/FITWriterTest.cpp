@@ -21,10 +21,7 @@ TEST(FITWriterTest, ChecksumsCoverHeaderAndFile) {
     sample.heartRateBPM = 130;
     writer.writeRecord(0, sample);
     const auto file = writer.finish();
-    ASSERT_EQ(file.size(), 14 + writer.dataSize() + 2);
-    EXPECT_EQ(file[0], 14);
-    EXPECT_EQ(std::string_view(reinterpret_cast<const char*>(file.data()) + 8, 4), ".FIT");
-    EXPECT_EQ(file[4] | file[5] << 8 | file[6] << 16 | file[7] << 24, static_cast<int>(writer.dataSize()));
+    ASSERT_EQ(file.size(), 14 + writer.dataSize() + 2);  // the parser tests read the header it writes
     // A CRC stored little-endian behind the bytes it covers makes the CRC of
     // the whole run zero.
     EXPECT_EQ(FITWriter::crc16(std::span(file).first(14)), 0);

@@ -23,6 +23,7 @@ TEST(SampleRideTest, LoadsAsAPlausibleRide) {
     ASSERT_EQ(samples.size(), static_cast<std::size_t>(samples::sampleRideSeconds));
     // One sample per second throughout, whichever header or byte order it used.
     for (std::size_t i = 0; i < samples.size(); ++i) ASSERT_EQ(samples[i].elapsed, static_cast<double>(i)) << i;
+    EXPECT_GT(activity.trackPoints.size(), 1000u);
 
     const auto& summary = activity.summary;
     EXPECT_EQ(summary.durationSeconds, samples::sampleRideSeconds - 1);

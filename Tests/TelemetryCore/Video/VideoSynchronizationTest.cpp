@@ -96,7 +96,7 @@ TEST(VideoSynchronizationTest, ISO6709LocationsAndTheirLimits) {
     EXPECT_EQ(parseISO6709Location("+12abc+34.5+056.0/"), (VideoLocation{34.5, 56}));
 }
 
-TEST(VideoSynchronizationTest, MetadataScanTakesTheFirstUsableItems) {
+TEST(VideoSynchronizationTest, MetadataScanTakesTheFirstUsableItemsPreferringSpecificOnes) {
     const std::vector<VideoMetadataItem> items = {
         {"format/major_brand", "major_brand", "qt  "},
         {"format/com.apple.quicktime.location.ISO6709", "com.apple.quicktime.location.ISO6709", "+95+10/"},
@@ -105,12 +105,10 @@ TEST(VideoSynchronizationTest, MetadataScanTakesTheFirstUsableItems) {
         {"format/com.apple.quicktime.creationdate", "com.apple.quicktime.creationdate", "2023-05-01T12:00:00+0200"},
         {"format/com.apple.quicktime.location.ISO6709", "com.apple.quicktime.location.ISO6709", "+30+40/"},
     };
-    const auto metadata = metadataFromItems(items);
+    auto metadata = metadataFromItems(items);
     EXPECT_EQ(metadata.location, (VideoLocation{10, 20}));
     EXPECT_EQ(metadata.creationDate, utc("2023-05-01T10:00:00Z"));
-}
 
-TEST(VideoSynchronizationTest, GenericLocationAndCreationTimeCountOnlyWithoutSpecificItems) {
     // The container's creation_time comes first in the file, but the dedicated
     // creation-date item wins; the user-data location is used when nothing else names one.
     const std::vector<VideoMetadataItem> withBoth = {
@@ -118,7 +116,7 @@ TEST(VideoSynchronizationTest, GenericLocationAndCreationTimeCountOnlyWithoutSpe
         {"format/location", "location", "+10+20/"},
         {"format/com.apple.quicktime.creationdate", "com.apple.quicktime.creationdate", "2023-05-01T12:00:00+0200"},
     };
-    auto metadata = metadataFromItems(withBoth);
+    metadata = metadataFromItems(withBoth);
     EXPECT_EQ(metadata.creationDate, utc("2023-05-01T10:00:00Z"));
     EXPECT_EQ(metadata.location, (VideoLocation{10, 20}));
 
@@ -183,6 +181,12 @@ TEST(VideoSynchronizationTest, GPSWinsOverTheDateEvenWhenFarAway) {
     ASSERT_TRUE(byDate);
     EXPECT_EQ(byDate->startSeconds, 1235);
     EXPECT_EQ(byDate->message, "Синхронизировано по времени съемки: старт 20:35, разница 00:34.");
+
+    // The distance in the GPS message (55.60 км above).
+    EXPECT_EQ(metersLabel(999.4), "999 м");
+    EXPECT_EQ(metersLabel(0), "0 м");
+    EXPECT_EQ(metersLabel(std::numeric_limits<double>::infinity()), "--");
+    EXPECT_EQ(metersLabel(std::numeric_limits<double>::quiet_NaN()), "--");
 }
 
 TEST(VideoSynchronizationTest, TracksLackingTheMatchingFieldExplainWhy) {
@@ -211,14 +215,6 @@ TEST(VideoSynchronizationTest, TracksLackingTheMatchingFieldExplainWhy) {
 
     EXPECT_FALSE(bestSynchronizationResult(positionsOnly, VideoSynchronizationMetadata{}));
     EXPECT_EQ(noSynchronizationMessage({}), "В metadata видео не нашел GPS или дату съемки.");
-}
-
-TEST(VideoSynchronizationTest, MetersLabel) {
-    EXPECT_EQ(metersLabel(999.4), "999 м");
-    EXPECT_EQ(metersLabel(1500), "1.50 км");
-    EXPECT_EQ(metersLabel(0), "0 м");
-    EXPECT_EQ(metersLabel(std::numeric_limits<double>::infinity()), "--");
-    EXPECT_EQ(metersLabel(std::numeric_limits<double>::quiet_NaN()), "--");
 }
 
 TEST(VideoSynchronizationTest, SynchronizedStartMovesTheSegmentAndKeepsItsLength) {
