@@ -3,9 +3,11 @@
 #include <cmath>
 #include <functional>
 #include <limits>
+#include <string_view>
 
 #include "Telemetry/FITParser.h"
 #include "Telemetry/FITWriter.h"
+#include "Telemetry/TelemetryFileLoader.h"
 #include "TestSupport.h"
 
 namespace pacemark {
@@ -45,6 +47,40 @@ std::vector<std::uint8_t> heartRateFile(std::initializer_list<std::int64_t> rate
         writer.writeData(0, values);
     }
     return writer.finish();
+}
+
+TEST(FITParserTest, DamagedHeadersAndDataSizesFailWithTheirCase) {
+    const auto valid = heartRateFile({120, 121});
+    const auto declared = static_cast<std::uint32_t>(valid.size() - 14 - 2);
+    const auto damaged = [&](const std::function<void(std::vector<std::uint8_t>&)>& damage) {
+        auto bytes = valid;
+        damage(bytes);
+        return bytes;
+    };
+    using Case = FITParserError::Case;
+    const std::pair<std::vector<std::uint8_t>, Case> cases[] = {
+        {{valid.begin(), valid.begin() + 13}, Case::invalidHeader},
+        {damaged([](auto& bytes) { bytes[0] = 11; }), Case::invalidHeader},
+        {damaged([](auto& bytes) { bytes[0] = 255; }), Case::invalidHeader},  // longer than the file
+        {damaged([](auto& bytes) { bytes[9] = 'f'; }), Case::invalidHeader},  // the signature is case-sensitive
+        // Two CRC bytes do not make up for three missing data bytes.
+        {damaged([&](auto& bytes) { setDataSize(bytes, declared + 3); }), Case::invalidDataSize},
+        {damaged([](auto& bytes) { bytes.resize(bytes.size() - 3); }), Case::invalidDataSize},  // CRC and a data byte gone
+        {damaged([](auto& bytes) { setDataSize(bytes, 0xFFFFFFFF); }), Case::invalidDataSize},
+    };
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        EXPECT_EQ(failureCase(cases[i].first), cases[i].second) << "case " << i;
+    }
+
+    // Without its CRC the file still holds the whole data section; an empty
+    // file and a 12-byte header are whole files too.
+    EXPECT_EQ(parse({valid.begin(), valid.end() - 2}).size(), 2u);
+    EXPECT_TRUE(parse(FITWriter().finish()).empty());
+    FITWriter shortHeader(FITWriter::Options{.headerSize = 12});
+    shortHeader.writeDefinition(0, recordMessage, {{3, 1, FITBaseType::uint8}});
+    const FITValue rate[] = {99};
+    shortHeader.writeData(0, rate);
+    EXPECT_EQ(parse(shortHeader.finish()), std::vector{sampleWith([](auto& s) { s.heartRateBPM = 99; })});
 }
 
 // A parser keeps no definitions from an earlier file: a data message of a
@@ -329,6 +365,158 @@ TEST(FITParserTest, EveryShorterDeclaredSizeFailsOrStopsAtAMessage) {
             EXPECT_EQ(failureCase(cut), FITParserError::Case::invalidDataSize) << "declared size " << size;
         }
     }
+}
+
+
+std::span<const std::uint8_t> bytesOf(std::string_view text) {
+    return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
+}
+
+TEST(FITWriterTest, ChecksumsCoverHeaderAndFile) {
+    // The reflected 0x8005 CRC-16 has the check value 0xBB3D for "123456789".
+    EXPECT_EQ(FITWriter::crc16(bytesOf("123456789")), 0xBB3D);
+
+    FITWriter writer;
+    writer.writeRecordDefinition(0, {}, FITWriter::Endian::big);
+    TelemetrySample sample;
+    sample.heartRateBPM = 130;
+    writer.writeRecord(0, sample);
+    const auto file = writer.finish();
+    ASSERT_EQ(file.size(), 14 + writer.dataSize() + 2);  // the parser tests read the header it writes
+    // A CRC stored little-endian behind the bytes it covers makes the CRC of
+    // the whole run zero.
+    EXPECT_EQ(FITWriter::crc16(std::span(file).first(14)), 0);
+    EXPECT_EQ(FITWriter::crc16(file), 0);
+
+    const auto shortHeader = FITWriter(FITWriter::Options{.headerSize = 12}).finish();
+    ASSERT_EQ(shortHeader.size(), 14u);
+    EXPECT_EQ(FITWriter::crc16(shortHeader), 0);
+}
+
+TEST(FITWriterTest, ValuesAreEncodedInTheFieldsTypeAndByteOrder) {
+    FITWriter writer(FITWriter::Options{.headerSize = 12});
+    writer.writeDefinition(1, 20,
+                           {{7, 2, FITBaseType::uint16},
+                            {9, 2, FITBaseType::sint16},
+                            {3, 3, FITBaseType::uint8},
+                            {4, 4, FITBaseType::float32},
+                            {5, 4, FITBaseType::uint32z}},
+                           FITWriter::Endian::big, {{2, 2, 0, FITBaseType::uint16}});
+    const FITValue values[] = {0x0102, -2, 7, 1.5, FITValue::invalid()};
+    const FITValue developer[] = {0x0A0B};
+    writer.writeCompressedData(1, 5, values, developer);
+    const auto file = writer.finish();
+    const std::vector<std::uint8_t> expected = {
+        0x61, 0, 1, 0, 20, 5, 7, 2, 0x84, 9, 2, 0x83, 3, 3, 0x02, 4, 4, 0x88, 5, 4, 0x8C, 1, 2, 2, 0,  // definition
+        0xA5, 0x01, 0x02, 0xFF, 0xFE, 7, 0xFF, 0xFF, 0x3F, 0xC0, 0, 0, 0, 0, 0, 0, 0x0A, 0x0B};     // data
+    EXPECT_EQ(std::vector<std::uint8_t>(file.begin() + 12, file.end() - 2), expected);
+    EXPECT_THROW(writer.writeData(2, values), std::logic_error);
+    EXPECT_THROW(writer.writeCompressedData(1, 32, values), std::logic_error);
+}
+
+// A real recording cut short, as a device whose battery died leaves it: the
+// recovering decoder gives exactly the records of the whole messages before
+// the cut, while strict decoding still refuses the file.
+
+// The prefix of `bytes` of `length` bytes, with the header's data size
+// rewritten to end there: a file that is whole if `length` falls on a
+// message boundary.
+std::vector<std::uint8_t> sealedPrefix(const std::vector<std::uint8_t>& bytes, std::size_t length) {
+    std::vector<std::uint8_t> prefix(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(length));
+    setDataSize(prefix, static_cast<std::uint32_t>(length - bytes[0]));
+    return prefix;
+}
+
+// What should survive a cut at `cut`, found with the strict decoder alone:
+// the longest prefix that decodes as a whole file ends at the last message
+// boundary before the cut.
+std::pair<std::size_t, std::vector<TelemetrySample>> strictlyDecodablePrefix(const std::vector<std::uint8_t>& bytes,
+                                                                             std::size_t cut) {
+    for (std::size_t length = cut; length > bytes[0]; --length) {
+        try {
+            return {length, FITParser().parse(sealedPrefix(bytes, length))};
+        } catch (const FITParserError&) {
+        }
+    }
+    return {bytes[0], {}};
+}
+
+TEST(FITRecoveryTest, RecordingCutAtTenOffsetsGivesTheRecordsBeforeEachCut) {
+    const auto file = testing::sharedTestDataFolder() / "fit" / "pf__sample-activity.fit";
+    if (!std::filesystem::exists(file)) GTEST_SKIP() << file.string() << " is not present; recovery not checked";
+    const auto bytes = testing::readFileBytes(file);
+    const auto whole = FITParser().parse(bytes);
+    ASSERT_GT(whole.size(), 1000u);
+
+    // A whole file recovers to itself, with no damage.
+    const auto intact = FITParser().parseRecovering(bytes);
+    EXPECT_EQ(intact.samples, whole);
+    EXPECT_FALSE(intact.damage);
+
+    const std::size_t headerSize = bytes[0];
+    const std::size_t dataEnd = headerSize + (bytes[4] | bytes[5] << 8 | bytes[6] << 16 | std::size_t{bytes[7]} << 24);
+    testing::TemporaryFolder folder;
+    std::size_t previousCount = 0;
+    for (int k = 1; k <= 10; ++k) {
+        // Spread over the data section, off any regular stride (the last cut
+        // drops a single byte).
+        const std::size_t cut = k == 10 ? dataEnd - 1 : headerSize + (dataEnd - headerSize) * k / 10 + 7 * k;
+        SCOPED_TRACE("cut at " + std::to_string(cut));
+        const std::vector<std::uint8_t> damaged(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(cut));
+        const auto [boundary, expected] = strictlyDecodablePrefix(bytes, cut);
+        EXPECT_GE(expected.size(), previousCount);
+        previousCount = expected.size();
+
+        const auto recovery = FITParser().parseRecovering(damaged);
+        EXPECT_EQ(recovery.samples, expected);
+        EXPECT_EQ(recovery.intactBytes, boundary);
+        ASSERT_TRUE(recovery.damage);
+        EXPECT_EQ(recovery.damage->errorCase(), FITParserError::Case::invalidDataSize);
+
+        // Strict decoding refuses the file as before, and says how much a
+        // recovering load would give.
+        try {
+            FITParser().parse(damaged);
+            ADD_FAILURE() << "strict decoding accepted a cut file";
+        } catch (const FITParserError& error) {
+            EXPECT_EQ(error.errorDescription(), "Секция данных FIT-файла обрезана.");
+            EXPECT_EQ(error.readableRecordCount(), expected.size());
+        }
+
+        // Through the loader: strict by default, recovering on request with
+        // a note of what was skipped.
+        const auto path = folder / ("cut-" + std::to_string(k) + ".fit");
+        testing::writeFileBytes(path, damaged);
+        EXPECT_THROW(TelemetryFileLoader::load(path), FITParserError);
+        std::optional<TelemetryDamage> damage;
+        const TelemetryActivity activity = TelemetryFileLoader::load(path, TelemetryDecoding::recover, &damage);
+        EXPECT_EQ(activity.samples.size(), expected.size());
+        ASSERT_TRUE(damage);
+        EXPECT_EQ(damage->noteText(), "Файл повреждён с байта " + std::to_string(boundary) + " из " +
+                                          std::to_string(cut) +
+                                          " (Секция данных FIT-файла обрезана.): прочитано точек до повреждения: " +
+                                          std::to_string(expected.size()) + ".");
+    }
+    // One byte off the end costs at most the last message.
+    EXPECT_GE(previousCount + 1, whole.size());
+}
+
+TEST(FITRecoveryTest, NothingBeforeTheDamageFailsWithTheStrictError) {
+    testing::TemporaryFolder folder;
+    // A header and a data message for an undefined local message: nothing is
+    // readable, so recovery reports the damage itself.
+    std::vector<std::uint8_t> bytes = {14, 0x10, 0, 0, 2, 0, 0, 0, '.', 'F', 'I', 'T', 0, 0, 0x05, 0x00};
+    testing::writeFileBytes(folder / "broken.fit", bytes);
+    try {
+        TelemetryFileLoader::load(folder / "broken.fit", TelemetryDecoding::recover);
+        ADD_FAILURE() << "a file without readable records loaded";
+    } catch (const FITParserError& error) {
+        EXPECT_EQ(error.errorCase(), FITParserError::Case::missingDefinition);
+        EXPECT_EQ(error.readableRecordCount(), 0u);
+    }
+    // A bad header leaves nothing to recover.
+    bytes[9] = 'f';
+    EXPECT_THROW(FITParser().parseRecovering(bytes), FITParserError);
 }
 
 }  // namespace

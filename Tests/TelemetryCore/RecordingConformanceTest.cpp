@@ -92,35 +92,26 @@ std::int64_t millisecondsOf(const json& timestamp) {
     return std::chrono::floor<std::chrono::milliseconds>(parsed).time_since_epoch().count();
 }
 
-// Where a decoded sample differs from its expectation ("" when nowhere): the
-// same keys, integers exact, doubles within 1e-9 relative, timestamps within
-// the tolerance.
-std::string differences(const json& actual, const json& expected, std::int64_t toleranceMilliseconds) {
-    std::string out;
-    for (const auto& [key, value] : expected.items()) {
-        if (!actual.contains(key)) out += key + " missing, expected " + value.dump() + "; ";
-    }
-    for (const auto& [key, got] : actual.items()) {
+// Whether a decoded sample matches its expectation: the same keys, integers
+// exact, doubles within 1e-9 relative, timestamps within the tolerance.
+bool matches(const json& decoded, const json& expected, std::int64_t toleranceMilliseconds) {
+    if (decoded.size() != expected.size()) return false;
+    for (const auto& [key, got] : decoded.items()) {
         const auto want = expected.find(key);
-        if (want == expected.end()) {
-            out += key + " = " + got.dump() + " not expected; ";
-            continue;
-        }
-        bool same = false;
+        if (want == expected.end()) return false;
         if (key == "timestamp") {
-            same = std::llabs(millisecondsOf(got) - millisecondsOf(*want)) <= toleranceMilliseconds;
+            if (std::llabs(millisecondsOf(got) - millisecondsOf(*want)) > toleranceMilliseconds) return false;
         } else if (got.is_number_integer()) {
-            same = want->is_number_integer() && got == *want;
+            if (!want->is_number_integer() || got != *want) return false;
         } else {
             const double wanted = want->get<double>();
-            same = std::fabs(got.get<double>() - wanted) <= 1e-9 * std::max(1.0, std::fabs(wanted));
+            if (std::fabs(got.get<double>() - wanted) > 1e-9 * std::max(1.0, std::fabs(wanted))) return false;
         }
-        if (!same) out += key + " = " + got.dump() + ", expected " + want->dump() + "; ";
     }
-    return out;
+    return true;
 }
 
-// Lists the first few differing samples, each with what was decoded.
+// Lists the first few differing samples.
 ::testing::AssertionResult samplesMatch(const std::vector<TelemetrySample>& actual, const std::vector<json>& expected,
                                         std::int64_t toleranceMilliseconds) {
     constexpr int maxReported = 5;
@@ -130,9 +121,8 @@ std::string differences(const json& actual, const json& expected, std::int64_t t
     int mismatches = 0;
     for (std::size_t i = 0; i < std::min(actual.size(), expected.size()); ++i) {
         const json decoded = asExpectation(actual[i]);
-        const std::string problems = differences(decoded, expected[i], toleranceMilliseconds);
-        if (!problems.empty() && ++mismatches <= maxReported)
-            message += "sample " + std::to_string(i) + ": " + problems + "decoded " + decoded.dump() + "\n";
+        if (matches(decoded, expected[i], toleranceMilliseconds) || ++mismatches > maxReported) continue;
+        message += "sample " + std::to_string(i) + " " + decoded.dump() + "\n  expected " + expected[i].dump() + "\n";
     }
     if (mismatches > maxReported) message += std::to_string(mismatches - maxReported) + " more samples differ\n";
     if (message.empty()) return ::testing::AssertionSuccess();
@@ -148,15 +138,18 @@ TEST(RecordingConformanceTest, EveryRecordingDecodesAsExpected) {
         const auto recordings = recordingsOfKind(folder, kind);
         const auto files = std::count_if(std::filesystem::directory_iterator(folder / kind), {},
                                          [&](const auto& file) { return file.path().extension() == "." + kind; });
-        EXPECT_EQ(static_cast<std::ptrdiff_t>(recordings.size()), files) << "a " << kind << " file is not in the manifest";
+        EXPECT_EQ(static_cast<std::ptrdiff_t>(recordings.size()), files) << kind << " files missing in the manifest";
         for (const Recording& recording : recordings) {
             SCOPED_TRACE(recording.path.filename().string() + " (" + recording.features + ")");
             const auto bytes = testing::readFileBytes(recording.path);
-            const auto decodeBytes = [&] { return kind == "fit" ? FITParser().parse(bytes) : GPXParser().parse(bytes); };
+            const auto decodeBytes = [&] {
+                return kind == "fit" ? FITParser().parse(bytes) : GPXParser().parse(bytes);
+            };
             if (recording.expected.size() == 1 && recording.expected[0].contains("error")) {
                 // The bytes in memory and the file streamed from disk fail alike.
                 EXPECT_EQ(outcomeOf(decodeBytes), recording.expected[0]);
-                EXPECT_EQ(outcomeOf([&] { return TelemetryFileLoader::decode(recording.path); }), recording.expected[0]);
+                const auto streamed = [&] { return TelemetryFileLoader::decode(recording.path); };
+                EXPECT_EQ(outcomeOf(streamed), recording.expected[0]);
                 continue;
             }
             std::vector<TelemetrySample> samples;
