@@ -43,17 +43,16 @@ TEST(TelemetryActivityTest, NormalizationSortsAndDerivesElapsedTime) {
     auto fraction = timed(4);
     *fraction.timestamp += 500ms;
     EXPECT_DOUBLE_EQ(TelemetryActivity::normalized({early, fraction})[1].elapsed, 0.5);
-}
 
-TEST(TelemetryActivityTest, NormalizationWithoutTimestampsStartsAtZeroAndSpacesEqualTimesByOneSecond) {
+    // Without timestamps: from zero, equal times one second apart.
     std::vector<TelemetrySample> raw(4);
     raw[0].elapsed = -2;
     raw[2].elapsed = 5;
     raw[3].elapsed = std::nan("");
-    const auto samples = TelemetryActivity::normalized(raw);
-    ASSERT_EQ(samples.size(), 4u);
-    EXPECT_EQ(samples[0].elapsed, 0);  // negative becomes 0, NaN never sorts first
-    for (std::size_t i = 1; i < samples.size(); ++i) EXPECT_GT(samples[i].elapsed, 0);
+    const auto untimed = TelemetryActivity::normalized(raw);
+    ASSERT_EQ(untimed.size(), 4u);
+    EXPECT_EQ(untimed[0].elapsed, 0);  // negative becomes 0, NaN never sorts first
+    for (std::size_t i = 1; i < untimed.size(); ++i) EXPECT_GT(untimed[i].elapsed, 0);
     const auto spaced = TelemetryActivity::normalized(std::vector<TelemetrySample>(3));
     EXPECT_EQ(spaced[2].elapsed, 2);
     EXPECT_EQ(spaced[1].elapsed, 1);

@@ -142,9 +142,7 @@ TEST(TelemetryFileLoaderTest, FilesWithoutUsablePointsGiveEmptyActivity) {
 TEST(TelemetryFileLoaderTest, PassesDecoderErrorsOnUnchanged) {
     TemporaryFolder folder;
     writeFileText(folder / "broken.gpx", "<gpx><trk>\n</gpx>");
-    writeFileText(folder / "empty.gpx", "");
     EXPECT_EQ(thrownBy<GPXParserError>(folder / "broken.gpx").line(), 2u);
-    EXPECT_EQ(thrownBy<GPXParserError>(folder / "empty.gpx").xmlMessage(), "no element found");
 }
 
 // Samples come back in order and complete whether they fit the reserved room,
