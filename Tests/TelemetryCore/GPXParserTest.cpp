@@ -9,19 +9,15 @@ using namespace pacemark;
 
 namespace {
 
-std::vector<TelemetrySample> parseText(const std::string& text) {
-    const auto* bytes = reinterpret_cast<const std::uint8_t*>(text.data());
-    return GPXParser().parse(std::span<const std::uint8_t>(bytes, text.size()));
+std::span<const std::uint8_t> bytesOf(const std::string& text) {
+    return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
 }
 
-// A GPX 1.1 document with one track and one segment around `points`.
+std::vector<TelemetrySample> parseText(const std::string& text) { return GPXParser().parse(bytesOf(text)); }
+
+// A document with one track and one segment around `points`.
 std::string trackDocument(const std::string& points) {
-    return R"(<?xml version="1.0" encoding="UTF-8"?>
-<gpx version="1.1" creator="test" xmlns="http://www.topografix.com/GPX/1/1"
-     xmlns:gpxtpx="http://example.com/xmlschemas/TrackPointExtension/v1">
-<trk><trkseg>
-)" + points +
-           "\n</trkseg></trk>\n</gpx>\n";
+    return "<gpx version=\"1.1\"><trk><trkseg>\n" + points + "</trkseg></trk></gpx>\n";
 }
 
 std::string point(const std::string& children, const std::string& attributes = R"(lat="47.1" lon="8.5")") {
@@ -138,11 +134,8 @@ TEST(GPXParserTest, DescribesXMLDamageInRussianWithItsPosition) {
     }
     EXPECT_THROW(parseText("   \n"), GPXParserError);
     GPXParser reader;
-    const auto bytes = [](const std::string& text) {
-        return std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
-    };
-    EXPECT_THROW(reader.parse(bytes(trackDocument(point("")) + "<gpx/>")), GPXParserError);
-    EXPECT_EQ(reader.parse(bytes(trackDocument(point("")))).size(), 1u);
+    EXPECT_THROW(reader.parse(bytesOf(trackDocument(point("")) + "<gpx/>")), GPXParserError);
+    EXPECT_EQ(reader.parse(bytesOf(trackDocument(point("")))).size(), 1u);
 }
 
 TEST(GPXParserTest, RejectsEntityExpansionBombs) {
