@@ -62,7 +62,7 @@ TEST(GPXParserTest, RecognisesSensorExtensionsUnderAnyPrefixAndLetterCase) {
     EXPECT_EQ(GPXParser::normalized("::"), "::");
 }
 
-TEST(GPXParserTest, IntegerReadingsMustBeWholeIntegers) {
+TEST(GPXParserTest, NumberReadingsFollowTheCLocaleGrammarAndIntegersMustBeWhole) {
     EXPECT_EQ(onlySample("<hr>151.0</hr>").heartRateBPM, std::nullopt);
     EXPECT_EQ(onlySample("<hr> 151 </hr>").heartRateBPM, 151);
     EXPECT_EQ(onlySample("<hr>\n\t151\r\n</hr>").heartRateBPM, 151);
@@ -77,9 +77,8 @@ TEST(GPXParserTest, IntegerReadingsMustBeWholeIntegers) {
     for (const char* bad : {"9223372036854775808", "+", "-", "+-7", "1 5", "1e2", "0x10", "١٢", "12a", " 12"}) {
         EXPECT_EQ(GPXParser::parseInteger(bad), std::nullopt) << bad;
     }
-}
 
-TEST(GPXParserTest, DecimalReadingsFollowTheCLocaleGrammar) {
+    // Decimals follow the C locale's grammar, whole text only.
     const std::pair<const char*, double> good[] = {
         {"151", 151},  {"-0.5", -0.5},    {"+2.25", 2.25}, {".5", 0.5},   {"5.", 5},
         {"1e3", 1000}, {"1.5E-2", 0.015}, {"-2e+1", -20},  {"1e-400", 0}, {"0e999999999999", 0},
@@ -91,7 +90,7 @@ TEST(GPXParserTest, DecimalReadingsFollowTheCLocaleGrammar) {
     }
 }
 
-TEST(GPXParserTest, EveryReadingOverwritesItsFieldAndUnparseableTextClearsIt) {
+TEST(GPXParserTest, EveryReadingOverwritesItsFieldAndUnreadableTextClearsIt) {
     const auto sample = onlySample(
         "<ele>120</ele><ele>abc</ele><hr>100</hr><hr>110</hr><cad>90</cad><cad>x</cad>"
         "<speed>3.5</speed><speed></speed><time>2024-05-01T10:15:30Z</time><time>?</time>");
@@ -100,12 +99,10 @@ TEST(GPXParserTest, EveryReadingOverwritesItsFieldAndUnparseableTextClearsIt) {
     EXPECT_EQ(sample.cadenceRPM, std::nullopt);
     EXPECT_EQ(sample.speedMetersPerSecond, std::nullopt);
     EXPECT_EQ(sample.timestamp, std::nullopt);
-}
 
-TEST(GPXParserTest, TextInCDATASectionsIsNotRead) {
+    // Text in CDATA sections is not read; only the ordinary character data counts.
     EXPECT_EQ(onlySample("<ele><![CDATA[12.5]]></ele>").altitudeMeters, std::nullopt);
     EXPECT_EQ(onlySample("<time><![CDATA[2024-05-01T10:15:30Z]]></time>").timestamp, std::nullopt);
-    // Only the ordinary character data around the section counts.
     EXPECT_EQ(onlySample("<hr>1<![CDATA[99]]>5</hr>").heartRateBPM, 15);
     EXPECT_EQ(onlySample("<cad><![CDATA[x]]>80</cad>").cadenceRPM, 80);
 }
@@ -138,7 +135,7 @@ TEST(GPXParserTest, DescribesXMLDamageInRussianWithItsPosition) {
     EXPECT_EQ(reader.parse(bytesOf(trackDocument(point("")))).size(), 1u);
 }
 
-TEST(GPXParserTest, RejectsEntityExpansionBombs) {
+TEST(GPXParserTest, EntitiesNeitherExplodeNorLoadFiles) {
     std::string document = "<?xml version=\"1.0\"?>\n<!DOCTYPE gpx [\n<!ENTITY a0 \"ha\">\n";
     for (int level = 1; level <= 12; ++level) {
         document += "<!ENTITY a" + std::to_string(level) + " \"";
@@ -155,9 +152,8 @@ TEST(GPXParserTest, RejectsEntityExpansionBombs) {
                   0u)
             << error.errorDescription();
     }
-}
 
-TEST(GPXParserTest, NeverLoadsExternalEntities) {
+    // External entities are never loaded.
     pacemark::testing::TemporaryFolder folder;
     pacemark::testing::writeFileText(folder / "secret.txt", "123");
     pacemark::testing::writeFileText(folder / "outer.dtd", "<!ENTITY secret SYSTEM \"secret.txt\">");
