@@ -168,17 +168,13 @@ TEST(VideoSynchronizationTest, GPSWinsOverTheDateEvenWhenFarAwayAndMissingMatche
     VideoSynchronizationMetadata metadata;
     metadata.location = VideoLocation{49.5, 2.0};  // about 56 km from the nearest point
     metadata.creationDate = start;                 // matches the first sample exactly
-    const auto result = bestSynchronizationResult(activity, metadata);
-    ASSERT_TRUE(result);
-    EXPECT_EQ(result->startSeconds, 1235);
-    EXPECT_EQ(result->message, "Синхронизировано по GPS видео: старт 20:35, ближайшая точка 55.60 км.");
+    EXPECT_EQ(bestSynchronizationResult(activity, metadata),
+              (VideoSynchronizationResult{1235, "Синхронизировано по GPS видео: старт 20:35, ближайшая точка 55.60 км."}));
 
     metadata.location.reset();
     metadata.creationDate = start + std::chrono::seconds(1200);
-    const auto byDate = bestSynchronizationResult(activity, metadata);
-    ASSERT_TRUE(byDate);
-    EXPECT_EQ(byDate->startSeconds, 1235);
-    EXPECT_EQ(byDate->message, "Синхронизировано по времени съемки: старт 20:35, разница 00:34.");
+    EXPECT_EQ(bestSynchronizationResult(activity, metadata),
+              (VideoSynchronizationResult{1235, "Синхронизировано по времени съемки: старт 20:35, разница 00:34."}));
 
     // The distance in the GPS message (55.60 км above).
     EXPECT_EQ(metersLabel(999.4), "999 м");
@@ -205,9 +201,8 @@ TEST(VideoSynchronizationTest, GPSWinsOverTheDateEvenWhenFarAwayAndMissingMatche
     // GPS the track cannot use falls back to the date it can.
     VideoSynchronizationMetadata both = gps;
     both.creationDate = dated.creationDate;
-    const auto fallback = bestSynchronizationResult(timesOnly, both);
-    ASSERT_TRUE(fallback);
-    EXPECT_EQ(fallback->message, "Синхронизировано по времени съемки: старт 00:00, разница 00:00.");
+    EXPECT_EQ(bestSynchronizationResult(timesOnly, both),
+              (VideoSynchronizationResult{0, "Синхронизировано по времени съемки: старт 00:00, разница 00:00."}));
 
     EXPECT_FALSE(bestSynchronizationResult(positionsOnly, VideoSynchronizationMetadata{}));
     EXPECT_EQ(noSynchronizationMessage({}), "В metadata видео не нашел GPS или дату съемки.");
