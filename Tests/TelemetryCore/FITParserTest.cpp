@@ -50,7 +50,6 @@ std::vector<std::uint8_t> heartRateFile(std::initializer_list<std::int64_t> rate
 
 TEST(FITParserTest, DamagedFilesFailWithTheirCaseAndChainedFilesAreIgnored) {
     const auto valid = heartRateFile({120, 121});
-    const auto declared = static_cast<std::uint32_t>(valid.size() - 14 - 2);
     const auto damaged = [&](const std::function<void(std::vector<std::uint8_t>&)>& damage) {
         auto bytes = valid;
         damage(bytes);
@@ -63,7 +62,8 @@ TEST(FITParserTest, DamagedFilesFailWithTheirCaseAndChainedFilesAreIgnored) {
         {damaged([](auto& bytes) { bytes[0] = 255; }), Case::invalidHeader},  // longer than the file
         {damaged([](auto& bytes) { bytes[9] = 'f'; }), Case::invalidHeader},  // the signature is case-sensitive
         // Two CRC bytes do not make up for three missing data bytes.
-        {damaged([&](auto& bytes) { setDataSize(bytes, declared + 3); }), Case::invalidDataSize},
+        {damaged([](auto& bytes) { setDataSize(bytes, static_cast<std::uint32_t>(bytes.size() - 14 - 2 + 3)); }),
+         Case::invalidDataSize},
         // The CRC and the last data byte gone.
         {damaged([](auto& bytes) { bytes.resize(bytes.size() - 3); }), Case::invalidDataSize},
         {damaged([](auto& bytes) { setDataSize(bytes, 0xFFFFFFFF); }), Case::invalidDataSize},

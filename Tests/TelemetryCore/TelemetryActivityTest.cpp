@@ -151,8 +151,7 @@ TEST(TelemetryActivityTest, RouteThinning) {
         samples[i].longitude = 7.0;
     }
     samples[10].longitude = std::nan("");
-    const auto all = TelemetryActivity::routePoints(samples, 6000);
-    EXPECT_EQ(all.size(), 4999u);  // the non-finite pair is left out
+    EXPECT_EQ(TelemetryActivity::routePoints(samples, 6000).size(), 4999u);  // the non-finite pair is left out
 
     samples[10].longitude = 7.0;
     const auto thinned = TelemetryActivity::routePoints(samples, 2000);

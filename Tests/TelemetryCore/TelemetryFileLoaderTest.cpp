@@ -3,7 +3,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cmath>
 #include <tuple>
 
 #include "Telemetry/FITParser.h"

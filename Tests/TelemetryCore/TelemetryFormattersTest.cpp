@@ -38,9 +38,6 @@ TEST(TelemetryFormattersTest, ReadingsAreRoundedOrMissing) {
 }
 
 TEST(TelemetryTimeTest, ParsesAndFormatsInternetDateTimes) {
-    const auto plain = parseISO8601InternetDateTime("2024-05-01T10:15:30Z");
-    ASSERT_TRUE(plain);
-    EXPECT_EQ(formatISO8601Milliseconds(*plain), "2024-05-01T10:15:30.000Z");
     EXPECT_EQ(formatISO8601Milliseconds(*parseISO8601InternetDateTime("2024-05-01T10:15:30.5Z")),
               "2024-05-01T10:15:30.500Z");
     EXPECT_EQ(formatISO8601Milliseconds(*parseISO8601InternetDateTime("2024-05-01T10:15:30.250+03:00")),
@@ -48,8 +45,8 @@ TEST(TelemetryTimeTest, ParsesAndFormatsInternetDateTimes) {
     EXPECT_EQ(formatISO8601Milliseconds(*parseISO8601InternetDateTime("2016-01-01T00:00:00.9999999-01:30")),
               "2016-01-01T01:30:00.999Z");
     // Fractions finer than the microsecond are floored, not rounded.
-    EXPECT_EQ(parseISO8601InternetDateTime("2024-05-01T10:15:30.1234567Z")->time_since_epoch() % std::chrono::seconds(1),
-              std::chrono::microseconds(123456));
+    const auto fine = parseISO8601InternetDateTime("2024-05-01T10:15:30.1234567Z");
+    EXPECT_EQ(fine->time_since_epoch() % std::chrono::seconds(1), std::chrono::microseconds(123456));
     EXPECT_EQ(formatISO8601Milliseconds(*parseISO8601InternetDateTime("1990-01-01T00:00:00Z")),
               "1990-01-01T00:00:00.000Z");
     for (const char* bad : {"2024-05-01 10:15:30", "2024-05-01T10:15:30", "2024-05-01T10:15:30.Z",
