@@ -97,7 +97,7 @@ TEST(FITParserTest, DamagedFilesFailWithTheirCaseAndChainedFilesAreIgnored) {
     EXPECT_EQ(error.errorDescription(), "У локального FIT-сообщения 5 нет определения.");
 }
 
-TEST(FITParserTest, CompressedTimestampsReplaceLowBitsAndRollOver) {
+TEST(FITParserTest, TimestampsFollowExplicitFieldsAndCompressedHeaders) {
     FITWriter writer;
     writer.writeDefinition(0, recordMessage, {{253, 4, FITBaseType::uint32}, {3, 1, FITBaseType::uint8}});
     writer.writeDefinition(1, recordMessage, {{3, 1, FITBaseType::uint8}});
@@ -123,39 +123,37 @@ TEST(FITParserTest, CompressedTimestampsReplaceLowBitsAndRollOver) {
     EXPECT_EQ(samples[4].timestamp, fitTime(1030));
     EXPECT_EQ(samples[5].timestamp, fitTime(1061));
     EXPECT_EQ(samples[7].timestamp, fitTime(0xFFFFFFFEll + 3));
-}
 
-TEST(FITParserTest, ExplicitTimestampOfAnyMessageSetsTheClock) {
-    FITWriter writer;
-    writer.writeDefinition(0, eventMessage,
+    // An explicit timestamp in a message of any type sets the clock.
+    FITWriter clock;
+    clock.writeDefinition(0, eventMessage,
                            {{0, 1, FITBaseType::enumeration}, {253, 4, FITBaseType::uint32}}, Endian::big);
-    writer.writeDefinition(1, recordMessage, {{7, 2, FITBaseType::uint16}});
-    writer.writeDefinition(2, recordMessage, {{253, 4, FITBaseType::uint32}});
-    writer.writeDefinition(4, recordMessage, {{253, 4, FITBaseType::sint32}});
+    clock.writeDefinition(1, recordMessage, {{7, 2, FITBaseType::uint16}});
+    clock.writeDefinition(2, recordMessage, {{253, 4, FITBaseType::uint32}});
+    clock.writeDefinition(4, recordMessage, {{253, 4, FITBaseType::sint32}});
     const FITValue negative[] = {FITValue(-5)};
-    writer.writeData(4, negative);  // a negative timestamp is ignored: the clock stays unset
-    writer.writeCompressedData(1, 3, std::vector<FITValue>{200});
+    clock.writeData(4, negative);  // a negative timestamp is ignored: the clock stays unset
+    clock.writeCompressedData(1, 3, std::vector<FITValue>{200});
     const FITValue event[] = {0, 5000u};
-    writer.writeData(0, event);
+    clock.writeData(0, event);
     const FITValue power[] = {200};
-    writer.writeCompressedData(1, 9, power);  // 5000 = ...01000 in the low bits
-    writer.writeData(0, event);               // the clock goes back to 5000
-    writer.writeCompressedData(1, 8, power);
+    clock.writeCompressedData(1, 9, power);  // 5000 = ...01000 in the low bits
+    clock.writeData(0, event);               // the clock goes back to 5000
+    clock.writeCompressedData(1, 8, power);
     const FITValue onlyTime[] = {6000u};
-    writer.writeData(2, onlyTime);  // a timestamp-only record: no sample, still sets the clock
-    writer.writeCompressedData(1, 17, power);
-    writer.writeCompressedData(0, 20, event);  // a compressed non-record message advances it as well
-    writer.writeCompressedData(1, 21, power);
+    clock.writeData(2, onlyTime);  // a timestamp-only record: no sample, still sets the clock
+    clock.writeCompressedData(1, 17, power);
+    clock.writeCompressedData(0, 20, event);  // a compressed non-record message advances it as well
+    clock.writeCompressedData(1, 21, power);
 
-    auto samples = parse(writer.finish());
-    ASSERT_EQ(samples.size(), 5u);
-    EXPECT_FALSE(samples[0].timestamp);
-    samples.erase(samples.begin());
-    EXPECT_EQ(samples[0].timestamp, fitTime(5001));
-    EXPECT_EQ(samples[1].timestamp, fitTime(5000));
-    EXPECT_EQ(samples[2].timestamp, fitTime(6001));
-    EXPECT_EQ(samples[3].timestamp, fitTime(6005));
-    for (const auto& s : samples) EXPECT_EQ(s.powerWatts, 200);
+    const auto clocked = parse(clock.finish());
+    ASSERT_EQ(clocked.size(), 5u);
+    EXPECT_FALSE(clocked[0].timestamp);
+    EXPECT_EQ(clocked[1].timestamp, fitTime(5001));
+    EXPECT_EQ(clocked[2].timestamp, fitTime(5000));
+    EXPECT_EQ(clocked[3].timestamp, fitTime(6001));
+    EXPECT_EQ(clocked[4].timestamp, fitTime(6005));
+    for (const auto& s : clocked) EXPECT_EQ(s.powerWatts, 200);
 }
 
 TEST(FITParserTest, LargestMessageDecodesFromAStreamReadInSmallPieces) {

@@ -62,7 +62,7 @@ TEST(GPXParserTest, RecognisesSensorExtensionsUnderAnyPrefixAndLetterCase) {
     EXPECT_EQ(GPXParser::normalized("::"), "::");
 }
 
-TEST(GPXParserTest, NumberReadingsFollowTheCLocaleGrammarAndIntegersMustBeWhole) {
+TEST(GPXParserTest, ReadingsFollowTheNumberGrammarTheLastElementAndSkipCDATA) {
     EXPECT_EQ(onlySample("<hr>151.0</hr>").heartRateBPM, std::nullopt);
     EXPECT_EQ(onlySample("<hr> 151 </hr>").heartRateBPM, 151);
     EXPECT_EQ(onlySample("<hr>\n\t151\r\n</hr>").heartRateBPM, 151);
@@ -88,9 +88,8 @@ TEST(GPXParserTest, NumberReadingsFollowTheCLocaleGrammarAndIntegersMustBeWhole)
                             "0x1p3", "1e999", "-1e400", "12m", "1_000"}) {
         EXPECT_EQ(GPXParser::parseDecimal(bad), std::nullopt) << bad;
     }
-}
 
-TEST(GPXParserTest, EveryReadingOverwritesItsFieldAndUnreadableTextClearsIt) {
+    // Every reading overwrites its field; text that does not read clears it.
     const auto sample = onlySample(
         "<ele>120</ele><ele>abc</ele><hr>100</hr><hr>110</hr><cad>90</cad><cad>x</cad>"
         "<speed>3.5</speed><speed></speed><time>2024-05-01T10:15:30Z</time><time>?</time>");

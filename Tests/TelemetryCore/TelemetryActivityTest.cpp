@@ -144,7 +144,7 @@ TEST(TelemetryActivityTest, GradeShortcutMatchesWalkOnRandomTracks) {
     }
 }
 
-TEST(TelemetryActivityTest, RouteThinning) {
+TEST(TelemetryActivityTest, RouteThinningSampleLookupAndTheEmptyActivity) {
     std::vector<TelemetrySample> samples(5000);
     for (int i = 0; i < 5000; ++i) {
         samples[i].latitude = i * 0.0001;
@@ -159,6 +159,29 @@ TEST(TelemetryActivityTest, RouteThinning) {
     EXPECT_EQ(thinned[1].latitude, samples[3].latitude);
     EXPECT_EQ(thinned.back().latitude, samples[4999].latitude);
     EXPECT_EQ(TelemetryActivity::routePoints(samples, 2).size(), 5000u);
+
+    // Looking up samples by time; the empty activity.
+    std::vector<TelemetrySample> raw(4);
+    const double times[] = {0, 1, 1, 3};
+    for (int i = 0; i < 4; ++i) {
+        raw[i].elapsed = times[i];
+        raw[i].powerWatts = i;
+    }
+    const TelemetryActivity activity(std::nullopt, raw);
+    EXPECT_EQ(activity.sample(-5).powerWatts, 0);
+    EXPECT_EQ(activity.sample(std::nan("")).powerWatts, 0);
+    EXPECT_EQ(activity.sample(1).powerWatts, 2);  // the last of equal times wins
+    EXPECT_EQ(activity.sample(2.9).powerWatts, 2);
+    EXPECT_EQ(activity.sample(3).powerWatts, 3);
+    EXPECT_EQ(activity.sample(1e9).powerWatts, 3);
+    EXPECT_EQ(activity.sampleIndex(2.5), 2u);
+
+    // An empty activity has nothing to show.
+    const TelemetryActivity empty(std::nullopt, {});
+    EXPECT_TRUE(empty.trackPoints.empty());
+    EXPECT_EQ(empty.summary, TelemetrySummary{});
+    EXPECT_EQ(empty.durationSeconds(), 0);
+    EXPECT_EQ(empty.sample(12), TelemetrySample{});
 }
 
 TEST(TelemetryActivityTest, SummaryAndElevationGain) {
@@ -209,28 +232,4 @@ TEST(TelemetryActivityTest, SummaryAndElevationGain) {
     // Missing and non-finite altitudes are skipped.
     EXPECT_NEAR(*gainOf({100, std::nan(""), 101}), 1.0, 1e-9);
     EXPECT_FALSE(gainOf({}));
-}
-
-TEST(TelemetryActivityTest, SampleLookupAndTheEmptyActivity) {
-    std::vector<TelemetrySample> raw(4);
-    const double times[] = {0, 1, 1, 3};
-    for (int i = 0; i < 4; ++i) {
-        raw[i].elapsed = times[i];
-        raw[i].powerWatts = i;
-    }
-    const TelemetryActivity activity(std::nullopt, raw);
-    EXPECT_EQ(activity.sample(-5).powerWatts, 0);
-    EXPECT_EQ(activity.sample(std::nan("")).powerWatts, 0);
-    EXPECT_EQ(activity.sample(1).powerWatts, 2);  // the last of equal times wins
-    EXPECT_EQ(activity.sample(2.9).powerWatts, 2);
-    EXPECT_EQ(activity.sample(3).powerWatts, 3);
-    EXPECT_EQ(activity.sample(1e9).powerWatts, 3);
-    EXPECT_EQ(activity.sampleIndex(2.5), 2u);
-
-    // An empty activity has nothing to show.
-    const TelemetryActivity empty(std::nullopt, {});
-    EXPECT_TRUE(empty.trackPoints.empty());
-    EXPECT_EQ(empty.summary, TelemetrySummary{});
-    EXPECT_EQ(empty.durationSeconds(), 0);
-    EXPECT_EQ(empty.sample(12), TelemetrySample{});
 }

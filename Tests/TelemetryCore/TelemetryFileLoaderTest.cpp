@@ -67,7 +67,7 @@ TEST(TelemetryFileLoaderTest, PicksTheDecoderByExtensionInAnyLetterCase) {
     EXPECT_EQ(thrownBy<GPXParserError>(folder / "broken.gpx").line(), 2u);
 }
 
-TEST(TelemetryFileLoaderTest, RejectsOtherExtensionsNamingTheLowerCasedExtension) {
+TEST(TelemetryFileLoaderTest, RefusesOtherExtensionsAndFilesWithoutUsablePoints) {
     TemporaryFolder folder;
     const std::pair<const char*, const char*> cases[] = {
         {"notes.txt", "txt"}, {"ride.TCX", "tcx"}, {"ride", ""}, {"ride.", ""}, {"ride.gpx.Zip", "zip"},
@@ -79,6 +79,16 @@ TEST(TelemetryFileLoaderTest, RejectsOtherExtensionsNamingTheLowerCasedExtension
         EXPECT_EQ(error.errorDescription(), std::string("Неподдерживаемое расширение файла телеметрии: .") + extension);
     }
     EXPECT_EQ(TelemetryFileLoader::fileExtension("/some.folder/ride"), "");
+
+    // Files without usable points are refused as empty.
+    writeFileText(folder / "waypoints.gpx", R"(<gpx><wpt lat="1" lon="2"/><rte><rtept lat="1" lon="2"/></rte></gpx>)");
+    writeFileBytes(folder / "norecords.fit", FITWriter().finish());
+    for (const char* name : {"waypoints.gpx", "norecords.fit"}) {
+        const auto error = thrownBy<TelemetryLoadError>(folder / name);
+        EXPECT_EQ(error.errorCase(), TelemetryLoadError::Case::emptyActivity) << name;
+        EXPECT_EQ(error.errorDescription(), "В файле телеметрии нет пригодных точек.");
+        EXPECT_TRUE(TelemetryFileLoader::decode(folder / name).empty()) << name;
+    }
 }
 
 // Missing, a folder, a dangling link, unreadable, or above the size limit
@@ -107,18 +117,6 @@ TEST(TelemetryFileLoaderTest, ReportsReadFailuresBeforeJudgingTheExtension) {
         }
     }
     EXPECT_THROW(TelemetryFileLoader::decode(folder / "link.fit"), FileReadError);
-}
-
-TEST(TelemetryFileLoaderTest, FilesWithoutUsablePointsGiveEmptyActivity) {
-    TemporaryFolder folder;
-    writeFileText(folder / "waypoints.gpx", R"(<gpx><wpt lat="1" lon="2"/><rte><rtept lat="1" lon="2"/></rte></gpx>)");
-    writeFileBytes(folder / "norecords.fit", FITWriter().finish());
-    for (const char* name : {"waypoints.gpx", "norecords.fit"}) {
-        const auto error = thrownBy<TelemetryLoadError>(folder / name);
-        EXPECT_EQ(error.errorCase(), TelemetryLoadError::Case::emptyActivity) << name;
-        EXPECT_EQ(error.errorDescription(), "В файле телеметрии нет пригодных точек.");
-        EXPECT_TRUE(TelemetryFileLoader::decode(folder / name).empty()) << name;
-    }
 }
 
 // Samples come back in order and complete whether they fit the reserved room,

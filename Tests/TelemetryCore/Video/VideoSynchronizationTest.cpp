@@ -52,7 +52,7 @@ TEST(VideoSynchronizationTest, StillFrameTimeComesFromTheBodyOfTheClip) {
     EXPECT_EQ(stillFrameTimeSeconds(std::numeric_limits<double>::infinity()), 0);
 }
 
-TEST(VideoSynchronizationTest, CreationDatesInEveryFormParseToTheirInstantOrNothing) {
+TEST(VideoSynchronizationTest, CreationDatesAndLocationsParseToTheirValueOrNothing) {
     const auto expected = utc("2023-05-01T10:00:00.250Z");
     EXPECT_EQ(parseVideoCreationDate("2023-05-01T12:00:00.250+02:00"), expected);
     EXPECT_EQ(parseVideoCreationDate("  \"2023-05-01T10:00:00.250Z\"\n"), expected);
@@ -78,9 +78,8 @@ TEST(VideoSynchronizationTest, CreationDatesInEveryFormParseToTheirInstantOrNoth
                              "2023:05:01 10:00:00 extra"}) {
         EXPECT_EQ(parseVideoCreationDate(text), std::nullopt) << text;
     }
-}
 
-TEST(VideoSynchronizationTest, ISO6709LocationsAndTheirLimits) {
+    // ISO 6709 locations and their limits.
     EXPECT_EQ(parseISO6709Location("+48.8577+002.2950+035.000/"), (VideoLocation{48.8577, 2.295}));
     EXPECT_EQ(parseISO6709Location(" -33.8688+151.2093/\n"), (VideoLocation{-33.8688, 151.2093}));
     EXPECT_EQ(parseISO6709Location("+90+180"), (VideoLocation{90, 180}));
