@@ -80,7 +80,6 @@ TEST(TelemetryVideoExporterTest, TenSecondsAtThirtyFramesGivesThreeHundredFrames
     const std::vector<int> reportedAfter = {1, 31, 61, 91, 121, 151, 181, 211, 241, 271, 300};
     ASSERT_EQ(run.progress.size(), reportedAfter.size());
     for (std::size_t k = 0; k < reportedAfter.size(); ++k) EXPECT_DOUBLE_EQ(run.progress[k], reportedAfter[k] / 300.0);
-    EXPECT_EQ(run.progress.back(), 1.0);
     EXPECT_EQ(filesIn(folder.path()), std::vector<fs::path>{"out.mov"});
 }
 
