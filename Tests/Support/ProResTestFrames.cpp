@@ -152,17 +152,18 @@ std::vector<std::uint8_t> buildQuickTimeMovie(const std::string& format, int wid
     const auto mdat = quickTimeBox("mdat", media);
     movie.insert(movie.end(), mdat.begin(), mdat.end());
 
-    // Reserved, data reference 1, version, revision, vendor and qualities,
-    // the size, 72 dpi both ways, data size, one frame a sample, no
-    // compressor name, the depth, the default colour table.
     std::vector<std::uint8_t> entry(6, 0);
+    putBig(entry, 1, 2);          // data reference
+    entry.resize(entry.size() + 16, 0);  // version, revision, vendor, qualities
+    putBig(entry, std::uint64_t(width), 2);
+    putBig(entry, std::uint64_t(height), 2);
+    putBig(entry, 0x00480000, 4);
+    putBig(entry, 0x00480000, 4);
+    putBig(entry, 0, 4);
     putBig(entry, 1, 2);
-    entry.resize(entry.size() + 16, 0);
-    putBig(entry, std::uint64_t(width) << 16 | std::uint64_t(height), 4);
-    putBig(entry, 0x0048000000480000, 8);
-    putBig(entry, 1, 6);
-    entry.resize(entry.size() + 32, 0);
-    putBig(entry, std::uint64_t(depth) << 16 | 0xFFFF, 4);
+    entry.resize(entry.size() + 32, 0);  // compressor name
+    putBig(entry, std::uint64_t(depth), 2);
+    putBig(entry, 0xFFFF, 2);
     for (const auto& extension : extensions) entry.insert(entry.end(), extension.begin(), extension.end());
     std::vector<std::uint8_t> stsd = {0, 0, 0, 0, 0, 0, 0, 1};
     const auto entryBox = quickTimeBox(format, entry);
