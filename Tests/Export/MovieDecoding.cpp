@@ -53,7 +53,7 @@ std::vector<double> straightRGBA(const AVFrame& frame) {
 
 }  // namespace
 
-DecodedMovie decodeMovie(const std::filesystem::path& path) {
+DecodedMovie decodeMovie(const std::filesystem::path& path, double fromSeconds) {
     AVFormatContext* raw = nullptr;
     check(avformat_open_input(&raw, path.c_str(), nullptr, nullptr), "open");
     InputFormatHandle input(raw);
@@ -66,16 +66,9 @@ DecodedMovie decodeMovie(const std::filesystem::path& path) {
     const AVCodec* codec = avcodec_find_decoder(parameters->codec_id);
     if (!codec) throw std::runtime_error("no decoder");
     movie.codecName = codec->name;
-    movie.codecTag = parameters->codec_tag;
-    movie.profile = parameters->profile;
     movie.width = parameters->width;
     movie.height = parameters->height;
     movie.framesPerSecondNumerator = stream->avg_frame_rate.num;
-    movie.framesPerSecondDenominator = stream->avg_frame_rate.den;
-    movie.colorPrimaries = parameters->color_primaries;
-    movie.colorTransfer = parameters->color_trc;
-    movie.colorMatrix = parameters->color_space;
-    movie.colorRange = parameters->color_range;
     movie.durationSeconds = double(stream->duration) * av_q2d(stream->time_base);
 
     CodecContextHandle decoder(avcodec_alloc_context3(codec));
@@ -83,10 +76,13 @@ DecodedMovie decodeMovie(const std::filesystem::path& path) {
     check(avcodec_open2(decoder.get(), codec, nullptr), "open decoder");
     PacketHandle packet(av_packet_alloc());
     FrameHandle frame(av_frame_alloc());
+    if (fromSeconds > 0) {
+        const auto target = std::int64_t(std::llround(fromSeconds / av_q2d(stream->time_base)));
+        check(av_seek_frame(raw, 0, target, AVSEEK_FLAG_BACKWARD), "seek");
+    }
 
     auto receiveAll = [&] {
         while (avcodec_receive_frame(decoder.get(), frame.get()) >= 0) {
-            movie.pixelFormat = av_get_pix_fmt_name(static_cast<AVPixelFormat>(frame->format));
             movie.frames.back().rgba = straightRGBA(*frame);
             av_frame_unref(frame.get());
         }

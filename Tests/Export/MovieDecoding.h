@@ -10,30 +10,25 @@
 namespace pacemark::testing {
 
 // A movie decoded back with FFmpeg, colour converted to straight RGB with
-// the BT.709 limited-range inverse, every value in 0...1.
+// the BT.709 limited-range inverse, every value in 0...1. With `fromSeconds`
+// the reading seeks there first (to the sync sample at or before it) and
+// decodes from there on.
 struct DecodedMovie {
     struct Frame {
         double presentationSeconds = 0;
         std::vector<double> rgba;  // straight (not premultiplied) R, G, B, A per pixel
         std::vector<std::uint8_t> packet;  // the coded frame as stored
+        bool operator==(const Frame&) const = default;
     };
     std::string codecName;
-    std::string pixelFormat;
-    std::uint32_t codecTag = 0;
-    int profile = 0;
     int width = 0;
     int height = 0;
     int framesPerSecondNumerator = 0;
-    int framesPerSecondDenominator = 0;
-    int colorPrimaries = 0;
-    int colorTransfer = 0;
-    int colorMatrix = 0;
-    int colorRange = 0;
     double durationSeconds = 0;
     std::vector<Frame> frames;
 };
 
-DecodedMovie decodeMovie(const std::filesystem::path& path);
+DecodedMovie decodeMovie(const std::filesystem::path& path, double fromSeconds = 0);
 
 // A premultiplied BGRA picture and a decoded frame, each composited over grey
 // 0.5 the way its alpha is meant (premultiplied and straight); the largest

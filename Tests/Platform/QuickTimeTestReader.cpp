@@ -3,7 +3,9 @@
 #include "MovieCheck/QuickTimeTrackReader.h"
 #include "TestSupport.h"
 
+#include <optional>
 #include <stdexcept>
+#include <utility>
 
 namespace pacemark::testing {
 namespace {
@@ -13,14 +15,10 @@ std::uint32_t be32(const std::vector<std::uint8_t>& d, std::size_t at) {
     return (std::uint32_t{d[at]} << 24) | (std::uint32_t{d[at + 1]} << 16) | (std::uint32_t{d[at + 2]} << 8) | d[at + 3];
 }
 
-struct Box {
-    std::string type;
-    std::size_t payload;
-    std::size_t end;
-};
-
-std::vector<Box> children(const std::vector<std::uint8_t>& d, std::size_t begin, std::size_t end) {
-    std::vector<Box> boxes;
+// The payload [first, second) of the first box of `type` among the boxes
+// in [begin, end), if there is one.
+std::optional<std::pair<std::size_t, std::size_t>> findBox(const std::vector<std::uint8_t>& d, std::size_t begin,
+                                                           std::size_t end, const std::string& type) {
     while (begin + 8 <= end) {
         std::uint64_t size = be32(d, begin);
         std::size_t header = 8;
@@ -31,18 +29,12 @@ std::vector<Box> children(const std::vector<std::uint8_t>& d, std::size_t begin,
             size = end - begin;
         }
         if (size < header || begin + size > end) throw std::runtime_error("bad box size");
-        boxes.push_back({std::string(reinterpret_cast<const char*>(&d[begin + 4]), 4), begin + header,
-                         static_cast<std::size_t>(begin + size)});
+        if (std::string(reinterpret_cast<const char*>(&d[begin + 4]), 4) == type) {
+            return std::pair{begin + header, static_cast<std::size_t>(begin + size)};
+        }
         begin += static_cast<std::size_t>(size);
     }
-    return boxes;
-}
-
-Box child(const std::vector<std::uint8_t>& d, const Box& parent, const std::string& type) {
-    for (const Box& box : children(d, parent.payload, parent.end)) {
-        if (box.type == type) return box;
-    }
-    throw std::runtime_error("missing box " + type);
+    return std::nullopt;
 }
 
 }  // namespace
@@ -64,19 +56,21 @@ QuickTimeHEVCTrack readQuickTimeHEVCTrack(const std::filesystem::path& path) {
         track.samples.emplace_back(begin, begin + sample.size);
     }
 
-    const Box file{"", 0, d.size()};
-    const Box stbl = child(d, child(d, child(d, child(d, child(d, file, "moov"), "trak"), "mdia"), "minf"), "stbl");
-    const Box stts = child(d, stbl, "stts");
-    const std::uint32_t entries = be32(d, stts.payload + 4);
-    for (std::uint32_t i = 0; i < entries; ++i) {
-        const std::uint32_t n = be32(d, stts.payload + 8 + 8 * i);
-        for (std::uint32_t k = 0; k < n; ++k) track.sampleDurations.push_back(be32(d, stts.payload + 12 + 8 * i));
+    std::pair<std::size_t, std::size_t> stbl{0, d.size()};
+    for (const char* type : {"moov", "trak", "mdia", "minf", "stbl"}) {
+        const auto box = findBox(d, stbl.first, stbl.second, type);
+        if (!box) throw std::runtime_error(std::string("missing box ") + type);
+        stbl = *box;
+    }
+    const auto stts = findBox(d, stbl.first, stbl.second, "stts").value();
+    for (std::uint32_t i = 0; i < be32(d, stts.first + 4); ++i) {
+        const std::uint32_t n = be32(d, stts.first + 8 + 8 * i);
+        for (std::uint32_t k = 0; k < n; ++k) track.sampleDurations.push_back(be32(d, stts.first + 12 + 8 * i));
     }
     track.syncSamples.assign(track.samples.size(), true);
-    for (const Box& box : children(d, stbl.payload, stbl.end)) {
-        if (box.type != "stss") continue;
+    if (const auto stss = findBox(d, stbl.first, stbl.second, "stss")) {
         track.syncSamples.assign(track.samples.size(), false);
-        for (std::uint32_t i = 0; i < be32(d, box.payload + 4); ++i) track.syncSamples.at(be32(d, box.payload + 8 + 4 * i) - 1) = true;
+        for (std::uint32_t i = 0; i < be32(d, stss->first + 4); ++i) track.syncSamples.at(be32(d, stss->first + 8 + 4 * i) - 1) = true;
     }
     return track;
 }

@@ -30,7 +30,6 @@ encoder.height = height;
 encoder.pixelFormat = C.AV_PIX_FMT_YUVA444P10LE;
 encoder.timeBase = { num: 1, den: 30 };
 encoder.framerate = { num: 30, den: 1 };
-encoder.sampleAspectRatio = { num: 1, den: 1 };
 encoder.colorPrimaries = C.AVCOL_PRI_BT709;
 encoder.colorTrc = C.AVCOL_TRC_BT709;
 encoder.colorSpace = C.AVCOL_SPC_BT709;
@@ -64,4 +63,3 @@ for (let at = 0; at < pictures.length; at += pictureBytes) {
   packet.unref();
 }
 writeFileSync(output, Buffer.concat(coded));
-console.log(JSON.stringify({ frames: coded.length }));

@@ -1,5 +1,8 @@
 #include "ProResTestFrames.h"
 
+#include <initializer_list>
+#include <random>
+
 namespace pacemark::testing {
 namespace {
 
@@ -9,6 +12,12 @@ void putBig(std::vector<std::uint8_t>& out, std::uint64_t value, int bytes) {
 
 void setBig(std::vector<std::uint8_t>& out, std::size_t at, std::uint64_t value, int bytes) {
     for (int i = bytes - 1; i >= 0; --i, value >>= 8) out[at + std::size_t(i)] = std::uint8_t(value);
+}
+
+std::vector<std::uint8_t> bigWords(std::initializer_list<std::uint64_t> values) {
+    std::vector<std::uint8_t> out;
+    for (const std::uint64_t value : values) putBig(out, value, 4);
+    return out;
 }
 
 class BitWriter {
@@ -114,6 +123,17 @@ std::vector<std::uint8_t> buildProResFrame(int width, int height, const std::vec
     return frame;
 }
 
+std::vector<std::uint8_t> noisyPicture(std::int64_t width, std::int64_t height, unsigned seed) {
+    std::mt19937 random(seed);
+    std::vector<std::uint8_t> bgra(std::size_t(width * height * 4));
+    for (std::size_t i = 0; i < bgra.size(); i += 4) {
+        const auto alpha = std::uint8_t(random() & 0xFF);
+        for (int c = 0; c < 3; ++c) bgra[i + std::size_t(c)] = std::uint8_t(random() % (alpha + 1u));
+        bgra[i + 3] = alpha;
+    }
+    return bgra;
+}
+
 std::vector<std::uint8_t> quickTimeBox(const std::string& type, const std::vector<std::uint8_t>& payload) {
     std::vector<std::uint8_t> box;
     putBig(box, payload.size() + 8, 4);
@@ -148,29 +168,19 @@ std::vector<std::uint8_t> buildQuickTimeMovie(const std::string& format, int wid
     std::vector<std::uint8_t> stsd = {0, 0, 0, 0, 0, 0, 0, 1};
     const auto entryBox = quickTimeBox(format, entry);
     stsd.insert(stsd.end(), entryBox.begin(), entryBox.end());
+    std::vector<std::uint8_t> stbl = quickTimeBox("stsd", stsd);
 
-    std::vector<std::uint8_t> stsz(8, 0);
-    putBig(stsz, frames.size(), 4);
+    // One chunk holding every sample, of the frames' sizes.
+    auto stsz = bigWords({0, 0, frames.size()});
     for (const auto& frame : frames) putBig(stsz, frame.size(), 4);
-    std::vector<std::uint8_t> stsc(4, 0);
-    putBig(stsc, 1, 4);
-    putBig(stsc, 1, 4);
-    putBig(stsc, frames.size(), 4);
-    putBig(stsc, 1, 4);
-    std::vector<std::uint8_t> stco(4, 0);
-    putBig(stco, 1, 4);
-    putBig(stco, mediaAt, 4);
-
-    std::vector<std::uint8_t> stbl;
-    for (const auto& box : {quickTimeBox("stsd", stsd), quickTimeBox("stsz", stsz), quickTimeBox("stsc", stsc),
-                            quickTimeBox("stco", stco)}) {
+    for (const auto& box : {quickTimeBox("stsz", stsz), quickTimeBox("stsc", bigWords({0, 1, 1, frames.size(), 1})),
+                            quickTimeBox("stco", bigWords({0, 1, mediaAt}))}) {
         stbl.insert(stbl.end(), box.begin(), box.end());
     }
     std::vector<std::uint8_t> hdlr(8, 0);
     for (char c : std::string("videvide")) hdlr.push_back(std::uint8_t(c));
     hdlr.resize(hdlr.size() + 13, 0);
-    const auto hdlrBox = quickTimeBox("hdlr", hdlr);
-    auto mdia = hdlrBox;
+    auto mdia = quickTimeBox("hdlr", hdlr);
     const auto minf = quickTimeBox("minf", quickTimeBox("stbl", stbl));
     mdia.insert(mdia.end(), minf.begin(), minf.end());
     const auto moov = quickTimeBox("moov", quickTimeBox("trak", quickTimeBox("mdia", mdia)));

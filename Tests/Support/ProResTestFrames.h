@@ -28,6 +28,10 @@ std::vector<std::uint8_t> buildQuickTimeMovie(const std::string& format, int wid
                                               const std::vector<std::vector<std::uint8_t>>& extensions,
                                               const std::vector<std::vector<std::uint8_t>>& frames);
 
+// A premultiplied BGRA picture of random alpha and colour at every pixel:
+// no runs for the alpha coder, and the largest coded frames.
+std::vector<std::uint8_t> noisyPicture(std::int64_t width, std::int64_t height, unsigned seed);
+
 // A box: 32-bit size, type, payload.
 std::vector<std::uint8_t> quickTimeBox(const std::string& type, const std::vector<std::uint8_t>& payload);
 

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <utility>
 
 #include "MovieCheck/MovieChecker.h"
 #include "ProResTestFrames.h"
@@ -24,10 +25,17 @@ const std::vector<std::vector<std::uint16_t>> kAlpha = {
 Bytes goodFrame() { return buildProResFrame(48, 16, kAlpha, {}); }
 Bytes faultyFrame() { return buildProResFrame(48, 16, kAlpha, {true, true, true}); }
 
-// What our writer puts in the sample entry.
-std::vector<Bytes> appleExtensions() {
-    return {quickTimeBox("colr", {'n', 'c', 'l', 'c', 0, 1, 0, 1, 0, 1}), quickTimeBox("fiel", {1, 0}),
-            quickTimeBox("pasp", {0, 0, 0, 1, 0, 0, 0, 1})};
+const Bytes kBT709 = {'n', 'c', 'l', 'c', 0, 1, 0, 1, 0, 1};
+
+// What our writer puts in the sample entry, but the box `skipped` and with
+// the given colour and field payloads.
+std::vector<Bytes> appleExtensions(const std::string& skipped = "", const Bytes& colr = kBT709,
+                                   const Bytes& fiel = {1, 0}) {
+    std::vector<Bytes> boxes;
+    for (const auto& [type, payload] : {std::pair{"colr", colr}, {"fiel", fiel}, {"pasp", {0, 0, 0, 1, 0, 0, 0, 1}}}) {
+        if (type != skipped) boxes.push_back(quickTimeBox(type, payload));
+    }
+    return boxes;
 }
 
 MovieCheckReport check(const Bytes& movie, HEVCAlphaTrackChecker hevc = {}) {
@@ -44,8 +52,6 @@ std::string allFindings(const MovieCheckReport& report) {
 TEST(MovieCheckerTest, ProResFramesAreCheckedOneByOneAndEachFaultIsPlaced) {
     const MovieCheckReport good = check(buildQuickTimeMovie("ap4h", 48, 16, 32, appleExtensions(), {goodFrame(), goodFrame()}));
     EXPECT_TRUE(good.wellFormed()) << allFindings(good);
-    EXPECT_EQ(good.frameCount, 2u);
-    EXPECT_EQ(good.codec, "ProRes 4444 («ap4h»)");
 
     Bytes garbage = goodFrame();
     garbage.back() |= 0x01;  // a set bit in the padding after the second slice's alpha
@@ -75,25 +81,15 @@ TEST(MovieCheckerTest, SampleEntryMustCarryDepthColourFieldsAndPixelShape) {
         std::vector<Bytes> extensions;
         const char* finding;
     };
-    const auto without = [](const char* type) {
-        std::vector<Bytes> kept;
-        for (const auto& box : appleExtensions()) {
-            if (std::string(box.begin() + 4, box.begin() + 8) != type) kept.push_back(box);
-        }
-        return kept;
-    };
-    std::vector<Bytes> bt601 = appleExtensions();
-    bt601[0] = quickTimeBox("colr", {'n', 'c', 'l', 'c', 0, 6, 0, 1, 0, 6});
-    std::vector<Bytes> interlaced = appleExtensions();
-    interlaced[1] = quickTimeBox("fiel", {2, 9});
     const std::vector<Case> cases = {
         {"depth", "ap4h", 24, appleExtensions(), "Глубина в описании сэмплов — 24"},
         {"format", "apch", 32, appleExtensions(), "формат дорожки «apch»"},
-        {"colr", "ap4h", 32, without("colr"), "нет блока «colr»"},
-        {"bt601", "ap4h", 32, bt601, "не BT.709 (основные цвета 6, передаточная функция 1, матрица 6)"},
-        {"fiel", "ap4h", 32, without("fiel"), "нет блока «fiel»"},
-        {"fields", "ap4h", 32, interlaced, "«fiel» не совпадает"},
-        {"pasp", "ap4h", 32, without("pasp"), "нет блока «pasp»"},
+        {"colr", "ap4h", 32, appleExtensions("colr"), "нет блока «colr»"},
+        {"bt601", "ap4h", 32, appleExtensions("", {'n', 'c', 'l', 'c', 0, 6, 0, 1, 0, 6}),
+         "не BT.709 (основные цвета 6, передаточная функция 1, матрица 6)"},
+        {"fiel", "ap4h", 32, appleExtensions("fiel"), "нет блока «fiel»"},
+        {"fields", "ap4h", 32, appleExtensions("", kBT709, {2, 9}), "«fiel» не совпадает"},
+        {"pasp", "ap4h", 32, appleExtensions("pasp"), "нет блока «pasp»"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
