@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <nlohmann/json.hpp>
+
 #include <algorithm>
-#include <charconv>
-#include <cmath>
 #include <sstream>
 #include <tuple>
 
@@ -15,19 +15,6 @@ using namespace pacemark;
 using pacemark::testing::runCLI;
 using pacemark::testing::sampleRide;
 
-namespace {
-
-// The value of "key": in a flat JSON object line, as text.
-std::string field(const std::string& line, const std::string& key) {
-    const auto at = line.find("\"" + key + "\":");
-    if (at == std::string::npos) return "";
-    const auto begin = at + key.size() + 3;
-    const auto end = line.find_first_of(",}", begin);
-    return line.substr(begin, end - begin);
-}
-
-}  // namespace
-
 TEST(PacemarkCLITest, InfoPrintsTheSummaryWithRussianLabels) {
     pacemark::testing::TemporaryFolder folder;
     const auto result = runCLI({"info", sampleRide().string()}, folder);
@@ -39,13 +26,11 @@ TEST(PacemarkCLITest, InfoPrintsTheSummaryWithRussianLabels) {
     const auto activity = TelemetryFileLoader::load(sampleRide());
     EXPECT_NE(result.out.find("Точек: " + std::to_string(activity.samples.size()) + "\n"), std::string::npos);
 
-    const auto json = runCLI({"info", "--json", sampleRide().string()}, folder);
-    ASSERT_EQ(json.status, 0) << json.err;
-    EXPECT_EQ(field(json.out, "sampleCount"), std::to_string(activity.samples.size()));
-    double duration = 0;
-    const auto text = field(json.out, "durationSeconds");
-    std::from_chars(text.data(), text.data() + text.size(), duration);
-    EXPECT_EQ(duration, activity.durationSeconds());
+    const auto run = runCLI({"info", "--json", sampleRide().string()}, folder);
+    ASSERT_EQ(run.status, 0) << run.err;
+    const auto json = nlohmann::json::parse(run.out);
+    EXPECT_EQ(json.at("sampleCount"), activity.samples.size());
+    EXPECT_EQ(json.at("summary").at("durationSeconds"), activity.durationSeconds());
 }
 
 // Every double printed reads back to exactly the model's value.
@@ -60,22 +45,17 @@ TEST(PacemarkCLITest, SamplesRoundTripExactly) {
     while (std::getline(lines, line)) {
         ASSERT_LT(index, activity.samples.size());
         const auto& s = activity.samples[index++];
-        const auto readBack = [&](const char* key) {
-            const auto text = field(line, key);
-            double value = std::nan("");
-            std::from_chars(text.data(), text.data() + text.size(), value);
-            return value;
-        };
-        ASSERT_EQ(readBack("elapsed"), s.elapsed) << line;
+        const auto json = nlohmann::json::parse(line);
+        ASSERT_EQ(json.at("elapsed"), s.elapsed) << line;
         if (s.distanceMeters) {
-            ASSERT_EQ(readBack("distanceMeters"), *s.distanceMeters) << line;
+            ASSERT_EQ(json.at("distanceMeters"), *s.distanceMeters) << line;
         }
         if (s.latitude) {
-            ASSERT_EQ(readBack("latitude"), *s.latitude) << line;
+            ASSERT_EQ(json.at("latitude"), *s.latitude) << line;
         }
-        ASSERT_EQ(field(line, "gradePercent").empty(), !s.gradePercent) << line;
+        ASSERT_EQ(json.contains("gradePercent"), s.gradePercent.has_value()) << line;
         if (s.timestamp) {
-            ASSERT_EQ(field(line, "timestamp"), "\"" + formatISO8601Milliseconds(*s.timestamp) + "\"");
+            ASSERT_EQ(json.at("timestamp"), formatISO8601Milliseconds(*s.timestamp));
         }
     }
     EXPECT_EQ(index, activity.samples.size());

@@ -31,14 +31,13 @@ TelemetryActivity routeActivity(std::vector<std::pair<double, double>> points) {
 }  // namespace
 
 TEST(LayoutGeometryTest, WidgetRectangleClampsThenScales) {
-    const auto r = LayoutFrameRenderer::rect(widget(TelemetryWidgetKind::speed, {0.9, 0.9, 0.5, 0.5}), 1920, 1080);
-    EXPECT_EQ(r, (DrawingRect{960, 540, 960, 540}));
-    const auto narrow = LayoutFrameRenderer::rect(widget(TelemetryWidgetKind::speed, {0.1, 0.1, 0.01, 0.9}), 1000, 1000);
-    EXPECT_DOUBLE_EQ(narrow.width, 40);
-    EXPECT_DOUBLE_EQ(narrow.height, 500);
-    const auto fractional = LayoutFrameRenderer::rect(widget(TelemetryWidgetKind::speed, {0.04, 0.68, 0.15, 0.15}), 1920, 1080);
-    EXPECT_DOUBLE_EQ(fractional.x, 0.04 * 1920);
-    EXPECT_DOUBLE_EQ(fractional.y, 0.68 * 1080);
+    const auto rect = [](TelemetryWidgetFrame frame, std::int64_t width, std::int64_t height) {
+        return LayoutFrameRenderer::rect(widget(TelemetryWidgetKind::speed, frame), width, height);
+    };
+    EXPECT_EQ(rect({0.9, 0.9, 0.5, 0.5}, 1920, 1080), (DrawingRect{960, 540, 960, 540}));
+    EXPECT_EQ(rect({0.1, 0.1, 0.01, 0.9}, 1000, 1000), (DrawingRect{100, 100, 40, 500}));
+    EXPECT_EQ(rect({0.04, 0.68, 0.15, 0.15}, 1920, 1080),
+              (DrawingRect{0.04 * 1920, 0.68 * 1080, 0.15 * 1920, 0.15 * 1080}));
 }
 
 TEST(LayoutGeometryTest, RouteProjection) {
@@ -47,9 +46,7 @@ TEST(LayoutGeometryTest, RouteProjection) {
 
     const std::vector<TelemetryTrackPoint> same = {{45, 7}, {45, 7}, {45, 7}};
     const auto degenerate = LayoutRouteProjection::make(same, {10, 20, 100, 50});
-    ASSERT_TRUE(degenerate);
-    EXPECT_EQ(degenerate->latSpan(), 0.000001);
-    EXPECT_EQ(degenerate->lonSpan(), 0.000001);
+    ASSERT_TRUE(degenerate);  // a point: at the rectangle's lower left, not divided by zero
     for (const auto& element : degenerate->path().elements()) EXPECT_EQ(element.point, (DrawingPoint{10, 70}));
 
     const std::vector<TelemetryTrackPoint> northSouth = {{45.0, 7}, {45.5, 7}, {46.0, 7}};
@@ -98,8 +95,4 @@ TEST(TelemetryRenderConfigTest, StartOffsetIsNeverNegativeOrNaN) {
     EXPECT_EQ(make(-3).startOffsetSeconds, 0);
     EXPECT_EQ(make(std::nan("")).startOffsetSeconds, 0);
     EXPECT_EQ(make(12.5).startOffsetSeconds, 12.5);
-    EXPECT_EQ(TelemetryVideoCodec::fromRawValue("HEVC с альфой (маленький)"), TelemetryVideoCodec::hevcWithAlpha);
-    EXPECT_EQ(TelemetryVideoCodec::fromRawValue("ProRes 4444 с альфой (Premiere)"), TelemetryVideoCodec::proRes4444);
-    EXPECT_FALSE(TelemetryVideoCodec::fromRawValue("ProRes 4444"));
-    EXPECT_EQ(TelemetryVideoCodec::allCases()[0], TelemetryVideoCodec::hevcWithAlpha);
 }
