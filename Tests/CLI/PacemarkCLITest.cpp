@@ -8,10 +8,12 @@
 
 #include "CLIRun.h"
 
+#include "Layout/PacemarkLayoutFile.h"
 #include "Telemetry/FITParser.h"
 #include "Telemetry/TelemetryFileLoader.h"
 
 using namespace pacemark;
+using pacemark::testing::CLIRun;
 using pacemark::testing::runCLI;
 using pacemark::testing::sampleRide;
 
@@ -66,10 +68,16 @@ TEST(PacemarkCLITest, SamplesRoundTripExactly) {
     EXPECT_NE(raw.out.find("\"elapsed\":0,"), std::string::npos);
 }
 
+// Wrong calls, unreadable rides and layouts: a Russian message, status 1 for
+// a file that cannot be used and 2 for a wrong call, and no picture written.
 TEST(PacemarkCLITest, ErrorsAreRussianWithNonZeroStatus) {
     pacemark::testing::TemporaryFolder folder;
     pacemark::testing::writeFileText(folder / "notes.txt", "hello");
     pacemark::testing::writeFileText(folder / "broken.fit", "not a fit file at all");
+    const std::string bad = (folder / "bad.pacemark-layout").string();
+    const std::string png = (folder / "x.png").string();
+    pacemark::testing::writeFileText(bad, R"({"version": 1, "preset": "minimal", "widgets": [{"kind": "speed"}]})");
+    const std::string ride = sampleRide().string();
     const std::tuple<std::vector<std::string>, int, const char*> cases[] = {
         {{"info", (folder / "absent.fit").string()}, 1, "Не удалось прочитать файл «absent.fit»"},
         {{"info", (folder / "notes.txt").string()}, 1, "Неподдерживаемое расширение файла телеметрии: .txt"},
@@ -77,26 +85,30 @@ TEST(PacemarkCLITest, ErrorsAreRussianWithNonZeroStatus) {
         {{"info"}, 2, ""},
         {{"info", "a.fit", "--colour"}, 2, ""},
         {{"frobnicate"}, 2, ""},
+        {{"frame", ride, "--layout", bad, "-o", png}, 1,
+         "Ошибка: Не удалось открыть макет «bad.pacemark-layout»: нет поля «widgets[0].id»."},
+        {{"export", ride, "--layout", (folder / "absent.pacemark-layout").string()}, 1, "файл не найден"},
+        {{"frame", ride, "--layout", bad, "--preset", "minimal", "-o", png}, 2, "Укажите либо --preset, либо --layout"},
+        {{"layout", "--preset", "nonsense", "-o", (folder / "l.pacemark-layout").string()}, 2, "Неизвестный пресет"},
+        {{"layout", "--preset", "minimal"}, 2, "Не указан выходной файл"},
     };
     for (const auto& [arguments, status, message] : cases) {
         const auto run = runCLI(arguments, folder);
-        EXPECT_EQ(run.status, status) << arguments.back();
+        EXPECT_EQ(run.status, status) << arguments[0] << " " << arguments.back();
         EXPECT_NE(run.err.find(message), std::string::npos) << run.err;
     }
+    EXPECT_FALSE(std::filesystem::exists(png));
     const auto help = runCLI({"--help"}, folder);
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.out.find("samples FILE [--raw]"), std::string::npos);
 
     // Out of memory is said in Russian, not as the library's exception name:
     // a frame of 16384 x 16384 needs 1 GiB, more than the process may have.
-    if (help.out.find("frame FILE") != std::string::npos) {
-        const auto tooLarge = runCLI({"frame", sampleRide().string(), "--size", "16384x16384", "-o",
-                                      (folder / "huge.png").string()},
-                                     folder, "ulimit -v 700000; ");
-        EXPECT_EQ(tooLarge.status, 1);
-        EXPECT_EQ(tooLarge.err.rfind("Ошибка: Не хватает памяти", 0), 0u) << tooLarge.err;
-        EXPECT_FALSE(std::filesystem::exists(folder / "huge.png"));
-    }
+    const auto tooLarge = runCLI({"frame", ride, "--size", "16384x16384", "-o", (folder / "huge.png").string()}, folder,
+                                 "ulimit -v 700000; ");
+    EXPECT_EQ(tooLarge.status, 1);
+    EXPECT_EQ(tooLarge.err.rfind("Ошибка: Не хватает памяти", 0), 0u) << tooLarge.err;
+    EXPECT_FALSE(std::filesystem::exists(folder / "huge.png"));
 }
 
 TEST(PacemarkCLITest, CutRecordingIsRefusedUnlessRecovered) {
@@ -122,4 +134,40 @@ TEST(PacemarkCLITest, CutRecordingIsRefusedUnlessRecovered) {
     const auto samples = runCLI({"samples", cut.string(), "--raw", "--recover"}, folder);
     ASSERT_EQ(samples.status, 0) << samples.err;
     EXPECT_EQ(static_cast<std::size_t>(std::count(samples.out.begin(), samples.out.end(), '\n')), readable);
+}
+
+TEST(PacemarkCLITest, PresetFileDrawsLikeThePresetAndEditsShow) {
+    pacemark::testing::TemporaryFolder folder;
+    const std::string ride = pacemark::testing::sampleRide().string();
+    const std::string layoutPath = (folder / "gauges.pacemark-layout").string();
+    ASSERT_EQ(runCLI({"layout", "--preset", "classicGauges", "-o", layoutPath}, folder).status, 0);
+    PacemarkLayoutFile file = PacemarkLayoutFile::read(layoutPath);
+    EXPECT_EQ(file.basePreset, PacemarkPreset::classicGauges);
+    EXPECT_EQ(file.layout.widgets.size(), PacemarkLayout::preset(PacemarkPreset::classicGauges).widgets.size());
+
+    const auto frame = [&](const std::vector<std::string>& overlay, const std::string& name) {
+        std::vector<std::string> arguments = {"frame", ride, "--size", "320x180", "--at", "30", "-o",
+                                              (folder / name).string()};
+        arguments.insert(arguments.end(), overlay.begin(), overlay.end());
+        const CLIRun run = runCLI(arguments, folder);
+        EXPECT_EQ(run.status, 0) << run.err;
+        return pacemark::testing::readFileBytes(folder / name);
+    };
+    const auto fromPreset = frame({"--preset", "classicGauges"}, "preset.png");
+    EXPECT_EQ(frame({"--layout", layoutPath}, "file.png"), fromPreset);
+    file.layout.widgets.front().accentHex = 0xFF00FF;
+    file.write(layoutPath);
+    EXPECT_NE(frame({"--layout", layoutPath}, "edited.png"), fromPreset);
+
+    // The sheet shows the one layout; the export takes it too.
+    ASSERT_EQ(runCLI({"sheet", ride, "--layout", layoutPath, "-o", (folder / "sheet.png").string()}, folder).status,
+              0);
+    const auto sheet = pacemark::testing::readFileBytes(folder / "sheet.png");
+    ASSERT_GE(sheet.size(), 24u);
+    EXPECT_EQ((sheet[16] << 24 | sheet[17] << 16 | sheet[18] << 8 | sheet[19]), 640 + 2 * 20);  // PNG width
+    const CLIRun exported = runCLI({"export", ride, "--layout", layoutPath, "--size", "64x36", "--fps", "2", "--end",
+                                 "2", "-o", (folder / "out.mov").string()},
+                                folder);
+    EXPECT_EQ(exported.status, 0) << exported.err;
+    EXPECT_TRUE(std::filesystem::exists(folder / "out.mov"));
 }

@@ -5,6 +5,7 @@
 #include <numbers>
 #include <set>
 
+#include "Export/TelemetryRenderConfig.h"
 #include "Layout/PacemarkPreset.h"
 #include "Rendering/LayoutFrameRenderer.h"
 #include "Rendering/PanelStyleTable.h"
@@ -228,7 +229,6 @@ TEST(LayoutFrameRendererTest, RouteDrawsTheTrackAndTheDotOrSaysNoGPS) {
     const LayoutFrameRenderer renderer(activity, PacemarkLayout{{widget}}, 1920, 1080, nullptr);
     const auto& projection = renderer.routeProjections().at(widget.id);
     const auto drawn = drawOne(widget, 50, activity);
-    EXPECT_TRUE(inside(projection.rect(), drawn.rect));
     const auto strokes = drawn.of(Call::Type::strokePath);
     ASSERT_EQ(strokes.size(), 2u);  // border, route
     EXPECT_EQ(strokes[1].path, projection.path());
@@ -316,4 +316,64 @@ TEST(LayoutFrameRendererTest, AltitudeSparklineThinsByAnIntegerStepAndSpansItsRe
     EXPECT_EQ(without.surface.texts(), (std::vector<std::string>{"//", "УКЛОН", "--", "%"}));
     EXPECT_EQ(without.of(Call::Type::strokePath).size(), 1u);  // the rule
     EXPECT_TRUE(without.of(Call::Type::fillEllipse).empty());
+}
+
+TEST(LayoutGeometryTest, WidgetRectangleClampsThenScales) {
+    const auto rect = [](TelemetryWidgetFrame frame, std::int64_t width, std::int64_t height) {
+        PacemarkWidget widget = makeWidget(Kind::speed, frame, Style::glass);
+        widget.frame = frame;  // bypass the constructor's clamping: rect() must clamp on its own
+        return LayoutFrameRenderer::rect(widget, width, height);
+    };
+    EXPECT_EQ(rect({0.9, 0.9, 0.5, 0.5}, 1920, 1080), (DrawingRect{960, 540, 960, 540}));
+    EXPECT_EQ(rect({0.1, 0.1, 0.01, 0.9}, 1000, 1000), (DrawingRect{100, 100, 40, 500}));
+    EXPECT_EQ(rect({0.04, 0.68, 0.15, 0.15}, 1920, 1080),
+              (DrawingRect{0.04 * 1920, 0.68 * 1080, 0.15 * 1920, 0.15 * 1080}));
+}
+
+TEST(LayoutGeometryTest, RouteProjection) {
+    const std::vector<TelemetryTrackPoint> two = {{45, 7}, {46, 8}};
+    EXPECT_FALSE(LayoutRouteProjection::make(two, {0, 0, 100, 50}));
+
+    const std::vector<TelemetryTrackPoint> same = {{45, 7}, {45, 7}, {45, 7}};
+    const auto degenerate = LayoutRouteProjection::make(same, {10, 20, 100, 50});
+    ASSERT_TRUE(degenerate);  // a point: at the rectangle's lower left, not divided by zero
+    for (const auto& element : degenerate->path().elements()) EXPECT_EQ(element.point, (DrawingPoint{10, 70}));
+
+    const std::vector<TelemetryTrackPoint> northSouth = {{45.0, 7}, {45.5, 7}, {46.0, 7}};
+    const auto line = LayoutRouteProjection::make(northSouth, {10, 20, 100, 50});
+    ASSERT_TRUE(line);
+    const auto& elements = line->path().elements();
+    ASSERT_EQ(elements.size(), 3u);
+    EXPECT_EQ(elements[0].type, DrawingPath::ElementType::moveTo);
+    EXPECT_EQ(elements[1].type, DrawingPath::ElementType::lineTo);
+    EXPECT_EQ(elements[0].point, (DrawingPoint{10, 70}));  // south at the bottom
+    EXPECT_EQ(elements[1].point, (DrawingPoint{10, 45}));
+    EXPECT_EQ(elements[2].point, (DrawingPoint{10, 20}));  // north at the top
+    EXPECT_EQ(line->project(45.25, 7), (DrawingPoint{10, 57.5}));
+}
+
+// Visible route widgets get a projection inset by their style's route margin.
+TEST(LayoutGeometryTest, RendererKeepsProjectionsOfVisibleRouteWidgetsWithTheirInsets) {
+    PacemarkLayout layout{{makeWidget(Kind::route, {0.1, 0.1, 0.2, 0.2}, Style::glass),
+                           makeWidget(Kind::route, {0.5, 0.5, 0.2, 0.2}, Style::cinematic),
+                           makeWidget(Kind::route, {0.1, 0.5, 0.2, 0.2}, Style::glass),
+                           makeWidget(Kind::speed, {0.1, 0.5, 0.2, 0.2}, Style::glass)}};
+    layout.widgets[2].isVisible = false;
+    const auto projections = LayoutFrameRenderer::buildRouteProjections(*makeActivity(3), layout, 1000, 500);
+    ASSERT_EQ(projections.size(), 2u);
+    for (std::size_t k : {0u, 1u}) {
+        const PacemarkWidget& w = layout.widgets[k];
+        const DrawingRect inset = panelStyleRow(w.panelStyle).routeInset.apply(LayoutFrameRenderer::rect(w, 1000, 500));
+        EXPECT_EQ(projections.at(w.id).rect(), inset);
+    }
+}
+
+TEST(TelemetryRenderConfigTest, StartOffsetIsNeverNegativeOrNaN) {
+    const auto make = [](double start) {
+        return TelemetryRenderConfig("/tmp/out.mov", 1920, 1080, 30, TelemetryVideoCodec::hevcWithAlpha, start,
+                                     std::nullopt, PacemarkLayout{});
+    };
+    EXPECT_EQ(make(-3).startOffsetSeconds, 0);
+    EXPECT_EQ(make(std::nan("")).startOffsetSeconds, 0);
+    EXPECT_EQ(make(12.5).startOffsetSeconds, 12.5);
 }
