@@ -178,9 +178,9 @@ TEST(LayoutFrameRendererTest, MetricTextsSitInsideTheirWidgetInReadingOrder) {
 }
 
 // Gauges sweep with the reading over their track, from the track's start:
-// the dial and the cinematic timer ring around the widget's centre, the
-// cinematic speed arc symmetric about the horizontal at the right; empty at
-// zero, clamped at full scale.
+// the dial over 270° from 135°, the cinematic timer ring over 304° from 118°,
+// the cinematic speed arc symmetric about the horizontal at the right; empty
+// at zero, clamped at full scale.
 TEST(LayoutFrameRendererTest, GaugeArcsFollowTheReading) {
     // The progress arc's end at `share` of the track.
     const auto expectShare = [](const std::vector<Call>& strokes, double share) {
@@ -196,7 +196,8 @@ TEST(LayoutFrameRendererTest, GaugeArcsFollowTheReading) {
     ASSERT_EQ(arcs.size(), 2u);
     EXPECT_EQ(arcOf(arcs[0]).point, (DrawingPoint{dial.rect.midX(), dial.rect.midY()}));
     EXPECT_LT(arcOf(arcs[0]).radius, std::min(dial.rect.width, dial.rect.height) / 2);
-    EXPECT_DOUBLE_EQ(arcOf(arcs[0]).endAngle - arcOf(arcs[0]).startAngle, 270 * degrees);
+    EXPECT_DOUBLE_EQ(arcOf(arcs[0]).startAngle, 135 * degrees);
+    EXPECT_DOUBLE_EQ(arcOf(arcs[0]).endAngle, 405 * degrees);
     expectShare(arcs, 0.5);
     const auto disc = dial.of(Call::Type::fillEllipse).front();
     EXPECT_TRUE(disc.state.shadow.has_value());
@@ -208,7 +209,11 @@ TEST(LayoutFrameRendererTest, GaugeArcsFollowTheReading) {
                 1);
 
     const auto timerWidget = makeWidget(Kind::elapsedTime, {0.035, 0.775, 0.13, 0.18}, Style::cinematic);
-    expectShare(drawOne(timerWidget, 25).of(Call::Type::strokePath), 0.25);
+    const auto ring = drawOne(timerWidget, 25).of(Call::Type::strokePath);
+    ASSERT_EQ(ring.size(), 2u);
+    EXPECT_DOUBLE_EQ(arcOf(ring[0]).startAngle, 118 * degrees);
+    EXPECT_DOUBLE_EQ(arcOf(ring[0]).endAngle, 422 * degrees);
+    expectShare(ring, 0.25);
     expectShare(drawOne(timerWidget, 0).of(Call::Type::strokePath), 0);
 
     // Cinematic metrics: gauge kinds reserve room for their arc at the right, others do not.
