@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <numbers>
 #include <set>
 
@@ -12,9 +13,10 @@
 #include "Rendering/RecordingDrawingSurface.h"
 
 // What the renderer asks of a drawing surface, checked as behaviour (what is
-// drawn, in which order, inside which rectangle, following which style row);
-// the pixels of real renders are checked in the Rendering suite (hidden
-// widgets, the clean style's underline and where the backdrop darkens there:
+// drawn, in which order, inside which rectangle, following which style row),
+// and the geometry it draws into (widget rectangles, route projections); the
+// pixels of real renders are checked in the Rendering suite (hidden widgets,
+// the clean style's underline and where the backdrop darkens there:
 // LayoutFrameRendererPixelTest).
 
 using namespace pacemark;

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <set>
+#include <string_view>
 
 #include "Layout/PacemarkPreset.h"
 #include "Layout/PacemarkWidget.h"
