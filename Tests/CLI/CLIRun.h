@@ -2,8 +2,6 @@
 
 #include <sys/wait.h>
 
-#include <array>
-#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -23,21 +21,12 @@ struct CLIRun {
 // the tool in the same shell (a ulimit, say).
 inline CLIRun runCLI(const std::vector<std::string>& arguments, const TemporaryFolder& folder,
                      const std::string& shellPrefix = "") {
-    std::string command = shellPrefix + "exec '" PACEMARK_CLI_PATH "'";
-    for (const auto& argument : arguments) command += " '" + argument + "'";
     const auto errPath = folder / "stderr.txt";
-    command += " 2>'" + errPath.string() + "'";
-    CLIRun result;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) return result;
-    std::array<char, 65536> buffer;
-    std::size_t n;
-    while ((n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0) result.out.append(buffer.data(), n);
-    const int status = pclose(pipe);
-    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    std::string command = "{ " + shellPrefix + "exec '" PACEMARK_CLI_PATH "'";
+    for (const auto& argument : arguments) command += " '" + argument + "'";
+    const CommandResult run = runCommand(command + " 2>" + quoted(errPath) + "; }");
     const auto err = readFileBytes(errPath);
-    result.err.assign(err.begin(), err.end());
-    return result;
+    return {WIFEXITED(run.status) ? WEXITSTATUS(run.status) : -1, run.output, std::string(err.begin(), err.end())};
 }
 
 inline std::filesystem::path sampleRide() { return sourceFolder() / "samples" / "sample-ride.fit"; }

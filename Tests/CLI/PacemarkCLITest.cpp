@@ -1,32 +1,21 @@
 #include <gtest/gtest.h>
 
+#include <nlohmann/json.hpp>
+
 #include <algorithm>
-#include <charconv>
-#include <cmath>
 #include <sstream>
 #include <tuple>
 
 #include "CLIRun.h"
 
+#include "Layout/PacemarkLayoutFile.h"
 #include "Telemetry/FITParser.h"
 #include "Telemetry/TelemetryFileLoader.h"
 
 using namespace pacemark;
+using pacemark::testing::CLIRun;
 using pacemark::testing::runCLI;
 using pacemark::testing::sampleRide;
-
-namespace {
-
-// The value of "key": in a flat JSON object line, as text.
-std::string field(const std::string& line, const std::string& key) {
-    const auto at = line.find("\"" + key + "\":");
-    if (at == std::string::npos) return "";
-    const auto begin = at + key.size() + 3;
-    const auto end = line.find_first_of(",}", begin);
-    return line.substr(begin, end - begin);
-}
-
-}  // namespace
 
 TEST(PacemarkCLITest, InfoPrintsTheSummaryWithRussianLabels) {
     pacemark::testing::TemporaryFolder folder;
@@ -39,13 +28,11 @@ TEST(PacemarkCLITest, InfoPrintsTheSummaryWithRussianLabels) {
     const auto activity = TelemetryFileLoader::load(sampleRide());
     EXPECT_NE(result.out.find("Точек: " + std::to_string(activity.samples.size()) + "\n"), std::string::npos);
 
-    const auto json = runCLI({"info", "--json", sampleRide().string()}, folder);
-    ASSERT_EQ(json.status, 0) << json.err;
-    EXPECT_EQ(field(json.out, "sampleCount"), std::to_string(activity.samples.size()));
-    double duration = 0;
-    const auto text = field(json.out, "durationSeconds");
-    std::from_chars(text.data(), text.data() + text.size(), duration);
-    EXPECT_EQ(duration, activity.durationSeconds());
+    const auto run = runCLI({"info", "--json", sampleRide().string()}, folder);
+    ASSERT_EQ(run.status, 0) << run.err;
+    const auto json = nlohmann::json::parse(run.out);
+    EXPECT_EQ(json.at("sampleCount"), activity.samples.size());
+    EXPECT_EQ(json.at("summary").at("durationSeconds"), activity.durationSeconds());
 }
 
 // Every double printed reads back to exactly the model's value.
@@ -60,22 +47,17 @@ TEST(PacemarkCLITest, SamplesRoundTripExactly) {
     while (std::getline(lines, line)) {
         ASSERT_LT(index, activity.samples.size());
         const auto& s = activity.samples[index++];
-        const auto readBack = [&](const char* key) {
-            const auto text = field(line, key);
-            double value = std::nan("");
-            std::from_chars(text.data(), text.data() + text.size(), value);
-            return value;
-        };
-        ASSERT_EQ(readBack("elapsed"), s.elapsed) << line;
+        const auto json = nlohmann::json::parse(line);
+        ASSERT_EQ(json.at("elapsed"), s.elapsed) << line;
         if (s.distanceMeters) {
-            ASSERT_EQ(readBack("distanceMeters"), *s.distanceMeters) << line;
+            ASSERT_EQ(json.at("distanceMeters"), *s.distanceMeters) << line;
         }
         if (s.latitude) {
-            ASSERT_EQ(readBack("latitude"), *s.latitude) << line;
+            ASSERT_EQ(json.at("latitude"), *s.latitude) << line;
         }
-        ASSERT_EQ(field(line, "gradePercent").empty(), !s.gradePercent) << line;
+        ASSERT_EQ(json.contains("gradePercent"), s.gradePercent.has_value()) << line;
         if (s.timestamp) {
-            ASSERT_EQ(field(line, "timestamp"), "\"" + formatISO8601Milliseconds(*s.timestamp) + "\"");
+            ASSERT_EQ(json.at("timestamp"), formatISO8601Milliseconds(*s.timestamp));
         }
     }
     EXPECT_EQ(index, activity.samples.size());
@@ -86,10 +68,16 @@ TEST(PacemarkCLITest, SamplesRoundTripExactly) {
     EXPECT_NE(raw.out.find("\"elapsed\":0,"), std::string::npos);
 }
 
+// Wrong calls, unreadable rides and layouts: a Russian message, status 1 for
+// a file that cannot be used and 2 for a wrong call, and no picture written.
 TEST(PacemarkCLITest, ErrorsAreRussianWithNonZeroStatus) {
     pacemark::testing::TemporaryFolder folder;
     pacemark::testing::writeFileText(folder / "notes.txt", "hello");
     pacemark::testing::writeFileText(folder / "broken.fit", "not a fit file at all");
+    const std::string bad = (folder / "bad.pacemark-layout").string();
+    const std::string png = (folder / "x.png").string();
+    pacemark::testing::writeFileText(bad, R"({"version": 1, "preset": "minimal", "widgets": [{"kind": "speed"}]})");
+    const std::string ride = sampleRide().string();
     const std::tuple<std::vector<std::string>, int, const char*> cases[] = {
         {{"info", (folder / "absent.fit").string()}, 1, "Не удалось прочитать файл «absent.fit»"},
         {{"info", (folder / "notes.txt").string()}, 1, "Неподдерживаемое расширение файла телеметрии: .txt"},
@@ -97,26 +85,30 @@ TEST(PacemarkCLITest, ErrorsAreRussianWithNonZeroStatus) {
         {{"info"}, 2, ""},
         {{"info", "a.fit", "--colour"}, 2, ""},
         {{"frobnicate"}, 2, ""},
+        {{"frame", ride, "--layout", bad, "-o", png}, 1,
+         "Ошибка: Не удалось открыть макет «bad.pacemark-layout»: нет поля «widgets[0].id»."},
+        {{"export", ride, "--layout", (folder / "absent.pacemark-layout").string()}, 1, "файл не найден"},
+        {{"frame", ride, "--layout", bad, "--preset", "minimal", "-o", png}, 2, "Укажите либо --preset, либо --layout"},
+        {{"layout", "--preset", "nonsense", "-o", (folder / "l.pacemark-layout").string()}, 2, "Неизвестный пресет"},
+        {{"layout", "--preset", "minimal"}, 2, "Не указан выходной файл"},
     };
     for (const auto& [arguments, status, message] : cases) {
         const auto run = runCLI(arguments, folder);
-        EXPECT_EQ(run.status, status) << arguments.back();
+        EXPECT_EQ(run.status, status) << arguments[0] << " " << arguments.back();
         EXPECT_NE(run.err.find(message), std::string::npos) << run.err;
     }
+    EXPECT_FALSE(std::filesystem::exists(png));
     const auto help = runCLI({"--help"}, folder);
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.out.find("samples FILE [--raw]"), std::string::npos);
 
     // Out of memory is said in Russian, not as the library's exception name:
     // a frame of 16384 x 16384 needs 1 GiB, more than the process may have.
-    if (help.out.find("frame FILE") != std::string::npos) {
-        const auto tooLarge = runCLI({"frame", sampleRide().string(), "--size", "16384x16384", "-o",
-                                      (folder / "huge.png").string()},
-                                     folder, "ulimit -v 700000; ");
-        EXPECT_EQ(tooLarge.status, 1);
-        EXPECT_EQ(tooLarge.err.rfind("Ошибка: Не хватает памяти", 0), 0u) << tooLarge.err;
-        EXPECT_FALSE(std::filesystem::exists(folder / "huge.png"));
-    }
+    const auto tooLarge = runCLI({"frame", ride, "--size", "16384x16384", "-o", (folder / "huge.png").string()}, folder,
+                                 "ulimit -v 700000; ");
+    EXPECT_EQ(tooLarge.status, 1);
+    EXPECT_EQ(tooLarge.err.rfind("Ошибка: Не хватает памяти", 0), 0u) << tooLarge.err;
+    EXPECT_FALSE(std::filesystem::exists(folder / "huge.png"));
 }
 
 TEST(PacemarkCLITest, CutRecordingIsRefusedUnlessRecovered) {
@@ -142,4 +134,39 @@ TEST(PacemarkCLITest, CutRecordingIsRefusedUnlessRecovered) {
     const auto samples = runCLI({"samples", cut.string(), "--raw", "--recover"}, folder);
     ASSERT_EQ(samples.status, 0) << samples.err;
     EXPECT_EQ(static_cast<std::size_t>(std::count(samples.out.begin(), samples.out.end(), '\n')), readable);
+}
+
+TEST(PacemarkCLITest, PresetFileDrawsLikeThePresetAndEditsShow) {
+    pacemark::testing::TemporaryFolder folder;
+    const std::string ride = pacemark::testing::sampleRide().string();
+    const std::string layoutPath = (folder / "gauges.pacemark-layout").string();
+    ASSERT_EQ(runCLI({"layout", "--preset", "classicGauges", "-o", layoutPath}, folder).status, 0);
+    PacemarkLayoutFile file = PacemarkLayoutFile::read(layoutPath);
+    EXPECT_EQ(file.basePreset, PacemarkPreset::classicGauges);
+
+    const auto frame = [&](const std::vector<std::string>& overlay, const std::string& name) {
+        std::vector<std::string> arguments = {"frame", ride, "--size", "320x180", "--at", "30", "-o",
+                                              (folder / name).string()};
+        arguments.insert(arguments.end(), overlay.begin(), overlay.end());
+        const CLIRun run = runCLI(arguments, folder);
+        EXPECT_EQ(run.status, 0) << run.err;
+        return pacemark::testing::readFileBytes(folder / name);
+    };
+    const auto fromPreset = frame({"--preset", "classicGauges"}, "preset.png");
+    EXPECT_EQ(frame({"--layout", layoutPath}, "file.png"), fromPreset);
+    file.layout.widgets.front().accentHex = 0xFF00FF;
+    file.write(layoutPath);
+    EXPECT_NE(frame({"--layout", layoutPath}, "edited.png"), fromPreset);
+
+    // The sheet shows the one layout; the export takes it too.
+    ASSERT_EQ(runCLI({"sheet", ride, "--layout", layoutPath, "-o", (folder / "sheet.png").string()}, folder).status,
+              0);
+    const auto sheet = pacemark::testing::readFileBytes(folder / "sheet.png");
+    ASSERT_GE(sheet.size(), 24u);
+    EXPECT_EQ((sheet[16] << 24 | sheet[17] << 16 | sheet[18] << 8 | sheet[19]), 640 + 2 * 20);  // PNG width
+    const CLIRun exported = runCLI({"export", ride, "--layout", layoutPath, "--size", "64x36", "--fps", "2", "--end",
+                                 "2", "-o", (folder / "out.mov").string()},
+                                folder);
+    EXPECT_EQ(exported.status, 0) << exported.err;
+    EXPECT_TRUE(std::filesystem::exists(folder / "out.mov"));
 }

@@ -61,7 +61,8 @@ expected=(
   /usr/share/doc/pacemark/copyright
   /usr/share/doc/pacemark/changelog.gz
 )
-for size in 16 24 32 48 64 128 256 512; do expected+=("/usr/share/icons/hicolor/${size}x${size}/apps/pacemark.png"); done
+icon_sizes=(16 24 32 48 64 128 256 512)
+for size in "${icon_sizes[@]}"; do expected+=("/usr/share/icons/hicolor/${size}x${size}/apps/pacemark.png"); done
 printf '%s\n' "${expected[@]}" | sort >"$scratch/expected"
 if ! diff -u "$scratch/expected" "$scratch/files" >"$scratch/files.diff"; then
   fail "the file list differs (- expected, + in the package):"; cat "$scratch/files.diff"
@@ -70,11 +71,10 @@ fi
 root=$scratch/root
 dpkg-deb --extract "$deb" "$root"
 # Each PNG is what its folder says: the signature, then IHDR's width and height.
-for size in 16 24 32 48 64 128 256 512; do
-  png=$root/usr/share/icons/hicolor/${size}x${size}/apps/pacemark.png
-  header=$(od -An -tx1 -N24 "$png" 2>/dev/null | tr -d ' \n')
-  expected_header=$(printf '89504e470d0a1a0a0000000d49484452%08x%08x' "$size" "$size")
-  [[ "$header" == "$expected_header" ]] || fail "icon ${size}x${size} is not a PNG of that size ($header)"
+for size in "${icon_sizes[@]}"; do
+  header=$(od -An -tx1 -N24 "$root/usr/share/icons/hicolor/${size}x${size}/apps/pacemark.png" 2>/dev/null | tr -d ' \n')
+  [[ "$header" == $(printf '89504e470d0a1a0a0000000d49484452%08x%08x' "$size" "$size") ]] ||
+    fail "icon ${size}x${size} is not a PNG of that size ($header)"
 done
 
 # The release history names the version being packaged (a forgotten entry
@@ -85,10 +85,9 @@ grep -q "<release version=\"$version\"" "$root/usr/share/metainfo/org.pacemark.P
   fail "the AppStream metadata has no release $version"
 
 # --- validators ----------------------------------------------------------
-if ! desktop-file-validate "$root/usr/share/applications/org.pacemark.Pacemark.desktop"; then
-  fail "desktop-file-validate reports errors"
-fi
-grep -q '^Exec=pacemark %F$' "$root/usr/share/applications/org.pacemark.Pacemark.desktop" || fail "Exec does not pass %F"
+desktop=$root/usr/share/applications/org.pacemark.Pacemark.desktop
+desktop-file-validate "$desktop" || fail "desktop-file-validate reports errors"
+grep -q '^Exec=pacemark %F$' "$desktop" || fail "Exec does not pass %F"
 # appstreamcli's status also counts warnings; its "E:" lines are the errors.
 appstreamcli validate --no-net "$root/usr/share/metainfo/org.pacemark.Pacemark.metainfo.xml" >"$scratch/appstream" 2>&1
 sed 's/^/appstreamcli: /' "$scratch/appstream"

@@ -57,17 +57,9 @@ std::uint8_t maxAlpha(const OwnedPixelBuffer& picture, DrawingRect area) {
 
 }  // namespace
 
-TEST(LayoutFrameRendererPixelTest, AllHiddenLayoutsGiveAnAllZeroFrame) {
-    for (Style style : {Style::glass, Style::cinematic}) {
-        PacemarkLayout layout = PacemarkLayout::preset(PacemarkPreset::cinematicHud);
-        layout.widgets.push_back(makeWidget(Kind::route, {0.1, 0.1, 0.3, 0.3}, style));
-        for (auto& widget : layout.widgets) widget.isVisible = false;
-        const auto frame = render(layout, 300);
-        EXPECT_TRUE(std::all_of(frame.bytes.begin(), frame.bytes.end(), [](std::uint8_t b) { return b == 0; }));
-    }
-}
-
-TEST(LayoutFrameRendererPixelTest, AlphaIsZeroFarFromEveryWidget) {
+// Ink only where visible widgets are: the frame is cleared of what the
+// buffer held, hidden widgets (route and backdrop too) draw nothing.
+TEST(LayoutFrameRendererPixelTest, AlphaOnlyWhereVisibleWidgetsAre) {
     const PacemarkLayout layout = PacemarkLayout::preset(PacemarkPreset::compactRace);
     const auto frame = render(layout, 500);
     // The widgets sit in the lower third; the upper half stays clear.
@@ -76,6 +68,14 @@ TEST(LayoutFrameRendererPixelTest, AlphaIsZeroFarFromEveryWidget) {
     // A glass panel is there.
     const DrawingRect r = LayoutFrameRenderer::rect(layout.widgets[0], 960, 540);
     EXPECT_GT(alphaAt(frame, r.minX() + 4, r.midY()), 100);
+
+    for (Style style : {Style::glass, Style::cinematic}) {
+        PacemarkLayout hidden = PacemarkLayout::preset(PacemarkPreset::cinematicHud);
+        hidden.widgets.push_back(makeWidget(Kind::route, {0.1, 0.1, 0.3, 0.3}, style));
+        for (auto& widget : hidden.widgets) widget.isVisible = false;
+        const auto blank = render(hidden, 300);
+        EXPECT_TRUE(std::all_of(blank.bytes.begin(), blank.bytes.end(), [](std::uint8_t b) { return b == 0; }));
+    }
 }
 
 TEST(LayoutFrameRendererPixelTest, CinematicBackdropDarkensTheEdgesOnly) {
@@ -104,20 +104,30 @@ TEST(LayoutFrameRendererPixelTest, CleanWidgetHasNoPanelButItsUnderline) {
     EXPECT_NEAR(pixel[2], 0x35 * 0.9, 2);
 }
 
+// The movie's panel shadows fall toward the top (the style rows' shift and
+// the surface's offset agree).
 TEST(LayoutFrameRendererPixelTest, PanelShadowsFallTowardTheTop) {
     const auto widget = makeWidget(Kind::gpsCoordinates, {0.3, 0.4, 0.3, 0.2}, Style::glass);
     const auto frame = render(PacemarkLayout{{widget}}, 100);
     const DrawingRect r = LayoutFrameRenderer::rect(widget, 960, 540);
     const std::uint8_t above = alphaAt(frame, r.midX(), r.minY() - 6);
-    const std::uint8_t below = alphaAt(frame, r.midX(), r.maxY() + 6);
     EXPECT_GT(above, 0);
-    EXPECT_GT(above, below * 2);
+    EXPECT_GT(above, alphaAt(frame, r.midX(), r.maxY() + 6) * 2);
 }
 
+// The cached static layer never changes a pixel: every preset at several
+// times, and a layout whose static panel lies over an earlier widget's value
+// text (it cannot be drawn ahead).
 TEST(LayoutFrameRendererPixelTest, CachedFramesEqualFramesDrawnAfresh) {
-    for (PacemarkPreset preset : PacemarkPreset::allCases()) {
-        SCOPED_TRACE(std::string(preset.caseName()));
-        const LayoutFrameRenderer renderer(ride(), PacemarkLayout::preset(preset), 1920, 1080, factory());
+    std::vector<PacemarkLayout> layouts;
+    for (PacemarkPreset preset : PacemarkPreset::allCases()) layouts.push_back(PacemarkLayout::preset(preset));
+    layouts.push_back({{makeWidget(Kind::speed, {0.1, 0.1, 0.3, 0.3}, Style::clean),
+                        makeWidget(Kind::power, {0.15, 0.2, 0.3, 0.2}, Style::glass),
+                        makeWidget(Kind::route, {0.2, 0.5, 0.3, 0.3}, Style::cinematic),
+                        makeWidget(Kind::progress, {0.1, 0.6, 0.5, 0.05}, Style::outline)}});
+    for (std::size_t k = 0; k < layouts.size(); ++k) {
+        SCOPED_TRACE("layout " + std::to_string(k));
+        const LayoutFrameRenderer renderer(ride(), layouts[k], 1920, 1080, factory());
         EXPECT_GT(renderer.cachedStepCount(), 0u);
         OwnedPixelBuffer cached(1920, 1080), fresh(1920, 1080);
         for (double elapsed : {0.0, 311.4, 777.0, 5000.0}) {
@@ -125,21 +135,6 @@ TEST(LayoutFrameRendererPixelTest, CachedFramesEqualFramesDrawnAfresh) {
             renderer.renderWithoutCache(elapsed, fresh.view());
             EXPECT_TRUE(cached.bytes == fresh.bytes) << "at " << elapsed;
         }
-    }
-}
-
-TEST(LayoutFrameRendererPixelTest, CacheStaysExactWhenAStaticPanelCoversEarlierText) {
-    // The second panel lies over the first widget's value: it cannot be drawn ahead.
-    const PacemarkLayout layout{{makeWidget(Kind::speed, {0.1, 0.1, 0.3, 0.3}, Style::clean),
-                                 makeWidget(Kind::power, {0.15, 0.2, 0.3, 0.2}, Style::glass),
-                                 makeWidget(Kind::route, {0.2, 0.5, 0.3, 0.3}, Style::cinematic),
-                                 makeWidget(Kind::progress, {0.1, 0.6, 0.5, 0.05}, Style::outline)}};
-    const LayoutFrameRenderer renderer(ride(), layout, 960, 540, factory());
-    OwnedPixelBuffer cached(960, 540), fresh(960, 540);
-    for (double elapsed : {10.0, 600.0}) {
-        renderer.render(elapsed, cached.view());
-        renderer.renderWithoutCache(elapsed, fresh.view());
-        EXPECT_TRUE(cached.bytes == fresh.bytes) << "at " << elapsed;
     }
 }
 

@@ -1,18 +1,17 @@
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cmath>
 #include <map>
 #include <tuple>
 
 #include "CairoDrawingSurface.h"
+#include "CairoPNG.h"
 #include "Layout/PacemarkPreset.h"
 #include "RideFixture.h"
 #include "Rendering/DrawingBounds.h"
 #include "Rendering/LayoutFrameRenderer.h"
 #include "Rendering/RecordingDrawingSurface.h"
 #include "Telemetry/TelemetryFileLoader.h"
-#include "CairoPNG.h"
 
 using namespace pacemark;
 
@@ -49,31 +48,20 @@ DrawingRect inkOf(const Call& text) {
                                  static_cast<std::int64_t>(text.font.size * 2 + 2 * pad));
         auto surface = factory.makeSurface(picture.view());
         surface->drawText(text.text, {pad + dx, pad + dy, text.rect.width, text.rect.height}, text.font,
-                          DrawingColor::white(),
-                          text.alignment);
+                          DrawingColor::white(), text.alignment);
         surface.reset();
-        double minX = 1e9, minY = 1e9, maxX = -1e9, maxY = -1e9;
+        // Whole pixels, relative to the text's rectangle; empty when nothing was drawn.
+        DrawingRect ink;
         for (std::int64_t y = 0; y < picture.height; ++y) {
             for (std::int64_t x = 0; x < picture.width; ++x) {
                 if (picture.bytes[static_cast<std::size_t>((y * picture.width + x) * 4 + 3)] < 16) continue;
-                minX = std::min(minX, static_cast<double>(x));
-                minY = std::min(minY, static_cast<double>(y));
-                maxX = std::max(maxX, static_cast<double>(x + 1));
-                maxY = std::max(maxY, static_cast<double>(y + 1));
+                ink = bounds::unite(ink, {static_cast<double>(x) - pad, static_cast<double>(y) - pad, 1, 1});
             }
         }
-        // Whole pixels; an empty rectangle when nothing was drawn.
-        const DrawingRect ink =
-            maxX < minX ? DrawingRect{} : DrawingRect{minX - pad, minY - pad, maxX - minX, maxY - minY};
         found = cache.emplace(key, ink).first;
     }
     const DrawingRect& ink = found->second;
     return {ink.x + std::floor(text.rect.x), ink.y + std::floor(text.rect.y), ink.width, ink.height};
-}
-
-bool overlap(const DrawingRect& a, const DrawingRect& b) {
-    return a.width > 0 && b.width > 0 && a.minX() < b.maxX() && b.minX() < a.maxX() && a.minY() < b.maxY() &&
-           b.minY() < a.maxY();
 }
 
 }  // namespace
@@ -102,11 +90,7 @@ TEST(TextInkLayoutTest, TextsOfAWidgetNeverOverlap) {
                             const auto& e = call.path.elements();
                             if (call.type == Call::Type::strokePath && e.size() == 2 &&
                                 e[1].type == DrawingPath::ElementType::lineTo) {
-                                const double half = call.state.lineWidth / 2;
-                                rules.push_back({std::min(e[0].point.x, e[1].point.x) - half,
-                                                 std::min(e[0].point.y, e[1].point.y) - half,
-                                                 std::abs(e[1].point.x - e[0].point.x) + 2 * half,
-                                                 std::abs(e[1].point.y - e[0].point.y) + 2 * half});
+                                rules.push_back(bounds::outset(bounds::ofPath(call.path), call.state.lineWidth / 2));
                             }
                         }
                         // The cinematic style, drawn without panels, also keeps two clear pixels between texts.
@@ -119,11 +103,11 @@ TEST(TextInkLayoutTest, TextsOfAWidgetNeverOverlap) {
                         for (std::size_t a = 0; a < texts.size(); ++a) {
                             const DrawingRect inkA = bounds::outset(inkOf(texts[a]), clearance);
                             for (std::size_t b = a + 1; b < texts.size(); ++b) {
-                                EXPECT_FALSE(overlap(inkA, inkOf(texts[b])))
+                                EXPECT_FALSE(bounds::intersects(inkA, inkOf(texts[b])))
                                     << where() << ": \"" << texts[a].text << "\" and \"" << texts[b].text << "\"";
                             }
                             for (const DrawingRect& rule : rules) {
-                                EXPECT_FALSE(overlap(inkA, rule))
+                                EXPECT_FALSE(bounds::intersects(inkA, rule))
                                     << where() << ": \"" << texts[a].text << "\" and a rule";
                             }
                         }

@@ -6,25 +6,18 @@
 #include <csignal>
 #include <sys/resource.h>
 #include <sys/wait.h>
+#include <stdlib.h>
 #include <unistd.h>
 #include <fstream>
 #include <iterator>
-#include <random>
 #include <stdexcept>
 
 namespace pacemark::testing {
 
 TemporaryFolder::TemporaryFolder() {
-    std::random_device device;
-    const auto base = std::filesystem::temp_directory_path();
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        auto candidate = base / ("pacemark-test-" + std::to_string(device()) + std::to_string(device()));
-        if (std::filesystem::create_directory(candidate)) {
-            path_ = candidate;
-            return;
-        }
-    }
-    throw std::runtime_error("cannot create a temporary folder");
+    std::string name = (std::filesystem::temp_directory_path() / "pacemark-test-XXXXXX").string();
+    if (::mkdtemp(name.data()) == nullptr) throw std::runtime_error("cannot create a temporary folder");
+    path_ = name;
 }
 
 TemporaryFolder::~TemporaryFolder() {

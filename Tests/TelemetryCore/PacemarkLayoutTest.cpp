@@ -15,12 +15,6 @@ namespace {
 using Kind = TelemetryWidgetKind;
 using Style = TelemetryWidgetPanelStyle;
 
-PacemarkWidget makeWidget(Kind kind, std::optional<TelemetryWidgetFrame> frame = std::nullopt,
-                          std::string title = "") {
-    return PacemarkWidget(UUID::random(), kind, frame, std::move(title), 0x35D05B, 0xA8A8A8, 0xFFFFFF, Style::glass,
-                          true);
-}
-
 TelemetrySample sampleWith(auto setter) {
     TelemetrySample s;
     setter(s);
@@ -30,47 +24,26 @@ TelemetrySample sampleWith(auto setter) {
 }  // namespace
 
 TEST(TelemetryWidgetFrameTest, ClampsSizeFirstThenPosition) {
-    struct Case {
-        TelemetryWidgetFrame in, out;
-    };
-    const Case cases[] = {
+    const double nan = std::nan("");
+    const std::pair<TelemetryWidgetFrame, TelemetryWidgetFrame> cases[] = {
         {{0.9, 0.9, 0.5, 0.6}, {0.5, 0.5, 0.5, 0.5}},
         {{-1, -1, 0, 0}, {0, 0, 0.04, 0.018}},
         {{0.2, 0.3, 2, 2}, {0.2, 0.3, 0.75, 0.5}},
         {{0.5, 0.1, 0.6, 0.1}, {0.4, 0.1, 0.6, 0.1}},
+        {{nan, nan, nan, nan}, {0, 0, 0.04, 0.018}},  // a damaged frame
     };
-    for (const auto& c : cases) {
-        const auto got = c.in.clamped();
-        EXPECT_DOUBLE_EQ(got.x, c.out.x);
-        EXPECT_DOUBLE_EQ(got.y, c.out.y);
-        EXPECT_DOUBLE_EQ(got.width, c.out.width);
-        EXPECT_DOUBLE_EQ(got.height, c.out.height);
-    }
-    const auto nan = std::nan("");
-    const auto damaged = TelemetryWidgetFrame{nan, nan, nan, nan}.clamped();
-    EXPECT_EQ(damaged, (TelemetryWidgetFrame{0, 0, 0.04, 0.018}));
+    for (const auto& [in, out] : cases) EXPECT_EQ(in.clamped(), out) << in.x << " " << in.width;
 }
 
-TEST(PacemarkWidgetTest, DefaultFrameClampingAndDisplayTitle) {
-    EXPECT_EQ(makeWidget(Kind::progress).frame, (TelemetryWidgetFrame{0.04, 0.955, 0.30, 0.02}));
-    EXPECT_EQ(makeWidget(Kind::speed, TelemetryWidgetFrame{0.9, 0.9, 0.5, 0.6}).frame,
-              (TelemetryWidgetFrame{0.5, 0.5, 0.5, 0.5}));
-    EXPECT_EQ(makeWidget(Kind::speed, std::nullopt, "   ").displayTitle(), "СКОР");
-    EXPECT_EQ(makeWidget(Kind::speed, std::nullopt, " \n Темп\t\n").displayTitle(), "Темп");
-    EXPECT_EQ(makeWidget(Kind::power, std::nullopt, "\xC2\xA0Ватты\xE3\x80\x80").displayTitle(), "Ватты");
-    EXPECT_EQ(makeWidget(Kind::power).displayTitle(), "МОЩ");
-}
-
-TEST(PacemarkWidgetTest, CaptionsKeepTheFirst24CharactersWhole) {
+// A caption is cut to its first 24 characters as the user sees them, never
+// inside one; the title shown is the caption trimmed, or the kind's own.
+TEST(PacemarkWidgetTest, CaptionsKeepTheFirst24CharactersWholeAndShowTrimmed) {
     const auto repeated = [](std::string_view piece, int times) {
         std::string text;
         for (int i = 0; i < times; ++i) text += piece;
         return text;
     };
-    struct Case {
-        std::string typed, kept;
-    };
-    const Case cases[] = {
+    const std::pair<std::string, std::string> cases[] = {
         {repeated("a", 30), repeated("a", 24)},
         {repeated("Ж", 30), repeated("Ж", 24)},            // two bytes each, never split
         {repeated("e\u0301", 30), repeated("e\u0301", 24)},  // a combining accent stays with its letter
@@ -82,49 +55,38 @@ TEST(PacemarkWidgetTest, CaptionsKeepTheFirst24CharactersWhole) {
         {repeated("\r\n", 30), repeated("\r\n", 24)},
         {"  Темп  ", "  Темп  "},  // white space is kept as typed
         {repeated("\xFF", 30), repeated("\xFF", 24)},  // stray bytes count one each
+        {"\xD0", "\xD0"},  // a sequence cut short at the end keeps what is there
         {"", ""},
     };
-    for (const auto& c : cases) EXPECT_EQ(PacemarkWidget::limitedCaption(c.typed), c.kept) << c.typed;
-    // A sequence cut short at the end of the text keeps what is there.
-    EXPECT_EQ(PacemarkWidget::limitedCaption("\xD0"), "\xD0");
-}
+    for (const auto& [typed, kept] : cases) EXPECT_EQ(PacemarkWidget::limitedCaption(typed), kept) << typed;
 
-TEST(TelemetryWidgetKindTest, RawValuesTitlesAndUnits) {
-    for (Kind kind : Kind::allCases()) EXPECT_EQ(Kind::fromRawValue(kind.rawValue()), kind);
-    EXPECT_EQ(Kind::fromRawValue("heartRate"), Kind::heartRate);
-    EXPECT_FALSE(Kind::fromRawValue("Speed"));
-    EXPECT_EQ(Kind(Kind::power).unit(), "Вт");
-    EXPECT_EQ(Kind(Kind::elapsedTime).unit(), "");
-    EXPECT_EQ(Kind(Kind::gpsCoordinates).title(), "GPS координаты");
-    EXPECT_EQ(Style::fromRawValue("cinematic"), Style::cinematic);
-    EXPECT_EQ(Style(Style::cinematic).title(), "Кино HUD");
-    EXPECT_FALSE(Style::fromRawValue("Glass"));
+    const std::pair<std::string, std::string> titles[] = {
+        {"   ", "СКОР"}, {" \n Темп\t\n", "Темп"}, {"\xC2\xA0Ватты\xE3\x80\x80", "Ватты"}};
+    for (const auto& [caption, shown] : titles) {
+        const PacemarkWidget widget(UUID::random(), Kind::speed, std::nullopt, caption, 0, 0, 0, Style::glass, true);
+        EXPECT_EQ(widget.displayTitle(), shown);
+    }
 }
 
 TEST(TelemetryWidgetKindTest, FormattedValues) {
     const TelemetryActivity activity(std::nullopt, {sampleWith([](auto& s) { s.elapsed = 0; }),
                                                     sampleWith([](auto& s) { s.elapsed = 100; })});
-    const TelemetryActivity empty;
     auto text = [&](Kind kind, auto setter) { return kind.formattedValue(sampleWith(setter), activity); };
 
-    EXPECT_EQ(text(Kind::gradient, [](auto& s) { s.gradePercent = 0.04; }), "0.0");
     EXPECT_EQ(text(Kind::gradient, [](auto& s) { s.gradePercent = -12.4; }), "-12");
-    EXPECT_EQ(text(Kind::gradient, [](auto& s) { s.gradePercent = 9.96; }), "10.0");
     EXPECT_EQ(text(Kind::gradient, [](auto& s) { s.gradePercent = INFINITY; }), "--");
-    EXPECT_EQ(text(Kind::speed, [](auto& s) { s.speedMetersPerSecond = 10; }), "36.0");
     EXPECT_EQ(text(Kind::speed, [](auto&) {}), "--");
     EXPECT_EQ(text(Kind::power, [](auto& s) { s.powerWatts = -3; }), "-3");
     EXPECT_EQ(text(Kind::distance, [](auto& s) { s.distanceMeters = 12345; }), "12.3");
     EXPECT_EQ(text(Kind::altitude, [](auto& s) { s.altitudeMeters = 412.6; }), "413");
-    EXPECT_EQ(text(Kind::elapsedTime, [](auto& s) { s.elapsed = 3725; }), "1:02:05");
     EXPECT_EQ(text(Kind::gpsCoordinates, [](auto& s) { s.latitude = 45.5; s.longitude = -7.25; }),
               "45.500000, -7.250000");
     EXPECT_EQ(text(Kind::gpsCoordinates, [](auto& s) { s.latitude = 45.5; }), "--");
     EXPECT_EQ(text(Kind::route, [](auto&) {}), "");
-    EXPECT_EQ(text(Kind::progress, [](auto& s) { s.elapsed = 0; }), "0%");
     EXPECT_EQ(text(Kind::progress, [](auto& s) { s.elapsed = 41.66; }), "42%");
     EXPECT_EQ(text(Kind::progress, [](auto& s) { s.elapsed = 250; }), "100%");
     EXPECT_EQ(text(Kind::progress, [](auto& s) { s.elapsed = NAN; }), "0%");
+    const TelemetryActivity empty;
     EXPECT_EQ(Kind(Kind::progress).formattedValue(sampleWith([](auto& s) { s.elapsed = 5; }), empty), "0%");
 }
 
@@ -139,10 +101,8 @@ TEST(TelemetryWidgetKindTest, GaugeProgressAndCoordinateLines) {
     EXPECT_DOUBLE_EQ(gauge(Kind::altitude, [](auto& s) { s.altitudeMeters = -500; }), 0.2);
     EXPECT_EQ(gauge(Kind::gpsCoordinates, [](auto& s) { s.latitude = 1; s.longitude = 1; }), 0.0);
     EXPECT_EQ(gauge(Kind::speed, [](auto& s) { s.speedMetersPerSecond = -3; }), 0.0);
-    EXPECT_DOUBLE_EQ(gauge(Kind::speed, [](auto& s) { s.speedMetersPerSecond = 10; }), 36.0 / 80);
     EXPECT_DOUBLE_EQ(gauge(Kind::gradient, [](auto& s) { s.gradePercent = -11; }), 0.5);
     EXPECT_DOUBLE_EQ(gauge(Kind::distance, [](auto& s) { s.distanceMeters = 250; }), 0.25);
-    EXPECT_DOUBLE_EQ(gauge(Kind::elapsedTime, [](auto& s) { s.elapsed = 50; }), 0.25);
     EXPECT_EQ(gauge(Kind::power, [](auto&) {}), 0.0);
     EXPECT_EQ(gauge(Kind::speed, [](auto& s) { s.speedMetersPerSecond = NAN; }), 0.0);
 
@@ -155,11 +115,13 @@ TEST(TelemetryWidgetKindTest, GaugeProgressAndCoordinateLines) {
 
 // What every preset promises its users, whatever its table says: widgets that
 // fit the picture as they are (clamping changes nothing), all visible, white
-// values, no kind twice, and captions only where the cinematic style needs
-// its short upper-case labels.
+// values, no kind twice, captions only where the cinematic style needs its
+// short upper-case labels, and fresh widget ids each time it is applied.
 TEST(PacemarkPresetTest, EveryPresetIsAUsableLayout) {
     for (const PacemarkPreset preset : PacemarkPreset::allCases()) {
         SCOPED_TRACE(std::string(preset.rawValue()));
+        EXPECT_EQ(PacemarkPreset::fromRawValueOrCaseName(preset.rawValue()), preset);
+        EXPECT_EQ(PacemarkPreset::fromRawValueOrCaseName(preset.caseName()), preset);
         const auto layout = PacemarkLayout::preset(preset);
         EXPECT_GE(layout.widgets.size(), 3u);
         std::set<Kind::Value> kinds;
@@ -171,30 +133,17 @@ TEST(PacemarkPresetTest, EveryPresetIsAUsableLayout) {
             const bool captioned = w.panelStyle == Style::cinematic && w.kind != Kind::progress;
             EXPECT_EQ(!w.titleOverride.empty(), captioned) << w.kind.rawValue();
         }
+        const auto again = PacemarkLayout::preset(preset);
+        std::set<UUID> ids;
+        for (std::size_t i = 0; i < layout.widgets.size(); ++i) {
+            auto copy = again.widgets[i];
+            copy.id = layout.widgets[i].id;
+            EXPECT_EQ(copy, layout.widgets[i]);
+            ids.insert({layout.widgets[i].id, again.widgets[i].id});
+        }
+        EXPECT_EQ(ids.size(), 2 * layout.widgets.size());
     }
-}
-
-TEST(PacemarkPresetTest, RawValuesAndFreshIdentities) {
-    for (PacemarkPreset preset : PacemarkPreset::allCases()) {
-        EXPECT_EQ(PacemarkPreset::fromRawValue(preset.rawValue()), preset);
-    }
-    EXPECT_EQ(PacemarkPreset::fromRawValue("MARENTO чисто"), PacemarkPreset::marentoClean);
-    EXPECT_FALSE(PacemarkPreset::fromRawValue("Минимум "));
-    EXPECT_FALSE(PacemarkPreset::fromRawValue("minimal"));
-    EXPECT_EQ(PacemarkPreset::fromRawValueOrCaseName("minimal"), PacemarkPreset::minimal);
-
-    const auto a = PacemarkLayout::preset(PacemarkPreset::compactRace);
-    const auto b = PacemarkLayout::preset(PacemarkPreset::compactRace);
-    EXPECT_NE(a, b);
-    std::set<UUID> ids;
-    for (std::size_t i = 0; i < a.widgets.size(); ++i) {
-        auto copy = b.widgets[i];
-        copy.id = a.widgets[i].id;
-        EXPECT_EQ(copy, a.widgets[i]);
-        ids.insert(a.widgets[i].id);
-        ids.insert(b.widgets[i].id);
-    }
-    EXPECT_EQ(ids.size(), 2 * a.widgets.size());
+    EXPECT_FALSE(PacemarkPreset::fromRawValue("minimal"));  // the case name is not a raw value
 
     // A caption stored in the override survives a change of kind.
     auto cinematic = PacemarkLayout::preset(PacemarkPreset::cinematicHud);
@@ -208,10 +157,8 @@ TEST(UUIDTest, RandomVersion4UpperCaseText) {
     ASSERT_EQ(text.size(), 36u);
     EXPECT_EQ(text[14], '4');
     EXPECT_NE(std::string("89AB").find(text[19]), std::string::npos);
-    for (char c : text) EXPECT_TRUE((c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || c == '-') << text;
     EXPECT_EQ(UUID::fromString(text), id);
     EXPECT_EQ(UUID::fromString("e621e1f8-c36c-495a-93fc-0c247a3e6e5f")->uuidString(),
               "E621E1F8-C36C-495A-93FC-0C247A3E6E5F");
     EXPECT_FALSE(UUID::fromString("E621E1F8C36C-495A-93FC-0C247A3E6E5F0"));
-    EXPECT_NE(UUID::random(), UUID::random());
 }
