@@ -1,13 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-
 #include <csignal>
 #include <filesystem>
 #include <thread>
 
 #include "ExportCommandRunner.h"
-#include "MovieDecoding.h"
 
 namespace pacemark {
 namespace {
@@ -15,23 +13,38 @@ namespace {
 namespace fs = std::filesystem;
 using namespace pacemark::testing;
 
-TEST(ExportCommandTest, WritesTheSegmentBesideTheSourceByDefault) {
-    // The normal and the compact ProRes movie hold the same frames.
-    for (const std::vector<std::string>& extra : {std::vector<std::string>{}, std::vector<std::string>{"--compact"}}) {
+// Every writer through the command line: the segment at the requested size
+// and rate lands beside the ride under the default name and passes the
+// strict check of its format.
+TEST(ExportCommandTest, EveryWriterExportsTheSegmentBesideTheSourceAndPassesTheCheck) {
+    struct Writer {
+        std::vector<std::string> options;
+        const char* checked;  // what `pacemark-cli check` says of the movie
+    };
+    const Writer writers[] = {
+        {{}, "Кодек: ProRes 4444 («ap4h»), 160×90, кадров: 20"},
+        {{"--compact"}, "Кодек: ProRes 4444 («ap4h»), 160×90, кадров: 20"},
+        {{"--codec", "hevc"}, "Кодек: HEVC («hvc1»), 160×90, кадров: 20"},
+    };
+    std::vector<std::uintmax_t> sizes;
+    for (const Writer& writer : writers) {
+        SCOPED_TRACE(writer.options.empty() ? "ProRes" : writer.options.back());
         TemporaryFolder folder;
-        const fs::path ride = copyOfSampleRide(folder / "ride.fit");
-        std::vector<std::string> arguments = {ride.string(), "--size", "320x180", "--fps", "5", "--start", "10", "--end", "14"};
-        arguments.insert(arguments.end(), extra.begin(), extra.end());
+        std::vector<std::string> arguments = {copyOfSampleRide(folder / "ride.fit").string(), "--size", "160x90",
+                                              "--fps", "5", "--start", "10", "--end", "14"};
+        arguments.insert(arguments.end(), writer.options.begin(), writer.options.end());
         const CLIRun run = runExport(arguments, folder);
         ASSERT_EQ(run.status, 0) << run.err;
-        EXPECT_NE(run.err.find("кадр 20/20"), std::string::npos) << run.err;
-        const DecodedMovie movie = decodeMovie(folder / "ride-telemetry.mov");
-        EXPECT_EQ(movie.codecName, "prores");
-        EXPECT_EQ(movie.width, 320);
-        EXPECT_EQ(movie.height, 180);
-        EXPECT_EQ(movie.framesPerSecondNumerator, 5);
-        EXPECT_EQ(movie.frames.size(), 20u);
+        const fs::path movie = folder / "ride-telemetry.mov";
+        const CommandResult rate = runCommand("ffprobe -v error -show_entries stream=avg_frame_rate -of csv=p=0 " + quoted(movie));
+        EXPECT_EQ(rate.output, "5/1\n") << "20 frames in 4 seconds";
+        const CommandResult check = runCommand(std::string(PACEMARK_CLI_PATH) + " check " + quoted(movie));
+        EXPECT_EQ(check.status, 0) << check.output;
+        EXPECT_NE(check.output.find(writer.checked), std::string::npos) << check.output;
+        EXPECT_NE(check.output.find("Альфа-канал в порядке"), std::string::npos) << check.output;
+        sizes.push_back(fs::file_size(movie));
     }
+    EXPECT_LT(sizes[1], sizes[0] / 2) << "the compact movie stores each repeated picture once";
 }
 
 TEST(ExportCommandTest, BadRequestsFailWithRussianMessagesAndWriteNothing) {
@@ -107,6 +120,7 @@ pid_t startLongExport(const fs::path& ride, const fs::path& output, const fs::pa
 
 // A signal, and the options that pick a writer.
 struct ExportStop {
+    const char* name;
     int signal;
     std::vector<std::string> options;
 };
@@ -134,13 +148,10 @@ TEST_P(ExportCommandSignalTest, StopsCleanlyAndKeepsTheOldMovie) {
 }
 
 INSTANTIATE_TEST_SUITE_P(ExportCommandTest, ExportCommandSignalTest,
-                         ::testing::Values(ExportStop{SIGINT, {}}, ExportStop{SIGTERM, {}}, ExportStop{SIGHUP, {}},
-                                           ExportStop{SIGINT, {"--compact"}}, ExportStop{SIGHUP, {"--codec", "hevc"}}),
-                         [](const ::testing::TestParamInfo<ExportStop>& stop) {
-                             const int signal = stop.param.signal;
-                             return std::string(signal == SIGINT ? "SIGINT" : signal == SIGTERM ? "SIGTERM" : "SIGHUP") +
-                                    (stop.param.options.empty() ? "" : stop.param.options.size() == 1 ? "Compact" : "HEVC");
-                         });
+                         ::testing::Values(ExportStop{"SIGINT", SIGINT, {}}, ExportStop{"SIGTERM", SIGTERM, {}},
+                                           ExportStop{"SIGHUP", SIGHUP, {}}, ExportStop{"SIGINTCompact", SIGINT, {"--compact"}},
+                                           ExportStop{"SIGHUPHEVC", SIGHUP, {"--codec", "hevc"}}),
+                         [](const ::testing::TestParamInfo<ExportStop>& stop) { return std::string(stop.param.name); });
 
 TEST(ExportCommandTest, NextExportRemovesTheTemporaryOfAKilledExportButNotOfARunningOne) {
     TemporaryFolder folder;

@@ -5,6 +5,7 @@
 #include "HEVCDecoderConfigurationRecord.h"
 #include "HEVCNalUnit.h"
 #include "OverlayTestFrames.h"
+#include "ProResTestFrames.h"
 #include "QuickTimeTestReader.h"
 #include "TestSupport.h"
 
@@ -18,6 +19,7 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 using pacemark::testing::QuickTimeHEVCTrack;
+using pacemark::testing::quickTimeBox;
 
 constexpr int trackFrames = 8;
 
@@ -33,6 +35,10 @@ QuickTimeHEVCTrack writeTrack(const std::filesystem::path& path, const X265Encod
     }
     writer.finish();
     return pacemark::testing::readQuickTimeHEVCTrack(path);
+}
+
+std::vector<std::span<const std::uint8_t>> spans(const std::vector<Bytes>& samples) {
+    return {samples.begin(), samples.end()};
 }
 
 // A track taken apart into what the tests change: the sample entry's fixed
@@ -53,30 +59,22 @@ struct EditableTrack {
 
     std::vector<MovieCheckFinding> check() const {
         const HEVCSequenceParameterSet base = HEVCSequenceParameterSet::parse(configuration.at(1).rbsp);
-        const Bytes record = hevcMakeDecoderConfigurationRecord(base, configuration);
+        const Bytes hvcC = quickTimeBox("hvcC", hevcMakeDecoderConfigurationRecord(base, configuration));
         Bytes entry = entryFields;
-        const std::uint32_t boxSize = static_cast<std::uint32_t>(record.size() + 8);
-        for (const int shift : {24, 16, 8, 0}) entry.push_back(static_cast<std::uint8_t>(boxSize >> shift));
-        entry.insert(entry.end(), {'h', 'v', 'c', 'C'});
-        entry.insert(entry.end(), record.begin(), record.end());
+        entry.insert(entry.end(), hvcC.begin(), hvcC.end());
         for (int i = 0; i < 4; ++i) entry[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(entry.size() >> (24 - 8 * i));
         std::vector<Bytes> sampleBytes;
         for (const auto& units : samples) {
-            Bytes sample;
+            Bytes& sample = sampleBytes.emplace_back();
             for (const auto& unit : units) {
                 const Bytes nal = unit.serialize();
                 for (const int shift : {24, 16, 8, 0}) sample.push_back(static_cast<std::uint8_t>(nal.size() >> shift));
                 sample.insert(sample.end(), nal.begin(), nal.end());
             }
-            sampleBytes.push_back(std::move(sample));
         }
-        return checkHEVCAlphaTrack(entry, std::vector<std::span<const std::uint8_t>>(sampleBytes.begin(), sampleBytes.end()));
+        return checkHEVCAlphaTrack(entry, spans(sampleBytes));
     }
 };
-
-std::vector<std::span<const std::uint8_t>> spans(const std::vector<Bytes>& samples) {
-    return {samples.begin(), samples.end()};
-}
 
 std::string joined(const std::vector<MovieCheckFinding>& findings) {
     std::string text;
@@ -84,26 +82,17 @@ std::string joined(const std::vector<MovieCheckFinding>& findings) {
     return text;
 }
 
-class HEVCAlphaMovieCheckTest : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() {
-        folder = new pacemark::testing::TemporaryFolder();
-        ours = new QuickTimeHEVCTrack(writeTrack(*folder / "ours.mov"));
-    }
-    static void TearDownTestSuite() {
-        delete ours;
-        delete folder;
-    }
-    static pacemark::testing::TemporaryFolder* folder;
-    static QuickTimeHEVCTrack* ours;
-};
-pacemark::testing::TemporaryFolder* HEVCAlphaMovieCheckTest::folder = nullptr;
-QuickTimeHEVCTrack* HEVCAlphaMovieCheckTest::ours = nullptr;
+// Our writer's track, written once for every test here.
+const QuickTimeHEVCTrack& ours() {
+    static const pacemark::testing::TemporaryFolder folder;
+    static const QuickTimeHEVCTrack track = writeTrack(folder / "ours.mov");
+    return track;
+}
 
-TEST_F(HEVCAlphaMovieCheckTest, OurMoviePassesAndOtherEncodersLayoutsAreNamed) {
-    EXPECT_EQ(joined(checkHEVCAlphaTrack(ours->sampleEntry, spans(ours->samples))), "");
+TEST(HEVCAlphaMovieCheckTest, OurMoviePassesAndOtherEncodersLayoutsAreNamed) {
+    EXPECT_EQ(joined(checkHEVCAlphaTrack(ours().sampleEntry, spans(ours().samples))), "");
     // Taking the track apart and putting it back together changes nothing.
-    EXPECT_EQ(joined(EditableTrack(*ours).check()), "");
+    EXPECT_EQ(joined(EditableTrack(ours()).check()), "");
 
     // The reference movie of another encoder: two layers, AuxId alpha, but
     // layer set {0, 1} in the base VPS, both layers output, three
@@ -129,7 +118,7 @@ struct BrokenTrack {
     std::vector<const char*> expected;  // one finding each, in order
 };
 
-TEST_F(HEVCAlphaMovieCheckTest, EachFaultOfAnAlphaTrackIsNamedOnce) {
+TEST(HEVCAlphaMovieCheckTest, EachFaultOfAnAlphaTrackIsNamedOnce) {
     auto withoutLayer1 = [](std::vector<HEVCNalUnit>& units) {
         std::erase_if(units, [](const HEVCNalUnit& unit) { return unit.layerId == 1; });
     };
@@ -168,7 +157,7 @@ TEST_F(HEVCAlphaMovieCheckTest, EachFaultOfAnAlphaTrackIsNamedOnce) {
          {"Кадр 1 дорожки: параметры потока внутри кадра; у «hvc1» они должны быть только в hvcC. Таких кадров: 8."}},
     };
     for (const BrokenTrack& broken : cases) {
-        EditableTrack track(*ours);
+        EditableTrack track(ours());
         broken.damage(track);
         const auto findings = track.check();
         ASSERT_EQ(findings.size(), broken.expected.size()) << broken.name << ":\n" << joined(findings);
@@ -178,22 +167,23 @@ TEST_F(HEVCAlphaMovieCheckTest, EachFaultOfAnAlphaTrackIsNamedOnce) {
     }
 
     // A real encode whose alpha layer keeps the colour layer's limited range.
-    const auto limited = writeTrack(*folder / "limited.mov", {{"range", "limited"}});
+    const pacemark::testing::TemporaryFolder folder;
+    const auto limited = writeTrack(folder / "limited.mov", {{"range", "limited"}});
     const auto findings = checkHEVCAlphaTrack(limited.sampleEntry, spans(limited.samples));
     ASSERT_EQ(findings.size(), 1u) << joined(findings);
     EXPECT_NE(findings[0].message.find("video_full_range_flag 0"), std::string::npos);
 }
 
-TEST_F(HEVCAlphaMovieCheckTest, TruncatedAndGarbageInputGivesFindingsNotCrashes) {
-    const Bytes& entry = ours->sampleEntry;
+TEST(HEVCAlphaMovieCheckTest, TruncatedAndGarbageInputGivesFindingsNotCrashes) {
+    const Bytes& entry = ours().sampleEntry;
     // Every cut of the sample entry is told (its size no longer matches).
     for (std::size_t size = 0; size < entry.size(); ++size) {
-        const auto findings = checkHEVCAlphaTrack(std::span(entry).first(size), spans(ours->samples));
+        const auto findings = checkHEVCAlphaTrack(std::span(entry).first(size), spans(ours().samples));
         ASSERT_FALSE(findings.empty()) << "sample entry cut to " << size << " bytes";
     }
     // Cut samples: a NAL length runs past the end, or the sample ends inside
     // one (a cut inside slice data cannot be seen without decoding).
-    std::vector<Bytes> cut = ours->samples;
+    std::vector<Bytes> cut = ours().samples;
     cut[3].resize(cut[3].size() - 1);
     cut[4].resize(20);
     cut[5].resize(2);
@@ -207,9 +197,9 @@ TEST_F(HEVCAlphaMovieCheckTest, TruncatedAndGarbageInputGivesFindingsNotCrashes)
     // crash (the fuzzer runs the same under the sanitizers).
     std::mt19937 random(5);
     std::uniform_int_distribution<int> byte(0, 255);
-    for (int round = 0; round < 300; ++round) {
+    for (int round = 0; round < 1000; ++round) {
         Bytes damagedEntry = entry;
-        std::vector<Bytes> damagedSamples = ours->samples;
+        std::vector<Bytes> damagedSamples = ours().samples;
         // The boxes of the sample entry, or a sample anywhere.
         Bytes& target = round % 2 ? damagedEntry : damagedSamples[static_cast<std::size_t>(round) % damagedSamples.size()];
         const std::size_t start = round % 2 ? 86 : 0;

@@ -1,5 +1,5 @@
 #include "Export/TelemetryVideoExportError.h"
-#include "FFmpegHandles.h"
+#include "ExportEncoderSettings.h"
 #include "HEVCAlphaEncodingError.h"
 #include "HEVCAlphaMovieCheck.h"
 #include "HEVCAlphaMovieWriter.h"
@@ -7,81 +7,129 @@
 #include "OverlayTestFrames.h"
 #include "QuickTimeTestReader.h"
 #include "TestSupport.h"
-#include "ExportEncoderSettings.h"
 
 #include <gtest/gtest.h>
 
-
-#include <array>
+#include <algorithm>
 #include <cmath>
-#include <cstdio>
-#include <fstream>
-#include <regex>
+#include <span>
 
 namespace pacemark {
 namespace {
 
 using pacemark::testing::OverlayTestFrame;
+using pacemark::testing::quoted;
+using pacemark::testing::readFileBytes;
+using pacemark::testing::runCommand;
 using pacemark::testing::TemporaryFolder;
 
-constexpr int movieWidth = 320;
-constexpr int movieHeight = 180;
-constexpr int movieFrames = 36;
-constexpr int movieFramesPerSecond = 12;
+// Neither side is a multiple of the 64-pixel coding tree unit, so the skip
+// pictures split at the right and bottom edges.
+constexpr int movieWidth = 200;
+constexpr int movieHeight = 120;
+constexpr int movieFramesPerSecond = 10;  // an IDR every 20 encoded pictures
+constexpr std::size_t longRun = 300;
 
-// Writes one frame per entry of `repeats`: a new picture, or (true) a repeat
-// of its predecessor, as the exporter does for instants that show the same
-// sample. Returns the rendered frames, kept for comparing with decodes.
-std::vector<std::vector<std::uint8_t>> writeMovie(const std::filesystem::path& path,
-                                                  const HEVCAlphaEncoderSettings& settings,
-                                                  const std::vector<bool>& repeats) {
+// Which frames repeat the one before them, as the exporter hands over
+// instants that show the same sample: single repeats between new pictures,
+// a run of repeats longer than the range of slice_pic_order_cnt_lsb (x265
+// codes 8 bits) with a new picture right after it, short runs, and a new
+// last frame.
+std::vector<bool> repeatPattern() {
+    std::vector<bool> repeats;
+    for (int i = 0; i < 28; ++i) repeats.push_back(i % 4 == 3);
+    repeats.insert(repeats.end(), longRun, true);
+    for (int i = 0; i < 6; ++i) repeats.insert(repeats.end(), {false, true, true});
+    repeats.push_back(false);
+    return repeats;
+}
+
+// Writes frame i as OverlayTestFrame::draw(i), or as a repeat.
+void writeMovie(const std::filesystem::path& path, const HEVCAlphaEncoderSettings& settings,
+                const std::vector<bool>& repeats) {
     HEVCAlphaMovieWriter writer(path, settings);
     writer.startWriting();
     OverlayTestFrame frame(settings.width, settings.height);
-    std::vector<std::vector<std::uint8_t>> rendered;
     for (std::size_t i = 0; i < repeats.size(); ++i) {
         if (repeats[i]) {
-            rendered.push_back(rendered.back());
             writer.appendRepeat(static_cast<std::int64_t>(i));
             continue;
         }
         frame.draw(static_cast<int>(i));
-        rendered.push_back(frame.pixels());
         const PixelBufferView buffer = writer.makePixelBuffer();
-        EXPECT_TRUE(buffer.isValid());
+        ASSERT_TRUE(buffer.isValid());
         std::copy(frame.pixels().begin(), frame.pixels().end(), buffer.data);
         writer.append(buffer, static_cast<std::int64_t>(i));
     }
     writer.finish();
-    return rendered;
 }
 
-using testing::CommandResult;
-using testing::quoted;
-using testing::runCommand;
+// The movie of `repeatPattern` at the export's settings, written once for
+// every test here.
+const std::filesystem::path& patternMovie() {
+    static const TemporaryFolder folder;
+    static const std::filesystem::path path = [] {
+        const auto movie = folder / "overlay.mov";
+        writeMovie(movie, testing::exportEncoderSettings(movieWidth, movieHeight, movieFramesPerSecond), repeatPattern());
+        return movie;
+    }();
+    return path;
+}
 
-// FFmpeg 8 through node-av decodes both layers: every frame as yuva420p, one
-// after the other, and what the decoding script printed. Empty when node or
-// the package is missing (the reason is in `skipped`).
-struct IndependentDecode {
-    std::string skipped;
-    std::string output;
-    std::vector<std::uint8_t> yuva;
-};
+TEST(HEVCAlphaMovieWriterTest, WritesAnHvc1TrackWithBothLayersThatPassesTheStrictChecks) {
+    const std::vector<bool> repeats = repeatPattern();
+    const auto track = pacemark::testing::readQuickTimeHEVCTrack(patternMovie());
+    EXPECT_EQ(track.sampleEntryType, "hvc1");
+    EXPECT_EQ(track.width, movieWidth);
+    EXPECT_EQ(track.height, movieHeight);
+    EXPECT_EQ(std::ranges::count(track.sampleEntryChildBoxes, "lhvC"), 0);
+    ASSERT_GE(track.hvcC.size(), 23u);
+    EXPECT_EQ(track.hvcC[21] & 3, 3) << "4-byte NAL lengths";
 
-IndependentDecode decodeWithNodeAv(const std::filesystem::path& movie, const std::filesystem::path& raw) {
-    const std::filesystem::path packages = PACEMARK_HEVC_ALPHA_DECODER_FOLDER;
-    if (std::string(PACEMARK_NODE).empty() || !std::filesystem::exists(PACEMARK_NODE)) return {"node not found", {}, {}};
-    if (!std::filesystem::exists(packages / "node_modules" / "node-av" / "package.json")) {
-        return {"decoder node-av not installed (npm missing or registry unreachable)", {}, {}};
+    const auto configuration = pacemark::testing::hvcCNalUnits(track.hvcC);
+    std::vector<std::pair<int, int>> units;
+    for (const auto& bytes : configuration) {
+        const auto unit = HEVCNalUnit::parse(bytes);
+        units.emplace_back(unit.type, unit.layerId);
     }
-    const auto result = runCommand(std::string(PACEMARK_NODE) + " " + quoted(PACEMARK_HEVC_ALPHA_DECODE_SCRIPT) + " " +
-                                   quoted(packages) + " " + quoted(movie) + " " + quoted(raw));
-    EXPECT_EQ(result.status, 0) << result.output;
-    // Nothing to complain about (no unknown profile, no unexpected scalability type).
-    EXPECT_EQ(result.output.find("[hevc @"), std::string::npos) << result.output;
-    if (result.status != 0) return {"", result.output, {}};
-    return {"", result.output, pacemark::testing::readFileBytes(raw)};
+    EXPECT_EQ(units, (std::vector<std::pair<int, int>>{{32, 0}, {33, 0}, {33, 1}, {34, 0}, {34, 1}, {39, 0}}));
+    // The SEI declares the colour premultiplied.
+    EXPECT_EQ(configuration.back(), (std::vector<std::uint8_t>{0x4E, 0x01, 0xA5, 0x04, 0x10, 0x00, 0x7F, 0x90, 0x80}));
+    const std::vector<std::span<const std::uint8_t>> samples(track.samples.begin(), track.samples.end());
+    for (const auto& finding : checkHEVCAlphaTrack(track.sampleEntry, samples)) ADD_FAILURE() << finding.message;
+
+    // One duration for every frame; a repeat is a skip picture (tiny, never
+    // a sync sample); repeats do not count towards the key-frame interval.
+    ASSERT_EQ(track.samples.size(), repeats.size());
+    EXPECT_GT(track.sampleDurations.at(0), 0u);
+    EXPECT_EQ(track.sampleDurations, std::vector<std::uint32_t>(repeats.size(), track.sampleDurations.at(0)));
+    std::size_t pictures = 0;
+    for (std::size_t i = 0; i < repeats.size(); ++i) {
+        EXPECT_EQ(track.syncSamples[i], !repeats[i] && pictures % 20 == 0) << "sample " << i;
+        if (repeats[i]) {
+            EXPECT_LT(track.samples[i].size(), 64u) << "sample " << i;
+        } else {
+            ++pictures;
+        }
+    }
+
+    // An independent parser, the shared stream dumper, reads every parameter
+    // set to its trailing bits and every slice.
+    if (std::string(PACEMARK_PYTHON3).empty() || !std::filesystem::exists(PACEMARK_PYTHON3)) GTEST_SKIP() << "python3 not found";
+    const auto dumper = pacemark::testing::sharedReferenceFolder() / "hevc-alpha" / "hevc_dump.py";
+    if (!std::filesystem::exists(dumper)) GTEST_SKIP() << "stream dumper not found: " << dumper;
+    const auto dump = runCommand(std::string(PACEMARK_PYTHON3) + " " + quoted(dumper) + " " + quoted(patternMovie()) +
+                                 " --max=" + std::to_string(repeats.size()));
+    ASSERT_EQ(dump.status, 0) << dump.output;
+    const auto count = [&](const std::string& text) {
+        std::size_t n = 0;
+        for (auto at = dump.output.find(text); at != std::string::npos; at = dump.output.find(text, at + 1)) ++n;
+        return n;
+    };
+    EXPECT_EQ(count("rbsp_trailing_ok = True"), 5u) << dump.output;
+    EXPECT_EQ(count("rbsp_trailing_ok = False") + count("parse_error") + count("err="), 0u) << dump.output;
+    EXPECT_EQ(count("AuxId = 1"), 2u) << "scalability mask and the alpha layer's dimension";
+    EXPECT_EQ(count("pps_id=1"), repeats.size()) << "every alpha slice refers to the alpha layer's PPS";
 }
 
 double psnr(double squaredErrorSum, double count) {
@@ -89,212 +137,10 @@ double psnr(double squaredErrorSum, double count) {
     return 10.0 * std::log10(255.0 * 255.0 * count / squaredErrorSum);
 }
 
-// The base layer as the system's FFmpeg decodes it: every picture's planes,
-// tightly packed, and how many errors the decoder logged.
-struct SystemDecode {
-    std::vector<std::vector<std::uint8_t>> frames;
-    std::vector<std::int64_t> timestamps;
-    int errors = 0;
-};
-
-SystemDecode decodeWithSystemFFmpeg(const std::filesystem::path& path, int width, int height) {
-    static int errors = 0;
-    errors = 0;
-    av_log_set_callback([](void*, int level, const char*, va_list) {
-        if (level <= AV_LOG_ERROR) ++errors;
-    });
-    SystemDecode result;
-    AVFormatContext* opened = nullptr;
-    EXPECT_EQ(avformat_open_input(&opened, path.c_str(), nullptr, nullptr), 0);
-    const ffmpeg::InputFormatHandle format(opened);
-    if (!format) return result;
-    EXPECT_GE(avformat_find_stream_info(format.get(), nullptr), 0);
-    const AVStream* stream = format->streams[0];
-    EXPECT_EQ(stream->codecpar->codec_id, AV_CODEC_ID_HEVC);
-    const AVCodec* codec = avcodec_find_decoder(AV_CODEC_ID_HEVC);
-    const ffmpeg::CodecContextHandle context(avcodec_alloc_context3(codec));
-    EXPECT_GE(avcodec_parameters_to_context(context.get(), stream->codecpar), 0);
-    EXPECT_EQ(avcodec_open2(context.get(), codec, nullptr), 0);
-    const ffmpeg::PacketHandle packet(av_packet_alloc());
-    const ffmpeg::FrameHandle frame(av_frame_alloc());
-    auto drain = [&] {
-        while (avcodec_receive_frame(context.get(), frame.get()) == 0) {
-            EXPECT_EQ(frame->width, width);
-            EXPECT_EQ(frame->height, height);
-            EXPECT_EQ(frame->format, AV_PIX_FMT_YUV420P);
-            result.timestamps.push_back(frame->best_effort_timestamp);
-            std::vector<std::uint8_t> planes;
-            for (int plane = 0; plane < 3; ++plane) {
-                const int w = plane ? (width + 1) / 2 : width, h = plane ? (height + 1) / 2 : height;
-                for (int row = 0; row < h; ++row) {
-                    const std::uint8_t* line = frame->data[plane] + std::ptrdiff_t{row} * frame->linesize[plane];
-                    planes.insert(planes.end(), line, line + w);
-                }
-            }
-            result.frames.push_back(std::move(planes));
-            av_frame_unref(frame.get());
-        }
-    };
-    while (av_read_frame(format.get(), packet.get()) >= 0) {
-        EXPECT_EQ(avcodec_send_packet(context.get(), packet.get()), 0);
-        av_packet_unref(packet.get());
-        drain();
-    }
-    avcodec_send_packet(context.get(), nullptr);
-    drain();
-    av_log_set_callback(av_log_default_callback);
-    result.errors = errors;
-    return result;
-}
-
-class HEVCAlphaMovieWriterTest : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() {
-        folder = new TemporaryFolder();
-        moviePath = (*folder) / "overlay.mov";
-        std::vector<bool> repeats;
-        for (int i = 0; i < movieFrames; ++i) repeats.push_back(i % 4 == 3);
-        rendered = writeMovie(moviePath, testing::exportEncoderSettings(movieWidth, movieHeight, movieFramesPerSecond),
-                              repeats);
-    }
-    static void TearDownTestSuite() {
-        delete folder;
-        folder = nullptr;
-    }
-    static TemporaryFolder* folder;
-    static std::filesystem::path moviePath;
-    static std::vector<std::vector<std::uint8_t>> rendered;
-};
-TemporaryFolder* HEVCAlphaMovieWriterTest::folder = nullptr;
-std::filesystem::path HEVCAlphaMovieWriterTest::moviePath;
-std::vector<std::vector<std::uint8_t>> HEVCAlphaMovieWriterTest::rendered;
-
-TEST_F(HEVCAlphaMovieWriterTest, MovieHoldsAnHvc1TrackWithBothLayersThatTheSystemDecoderReads) {
-    const auto track = pacemark::testing::readQuickTimeHEVCTrack(moviePath);
-    EXPECT_EQ(track.sampleEntryType, "hvc1");
-    EXPECT_EQ(track.width, movieWidth);
-    EXPECT_EQ(track.height, movieHeight);
-    EXPECT_EQ(std::count(track.sampleEntryChildBoxes.begin(), track.sampleEntryChildBoxes.end(), "hvcC"), 1);
-    EXPECT_EQ(std::count(track.sampleEntryChildBoxes.begin(), track.sampleEntryChildBoxes.end(), "lhvC"), 0);
-    ASSERT_GE(track.hvcC.size(), 23u);
-    EXPECT_EQ(track.hvcC[0], 1);
-    EXPECT_EQ(track.hvcC[21] & 3, 3) << "4-byte NAL lengths";
-
-    std::vector<std::pair<int, int>> configuration;
-    for (const auto& bytes : pacemark::testing::hvcCNalUnits(track.hvcC)) {
-        const auto unit = HEVCNalUnit::parse(bytes);
-        configuration.emplace_back(unit.type, unit.layerId);
-    }
-    EXPECT_EQ(configuration, (std::vector<std::pair<int, int>>{{32, 0}, {33, 0}, {33, 1}, {34, 0}, {34, 1}, {39, 0}}));
-    const std::vector<std::span<const std::uint8_t>> samples(track.samples.begin(), track.samples.end());
-    for (const auto& finding : checkHEVCAlphaTrack(track.sampleEntry, samples)) ADD_FAILURE() << finding.message;
-
-    ASSERT_EQ(track.samples.size(), static_cast<std::size_t>(movieFrames));
-    ASSERT_EQ(track.sampleDurations.size(), track.samples.size());
-    for (const auto duration : track.sampleDurations) EXPECT_EQ(duration, track.sampleDurations.front());
-    EXPECT_GT(track.sampleDurations.front(), 0u);
-    for (std::size_t s = 0; s < track.samples.size(); ++s) {
-        std::vector<int> layers;
-        for (const auto& bytes : pacemark::testing::lengthPrefixedNalUnits(track.samples[s])) {
-            const auto unit = HEVCNalUnit::parse(bytes);
-            EXPECT_TRUE(HEVCNalType::isVcl(unit.type)) << "sample " << s;
-            layers.push_back(unit.layerId);
-        }
-        EXPECT_EQ(layers, (std::vector<int>{0, 1})) << "sample " << s;
-    }
-
-    // The base layer as FFmpeg 5.1 decodes it: every frame, no errors, in order.
-    const SystemDecode decoded = decodeWithSystemFFmpeg(moviePath, movieWidth, movieHeight);
-    EXPECT_EQ(decoded.frames.size(), static_cast<std::size_t>(movieFrames));
-    EXPECT_EQ(decoded.errors, 0);
-    for (std::size_t i = 1; i < decoded.timestamps.size(); ++i) EXPECT_GT(decoded.timestamps[i], decoded.timestamps[i - 1]);
-}
-
-TEST_F(HEVCAlphaMovieWriterTest, StreamDumperParsesEveryParameterSetToItsTrailingBits) {
-    if (std::string(PACEMARK_PYTHON3).empty() || !std::filesystem::exists(PACEMARK_PYTHON3)) GTEST_SKIP() << "python3 not found";
-    const auto dumper = pacemark::testing::sharedReferenceFolder() / "hevc-alpha" / "hevc_dump.py";
-    if (!std::filesystem::exists(dumper)) GTEST_SKIP() << "stream dumper not found: " << dumper;
-    const auto result = runCommand(std::string(PACEMARK_PYTHON3) + " " + quoted(dumper) + " " + quoted(moviePath) + " --max=100");
-    ASSERT_EQ(result.status, 0) << result.output;
-    const auto count = [&](const std::string& text) {
-        std::size_t n = 0;
-        for (auto at = result.output.find(text); at != std::string::npos; at = result.output.find(text, at + 1)) ++n;
-        return n;
-    };
-    EXPECT_EQ(count("rbsp_trailing_ok = True"), 5u) << result.output;
-    EXPECT_EQ(count("rbsp_trailing_ok = False"), 0u);
-    EXPECT_EQ(count("parse_error"), 0u);
-    EXPECT_EQ(count("err="), 0u);
-    EXPECT_EQ(count("AuxId = 1"), 2u) << "scalability mask and the alpha layer's dimension";
-    EXPECT_EQ(count("use_idc = 1"), 1u) << "premultiplied colour";
-    EXPECT_EQ(count("pps_id=1"), static_cast<std::size_t>(movieFrames));
-    EXPECT_NE(result.output.find(std::to_string(movieFrames) + " samples"), std::string::npos);
-}
-
-TEST_F(HEVCAlphaMovieWriterTest, IndependentDecoderReturnsColourAndAlphaOfTheRenderedFrames) {
-    const IndependentDecode result = decodeWithNodeAv(moviePath, (*folder) / "decoded.yuva");
-    if (!result.skipped.empty()) GTEST_SKIP() << result.skipped;
-    std::smatch match;
-    ASSERT_TRUE(std::regex_search(result.output, match, std::regex(R"(\{"frames":(\d+),"formats":\[([^\]]*)\],"widths":\[([^\]]*)\],"heights":\[([^\]]*)\])")))
-        << result.output;
-    EXPECT_EQ(std::stoi(match[1]), movieFrames);
-    EXPECT_EQ(match[2].str(), "\"yuva420p\"");
-    EXPECT_EQ(match[3].str(), std::to_string(movieWidth));
-    EXPECT_EQ(match[4].str(), std::to_string(movieHeight));
-
-    const std::size_t lumaSize = movieWidth * movieHeight, chromaSize = lumaSize / 4;
-    const std::size_t frameSize = 2 * lumaSize + 2 * chromaSize;
-    const auto& decoded = result.yuva;
-    ASSERT_EQ(decoded.size(), frameSize * movieFrames);
-
-    // BT.709 limited range back to RGB, compared with the premultiplied
-    // colour and the alpha that were rendered.
-    double alphaError = 0, colourError = 0;
-    for (int f = 0; f < movieFrames; ++f) {
-        const std::uint8_t* y = &decoded[frameSize * static_cast<std::size_t>(f)];
-        const std::uint8_t* u = y + lumaSize;
-        const std::uint8_t* v = u + chromaSize;
-        const std::uint8_t* a = v + chromaSize;
-        const auto& source = rendered[static_cast<std::size_t>(f)];
-        for (int row = 0; row < movieHeight; ++row) {
-            for (int col = 0; col < movieWidth; ++col) {
-                const std::size_t at = static_cast<std::size_t>(row) * movieWidth + static_cast<std::size_t>(col);
-                const std::size_t c = static_cast<std::size_t>(row / 2) * (movieWidth / 2) + static_cast<std::size_t>(col / 2);
-                const double luma = 1.164383 * (y[at] - 16.0), cb = u[c] - 128.0, cr = v[c] - 128.0;
-                const double rgb[3] = {luma + 1.792741 * cr, luma - 0.213249 * cb - 0.532909 * cr, luma + 2.112402 * cb};
-                const std::uint8_t* px = &source[at * 4];
-                const double expected[3] = {double(px[2]), double(px[1]), double(px[0])};
-                for (int k = 0; k < 3; ++k) {
-                    const double d = std::clamp(rgb[k], 0.0, 255.0) - expected[k];
-                    colourError += d * d;
-                }
-                const double da = double(a[at]) - px[3];
-                alphaError += da * da;
-            }
-        }
-    }
-    const double pixels = double(lumaSize) * movieFrames;
-    const double alphaPsnr = psnr(alphaError, pixels), colourPsnr = psnr(colourError, 3 * pixels);
-    std::cout << "alpha PSNR " << alphaPsnr << " dB, colour PSNR " << colourPsnr << " dB\n";
-    EXPECT_GE(alphaPsnr, 40.0);
-    EXPECT_GE(colourPsnr, 36.0);
-}
-
-// A run of repeats longer than the range of slice_pic_order_cnt_lsb (x265
-// codes 8 bits), a new picture right after it, short runs, and a new last
-// frame.
-constexpr std::size_t longRun = 300;
-std::vector<bool> repeatRuns() {
-    std::vector<bool> repeats(4, false);
-    repeats.insert(repeats.end(), longRun, true);
-    for (int i = 0; i < 6; ++i) repeats.insert(repeats.end(), {false, true, true});
-    repeats.push_back(false);
-    return repeats;
-}
-
-// The base layer as an Annex B byte stream, for decoders that read no
+// The colour layer as an Annex B byte stream, for decoders that read no
 // QuickTime.
-void writeBaseLayerByteStream(const pacemark::testing::QuickTimeHEVCTrack& track, const std::filesystem::path& path) {
+void writeBaseLayerByteStream(const std::filesystem::path& movie, const std::filesystem::path& path) {
+    const auto track = pacemark::testing::readQuickTimeHEVCTrack(movie);
     std::vector<std::uint8_t> stream;
     const auto append = [&](const std::vector<std::uint8_t>& nal) {
         if (HEVCNalUnit::parse(nal).layerId != 0) return;
@@ -308,62 +154,93 @@ void writeBaseLayerByteStream(const pacemark::testing::QuickTimeHEVCTrack& track
     pacemark::testing::writeFileBytes(path, stream);
 }
 
-TEST(HEVCSkipPictureTest, RepeatsDecodeBitIdenticallyToThePictureBeforeThemInEveryDecoder) {
-    // Neither side is a multiple of the 64-pixel coding tree unit, so the
-    // skip pictures split at the right and bottom edges.
-    constexpr int width = 200, height = 120;
+TEST(HEVCAlphaMovieWriterTest, EveryDecoderReturnsTheDrawnFramesAndRepeatsBitIdentically) {
+    const std::vector<bool> repeats = repeatPattern();
     TemporaryFolder folder;
-    const auto path = folder / "runs.mov";
-    const std::vector<bool> repeats = repeatRuns();
-    writeMovie(path, testing::exportEncoderSettings(width, height, 10), repeats);
+    // A decoder's frames, packed one after the other: a repeat equals the
+    // frame before it bit for bit, a new picture does not.
+    const auto expectRepeats = [&](const std::vector<std::uint8_t>& frames, std::size_t frameSize, const char* decoder) {
+        ASSERT_EQ(frames.size(), frameSize * repeats.size()) << decoder;
+        const auto frame = [&](std::size_t i) { return std::span(frames).subspan(i * frameSize, frameSize); };
+        for (std::size_t i = 1; i < repeats.size(); ++i) {
+            EXPECT_EQ(std::ranges::equal(frame(i), frame(i - 1)), repeats[i]) << decoder << ", frame " << i;
+        }
+    };
+    const std::size_t lumaSize = std::size_t{movieWidth} * movieHeight, chromaSize = lumaSize / 4;
 
-    // Every repeat is a skip picture: tiny, and not a sync sample.
-    const auto track = pacemark::testing::readQuickTimeHEVCTrack(path);
-    ASSERT_EQ(track.samples.size(), repeats.size());
-    std::vector<std::size_t> skips;
-    for (std::size_t i = 0; i < repeats.size(); ++i) {
-        if (!repeats[i]) continue;
-        skips.push_back(i);
-        EXPECT_FALSE(track.syncSamples[i]) << "sample " << i;
-        EXPECT_LT(track.samples[i].size(), 64u) << "sample " << i;
-    }
-    EXPECT_TRUE(track.syncSamples[0]);
+    // The system's FFmpeg 5.1 decodes the colour layer without a complaint.
+    const auto base = folder / "base.yuv";
+    const auto system = runCommand("ffmpeg -nostdin -v error -i " + quoted(patternMovie()) + " -f rawvideo " + quoted(base));
+    EXPECT_EQ(system.status, 0) << system.output;
+    EXPECT_EQ(system.output, "");
+    expectRepeats(readFileBytes(base), lumaSize + 2 * chromaSize, "FFmpeg 5.1");
 
-    const SystemDecode system = decodeWithSystemFFmpeg(path, width, height);
-    EXPECT_EQ(system.errors, 0);
-    ASSERT_EQ(system.frames.size(), repeats.size());
-    for (const std::size_t i : skips) EXPECT_TRUE(system.frames[i] == system.frames[i - 1]) << "FFmpeg 5.1, frame " << i;
-    EXPECT_FALSE(system.frames.back() == system.frames[system.frames.size() - 2]) << "the new last frame";
-    EXPECT_FALSE(system.frames[4 + longRun] == system.frames[3 + longRun]) << "the new frame after the long run";
-
+    // libde265 decodes the same pictures.
     if (std::string(PACEMARK_DEC265).empty() || !std::filesystem::exists(PACEMARK_DEC265)) {
         ADD_FAILURE() << "libde265's dec265 not found (Debian package libde265-examples)";
     } else {
-        const auto stream = folder / "base.hevc";
-        const auto yuv = folder / "base.yuv";
-        writeBaseLayerByteStream(track, stream);
-        const auto result = runCommand(std::string(PACEMARK_DEC265) + " -q -o " + quoted(yuv) + " " + quoted(stream));
+        writeBaseLayerByteStream(patternMovie(), folder / "base.hevc");
+        const auto result = runCommand(std::string(PACEMARK_DEC265) + " -q -o " + quoted(folder / "de265.yuv") + " " +
+                                       quoted(folder / "base.hevc"));
         EXPECT_EQ(result.status, 0) << result.output;
-        std::vector<std::uint8_t> expected;
-        for (const auto& frame : system.frames) expected.insert(expected.end(), frame.begin(), frame.end());
-        EXPECT_TRUE(pacemark::testing::readFileBytes(yuv) == expected) << "libde265 and FFmpeg 5.1 decode different pictures";
+        EXPECT_TRUE(readFileBytes(folder / "de265.yuv") == readFileBytes(base)) << "libde265 and FFmpeg 5.1 differ";
     }
 
-    const IndependentDecode both = decodeWithNodeAv(path, folder / "decoded.yuva");
-    if (!both.skipped.empty()) GTEST_SKIP() << both.skipped << ": alpha layer not decoded";
-    const auto& decoded = both.yuva;
-    const std::size_t frameSize = std::size_t{width} * height * 2 + 2 * std::size_t{width / 2} * (height / 2);
-    ASSERT_EQ(decoded.size(), frameSize * repeats.size()) << both.output;
-    const auto frameAt = [&](std::size_t i) {
-        return std::vector<std::uint8_t>(decoded.begin() + static_cast<std::ptrdiff_t>(frameSize * i),
-                                         decoded.begin() + static_cast<std::ptrdiff_t>(frameSize * (i + 1)));
-    };
-    for (const std::size_t i : skips) EXPECT_TRUE(frameAt(i) == frameAt(i - 1)) << "FFmpeg 8, both layers, frame " << i;
+    // FFmpeg 8 through node-av decodes both layers, as yuva420p.
+    const std::filesystem::path packages = PACEMARK_HEVC_ALPHA_DECODER_FOLDER;
+    if (std::string(PACEMARK_NODE).empty() || !std::filesystem::exists(PACEMARK_NODE)) GTEST_SKIP() << "node not found";
+    if (!std::filesystem::exists(packages / "node_modules" / "node-av" / "package.json")) {
+        GTEST_SKIP() << "decoder node-av not installed (npm missing or registry unreachable)";
+    }
+    const auto raw = folder / "decoded.yuva";
+    const auto result = runCommand(std::string(PACEMARK_NODE) + " " + quoted(PACEMARK_HEVC_ALPHA_DECODE_SCRIPT) + " " +
+                                   quoted(packages) + " " + quoted(patternMovie()) + " " + quoted(raw));
+    ASSERT_EQ(result.status, 0) << result.output;
+    // Nothing to complain about (no unknown profile, no unexpected scalability type).
+    EXPECT_EQ(result.output.find("[hevc @"), std::string::npos) << result.output;
+    EXPECT_NE(result.output.find("\"formats\":[\"yuva420p\"],\"widths\":[200],\"heights\":[120]"), std::string::npos)
+        << result.output;
+    const std::vector<std::uint8_t> decoded = readFileBytes(raw);
+    const std::size_t frameSize = 2 * lumaSize + 2 * chromaSize;
+    expectRepeats(decoded, frameSize, "FFmpeg 8");
+    ASSERT_EQ(decoded.size(), frameSize * repeats.size());
+
+    // BT.709 limited range back to RGB, compared with the premultiplied
+    // colour and the alpha that were drawn.
+    OverlayTestFrame drawn(movieWidth, movieHeight);
+    double alphaError = 0, colourError = 0;
+    for (std::size_t f = 0; f < repeats.size(); ++f) {
+        if (!repeats[f]) drawn.draw(static_cast<int>(f));
+        const std::uint8_t* y = &decoded[frameSize * f];
+        const std::uint8_t* u = y + lumaSize;
+        const std::uint8_t* v = u + chromaSize;
+        const std::uint8_t* a = v + chromaSize;
+        for (std::size_t row = 0; row < movieHeight; ++row) {
+            for (std::size_t col = 0; col < movieWidth; ++col) {
+                const std::size_t at = row * movieWidth + col, c = (row / 2) * (movieWidth / 2) + col / 2;
+                const double luma = 1.164383 * (y[at] - 16.0), cb = u[c] - 128.0, cr = v[c] - 128.0;
+                const double rgb[3] = {luma + 1.792741 * cr, luma - 0.213249 * cb - 0.532909 * cr, luma + 2.112402 * cb};
+                const std::uint8_t* px = &drawn.pixels()[at * 4];
+                for (int k = 0; k < 3; ++k) {
+                    const double d = std::clamp(rgb[k], 0.0, 255.0) - px[2 - k];
+                    colourError += d * d;
+                }
+                const double da = double(a[at]) - px[3];
+                alphaError += da * da;
+            }
+        }
+    }
+    const double pixels = double(lumaSize) * double(repeats.size());
+    const double alphaPsnr = psnr(alphaError, pixels), colourPsnr = psnr(colourError, 3 * pixels);
+    std::cout << "alpha PSNR " << alphaPsnr << " dB, colour PSNR " << colourPsnr << " dB\n";
+    EXPECT_GE(alphaPsnr, 40.0);
+    EXPECT_GE(colourPsnr, 36.0);
 }
 
 // Starts a 64×64 movie at `path` and appends its first frame.
-std::unique_ptr<HEVCAlphaMovieWriter> startedMovie(const std::filesystem::path& path) {
-    auto writer = std::make_unique<HEVCAlphaMovieWriter>(path, testing::exportEncoderSettings(64, 64, 10));
+std::unique_ptr<HEVCAlphaMovieWriter> startedMovie(const std::filesystem::path& path,
+                                                   const HEVCAlphaEncoderSettings& settings = testing::exportEncoderSettings(64, 64, 10)) {
+    auto writer = std::make_unique<HEVCAlphaMovieWriter>(path, settings);
     EXPECT_FALSE(std::filesystem::exists(path)) << "no file before writing starts";
     writer->startWriting();
     OverlayTestFrame frame(64, 64);
@@ -372,7 +249,7 @@ std::unique_ptr<HEVCAlphaMovieWriter> startedMovie(const std::filesystem::path& 
     return writer;
 }
 
-TEST(HEVCAlphaMovieWriterFailureTest, AbandonedUnwritableOrRefusedMoviesLeaveNothing) {
+TEST(HEVCAlphaMovieWriterFailureTest, AbandonedUnwritableRefusedOrDisagreeingMoviesLeaveNothing) {
     TemporaryFolder folder;
     const auto path = folder / "abandoned.mov";
     startedMovie(path).reset();
@@ -385,7 +262,45 @@ TEST(HEVCAlphaMovieWriterFailureTest, AbandonedUnwritableOrRefusedMoviesLeaveNot
         EXPECT_THROW(writer->append(frame.view(), 2), TelemetryVideoExportError);
         EXPECT_FALSE(std::filesystem::exists(path));
         EXPECT_FALSE(writer->makePixelBuffer().isValid());
-    }  // no encoder threads left when the size-limited child is forked below
+    }
+
+    // A different B-frame pattern or key-frame interval in the alpha encode
+    // is noticed rather than written as a broken stream.
+    for (const X265Encoder::Options& alphaOptions : {X265Encoder::Options{{"bframes", "1"}},
+                                                     X265Encoder::Options{{"keyint", "7"}, {"min-keyint", "7"}}}) {
+        SCOPED_TRACE(alphaOptions.front().first);
+        HEVCAlphaEncoderSettings settings = testing::exportEncoderSettings(64, 64, 10);
+        settings.alphaExtraOptions = alphaOptions;
+        const auto error = testing::thrownBy<HEVCAlphaEncodingError>([&] {
+            const auto writer = startedMovie(path, settings);
+            OverlayTestFrame frame(64, 64);
+            for (int k = 1; k < 30; ++k) {
+                frame.draw(k);
+                writer->append(frame.view(), k);
+            }
+            writer->finish();
+        });
+        EXPECT_NE(error.errorDescription().find("Кодировщики цвета и альфа-канала разошлись"), std::string::npos)
+            << error.errorDescription();
+        EXPECT_FALSE(std::filesystem::exists(path));
+    }
+
+    // Settings the encoder cannot use are refused before any file exists; a
+    // rate of 0 reaches the writer as 1 frame per second and is usable.
+    const auto odd = testing::thrownBy<HEVCAlphaEncodingError>(
+        [&] { HEVCAlphaMovieWriter writer(path, testing::exportEncoderSettings(321, 180, 30)); });
+    EXPECT_EQ(odd.errorCase(), HEVCAlphaEncodingError::Case::unsupportedSize);
+    EXPECT_NE(std::string(odd.what()).find("321×180"), std::string::npos);
+    auto unknownOption = testing::exportEncoderSettings(64, 64, 30);
+    unknownOption.alphaExtraOptions = {{"no-such-option", "1"}};
+    EXPECT_THROW(HEVCAlphaMovieWriter(path, unknownOption), HEVCAlphaEncodingError);
+    EXPECT_NO_THROW(startedMovie(path, testing::exportEncoderSettings(64, 64, 0)));
+    MovieWriterSettings requested{path, TelemetryVideoCodec::hevcWithAlpha, 64, 64, 30, MovieWriterHEVCSettings{}};
+    requested.hevc->premultipliedAlpha = false;
+    EXPECT_THROW(HEVCAlphaEncoderSettings::fromMovieWriterSettings(requested), HEVCAlphaEncodingError);
+    requested.hevc->premultipliedAlpha = true;
+    requested.framesPerSecond = 100'000;
+    EXPECT_THROW(HEVCAlphaEncoderSettings::fromMovieWriterSettings(requested), HEVCAlphaEncodingError);
 
     try {
         HEVCAlphaMovieWriter missing(folder / "missing-folder" / "x.mov", testing::exportEncoderSettings(64, 64, 10));
@@ -406,7 +321,8 @@ TEST(HEVCAlphaMovieWriterFailureTest, AbandonedUnwritableOrRefusedMoviesLeaveNot
 
     // A write the file system refuses (here: past the process's file-size
     // limit) fails the movie with the reason, even where the muxer itself
-    // does not return the error.
+    // does not return the error. (No encoder threads are left when the
+    // size-limited child is forked.)
     const auto limited = folder / "limited.mov";
     const int status = testing::exitStatusWithFileSizeLimit(16 * 1024, [&] {
         try {

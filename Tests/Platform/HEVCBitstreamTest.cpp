@@ -11,51 +11,44 @@
 
 #include <map>
 #include <random>
-#include <tuple>
 
 namespace pacemark {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-TEST(HEVCBitWriterTest, ExpGolombCodesHaveTheirKnownBitPatternsAndReadBack) {
+TEST(HEVCBitstreamTest, ExpGolombCodesHaveTheirKnownBitsReadBackAndNeverReadPastTheEnd) {
+    // ue: 0 -> 1, 1 -> 010, 2 -> 011, 3 -> 00100, 7 -> 0001000; se: 1 -> 010,
+    // -1 -> 011, 2 -> 00100, -2 -> 00101; then the stop bit.
+    HEVCBitWriter known;
+    for (const std::uint32_t value : {0u, 1u, 2u, 3u, 7u}) known.writeUnsignedExpGolomb(value);
+    for (const std::int32_t value : {1, -1, 2, -2}) known.writeSignedExpGolomb(value);
+    EXPECT_EQ(known.bitPosition(), 35u);
+    known.writeTrailingBits();
+    EXPECT_EQ(known.bytes(), (Bytes{0xA6, 0x41, 0x09, 0x90, 0xB0}));
+
+    // The reader reads back what the writer wrote, at any alignment, up to
+    // the largest values.
     HEVCBitWriter writer;
-    // ue: 0 -> 1, 1 -> 010, 2 -> 011, 3 -> 00100, 7 -> 0001000
-    for (const std::uint32_t value : {0u, 1u, 2u, 3u, 7u}) writer.writeUnsignedExpGolomb(value);
-    EXPECT_EQ(writer.bitPosition(), 19u);
-    EXPECT_EQ(writer.bytes(), (Bytes{0xA6, 0x41, 0x00}));
-
-    HEVCBitWriter signedWriter;
-    // se: 1 -> 010, -1 -> 011, 2 -> 00100, -2 -> 00101
-    for (const std::int32_t value : {1, -1, 2, -2}) signedWriter.writeSignedExpGolomb(value);
-    signedWriter.writeTrailingBits();
-    EXPECT_EQ(signedWriter.bytes(), (Bytes{0x4C, 0x85, 0x80}));
-
-    // The reader reads back what the writer wrote, at any alignment.
-    writer = HEVCBitWriter();
     writer.writeBits(5, 3);
-    const std::vector<std::uint32_t> values{0, 1, 254, 255, 65535, 1u << 20, 0xFFFFFFFEu};
-    for (const auto value : values) writer.writeUnsignedExpGolomb(value);
-    for (const std::int32_t value : {0, -1, 1000, -1000, 2147483647, -2147483647}) writer.writeSignedExpGolomb(value);
+    const std::vector<std::uint32_t> unsignedValues{0, 1, 254, 255, 65535, 1u << 20, 0xFFFFFFFEu};
+    const std::vector<std::int32_t> signedValues{0, -1, 1000, -1000, 2147483647, -2147483647};
+    for (const auto value : unsignedValues) writer.writeUnsignedExpGolomb(value);
+    for (const auto value : signedValues) writer.writeSignedExpGolomb(value);
     writer.writeBits(0xDEADBEEF, 32);
     writer.writeTrailingBits();
-
     HEVCBitReader reader(writer.bytes());
     EXPECT_EQ(reader.readBits(3), 5u);
-    for (const auto value : values) EXPECT_EQ(reader.readUnsignedExpGolomb(), value);
-    for (const std::int32_t value : {0, -1, 1000, -1000, 2147483647, -2147483647}) {
-        EXPECT_EQ(reader.readSignedExpGolomb(), value);
-    }
+    for (const auto value : unsignedValues) EXPECT_EQ(reader.readUnsignedExpGolomb(), value);
+    for (const auto value : signedValues) EXPECT_EQ(reader.readSignedExpGolomb(), value);
     EXPECT_EQ(reader.readBits(32), 0xDEADBEEFu);
     EXPECT_EQ(reader.trailingBitsPosition(), reader.bitPosition());
-}
 
-TEST(HEVCBitReaderTest, TruncatedOrMalformedInputThrowsInsteadOfReadingZeros) {
+    // Truncated or malformed input throws instead of reading zeros.
     const Bytes one{0xFF};
-    HEVCBitReader reader(one);
-    reader.readBits(6);
-    EXPECT_THROW(reader.readBits(3), HEVCBitstreamError);
-
+    HEVCBitReader oneByte(one);
+    oneByte.readBits(6);
+    EXPECT_THROW(oneByte.readBits(3), HEVCBitstreamError);
     const Bytes zeros(8, 0x00);
     HEVCBitReader zeroReader(zeros);
     EXPECT_THROW(zeroReader.readUnsignedExpGolomb(), HEVCBitstreamError);
@@ -74,13 +67,11 @@ TEST(HEVCBitReaderTest, TruncatedOrMalformedInputThrowsInsteadOfReadingZeros) {
 
 TEST(HEVCNalUnitTest, AnnexBSplitsAtStartCodesAndEmulationPreventionKeepsThemOut) {
     const Bytes stream{0, 0, 0, 1, 0x40, 0x01, 0xAA, 0, 0, 1, 0x42, 0x01, 0, 0, 0, 0, 1, 0x44, 0x01, 0x00, 0x00, 0x03};
-    const auto units = hevcSplitAnnexB(stream);
-    ASSERT_EQ(units.size(), 3u);
-    EXPECT_EQ(Bytes(units[0].begin(), units[0].end()), (Bytes{0x40, 0x01, 0xAA}));
-    EXPECT_EQ(Bytes(units[1].begin(), units[1].end()), (Bytes{0x42, 0x01}));
-    EXPECT_EQ(Bytes(units[2].begin(), units[2].end()), (Bytes{0x44, 0x01, 0x00, 0x00, 0x03}));
+    std::vector<Bytes> units;
+    for (const auto unit : hevcSplitAnnexB(stream)) units.emplace_back(unit.begin(), unit.end());
+    EXPECT_EQ(units, (std::vector<Bytes>{{0x40, 0x01, 0xAA}, {0x42, 0x01}, {0x44, 0x01, 0x00, 0x00, 0x03}}));
 
-    const HEVCNalUnit pps = HEVCNalUnit::parse(units[2]);
+    const HEVCNalUnit pps = HEVCNalUnit::parse(units.at(2));
     EXPECT_EQ(pps.type, HEVCNalType::pps);
     EXPECT_EQ(pps.layerId, 0);
     EXPECT_EQ(pps.rbsp, (Bytes{0x00, 0x00}));
@@ -126,30 +117,9 @@ protected:
     std::map<std::pair<int, int>, Bytes> escaped;
 };
 
-TEST_F(HEVCReferenceStreamTest, SequenceParameterSetFieldsMatchTheReferenceDump) {
-    const auto sps = HEVCSequenceParameterSet::parse(units.at({HEVCNalType::sps, 0}).rbsp);
-    const HEVCProfileTierLevel& ptl = sps.profileTierLevel;
-    EXPECT_EQ(std::tuple(ptl.profileIdc, ptl.compatibilityFlags, ptl.constraintFlags, ptl.levelIdc),
-              std::tuple(1, 0x60000000u, 0x900000000000ull, 60));
-    EXPECT_EQ(std::tuple(sps.id, sps.maxSubLayersMinus1, sps.temporalIdNesting, sps.chromaFormatIdc),
-              std::tuple(0u, 0, true, 1u));
-    EXPECT_EQ(std::tuple(sps.widthLumaSamples, sps.heightLumaSamples, sps.confWinBottom), std::tuple(320u, 192u, 6u));
-    EXPECT_EQ(std::tuple(sps.ordering.maxDecPicBufferingMinus1, sps.ordering.maxNumReorderPics,
-                         sps.ordering.maxLatencyIncreasePlus1),
-              std::tuple(4u, 2u, 4u));
-    EXPECT_EQ(std::tuple(sps.log2MaxPicOrderCntLsb, sps.log2CodingTreeBlockSize, sps.sampleAdaptiveOffset,
-                         sps.shortTermRefPicSets.empty(), sps.temporalMvp),
-              std::tuple(8, 5, false, true, true));
-
-    const auto alphaSps = HEVCSequenceParameterSet::parse(units.at({HEVCNalType::sps, 1}).rbsp);
-    EXPECT_EQ(alphaSps.id, 1u);
-
-    auto truncated = units.at({HEVCNalType::sps, 0}).rbsp;
-    truncated.resize(12);
-    EXPECT_THROW(HEVCSequenceParameterSet::parse(truncated), HEVCBitstreamError);
-}
-
-TEST_F(HEVCReferenceStreamTest, ParameterSetsRewriteToTheReferenceBytes) {
+// Parser faults in the fields our writers copy (profile, sizes, conformance
+// window, picture ordering) show as differences from the reference bytes.
+TEST_F(HEVCReferenceStreamTest, ParameterSetsWeWriteOrRewriteEqualTheReferenceBytes) {
     // Same ids: every bit comes back, including the trailing bits.
     for (const auto& [key, unit] : units) {
         if (key.first != HEVCNalType::sps && key.first != HEVCNalType::pps) continue;
@@ -179,6 +149,20 @@ TEST_F(HEVCReferenceStreamTest, ParameterSetsRewriteToTheReferenceBytes) {
     EXPECT_EQ(HEVCSequenceParameterSet::parse(far).id, 14u);
     EXPECT_EQ(HEVCSequenceParameterSet::parse(far).heightLumaSamples, 192u);
     EXPECT_EQ(hevcRewriteSequenceParameterSetId(far, 1), alphaSps.rbsp);
+
+    // The reference signals layer set {0, 1} in the base VPS, also a
+    // DependencyId dimension, and gives the alpha layer the Scalable Main
+    // profile; with those three choices our VPS equals the reference bit for
+    // bit. (Our own layout is checked by HEVCAlphaMovieCheck.) The alpha SEI
+    // differs from the reference only in its premultiplied flag.
+    const auto sps = HEVCSequenceParameterSet::parse(units.at({HEVCNalType::sps, 0}).rbsp);
+    HEVCNalUnit vps{HEVCNalType::vps, 0, 1, hevcWriteAlphaVideoParameterSet(sps, {true, true, true})};
+    EXPECT_EQ(vps.serialize(), escaped.at({HEVCNalType::vps, 0}));
+    EXPECT_EQ(hevcMakeAlphaChannelInfo(HEVCAlphaColourMode::straight).serialize(), escaped.at({HEVCNalType::prefixSei, 0}));
+
+    auto truncated = units.at({HEVCNalType::sps, 0}).rbsp;
+    truncated.resize(12);
+    EXPECT_THROW(HEVCSequenceParameterSet::parse(truncated), HEVCBitstreamError);
 }
 
 TEST_F(HEVCReferenceStreamTest, SliceHeadersParseToTypesAndPictureOrderAndRewriteLosslessly) {
@@ -218,64 +202,6 @@ TEST_F(HEVCReferenceStreamTest, SliceHeadersParseToTypesAndPictureOrderAndRewrit
             EXPECT_EQ(back.serialize(), bytes) << "sample " << s << " layer " << layer;
         }
     }
-}
-
-TEST_F(HEVCReferenceStreamTest, AlphaParameterSetsMatchTheReferenceWhenTheySignalTheSame) {
-    const auto sps = HEVCSequenceParameterSet::parse(units.at({HEVCNalType::sps, 0}).rbsp);
-    // The reference signals layer set {0, 1} in the base VPS, also a
-    // DependencyId dimension, and gives the alpha layer the Scalable Main
-    // profile; with those three choices our VPS equals the reference bit for
-    // bit. (Our own layout is checked by HEVCAlphaMovieCheck.)
-    HEVCNalUnit vps{HEVCNalType::vps, 0, 1, hevcWriteAlphaVideoParameterSet(sps, {true, true, true})};
-    EXPECT_EQ(vps.serialize(), escaped.at({HEVCNalType::vps, 0}));
-    HEVCNalUnit mainOnly{HEVCNalType::vps, 0, 1, hevcWriteAlphaVideoParameterSet(sps, {true, true, false})};
-    EXPECT_NE(mainOnly.serialize(), escaped.at({HEVCNalType::vps, 0}));
-    const auto scalable = hevcAlphaLayerProfile(sps.profileTierLevel, true);
-    EXPECT_EQ(scalable.profileIdc, 7);
-    EXPECT_EQ(scalable.compatibilityFlags, 0x01000000u);
-    EXPECT_EQ(scalable.constraintFlags, 0x9F8800000000ull);
-
-    // The alpha SEI differs from the reference only in its premultiplied flag.
-    const auto straight = hevcMakeAlphaChannelInfo(HEVCAlphaColourMode::straight).serialize();
-    EXPECT_EQ(straight, escaped.at({HEVCNalType::prefixSei, 0}));
-    EXPECT_EQ(straight, (Bytes{0x4E, 0x01, 0xA5, 0x04, 0x00, 0x00, 0x7F, 0x90, 0x80}));
-    EXPECT_EQ(hevcMakeAlphaChannelInfo(HEVCAlphaColourMode::premultiplied).serialize(),
-              (Bytes{0x4E, 0x01, 0xA5, 0x04, 0x10, 0x00, 0x7F, 0x90, 0x80}));
-}
-
-TEST_F(HEVCReferenceStreamTest, DamagedParameterSetsAndSlicesAreRejectedWithoutCrashing) {
-    // Flipped bits and cut-off ends must either parse or throw
-    // HEVCBitstreamError -- never read outside the buffer.
-    const auto sps = HEVCSequenceParameterSet::parse(units.at({HEVCNalType::sps, 0}).rbsp);
-    const auto pps = HEVCPictureParameterSet::parse(units.at({HEVCNalType::pps, 0}).rbsp);
-    std::vector<HEVCNalUnit> inputs{units.at({HEVCNalType::sps, 0}), units.at({HEVCNalType::pps, 0})};
-    for (std::size_t s = 0; s < 4; ++s) inputs.push_back(HEVCNalUnit::parse(pacemark::testing::lengthPrefixedNalUnits(track.samples[s])[0]));
-    std::mt19937 random(11);
-    int rejected = 0;
-    for (int round = 0; round < 3000; ++round) {
-        HEVCNalUnit damaged = inputs[static_cast<std::size_t>(round) % inputs.size()];
-        std::uniform_int_distribution<std::size_t> position(0, damaged.rbsp.size() * 8 - 1);
-        for (int flips = 0; flips < 1 + round % 4; ++flips) {
-            const std::size_t bit = position(random);
-            damaged.rbsp[bit / 8] ^= static_cast<std::uint8_t>(0x80u >> (bit % 8));
-        }
-        if (round % 3 == 0) damaged.rbsp.resize(position(random) / 8);
-        try {
-            if (damaged.type == HEVCNalType::sps) {
-                HEVCSequenceParameterSet::parse(damaged.rbsp);
-                hevcRewriteSequenceParameterSetId(damaged.rbsp, 3);
-            } else if (damaged.type == HEVCNalType::pps) {
-                HEVCPictureParameterSet::parse(damaged.rbsp);
-                hevcRewritePictureParameterSetIds(damaged.rbsp, 3, 3);
-            } else {
-                const auto header = HEVCSliceHeader::parse(damaged, sps, pps);
-                hevcRewriteSlice(damaged, header, 1, 1);
-            }
-        } catch (const HEVCBitstreamError&) {
-            ++rejected;
-        }
-    }
-    EXPECT_GT(rejected, 500);
 }
 
 }  // namespace
