@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <csignal>
+#include <cstring>
 #include <filesystem>
 #include <thread>
 
@@ -118,40 +119,30 @@ pid_t startLongExport(const fs::path& ride, const fs::path& output, const fs::pa
     return child;
 }
 
-// A signal, and the options that pick a writer.
-struct ExportStop {
-    const char* name;
-    int signal;
-    std::vector<std::string> options;
-};
-
-class ExportCommandSignalTest : public ::testing::TestWithParam<ExportStop> {};
-
 // Ctrl-C, kill and a closed terminal alike stop the export with every
 // writer, keep the old movie and leave no temporary file.
-TEST_P(ExportCommandSignalTest, StopsCleanlyAndKeepsTheOldMovie) {
-    TemporaryFolder folder;
-    const fs::path ride = copyOfSampleRide(folder / "ride.fit");
-    const fs::path output = folder / "ride-telemetry.mov";
-    writeFileText(output, "the old movie");
-    const fs::path errPath = folder / "stderr.txt";
-    const pid_t child = startLongExport(ride, output, errPath, GetParam().options);
-    ASSERT_GT(child, 0);
-    EXPECT_EQ(temporaries(folder.path()).size(), 1u);
-    kill(child, GetParam().signal);
-    const CLIRun run = finishExport(child, errPath);
-    EXPECT_EQ(run.status, 130) << run.err;
-    EXPECT_NE(run.err.find("Экспорт остановлен."), std::string::npos) << run.err;
-    const auto bytes = readFileBytes(output);
-    EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "the old movie");
-    EXPECT_EQ(filesIn(folder.path()), (std::vector<fs::path>{"ride-telemetry.mov", "ride.fit", "stderr.txt"}));
+TEST(ExportCommandTest, SignalsStopCleanlyAndKeepTheOldMovie) {
+    const std::pair<int, std::vector<std::string>> stops[] = {
+        {SIGINT, {}}, {SIGTERM, {}}, {SIGHUP, {}}, {SIGINT, {"--compact"}}, {SIGHUP, {"--codec", "hevc"}}};
+    for (const auto& [signal, options] : stops) {
+        SCOPED_TRACE(strsignal(signal) + (options.empty() ? "" : " " + options.back()));
+        TemporaryFolder folder;
+        const fs::path ride = copyOfSampleRide(folder / "ride.fit");
+        const fs::path output = folder / "ride-telemetry.mov";
+        writeFileText(output, "the old movie");
+        const fs::path errPath = folder / "stderr.txt";
+        const pid_t child = startLongExport(ride, output, errPath, options);
+        ASSERT_GT(child, 0);
+        EXPECT_EQ(temporaries(folder.path()).size(), 1u);
+        kill(child, signal);
+        const CLIRun run = finishExport(child, errPath);
+        EXPECT_EQ(run.status, 130) << run.err;
+        EXPECT_NE(run.err.find("Экспорт остановлен."), std::string::npos) << run.err;
+        const auto bytes = readFileBytes(output);
+        EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "the old movie");
+        EXPECT_EQ(filesIn(folder.path()), (std::vector<fs::path>{"ride-telemetry.mov", "ride.fit", "stderr.txt"}));
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(ExportCommandTest, ExportCommandSignalTest,
-                         ::testing::Values(ExportStop{"SIGINT", SIGINT, {}}, ExportStop{"SIGTERM", SIGTERM, {}},
-                                           ExportStop{"SIGHUP", SIGHUP, {}}, ExportStop{"SIGINTCompact", SIGINT, {"--compact"}},
-                                           ExportStop{"SIGHUPHEVC", SIGHUP, {"--codec", "hevc"}}),
-                         [](const ::testing::TestParamInfo<ExportStop>& stop) { return std::string(stop.param.name); });
 
 TEST(ExportCommandTest, NextExportRemovesTheTemporaryOfAKilledExportButNotOfARunningOne) {
     TemporaryFolder folder;

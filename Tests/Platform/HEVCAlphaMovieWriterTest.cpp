@@ -1,10 +1,15 @@
+// The HEVC-with-alpha writer and the strict checker of what it writes: both
+// read one movie written with repeats of every kind.
+#include "Export/TelemetryExportSettings.h"
 #include "Export/TelemetryVideoExportError.h"
-#include "ExportEncoderSettings.h"
 #include "HEVCAlphaEncodingError.h"
 #include "HEVCAlphaMovieCheck.h"
 #include "HEVCAlphaMovieWriter.h"
+#include "HEVCAlphaParameterSets.h"
+#include "HEVCDecoderConfigurationRecord.h"
 #include "HEVCNalUnit.h"
 #include "OverlayTestFrames.h"
+#include "ProResTestFrames.h"
 #include "QuickTimeTestReader.h"
 #include "TestSupport.h"
 
@@ -12,16 +17,27 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
+#include <map>
+#include <random>
 #include <span>
 
 namespace pacemark {
 namespace {
 
+using Bytes = std::vector<std::uint8_t>;
 using pacemark::testing::OverlayTestFrame;
+using pacemark::testing::QuickTimeHEVCTrack;
 using pacemark::testing::quoted;
 using pacemark::testing::readFileBytes;
 using pacemark::testing::runCommand;
 using pacemark::testing::TemporaryFolder;
+
+// The encoder settings an export of this size and rate opens the writer with.
+HEVCAlphaEncoderSettings exportEncoderSettings(std::int64_t width, std::int64_t height, std::int64_t framesPerSecond) {
+    const TelemetryExportSettings settings{width, height, framesPerSecond, TelemetryVideoCodec::hevcWithAlpha};
+    return HEVCAlphaEncoderSettings::fromMovieWriterSettings(settings.writerSettings("unused.mov"));
+}
 
 // Neither side is a multiple of the 64-pixel coding tree unit, so the skip
 // pictures split at the right and bottom edges.
@@ -70,15 +86,30 @@ const std::filesystem::path& patternMovie() {
     static const TemporaryFolder folder;
     static const std::filesystem::path path = [] {
         const auto movie = folder / "overlay.mov";
-        writeMovie(movie, testing::exportEncoderSettings(movieWidth, movieHeight, movieFramesPerSecond), repeatPattern());
+        writeMovie(movie, exportEncoderSettings(movieWidth, movieHeight, movieFramesPerSecond), repeatPattern());
         return movie;
     }();
     return path;
 }
 
+const QuickTimeHEVCTrack& patternTrack() {
+    static const QuickTimeHEVCTrack track = pacemark::testing::readQuickTimeHEVCTrack(patternMovie());
+    return track;
+}
+
+std::vector<std::span<const std::uint8_t>> spans(const std::vector<Bytes>& samples) {
+    return {samples.begin(), samples.end()};
+}
+
+std::string joined(const std::vector<MovieCheckFinding>& findings) {
+    std::string text;
+    for (const auto& finding : findings) text += finding.message + "\n";
+    return text;
+}
+
 TEST(HEVCAlphaMovieWriterTest, WritesAnHvc1TrackWithBothLayersThatPassesTheStrictChecks) {
     const std::vector<bool> repeats = repeatPattern();
-    const auto track = pacemark::testing::readQuickTimeHEVCTrack(patternMovie());
+    const QuickTimeHEVCTrack& track = patternTrack();
     EXPECT_EQ(track.sampleEntryType, "hvc1");
     EXPECT_EQ(track.width, movieWidth);
     EXPECT_EQ(track.height, movieHeight);
@@ -95,8 +126,7 @@ TEST(HEVCAlphaMovieWriterTest, WritesAnHvc1TrackWithBothLayersThatPassesTheStric
     EXPECT_EQ(units, (std::vector<std::pair<int, int>>{{32, 0}, {33, 0}, {33, 1}, {34, 0}, {34, 1}, {39, 0}}));
     // The SEI declares the colour premultiplied.
     EXPECT_EQ(configuration.back(), (std::vector<std::uint8_t>{0x4E, 0x01, 0xA5, 0x04, 0x10, 0x00, 0x7F, 0x90, 0x80}));
-    const std::vector<std::span<const std::uint8_t>> samples(track.samples.begin(), track.samples.end());
-    for (const auto& finding : checkHEVCAlphaTrack(track.sampleEntry, samples)) ADD_FAILURE() << finding.message;
+    EXPECT_EQ(joined(checkHEVCAlphaTrack(track.sampleEntry, spans(track.samples))), "");
 
     // One duration for every frame; a repeat is a skip picture (tiny, never
     // a sync sample); repeats do not count towards the key-frame interval.
@@ -129,29 +159,6 @@ TEST(HEVCAlphaMovieWriterTest, WritesAnHvc1TrackWithBothLayersThatPassesTheStric
     EXPECT_EQ(count("rbsp_trailing_ok = True"), 5u) << dump.output;
     EXPECT_EQ(count("rbsp_trailing_ok = False") + count("parse_error") + count("err="), 0u) << dump.output;
     EXPECT_EQ(count("AuxId = 1"), 2u) << "scalability mask and the alpha layer's dimension";
-    EXPECT_EQ(count("pps_id=1"), repeats.size()) << "every alpha slice refers to the alpha layer's PPS";
-}
-
-double psnr(double squaredErrorSum, double count) {
-    if (squaredErrorSum == 0) return 99.0;
-    return 10.0 * std::log10(255.0 * 255.0 * count / squaredErrorSum);
-}
-
-// The colour layer as an Annex B byte stream, for decoders that read no
-// QuickTime.
-void writeBaseLayerByteStream(const std::filesystem::path& movie, const std::filesystem::path& path) {
-    const auto track = pacemark::testing::readQuickTimeHEVCTrack(movie);
-    std::vector<std::uint8_t> stream;
-    const auto append = [&](const std::vector<std::uint8_t>& nal) {
-        if (HEVCNalUnit::parse(nal).layerId != 0) return;
-        stream.insert(stream.end(), {0, 0, 0, 1});
-        stream.insert(stream.end(), nal.begin(), nal.end());
-    };
-    for (const auto& nal : pacemark::testing::hvcCNalUnits(track.hvcC)) append(nal);
-    for (const auto& sample : track.samples) {
-        for (const auto& nal : pacemark::testing::lengthPrefixedNalUnits(sample)) append(nal);
-    }
-    pacemark::testing::writeFileBytes(path, stream);
 }
 
 TEST(HEVCAlphaMovieWriterTest, EveryDecoderReturnsTheDrawnFramesAndRepeatsBitIdentically) {
@@ -175,15 +182,17 @@ TEST(HEVCAlphaMovieWriterTest, EveryDecoderReturnsTheDrawnFramesAndRepeatsBitIde
     EXPECT_EQ(system.output, "");
     expectRepeats(readFileBytes(base), lumaSize + 2 * chromaSize, "FFmpeg 5.1");
 
-    // libde265 decodes the same pictures.
+    // libde265 decodes the same pictures from the stream as an Annex B byte
+    // stream, ignoring the alpha layer as a single-layer decoder must.
     if (std::string(PACEMARK_DEC265).empty() || !std::filesystem::exists(PACEMARK_DEC265)) {
         ADD_FAILURE() << "libde265's dec265 not found (Debian package libde265-examples)";
     } else {
-        writeBaseLayerByteStream(patternMovie(), folder / "base.hevc");
-        const auto result = runCommand(std::string(PACEMARK_DEC265) + " -q -o " + quoted(folder / "de265.yuv") + " " +
-                                       quoted(folder / "base.hevc"));
+        const auto stream = folder / "stream.hevc", pictures = folder / "de265.yuv";
+        const auto result = runCommand("ffmpeg -nostdin -v error -i " + quoted(patternMovie()) +
+                                       " -c copy -bsf:v hevc_mp4toannexb -f hevc " + quoted(stream) + " && " +
+                                       PACEMARK_DEC265 + " -q -o " + quoted(pictures) + " " + quoted(stream));
         EXPECT_EQ(result.status, 0) << result.output;
-        EXPECT_TRUE(readFileBytes(folder / "de265.yuv") == readFileBytes(base)) << "libde265 and FFmpeg 5.1 differ";
+        EXPECT_TRUE(readFileBytes(pictures) == readFileBytes(base)) << "libde265 and FFmpeg 5.1 differ";
     }
 
     // FFmpeg 8 through node-av decodes both layers, as yuva420p.
@@ -231,15 +240,196 @@ TEST(HEVCAlphaMovieWriterTest, EveryDecoderReturnsTheDrawnFramesAndRepeatsBitIde
         }
     }
     const double pixels = double(lumaSize) * double(repeats.size());
+    const auto psnr = [](double squaredErrorSum, double count) {
+        return squaredErrorSum == 0 ? 99.0 : 10.0 * std::log10(255.0 * 255.0 * count / squaredErrorSum);
+    };
     const double alphaPsnr = psnr(alphaError, pixels), colourPsnr = psnr(colourError, 3 * pixels);
     std::cout << "alpha PSNR " << alphaPsnr << " dB, colour PSNR " << colourPsnr << " dB\n";
     EXPECT_GE(alphaPsnr, 40.0);
     EXPECT_GE(colourPsnr, 36.0);
 }
 
+// A track taken apart into what the tests change: the sample entry's fixed
+// fields, the hvcC's NAL units and every sample's NAL units.
+struct EditableTrack {
+    Bytes entryFields;  // the first 86 bytes of the sample entry
+    std::vector<HEVCNalUnit> configuration;
+    std::vector<std::vector<HEVCNalUnit>> samples;
+
+    explicit EditableTrack(const QuickTimeHEVCTrack& track)
+        : entryFields(track.sampleEntry.begin(), track.sampleEntry.begin() + 86) {
+        for (const auto& bytes : pacemark::testing::hvcCNalUnits(track.hvcC)) configuration.push_back(HEVCNalUnit::parse(bytes));
+        for (const auto& sample : track.samples) {
+            samples.emplace_back();
+            for (const auto& bytes : pacemark::testing::lengthPrefixedNalUnits(sample)) samples.back().push_back(HEVCNalUnit::parse(bytes));
+        }
+    }
+
+    std::vector<MovieCheckFinding> check() const {
+        const HEVCSequenceParameterSet base = HEVCSequenceParameterSet::parse(configuration.at(1).rbsp);
+        const Bytes hvcC = pacemark::testing::quickTimeBox("hvcC", hevcMakeDecoderConfigurationRecord(base, configuration));
+        Bytes entry = entryFields;
+        entry.insert(entry.end(), hvcC.begin(), hvcC.end());
+        for (int i = 0; i < 4; ++i) entry[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(entry.size() >> (24 - 8 * i));
+        std::vector<Bytes> sampleBytes;
+        for (const auto& units : samples) {
+            Bytes& sample = sampleBytes.emplace_back();
+            for (const auto& unit : units) {
+                const Bytes nal = unit.serialize();
+                for (const int shift : {24, 16, 8, 0}) sample.push_back(static_cast<std::uint8_t>(nal.size() >> shift));
+                sample.insert(sample.end(), nal.begin(), nal.end());
+            }
+        }
+        return checkHEVCAlphaTrack(entry, spans(sampleBytes));
+    }
+};
+
+TEST(HEVCAlphaMovieCheckTest, OurMoviePassesAndOtherEncodersLayoutsAreNamed) {
+    // Taking our track apart and putting it back together changes nothing
+    // (the track itself passes: HEVCAlphaMovieWriterTest).
+    EXPECT_EQ(joined(EditableTrack(patternTrack()).check()), "");
+
+    // The reference movie of another encoder: two layers, AuxId alpha, but
+    // layer set {0, 1} in the base VPS, both layers output, three
+    // profile-tier-level entries, unaligned POC LSBs, a limited-range alpha
+    // layer.
+    const auto path = pacemark::testing::sharedReferenceFolder() / "hevc-alpha" / "ref_hvc1_bframes.mov";
+    if (!std::filesystem::exists(path)) GTEST_SKIP() << "reference movie not found: " << path;
+    const auto reference = pacemark::testing::readQuickTimeHEVCTrack(path);
+    const auto findings = checkHEVCAlphaTrack(reference.sampleEntry, spans(reference.samples));
+    EXPECT_EQ(joined(findings),
+              "VPS: в базовой части наборы слоёв {0}, {0, 1}; нужен только {0}.\n"
+              "VPS: дополнительные наборы слоёв: нет; нужен один набор {1} с альфа-слоем.\n"
+              "VPS: выходной набор слоёв 1 должен состоять из слоя 1 и выводить его.\n"
+              "VPS: записей profile_tier_level 3, а нужно две.\n"
+              "VPS: vps_poc_lsb_aligned_flag 0, а нужно 1 (оба слоя кадра с одним POC).\n"
+              "SPS альфа-слоя: video_full_range_flag 0 — значения альфы 0–255 будут прочитаны как ограниченный "
+              "диапазон; нужен полный диапазон (1).\n");
+
+    // With the reference's three choices (layer set {0, 1} in the base VPS,
+    // a DependencyId dimension, the Scalable Main profile for the alpha
+    // layer) our VPS, written from the reference's SPS, equals the
+    // reference's bit for bit; the alpha SEI differs only in the
+    // premultiplied flag.
+    std::map<std::pair<int, int>, Bytes> units;
+    for (const auto& bytes : pacemark::testing::hvcCNalUnits(reference.hvcC)) {
+        const auto unit = HEVCNalUnit::parse(bytes);
+        units[{unit.type, unit.layerId}] = bytes;
+    }
+    const auto sps = HEVCSequenceParameterSet::parse(HEVCNalUnit::parse(units.at({HEVCNalType::sps, 0})).rbsp);
+    const HEVCNalUnit vps{HEVCNalType::vps, 0, 1, hevcWriteAlphaVideoParameterSet(sps, {true, true, true})};
+    EXPECT_EQ(vps.serialize(), units.at({HEVCNalType::vps, 0}));
+    EXPECT_EQ(hevcMakeAlphaChannelInfo(HEVCAlphaColourMode::straight).serialize(), units.at({HEVCNalType::prefixSei, 0}));
+}
+
+struct BrokenTrack {
+    const char* name;
+    std::function<void(EditableTrack&)> damage;
+    std::vector<std::string> expected;  // one finding each, in order
+};
+
+TEST(HEVCAlphaMovieCheckTest, EachFaultOfAnAlphaTrackIsNamedOnce) {
+    auto withoutLayer1 = [](std::vector<HEVCNalUnit>& units) {
+        std::erase_if(units, [](const HEVCNalUnit& unit) { return unit.layerId == 1; });
+    };
+    auto replaceVps = [](EditableTrack& track, const HEVCAlphaLayerSignalling& signalling) {
+        const auto base = HEVCSequenceParameterSet::parse(track.configuration.at(1).rbsp);
+        track.configuration.at(0).rbsp = hevcWriteAlphaVideoParameterSet(base, signalling);
+    };
+    const std::string everyFrame = " Таких кадров: " + std::to_string(patternTrack().samples.size()) + ".";
+    const std::vector<BrokenTrack> cases{
+        {"VPS of the shared layer set",
+         [&](EditableTrack& t) { replaceVps(t, {true, false, false}); },
+         {"VPS: в базовой части наборы слоёв {0}, {0, 1}", "VPS: дополнительные наборы слоёв: нет",
+          "VPS: выходной набор слоёв 1", "VPS: записей profile_tier_level 3", "VPS: vps_poc_lsb_aligned_flag 0"}},
+        {"no alpha layer",
+         [&](EditableTrack& t) {
+             withoutLayer1(t.configuration);
+             for (auto& sample : t.samples) withoutLayer1(sample);
+         },
+         {"В hvcC нет SPS слоя альфа-канала", "В hvcC нет PPS слоя альфа-канала",
+          "Кадр 1 дорожки: нет среза альфа-канала (nuh_layer_id 1)." + everyFrame}},
+        {"alpha slices missing from one frame",
+         [&](EditableTrack& t) { withoutLayer1(t.samples.at(5)); },
+         {"Кадр 6 дорожки: нет среза альфа-канала (nuh_layer_id 1)."}},
+        {"layers in the wrong order",
+         [](EditableTrack& t) { std::reverse(t.samples.at(2).begin(), t.samples.at(2).end()); },
+         {"Кадр 3 дорожки: срез цвета идёт после среза альфа-канала."}},
+        {"no SEI", [](EditableTrack& t) { t.configuration.pop_back(); }, {"Нет SEI alpha_channel_info (тип 165)"}},
+        {"use_idc unspecified", [](EditableTrack& t) { t.configuration.back().rbsp.at(2) = 0x20; }, {"alpha_channel_use_idc 2"}},
+        {"use_idc reserved", [](EditableTrack& t) { t.configuration.back().rbsp.at(2) = 0x50; }, {"alpha_channel_use_idc 5"}},
+        {"alpha cancelled", [](EditableTrack& t) { t.configuration.back().rbsp.at(2) = 0x80; }, {"alpha_channel_cancel_flag 1"}},
+        {"SEI cut short", [](EditableTrack& t) { t.configuration.back().rbsp.resize(4); }, {"SEI слоя цвета в hvcC не разобран", "Нет SEI alpha_channel_info"}},
+        {"hev1 sample entry", [](EditableTrack& t) { t.entryFields[5] = 'e', t.entryFields[6] = 'v'; }, {"«hev1»"}},
+        {"parameter sets inside samples",
+         [](EditableTrack& t) {
+             for (auto& sample : t.samples) sample.insert(sample.begin(), t.configuration.at(1));
+         },
+         {"Кадр 1 дорожки: параметры потока внутри кадра; у «hvc1» они должны быть только в hvcC." + everyFrame}},
+    };
+    for (const BrokenTrack& broken : cases) {
+        EditableTrack track(patternTrack());
+        broken.damage(track);
+        const auto findings = track.check();
+        ASSERT_EQ(findings.size(), broken.expected.size()) << broken.name << ":\n" << joined(findings);
+        for (std::size_t i = 0; i < findings.size(); ++i) {
+            EXPECT_NE(findings[i].message.find(broken.expected[i]), std::string::npos) << broken.name << ":\n" << joined(findings);
+        }
+    }
+
+    // A real encode whose alpha layer keeps the colour layer's limited range.
+    const TemporaryFolder folder;
+    HEVCAlphaEncoderSettings settings = exportEncoderSettings(96, 64, 10);
+    settings.alphaExtraOptions = {{"range", "limited"}};
+    writeMovie(folder / "limited.mov", settings, std::vector<bool>(8, false));
+    const auto limited = pacemark::testing::readQuickTimeHEVCTrack(folder / "limited.mov");
+    const auto findings = checkHEVCAlphaTrack(limited.sampleEntry, spans(limited.samples));
+    ASSERT_EQ(findings.size(), 1u) << joined(findings);
+    EXPECT_NE(findings[0].message.find("video_full_range_flag 0"), std::string::npos);
+}
+
+TEST(HEVCAlphaMovieCheckTest, TruncatedAndGarbageInputGivesFindingsNotCrashes) {
+    const Bytes& entry = patternTrack().sampleEntry;
+    // Every cut of the sample entry is told (its size no longer matches).
+    for (std::size_t size = 0; size < entry.size(); ++size) {
+        const auto findings = checkHEVCAlphaTrack(std::span(entry).first(size), spans(patternTrack().samples));
+        ASSERT_FALSE(findings.empty()) << "sample entry cut to " << size << " bytes";
+    }
+    // Cut samples: a NAL length runs past the end, or the sample ends inside
+    // one (a cut inside slice data cannot be seen without decoding).
+    std::vector<Bytes> cut = patternTrack().samples;
+    cut[3].resize(cut[3].size() - 1);
+    cut[4].resize(20);
+    cut[5].resize(2);
+    EXPECT_EQ(joined(checkHEVCAlphaTrack(entry, spans(cut))),
+              "Кадр 4 дорожки: длина NAL-блока выходит за конец кадра. Таких кадров: 2.\n"
+              "Кадр 4 дорожки: нет среза альфа-канала (nuh_layer_id 1). Таких кадров: 3.\n"
+              "Кадр 5 дорожки: нет среза слоя цвета (nuh_layer_id 0). Таких кадров: 2.\n"
+              "Кадр 6 дорожки: обрезан посреди длины NAL-блока.\n");
+
+    // Random bytes and random damage never escape as an exception or a
+    // crash (the fuzzer runs the same under the sanitizers).
+    std::mt19937 random(5);
+    std::uniform_int_distribution<int> byte(0, 255);
+    for (int round = 0; round < 1000; ++round) {
+        Bytes damagedEntry = entry;
+        std::vector<Bytes> damagedSamples = patternTrack().samples;
+        // The boxes of the sample entry, or a sample anywhere.
+        Bytes& target = round % 2 ? damagedEntry : damagedSamples[static_cast<std::size_t>(round) % damagedSamples.size()];
+        const std::size_t start = round % 2 ? 86 : 0;
+        std::uniform_int_distribution<std::size_t> position(start, target.size() - 1);
+        for (int flips = 0; flips < 1 + round % 5; ++flips) target[position(random)] = static_cast<std::uint8_t>(byte(random));
+        if (round % 3 == 0) target.resize(position(random));
+        EXPECT_NO_THROW(checkHEVCAlphaTrack(damagedEntry, spans(damagedSamples)));
+        Bytes garbage(static_cast<std::size_t>(byte(random)) * 4);
+        for (auto& b : garbage) b = static_cast<std::uint8_t>(byte(random));
+        EXPECT_FALSE(checkHEVCAlphaTrack(garbage, spans({garbage})).empty());
+    }
+}
+
 // Starts a 64×64 movie at `path` and appends its first frame.
 std::unique_ptr<HEVCAlphaMovieWriter> startedMovie(const std::filesystem::path& path,
-                                                   const HEVCAlphaEncoderSettings& settings = testing::exportEncoderSettings(64, 64, 10)) {
+                                                   const HEVCAlphaEncoderSettings& settings = exportEncoderSettings(64, 64, 10)) {
     auto writer = std::make_unique<HEVCAlphaMovieWriter>(path, settings);
     EXPECT_FALSE(std::filesystem::exists(path)) << "no file before writing starts";
     writer->startWriting();
@@ -269,7 +459,7 @@ TEST(HEVCAlphaMovieWriterFailureTest, AbandonedUnwritableRefusedOrDisagreeingMov
     for (const X265Encoder::Options& alphaOptions : {X265Encoder::Options{{"bframes", "1"}},
                                                      X265Encoder::Options{{"keyint", "7"}, {"min-keyint", "7"}}}) {
         SCOPED_TRACE(alphaOptions.front().first);
-        HEVCAlphaEncoderSettings settings = testing::exportEncoderSettings(64, 64, 10);
+        HEVCAlphaEncoderSettings settings = exportEncoderSettings(64, 64, 10);
         settings.alphaExtraOptions = alphaOptions;
         const auto error = testing::thrownBy<HEVCAlphaEncodingError>([&] {
             const auto writer = startedMovie(path, settings);
@@ -288,13 +478,13 @@ TEST(HEVCAlphaMovieWriterFailureTest, AbandonedUnwritableRefusedOrDisagreeingMov
     // Settings the encoder cannot use are refused before any file exists; a
     // rate of 0 reaches the writer as 1 frame per second and is usable.
     const auto odd = testing::thrownBy<HEVCAlphaEncodingError>(
-        [&] { HEVCAlphaMovieWriter writer(path, testing::exportEncoderSettings(321, 180, 30)); });
+        [&] { HEVCAlphaMovieWriter writer(path, exportEncoderSettings(321, 180, 30)); });
     EXPECT_EQ(odd.errorCase(), HEVCAlphaEncodingError::Case::unsupportedSize);
     EXPECT_NE(std::string(odd.what()).find("321×180"), std::string::npos);
-    auto unknownOption = testing::exportEncoderSettings(64, 64, 30);
+    auto unknownOption = exportEncoderSettings(64, 64, 30);
     unknownOption.alphaExtraOptions = {{"no-such-option", "1"}};
     EXPECT_THROW(HEVCAlphaMovieWriter(path, unknownOption), HEVCAlphaEncodingError);
-    EXPECT_NO_THROW(startedMovie(path, testing::exportEncoderSettings(64, 64, 0)));
+    EXPECT_NO_THROW(startedMovie(path, exportEncoderSettings(64, 64, 0)));
     MovieWriterSettings requested{path, TelemetryVideoCodec::hevcWithAlpha, 64, 64, 30, MovieWriterHEVCSettings{}};
     requested.hevc->premultipliedAlpha = false;
     EXPECT_THROW(HEVCAlphaEncoderSettings::fromMovieWriterSettings(requested), HEVCAlphaEncodingError);
@@ -302,15 +492,11 @@ TEST(HEVCAlphaMovieWriterFailureTest, AbandonedUnwritableRefusedOrDisagreeingMov
     requested.framesPerSecond = 100'000;
     EXPECT_THROW(HEVCAlphaEncoderSettings::fromMovieWriterSettings(requested), HEVCAlphaEncodingError);
 
-    try {
-        HEVCAlphaMovieWriter missing(folder / "missing-folder" / "x.mov", testing::exportEncoderSettings(64, 64, 10));
-        missing.startWriting();
-        FAIL();
-    } catch (const HEVCAlphaEncodingError& error) {
-        EXPECT_EQ(error.errorCase(), HEVCAlphaEncodingError::Case::muxingFailed);
-        EXPECT_NE(error.errorDescription().find("Не удалось открыть для записи"), std::string::npos) << error.what();
-        EXPECT_EQ(error.errorDescription().find("No such"), std::string::npos) << "the reason is Russian";
-    }
+    const auto missing = testing::thrownBy<HEVCAlphaEncodingError>(
+        [&] { startedMovie(folder / "missing-folder" / "x.mov"); });
+    EXPECT_EQ(missing.errorCase(), HEVCAlphaEncodingError::Case::muxingFailed);
+    EXPECT_NE(missing.errorDescription().find("Не удалось открыть для записи"), std::string::npos) << missing.what();
+    EXPECT_EQ(missing.errorDescription().find("No such"), std::string::npos) << "the reason is Russian";
 
     // FFmpeg would read the relative name "take:1.mov" as the protocol "take".
     const std::filesystem::path before = std::filesystem::current_path();
@@ -326,7 +512,7 @@ TEST(HEVCAlphaMovieWriterFailureTest, AbandonedUnwritableRefusedOrDisagreeingMov
     const auto limited = folder / "limited.mov";
     const int status = testing::exitStatusWithFileSizeLimit(16 * 1024, [&] {
         try {
-            HEVCAlphaMovieWriter writer(limited, testing::exportEncoderSettings(128, 96, 10));
+            HEVCAlphaMovieWriter writer(limited, exportEncoderSettings(128, 96, 10));
             writer.startWriting();
             OverlayTestFrame frame(128, 96);
             for (int k = 0; k < 200; ++k) {
