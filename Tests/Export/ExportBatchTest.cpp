@@ -13,12 +13,10 @@ namespace {
 namespace fs = std::filesystem;
 using namespace pacemark::testing;
 
-// 4 seconds at 5 frames per second: 20 small frames per movie.
-const std::vector<std::string> kShortSegment = {"--size", "160x90", "--fps", "5", "--start", "10", "--end", "14"};
-constexpr std::size_t kShortSegmentFrames = 20;
-
+// The rides' arguments and a short segment: 4 seconds at 5 frames per
+// second, 20 small frames per movie.
 std::vector<std::string> exportArguments(std::vector<std::string> arguments) {
-    arguments.insert(arguments.end(), kShortSegment.begin(), kShortSegment.end());
+    arguments.insert(arguments.end(), {"--size", "160x90", "--fps", "5", "--start", "10", "--end", "14"});
     return arguments;
 }
 
@@ -39,7 +37,7 @@ void expectCompleteMovie(const fs::path& path) {
     SCOPED_TRACE(path.string());
     const DecodedMovie movie = decodeMovie(path);
     EXPECT_EQ(movie.width, 160);
-    EXPECT_EQ(movie.frames.size(), kShortSegmentFrames);
+    EXPECT_EQ(movie.frames.size(), 20u);
 }
 
 // A batch with one broken ride; then the batch again with --skip-existing

@@ -4,6 +4,7 @@
 #include <csignal>
 #include <cstring>
 #include <filesystem>
+#include <sys/wait.h>
 #include <thread>
 
 #include "ExportCommandRunner.h"
@@ -13,6 +14,13 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace pacemark::testing;
+
+// `pacemark-cli check ARGUMENTS`: its exit code and what it printed.
+CommandResult check(const std::string& arguments) {
+    CommandResult result = runCommand(std::string(PACEMARK_CLI_PATH) + " check " + arguments);
+    result.status = WIFEXITED(result.status) ? WEXITSTATUS(result.status) : -1;
+    return result;
+}
 
 // Every writer through the command line: the segment at the requested size
 // and rate lands beside the ride under the default name and passes the
@@ -39,13 +47,41 @@ TEST(ExportCommandTest, EveryWriterExportsTheSegmentBesideTheSourceAndPassesTheC
         const fs::path movie = folder / "ride-telemetry.mov";
         const CommandResult rate = runCommand("ffprobe -v error -show_entries stream=avg_frame_rate -of csv=p=0 " + quoted(movie));
         EXPECT_EQ(rate.output, "5/1\n") << "20 frames in 4 seconds";
-        const CommandResult check = runCommand(std::string(PACEMARK_CLI_PATH) + " check " + quoted(movie));
-        EXPECT_EQ(check.status, 0) << check.output;
-        EXPECT_NE(check.output.find(writer.checked), std::string::npos) << check.output;
-        EXPECT_NE(check.output.find("Альфа-канал в порядке"), std::string::npos) << check.output;
+        const CommandResult checked = check(quoted(movie));
+        EXPECT_EQ(checked.status, 0) << checked.output;
+        EXPECT_NE(checked.output.find(writer.checked), std::string::npos) << checked.output;
         sizes.push_back(fs::file_size(movie));
     }
     EXPECT_LT(sizes[1], sizes[0] / 2) << "the compact movie stores each repeated picture once";
+}
+
+// `pacemark-cli check` on what is not a movie of ours.
+TEST(CheckCommandTest, WrongCallsFilesThatAreNoMoviesAndTheSystemEncodersMovieAreTold) {
+    TemporaryFolder folder;
+    const fs::path ride = sourceFolder() / "samples" / "sample-ride.fit";
+    EXPECT_EQ(check("").status, 2);
+    EXPECT_EQ(check(quoted(ride) + " " + quoted(ride)).status, 2);
+    const CommandResult missing = check(quoted(folder / "missing.mov"));
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_NE(missing.output.find("файл не найден"), std::string::npos) << missing.output;
+    const CommandResult notMovie = check(quoted(ride));
+    EXPECT_EQ(notMovie.status, 1);
+    EXPECT_NE(notMovie.output.find("Файл не читается как фильм QuickTime"), std::string::npos) << notMovie.output;
+
+    if (!fs::exists("/usr/bin/ffmpeg")) GTEST_SKIP() << "the system ffmpeg is not installed";
+    // Alpha that changes along each row, so slices end in a differing value.
+    const fs::path theirs = folder / "theirs.mov";
+    const CommandResult encoded =
+        runCommand("/usr/bin/ffmpeg -loglevel error -f lavfi -i \"testsrc2=size=320x240:rate=25,format=rgba,"
+                   "geq=r='r(X,Y)':g='g(X,Y)':b='b(X,Y)':a='X'\" -frames:v 5 -c:v prores_ks -pix_fmt yuva444p10le -y " +
+                   quoted(theirs));
+    ASSERT_EQ(encoded.status, 0) << encoded.output;
+    const CommandResult bad = check(quoted(theirs));
+    EXPECT_EQ(bad.status, 1) << bad.output;
+    for (const char* finding : {"версия битового потока 0", "0x42 вместо 0x02", "нет завершающего кода серии",
+                                "в 5 из 5 кадров, впервые в кадре 1"}) {
+        EXPECT_NE(bad.output.find(finding), std::string::npos) << finding << "\n" << bad.output;
+    }
 }
 
 TEST(ExportCommandTest, BadRequestsFailWithRussianMessagesAndWriteNothing) {
@@ -65,7 +101,6 @@ TEST(ExportCommandTest, BadRequestsFailWithRussianMessagesAndWriteNothing) {
         {{ride.string(), "--start", "30", "--end", "20"}, 2, "Конец отрезка должен быть позже начала."},
         {{ride.string(), "--start", "-1"}, 2, "Начало отрезка не может быть отрицательным."},
         {{ride.string(), "--codec", "hevc", "--compact"}, 2, "--compact работает только с ProRes 4444"},
-        {{(folder / "missing.fit").string()}, 1, "Ошибка: "},
         // Refused before any frame is drawn: the largest picture ProRes opens
         // is below 16384 x 16384, HEVC needs one 64-pixel block and memory for
         // two encoders (here on a machine of 1 GB).

@@ -109,14 +109,10 @@ std::string joined(const std::vector<MovieCheckFinding>& findings) {
 
 TEST(HEVCAlphaMovieWriterTest, WritesAnHvc1TrackWithBothLayersThatPassesTheStrictChecks) {
     const std::vector<bool> repeats = repeatPattern();
+    // (The checker below also tells the sample entry's type and size and
+    // the layers of every sample.)
     const QuickTimeHEVCTrack& track = patternTrack();
-    EXPECT_EQ(track.sampleEntryType, "hvc1");
-    EXPECT_EQ(track.width, movieWidth);
-    EXPECT_EQ(track.height, movieHeight);
     EXPECT_EQ(std::ranges::count(track.sampleEntryChildBoxes, "lhvC"), 0);
-    ASSERT_GE(track.hvcC.size(), 23u);
-    EXPECT_EQ(track.hvcC[21] & 3, 3) << "4-byte NAL lengths";
-
     const auto configuration = pacemark::testing::hvcCNalUnits(track.hvcC);
     std::vector<std::pair<int, int>> units;
     for (const auto& bytes : configuration) {
@@ -131,7 +127,6 @@ TEST(HEVCAlphaMovieWriterTest, WritesAnHvc1TrackWithBothLayersThatPassesTheStric
     // One duration for every frame; a repeat is a skip picture (tiny, never
     // a sync sample); repeats do not count towards the key-frame interval.
     ASSERT_EQ(track.samples.size(), repeats.size());
-    EXPECT_GT(track.sampleDurations.at(0), 0u);
     EXPECT_EQ(track.sampleDurations, std::vector<std::uint32_t>(repeats.size(), track.sampleDurations.at(0)));
     std::size_t pictures = 0;
     for (std::size_t i = 0; i < repeats.size(); ++i) {
@@ -284,74 +279,32 @@ struct EditableTrack {
     }
 };
 
-TEST(HEVCAlphaMovieCheckTest, OurMoviePassesAndOtherEncodersLayoutsAreNamed) {
-    // Taking our track apart and putting it back together changes nothing
-    // (the track itself passes: HEVCAlphaMovieWriterTest).
-    EXPECT_EQ(joined(EditableTrack(patternTrack()).check()), "");
-
-    // The reference movie of another encoder: two layers, AuxId alpha, but
-    // layer set {0, 1} in the base VPS, both layers output, three
-    // profile-tier-level entries, unaligned POC LSBs, a limited-range alpha
-    // layer.
-    const auto path = pacemark::testing::sharedReferenceFolder() / "hevc-alpha" / "ref_hvc1_bframes.mov";
-    if (!std::filesystem::exists(path)) GTEST_SKIP() << "reference movie not found: " << path;
-    const auto reference = pacemark::testing::readQuickTimeHEVCTrack(path);
-    const auto findings = checkHEVCAlphaTrack(reference.sampleEntry, spans(reference.samples));
-    EXPECT_EQ(joined(findings),
-              "VPS: в базовой части наборы слоёв {0}, {0, 1}; нужен только {0}.\n"
-              "VPS: дополнительные наборы слоёв: нет; нужен один набор {1} с альфа-слоем.\n"
-              "VPS: выходной набор слоёв 1 должен состоять из слоя 1 и выводить его.\n"
-              "VPS: записей profile_tier_level 3, а нужно две.\n"
-              "VPS: vps_poc_lsb_aligned_flag 0, а нужно 1 (оба слоя кадра с одним POC).\n"
-              "SPS альфа-слоя: video_full_range_flag 0 — значения альфы 0–255 будут прочитаны как ограниченный "
-              "диапазон; нужен полный диапазон (1).\n");
-
-    // With the reference's three choices (layer set {0, 1} in the base VPS,
-    // a DependencyId dimension, the Scalable Main profile for the alpha
-    // layer) our VPS, written from the reference's SPS, equals the
-    // reference's bit for bit; the alpha SEI differs only in the
-    // premultiplied flag.
-    std::map<std::pair<int, int>, Bytes> units;
-    for (const auto& bytes : pacemark::testing::hvcCNalUnits(reference.hvcC)) {
-        const auto unit = HEVCNalUnit::parse(bytes);
-        units[{unit.type, unit.layerId}] = bytes;
-    }
-    const auto sps = HEVCSequenceParameterSet::parse(HEVCNalUnit::parse(units.at({HEVCNalType::sps, 0})).rbsp);
-    const HEVCNalUnit vps{HEVCNalType::vps, 0, 1, hevcWriteAlphaVideoParameterSet(sps, {true, true, true})};
-    EXPECT_EQ(vps.serialize(), units.at({HEVCNalType::vps, 0}));
-    EXPECT_EQ(hevcMakeAlphaChannelInfo(HEVCAlphaColourMode::straight).serialize(), units.at({HEVCNalType::prefixSei, 0}));
-}
-
 struct BrokenTrack {
     const char* name;
     std::function<void(EditableTrack&)> damage;
     std::vector<std::string> expected;  // one finding each, in order
 };
 
-TEST(HEVCAlphaMovieCheckTest, EachFaultOfAnAlphaTrackIsNamedOnce) {
-    auto withoutLayer1 = [](std::vector<HEVCNalUnit>& units) {
-        std::erase_if(units, [](const HEVCNalUnit& unit) { return unit.layerId == 1; });
-    };
-    auto replaceVps = [](EditableTrack& track, const HEVCAlphaLayerSignalling& signalling) {
-        const auto base = HEVCSequenceParameterSet::parse(track.configuration.at(1).rbsp);
-        track.configuration.at(0).rbsp = hevcWriteAlphaVideoParameterSet(base, signalling);
-    };
+TEST(HEVCAlphaMovieCheckTest, EachFaultOfAnAlphaTrackAndOfAnotherEncodersLayoutIsNamedOnce) {
     const std::string everyFrame = " Таких кадров: " + std::to_string(patternTrack().samples.size()) + ".";
     const std::vector<BrokenTrack> cases{
+        // Taking our track apart and putting it back together changes nothing.
+        {"undamaged", [](EditableTrack&) {}, {}},
         {"VPS of the shared layer set",
-         [&](EditableTrack& t) { replaceVps(t, {true, false, false}); },
+         [](EditableTrack& t) {
+             const auto base = HEVCSequenceParameterSet::parse(t.configuration.at(1).rbsp);
+             t.configuration.at(0).rbsp = hevcWriteAlphaVideoParameterSet(base, {true, false, false});
+         },
          {"VPS: в базовой части наборы слоёв {0}, {0, 1}", "VPS: дополнительные наборы слоёв: нет",
           "VPS: выходной набор слоёв 1", "VPS: записей profile_tier_level 3", "VPS: vps_poc_lsb_aligned_flag 0"}},
         {"no alpha layer",
-         [&](EditableTrack& t) {
-             withoutLayer1(t.configuration);
-             for (auto& sample : t.samples) withoutLayer1(sample);
+         [](EditableTrack& t) {
+             const auto alpha = [](const HEVCNalUnit& unit) { return unit.layerId == 1; };
+             std::erase_if(t.configuration, alpha);
+             for (auto& sample : t.samples) std::erase_if(sample, alpha);
          },
          {"В hvcC нет SPS слоя альфа-канала", "В hvcC нет PPS слоя альфа-канала",
           "Кадр 1 дорожки: нет среза альфа-канала (nuh_layer_id 1)." + everyFrame}},
-        {"alpha slices missing from one frame",
-         [&](EditableTrack& t) { withoutLayer1(t.samples.at(5)); },
-         {"Кадр 6 дорожки: нет среза альфа-канала (nuh_layer_id 1)."}},
         {"layers in the wrong order",
          [](EditableTrack& t) { std::reverse(t.samples.at(2).begin(), t.samples.at(2).end()); },
          {"Кадр 3 дорожки: срез цвета идёт после среза альфа-канала."}},
@@ -386,6 +339,37 @@ TEST(HEVCAlphaMovieCheckTest, EachFaultOfAnAlphaTrackIsNamedOnce) {
     const auto findings = checkHEVCAlphaTrack(limited.sampleEntry, spans(limited.samples));
     ASSERT_EQ(findings.size(), 1u) << joined(findings);
     EXPECT_NE(findings[0].message.find("video_full_range_flag 0"), std::string::npos);
+
+    // The reference movie of another encoder: two layers, AuxId alpha, but
+    // layer set {0, 1} in the base VPS, both layers output, three
+    // profile-tier-level entries, unaligned POC LSBs, a limited-range alpha
+    // layer.
+    const auto path = pacemark::testing::sharedReferenceFolder() / "hevc-alpha" / "ref_hvc1_bframes.mov";
+    if (!std::filesystem::exists(path)) GTEST_SKIP() << "reference movie not found: " << path;
+    const auto reference = pacemark::testing::readQuickTimeHEVCTrack(path);
+    EXPECT_EQ(joined(checkHEVCAlphaTrack(reference.sampleEntry, spans(reference.samples))),
+              "VPS: в базовой части наборы слоёв {0}, {0, 1}; нужен только {0}.\n"
+              "VPS: дополнительные наборы слоёв: нет; нужен один набор {1} с альфа-слоем.\n"
+              "VPS: выходной набор слоёв 1 должен состоять из слоя 1 и выводить его.\n"
+              "VPS: записей profile_tier_level 3, а нужно две.\n"
+              "VPS: vps_poc_lsb_aligned_flag 0, а нужно 1 (оба слоя кадра с одним POC).\n"
+              "SPS альфа-слоя: video_full_range_flag 0 — значения альфы 0–255 будут прочитаны как ограниченный "
+              "диапазон; нужен полный диапазон (1).\n");
+
+    // With the reference's three choices (layer set {0, 1} in the base VPS,
+    // a DependencyId dimension, the Scalable Main profile for the alpha
+    // layer) our VPS, written from the reference's SPS, equals the
+    // reference's bit for bit; the alpha SEI differs only in the
+    // premultiplied flag.
+    std::map<std::pair<int, int>, Bytes> units;
+    for (const auto& bytes : pacemark::testing::hvcCNalUnits(reference.hvcC)) {
+        const auto unit = HEVCNalUnit::parse(bytes);
+        units[{unit.type, unit.layerId}] = bytes;
+    }
+    const auto sps = HEVCSequenceParameterSet::parse(HEVCNalUnit::parse(units.at({HEVCNalType::sps, 0})).rbsp);
+    const HEVCNalUnit vps{HEVCNalType::vps, 0, 1, hevcWriteAlphaVideoParameterSet(sps, {true, true, true})};
+    EXPECT_EQ(vps.serialize(), units.at({HEVCNalType::vps, 0}));
+    EXPECT_EQ(hevcMakeAlphaChannelInfo(HEVCAlphaColourMode::straight).serialize(), units.at({HEVCNalType::prefixSei, 0}));
 }
 
 TEST(HEVCAlphaMovieCheckTest, TruncatedAndGarbageInputGivesFindingsNotCrashes) {

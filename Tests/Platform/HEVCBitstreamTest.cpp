@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <tuple>
 
 namespace pacemark {
 namespace {
@@ -18,7 +19,6 @@ TEST(HEVCBitstreamTest, ExpGolombCodesHaveTheirKnownBitsReadBackAndNeverReadPast
     HEVCBitWriter known;
     for (const std::uint32_t value : {0u, 1u, 2u, 3u, 7u}) known.writeUnsignedExpGolomb(value);
     for (const std::int32_t value : {1, -1, 2, -2}) known.writeSignedExpGolomb(value);
-    EXPECT_EQ(known.bitPosition(), 35u);
     known.writeTrailingBits();
     EXPECT_EQ(known.bytes(), (Bytes{0xA6, 0x41, 0x09, 0x90, 0xB0}));
 
@@ -67,9 +67,7 @@ TEST(HEVCNalUnitTest, AnnexBSplitsAtStartCodesAndEmulationPreventionKeepsThemOut
     EXPECT_EQ(units, (std::vector<Bytes>{{0x40, 0x01, 0xAA}, {0x42, 0x01}, {0x44, 0x01, 0x00, 0x00, 0x03}}));
 
     const HEVCNalUnit pps = HEVCNalUnit::parse(units.at(2));
-    EXPECT_EQ(pps.type, HEVCNalType::pps);
-    EXPECT_EQ(pps.layerId, 0);
-    EXPECT_EQ(pps.rbsp, (Bytes{0x00, 0x00}));
+    EXPECT_EQ(std::tuple(pps.type, pps.layerId, pps.rbsp), std::tuple(HEVCNalType::pps, 0, Bytes{0x00, 0x00}));
     EXPECT_THROW(HEVCNalUnit::parse(Bytes{0x80, 0x01, 0x00}), HEVCBitstreamError);
 
     // Emulation prevention is inserted and removed where start codes could appear.
