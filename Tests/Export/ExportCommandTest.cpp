@@ -45,7 +45,8 @@ TEST(ExportCommandTest, EveryWriterExportsTheSegmentBesideTheSourceAndPassesTheC
         const CLIRun run = runExport(arguments, folder);
         ASSERT_EQ(run.status, 0) << run.err;
         const fs::path movie = folder / "ride-telemetry.mov";
-        const CommandResult rate = runCommand("ffprobe -v error -show_entries stream=avg_frame_rate -of csv=p=0 " + quoted(movie));
+        const CommandResult rate =
+            runCommand("ffprobe -v error -show_entries stream=avg_frame_rate -of csv=p=0 " + quoted(movie));
         EXPECT_EQ(rate.output, "5/1\n") << "20 frames in 4 seconds";
         const CommandResult checked = check(quoted(movie));
         EXPECT_EQ(checked.status, 0) << checked.output;

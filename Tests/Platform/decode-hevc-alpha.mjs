@@ -43,7 +43,7 @@ function writeAll(buffer) {
     }
   }
 }
-const summary = { frames: 0, formats: [], widths: [], heights: [] };
+const summary = { frames: 0, formats: [], widths: [], heights: [], pts: [] };
 const packet = new Packet();
 packet.alloc();
 const frame = new Frame();
@@ -58,6 +58,7 @@ async function drain() {
     if (!summary.formats.includes(name)) summary.formats.push(name);
     if (!summary.widths.includes(frame.width)) summary.widths.push(frame.width);
     if (!summary.heights.includes(frame.height)) summary.heights.push(frame.height);
+    summary.pts.push(Number(frame.pts));
     writeAll(frame.toBuffer());
     frame.unref();
   }
