@@ -1,26 +1,10 @@
-#include <gtest/gtest.h>
-
-#include <QApplication>
-#include <QTest>
-
-#include <memory>
-
-#include "AppModel.h"
-#include "AppModelVideoServices.h"
-#include "CairoDrawingSurface.h"
-#include "ContentView.h"
-#include "EditorPreviewView.h"
 #include "PreviewPainting.h"
-#include "PreviewPane.h"
-#include "TestSupport.h"
 #include "VideoBackgroundOnlyPreview.h"
 #include "VideoTestMovies.h"
 #include "WindowTestApplication.h"
 
 namespace pacemark {
 namespace {
-
-using testing::application;
 
 // A player whose frames the test announces, as the decoder would.
 class AnnouncingPlayer : public VideoBackgroundPlayer {
@@ -44,8 +28,8 @@ protected:
 
 // A frame-ready signal of the background player repaints both the video-only
 // page and the editor, without waiting for a position tick.
-TEST(VideoPlaybackTest, FrameReadySignalRepaintsThePreviews) {
-    application();
+TEST(PreviewRepaintTest, FrameReadySignalRepaintsThePreviews) {
+    testing::application();
     std::shared_ptr<AnnouncingPlayer> player;
     AppModelServices services;
     services.readVideoStillFrame = [](const std::filesystem::path&, std::stop_token) {
@@ -77,50 +61,42 @@ TEST(VideoPlaybackTest, FrameReadySignalRepaintsThePreviews) {
     EXPECT_GT(editorPaints.paints, 0);
 }
 
+using VideoPlaybackTest = testing::WindowTest;
+
 bool isRed(QRgb pixel) { return qRed(pixel) > 160 && qBlue(pixel) < 90; }
 
 // Playback runs to the end of a clip that turns from red to blue halfway; the
 // background then shows the first frame again, the one that belongs to the
 // telemetry it shows (the segment start), in the model and on the screen.
-TEST(VideoPlaybackTest, PlaybackEndShowsTheFrameOfTheSegmentStart) {
+TEST_F(VideoPlaybackTest, PlaybackEndShowsTheFrameOfTheSegmentStart) {
     if (!testing::ffmpegCommandAvailable()) GTEST_SKIP() << "no ffmpeg command";
-    application();
     testing::TemporaryFolder folder;
     const auto clip = folder / "red then blue.mp4";
     testing::makeTestMovie(clip, "color=c=red:s=160x90:r=25,drawbox=c=blue:t=fill:enable='gte(t,0.5)'", 1);
-    AppModelServices services = makeAppModelServices(nullptr, nullptr);
-    addVideoBackgroundServices(services);
-    AppModel model{std::move(services)};
-    ContentView window(model, std::make_shared<const CairoDrawingSurfaceFactory>());
-    window.resize(1440, 900);
-    window.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
-    model.load(testing::sourceFolder() / "samples" / "sample-ride.fit");
-    ASSERT_TRUE(QTest::qWaitFor([&] { return model.activity() && !model.isLoading(); }, 20000));
-    model.setExportStartSeconds(60);
-    model.loadVideoBackground(clip);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !model.isLoadingVideo() && model.videoBackgroundPlayer(); }, 20000));
+    dropSampleRide();
+    model_->setExportStartSeconds(60);
+    model_->loadVideoBackground(clip);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !model_->isLoadingVideo() && model_->videoBackgroundPlayer(); }, 20000));
 
     // A pixel of the background near the canvas's top-left corner, where no
     // preset puts a widget.
-    EditorPreviewView* editor = window.preview()->editor();
     const auto shownPixel = [&] {
-        const QRectF canvas = editor->canvasRect();
+        const QRectF canvas = editor()->canvasRect();
         const QPoint point = (canvas.topLeft() + QPointF(canvas.width() * 0.04, canvas.height() * 0.06)).toPoint();
-        return editor->grab().toImage().pixel(point * editor->devicePixelRatioF());
+        return editor()->grab().toImage().pixel(point * editor()->devicePixelRatioF());
     };
     const auto modelPixel = [&] {
-        const QImage image = currentBackgroundImage(model);
+        const QImage image = currentBackgroundImage(*model_);
         return image.isNull() ? QRgb(0) : image.pixel(image.width() / 2, image.height() / 2);
     };
     ASSERT_TRUE(QTest::qWaitFor([&] { return isRed(modelPixel()); }, 5000));
     EXPECT_TRUE(isRed(shownPixel()));
 
-    model.playVideoPreview();
+    model_->playVideoPreview();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !isRed(modelPixel()); }, 5000));  // past halfway: blue
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !model.isVideoPreviewPlaying(); }, 10000));
-    EXPECT_EQ(model.videoPreviewElapsedSeconds(), 0);
-    EXPECT_EQ(model.previewTelemetryElapsedSeconds(), 60);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !model_->isVideoPreviewPlaying(); }, 10000));
+    EXPECT_EQ(model_->videoPreviewElapsedSeconds(), 0);
+    EXPECT_EQ(model_->previewTelemetryElapsedSeconds(), 60);
     EXPECT_TRUE(QTest::qWaitFor([&] { return isRed(modelPixel()); }, 2000));
     EXPECT_TRUE(isRed(shownPixel()));
     // It stays there: nothing of the old run arrives late.
