@@ -7,11 +7,8 @@
 #include <QPushButton>
 #include <QTest>
 #include <QUrl>
-#include <QWidget>
 
 #include <atomic>
-#include <chrono>
-#include <memory>
 #include <thread>
 
 #include "AppModel.h"
@@ -72,14 +69,12 @@ protected:
         application();
         AppModelServices services = makeAppModelServices(nullptr, nullptr);
         addVideoBackgroundServices(services);
-        services.exportMovie = [this](std::shared_ptr<const TelemetryActivity>, const TelemetryRenderConfig&,
-                                      const std::function<void(double)>& progress, std::stop_token stop) {
+        services.exportMovie = [this](auto&&, auto&&, const std::function<void(double)>& progress, std::stop_token stop) {
             progress(0.25);
-            while (!stop.stop_requested()) {
-                if (finishExports_) return;
+            while (!finishExports_) {
+                if (stop.stop_requested()) throw TelemetryVideoExportCancelled();
                 std::this_thread::sleep_for(std::chrono::milliseconds(5));
             }
-            throw TelemetryVideoExportCancelled();
         };
         model_ = std::make_unique<AppModel>(std::move(services), &platform_);
         window_ = std::make_unique<ContentView>(*model_, std::make_shared<const CairoDrawingSurfaceFactory>());
@@ -98,10 +93,6 @@ protected:
         QCoreApplication::processEvents();
     }
 
-    template <typename T>
-    T* child(const char* name) {
-        return window_->findChild<T*>(QString::fromLatin1(name));
-    }
     QPushButton* button(const QString& title) {
         for (auto* candidate : window_->findChildren<QPushButton*>()) {
             if (candidate->text() == title) return candidate;
