@@ -68,19 +68,19 @@ TEST_F(SidebarEditingTest, PresetPickerNeverReplacesAnEditedLayoutByAccident) {
     // Choosing the preset already selected changes nothing and asks nothing.
     emit picker->activated(picker->currentIndex());
     EXPECT_EQ(model_->overlayLayout(), edited);
-    EXPECT_EQ(platform_.questions, 0);
+    EXPECT_EQ(platform_.replaceQuestions, 0);
 
     // Another preset asks first; "Отмена" keeps the layout and the picker shows it.
     const int other = (picker->currentIndex() + 1) % picker->count();
     picker->setCurrentIndex(other);
     emit picker->activated(other);
-    EXPECT_EQ(platform_.questions, 1);
+    EXPECT_EQ(platform_.replaceQuestions, 1);
     EXPECT_EQ(model_->overlayLayout(), edited);
     EXPECT_EQ(picker->currentData().toInt(), static_cast<int>(model_->selectedPresetValue()));
     // "Заменить" applies it.
-    platform_.replace = true;
+    platform_.replaceAnswer = true;
     emit picker->activated(other);
-    EXPECT_EQ(platform_.questions, 2);
+    EXPECT_EQ(platform_.replaceQuestions, 2);
     EXPECT_NE(model_->selectedPreset(), preset);
     EXPECT_NE(model_->overlayLayout(), edited);
 }
@@ -132,7 +132,7 @@ TEST_F(SidebarEditingTest, ExportSettingsShowWhatTheModelStored) {
 // line is, a finished one offers "Показать MOV".
 TEST_F(SidebarEditingTest, ExportingLocksTheActionsUntilStopOrShowsTheMovie) {
     testing::TemporaryFolder folder;
-    platform_.saveTo = folder / "ride.mov";
+    platform_.answer = folder / "ride.mov";
     QPushButton *make = button(QStringLiteral("Сделать MOV")), *saveAs = button(QStringLiteral("Сохранить как")),
                 *open = button(QStringLiteral("Открыть FIT/GPX")), *stop = button(QStringLiteral("Стоп")),
                 *reveal = button(QStringLiteral("Показать MOV"));
@@ -174,7 +174,7 @@ TEST_F(SidebarEditingTest, ExportingLocksTheActionsUntilStopOrShowsTheMovie) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return !model_->isExporting(); }, 5000));
     ASSERT_TRUE(reveal->isVisible());
     QTest::mouseClick(reveal, Qt::LeftButton);
-    EXPECT_TRUE(platform_.revealed == folder / "ride.mov");
+    EXPECT_EQ(platform_.revealed, std::vector<std::filesystem::path>{folder / "ride.mov"});
 }
 
 TEST_F(SidebarEditingTest, WidgetListAddsRemovesAndEditsTheSelectedWidget) {
@@ -202,13 +202,8 @@ TEST_F(SidebarEditingTest, WidgetListAddsRemovesAndEditsTheSelectedWidget) {
     const UUID added = *model_->selectedWidgetID();
 
     // The pickers and the frame sliders edit the selected widget.
-    const auto choose = [](QComboBox* picker, int value) {
-        const int index = picker->findData(value);
-        picker->setCurrentIndex(index);
-        emit picker->activated(index);
-    };
-    choose(pickers[0], TelemetryWidgetKind::heartRate);
-    choose(pickers[1], TelemetryWidgetPanelStyle::dial);
+    emit pickers[0]->activated(pickers[0]->findData(TelemetryWidgetKind::heartRate));
+    emit pickers[1]->activated(pickers[1]->findData(TelemetryWidgetPanelStyle::dial));
     sliders[0]->setValue(100);
     sliders[2]->setValue(250);
     const PacemarkWidget edited = *model_->selectedWidget();

@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "AppModel.h"
+#include "AppModelTestSupport.h"
 #include "AppModelVideoServices.h"
 #include "CairoDrawingSurface.h"
 #include "ContentView.h"
@@ -43,21 +44,6 @@ inline void drag(QWidget* widget, QPointF from, QPointF to) {
     sendMouse(widget, QEvent::MouseMove, to, Qt::LeftButton);
     sendMouse(widget, QEvent::MouseButtonRelease, to, Qt::NoButton);
 }
-
-// Answers the replace question as told and counts how often it was asked;
-// the save dialog answers `saveTo`; remembers what it was asked to reveal.
-class AnsweringPlatform : public AppModelPlatform {
-public:
-    bool replace = false;
-    int questions = 0;
-    std::optional<std::filesystem::path> saveTo, revealed;
-    std::optional<std::filesystem::path> chooseSaveFile(const SaveDialogRequest&) override { return saveTo; }
-    void revealInFileManager(const std::filesystem::path& file) override { revealed = file; }
-    bool confirmReplacingLayout() override {
-        ++questions;
-        return replace;
-    }
-};
 
 // The window at 1440 × 900 over a model with the real loader, renderer and
 // background-video services; its export reports a quarter done and then runs
@@ -102,7 +88,7 @@ protected:
     }
     EditorPreviewView* editor() { return window_->preview()->editor(); }
 
-    AnsweringPlatform platform_;
+    ScriptedPlatform platform_;
     std::atomic<bool> finishExports_ = false;
     std::unique_ptr<AppModel> model_;
     std::unique_ptr<ContentView> window_;
