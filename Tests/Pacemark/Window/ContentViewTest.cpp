@@ -1,7 +1,12 @@
 #include <QLabel>
 #include <QMessageBox>
+#include <QScrollArea>
+#include <QScrollBar>
 
+#include "DesktopPlatform.h"
 #include "OverlayInteraction.h"
+#include "PreviewPainting.h"
+#include "VideoBackgroundOnlyPreview.h"
 #include "VideoTestMovies.h"
 #include "WindowTestApplication.h"
 
@@ -19,7 +24,6 @@ protected:
         }
         return false;
     }
-    QPointF centreOf(const PacemarkWidget& widget) { return previewRect(widget, editor()->canvasRect()).center(); }
 };
 
 TEST(PreviewCanvasTest, FitsTheAspectRatioCentredAcrossTheLongerSide) {
@@ -45,7 +49,6 @@ TEST_F(ContentViewTest, DroppedRideFillsTheWindowAndRefusedDropsRaiseAnAlert) {
     QCoreApplication::processEvents();
     QMessageBox* alert = window_->errorAlert();
     ASSERT_NE(alert, nullptr);
-    EXPECT_EQ(alert->windowTitle(), QStringLiteral("MARENTO ТЕЛЕМЕТРИЯ"));
     EXPECT_EQ(alert->text(), model_->errorMessage().value_or(QString()));
     ASSERT_EQ(alert->buttons().size(), 1);
     EXPECT_EQ(alert->buttons().first()->text(), QStringLiteral("ОК"));
@@ -91,7 +94,7 @@ TEST_F(ContentViewTest, MouseEditsWidgetsAndPansOnlyABackground) {
     const QRectF canvas = editor()->canvasRect();
 
     // Dragging far right stops at the edge; coming back moves from the start.
-    const QPointF start = centreOf(widgets[1]);
+    const QPointF start = previewRect(widgets[1], canvas).center();
     sendMouse(editor(), QEvent::MouseButtonPress, start, Qt::LeftButton);
     EXPECT_EQ(model_->selectedWidgetID(), widgets[1].id);
     sendMouse(editor(), QEvent::MouseMove, start + QPointF(canvas.width() * 2, 0), Qt::LeftButton);
@@ -115,17 +118,11 @@ TEST_F(ContentViewTest, MouseEditsWidgetsAndPansOnlyABackground) {
     EXPECT_DOUBLE_EQ(frame.x, before.x);
     EXPECT_DOUBLE_EQ(frame.y, before.y);
 
-    // Without a background, presses on empty canvas or beside it (the band
-    // outside the canvas) change nothing.
+    // Without a background a press on empty canvas changes nothing.
     const PacemarkLayout edited = model_->overlayLayout();
     const QPointF empty = canvas.topLeft() + QPointF(3, 3);
     drag(editor(), empty, empty + QPointF(200, 100));
-    const QPointF outside = canvas.x() > 1 ? QPointF(canvas.x() / 2, canvas.center().y())
-                                            : QPointF(canvas.center().x(), canvas.y() / 2);
-    ASSERT_FALSE(canvas.contains(outside));
-    drag(editor(), outside, outside + QPointF(300, 0));
     EXPECT_EQ(model_->selectedWidgetID(), widgets[1].id);
-    EXPECT_EQ(model_->videoBackgroundOffsetX(), 0);
     EXPECT_EQ(model_->overlayLayout(), edited);
 
     testing::TemporaryFolder folder;
@@ -134,6 +131,14 @@ TEST_F(ContentViewTest, MouseEditsWidgetsAndPansOnlyABackground) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return !model_->isLoadingVideo(); }, 20000));
     ASSERT_NE(model_->videoBackgroundImage(), nullptr);
     QCoreApplication::processEvents();
+    // With one, a drag beside the canvas (the band outside it) changes nothing
+    // either; on empty canvas it deselects and pans.
+    const QPointF outside = canvas.x() > 1 ? QPointF(canvas.x() / 2, canvas.center().y())
+                                            : QPointF(canvas.center().x(), canvas.y() / 2);
+    ASSERT_FALSE(canvas.contains(outside));
+    drag(editor(), outside, outside + QPointF(300, 0));
+    EXPECT_EQ(model_->selectedWidgetID(), widgets[1].id);
+    EXPECT_EQ(model_->videoBackgroundOffsetX(), 0);
     drag(editor(), empty, empty + QPointF(canvas.width() * 0.1, 0));
     EXPECT_FALSE(model_->selectedWidgetID().has_value());
     EXPECT_GT(model_->videoBackgroundOffsetX(), 0);
@@ -158,6 +163,97 @@ TEST_F(ContentViewTest, MouseEditsWidgetsAndPansOnlyABackground) {
     drag(editor(), corner, corner);
     EXPECT_EQ(model_->selectedWidgetID(), widgets[1].id);
     EXPECT_DOUBLE_EQ(model_->videoBackgroundOffsetX(), -1);
+}
+
+// Counts the paint events a widget receives.
+class PaintCounter : public QObject {
+public:
+    int paints = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint) ++paints;
+        return false;
+    }
+};
+
+// The clip's first half: sky over a field. Its second half is red.
+bool isLandscape(QRgb pixel) { return qGreen(pixel) > qRed(pixel) + 20; }
+bool isRed(QRgb pixel) { return qRed(pixel) > 160 && qBlue(pixel) < 90; }
+
+// A background video in the window. A frame-ready signal of its player
+// repaints the video-only page, and then the editor, without waiting for a
+// position tick. The sidebar is wide enough for the video row. Playback runs
+// to the end of the clip; the background then shows the first frame again,
+// the one that belongs to the telemetry it shows (the segment start), in the
+// model and on the screen. Writes the window at 1440 × 900 with the sample
+// ride over the first frame and a selected widget to window-1440x900.png in
+// the build folder (the README's picture is a copy of it).
+TEST_F(ContentViewTest, BackgroundVideoRepaintsFitsTheSidebarAndEndsOnTheFrameOfTheSegmentStart) {
+    if (!testing::ffmpegCommandAvailable()) GTEST_SKIP() << "no ffmpeg command";
+    applyPacemarkStyle();  // the application's dark look, as main() sets it
+    EXPECT_GE(window_->minimumWidth(), 1120);
+    EXPECT_GE(window_->minimumHeight(), 720);
+    // In RGB rows: light blue above the horizon, green below.
+    testing::TemporaryFolder folder;
+    const auto clip = folder / "landscape.mp4";
+    testing::makeTestMovie(clip,
+                           "color=c=black:s=640x360:r=25,format=rgb24,"
+                           "geq=r='if(lt(Y,170),110+Y/2,70-(Y-170)/8)':g='if(lt(Y,170),160+Y/3,120-(Y-170)/5)'"
+                           ":b='if(lt(Y,170),235-Y/6,55-(Y-170)/10)',drawbox=c=red:t=fill:enable='gte(t,0.5)'",
+                           1);
+    model_->loadVideoBackground(clip);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !model_->isLoadingVideo() && model_->videoBackgroundPlayer(); }, 20000));
+    const auto modelPixel = [&] {
+        const QImage image = currentBackgroundImage(*model_);
+        return image.isNull() ? QRgb(0) : image.pixel(image.width() / 2, image.height() / 2);
+    };
+    ASSERT_TRUE(QTest::qWaitFor([&] { return isLandscape(modelPixel()); }, 5000));
+    const auto paintsOnFrameReady = [&](QWidget* view) {
+        QTest::qWait(300);  // the first frame, the page switch and the fitted sidebar settle
+        PaintCounter counter;
+        view->installEventFilter(&counter);
+        emit model_->videoBackgroundPlayer()->frameChanged();
+        QTest::qWait(50);
+        return counter.paints;
+    };
+    EXPECT_GT(paintsOnFrameReady(window_->findChild<VideoBackgroundOnlyPreview*>()), 0);
+    dropSampleRide();
+    model_->setExportStartSeconds(900);  // under way: every widget shows a value
+    ASSERT_GE(model_->overlayLayout().widgets.size(), 2u);
+    model_->setSelectedWidgetID(model_->overlayLayout().widgets[1].id);
+    EXPECT_GT(paintsOnFrameReady(editor()), 0);
+
+    auto* sidebar = window_->findChild<QScrollArea*>("sidebar");
+    sidebar->verticalScrollBar()->setValue(0);  // the header and the action buttons in view
+    QPushButton* synchronize = button(QStringLiteral("Синхр."));
+    ASSERT_TRUE(synchronize && synchronize->isVisible());
+    EXPECT_LE(synchronize->mapTo(sidebar->viewport(), QPoint(synchronize->width(), 0)).x(),
+              sidebar->viewport()->width());
+    const QImage picture = window_->grab().toImage();
+    EXPECT_EQ(picture.size(), QSize(1440, 900) * window_->devicePixelRatioF());
+    const auto file = std::filesystem::current_path() / "window-1440x900.png";
+    EXPECT_TRUE(picture.save(QString::fromStdString(file.string()), "PNG", 0));  // smallest file
+    EXPECT_GT(std::filesystem::file_size(file), 10'000u);
+
+    // A pixel of the background near the canvas's top-left corner, where no
+    // preset puts a widget.
+    const auto shownPixel = [&] {
+        const QRectF canvas = editor()->canvasRect();
+        const QPoint point = (canvas.topLeft() + QPointF(canvas.width() * 0.04, canvas.height() * 0.06)).toPoint();
+        return editor()->grab().toImage().pixel(point * editor()->devicePixelRatioF());
+    };
+    EXPECT_TRUE(isLandscape(shownPixel()));
+    model_->playVideoPreview();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return isRed(modelPixel()); }, 5000));  // past halfway
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !model_->isVideoPreviewPlaying(); }, 10000));
+    EXPECT_EQ(model_->previewTelemetryElapsedSeconds(), 900);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return isLandscape(modelPixel()); }, 2000));
+    EXPECT_TRUE(isLandscape(shownPixel()));
+    // It stays there: nothing of the old run arrives late.
+    QTest::qWait(300);
+    EXPECT_TRUE(isLandscape(modelPixel()));
+    EXPECT_TRUE(isLandscape(shownPixel()));
 }
 
 }  // namespace
