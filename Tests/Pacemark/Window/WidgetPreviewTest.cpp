@@ -2,7 +2,9 @@
 
 #include <QPainter>
 
+#include <algorithm>
 #include <functional>
+#include <ranges>
 
 #include "ScaledDrawingSurface.h"
 #include "TestRides.h"
@@ -119,12 +121,11 @@ TEST(WidgetPreviewTest, SelectedCleanWidgetShowsDashedOutlineShortUnderlineAndTh
     const QImage image = draw(ride(), w, 300, 1, true);
     const QRectF r = pointsOf(w);
 
-    int green = 0, gaps = 0;
-    for (int x = static_cast<int>(r.left()) + 12; x < static_cast<int>(r.right()) - 12; ++x) {
-        (isGreen(image.pixel(x, static_cast<int>(r.top()))) ? green : gaps)++;
-    }
-    EXPECT_GT(green, 0.4 * (green + gaps));
-    EXPECT_GT(gaps, 0.2 * (green + gaps));
+    const int top = static_cast<int>(r.top());
+    const auto topEdge = std::views::iota(static_cast<int>(r.left()) + 12, static_cast<int>(r.right()) - 12);
+    const auto green = std::ranges::count_if(topEdge, [&](int x) { return isGreen(image.pixel(x, top)); });
+    EXPECT_GT(green, 0.4 * std::ranges::size(topEdge));
+    EXPECT_LT(green, 0.8 * std::ranges::size(topEdge));
 
     const QRect underline = inkBox(image, QRectF(r.left(), r.bottom() - 6, r.width(), 5).toAlignedRect(),
                                    [](QRgb p) { return qAlpha(p) > 40 && qRed(p) > 2 * qGreen(p) + 20; });
@@ -150,9 +151,7 @@ TEST(WidgetPreviewTest, TooWideValueShrinksToFortyFivePercentBeforeItIsCut) {
                       QRectF(r.topLeft() * scale, r.size() * scale).toAlignedRect(), isValueWhite)
             .height();
     };
-    const int fits = valueHeight(5);
-    const int cut = valueHeight(9.0e15);
-    EXPECT_NEAR(static_cast<double>(cut) / fits, 0.45, 0.03);
+    EXPECT_NEAR(static_cast<double>(valueHeight(9.0e15)) / valueHeight(5), 0.45, 0.03);
 }
 
 // A route without GPS says "НЕТ GPS" in a small centred line, in every

@@ -55,7 +55,8 @@ protected:
         application();
         AppModelServices services = makeAppModelServices(nullptr, nullptr);
         addVideoBackgroundServices(services);
-        services.exportMovie = [this](auto&&, auto&&, const std::function<void(double)>& progress, std::stop_token stop) {
+        services.exportMovie = [this](auto&&, auto&&, const std::function<void(double)>& progress,
+                                      std::stop_token stop) {
             progress(0.25);
             while (!finishExports_) {
                 if (stop.stop_requested()) throw TelemetryVideoExportCancelled();
