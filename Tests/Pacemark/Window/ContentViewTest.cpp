@@ -80,15 +80,13 @@ TEST_F(ContentViewTest, DroppedRideFillsTheWindowAndRefusedDropsRaiseAnAlert) {
 }
 
 // Editing on the canvas: a press selects the widget under the mouse, a drag
-// moves it within the canvas and its handle resizes it down to the minimum. A
+// moves it within the canvas and its handle resizes it down to the minimum;
+// where two widgets overlap the one drawn last wins. Without a background a
 // press on empty canvas (the top-left corner holds no widget in the presets)
-// keeps the selection without a background; with one it deselects and pans the
-// background, never past ±1. Where two widgets overlap, the one drawn last wins.
-TEST_F(ContentViewTest, MouseEditsWidgetsAndPansOnlyABackground) {
-    if (!testing::ffmpegCommandAvailable()) GTEST_SKIP() << "no ffmpeg command";
+// changes nothing.
+TEST_F(ContentViewTest, MouseSelectsMovesAndResizesWidgets) {
     dropSampleRide();
-    const auto layout = model_->overlayLayout();
-    const auto& widgets = layout.widgets;
+    const auto widgets = model_->overlayLayout().widgets;
     ASSERT_GE(widgets.size(), 2u);
     const QRectF canvas = editor()->canvasRect();
 
@@ -117,51 +115,20 @@ TEST_F(ContentViewTest, MouseEditsWidgetsAndPansOnlyABackground) {
     EXPECT_DOUBLE_EQ(frame.x, before.x);
     EXPECT_DOUBLE_EQ(frame.y, before.y);
 
-    // Without a background a press on empty canvas changes nothing.
+    // Dragged by its top-left corner onto the first widget's, the second one
+    // wins a press there.
+    const QPointF corner = previewRect(widgets[0], canvas).topLeft() + QPointF(2, 2);
+    drag(editor(), previewRect(*model_->selectedWidget(), canvas).topLeft() + QPointF(2, 2), corner);
+    ASSERT_TRUE(previewRect(*model_->selectedWidget(), canvas).contains(corner));
+    model_->setSelectedWidgetID(std::nullopt);
+    drag(editor(), corner, corner);
+    EXPECT_EQ(model_->selectedWidgetID(), widgets[1].id);
+
     const PacemarkLayout edited = model_->overlayLayout();
     const QPointF empty = canvas.topLeft() + QPointF(3, 3);
     drag(editor(), empty, empty + QPointF(200, 100));
     EXPECT_EQ(model_->selectedWidgetID(), widgets[1].id);
     EXPECT_EQ(model_->overlayLayout(), edited);
-
-    testing::TemporaryFolder folder;
-    testing::makeTestMovie(folder / "clip.mp4", "color=c=blue:s=320x180:r=25", 1);
-    model_->loadVideoBackground(folder / "clip.mp4");
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !model_->isLoadingVideo(); }, 20000));
-    ASSERT_NE(model_->videoBackgroundImage(), nullptr);
-    QCoreApplication::processEvents();
-    // With one, a drag beside the canvas (the band outside it) changes nothing
-    // either; on empty canvas it deselects and pans.
-    const QPointF outside = canvas.x() > 1 ? QPointF(canvas.x() / 2, canvas.center().y())
-                                            : QPointF(canvas.center().x(), canvas.y() / 2);
-    ASSERT_FALSE(canvas.contains(outside));
-    drag(editor(), outside, outside + QPointF(300, 0));
-    EXPECT_EQ(model_->selectedWidgetID(), widgets[1].id);
-    EXPECT_EQ(model_->videoBackgroundOffsetX(), 0);
-    drag(editor(), empty, empty + QPointF(canvas.width() * 0.1, 0));
-    EXPECT_FALSE(model_->selectedWidgetID().has_value());
-    EXPECT_GT(model_->videoBackgroundOffsetX(), 0);
-    EXPECT_LT(model_->videoBackgroundOffsetX(), 1);
-    EXPECT_EQ(model_->videoBackgroundOffsetY(), 0);
-    drag(editor(), empty, empty + QPointF(canvas.width() * 10, canvas.height() * 10));
-    EXPECT_DOUBLE_EQ(model_->videoBackgroundOffsetX(), 1);
-    const double down = model_->videoBackgroundOffsetY();
-    EXPECT_DOUBLE_EQ(std::abs(down), 1);
-    drag(editor(), empty, empty - QPointF(canvas.width() * 30, canvas.height() * 30));
-    EXPECT_DOUBLE_EQ(model_->videoBackgroundOffsetX(), -1);
-    EXPECT_DOUBLE_EQ(model_->videoBackgroundOffsetY(), -down);
-
-    // The second widget moved onto the first: a press on the first's top-left
-    // corner selects the second and leaves the background where it is.
-    model_->setSelectedWidgetID(widgets[1].id);
-    model_->setSelectedWidgetFrameX(widgets[0].frame.x);
-    model_->setSelectedWidgetFrameY(widgets[0].frame.y);
-    model_->setSelectedWidgetID(std::nullopt);
-    const QPointF corner = previewRect(widgets[0], canvas).topLeft() + QPointF(2, 2);
-    ASSERT_TRUE(previewRect(model_->overlayLayout().widgets[1], canvas).contains(corner));
-    drag(editor(), corner, corner);
-    EXPECT_EQ(model_->selectedWidgetID(), widgets[1].id);
-    EXPECT_DOUBLE_EQ(model_->videoBackgroundOffsetX(), -1);
 }
 
 // Counts the paint events a widget receives.
@@ -185,10 +152,11 @@ bool isRed(QRgb pixel) { return qRed(pixel) > 160 && qBlue(pixel) < 90; }
 // position tick. The sidebar is wide enough for the video row. Playback runs
 // to the end of the clip; the background then shows the first frame again,
 // the one that belongs to the telemetry it shows (the segment start), in the
-// model and on the screen. Writes the window at 1440 × 900 with the sample
-// ride over the first frame and a selected widget to window-1440x900.png in
-// the build folder (the README's picture is a copy of it).
-TEST_F(ContentViewTest, BackgroundVideoRepaintsFitsTheSidebarAndEndsOnTheFrameOfTheSegmentStart) {
+// model and on the screen. The background pans under the mouse. Writes the
+// window at 1440 × 900 with the sample ride over the first frame and a
+// selected widget to window-1440x900.png in the build folder (the README's
+// picture is a copy of it).
+TEST_F(ContentViewTest, BackgroundVideoPlaysPansAndFitsTheSidebar) {
     if (!testing::ffmpegCommandAvailable()) GTEST_SKIP() << "no ffmpeg command";
     applyPacemarkStyle();  // the application's dark look, as main() sets it
     EXPECT_GE(window_->minimumWidth(), 1120);
@@ -253,6 +221,34 @@ TEST_F(ContentViewTest, BackgroundVideoRepaintsFitsTheSidebarAndEndsOnTheFrameOf
     QTest::qWait(300);
     EXPECT_TRUE(isLandscape(modelPixel()));
     EXPECT_TRUE(isLandscape(shownPixel()));
+
+    // A drag beside the canvas (the band outside it) changes nothing; on empty
+    // canvas it deselects and pans the background, never past ±1; on a widget
+    // it selects it and leaves the background where it is.
+    const QRectF canvas = editor()->canvasRect();
+    const QPointF outside = canvas.x() > 1 ? QPointF(canvas.x() / 2, canvas.center().y())
+                                            : QPointF(canvas.center().x(), canvas.y() / 2);
+    ASSERT_FALSE(canvas.contains(outside));
+    drag(editor(), outside, outside + QPointF(300, 0));
+    EXPECT_TRUE(model_->selectedWidgetID().has_value());
+    EXPECT_EQ(model_->videoBackgroundOffsetX(), 0);
+    const QPointF empty = canvas.topLeft() + QPointF(3, 3);
+    drag(editor(), empty, empty + QPointF(canvas.width() * 0.1, 0));
+    EXPECT_FALSE(model_->selectedWidgetID().has_value());
+    EXPECT_GT(model_->videoBackgroundOffsetX(), 0);
+    EXPECT_LT(model_->videoBackgroundOffsetX(), 1);
+    EXPECT_EQ(model_->videoBackgroundOffsetY(), 0);
+    drag(editor(), empty, empty + QPointF(canvas.width() * 10, canvas.height() * 10));
+    EXPECT_DOUBLE_EQ(model_->videoBackgroundOffsetX(), 1);
+    const double down = model_->videoBackgroundOffsetY();
+    EXPECT_DOUBLE_EQ(std::abs(down), 1);
+    drag(editor(), empty, empty - QPointF(canvas.width() * 30, canvas.height() * 30));
+    EXPECT_DOUBLE_EQ(model_->videoBackgroundOffsetX(), -1);
+    EXPECT_DOUBLE_EQ(model_->videoBackgroundOffsetY(), -down);
+    const PacemarkWidget first = model_->overlayLayout().widgets[0];
+    drag(editor(), previewRect(first, canvas).center(), previewRect(first, canvas).center());
+    EXPECT_EQ(model_->selectedWidgetID(), first.id);
+    EXPECT_DOUBLE_EQ(model_->videoBackgroundOffsetX(), -1);
 }
 
 }  // namespace
