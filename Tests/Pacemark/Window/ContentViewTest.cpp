@@ -156,7 +156,7 @@ bool isRed(QRgb pixel) { return qRed(pixel) > 160 && qBlue(pixel) < 90; }
 // window at 1440 × 900 with the sample ride over the first frame and a
 // selected widget to window-1440x900.png in the build folder (the README's
 // picture is a copy of it).
-TEST_F(ContentViewTest, BackgroundVideoPlaysPansAndFitsTheSidebar) {
+TEST_F(ContentViewTest, ScreenshotOverABackgroundVideoThatRepaintsPlaysAndPans) {
     if (!testing::ffmpegCommandAvailable()) GTEST_SKIP() << "no ffmpeg command";
     applyPacemarkStyle();  // the application's dark look, as main() sets it
     EXPECT_GE(window_->minimumWidth(), 1120);

@@ -109,7 +109,6 @@ TEST_F(SidebarEditingTest, ExportSettingsShowWhatTheModelStored) {
     endField->selectAll();
     QTest::keyClicks(endField, QStringLiteral("999999"));
     QTest::keyClick(endField, Qt::Key_Return);
-    EXPECT_LT(model_->exportEndSeconds(), 999999);
     EXPECT_EQ(endField->text(), QString::number(model_->exportEndSeconds()));
 
     // The resolution picker sets both sides.
