@@ -1,150 +1,54 @@
-#include <gtest/gtest.h>
-
-#include <QApplication>
 #include <QLabel>
 #include <QMessageBox>
-#include <QMouseEvent>
-#include <QPushButton>
-#include <QTest>
-#include <QUrl>
+#include <QScrollArea>
+#include <QScrollBar>
 
-#include <chrono>
-#include <memory>
-
-#include "AppModel.h"
-#include "CairoDrawingSurface.h"
-#include "ContentView.h"
-#include "EditorPreviewView.h"
+#include "DesktopPlatform.h"
 #include "OverlayInteraction.h"
-#include "PreviewPane.h"
-#include "RenderSettingsSection.h"
-#include "TestSupport.h"
+#include "PreviewPainting.h"
+#include "VideoBackgroundOnlyPreview.h"
+#include "VideoTestMovies.h"
 #include "WindowTestApplication.h"
 
 namespace pacemark {
 namespace {
 
-using testing::application;
 using testing::drag;
 using testing::sendMouse;
 
-bool waitFor(const std::function<bool()>& condition) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    }
-    return true;
-}
-
-QPushButton* button(QWidget& root, const QString& title) {
-    for (auto* candidate : root.findChildren<QPushButton*>()) {
-        if (candidate->text() == title) return candidate;
-    }
-    return nullptr;
-}
-
-bool showsText(QWidget& root, const QString& text) {
-    for (auto* label : root.findChildren<QLabel*>()) {
-        if (label->text() == text && label->isVisibleTo(&root)) return true;
-    }
-    return false;
-}
-
-// A window over a model with the real loader and renderer (no movie writer:
-// these tests never export).
-class ContentViewTest : public ::testing::Test {
+class ContentViewTest : public testing::WindowTest {
 protected:
-    void SetUp() override {
-        application();
-        surfaces_ = std::make_shared<const CairoDrawingSurfaceFactory>();
-        model_ = std::make_unique<AppModel>(makeAppModelServices(nullptr, nullptr));
-        window_ = std::make_unique<ContentView>(*model_, surfaces_);
-        window_->resize(1400, 860);
-        window_->show();
-        QCoreApplication::processEvents();
+    bool showsText(const QString& text) {
+        for (auto* label : window_->findChildren<QLabel*>()) {
+            if (label->text() == text && label->isVisibleTo(window_.get())) return true;
+        }
+        return false;
     }
-
-    // Drops the bundled sample ride on the window, as a user would.
-    void dropSampleRide() {
-        const QUrl ride = QUrl::fromLocalFile(
-            QString::fromStdString((testing::sourceFolder() / "samples" / "sample-ride.fit").string()));
-        EXPECT_TRUE(window_->dropURLs({ride}));
-        ASSERT_TRUE(waitFor([&] { return model_->activity() != nullptr && !model_->isLoading(); }));
-        QCoreApplication::processEvents();
-    }
-
-    EditorPreviewView* editor() { return window_->preview()->editor(); }
-
-    QPointF centreOf(const PacemarkWidget& widget) { return previewRect(widget, editor()->canvasRect()).center(); }
-
-    std::shared_ptr<const CairoDrawingSurfaceFactory> surfaces_;
-    std::unique_ptr<AppModel> model_;
-    std::unique_ptr<ContentView> window_;
 };
 
 TEST(PreviewCanvasTest, FitsTheAspectRatioCentredAcrossTheLongerSide) {
-    const QRectF wide = fitPreviewCanvas(QSizeF(1000, 400), 16.0 / 9.0);
-    EXPECT_NEAR(wide.x(), 144.44, 0.01);
-    EXPECT_NEAR(wide.width(), 711.11, 0.01);
-    EXPECT_DOUBLE_EQ(wide.y(), 0);
-    EXPECT_DOUBLE_EQ(wide.height(), 400);
-    const QRectF tall = fitPreviewCanvas(QSizeF(400, 1000), 16.0 / 9.0);
-    EXPECT_DOUBLE_EQ(tall.x(), 0);
-    EXPECT_DOUBLE_EQ(tall.width(), 400);
-    EXPECT_DOUBLE_EQ(tall.height(), 225);
-    EXPECT_DOUBLE_EQ(tall.y(), 387.5);
+    EXPECT_EQ(fitPreviewCanvas(QSizeF(1000, 400), 16.0 / 9.0), QRectF(1300.0 / 9, 0, 6400.0 / 9, 400));
+    EXPECT_EQ(fitPreviewCanvas(QSizeF(400, 1000), 16.0 / 9.0), QRectF(0, 387.5, 400, 225));
     EXPECT_TRUE(fitPreviewCanvas(QSizeF(0, 400), 16.0 / 9.0).isEmpty());
 }
 
-TEST_F(ContentViewTest, SidebarFollowsTheModelBeforeAndAfterADroppedRide) {
-    EXPECT_TRUE(showsText(*window_, QStringLiteral("Файл не выбран")));
-    EXPECT_TRUE(showsText(*window_, QStringLiteral("-- км/ч")));
-    ASSERT_NE(button(*window_, QStringLiteral("Сделать MOV")), nullptr);
-    EXPECT_FALSE(button(*window_, QStringLiteral("Сделать MOV"))->isEnabled());
-    EXPECT_FALSE(button(*window_, QStringLiteral("Сохранить как"))->isEnabled());
-    EXPECT_FALSE(button(*window_, QStringLiteral("Весь файл"))->isEnabled());
-    EXPECT_TRUE(button(*window_, QStringLiteral("Открыть FIT/GPX"))->isEnabled());
-    EXPECT_FALSE(button(*window_, QStringLiteral("Стоп"))->isVisible());
-    EXPECT_TRUE(button(*window_, QStringLiteral("Выбрать файл"))->isVisible());
+// Before a ride the export actions wait for one. Remote and unsupported drops
+// are refused and the error shows in an alert whose "ОК" clears it, and the
+// next error shows again. A dropped ride fills the sidebar, and the preview
+// draws its overlay at the canvas size.
+TEST_F(ContentViewTest, DroppedRideFillsTheWindowAndRefusedDropsRaiseAnAlert) {
+    const char* needARide[] = {"Сделать MOV", "Сохранить как", "Весь файл"};
+    EXPECT_TRUE(showsText(QStringLiteral("-- км/ч")));
+    for (const char* title : needARide) EXPECT_FALSE(button(QString::fromUtf8(title))->isEnabled()) << title;
+    EXPECT_TRUE(button(QStringLiteral("Открыть FIT/GPX"))->isEnabled());
+    EXPECT_TRUE(button(QStringLiteral("Выбрать файл"))->isVisible());
 
-    dropSampleRide();
-    EXPECT_TRUE(showsText(*window_, QStringLiteral("sample-ride.fit")));
-    EXPECT_TRUE(showsText(*window_, model_->sampleCountLabel()));
-    EXPECT_TRUE(showsText(*window_, model_->statusText()));
-    EXPECT_TRUE(button(*window_, QStringLiteral("Сделать MOV"))->isEnabled());
-    EXPECT_TRUE(button(*window_, QStringLiteral("Сохранить как"))->isEnabled());
-    EXPECT_TRUE(button(*window_, QStringLiteral("Весь файл"))->isEnabled());
-    EXPECT_TRUE(editor()->isVisible());
-    EXPECT_FALSE(button(*window_, QStringLiteral("Выбрать файл"))->isVisible());
-}
-
-TEST_F(ContentViewTest, DropsOfRemoteOrUnsupportedFilesAreRefused) {
     EXPECT_FALSE(window_->dropURLs({QUrl(QStringLiteral("https://example.org/ride.fit"))}));
-    EXPECT_FALSE(model_->isLoading());
     EXPECT_FALSE(window_->dropURLs({QUrl::fromLocalFile(QStringLiteral("/tmp/notes.txt"))}));
-    ASSERT_TRUE(model_->errorMessage().has_value());
-    EXPECT_TRUE(model_->errorMessage()->contains(QStringLiteral("notes.txt")));
-}
-
-TEST_F(ContentViewTest, ResolutionTagSetsBothSidesOrNothing) {
-    applyResolutionTag(*model_, QStringLiteral("2560x1440"));
-    EXPECT_EQ(model_->width(), 2560);
-    EXPECT_EQ(model_->height(), 1440);
-    for (const auto* bad : {"2560", "axb", "1x2x3", "x1080"}) {
-        applyResolutionTag(*model_, QString::fromLatin1(bad));
-        EXPECT_EQ(model_->width(), 2560) << bad;
-        EXPECT_EQ(model_->height(), 1440) << bad;
-    }
-}
-
-TEST_F(ContentViewTest, AlertShowsTheErrorAndClearsItWhenDismissed) {
-    model_->setErrorMessage(QStringLiteral("Файл повреждён"));
     QCoreApplication::processEvents();
     QMessageBox* alert = window_->errorAlert();
     ASSERT_NE(alert, nullptr);
-    EXPECT_EQ(alert->windowTitle(), QStringLiteral("MARENTO ТЕЛЕМЕТРИЯ"));
-    EXPECT_EQ(alert->text(), QStringLiteral("Файл повреждён"));
+    EXPECT_EQ(alert->text(), model_->errorMessage().value_or(QString()));
     ASSERT_EQ(alert->buttons().size(), 1);
     EXPECT_EQ(alert->buttons().first()->text(), QStringLiteral("ОК"));
     alert->buttons().first()->click();
@@ -152,41 +56,44 @@ TEST_F(ContentViewTest, AlertShowsTheErrorAndClearsItWhenDismissed) {
     EXPECT_FALSE(model_->errorMessage().has_value());
     EXPECT_EQ(window_->errorAlert(), nullptr);
 
+    dropSampleRide();
+    for (const QString& text : {QStringLiteral("sample-ride.fit"), model_->sampleCountLabel(), model_->statusText()}) {
+        EXPECT_TRUE(showsText(text)) << text.toStdString();
+    }
+    for (const char* title : needARide) EXPECT_TRUE(button(QString::fromUtf8(title))->isEnabled()) << title;
+    EXPECT_FALSE(button(QStringLiteral("Выбрать файл"))->isVisible());
+    // The first widget's panel is drawn; the top-left corner of the picture is
+    // transparent in every preset.
+    editor()->repaint();
+    const QImage& overlay = editor()->overlayImage();
+    ASSERT_FALSE(overlay.isNull());
+    const QRectF canvas = editor()->canvasRect();
+    EXPECT_EQ(overlay.width(), std::lround(std::round(canvas.width()) * editor()->devicePixelRatioF()));
+    const QRectF first = previewRect(model_->overlayLayout().widgets.front(), canvas).translated(-canvas.topLeft());
+    EXPECT_GT(qAlpha(overlay.pixel(first.center().toPoint())), 0);
+    EXPECT_EQ(qAlpha(overlay.pixel(2, 2)), 0);
+
     model_->setErrorMessage(QStringLiteral("Ещё одна ошибка"));
     QCoreApplication::processEvents();
     ASSERT_NE(window_->errorAlert(), nullptr);
     EXPECT_EQ(window_->errorAlert()->text(), QStringLiteral("Ещё одна ошибка"));
 }
 
-TEST_F(ContentViewTest, PreviewDrawsTheOverlayAtTheCanvasSize) {
-    dropSampleRide();
-    editor()->repaint();
-    const QImage& overlay = editor()->overlayImage();
-    ASSERT_FALSE(overlay.isNull());
-    const QRectF canvas = editor()->canvasRect();
-    EXPECT_EQ(overlay.width(), std::lround(std::round(canvas.width()) * editor()->devicePixelRatioF()));
-    // The first widget's panel is drawn; the top-left corner of the picture is
-    // transparent in every preset.
-    const QRectF first = previewRect(model_->overlayLayout().widgets.front(), canvas).translated(-canvas.topLeft());
-    EXPECT_GT(qAlpha(overlay.pixel(first.center().toPoint())), 0);
-    EXPECT_EQ(qAlpha(overlay.pixel(2, 2)), 0);
-}
-
-TEST_F(ContentViewTest, MouseSelectsMovesAndResizesWidgetsThroughTheModel) {
+// Editing on the canvas: a press selects the widget under the mouse, a drag
+// moves it within the canvas and its handle resizes it down to the minimum;
+// where two widgets overlap the one drawn last wins. Without a background a
+// press on empty canvas (the top-left corner holds no widget in the presets)
+// changes nothing.
+TEST_F(ContentViewTest, MouseSelectsMovesAndResizesWidgets) {
     dropSampleRide();
     const auto widgets = model_->overlayLayout().widgets;
     ASSERT_GE(widgets.size(), 2u);
-    const PacemarkWidget& second = widgets[1];
-
-    // A click selects the widget under the mouse.
-    sendMouse(editor(), QEvent::MouseButtonPress, centreOf(second), Qt::LeftButton);
-    sendMouse(editor(), QEvent::MouseButtonRelease, centreOf(second), Qt::NoButton);
-    EXPECT_EQ(model_->selectedWidgetID(), second.id);
+    const QRectF canvas = editor()->canvasRect();
 
     // Dragging far right stops at the edge; coming back moves from the start.
-    const QRectF canvas = editor()->canvasRect();
-    const QPointF start = centreOf(second);
+    const QPointF start = previewRect(widgets[1], canvas).center();
     sendMouse(editor(), QEvent::MouseButtonPress, start, Qt::LeftButton);
+    EXPECT_EQ(model_->selectedWidgetID(), widgets[1].id);
     sendMouse(editor(), QEvent::MouseMove, start + QPointF(canvas.width() * 2, 0), Qt::LeftButton);
     auto frame = model_->selectedWidget()->frame;
     EXPECT_DOUBLE_EQ(frame.x, 1 - frame.width);
@@ -194,8 +101,8 @@ TEST_F(ContentViewTest, MouseSelectsMovesAndResizesWidgetsThroughTheModel) {
               Qt::LeftButton);
     sendMouse(editor(), QEvent::MouseButtonRelease, start, Qt::NoButton);
     frame = model_->selectedWidget()->frame;
-    EXPECT_NEAR(frame.x, second.frame.clamped().x + 0.05, 1e-9);
-    EXPECT_NEAR(frame.y, second.frame.clamped().y + 0.02, 1e-9);
+    EXPECT_NEAR(frame.x, widgets[1].frame.clamped().x + 0.05, 1e-9);
+    EXPECT_NEAR(frame.y, widgets[1].frame.clamped().y + 0.02, 1e-9);
 
     // The handle at the lower-right corner resizes, keeping the top-left
     // corner; dragging past it stops at the minimum size.
@@ -207,26 +114,141 @@ TEST_F(ContentViewTest, MouseSelectsMovesAndResizesWidgetsThroughTheModel) {
     EXPECT_DOUBLE_EQ(frame.height, TelemetryWidgetFrame::minHeight);
     EXPECT_DOUBLE_EQ(frame.x, before.x);
     EXPECT_DOUBLE_EQ(frame.y, before.y);
+
+    // Dragged by its top-left corner onto the first widget's, the second one
+    // wins a press there.
+    const QPointF corner = previewRect(widgets[0], canvas).topLeft() + QPointF(2, 2);
+    drag(editor(), previewRect(*model_->selectedWidget(), canvas).topLeft() + QPointF(2, 2), corner);
+    ASSERT_TRUE(previewRect(*model_->selectedWidget(), canvas).contains(corner));
+    model_->setSelectedWidgetID(std::nullopt);
+    drag(editor(), corner, corner);
+    EXPECT_EQ(model_->selectedWidgetID(), widgets[1].id);
+
+    const PacemarkLayout edited = model_->overlayLayout();
+    const QPointF empty = canvas.topLeft() + QPointF(3, 3);
+    drag(editor(), empty, empty + QPointF(200, 100));
+    EXPECT_EQ(model_->selectedWidgetID(), widgets[1].id);
+    EXPECT_EQ(model_->overlayLayout(), edited);
 }
 
-TEST_F(ContentViewTest, PressesOnEmptyCanvasOrOutsideItKeepTheSelectionWithoutABackground) {
+// Counts the paint events a widget receives.
+class PaintCounter : public QObject {
+public:
+    int paints = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint) ++paints;
+        return false;
+    }
+};
+
+// The clip's first half: sky over a field. Its second half is red.
+bool isLandscape(QRgb pixel) { return qGreen(pixel) > qRed(pixel) + 20; }
+bool isRed(QRgb pixel) { return qRed(pixel) > 160 && qBlue(pixel) < 90; }
+
+// A background video in the window. A frame-ready signal of its player
+// repaints the video-only page, and then the editor, without waiting for a
+// position tick. The sidebar is wide enough for the video row. Playback runs
+// to the end of the clip; the background then shows the first frame again,
+// the one that belongs to the telemetry it shows (the segment start), in the
+// model and on the screen. The background pans under the mouse. Writes the
+// window at 1440 × 900 with the sample ride over the first frame and a
+// selected widget to window-1440x900.png in the build folder (the README's
+// picture is a copy of it).
+TEST_F(ContentViewTest, ScreenshotOverABackgroundVideoThatRepaintsPlaysAndPans) {
+    if (!testing::ffmpegCommandAvailable()) GTEST_SKIP() << "no ffmpeg command";
+    applyPacemarkStyle();  // the application's dark look, as main() sets it
+    EXPECT_GE(window_->minimumWidth(), 1120);
+    EXPECT_GE(window_->minimumHeight(), 720);
+    // In RGB rows: light blue above the horizon, green below.
+    testing::TemporaryFolder folder;
+    const auto clip = folder / "landscape.mp4";
+    testing::makeTestMovie(clip,
+                           "color=c=black:s=640x360:r=25,format=rgb24,"
+                           "geq=r='if(lt(Y,170),110+Y/2,70-(Y-170)/8)':g='if(lt(Y,170),160+Y/3,120-(Y-170)/5)'"
+                           ":b='if(lt(Y,170),235-Y/6,55-(Y-170)/10)',drawbox=c=red:t=fill:enable='gte(t,0.5)'",
+                           1);
+    model_->loadVideoBackground(clip);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !model_->isLoadingVideo() && model_->videoBackgroundPlayer(); }, 20000));
+    const auto modelPixel = [&] {
+        const QImage image = currentBackgroundImage(*model_);
+        return image.isNull() ? QRgb(0) : image.pixel(image.width() / 2, image.height() / 2);
+    };
+    ASSERT_TRUE(QTest::qWaitFor([&] { return isLandscape(modelPixel()); }, 5000));
+    const auto paintsOnFrameReady = [&](QWidget* view) {
+        QTest::qWait(300);  // the first frame, the page switch and the fitted sidebar settle
+        PaintCounter counter;
+        view->installEventFilter(&counter);
+        emit model_->videoBackgroundPlayer()->frameChanged();
+        QTest::qWait(50);
+        return counter.paints;
+    };
+    EXPECT_GT(paintsOnFrameReady(window_->findChild<VideoBackgroundOnlyPreview*>()), 0);
     dropSampleRide();
-    const auto selected = model_->selectedWidgetID();
-    ASSERT_TRUE(selected.has_value());
-    const auto layout = model_->overlayLayout();
+    model_->setExportStartSeconds(900);  // under way: every widget shows a value
+    ASSERT_GE(model_->overlayLayout().widgets.size(), 2u);
+    model_->setSelectedWidgetID(model_->overlayLayout().widgets[1].id);
+    EXPECT_GT(paintsOnFrameReady(editor()), 0);
+
+    auto* sidebar = window_->findChild<QScrollArea*>("sidebar");
+    sidebar->verticalScrollBar()->setValue(0);  // the header and the action buttons in view
+    QPushButton* synchronize = button(QStringLiteral("Синхр."));
+    ASSERT_TRUE(synchronize && synchronize->isVisible());
+    EXPECT_LE(synchronize->mapTo(sidebar->viewport(), QPoint(synchronize->width(), 0)).x(),
+              sidebar->viewport()->width());
+    const QImage picture = window_->grab().toImage();
+    EXPECT_EQ(picture.size(), QSize(1440, 900) * window_->devicePixelRatioF());
+    const auto file = std::filesystem::current_path() / "window-1440x900.png";
+    EXPECT_TRUE(picture.save(QString::fromStdString(file.string()), "PNG", 0));  // smallest file
+    EXPECT_GT(std::filesystem::file_size(file), 10'000u);
+
+    // A pixel of the background near the canvas's top-left corner, where no
+    // preset puts a widget.
+    const auto shownPixel = [&] {
+        const QRectF canvas = editor()->canvasRect();
+        const QPoint point = (canvas.topLeft() + QPointF(canvas.width() * 0.04, canvas.height() * 0.06)).toPoint();
+        return editor()->grab().toImage().pixel(point * editor()->devicePixelRatioF());
+    };
+    EXPECT_TRUE(isLandscape(shownPixel()));
+    model_->playVideoPreview();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return isRed(modelPixel()); }, 5000));  // past halfway
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !model_->isVideoPreviewPlaying(); }, 10000));
+    EXPECT_EQ(model_->previewTelemetryElapsedSeconds(), 900);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return isLandscape(modelPixel()); }, 2000));
+    EXPECT_TRUE(isLandscape(shownPixel()));
+    // It stays there: nothing of the old run arrives late.
+    QTest::qWait(300);
+    EXPECT_TRUE(isLandscape(modelPixel()));
+    EXPECT_TRUE(isLandscape(shownPixel()));
+
+    // A drag beside the canvas (the band outside it) changes nothing; on empty
+    // canvas it deselects and pans the background, never past ±1; on a widget
+    // it selects it and leaves the background where it is.
     const QRectF canvas = editor()->canvasRect();
-    // Empty canvas: the top-left corner area holds no widget in the presets.
-    drag(editor(), canvas.topLeft() + QPointF(3, 3), canvas.topLeft() + QPointF(200, 100));
-    EXPECT_EQ(model_->selectedWidgetID(), selected);
-    EXPECT_EQ(model_->videoBackgroundOffsetX(), 0);
-    // Outside the canvas (the band beside it) nothing changes either.
     const QPointF outside = canvas.x() > 1 ? QPointF(canvas.x() / 2, canvas.center().y())
                                             : QPointF(canvas.center().x(), canvas.y() / 2);
-    if (!canvas.contains(outside)) {
-        drag(editor(), outside, outside + QPointF(300, 0));
-        EXPECT_EQ(model_->selectedWidgetID(), selected);
-    }
-    EXPECT_EQ(model_->overlayLayout(), layout);
+    ASSERT_FALSE(canvas.contains(outside));
+    drag(editor(), outside, outside + QPointF(300, 0));
+    EXPECT_TRUE(model_->selectedWidgetID().has_value());
+    EXPECT_EQ(model_->videoBackgroundOffsetX(), 0);
+    const QPointF empty = canvas.topLeft() + QPointF(3, 3);
+    drag(editor(), empty, empty + QPointF(canvas.width() * 0.1, 0));
+    EXPECT_FALSE(model_->selectedWidgetID().has_value());
+    EXPECT_GT(model_->videoBackgroundOffsetX(), 0);
+    EXPECT_LT(model_->videoBackgroundOffsetX(), 1);
+    EXPECT_EQ(model_->videoBackgroundOffsetY(), 0);
+    drag(editor(), empty, empty + QPointF(canvas.width() * 10, canvas.height() * 10));
+    EXPECT_DOUBLE_EQ(model_->videoBackgroundOffsetX(), 1);
+    const double down = model_->videoBackgroundOffsetY();
+    EXPECT_DOUBLE_EQ(std::abs(down), 1);
+    drag(editor(), empty, empty - QPointF(canvas.width() * 30, canvas.height() * 30));
+    EXPECT_DOUBLE_EQ(model_->videoBackgroundOffsetX(), -1);
+    EXPECT_DOUBLE_EQ(model_->videoBackgroundOffsetY(), -down);
+    const PacemarkWidget first = model_->overlayLayout().widgets[0];
+    drag(editor(), previewRect(first, canvas).center(), previewRect(first, canvas).center());
+    EXPECT_EQ(model_->selectedWidgetID(), first.id);
+    EXPECT_DOUBLE_EQ(model_->videoBackgroundOffsetX(), -1);
 }
 
 }  // namespace

@@ -1,16 +1,13 @@
 #include <gtest/gtest.h>
 
-#include <QImage>
 #include <QPainter>
 
-#include <cmath>
+#include <algorithm>
 #include <functional>
-#include <memory>
-#include <optional>
-#include <vector>
+#include <ranges>
 
-#include "CairoDrawingSurface.h"
 #include "ScaledDrawingSurface.h"
+#include "TestRides.h"
 #include "WidgetPreview.h"
 #include "WindowTestApplication.h"
 
@@ -22,35 +19,21 @@ using Style = TelemetryWidgetPanelStyle;
 
 constexpr std::int64_t kCanvasWidth = 640;
 constexpr std::int64_t kCanvasHeight = 360;
-constexpr std::uint32_t kAccent = 0xFF2020;
-constexpr std::uint32_t kLabel = 0x808080;
-constexpr std::uint32_t kValue = 0xFFFFFF;
 
-// Ten minutes on a loop, every reading present; without GPS when `withGPS`
-// is false; the last sample at `lastElapsed` when given.
+// A red accent, grey labels and white values.
+PacemarkWidget widget(Kind kind, Style style, TelemetryWidgetFrame frame = {0.2, 0.2, 0.3, 0.25}) {
+    return PacemarkWidget(UUID::random(), kind, frame, "", 0xFF2020, 0x808080, 0xFFFFFF, style, true);
+}
+
+// Ten minutes of the test ride; without GPS when `withGPS` is false; the
+// last sample at `lastElapsed` when given.
 TelemetryActivity ride(bool withGPS = true, std::optional<double> lastElapsed = std::nullopt) {
-    std::vector<TelemetrySample> samples;
-    for (int k = 0; k < 600; ++k) {
-        TelemetrySample s;
-        s.elapsed = k;
-        if (withGPS) {
-            s.latitude = 45.9 + 0.03 * std::sin(k / 95.0);
-            s.longitude = 6.8 + 0.04 * std::cos(k / 95.0);
-        }
-        s.altitudeMeters = 1200 + 80 * std::sin(k / 50.0);
-        s.speedMetersPerSecond = 9.5;
-        s.powerWatts = 240;
-        s.heartRateBPM = 150;
-        s.cadenceRPM = 88;
-        s.distanceMeters = 9.5 * k;
-        samples.push_back(s);
+    std::vector<TelemetrySample> samples = testing::rideOfSeconds(600)->samples;
+    for (TelemetrySample& sample : samples) {
+        if (!withGPS) sample.latitude = sample.longitude = std::nullopt;
     }
     if (lastElapsed) samples.back().elapsed = *lastElapsed;
     return TelemetryActivity(std::nullopt, std::move(samples));
-}
-
-PacemarkWidget widget(Kind kind, Style style, TelemetryWidgetFrame frame = {0.2, 0.2, 0.3, 0.25}) {
-    return PacemarkWidget(UUID::random(), kind, frame, "", kAccent, kLabel, kValue, style, true);
 }
 
 QRectF pointsOf(const PacemarkWidget& w) {
@@ -130,19 +113,19 @@ TEST(WidgetPreviewTest, EachKindAndStyleDrawsItsViewOnItsPanel) {
     }
 }
 
-// A selected clean widget: the dashed green outline and the short accent
-// underline at the bottom left, and no panel fill.
-TEST(WidgetPreviewTest, SelectedCleanWidgetShowsDashedOutlineAndShortUnderline) {
+// A selected clean widget: the dashed green outline, the short accent
+// underline at the bottom left, no panel fill, and above the underline accent
+// ink only for a unit (speed has one, elapsed time none).
+TEST(WidgetPreviewTest, SelectedCleanWidgetShowsDashedOutlineShortUnderlineAndTheUnit) {
     const PacemarkWidget w = widget(Kind::speed, Style::clean);
     const QImage image = draw(ride(), w, 300, 1, true);
     const QRectF r = pointsOf(w);
 
-    int green = 0, gaps = 0;
-    for (int x = static_cast<int>(r.left()) + 12; x < static_cast<int>(r.right()) - 12; ++x) {
-        (isGreen(image.pixel(x, static_cast<int>(r.top()))) ? green : gaps)++;
-    }
-    EXPECT_GT(green, 0.4 * (green + gaps));
-    EXPECT_GT(gaps, 0.2 * (green + gaps));
+    const int top = static_cast<int>(r.top());
+    const auto topEdge = std::views::iota(static_cast<int>(r.left()) + 12, static_cast<int>(r.right()) - 12);
+    const auto green = std::ranges::count_if(topEdge, [&](int x) { return isGreen(image.pixel(x, top)); });
+    EXPECT_GT(green, 0.4 * std::ranges::size(topEdge));
+    EXPECT_LT(green, 0.8 * std::ranges::size(topEdge));
 
     const QRect underline = inkBox(image, QRectF(r.left(), r.bottom() - 6, r.width(), 5).toAlignedRect(),
                                    [](QRgb p) { return qAlpha(p) > 40 && qRed(p) > 2 * qGreen(p) + 20; });
@@ -151,20 +134,10 @@ TEST(WidgetPreviewTest, SelectedCleanWidgetShowsDashedOutlineAndShortUnderline) 
     EXPECT_NEAR(underline.height(), 3, 1);
     EXPECT_FALSE(inked(image, {r.right() - 6, r.top() + 6}));
     EXPECT_FALSE(inked(image, {r.right() - 6, r.center().y()}));
-}
 
-// A metric without a unit (elapsed time) shows only its title and value: no
-// accent ink in the stacked view but the underline, where speed has its unit.
-TEST(WidgetPreviewTest, MetricWithoutUnitShowsOnlyTitleAndValue) {
-    const TelemetryActivity activity = ride();
-    const auto accentAboveUnderline = [&](Kind kind) {
-        const PacemarkWidget w = widget(kind, Style::clean);
-        const QRectF r = pointsOf(w);
-        const QRectF aboveUnderline(r.left(), r.top(), r.width(), r.height() - 6);
-        return inkBox(draw(activity, w), aboveUnderline.toAlignedRect(), isAccent);
-    };
-    EXPECT_TRUE(accentAboveUnderline(Kind::speed).isValid());
-    EXPECT_FALSE(accentAboveUnderline(Kind::elapsedTime).isValid());
+    const QRect aboveUnderline = QRectF(r.left(), r.top(), r.width(), r.height() - 6).toAlignedRect();
+    EXPECT_TRUE(inkBox(image, aboveUnderline, isAccent).isValid());
+    EXPECT_FALSE(inkBox(draw(ride(), widget(Kind::elapsedTime, Style::clean)), aboveUnderline, isAccent).isValid());
 }
 
 // A value too wide for its widget is drawn smaller, down to 45 % of its size,
@@ -178,9 +151,7 @@ TEST(WidgetPreviewTest, TooWideValueShrinksToFortyFivePercentBeforeItIsCut) {
                       QRectF(r.topLeft() * scale, r.size() * scale).toAlignedRect(), isValueWhite)
             .height();
     };
-    const int fits = valueHeight(5);
-    const int cut = valueHeight(9.0e15);
-    EXPECT_NEAR(static_cast<double>(cut) / fits, 0.45, 0.03);
+    EXPECT_NEAR(static_cast<double>(valueHeight(9.0e15)) / valueHeight(5), 0.45, 0.03);
 }
 
 // A route without GPS says "НЕТ GPS" in a small centred line, in every

@@ -1,8 +1,24 @@
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <QApplication>
 #include <QMouseEvent>
-#include <QWidget>
+#include <QPushButton>
+#include <QTest>
+#include <QUrl>
+
+#include <atomic>
+#include <thread>
+
+#include "AppModel.h"
+#include "AppModelTestSupport.h"
+#include "AppModelVideoServices.h"
+#include "CairoDrawingSurface.h"
+#include "ContentView.h"
+#include "EditorPreviewView.h"
+#include "PreviewPane.h"
+#include "TestSupport.h"
 
 namespace pacemark::testing {
 
@@ -28,5 +44,55 @@ inline void drag(QWidget* widget, QPointF from, QPointF to) {
     sendMouse(widget, QEvent::MouseMove, to, Qt::LeftButton);
     sendMouse(widget, QEvent::MouseButtonRelease, to, Qt::NoButton);
 }
+
+// The window at 1440 × 900 over a model with the real loader, renderer and
+// background-video services; its export reports a quarter done and then runs
+// until it is stopped (or, once `finishExports_` is set, succeeds without
+// writing anything).
+class WindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        application();
+        AppModelServices services = makeAppModelServices(nullptr, nullptr);
+        addVideoBackgroundServices(services);
+        services.exportMovie = [this](auto&&, auto&&, const std::function<void(double)>& progress,
+                                      std::stop_token stop) {
+            progress(0.25);
+            while (!finishExports_) {
+                if (stop.stop_requested()) throw TelemetryVideoExportCancelled();
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            }
+        };
+        model_ = std::make_unique<AppModel>(std::move(services), &platform_);
+        window_ = std::make_unique<ContentView>(*model_, std::make_shared<const CairoDrawingSurfaceFactory>());
+        window_->resize(1440, 900);
+        window_->show();
+        window_->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(window_.get()));
+    }
+
+    // Drops the bundled sample ride on the window, as a user would.
+    void dropSampleRide() {
+        const QUrl ride = QUrl::fromLocalFile(
+            QString::fromStdString((sourceFolder() / "samples" / "sample-ride.fit").string()));
+        ASSERT_TRUE(window_->dropURLs({ride}));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return model_->activity() != nullptr && !model_->isLoading(); }, 20000));
+        QCoreApplication::processEvents();
+    }
+
+    QPushButton* button(const QString& title) {
+        for (auto* candidate : window_->findChildren<QPushButton*>()) {
+            if (candidate->text() == title) return candidate;
+        }
+        ADD_FAILURE() << "no button " << title.toStdString();
+        return nullptr;
+    }
+    EditorPreviewView* editor() { return window_->preview()->editor(); }
+
+    ScriptedPlatform platform_;
+    std::atomic<bool> finishExports_ = false;
+    std::unique_ptr<AppModel> model_;
+    std::unique_ptr<ContentView> window_;
+};
 
 }  // namespace pacemark::testing
