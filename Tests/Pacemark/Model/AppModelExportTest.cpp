@@ -1,222 +1,162 @@
 #include <gtest/gtest.h>
 
+#include <QThread>
 #include <QThreadPool>
 
-#include <mutex>
-#include <thread>
-
 #include "AppModelTestSupport.h"
+#include "CairoDrawingSurface.h"
 #include "Export/RecordingMovieWriter.h"
-#include "TestSupport.h"
 
 namespace pacemark {
 namespace {
 
+using testing::loadAndWait;
 using testing::waitUntil;
+
+bool onMainThread() { return QThread::currentThread() == QCoreApplication::instance()->thread(); }
 
 class AppModelExportTest : public ::testing::Test {
 protected:
-    // Real loader and exporter over recording writers; every configuration
-    // the exporter receives is kept, and the threads both services ran on.
+    // The real loader, renderer and exporter over recording writers that
+    // follow `script`. Decoding and exporting must run on workers, never on
+    // the main thread; every configuration the exporter receives is kept (read
+    // once the export has ended).
     AppModelServices services(MovieWriterRecordingScript script = {}) {
-        factory = std::make_shared<RecordingMovieWriterFactory>(std::move(script));
-        AppModelServices result = testing::recordingServices(factory);
-        result.loadTelemetry = [this, load = result.loadTelemetry](const std::filesystem::path& path) {
-            noteThread();
-            return load(path);
+        AppModelServices result =
+            makeAppModelServices(std::make_shared<RecordingMovieWriterFactory>(std::move(script)),
+                                 TelemetryVideoExporter::layoutFrameRenderers(
+                                     std::make_shared<const CairoDrawingSurfaceFactory>()));
+        result.loadTelemetry = [load = result.loadTelemetry](const std::filesystem::path& file) {
+            EXPECT_FALSE(onMainThread());
+            return load(file);
         };
         result.exportMovie = [this, exportMovie = result.exportMovie](std::shared_ptr<const TelemetryActivity> activity,
                                                                       const TelemetryRenderConfig& config,
                                                                       const std::function<void(double)>& progress,
                                                                       std::stop_token stop) {
-            {
-                std::lock_guard<std::mutex> lock(configsMutex);
-                configs.push_back(config);
-            }
-            noteThread();
+            EXPECT_FALSE(onMainThread());
+            configs.push_back(config);
             exportMovie(std::move(activity), config, progress, std::move(stop));
         };
         return result;
     }
-    void noteThread() {
-        std::lock_guard<std::mutex> lock(configsMutex);
-        serviceThreads.push_back(std::this_thread::get_id());
+    // A model with a FIT ride of `seconds` loaded from ride.fit in the folder.
+    std::unique_ptr<AppModel> loadedModel(int seconds, MovieWriterRecordingScript script = {},
+                                          AppModelPlatform* platform = nullptr) {
+        testing::writeFileBytes(folder / "ride.fit", testing::fitActivityBytes(seconds));
+        auto model = std::make_unique<AppModel>(services(std::move(script)), platform);
+        EXPECT_TRUE(loadAndWait(*model, folder / "ride.fit"));
+        return model;
     }
-    std::filesystem::path writeRide(const std::string& name, int seconds) {
-        const auto path = folder / name;
-        testing::writeFileBytes(path, testing::fitActivityBytes(seconds));
-        return path;
-    }
-    static void loadAndWait(AppModel& model, const std::filesystem::path& path) {
-        model.load(path);
-        ASSERT_TRUE(waitUntil([&] { return !model.isLoading(); }));
-        ASSERT_NE(model.activity(), nullptr);
-    }
-    std::vector<TelemetryRenderConfig> recordedConfigs() {
-        std::lock_guard<std::mutex> lock(configsMutex);
-        return configs;
+    // Writers that hold the first export at frame `frameIndex` until `gate` opens.
+    static MovieWriterRecordingScript holdingFirstExport(std::int64_t frameIndex, testing::Gate& gate) {
+        MovieWriterRecordingScript script;
+        script.onAppend = [frameIndex, &gate, held = std::make_shared<std::atomic<bool>>(false)](std::int64_t index) {
+            if (index == frameIndex && !held->exchange(true)) gate.waitOpen();
+        };
+        return script;
     }
 
     testing::TemporaryFolder folder;
-    std::shared_ptr<RecordingMovieWriterFactory> factory;
-    std::mutex configsMutex;
     std::vector<TelemetryRenderConfig> configs;
-    std::vector<std::thread::id> serviceThreads;
 };
 
-// Also: decoding and exporting run on workers, never on the main thread.
 TEST_F(AppModelExportTest, DefaultExportWritesBesideTheSourceWithFrozenSettings) {
     testing::ScriptedPlatform platform;
-    AppModel model{services(), &platform};
-    loadAndWait(model, writeRide("ride.fit", 12));
-    model.setWidth(640);
-    model.setHeight(360);
-    model.setCodec(TelemetryVideoCodec::proRes4444);
-    model.setExportStartSeconds(2);
-    model.setExportEndSeconds(7);
-    const PacemarkLayout layout = model.overlayLayout();
+    const auto model = loadedModel(12, {}, &platform);
+    model->setWidth(640);
+    model->setHeight(360);
+    model->setCodec(TelemetryVideoCodec::proRes4444);
+    model->setExportStartSeconds(2);
+    model->setExportEndSeconds(7);
+    const PacemarkLayout layout = model->overlayLayout();
 
-    model.exportDefault();
-    EXPECT_TRUE(model.isExporting());
-    EXPECT_EQ(model.statusText(), "Создаю ride-telemetry.mov, отрезок 00:05...");
+    model->exportDefault();
+    EXPECT_EQ(model->statusText(), "Создаю ride-telemetry.mov, отрезок 00:05...");
     // Edits after the start do not reach the running export.
-    model.removeSelectedWidget();
-    model.setWidth(1920);
-
-    ASSERT_TRUE(waitUntil([&] { return !model.isExporting(); }));
+    model->removeSelectedWidget();
+    model->setWidth(1920);
+    ASSERT_TRUE(waitUntil([&] { return !model->isExporting(); }));
     const auto output = folder / "ride-telemetry.mov";
-    EXPECT_EQ(model.statusText(), "Готово: ride-telemetry.mov");
-    EXPECT_EQ(model.lastOutputURL(), output);
-    EXPECT_EQ(model.exportProgress(), 1.0);
-    EXPECT_FALSE(model.errorMessage().has_value());
+    EXPECT_EQ(model->statusText(), "Готово: ride-telemetry.mov");
     EXPECT_TRUE(platform.requests.empty());  // no dialog
-    EXPECT_EQ(testing::filesIn(folder.path()), (std::vector<std::filesystem::path>{"ride-telemetry.mov", "ride.fit"}));
+    ASSERT_EQ(configs.size(), 1u);
+    EXPECT_EQ(configs[0], TelemetryRenderConfig(output, 640, 360, 30, TelemetryVideoCodec::proRes4444, 2, 5, layout));
 
-    const auto sent = recordedConfigs();
-    ASSERT_EQ(sent.size(), 1u);
-    EXPECT_EQ(sent[0], TelemetryRenderConfig(output, 640, 360, 30, TelemetryVideoCodec::proRes4444, 2, 5, layout));
-    EXPECT_EQ(factory->recording()->frames.size(), 150u);
-
-    model.revealLastOutput();
-    EXPECT_EQ(platform.revealed, (std::vector<std::filesystem::path>{output}));
-    ASSERT_EQ(serviceThreads.size(), 2u);
-    for (const auto thread : serviceThreads) EXPECT_NE(thread, std::this_thread::get_id());
+    // A destination whose folder cannot exist (its parent is a file) is
+    // refused before any work starts.
+    model->exportMovie(folder / "ride.fit" / "out.mov");
+    EXPECT_EQ(model->statusText(), "Экспорт не удался.");
+    EXPECT_FALSE(model->errorMessage().value_or("").isEmpty());
+    EXPECT_EQ(configs.size(), 1u);
 }
 
+// The chosen file's export itself is the window's (SidebarEditingTest).
 TEST_F(AppModelExportTest, SaveDialogIsAskedWhenTheSourceIsUnknown) {
     testing::ScriptedPlatform platform;
     AppModelServices withoutSource = services();
     withoutSource.loadTelemetry = [](const std::filesystem::path&) { return testing::makeActivity(3); };
     AppModel model{withoutSource, &platform};
-    EXPECT_EQ(model.defaultOutputName(), "pacemark.mov");
     model.exportDefault();  // no activity: nothing
-    EXPECT_TRUE(platform.requests.empty());
-
-    loadAndWait(model, "morning.gpx");
-    EXPECT_EQ(model.defaultOutputName(), "morning-telemetry.mov");
-    const QString status = model.statusText();
+    ASSERT_TRUE(loadAndWait(model, "morning.gpx"));
     model.exportDefault();  // cancelled dialog: nothing
     ASSERT_EQ(platform.requests.size(), 1u);
-    EXPECT_EQ(platform.requests[0].title, "Экспорт телеметрии");
     EXPECT_EQ(platform.requests[0].suggestedName, "morning-telemetry.mov");
-    EXPECT_EQ(platform.requests[0].fileExtension, "mov");
     EXPECT_FALSE(model.isExporting());
-    EXPECT_EQ(model.statusText(), status);
-
-    platform.answer = folder / "nested" / "chosen.mov";
-    model.exportDefault();
-    ASSERT_TRUE(waitUntil([&] { return !model.isExporting(); }));
-    EXPECT_EQ(model.statusText(), "Готово: chosen.mov");
-    EXPECT_TRUE(std::filesystem::exists(folder / "nested" / "chosen.mov"));
+    EXPECT_TRUE(configs.empty());
 }
 
-TEST_F(AppModelExportTest, ShortActivitiesExportAtLeastAFrame) {
-    for (const auto& [duration, expectedSeconds] : {std::pair{0.0, 0.001}, std::pair{0.4, 1.0}}) {
-        AppModelServices prepared = services();
-        prepared.loadTelemetry = [duration = duration](const std::filesystem::path& url) {
-            return testing::makeActivity(duration, url);
-        };
-        AppModel model{prepared};
-        loadAndWait(model, folder / "short.fit");
-        model.exportMovie(folder / "short.mov");
-        ASSERT_TRUE(waitUntil([&] { return !model.isExporting(); }));
-        EXPECT_EQ(model.statusText(), "Готово: short.mov");
-        ASSERT_FALSE(recordedConfigs().empty());
-        EXPECT_EQ(recordedConfigs().back().startOffsetSeconds, 0.0);
-        EXPECT_EQ(recordedConfigs().back().durationSeconds, expectedSeconds) << "activity of " << duration << " s";
-    }
+TEST_F(AppModelExportTest, AnActivityOfASingleInstantStillExportsAFrame) {
+    const auto model = loadedModel(0);
+    model->exportMovie(folder / "still.mov");
+    ASSERT_TRUE(waitUntil([&] { return !model->isExporting(); }));
+    EXPECT_EQ(model->statusText(), "Готово: still.mov");
+    EXPECT_EQ(configs.back().durationSeconds, 0.001);
 }
 
-TEST_F(AppModelExportTest, StoppingLeavesNoFileAndResetsTheProgress) {
+// The stop button's outcome on screen is the window's (SidebarEditingTest).
+TEST_F(AppModelExportTest, StoppingResetsTheProgressWithoutAnAlert) {
     testing::Gate gate;
-    MovieWriterRecordingScript script;
-    script.onAppend = [&](std::int64_t frameIndex) {
-        if (frameIndex == 40) gate.waitOpen();
-    };
-    AppModel model{services(script)};
-    loadAndWait(model, writeRide("ride.fit", 60));
-    model.exportDefault();
-    ASSERT_TRUE(waitUntil([&] { return gate.isWaiting(); }));
-    // The progress of the first second has arrived.
-    ASSERT_TRUE(waitUntil([&] { return model.exportProgress() > 0; }));
-
-    model.cancelExport();
-    EXPECT_EQ(model.statusText(), "Останавливаю экспорт...");
-    EXPECT_TRUE(model.isExporting());
+    const auto model = loadedModel(60, holdingFirstExport(40, gate));
+    model->exportDefault();
+    // Held after the progress of the first second has arrived.
+    ASSERT_TRUE(waitUntil([&] { return gate.isWaiting() && model->exportProgress() > 0; }));
+    model->cancelExport();
+    EXPECT_EQ(model->statusText(), "Останавливаю экспорт...");
+    EXPECT_TRUE(model->isExporting());
     gate.open();
-    ASSERT_TRUE(waitUntil([&] { return !model.isExporting(); }));
-    EXPECT_EQ(model.statusText(), "Экспорт остановлен.");
-    EXPECT_EQ(model.exportProgress(), 0.0);
-    EXPECT_FALSE(model.lastOutputURL().has_value());
-    EXPECT_FALSE(model.errorMessage().has_value());
-    EXPECT_EQ(testing::filesIn(folder.path()), std::vector<std::filesystem::path>{"ride.fit"});
-
-    model.cancelExport();  // not exporting: nothing
-    EXPECT_EQ(model.statusText(), "Экспорт остановлен.");
+    ASSERT_TRUE(waitUntil([&] { return !model->isExporting(); }));
+    EXPECT_EQ(model->statusText(), "Экспорт остановлен.");
+    EXPECT_EQ(model->exportProgress(), 0.0);
+    EXPECT_FALSE(model->errorMessage().has_value());
+    model->cancelExport();  // not exporting: nothing
+    EXPECT_EQ(model->statusText(), "Экспорт остановлен.");
 }
 
 TEST_F(AppModelExportTest, FailuresRaiseTheAlertWithTheExportersText) {
     MovieWriterRecordingScript script;
     script.failsToFinish = true;
-    AppModel model{services(script)};
-    loadAndWait(model, writeRide("ride.fit", 3));
-    model.exportDefault();
-    ASSERT_TRUE(waitUntil([&] { return !model.isExporting(); }));
-    EXPECT_EQ(model.errorMessage(), QStringLiteral("Не удалось записать видео."));
-    EXPECT_EQ(model.statusText(), "Экспорт не удался.");
-    EXPECT_FALSE(model.lastOutputURL().has_value());
-    EXPECT_EQ(testing::filesIn(folder.path()), std::vector<std::filesystem::path>{"ride.fit"});
-
-    // A destination whose folder cannot exist (its parent is a file).
-    model.exportMovie(folder / "ride.fit" / "out.mov");
-    ASSERT_TRUE(waitUntil([&] { return !model.isExporting(); }));
-    EXPECT_EQ(model.statusText(), "Экспорт не удался.");
-    ASSERT_TRUE(model.errorMessage().has_value());
-    EXPECT_FALSE(model.errorMessage()->isEmpty());
+    const auto model = loadedModel(3, script);
+    model->exportDefault();
+    ASSERT_TRUE(waitUntil([&] { return !model->isExporting(); }));
+    EXPECT_EQ(model->errorMessage(), QStringLiteral("Не удалось записать видео."));
+    EXPECT_EQ(model->statusText(), "Экспорт не удался.");
+    EXPECT_FALSE(model->lastOutputURL().has_value());
 }
 
 TEST_F(AppModelExportTest, ANewExportSupersedesARunningOne) {
     testing::Gate gate;
-    MovieWriterRecordingScript script;
-    std::atomic<bool> firstHeld = false;
-    script.onAppend = [&](std::int64_t frameIndex) {
-        if (frameIndex == 0 && !firstHeld.exchange(true)) gate.waitOpen();
-    };
-    AppModel model{services(script)};
-    loadAndWait(model, writeRide("ride.fit", 5));
-    model.exportMovie(folder / "first.mov");
+    const auto model = loadedModel(5, holdingFirstExport(0, gate));
+    model->exportMovie(folder / "first.mov");
     ASSERT_TRUE(waitUntil([&] { return gate.isWaiting(); }));
-
-    model.exportMovie(folder / "second.mov");
-    EXPECT_EQ(model.statusText(), "Создаю second.mov, отрезок 00:05...");
+    model->exportMovie(folder / "second.mov");
+    EXPECT_EQ(model->statusText(), "Создаю second.mov, отрезок 00:05...");
     gate.open();
-    ASSERT_TRUE(waitUntil([&] { return !model.isExporting(); }));
+    ASSERT_TRUE(waitUntil([&] { return !model->isExporting(); }));
     QThreadPool::globalInstance()->waitForDone();
     QCoreApplication::sendPostedEvents();
     // The stopped first export neither overwrote the state nor left a file.
-    EXPECT_EQ(model.statusText(), "Готово: second.mov");
-    EXPECT_EQ(model.lastOutputURL(), folder / "second.mov");
-    EXPECT_EQ(model.exportProgress(), 1.0);
+    EXPECT_EQ(model->statusText(), "Готово: second.mov");
     EXPECT_EQ(testing::filesIn(folder.path()), (std::vector<std::filesystem::path>{"ride.fit", "second.mov"}));
 }
 
@@ -225,19 +165,13 @@ TEST_F(AppModelExportTest, ALoadIsNotHeldUpByARunningExport) {
     const int savedMaximum = pool->maxThreadCount();
     pool->setMaxThreadCount(1);  // a single-processor machine's default
     testing::Gate gate;
-    MovieWriterRecordingScript script;
-    script.onAppend = [&](std::int64_t frameIndex) {
-        if (frameIndex == 0) gate.waitOpen();
-    };
-    AppModel model{services(script)};
-    loadAndWait(model, writeRide("ride.fit", 4));
-    model.exportDefault();
+    const auto model = loadedModel(4, holdingFirstExport(0, gate));
+    model->exportDefault();
     ASSERT_TRUE(waitUntil([&] { return gate.isWaiting(); }));
-    model.load(writeRide("next.fit", 6));
-    const bool loaded = waitUntil([&] { return !model.isLoading(); });
+    const bool loaded = loadAndWait(*model, "ride.fit");
     gate.open();
     EXPECT_TRUE(loaded);
-    EXPECT_TRUE(waitUntil([&] { return !model.isExporting(); }));
+    EXPECT_TRUE(waitUntil([&] { return !model->isExporting(); }));
     pool->setMaxThreadCount(savedMaximum);
 }
 
