@@ -3,11 +3,7 @@
 #include <QTest>
 
 #include <atomic>
-#include <filesystem>
 #include <future>
-#include <optional>
-#include <string>
-#include <vector>
 
 #include "AppModel.h"
 #include "TestSupport.h"

@@ -38,7 +38,6 @@ protected:
             return players.emplace_back(std::make_shared<FakeVideoPlayer>());
         };
         result.readVideoMetadata = [this](const std::filesystem::path&, std::stop_token stop) {
-            ++metadataReads;
             hold("metadata", stop);
             if (metadataFailure) throw PacemarkError(*metadataFailure);
             return metadata;
@@ -74,7 +73,7 @@ protected:
     std::vector<std::shared_ptr<FakeVideoPlayer>> players;
     std::vector<VideoMetadataItem> metadata;
     std::optional<std::string> metadataFailure;
-    std::atomic<int> metadataReads = 0, readsStopped = 0;
+    std::atomic<int> readsStopped = 0;
 };
 
 TEST_F(AppModelVideoTest, OpeningFailingClearingAndSupersedingShowTheirTexts) {
@@ -124,8 +123,15 @@ TEST_F(AppModelVideoTest, OpeningFailingClearingAndSupersedingShowTheirTexts) {
     EXPECT_EQ(readsStopped, 2);  // both superseded reads were told to give up
 }
 
-TEST_F(AppModelVideoTest, PlaybackCommandsAndObserversOfTheCurrentPlayer) {
+// The preview shows the telemetry 42 % into the segment, or where the
+// video's position from the segment start is.
+TEST_F(AppModelVideoTest, PlaybackCommandsObserversAndThePreviewTime) {
+    activity = makeActivity(1000);
     AppModel model{services()};
+    ASSERT_TRUE(loadAndWait(model, "long.fit"));
+    model.setExportStartSeconds(100);
+    model.setExportEndSeconds(200);
+    EXPECT_DOUBLE_EQ(model.previewTelemetryElapsedSeconds(), 142);
     model.playVideoPreview();  // nothing to play yet
     EXPECT_FALSE(model.isVideoPreviewPlaying());
     openVideo(model, "clip.mp4");
@@ -135,15 +141,19 @@ TEST_F(AppModelVideoTest, PlaybackCommandsAndObserversOfTheCurrentPlayer) {
     EXPECT_TRUE(model.isVideoPreviewPlaying());
     emit first.positionChanged(2.5);
     emit first.positionChanged(std::numeric_limits<double>::quiet_NaN());
-    EXPECT_EQ(model.videoPreviewElapsedSeconds(), 2.5);
+    EXPECT_DOUBLE_EQ(model.previewTelemetryElapsedSeconds(), 102.5);
     model.restartVideoPreview();  // from the start, still playing
     EXPECT_EQ(model.videoPreviewElapsedSeconds(), 0);
     model.toggleVideoPreviewPlayback();
     model.restartVideoPreview();  // from the start, still paused
     EXPECT_EQ(first.calls, (Calls{"play", "seek", "play", "pause", "seek"}));
-
     emit first.positionChanged(-0.2);
     EXPECT_EQ(model.videoPreviewElapsedSeconds(), 0);
+    model.setVideoPreviewElapsedSeconds(-4);
+    EXPECT_DOUBLE_EQ(model.previewTelemetryElapsedSeconds(), 100);
+    model.setExportStartSeconds(990);
+    model.setVideoPreviewElapsedSeconds(30);
+    EXPECT_DOUBLE_EQ(model.previewTelemetryElapsedSeconds(), 1000);  // clamped to the duration
 
     // The replaced player's signals are no longer heard. (The end of playback
     // is the window's VideoPlaybackTest, over a real clip.)
@@ -162,12 +172,15 @@ TEST_F(AppModelVideoTest, PlaybackCommandsAndObserversOfTheCurrentPlayer) {
     emit second.playbackFailed(QStringLiteral("Видео не воспроизводится."));
     EXPECT_FALSE(model.isVideoPreviewPlaying());
     EXPECT_EQ(model.errorMessage(), "Видео не воспроизводится.");
+    model.clearVideoBackground();
+    EXPECT_DOUBLE_EQ(model.previewTelemetryElapsedSeconds(), 990.42);  // the end was pushed to 991
 }
 
 // Which match wins and which text it shows is the core's
-// (VideoSynchronizationTest); here: the model applies it to the segment, and
-// a newer video or track drops a match still being looked for.
-TEST_F(AppModelVideoTest, SynchronizationMovesTheSegmentUnlessTheVideoOrTrackIsReplaced) {
+// (VideoSynchronizationTest); here: the model applies a match to the segment,
+// a newer video or track drops a match still being looked for, and the other
+// outcomes leave the segment alone.
+TEST_F(AppModelVideoTest, SynchronizationMovesTheSegmentOnlyForACurrentMatch) {
     AppModel model{services()};
     model.synchronizeVideoWithTelemetry();
     EXPECT_EQ(model.errorMessage(), "Сначала загрузи FIT или GPX.");
@@ -183,9 +196,8 @@ TEST_F(AppModelVideoTest, SynchronizationMovesTheSegmentUnlessTheVideoOrTrackIsR
     startHeld("metadata", [&] { model.synchronizeVideoWithTelemetry(); });
     EXPECT_EQ(model.statusText(), "Ищу синхронизацию видео с треком...");
     EXPECT_FALSE(model.errorMessage());
-    model.synchronizeVideoWithTelemetry();  // already running
+    model.synchronizeVideoWithTelemetry();  // already running: not started again (see readsStopped)
     release();
-    EXPECT_EQ(metadataReads, 1);
     EXPECT_FALSE(model.isSynchronizingVideo());
     EXPECT_EQ(model.statusText(), "Синхронизировано по GPS видео: старт 16:40, ближайшая точка 0 м.");
     EXPECT_EQ(model.startOffsetSeconds(), 1000);
@@ -205,13 +217,9 @@ TEST_F(AppModelVideoTest, SynchronizationMovesTheSegmentUnlessTheVideoOrTrackIsR
         release();
         EXPECT_NE(model.startOffsetSeconds(), 1500);  // the late match is dropped
     }
-    EXPECT_EQ(readsStopped, 3);
-}
+    EXPECT_EQ(readsStopped, 3);  // the three replaced reads, and no restarted one
 
-// The model shows the other outcomes and leaves the segment and the preview alone.
-TEST_F(AppModelVideoTest, OutcomesThatLeaveTheSegmentAlone) {
-    AppModel model{services()};
-    openVideo(model, "clip.mp4");
+    // The other outcomes are shown and leave the segment and the preview alone.
     metadata = {location("+45.0+007.0/")};
     const std::tuple<TelemetryActivity, std::optional<std::string>, const char*> cases[] = {
         {makeActivity(300, false), std::nullopt, "В видео есть GPS, но в треке нет координат для сопоставления."},
@@ -234,28 +242,6 @@ TEST_F(AppModelVideoTest, OutcomesThatLeaveTheSegmentAlone) {
         EXPECT_EQ(model.exportEndSeconds(), duration);
         EXPECT_EQ(model.videoPreviewElapsedSeconds(), 3);
     }
-}
-
-TEST_F(AppModelVideoTest, PreviewTimeFollowsTheSegmentOrThePlayer) {
-    activity = makeActivity(1000);
-    AppModel model{services()};
-    ASSERT_TRUE(loadAndWait(model, "long.fit"));
-    model.setExportStartSeconds(100);
-    model.setExportEndSeconds(200);
-    EXPECT_DOUBLE_EQ(model.previewTelemetryElapsedSeconds(), 142);  // 42 % into the segment
-
-    // With a player: the video's position from the segment start.
-    openVideo(model, "clip.mp4");
-    model.setVideoPreviewElapsedSeconds(30);
-    EXPECT_DOUBLE_EQ(model.previewTelemetryElapsedSeconds(), 130);
-    model.setVideoPreviewElapsedSeconds(-4);
-    EXPECT_DOUBLE_EQ(model.previewTelemetryElapsedSeconds(), 100);
-    model.setExportStartSeconds(990);
-    model.setVideoPreviewElapsedSeconds(30);
-    EXPECT_DOUBLE_EQ(model.previewTelemetryElapsedSeconds(), 1000);  // clamped to the duration
-
-    model.clearVideoBackground();
-    EXPECT_DOUBLE_EQ(model.previewTelemetryElapsedSeconds(), 990.42);  // the end was pushed to 991
 }
 
 // The real services: a generated clip with a location over a generated ride.
