@@ -112,7 +112,6 @@ TEST(AppModelEditingTest, LayoutFilesKeepTheLayoutAndEditsAreNotReplacedUnasked)
     const testing::TemporaryFolder folder;
     const auto file = folder / "mine.pacemark-layout";
     model.addWidget(Kind::power);
-    model.setSelectedWidgetCaption(QStringLiteral("Мощь"));
     const PacemarkLayout edited = model.overlayLayout();
     platform.saveAnswer = file;
     model.saveLayout();

@@ -9,19 +9,18 @@
 namespace pacemark {
 namespace {
 
-using testing::loadAndWait;
-using testing::waitUntil;
+using namespace testing;
 
 // Files come from the command line or from drops, routed by their extension
 // as the loader reads it, in any letter case. (A lone unsupported file is the
 // window's ContentViewTest.)
 TEST(AppModelLoadingTest, CommandLineAndDroppedFilesAreRoutedByTheirExtension) {
-    const testing::TemporaryFolder folder;
-    testing::writeFileBytes(folder / "ride.fit", testing::fitActivityBytes(120));
+    const TemporaryFolder folder;
+    writeFileBytes(folder / "ride.fit", fitActivityBytes(120));
     const std::string track = "<gpx><trk><trkseg><trkpt lat=\"45\" lon=\"7\"/><trkpt lat=\"45\" lon=\"7.001\"/>"
                               "</trkseg></trk></gpx>";
-    testing::writeFileText(folder / "Morning.GPX", track);
-    testing::writeFileText(folder / ".gpx", track);
+    writeFileText(folder / "Morning.GPX", track);
+    writeFileText(folder / ".gpx", track);
     AppModelServices services = makeAppModelServices(nullptr, nullptr);
     services.readVideoStillFrame = [](const std::filesystem::path&, std::stop_token) { return VideoBackgroundImage{}; };
     AppModel model{services};
@@ -61,16 +60,16 @@ TEST(AppModelLoadingTest, CommandLineAndDroppedFilesAreRoutedByTheirExtension) {
 }
 
 TEST(AppModelLoadingTest, FailingFilesShowTheLoadersTextAndACutFITFileOffersItsReadablePoints) {
-    const testing::TemporaryFolder folder;
+    const TemporaryFolder folder;
     const auto missing = folder / "missing.gpx";
-    auto bytes = testing::readFileBytes(testing::sourceFolder() / "samples" / "sample-ride.fit");
+    auto bytes = readFileBytes(sourceFolder() / "samples" / "sample-ride.fit");
     bytes.resize(bytes.size() * 3 / 5);
     const auto cut = folder / "cut.fit";
-    testing::writeFileBytes(cut, bytes);
+    writeFileBytes(cut, bytes);
     const std::string expected =
-        testing::thrownBy<PacemarkError>([&] { TelemetryFileLoader::load(missing); }).errorDescription();
+        thrownBy<PacemarkError>([&] { TelemetryFileLoader::load(missing); }).errorDescription();
     const std::size_t readable =
-        testing::thrownBy<FITParserError>([&] { TelemetryFileLoader::load(cut); }).readableRecordCount();
+        thrownBy<FITParserError>([&] { TelemetryFileLoader::load(cut); }).readableRecordCount();
     ASSERT_GT(readable, 0u);
 
     AppModel model{makeAppModelServices(nullptr, nullptr)};
@@ -102,11 +101,11 @@ TEST(AppModelLoadingTest, FailingFilesShowTheLoadersTextAndACutFITFileOffersItsR
 // The loads run on workers: on the main thread the first would never get
 // past its gate.
 TEST(AppModelLoadingTest, OnlyTheLatestLoadOfALiveModelIsShown) {
-    testing::Gate firstGate, secondGate;
+    Gate firstGate, secondGate;
     AppModelServices services;
     services.loadTelemetry = [&](const std::filesystem::path& file) {
         (file == "first.fit" ? firstGate : secondGate).waitOpen();
-        return testing::makeActivity(10);
+        return makeActivity(10);
     };
     auto model = std::make_unique<AppModel>(services);
     model->load("first.fit");
@@ -130,19 +129,19 @@ TEST(AppModelLoadingTest, OnlyTheLatestLoadOfALiveModelIsShown) {
 
 // A start pushing the end is the window's (SidebarEditingTest).
 TEST(AppModelLoadingTest, SegmentFollowsTheActivityInWholeSeconds) {
-    TelemetryActivity activity = testing::makeActivity(0.4);
+    TelemetryActivity activity = makeActivity(0.4);
     AppModelServices services;
     services.loadTelemetry = [&](const std::filesystem::path&) { return activity; };
     AppModel model{services};
     ASSERT_TRUE(loadAndWait(model, "short.fit"));
     EXPECT_EQ(model.exportEndSeconds(), 1);
-    activity = testing::makeActivity(0);
+    activity = makeActivity(0);
     ASSERT_TRUE(loadAndWait(model, "still.fit"));
     model.setExportEndSeconds(5);
     EXPECT_EQ(model.exportEndSeconds(), 0);
     EXPECT_EQ(model.previewTelemetryElapsedSeconds(), 0);
 
-    activity = testing::makeActivity(125.2);
+    activity = makeActivity(125.2);
     ASSERT_TRUE(loadAndWait(model, "ride.fit"));
     model.setExportStartSeconds(200);
     EXPECT_EQ(model.startOffsetSeconds(), 125);

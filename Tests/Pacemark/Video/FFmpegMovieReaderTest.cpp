@@ -49,12 +49,7 @@ std::string quarterColours(const std::uint8_t* bgra, std::int64_t width, std::in
 // A phone's MP4 user data, a camera's QuickTime keys (read verbatim), and a
 // movie without metadata.
 TEST_F(FFmpegMovieReaderTest, MetadataGivesTheLocationAndCreationTimeToSynchronizeWith) {
-    struct Case {
-        const char* name;
-        const char* arguments;
-        VideoSynchronizationMetadata expected;
-    };
-    const Case cases[] = {
+    const std::tuple<const char*, const char*, VideoSynchronizationMetadata> cases[] = {
         {"phone.mp4", "-metadata location=+48.8577+002.2950/ -metadata creation_time=2023-05-01T10:00:00Z",
          {VideoLocation{48.8577, 2.295}, utc("2023-05-01T10:00:00Z")}},
         {"camera.mov",
@@ -63,24 +58,20 @@ TEST_F(FFmpegMovieReaderTest, MetadataGivesTheLocationAndCreationTimeToSynchroni
          {VideoLocation{-33.8688, 151.2093}, utc("2023-05-01T10:00:00Z")}},
         {"plain.mov", "-map_metadata -1", {}},
     };
-    for (const Case& c : cases) {
-        makeTestMovie(folder / c.name, "testsrc=size=320x240:rate=25", 3, c.arguments);
+    for (const auto& [name, arguments, expected] : cases) {
+        makeTestMovie(folder / name, "testsrc=size=320x240:rate=25", 3, arguments);
         std::vector<VideoMetadataItem> items;
-        for (const auto& item : FFmpegMovieReader(folder / c.name).metadataItems()) {
+        for (const auto& item : FFmpegMovieReader(folder / name).metadataItems()) {
             items.push_back({item.identifier, item.key, item.stringValue});
         }
-        EXPECT_EQ(VideoSynchronization::metadataFromItems(items), c.expected) << c.name;
+        EXPECT_EQ(VideoSynchronization::metadataFromItems(items), expected) << name;
     }
 
     // Container items come before any stream's (whose creation time is the encoder's).
     const auto phone = FFmpegMovieReader(folder / "phone.mp4").metadataItems();
-    const auto firstStream = std::find_if(phone.begin(), phone.end(), [](const MovieMetadataItem& item) {
-        return item.identifier.starts_with("stream/");
-    });
-    ASSERT_NE(firstStream, phone.end());
-    EXPECT_TRUE(std::none_of(firstStream, phone.end(), [](const MovieMetadataItem& item) {
-        return item.identifier.starts_with("format/");
-    }));
+    const auto ofContainer = [](const MovieMetadataItem& item) { return item.identifier.starts_with("format/"); };
+    EXPECT_TRUE(std::is_partitioned(phone.begin(), phone.end(), ofContainer));
+    EXPECT_FALSE(std::all_of(phone.begin(), phone.end(), ofContainer));  // there are stream items
 }
 
 TEST_F(FFmpegMovieReaderTest, StillFrameIsTheFrameOnScreenAtTheTimeFittedKeepingItsShape) {
@@ -113,37 +104,24 @@ TEST_F(FFmpegMovieReaderTest, StillFrameIsTheFrameOnScreenAtTheTimeFittedKeeping
     }
 }
 
-class FFmpegMovieReaderRotationTest : public FFmpegMovieReaderTest, public ::testing::WithParamInterface<int> {};
-
-TEST_P(FFmpegMovieReaderRotationTest, StillFrameIsTurnedUprightLikeThePlayerShowsIt) {
-    // A red block in the top-left quarter of a black 320×240 picture, with a
-    // display matrix added by remuxing.
+// A red block in the top-left quarter of a black 320×240 picture, with a
+// display matrix added by remuxing, lands in the quarter where the ffmpeg
+// command shows it too: with "rotate=90" the top-left corner comes to the
+// bottom left.
+TEST_F(FFmpegMovieReaderTest, StillFrameIsTurnedUprightLikeThePlayerShowsIt) {
     const auto plain = folder / "block.mp4";
     makeTestMovie(plain, "color=c=black:size=320x240:rate=25,drawbox=x=0:y=0:w=160:h=120:color=red:t=fill", 1);
-    const auto turned = folder / "turned.mp4";
-    ASSERT_TRUE(runFFmpeg("-i " + quoted(plain) + " -c copy -metadata:s:v:0 rotate=" + std::to_string(GetParam()) +
-                          " " + quoted(turned)));
-
-    FFmpegMovieReader reader(turned);
-    const MovieImage image = reader.stillFrame(0.5, 1920, 1080);
-    const bool swapped = GetParam() % 180 != 0;
-    EXPECT_EQ(image.width, swapped ? 240 : 320);
-    EXPECT_EQ(image.height, swapped ? 320 : 240);
-    EXPECT_EQ(reader.displayWidth(), image.width);
-    EXPECT_EQ(reader.displayHeight(), image.height);
-
-    // The ffmpeg command turns pictures by the display matrix too; the red
-    // block must land in the same quarter.
-    const auto reference = folder / "reference.bgra";
-    ASSERT_TRUE(runFFmpeg("-i " + quoted(turned) + " -frames:v 1 -f rawvideo -pix_fmt bgra " + quoted(reference)));
-    const auto referenceBytes = testing::readFileBytes(reference);
-    ASSERT_EQ(referenceBytes.size(), image.pixels.size());
-    const std::string expected = quarterColours(referenceBytes.data(), image.width, image.height);
-    EXPECT_EQ(std::count(expected.begin(), expected.end(), 'r'), 1) << expected;
-    EXPECT_EQ(quarterColours(image.pixels.data(), image.width, image.height), expected);
+    for (const auto& [degrees, quarters] : {std::pair{90, "??r?"}, {180, "???r"}, {270, "?r??"}}) {
+        const auto turned = folder / ("turned" + std::to_string(degrees) + ".mp4");
+        ASSERT_TRUE(runFFmpeg("-i " + quoted(plain) + " -c copy -metadata:s:v:0 rotate=" + std::to_string(degrees) +
+                              " " + quoted(turned)));
+        FFmpegMovieReader reader(turned);
+        const MovieImage image = reader.stillFrame(0.5, 1920, 1080);
+        EXPECT_EQ(sizeOf(image), degrees == 180 ? Size(320, 240) : Size(240, 320)) << degrees;
+        EXPECT_EQ(Size(reader.displayWidth(), reader.displayHeight()), sizeOf(image));
+        EXPECT_EQ(quarterColours(image.pixels.data(), image.width, image.height), quarters) << degrees;
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(QuarterTurns, FFmpegMovieReaderRotationTest, ::testing::Values(90, 180, 270));
 
 TEST_F(FFmpegMovieReaderTest, SequentialDecodingVisitsEveryFrameOnceRestartsAfterSeekAndStops) {
     const auto movie = folder / "count.mp4";
