@@ -5,8 +5,6 @@
 namespace pacemark {
 namespace {
 
-using Kind = TelemetryWidgetKind;
-
 UUID idAt(const AppModel& model, std::size_t index) { return model.overlayLayout().widgets.at(index).id; }
 
 // Removing widgets and applying presets always leave a sensible selection.
@@ -45,11 +43,9 @@ TEST(AppModelEditingTest, EditsChangeOnlyTheirWidgetsAndReclampTheFrame) {
     PacemarkWidget expected = *model.selectedWidget();
     ASSERT_EQ(expected.titleOverride, "СКОР");  // so that keeping the rest is seen
 
-    model.setSelectedWidgetKind(Kind::cadence);
     model.setSelectedWidgetAccentHex(0x112233);
     model.setSelectedWidgetLabelColorHex(0x445566);
     model.setSelectedWidgetValueColorHex(0x778899);
-    expected.kind = Kind::cadence;
     expected.accentHex = 0x112233;
     expected.labelColorHex = 0x445566;
     expected.valueColorHex = 0x778899;
@@ -111,7 +107,7 @@ TEST(AppModelEditingTest, LayoutFilesKeepTheLayoutAndEditsAreNotReplacedUnasked)
     AppModel model{AppModelServices{}, &platform};
     const testing::TemporaryFolder folder;
     const auto file = folder / "mine.pacemark-layout";
-    model.addWidget(Kind::power);
+    model.addWidget(TelemetryWidgetKind::power);
     const PacemarkLayout edited = model.overlayLayout();
     platform.saveAnswer = file;
     model.saveLayout();
@@ -140,7 +136,7 @@ TEST(AppModelEditingTest, LayoutFilesKeepTheLayoutAndEditsAreNotReplacedUnasked)
     EXPECT_EQ(model.overlayLayout(), edited);
     const auto broken = folder / "broken.pacemark-layout";
     testing::writeFileText(broken, "{\"formatVersion\": 99}");
-    model.addWidget(Kind::speed);
+    model.addWidget(TelemetryWidgetKind::speed);
     const PacemarkLayout before = model.overlayLayout();
     EXPECT_FALSE(model.openLayoutFile(broken));
     EXPECT_EQ(platform.replaceQuestions, 2);  // refused before anything is asked

@@ -1,7 +1,5 @@
 #include "AppModelTestSupport.h"
 
-#include <gtest/gtest.h>
-
 #include <QThreadPool>
 
 #include <algorithm>

@@ -27,23 +27,12 @@ TelemetryTimestamp utc(std::string_view text) { return *parseISO8601InternetDate
 using Size = std::pair<std::int64_t, std::int64_t>;
 Size sizeOf(const MovieImage& image) { return {image.width, image.height}; }
 
-// 'r' or 'b' where the BGRA pixel at (x, y) of a picture `width` wide is
-// clearly red or blue, '?' otherwise.
-char colourAt(const std::uint8_t* bgra, std::int64_t width, std::int64_t x, std::int64_t y) {
-    const std::uint8_t* p = bgra + (y * width + x) * 4;
+// 'r' or 'b' where the pixel at (x, y) is clearly red or blue, '?' otherwise.
+char colourAt(const MovieImage& image, std::int64_t x, std::int64_t y) {
+    const std::uint8_t* p = image.pixels.data() + (y * image.width + x) * 4;
     if (p[2] > 180 && p[1] < 80 && p[0] < 80) return 'r';
     if (p[0] > 180 && p[1] < 80 && p[2] < 80) return 'b';
     return '?';
-}
-
-// The colours at the centres of the top-left, top-right, bottom-left and
-// bottom-right quarters.
-std::string quarterColours(const std::uint8_t* bgra, std::int64_t width, std::int64_t height) {
-    std::string result;
-    for (const auto& [x, y] : {std::pair{1, 1}, {3, 1}, {1, 3}, {3, 3}}) {
-        result += colourAt(bgra, width, x * width / 4, y * height / 4);
-    }
-    return result;
 }
 
 // A phone's MP4 user data, a camera's QuickTime keys (read verbatim), and a
@@ -85,7 +74,7 @@ TEST_F(FFmpegMovieReaderTest, StillFrameIsTheFrameOnScreenAtTheTimeFittedKeeping
     for (double seconds : {0.0, 1.0, 1.99, 2.0, 3.0, 60.0}) {  // past the end: the last frame
         const MovieImage image = reader.stillFrame(seconds, 1920, 1080);
         ASSERT_EQ(sizeOf(image), Size(320, 240));
-        colours += colourAt(image.pixels.data(), image.width, 160, 120);
+        colours += colourAt(image, 160, 120);
         for (std::size_t i = 3; i < image.pixels.size(); i += 4) ASSERT_EQ(image.pixels[i], 255) << "pixel " << i / 4;
     }
     EXPECT_EQ(colours, "rrrbbb");
@@ -119,7 +108,12 @@ TEST_F(FFmpegMovieReaderTest, StillFrameIsTurnedUprightLikeThePlayerShowsIt) {
         const MovieImage image = reader.stillFrame(0.5, 1920, 1080);
         EXPECT_EQ(sizeOf(image), degrees == 180 ? Size(320, 240) : Size(240, 320)) << degrees;
         EXPECT_EQ(Size(reader.displayWidth(), reader.displayHeight()), sizeOf(image));
-        EXPECT_EQ(quarterColours(image.pixels.data(), image.width, image.height), quarters) << degrees;
+        // The centres of the top-left, top-right, bottom-left and bottom-right quarters.
+        std::string shown;
+        for (const auto& [x, y] : {std::pair{1, 1}, {3, 1}, {1, 3}, {3, 3}}) {
+            shown += colourAt(image, x * image.width / 4, y * image.height / 4);
+        }
+        EXPECT_EQ(shown, quarters) << degrees;
     }
 }
 

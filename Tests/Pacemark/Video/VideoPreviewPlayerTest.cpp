@@ -80,35 +80,34 @@ TEST_F(VideoPreviewPlayerTest, PlaysToTheEndReportingThePositionEveryTenthOfASec
 }
 
 TEST_F(VideoPreviewPlayerTest, PauseFreezesTheClockSeekToZeroRewindsAndDestroyingStopsTheWorker) {
-    auto playing = std::make_unique<VideoPreviewPlayer>(movie);
-    VideoPreviewPlayer& player = *playing;
-    QSignalSpy positionSpy(&player, &VideoPreviewPlayer::positionChanged);
-    player.play();
+    auto player = std::make_unique<VideoPreviewPlayer>(movie);
+    QSignalSpy positionSpy(player.get(), &VideoPreviewPlayer::positionChanged);
+    player->play();
     ASSERT_TRUE(waitFor(positionSpy, 3));
-    player.pause();
-    EXPECT_FALSE(player.isPlaying());
-    const double pausedAt = player.currentSeconds();
+    player->pause();
+    EXPECT_FALSE(player->isPlaying());
+    const double pausedAt = player->currentSeconds();
     EXPECT_GT(pausedAt, 0.2);
     EXPECT_DOUBLE_EQ(positions(positionSpy).back(), pausedAt);
 
     // No reports and no movement while paused.
     positionSpy.clear();
     EXPECT_FALSE(positionSpy.wait(400));
-    EXPECT_EQ(player.currentSeconds(), pausedAt);
+    EXPECT_EQ(player->currentSeconds(), pausedAt);
 
     // The rewind reports 0 at once and stays paused.
-    player.seekToZero();
-    EXPECT_EQ(player.currentSeconds(), 0);
+    player->seekToZero();
+    EXPECT_EQ(player->currentSeconds(), 0);
     EXPECT_EQ(positions(positionSpy), std::vector<double>{0});
-    EXPECT_FALSE(player.isPlaying());
+    EXPECT_FALSE(player->isPlaying());
 
     // Playing on after the rewind counts from zero.
     positionSpy.clear();
-    player.play();
+    player->play();
     ASSERT_TRUE(waitFor(positionSpy, 1));
     EXPECT_LT(positions(positionSpy).front(), pausedAt);
 
-    playing.reset();  // must return: the worker leaves its wait for the clock
+    player.reset();  // must return: the worker leaves its wait for the clock
     QCoreApplication::processEvents();
 }
 
