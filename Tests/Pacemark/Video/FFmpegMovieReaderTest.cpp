@@ -10,16 +10,14 @@
 namespace pacemark {
 namespace {
 
-using testing::makeTestMovie;
-using testing::quoted;
-using testing::runFFmpeg;
+using namespace testing;
 
 class FFmpegMovieReaderTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!testing::ffmpegCommandAvailable()) GTEST_SKIP() << "the ffmpeg command is not installed";
+        if (!ffmpegCommandAvailable()) GTEST_SKIP() << "the ffmpeg command is not installed";
     }
-    testing::TemporaryFolder folder;
+    TemporaryFolder folder;
 };
 
 TelemetryTimestamp utc(std::string_view text) { return *parseISO8601InternetDateTime(text); }
@@ -147,7 +145,7 @@ TEST_F(FFmpegMovieReaderTest, SequentialDecodingVisitsEveryFrameOnceRestartsAfte
 }
 
 TEST_F(FFmpegMovieReaderTest, UnreadableFilesGiveRussianErrors) {
-    testing::writeFileText(folder / "notes.mp4", "not a movie");
+    writeFileText(folder / "notes.mp4", "not a movie");
     std::filesystem::create_directory(folder / "folder.mov");
     ASSERT_TRUE(runFFmpeg("-f lavfi -i sine=frequency=440:duration=1 -c:a aac " + quoted(folder / "sound.m4a")));
 
@@ -159,7 +157,7 @@ TEST_F(FFmpegMovieReaderTest, UnreadableFilesGiveRussianErrors) {
         {"sound.m4a", noVideoStream, "В файле «sound.m4a» нет видеодорожки."},
     };
     for (const auto& [name, errorCase, description] : cases) {
-        const auto error = testing::thrownBy<MovieReaderError>([&] { FFmpegMovieReader reader(folder / name); });
+        const auto error = thrownBy<MovieReaderError>([&] { FFmpegMovieReader reader(folder / name); });
         EXPECT_EQ(error.errorCase(), errorCase) << name;
         EXPECT_EQ(error.errorDescription(), description);
     }
