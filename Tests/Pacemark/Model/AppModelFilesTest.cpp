@@ -157,6 +157,7 @@ TEST_F(AppModelFilesTest, OnlyTheLatestLoadOfALiveModelIsShown) {
     firstGate.open();
     ASSERT_TRUE(waitUntil([] { return QThreadPool::globalInstance()->activeThreadCount() == 1; }));
     QCoreApplication::sendPostedEvents();
+    EXPECT_TRUE(model->isLoading());
     EXPECT_EQ(model->activity(), nullptr);
     EXPECT_EQ(model->statusText(), "Загружаю second.fit...");
 

@@ -31,9 +31,11 @@ std::vector<std::uint8_t> fitActivityBytes(int durationSeconds);
 class Gate {
 public:
     void open() { opened_.set_value(); }
+    // Bounded, so that work wrongly run on the main thread, the one that
+    // opens the gate, fails the test instead of hanging it.
     void waitOpen() {
         waiting_ = true;
-        openedFuture_.wait();
+        EXPECT_EQ(openedFuture_.wait_for(std::chrono::seconds(30)), std::future_status::ready) << "held for 30 s";
     }
     bool isWaiting() const { return waiting_; }
 
