@@ -1,51 +1,48 @@
 #pragma once
 
-#include <QCoreApplication>
 #include <QTest>
 
-#include <condition_variable>
-#include <filesystem>
-#include <functional>
-#include <mutex>
-#include <optional>
-#include <string>
-#include <vector>
+#include <atomic>
+#include <future>
 
 #include "AppModel.h"
+#include "TestSupport.h"
 
 namespace pacemark::testing {
 
-// Waits, running the event loop, until `condition` holds; false after the timeout.
-inline bool waitUntil(const std::function<bool()>& condition, int timeoutMilliseconds = 20000) {
-    return QTest::qWaitFor(condition, timeoutMilliseconds);
+// Waits, running the event loop, until `condition` holds; false after 20 s.
+inline bool waitUntil(const std::function<bool()>& condition) { return QTest::qWaitFor(condition, 20000); }
+
+// Starts loading `file` and waits until the load has ended; false on timeout.
+inline bool loadAndWait(AppModel& model, const std::filesystem::path& file) {
+    model.load(file);
+    return waitUntil([&] { return !model.isLoading(); });
 }
 
-// An activity of `durationSeconds` with one sample per second (plus the end).
-TelemetryActivity makeActivity(double durationSeconds, std::optional<std::filesystem::path> source = std::nullopt);
+// One sample a second from 09:00:00 UTC to `seconds` (the last one at
+// `seconds` itself), moving east along latitude 45 by 0.0001° a second, so
+// that the position tells the second; without positions on request.
+TelemetryActivity makeActivity(double seconds, bool positions = true);
 
-// A GPX track of `durationSeconds` with one point per second, moving east.
-std::string gpxTrackText(int durationSeconds);
-// A FIT activity of `durationSeconds` with one record per second (timestamp,
-// heart rate, speed, power), as a device writes it.
+// makeActivity(durationSeconds) as a device writes it into a FIT file.
 std::vector<std::uint8_t> fitActivityBytes(int durationSeconds);
 
-// Services over the core's loader and exporter, writing with the recording
-// movie writers of `writers` and a renderer that fills each frame with the
-// sample index in force.
-AppModelServices recordingServices(std::shared_ptr<const MovieWriterFactory> writers);
-
-// A gate a worker can be held at until the test opens it.
+// A gate a worker can be held at until the test opens it (once).
 class Gate {
 public:
-    void open();
-    void waitOpen();
-    bool isWaiting() const;
+    void open() { opened_.set_value(); }
+    // Bounded, so that work wrongly run on the main thread, the one that
+    // opens the gate, fails the test instead of hanging it.
+    void waitOpen() {
+        waiting_ = true;
+        EXPECT_EQ(openedFuture_.wait_for(std::chrono::seconds(30)), std::future_status::ready) << "held for 30 s";
+    }
+    bool isWaiting() const { return waiting_; }
 
 private:
-    mutable std::mutex mutex_;
-    std::condition_variable changed_;
-    bool open_ = false;
-    bool waiting_ = false;
+    std::promise<void> opened_;
+    std::shared_future<void> openedFuture_ = opened_.get_future().share();
+    std::atomic<bool> waiting_ = false;
 };
 
 // A player that records the model's commands as "play", "pause" and "seek";
@@ -62,24 +59,21 @@ public:
 // records what was asked.
 class ScriptedPlatform : public AppModelPlatform {
 public:
-    std::optional<std::filesystem::path> answer;
+    std::optional<std::filesystem::path> saveAnswer, openAnswer;
     std::vector<SaveDialogRequest> requests;
-    std::vector<std::filesystem::path> revealed;
-    std::optional<std::filesystem::path> openAnswer;
     bool replaceAnswer = false;
     int replaceQuestions = 0;
 
     std::optional<std::filesystem::path> chooseOpenFile(const OpenDialogRequest&) override { return openAnswer; }
+    std::optional<std::filesystem::path> chooseSaveFile(const SaveDialogRequest& request) override {
+        requests.push_back(request);
+        return saveAnswer;
+    }
+    void revealInFileManager(const std::filesystem::path&) override {}
     bool confirmReplacingLayout() override {
         ++replaceQuestions;
         return replaceAnswer;
     }
-
-    std::optional<std::filesystem::path> chooseSaveFile(const SaveDialogRequest& request) override {
-        requests.push_back(request);
-        return answer;
-    }
-    void revealInFileManager(const std::filesystem::path& file) override { revealed.push_back(file); }
 };
 
 }  // namespace pacemark::testing

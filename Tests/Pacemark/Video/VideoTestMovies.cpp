@@ -1,7 +1,5 @@
 #include "VideoTestMovies.h"
 
-#include <gtest/gtest.h>
-
 #include <cstdlib>
 
 namespace pacemark::testing {

@@ -1,8 +1,5 @@
 #pragma once
 
-#include <filesystem>
-#include <string>
-
 #include "TestSupport.h"
 
 namespace pacemark::testing {

@@ -1,0 +1,297 @@
+#include <gtest/gtest.h>
+
+#include <QThreadPool>
+
+#include "AppModelTestSupport.h"
+#include "CairoDrawingSurface.h"
+#include "Export/RecordingMovieWriter.h"
+#include "Telemetry/FITParser.h"
+#include "Telemetry/TelemetryFileLoader.h"
+
+namespace pacemark {
+namespace {
+
+using namespace testing;
+
+// Ride files into the model, movies out of it.
+class AppModelFilesTest : public ::testing::Test {
+protected:
+    // The real loader, renderer and exporter over recording writers that
+    // follow `script`; every configuration the exporter receives is kept
+    // (read once the export has ended).
+    AppModelServices services(MovieWriterRecordingScript script = {}) {
+        AppModelServices result =
+            makeAppModelServices(std::make_shared<RecordingMovieWriterFactory>(std::move(script)),
+                                 TelemetryVideoExporter::layoutFrameRenderers(
+                                     std::make_shared<const CairoDrawingSurfaceFactory>()));
+        result.exportMovie = [this, exportMovie = result.exportMovie](std::shared_ptr<const TelemetryActivity> activity,
+                                                                      const TelemetryRenderConfig& config,
+                                                                      const std::function<void(double)>& progress,
+                                                                      std::stop_token stop) {
+            configs.push_back(config);
+            exportMovie(std::move(activity), config, progress, std::move(stop));
+        };
+        return result;
+    }
+    // A model with a FIT ride of `seconds` loaded from ride.fit in the folder.
+    std::unique_ptr<AppModel> loadedModel(int seconds, MovieWriterRecordingScript script = {},
+                                          AppModelPlatform* platform = nullptr) {
+        writeFileBytes(folder / "ride.fit", fitActivityBytes(seconds));
+        auto model = std::make_unique<AppModel>(services(std::move(script)), platform);
+        EXPECT_TRUE(loadAndWait(*model, folder / "ride.fit"));
+        return model;
+    }
+    // Writers that hold the first export at frame `frameIndex` until `gate` opens.
+    static MovieWriterRecordingScript holdingFirstExport(std::int64_t frameIndex, Gate& gate) {
+        MovieWriterRecordingScript script;
+        script.onAppend = [frameIndex, &gate, held = std::make_shared<std::atomic<bool>>(false)](std::int64_t index) {
+            if (index == frameIndex && !held->exchange(true)) gate.waitOpen();
+        };
+        return script;
+    }
+
+    TemporaryFolder folder;
+    std::vector<TelemetryRenderConfig> configs;
+};
+
+// Files come from the command line or from drops, routed by their extension
+// as the loader reads it, in any letter case. (A lone unsupported file is the
+// window's ContentViewTest.)
+TEST_F(AppModelFilesTest, CommandLineAndDroppedFilesAreRoutedByTheirExtension) {
+    writeFileBytes(folder / "ride.fit", fitActivityBytes(120));
+    const std::string track = "<gpx><trk><trkseg><trkpt lat=\"45\" lon=\"7\"/><trkpt lat=\"45\" lon=\"7.001\"/>"
+                              "</trkseg></trk></gpx>";
+    writeFileText(folder / "Morning.GPX", track);
+    writeFileText(folder / ".gpx", track);
+    AppModelServices services = makeAppModelServices(nullptr, nullptr);
+    services.readVideoStillFrame = [](const std::filesystem::path&, std::stop_token) { return VideoBackgroundImage{}; };
+    AppModel model{services};
+    EXPECT_EQ(model.previewTelemetryElapsedSeconds(), 0);  // nothing loaded
+    model.loadCommandLineArgumentIfNeeded({QStringLiteral("pacemark"), QStringLiteral("-ride.fit")});
+    model.loadCommandLineArgumentIfNeeded({QStringLiteral("pacemark")});
+    EXPECT_FALSE(model.isLoading());
+
+    model.setErrorMessage(QStringLiteral("old"));
+    const QString file = QString::fromStdString((folder / "ride.fit").string());
+    model.loadCommandLineArgumentIfNeeded({QStringLiteral("pacemark"), file, QStringLiteral("other.gpx")});
+    // At once: the status names the file, the old alert is gone, the decoding
+    // has not happened yet.
+    EXPECT_TRUE(model.isLoading());
+    EXPECT_EQ(model.activity(), nullptr);
+    EXPECT_EQ(model.statusText(), "Загружаю ride.fit...");
+    EXPECT_FALSE(model.errorMessage().has_value());
+    ASSERT_TRUE(waitUntil([&] { return !model.isLoading(); }));
+    EXPECT_EQ(model.statusText(), "Загружено точек: 121.");
+
+    // Every dropped file is routed, also after an unsupported one, whose
+    // alert the loads that follow clear.
+    EXPECT_TRUE(model.loadDropped({folder / "readme.md", folder / "Morning.GPX", folder / "clip.MOV"}));
+    ASSERT_TRUE(waitUntil([&] { return !model.isLoading() && !model.isLoadingVideo(); }));
+    ASSERT_NE(model.activity(), nullptr);
+    EXPECT_EQ(model.activity()->samples.size(), 2u);
+    EXPECT_FALSE(model.errorMessage().has_value());
+    EXPECT_EQ(model.videoBackgroundURL(), folder / "clip.MOV");
+
+    // The extension is what follows the last dot, so a hidden ".gpx" is
+    // routed to the loader that then reads it.
+    EXPECT_TRUE(model.loadSupported(folder / ".gpx"));
+    ASSERT_TRUE(waitUntil([&] { return !model.isLoading(); }));
+    EXPECT_NE(model.activity(), nullptr);
+    EXPECT_FALSE(model.errorMessage().has_value());
+}
+
+TEST_F(AppModelFilesTest, FailingFilesShowTheLoadersTextAndACutFITFileOffersItsReadablePoints) {
+    const auto missing = folder / "missing.gpx";
+    auto bytes = readFileBytes(sourceFolder() / "samples" / "sample-ride.fit");
+    bytes.resize(bytes.size() * 3 / 5);
+    const auto cut = folder / "cut.fit";
+    writeFileBytes(cut, bytes);
+    const std::string expected =
+        thrownBy<PacemarkError>([&] { TelemetryFileLoader::load(missing); }).errorDescription();
+    const std::size_t readable =
+        thrownBy<FITParserError>([&] { TelemetryFileLoader::load(cut); }).readableRecordCount();
+    ASSERT_GT(readable, 0u);
+
+    AppModel model{makeAppModelServices(nullptr, nullptr)};
+    ASSERT_TRUE(loadAndWait(model, missing));
+    EXPECT_EQ(model.errorMessage(), QString::fromStdString(expected));
+    EXPECT_EQ(model.statusText(), "Не удалось загрузить файл.");
+    EXPECT_TRUE(model.errorActionText().isEmpty());  // the alert offers nothing but "ОК"
+
+    const QString count = QString::number(readable);
+    ASSERT_TRUE(loadAndWait(model, cut));
+    EXPECT_TRUE(model.errorMessage().value_or("").contains(count));
+    EXPECT_EQ(model.errorActionText(), QStringLiteral("Открыть уцелевшие ") + count + QStringLiteral(" точек"));
+    // Choosing the offer dismisses the alert and loads the points before the damage.
+    model.runErrorAction();
+    EXPECT_FALSE(model.errorMessage().has_value());
+    ASSERT_TRUE(waitUntil([&] { return !model.isLoading(); }));
+    ASSERT_NE(model.activity(), nullptr);
+    EXPECT_EQ(model.activity()->samples.size(), readable);
+    EXPECT_TRUE(model.statusText().startsWith(QStringLiteral("Файл повреждён")));
+
+    // A service that throws something unexpected.
+    AppModelServices throwing;
+    throwing.loadTelemetry = [](const std::filesystem::path&) -> TelemetryActivity { throw std::logic_error("boom"); };
+    AppModel other{throwing};
+    ASSERT_TRUE(loadAndWait(other, "x.fit"));
+    EXPECT_EQ(other.errorMessage(), QStringLiteral("Внутренняя ошибка: boom"));
+}
+
+// The loads run on workers: on the main thread the first would never get
+// past its gate.
+TEST_F(AppModelFilesTest, OnlyTheLatestLoadOfALiveModelIsShown) {
+    Gate firstGate, secondGate;
+    AppModelServices services;
+    services.loadTelemetry = [&](const std::filesystem::path& file) {
+        (file == "first.fit" ? firstGate : secondGate).waitOpen();
+        return makeActivity(10);
+    };
+    auto model = std::make_unique<AppModel>(services);
+    model->load("first.fit");
+    ASSERT_TRUE(waitUntil([&] { return firstGate.isWaiting(); }));
+    model->load("second.fit");
+    ASSERT_TRUE(waitUntil([&] { return secondGate.isWaiting(); }));
+
+    // The first load finishes while the second still decodes: nothing shows.
+    firstGate.open();
+    ASSERT_TRUE(waitUntil([] { return QThreadPool::globalInstance()->activeThreadCount() == 1; }));
+    QCoreApplication::sendPostedEvents();
+    EXPECT_TRUE(model->isLoading());
+    EXPECT_EQ(model->activity(), nullptr);
+    EXPECT_EQ(model->statusText(), "Загружаю second.fit...");
+
+    // The second finishes after the model is gone: its result must not touch it.
+    model.reset();
+    secondGate.open();
+    QThreadPool::globalInstance()->waitForDone();
+    QCoreApplication::sendPostedEvents();
+}
+
+// A start pushing the end is the window's (SidebarEditingTest).
+TEST_F(AppModelFilesTest, SegmentFollowsTheActivityInWholeSeconds) {
+    TelemetryActivity activity = makeActivity(0);
+    AppModelServices services;
+    services.loadTelemetry = [&](const std::filesystem::path&) { return activity; };
+    AppModel model{services};
+    ASSERT_TRUE(loadAndWait(model, "still.fit"));
+    model.setExportEndSeconds(5);
+    EXPECT_EQ(model.exportEndSeconds(), 0);  // no second to export
+
+    activity = makeActivity(125.2);
+    ASSERT_TRUE(loadAndWait(model, "ride.fit"));
+    model.setExportStartSeconds(200);
+    EXPECT_EQ(model.startOffsetSeconds(), 125);
+    EXPECT_EQ(model.exportEndSeconds(), 126);
+    model.setExportStartSeconds(-5);
+    model.setExportEndSeconds(10);
+    EXPECT_EQ(model.startOffsetSeconds(), 0);
+    model.resetExportRange();
+    EXPECT_EQ(model.exportRangeLabel(), "00:00 - 02:06");
+
+    // A new load empties the segment until the activity arrives.
+    model.load("again.fit");
+    EXPECT_EQ(model.exportEndSeconds(), 0);
+    ASSERT_TRUE(waitUntil([&] { return !model.isLoading(); }));
+    EXPECT_EQ(model.exportEndSeconds(), 126);
+}
+
+TEST_F(AppModelFilesTest, DefaultExportWritesBesideTheSourceWithFrozenSettings) {
+    ScriptedPlatform platform;
+    const auto model = loadedModel(12, {}, &platform);
+    model->setWidth(640);
+    model->setHeight(360);
+    model->setCodec(TelemetryVideoCodec::proRes4444);
+    model->setExportStartSeconds(2);
+    model->setExportEndSeconds(7);
+    const PacemarkLayout layout = model->overlayLayout();
+
+    model->exportDefault();
+    EXPECT_EQ(model->statusText(), "Создаю ride-telemetry.mov, отрезок 00:05...");
+    // Edits after the start do not reach the running export.
+    model->removeSelectedWidget();
+    model->setWidth(1920);
+    ASSERT_TRUE(waitUntil([&] { return !model->isExporting(); }));
+    EXPECT_EQ(model->statusText(), "Готово: ride-telemetry.mov");
+    EXPECT_TRUE(platform.requests.empty());  // no dialog
+    ASSERT_EQ(configs.size(), 1u);
+    EXPECT_EQ(configs[0], TelemetryRenderConfig(folder / "ride-telemetry.mov", 640, 360, 30,
+                                                TelemetryVideoCodec::proRes4444, 2, 5, layout));
+
+    // A destination whose folder cannot exist (its parent is a file) is
+    // refused before any work starts.
+    model->exportMovie(folder / "ride.fit" / "out.mov");
+    EXPECT_EQ(model->statusText(), "Экспорт не удался.");
+    EXPECT_FALSE(model->errorMessage().value_or("").isEmpty());
+    EXPECT_EQ(configs.size(), 1u);
+}
+
+// The chosen file's export itself is the window's (SidebarEditingTest).
+TEST_F(AppModelFilesTest, SaveDialogIsAskedWhenTheSourceIsUnknown) {
+    ScriptedPlatform platform;
+    AppModelServices withoutSource = services();
+    withoutSource.loadTelemetry = [](const std::filesystem::path&) { return makeActivity(3); };
+    AppModel model{withoutSource, &platform};
+    model.exportDefault();  // no activity: nothing
+    ASSERT_TRUE(loadAndWait(model, "morning.gpx"));
+    model.exportDefault();  // cancelled dialog: nothing
+    ASSERT_EQ(platform.requests.size(), 1u);
+    EXPECT_EQ(platform.requests[0].suggestedName, "morning-telemetry.mov");
+    EXPECT_FALSE(model.isExporting());
+}
+
+// The stop button's outcome on screen is the window's (SidebarEditingTest).
+TEST_F(AppModelFilesTest, StoppingResetsTheProgressWithoutAnAlert) {
+    Gate gate;
+    const auto model = loadedModel(60, holdingFirstExport(40, gate));
+    model->exportDefault();
+    // Held after the progress of the first second has arrived.
+    ASSERT_TRUE(waitUntil([&] { return gate.isWaiting() && model->exportProgress() > 0; }));
+    model->cancelExport();
+    EXPECT_EQ(model->statusText(), "Останавливаю экспорт...");
+    EXPECT_TRUE(model->isExporting());
+    gate.open();
+    ASSERT_TRUE(waitUntil([&] { return !model->isExporting(); }));
+    EXPECT_EQ(model->statusText(), "Экспорт остановлен.");
+    EXPECT_EQ(model->exportProgress(), 0.0);
+    EXPECT_FALSE(model->errorMessage().has_value());
+    model->cancelExport();  // not exporting: nothing
+    EXPECT_EQ(model->statusText(), "Экспорт остановлен.");
+}
+
+TEST_F(AppModelFilesTest, FailuresRaiseTheAlertWithTheExportersText) {
+    MovieWriterRecordingScript script;
+    script.failsToFinish = true;
+    const auto model = loadedModel(3, script);
+    model->exportDefault();
+    ASSERT_TRUE(waitUntil([&] { return !model->isExporting(); }));
+    EXPECT_EQ(model->errorMessage(), QStringLiteral("Не удалось записать видео."));
+    EXPECT_EQ(model->statusText(), "Экспорт не удался.");
+    EXPECT_FALSE(model->lastOutputURL().has_value());
+}
+
+// With a single worker in the pool (a single-processor machine's default) a
+// load is not held up by a running export either; a new export supersedes it.
+TEST_F(AppModelFilesTest, LoadsAndNewExportsAreNotHeldUpByARunningOne) {
+    QThreadPool* pool = QThreadPool::globalInstance();
+    const int savedMaximum = pool->maxThreadCount();
+    pool->setMaxThreadCount(1);
+    Gate gate;
+    const auto model = loadedModel(5, holdingFirstExport(0, gate));
+    model->exportMovie(folder / "first.mov");
+    ASSERT_TRUE(waitUntil([&] { return gate.isWaiting(); }));
+    EXPECT_TRUE(loadAndWait(*model, folder / "ride.fit"));
+    model->exportMovie(folder / "second.mov");
+    EXPECT_EQ(model->statusText(), "Создаю second.mov, отрезок 00:05...");
+    gate.open();
+    ASSERT_TRUE(waitUntil([&] { return !model->isExporting(); }));
+    pool->waitForDone();
+    QCoreApplication::sendPostedEvents();
+    // The stopped first export neither overwrote the state nor left a file.
+    EXPECT_EQ(model->statusText(), "Готово: second.mov");
+    EXPECT_EQ(filesIn(folder.path()), (std::vector<std::filesystem::path>{"ride.fit", "second.mov"}));
+    pool->setMaxThreadCount(savedMaximum);
+}
+
+}  // namespace
+}  // namespace pacemark
