@@ -61,6 +61,7 @@ class ScriptedPlatform : public AppModelPlatform {
 public:
     std::optional<std::filesystem::path> saveAnswer, openAnswer;
     std::vector<SaveDialogRequest> requests;
+    std::vector<std::filesystem::path> revealed;
     bool replaceAnswer = false;
     int replaceQuestions = 0;
 
@@ -69,7 +70,7 @@ public:
         requests.push_back(request);
         return saveAnswer;
     }
-    void revealInFileManager(const std::filesystem::path&) override {}
+    void revealInFileManager(const std::filesystem::path& file) override { revealed.push_back(file); }
     bool confirmReplacingLayout() override {
         ++replaceQuestions;
         return replaceAnswer;

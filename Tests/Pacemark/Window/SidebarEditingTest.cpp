@@ -126,7 +126,7 @@ TEST_F(SidebarEditingTest, ExportSettingsShowWhatTheModelStored) {
 // line is, a finished one offers "Показать MOV".
 TEST_F(SidebarEditingTest, ExportingLocksTheActionsUntilStopOrShowsTheMovie) {
     testing::TemporaryFolder folder;
-    platform_.answer = folder / "ride.mov";
+    platform_.saveAnswer = folder / "ride.mov";
     QPushButton *make = button(QStringLiteral("Сделать MOV")), *saveAs = button(QStringLiteral("Сохранить как")),
                 *open = button(QStringLiteral("Открыть FIT/GPX")), *stop = button(QStringLiteral("Стоп")),
                 *reveal = button(QStringLiteral("Показать MOV"));
