@@ -62,17 +62,18 @@ TEST(GPXParserTest, RecognisesSensorExtensionsUnderAnyPrefixAndLetterCase) {
 }
 
 TEST(GPXParserTest, ReadingsFollowTheNumberGrammarTheLastElementAndSkipCDATA) {
-    EXPECT_EQ(onlySample("<hr>151.0</hr>").heartRateBPM, std::nullopt);
-    EXPECT_EQ(onlySample("<hr> 151 </hr>").heartRateBPM, 151);
-    EXPECT_EQ(onlySample("<hr>\n\t151\r\n</hr>").heartRateBPM, 151);
-    EXPECT_EQ(onlySample("<hr>\u00A0151\u2003</hr>").heartRateBPM, 151);  // Unicode spaces are trimmed too
-    EXPECT_EQ(onlySample("<hr></hr>").heartRateBPM, std::nullopt);
+    // Spaces around the number are trimmed (Unicode ones too); text in CDATA
+    // sections is not read, only the ordinary character data counts.
+    const std::pair<const char*, std::optional<std::int64_t>> heartRates[] = {
+        {"<hr>151.0</hr>", std::nullopt}, {"<hr> 151 </hr>", 151},           {"<hr>\n\t151\r\n</hr>", 151},
+        {"<hr>\u00A0151\u2003</hr>", 151}, {"<hr></hr>", std::nullopt},       {"<hr>1<![CDATA[99]]>5</hr>", 15},
+    };
+    for (const auto& [children, rate] : heartRates) EXPECT_EQ(onlySample(children).heartRateBPM, rate) << children;
 
-    EXPECT_EQ(GPXParser::parseInteger("+7"), 7);
-    EXPECT_EQ(GPXParser::parseInteger("-7"), -7);
-    EXPECT_EQ(GPXParser::parseInteger("007"), 7);
-    EXPECT_EQ(GPXParser::parseInteger("9223372036854775807"), INT64_MAX);
-    EXPECT_EQ(GPXParser::parseInteger("-9223372036854775808"), INT64_MIN);
+    const std::pair<const char*, std::int64_t> integers[] = {
+        {"+7", 7}, {"-7", -7}, {"007", 7}, {"9223372036854775807", INT64_MAX}, {"-9223372036854775808", INT64_MIN},
+    };
+    for (const auto& [text, value] : integers) EXPECT_EQ(GPXParser::parseInteger(text), value) << text;
     for (const char* bad : {"9223372036854775808", "+", "-", "+-7", "1 5", "1e2", "0x10", "١٢", "12a", " 12"}) {
         EXPECT_EQ(GPXParser::parseInteger(bad), std::nullopt) << bad;
     }
@@ -98,10 +99,8 @@ TEST(GPXParserTest, ReadingsFollowTheNumberGrammarTheLastElementAndSkipCDATA) {
     EXPECT_EQ(sample.speedMetersPerSecond, std::nullopt);
     EXPECT_EQ(sample.timestamp, std::nullopt);
 
-    // Text in CDATA sections is not read; only the ordinary character data counts.
     EXPECT_EQ(onlySample("<ele><![CDATA[12.5]]></ele>").altitudeMeters, std::nullopt);
     EXPECT_EQ(onlySample("<time><![CDATA[2024-05-01T10:15:30Z]]></time>").timestamp, std::nullopt);
-    EXPECT_EQ(onlySample("<hr>1<![CDATA[99]]>5</hr>").heartRateBPM, 15);
     EXPECT_EQ(onlySample("<cad><![CDATA[x]]>80</cad>").cadenceRPM, 80);
 }
 

