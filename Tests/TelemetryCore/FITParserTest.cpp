@@ -246,14 +246,6 @@ TEST(FITParserTest, NumericValuesFollowBaseTypes) {
     EXPECT_FALSE(FITParser::numericValue(after, 5, 1, FITBaseType::uint8, Endian::little));
 }
 
-// What one record of the given fields decodes to.
-std::vector<TelemetrySample> decodeRecord(std::vector<Field> fields, std::vector<FITValue> values) {
-    FITWriter writer;
-    writer.writeDefinition(0, recordMessage, std::move(fields));
-    writer.writeData(0, values);
-    return parse(writer.finish());
-}
-
 TEST(FITParserTest, ReadingsAreScaledAndInvalidZeroOrNonFiniteOnesAbsent) {
     struct Case {
         std::vector<Field> fields;
@@ -298,7 +290,10 @@ TEST(FITParserTest, ReadingsAreScaledAndInvalidZeroOrNonFiniteOnesAbsent) {
          {TelemetrySample{}}},
     };
     for (std::size_t i = 0; i < std::size(cases); ++i) {
-        EXPECT_EQ(decodeRecord(cases[i].fields, cases[i].values), cases[i].expected) << "case " << i;
+        FITWriter writer;  // one record of the case's fields
+        writer.writeDefinition(0, recordMessage, cases[i].fields);
+        writer.writeData(0, cases[i].values);
+        EXPECT_EQ(parse(writer.finish()), cases[i].expected) << "case " << i;
     }
 }
 

@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <ctime>
+#include <functional>
 #include <limits>
 #include <vector>
 
@@ -14,26 +15,20 @@ using namespace VideoSynchronization;
 
 TelemetryTimestamp utc(std::string_view text) { return *parseISO8601InternetDateTime(text); }
 
-// Sets TZ for one test and restores it afterwards.
-class TimeZoneOverride {
-public:
-    explicit TimeZoneOverride(const char* zone) {
-        if (const char* previous = std::getenv("TZ")) previous_ = previous;
-        setenv("TZ", zone, 1);
-        tzset();
+// Runs `body` with TZ set to `zone`, then restores the previous setting.
+void inTimeZone(const char* zone, const std::function<void()>& body) {
+    const char* previous = std::getenv("TZ");
+    const std::optional<std::string> saved = previous ? std::optional<std::string>(previous) : std::nullopt;
+    setenv("TZ", zone, 1);
+    tzset();
+    body();
+    if (saved) {
+        setenv("TZ", saved->c_str(), 1);
+    } else {
+        unsetenv("TZ");
     }
-    ~TimeZoneOverride() {
-        if (previous_) {
-            setenv("TZ", previous_->c_str(), 1);
-        } else {
-            unsetenv("TZ");
-        }
-        tzset();
-    }
-
-private:
-    std::optional<std::string> previous_;
-};
+    tzset();
+}
 
 TelemetrySample sampleAt(double elapsed, std::optional<double> latitude, std::optional<double> longitude,
                          std::optional<TelemetryTimestamp> timestamp = std::nullopt) {
@@ -65,9 +60,10 @@ TEST(VideoSynchronizationTest, CreationDatesAndLocationsParseToTheirValueOrNothi
               utc("2023-05-01T10:00:00Z") + std::chrono::microseconds(1));
     // Without a zone: local time, here three hours east and five hours west of UTC.
     for (const auto& [zone, inUTC] : {std::pair{"PMK-3", "2023-05-01T10:00:00Z"}, {"PMK+5", "2023-05-01T18:00:00Z"}}) {
-        const TimeZoneOverride override(zone);
-        EXPECT_EQ(parseVideoCreationDate("2023:05:01 13:00:00"), utc(inUTC)) << zone;
-        EXPECT_EQ(parseVideoCreationDate("\"2023-05-01 13:00:00\""), utc(inUTC)) << zone;
+        inTimeZone(zone, [&] {
+            EXPECT_EQ(parseVideoCreationDate("2023:05:01 13:00:00"), utc(inUTC)) << zone;
+            EXPECT_EQ(parseVideoCreationDate("\"2023-05-01 13:00:00\""), utc(inUTC)) << zone;
+        });
     }
     for (const char* text : {"", "   ", "\"\"", "yesterday", "2023-02-30 10:00:00", "2023:05:01 24:00:00",
                              "2023-05-01T10:00:00", "2023-05-01T10:00:00+2", "2023/05/01 10:00:00",
