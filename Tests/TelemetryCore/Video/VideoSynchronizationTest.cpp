@@ -145,9 +145,9 @@ TEST(VideoSynchronizationTest, GPSWinsOverTheDateEvenWhenFarAwayAndMissingMatche
     TelemetryActivity activity;
     const auto start = utc("2023-05-01T10:00:00Z");
     activity.samples = {sampleAt(0, 48.0, 2.0, start), sampleAt(1234.5, 49.0, 2.0, start + std::chrono::seconds(1234))};
-    VideoSynchronizationMetadata metadata;
-    metadata.location = VideoLocation{49.5, 2.0};  // about 56 km from the nearest point
-    metadata.creationDate = start;                 // matches the first sample exactly
+    // The video's location is about 56 km from the nearest point; its date
+    // matches the first sample exactly.
+    VideoSynchronizationMetadata metadata{VideoLocation{49.5, 2.0}, start};
     EXPECT_EQ(bestSynchronizationResult(activity, metadata),
               (VideoSynchronizationResult{1235, "Синхронизировано по GPS видео: старт 20:35, ближайшая точка 55.60 км."}));
 
@@ -161,26 +161,18 @@ TEST(VideoSynchronizationTest, GPSWinsOverTheDateEvenWhenFarAwayAndMissingMatche
     EXPECT_EQ(metersLabel(std::numeric_limits<double>::infinity()), "--");
     EXPECT_EQ(metersLabel(std::numeric_limits<double>::quiet_NaN()), "--");
 
-    // Tracks lacking the matching field explain why.
+    // Tracks lacking the matching field explain why (AppModelVideoTest shows
+    // the GPS case of a track without positions); GPS the track cannot use
+    // falls back to the date it can.
     TelemetryActivity timesOnly;
-    timesOnly.samples = {sampleAt(0, std::nullopt, std::nullopt, utc("2023-05-01T10:00:00Z"))};
+    timesOnly.samples = {sampleAt(0, std::nullopt, std::nullopt, start)};
     TelemetryActivity positionsOnly;
     positionsOnly.samples = {sampleAt(0, 48.0, 2.0)};
-
-    VideoSynchronizationMetadata gps;
-    gps.location = VideoLocation{48, 2};
-    EXPECT_FALSE(bestSynchronizationResult(timesOnly, gps));
-    EXPECT_EQ(noSynchronizationMessage(gps), "В видео есть GPS, но в треке нет координат для сопоставления.");
-
-    VideoSynchronizationMetadata dated;
-    dated.creationDate = utc("2023-05-01T10:00:00Z");
+    const VideoSynchronizationMetadata dated{std::nullopt, start};
     EXPECT_FALSE(bestSynchronizationResult(positionsOnly, dated));
     EXPECT_EQ(noSynchronizationMessage(dated),
               "В видео есть дата съемки, но в треке нет timestamp для сопоставления.");
-
-    // GPS the track cannot use falls back to the date it can.
-    VideoSynchronizationMetadata both = gps;
-    both.creationDate = dated.creationDate;
+    const VideoSynchronizationMetadata both{VideoLocation{48, 2}, start};
     EXPECT_EQ(bestSynchronizationResult(timesOnly, both),
               (VideoSynchronizationResult{0, "Синхронизировано по времени съемки: старт 00:00, разница 00:00."}));
 
