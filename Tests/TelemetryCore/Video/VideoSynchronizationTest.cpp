@@ -93,9 +93,8 @@ TEST(VideoSynchronizationTest, MetadataScanTakesTheFirstUsableItemsPreferringSpe
         {"format/com.apple.quicktime.creationdate", "com.apple.quicktime.creationdate", "2023-05-01T12:00:00+0200"},
         {"format/com.apple.quicktime.location.ISO6709", "com.apple.quicktime.location.ISO6709", "+30+40/"},
     };
-    auto metadata = metadataFromItems(items);
-    EXPECT_EQ(metadata.location, (VideoLocation{10, 20}));
-    EXPECT_EQ(metadata.creationDate, utc("2023-05-01T10:00:00Z"));
+    EXPECT_EQ(metadataFromItems(items),
+              (VideoSynchronizationMetadata{VideoLocation{10, 20}, utc("2023-05-01T10:00:00Z")}));
 
     // The container's creation_time comes first in the file, but the dedicated
     // creation-date item wins; the user-data location is used when nothing else names one.
@@ -104,18 +103,16 @@ TEST(VideoSynchronizationTest, MetadataScanTakesTheFirstUsableItemsPreferringSpe
         {"format/location", "location", "+10+20/"},
         {"format/com.apple.quicktime.creationdate", "com.apple.quicktime.creationdate", "2023-05-01T12:00:00+0200"},
     };
-    metadata = metadataFromItems(withBoth);
-    EXPECT_EQ(metadata.creationDate, utc("2023-05-01T10:00:00Z"));
-    EXPECT_EQ(metadata.location, (VideoLocation{10, 20}));
+    EXPECT_EQ(metadataFromItems(withBoth),
+              (VideoSynchronizationMetadata{VideoLocation{10, 20}, utc("2023-05-01T10:00:00Z")}));
 
     const std::vector<VideoMetadataItem> phoneMP4 = {
         {"format/creation_time", "creation_time", "2023-05-01T09:00:00.000000Z"},
         {"format/location-eng", "location-eng", "+48.8577+002.2950/"},
         {"stream/0/creation_time", "creation_time", "2020-01-01T00:00:00.000000Z"},
     };
-    metadata = metadataFromItems(phoneMP4);
-    EXPECT_EQ(metadata.creationDate, utc("2023-05-01T09:00:00Z"));
-    EXPECT_EQ(metadata.location, (VideoLocation{48.8577, 2.295}));
+    EXPECT_EQ(metadataFromItems(phoneMP4),
+              (VideoSynchronizationMetadata{VideoLocation{48.8577, 2.295}, utc("2023-05-01T09:00:00Z")}));
 }
 
 TEST(VideoSynchronizationTest, NearestSamplesSkipIncompleteSamplesAndKeepTheFirstOfEquals) {
