@@ -62,17 +62,18 @@ TEST(GPXParserTest, RecognisesSensorExtensionsUnderAnyPrefixAndLetterCase) {
 }
 
 TEST(GPXParserTest, ReadingsFollowTheNumberGrammarTheLastElementAndSkipCDATA) {
-    EXPECT_EQ(onlySample("<hr>151.0</hr>").heartRateBPM, std::nullopt);
-    EXPECT_EQ(onlySample("<hr> 151 </hr>").heartRateBPM, 151);
-    EXPECT_EQ(onlySample("<hr>\n\t151\r\n</hr>").heartRateBPM, 151);
-    EXPECT_EQ(onlySample("<hr>\u00A0151\u2003</hr>").heartRateBPM, 151);  // Unicode spaces are trimmed too
-    EXPECT_EQ(onlySample("<hr></hr>").heartRateBPM, std::nullopt);
+    // Spaces around the number are trimmed (Unicode ones too); text in CDATA
+    // sections is not read, only the ordinary character data counts.
+    const std::pair<const char*, std::optional<std::int64_t>> heartRates[] = {
+        {"<hr>151.0</hr>", std::nullopt}, {"<hr> 151 </hr>", 151},           {"<hr>\n\t151\r\n</hr>", 151},
+        {"<hr>\u00A0151\u2003</hr>", 151}, {"<hr></hr>", std::nullopt},       {"<hr>1<![CDATA[99]]>5</hr>", 15},
+    };
+    for (const auto& [children, rate] : heartRates) EXPECT_EQ(onlySample(children).heartRateBPM, rate) << children;
 
-    EXPECT_EQ(GPXParser::parseInteger("+7"), 7);
-    EXPECT_EQ(GPXParser::parseInteger("-7"), -7);
-    EXPECT_EQ(GPXParser::parseInteger("007"), 7);
-    EXPECT_EQ(GPXParser::parseInteger("9223372036854775807"), INT64_MAX);
-    EXPECT_EQ(GPXParser::parseInteger("-9223372036854775808"), INT64_MIN);
+    const std::pair<const char*, std::int64_t> integers[] = {
+        {"+7", 7}, {"-7", -7}, {"007", 7}, {"9223372036854775807", INT64_MAX}, {"-9223372036854775808", INT64_MIN},
+    };
+    for (const auto& [text, value] : integers) EXPECT_EQ(GPXParser::parseInteger(text), value) << text;
     for (const char* bad : {"9223372036854775808", "+", "-", "+-7", "1 5", "1e2", "0x10", "١٢", "12a", " 12"}) {
         EXPECT_EQ(GPXParser::parseInteger(bad), std::nullopt) << bad;
     }
@@ -98,15 +99,14 @@ TEST(GPXParserTest, ReadingsFollowTheNumberGrammarTheLastElementAndSkipCDATA) {
     EXPECT_EQ(sample.speedMetersPerSecond, std::nullopt);
     EXPECT_EQ(sample.timestamp, std::nullopt);
 
-    // Text in CDATA sections is not read; only the ordinary character data counts.
     EXPECT_EQ(onlySample("<ele><![CDATA[12.5]]></ele>").altitudeMeters, std::nullopt);
     EXPECT_EQ(onlySample("<time><![CDATA[2024-05-01T10:15:30Z]]></time>").timestamp, std::nullopt);
-    EXPECT_EQ(onlySample("<hr>1<![CDATA[99]]>5</hr>").heartRateBPM, 15);
     EXPECT_EQ(onlySample("<cad><![CDATA[x]]>80</cad>").cadenceRPM, 80);
 }
 
-// Each kind of XML damage is described in Russian, with the position where
-// the XML parser stopped, and the reader keeps nothing from a failed parse.
+// XML damage is described in Russian, with the position where the XML
+// parser stopped (which words go with which of the library's error codes is
+// a plain table), and the reader keeps nothing from a failed parse.
 TEST(GPXParserTest, DescribesXMLDamageInRussianWithItsPosition) {
     const std::pair<std::string, std::string> cases[] = {
         {"", "Файл GPX повреждён: документ пуст или оборван, элементы не закрыты (строка 1, столбец 1)."},
@@ -114,12 +114,6 @@ TEST(GPXParserTest, DescribesXMLDamageInRussianWithItsPosition) {
          "Файл GPX повреждён: документ пуст или оборван, элементы не закрыты (строка 1, столбец 42)."},
         {"<gpx>\n<trk><trkseg><trkpt lat=\"1\" lon=\"2\"></trkpt>\n  </trk>\n</gpx>",
          "Файл GPX повреждён: закрывающий тег не совпадает с открывающим (строка 3, столбец 5)."},
-        {std::string("<gpx>\0</gpx>", 12),
-         "Файл GPX повреждён: недопустимый символ, это не правильно построенный XML (строка 1, столбец 6)."},
-        {"ride,speed\n1,2\n", "Файл GPX повреждён: синтаксическая ошибка XML (строка 1, столбец 1)."},
-        {"<gpx a=\"1\" a=\"2\"/>", "Файл GPX повреждён: атрибут повторяется (строка 1, столбец 12)."},
-        {"<?xml version=\"1.0\" encoding=\"UTF-16\"?><gpx/>",
-         "Файл GPX повреждён: кодировка из объявления XML не совпадает с содержимым (строка 1, столбец 31)."},
         {"<?xml version=\"1.0\" encoding=\"x-unknown\"?><gpx/>",
          "Файл GPX повреждён: неизвестная кодировка (строка 1, столбец 31)."},
     };
@@ -142,14 +136,10 @@ TEST(GPXParserTest, EntitiesNeitherExplodeNorLoadFiles) {
     }
     document += "]>\n<gpx><trk><trkseg><trkpt lat=\"1\" lon=\"2\"><name>&a12;</name></trkpt></trkseg></trk></gpx>";
     // 10^12 expansions: only a limit on amplification ends this.
-    try {
-        parseText(document);
-        ADD_FAILURE() << "an entity bomb was expanded";
-    } catch (const GPXParserError& error) {
-        EXPECT_EQ(error.errorDescription().rfind("Файл GPX повреждён: раскрытие сущностей превышает допустимый предел", 0),
-                  0u)
-            << error.errorDescription();
-    }
+    const auto error = pacemark::testing::thrownBy<GPXParserError>([&] { return parseText(document); });
+    EXPECT_TRUE(error.errorDescription().starts_with(
+        "Файл GPX повреждён: раскрытие сущностей превышает допустимый предел"))
+        << error.errorDescription();
 
     // External entities are never loaded.
     pacemark::testing::TemporaryFolder folder;

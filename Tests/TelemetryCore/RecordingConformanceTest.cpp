@@ -8,6 +8,7 @@
 #include <cmath>
 #include <fstream>
 #include <functional>
+#include <map>
 #include <nlohmann/json.hpp>
 #include <sstream>
 
@@ -21,36 +22,15 @@ namespace {
 
 using nlohmann::json;
 
-// One line of MANIFEST.tsv of the wanted kind, with its expectation: the
-// samples in order, or a single {"error": ...} object.
-struct Recording {
-    std::filesystem::path path;
-    std::string features;
-    std::int64_t toleranceMilliseconds = 0;
+// The expectation of a recording: the samples in order, or a single
+// {"error": ...} object.
+std::vector<json> expectationOf(const std::filesystem::path& folder, const std::string& kind, const std::string& file) {
+    std::ifstream expectation(folder / "expected" / kind / (file + ".jsonl"));
     std::vector<json> expected;
-};
-
-std::vector<Recording> recordingsOfKind(const std::filesystem::path& folder, const std::string& kind) {
-    std::ifstream manifest(folder / "MANIFEST.tsv");
-    std::string line;
-    std::getline(manifest, line);  // the column header
-    std::vector<Recording> recordings;
-    while (std::getline(manifest, line)) {
-        // file, kind, expected count or error, timestamp tolerance, features
-        std::istringstream columns(line);
-        std::string file, fileKind, expectedSummary;
-        Recording recording;
-        columns >> file >> fileKind >> expectedSummary >> recording.toleranceMilliseconds;
-        std::getline(columns >> std::ws, recording.features);
-        if (fileKind != kind) continue;
-        recording.path = folder / kind / file;
-        std::ifstream expectation(folder / "expected" / kind / (file + ".jsonl"));
-        for (std::string text; std::getline(expectation, text);) {
-            if (!text.empty()) recording.expected.push_back(json::parse(text));
-        }
-        recordings.push_back(std::move(recording));
+    for (std::string text; std::getline(expectation, text);) {
+        if (!text.empty()) expected.push_back(json::parse(text));
     }
-    return recordings;
+    return expected;
 }
 
 // A decoded sample in the expectation format: a key for each present field.
@@ -116,43 +96,52 @@ TEST(RecordingConformanceTest, EveryRecordingDecodesAsExpected) {
     if (!std::filesystem::exists(folder / "MANIFEST.tsv"))
         GTEST_SKIP() << "the shared recordings are not present at " << folder.string() << "; conformance not checked";
 
+    std::ifstream manifest(folder / "MANIFEST.tsv");
+    std::string line;
+    std::getline(manifest, line);  // the column header
+    std::map<std::string, std::ptrdiff_t> listed;
+    while (std::getline(manifest, line)) {
+        // file, kind, expected count or error, timestamp tolerance, features
+        std::istringstream columns(line);
+        std::string file, kind, expectedSummary, features;
+        std::int64_t toleranceMilliseconds = 0;
+        columns >> file >> kind >> expectedSummary >> toleranceMilliseconds;
+        std::getline(columns >> std::ws, features);
+        ++listed[kind];
+        SCOPED_TRACE(file + " (" + features + ")");
+        const auto path = folder / kind / file;
+        const auto expected = expectationOf(folder, kind, file);
+        const auto bytes = testing::readFileBytes(path);
+        const auto decodeBytes = [&] { return kind == "fit" ? FITParser().parse(bytes) : GPXParser().parse(bytes); };
+        if (expected.size() == 1 && expected[0].contains("error")) {
+            // The bytes in memory and the file streamed from disk fail alike.
+            EXPECT_EQ(outcomeOf(decodeBytes), expected[0]);
+            EXPECT_EQ(outcomeOf([&] { return TelemetryFileLoader::decode(path); }), expected[0]);
+            continue;
+        }
+        std::vector<TelemetrySample> samples;
+        try {
+            samples = decodeBytes();
+        } catch (const PacemarkError& error) {
+            ADD_FAILURE() << error.what();
+            continue;
+        }
+        EXPECT_EQ(samples.size(), expected.size());
+        int reported = 0;  // the first few differing samples
+        for (std::size_t i = 0; i < std::min(samples.size(), expected.size()) && reported < 5; ++i) {
+            const json decoded = asExpectation(samples[i]);
+            if (matches(decoded, expected[i], toleranceMilliseconds)) continue;
+            ADD_FAILURE() << "sample " << i << ": " << decoded << "\n  expected " << expected[i];
+            ++reported;
+        }
+        // The loader streams the file from disk in pieces smaller than most
+        // recordings (GPX with a counting pass first): the same samples.
+        EXPECT_EQ(TelemetryFileLoader::decode(path), samples);
+    }
     for (const std::string kind : {"fit", "gpx"}) {
-        const auto recordings = recordingsOfKind(folder, kind);
         const auto files = std::count_if(std::filesystem::directory_iterator(folder / kind), {},
                                          [&](const auto& file) { return file.path().extension() == "." + kind; });
-        EXPECT_EQ(static_cast<std::ptrdiff_t>(recordings.size()), files) << kind << " files missing in the manifest";
-        for (const Recording& recording : recordings) {
-            SCOPED_TRACE(recording.path.filename().string() + " (" + recording.features + ")");
-            const auto bytes = testing::readFileBytes(recording.path);
-            const auto decodeBytes = [&] {
-                return kind == "fit" ? FITParser().parse(bytes) : GPXParser().parse(bytes);
-            };
-            if (recording.expected.size() == 1 && recording.expected[0].contains("error")) {
-                // The bytes in memory and the file streamed from disk fail alike.
-                EXPECT_EQ(outcomeOf(decodeBytes), recording.expected[0]);
-                const auto streamed = [&] { return TelemetryFileLoader::decode(recording.path); };
-                EXPECT_EQ(outcomeOf(streamed), recording.expected[0]);
-                continue;
-            }
-            std::vector<TelemetrySample> samples;
-            try {
-                samples = decodeBytes();
-            } catch (const PacemarkError& error) {
-                ADD_FAILURE() << error.what();
-                continue;
-            }
-            EXPECT_EQ(samples.size(), recording.expected.size());
-            int reported = 0;  // the first few differing samples
-            for (std::size_t i = 0; i < std::min(samples.size(), recording.expected.size()) && reported < 5; ++i) {
-                const json decoded = asExpectation(samples[i]);
-                if (matches(decoded, recording.expected[i], recording.toleranceMilliseconds)) continue;
-                ADD_FAILURE() << "sample " << i << ": " << decoded << "\n  expected " << recording.expected[i];
-                ++reported;
-            }
-            // The loader streams the file from disk in pieces smaller than most
-            // recordings (GPX with a counting pass first): the same samples.
-            EXPECT_EQ(TelemetryFileLoader::decode(recording.path), samples);
-        }
+        EXPECT_EQ(listed[kind], files) << kind << " files missing in the manifest";
     }
 }
 

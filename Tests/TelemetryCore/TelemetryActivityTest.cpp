@@ -174,7 +174,6 @@ TEST(TelemetryActivityTest, RouteThinningSampleLookupAndTheEmptyActivity) {
     EXPECT_EQ(activity.sample(2.9).powerWatts, 2);
     EXPECT_EQ(activity.sample(3).powerWatts, 3);
     EXPECT_EQ(activity.sample(1e9).powerWatts, 3);
-    EXPECT_EQ(activity.sampleIndex(2.5), 2u);
 
     // An empty activity has nothing to show.
     const TelemetryActivity empty(std::nullopt, {});
