@@ -67,6 +67,7 @@ TEST_F(AppModelFilesTest, CommandLineAndDroppedFilesAreRoutedByTheirExtension) {
     services.readVideoStillFrame = [](const std::filesystem::path&, std::stop_token) { return VideoBackgroundImage{}; };
     AppModel model{services};
     EXPECT_EQ(model.previewTelemetryElapsedSeconds(), 0);  // nothing loaded
+    EXPECT_EQ(model.selectedFileName(), "Файл не выбран");
     model.loadCommandLineArgumentIfNeeded({QStringLiteral("pacemark"), QStringLiteral("-ride.fit")});
     model.loadCommandLineArgumentIfNeeded({QStringLiteral("pacemark")});
     EXPECT_FALSE(model.isLoading());
@@ -186,6 +187,9 @@ TEST_F(AppModelFilesTest, SegmentFollowsTheActivityInWholeSeconds) {
     model.setExportStartSeconds(-5);
     model.setExportEndSeconds(10);
     EXPECT_EQ(model.startOffsetSeconds(), 0);
+    EXPECT_EQ(model.exportEndSeconds(), 10);
+    model.setExportEndSeconds(500);
+    EXPECT_EQ(model.exportEndSeconds(), 126);  // never past the activity's end
     model.resetExportRange();
     EXPECT_EQ(model.exportRangeLabel(), "00:00 - 02:06");
 
