@@ -105,7 +105,8 @@ TEST(LayoutFrameRendererPixelTest, CleanWidgetHasNoPanelButItsUnderline) {
 }
 
 // The movie's panel shadows fall toward the top (the style rows' shift and
-// the surface's offset agree).
+// the surface's offset agree), blurred: they reach beside the panel too, but
+// not far.
 TEST(LayoutFrameRendererPixelTest, PanelShadowsFallTowardTheTop) {
     const auto widget = makeWidget(Kind::gpsCoordinates, {0.3, 0.4, 0.3, 0.2}, Style::glass);
     const auto frame = render(PacemarkLayout{{widget}}, 100);
@@ -113,6 +114,8 @@ TEST(LayoutFrameRendererPixelTest, PanelShadowsFallTowardTheTop) {
     const std::uint8_t above = alphaAt(frame, r.midX(), r.minY() - 6);
     EXPECT_GT(above, 0);
     EXPECT_GT(above, alphaAt(frame, r.midX(), r.maxY() + 6) * 2);
+    EXPECT_GT(alphaAt(frame, r.maxX() + 6, r.midY()), 0);
+    EXPECT_EQ(alphaAt(frame, r.maxX() + 45, r.midY()), 0);
 }
 
 // The cached static layer never changes a pixel: every preset at several
