@@ -82,6 +82,7 @@ TEST(LayoutFrameRendererPixelTest, CinematicBackdropDarkensTheEdgesOnly) {
     const PacemarkLayout layout{{makeWidget(Kind::distance, {0.45, 0.1, 0.12, 0.09}, Style::cinematic)}};
     const auto frame = render(layout, 100);
     EXPECT_GT(alphaAt(frame, 2, 20), 150);     // left edge, top: black α 0.76
+    EXPECT_LT(alphaAt(frame, 380, 20), 30);    // fading toward the middle
     EXPECT_GT(alphaAt(frame, 957, 270), 120);  // right edge: black α 0.58
     EXPECT_GT(alphaAt(frame, 480, 537), 90);   // bottom edge: black α 0.46
     EXPECT_EQ(alphaAt(frame, 560, 200), 0);    // between the bands, away from the widget

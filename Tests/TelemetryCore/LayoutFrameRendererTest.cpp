@@ -151,7 +151,7 @@ TEST(LayoutFrameRendererTest, MetricTextsSitInsideTheirWidgetInReadingOrder) {
     EXPECT_TRUE(value.font.monospacedDigits);
     EXPECT_GT(value.font.size, title.font.size);
 
-    // Pill: dot, title, value and unit left to right in one row.
+    // Pill: dot, title, value and unit left to right in one row; value and unit right-aligned.
     const auto pill = drawOne(makeWidget(Kind::heartRate, {0.76, 0.67, 0.15, 0.09}, Style::pill));
     const auto dots = pill.of(Call::Type::fillEllipse);
     ASSERT_EQ(dots.size(), 1u);
@@ -160,6 +160,8 @@ TEST(LayoutFrameRendererTest, MetricTextsSitInsideTheirWidgetInReadingOrder) {
     EXPECT_LE(pillTitle.rect.maxX(), pillValue.rect.minX());
     EXPECT_LE(pillValue.rect.maxX(), pillUnit.rect.minX());
     for (const Call* call : {&pillTitle, &pillValue, &pillUnit}) EXPECT_TRUE(inside(call->rect, pill.rect)) << call->text;
+    EXPECT_EQ(pillValue.alignment, DrawingTextAlignment::right);
+    EXPECT_EQ(pillUnit.alignment, DrawingTextAlignment::right);
 
     // Clean draws the same three texts; elapsed time has no unit in any style.
     const auto clean = drawOne(makeWidget(Kind::speed, {0.04, 0.72, 0.15, 0.17}, Style::clean));
