@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cmath>
 
 #include "CairoDrawingSurface.h"
 #include "CairoPNG.h"
+#include "Rendering/DrawingBounds.h"
 #include "TestSupport.h"
 
 using namespace pacemark;
@@ -20,15 +20,21 @@ std::uint8_t alphaAt(const OwnedPixelBuffer& picture, int x, int y) {
     return picture.bytes[static_cast<std::size_t>((y * picture.width + x) * 4 + 3)];
 }
 
-// The rightmost column holding any ink, or -1.
-int rightmostInk(const OwnedPixelBuffer& picture) {
-    for (auto x = static_cast<int>(picture.width) - 1; x >= 0; --x) {
-        for (int y = 0; y < picture.height; ++y) {
-            if (alphaAt(picture, x, y) > 0) return x;
+// The whole pixels whose alpha is above `threshold`; empty when there are none.
+DrawingRect inkOf(const OwnedPixelBuffer& picture, std::uint8_t threshold = 0) {
+    DrawingRect ink;
+    for (int y = 0; y < picture.height; ++y) {
+        for (int x = 0; x < picture.width; ++x) {
+            if (alphaAt(picture, x, y) > threshold) {
+                ink = bounds::unite(ink, {static_cast<double>(x), static_cast<double>(y), 1, 1});
+            }
         }
     }
-    return -1;
+    return ink;
 }
+
+// The rightmost column holding any ink, or -1.
+double rightmostInk(const OwnedPixelBuffer& picture) { return inkOf(picture).maxX() - 1; }
 
 // `text` in white bold 40 px in a box 60 px high at (10, 10) of a 400 × 80 picture.
 OwnedPixelBuffer drawText(const std::string& text, bool monospacedDigits, double width = 380,
@@ -55,61 +61,28 @@ TEST(CairoDrawingSurfaceTest, MonospacedDigitsAlignmentAndCutting) {
 // A value too wide for its box is drawn smaller on the same baseline instead
 // of being cut, as long as the minimum scale allows.
 TEST(CairoDrawingSurfaceTest, ShrinkableTextFitsOnItsBaselineBeforeBeingCut) {
-    const auto inkRows = [](const OwnedPixelBuffer& picture) {
-        int top = -1, bottom = -1;
-        for (int y = 0; y < picture.height; ++y) {
-            for (int x = 0; x < picture.width; ++x) {
-                if (alphaAt(picture, x, y) > 128) {
-                    if (top < 0) top = y;
-                    bottom = y;
-                    break;
-                }
-            }
-        }
-        return std::make_pair(top, bottom);
-    };
     const auto draw = [](double width, double minimumScale) { return drawText("8888", true, width, minimumScale); };
     const auto natural = draw(380, 0.5);
-    const int naturalWidth = rightmostInk(natural) - 10;
+    const double naturalWidth = rightmostInk(natural) - 10;
     ASSERT_GT(naturalWidth, 60);
 
     const double narrow = naturalWidth * 0.7;
     const auto shrunk = draw(narrow, 0.5);
     EXPECT_LE(rightmostInk(shrunk), 10 + narrow + 1);
     EXPECT_GT(rightmostInk(shrunk), 10 + narrow * 0.85) << "the digits fill the box instead of ending in an ellipsis";
-    const auto [naturalTop, naturalBottom] = inkRows(natural);
-    const auto [shrunkTop, shrunkBottom] = inkRows(shrunk);
-    EXPECT_NEAR(shrunkBottom, naturalBottom, 1) << "same baseline";
-    EXPECT_GT(shrunkTop, naturalTop + 3) << "smaller glyphs";
+    const DrawingRect naturalRows = inkOf(natural, 128), shrunkRows = inkOf(shrunk, 128);
+    EXPECT_NEAR(shrunkRows.maxY(), naturalRows.maxY(), 1) << "same baseline";
+    EXPECT_GT(shrunkRows.minY(), naturalRows.minY() + 3) << "smaller glyphs";
 
     // Without shrinking (or below the minimum scale) the line is cut instead.
-    const auto cut = draw(narrow, 1.0);
-    EXPECT_EQ(inkRows(cut), inkRows(natural));
+    const DrawingRect cutRows = inkOf(draw(narrow, 1.0), 128);
+    EXPECT_EQ(std::pair(cutRows.minY(), cutRows.maxY()), std::pair(naturalRows.minY(), naturalRows.maxY()));
     const auto tooNarrow = draw(naturalWidth * 0.3, 0.5);
     EXPECT_LE(rightmostInk(tooNarrow), 10 + naturalWidth * 0.3 + 1);
 }
 
-TEST(CairoDrawingSurfaceTest, ShadowFallsTowardTheTopForAPositiveOffset) {
-    OwnedPixelBuffer picture(200, 200);
-    auto surface = factory()->makeSurface(picture.view());
-    surface->setShadow({{0, 20}, 8, DrawingColor::black()});
-    surface->setFillColor(DrawingColor::white());
-    DrawingPath square;
-    square.addRect({60, 60, 80, 80});
-    surface->addPath(square);
-    surface->fillPath();
-    surface.reset();
-    // 15 px above the square the shadow is strong, 15 px below it is absent.
-    EXPECT_GT(alphaAt(picture, 100, 45), 200);
-    EXPECT_EQ(alphaAt(picture, 100, 155), 0);
-    // It is blurred: the alpha falls off gradually beside the square.
-    EXPECT_GT(alphaAt(picture, 142, 100), 0);
-    EXPECT_LT(alphaAt(picture, 142, 100), 255);
-    EXPECT_EQ(alphaAt(picture, 175, 100), 0);
-}
-
-// (Clearing and the BGRA byte order are checked through whole frames in
-// LayoutFrameRendererPixelTest.)
+// (Shadows, clearing and the BGRA byte order are checked through whole
+// frames in LayoutFrameRendererPixelTest.)
 TEST(CairoDrawingSurfaceTest, PaintingHonoursTheClipUntilTheStateIsRestored) {
     OwnedPixelBuffer picture(64, 64);
     auto surface = factory()->makeSurface(picture.view());

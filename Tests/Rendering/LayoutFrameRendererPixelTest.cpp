@@ -82,6 +82,7 @@ TEST(LayoutFrameRendererPixelTest, CinematicBackdropDarkensTheEdgesOnly) {
     const PacemarkLayout layout{{makeWidget(Kind::distance, {0.45, 0.1, 0.12, 0.09}, Style::cinematic)}};
     const auto frame = render(layout, 100);
     EXPECT_GT(alphaAt(frame, 2, 20), 150);     // left edge, top: black α 0.76
+    EXPECT_LT(alphaAt(frame, 380, 20), 30);    // fading toward the middle
     EXPECT_GT(alphaAt(frame, 957, 270), 120);  // right edge: black α 0.58
     EXPECT_GT(alphaAt(frame, 480, 537), 90);   // bottom edge: black α 0.46
     EXPECT_EQ(alphaAt(frame, 560, 200), 0);    // between the bands, away from the widget
@@ -105,7 +106,8 @@ TEST(LayoutFrameRendererPixelTest, CleanWidgetHasNoPanelButItsUnderline) {
 }
 
 // The movie's panel shadows fall toward the top (the style rows' shift and
-// the surface's offset agree).
+// the surface's offset agree), blurred: they reach beside the panel too, but
+// not far.
 TEST(LayoutFrameRendererPixelTest, PanelShadowsFallTowardTheTop) {
     const auto widget = makeWidget(Kind::gpsCoordinates, {0.3, 0.4, 0.3, 0.2}, Style::glass);
     const auto frame = render(PacemarkLayout{{widget}}, 100);
@@ -113,6 +115,8 @@ TEST(LayoutFrameRendererPixelTest, PanelShadowsFallTowardTheTop) {
     const std::uint8_t above = alphaAt(frame, r.midX(), r.minY() - 6);
     EXPECT_GT(above, 0);
     EXPECT_GT(above, alphaAt(frame, r.midX(), r.maxY() + 6) * 2);
+    EXPECT_GT(alphaAt(frame, r.maxX() + 6, r.midY()), 0);
+    EXPECT_EQ(alphaAt(frame, r.maxX() + 45, r.midY()), 0);
 }
 
 // The cached static layer never changes a pixel: every preset at several

@@ -79,8 +79,11 @@ TEST(TextInkLayoutTest, TextsOfAWidgetNeverOverlap) {
         for (const auto& [width, height] : sizes) {
             for (const PacemarkPreset& preset : PacemarkPreset::allCases()) {
                 for (const PacemarkWidget& widget : preset.layout().widgets) {
+                    SCOPED_TRACE(rideName + " " + std::to_string(width) + " " + std::string(preset.rawValue()) + " " +
+                                 std::string(widget.kind.rawValue()) + " " + std::string(widget.panelStyle.rawValue()));
                     const LayoutFrameRenderer renderer(ride, PacemarkLayout{{widget}}, width, height, nullptr);
                     for (const double fraction : {0.05, 0.4, 0.93}) {
+                        SCOPED_TRACE("at " + std::to_string(fraction));
                         RecordingDrawingSurface surface(width, height);
                         renderer.drawFrame(fraction * ride->durationSeconds(), surface);
                         std::vector<Call> texts;
@@ -95,20 +98,15 @@ TEST(TextInkLayoutTest, TextsOfAWidgetNeverOverlap) {
                         }
                         // The cinematic style, drawn without panels, also keeps two clear pixels between texts.
                         const double clearance = widget.panelStyle == TelemetryWidgetPanelStyle::cinematic ? 2 : 0;
-                        const auto where = [&] {
-                            return rideName + " " + std::to_string(width) + " " + std::string(preset.rawValue()) + " " +
-                                   std::string(widget.kind.rawValue()) + " " +
-                                   std::string(widget.panelStyle.rawValue()) + " at " + std::to_string(fraction);
-                        };
                         for (std::size_t a = 0; a < texts.size(); ++a) {
                             const DrawingRect inkA = bounds::outset(inkOf(texts[a]), clearance);
                             for (std::size_t b = a + 1; b < texts.size(); ++b) {
                                 EXPECT_FALSE(bounds::intersects(inkA, inkOf(texts[b])))
-                                    << where() << ": \"" << texts[a].text << "\" and \"" << texts[b].text << "\"";
+                                    << "\"" << texts[a].text << "\" and \"" << texts[b].text << "\"";
                             }
                             for (const DrawingRect& rule : rules) {
                                 EXPECT_FALSE(bounds::intersects(inkA, rule))
-                                    << where() << ": \"" << texts[a].text << "\" and a rule";
+                                    << "\"" << texts[a].text << "\" and a rule";
                             }
                         }
                     }

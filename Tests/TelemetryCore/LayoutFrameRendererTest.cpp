@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <iterator>
-#include <numbers>
-#include <set>
 
 #include "Export/TelemetryRenderConfig.h"
 #include "Layout/PacemarkPreset.h"
@@ -27,7 +25,6 @@ using Kind = TelemetryWidgetKind;
 using Style = TelemetryWidgetPanelStyle;
 using Call = RecordedDrawingCall;
 
-constexpr double degrees = std::numbers::pi / 180;
 const DrawingColor green = DrawingColor::fromHex(0x35D05B);
 
 PacemarkWidget makeWidget(Kind kind, TelemetryWidgetFrame frame, Style style) {
@@ -101,9 +98,8 @@ bool inside(const DrawingRect& inner, const DrawingRect& outer) {
 
 // Every carded style draws the card its row describes: a rounded panel of the
 // widget's rectangle with the row's fill and shadow, then an unshadowed
-// border one pixel inside with the radius one smaller. Rows differ.
+// border one pixel inside with the radius one smaller.
 TEST(LayoutFrameRendererTest, PanelsFollowTheirStyleRow) {
-    std::set<std::tuple<double, double, double, double>> looks;
     for (Style style : Style::allCases()) {
         SCOPED_TRACE(std::string(style.rawValue()));
         const PanelStyleRow& row = panelStyleRow(style);
@@ -130,7 +126,6 @@ TEST(LayoutFrameRendererTest, PanelsFollowTheirStyleRow) {
         EXPECT_EQ(border.state.lineWidth, row.borderWidth);
         EXPECT_EQ(border.path.elements()[0].rect, drawn.rect.insetBy(1, 1));
         EXPECT_DOUBLE_EQ(border.path.elements()[0].radius, card.radius - 1);
-        looks.insert({card.radius, row.fillAlpha, row.borderAlpha, row.shadowAlpha});
         // Broadcast adds an unshadowed accent strip along the top, inside the card.
         ASSERT_EQ(fills.size(), style == Style::broadcast ? 2u : 1u);
         if (style == Style::broadcast) {
@@ -139,7 +134,6 @@ TEST(LayoutFrameRendererTest, PanelsFollowTheirStyleRow) {
             EXPECT_FALSE(fills[1].state.shadow.has_value());
         }
     }
-    EXPECT_EQ(looks.size(), 6u);  // no two carded styles draw the same card
 }
 
 // Metric widgets: the kind's texts inside the widget in reading order, the
@@ -179,10 +173,9 @@ TEST(LayoutFrameRendererTest, MetricTextsSitInsideTheirWidgetInReadingOrder) {
     }
 }
 
-// Gauges sweep with the reading over their track, from the track's start:
-// the dial over 270° from 135°, the cinematic timer ring over 304° from 118°,
-// the cinematic speed arc symmetric about the horizontal at the right; empty
-// at zero, clamped at full scale.
+// Gauges sweep with the reading over their track, from the track's start
+// (the cinematic speed arc symmetric about the horizontal at the right);
+// empty at zero, clamped at full scale.
 TEST(LayoutFrameRendererTest, GaugeArcsFollowTheReading) {
     // The progress arc's end at `share` of the track.
     const auto expectShare = [](const std::vector<Call>& strokes, double share) {
@@ -198,8 +191,6 @@ TEST(LayoutFrameRendererTest, GaugeArcsFollowTheReading) {
     ASSERT_EQ(arcs.size(), 2u);
     EXPECT_EQ(arcOf(arcs[0]).point, (DrawingPoint{dial.rect.midX(), dial.rect.midY()}));
     EXPECT_LT(arcOf(arcs[0]).radius, std::min(dial.rect.width, dial.rect.height) / 2);
-    EXPECT_DOUBLE_EQ(arcOf(arcs[0]).startAngle, 135 * degrees);
-    EXPECT_DOUBLE_EQ(arcOf(arcs[0]).endAngle, 405 * degrees);
     expectShare(arcs, 0.5);
     const auto disc = dial.of(Call::Type::fillEllipse).front();
     EXPECT_TRUE(disc.state.shadow.has_value());
@@ -213,8 +204,6 @@ TEST(LayoutFrameRendererTest, GaugeArcsFollowTheReading) {
     const auto timerWidget = makeWidget(Kind::elapsedTime, {0.035, 0.775, 0.13, 0.18}, Style::cinematic);
     const auto ring = drawOne(timerWidget, 25).of(Call::Type::strokePath);
     ASSERT_EQ(ring.size(), 2u);
-    EXPECT_DOUBLE_EQ(arcOf(ring[0]).startAngle, 118 * degrees);
-    EXPECT_DOUBLE_EQ(arcOf(ring[0]).endAngle, 422 * degrees);
     expectShare(ring, 0.25);
     expectShare(drawOne(timerWidget, 0).of(Call::Type::strokePath), 0);
 
@@ -230,7 +219,9 @@ TEST(LayoutFrameRendererTest, GaugeArcsFollowTheReading) {
     expectShare(speedStrokes, 0.45);
 }
 
-TEST(LayoutFrameRendererTest, RouteDrawsTheTrackAndTheDotOrSaysNoGPS) {
+// The route inside its style's inset, the dot where the sample is. (The
+// centred "НЕТ GPS" of a ride without positions: WidgetPreviewTest.)
+TEST(LayoutFrameRendererTest, RouteDrawsTheTrackAndTheDot) {
     const auto widget = makeWidget(Kind::route, {0.04, 0.84, 0.20, 0.10}, Style::glass);
     const auto activity = makeActivity();
     const LayoutFrameRenderer renderer(activity, PacemarkLayout{{widget}}, 1920, 1080, nullptr);
@@ -239,6 +230,7 @@ TEST(LayoutFrameRendererTest, RouteDrawsTheTrackAndTheDotOrSaysNoGPS) {
     const auto strokes = drawn.of(Call::Type::strokePath);
     ASSERT_EQ(strokes.size(), 2u);  // border, route
     EXPECT_EQ(strokes[1].path, projection.path());
+    EXPECT_EQ(projection.rect(), panelStyleRow(Style::glass).routeInset.apply(drawn.rect));
     const auto dot = drawn.of(Call::Type::fillEllipse);
     ASSERT_EQ(dot.size(), 1u);
     const DrawingPoint at = projection.project(*activity->samples[50].latitude, *activity->samples[50].longitude);
@@ -252,15 +244,9 @@ TEST(LayoutFrameRendererTest, RouteDrawsTheTrackAndTheDotOrSaysNoGPS) {
     const auto noFix = drawOne(widget, 50, std::make_shared<const TelemetryActivity>(std::nullopt, samples));
     EXPECT_EQ(noFix.of(Call::Type::strokePath).size(), 2u);
     EXPECT_TRUE(noFix.of(Call::Type::fillEllipse).empty());
-
-    // Fewer than 3 track points: the panel says so, centred.
-    const auto noGPS = drawOne(widget, 1, makeActivity(2));
-    EXPECT_EQ(noGPS.surface.texts(), (std::vector<std::string>{"НЕТ GPS"}));
-    EXPECT_EQ(noGPS.text("НЕТ GPS").alignment, DrawingTextAlignment::center);
 }
 
-// The bar fills with the share of the ride; the cinematic backdrop's black
-// fading bands come before every widget.
+// The bar fills with the share of the ride.
 TEST(LayoutFrameRendererTest, ProgressFillsWithTheRideShare) {
     const auto bar = makeWidget(Kind::progress, {0.04, 0.955, 0.36, 0.018}, Style::glass);
     const auto start = drawOne(bar, 0).of(Call::Type::fillPath);
@@ -275,26 +261,18 @@ TEST(LayoutFrameRendererTest, ProgressFillsWithTheRideShare) {
     // One sample: a ride of no duration never fills the bar.
     EXPECT_EQ(drawOne(bar, 0, makeActivity(1)).of(Call::Type::fillPath).size(), 1u);
 
-    // Cinematic: a baseline, 61 ticks (every fifth heavier), the progress line and a hairline;
-    // at the start the progress line has no length and the marker sits at its origin.
+    // Cinematic: a baseline, 61 ticks, the progress line and a hairline; at the start
+    // the progress line has no length and the marker sits at its origin. The backdrop
+    // comes first (where and how it darkens: LayoutFrameRendererPixelTest).
     const auto ruler = drawOne(makeWidget(Kind::progress, {0.43, 0.905, 0.42, 0.045}, Style::cinematic), 0);
     const auto strokes = ruler.of(Call::Type::strokePath);
     ASSERT_EQ(strokes.size(), 64u);
-    EXPECT_GT(strokes[6].state.lineWidth, strokes[7].state.lineWidth);  // tick 5 against tick 6
-    EXPECT_EQ(strokes[6].path.elements()[0].point.x, strokes[6].path.elements()[1].point.x);  // vertical
     const auto& progressLine = strokes[62].path.elements();
     EXPECT_EQ(progressLine[0].point, progressLine[1].point);
     const auto marker = ruler.of(Call::Type::fillPath);
     ASSERT_EQ(marker.size(), 1u);
     EXPECT_DOUBLE_EQ(marker[0].path.elements()[0].point.x, progressLine[0].point.x);
-    const auto bands = ruler.of(Call::Type::drawLinearGradient);
-    ASSERT_EQ(bands.size(), 3u);
     EXPECT_EQ(ruler.surface.paintingCalls().front().type, Call::Type::drawLinearGradient);
-    for (const auto& band : bands) {
-        EXPECT_EQ(band.color.withAlpha(1), DrawingColor::black());
-        EXPECT_EQ(band.endColor.withAlpha(1), DrawingColor::black());
-        EXPECT_NE(band.color.alpha, band.endColor.alpha);  // a fade, not a flat fill
-    }
 }
 
 TEST(LayoutFrameRendererTest, AltitudeSparklineThinsByAnIntegerStepAndSpansItsRectangle) {
@@ -325,16 +303,11 @@ TEST(LayoutFrameRendererTest, AltitudeSparklineThinsByAnIntegerStepAndSpansItsRe
     EXPECT_TRUE(without.of(Call::Type::fillEllipse).empty());
 }
 
+// (How a frame clamps: TelemetryWidgetFrameTest.)
 TEST(LayoutGeometryTest, WidgetRectangleClampsThenScales) {
-    const auto rect = [](TelemetryWidgetFrame frame, std::int64_t width, std::int64_t height) {
-        PacemarkWidget widget = makeWidget(Kind::speed, frame, Style::glass);
-        widget.frame = frame;  // bypass the constructor's clamping: rect() must clamp on its own
-        return LayoutFrameRenderer::rect(widget, width, height);
-    };
-    EXPECT_EQ(rect({0.9, 0.9, 0.5, 0.5}, 1920, 1080), (DrawingRect{960, 540, 960, 540}));
-    EXPECT_EQ(rect({0.1, 0.1, 0.01, 0.9}, 1000, 1000), (DrawingRect{100, 100, 40, 500}));
-    EXPECT_EQ(rect({0.04, 0.68, 0.15, 0.15}, 1920, 1080),
-              (DrawingRect{0.04 * 1920, 0.68 * 1080, 0.15 * 1920, 0.15 * 1080}));
+    PacemarkWidget widget = makeWidget(Kind::speed, {0.9, 0.9, 0.5, 0.5}, Style::glass);
+    widget.frame = {0.9, 0.9, 0.5, 0.5};  // bypass the constructor's clamping: rect() must clamp on its own
+    EXPECT_EQ(LayoutFrameRenderer::rect(widget, 1920, 1080), (DrawingRect{960, 540, 960, 540}));
 }
 
 TEST(LayoutGeometryTest, RouteProjection) {
@@ -349,30 +322,11 @@ TEST(LayoutGeometryTest, RouteProjection) {
     const std::vector<TelemetryTrackPoint> northSouth = {{45.0, 7}, {45.5, 7}, {46.0, 7}};
     const auto line = LayoutRouteProjection::make(northSouth, {10, 20, 100, 50});
     ASSERT_TRUE(line);
-    const auto& elements = line->path().elements();
-    ASSERT_EQ(elements.size(), 3u);
-    EXPECT_EQ(elements[0].type, DrawingPath::ElementType::moveTo);
-    EXPECT_EQ(elements[1].type, DrawingPath::ElementType::lineTo);
-    EXPECT_EQ(elements[0].point, (DrawingPoint{10, 70}));  // south at the bottom
-    EXPECT_EQ(elements[1].point, (DrawingPoint{10, 45}));
-    EXPECT_EQ(elements[2].point, (DrawingPoint{10, 20}));  // north at the top
+    std::vector<DrawingPoint> points;
+    for (const auto& element : line->path().elements()) points.push_back(element.point);
+    EXPECT_EQ(points, (std::vector<DrawingPoint>{{10, 70}, {10, 45}, {10, 20}}));  // south at the bottom
+    EXPECT_EQ(line->path().elements()[1].type, DrawingPath::ElementType::lineTo);
     EXPECT_EQ(line->project(45.25, 7), (DrawingPoint{10, 57.5}));
-}
-
-// Visible route widgets get a projection inset by their style's route margin.
-TEST(LayoutGeometryTest, RendererKeepsProjectionsOfVisibleRouteWidgetsWithTheirInsets) {
-    PacemarkLayout layout{{makeWidget(Kind::route, {0.1, 0.1, 0.2, 0.2}, Style::glass),
-                           makeWidget(Kind::route, {0.5, 0.5, 0.2, 0.2}, Style::cinematic),
-                           makeWidget(Kind::route, {0.1, 0.5, 0.2, 0.2}, Style::glass),
-                           makeWidget(Kind::speed, {0.1, 0.5, 0.2, 0.2}, Style::glass)}};
-    layout.widgets[2].isVisible = false;
-    const auto projections = LayoutFrameRenderer::buildRouteProjections(*makeActivity(3), layout, 1000, 500);
-    ASSERT_EQ(projections.size(), 2u);
-    for (std::size_t k : {0u, 1u}) {
-        const PacemarkWidget& w = layout.widgets[k];
-        const DrawingRect inset = panelStyleRow(w.panelStyle).routeInset.apply(LayoutFrameRenderer::rect(w, 1000, 500));
-        EXPECT_EQ(projections.at(w.id).rect(), inset);
-    }
 }
 
 TEST(TelemetryRenderConfigTest, StartOffsetIsNeverNegativeOrNaN) {

@@ -51,13 +51,10 @@ PacemarkLayoutFile everyKindAndStyle() {
 
 TEST(PacemarkLayoutFileTest, WrittenLayoutsReadBackEqual) {
     pacemark::testing::TemporaryFolder folder;
-    for (const PacemarkPreset preset : PacemarkPreset::allCases()) {
-        const PacemarkLayoutFile file = PacemarkLayoutFile::fromPreset(preset);
-        EXPECT_EQ(PacemarkLayoutFile::parse(file.serialized()), file) << preset.caseName();
-    }
     // Through a file, with ids and every field's odd values (the renderer
     // draws from nothing else, so equal layouts render equal frames); writing
-    // again replaces the first file.
+    // again replaces the first file. (A preset written by the command line
+    // and read back: PacemarkCLITest.)
     const auto path = folder / "ride.pacemark-layout";
     PacemarkLayoutFile::fromPreset(PacemarkPreset::minimal).write(path);
     const PacemarkLayoutFile file = everyKindAndStyle();
@@ -126,19 +123,14 @@ INSTANTIATE_TEST_SUITE_P(
                       "version"},
         BadLayoutFile{"VersionFraction", edited(R"("version": 1)", R"("version": 1.0)"), Case::wrongType, "version"},
         BadLayoutFile{"NoVersion", edited(R"("version": 1, )", ""), Case::missingField, "version"},
-        BadLayoutFile{"NoKind", edited(R"("kind": "speed", )", ""), Case::missingField, "widgets[0].kind"},
         BadLayoutFile{"NoHeight", edited(R"(, "height": 0.15)", ""), Case::missingField, "widgets[0].frame.height"},
         BadLayoutFile{"NoCaption", edited(R"(, "caption": "Темп")", ""), Case::missingField, "widgets[0].caption"},
         BadLayoutFile{"UnknownTopField", edited(R"("version": 1)", R"("version": 1, "theme": "dark")"),
                       Case::unknownField, "theme"},
         BadLayoutFile{"UnknownFrameField", edited(R"("x": 0.04)", R"("x": 0.04, "z": 0)"), Case::unknownField,
                       "widgets[0].frame.z"},
-        BadLayoutFile{"DocumentIsAList", "[" + kDocument + "]", Case::wrongType, ""},
         BadLayoutFile{"WidgetsNotAList", edited("[" + kWidget + "]", kWidget), Case::wrongType, "widgets"},
         BadLayoutFile{"WidgetNotAnObject", edited("[" + kWidget + "]", "[1]"), Case::wrongType, "widgets[0]"},
-        BadLayoutFile{"FrameNotAnObject", edited(R"({"x": 0.04, "y": 0.7, "width": 0.15, "height": 0.15})",
-                                                 "[0.04, 0.7, 0.15, 0.15]"),
-                      Case::wrongType, "widgets[0].frame"},
         BadLayoutFile{"XAsText", edited(R"("x": 0.04)", R"("x": "0.04")"), Case::wrongType, "widgets[0].frame.x"},
         BadLayoutFile{"CaptionAsNumber", edited(R"("Темп")", "7"), Case::wrongType, "widgets[0].caption"},
         BadLayoutFile{"VisibleAsNumber", edited(R"("caption": "Темп")", R"("caption": "", "visible": 1)"),
