@@ -19,13 +19,8 @@ namespace fs = std::filesystem;
 using namespace pacemark::testing;
 
 MovieWriterSettings proResSettings(fs::path url, std::int64_t width, std::int64_t height, std::int64_t fps) {
-    MovieWriterSettings settings;
-    settings.url = std::move(url);
-    settings.codec = TelemetryVideoCodec::proRes4444;
-    settings.width = width;
-    settings.height = height;
-    settings.framesPerSecond = fps;
-    return settings;
+    return {.url = std::move(url), .codec = TelemetryVideoCodec::proRes4444, .width = width, .height = height,
+            .framesPerSecond = fps, .hevc = std::nullopt};
 }
 
 constexpr int width = 64, height = 48, framesPerSecond = 10, frameCount = 45;
@@ -33,9 +28,7 @@ constexpr int width = 64, height = 48, framesPerSecond = 10, frameCount = 45;
 // Frames 0-9 show one picture, 10-19 the next, ...: the exporter's repeats
 // of a 1 Hz recording at 10 fps. The last frame is a new picture.
 void writeMovie(const fs::path& path, bool compact) {
-    ProResWriterOptions options;
-    options.compact = compact;
-    FFmpegProResMovieWriter writer(proResSettings(path, width, height, framesPerSecond), options);
+    FFmpegProResMovieWriter writer(proResSettings(path, width, height, framesPerSecond), {.compact = compact});
     writer.startWriting();
     OverlayTestFrame frame(width, height);
     for (int i = 0; i < frameCount; ++i) {
@@ -159,7 +152,6 @@ TEST(FFmpegProResMovieWriterTest, SettingsItCannotWriteAreRefusedBeforeAnyFileEx
         const auto error = thrownBy<TelemetryVideoExportError>(
             [&] { FFmpegProResMovieWriter writer(proResSettings(folder / "x.mov", w, h, fps)); });
         EXPECT_EQ(error.errorCase(), TelemetryVideoExportError::Case::cannotAddVideoInput) << w << "x" << h << " @" << fps;
-        EXPECT_STREQ(error.what(), "Не удалось добавить видеодорожку.");
     }
     // HEVC is not this writer's; without an HEVC back end the factory says so.
     MovieWriterSettings hevc = proResSettings(folder / "x.mov", 64, 36, 30);
@@ -177,8 +169,7 @@ class FFmpegProResMovieWriterFileTest : public ::testing::TestWithParam<bool> {}
 TEST_P(FFmpegProResMovieWriterFileTest, PartialFilesNeverStay) {
     TemporaryFolder folder;
     const auto settings = proResSettings(folder / "x.mov", 64, 36, 30);
-    ProResWriterOptions options;
-    options.compact = GetParam();
+    const ProResWriterOptions options{.compact = GetParam()};
     {
         FFmpegProResMovieWriter writer(settings, options);
         writer.startWriting();
