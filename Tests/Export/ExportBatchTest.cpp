@@ -13,12 +13,10 @@ namespace {
 namespace fs = std::filesystem;
 using namespace pacemark::testing;
 
-// 4 seconds at 5 frames per second: 20 small frames per movie.
-const std::vector<std::string> kShortSegment = {"--size", "160x90", "--fps", "5", "--start", "10", "--end", "14"};
-constexpr std::size_t kShortSegmentFrames = 20;
-
+// The rides' arguments and a short segment: 4 seconds at 5 frames per
+// second, 20 small frames per movie.
 std::vector<std::string> exportArguments(std::vector<std::string> arguments) {
-    arguments.insert(arguments.end(), kShortSegment.begin(), kShortSegment.end());
+    arguments.insert(arguments.end(), {"--size", "160x90", "--fps", "5", "--start", "10", "--end", "14"});
     return arguments;
 }
 
@@ -39,18 +37,20 @@ void expectCompleteMovie(const fs::path& path) {
     SCOPED_TRACE(path.string());
     const DecodedMovie movie = decodeMovie(path);
     EXPECT_EQ(movie.width, 160);
-    EXPECT_EQ(movie.frames.size(), kShortSegmentFrames);
+    EXPECT_EQ(movie.frames.size(), 20u);
 }
 
-TEST(ExportBatchTest, OneBrokenRideAmongThreeFailsAloneAndIsSummarized) {
+// A batch with one broken ride; then the batch again with --skip-existing
+// after one movie was cut short and a file of another kind took the place of
+// another.
+TEST(ExportBatchTest, OneBrokenRideFailsAloneAndSkipExistingRedoesOnlyIncompleteMovies) {
     TemporaryFolder rides, logs;
-    copyOfSampleRide(rides / "a.fit");
-    copyOfSampleRide(rides / "c.fit");
+    for (const char* name : {"a.fit", "c.fit", "d.fit"}) copyOfSampleRide(rides / name);
     writeFileText(rides / "b.gpx", "<?xml version=\"1.0\"?><gpx><trk><trkseg><trkpt lat=");
+    const auto ride = [&](const char* name) { return (rides / name).string(); };
     const fs::path out = rides / "out";
-    const CLIRun run = runExport(exportArguments({(rides / "a.fit").string(), (rides / "b.gpx").string(),
-                                                  (rides / "c.fit").string(), "--output-dir", out.string(), "--json"}),
-                                 logs);
+    const CLIRun run = runExport(
+        exportArguments({ride("a.fit"), ride("b.gpx"), ride("c.fit"), "--output-dir", out.string(), "--json"}), logs);
     EXPECT_EQ(run.status, 1) << run.err;
 
     // Two movies in the folder, nothing else (no temporary left by the failure).
@@ -70,50 +70,38 @@ TEST(ExportBatchTest, OneBrokenRideAmongThreeFailsAloneAndIsSummarized) {
 
     // One Russian error naming the broken file, then the summary.
     EXPECT_EQ(count(run.err, "Ошибка: "), 1u) << run.err;
-    EXPECT_NE(run.err.find("Ошибка: " + (rides / "b.gpx").string() + ": "), std::string::npos) << run.err;
-    EXPECT_NE(run.err.find("Итого: готово 2, пропущено 0, с ошибкой 1 (файлов: 3).\nНе удалось: " +
-                           (rides / "b.gpx").string() + "\n"),
+    EXPECT_NE(run.err.find("Ошибка: " + ride("b.gpx") + ": "), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("Итого: готово 2, пропущено 0, с ошибкой 1 (файлов: 3).\nНе удалось: " + ride("b.gpx") + "\n"),
               std::string::npos)
         << run.err;
     // stderr is a file here: plain progress lines, never a carriage return.
     EXPECT_EQ(count(run.err, "кадр 20/20"), 2u) << run.err;
     EXPECT_EQ(run.err.find('\r'), std::string::npos);
-}
 
-TEST(ExportBatchTest, SkipExistingKeepsCompleteMoviesAndRedoesDamagedOnes) {
-    TemporaryFolder rides, logs;
-    const fs::path kept = rides / "kept-telemetry.mov";
-    const fs::path damaged = rides / "damaged-telemetry.mov";
-    const fs::path junk = rides / "junk-telemetry.mov";
-    std::vector<std::string> sources;
-    for (const char* name : {"kept.fit", "damaged.fit", "junk.fit"}) {
-        sources.push_back(copyOfSampleRide(rides / name).string());
-    }
-    ASSERT_EQ(runExport(exportArguments({sources[0], sources[1]}), logs).status, 0);
-    const auto keptBytes = readFileBytes(kept);
-    const auto keptTime = fs::last_write_time(kept);
     // Cut the second movie short, as a copy that broke off would be; a file
     // of another kind stands at the third destination.
+    const fs::path kept = out / "a-telemetry.mov", damaged = out / "c-telemetry.mov", junk = out / "d-telemetry.mov";
+    const auto keptBytes = readFileBytes(kept);
+    const auto keptTime = fs::last_write_time(kept);
     auto damagedBytes = readFileBytes(damaged);
     damagedBytes.resize(damagedBytes.size() * 2 / 3);
     writeFileBytes(damaged, damagedBytes);
     writeFileText(junk, "not a movie at all");
-
-    std::vector<std::string> arguments = sources;
-    arguments.insert(arguments.end(), {"--skip-existing", "--quiet", "--json"});
-    const CLIRun run = runExport(exportArguments(arguments), logs);
-    EXPECT_EQ(run.status, 0) << run.err;
+    const CLIRun again = runExport(exportArguments({ride("a.fit"), ride("c.fit"), ride("d.fit"), "--output-dir",
+                                                    out.string(), "--skip-existing", "--quiet", "--json"}),
+                                   logs);
+    EXPECT_EQ(again.status, 0) << again.err;
     EXPECT_EQ(readFileBytes(kept), keptBytes);
     EXPECT_EQ(fs::last_write_time(kept), keptTime);
     expectCompleteMovie(damaged);
     expectCompleteMovie(junk);
-    const auto objects = lines(run.out);
-    ASSERT_EQ(objects.size(), 3u) << run.out;
-    EXPECT_NE(objects[0].find("\"skipped\":true"), std::string::npos) << objects[0];
-    EXPECT_NE(objects[1].find("\"frames\":20"), std::string::npos) << objects[1];
-    EXPECT_NE(objects[2].find("\"frames\":20"), std::string::npos) << objects[2];
+    const auto redone = lines(again.out);
+    ASSERT_EQ(redone.size(), 3u) << again.out;
+    EXPECT_NE(redone[0].find("\"skipped\":true"), std::string::npos) << redone[0];
+    EXPECT_NE(redone[1].find("\"frames\":20"), std::string::npos) << redone[1];
+    EXPECT_NE(redone[2].find("\"frames\":20"), std::string::npos) << redone[2];
     // Quiet: no progress and no announcements, only the summary.
-    EXPECT_EQ(run.err, "Итого: готово 2, пропущено 1, с ошибкой 0 (файлов: 3).\n");
+    EXPECT_EQ(again.err, "Итого: готово 2, пропущено 1, с ошибкой 0 (файлов: 3).\n");
 }
 
 // Batch runners start many exports into one folder at once: every movie must

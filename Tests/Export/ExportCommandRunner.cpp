@@ -37,11 +37,9 @@ CLIRun finishExport(pid_t child, const fs::path& errPath, const fs::path& outPat
     int status = 0;
     if (waitpid(child, &status, 0) == child && WIFEXITED(status)) run.status = WEXITSTATUS(status);
     const auto err = readFileBytes(errPath);
+    const auto out = readFileBytes(outPath);
     run.err.assign(err.begin(), err.end());
-    if (!outPath.empty()) {
-        const auto out = readFileBytes(outPath);
-        run.out.assign(out.begin(), out.end());
-    }
+    run.out.assign(out.begin(), out.end());
     return run;
 }
 

@@ -25,7 +25,8 @@ pid_t startExport(const std::vector<std::string>& arguments, const std::filesyst
                   const std::filesystem::path& outPath = "/dev/null", std::uint64_t addressSpaceBytes = 0);
 
 // Waits for `child` and reads what it wrote.
-CLIRun finishExport(pid_t child, const std::filesystem::path& errPath, const std::filesystem::path& outPath = {});
+CLIRun finishExport(pid_t child, const std::filesystem::path& errPath,
+                    const std::filesystem::path& outPath = "/dev/null");
 
 // Runs an export to its end, with its output files in `logs`.
 CLIRun runExport(const std::vector<std::string>& arguments, const TemporaryFolder& logs,

@@ -1,13 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-
 #include <csignal>
+#include <cstring>
 #include <filesystem>
+#include <sys/wait.h>
 #include <thread>
 
 #include "ExportCommandRunner.h"
-#include "MovieDecoding.h"
 
 namespace pacemark {
 namespace {
@@ -15,22 +15,73 @@ namespace {
 namespace fs = std::filesystem;
 using namespace pacemark::testing;
 
-TEST(ExportCommandTest, WritesTheSegmentBesideTheSourceByDefault) {
-    // The normal and the compact ProRes movie hold the same frames.
-    for (const std::vector<std::string>& extra : {std::vector<std::string>{}, std::vector<std::string>{"--compact"}}) {
+// `pacemark-cli check ARGUMENTS`: its exit code and what it printed.
+CommandResult check(const std::string& arguments) {
+    CommandResult result = runCommand(std::string(PACEMARK_CLI_PATH) + " check " + arguments);
+    result.status = WIFEXITED(result.status) ? WEXITSTATUS(result.status) : -1;
+    return result;
+}
+
+// Every writer through the command line: the segment at the requested size
+// and rate lands beside the ride under the default name and passes the
+// strict check of its format.
+TEST(ExportCommandTest, EveryWriterExportsTheSegmentBesideTheSourceAndPassesTheCheck) {
+    struct Writer {
+        std::vector<std::string> options;
+        const char* checked;  // what `pacemark-cli check` says of the movie
+    };
+    const Writer writers[] = {
+        {{}, "Кодек: ProRes 4444 («ap4h»), 160×90, кадров: 20"},
+        {{"--compact"}, "Кодек: ProRes 4444 («ap4h»), 160×90, кадров: 20"},
+        {{"--codec", "hevc"}, "Кодек: HEVC («hvc1»), 160×90, кадров: 20"},
+    };
+    std::vector<std::uintmax_t> sizes;
+    for (const Writer& writer : writers) {
+        SCOPED_TRACE(writer.options.empty() ? "ProRes" : writer.options.back());
         TemporaryFolder folder;
-        const fs::path ride = copyOfSampleRide(folder / "ride.fit");
-        std::vector<std::string> arguments = {ride.string(), "--size", "320x180", "--fps", "5", "--start", "10", "--end", "14"};
-        arguments.insert(arguments.end(), extra.begin(), extra.end());
+        std::vector<std::string> arguments = {copyOfSampleRide(folder / "ride.fit").string(), "--size", "160x90",
+                                              "--fps", "5", "--start", "10", "--end", "14"};
+        arguments.insert(arguments.end(), writer.options.begin(), writer.options.end());
         const CLIRun run = runExport(arguments, folder);
         ASSERT_EQ(run.status, 0) << run.err;
-        EXPECT_NE(run.err.find("кадр 20/20"), std::string::npos) << run.err;
-        const DecodedMovie movie = decodeMovie(folder / "ride-telemetry.mov");
-        EXPECT_EQ(movie.codecName, "prores");
-        EXPECT_EQ(movie.width, 320);
-        EXPECT_EQ(movie.height, 180);
-        EXPECT_EQ(movie.framesPerSecondNumerator, 5);
-        EXPECT_EQ(movie.frames.size(), 20u);
+        const fs::path movie = folder / "ride-telemetry.mov";
+        const CommandResult rate =
+            runCommand("ffprobe -v error -show_entries stream=avg_frame_rate -of csv=p=0 " + quoted(movie));
+        EXPECT_EQ(rate.output, "5/1\n") << "20 frames in 4 seconds";
+        const CommandResult checked = check(quoted(movie));
+        EXPECT_EQ(checked.status, 0) << checked.output;
+        EXPECT_NE(checked.output.find(writer.checked), std::string::npos) << checked.output;
+        sizes.push_back(fs::file_size(movie));
+    }
+    EXPECT_LT(sizes[1], sizes[0] / 2) << "the compact movie stores each repeated picture once";
+}
+
+// `pacemark-cli check` on what is not a movie of ours.
+TEST(CheckCommandTest, WrongCallsFilesThatAreNoMoviesAndTheSystemEncodersMovieAreTold) {
+    TemporaryFolder folder;
+    const fs::path ride = sourceFolder() / "samples" / "sample-ride.fit";
+    EXPECT_EQ(check("").status, 2);
+    EXPECT_EQ(check(quoted(ride) + " " + quoted(ride)).status, 2);
+    const CommandResult missing = check(quoted(folder / "missing.mov"));
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_NE(missing.output.find("файл не найден"), std::string::npos) << missing.output;
+    const CommandResult notMovie = check(quoted(ride));
+    EXPECT_EQ(notMovie.status, 1);
+    EXPECT_NE(notMovie.output.find("Файл не читается как фильм QuickTime"), std::string::npos) << notMovie.output;
+
+    if (!fs::exists("/usr/bin/ffmpeg")) GTEST_SKIP() << "the system ffmpeg is not installed";
+    // Alpha that changes along each row, so slices end in a differing value.
+    const fs::path theirs = folder / "theirs.mov";
+    const CommandResult encoded =
+        runCommand("/usr/bin/ffmpeg -loglevel error -f lavfi -i \"testsrc2=size=320x240:rate=25,format=rgba,"
+                   "geq=r='r(X,Y)':g='g(X,Y)':b='b(X,Y)':a='X'\" -frames:v 5 -c:v prores_ks -pix_fmt yuva444p10le -y " +
+                   quoted(theirs));
+    ASSERT_EQ(encoded.status, 0) << encoded.output;
+    const CommandResult bad = check(quoted(theirs));
+    EXPECT_EQ(bad.status, 1) << bad.output;
+    for (const char* finding : {"версия битового потока 0", "0x42 вместо 0x02", "нет завершающего кода серии",
+                                "в 5 из 5 кадров, впервые в кадре 1"}) {
+        EXPECT_NE(bad.output.find(finding), std::string::npos) << finding << "\n" << bad.output;
     }
 }
 
@@ -51,7 +102,6 @@ TEST(ExportCommandTest, BadRequestsFailWithRussianMessagesAndWriteNothing) {
         {{ride.string(), "--start", "30", "--end", "20"}, 2, "Конец отрезка должен быть позже начала."},
         {{ride.string(), "--start", "-1"}, 2, "Начало отрезка не может быть отрицательным."},
         {{ride.string(), "--codec", "hevc", "--compact"}, 2, "--compact работает только с ProRes 4444"},
-        {{(folder / "missing.fit").string()}, 1, "Ошибка: "},
         // Refused before any frame is drawn: the largest picture ProRes opens
         // is below 16384 x 16384, HEVC needs one 64-pixel block and memory for
         // two encoders (here on a machine of 1 GB).
@@ -105,42 +155,30 @@ pid_t startLongExport(const fs::path& ride, const fs::path& output, const fs::pa
     return child;
 }
 
-// A signal, and the options that pick a writer.
-struct ExportStop {
-    int signal;
-    std::vector<std::string> options;
-};
-
-class ExportCommandSignalTest : public ::testing::TestWithParam<ExportStop> {};
-
 // Ctrl-C, kill and a closed terminal alike stop the export with every
 // writer, keep the old movie and leave no temporary file.
-TEST_P(ExportCommandSignalTest, StopsCleanlyAndKeepsTheOldMovie) {
-    TemporaryFolder folder;
-    const fs::path ride = copyOfSampleRide(folder / "ride.fit");
-    const fs::path output = folder / "ride-telemetry.mov";
-    writeFileText(output, "the old movie");
-    const fs::path errPath = folder / "stderr.txt";
-    const pid_t child = startLongExport(ride, output, errPath, GetParam().options);
-    ASSERT_GT(child, 0);
-    EXPECT_EQ(temporaries(folder.path()).size(), 1u);
-    kill(child, GetParam().signal);
-    const CLIRun run = finishExport(child, errPath);
-    EXPECT_EQ(run.status, 130) << run.err;
-    EXPECT_NE(run.err.find("Экспорт остановлен."), std::string::npos) << run.err;
-    const auto bytes = readFileBytes(output);
-    EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "the old movie");
-    EXPECT_EQ(filesIn(folder.path()), (std::vector<fs::path>{"ride-telemetry.mov", "ride.fit", "stderr.txt"}));
+TEST(ExportCommandTest, SignalsStopCleanlyAndKeepTheOldMovie) {
+    const std::pair<int, std::vector<std::string>> stops[] = {
+        {SIGINT, {}}, {SIGTERM, {}}, {SIGHUP, {}}, {SIGINT, {"--compact"}}, {SIGHUP, {"--codec", "hevc"}}};
+    for (const auto& [signal, options] : stops) {
+        SCOPED_TRACE(strsignal(signal) + (options.empty() ? "" : " " + options.back()));
+        TemporaryFolder folder;
+        const fs::path ride = copyOfSampleRide(folder / "ride.fit");
+        const fs::path output = folder / "ride-telemetry.mov";
+        writeFileText(output, "the old movie");
+        const fs::path errPath = folder / "stderr.txt";
+        const pid_t child = startLongExport(ride, output, errPath, options);
+        ASSERT_GT(child, 0);
+        EXPECT_EQ(temporaries(folder.path()).size(), 1u);
+        kill(child, signal);
+        const CLIRun run = finishExport(child, errPath);
+        EXPECT_EQ(run.status, 130) << run.err;
+        EXPECT_NE(run.err.find("Экспорт остановлен."), std::string::npos) << run.err;
+        const auto bytes = readFileBytes(output);
+        EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "the old movie");
+        EXPECT_EQ(filesIn(folder.path()), (std::vector<fs::path>{"ride-telemetry.mov", "ride.fit", "stderr.txt"}));
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(ExportCommandTest, ExportCommandSignalTest,
-                         ::testing::Values(ExportStop{SIGINT, {}}, ExportStop{SIGTERM, {}}, ExportStop{SIGHUP, {}},
-                                           ExportStop{SIGINT, {"--compact"}}, ExportStop{SIGHUP, {"--codec", "hevc"}}),
-                         [](const ::testing::TestParamInfo<ExportStop>& stop) {
-                             const int signal = stop.param.signal;
-                             return std::string(signal == SIGINT ? "SIGINT" : signal == SIGTERM ? "SIGTERM" : "SIGHUP") +
-                                    (stop.param.options.empty() ? "" : stop.param.options.size() == 1 ? "Compact" : "HEVC");
-                         });
 
 TEST(ExportCommandTest, NextExportRemovesTheTemporaryOfAKilledExportButNotOfARunningOne) {
     TemporaryFolder folder;
