@@ -65,10 +65,8 @@ DecodedMovie decodeMovie(const std::filesystem::path& path, double fromSeconds) 
     DecodedMovie movie;
     const AVCodec* codec = avcodec_find_decoder(parameters->codec_id);
     if (!codec) throw std::runtime_error("no decoder");
-    movie.codecName = codec->name;
     movie.width = parameters->width;
     movie.height = parameters->height;
-    movie.framesPerSecondNumerator = stream->avg_frame_rate.num;
     movie.durationSeconds = double(stream->duration) * av_q2d(stream->time_base);
 
     CodecContextHandle decoder(avcodec_alloc_context3(codec));
@@ -81,12 +79,6 @@ DecodedMovie decodeMovie(const std::filesystem::path& path, double fromSeconds) 
         check(av_seek_frame(raw, 0, target, AVSEEK_FLAG_BACKWARD), "seek");
     }
 
-    auto receiveAll = [&] {
-        while (avcodec_receive_frame(decoder.get(), frame.get()) >= 0) {
-            movie.frames.back().rgba = straightRGBA(*frame);
-            av_frame_unref(frame.get());
-        }
-    };
     while (av_read_frame(raw, packet.get()) >= 0) {
         PacketReference release(packet.get());
         DecodedMovie::Frame decoded;
@@ -94,7 +86,10 @@ DecodedMovie decodeMovie(const std::filesystem::path& path, double fromSeconds) 
         decoded.packet.assign(packet->data, packet->data + packet->size);
         movie.frames.push_back(std::move(decoded));
         check(avcodec_send_packet(decoder.get(), packet.get()), "decode");
-        receiveAll();
+        while (avcodec_receive_frame(decoder.get(), frame.get()) >= 0) {
+            movie.frames.back().rgba = straightRGBA(*frame);
+            av_frame_unref(frame.get());
+        }
     }
     return movie;
 }

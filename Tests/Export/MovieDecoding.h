@@ -2,7 +2,6 @@
 
 #include <cstdint>
 #include <filesystem>
-#include <string>
 #include <vector>
 
 #include "Rendering/PixelBuffer.h"
@@ -20,10 +19,8 @@ struct DecodedMovie {
         std::vector<std::uint8_t> packet;  // the coded frame as stored
         bool operator==(const Frame&) const = default;
     };
-    std::string codecName;
     int width = 0;
     int height = 0;
-    int framesPerSecondNumerator = 0;
     double durationSeconds = 0;
     std::vector<Frame> frames;
 };

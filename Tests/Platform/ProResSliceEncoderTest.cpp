@@ -52,8 +52,7 @@ class ProResSliceEncoderTest : public ::testing::TestWithParam<SliceCase> {};
 // right and bottom edges, which the encoder pads from the slice's own pixels.
 TEST_P(ProResSliceEncoderTest, SplicedFramesEqualWholeEncodes) {
     const SliceCase& c = GetParam();
-    ProResWriterOptions whole;
-    whole.reuseSlices = false;
+    const ProResWriterOptions whole{.reuseSlices = false};
     const Pixels noise = testing::noisyPicture(c.width, c.height, 3);
     for (const PacemarkPreset preset : c.presets) {
         SCOPED_TRACE(std::string(preset.rawValue()));
@@ -93,12 +92,8 @@ INSTANTIATE_TEST_SUITE_P(
 void appendPlanes(const Pixels& picture, std::int64_t width, std::int64_t height, std::ofstream& out) {
     const std::size_t plane = std::size_t(width * height);
     std::vector<std::uint16_t> planes(plane * 4);
-    ProResPictureConverter::Planes into;
-    into.y = planes.data();
-    into.cb = planes.data() + plane;
-    into.cr = planes.data() + 2 * plane;
-    into.alpha = planes.data() + 3 * plane;
-    into.yStride = into.cbStride = into.crStride = into.alphaStride = width;
+    const ProResPictureConverter::Planes into{planes.data(), planes.data() + plane, planes.data() + 2 * plane,
+                                              planes.data() + 3 * plane, width, width, width, width};
     Pixels source = picture;
     ProResPictureConverter().convert({source.data(), width, height, width * 4}, into, 0, height);
     out.write(reinterpret_cast<const char*>(planes.data()), std::streamsize(planes.size() * 2));

@@ -1,11 +1,10 @@
 #include "QuickTimeTestReader.h"
 
+#include "FFmpegHandles.h"
 #include "MovieCheck/QuickTimeTrackReader.h"
 #include "TestSupport.h"
 
-#include <optional>
 #include <stdexcept>
-#include <utility>
 
 namespace pacemark::testing {
 namespace {
@@ -15,34 +14,12 @@ std::uint32_t be32(const std::vector<std::uint8_t>& d, std::size_t at) {
     return (std::uint32_t{d[at]} << 24) | (std::uint32_t{d[at + 1]} << 16) | (std::uint32_t{d[at + 2]} << 8) | d[at + 3];
 }
 
-// The payload [first, second) of the first box of `type` among the boxes
-// in [begin, end), if there is one.
-std::optional<std::pair<std::size_t, std::size_t>> findBox(const std::vector<std::uint8_t>& d, std::size_t begin,
-                                                           std::size_t end, const std::string& type) {
-    while (begin + 8 <= end) {
-        std::uint64_t size = be32(d, begin);
-        std::size_t header = 8;
-        if (size == 1) {
-            size = (std::uint64_t{be32(d, begin + 8)} << 32) | be32(d, begin + 12);
-            header = 16;
-        } else if (size == 0) {
-            size = end - begin;
-        }
-        if (size < header || begin + size > end) throw std::runtime_error("bad box size");
-        if (std::string(reinterpret_cast<const char*>(&d[begin + 4]), 4) == type) {
-            return std::pair{begin + header, static_cast<std::size_t>(begin + size)};
-        }
-        begin += static_cast<std::size_t>(size);
-    }
-    return std::nullopt;
-}
-
 }  // namespace
 
 QuickTimeHEVCTrack readQuickTimeHEVCTrack(const std::filesystem::path& path) {
     // The sample entry and the samples as the movie checker reads them (it
     // shares no code with the muxer); the timing and the sync samples, which
-    // it does not need, from the boxes here.
+    // it does not need, as FFmpeg's demuxer reads them from stts and stss.
     FileMovieSource source(path);
     const QuickTimeVideoTrack video = readQuickTimeVideoTrack(source);
     const std::vector<std::uint8_t> d = readFileBytes(path);
@@ -56,22 +33,18 @@ QuickTimeHEVCTrack readQuickTimeHEVCTrack(const std::filesystem::path& path) {
         track.samples.emplace_back(begin, begin + sample.size);
     }
 
-    std::pair<std::size_t, std::size_t> stbl{0, d.size()};
-    for (const char* type : {"moov", "trak", "mdia", "minf", "stbl"}) {
-        const auto box = findBox(d, stbl.first, stbl.second, type);
-        if (!box) throw std::runtime_error(std::string("missing box ") + type);
-        stbl = *box;
+    AVFormatContext* raw = nullptr;
+    if (avformat_open_input(&raw, path.c_str(), nullptr, nullptr) < 0) {
+        throw std::runtime_error("FFmpeg cannot open the movie");
     }
-    const auto stts = findBox(d, stbl.first, stbl.second, "stts").value();
-    for (std::uint32_t i = 0; i < be32(d, stts.first + 4); ++i) {
-        const std::uint32_t n = be32(d, stts.first + 8 + 8 * i);
-        for (std::uint32_t k = 0; k < n; ++k) track.sampleDurations.push_back(be32(d, stts.first + 12 + 8 * i));
+    const ffmpeg::InputFormatHandle input(raw);
+    const ffmpeg::PacketHandle packet(av_packet_alloc());
+    while (av_read_frame(raw, packet.get()) >= 0) {
+        const ffmpeg::PacketReference release(packet.get());
+        track.sampleDurations.push_back(static_cast<std::uint32_t>(packet->duration));
+        track.syncSamples.push_back((packet->flags & AV_PKT_FLAG_KEY) != 0);
     }
-    track.syncSamples.assign(track.samples.size(), true);
-    if (const auto stss = findBox(d, stbl.first, stbl.second, "stss")) {
-        track.syncSamples.assign(track.samples.size(), false);
-        for (std::uint32_t i = 0; i < be32(d, stss->first + 4); ++i) track.syncSamples.at(be32(d, stss->first + 8 + 4 * i) - 1) = true;
-    }
+    if (track.syncSamples.size() != track.samples.size()) throw std::runtime_error("FFmpeg reads other samples");
     return track;
 }
 

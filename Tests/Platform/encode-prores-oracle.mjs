@@ -10,14 +10,12 @@ import { readFileSync, writeFileSync } from 'node:fs';
 import { pathToFileURL } from 'node:url';
 import path from 'node:path';
 
-const [packages, input, output, widthText, heightText, quantiserText, alphaBitsText] = process.argv.slice(2);
+const [packages, input, output, ...numbers] = process.argv.slice(2);
+const [width, height, quantiser, alphaBits] = numbers.map(Number);
 const load = async (name) => import(pathToFileURL(createRequire(path.join(path.resolve(packages), 'package.json')).resolve(name)).href);
 const C = await load('node-av/constants');
 const { Codec, CodecContext, Dictionary, FFmpegError, Frame, Packet } = await load('node-av/lib');
 
-const width = Number(widthText);
-const height = Number(heightText);
-const quantiser = Number(quantiserText);
 const pictureBytes = width * height * 2 * 4;
 const pictures = readFileSync(input);
 if (pictures.length % pictureBytes !== 0) throw new Error('input is not whole pictures');
@@ -29,15 +27,10 @@ encoder.width = width;
 encoder.height = height;
 encoder.pixelFormat = C.AV_PIX_FMT_YUVA444P10LE;
 encoder.timeBase = { num: 1, den: 30 };
-encoder.framerate = { num: 30, den: 1 };
-encoder.colorPrimaries = C.AVCOL_PRI_BT709;
-encoder.colorTrc = C.AVCOL_TRC_BT709;
-encoder.colorSpace = C.AVCOL_SPC_BT709;
-encoder.colorRange = C.AVCOL_RANGE_MPEG;
 encoder.flags = C.AV_CODEC_FLAG_QSCALE;
 encoder.globalQuality = quantiser * C.FF_QP2LAMBDA;
 encoder.threadCount = 1;
-const options = Dictionary.fromObject({ profile: '4444', alpha_bits: alphaBitsText, vendor: 'apl0' });
+const options = Dictionary.fromObject({ profile: '4444', alpha_bits: String(alphaBits), vendor: 'apl0' });
 FFmpegError.throwIfError(await encoder.open2(codec, options), 'open2');
 
 const frame = new Frame();
@@ -56,7 +49,6 @@ for (let at = 0; at < pictures.length; at += pictureBytes) {
   frame.colorTrc = C.AVCOL_TRC_BT709;
   frame.colorSpace = C.AVCOL_SPC_BT709;
   frame.colorRange = C.AVCOL_RANGE_MPEG;
-  frame.pts = BigInt(at / pictureBytes);
   FFmpegError.throwIfError(await encoder.sendFrame(frame), 'sendFrame');
   FFmpegError.throwIfError(await encoder.receivePacket(packet), 'receivePacket');
   coded.push(Buffer.from(packet.data));

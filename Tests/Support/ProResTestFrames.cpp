@@ -20,6 +20,12 @@ std::vector<std::uint8_t> bigWords(std::initializer_list<std::uint64_t> values) 
     return out;
 }
 
+// `first`, then each of `rest`, one after another.
+std::vector<std::uint8_t> joined(std::vector<std::uint8_t> first, const std::vector<std::vector<std::uint8_t>>& rest) {
+    for (const auto& part : rest) first.insert(first.end(), part.begin(), part.end());
+    return first;
+}
+
 class BitWriter {
 public:
     void put(std::uint32_t value, int count) {
@@ -145,47 +151,33 @@ std::vector<std::uint8_t> quickTimeBox(const std::string& type, const std::vecto
 std::vector<std::uint8_t> buildQuickTimeMovie(const std::string& format, int width, int height, int depth,
                                               const std::vector<std::vector<std::uint8_t>>& extensions,
                                               const std::vector<std::vector<std::uint8_t>>& frames) {
-    std::vector<std::uint8_t> movie = quickTimeBox("ftyp", {'q', 't', ' ', ' ', 0, 0, 2, 0, 'q', 't', ' ', ' '});
-    std::vector<std::uint8_t> media;
-    for (const auto& frame : frames) media.insert(media.end(), frame.begin(), frame.end());
-    const std::size_t mediaAt = movie.size() + 8;
-    const auto mdat = quickTimeBox("mdat", media);
-    movie.insert(movie.end(), mdat.begin(), mdat.end());
+    const auto ftyp = quickTimeBox("ftyp", {'q', 't', ' ', ' ', 0, 0, 2, 0, 'q', 't', ' ', ' '});
+    const std::size_t mediaAt = ftyp.size() + 8;
 
     std::vector<std::uint8_t> entry(6, 0);
-    putBig(entry, 1, 2);          // data reference
+    putBig(entry, 1, 2);                 // data reference
     entry.resize(entry.size() + 16, 0);  // version, revision, vendor, qualities
     putBig(entry, std::uint64_t(width), 2);
     putBig(entry, std::uint64_t(height), 2);
-    putBig(entry, 0x00480000, 4);
-    putBig(entry, 0x00480000, 4);
-    putBig(entry, 0, 4);
+    const auto resolutionAndDataSize = bigWords({0x00480000, 0x00480000, 0});
+    entry.insert(entry.end(), resolutionAndDataSize.begin(), resolutionAndDataSize.end());
     putBig(entry, 1, 2);
     entry.resize(entry.size() + 32, 0);  // compressor name
     putBig(entry, std::uint64_t(depth), 2);
     putBig(entry, 0xFFFF, 2);
-    for (const auto& extension : extensions) entry.insert(entry.end(), extension.begin(), extension.end());
-    std::vector<std::uint8_t> stsd = {0, 0, 0, 0, 0, 0, 0, 1};
-    const auto entryBox = quickTimeBox(format, entry);
-    stsd.insert(stsd.end(), entryBox.begin(), entryBox.end());
-    std::vector<std::uint8_t> stbl = quickTimeBox("stsd", stsd);
+    entry = joined(entry, extensions);
 
     // One chunk holding every sample, of the frames' sizes.
     auto stsz = bigWords({0, 0, frames.size()});
     for (const auto& frame : frames) putBig(stsz, frame.size(), 4);
-    for (const auto& box : {quickTimeBox("stsz", stsz), quickTimeBox("stsc", bigWords({0, 1, 1, frames.size(), 1})),
-                            quickTimeBox("stco", bigWords({0, 1, mediaAt}))}) {
-        stbl.insert(stbl.end(), box.begin(), box.end());
-    }
-    std::vector<std::uint8_t> hdlr(8, 0);
-    for (char c : std::string("videvide")) hdlr.push_back(std::uint8_t(c));
+    const auto stbl = joined(quickTimeBox("stsd", joined({0, 0, 0, 0, 0, 0, 0, 1}, {quickTimeBox(format, entry)})),
+                             {quickTimeBox("stsz", stsz), quickTimeBox("stsc", bigWords({0, 1, 1, frames.size(), 1})),
+                              quickTimeBox("stco", bigWords({0, 1, mediaAt}))});
+    std::vector<std::uint8_t> hdlr = {0, 0, 0, 0, 0, 0, 0, 0, 'v', 'i', 'd', 'e', 'v', 'i', 'd', 'e'};
     hdlr.resize(hdlr.size() + 13, 0);
-    auto mdia = quickTimeBox("hdlr", hdlr);
     const auto minf = quickTimeBox("minf", quickTimeBox("stbl", stbl));
-    mdia.insert(mdia.end(), minf.begin(), minf.end());
-    const auto moov = quickTimeBox("moov", quickTimeBox("trak", quickTimeBox("mdia", mdia)));
-    movie.insert(movie.end(), moov.begin(), moov.end());
-    return movie;
+    const auto mdia = quickTimeBox("mdia", joined(quickTimeBox("hdlr", hdlr), {minf}));
+    return joined(ftyp, {quickTimeBox("mdat", joined({}, frames)), quickTimeBox("moov", quickTimeBox("trak", mdia))});
 }
 
 }  // namespace pacemark::testing

@@ -49,10 +49,9 @@ std::string allFindings(const MovieCheckReport& report) {
     return text;
 }
 
+// (That a correct movie gives no finding is held by each case below having
+// exactly its own one.)
 TEST(MovieCheckerTest, ProResFramesAreCheckedOneByOneAndEachFaultIsPlaced) {
-    const MovieCheckReport good = check(buildQuickTimeMovie("ap4h", 48, 16, 32, appleExtensions(), {goodFrame(), goodFrame()}));
-    EXPECT_TRUE(good.wellFormed()) << allFindings(good);
-
     Bytes garbage = goodFrame();
     garbage.back() |= 0x01;  // a set bit in the padding after the second slice's alpha
     const MovieCheckReport bad = check(
