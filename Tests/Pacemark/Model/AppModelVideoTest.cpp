@@ -234,20 +234,18 @@ TEST_F(AppModelVideoTest, SynchronizationMovesTheSegmentOnlyForACurrentMatch) {
 }
 
 // The real services: a generated clip with a location over a generated ride.
+// (An unreadable file's text is the reader's, FFmpegMovieReaderTest; the
+// model shows such a text as OpeningFailingClearingAndSupersedingShowTheirTexts.)
 TEST_F(AppModelVideoTest, RealClipOpensSynchronizesByItsLocationAndPlays) {
     if (!ffmpegCommandAvailable()) GTEST_SKIP() << "the ffmpeg command is not installed";
     const TemporaryFolder folder;
     const auto clip = folder / "ride clip.mp4";
     makeTestMovie(clip, "testsrc=size=320x240:rate=25", 1.5, "-metadata location=+45.0000+007.0100/");
     writeFileBytes(folder / "ride.fit", fitActivityBytes(200));
-    writeFileText(folder / "notes.mp4", "not a movie");
     AppModelServices real = makeAppModelServices(nullptr, nullptr);
     addVideoBackgroundServices(real);
     AppModel model{real};
     ASSERT_TRUE(loadAndWait(model, folder / "ride.fit"));
-
-    openVideo(model, folder / "notes.mp4");
-    EXPECT_TRUE(model.errorMessage().value_or("").contains(QStringLiteral("notes.mp4")));
 
     openVideo(model, clip);
     ASSERT_NE(model.videoBackgroundImage(), nullptr);
