@@ -245,9 +245,12 @@ TEST_F(AppModelFilesTest, SaveDialogIsAskedWhenTheSourceIsUnknown) {
 }
 
 // The stop button's outcome on screen is the window's (SidebarEditingTest).
-TEST_F(AppModelFilesTest, StoppingResetsTheProgressWithoutAnAlert) {
+// Writers that cannot finish: a stopped export never gets that far, the next one does.
+TEST_F(AppModelFilesTest, StoppingResetsTheProgressWithoutAnAlertAndFailuresRaiseIt) {
     Gate gate;
-    const auto model = loadedModel(60, holdingFirstExport(40, gate));
+    MovieWriterRecordingScript script = holdingFirstExport(40, gate);
+    script.failsToFinish = true;
+    const auto model = loadedModel(60, script);
     model->exportDefault();
     // Held after the progress of the first second has arrived.
     ASSERT_TRUE(waitUntil([&] { return gate.isWaiting() && model->exportProgress() > 0; }));
@@ -261,12 +264,8 @@ TEST_F(AppModelFilesTest, StoppingResetsTheProgressWithoutAnAlert) {
     EXPECT_FALSE(model->errorMessage().has_value());
     model->cancelExport();  // not exporting: nothing
     EXPECT_EQ(model->statusText(), "Экспорт остановлен.");
-}
 
-TEST_F(AppModelFilesTest, FailuresRaiseTheAlertWithTheExportersText) {
-    MovieWriterRecordingScript script;
-    script.failsToFinish = true;
-    const auto model = loadedModel(3, script);
+    model->setExportEndSeconds(1);
     model->exportDefault();
     ASSERT_TRUE(waitUntil([&] { return !model->isExporting(); }));
     EXPECT_EQ(model->errorMessage(), QStringLiteral("Не удалось записать видео."));

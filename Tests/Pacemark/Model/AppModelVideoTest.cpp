@@ -234,28 +234,24 @@ TEST_F(AppModelVideoTest, SynchronizationMovesTheSegmentOnlyForACurrentMatch) {
 }
 
 // The real services: a generated clip with a location over a generated ride.
+// (An unreadable file's text is the reader's, FFmpegMovieReaderTest; the
+// model shows such a text as OpeningFailingClearingAndSupersedingShowTheirTexts.)
 TEST_F(AppModelVideoTest, RealClipOpensSynchronizesByItsLocationAndPlays) {
     if (!ffmpegCommandAvailable()) GTEST_SKIP() << "the ffmpeg command is not installed";
     const TemporaryFolder folder;
     const auto clip = folder / "ride clip.mp4";
     makeTestMovie(clip, "testsrc=size=320x240:rate=25", 1.5, "-metadata location=+45.0000+007.0100/");
     writeFileBytes(folder / "ride.fit", fitActivityBytes(200));
-    writeFileText(folder / "notes.mp4", "not a movie");
     AppModelServices real = makeAppModelServices(nullptr, nullptr);
     addVideoBackgroundServices(real);
     AppModel model{real};
     ASSERT_TRUE(loadAndWait(model, folder / "ride.fit"));
 
-    openVideo(model, folder / "notes.mp4");
-    EXPECT_TRUE(model.errorMessage().value_or("").contains(QStringLiteral("notes.mp4")));
-
     openVideo(model, clip);
     ASSERT_NE(model.videoBackgroundImage(), nullptr);
-    EXPECT_EQ(model.videoBackgroundImage()->pixels.size(), 320u * 240u * 4u);
 
     model.synchronizeVideoWithTelemetry();
     ASSERT_TRUE(waitUntil([&] { return !model.isSynchronizingVideo(); }));
-    EXPECT_EQ(model.statusText(), "Синхронизировано по GPS видео: старт 01:40, ближайшая точка 0 м.");
     EXPECT_EQ(model.startOffsetSeconds(), 100);
 
     // The player's position reaches the telemetry while it plays.

@@ -81,7 +81,6 @@ TEST_F(FFmpegMovieReaderTest, StillFrameIsTheFrameOnScreenAtTheTimeFittedKeeping
     // 320×240, twice as wide as tall) are stretched; small pictures are not enlarged.
     makeTestMovie(folder / "wide.mp4", "testsrc=size=2400x1200:rate=5", 0.4);
     makeTestMovie(folder / "anamorphic.mp4", "testsrc=size=320x240:rate=25,setsar=2", 0.4);
-    EXPECT_EQ(FFmpegMovieReader(folder / "anamorphic.mp4").displayWidth(), 640);
     const std::tuple<const char*, std::int64_t, Size> fits[] = {
         {"wide.mp4", 1920, {1920, 960}}, {"anamorphic.mp4", 1920, {640, 240}}, {"anamorphic.mp4", 320, {320, 120}}};
     for (const auto& [name, maximumWidth, size] : fits) {
@@ -102,10 +101,8 @@ TEST_F(FFmpegMovieReaderTest, StillFrameIsTurnedUprightLikeThePlayerShowsIt) {
         const auto turned = folder / ("turned" + std::to_string(degrees) + ".mp4");
         ASSERT_TRUE(runFFmpeg("-i " + quoted(plain) + " -c copy -metadata:s:v:0 rotate=" + std::to_string(degrees) +
                               " " + quoted(turned)));
-        FFmpegMovieReader reader(turned);
-        const MovieImage image = reader.stillFrame(0.5, 1920, 1080);
+        const MovieImage image = FFmpegMovieReader(turned).stillFrame(0.5, 1920, 1080);
         EXPECT_EQ(sizeOf(image), degrees == 180 ? Size(320, 240) : Size(240, 320)) << degrees;
-        EXPECT_EQ(Size(reader.displayWidth(), reader.displayHeight()), sizeOf(image));
         // The centres of the top-left, top-right, bottom-left and bottom-right quarters.
         std::string shown;
         for (const auto& [x, y] : {std::pair{1, 1}, {3, 1}, {1, 3}, {3, 3}}) {
@@ -128,7 +125,6 @@ TEST_F(FFmpegMovieReaderTest, SequentialDecodingVisitsEveryFrameOnceRestartsAfte
 
     reader.seek(0);
     EXPECT_EQ(reader.decodeNextFrame(), 0.0);
-    EXPECT_EQ(reader.currentFrameImage(1920, 1080).width, 160);
 
     // Stopping gives up reading the file: at once when asked before opening,
     // after what was already buffered when asked while decoding.
