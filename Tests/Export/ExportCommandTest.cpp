@@ -94,7 +94,7 @@ TEST(ExportCommandTest, BadRequestsFailWithRussianMessagesAndWriteNothing) {
         std::vector<std::string> arguments;
         int status;
         const char* message;
-        std::uint64_t addressSpaceBytes = 0;
+        std::string shellPrefix{};  // "ulimit -v KIB; ": as on a machine with that much memory
     };
     const Case cases[] = {
         {{ride.string(), "--codec", "av1"}, 2, "Неизвестный кодек «av1»"},
@@ -107,8 +107,8 @@ TEST(ExportCommandTest, BadRequestsFailWithRussianMessagesAndWriteNothing) {
         // two encoders (here on a machine of 1 GB).
         {{ride.string(), "--size", "16384x16384"}, 2, "слишком велик для ProRes"},
         {{ride.string(), "--codec", "hevc", "--size", "32x32"}, 2, "от 64 до 16384"},
-        {{ride.string(), "--codec", "hevc", "--size", "4096x4096"}, 2, "Не хватает памяти", std::uint64_t{1} << 30},
-        {{ride.string(), "--codec", "hevc", "--size", "16384x16384"}, 2, "Не хватает памяти", std::uint64_t{1} << 30},
+        {{ride.string(), "--codec", "hevc", "--size", "4096x4096"}, 2, "Не хватает памяти", "ulimit -v 1048576; "},
+        {{ride.string(), "--codec", "hevc", "--size", "16384x16384"}, 2, "Не хватает памяти", "ulimit -v 1048576; "},
         // The destination is checked before rendering too.
         {{ride.string(), "-o", folder.path().string()}, 2, "это папка"},
         {{ride.string(), "-o", (ride / "a.mov").string()}, 1, "не папка"},
@@ -119,11 +119,11 @@ TEST(ExportCommandTest, BadRequestsFailWithRussianMessagesAndWriteNothing) {
         {{ride.string(), (folder / "." / "ride.fit").string()}, 2, "один и тот же фильм"},
     };
     for (const Case& c : cases) {
-        const CLIRun run = runExport(c.arguments, folder, c.addressSpaceBytes);
+        const CLIRun run = runExport(c.arguments, folder, c.shellPrefix);
         EXPECT_EQ(run.status, c.status) << c.message << "\n" << run.err;
         EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
     }
-    EXPECT_EQ(filesIn(folder.path()), (std::vector<fs::path>{"other", "ride.fit", "stderr.txt", "stdout.txt"}));
+    EXPECT_EQ(filesIn(folder.path()), (std::vector<fs::path>{"other", "ride.fit", "stderr.txt"}));
 }
 
 // The temporary movies in `folder` (names with ".tmp.mov").
