@@ -84,7 +84,6 @@ TEST(ExportBatchTest, OneBrokenRideFailsAloneAndSkipExistingRedoesOnlyIncomplete
     // Cut the second movie short, as a copy that broke off would be; a file
     // of another kind stands at the third destination.
     const fs::path kept = out / "a-telemetry.mov", damaged = out / "c-telemetry.mov", junk = out / "d-telemetry.mov";
-    const auto keptBytes = readFileBytes(kept);
     const auto keptTime = fs::last_write_time(kept);
     auto damagedBytes = readFileBytes(damaged);
     damagedBytes.resize(damagedBytes.size() * 2 / 3);
@@ -94,8 +93,7 @@ TEST(ExportBatchTest, OneBrokenRideFailsAloneAndSkipExistingRedoesOnlyIncomplete
                                                     out.string(), "--skip-existing", "--quiet", "--json"}),
                                    logs);
     EXPECT_EQ(again.status, 0) << again.err;
-    EXPECT_EQ(readFileBytes(kept), keptBytes);
-    EXPECT_EQ(fs::last_write_time(kept), keptTime);
+    EXPECT_EQ(fs::last_write_time(kept), keptTime) << "the complete movie is not written again";
     expectCompleteMovie(damaged);
     expectCompleteMovie(junk);
     const auto redone = jsonLines(again.out);

@@ -70,19 +70,15 @@ TEST(CheckCommandTest, WrongCallsFilesThatAreNoMoviesAndTheSystemEncodersMovieAr
     EXPECT_NE(notMovie.output.find("Файл не читается как фильм QuickTime"), std::string::npos) << notMovie.output;
 
     if (!fs::exists("/usr/bin/ffmpeg")) GTEST_SKIP() << "the system ffmpeg is not installed";
-    // Alpha that changes along each row, so slices end in a differing value.
+    // The system encoder's movies break the format in every frame (each
+    // fault is placed by MovieCheckerTest); the command fails and says so.
     const fs::path theirs = folder / "theirs.mov";
-    const CommandResult encoded =
-        runCommand("/usr/bin/ffmpeg -loglevel error -f lavfi -i \"testsrc2=size=320x240:rate=25,format=rgba,"
-                   "geq=r='r(X,Y)':g='g(X,Y)':b='b(X,Y)':a='X'\" -frames:v 5 -c:v prores_ks -pix_fmt yuva444p10le -y " +
-                   quoted(theirs));
+    const CommandResult encoded = runCommand("/usr/bin/ffmpeg -loglevel error -f lavfi -i testsrc2=size=320x240:rate=25 "
+                                             "-frames:v 5 -c:v prores_ks -pix_fmt yuva444p10le -y " + quoted(theirs));
     ASSERT_EQ(encoded.status, 0) << encoded.output;
     const CommandResult bad = check(quoted(theirs));
     EXPECT_EQ(bad.status, 1) << bad.output;
-    for (const char* finding : {"версия битового потока 0", "0x42 вместо 0x02", "нет завершающего кода серии",
-                                "в 5 из 5 кадров, впервые в кадре 1"}) {
-        EXPECT_NE(bad.output.find(finding), std::string::npos) << finding << "\n" << bad.output;
-    }
+    EXPECT_NE(bad.output.find("0x42 вместо 0x02 — в 5 из 5 кадров, впервые в кадре 1"), std::string::npos) << bad.output;
 }
 
 TEST(ExportCommandTest, BadRequestsFailWithRussianMessagesAndWriteNothing) {
