@@ -4,7 +4,6 @@
 #include <csignal>
 #include <cstring>
 #include <filesystem>
-#include <sys/wait.h>
 #include <thread>
 
 #include "ExportCommandRunner.h"
@@ -14,13 +13,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace pacemark::testing;
-
-// `pacemark-cli check ARGUMENTS`: its exit code and what it printed.
-CommandResult check(const std::string& arguments) {
-    CommandResult result = runCommand(std::string(PACEMARK_CLI_PATH) + " check " + arguments);
-    result.status = WIFEXITED(result.status) ? WEXITSTATUS(result.status) : -1;
-    return result;
-}
 
 // Every writer through the command line: the segment at the requested size
 // and rate lands beside the ride under the default name and passes the
@@ -48,9 +40,9 @@ TEST(ExportCommandTest, EveryWriterExportsTheSegmentBesideTheSourceAndPassesTheC
         const CommandResult rate =
             runCommand("ffprobe -v error -show_entries stream=avg_frame_rate -of csv=p=0 " + quoted(movie));
         EXPECT_EQ(rate.output, "5/1\n") << "20 frames in 4 seconds";
-        const CommandResult checked = check(quoted(movie));
-        EXPECT_EQ(checked.status, 0) << checked.output;
-        EXPECT_NE(checked.output.find(writer.checked), std::string::npos) << checked.output;
+        const CLIRun checked = runCLI({"check", movie.string()}, folder);
+        EXPECT_EQ(checked.status, 0) << checked.err;
+        EXPECT_NE(checked.out.find(writer.checked), std::string::npos) << checked.out;
         sizes.push_back(fs::file_size(movie));
     }
     EXPECT_LT(sizes[1], sizes[0] / 2) << "the compact movie stores each repeated picture once";
@@ -60,14 +52,14 @@ TEST(ExportCommandTest, EveryWriterExportsTheSegmentBesideTheSourceAndPassesTheC
 TEST(CheckCommandTest, WrongCallsFilesThatAreNoMoviesAndTheSystemEncodersMovieAreTold) {
     TemporaryFolder folder;
     const fs::path ride = sourceFolder() / "samples" / "sample-ride.fit";
-    EXPECT_EQ(check("").status, 2);
-    EXPECT_EQ(check(quoted(ride) + " " + quoted(ride)).status, 2);
-    const CommandResult missing = check(quoted(folder / "missing.mov"));
+    EXPECT_EQ(runCLI({"check"}, folder).status, 2);
+    EXPECT_EQ(runCLI({"check", ride.string(), ride.string()}, folder).status, 2);
+    const CLIRun missing = runCLI({"check", (folder / "missing.mov").string()}, folder);
     EXPECT_EQ(missing.status, 1);
-    EXPECT_NE(missing.output.find("файл не найден"), std::string::npos) << missing.output;
-    const CommandResult notMovie = check(quoted(ride));
+    EXPECT_NE(missing.err.find("файл не найден"), std::string::npos) << missing.err;
+    const CLIRun notMovie = runCLI({"check", ride.string()}, folder);
     EXPECT_EQ(notMovie.status, 1);
-    EXPECT_NE(notMovie.output.find("Файл не читается как фильм QuickTime"), std::string::npos) << notMovie.output;
+    EXPECT_NE(notMovie.err.find("Файл не читается как фильм QuickTime"), std::string::npos) << notMovie.err;
 
     if (!fs::exists("/usr/bin/ffmpeg")) GTEST_SKIP() << "the system ffmpeg is not installed";
     // The system encoder's movies break the format in every frame (each
@@ -76,9 +68,9 @@ TEST(CheckCommandTest, WrongCallsFilesThatAreNoMoviesAndTheSystemEncodersMovieAr
     const CommandResult encoded = runCommand("/usr/bin/ffmpeg -loglevel error -f lavfi -i testsrc2=size=320x240:rate=25 "
                                              "-frames:v 5 -c:v prores_ks -pix_fmt yuva444p10le -y " + quoted(theirs));
     ASSERT_EQ(encoded.status, 0) << encoded.output;
-    const CommandResult bad = check(quoted(theirs));
-    EXPECT_EQ(bad.status, 1) << bad.output;
-    EXPECT_NE(bad.output.find("0x42 вместо 0x02 — в 5 из 5 кадров, впервые в кадре 1"), std::string::npos) << bad.output;
+    const CLIRun bad = runCLI({"check", theirs.string()}, folder);
+    EXPECT_EQ(bad.status, 1) << bad.err;
+    EXPECT_NE(bad.out.find("0x42 вместо 0x02 — в 5 из 5 кадров, впервые в кадре 1"), std::string::npos) << bad.out;
 }
 
 TEST(ExportCommandTest, BadRequestsFailWithRussianMessagesAndWriteNothing) {
