@@ -2,37 +2,32 @@
 
 #include <sys/types.h>
 
-#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <vector>
 
-#include "TestSupport.h"
+#include "CLIRun.h"
 
 namespace pacemark::testing {
 
-// What a finished pacemark-cli process left.
-struct CLIRun {
-    int status = -1;  // exit status, -1 when it did not exit normally
-    std::string out;
-    std::string err;
-};
+// Starts `pacemark-cli export ARGUMENTS...` without waiting for it; stderr
+// goes to `errPath`, stdout nowhere.
+pid_t startExport(const std::vector<std::string>& arguments, const std::filesystem::path& errPath);
 
-// Starts `pacemark-cli export ARGUMENTS...`; stderr goes to `errPath`, stdout
-// to `outPath`. A nonzero `addressSpaceBytes` lowers the child's RLIMIT_AS to
-// that, as on a machine with that much memory.
-pid_t startExport(const std::vector<std::string>& arguments, const std::filesystem::path& errPath,
-                  const std::filesystem::path& outPath = "/dev/null", std::uint64_t addressSpaceBytes = 0);
+// Waits for `child` and reads what it wrote to `errPath`.
+CLIRun finishExport(pid_t child, const std::filesystem::path& errPath);
 
-// Waits for `child` and reads what it wrote.
-CLIRun finishExport(pid_t child, const std::filesystem::path& errPath,
-                    const std::filesystem::path& outPath = "/dev/null");
-
-// Runs an export to its end, with its output files in `logs`.
-CLIRun runExport(const std::vector<std::string>& arguments, const TemporaryFolder& logs,
-                 std::uint64_t addressSpaceBytes = 0);
+// Runs `pacemark-cli export ARGUMENTS...` to its end, as runCLI does.
+inline CLIRun runExport(std::vector<std::string> arguments, const TemporaryFolder& logs,
+                        const std::string& shellPrefix = "") {
+    arguments.insert(arguments.begin(), "export");
+    return runCLI(arguments, logs, shellPrefix);
+}
 
 // A copy of the bundled sample ride at `path`.
-std::filesystem::path copyOfSampleRide(const std::filesystem::path& path);
+inline std::filesystem::path copyOfSampleRide(const std::filesystem::path& path) {
+    std::filesystem::copy_file(sampleRide(), path);
+    return path;
+}
 
 }  // namespace pacemark::testing

@@ -109,18 +109,13 @@ std::string joined(const std::vector<MovieCheckFinding>& findings) {
 
 TEST(HEVCAlphaMovieWriterTest, WritesAnHvc1TrackWithBothLayersThatPassesTheStrictChecks) {
     const std::vector<bool> repeats = repeatPattern();
-    // (The checker below also tells the sample entry's type and size and
-    // the layers of every sample.)
+    // The checker tells the sample entry's type and size, the parameter sets
+    // of both layers in the hvcC (each parsed to its trailing bits) and the
+    // layers of every sample; the SEI last in the hvcC declares the colour
+    // premultiplied.
     const QuickTimeHEVCTrack& track = patternTrack();
-    const auto configuration = pacemark::testing::hvcCNalUnits(track.hvcC);
-    std::vector<std::pair<int, int>> units;
-    for (const auto& bytes : configuration) {
-        const auto unit = HEVCNalUnit::parse(bytes);
-        units.emplace_back(unit.type, unit.layerId);
-    }
-    EXPECT_EQ(units, (std::vector<std::pair<int, int>>{{32, 0}, {33, 0}, {33, 1}, {34, 0}, {34, 1}, {39, 0}}));
-    // The SEI declares the colour premultiplied.
-    EXPECT_EQ(configuration.back(), (std::vector<std::uint8_t>{0x4E, 0x01, 0xA5, 0x04, 0x10, 0x00, 0x7F, 0x90, 0x80}));
+    EXPECT_EQ(pacemark::testing::hvcCNalUnits(track.hvcC).back(),
+              (std::vector<std::uint8_t>{0x4E, 0x01, 0xA5, 0x04, 0x10, 0x00, 0x7F, 0x90, 0x80}));
     EXPECT_EQ(joined(checkHEVCAlphaTrack(track.sampleEntry, spans(track.samples))), "");
 
     // One duration for every frame; a repeat is a skip picture (tiny, never
@@ -136,23 +131,6 @@ TEST(HEVCAlphaMovieWriterTest, WritesAnHvc1TrackWithBothLayersThatPassesTheStric
             ++pictures;
         }
     }
-
-    // An independent parser, the shared stream dumper, reads every parameter
-    // set to its trailing bits and every slice. (The checker above and FFmpeg
-    // 8's decode of the alpha layer tell its AuxId.)
-    if (std::string(PACEMARK_PYTHON3).empty() || !std::filesystem::exists(PACEMARK_PYTHON3)) GTEST_SKIP() << "python3 not found";
-    const auto dumper = pacemark::testing::sharedReferenceFolder() / "hevc-alpha" / "hevc_dump.py";
-    if (!std::filesystem::exists(dumper)) GTEST_SKIP() << "stream dumper not found: " << dumper;
-    const auto dump = runCommand(std::string(PACEMARK_PYTHON3) + " " + quoted(dumper) + " " + quoted(patternMovie()) +
-                                 " --max=" + std::to_string(repeats.size()));
-    ASSERT_EQ(dump.status, 0) << dump.output;
-    const auto count = [&](const std::string& text) {
-        std::size_t n = 0;
-        for (auto at = dump.output.find(text); at != std::string::npos; at = dump.output.find(text, at + 1)) ++n;
-        return n;
-    };
-    EXPECT_EQ(count("rbsp_trailing_ok = True"), 5u) << dump.output;
-    EXPECT_EQ(count("rbsp_trailing_ok = False") + count("parse_error") + count("err="), 0u) << dump.output;
 }
 
 TEST(HEVCAlphaMovieWriterTest, EveryDecoderReturnsTheDrawnFramesAndRepeatsBitIdentically) {
