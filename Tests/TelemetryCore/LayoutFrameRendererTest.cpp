@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <iterator>
+#include <numbers>
 
 #include "Export/TelemetryRenderConfig.h"
 #include "Layout/PacemarkPreset.h"
@@ -24,6 +25,8 @@ namespace {
 using Kind = TelemetryWidgetKind;
 using Style = TelemetryWidgetPanelStyle;
 using Call = RecordedDrawingCall;
+
+constexpr double degrees = std::numbers::pi / 180;
 
 const DrawingColor green = DrawingColor::fromHex(0x35D05B);
 
@@ -173,7 +176,8 @@ TEST(LayoutFrameRendererTest, MetricTextsSitInsideTheirWidgetInReadingOrder) {
     }
 }
 
-// Gauges sweep with the reading over their track, from the track's start
+// Gauges sweep with the reading over their track, from the track's start:
+// the dial over 270° from 135°, the cinematic timer ring over 304° from 118°
 // (the cinematic speed arc symmetric about the horizontal at the right);
 // empty at zero, clamped at full scale.
 TEST(LayoutFrameRendererTest, GaugeArcsFollowTheReading) {
@@ -191,6 +195,8 @@ TEST(LayoutFrameRendererTest, GaugeArcsFollowTheReading) {
     ASSERT_EQ(arcs.size(), 2u);
     EXPECT_EQ(arcOf(arcs[0]).point, (DrawingPoint{dial.rect.midX(), dial.rect.midY()}));
     EXPECT_LT(arcOf(arcs[0]).radius, std::min(dial.rect.width, dial.rect.height) / 2);
+    EXPECT_DOUBLE_EQ(arcOf(arcs[0]).startAngle, 135 * degrees);
+    EXPECT_DOUBLE_EQ(arcOf(arcs[0]).endAngle, 405 * degrees);
     expectShare(arcs, 0.5);
     const auto disc = dial.of(Call::Type::fillEllipse).front();
     EXPECT_TRUE(disc.state.shadow.has_value());
@@ -204,6 +210,8 @@ TEST(LayoutFrameRendererTest, GaugeArcsFollowTheReading) {
     const auto timerWidget = makeWidget(Kind::elapsedTime, {0.035, 0.775, 0.13, 0.18}, Style::cinematic);
     const auto ring = drawOne(timerWidget, 25).of(Call::Type::strokePath);
     ASSERT_EQ(ring.size(), 2u);
+    EXPECT_DOUBLE_EQ(arcOf(ring[0]).startAngle, 118 * degrees);
+    EXPECT_DOUBLE_EQ(arcOf(ring[0]).endAngle, 422 * degrees);
     expectShare(ring, 0.25);
     expectShare(drawOne(timerWidget, 0).of(Call::Type::strokePath), 0);
 
