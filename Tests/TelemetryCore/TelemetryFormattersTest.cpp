@@ -37,6 +37,17 @@ TEST(TelemetryFormattersTest, ReadingsAreRoundedOrMissing) {
     EXPECT_EQ(F::gradePercent(std::nullopt, true), "--");
 }
 
+TEST(TelemetryFormattersTest, PluralFormAgreesWithTheLastDigitsOfTheCount) {
+    const std::pair<std::uint64_t, std::string_view> forms[] = {
+        {1, "точку"},   {2, "точки"},   {4, "точки"},   {5, "точек"},   {0, "точек"},  {11, "точек"},
+        {12, "точек"},  {14, "точек"},  {21, "точку"},  {22, "точки"},  {25, "точек"}, {101, "точку"},
+        {111, "точек"}, {112, "точек"}, {1001, "точку"}, {1024, "точки"},
+    };
+    for (const auto& [count, form] : forms) {
+        EXPECT_EQ(TelemetryFormatters::pluralForm(count, "точку", "точки", "точек"), form) << count;
+    }
+}
+
 TEST(TelemetryTimeTest, ParsesAndFormatsInternetDateTimes) {
     EXPECT_EQ(formatISO8601Milliseconds(*parseISO8601InternetDateTime("2024-05-01T10:15:30.5Z")),
               "2024-05-01T10:15:30.500Z");

@@ -8,6 +8,7 @@
 #include "PacemarkError.h"
 #include "QtText.h"
 #include "Telemetry/FITParser.h"
+#include "Telemetry/GPXParser.h"
 #include "Telemetry/TelemetryFormatters.h"
 
 namespace pacemark {
@@ -65,6 +66,14 @@ void LoadedActivityModel::startLoad(const std::filesystem::path& file, bool reco
         // A load superseded before it got a thread does not read the file at all.
         const auto cancelled = [this] { setIsLoading(false); };
         if (run.stopRequested()) return run.finish(cancelled);
+        // A damaged file with points before the damage is offered for recovery.
+        const auto damaged = [&](const std::string& text, std::size_t readable) {
+            const QString description = qText(text);
+            if (recovering || !recoveringLoader || readable == 0) {
+                return run.finish([this, description] { failLoad(description); });
+            }
+            run.finish([this, file, description, readable] { offerRecovery(file, description, readable); });
+        };
         try {
             if (!(recovering ? bool(recoveringLoader) : bool(loader))) {
                 throw PacemarkError("Чтение файлов телеметрии не подключено.");
@@ -76,12 +85,9 @@ void LoadedActivityModel::startLoad(const std::filesystem::path& file, bool reco
             const QString note = damage ? qText(damage->noteText()) : QString();
             run.finish([this, activity = std::move(activity), note]() mutable { finishLoad(std::move(activity), note); });
         } catch (const FITParserError& error) {
-            const QString description = qText(error.errorDescription());
-            const std::size_t readable = error.readableRecordCount();
-            if (recovering || !recoveringLoader || readable == 0) {
-                return run.finish([this, description] { failLoad(description); });
-            }
-            run.finish([this, file, description, readable] { offerRecovery(file, description, readable); });
+            damaged(error.errorDescription(), error.readableRecordCount());
+        } catch (const GPXParserError& error) {
+            damaged(error.errorDescription(), error.readablePointCount());
         } catch (...) {
             run.finish([this, description = WorkerTask::describeCurrentException()] { failLoad(description); });
         }
@@ -109,7 +115,8 @@ void LoadedActivityModel::offerRecovery(const std::filesystem::path& file, const
                                         std::size_t readable) {
     const QString count = QString::number(readable);
     status_.setErrorMessage(description + QStringLiteral("\n\nЧитаемых точек до повреждения: ") + count + QStringLiteral("."),
-                            QStringLiteral("Открыть уцелевшие ") + count + QStringLiteral(" точек"),
+                            QStringLiteral("Открыть уцелевшие ") + count + QStringLiteral(" ") +
+                                qText(TelemetryFormatters::pluralForm(readable, "точку", "точки", "точек")),
                             [this, file] { startLoad(file, true); });
     status_.setStatusText(QStringLiteral("Не удалось загрузить файл."));
     setIsLoading(false);

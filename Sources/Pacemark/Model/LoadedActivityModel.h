@@ -48,7 +48,8 @@ public:
     void load(const std::filesystem::path& file);
 
     // Without one, a damaged file fails plainly; with one, its alert offers
-    // "Открыть уцелевшие N точек", which loads again through it.
+    // "Открыть уцелевшие N точек" (a cut FIT or GPX file), which loads again
+    // through it.
     void setRecoveringLoader(RecoveringLoader loader) { recoveringLoader_ = std::move(loader); }
 
 signals:

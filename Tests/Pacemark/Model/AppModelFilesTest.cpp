@@ -6,6 +6,7 @@
 #include "CairoDrawingSurface.h"
 #include "Export/RecordingMovieWriter.h"
 #include "Telemetry/FITParser.h"
+#include "Telemetry/TelemetryFormatters.h"
 #include "Telemetry/TelemetryFileLoader.h"
 
 namespace pacemark {
@@ -122,7 +123,8 @@ TEST_F(AppModelFilesTest, FailingFilesShowTheLoadersTextAndACutFITFileOffersItsR
     const QString count = QString::number(readable);
     ASSERT_TRUE(loadAndWait(model, cut));
     EXPECT_TRUE(model.errorMessage().value_or("").contains(count));
-    EXPECT_EQ(model.errorActionText(), QStringLiteral("Открыть уцелевшие ") + count + QStringLiteral(" точек"));
+    EXPECT_EQ(model.errorActionText(), QStringLiteral("Открыть уцелевшие ") + count + QStringLiteral(" ") +
+                                           QString::fromUtf8(TelemetryFormatters::pluralForm(readable, "точку", "точки", "точек")));
     // Choosing the offer dismisses the alert and loads the points before the damage.
     model.runErrorAction();
     EXPECT_FALSE(model.errorMessage().has_value());
@@ -137,6 +139,25 @@ TEST_F(AppModelFilesTest, FailingFilesShowTheLoadersTextAndACutFITFileOffersItsR
     AppModel other{throwing};
     ASSERT_TRUE(loadAndWait(other, "x.fit"));
     EXPECT_EQ(other.errorMessage(), QStringLiteral("Внутренняя ошибка: boom"));
+}
+
+// A GPX file cut inside a track point is offered like a FIT file: the
+// points before the damage, counted with the right form of the noun.
+TEST_F(AppModelFilesTest, ACutGPXFileOffersItsCompleteTrackPoints) {
+    std::string points;
+    for (int k = 0; k < 21; ++k) points += R"(<trkpt lat="47.0" lon="8.0"><ele>5</ele></trkpt>)";
+    const std::string cut = "<gpx><trk><trkseg>" + points + R"(<trkpt lat="47.0" lon="8.)";
+    writeFileBytes(folder / "cut.gpx", std::vector<std::uint8_t>(cut.begin(), cut.end()));
+
+    AppModel model{makeAppModelServices(nullptr, nullptr)};
+    ASSERT_TRUE(loadAndWait(model, folder / "cut.gpx"));
+    EXPECT_TRUE(model.errorMessage().value_or("").startsWith(QStringLiteral("Файл GPX повреждён")));
+    EXPECT_EQ(model.errorActionText(), QStringLiteral("Открыть уцелевшие 21 точку"));
+    model.runErrorAction();
+    ASSERT_TRUE(waitUntil([&] { return !model.isLoading(); }));
+    ASSERT_NE(model.activity(), nullptr);
+    EXPECT_EQ(model.activity()->samples.size(), 21u);
+    EXPECT_TRUE(model.statusText().startsWith(QStringLiteral("Файл повреждён")));
 }
 
 // The loads run on workers: on the main thread the first would never get
