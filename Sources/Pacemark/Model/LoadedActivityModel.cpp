@@ -79,8 +79,8 @@ void LoadedActivityModel::startLoad(const std::filesystem::path& file, bool reco
                 throw PacemarkError("Чтение файлов телеметрии не подключено.");
             }
             std::optional<TelemetryDamage> damage;
-            auto activity =
-                std::make_shared<const TelemetryActivity>(recovering ? recoveringLoader(file, &damage) : loader(file));
+            auto activity = std::make_shared<const TelemetryActivity>(
+                recovering ? recoveringLoader(file, &damage, run.stopToken()) : loader(file, run.stopToken()));
             if (run.stopRequested()) return run.finish(cancelled);
             const QString note = damage ? qText(damage->noteText()) : QString();
             run.finish([this, activity = std::move(activity), note]() mutable { finishLoad(std::move(activity), note); });
@@ -88,6 +88,8 @@ void LoadedActivityModel::startLoad(const std::filesystem::path& file, bool reco
             damaged(error.errorDescription(), error.readableRecordCount());
         } catch (const GPXParserError& error) {
             damaged(error.errorDescription(), error.readablePointCount());
+        } catch (const TelemetryLoadCancelled&) {
+            run.finish(cancelled);
         } catch (...) {
             run.finish([this, description = WorkerTask::describeCurrentException()] { failLoad(description); });
         }

@@ -2,6 +2,8 @@
 
 #include <QThreadPool>
 
+#include <atomic>
+
 #include "AppModelTestSupport.h"
 #include "CairoDrawingSurface.h"
 #include "Export/RecordingMovieWriter.h"
@@ -135,7 +137,9 @@ TEST_F(AppModelFilesTest, FailingFilesShowTheLoadersTextAndACutFITFileOffersItsR
 
     // A service that throws something unexpected.
     AppModelServices throwing;
-    throwing.loadTelemetry = [](const std::filesystem::path&) -> TelemetryActivity { throw std::logic_error("boom"); };
+    throwing.loadTelemetry = [](const std::filesystem::path&, std::stop_token) -> TelemetryActivity {
+        throw std::logic_error("boom");
+    };
     AppModel other{throwing};
     ASSERT_TRUE(loadAndWait(other, "x.fit"));
     EXPECT_EQ(other.errorMessage(), QStringLiteral("Внутренняя ошибка: boom"));
@@ -165,8 +169,10 @@ TEST_F(AppModelFilesTest, ACutGPXFileOffersItsCompleteTrackPoints) {
 TEST_F(AppModelFilesTest, OnlyTheLatestLoadOfALiveModelIsShown) {
     Gate firstGate, secondGate;
     AppModelServices services;
-    services.loadTelemetry = [&](const std::filesystem::path& file) {
+    std::atomic<bool> firstStopped{false};
+    services.loadTelemetry = [&](const std::filesystem::path& file, std::stop_token stop) {
         (file == "first.fit" ? firstGate : secondGate).waitOpen();
+        if (file == "first.fit") firstStopped = stop.stop_requested();
         return makeActivity(10);
     };
     auto model = std::make_unique<AppModel>(services);
@@ -175,9 +181,11 @@ TEST_F(AppModelFilesTest, OnlyTheLatestLoadOfALiveModelIsShown) {
     model->load("second.fit");
     ASSERT_TRUE(waitUntil([&] { return secondGate.isWaiting(); }));
 
-    // The first load finishes while the second still decodes: nothing shows.
+    // The first load finishes while the second still decodes: nothing shows,
+    // and the first was asked to stop (a real loader gives up at once).
     firstGate.open();
     ASSERT_TRUE(waitUntil([] { return QThreadPool::globalInstance()->activeThreadCount() == 1; }));
+    EXPECT_TRUE(firstStopped);
     QCoreApplication::sendPostedEvents();
     EXPECT_TRUE(model->isLoading());
     EXPECT_EQ(model->activity(), nullptr);
@@ -194,7 +202,7 @@ TEST_F(AppModelFilesTest, OnlyTheLatestLoadOfALiveModelIsShown) {
 TEST_F(AppModelFilesTest, SegmentFollowsTheActivityInWholeSeconds) {
     TelemetryActivity activity = makeActivity(0);
     AppModelServices services;
-    services.loadTelemetry = [&](const std::filesystem::path&) { return activity; };
+    services.loadTelemetry = [&](const std::filesystem::path&, std::stop_token) { return activity; };
     AppModel model{services};
     ASSERT_TRUE(loadAndWait(model, "still.fit"));
     model.setExportEndSeconds(5);
@@ -255,7 +263,7 @@ TEST_F(AppModelFilesTest, DefaultExportWritesBesideTheSourceWithFrozenSettings) 
 TEST_F(AppModelFilesTest, SaveDialogIsAskedWhenTheSourceIsUnknown) {
     ScriptedPlatform platform;
     AppModelServices withoutSource = services();
-    withoutSource.loadTelemetry = [](const std::filesystem::path&) { return makeActivity(3); };
+    withoutSource.loadTelemetry = [](const std::filesystem::path&, std::stop_token) { return makeActivity(3); };
     AppModel model{withoutSource, &platform};
     model.exportDefault();  // no activity: nothing
     ASSERT_TRUE(loadAndWait(model, "morning.gpx"));
