@@ -100,7 +100,9 @@ grep -E '^[EWI]: ' "$scratch/lintian" | sort | uniq | sed 's/^/lintian: /'
 # the copyright file, at any level, is a fault of ours.
 ! grep -E '^[EWIP]: .*copyright' "$scratch/lintian" >/dev/null || fail "lintian has findings about the copyright file"
 maintainer=$(dpkg-deb -f "$deb" Maintainer)
-[[ "$maintainer" == "Pacemark <maintainers@pacemark.org>" ]] || fail "the maintainer is '$maintainer'"
+# A real name and address, not a placeholder.
+[[ "$maintainer" =~ ^[^@\<]+\ \<[^@\>]+@[^@\>]+\>$ && "$maintainer" != *example.* ]] ||
+  fail "the maintainer field is '$maintainer'"
 
 # --- the unpacked programs -----------------------------------------------
 for program in pacemark pacemark-cli; do
