@@ -391,7 +391,7 @@ GPMFError::GPMFError(Case errorCase, std::string_view key, std::size_t payloadIn
 
 const CameraGPSDevice* CameraGPS::gpsDevice() const {
     for (const auto& device : devices) {
-        if (!device.gps5.empty() || !device.gps9.empty()) return &device;
+        if (!device.gps5.empty() || !device.gps9.empty() || !device.gps5Stamps.empty()) return &device;
     }
     return nullptr;
 }
