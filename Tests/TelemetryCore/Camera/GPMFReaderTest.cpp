@@ -6,66 +6,13 @@
 #include <vector>
 
 #include "CameraExpectations.h"
+#include "GPMFTestPayloads.h"
 #include "TestSupport.h"
 
 namespace pacemark {
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
-
-// One entry: header, data, zero padding to 32 bits.
-Bytes klv(std::string_view key, char type, std::uint8_t structureSize, std::uint16_t repeat, const Bytes& data) {
-    Bytes out(key.begin(), key.end());
-    out.push_back(static_cast<std::uint8_t>(type));
-    out.push_back(structureSize);
-    out.push_back(static_cast<std::uint8_t>(repeat >> 8));
-    out.push_back(static_cast<std::uint8_t>(repeat & 0xff));
-    out.insert(out.end(), data.begin(), data.end());
-    while (out.size() % 4) out.push_back(0);
-    return out;
-}
-
-Bytes nested(std::string_view key, const std::vector<Bytes>& children) {
-    Bytes data;
-    for (const auto& child : children) data.insert(data.end(), child.begin(), child.end());
-    return klv(key, 0, 1, static_cast<std::uint16_t>(data.size()), data);
-}
-
-void appendBigEndian(Bytes& out, std::uint64_t value, int bytes) {
-    for (int i = bytes - 1; i >= 0; --i) out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
-}
-
-Bytes int32s(const std::vector<std::int32_t>& values) {
-    Bytes out;
-    for (const auto v : values) appendBigEndian(out, static_cast<std::uint32_t>(v), 4);
-    return out;
-}
-
-Bytes textBytes(std::string_view text) { return Bytes(text.begin(), text.end()); }
-
-// A GPS5 stream of `count` samples moving north by 1e-5° per sample.
-Bytes gps5Stream(std::string_view stamp, int fix, int precision, int count, bool withScale = true) {
-    std::vector<Bytes> entries;
-    entries.push_back(klv("GPSF", 'L', 4, 1, int32s({fix})));
-    entries.push_back(klv("GPSU", 'U', 16, 1, textBytes(stamp)));
-    Bytes p;
-    appendBigEndian(p, static_cast<std::uint16_t>(precision), 2);
-    entries.push_back(klv("GPSP", 'S', 2, 1, p));
-    if (withScale) entries.push_back(klv("SCAL", 'l', 4, 5, int32s({10000000, 10000000, 1000, 1000, 100})));
-    Bytes samples;
-    for (int i = 0; i < count; ++i) {
-        const auto more = int32s({475000000 + i * 100, 85000000, 500250, 5500, 560});
-        samples.insert(samples.end(), more.begin(), more.end());
-    }
-    entries.push_back(klv("GPS5", 'l', 20, static_cast<std::uint16_t>(count), samples));
-    return nested("STRM", entries);
-}
-
-Bytes device(const std::vector<Bytes>& streams) {
-    std::vector<Bytes> entries{klv("DVID", 'L', 4, 1, int32s({1})), klv("DVNM", 'c', 6, 1, textBytes("Camera"))};
-    entries.insert(entries.end(), streams.begin(), streams.end());
-    return nested("DEVC", entries);
-}
+using namespace testing::gpmf;
 
 GPMFError errorReading(const Bytes& payload) {
     const GPMFPayload one{payload, 0, 1};
