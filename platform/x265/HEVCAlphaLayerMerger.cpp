@@ -33,29 +33,29 @@ HEVCAlphaLayerMerger::LayerState HEVCAlphaLayerMerger::readHeaders(const std::ve
     LayerState layer;
     bool haveSps = false, havePps = false;
     for (const HEVCNalUnit& unit : headers) {
-        if (unit.layerId != 0) throw invalidStream(std::string(layerName) + ": parameter set outside layer 0");
+        if (unit.layerId != 0) throw invalidStream(std::string(layerName) + ": набор параметров вне слоя 0");
         if (unit.type == HEVCNalType::sps) {
-            if (haveSps) throw invalidStream(std::string(layerName) + ": more than one SPS");
+            if (haveSps) throw invalidStream(std::string(layerName) + ": больше одного SPS");
             layer.spsRbsp = unit.rbsp;
             layer.sps = HEVCSequenceParameterSet::parse(unit.rbsp);
             haveSps = true;
         } else if (unit.type == HEVCNalType::pps) {
-            if (havePps) throw invalidStream(std::string(layerName) + ": more than one PPS");
+            if (havePps) throw invalidStream(std::string(layerName) + ": больше одного PPS");
             layer.ppsRbsp = unit.rbsp;
             layer.pps = HEVCPictureParameterSet::parse(unit.rbsp);
             havePps = true;
         }
     }
-    if (!haveSps || !havePps) throw invalidStream(std::string(layerName) + ": SPS or PPS missing");
-    if (layer.pps.sequenceParameterSetId != layer.sps.id) throw invalidStream(std::string(layerName) + ": PPS names another SPS");
+    if (!haveSps || !havePps) throw invalidStream(std::string(layerName) + ": нет SPS или PPS");
+    if (layer.pps.sequenceParameterSetId != layer.sps.id) throw invalidStream(std::string(layerName) + ": PPS ссылается на другой SPS");
     return layer;
 }
 
 HEVCAlphaLayerMerger::HEVCAlphaLayerMerger(const std::vector<HEVCNalUnit>& colourHeaders,
                                            const std::vector<HEVCNalUnit>& alphaHeaders) {
     try {
-        colour_ = readHeaders(colourHeaders, "colour");
-        alpha_ = readHeaders(alphaHeaders, "alpha");
+        colour_ = readHeaders(colourHeaders, "слой цвета");
+        alpha_ = readHeaders(alphaHeaders, "слой альфа-канала");
         const HEVCSequenceParameterSet& c = colour_.sps;
         const HEVCSequenceParameterSet& a = alpha_.sps;
         // The VPS describes both layers with one representation format.
@@ -95,31 +95,31 @@ HEVCAlphaLayerMerger::PictureInfo HEVCAlphaLayerMerger::collectSlices(LayerState
     PictureInfo info;
     bool first = true;
     for (const HEVCNalUnit& unit : picture.nalUnits) {
-        if (unit.layerId != 0) throw invalidStream("NAL unit outside layer 0");
+        if (unit.layerId != 0) throw invalidStream("NAL-блок вне слоя 0");
         if (unit.type == HEVCNalType::sps || unit.type == HEVCNalType::pps) {
             // Dropped: the stream's parameter sets live in the sample
             // description. A changed one would silently break decoding.
             const auto& initial = unit.type == HEVCNalType::sps ? layer.spsRbsp : layer.ppsRbsp;
-            if (unit.rbsp != initial) throw invalidStream("parameter set changed mid-stream");
+            if (unit.rbsp != initial) throw invalidStream("набор параметров изменился посреди потока");
             continue;
         }
         if (!HEVCNalType::isVcl(unit.type)) continue;  // VPS, AUD, SEI (info, hash), end of sequence
         const std::uint32_t ppsId = HEVCSliceHeader::peekPictureParameterSetId(unit);
-        if (ppsId != layer.pps.id) throw invalidStream("slice names an unknown PPS");
+        if (ppsId != layer.pps.id) throw invalidStream("срез ссылается на неизвестный PPS");
         const HEVCSliceHeader header = HEVCSliceHeader::parse(unit, layer.sps, layer.pps);
         if (first) {
-            if (!header.firstSliceSegmentInPic) throw invalidStream("picture does not start with its first slice");
+            if (!header.firstSliceSegmentInPic) throw invalidStream("кадр начинается не с первого среза");
             info.nalType = unit.type;
             info.sliceType = header.sliceType;
             info.pictureOrderCount =
                 layer.counter.next(unit.type, unit.temporalIdPlus1 - 1, header.picOrderCntLsb, layer.sps.log2MaxPicOrderCntLsb);
             first = false;
         } else if (header.firstSliceSegmentInPic) {
-            throw invalidStream("two pictures in one access unit");
+            throw invalidStream("два кадра в одном блоке доступа");
         }
         out.push_back(alphaLayer ? hevcRewriteSlice(unit, header, alphaParameterSetId, alphaLayerId) : unit);
     }
-    if (first) throw invalidStream("access unit without a slice");
+    if (first) throw invalidStream("блок доступа без среза");
     return info;
 }
 

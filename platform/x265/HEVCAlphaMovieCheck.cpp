@@ -141,7 +141,7 @@ struct TrackConfiguration {
 std::optional<std::span<const std::uint8_t>> readSampleEntry(std::span<const std::uint8_t> entry, FindingList& findings,
                                                             std::uint32_t& width, std::uint32_t& height, bool& hvc1) {
     if (entry.size() < visualSampleEntrySize) {
-        findings.add("Описание дорожки видео (sample entry) короче " + std::to_string(visualSampleEntrySize) +
+        findings.add("Описание дорожки видео короче " + std::to_string(visualSampleEntrySize) +
                      " байт: дорожка повреждена.");
         return std::nullopt;
     }
