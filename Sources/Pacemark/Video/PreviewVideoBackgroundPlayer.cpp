@@ -11,6 +11,7 @@ PreviewVideoBackgroundPlayer::PreviewVideoBackgroundPlayer(const std::filesystem
     connect(&player_, &VideoPreviewPlayer::playbackEnded, this, &VideoBackgroundPlayer::playbackEnded);
     connect(&player_, &VideoPreviewPlayer::playbackFailed, this, &VideoBackgroundPlayer::playbackFailed);
     connect(&player_, &VideoPreviewPlayer::frameChanged, this, &VideoBackgroundPlayer::frameChanged);
+    connect(&player_, &VideoPreviewPlayer::fallingBehindChanged, this, &VideoBackgroundPlayer::fallingBehindChanged);
 }
 
 VideoBackgroundFrame PreviewVideoBackgroundPlayer::currentFrame() const {

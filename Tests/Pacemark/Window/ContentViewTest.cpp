@@ -81,6 +81,38 @@ TEST_F(ContentViewTest, DroppedRideFillsTheWindow) {
     EXPECT_EQ(qAlpha(overlay.pixel(2, 2)), 0);
 }
 
+// The sidebar moves only when the user scrolls it: a launch with a ride shows
+// its top (the header and the export buttons), and opening a ride, a
+// synchronization, saving a layout and an export each leave it where it was.
+TEST_F(ContentViewTest, SidebarStaysWhereTheUserScrolledIt) {
+    auto* scroll = window_->findChild<QScrollArea*>("sidebar")->verticalScrollBar();
+    const QString ride = QString::fromStdString((testing::sourceFolder() / "samples" / "sample-ride.fit").string());
+    model_->loadCommandLineArgumentIfNeeded({QStringLiteral("pacemark"), ride});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return model_->loadedActivity().activity() && !model_->loadedActivity().isLoading(); }, 20000));
+    QTest::qWait(30);  // queued fitting
+    EXPECT_EQ(scroll->value(), 0);
+    ASSERT_GT(scroll->maximum(), 40);
+
+    scroll->setValue(37);
+    const auto unmoved = [&](const char* step) {
+        QTest::qWait(30);
+        EXPECT_EQ(scroll->value(), 37) << step;
+    };
+    dropSampleRide();
+    unmoved("open");
+    model_->backgroundVideo().synchronizeVideoWithTelemetry();
+    unmoved("synchronize");
+    testing::TemporaryFolder folder;
+    platform_.saveAnswer = folder / "layout.pacemark-layout";
+    model_->layoutEditor().saveLayout();
+    unmoved("save");
+    finishExports_ = true;
+    platform_.saveAnswer = folder / "ride.mov";
+    model_->exportSession().exportMovie(folder / "ride.mov");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !model_->exportSession().isExporting(); }, 5000));
+    unmoved("export");
+}
+
 // Editing on the canvas: a press selects the widget under the mouse, a drag
 // moves it within the canvas and its handle resizes it down to the minimum;
 // where two widgets overlap the one drawn last wins. Without a background a
