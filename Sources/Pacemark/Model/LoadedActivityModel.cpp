@@ -54,14 +54,13 @@ void LoadedActivityModel::load(const std::filesystem::path& file) { startLoad(fi
 
 void LoadedActivityModel::startLoad(const std::filesystem::path& file, bool recovering) {
     const QString name = qText(file.filename().string());
-    setActivity(nullptr);
-    setSelectedFileName(name);
+    // The open activity and its name stay until the new one has been read.
     setIsLoading(true);
     status_.setStatusText(QStringLiteral("Загружаю ") + name + QStringLiteral("..."));
     status_.setErrorMessage(std::nullopt);
 
     loadTask_.start([this, loader = loader_, recoveringLoader = recoveringLoader_, recovering,
-                     file](const WorkerTask::Run& run) {
+                     file, name](const WorkerTask::Run& run) {
         // A load superseded before it got a thread does not read the file at all.
         const auto cancelled = [this] { setIsLoading(false); };
         if (run.stopRequested()) return run.finish(cancelled);
@@ -74,7 +73,9 @@ void LoadedActivityModel::startLoad(const std::filesystem::path& file, bool reco
                 std::make_shared<const TelemetryActivity>(recovering ? recoveringLoader(file, &damage) : loader(file));
             if (run.stopRequested()) return run.finish(cancelled);
             const QString note = damage ? qText(damage->noteText()) : QString();
-            run.finish([this, activity = std::move(activity), note]() mutable { finishLoad(std::move(activity), note); });
+            run.finish([this, activity = std::move(activity), note, name]() mutable {
+                finishLoad(std::move(activity), name, note);
+            });
         } catch (const FITParserError& error) {
             const QString description = qText(error.errorDescription());
             const std::size_t readable = error.readableRecordCount();
@@ -88,8 +89,10 @@ void LoadedActivityModel::startLoad(const std::filesystem::path& file, bool reco
     });
 }
 
-void LoadedActivityModel::finishLoad(std::shared_ptr<const TelemetryActivity> activity, const QString& damageNote) {
+void LoadedActivityModel::finishLoad(std::shared_ptr<const TelemetryActivity> activity, const QString& name,
+                                     const QString& damageNote) {
     const auto sampleCount = activity->samples.size();
+    setSelectedFileName(name);
     setActivity(std::move(activity));
     emit activityLoaded();
     // A recovered file says what was lost instead of the plain count.

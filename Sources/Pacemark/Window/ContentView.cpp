@@ -10,6 +10,8 @@
 #include <QPainterPath>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QShortcut>
+#include <QCloseEvent>
 #include <QSplitter>
 #include <QVBoxLayout>
 
@@ -104,6 +106,22 @@ ContentView::ContentView(AppModel& model, std::shared_ptr<const DrawingSurfaceFa
     connect(&model_.loadedActivity(), &LoadedActivityModel::activityChanged, this, &ContentView::fitSidebarWidth,
             Qt::QueuedConnection);
     fitSidebarWidth();
+
+    // Undo and redo of layout edits. A focused text field keeps these keys
+    // for its own text (it takes them before the window does).
+    auto* undo = new QShortcut(QKeySequence::Undo, this);
+    connect(undo, &QShortcut::activated, this, [this] { model_.layoutEditor().undo(); });
+    auto* redo = new QShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), this);
+    connect(redo, &QShortcut::activated, this, [this] { model_.layoutEditor().redo(); });
+}
+
+void ContentView::closeEvent(QCloseEvent* event) {
+    // An edited layout is saved, dropped or kept open as the user says.
+    if (model_.layoutEditor().settleUnsavedChanges()) {
+        event->accept();
+    } else {
+        event->ignore();
+    }
 }
 
 void ContentView::fitSidebarWidth() {

@@ -45,6 +45,8 @@ protected:
     void dragLeaveEvent(QDragLeaveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    // Asks about unsaved layout edits first; "Отмена" keeps the window open.
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     void showErrorIfNeeded();

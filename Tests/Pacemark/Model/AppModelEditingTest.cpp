@@ -116,7 +116,7 @@ TEST(AppModelEditingTest, LayoutFilesKeepTheLayoutAndEditsAreNotReplacedUnasked)
     EXPECT_EQ(model.layoutEditor().overlayLayout(), changed);
 
     // "Заменить" opens the saved file: the layout as saved, first widget selected.
-    platform.replaceAnswer = true;
+    platform.unsavedAnswer = AppModelPlatform::UnsavedLayoutChoice::discard;
     model.layoutEditor().openLayout();
     EXPECT_EQ(platform.replaceQuestions, 2);
     EXPECT_EQ(model.layoutEditor().overlayLayout(), edited);

@@ -70,7 +70,7 @@ TEST_F(SidebarEditingTest, PresetPickerNeverReplacesAnEditedLayoutByAccident) {
     EXPECT_EQ(model_->layoutEditor().overlayLayout(), edited);
     EXPECT_EQ(picker->currentData().toInt(), static_cast<int>(model_->layoutEditor().selectedPreset()));
     // "Заменить" applies it.
-    platform_.replaceAnswer = true;
+    platform_.unsavedAnswer = AppModelPlatform::UnsavedLayoutChoice::discard;
     emit picker->activated(other);
     EXPECT_EQ(platform_.replaceQuestions, 2);
     EXPECT_NE(model_->layoutEditor().selectedPreset(), preset);
