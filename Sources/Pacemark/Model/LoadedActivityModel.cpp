@@ -8,6 +8,7 @@
 #include "PacemarkError.h"
 #include "QtText.h"
 #include "Telemetry/FITParser.h"
+#include "Telemetry/RussianPlural.h"
 #include "Telemetry/TelemetryFormatters.h"
 
 namespace pacemark {
@@ -80,11 +81,11 @@ void LoadedActivityModel::startLoad(const std::filesystem::path& file, bool reco
             const QString description = qText(error.errorDescription());
             const std::size_t readable = error.readableRecordCount();
             if (recovering || !recoveringLoader || readable == 0) {
-                return run.finish([this, description] { failLoad(description); });
+                return run.finish([this, name, description] { failLoad(name, description); });
             }
             run.finish([this, file, description, readable] { offerRecovery(file, description, readable); });
         } catch (...) {
-            run.finish([this, description = WorkerTask::describeCurrentException()] { failLoad(description); });
+            run.finish([this, name, description = WorkerTask::describeCurrentException()] { failLoad(name, description); });
         }
     });
 }
@@ -102,8 +103,11 @@ void LoadedActivityModel::finishLoad(std::shared_ptr<const TelemetryActivity> ac
     setIsLoading(false);
 }
 
-void LoadedActivityModel::failLoad(const QString& description) {
-    status_.setErrorMessage(description);
+void LoadedActivityModel::failLoad(const QString& name, const QString& description) {
+    // The alert names the file that failed; the open ride, if any, stays.
+    status_.setErrorMessage(description.contains(name) ? description
+                                                       : QStringLiteral("Не удалось открыть «") + name +
+                                                             QStringLiteral("»: ") + description);
     status_.setStatusText(QStringLiteral("Не удалось загрузить файл."));
     setIsLoading(false);
 }
@@ -112,7 +116,7 @@ void LoadedActivityModel::offerRecovery(const std::filesystem::path& file, const
                                         std::size_t readable) {
     const QString count = QString::number(readable);
     status_.setErrorMessage(description + QStringLiteral("\n\nЧитаемых точек до повреждения: ") + count + QStringLiteral("."),
-                            QStringLiteral("Открыть уцелевшие ") + count + QStringLiteral(" точек"),
+                            QStringLiteral("Открыть уцелевшие ") + qText(russianCount(readable, pointNoun)),
                             [this, file] { startLoad(file, true); });
     status_.setStatusText(QStringLiteral("Не удалось загрузить файл."));
     setIsLoading(false);

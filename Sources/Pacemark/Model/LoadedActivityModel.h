@@ -49,7 +49,8 @@ public:
     void load(const std::filesystem::path& file);
 
     // Without one, a damaged file fails plainly; with one, its alert offers
-    // "Открыть уцелевшие N точек", which loads again through it.
+    // "Открыть уцелевшие N точек" (the plural
+    // form the count takes: "1702 точки"), which loads again through it.
     void setRecoveringLoader(RecoveringLoader loader) { recoveringLoader_ = std::move(loader); }
 
 signals:
@@ -67,7 +68,7 @@ private:
 
     void finishLoad(std::shared_ptr<const TelemetryActivity> activity, const QString& name,
                     const QString& damageNote);
-    void failLoad(const QString& description);
+    void failLoad(const QString& name, const QString& description);
     void offerRecovery(const std::filesystem::path& file, const QString& description, std::size_t readable);
     void startLoad(const std::filesystem::path& file, bool recovering);
 

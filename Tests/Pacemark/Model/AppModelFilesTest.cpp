@@ -3,6 +3,7 @@
 #include <QThreadPool>
 
 #include "AppModelTestSupport.h"
+#include "Telemetry/RussianPlural.h"
 #include "CairoDrawingSurface.h"
 #include "Export/RecordingMovieWriter.h"
 #include "Telemetry/FITParser.h"
@@ -115,6 +116,7 @@ TEST_F(AppModelFilesTest, FailingFilesShowTheLoadersTextAndACutFITFileOffersItsR
 
     AppModel model{makeAppModelServices(nullptr, nullptr)};
     ASSERT_TRUE(loadAndWait(model, missing));
+    EXPECT_EQ(model.loadedActivity().activity(), nullptr);
     EXPECT_EQ(model.status().errorMessage(), QString::fromStdString(expected));
     EXPECT_EQ(model.status().statusText(), "Не удалось загрузить файл.");
     EXPECT_TRUE(model.status().errorActionText().isEmpty());  // the alert offers nothing but "ОК"
@@ -122,7 +124,8 @@ TEST_F(AppModelFilesTest, FailingFilesShowTheLoadersTextAndACutFITFileOffersItsR
     const QString count = QString::number(readable);
     ASSERT_TRUE(loadAndWait(model, cut));
     EXPECT_TRUE(model.status().errorMessage().value_or("").contains(count));
-    EXPECT_EQ(model.status().errorActionText(), QStringLiteral("Открыть уцелевшие ") + count + QStringLiteral(" точек"));
+    EXPECT_EQ(model.status().errorActionText(),
+              QStringLiteral("Открыть уцелевшие ") + QString::fromStdString(russianCount(readable, pointNoun)));
     // Choosing the offer dismisses the alert and loads the points before the damage.
     model.status().runErrorAction();
     EXPECT_FALSE(model.status().errorMessage().has_value());
@@ -136,7 +139,22 @@ TEST_F(AppModelFilesTest, FailingFilesShowTheLoadersTextAndACutFITFileOffersItsR
     throwing.loadTelemetry = [](const std::filesystem::path&) -> TelemetryActivity { throw std::logic_error("boom"); };
     AppModel other{throwing};
     ASSERT_TRUE(loadAndWait(other, "x.fit"));
-    EXPECT_EQ(other.status().errorMessage(), QStringLiteral("Внутренняя ошибка: boom"));
+    EXPECT_EQ(other.status().errorMessage(), QStringLiteral("Не удалось открыть «x.fit»: Внутренняя ошибка: boom"));
+}
+
+// With a ride open, a file that fails leaves the ride, its name and its
+// segment as they were; only the alert and the status line say what failed.
+TEST_F(AppModelFilesTest, FailedOpenKeepsTheOpenRide) {
+    const auto model = loadedModel(90);
+    model->exportSession().setExportStartSeconds(30);
+    const auto ride = model->loadedActivity().activity();
+    writeFileText(folder / "empty.gpx", "");
+    ASSERT_TRUE(loadAndWait(*model, folder / "empty.gpx"));
+    EXPECT_EQ(model->loadedActivity().activity(), ride);
+    EXPECT_EQ(model->loadedActivity().selectedFileName(), "ride.fit");
+    EXPECT_EQ(model->exportSession().startOffsetSeconds(), 30);
+    ASSERT_TRUE(model->status().errorMessage().has_value());
+    EXPECT_TRUE(model->status().errorMessage()->contains(QStringLiteral("empty.gpx")));
 }
 
 // The loads run on workers: on the main thread the first would never get
