@@ -50,9 +50,16 @@ std::string userFacingDescription(const std::exception& error) {
 }
 
 FileReadError::FileReadError(std::string path, int errorNumber)
-    : PacemarkError("Не удалось прочитать файл «" + std::filesystem::path(path).filename().string() +
-                    "»: " + reasonText(errorNumber) + "."),
+    : FileReadError(std::move(path), errorNumber, reasonText(errorNumber)) {}
+
+FileReadError::FileReadError(std::string path, int errorNumber, const std::string& reason)
+    : PacemarkError("Не удалось прочитать файл «" + std::filesystem::path(path).filename().string() + "»: " + reason +
+                    "."),
       path_(std::move(path)),
       errorNumber_(errorNumber) {}
+
+FileReadError FileReadError::notRegularFile(std::string path, const std::string& kind) {
+    return FileReadError(std::move(path), 0, "это " + kind + ", а не обычный файл");
+}
 
 }  // namespace pacemark
