@@ -125,6 +125,9 @@ std::optional<ClipClock> ClipClock::fromCameraGPS(const CameraGPS& gps) {
     // read as real time.
     double rate = stamps && chosen.size() < 3 ? 1.0 : robustRate(chosen);
     if (std::fabs(rate - 1) < normalRateTolerance) rate = 1;
+    // Stamps are a second apart give or take a few hundredths, so a rate
+    // from them is only that good: cameras record timelapses at whole rates.
+    if (stamps && rate > 1 && std::fabs(rate - std::round(rate)) < stampRateTolerance * rate) rate = std::round(rate);
     if (!(rate > 0) || !std::isfinite(rate)) rate = 1;
 
     std::vector<double> offsets;
