@@ -61,6 +61,16 @@ constexpr std::array kCommands = {
                "(smooth:5, smooth:15 — другая частота, smooth:frame — каждый кадр). --smooth-values усредняет "
                "скорость и мощность по соседним секундам, чтобы последняя цифра не мерцала.",
                runExportCommand},
+    CLICommand{"sync", "sync RIDE CLIP... [--json]",
+               "Где каждый видеоклип лежит на заезде: по GPS камеры (время приемника, с точностью до долей секунды, "
+               "с частотой таймлапса), иначе по GPS-метке видео, иначе по дате съемки (если она попадает мимо "
+               "заезда — как местное время часового пояса заезда или единственного подходящего пояса). По строке на "
+               "клип, с --json — по объекту JSON: clip, method (camera-gps, video-location, creation-date, "
+               "creation-date-zone, none), startSeconds (секунда заезда на первом кадре клипа, может быть "
+               "дробной и отрицательной), uncertaintySeconds, rate (секунд заезда на секунду клипа), "
+               "durationSeconds, frameRate, zoneOffsetMinutes, positionMismatchMeters, message. Код выхода 0 — "
+               "все клипы размещены, 1 — хотя бы один нет.",
+               runSyncCommand},
     CLICommand{"layout", "layout --preset NAME -o FILE.pacemark-layout",
                "Пресет в виде файла макета (JSON): основа, чтобы править макет и передавать его в --layout.",
                runLayoutCommand},
