@@ -34,16 +34,16 @@ constexpr std::array kCommands = {
                runCheckCommand},
 #ifdef PACEMARK_CLI_HAS_PLATFORM
     // Commands that draw or write movies are registered here.
-    CLICommand{"frame", "frame FILE [--preset NAME | --layout FILE] [--at SECONDS] [--size WxH] [--background checker|dark|PATH.png] -o OUT.png",
+    CLICommand{"frame", "frame FILE [--preset NAME | --layout FILE] [--at SECONDS] [--size WxH] [--background checker|dark|PATH.png] -o OUT.png [--force]",
                "Один кадр оверлея в PNG с прозрачностью (по умолчанию первый пресет, 42 % заезда, 1920x1080). "
                "С --background — поверх шахматки, тёмного фона или картинки.",
                runFrameCommand},
-    CLICommand{"sheet", "sheet FILE [--layout FILE] [--at SECONDS] -o OUT.png",
+    CLICommand{"sheet", "sheet FILE [--layout FILE] [--at SECONDS] -o OUT.png [--force]",
                "Лист всех девяти пресетов (3 x 3) на тёмном фоне, с подписями; с --layout — один макет из файла.",
                runSheetCommand},
     CLICommand{"export",
                "export FILE... [-o OUT.mov | --output-dir DIR] [--codec prores|hevc] [--preset NAME | --layout FILE] "
-               "[--size WxH] [--fps N] [--start S] [--end S] [--skip-existing] [--json] [--quiet] [--compact]",
+               "[--size WxH] [--fps N] [--start S] [--end S] [--skip-existing] [--json] [--quiet] [--compact] [--force]",
                "Прозрачный оверлей заезда в видео MOV с альфа-каналом (по умолчанию ProRes 4444, 1920×1080, "
                "30 к/с, вся активность, файл ИМЯ-telemetry.mov рядом с исходным или в --output-dir). "
                "Несколько файлов — по фильму на каждый, ошибка одного не останавливает остальные, в конце итог. "
@@ -51,9 +51,10 @@ constexpr std::array kCommands = {
                "убирает прогресс. Ctrl-C останавливает экспорт, не трогая существующий файл. С --compact (только ProRes) "
                "повторяющийся кадр хранится в файле один раз, а повторы ссылаются на него: файл в десятки раз меньше "
                "и пишется быстрее. FFmpeg и GStreamer такие файлы читают, но не каждый видеоредактор проверен с ними: "
-               "если редактор покажет не те кадры, экспортируйте без --compact.",
+               "если редактор покажет не те кадры, экспортируйте без --compact. Фильм длиннее 7 суток пишется только "
+               "с явным --end.",
                runExportCommand},
-    CLICommand{"layout", "layout --preset NAME -o FILE.pacemark-layout",
+    CLICommand{"layout", "layout --preset NAME -o FILE.pacemark-layout [--force]",
                "Пресет в виде файла макета (JSON): основа, чтобы править макет и передавать его в --layout.",
                runLayoutCommand},
 #endif
@@ -67,6 +68,8 @@ void printHelp(std::ostream& out) {
            "Для любой команды: --recover — из повреждённого или обрезанного файла FIT взять точки до места "
            "повреждения; --verbose — показывать сообщения библиотек кодирования.\n\n";
     for (const auto& command : kCommands) out << command.name << ": " << command.summary << "\n\n";
+    out << "Выходной файл не может быть входным (заездом, макетом, картинкой), папкой или устройством; "
+           "файл только для чтения заменяется лишь с --force.\n\n";
     out << "Коды выхода: 0 — успех, 1 — ошибка при работе (у export — хотя бы с одним файлом), 2 — неверные аргументы, "
            "130 — остановлено.\n";
 }
@@ -122,14 +125,11 @@ int main(int argc, char** argv) {
         std::cerr << "Ошибка: " << error.errorDescription() << "\nИспользование: pacemark-cli " << command->usage
                   << "\n";
         return 2;
-    } catch (const pacemark::PacemarkError& error) {
-        std::cerr << "Ошибка: " << error.errorDescription() << "\n";
-        return 1;
-    } catch (const std::bad_alloc& error) {
-        std::cerr << "Ошибка: " << pacemark::userFacingDescription(error) << "\n";
-        return 1;
     } catch (const std::exception& error) {
-        std::cerr << pacemark::userFacingDescription(error) << "\n";
+        // Our errors, out of memory and system errors in their Russian
+        // words; anything else is "Внутренняя ошибка: …".
+        const std::string text = pacemark::userFacingDescription(error);
+        std::cerr << (text.starts_with("Внутренняя ошибка: ") ? "" : "Ошибка: ") << text << "\n";
         return 1;
     }
 }
