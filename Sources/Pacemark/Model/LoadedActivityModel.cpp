@@ -9,6 +9,7 @@
 #include "QtText.h"
 #include "Telemetry/FITParser.h"
 #include "Telemetry/GPXParser.h"
+#include "Telemetry/RussianPlural.h"
 #include "Telemetry/TelemetryFormatters.h"
 
 namespace pacemark {
@@ -55,14 +56,13 @@ void LoadedActivityModel::load(const std::filesystem::path& file) { startLoad(fi
 
 void LoadedActivityModel::startLoad(const std::filesystem::path& file, bool recovering) {
     const QString name = qText(file.filename().string());
-    setActivity(nullptr);
-    setSelectedFileName(name);
+    // The open activity and its name stay until the new one has been read.
     setIsLoading(true);
     status_.setStatusText(QStringLiteral("Загружаю ") + name + QStringLiteral("..."));
     status_.setErrorMessage(std::nullopt);
 
     loadTask_.start([this, loader = loader_, recoveringLoader = recoveringLoader_, recovering,
-                     file](const WorkerTask::Run& run) {
+                     file, name](const WorkerTask::Run& run) {
         // A load superseded before it got a thread does not read the file at all.
         const auto cancelled = [this] { setIsLoading(false); };
         if (run.stopRequested()) return run.finish(cancelled);
@@ -70,7 +70,7 @@ void LoadedActivityModel::startLoad(const std::filesystem::path& file, bool reco
         const auto damaged = [&](const std::string& text, std::size_t readable) {
             const QString description = qText(text);
             if (recovering || !recoveringLoader || readable == 0) {
-                return run.finish([this, description] { failLoad(description); });
+                return run.finish([this, name, description] { failLoad(name, description); });
             }
             run.finish([this, file, description, readable] { offerRecovery(file, description, readable); });
         };
@@ -83,7 +83,9 @@ void LoadedActivityModel::startLoad(const std::filesystem::path& file, bool reco
                 recovering ? recoveringLoader(file, &damage, run.stopToken()) : loader(file, run.stopToken()));
             if (run.stopRequested()) return run.finish(cancelled);
             const QString note = damage ? qText(damage->noteText()) : QString();
-            run.finish([this, activity = std::move(activity), note]() mutable { finishLoad(std::move(activity), note); });
+            run.finish([this, activity = std::move(activity), note, name]() mutable {
+                finishLoad(std::move(activity), name, note);
+            });
         } catch (const FITParserError& error) {
             damaged(error.errorDescription(), error.readableRecordCount());
         } catch (const GPXParserError& error) {
@@ -91,13 +93,15 @@ void LoadedActivityModel::startLoad(const std::filesystem::path& file, bool reco
         } catch (const TelemetryLoadCancelled&) {
             run.finish(cancelled);
         } catch (...) {
-            run.finish([this, description = WorkerTask::describeCurrentException()] { failLoad(description); });
+            run.finish([this, name, description = WorkerTask::describeCurrentException()] { failLoad(name, description); });
         }
     });
 }
 
-void LoadedActivityModel::finishLoad(std::shared_ptr<const TelemetryActivity> activity, const QString& damageNote) {
+void LoadedActivityModel::finishLoad(std::shared_ptr<const TelemetryActivity> activity, const QString& name,
+                                     const QString& damageNote) {
     const auto sampleCount = activity->samples.size();
+    setSelectedFileName(name);
     setActivity(std::move(activity));
     emit activityLoaded();
     // A recovered file says what was lost instead of the plain count.
@@ -107,8 +111,11 @@ void LoadedActivityModel::finishLoad(std::shared_ptr<const TelemetryActivity> ac
     setIsLoading(false);
 }
 
-void LoadedActivityModel::failLoad(const QString& description) {
-    status_.setErrorMessage(description);
+void LoadedActivityModel::failLoad(const QString& name, const QString& description) {
+    // The alert names the file that failed; the open ride, if any, stays.
+    status_.setErrorMessage(description.contains(name) ? description
+                                                       : QStringLiteral("Не удалось открыть «") + name +
+                                                             QStringLiteral("»: ") + description);
     status_.setStatusText(QStringLiteral("Не удалось загрузить файл."));
     setIsLoading(false);
 }
@@ -117,8 +124,7 @@ void LoadedActivityModel::offerRecovery(const std::filesystem::path& file, const
                                         std::size_t readable) {
     const QString count = QString::number(readable);
     status_.setErrorMessage(description + QStringLiteral("\n\nЧитаемых точек до повреждения: ") + count + QStringLiteral("."),
-                            QStringLiteral("Открыть уцелевшие ") + count + QStringLiteral(" ") +
-                                qText(TelemetryFormatters::pluralForm(readable, "точку", "точки", "точек")),
+                            QStringLiteral("Открыть уцелевшие ") + qText(russianCount(readable, pointAccusativeNoun)),
                             [this, file] { startLoad(file, true); });
     status_.setStatusText(QStringLiteral("Не удалось загрузить файл."));
     setIsLoading(false);

@@ -46,7 +46,8 @@ public:
     // The duration rounded up to whole seconds; 0 without an activity.
     qint64 activityDurationSeconds() const;
 
-    // Drops the current activity and starts reading `file`; returns at once.
+    // Starts reading `file`; returns at once. The current activity and file
+    // name stay until the file has been read, and stay for good when it fails.
     void load(const std::filesystem::path& file);
 
     // Without one, a damaged file fails plainly; with one, its alert offers
@@ -67,8 +68,9 @@ private:
     void setSelectedFileName(const QString& name);
     void setIsLoading(bool loading);
 
-    void finishLoad(std::shared_ptr<const TelemetryActivity> activity, const QString& damageNote);
-    void failLoad(const QString& description);
+    void finishLoad(std::shared_ptr<const TelemetryActivity> activity, const QString& name,
+                    const QString& damageNote);
+    void failLoad(const QString& name, const QString& description);
     void offerRecovery(const std::filesystem::path& file, const QString& description, std::size_t readable);
     void startLoad(const std::filesystem::path& file, bool recovering);
 

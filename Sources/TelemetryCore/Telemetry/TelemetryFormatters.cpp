@@ -63,13 +63,4 @@ std::string gradePercent(std::optional<double> percent, bool includeUnit) {
     return text;
 }
 
-std::string_view pluralForm(std::uint64_t count, std::string_view one, std::string_view few, std::string_view many) {
-    const std::uint64_t lastTwo = count % 100;
-    const std::uint64_t last = count % 10;
-    if (lastTwo >= 11 && lastTwo <= 14) return many;
-    if (last == 1) return one;
-    if (last >= 2 && last <= 4) return few;
-    return many;
-}
-
 }  // namespace pacemark::TelemetryFormatters

@@ -30,9 +30,4 @@ std::string gradePercent(std::optional<double> percent, bool includeUnit);
 // The grade text without unit shared by the formatter and the gradient widget.
 std::string gradeText(double percent);
 
-// The Russian form of a noun that agrees with `count`: `one` for 1, 21, 101…,
-// `few` for 2–4, 22–24…, `many` for the rest (5–20, 11–14, 111…):
-// pluralForm(21, "точку", "точки", "точек") == "точку".
-std::string_view pluralForm(std::uint64_t count, std::string_view one, std::string_view few, std::string_view many);
-
 }  // namespace pacemark::TelemetryFormatters

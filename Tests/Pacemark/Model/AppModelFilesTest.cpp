@@ -5,6 +5,7 @@
 #include <atomic>
 
 #include "AppModelTestSupport.h"
+#include "Telemetry/RussianPlural.h"
 #include "CairoDrawingSurface.h"
 #include "Export/RecordingMovieWriter.h"
 #include "Telemetry/FITParser.h"
@@ -118,6 +119,7 @@ TEST_F(AppModelFilesTest, FailingFilesShowTheLoadersTextAndACutFITFileOffersItsR
 
     AppModel model{makeAppModelServices(nullptr, nullptr)};
     ASSERT_TRUE(loadAndWait(model, missing));
+    EXPECT_EQ(model.loadedActivity().activity(), nullptr);
     EXPECT_EQ(model.status().errorMessage(), QString::fromStdString(expected));
     EXPECT_EQ(model.status().statusText(), "Не удалось загрузить файл.");
     EXPECT_TRUE(model.status().errorActionText().isEmpty());  // the alert offers nothing but "ОК"
@@ -126,8 +128,7 @@ TEST_F(AppModelFilesTest, FailingFilesShowTheLoadersTextAndACutFITFileOffersItsR
     ASSERT_TRUE(loadAndWait(model, cut));
     EXPECT_TRUE(model.status().errorMessage().value_or("").contains(count));
     EXPECT_EQ(model.status().errorActionText(),
-              QStringLiteral("Открыть уцелевшие ") + count + QStringLiteral(" ") +
-                  QString::fromUtf8(TelemetryFormatters::pluralForm(readable, "точку", "точки", "точек")));
+              QStringLiteral("Открыть уцелевшие ") + QString::fromStdString(russianCount(readable, pointAccusativeNoun)));
     // Choosing the offer dismisses the alert and loads the points before the damage.
     model.status().runErrorAction();
     EXPECT_FALSE(model.status().errorMessage().has_value());
@@ -143,7 +144,22 @@ TEST_F(AppModelFilesTest, FailingFilesShowTheLoadersTextAndACutFITFileOffersItsR
     };
     AppModel other{throwing};
     ASSERT_TRUE(loadAndWait(other, "x.fit"));
-    EXPECT_EQ(other.status().errorMessage(), QStringLiteral("Внутренняя ошибка: boom"));
+    EXPECT_EQ(other.status().errorMessage(), QStringLiteral("Не удалось открыть «x.fit»: Внутренняя ошибка: boom"));
+}
+
+// With a ride open, a file that fails leaves the ride, its name and its
+// segment as they were; only the alert and the status line say what failed.
+TEST_F(AppModelFilesTest, FailedOpenKeepsTheOpenRide) {
+    const auto model = loadedModel(90);
+    model->exportSession().setExportStartSeconds(30);
+    const auto ride = model->loadedActivity().activity();
+    writeFileText(folder / "empty.gpx", "");
+    ASSERT_TRUE(loadAndWait(*model, folder / "empty.gpx"));
+    EXPECT_EQ(model->loadedActivity().activity(), ride);
+    EXPECT_EQ(model->loadedActivity().selectedFileName(), "ride.fit");
+    EXPECT_EQ(model->exportSession().startOffsetSeconds(), 30);
+    ASSERT_TRUE(model->status().errorMessage().has_value());
+    EXPECT_TRUE(model->status().errorMessage()->contains(QStringLiteral("empty.gpx")));
 }
 
 // A GPX file cut inside a track point is offered like a FIT file: the
@@ -223,9 +239,10 @@ TEST_F(AppModelFilesTest, SegmentFollowsTheActivityInWholeSeconds) {
     model.exportSession().resetExportRange();
     EXPECT_EQ(model.exportSession().exportRangeLabel(), "00:00 - 02:06");
 
-    // A new load empties the segment until the activity arrives.
+    // A new load keeps the segment until the activity arrives.
+    model.exportSession().setExportEndSeconds(60);
     model.load("again.fit");
-    EXPECT_EQ(model.exportSession().exportEndSeconds(), 0);
+    EXPECT_EQ(model.exportSession().exportEndSeconds(), 60);
     ASSERT_TRUE(waitUntil([&] { return !model.loadedActivity().isLoading(); }));
     EXPECT_EQ(model.exportSession().exportEndSeconds(), 126);
 }
