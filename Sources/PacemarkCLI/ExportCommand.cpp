@@ -16,6 +16,7 @@
 #include "CLIGlobalOptions.h"
 #include "CairoDrawingSurface.h"
 #include "ExportBatch.h"
+#include "ExportMotionOption.h"
 #include "ExportProgress.h"
 #include "Export/ExportDestination.h"
 #include "Export/TelemetryVideoExporter.h"
@@ -92,8 +93,8 @@ std::shared_ptr<const MovieWriterFactory> movieWriters(bool compact) {
 int runExportCommand(std::span<const std::string> arguments) {
     const CLIArguments args(arguments,
                             {"--output", "--output-dir", "--codec", "--preset", "--layout", "--size", "--fps", "--start",
-                             "--end"},
-                            {"--json", "--quiet", "--skip-existing", "--compact", "--force"},
+                             "--end", "--motion"},
+                            {"--json", "--quiet", "--skip-existing", "--compact", "--smooth-values", "--force"},
                             {{"-o", "--output"}, {"-q", "--quiet"}});
     const TelemetryVideoCodec codec = codecOption(args);
     const bool compact = args.has("--compact");
@@ -106,6 +107,7 @@ int runExportCommand(std::span<const std::string> arguments) {
     if (const auto size = args.size("--size")) std::tie(settings.width, settings.height) = *size;
     settings.framesPerSecond = args.positiveInteger("--fps", TelemetryExportSettings::maximumFramesPerSecond)
                                    .value_or(TelemetryExportSettings::defaultFramesPerSecond);
+    settings.motion = motionOption(args);
     if (const auto error = settings.validationError()) throw CLIUsageError(*error);
     const auto [width, height, fps] = std::tuple(settings.width, settings.height, settings.framesPerSecond);
     const double start = args.number("--start").value_or(0);
