@@ -142,7 +142,13 @@ int runExportCommand(std::span<const std::string> arguments) {
     std::stop_source stop;
     const auto exportOne = [&](const ExportJob& job) {
         if (const auto error = TelemetryExportSettings::outputPlaceError(job.output)) throw PacemarkError(*error);
-        const auto activity = std::make_shared<const TelemetryActivity>(loadActivity(job.source));
+        // Ctrl-C during a long load stops it as it stops the export.
+        std::shared_ptr<const TelemetryActivity> activity;
+        try {
+            activity = std::make_shared<const TelemetryActivity>(loadActivity(job.source, stop.get_token()));
+        } catch (const TelemetryLoadCancelled&) {
+            throw TelemetryVideoExportCancelled();
+        }
         const TelemetryRenderConfig config(job.output, settings, start,
                                            end ? std::optional<double>(*end - start) : std::nullopt, overlay.layout);
         const TelemetryVideoFramePlan plan = TelemetryVideoExporter::framePlan(*activity, config);

@@ -31,8 +31,7 @@ constexpr double gap = 20;
 // one contact sheet (3 × 3), or the one layout of the file, each over the dark
 // backdrop and labelled with its name.
 int runSheetCommand(std::span<const std::string> arguments) {
-    const CLIArguments options(arguments, {"--at", "--layout", "--size", "--output"}, {"--force"},
-                               {{"-o", "--output"}});
+    const CLIArguments options(arguments, {"--at", "--layout", "--size", "--output"}, {"--force"}, {{"-o", "--output"}});
     const std::filesystem::path input = options.requireOneFile();
     const auto output = options.value("--output");
     if (!output || output->empty()) throw CLIUsageError("Не указан выходной файл: -o ЛИСТ.png.");

@@ -122,10 +122,17 @@ std::string userFacingDescription(const std::exception& error) {
 }
 
 FileReadError::FileReadError(std::string path, int errorNumber)
+    : FileReadError(std::move(path), errorNumber, readReasonText(errorNumber)) {}
+
+FileReadError::FileReadError(std::string path, int errorNumber, const std::string& reason)
     : PacemarkError(errorNumber == ENOMEM ? outOfMemoryDescription()
                                           : "Не удалось прочитать файл «" + std::filesystem::path(path).filename().string() +
-                                                "»: " + readReasonText(errorNumber) + "."),
+                                                "»: " + reason + "."),
       path_(std::move(path)),
       errorNumber_(errorNumber) {}
+
+FileReadError FileReadError::notRegularFile(std::string path, const std::string& kind) {
+    return FileReadError(std::move(path), 0, "это " + kind + ", а не обычный файл");
+}
 
 }  // namespace pacemark

@@ -39,10 +39,16 @@ std::string userFacingDescription(const std::exception& error);
 class FileReadError : public PacemarkError {
 public:
     FileReadError(std::string path, int errorNumber);
+    // Not a regular file (a named pipe, a device, a socket): refused before it
+    // is opened for reading, since reading one can block for ever or never
+    // end. `kind` names it in Russian; errorNumber() is 0.
+    static FileReadError notRegularFile(std::string path, const std::string& kind);
     const std::string& path() const { return path_; }
     int errorNumber() const { return errorNumber_; }
 
 private:
+    FileReadError(std::string path, int errorNumber, const std::string& reason);
+
     std::string path_;
     int errorNumber_;
 };

@@ -43,6 +43,32 @@ TEST(TelemetryExportSettingsTest, ValidatesSizeAndRateAtEachCodecsBoundsWithRuss
     EXPECT_EQ(TelemetryExportSettings{}.validationError(), std::nullopt);
 }
 
+// Motion is stepping unless asked for; a smooth rate from 1 to the highest
+// frame rate, or every frame, is valid, and the render config keeps it.
+TEST(TelemetryExportSettingsTest, MotionDefaultsToStepsAndValidatesTheSmoothRate) {
+    TelemetryExportSettings settings;
+    EXPECT_FALSE(settings.motion.isSmooth());
+    EXPECT_EQ(settings.motion.updatesPerSecond, 10);
+    EXPECT_EQ(TelemetryExportSettings::motionModeTitle(settings.motion.mode), "По секундам");
+    EXPECT_EQ(TelemetryExportSettings::motionModeTitle(TelemetryMotionMode::smooth), "Плавно");
+    EXPECT_EQ(TelemetryExportSettings::motionUpdateRateTitle(TelemetryMotion::everyFrame), "каждый кадр");
+    settings.motion.updatesPerSecond = -4;  // not looked at while stepping
+    EXPECT_EQ(settings.validationError(), std::nullopt);
+
+    settings.motion.mode = TelemetryMotionMode::smooth;
+    for (std::int64_t rate : {std::int64_t{1}, std::int64_t{240}, TelemetryMotion::everyFrame}) {
+        settings.motion.updatesPerSecond = rate;
+        EXPECT_EQ(settings.validationError(), std::nullopt) << rate;
+    }
+    settings.motion.updatesPerSecond = 241;
+    EXPECT_EQ(settings.validationError(),
+              "Частота обновления 241 Гц не подходит: нужно от 1 до 240 Гц или каждый кадр.");
+
+    settings.motion.updatesPerSecond = 15;
+    const TelemetryRenderConfig config("out.mov", settings, 0, std::nullopt, PacemarkLayout{});
+    EXPECT_EQ(config.motion, settings.motion);
+}
+
 // The sizes the refusal proposes are taken, and they are near the request.
 TEST(TelemetryExportSettingsTest, ProResSizeRefusalProposesOnlySizesItTakes) {
     for (const auto& [width, height] : {std::pair<std::int64_t, std::int64_t>{16384, 16384}, {16254, 16254},
@@ -87,32 +113,6 @@ TEST(TelemetryExportSettingsTest, MovieLengthIsBoundedUnlessAskedForAndByTheInde
     EXPECT_NE(beyond->find("не поместится в файл QuickTime (кадров: 350 000 001, это 135 сут. при 30 к/с)"),
               std::string::npos)
         << *beyond;
-}
-
-// Motion is stepping unless asked for; a smooth rate from 1 to the highest
-// frame rate, or every frame, is valid, and the render config keeps it.
-TEST(TelemetryExportSettingsTest, MotionDefaultsToStepsAndValidatesTheSmoothRate) {
-    TelemetryExportSettings settings;
-    EXPECT_FALSE(settings.motion.isSmooth());
-    EXPECT_EQ(settings.motion.updatesPerSecond, 10);
-    EXPECT_EQ(TelemetryExportSettings::motionModeTitle(settings.motion.mode), "По секундам");
-    EXPECT_EQ(TelemetryExportSettings::motionModeTitle(TelemetryMotionMode::smooth), "Плавно");
-    EXPECT_EQ(TelemetryExportSettings::motionUpdateRateTitle(TelemetryMotion::everyFrame), "каждый кадр");
-    settings.motion.updatesPerSecond = -4;  // not looked at while stepping
-    EXPECT_EQ(settings.validationError(), std::nullopt);
-
-    settings.motion.mode = TelemetryMotionMode::smooth;
-    for (std::int64_t rate : {std::int64_t{1}, std::int64_t{240}, TelemetryMotion::everyFrame}) {
-        settings.motion.updatesPerSecond = rate;
-        EXPECT_EQ(settings.validationError(), std::nullopt) << rate;
-    }
-    settings.motion.updatesPerSecond = 241;
-    EXPECT_EQ(settings.validationError(),
-              "Частота обновления 241 Гц не подходит: нужно от 1 до 240 Гц или каждый кадр.");
-
-    settings.motion.updatesPerSecond = 15;
-    const TelemetryRenderConfig config("out.mov", settings, 0, std::nullopt, PacemarkLayout{});
-    EXPECT_EQ(config.motion, settings.motion);
 }
 
 TEST(TelemetryExportSettingsTest, OutputGoesBesideTheSourceUnderItsNameWithoutExtension) {
