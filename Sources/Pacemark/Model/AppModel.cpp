@@ -81,6 +81,7 @@ void AppModel::forwardChangeSignals() {
     forward(&exportSession_, &ExportSessionModel::heightChanged, &AppModel::heightChanged);
     forward(&exportSession_, &ExportSessionModel::framesPerSecondChanged, &AppModel::framesPerSecondChanged);
     forward(&exportSession_, &ExportSessionModel::codecChanged, &AppModel::codecChanged);
+    forward(&exportSession_, &ExportSessionModel::motionChanged, &AppModel::motionChanged);
     forward(&exportSession_, &ExportSessionModel::startOffsetSecondsChanged, &AppModel::startOffsetSecondsChanged);
     forward(&exportSession_, &ExportSessionModel::exportEndSecondsChanged, &AppModel::exportEndSecondsChanged);
     forward(&exportSession_, &ExportSessionModel::lastOutputURLChanged, &AppModel::lastOutputURLChanged);
@@ -97,6 +98,16 @@ void AppModel::forwardChangeSignals() {
             &AppModel::derivedValuesChanged);
     forward(&exportSession_, &ExportSessionModel::startOffsetSecondsChanged, &AppModel::derivedValuesChanged);
     forward(&exportSession_, &ExportSessionModel::exportEndSecondsChanged, &AppModel::derivedValuesChanged);
+}
+
+void AppModel::setMotion(TelemetryMotion motion) {
+    // Stepping changes the picture at most once a second, so the player's 10
+    // reports a second suffice; smooth motion needs one per displayed frame.
+    constexpr double steppingUpdatesPerSecond = 10;
+    constexpr double displayUpdatesPerSecond = 60;
+    exportSession_.setMotion(motion);
+    backgroundVideo_.setPlaybackUpdatesPerSecond(motion.isSmooth() ? displayUpdatesPerSecond
+                                                                   : steppingUpdatesPerSecond);
 }
 
 double AppModel::previewTelemetryElapsedSeconds() const {

@@ -148,6 +148,10 @@ public:
     void setFramesPerSecond(qint64 framesPerSecond) { exportSession_.setFramesPerSecond(framesPerSecond); }
     void setCodec(TelemetryVideoCodec codec) { exportSession_.setCodec(codec); }
     void setCodecValue(TelemetryVideoCodec::Value codec) { setCodec(codec); }
+    // Also sets how often the background video reports its position: at a
+    // display's rate in smooth motion, so that the preview glides too.
+    void setMotion(TelemetryMotion motion);
+    const TelemetryMotion& motion() const { return exportSession_.settings().motion; }
     // Only records the picker's choice; applyPreset() replaces the layout.
     void setSelectedPreset(PacemarkPreset preset) { layoutEditor_.setSelectedPreset(preset); }
     void setSelectedPresetValue(PacemarkPreset::Value preset) { setSelectedPreset(preset); }
@@ -286,6 +290,7 @@ signals:
     void heightChanged();
     void framesPerSecondChanged();
     void codecChanged();
+    void motionChanged();
     void startOffsetSecondsChanged();
     void exportEndSecondsChanged();
     void selectedPresetChanged();

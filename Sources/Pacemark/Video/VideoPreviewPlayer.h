@@ -38,6 +38,8 @@ class VideoPreviewPlayer : public QObject {
 
 public:
     static constexpr int positionIntervalMilliseconds = 100;
+    // How often positionChanged is emitted while playing (100 ms unless set).
+    void setPositionIntervalMilliseconds(int milliseconds);
 
     // Starts opening `path` in the background; the player starts paused at 0.
     // Frames are fitted into the maximum size like the still frame.

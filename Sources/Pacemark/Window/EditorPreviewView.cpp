@@ -59,7 +59,7 @@ EditorPreviewView::EditorPreviewView(AppModel& model, std::shared_ptr<const Draw
                         &AppModel::derivedValuesChanged, &AppModel::videoBackgroundImageChanged,
                         &AppModel::videoBackgroundPlayerChanged, &AppModel::videoBackgroundScaleChanged,
                         &AppModel::videoBackgroundOffsetXChanged, &AppModel::videoBackgroundOffsetYChanged,
-                        &AppModel::widthChanged, &AppModel::heightChanged}) {
+                        &AppModel::widthChanged, &AppModel::heightChanged, &AppModel::motionChanged}) {
         connect(&model_, signal, this, repaint);
     }
     // A new player brings its own frame signal.
@@ -100,7 +100,8 @@ void EditorPreviewView::updateOverlayImage(const QRectF& canvas, double devicePi
         return;
     }
     const double elapsed = model_.previewTelemetryElapsedSeconds();
-    OverlayKey key{activity.get(), model_.overlayLayout(), activity->sampleIndex(elapsed), pixelSize};
+    const TelemetryMotion& motion = model_.motion();
+    OverlayKey key{activity.get(), model_.overlayLayout(), motion, motion.frameKey(*activity, elapsed), pixelSize};
     if (overlayKey_ == key) return;
     overlayImage_ = QImage(pixelSize, QImage::Format_ARGB32_Premultiplied);
     overlayImage_.fill(Qt::transparent);
@@ -108,7 +109,7 @@ void EditorPreviewView::updateOverlayImage(const QRectF& canvas, double devicePi
                          static_cast<std::int64_t>(overlayImage_.bytesPerLine())};
     if (auto surface = surfaces_->makeSurface(view)) {
         ScaledDrawingSurface scaled(*surface, devicePixelRatio);
-        drawOverlayPreview(scaled, *activity, key.layout, elapsed, pointsWide, pointsHigh);
+        drawOverlayPreview(scaled, *activity, key.layout, elapsed, pointsWide, pointsHigh, motion);
     }
     overlayImage_.setDevicePixelRatio(devicePixelRatio);
     overlayKey_ = std::move(key);
