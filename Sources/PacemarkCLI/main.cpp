@@ -39,8 +39,10 @@ constexpr std::array kCommands = {
                "Один кадр оверлея в PNG с прозрачностью (по умолчанию первый пресет, 42 % заезда, 1920x1080). "
                "С --background — поверх шахматки, тёмного фона или картинки; --motion и --smooth-values — как у export.",
                runFrameCommand},
-    CLICommand{"sheet", "sheet FILE [--layout FILE] [--at SECONDS] -o OUT.png",
-               "Лист всех девяти пресетов (3 x 3) на тёмном фоне, с подписями; с --layout — один макет из файла.",
+    CLICommand{"sheet", "sheet FILE [--layout FILE] [--at SECONDS] [--size WxH] -o OUT.png",
+               "Лист всех девяти пресетов (3 x 3) на тёмном фоне, с подписями; с --layout — один макет из файла. "
+               "С --size кадры рисуются в этом размере (по умолчанию 1920x1080) и показаны не крупнее 640 точек "
+               "по большей стороне.",
                runSheetCommand},
     CLICommand{"export",
                "export FILE... [-o OUT.mov | --output-dir DIR] [--codec prores|hevc] [--preset NAME | --layout FILE] "

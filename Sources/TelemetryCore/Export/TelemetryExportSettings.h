@@ -33,6 +33,16 @@ struct TelemetryExportSettings {
     static constexpr std::int64_t maximumFramesPerSecond = 240;
     // The rates the window's picker offers.
     static constexpr std::array<std::int64_t, 5> offeredFramesPerSecond = {24, 25, 30, 50, 60};
+    // The picture sizes the window's picker offers, in its order: what cameras
+    // record (2704 × 1520 is action cameras' 2.7K) and phones film upright.
+    // Any other even size within the codec's sides is accepted too.
+    struct PictureSize {
+        std::int64_t width;
+        std::int64_t height;
+        bool isPortrait() const { return height > width; }
+    };
+    static constexpr std::array<PictureSize, 6> offeredSizes = {
+        {{1280, 720}, {1920, 1080}, {2560, 1440}, {2704, 1520}, {3840, 2160}, {1080, 1920}}};
 
     // Motion: the sample in force unless the user asks for smooth motion,
     // which then updates this often (activity time); the window offers these

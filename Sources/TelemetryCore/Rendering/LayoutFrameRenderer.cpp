@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <cstring>
 #include <mutex>
+#include <optional>
 
 #include "LayoutStepBuilder.h"
 #include "RenderStep.h"
+#include "LayoutCanvasSurface.h"
 
 namespace pacemark {
 
@@ -16,6 +18,7 @@ struct LayoutFrameRenderer::Impl {
     std::int64_t height = 0;
     std::shared_ptr<const DrawingSurfaceFactory> surfaces;
     TelemetryMotion motion;
+    LayoutCanvas canvas;
     bool drawsCinematicBackdrop = false;
     std::map<UUID, LayoutRouteProjection> routeProjections;
 
@@ -32,8 +35,12 @@ struct LayoutFrameRenderer::Impl {
     void runSteps(DrawingSurface& surface, const TelemetrySample& sample, bool cachedSteps, bool uncachedSteps) const;
 };
 
-void LayoutFrameRenderer::Impl::runSteps(DrawingSurface& surface, const TelemetrySample& sample, bool cachedSteps,
+void LayoutFrameRenderer::Impl::runSteps(DrawingSurface& picture, const TelemetrySample& sample, bool cachedSteps,
                                          bool uncachedSteps) const {
+    // The steps are in layout units; at the layout's own 1080-line size they are pixels.
+    std::optional<LayoutCanvasSurface> scaled;
+    if (!canvas.isIdentity()) scaled.emplace(picture, canvas);
+    DrawingSurface& surface = scaled ? static_cast<DrawingSurface&>(*scaled) : picture;
     for (std::size_t k = 0; k < steps.size(); ++k) {
         if (cached[k] ? !cachedSteps : !uncachedSteps) continue;
         surface.saveState();
@@ -76,8 +83,11 @@ LayoutFrameRenderer::LayoutFrameRenderer(std::shared_ptr<const TelemetryActivity
         std::any_of(impl_->layout.widgets.begin(), impl_->layout.widgets.end(), [](const PacemarkWidget& widget) {
             return widget.isVisible && widget.panelStyle == TelemetryWidgetPanelStyle::cinematic;
         });
-    impl_->routeProjections = buildRouteProjections(*impl_->activity, impl_->layout, width, height);
-    impl_->steps = LayoutStepBuilder(*impl_->activity, width, height, impl_->routeProjections)
+    impl_->canvas = LayoutCanvas::fit(impl_->layout.aspect, width, height);
+    const LayoutCanvas& canvas = impl_->canvas;
+    impl_->routeProjections = buildRouteProjections(*impl_->activity, impl_->layout,
+                                                    DrawingRect{0, 0, canvas.designWidth, canvas.designHeight});
+    impl_->steps = LayoutStepBuilder(*impl_->activity, canvas, impl_->routeProjections)
                        .build(impl_->layout, impl_->drawsCinematicBackdrop);
     impl_->cached = planStaticLayer(impl_->steps);
 }
@@ -121,6 +131,7 @@ const TelemetryActivity& LayoutFrameRenderer::activity() const { return *impl_->
 const PacemarkLayout& LayoutFrameRenderer::layout() const { return impl_->layout; }
 std::int64_t LayoutFrameRenderer::width() const { return impl_->width; }
 std::int64_t LayoutFrameRenderer::height() const { return impl_->height; }
+const LayoutCanvas& LayoutFrameRenderer::canvas() const { return impl_->canvas; }
 bool LayoutFrameRenderer::drawsCinematicBackdrop() const { return impl_->drawsCinematicBackdrop; }
 const std::map<UUID, LayoutRouteProjection>& LayoutFrameRenderer::routeProjections() const {
     return impl_->routeProjections;

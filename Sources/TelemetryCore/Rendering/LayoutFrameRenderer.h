@@ -8,6 +8,7 @@
 
 #include "DrawingGeometry.h"
 #include "DrawingSurface.h"
+#include "LayoutCanvas.h"
 #include "Layout/PacemarkWidget.h"
 #include "LayoutRouteProjection.h"
 #include "PixelBuffer.h"
@@ -18,6 +19,11 @@
 namespace pacemark {
 
 // Draws one layout over one activity into transparent frames of one size.
+//
+// The layout keeps its arrangement and proportions on a picture of any size
+// and shape: it is drawn in layout units, fitted and scaled by its
+// LayoutCanvas (1920 × 1080 units for a 16:9 layout; at exactly that size
+// nothing is mapped).
 //
 // A renderer is built once per export (or preview size) and is immutable
 // afterwards apart from its private cache of static pixels. A frame depends
@@ -69,7 +75,13 @@ public:
     std::size_t cachedStepCount() const;
     std::size_t perFrameStepCount() const;
 
-    // The widget's pixel rectangle: the clamped frame scaled to the picture, unrounded.
+    // Where the layout lands on the picture and its scale (LayoutCanvas::fit
+    // of the layout's aspect). Frames are drawn in its layout units; the
+    // route projections are in those units too.
+    const LayoutCanvas& canvas() const;
+
+    // The clamped frame scaled to a width × height picture of the layout's own
+    // shape, unrounded. On a picture of another shape, canvas().widgetRect().
     static DrawingRect rect(const PacemarkWidget& widget, std::int64_t width, std::int64_t height);
 
     // The route projections of the visible route widgets, keyed by widget id,
@@ -77,6 +89,10 @@ public:
     static std::map<UUID, LayoutRouteProjection> buildRouteProjections(
         const TelemetryActivity& activity, const PacemarkLayout& layout, std::int64_t width, std::int64_t height,
         DrawingTarget target = DrawingTarget::movie);
+    // The same with the widgets' frames spanning `area` (layout units of a LayoutCanvas).
+    static std::map<UUID, LayoutRouteProjection> buildRouteProjections(const TelemetryActivity& activity,
+                                                                       const PacemarkLayout& layout, DrawingRect area,
+                                                                       DrawingTarget target = DrawingTarget::movie);
 
     // The altitude sparkline's points inside `rect`: the samples with a finite
     // altitude, thinned to about 72 by an integer step, in sample order.

@@ -1,16 +1,14 @@
 #include <algorithm>
 #include <cmath>
 
+#include "LayoutCanvas.h"
 #include "LayoutFrameRenderer.h"
 #include "PanelStyleTable.h"
 
 namespace pacemark {
 
 DrawingRect LayoutFrameRenderer::rect(const PacemarkWidget& widget, std::int64_t width, std::int64_t height) {
-    const TelemetryWidgetFrame frame = widget.frame.clamped();
-    const auto w = static_cast<double>(width);
-    const auto h = static_cast<double>(height);
-    return {frame.x * w, frame.y * h, frame.width * w, frame.height * h};
+    return LayoutCanvas::frameIn(widget, {0, 0, static_cast<double>(width), static_cast<double>(height)});
 }
 
 std::map<UUID, LayoutRouteProjection> LayoutFrameRenderer::buildRouteProjections(const TelemetryActivity& activity,
@@ -18,10 +16,18 @@ std::map<UUID, LayoutRouteProjection> LayoutFrameRenderer::buildRouteProjections
                                                                                  std::int64_t width,
                                                                                  std::int64_t height,
                                                                                  DrawingTarget target) {
+    return buildRouteProjections(activity, layout,
+                                 DrawingRect{0, 0, static_cast<double>(width), static_cast<double>(height)}, target);
+}
+
+std::map<UUID, LayoutRouteProjection> LayoutFrameRenderer::buildRouteProjections(const TelemetryActivity& activity,
+                                                                                 const PacemarkLayout& layout,
+                                                                                 DrawingRect area,
+                                                                                 DrawingTarget target) {
     std::map<UUID, LayoutRouteProjection> projections;
     for (const PacemarkWidget& widget : layout.widgets) {
         if (!widget.isVisible || widget.kind != TelemetryWidgetKind::route) continue;
-        const DrawingRect r = rect(widget, width, height);
+        const DrawingRect r = LayoutCanvas::frameIn(widget, area);
         const DrawingRect inset = panelStyleRow(widget.panelStyle, target).routeInset.apply(r);
         auto projection = LayoutRouteProjection::make(activity.trackPoints, inset);
         if (projection) {

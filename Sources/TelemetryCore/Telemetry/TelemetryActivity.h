@@ -42,6 +42,9 @@ public:
     std::vector<TelemetrySample> samples;
     std::vector<TelemetryTrackPoint> trackPoints;
     TelemetrySummary summary;
+    // The recording's local time minus UTC, when the file says (FIT activity
+    // message); synchronization reads a camera's local-time dates with it.
+    std::optional<std::int64_t> localTimeOffsetSeconds;
 
     double durationSeconds() const { return summary.durationSeconds; }
 
