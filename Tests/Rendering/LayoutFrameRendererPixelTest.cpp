@@ -227,6 +227,10 @@ TEST(LayoutFrameRendererPixelTest, SmoothMotionMovesTheDialArcAndTheRouteDotBetw
         std::pair<OwnedPixelBuffer, OwnedPixelBuffer> pair{OwnedPixelBuffer(960, 540), OwnedPixelBuffer(960, 540)};
         renderer.render(14.0, pair.first.view());
         renderer.render(14.5, pair.second.view());
+        // The static layer holds in every motion: the cached frame is the fresh one.
+        OwnedPixelBuffer fresh(960, 540);
+        renderer.renderWithoutCache(14.5, fresh.view());
+        EXPECT_TRUE(fresh.bytes == pair.second.bytes);
         return pair;
     };
     const auto [stepsAt14, stepsAt14Half] = frames({});
