@@ -3,3 +3,4 @@
 target_sources(ExportBench PRIVATE ${PROJECT_SOURCE_DIR}/Tests/Export/MovieDecoding.cpp)
 target_include_directories(ExportBench PRIVATE ${PROJECT_SOURCE_DIR}/Tests/Export)
 target_link_libraries(ExportBench PRIVATE PacemarkFFmpeg PacemarkX265 PacemarkCairo)
+target_compile_definitions(ExportBench PRIVATE PACEMARK_SOURCE_DIR="${PROJECT_SOURCE_DIR}")

@@ -28,6 +28,7 @@ extern "C" {
 #include "ProResPictureConverter.h"
 #include "ProResSliceEncoder.h"
 #include "Rendering/LayoutFrameRenderer.h"
+#include "Telemetry/TelemetryFileLoader.h"
 
 namespace {
 
@@ -408,6 +409,47 @@ BENCHMARK(BM_ExportWholeProResPictures)->Args({compactProRes, 600, 1080})->Args(
 // Every frame rendered and encoded: the first 10 seconds (300 frames).
 void BM_ExportWithoutReuse(benchmark::State& state) { exportActivity(state, false); }
 BENCHMARK(BM_ExportWithoutReuse)->Args({hevc, 10, 1080})->Args({proRes, 10, 1080})
+    ->Unit(benchmark::kSecond)->UseRealTime()->MeasureProcessCPUTime()->Iterations(1);
+
+// Steps against smooth motion over the first `seconds` of the bundled
+// sample ride (45 minutes at 1 Hz; the rate stays the same over longer
+// stretches, as BM_ExportOneHourActivity shows for steps) at 1080p30: codec (as above), motion (-1
+// steps, else smooth with that many updates a second, 0 every frame), seconds.
+// Smooth motion renders and encodes one frame per update and repeats it until
+// the next, so 10 Hz costs about ten distinct frames a second against one.
+void BM_ExportMotion(benchmark::State& state) {
+    static const auto ride = std::make_shared<const TelemetryActivity>(
+        TelemetryFileLoader::load(fs::path(PACEMARK_SOURCE_DIR) / "samples" / "sample-ride.fit"));
+    const auto which = BenchCodec(state.range(0));
+    ProResWriterOptions options;
+    options.compact = which == compactProRes;
+    TelemetryExportSettings settings;
+    settings.codec = which == hevc ? TelemetryVideoCodec::hevcWithAlpha : TelemetryVideoCodec::proRes4444;
+    if (state.range(1) >= 0) {
+        settings.motion.mode = TelemetryMotionMode::smooth;
+        settings.motion.updatesPerSecond = state.range(1);
+    }
+    const fs::path url = scratchMovie("motion.mov");
+    const auto writers =
+        std::make_shared<const FFmpegMovieWriterFactory>(std::make_shared<X265MovieWriterFactory>(), options);
+    const TelemetryVideoExporter exporter(writers, surfaces());
+    const TelemetryRenderConfig config(url, settings, 0, double(state.range(2)),
+                                       PacemarkLayout::preset(PacemarkPreset::compactRace));
+    const auto plan = TelemetryVideoExporter::framePlan(*ride, config);
+    std::int64_t frames = 0;
+    const double cpuStart = processCpuSeconds();
+    for (auto _ : state) {
+        exporter.exportMovie(ride, config, [](double) {});
+        frames += plan.frameCount;
+    }
+    const double mediaSeconds = double(frames) / double(kFramesPerSecond);
+    state.counters["x_realtime_per_cpu_s"] = mediaSeconds / (processCpuSeconds() - cpuStart);
+    state.counters["x_realtime"] = benchmark::Counter(mediaSeconds, benchmark::Counter::kIsRate);
+    state.counters["MB/min"] = double(fs::file_size(url)) / (mediaSeconds / 60) / 1e6;
+    fs::remove(url);
+}
+BENCHMARK(BM_ExportMotion)
+    ->ArgsProduct({{proRes, compactProRes, hevc}, {-1, 10, 0}, {60}})
     ->Unit(benchmark::kSecond)->UseRealTime()->MeasureProcessCPUTime()->Iterations(1);
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <thread>
 
 #include "CairoDrawingSurface.h"
@@ -166,4 +167,81 @@ TEST(LayoutFrameRendererPixelTest, ConcurrentRendersMatchTheSingleThreadedFrame)
     }
     for (auto& thread : threads) thread.join();
     for (const auto& frame : frames) EXPECT_TRUE(frame.bytes == expected.bytes);
+}
+
+namespace {
+
+// Speed alternating 5 and 15 m/s, one sample a second, riding round a square.
+std::shared_ptr<const TelemetryActivity> alternatingRide() {
+    std::vector<TelemetrySample> samples(40);
+    for (std::size_t k = 0; k < samples.size(); ++k) {
+        const double t = static_cast<double>(k);
+        samples[k].elapsed = t;
+        samples[k].speedMetersPerSecond = k % 2 == 0 ? 5.0 : 15.0;
+        const double side = std::fmod(t, 40.0) / 10.0;  // 0..4 around the square
+        const double along = side - std::floor(side);
+        const double x = side < 1 ? along : side < 2 ? 1 : side < 3 ? 1 - along : 0;
+        const double y = side < 1 ? 0 : side < 2 ? along : side < 3 ? 1 : 1 - along;
+        samples[k].latitude = 45.0 + 0.01 * y;
+        samples[k].longitude = 7.0 + 0.01 * x;
+    }
+    return std::make_shared<const TelemetryActivity>(std::nullopt, std::move(samples));
+}
+
+// How many pixels differ between two frames inside `area`, counting only
+// those `where` accepts.
+template <class Where>
+int changedPixels(const OwnedPixelBuffer& a, const OwnedPixelBuffer& b, DrawingRect area, Where where) {
+    int changed = 0;
+    for (auto y = static_cast<std::int64_t>(area.minY()); y < static_cast<std::int64_t>(area.maxY()); ++y) {
+        for (auto x = static_cast<std::int64_t>(area.minX()); x < static_cast<std::int64_t>(area.maxX()); ++x) {
+            const auto at = static_cast<std::size_t>((y * a.width + x) * 4);
+            if (!where(static_cast<double>(x), static_cast<double>(y))) continue;
+            if (!std::equal(a.bytes.begin() + at, a.bytes.begin() + at + 4, b.bytes.begin() + at)) ++changed;
+        }
+    }
+    return changed;
+}
+
+}  // namespace
+
+// Half-way between two samples a smooth frame shows other readings than the
+// sample in force: the dial's arc and the route's dot have moved; in steps
+// they have not. The ring is looked at away from the value text in the
+// middle of the dial, which changes with the number.
+TEST(LayoutFrameRendererPixelTest, SmoothMotionMovesTheDialArcAndTheRouteDotBetweenSamples) {
+    const PacemarkWidget dial = makeWidget(Kind::speed, {0.05, 0.05, 0.3, 0.5}, Style::dial);
+    const PacemarkWidget route = makeWidget(Kind::route, {0.55, 0.1, 0.4, 0.6}, Style::glass);
+    const PacemarkLayout layout{{dial, route}};
+    const DrawingRect dialRect = LayoutFrameRenderer::rect(dial, 960, 540);
+    const DrawingRect routeRect = LayoutFrameRenderer::rect(route, 960, 540);
+    const double ring = std::min(dialRect.width, dialRect.height) * 0.94 / 2;
+    const auto onTheRing = [&](double x, double y) {
+        const double dx = x - dialRect.midX(), dy = y - dialRect.midY();
+        return std::hypot(dx, dy) > 0.7 * ring && std::abs(dy) > 0.45 * ring;
+    };
+    const auto anywhere = [](double, double) { return true; };
+
+    const auto frames = [&](TelemetryMotion motion) {
+        const LayoutFrameRenderer renderer(alternatingRide(), layout, 960, 540, factory(), motion);
+        std::pair<OwnedPixelBuffer, OwnedPixelBuffer> pair{OwnedPixelBuffer(960, 540), OwnedPixelBuffer(960, 540)};
+        renderer.render(14.0, pair.first.view());
+        renderer.render(14.5, pair.second.view());
+        // The static layer holds in every motion: the cached frame is the fresh one.
+        OwnedPixelBuffer fresh(960, 540);
+        renderer.renderWithoutCache(14.5, fresh.view());
+        EXPECT_TRUE(fresh.bytes == pair.second.bytes);
+        return pair;
+    };
+    const auto [stepsAt14, stepsAt14Half] = frames({});
+    EXPECT_EQ(changedPixels(stepsAt14, stepsAt14Half, dialRect, anywhere), 0);
+    EXPECT_EQ(changedPixels(stepsAt14, stepsAt14Half, routeRect, anywhere), 0);
+
+    for (std::int64_t rate : {std::int64_t{10}, TelemetryMotion::everyFrame}) {
+        SCOPED_TRACE(rate);
+        const auto [at14, at14Half] = frames({TelemetryMotionMode::smooth, rate, TelemetryValueSmoothing::none});
+        EXPECT_TRUE(at14.bytes == stepsAt14.bytes);  // at a sample the frame is the sample's
+        EXPECT_GT(changedPixels(at14, at14Half, dialRect, onTheRing), 50);
+        EXPECT_GT(changedPixels(at14, at14Half, routeRect, anywhere), 50);
+    }
 }

@@ -42,6 +42,15 @@ AppModel::AppModel(AppModelServices services, AppModelPlatform* platform, QObjec
     connect(&backgroundVideo_, &BackgroundVideoModel::videoPreviewElapsedSecondsChanged, this, notify);
     connect(&exportSession_, &ExportSessionModel::startOffsetSecondsChanged, this, notify);
     connect(&exportSession_, &ExportSessionModel::exportEndSecondsChanged, this, notify);
+    // The preview plays the export's motion: stepping changes the picture at
+    // most once a second, so the player's 10 position reports a second
+    // suffice; smooth motion needs one per displayed frame.
+    connect(&exportSession_, &ExportSessionModel::motionChanged, this, [this] {
+        constexpr double steppingUpdatesPerSecond = 10;
+        constexpr double displayUpdatesPerSecond = 60;
+        backgroundVideo_.setPlaybackUpdatesPerSecond(
+            exportSession_.settings().motion.isSmooth() ? displayUpdatesPerSecond : steppingUpdatesPerSecond);
+    });
 }
 
 AppModel::~AppModel() = default;

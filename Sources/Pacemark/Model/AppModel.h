@@ -24,7 +24,8 @@ namespace pacemark {
 // Views and tests take the sub-model they show and observe its signals;
 // this class only does what spans sub-models: routing a file by its
 // extension, a new load ending the synchronization and starting the segment
-// over, and the preview's instant, which reads three of them.
+// over, the preview's instant, which reads three of them, and the video's
+// position reports, as frequent as the export's motion needs.
 //
 // Lives on the main thread and is only touched there; loads and exports run
 // on worker threads (WorkerTask) and hand their results back through queued

@@ -35,6 +35,11 @@ void BackgroundVideoModel::setImage(std::shared_ptr<const VideoBackgroundImage> 
     publish(this, image_, std::move(image), &BackgroundVideoModel::videoBackgroundImageChanged);
 }
 
+void BackgroundVideoModel::setPlaybackUpdatesPerSecond(double updates) {
+    playbackUpdatesPerSecond_ = updates;
+    if (player_) player_->setPositionUpdatesPerSecond(updates);
+}
+
 void BackgroundVideoModel::setPlayer(std::shared_ptr<VideoBackgroundPlayer> player) {
     publish(this, player_, std::move(player), &BackgroundVideoModel::videoBackgroundPlayerChanged);
 }
@@ -121,7 +126,10 @@ void BackgroundVideoModel::finishOpening(const std::filesystem::path& file,
     setPlayer(player);
     setVideoPreviewElapsedSeconds(0);
     setVideoBackgroundName(name);
-    if (player) observePlayer(player.get());
+    if (player) {
+        player->setPositionUpdatesPerSecond(playbackUpdatesPerSecond_);
+        observePlayer(player.get());
+    }
     setIsLoadingVideo(false);
     status_.setStatusText(activity_.activity() ? QStringLiteral("Видео-подложка загружена: ") + name
                                                : QStringLiteral("Видео-подложка загружена. Добавь FIT или GPX."));

@@ -48,6 +48,9 @@ public:
     bool isSynchronizingVideo() const { return isSynchronizing_; }
 
     void setVideoPreviewElapsedSeconds(double seconds);
+    // How often the player reports its position while playing, for this
+    // player and the ones opened later.
+    void setPlaybackUpdatesPerSecond(double updates);
     void setVideoBackgroundScale(double scale);
     void setVideoBackgroundOffsetX(double offset);
     void setVideoBackgroundOffsetY(double offset);
@@ -128,6 +131,7 @@ private:
     QMetaObject::Connection endObserver_;
     QMetaObject::Connection failureObserver_;
     QMetaObject::Connection positionObserver_;
+    double playbackUpdatesPerSecond_ = 10;
 };
 
 }  // namespace pacemark

@@ -48,6 +48,10 @@ void ExportSessionModel::setCodec(TelemetryVideoCodec codec) {
     publish(this, settings_.codec, codec, &ExportSessionModel::codecChanged);
 }
 
+void ExportSessionModel::setMotion(TelemetryMotion motion) {
+    publish(this, settings_.motion, motion, &ExportSessionModel::motionChanged);
+}
+
 // MARK: - Segment
 
 qint64 ExportSessionModel::exportSegmentSeconds() const {

@@ -40,6 +40,7 @@ public:
     void setHeight(qint64 height);
     void setFramesPerSecond(qint64 framesPerSecond);
     void setCodec(TelemetryVideoCodec codec);
+    void setMotion(TelemetryMotion motion);
 
     // The segment, in whole seconds of the activity. Every change is clamped:
     // without an activity of at least a second both are 0; otherwise
@@ -78,6 +79,7 @@ signals:
     void heightChanged();
     void framesPerSecondChanged();
     void codecChanged();
+    void motionChanged();
     void startOffsetSecondsChanged();
     void exportEndSecondsChanged();
     void isExportingChanged();

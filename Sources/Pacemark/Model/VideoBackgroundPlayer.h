@@ -35,10 +35,14 @@ public:
     // The newest frame on the playback clock; empty before the first one is
     // decoded (and always for a player that shows no pictures).
     virtual VideoBackgroundFrame currentFrame() const { return {}; }
+    // How often positionChanged is emitted while playing: 10 times a second
+    // unless asked for more (smooth motion plays at a display's rate). A
+    // player with a fixed rate may ignore it.
+    virtual void setPositionUpdatesPerSecond(double) {}
 
 signals:
-    // The playback position in seconds, every 0.1 s while playing and after a
-    // pause or a seek.
+    // The playback position in seconds, every 0.1 s (or as set) while playing
+    // and after a pause or a seek.
     void positionChanged(double seconds);
     // Playback reached the end of the video.
     void playbackEnded();

@@ -1,5 +1,6 @@
 #include "PreviewVideoBackgroundPlayer.h"
 
+#include <cmath>
 
 namespace pacemark {
 
@@ -19,6 +20,10 @@ VideoBackgroundFrame PreviewVideoBackgroundPlayer::currentFrame() const {
     // never modified once published, so the pixels are shared, not copied.
     const auto* pixels = frame->pixels.data();
     return {frame, pixels, frame->width, frame->height};
+}
+
+void PreviewVideoBackgroundPlayer::setPositionUpdatesPerSecond(double updates) {
+    if (updates > 0) player_.setPositionIntervalMilliseconds(static_cast<int>(std::lround(1000.0 / updates)));
 }
 
 }  // namespace pacemark

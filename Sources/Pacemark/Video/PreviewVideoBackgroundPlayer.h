@@ -28,6 +28,7 @@ public:
     void pause() override { player_.pause(); }
     void seekToStart() override { player_.seekToZero(); }
     VideoBackgroundFrame currentFrame() const override;
+    void setPositionUpdatesPerSecond(double updates) override;
 
 private:
     VideoPreviewPlayer player_;

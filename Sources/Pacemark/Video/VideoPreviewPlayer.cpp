@@ -2,6 +2,7 @@
 
 #include <QMetaObject>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <optional>
@@ -43,6 +44,10 @@ VideoPreviewPlayer::~VideoPreviewPlayer() {
 double VideoPreviewPlayer::positionLocked(Clock::time_point now) const {
     if (!playing_) return anchorSeconds_;
     return anchorSeconds_ + std::chrono::duration<double>(now - anchorTime_).count();
+}
+
+void VideoPreviewPlayer::setPositionIntervalMilliseconds(int milliseconds) {
+    positionTimer_.setInterval(std::max(milliseconds, 1));
 }
 
 void VideoPreviewPlayer::play() {

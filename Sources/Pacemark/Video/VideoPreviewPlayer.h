@@ -47,6 +47,8 @@ public:
     // Longest time a playing player goes without showing a newer frame, as
     // long as the decoder produces any.
     static constexpr double maximumFrameGapSeconds = 0.15;
+    // How often positionChanged is emitted while playing (100 ms unless set).
+    void setPositionIntervalMilliseconds(int milliseconds);
 
     // Starts opening `path` in the background; the player starts paused at 0.
     // Frames are fitted into the maximum size like the still frame.

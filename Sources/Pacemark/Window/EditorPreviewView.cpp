@@ -97,7 +97,9 @@ void EditorPreviewView::updateOverlayImage(const QRectF& canvas, double devicePi
         return;
     }
     const double elapsed = model_.previewTelemetryElapsedSeconds();
-    OverlayKey key{activity.get(), model_.layoutEditor().overlayLayout(), activity->sampleIndex(elapsed), pixelSize};
+    const TelemetryMotion& motion = model_.exportSession().settings().motion;
+    OverlayKey key{activity.get(), model_.layoutEditor().overlayLayout(), motion, motion.frameKey(*activity, elapsed),
+                   pixelSize};
     if (overlayKey_ == key) return;
     overlayImage_ = QImage(pixelSize, QImage::Format_ARGB32_Premultiplied);
     overlayImage_.fill(Qt::transparent);
@@ -105,7 +107,7 @@ void EditorPreviewView::updateOverlayImage(const QRectF& canvas, double devicePi
                          static_cast<std::int64_t>(overlayImage_.bytesPerLine())};
     if (auto surface = surfaces_->makeSurface(view)) {
         ScaledDrawingSurface scaled(*surface, devicePixelRatio);
-        drawOverlayPreview(scaled, *activity, key.layout, elapsed, pointsWide, pointsHigh);
+        drawOverlayPreview(scaled, *activity, key.layout, elapsed, pointsWide, pointsHigh, motion);
     }
     overlayImage_.setDevicePixelRatio(devicePixelRatio);
     overlayKey_ = std::move(key);

@@ -11,6 +11,7 @@
 #include "Layout/PacemarkWidget.h"
 #include "OverlayInteraction.h"
 #include "Rendering/DrawingSurface.h"
+#include "Telemetry/TelemetryMotion.h"
 
 namespace pacemark {
 
@@ -54,7 +55,8 @@ private:
     struct OverlayKey {
         const TelemetryActivity* activity = nullptr;
         PacemarkLayout layout;
-        std::size_t sampleIndex = 0;
+        TelemetryMotion motion;
+        std::size_t frameKey = 0;  // the motion's: equal keys show equal readings
         QSize pixelSize;
         bool operator==(const OverlayKey&) const = default;
     };

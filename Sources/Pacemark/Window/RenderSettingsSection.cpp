@@ -1,5 +1,6 @@
 #include "RenderSettingsSection.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFormLayout>
 #include <QHBoxLayout>
@@ -35,6 +36,17 @@ void applyResolutionTag(AppModel& model, const QString& tag) {
     model.exportSession().setHeight(height);
 }
 
+std::vector<std::pair<QString, int>> motionChoices() {
+    std::vector<std::pair<QString, int>> choices{
+        {qText(TelemetryExportSettings::motionModeTitle(TelemetryMotionMode::steps)), -1}};
+    const QString smooth = qText(TelemetryExportSettings::motionModeTitle(TelemetryMotionMode::smooth));
+    for (const std::int64_t rate : TelemetryExportSettings::offeredMotionUpdatesPerSecond) {
+        choices.emplace_back(smooth + QStringLiteral(", ") + qText(TelemetryExportSettings::motionUpdateRateTitle(rate)),
+                             static_cast<int>(rate));
+    }
+    return choices;
+}
+
 RenderSettingsSection::RenderSettingsSection(AppModel& model, QWidget* parent) : QWidget(parent), model_(model) {
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);
@@ -55,6 +67,13 @@ RenderSettingsSection::RenderSettingsSection(AppModel& model, QWidget* parent) :
     form->addRow(QStringLiteral("Разрешение"), resolution_);
     form->addRow(QStringLiteral("Кадры/с"), framesPerSecond_);
     form->addRow(QStringLiteral("Кодек"), codec_);
+    motion_ = new QComboBox;
+    motion_->setObjectName(QStringLiteral("motionPicker"));
+    for (const auto& [title, rate] : motionChoices()) motion_->addItem(title, rate);
+    form->addRow(QStringLiteral("Движение"), motion_);
+    smoothValues_ = new QCheckBox(qText(TelemetryExportSettings::motionSmoothingTitle()));
+    smoothValues_->setObjectName(QStringLiteral("smoothValuesBox"));
+    form->addRow(QString(), smoothValues_);
     column->addLayout(form);
     column->addWidget(secondaryLabel(
         QStringLiteral("Для Premiere выбирай ProRes 4444. HEVC компактнее, но Adobe часто не видит его альфа-канал.")));
@@ -64,6 +83,18 @@ RenderSettingsSection::RenderSettingsSection(AppModel& model, QWidget* parent) :
             [this](int index) { model_.exportSession().setFramesPerSecond(framesPerSecond_->itemData(index).toInt()); });
     connect(codec_, &QComboBox::activated, this, [this](int index) {
         model_.exportSession().setCodec(static_cast<TelemetryVideoCodec::Value>(codec_->itemData(index).toInt()));
+    });
+    connect(motion_, &QComboBox::activated, this, [this](int index) {
+        TelemetryMotion motion = model_.exportSession().settings().motion;
+        const int rate = motion_->itemData(index).toInt();
+        motion.mode = rate < 0 ? TelemetryMotionMode::steps : TelemetryMotionMode::smooth;
+        if (rate >= 0) motion.updatesPerSecond = rate;
+        model_.exportSession().setMotion(motion);
+    });
+    connect(smoothValues_, &QCheckBox::toggled, this, [this](bool on) {
+        TelemetryMotion motion = model_.exportSession().settings().motion;
+        motion.smoothing = on ? TelemetryValueSmoothing::speedAndPower : TelemetryValueSmoothing::none;
+        model_.exportSession().setMotion(motion);
     });
 
     segment_ = new QWidget;
@@ -130,6 +161,11 @@ void RenderSettingsSection::refresh() {
     framesPerSecond_->setCurrentIndex(framesPerSecond_->findData(static_cast<int>(model_.exportSession().settings().framesPerSecond)));
     const QSignalBlocker codecBlocker(codec_);
     codec_->setCurrentIndex(codec_->findData(static_cast<int>(model_.exportSession().settings().codec)));
+    const QSignalBlocker motionBlocker(motion_);
+    const TelemetryMotion& motion = model_.exportSession().settings().motion;
+    motion_->setCurrentIndex(motion_->findData(motion.isSmooth() ? static_cast<int>(motion.updatesPerSecond) : -1));
+    const QSignalBlocker smoothValuesBlocker(smoothValues_);
+    smoothValues_->setChecked(motion.smoothing == TelemetryValueSmoothing::speedAndPower);
 
     segment_->setEnabled(model_.loadedActivity().activity() != nullptr && !model_.loadedActivity().isLoading() && !model_.exportSession().isExporting());
     rangeLabel_->setText(model_.exportSession().exportRangeLabel() + QStringLiteral("   Длина ") + model_.exportSession().exportSegmentLabel());

@@ -1,7 +1,12 @@
 #pragma once
 
+#include <QString>
 #include <QWidget>
 
+#include <utility>
+#include <vector>
+
+class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -11,7 +16,7 @@ namespace pacemark {
 
 class AppModel;
 
-// Resolution, frame rate and codec pickers, and the export segment.
+// Resolution, frame rate, codec and motion pickers, and the export segment.
 class RenderSettingsSection : public QWidget {
     Q_OBJECT
 
@@ -25,6 +30,8 @@ private:
     QComboBox* resolution_;
     QComboBox* framesPerSecond_;
     QComboBox* codec_;
+    QComboBox* motion_;
+    QCheckBox* smoothValues_;
     QWidget* segment_;
     QLabel* rangeLabel_;
     QSlider* startSlider_;
@@ -36,5 +43,9 @@ private:
 // Applies the resolution picker's tag "WIDTHxHEIGHT"; anything that does not
 // split into exactly two integers changes nothing.
 void applyResolutionTag(AppModel& model, const QString& tag);
+
+// The motion picker's entries: stepping, then smooth motion at each offered
+// rate, with the number it stores (-1 for stepping, else the rate).
+std::vector<std::pair<QString, int>> motionChoices();
 
 }  // namespace pacemark

@@ -59,12 +59,13 @@ void CinematicBackdrop::draw(DrawingSurface& surface, std::int64_t canvasWidth, 
 }
 
 void drawOverlayPreview(DrawingSurface& surface, const TelemetryActivity& activity, const PacemarkLayout& layout,
-                        double elapsed, std::int64_t canvasWidth, std::int64_t canvasHeight) {
+                        double elapsed, std::int64_t canvasWidth, std::int64_t canvasHeight,
+                        const TelemetryMotion& motion) {
     const bool cinematic = std::any_of(layout.widgets.begin(), layout.widgets.end(), [](const PacemarkWidget& widget) {
         return widget.isVisible && widget.panelStyle == TelemetryWidgetPanelStyle::cinematic;
     });
     if (cinematic) CinematicBackdrop::draw(surface, canvasWidth, canvasHeight);
-    const TelemetrySample sample = activity.sample(elapsed);
+    const TelemetrySample sample = motion.sample(activity, elapsed);
     for (const PacemarkWidget& widget : layout.widgets) {
         if (widget.isVisible) WidgetPreview(activity, sample, widget, false).draw(surface, canvasWidth, canvasHeight);
     }

@@ -7,6 +7,7 @@
 #include "Layout/PacemarkWidget.h"
 #include "Rendering/DrawingSurface.h"
 #include "Telemetry/TelemetryActivity.h"
+#include "Telemetry/TelemetryMotion.h"
 
 class QPainter;
 
@@ -50,8 +51,10 @@ struct CinematicBackdrop {
 
 // The overlay of the editor: the cinematic backdrop when a visible widget has
 // the cinematic style, then every visible widget's preview in layout order,
-// for the sample in force at `elapsed`. `surface` starts transparent.
+// for the readings `motion` shows at `elapsed` (the sample in force unless
+// smooth). `surface` starts transparent.
 void drawOverlayPreview(DrawingSurface& surface, const TelemetryActivity& activity, const PacemarkLayout& layout,
-                        double elapsed, std::int64_t canvasWidth, std::int64_t canvasHeight);
+                        double elapsed, std::int64_t canvasWidth, std::int64_t canvasHeight,
+                        const TelemetryMotion& motion = {});
 
 }  // namespace pacemark

@@ -53,6 +53,8 @@ public:
     void play() override { calls.push_back("play"); }
     void pause() override { calls.push_back("pause"); }
     void seekToStart() override { calls.push_back("seek"); }
+    void setPositionUpdatesPerSecond(double updates) override { positionUpdatesPerSecond = updates; }
+    double positionUpdatesPerSecond = 0;  // 0 until the model sets it
 };
 
 // Answers the dialogs and the replace question with prepared answers and

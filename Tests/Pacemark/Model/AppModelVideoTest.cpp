@@ -165,6 +165,26 @@ TEST_F(AppModelVideoTest, PlaybackCommandsObserversAndThePreviewTime) {
     EXPECT_DOUBLE_EQ(model.previewTelemetryElapsedSeconds(), 990.42);  // the end was pushed to 991
 }
 
+// Smooth motion makes the player report its position at a display's rate,
+// so the preview glides; stepping needs 10 reports a second. A player opened
+// later starts at the rate in force.
+TEST_F(AppModelVideoTest, SmoothMotionPlaysThePreviewAtTheDisplaysRate) {
+    activity = makeActivity(100);
+    AppModel model{services()};
+    ASSERT_TRUE(loadAndWait(model, "ride.fit"));
+    openVideo(model, "clip.mp4");
+    EXPECT_EQ(players[0]->positionUpdatesPerSecond, 10);
+    TelemetryMotion smooth = model.exportSession().settings().motion;
+    smooth.mode = TelemetryMotionMode::smooth;
+    model.exportSession().setMotion(smooth);
+    EXPECT_EQ(players[0]->positionUpdatesPerSecond, 60);
+    EXPECT_EQ(model.exportSession().settings().motion, smooth);
+    openVideo(model, "next.mp4");
+    EXPECT_EQ(players[1]->positionUpdatesPerSecond, 60);
+    model.exportSession().setMotion({});
+    EXPECT_EQ(players[1]->positionUpdatesPerSecond, 10);
+}
+
 // Which match wins and which text it shows is the core's
 // (VideoSynchronizationTest); here: the model applies a match to the segment,
 // a newer video or track drops a match still being looked for, and the other

@@ -1,3 +1,4 @@
+#include <QCheckBox>
 #include <QColorDialog>
 #include <QComboBox>
 #include <QKeyEvent>
@@ -35,6 +36,30 @@ protected:
 
     QScrollArea* sidebar() { return window_->findChild<QScrollArea*>("sidebar"); }
 };
+
+// The motion picker offers stepping and smooth motion at each rate; the
+// averaging box keeps the choice of rate.
+TEST_F(SidebarEditingTest, MotionPickerSetsTheExportsMotion) {
+    auto* picker = window_->findChild<QComboBox*>("motionPicker");
+    auto* average = window_->findChild<QCheckBox*>("smoothValuesBox");
+    ASSERT_NE(picker, nullptr);
+    ASSERT_NE(average, nullptr);
+    QStringList titles;
+    for (int i = 0; i < picker->count(); ++i) titles << picker->itemText(i);
+    EXPECT_EQ(titles, (QStringList{"По секундам", "Плавно, 5 Гц", "Плавно, 10 Гц", "Плавно, 15 Гц",
+                                   "Плавно, каждый кадр"}));
+    EXPECT_EQ(picker->currentIndex(), 0);
+    EXPECT_FALSE(average->isChecked());
+
+    picker->setCurrentIndex(3);
+    emit picker->activated(3);
+    average->setChecked(true);
+    const TelemetryMotion expected{TelemetryMotionMode::smooth, 15, TelemetryValueSmoothing::speedAndPower};
+    EXPECT_EQ(model_->exportSession().settings().motion, expected);
+    model_->exportSession().setMotion({});
+    EXPECT_EQ(picker->currentIndex(), 0);
+    EXPECT_FALSE(average->isChecked());
+}
 
 TEST_F(SidebarEditingTest, PresetPickerNeverReplacesAnEditedLayoutByAccident) {
     auto* picker = window_->findChild<QComboBox*>("presetPicker");
