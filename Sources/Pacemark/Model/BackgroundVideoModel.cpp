@@ -83,6 +83,7 @@ void BackgroundVideoModel::loadVideoBackground(const std::filesystem::path& file
     setIsPlaying(false);
     setVideoPreviewElapsedSeconds(0);
     resetVideoBackgroundTransform();
+    setClipRate(1);  // a new clip's rate is known once it is synchronized
     setIsLoadingVideo(true);
     status_.setStatusText(QStringLiteral("Загружаю видео-подложку ") + name + QStringLiteral("..."));
     status_.setErrorMessage(std::nullopt);
@@ -146,6 +147,7 @@ void BackgroundVideoModel::clearVideoBackground() {
     stopVideoPreview();
     stopObservingPlayer();
     setVideoBackgroundName(noVideoSelectedText);
+    setClipRate(1);
     setVideoFile(std::nullopt);
     setImage(nullptr);
     releasePlayer();
@@ -253,15 +255,20 @@ void BackgroundVideoModel::synchronizeVideoWithTelemetry() {
 
     // The activity is immutable and shared; the match is computed on the
     // worker against the activity as it is now.
-    synchronizationTask_.start([this, reader = services_.readVideoMetadata, file = *videoFile_,
+    synchronizationTask_.start([this, clipReader = services_.readClipSynchronization,
+                                reader = services_.readVideoMetadata, file = *videoFile_,
                                 activity](const WorkerTask::Run& run) {
         if (run.stopRequested()) return;
         try {
-            if (!reader) throw PacemarkError("Чтение метаданных видео не подключено.");
-            const std::vector<VideoMetadataItem> items = reader(file, run.stopToken());
-            const VideoSynchronizationMetadata metadata = VideoSynchronization::metadataFromItems(items);
-            auto result = VideoSynchronization::bestSynchronizationResult(*activity, metadata);
-            run.finish([this, metadata, result = std::move(result)] { finishSynchronization(metadata, result); });
+            ClipSynchronizationInput clip;
+            if (clipReader) {
+                clip = clipReader(file, run.stopToken());
+            } else {
+                if (!reader) throw PacemarkError("Чтение метаданных видео не подключено.");
+                clip.metadata = VideoSynchronization::metadataFromItems(reader(file, run.stopToken()));
+            }
+            auto placement = VideoSynchronization::placeClip(*activity, clip);
+            run.finish([this, placement = std::move(placement)] { finishSynchronization(placement); });
         } catch (...) {
             run.finish(
                 [this, description = WorkerTask::describeCurrentException()] { failSynchronization(description); });
@@ -269,11 +276,21 @@ void BackgroundVideoModel::synchronizeVideoWithTelemetry() {
     });
 }
 
-void BackgroundVideoModel::finishSynchronization(const VideoSynchronizationMetadata& metadata,
-                                                 const std::optional<VideoSynchronizationResult>& result) {
-    if (result) applySynchronizedStartSeconds(result->startSeconds);
+void BackgroundVideoModel::finishSynchronization(const ClipPlacement& placement) {
+    // The segment is in whole seconds from the ride's start: a clip that
+    // begins before the ride starts the segment at the ride's start.
+    if (placement.isPlaced()) {
+        applySynchronizedStartSeconds(std::llround(placement.startSeconds));
+        setClipRate(placement.rate);
+    }
     setIsSynchronizing(false);
-    status_.setStatusText(qText(result ? result->message : VideoSynchronization::noSynchronizationMessage(metadata)));
+    status_.setStatusText(qText(placement.message));
+}
+
+void BackgroundVideoModel::setClipRate(double rate) {
+    if (clipRate_ == rate) return;
+    clipRate_ = rate;
+    emit videoClipRateChanged();
 }
 
 void BackgroundVideoModel::failSynchronization(const QString& description) {

@@ -46,6 +46,9 @@ public:
     double videoBackgroundOffsetY() const { return offsetY_; }
     bool isLoadingVideo() const { return isLoadingVideo_; }
     bool isSynchronizingVideo() const { return isSynchronizing_; }
+    // Ride seconds per second of the video as the last synchronization found
+    // it (a timelapse's 10); 1 until then.
+    double videoClipRate() const { return clipRate_; }
 
     void setVideoPreviewElapsedSeconds(double seconds);
     void setVideoBackgroundScale(double scale);
@@ -60,8 +63,9 @@ public:
     void toggleVideoPreviewPlayback();
     // Back to the first frame, still playing if it was.
     void restartVideoPreview();
-    // Reads the video's location and creation date on a worker, finds the
-    // matching track point and moves the export segment to start there.
+    // Reads the video's camera GPS, location and creation date on a worker,
+    // places the clip on the ride (VideoSynchronization::placeClip) and moves
+    // the export segment to start there (whole seconds, not before the ride).
     void synchronizeVideoWithTelemetry();
     // A synchronization whose video or activity is gone would move the
     // segment of another pair: it ends here and its result is dropped.
@@ -81,6 +85,7 @@ signals:
     void videoBackgroundOffsetYChanged();
     void isLoadingVideoChanged();
     void isSynchronizingVideoChanged();
+    void videoClipRateChanged();
 
 private:
     void setVideoBackgroundName(const QString& name);
@@ -90,11 +95,11 @@ private:
     void setIsPlaying(bool playing);
     void setIsLoadingVideo(bool loading);
     void setIsSynchronizing(bool synchronizing);
+    void setClipRate(double rate);
 
     void finishOpening(const std::filesystem::path& file, std::shared_ptr<const VideoBackgroundImage> image);
     void failOpening(const QString& description);
-    void finishSynchronization(const VideoSynchronizationMetadata& metadata,
-                               const std::optional<VideoSynchronizationResult>& result);
+    void finishSynchronization(const ClipPlacement& placement);
     void failSynchronization(const QString& description);
     void applySynchronizedStartSeconds(std::int64_t startSeconds);
 
@@ -120,6 +125,7 @@ private:
     double offsetY_ = 0;
     bool isLoadingVideo_ = false;
     bool isSynchronizing_ = false;
+    double clipRate_ = 1;
 
     WorkerTask openTask_{*this};
     // Also cancelled when the video or the activity is replaced, so a result
