@@ -126,6 +126,9 @@ void BackgroundVideoModel::finishOpening(const std::filesystem::path& file,
     setIsLoadingVideo(false);
     status_.setStatusText(activity_.activity() ? QStringLiteral("Видео-подложка загружена: ") + name
                                                : QStringLiteral("Видео-подложка загружена. Добавь FIT или GPX."));
+    // A clip with the camera's own clock is placed at once; the guesses from
+    // a location or a date wait for the user's "Синхр.".
+    if (activity_.activity() && services_.readClipSynchronization) synchronize(true);
 }
 
 void BackgroundVideoModel::failOpening(const QString& description) {
@@ -237,7 +240,9 @@ void BackgroundVideoModel::restartVideoPreview() {
 
 // MARK: - Synchronization
 
-void BackgroundVideoModel::synchronizeVideoWithTelemetry() {
+void BackgroundVideoModel::synchronizeVideoWithTelemetry() { synchronize(false); }
+
+void BackgroundVideoModel::synchronize(bool onOpening) {
     const auto activity = activity_.activity();
     if (!activity) {
         status_.setErrorMessage(QStringLiteral("Сначала загрузи FIT или GPX."));
@@ -247,11 +252,23 @@ void BackgroundVideoModel::synchronizeVideoWithTelemetry() {
         status_.setErrorMessage(QStringLiteral("Сначала загрузи видео-подложку."));
         return;
     }
-    if (isSynchronizing_) return;
+    if (isSynchronizing_) {
+        // Asked for while the attempt on opening runs: that one's answer is
+        // now the user's, whatever the method.
+        if (!onOpening && synchronizingOnOpening_) {
+            synchronizingOnOpening_ = false;
+            status_.setStatusText(QStringLiteral("Ищу синхронизацию видео с треком..."));
+            status_.setErrorMessage(std::nullopt);
+        }
+        return;
+    }
 
     setIsSynchronizing(true);
-    status_.setStatusText(QStringLiteral("Ищу синхронизацию видео с треком..."));
-    status_.setErrorMessage(std::nullopt);
+    synchronizingOnOpening_ = onOpening;
+    if (!onOpening) {
+        status_.setStatusText(QStringLiteral("Ищу синхронизацию видео с треком..."));
+        status_.setErrorMessage(std::nullopt);
+    }
 
     // The activity is immutable and shared; the match is computed on the
     // worker against the activity as it is now.
@@ -277,6 +294,10 @@ void BackgroundVideoModel::synchronizeVideoWithTelemetry() {
 }
 
 void BackgroundVideoModel::finishSynchronization(const ClipPlacement& placement) {
+    if (synchronizingOnOpening_ && placement.method != VideoSynchronizationMethod::cameraGPS) {
+        setIsSynchronizing(false);
+        return;
+    }
     // The segment is in whole seconds from the ride's start: a clip that
     // begins before the ride starts the segment at the ride's start.
     if (placement.isPlaced()) {
@@ -294,6 +315,11 @@ void BackgroundVideoModel::setClipRate(double rate) {
 }
 
 void BackgroundVideoModel::failSynchronization(const QString& description) {
+    if (synchronizingOnOpening_) {
+        // Opening said what it had to; the button gives the reason.
+        setIsSynchronizing(false);
+        return;
+    }
     setIsSynchronizing(false);
     status_.setErrorMessage(description);
     status_.setStatusText(QStringLiteral("Синхронизация не удалась."));

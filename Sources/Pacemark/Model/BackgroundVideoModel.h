@@ -66,6 +66,7 @@ public:
     // Reads the video's camera GPS, location and creation date on a worker,
     // places the clip on the ride (VideoSynchronization::placeClip) and moves
     // the export segment to start there (whole seconds, not before the ride).
+    // Opening a clip with camera GPS while a ride is loaded does the same.
     void synchronizeVideoWithTelemetry();
     // A synchronization whose video or activity is gone would move the
     // segment of another pair: it ends here and its result is dropped.
@@ -99,6 +100,8 @@ private:
 
     void finishOpening(const std::filesystem::path& file, std::shared_ptr<const VideoBackgroundImage> image);
     void failOpening(const QString& description);
+    // On opening only a placement by the camera's clock is applied and shown.
+    void synchronize(bool onOpening);
     void finishSynchronization(const ClipPlacement& placement);
     void failSynchronization(const QString& description);
     void applySynchronizedStartSeconds(std::int64_t startSeconds);
@@ -126,6 +129,8 @@ private:
     bool isLoadingVideo_ = false;
     bool isSynchronizing_ = false;
     double clipRate_ = 1;
+    // The running synchronization was started by opening the video.
+    bool synchronizingOnOpening_ = false;
 
     WorkerTask openTask_{*this};
     // Also cancelled when the video or the activity is replaced, so a result

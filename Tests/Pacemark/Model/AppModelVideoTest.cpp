@@ -233,8 +233,9 @@ TEST_F(AppModelVideoTest, SynchronizationMovesTheSegmentOnlyForACurrentMatch) {
     }
 }
 
-// A 10× timelapse whose camera clock starts 500.4 s into the ride: the
-// segment starts at 500 and the rate is kept for the video row.
+// A 10× timelapse whose camera clock starts 500.4 s into the ride, on
+// opening and with the button: the segment starts at 500 and the rate is kept
+// for the video row.
 TEST_F(AppModelVideoTest, CameraClockPlacesTheClipAndGivesItsRate) {
     AppModel model{[&] {
         AppModelServices withCamera = services();
@@ -259,7 +260,11 @@ TEST_F(AppModelVideoTest, CameraClockPlacesTheClipAndGivesItsRate) {
         return withCamera;
     }()};
     ASSERT_TRUE(loadAndWait(model, "ride.fit"));
+    // Opening places it at once.
     openVideo(model, "timelapse.mp4");
+    ASSERT_TRUE(waitUntil([&] { return !model.backgroundVideo().isSynchronizingVideo(); }));
+    EXPECT_EQ(model.exportSession().startOffsetSeconds(), 500);
+    model.exportSession().setExportStartSeconds(10);
     model.backgroundVideo().synchronizeVideoWithTelemetry();
     ASSERT_TRUE(waitUntil([&] { return !model.backgroundVideo().isSynchronizingVideo(); }));
     EXPECT_EQ(model.exportSession().startOffsetSeconds(), 500);
@@ -267,7 +272,7 @@ TEST_F(AppModelVideoTest, CameraClockPlacesTheClipAndGivesItsRate) {
     EXPECT_TRUE(model.status().statusText().startsWith("Синхронизировано по GPS камеры: старт 08:20.4"))
         << model.status().statusText().toStdString();
     // Another clip starts again at real time until it is synchronized.
-    openVideo(model, "other.mp4");
+    model.backgroundVideo().loadVideoBackground("other.mp4");
     EXPECT_EQ(model.backgroundVideo().videoClipRate(), 1);
 }
 
