@@ -53,6 +53,9 @@ struct AppModelServices {
     // The metadata items the synchronization looks through, in file order.
     std::function<std::vector<VideoMetadataItem>(const std::filesystem::path&, std::stop_token stop)>
         readVideoMetadata;
+    // Everything synchronization reads of a clip (metadata, the camera's
+    // GPS, the duration). When absent, the metadata items above are used.
+    std::function<ClipSynchronizationInput(const std::filesystem::path&, std::stop_token stop)> readClipSynchronization;
     // A muted, paused player of the video.
     std::function<std::shared_ptr<VideoBackgroundPlayer>(const std::filesystem::path&)> makeVideoPlayer;
 };

@@ -88,6 +88,7 @@ void BackgroundVideoModel::loadVideoBackground(const std::filesystem::path& file
     setIsPlaying(false);
     setVideoPreviewElapsedSeconds(0);
     resetVideoBackgroundTransform();
+    setClipRate(1);  // a new clip's rate is known once it is synchronized
     setIsLoadingVideo(true);
     status_.setStatusText(QStringLiteral("Загружаю видео-подложку ") + name + QStringLiteral("..."));
     status_.setErrorMessage(std::nullopt);
@@ -133,6 +134,9 @@ void BackgroundVideoModel::finishOpening(const std::filesystem::path& file,
     setIsLoadingVideo(false);
     status_.setStatusText(activity_.activity() ? QStringLiteral("Видео-подложка загружена: ") + name
                                                : QStringLiteral("Видео-подложка загружена. Добавь FIT или GPX."));
+    // A clip with the camera's own clock is placed at once; the guesses from
+    // a location or a date wait for the user's "Синхр.".
+    if (activity_.activity() && services_.readClipSynchronization) synchronize(true);
 }
 
 void BackgroundVideoModel::failOpening(const QString& description) {
@@ -154,6 +158,7 @@ void BackgroundVideoModel::clearVideoBackground() {
     stopVideoPreview();
     stopObservingPlayer();
     setVideoBackgroundName(noVideoSelectedText);
+    setClipRate(1);
     setVideoFile(std::nullopt);
     setImage(nullptr);
     releasePlayer();
@@ -243,7 +248,9 @@ void BackgroundVideoModel::restartVideoPreview() {
 
 // MARK: - Synchronization
 
-void BackgroundVideoModel::synchronizeVideoWithTelemetry() {
+void BackgroundVideoModel::synchronizeVideoWithTelemetry() { synchronize(false); }
+
+void BackgroundVideoModel::synchronize(bool onOpening) {
     const auto activity = activity_.activity();
     if (!activity) {
         status_.setErrorMessage(QStringLiteral("Сначала загрузи FIT или GPX."));
@@ -253,23 +260,40 @@ void BackgroundVideoModel::synchronizeVideoWithTelemetry() {
         status_.setErrorMessage(QStringLiteral("Сначала загрузи видео-подложку."));
         return;
     }
-    if (isSynchronizing_) return;
+    if (isSynchronizing_) {
+        // Asked for while the attempt on opening runs: that one's answer is
+        // now the user's, whatever the method.
+        if (!onOpening && synchronizingOnOpening_) {
+            synchronizingOnOpening_ = false;
+            status_.setStatusText(QStringLiteral("Ищу синхронизацию видео с треком..."));
+            status_.setErrorMessage(std::nullopt);
+        }
+        return;
+    }
 
     setIsSynchronizing(true);
-    status_.setStatusText(QStringLiteral("Ищу синхронизацию видео с треком..."));
-    status_.setErrorMessage(std::nullopt);
+    synchronizingOnOpening_ = onOpening;
+    if (!onOpening) {
+        status_.setStatusText(QStringLiteral("Ищу синхронизацию видео с треком..."));
+        status_.setErrorMessage(std::nullopt);
+    }
 
     // The activity is immutable and shared; the match is computed on the
     // worker against the activity as it is now.
-    synchronizationTask_.start([this, reader = services_.readVideoMetadata, file = *videoFile_,
+    synchronizationTask_.start([this, clipReader = services_.readClipSynchronization,
+                                reader = services_.readVideoMetadata, file = *videoFile_,
                                 activity](const WorkerTask::Run& run) {
         if (run.stopRequested()) return;
         try {
-            if (!reader) throw PacemarkError("Чтение метаданных видео не подключено.");
-            const std::vector<VideoMetadataItem> items = reader(file, run.stopToken());
-            const VideoSynchronizationMetadata metadata = VideoSynchronization::metadataFromItems(items);
-            auto result = VideoSynchronization::bestSynchronizationResult(*activity, metadata);
-            run.finish([this, metadata, result = std::move(result)] { finishSynchronization(metadata, result); });
+            ClipSynchronizationInput clip;
+            if (clipReader) {
+                clip = clipReader(file, run.stopToken());
+            } else {
+                if (!reader) throw PacemarkError("Чтение метаданных видео не подключено.");
+                clip.metadata = VideoSynchronization::metadataFromItems(reader(file, run.stopToken()));
+            }
+            auto placement = VideoSynchronization::placeClip(*activity, clip);
+            run.finish([this, placement = std::move(placement)] { finishSynchronization(placement); });
         } catch (...) {
             run.finish(
                 [this, description = WorkerTask::describeCurrentException()] { failSynchronization(description); });
@@ -277,14 +301,33 @@ void BackgroundVideoModel::synchronizeVideoWithTelemetry() {
     });
 }
 
-void BackgroundVideoModel::finishSynchronization(const VideoSynchronizationMetadata& metadata,
-                                                 const std::optional<VideoSynchronizationResult>& result) {
-    if (result) applySynchronizedStartSeconds(result->startSeconds);
+void BackgroundVideoModel::finishSynchronization(const ClipPlacement& placement) {
+    if (synchronizingOnOpening_ && placement.method != VideoSynchronizationMethod::cameraGPS) {
+        setIsSynchronizing(false);
+        return;
+    }
+    // The segment is in whole seconds from the ride's start: a clip that
+    // begins before the ride starts the segment at the ride's start.
+    if (placement.isPlaced()) {
+        applySynchronizedStartSeconds(std::llround(placement.startSeconds));
+        setClipRate(placement.rate);
+    }
     setIsSynchronizing(false);
-    status_.setStatusText(qText(result ? result->message : VideoSynchronization::noSynchronizationMessage(metadata)));
+    status_.setStatusText(qText(placement.message));
+}
+
+void BackgroundVideoModel::setClipRate(double rate) {
+    if (clipRate_ == rate) return;
+    clipRate_ = rate;
+    emit videoClipRateChanged();
 }
 
 void BackgroundVideoModel::failSynchronization(const QString& description) {
+    if (synchronizingOnOpening_) {
+        // Opening said what it had to; the button gives the reason.
+        setIsSynchronizing(false);
+        return;
+    }
     setIsSynchronizing(false);
     status_.setErrorMessage(description);
     status_.setStatusText(QStringLiteral("Синхронизация не удалась."));

@@ -46,6 +46,9 @@ public:
     double videoBackgroundOffsetY() const { return offsetY_; }
     bool isLoadingVideo() const { return isLoadingVideo_; }
     bool isSynchronizingVideo() const { return isSynchronizing_; }
+    // Ride seconds per second of the video as the last synchronization found
+    // it (a timelapse's 10); 1 until then.
+    double videoClipRate() const { return clipRate_; }
 
     void setVideoPreviewElapsedSeconds(double seconds);
     // How often the player reports its position while playing, for this
@@ -63,8 +66,10 @@ public:
     void toggleVideoPreviewPlayback();
     // Back to the first frame, still playing if it was.
     void restartVideoPreview();
-    // Reads the video's location and creation date on a worker, finds the
-    // matching track point and moves the export segment to start there.
+    // Reads the video's camera GPS, location and creation date on a worker,
+    // places the clip on the ride (VideoSynchronization::placeClip) and moves
+    // the export segment to start there (whole seconds, not before the ride).
+    // Opening a clip with camera GPS while a ride is loaded does the same.
     void synchronizeVideoWithTelemetry();
     // A synchronization whose video or activity is gone would move the
     // segment of another pair: it ends here and its result is dropped.
@@ -84,6 +89,7 @@ signals:
     void videoBackgroundOffsetYChanged();
     void isLoadingVideoChanged();
     void isSynchronizingVideoChanged();
+    void videoClipRateChanged();
 
 private:
     void setVideoBackgroundName(const QString& name);
@@ -93,11 +99,13 @@ private:
     void setIsPlaying(bool playing);
     void setIsLoadingVideo(bool loading);
     void setIsSynchronizing(bool synchronizing);
+    void setClipRate(double rate);
 
     void finishOpening(const std::filesystem::path& file, std::shared_ptr<const VideoBackgroundImage> image);
     void failOpening(const QString& description);
-    void finishSynchronization(const VideoSynchronizationMetadata& metadata,
-                               const std::optional<VideoSynchronizationResult>& result);
+    // On opening only a placement by the camera's clock is applied and shown.
+    void synchronize(bool onOpening);
+    void finishSynchronization(const ClipPlacement& placement);
     void failSynchronization(const QString& description);
     void applySynchronizedStartSeconds(std::int64_t startSeconds);
 
@@ -123,6 +131,9 @@ private:
     double offsetY_ = 0;
     bool isLoadingVideo_ = false;
     bool isSynchronizing_ = false;
+    double clipRate_ = 1;
+    // The running synchronization was started by opening the video.
+    bool synchronizingOnOpening_ = false;
 
     WorkerTask openTask_{*this};
     // Also cancelled when the video or the activity is replaced, so a result

@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "ClipSynchronizationReading.h"
 #include "FFmpegMovieReader.h"
 #include "PreviewVideoBackgroundPlayer.h"
 #include "Video/VideoSynchronization.h"
@@ -24,6 +25,9 @@ void addVideoBackgroundServices(AppModelServices& services) {
             items.push_back({std::move(item.identifier), std::move(item.key), std::move(item.stringValue)});
         }
         return items;
+    };
+    services.readClipSynchronization = [](const std::filesystem::path& file, std::stop_token stop) {
+        return readClip(file, std::move(stop)).synchronization;
     };
     services.makeVideoPlayer = [](const std::filesystem::path& file) -> std::shared_ptr<VideoBackgroundPlayer> {
         return std::make_shared<PreviewVideoBackgroundPlayer>(file);

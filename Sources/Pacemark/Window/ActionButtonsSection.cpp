@@ -66,6 +66,9 @@ ActionButtonsSection::ActionButtonsSection(AppModel& model, QWidget* parent) : Q
     auto* buttons = new QHBoxLayout;
     for (auto* button : {playPause_, restart, resetTransform, synchronize_}) buttons->addWidget(button);
     videoColumn->addLayout(buttons);
+    // A timelapse or variable-speed clip advances the ride faster than itself.
+    clipRate_ = new QLabel;
+    videoColumn->addWidget(clipRate_);
     connect(playPause_, &QPushButton::clicked, this, [this] { model_.backgroundVideo().toggleVideoPreviewPlayback(); });
     connect(restart, &QPushButton::clicked, this, [this] { model_.backgroundVideo().restartVideoPreview(); });
     connect(resetTransform, &QPushButton::clicked, this, [this] { model_.backgroundVideo().resetVideoBackgroundTransform(); });
@@ -108,6 +111,9 @@ void ActionButtonsSection::refresh() {
     playPause_->setText(playing ? QStringLiteral("Пауза") : QStringLiteral("Плей"));
     playPause_->setIcon(lightIcon(playing ? QStyle::SP_MediaPause : QStyle::SP_MediaPlay, this));
     synchronize_->setEnabled(hasActivity && !model_.backgroundVideo().isSynchronizingVideo());
+    const double rate = model_.backgroundVideo().videoClipRate();
+    clipRate_->setVisible(rate != 1);
+    clipRate_->setText(QStringLiteral("Скорость клипа: ×") + QString::number(rate, 'f', 1));
     const auto setSlider = [](QSlider* slider, QLabel* label, double value, double minimum, double maximum) {
         const QSignalBlocker blocker(slider);
         slider->setValue(sliderPosition(value, minimum, maximum));

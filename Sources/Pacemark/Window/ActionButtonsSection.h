@@ -36,6 +36,7 @@ private:
     QWidget* videoControls_;
     QPushButton* playPause_;
     QPushButton* synchronize_;
+    QLabel* clipRate_;
     QSlider* scale_;
     QSlider* offsetX_;
     QSlider* offsetY_;

@@ -253,6 +253,49 @@ TEST_F(AppModelVideoTest, SynchronizationMovesTheSegmentOnlyForACurrentMatch) {
     }
 }
 
+// A 10× timelapse whose camera clock starts 500.4 s into the ride, on
+// opening and with the button: the segment starts at 500 and the rate is kept
+// for the video row.
+TEST_F(AppModelVideoTest, CameraClockPlacesTheClipAndGivesItsRate) {
+    AppModel model{[&] {
+        AppModelServices withCamera = services();
+        const TelemetryTimestamp rideStart = *activity.samples.front().timestamp;
+        withCamera.readClipSynchronization = [rideStart](const std::filesystem::path&, std::stop_token) {
+            ClipSynchronizationInput clip;
+            clip.durationSeconds = 10;
+            CameraGPSDevice device;
+            for (int i = 0; i < 100; ++i) {
+                CameraGPSSample sample;
+                sample.movieSeconds = i * 0.1;
+                sample.utc = rideStart + std::chrono::milliseconds(500'400 + i * 1000);
+                sample.fix = 3;
+                sample.precision = 150;
+                sample.latitude = 45.0;
+                sample.longitude = 7.0 + (500.4 + i) * 0.0001;
+                device.gps9.push_back(sample);
+            }
+            clip.cameraGPS.devices.push_back(device);
+            return clip;
+        };
+        return withCamera;
+    }()};
+    ASSERT_TRUE(loadAndWait(model, "ride.fit"));
+    // Opening places it at once.
+    openVideo(model, "timelapse.mp4");
+    ASSERT_TRUE(waitUntil([&] { return !model.backgroundVideo().isSynchronizingVideo(); }));
+    EXPECT_EQ(model.exportSession().startOffsetSeconds(), 500);
+    model.exportSession().setExportStartSeconds(10);
+    model.backgroundVideo().synchronizeVideoWithTelemetry();
+    ASSERT_TRUE(waitUntil([&] { return !model.backgroundVideo().isSynchronizingVideo(); }));
+    EXPECT_EQ(model.exportSession().startOffsetSeconds(), 500);
+    EXPECT_NEAR(model.backgroundVideo().videoClipRate(), 10, 1e-6);
+    EXPECT_TRUE(model.status().statusText().startsWith("Синхронизировано по GPS камеры: старт 08:20.4"))
+        << model.status().statusText().toStdString();
+    // Another clip starts again at real time until it is synchronized.
+    model.backgroundVideo().loadVideoBackground("other.mp4");
+    EXPECT_EQ(model.backgroundVideo().videoClipRate(), 1);
+}
+
 // The real services: a generated clip with a location over a generated ride.
 // (An unreadable file's text is the reader's, FFmpegMovieReaderTest; the
 // model shows such a text as OpeningFailingClearingAndSupersedingShowTheirTexts.)

@@ -108,5 +108,15 @@ TEST(ClipClockTest, VariableSpeedClockFollowsEachStretch) {
     EXPECT_NEAR(clock->rate(), (utcOf(9.9) - utcOf(0)) / 9.9, 0.01);
 }
 
+// Found by fuzzing: times running backwards left a negative rate.
+TEST(ClipClockTest, TimesRunningBackwardsGiveNoNegativeRate) {
+    for (const double speed : {-1.0, -10.0}) {
+        const auto clock = ClipClock::fromCameraGPS(gps9Clip(3, [&](double m) { return 50 + speed * m; }));
+        ASSERT_TRUE(clock);
+        EXPECT_GT(clock->rate(), 0) << speed;
+        EXPECT_FALSE(clock->knots().empty());
+    }
+}
+
 }  // namespace
 }  // namespace pacemark
