@@ -40,6 +40,16 @@ TEST(TelemetryExportSettingsTest, ValidatesSizeAndRateAtEachCodecsBoundsWithRuss
     EXPECT_EQ(TelemetryExportSettings{}.validationError(), std::nullopt);
 }
 
+// What the window offers can always be exported, by either codec.
+TEST(TelemetryExportSettingsTest, EveryOfferedSizeIsValidForEachCodec) {
+    for (const auto size : TelemetryExportSettings::offeredSizes) {
+        for (const TelemetryVideoCodec codec : TelemetryVideoCodec::allCases()) {
+            SCOPED_TRACE(std::to_string(size.width) + "x" + std::to_string(size.height));
+            EXPECT_EQ((TelemetryExportSettings{size.width, size.height, 30, codec}.sizeError()), std::nullopt);
+        }
+    }
+}
+
 TEST(TelemetryExportSettingsTest, OutputGoesBesideTheSourceUnderItsNameWithoutExtension) {
     EXPECT_EQ(TelemetryExportSettings::defaultOutputPath("/rides/Утро.2024.GPX"),
               std::filesystem::path("/rides/Утро.2024-telemetry.mov"));

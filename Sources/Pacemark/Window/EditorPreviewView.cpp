@@ -130,7 +130,7 @@ void EditorPreviewView::paintSelection(QPainter& painter, const QRectF& canvas) 
     const auto selected = model_.selectedWidget();
     const auto activity = model_.activity();
     if (!selected || !activity) return;
-    const QRectF rect = previewRect(*selected, canvas);
+    const QRectF rect = previewRect(*selected, previewLayoutArea(canvas, model_.overlayLayout().aspect));
     const TelemetrySample sample;
     WidgetPreview(*activity, sample, *selected, true).paintSelection(painter, rect);
     paintResizeHandle(painter, rect, selected->accentHex);
@@ -141,7 +141,7 @@ bool EditorPreviewView::event(QEvent* event) {
     auto* help = static_cast<QHelpEvent*>(event);
     const auto selected = model_.selectedWidget();
     const QRectF canvas = canvasRect();
-    if (selected && !canvas.isEmpty() && resizeHandleRect(previewRect(*selected, canvas)).contains(help->pos())) {
+    if (selected && !canvas.isEmpty() && resizeHandleRect(previewRect(*selected, previewLayoutArea(canvas, model_.overlayLayout().aspect))).contains(help->pos())) {
         QToolTip::showText(help->globalPos(), QStringLiteral("Изменить размер"), this);
     } else {
         QToolTip::hideText();
