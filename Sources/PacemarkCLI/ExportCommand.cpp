@@ -15,6 +15,7 @@
 #include "CLIGlobalOptions.h"
 #include "CairoDrawingSurface.h"
 #include "ExportBatch.h"
+#include "ExportMotionOption.h"
 #include "ExportProgress.h"
 #include "Export/TelemetryVideoExporter.h"
 #include "FFmpegMovieWriterFactory.h"
@@ -90,8 +91,8 @@ std::shared_ptr<const MovieWriterFactory> movieWriters(bool compact) {
 int runExportCommand(std::span<const std::string> arguments) {
     const CLIArguments args(arguments,
                             {"--output", "--output-dir", "--codec", "--preset", "--layout", "--size", "--fps", "--start",
-                             "--end"},
-                            {"--json", "--quiet", "--skip-existing", "--compact"}, {{"-o", "--output"}, {"-q", "--quiet"}});
+                             "--end", "--motion"},
+                            {"--json", "--quiet", "--skip-existing", "--compact", "--smooth-values"}, {{"-o", "--output"}, {"-q", "--quiet"}});
     const TelemetryVideoCodec codec = codecOption(args);
     const bool compact = args.has("--compact");
     if (compact && codec != TelemetryVideoCodec::proRes4444) {
@@ -103,6 +104,7 @@ int runExportCommand(std::span<const std::string> arguments) {
     if (const auto size = args.size("--size")) std::tie(settings.width, settings.height) = *size;
     settings.framesPerSecond = args.positiveInteger("--fps", TelemetryExportSettings::maximumFramesPerSecond)
                                    .value_or(TelemetryExportSettings::defaultFramesPerSecond);
+    settings.motion = motionOption(args);
     if (const auto error = settings.validationError()) throw CLIUsageError(*error);
     const auto [width, height, fps] = std::tuple(settings.width, settings.height, settings.framesPerSecond);
     const double start = args.number("--start").value_or(0);

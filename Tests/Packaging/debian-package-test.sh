@@ -96,6 +96,13 @@ lintian --fail-on error --display-info --tag-display-limit 0 "$deb" >"$scratch/l
 lintian_status=$?
 grep -E '^[EWI]: ' "$scratch/lintian" | sort | uniq | sed 's/^/lintian: /'
 [[ $lintian_status -eq 0 ]] || fail "lintian reports errors (status $lintian_status)"
+# The licence is stated in Debian's machine-readable form: any finding about
+# the copyright file, at any level, is a fault of ours.
+! grep -E '^[EWIP]: .*copyright' "$scratch/lintian" >/dev/null || fail "lintian has findings about the copyright file"
+maintainer=$(dpkg-deb -f "$deb" Maintainer)
+# A real name and address, not a placeholder.
+[[ "$maintainer" =~ ^[^@\<]+\ \<[^@\>]+@[^@\>]+\>$ && "$maintainer" != *example.* ]] ||
+  fail "the maintainer field is '$maintainer'"
 
 # --- the unpacked programs -----------------------------------------------
 for program in pacemark pacemark-cli; do

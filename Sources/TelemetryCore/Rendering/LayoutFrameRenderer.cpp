@@ -17,6 +17,7 @@ struct LayoutFrameRenderer::Impl {
     std::int64_t width = 0;
     std::int64_t height = 0;
     std::shared_ptr<const DrawingSurfaceFactory> surfaces;
+    TelemetryMotion motion;
     LayoutCanvas canvas;
     bool drawsCinematicBackdrop = false;
     std::map<UUID, LayoutRouteProjection> routeProjections;
@@ -69,7 +70,7 @@ void LayoutFrameRenderer::Impl::buildLayer() const {
 
 LayoutFrameRenderer::LayoutFrameRenderer(std::shared_ptr<const TelemetryActivity> activity, PacemarkLayout layout,
                                          std::int64_t width, std::int64_t height,
-                                         std::shared_ptr<const DrawingSurfaceFactory> surfaces)
+                                         std::shared_ptr<const DrawingSurfaceFactory> surfaces, TelemetryMotion motion)
     : impl_(std::make_unique<Impl>()) {
     if (!activity) activity = std::make_shared<const TelemetryActivity>();
     impl_->activity = std::move(activity);
@@ -77,6 +78,7 @@ LayoutFrameRenderer::LayoutFrameRenderer(std::shared_ptr<const TelemetryActivity
     impl_->width = width;
     impl_->height = height;
     impl_->surfaces = std::move(surfaces);
+    impl_->motion = motion;
     impl_->drawsCinematicBackdrop =
         std::any_of(impl_->layout.widgets.begin(), impl_->layout.widgets.end(), [](const PacemarkWidget& widget) {
             return widget.isVisible && widget.panelStyle == TelemetryWidgetPanelStyle::cinematic;
@@ -94,7 +96,7 @@ LayoutFrameRenderer::~LayoutFrameRenderer() = default;
 
 void LayoutFrameRenderer::drawFrame(double elapsed, DrawingSurface& surface) const {
     surface.clear({0, 0, static_cast<double>(impl_->width), static_cast<double>(impl_->height)});
-    impl_->runSteps(surface, impl_->activity->sample(elapsed), true, true);
+    impl_->runSteps(surface, impl_->motion.sample(*impl_->activity, elapsed), true, true);
 }
 
 void LayoutFrameRenderer::renderWithoutCache(double elapsed, PixelBufferView into) const {
@@ -117,10 +119,13 @@ void LayoutFrameRenderer::render(double elapsed, PixelBufferView into) const {
     for (std::int64_t y = 0; y < impl_->height; ++y) {
         std::memcpy(into.row(y), impl_->layer.data() + static_cast<std::size_t>(y) * rowBytes, rowBytes);
     }
-    impl_->runSteps(*surface, impl_->activity->sample(elapsed), false, true);
+    impl_->runSteps(*surface, impl_->motion.sample(*impl_->activity, elapsed), false, true);
 }
 
-std::size_t LayoutFrameRenderer::frameKey(double elapsed) const { return impl_->activity->sampleIndex(elapsed); }
+std::size_t LayoutFrameRenderer::frameKey(double elapsed) const {
+    return impl_->motion.frameKey(*impl_->activity, elapsed);
+}
+const TelemetryMotion& LayoutFrameRenderer::motion() const { return impl_->motion; }
 
 const TelemetryActivity& LayoutFrameRenderer::activity() const { return *impl_->activity; }
 const PacemarkLayout& LayoutFrameRenderer::layout() const { return impl_->layout; }

@@ -13,6 +13,7 @@
 #include "LayoutRouteProjection.h"
 #include "PixelBuffer.h"
 #include "Telemetry/TelemetryActivity.h"
+#include "Telemetry/TelemetryMotion.h"
 #include "WidgetSizeTable.h"
 
 namespace pacemark {
@@ -26,8 +27,9 @@ namespace pacemark {
 //
 // A renderer is built once per export (or preview size) and is immutable
 // afterwards apart from its private cache of static pixels. A frame depends
-// only on the layout, the size and the sample in force at the instant, so two
-// instants with equal frameKey() give identical bytes.
+// only on the layout, the size and the readings the motion gives for the
+// instant (the sample in force by default, interpolated readings in smooth
+// motion), so two instants with equal frameKey() give identical bytes.
 //
 // What never changes during an export (panel fills, borders and shadows, the
 // route line, fixed captions, the cinematic backdrop) is drawn once, on the
@@ -40,7 +42,8 @@ namespace pacemark {
 class LayoutFrameRenderer {
 public:
     LayoutFrameRenderer(std::shared_ptr<const TelemetryActivity> activity, PacemarkLayout layout, std::int64_t width,
-                        std::int64_t height, std::shared_ptr<const DrawingSurfaceFactory> surfaces);
+                        std::int64_t height, std::shared_ptr<const DrawingSurfaceFactory> surfaces,
+                        TelemetryMotion motion = {});
     ~LayoutFrameRenderer();
     LayoutFrameRenderer(const LayoutFrameRenderer&) = delete;
     LayoutFrameRenderer& operator=(const LayoutFrameRenderer&) = delete;
@@ -55,8 +58,10 @@ public:
     // surface of the renderer's size.
     void drawFrame(double elapsed, DrawingSurface& surface) const;
 
-    // Frames with equal keys are identical: the index of the sample in force.
+    // Frames with equal keys are identical (TelemetryMotion::frameKey: in
+    // steps, the index of the sample in force).
     std::size_t frameKey(double elapsed) const;
+    const TelemetryMotion& motion() const;
 
     const TelemetryActivity& activity() const;
     const PacemarkLayout& layout() const;
