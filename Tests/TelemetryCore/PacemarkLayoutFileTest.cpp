@@ -44,6 +44,7 @@ PacemarkLayoutFile everyKindAndStyle() {
         file.layout.widgets.emplace_back(UUID::random(), kinds[k % kinds.size()], frame, caption, accent, 0xC0C0C0 - k,
                                          0xFFFFFF - 0x0F0F0F * (k % 4), styles[k % styles.size()], k != 5);
     }
+    file.layout.aspect = {9, 16};  // arranged on a portrait picture
     return file;
 }
 
@@ -85,6 +86,13 @@ TEST(PacemarkLayoutFileTest, ReadsTheDocumentedFormatWithTheEditorsBounds) {
     EXPECT_FALSE(clamped.isVisible);
 
     EXPECT_TRUE(PacemarkLayoutFile::parse(edited("[" + kWidget + "]", "[]")).layout.widgets.empty());
+}
+
+// Files from before layouts recorded their shape were all made on 16:9 pictures.
+TEST(PacemarkLayoutFileTest, AFileWithoutAnAspectWasMadeForSixteenByNine) {
+    EXPECT_EQ(PacemarkLayoutFile::parse(kDocument).layout.aspect, (PacemarkLayoutAspect{16, 9}));
+    const std::string portrait = edited(R"("preset": "minimal")", R"("preset": "minimal", "aspect": {"width": 9, "height": 16})");
+    EXPECT_EQ(PacemarkLayoutFile::parse(portrait).layout.aspect, (PacemarkLayoutAspect{9, 16}));
 }
 
 struct BadLayoutFile {
@@ -150,6 +158,16 @@ INSTANTIATE_TEST_SUITE_P(
         BadLayoutFile{"ColourWithSign", edited(R"("#FFFFFF")", R"("#+FFFFF")"), Case::invalidColor,
                       "widgets[0].valueColor"},
         BadLayoutFile{"BadID", edited("E621E1F8-C36C", "E621E1F8-C36X"), Case::invalidID, "widgets[0].id"},
+        BadLayoutFile{"AspectAsText", edited(R"("preset": "minimal")", R"("preset": "minimal", "aspect": "16:9")"),
+                      Case::wrongType, "aspect"},
+        BadLayoutFile{"AspectOfZero",
+                      edited(R"("preset": "minimal")", R"("preset": "minimal", "aspect": {"width": 16, "height": 0})"),
+                      Case::valueOutOfRange, "aspect.height"},
+        BadLayoutFile{"AspectFraction",
+                      edited(R"("preset": "minimal")", R"("preset": "minimal", "aspect": {"width": 1.5, "height": 1})"),
+                      Case::wrongType, "aspect.width"},
+        BadLayoutFile{"AspectWithoutHeight", edited(R"("preset": "minimal")", R"("preset": "minimal", "aspect": {"width": 4})"),
+                      Case::missingField, "aspect.height"},
         BadLayoutFile{"DuplicateID", edited("[" + kWidget + "]", "[" + kWidget + ", " + kWidget + "]"),
                       Case::duplicateID, "widgets[1].id"}),
     [](const ::testing::TestParamInfo<BadLayoutFile>& entry) { return std::string(entry.param.name); });

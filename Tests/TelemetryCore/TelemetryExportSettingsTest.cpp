@@ -43,6 +43,17 @@ TEST(TelemetryExportSettingsTest, ValidatesSizeAndRateAtEachCodecsBoundsWithRuss
     EXPECT_EQ(TelemetryExportSettings{}.validationError(), std::nullopt);
 }
 
+// What the window offers can always be exported, by either codec.
+TEST(TelemetryExportSettingsTest, EveryOfferedSizeIsValidForEachCodec) {
+    for (const auto size : TelemetryExportSettings::offeredSizes) {
+        for (const TelemetryVideoCodec codec : TelemetryVideoCodec::allCases()) {
+            SCOPED_TRACE(std::to_string(size.width) + "x" + std::to_string(size.height));
+            const TelemetryExportSettings settings{.width = size.width, .height = size.height, .codec = codec};
+            EXPECT_EQ(settings.sizeError(), std::nullopt);
+        }
+    }
+}
+
 // Motion is stepping unless asked for; a smooth rate from 1 to the highest
 // frame rate, or every frame, is valid, and the render config keeps it.
 TEST(TelemetryExportSettingsTest, MotionDefaultsToStepsAndValidatesTheSmoothRate) {

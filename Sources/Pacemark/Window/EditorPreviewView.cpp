@@ -129,7 +129,7 @@ void EditorPreviewView::paintSelection(QPainter& painter, const QRectF& canvas) 
     const auto selected = model_.layoutEditor().selectedWidget();
     const auto activity = model_.loadedActivity().activity();
     if (!selected || !activity) return;
-    const QRectF rect = previewRect(*selected, canvas);
+    const QRectF rect = previewRect(*selected, previewLayoutArea(canvas, model_.layoutEditor().overlayLayout().aspect));
     const TelemetrySample sample;
     WidgetPreview(*activity, sample, *selected, true).paintSelection(painter, rect);
     paintResizeHandle(painter, rect, selected->accentHex);
@@ -140,7 +140,8 @@ bool EditorPreviewView::event(QEvent* event) {
     auto* help = static_cast<QHelpEvent*>(event);
     const auto selected = model_.layoutEditor().selectedWidget();
     const QRectF canvas = canvasRect();
-    if (selected && !canvas.isEmpty() && resizeHandleRect(previewRect(*selected, canvas)).contains(help->pos())) {
+    const QRectF area = previewLayoutArea(canvas, model_.layoutEditor().overlayLayout().aspect);
+    if (selected && !canvas.isEmpty() && resizeHandleRect(previewRect(*selected, area)).contains(help->pos())) {
         QToolTip::showText(help->globalPos(), QStringLiteral("Изменить размер"), this);
     } else {
         QToolTip::hideText();

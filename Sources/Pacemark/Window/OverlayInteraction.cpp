@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "AppModel.h"
+#include "Rendering/LayoutCanvas.h"
 
 namespace pacemark {
 
@@ -16,10 +17,16 @@ QRectF fitPreviewCanvas(QSizeF area, double aspectRatio) {
     return {0, (area.height() - height) / 2, area.width(), height};
 }
 
-QRectF previewRect(const PacemarkWidget& widget, const QRectF& canvas) {
+QRectF previewLayoutArea(const QRectF& canvas, PacemarkLayoutAspect aspect) {
+    const DrawingRect area =
+        LayoutCanvas::fitArea(aspect, {canvas.x(), canvas.y(), canvas.width(), canvas.height()});
+    return {area.x, area.y, area.width, area.height};
+}
+
+QRectF previewRect(const PacemarkWidget& widget, const QRectF& layoutArea) {
     const TelemetryWidgetFrame frame = widget.frame.clamped();
-    return {canvas.x() + frame.x * canvas.width(), canvas.y() + frame.y * canvas.height(),
-            frame.width * canvas.width(), frame.height * canvas.height()};
+    return {layoutArea.x() + frame.x * layoutArea.width(), layoutArea.y() + frame.y * layoutArea.height(),
+            frame.width * layoutArea.width(), frame.height * layoutArea.height()};
 }
 
 QRectF resizeHandleRect(const QRectF& widgetRect) {
@@ -34,17 +41,18 @@ void OverlayInteraction::mouseDown(QPointF point, const QRectF& canvas, bool can
         return;
     }
     const auto& widgets = model_.layoutEditor().overlayLayout().widgets;
+    const QRectF area = previewLayoutArea(canvas, model_.layoutEditor().overlayLayout().aspect);
     // The selected widget's handle wins over any widget under it, even where
     // it reaches outside its own widget.
     if (const auto selected = model_.layoutEditor().selectedWidget();
-        selected && resizeHandleRect(previewRect(*selected, canvas)).contains(point)) {
+        selected && resizeHandleRect(previewRect(*selected, area)).contains(point)) {
         startInteraction(*selected, point, Mode::resize);
         return;
     }
     // Topmost first: the widgets are drawn in list order. Hidden widgets are
     // not drawn, so they cannot be hit either.
     for (auto it = widgets.rbegin(); it != widgets.rend(); ++it) {
-        if (it->isVisible && previewRect(*it, canvas).contains(point)) {
+        if (it->isVisible && previewRect(*it, area).contains(point)) {
             const PacemarkWidget hit = *it;
             model_.layoutEditor().setSelectedWidgetID(hit.id);
             startInteraction(hit, point, Mode::move);
@@ -70,17 +78,22 @@ void OverlayInteraction::mouseDragged(QPointF point, const QRectF& canvas) {
     }
     if (!activeWidgetID_ || !startFrame_) return;
     PacemarkLayout layout = model_.layoutEditor().overlayLayout();
+    // Frames are fractions of the layout's area, which is the canvas unless the shapes differ.
+    const QRectF area = previewLayoutArea(canvas, layout.aspect);
+    if (area.isEmpty()) return;
+    const double frameDX = (point.x() - startPoint_->x()) / area.width();
+    const double frameDY = (point.y() - startPoint_->y()) / area.height();
     const auto widget = std::find_if(layout.widgets.begin(), layout.widgets.end(),
                                      [&](const PacemarkWidget& candidate) { return candidate.id == *activeWidgetID_; });
     if (widget == layout.widgets.end()) return;
     TelemetryWidgetFrame frame = widget->frame;
     if (*mode_ == Mode::move) {
-        frame.x = startFrame_->x + dx;
-        frame.y = startFrame_->y + dy;
+        frame.x = startFrame_->x + frameDX;
+        frame.y = startFrame_->y + frameDY;
     } else {
         // Only the lower-right corner follows the mouse.
-        frame.width = startFrame_->width + dx;
-        frame.height = startFrame_->height + dy;
+        frame.width = startFrame_->width + frameDX;
+        frame.height = startFrame_->height + frameDY;
     }
     widget->frame = frame.clamped();
     model_.layoutEditor().setOverlayLayout(layout);

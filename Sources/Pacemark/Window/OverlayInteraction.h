@@ -16,8 +16,14 @@ class AppModel;
 // fits the area, centred across the longer side.
 QRectF fitPreviewCanvas(QSizeF area, double aspectRatio);
 
-// A widget's rectangle on the canvas: its clamped frame scaled to the canvas.
-QRectF previewRect(const PacemarkWidget& widget, const QRectF& canvas);
+// Where a layout's widgets lie on the canvas: the whole canvas for a layout
+// of the canvas's shape, else the layout's shape fitted into it as the movie
+// fits it (LayoutCanvas: across the width on the bottom edge, or centred).
+QRectF previewLayoutArea(const QRectF& canvas, PacemarkLayoutAspect aspect);
+
+// A widget's rectangle on the canvas: its clamped frame scaled to the
+// layout's area on it (previewLayoutArea).
+QRectF previewRect(const PacemarkWidget& widget, const QRectF& layoutArea);
 
 // The square around the lower-right corner of the selected widget in which a
 // press starts a resize (also where the resize handle is drawn).

@@ -52,9 +52,10 @@ RenderSettingsSection::RenderSettingsSection(AppModel& model, QWidget* parent) :
     column->setContentsMargins(0, 0, 0, 0);
     auto* form = new QFormLayout;
     resolution_ = new QComboBox;
-    for (const auto& [title, tag] : {std::pair{"1920 x 1080", "1920x1080"}, std::pair{"2560 x 1440", "2560x1440"},
-                                     std::pair{"3840 x 2160", "3840x2160"}}) {
-        resolution_->addItem(QString::fromLatin1(title), QString::fromLatin1(tag));
+    for (const auto size : TelemetryExportSettings::offeredSizes) {
+        const QString title = QString::number(size.width) + QStringLiteral(" × ") + QString::number(size.height) +
+                              (size.isPortrait() ? QStringLiteral(" (вертикально)") : QString());
+        resolution_->addItem(title, QString::number(size.width) + QStringLiteral("x") + QString::number(size.height));
     }
     framesPerSecond_ = new QComboBox;
     for (const std::int64_t rate : TelemetryExportSettings::offeredFramesPerSecond) {

@@ -4,10 +4,14 @@
 #include <QPen>
 
 #include <algorithm>
+#include <cmath>
 #include <map>
+#include <optional>
 #include <vector>
 
 #include "Rendering/LayoutFrameRenderer.h"
+#include "Rendering/LayoutCanvas.h"
+#include "Rendering/LayoutCanvasSurface.h"
 #include "Rendering/LayoutStepBuilder.h"
 #include "WindowStyle.h"
 
@@ -65,9 +69,20 @@ void drawOverlayPreview(DrawingSurface& surface, const TelemetryActivity& activi
         return widget.isVisible && widget.panelStyle == TelemetryWidgetPanelStyle::cinematic;
     });
     if (cinematic) CinematicBackdrop::draw(surface, canvasWidth, canvasHeight);
+    // The widgets lie on the layout's area of the canvas (all of it unless the shapes differ).
+    LayoutCanvas area = LayoutCanvas::unscaled(canvasWidth, canvasHeight);
+    const DrawingRect fitted = LayoutCanvas::fitArea(layout.aspect, area.area);
+    // A canvas rounded to whole points is not exactly of the output's shape;
+    // under a point of difference it is the layout's own.
+    if (area.area.width - fitted.width >= 1 || area.area.height - fitted.height >= 1) area.area = fitted;
+    const auto areaWidth = static_cast<std::int64_t>(std::lround(area.area.width));
+    const auto areaHeight = static_cast<std::int64_t>(std::lround(area.area.height));
+    std::optional<LayoutCanvasSurface> moved;
+    if (!area.isIdentity()) moved.emplace(surface, area);
+    DrawingSurface& widgets = moved ? static_cast<DrawingSurface&>(*moved) : surface;
     const TelemetrySample sample = motion.sample(activity, elapsed);
     for (const PacemarkWidget& widget : layout.widgets) {
-        if (widget.isVisible) WidgetPreview(activity, sample, widget, false).draw(surface, canvasWidth, canvasHeight);
+        if (widget.isVisible) WidgetPreview(activity, sample, widget, false).draw(widgets, areaWidth, areaHeight);
     }
 }
 

@@ -7,23 +7,9 @@ LayoutCanvas LayoutCanvas::fit(PacemarkLayoutAspect aspect, std::int64_t width, 
     LayoutCanvas canvas;
     canvas.pictureWidth = width;
     canvas.pictureHeight = height;
-    const auto w = static_cast<double>(width);
-    const auto h = static_cast<double>(height);
     const auto aw = static_cast<double>(aspect.width);
     const auto ah = static_cast<double>(aspect.height);
-    // Compared in integers, so a picture of exactly the layout's shape uses
-    // its own sides unchanged.
-    if (width * aspect.height == height * aspect.width) {
-        canvas.area = {0, 0, w, h};
-    } else if (width * aspect.height < height * aspect.width) {
-        // Taller than the layout: across the whole width, on the bottom edge.
-        const double areaHeight = w * ah / aw;
-        canvas.area = {0, h - areaHeight, w, areaHeight};
-    } else {
-        // Wider: the whole height, centred across.
-        const double areaWidth = h * aw / ah;
-        canvas.area = {(w - areaWidth) / 2, 0, areaWidth, h};
-    }
+    canvas.area = fitArea(aspect, {0, 0, static_cast<double>(width), static_cast<double>(height)});
     // The short side is exactly designShortSide and the long one follows the
     // aspect, so 16:9 layouts are always 1920 × 1080 units.
     if (aspect.width >= aspect.height) {
@@ -36,6 +22,25 @@ LayoutCanvas LayoutCanvas::fit(PacemarkLayoutAspect aspect, std::int64_t width, 
         canvas.scale = canvas.area.width / designShortSide;
     }
     return canvas;
+}
+
+DrawingRect LayoutCanvas::fitArea(PacemarkLayoutAspect aspect, DrawingRect picture) {
+    if (aspect.width <= 0 || aspect.height <= 0 || !(picture.width > 0) || !(picture.height > 0)) return picture;
+    const auto aw = static_cast<double>(aspect.width);
+    const auto ah = static_cast<double>(aspect.height);
+    // Whole pixel sides compare exactly, so a picture of the layout's own
+    // shape keeps its sides unchanged.
+    const double across = picture.width * ah;
+    const double upright = picture.height * aw;
+    if (across == upright) return picture;
+    if (across < upright) {
+        // Taller than the layout: across the whole width, on the bottom edge.
+        const double areaHeight = picture.width * ah / aw;
+        return {picture.x, picture.maxY() - areaHeight, picture.width, areaHeight};
+    }
+    // Wider: the whole height, centred across.
+    const double areaWidth = picture.height * aw / ah;
+    return {picture.x + (picture.width - areaWidth) / 2, picture.y, areaWidth, picture.height};
 }
 
 LayoutCanvas LayoutCanvas::unscaled(std::int64_t width, std::int64_t height) {

@@ -38,6 +38,9 @@ struct LayoutCanvas {
     // The fit described above; a degenerate picture or aspect gives scale 1
     // over the whole picture.
     static LayoutCanvas fit(PacemarkLayoutAspect aspect, std::int64_t width, std::int64_t height);
+    // The area alone, for a picture given as a rectangle of any unit (the
+    // editor's canvas in view points): the same rule as fit.
+    static DrawingRect fitArea(PacemarkLayoutAspect aspect, DrawingRect picture);
     // The whole picture at scale 1: what the editor's preview draws on.
     static LayoutCanvas unscaled(std::int64_t width, std::int64_t height);
 

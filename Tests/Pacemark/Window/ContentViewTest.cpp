@@ -32,6 +32,34 @@ TEST(PreviewCanvasTest, FitsTheAspectRatioCentredAcrossTheLongerSide) {
     EXPECT_TRUE(fitPreviewCanvas(QSizeF(0, 400), 16.0 / 9.0).isEmpty());
 }
 
+// A layout of another shape than the canvas keeps its own: a 16:9 layout
+// spans a portrait canvas's width on its bottom edge, as in the movie.
+TEST(PreviewCanvasTest, ALayoutOfAnotherShapeLiesAcrossTheWidthOnTheBottom) {
+    EXPECT_EQ(previewLayoutArea(QRectF(10, 20, 360, 640), {16, 9}), QRectF(10, 20 + 640 - 202.5, 360, 202.5));
+    EXPECT_EQ(previewLayoutArea(QRectF(0, 0, 640, 360), {16, 9}), QRectF(0, 0, 640, 360));
+}
+
+// On a portrait output the canvas is upright and a drag moves the widget by
+// the same share of the layout's area as the mouse moved over it.
+TEST_F(ContentViewTest, PortraitCanvasMovesWidgetsWithinTheLayoutsArea) {
+    dropSampleRide();
+    model_->exportSession().setWidth(1080);
+    model_->exportSession().setHeight(1920);
+    const QRectF canvas = editor()->canvasRect();
+    EXPECT_GT(canvas.height(), canvas.width());
+    const QRectF area = previewLayoutArea(canvas, model_->layoutEditor().overlayLayout().aspect);
+    EXPECT_NEAR(area.width() / area.height(), 16.0 / 9.0, 1e-9);
+    EXPECT_NEAR(area.bottom(), canvas.bottom(), 1e-9);
+
+    const PacemarkWidget widget = model_->layoutEditor().overlayLayout().widgets[1];
+    const QPointF start = previewRect(widget, area).center();
+    drag(editor(), start, start + QPointF(area.width() * 0.05, -area.height() * 0.1));
+    ASSERT_EQ(model_->layoutEditor().selectedWidgetID(), widget.id);
+    const TelemetryWidgetFrame frame = model_->layoutEditor().selectedWidget()->frame;
+    EXPECT_NEAR(frame.x, widget.frame.clamped().x + 0.05, 1e-9);
+    EXPECT_NEAR(frame.y, widget.frame.clamped().y - 0.1, 1e-9);
+}
+
 // Remote and unsupported drops are refused and the error shows in an alert
 // whose "ОК" clears it, and the next error shows again.
 TEST_F(ContentViewTest, RefusedDropsRaiseAnAlert) {

@@ -14,6 +14,7 @@
 
 #include <cmath>
 
+#include "Export/TelemetryExportSettings.h"
 #include "WindowTestApplication.h"
 
 namespace pacemark {
@@ -162,13 +163,24 @@ TEST_F(SidebarEditingTest, ExportSettingsShowWhatTheModelStored) {
     QTest::keyClick(endField, Qt::Key_Return);
     EXPECT_EQ(endField->text(), QString::number(model_->exportSession().exportEndSeconds()));
 
-    // The resolution picker sets both sides.
-    for (auto* picker : window_->findChildren<QComboBox*>()) {
-        const int index = picker->findData(QStringLiteral("2560x1440"));
-        if (index >= 0) emit picker->activated(index);
-    }
+    // The resolution picker offers the export settings' sizes, portrait
+    // included, and sets both sides.
+    const auto pick = [this](const QString& tag) {
+        int offered = 0;
+        for (auto* picker : window_->findChildren<QComboBox*>()) {
+            const int index = picker->findData(tag);
+            if (index < 0) continue;
+            offered = picker->count();
+            emit picker->activated(index);
+        }
+        return offered;
+    };
+    EXPECT_EQ(pick(QStringLiteral("2560x1440")), static_cast<int>(TelemetryExportSettings::offeredSizes.size()));
     EXPECT_EQ(model_->exportSession().settings().width, 2560);
     EXPECT_EQ(model_->exportSession().settings().height, 1440);
+    pick(QStringLiteral("1080x1920"));
+    EXPECT_EQ(model_->exportSession().settings().width, 1080);
+    EXPECT_EQ(model_->exportSession().settings().height, 1920);
 }
 
 // While an export runs the actions that would start another are locked, and
