@@ -35,8 +35,11 @@ FramePointer makeFrame() {
 
 std::string reasonForOpenError(int error) {
     if (error == AVERROR(ENOENT)) return "файл не найден";
-    if (error == AVERROR(EACCES) || error == AVERROR(EPERM)) return "нет доступа";
     if (error == AVERROR(EISDIR)) return "это папка, а не файл";
+    // A system failure (no access, a loop of links, no memory) is said as
+    // such; FFmpeg's own codes (and EINVAL, which demuxers give for bad
+    // bytes) mean it could not make sense of the file.
+    if (error < 0 && error > -4096 && error != AVERROR(EINVAL)) return ffmpeg::failureReason(error);
     return "формат не распознан или файл повреждён";
 }
 

@@ -6,6 +6,7 @@
 #include <string>
 #include <system_error>
 
+#include "Export/TelemetryExportSettings.h"
 #include "Export/TelemetryVideoExportError.h"
 #include "FFmpegFile.h"
 #include "MovieCheck/ProResFrame.h"
@@ -13,8 +14,6 @@
 namespace pacemark {
 namespace {
 
-// Largest picture side the writer accepts; ProRes itself allows 16384.
-constexpr std::int64_t kMaxSide = 16384;
 // How many frames the caller may queue ahead of the encoder.
 constexpr std::size_t kMaxQueuedJobs = 64;
 
@@ -28,9 +27,13 @@ TelemetryVideoExportError stepFailure(std::string fixedText, int code) {
 
 FFmpegProResMovieWriter::FFmpegProResMovieWriter(MovieWriterSettings settings, ProResWriterOptions options)
     : settings_(std::move(settings)), options_(options) {
+    // The limits are the export settings' (validated before an export
+    // starts); a picture past them would only fail after the first frame.
+    const std::int64_t maximumSide = TelemetryExportSettings::maximumSidePixels(TelemetryVideoCodec::proRes4444);
     if (settings_.codec != TelemetryVideoCodec::proRes4444 || settings_.width < 1 || settings_.height < 1 ||
-        settings_.width > kMaxSide || settings_.height > kMaxSide || settings_.framesPerSecond < 1 ||
-        settings_.framesPerSecond > 1000 || options_.pictureBuffers < 1) {
+        settings_.width > maximumSide || settings_.height > maximumSide ||
+        !TelemetryExportSettings::proResAcceptsSize(settings_.width, settings_.height) ||
+        settings_.framesPerSecond < 1 || settings_.framesPerSecond > 1000 || options_.pictureBuffers < 1) {
         throw TelemetryVideoExportError::cannotAddVideoInput();
     }
     encoder_ = std::make_unique<ProResSliceEncoder>(settings_.width, settings_.height, settings_.framesPerSecond,
@@ -128,6 +131,11 @@ void FFmpegProResMovieWriter::enqueue(Job job) {
         if (error_) {
             if (job.pictureIndex >= 0) freePictures_.push_back(job.pictureIndex);
             std::rethrow_exception(error_);
+        }
+        // The index of both containers holds no more (validated before export).
+        if (job.frameIndex >= TelemetryExportSettings::maximumFrameCount) {
+            if (job.pictureIndex >= 0) freePictures_.push_back(job.pictureIndex);
+            throw TelemetryVideoExportError::writerFailed(TelemetryVideoExportError::appendFailedText);
         }
         if (!worker_.joinable() || closing_) {
             throw TelemetryVideoExportError::writerFailed(TelemetryVideoExportError::appendFailedText);

@@ -8,6 +8,7 @@
 #include "PacemarkError.h"
 #include "QtText.h"
 #include "Telemetry/FITParser.h"
+#include "Telemetry/GPXParser.h"
 #include "Telemetry/RussianPlural.h"
 #include "Telemetry/TelemetryFormatters.h"
 
@@ -65,25 +66,32 @@ void LoadedActivityModel::startLoad(const std::filesystem::path& file, bool reco
         // A load superseded before it got a thread does not read the file at all.
         const auto cancelled = [this] { setIsLoading(false); };
         if (run.stopRequested()) return run.finish(cancelled);
+        // A damaged file with points before the damage is offered for recovery.
+        const auto damaged = [&](const std::string& text, std::size_t readable) {
+            const QString description = qText(text);
+            if (recovering || !recoveringLoader || readable == 0) {
+                return run.finish([this, name, description] { failLoad(name, description); });
+            }
+            run.finish([this, file, description, readable] { offerRecovery(file, description, readable); });
+        };
         try {
             if (!(recovering ? bool(recoveringLoader) : bool(loader))) {
                 throw PacemarkError("Чтение файлов телеметрии не подключено.");
             }
             std::optional<TelemetryDamage> damage;
-            auto activity =
-                std::make_shared<const TelemetryActivity>(recovering ? recoveringLoader(file, &damage) : loader(file));
+            auto activity = std::make_shared<const TelemetryActivity>(
+                recovering ? recoveringLoader(file, &damage, run.stopToken()) : loader(file, run.stopToken()));
             if (run.stopRequested()) return run.finish(cancelled);
             const QString note = damage ? qText(damage->noteText()) : QString();
             run.finish([this, activity = std::move(activity), note, name]() mutable {
                 finishLoad(std::move(activity), name, note);
             });
         } catch (const FITParserError& error) {
-            const QString description = qText(error.errorDescription());
-            const std::size_t readable = error.readableRecordCount();
-            if (recovering || !recoveringLoader || readable == 0) {
-                return run.finish([this, name, description] { failLoad(name, description); });
-            }
-            run.finish([this, file, description, readable] { offerRecovery(file, description, readable); });
+            damaged(error.errorDescription(), error.readableRecordCount());
+        } catch (const GPXParserError& error) {
+            damaged(error.errorDescription(), error.readablePointCount());
+        } catch (const TelemetryLoadCancelled&) {
+            run.finish(cancelled);
         } catch (...) {
             run.finish([this, name, description = WorkerTask::describeCurrentException()] { failLoad(name, description); });
         }
@@ -116,7 +124,7 @@ void LoadedActivityModel::offerRecovery(const std::filesystem::path& file, const
                                         std::size_t readable) {
     const QString count = QString::number(readable);
     status_.setErrorMessage(description + QStringLiteral("\n\nЧитаемых точек до повреждения: ") + count + QStringLiteral("."),
-                            QStringLiteral("Открыть уцелевшие ") + qText(russianCount(readable, pointNoun)),
+                            QStringLiteral("Открыть уцелевшие ") + qText(russianCount(readable, pointAccusativeNoun)),
                             [this, file] { startLoad(file, true); });
     status_.setStatusText(QStringLiteral("Не удалось загрузить файл."));
     setIsLoading(false);

@@ -24,10 +24,12 @@ class LoadedActivityModel : public QObject {
     Q_OBJECT
 
 public:
-    using Loader = std::function<TelemetryActivity(const std::filesystem::path& file)>;
+    // A loader gets `stop` requested once a newer load supersedes it, and may
+    // then give up early with TelemetryLoadCancelled.
+    using Loader = std::function<TelemetryActivity(const std::filesystem::path& file, std::stop_token stop)>;
     // Loads what precedes the damage of a damaged file and describes it.
-    using RecoveringLoader =
-        std::function<TelemetryActivity(const std::filesystem::path& file, std::optional<TelemetryDamage>* damage)>;
+    using RecoveringLoader = std::function<TelemetryActivity(
+        const std::filesystem::path& file, std::optional<TelemetryDamage>* damage, std::stop_token stop)>;
 
     static const QString noFileSelectedText;  // "Файл не выбран"
 
@@ -49,8 +51,8 @@ public:
     void load(const std::filesystem::path& file);
 
     // Without one, a damaged file fails plainly; with one, its alert offers
-    // "Открыть уцелевшие N точек" (the plural
-    // form the count takes: "1702 точки"), which loads again through it.
+    // "Открыть уцелевшие N точек" (a cut FIT or GPX file), which loads again
+    // through it.
     void setRecoveringLoader(RecoveringLoader loader) { recoveringLoader_ = std::move(loader); }
 
 signals:

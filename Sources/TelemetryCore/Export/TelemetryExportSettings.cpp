@@ -1,11 +1,14 @@
 #include "Export/TelemetryExportSettings.h"
 
+#include "Export/ExportDestination.h"
+
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <system_error>
 
@@ -26,6 +29,20 @@ constexpr double hevcBytesPerPixel = 126.0;
 constexpr double hevcFixedAddressSpaceBytes = 0.92e9;
 constexpr double hevcAddressSpaceBytesPerPixel = 148.0;
 
+// Peak resident bytes of a ProRes export, fitted the same way at 2048x2048
+// (189 MB) and 4096x4096 (643 MB): 37 bytes a pixel for the writer's three
+// pictures (4 each), the encoder's 10-bit picture (8), the previous picture
+// of the slice reuse (4), the renderer and the coded frames. Coded frames of
+// busier pictures are larger (up to about 8 bytes a pixel each, and three
+// are held), hence the margin.
+constexpr double proResFixedBytes = 40.0e6;
+constexpr double proResBytesPerPixel = 48.0;
+// Address space: half a gigabyte more for the threads' stacks and arenas;
+// exports at 2048x2048 and 4096x4096 finished under an RLIMIT_AS of this
+// estimate (0.70 and 1.31 GB).
+constexpr double proResFixedAddressSpaceBytes = 0.5e9;
+constexpr double proResAddressSpaceBytesPerPixel = 48.0;
+
 const char* shortName(TelemetryVideoCodec codec) {
     return codec == TelemetryVideoCodec::hevcWithAlpha ? "HEVC" : "ProRes";
 }
@@ -38,6 +55,24 @@ std::string gigabytes(std::int64_t bytes) {
     return result + " ГБ";
 }
 
+// "1 234 567": digits in groups of three, for numbers too long to read.
+std::string groupedNumber(std::int64_t value) {
+    const std::string digits = std::to_string(value);
+    std::string grouped;
+    for (std::size_t i = 0; i < digits.size(); ++i) {
+        const std::size_t left = digits.size() - i;
+        if (i > 0 && digits[i - 1] != '-' && left % 3 == 0) grouped += ' ';
+        grouped += digits[i];
+    }
+    return grouped;
+}
+
+// A movie's length in hours up to two days, in days above.
+std::string lengthText(std::int64_t seconds) {
+    if (seconds < 48 * 3600) return groupedNumber(std::max<std::int64_t>(seconds / 3600, 0)) + " ч";
+    return groupedNumber(seconds / 86400) + " сут.";
+}
+
 }  // namespace
 
 std::int64_t TelemetryExportSettings::minimumSidePixels(TelemetryVideoCodec codec) {
@@ -46,8 +81,23 @@ std::int64_t TelemetryExportSettings::minimumSidePixels(TelemetryVideoCodec code
 
 std::int64_t TelemetryExportSettings::maximumSidePixels(TelemetryVideoCodec) { return largestSidePixels; }
 
-bool TelemetryExportSettings::proResAcceptsArea(std::int64_t width, std::int64_t height) {
-    return (8 * width + 1024) * (height + 128) < (std::int64_t{1} << 31);
+std::int64_t TelemetryExportSettings::proResSliceCount(std::int64_t width, std::int64_t height) {
+    const std::int64_t rowMacroblocks = (width + 15) / 16;
+    const std::int64_t rows = (height + 15) / 16;
+    const std::int64_t rest = rowMacroblocks % 8;
+    const std::int64_t rowSlices = rowMacroblocks / 8 + (rest & 1) + (rest >> 1 & 1) + (rest >> 2 & 1);
+    return rowSlices * rows;
+}
+
+bool TelemetryExportSettings::proResAcceptsSize(std::int64_t width, std::int64_t height) {
+    return (8 * width + 1024) * (height + 128) < std::int64_t{INT32_MAX} &&
+           proResSliceCount(width, height) <= maximumProResSlices;
+}
+
+std::int64_t TelemetryExportSettings::largestProResHeight(std::int64_t width) {
+    std::int64_t height = largestSidePixels;
+    while (height >= smallestSidePixels && !proResAcceptsSize(width, height)) height -= 2;
+    return height >= smallestSidePixels ? height : 0;
 }
 
 std::optional<std::string> TelemetryExportSettings::sizeError() const {
@@ -62,21 +112,42 @@ std::optional<std::string> TelemetryExportSettings::sizeError() const {
                ": стороны должны быть чётными, от " + std::to_string(minimum) + " до " + std::to_string(maximum) +
                " пикселей.";
     }
-    if (codec == TelemetryVideoCodec::proRes4444 && !proResAcceptsArea(width, height)) {
-        return "Размер кадра " + size + " слишком велик для ProRes: кадр должен быть меньше, например 16254×16254 или 16384×16128.";
+    if (codec == TelemetryVideoCodec::proRes4444 && !proResAcceptsSize(width, height)) {
+        // The nearest sizes that are taken: this width with a lower height,
+        // this height with a narrower width, and the largest square.
+        std::string proposals;
+        if (const std::int64_t lower = largestProResHeight(width)) {
+            proposals += std::to_string(width) + "×" + std::to_string(lower);
+        }
+        std::int64_t narrower = width;
+        while (narrower >= minimum && !proResAcceptsSize(narrower, height)) narrower -= 2;
+        if (narrower >= minimum) {
+            proposals += (proposals.empty() ? "" : ", ") + std::to_string(narrower) + "×" + std::to_string(height);
+        }
+        std::int64_t square = maximum;
+        while (!proResAcceptsSize(square, square)) square -= 2;
+        proposals += (proposals.empty() ? "" : " или ") + std::to_string(square) + "×" + std::to_string(square);
+        return "Размер кадра " + size + " слишком велик для ProRes: в кадре больше " +
+               std::to_string(maximumProResSlices) + " срезов (16 строк по 128 пикселей) или больше 2 ГБ строк. "
+               "Подойдёт, например, " + proposals + ".";
     }
     return std::nullopt;
 }
 
 std::int64_t TelemetryExportSettings::estimatedMemoryBytes() const {
-    if (codec != TelemetryVideoCodec::hevcWithAlpha) return 0;
-    return static_cast<std::int64_t>(hevcFixedBytes + hevcBytesPerPixel * static_cast<double>(width * height));
+    const auto pixels = static_cast<double>(width * height);
+    if (codec != TelemetryVideoCodec::hevcWithAlpha) {
+        return static_cast<std::int64_t>(proResFixedBytes + proResBytesPerPixel * pixels);
+    }
+    return static_cast<std::int64_t>(hevcFixedBytes + hevcBytesPerPixel * pixels);
 }
 
 std::int64_t TelemetryExportSettings::estimatedAddressSpaceBytes() const {
-    if (codec != TelemetryVideoCodec::hevcWithAlpha) return 0;
-    return static_cast<std::int64_t>(hevcFixedAddressSpaceBytes +
-                                     hevcAddressSpaceBytesPerPixel * static_cast<double>(width * height));
+    const auto pixels = static_cast<double>(width * height);
+    if (codec != TelemetryVideoCodec::hevcWithAlpha) {
+        return static_cast<std::int64_t>(proResFixedAddressSpaceBytes + proResAddressSpaceBytesPerPixel * pixels);
+    }
+    return static_cast<std::int64_t>(hevcFixedAddressSpaceBytes + hevcAddressSpaceBytesPerPixel * pixels);
 }
 
 std::int64_t TelemetryExportSettings::physicalMemoryBytes() {
@@ -105,10 +176,38 @@ std::optional<std::string> TelemetryExportSettings::memoryError() const {
            ". Выберите размер кадра меньше.";
 }
 
-std::optional<std::string> TelemetryExportSettings::outputFolderError(const std::filesystem::path& output) {
-    std::error_code error;
-    if (!std::filesystem::is_directory(output, error)) return std::nullopt;
-    return "«" + output.string() + "» — это папка; укажите имя файла фильма.";
+bool TelemetryExportSettings::exceedsUnaskedMovieLength(std::int64_t frameCount) const {
+    return frameCount > longestUnaskedMovieSeconds * timingFramesPerSecond();
+}
+
+std::optional<std::string> TelemetryExportSettings::movieLengthError(std::int64_t frameCount,
+                                                                    bool lengthAskedFor) const {
+    const std::int64_t rate = timingFramesPerSecond();
+    const std::string frames = "кадров: " + groupedNumber(frameCount);
+    const std::string length = lengthText(frameCount / rate);
+    // The bound a user may pass first: its text says how.
+    if (!lengthAskedFor && exceedsUnaskedMovieLength(frameCount)) {
+        return "Фильм получился бы длиной " + length + " (" + frames + ") — это больше 7 суток. Такой длинный фильм "
+               "пишется только по явной просьбе: задайте конец отрезка явно.";
+    }
+    if (frameCount > maximumFrameCount) {
+        return "Фильм не поместится в файл QuickTime (" + frames + ", это " + length + " при " + std::to_string(rate) +
+               " к/с): в нём может быть не больше " + groupedNumber(maximumFrameCount) +
+               " кадров. Выберите отрезок короче или частоту ниже.";
+    }
+    const std::int64_t indexBytes = frameCount * indexBytesPerFrame;
+    const std::int64_t available = physicalMemoryBytes();
+    if (indexBytes + estimatedMemoryBytes() > available) {
+        return "Не хватает памяти для такого длинного фильма (" + frames + "): его оглавление займёт около " +
+               gigabytes(indexBytes) + ", а всего доступно " + gigabytes(available) +
+               ". Выберите отрезок короче или частоту ниже.";
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> TelemetryExportSettings::outputFileError(const std::filesystem::path& output,
+                                                                    std::span<const std::filesystem::path> inputs) {
+    return ExportDestination::error(output, inputs);
 }
 
 std::optional<std::string> TelemetryExportSettings::outputPlaceError(const std::filesystem::path& output) {
@@ -125,8 +224,9 @@ std::optional<std::string> TelemetryExportSettings::outputPlaceError(const std::
     return std::nullopt;
 }
 
-std::optional<std::string> TelemetryExportSettings::outputError(const std::filesystem::path& output) {
-    if (auto error = outputFolderError(output)) return error;
+std::optional<std::string> TelemetryExportSettings::outputError(const std::filesystem::path& output,
+                                                                std::span<const std::filesystem::path> inputs) {
+    if (auto error = outputFileError(output, inputs)) return error;
     return outputPlaceError(output);
 }
 

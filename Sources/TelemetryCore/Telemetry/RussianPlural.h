@@ -21,5 +21,7 @@ std::string russianCount(std::uint64_t count, const RussianNounForms& noun);
 
 // Nouns the window and the command line count.
 inline constexpr RussianNounForms pointNoun{"точка", "точки", "точек"};
+// The same noun as an object ("Открыть уцелевшие 21 точку").
+inline constexpr RussianNounForms pointAccusativeNoun{"точку", "точки", "точек"};
 
 }  // namespace pacemark
