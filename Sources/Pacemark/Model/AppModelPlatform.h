@@ -26,8 +26,12 @@ public:
     virtual ~AppModelPlatform() = default;
     // Modal; none when the user cancels or the dialog yields no file.
     virtual std::optional<std::filesystem::path> chooseSaveFile(const SaveDialogRequest& request) = 0;
-    // Shows the file selected in a file-manager window.
-    virtual void revealInFileManager(const std::filesystem::path& file) = 0;
+    // Shows the file selected in a file-manager window; false when no file
+    // manager could be reached.
+    virtual bool revealInFileManager(const std::filesystem::path& file) = 0;
+    // Asked before a movie the user did not pick in a save dialog (the
+    // default one beside the ride) replaces an existing file; true replaces.
+    virtual bool confirmReplacingFile(const std::filesystem::path&) { return true; }
     // Modal; none when the user cancels. Platforms without an open dialog have no file.
     virtual std::optional<std::filesystem::path> chooseOpenFile(const OpenDialogRequest&) { return std::nullopt; }
     // The answers to "Макет изменён. Сохранить?": "Сохранить макет…",

@@ -130,7 +130,11 @@ void ExportSessionModel::exportDefault() {
     const auto activity = activity_.activity();
     if (activity_.isLoading() || !activity) return;
     if (activity->sourceURL) {
-        exportMovie(TelemetryExportSettings::defaultOutputPath(*activity->sourceURL));
+        const auto file = TelemetryExportSettings::defaultOutputPath(*activity->sourceURL);
+        // The save dialog asks for its own path; the default one is asked here.
+        std::error_code error;
+        if (std::filesystem::exists(file, error) && platform_ && !platform_->confirmReplacingFile(file)) return;
+        exportMovie(file);
         return;
     }
     if (auto file = chooseExportFile()) exportMovie(*file);
@@ -213,7 +217,11 @@ void ExportSessionModel::cancelExport() {
 }
 
 void ExportSessionModel::revealLastOutput() {
-    if (platform_ && lastOutputURL_) platform_->revealInFileManager(*lastOutputURL_);
+    if (!platform_ || !lastOutputURL_) return;
+    if (!platform_->revealInFileManager(*lastOutputURL_)) {
+        status_.setErrorMessage(QStringLiteral("Не удалось открыть файловый менеджер. Фильм сохранён здесь:\n") +
+                                qText(lastOutputURL_->string()));
+    }
 }
 
 }  // namespace pacemark

@@ -66,12 +66,14 @@ public:
 
     QString defaultOutputName() const;
     std::optional<std::filesystem::path> chooseExportFile();
-    // Beside the activity's file, else wherever the save dialog says.
+    // Beside the activity's file (asking before an existing file there is
+    // replaced), else wherever the save dialog says.
     void exportDefault();
     // Freezes the settings, segment and layout and writes the movie on a
     // worker; a running export is superseded.
     void exportMovie(const std::filesystem::path& file);
     void cancelExport();
+    // An alert names the movie's path when no file manager answers.
     void revealLastOutput();
 
 signals:

@@ -238,7 +238,9 @@ void VideoPreviewPlayer::runWorker(std::stop_token stopToken) {
                 if (!isPlaying || std::chrono::duration<double>(now - lastShown).count() < maximumFrameGapSeconds) {
                     continue;
                 }
-                publishFrame(reader->currentFrameImage(maximumWidth_, maximumHeight_));
+                // Converted at half the size: the conversion of a 4K frame is a
+                // good part of what a late frame costs.
+                publishFrame(reader->currentFrameImage(maximumWidth_ / 2, maximumHeight_ / 2));
                 lastShown = Clock::now();
                 continue;
             }

@@ -19,8 +19,10 @@
 #include <vector>
 
 #include "AppModel.h"
+#include "DesktopPlatform.h"
 #include "PreviewPane.h"
 #include "QtText.h"
+#include "SidebarControls.h"
 #include "SidebarView.h"
 #include "StatusSection.h"
 #include "WheelGuard.h"
@@ -70,6 +72,7 @@ ContentView::ContentView(AppModel& model, std::shared_ptr<const DrawingSurfaceFa
     scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     scroll->setFrameShape(QFrame::NoFrame);
     (new WheelGuard(scroll))->guardControls(sidebar_);
+    makePickerPopupsReadable(sidebar_);
     // Status and progress sit under the scrolling column, always in view.
     sidebarColumn_ = new QWidget;
     sidebarColumn_->setObjectName(QStringLiteral("sidebarColumn"));
@@ -131,8 +134,8 @@ void ContentView::fitSidebarWidth() {
 }
 
 void ContentView::openTelemetryDialog() {
-    const QString file = QFileDialog::getOpenFileName(this, QStringLiteral("Открыть FIT/GPX"), QString(),
-                                                      QStringLiteral("FIT / GPX (*.fit *.FIT *.gpx *.GPX)"));
+    const QString file =
+        chooseFileToOpen(this, QStringLiteral("Открыть FIT/GPX"), QStringLiteral("FIT / GPX (*.fit *.FIT *.gpx *.GPX)"));
     if (!file.isEmpty()) model_.load(std::filesystem::path(file.toStdString()));
 }
 
@@ -142,8 +145,8 @@ void ContentView::openVideoDialog() {
     for (const auto& extension : AppModel::videoFileExtensions()) {
         patterns << QStringLiteral("*.") + qText(extension) << QStringLiteral("*.") + qText(extension).toUpper();
     }
-    const QString file = QFileDialog::getOpenFileName(this, QStringLiteral("Видео-подложка"), QString(),
-                                                      QStringLiteral("Видео (%1)").arg(patterns.join(QLatin1Char(' '))));
+    const QString file = chooseFileToOpen(this, QStringLiteral("Видео-подложка"),
+                                          QStringLiteral("Видео (%1)").arg(patterns.join(QLatin1Char(' '))));
     if (!file.isEmpty()) model_.backgroundVideo().loadVideoBackground(std::filesystem::path(file.toStdString()));
 }
 

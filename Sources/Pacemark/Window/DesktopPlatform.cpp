@@ -5,6 +5,11 @@
 #include <QDBusMessage>
 #include <QDesktopServices>
 #include <QFileDialog>
+#include <QHeaderView>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
+#include <QTreeView>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QPalette>
@@ -24,11 +29,12 @@ std::optional<std::filesystem::path> DesktopPlatform::chooseSaveFile(const SaveD
     dialog.setDefaultSuffix(extension);
     dialog.selectFile(QString::fromStdString(request.suggestedName));
     if (!request.canCreateFolders) dialog.setOption(QFileDialog::ReadOnly);
+    fitFileDialogColumns(dialog);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
     return std::filesystem::path(dialog.selectedFiles().first().toStdString());
 }
 
-void DesktopPlatform::revealInFileManager(const std::filesystem::path& file) {
+bool DesktopPlatform::revealInFileManager(const std::filesystem::path& file) {
     // The freedesktop file-manager interface selects the file in its folder;
     // without a session bus or a file manager serving it, the folder opens.
     const QString uri = QUrl::fromLocalFile(QString::fromStdString(file.string())).toString();
@@ -39,9 +45,20 @@ void DesktopPlatform::revealInFileManager(const std::filesystem::path& file) {
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (bus.isConnected()) {
         const QDBusMessage reply = bus.call(call, QDBus::Block, 3000);
-        if (reply.type() == QDBusMessage::ReplyMessage) return;
+        if (reply.type() == QDBusMessage::ReplyMessage) return true;
     }
-    QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(file.parent_path().string())));
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(file.parent_path().string())));
+}
+
+bool DesktopPlatform::confirmReplacingFile(const std::filesystem::path& file) {
+    QMessageBox question(QMessageBox::Question, windowTitleText(),
+                         QStringLiteral("Файл «%1» уже есть. Заменить его?")
+                             .arg(QString::fromStdString(file.filename().string())),
+                         QMessageBox::NoButton, window_);
+    auto* replace = question.addButton(QStringLiteral("Заменить"), QMessageBox::DestructiveRole);
+    question.setDefaultButton(question.addButton(QStringLiteral("Отмена"), QMessageBox::RejectRole));
+    question.exec();
+    return question.clickedButton() == replace;
 }
 
 std::optional<std::filesystem::path> DesktopPlatform::chooseOpenFile(const OpenDialogRequest& request) {
@@ -50,6 +67,7 @@ std::optional<std::filesystem::path> DesktopPlatform::chooseOpenFile(const OpenD
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setNameFilter(QStringLiteral("%1 (*.%2)")
                              .arg(QString::fromStdString(request.filterName), QString::fromStdString(request.fileExtension)));
+    fitFileDialogColumns(dialog);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
     return std::filesystem::path(dialog.selectedFiles().first().toStdString());
 }
@@ -65,6 +83,65 @@ AppModelPlatform::UnsavedLayoutChoice DesktopPlatform::askAboutUnsavedLayout() {
     if (question.clickedButton() == save) return UnsavedLayoutChoice::save;
     if (question.clickedButton() == discard) return UnsavedLayoutChoice::discard;
     return UnsavedLayoutChoice::cancel;
+}
+
+namespace {
+
+// The file dialog's texts the installed qtbase translation does not carry.
+class FileDialogTranslator : public QTranslator {
+public:
+    using QTranslator::QTranslator;
+    bool isEmpty() const override { return false; }
+    QString translate(const char* context, const char* sourceText, const char* = nullptr, int = -1) const override {
+        if (qstrcmp(context, "QAbstractFileIconProvider") != 0 && qstrcmp(context, "QFileSystemModel") != 0) {
+            return {};
+        }
+        static const std::pair<const char*, const char*> texts[] = {
+            {"Folder", "Папка"}, {"File", "Файл"}, {"%1 File", "Файл %1"}, {"Drive", "Диск"}, {"File Folder", "Папка"},
+            {"Alias", "Ссылка"}, {"Shortcut", "Ярлык"}, {"Unknown", "Неизвестно"}};
+        for (const auto& [english, russian] : texts) {
+            if (qstrcmp(sourceText, english) == 0) return QString::fromUtf8(russian);
+        }
+        return {};
+    }
+};
+
+}  // namespace
+
+void installRussianTexts() {
+    QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
+    // Kept for the life of the application, like the application object.
+    static QTranslator qtTranslator;
+    if (qtTranslator.load(QLocale(QLocale::Russian, QLocale::Russia), QStringLiteral("qtbase"), QStringLiteral("_"),
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        QApplication::installTranslator(&qtTranslator);
+    }
+    // Installed last, so asked first; it answers only its own few texts.
+    static FileDialogTranslator fileDialogTranslator;
+    QApplication::installTranslator(&fileDialogTranslator);
+}
+
+void fitFileDialogColumns(QFileDialog& dialog) {
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    // The detail view exists once the dialog is built; name, size, kind, date.
+    for (auto* view : dialog.findChildren<QTreeView*>()) {
+        view->header()->setMinimumSectionSize(60);
+        view->header()->setSectionResizeMode(0, QHeaderView::Stretch);
+        for (int column = 1; column < view->header()->count(); ++column) {
+            view->header()->setSectionResizeMode(column, QHeaderView::ResizeToContents);
+        }
+    }
+    dialog.resize(std::max(dialog.width(), 820), std::max(dialog.height(), 520));
+}
+
+QString chooseFileToOpen(QWidget* parent, const QString& title, const QString& filter) {
+    QFileDialog dialog(parent, title);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setNameFilter(filter);
+    fitFileDialogColumns(dialog);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+    return dialog.selectedFiles().first();
 }
 
 void applyPacemarkStyle() {

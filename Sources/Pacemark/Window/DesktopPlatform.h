@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QFileDialog>
 #include <QWidget>
 
 #include "AppModelPlatform.h"
@@ -15,7 +16,9 @@ public:
     std::optional<std::filesystem::path> chooseSaveFile(const SaveDialogRequest& request) override;
     // Selects the file in the desktop's file manager, or opens its folder
     // where no file manager offers selecting.
-    void revealInFileManager(const std::filesystem::path& file) override;
+    bool revealInFileManager(const std::filesystem::path& file) override;
+    // "Файл «…» уже есть. Заменить его?" with "Заменить" / "Отмена".
+    bool confirmReplacingFile(const std::filesystem::path& file) override;
     std::optional<std::filesystem::path> chooseOpenFile(const OpenDialogRequest& request) override;
     // "Макет изменён. Сохранить?" with "Сохранить макет…" / "Не сохранять" / "Отмена".
     UnsavedLayoutChoice askAboutUnsavedLayout() override;
@@ -26,5 +29,17 @@ private:
 
 // Dark look of the whole application (Fusion style, palette, style sheet).
 void applyPacemarkStyle();
+
+// Qt's texts in Russian: the qtbase translation where it is installed, the
+// few texts of the file dialog it lacks ("Folder" and the other kinds of
+// file), and Russian dates and numbers. Call once, after the application
+// object exists.
+void installRussianTexts();
+
+// An open or save dialog (Qt's own, on every desktop alike) whose columns
+// fit their contents, so the size column is not clipped.
+void fitFileDialogColumns(QFileDialog& dialog);
+// "Открыть" dialog for one file; empty when cancelled.
+QString chooseFileToOpen(QWidget* parent, const QString& title, const QString& filter);
 
 }  // namespace pacemark

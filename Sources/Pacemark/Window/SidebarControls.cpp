@@ -1,13 +1,17 @@
 #include "SidebarControls.h"
 
+#include <QComboBox>
 #include <QLabel>
 #include <QPainter>
+#include <QStyledItemDelegate>
 #include <QPixmap>
 #include <QPolygonF>
 #include <QPushButton>
 #include <QSlider>
 
 #include <cmath>
+
+#include "WindowStyle.h"
 
 namespace pacemark {
 
@@ -23,7 +27,42 @@ QPixmap tinted(QPixmap pixmap) {
     return pixmap;
 }
 
+// Draws a picker's list item: the current or hovered one on the highlight,
+// the others on the list's own background, text in the matching colour.
+class PickerItemDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        QStyleOptionViewItem item(option);
+        initStyleOption(&item, index);
+        const bool highlighted = item.state & (QStyle::State_Selected | QStyle::State_MouseOver);
+        painter->save();
+        painter->fillRect(item.rect, highlighted ? pickerHighlightColor() : item.palette.color(QPalette::Base));
+        painter->setPen(highlighted ? pickerHighlightTextColor() : item.palette.color(QPalette::Text));
+        painter->setFont(item.font);
+        const QRect text = item.rect.adjusted(8, 0, -8, 0);
+        painter->drawText(text, Qt::AlignVCenter | Qt::AlignLeft,
+                          item.fontMetrics.elidedText(item.text, Qt::ElideRight, text.width()));
+        painter->restore();
+    }
+
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        QSize size = QStyledItemDelegate::sizeHint(option, index);
+        size.setHeight(std::max(size.height(), option.fontMetrics.height() + 10));
+        size.setWidth(size.width() + 16);
+        return size;
+    }
+};
+
 }  // namespace
+
+QColor pickerHighlightColor() { return brandGreen(); }
+QColor pickerHighlightTextColor() { return QColor(0x06, 0x14, 0x0A); }
+
+void makePickerPopupsReadable(QWidget* root) {
+    for (auto* picker : root->findChildren<QComboBox*>()) picker->setItemDelegate(new PickerItemDelegate(picker));
+}
 
 QIcon lightIcon(QStyle::StandardPixmap icon, const QWidget* owner) {
     const QIcon standard = owner->style()->standardIcon(icon);

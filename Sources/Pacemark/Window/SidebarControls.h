@@ -25,6 +25,15 @@ QIcon plusIcon();
 enum class LineGlyph { save, video, film, synchronize };
 QIcon lineIcon(LineGlyph glyph);
 QPushButton* makeButton(const QString& title, LineGlyph glyph);
+// Gives every picker below `root` an item delegate that draws the current
+// and the hovered item of its open list itself, in dark text on the brand
+// green: the style's own menu-like popup ignores the style sheet's highlight
+// and left near-black text on near-black.
+void makePickerPopupsReadable(QWidget* root);
+// The colours of that highlight.
+QColor pickerHighlightColor();
+QColor pickerHighlightTextColor();
+
 // A grey, word-wrapped label.
 QLabel* secondaryLabel(const QString& title);
 

@@ -91,13 +91,14 @@ StatusSection::StatusSection(AppModel& model, QWidget* parent) : QWidget(parent)
 void StatusSection::observePlayer() {
     videoBehind_ = false;
     if (const auto player = model_.backgroundVideo().videoBackgroundPlayer()) {
-        connect(player.get(), &VideoBackgroundPlayer::fallingBehindChanged, this,
-                [this](bool behind) {
-                    videoBehind_ = behind;
-                    refresh();
-                },
+        connect(player.get(), &VideoBackgroundPlayer::fallingBehindChanged, this, &StatusSection::videoFellBehind,
                 Qt::UniqueConnection);
     }
+    refresh();
+}
+
+void StatusSection::videoFellBehind(bool behind) {
+    videoBehind_ = behind;
     refresh();
 }
 

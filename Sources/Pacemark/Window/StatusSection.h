@@ -26,6 +26,7 @@ public:
 private:
     void refresh();
     void observePlayer();
+    void videoFellBehind(bool behind);
 
     AppModel& model_;
     QWidget* loadingRow_;

@@ -45,14 +45,9 @@ int main(int argc, char* argv[]) {
     applyPacemarkStyle();
     // FFmpeg's own lines go to the diagnostic log, not to the terminal.
     ffmpeg::routeFFmpegLogToDiagnosticLog();
-    // Qt's own texts (file and colour dialogs, standard buttons) in Russian,
-    // like the rest of the window. Without the translation package they stay
-    // English; the window still works.
-    QTranslator qtTranslator;
-    if (qtTranslator.load(QLocale(QLocale::Russian, QLocale::Russia), QStringLiteral("qtbase"), QStringLiteral("_"),
-                          QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
-        QApplication::installTranslator(&qtTranslator);
-    }
+    // Qt's own texts (file and colour dialogs, standard buttons) and dates
+    // in Russian, like the rest of the window.
+    installRussianTexts();
 
     std::shared_ptr<const CairoDrawingSurfaceFactory> surfaces;
     try {

@@ -247,6 +247,36 @@ TEST_F(AppModelFilesTest, SegmentFollowsTheActivityInWholeSeconds) {
     EXPECT_EQ(model.exportSession().exportEndSeconds(), 126);
 }
 
+// "Сделать MOV" over a movie already beside the ride asks first; "Отмена"
+// starts nothing and leaves the file alone.
+TEST_F(AppModelFilesTest, DefaultExportAsksBeforeReplacingAMovie) {
+    ScriptedPlatform platform;
+    const auto model = loadedModel(5, {}, &platform);
+    const auto existing = folder / "ride-telemetry.mov";
+    writeFileText(existing, "earlier movie");
+    model->exportSession().exportDefault();
+    EXPECT_EQ(platform.replaceFileQuestions, std::vector<std::filesystem::path>{existing});
+    EXPECT_FALSE(model->exportSession().isExporting());
+    EXPECT_EQ(readFileBytes(existing).size(), std::string("earlier movie").size());
+
+    platform.replaceFileAnswer = true;
+    model->exportSession().exportDefault();
+    ASSERT_TRUE(waitUntil([&] { return !model->exportSession().isExporting(); }));
+    EXPECT_EQ(model->exportSession().lastOutputURL(), existing);
+}
+
+// "Показать MOV" without a file manager to answer says so, with the path.
+TEST_F(AppModelFilesTest, UnreachableFileManagerRaisesAnAlertWithThePath) {
+    ScriptedPlatform platform;
+    platform.revealsFiles = false;
+    const auto model = loadedModel(5, {}, &platform);
+    model->exportSession().exportDefault();
+    ASSERT_TRUE(waitUntil([&] { return !model->exportSession().isExporting(); }));
+    model->exportSession().revealLastOutput();
+    ASSERT_TRUE(model->status().errorMessage().has_value());
+    EXPECT_TRUE(model->status().errorMessage()->contains(QString::fromStdString((folder / "ride-telemetry.mov").string())));
+}
+
 TEST_F(AppModelFilesTest, DefaultExportWritesBesideTheSourceWithFrozenSettings) {
     ScriptedPlatform platform;
     const auto model = loadedModel(12, {}, &platform);

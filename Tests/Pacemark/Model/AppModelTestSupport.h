@@ -72,7 +72,17 @@ public:
         requests.push_back(request);
         return saveAnswer;
     }
-    void revealInFileManager(const std::filesystem::path& file) override { revealed.push_back(file); }
+    bool revealsFiles = true;
+    std::vector<std::filesystem::path> replaceFileQuestions;
+    bool replaceFileAnswer = false;
+    bool revealInFileManager(const std::filesystem::path& file) override {
+        revealed.push_back(file);
+        return revealsFiles;
+    }
+    bool confirmReplacingFile(const std::filesystem::path& file) override {
+        replaceFileQuestions.push_back(file);
+        return replaceFileAnswer;
+    }
     UnsavedLayoutChoice askAboutUnsavedLayout() override {
         ++replaceQuestions;
         return unsavedAnswer;

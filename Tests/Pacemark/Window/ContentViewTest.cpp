@@ -1,4 +1,9 @@
+#include <QDate>
+#include <QFileDialog>
+#include <QHeaderView>
 #include <QLabel>
+#include <QLocale>
+#include <QTreeView>
 #include <QMessageBox>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -185,6 +190,23 @@ TEST_F(ContentViewTest, ClosingAsksAboutAnEditedLayout) {
     window_->show();
     EXPECT_TRUE(window_->close());
     EXPECT_EQ(platform_.replaceQuestions, 2);
+}
+
+// The file dialog's kinds of entry and its dates are Russian (the installed
+// qtbase translation lacks "Folder"), and its detail columns fit their
+// contents.
+TEST_F(ContentViewTest, FileDialogSpeaksRussian) {
+    installRussianTexts();
+    EXPECT_EQ(QCoreApplication::translate("QAbstractFileIconProvider", "Folder"), QStringLiteral("Папка"));
+    EXPECT_EQ(QCoreApplication::translate("QAbstractFileIconProvider", "%1 File").arg(QStringLiteral("fit")),
+              QStringLiteral("Файл fit"));
+    EXPECT_EQ(QLocale().toString(QDate(2026, 5, 9), QStringLiteral("d MMMM")), QStringLiteral("9 мая"));
+
+    QFileDialog dialog(window_.get(), QStringLiteral("Открыть FIT/GPX"));
+    fitFileDialogColumns(dialog);
+    auto* details = dialog.findChild<QTreeView*>();
+    ASSERT_NE(details, nullptr);
+    EXPECT_EQ(details->header()->sectionResizeMode(1), QHeaderView::ResizeToContents);
 }
 
 // Editing on the canvas: a press selects the widget under the mouse, a drag

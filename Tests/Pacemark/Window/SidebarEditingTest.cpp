@@ -1,3 +1,4 @@
+#include <QAbstractItemView>
 #include <QCheckBox>
 #include <QColorDialog>
 #include <QComboBox>
@@ -14,11 +15,25 @@
 
 #include <cmath>
 
+#include "DesktopPlatform.h"
 #include "Export/TelemetryExportSettings.h"
 #include "WindowTestApplication.h"
 
 namespace pacemark {
 namespace {
+
+// WCAG relative luminance and contrast ratio of two sRGB colours.
+double luminance(QRgb pixel) {
+    const auto linear = [](int channel) {
+        const double value = channel / 255.0;
+        return value <= 0.04045 ? value / 12.92 : std::pow((value + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * linear(qRed(pixel)) + 0.7152 * linear(qGreen(pixel)) + 0.0722 * linear(qBlue(pixel));
+}
+double contrast(QRgb first, QRgb second) {
+    const double a = luminance(first), b = luminance(second);
+    return (std::max(a, b) + 0.05) / (std::min(a, b) + 0.05);
+}
 
 void turnWheel(QWidget* widget, int steps) {
     const QPointF centre = QRectF(widget->rect()).center();
@@ -101,6 +116,31 @@ TEST_F(SidebarEditingTest, PresetPickerNeverReplacesAnEditedLayoutByAccident) {
     EXPECT_EQ(platform_.replaceQuestions, 2);
     EXPECT_NE(model_->layoutEditor().selectedPreset(), preset);
     EXPECT_NE(model_->layoutEditor().overlayLayout(), edited);
+}
+
+// The open list of every picker draws its current item readably: on the
+// rendered popup, the strongest text pixel of that row against the row's
+// background has a WCAG contrast of at least 4.5.
+TEST_F(SidebarEditingTest, OpenPickerHighlightIsReadable) {
+    applyPacemarkStyle();
+    for (auto* picker : sidebar()->widget()->findChildren<QComboBox*>()) {
+        if (picker->count() < 2) continue;
+        picker->showPopup();
+        QAbstractItemView* list = picker->view();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(list->window()));
+        QTest::qWait(20);
+        const QRect row = list->visualRect(list->currentIndex());
+        const QImage image = list->viewport()->grab().toImage();
+        const QRgb background = image.pixel(row.left() + 2, row.center().y());
+        double best = 1;
+        for (int y = row.top(); y <= row.bottom(); ++y) {
+            for (int x = row.left(); x <= row.right(); ++x) best = std::max(best, contrast(image.pixel(x, y), background));
+        }
+        EXPECT_GE(best, 4.5) << picker->objectName().toStdString() << " row " << picker->currentIndex();
+        // The highlight is drawn at all, not the list's own background.
+        EXPECT_GT(contrast(background, image.pixel(row.left() + 2, row.bottom() + 4 < image.height() ? row.bottom() + 4 : row.top() - 4)), 1.5);
+        picker->hidePopup();
+    }
 }
 
 // A control the user just clicked keeps its value under the wheel too (the
