@@ -29,11 +29,9 @@ void WidgetPreview::draw(DrawingSurface& surface, std::int64_t canvasWidth, std:
     // A route is fitted to this widget's own rectangle on the canvas, 12
     // points inside it (4 for the cinematic style).
     std::map<UUID, LayoutRouteProjection> projections;
-    if (widget_.kind == TelemetryWidgetKind::route) {
-        PacemarkWidget shown = widget_;
-        shown.isVisible = true;
-        projections = LayoutFrameRenderer::buildRouteProjections(activity_, PacemarkLayout{{shown}}, canvasWidth,
-                                                                 canvasHeight, DrawingTarget::preview);
+    if (auto projection =
+            LayoutFrameRenderer::routeProjection(activity_, widget_, canvasWidth, canvasHeight, DrawingTarget::preview)) {
+        projections.emplace(widget_.id, std::move(*projection));
     }
     LayoutStepBuilder builder(activity_, canvasWidth, canvasHeight, projections, DrawingTarget::preview);
     runSteps(surface, builder.buildWidget(widget_), sample_);
@@ -60,10 +58,9 @@ void CinematicBackdrop::draw(DrawingSurface& surface, std::int64_t canvasWidth, 
 
 void drawOverlayPreview(DrawingSurface& surface, const TelemetryActivity& activity, const PacemarkLayout& layout,
                         double elapsed, std::int64_t canvasWidth, std::int64_t canvasHeight) {
-    const bool cinematic = std::any_of(layout.widgets.begin(), layout.widgets.end(), [](const PacemarkWidget& widget) {
-        return widget.isVisible && widget.panelStyle == TelemetryWidgetPanelStyle::cinematic;
-    });
-    if (cinematic) CinematicBackdrop::draw(surface, canvasWidth, canvasHeight);
+    if (LayoutFrameRenderer::layoutDrawsCinematicBackdrop(layout)) {
+        CinematicBackdrop::draw(surface, canvasWidth, canvasHeight);
+    }
     const TelemetrySample sample = activity.sample(elapsed);
     for (const PacemarkWidget& widget : layout.widgets) {
         if (widget.isVisible) WidgetPreview(activity, sample, widget, false).draw(surface, canvasWidth, canvasHeight);

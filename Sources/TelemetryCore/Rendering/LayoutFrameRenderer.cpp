@@ -70,10 +70,7 @@ LayoutFrameRenderer::LayoutFrameRenderer(std::shared_ptr<const TelemetryActivity
     impl_->width = width;
     impl_->height = height;
     impl_->surfaces = std::move(surfaces);
-    impl_->drawsCinematicBackdrop =
-        std::any_of(impl_->layout.widgets.begin(), impl_->layout.widgets.end(), [](const PacemarkWidget& widget) {
-            return widget.isVisible && widget.panelStyle == TelemetryWidgetPanelStyle::cinematic;
-        });
+    impl_->drawsCinematicBackdrop = layoutDrawsCinematicBackdrop(impl_->layout);
     impl_->routeProjections = buildRouteProjections(*impl_->activity, impl_->layout, width, height);
     impl_->steps = LayoutStepBuilder(*impl_->activity, width, height, impl_->routeProjections)
                        .build(impl_->layout, impl_->drawsCinematicBackdrop);

@@ -13,6 +13,21 @@ DrawingRect LayoutFrameRenderer::rect(const PacemarkWidget& widget, std::int64_t
     return {frame.x * w, frame.y * h, frame.width * w, frame.height * h};
 }
 
+bool LayoutFrameRenderer::layoutDrawsCinematicBackdrop(const PacemarkLayout& layout) {
+    return std::any_of(layout.widgets.begin(), layout.widgets.end(), [](const PacemarkWidget& widget) {
+        return widget.isVisible && widget.panelStyle == TelemetryWidgetPanelStyle::cinematic;
+    });
+}
+
+std::optional<LayoutRouteProjection> LayoutFrameRenderer::routeProjection(const TelemetryActivity& activity,
+                                                                          const PacemarkWidget& widget,
+                                                                          std::int64_t width, std::int64_t height,
+                                                                          DrawingTarget target) {
+    if (widget.kind != TelemetryWidgetKind::route) return std::nullopt;
+    const DrawingRect inset = panelStyleRow(widget.panelStyle, target).routeInset.apply(rect(widget, width, height));
+    return LayoutRouteProjection::make(activity.trackPoints, inset);
+}
+
 std::map<UUID, LayoutRouteProjection> LayoutFrameRenderer::buildRouteProjections(const TelemetryActivity& activity,
                                                                                  const PacemarkLayout& layout,
                                                                                  std::int64_t width,
@@ -20,13 +35,11 @@ std::map<UUID, LayoutRouteProjection> LayoutFrameRenderer::buildRouteProjections
                                                                                  DrawingTarget target) {
     std::map<UUID, LayoutRouteProjection> projections;
     for (const PacemarkWidget& widget : layout.widgets) {
-        if (!widget.isVisible || widget.kind != TelemetryWidgetKind::route) continue;
-        const DrawingRect r = rect(widget, width, height);
-        const DrawingRect inset = panelStyleRow(widget.panelStyle, target).routeInset.apply(r);
-        auto projection = LayoutRouteProjection::make(activity.trackPoints, inset);
-        if (projection) {
+        if (!widget.isVisible) continue;
+        // A later widget with the same id replaces an earlier one's route.
+        if (auto projection = routeProjection(activity, widget, width, height, target)) {
             projections.insert_or_assign(widget.id, std::move(*projection));
-        } else {
+        } else if (widget.kind == TelemetryWidgetKind::route) {
             projections.erase(widget.id);
         }
     }
