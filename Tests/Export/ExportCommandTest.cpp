@@ -89,7 +89,7 @@ TEST(ExportCommandTest, BadRequestsFailWithRussianMessagesAndWriteNothing) {
         {{ride.string(), "--preset", "nope"}, 2, "Неизвестный пресет «nope»"},
         {{ride.string(), "--start", "30", "--end", "20"}, 2, "Конец отрезка должен быть позже начала."},
         {{ride.string(), "--start", "-1"}, 2, "Начало отрезка не может быть отрицательным."},
-        {{ride.string(), "--codec", "hevc", "--compact"}, 2, "--compact работает только с ProRes 4444"},
+        {{ride.string(), "--codec", "hevc", "--compact"}, 2, "--compact работает только с --codec prores."},
         // Refused before any frame is drawn: the largest picture ProRes opens
         // is below 16384 x 16384, HEVC needs one 64-pixel block and memory for
         // two encoders (here on a machine of 1 GB).

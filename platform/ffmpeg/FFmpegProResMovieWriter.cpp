@@ -13,8 +13,6 @@
 namespace pacemark {
 namespace {
 
-// Largest picture side the writer accepts; ProRes itself allows 16384.
-constexpr std::int64_t kMaxSide = 16384;
 // How many frames the caller may queue ahead of the encoder.
 constexpr std::size_t kMaxQueuedJobs = 64;
 
@@ -28,9 +26,12 @@ TelemetryVideoExportError stepFailure(std::string fixedText, int code) {
 
 FFmpegProResMovieWriter::FFmpegProResMovieWriter(MovieWriterSettings settings, ProResWriterOptions options)
     : settings_(std::move(settings)), options_(options) {
+    // The sides and rate the codec table allows (tests open smaller pictures
+    // than the settings offer, so only the upper limits are the table's).
+    const std::int64_t maximumSide = settings_.codec.row().maximumSidePixels;
     if (settings_.codec != TelemetryVideoCodec::proRes4444 || settings_.width < 1 || settings_.height < 1 ||
-        settings_.width > kMaxSide || settings_.height > kMaxSide || settings_.framesPerSecond < 1 ||
-        settings_.framesPerSecond > 1000 || options_.pictureBuffers < 1) {
+        settings_.width > maximumSide || settings_.height > maximumSide || settings_.framesPerSecond < 1 ||
+        settings_.framesPerSecond > MovieWriterSettings::maximumFramesPerSecond || options_.pictureBuffers < 1) {
         throw TelemetryVideoExportError::cannotAddVideoInput();
     }
     encoder_ = std::make_unique<ProResSliceEncoder>(settings_.width, settings_.height, settings_.framesPerSecond,
@@ -57,7 +58,7 @@ void FFmpegProResMovieWriter::startWriting() {
         started_ = true;  // from here a failure removes what was created
         try {
             compactFile_ = std::make_unique<ffmpeg::QuickTimeProResWriter>(
-                settings_.url, int(settings_.width), int(settings_.height), static_cast<int>(settings_.framesPerSecond));
+                settings_.file, int(settings_.width), int(settings_.height), static_cast<int>(settings_.framesPerSecond));
         } catch (...) {
             cancel();
             throw;
@@ -83,7 +84,7 @@ void FFmpegProResMovieWriter::startWriting() {
     stream_->avg_frame_rate = encoder_->encoder().framerate;
 
     started_ = true;  // from here a failure removes what was created
-    int code = ffmpeg::openOutputFile(*raw, settings_.url);
+    int code = ffmpeg::openOutputFile(*raw, settings_.file);
     if (code >= 0) code = ffmpeg::checkedWrite(*raw, avformat_write_header(raw, nullptr));
     if (code < 0) {
         cancel();
@@ -259,7 +260,7 @@ void FFmpegProResMovieWriter::cancel() noexcept {
     compactFile_.reset();
     if (started_) {
         std::error_code ignored;
-        std::filesystem::remove(settings_.url, ignored);
+        std::filesystem::remove(settings_.file, ignored);
     }
 }
 

@@ -13,23 +13,6 @@ namespace pacemark {
 
 namespace {
 
-// Peak resident bytes of an HEVC export: a fixed part plus bytes per pixel of
-// the picture, fitted to the peak RSS of `pacemark-cli export --codec hevc`
-// (veryfast, 3 B-frames, two encoders) at 1920x1080 (337 MB) and 3840x2160
-// (1124 MB).
-constexpr double hevcFixedBytes = 75.0e6;
-constexpr double hevcBytesPerPixel = 126.0;
-// Address space reserved is far larger (thread stacks, allocator arenas of the
-// encoders' thread pools): the smallest RLIMIT_AS that let the same exports
-// finish was 0.92-1.23 GB at 1920x1080 and 1.74-2.15 GB at 3840x2160 on a
-// 2-core machine; this line passes through the upper ends.
-constexpr double hevcFixedAddressSpaceBytes = 0.92e9;
-constexpr double hevcAddressSpaceBytesPerPixel = 148.0;
-
-const char* shortName(TelemetryVideoCodec codec) {
-    return codec == TelemetryVideoCodec::hevcWithAlpha ? "HEVC" : "ProRes";
-}
-
 std::string gigabytes(std::int64_t bytes) {
     char text[32];
     std::snprintf(text, sizeof text, "%.1f", static_cast<double>(bytes) / 1e9);
@@ -41,13 +24,16 @@ std::string gigabytes(std::int64_t bytes) {
 }  // namespace
 
 std::int64_t TelemetryExportSettings::minimumSidePixels(TelemetryVideoCodec codec) {
-    return codec == TelemetryVideoCodec::hevcWithAlpha ? 64 : smallestSidePixels;
+    return codec.row().minimumSidePixels;
 }
 
-std::int64_t TelemetryExportSettings::maximumSidePixels(TelemetryVideoCodec) { return largestSidePixels; }
+std::int64_t TelemetryExportSettings::maximumSidePixels(TelemetryVideoCodec codec) {
+    return codec.row().maximumSidePixels;
+}
 
-bool TelemetryExportSettings::proResAcceptsArea(std::int64_t width, std::int64_t height) {
-    return (8 * width + 1024) * (height + 128) < (std::int64_t{1} << 31);
+bool TelemetryExportSettings::acceptsArea(TelemetryVideoCodec codec, std::int64_t width, std::int64_t height) {
+    const auto accepts = codec.row().acceptsArea;
+    return accepts == nullptr || accepts(width, height);
 }
 
 std::optional<std::string> TelemetryExportSettings::sizeError() const {
@@ -58,25 +44,26 @@ std::optional<std::string> TelemetryExportSettings::sizeError() const {
     };
     const std::string size = std::to_string(width) + "×" + std::to_string(height);
     if (!valid(width) || !valid(height)) {
-        return "Размер кадра " + size + " не подходит для " + shortName(codec) +
+        return "Размер кадра " + size + " не подходит для " + std::string(codec.row().name) +
                ": стороны должны быть чётными, от " + std::to_string(minimum) + " до " + std::to_string(maximum) +
                " пикселей.";
     }
-    if (codec == TelemetryVideoCodec::proRes4444 && !proResAcceptsArea(width, height)) {
-        return "Размер кадра " + size + " слишком велик для ProRes: кадр должен быть меньше, например 16254×16254 или 16384×16128.";
+    if (!acceptsArea(codec, width, height)) {
+        return "Размер кадра " + size + " слишком велик для " + std::string(codec.row().name) +
+               ": кадр должен быть меньше, например " + std::string(codec.row().largestAreaExamples) + ".";
     }
     return std::nullopt;
 }
 
 std::int64_t TelemetryExportSettings::estimatedMemoryBytes() const {
-    if (codec != TelemetryVideoCodec::hevcWithAlpha) return 0;
-    return static_cast<std::int64_t>(hevcFixedBytes + hevcBytesPerPixel * static_cast<double>(width * height));
+    const TelemetryVideoCodecRow& row = codec.row();
+    return static_cast<std::int64_t>(row.fixedBytes + row.bytesPerPixel * static_cast<double>(width * height));
 }
 
 std::int64_t TelemetryExportSettings::estimatedAddressSpaceBytes() const {
-    if (codec != TelemetryVideoCodec::hevcWithAlpha) return 0;
-    return static_cast<std::int64_t>(hevcFixedAddressSpaceBytes +
-                                     hevcAddressSpaceBytesPerPixel * static_cast<double>(width * height));
+    const TelemetryVideoCodecRow& row = codec.row();
+    return static_cast<std::int64_t>(row.fixedAddressSpaceBytes +
+                                     row.addressSpaceBytesPerPixel * static_cast<double>(width * height));
 }
 
 std::int64_t TelemetryExportSettings::physicalMemoryBytes() {
@@ -101,7 +88,7 @@ std::optional<std::string> TelemetryExportSettings::memoryError() const {
     }
     if (needed <= available) return std::nullopt;
     return "Не хватает памяти для кадра " + std::to_string(width) + "×" + std::to_string(height) + " в " +
-           shortName(codec) + ": нужно около " + gigabytes(needed) + ", доступно " + gigabytes(available) +
+           std::string(codec.row().name) + ": нужно около " + gigabytes(needed) + ", доступно " + gigabytes(available) +
            ". Выберите размер кадра меньше.";
 }
 
@@ -152,9 +139,9 @@ std::int64_t TelemetryExportSettings::hevcAverageBitRate(std::int64_t width, std
     return std::max<std::int64_t>(rate, 900'000);
 }
 
-MovieWriterSettings TelemetryExportSettings::writerSettings(std::filesystem::path url) const {
+MovieWriterSettings TelemetryExportSettings::writerSettings(std::filesystem::path file) const {
     MovieWriterSettings settings;
-    settings.url = std::move(url);
+    settings.file = std::move(file);
     settings.codec = codec;
     settings.width = width;
     settings.height = height;
@@ -170,12 +157,13 @@ MovieWriterSettings TelemetryExportSettings::writerSettings(std::filesystem::pat
     return settings;
 }
 
-std::string TelemetryExportSettings::outputFileName(const std::filesystem::path& source) {
-    return source.stem().string() + "-telemetry.mov";
+std::string TelemetryExportSettings::outputFileName(const std::filesystem::path& source, TelemetryVideoCodec codec) {
+    return source.stem().string() + "-telemetry." + std::string(codec.row().container);
 }
 
-std::filesystem::path TelemetryExportSettings::defaultOutputPath(const std::filesystem::path& source) {
-    return source.parent_path() / outputFileName(source);
+std::filesystem::path TelemetryExportSettings::defaultOutputPath(const std::filesystem::path& source,
+                                                                 TelemetryVideoCodec codec) {
+    return source.parent_path() / outputFileName(source, codec);
 }
 
 }  // namespace pacemark

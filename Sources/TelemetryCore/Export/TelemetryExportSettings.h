@@ -43,19 +43,18 @@ struct TelemetryExportSettings {
 
     bool operator==(const TelemetryExportSettings&) const = default;
 
-    // Smallest and largest picture side `codec` is written at. HEVC needs one
-    // whole 64-pixel coding block (the encoder refuses anything smaller).
+    // Smallest and largest picture side `codec` is written at (its row of the
+    // codec table).
     static std::int64_t minimumSidePixels(TelemetryVideoCodec codec);
     static std::int64_t maximumSidePixels(TelemetryVideoCodec codec);
-    // Whether the ProRes writer opens a picture this big: FFmpeg refuses any
-    // picture whose (8 × width + 1024) × (height + 128) bytes reach 2^31, so
-    // 16384 × 16384 is refused while 16254 × 16254 and 16384 × 16128 are taken.
-    static bool proResAcceptsArea(std::int64_t width, std::int64_t height);
+    // Whether `codec`'s writer opens a picture of this area (ProRes refuses
+    // the largest squares; see the codec table).
+    static bool acceptsArea(TelemetryVideoCodec codec, std::int64_t width, std::int64_t height);
 
     // Russian text saying what is wrong with the size, none when it is valid.
     std::optional<std::string> sizeError() const;
-    // Bytes an export of these settings holds at its peak: for HEVC the two
-    // encoders (colour and alpha) dominate and grow with the picture area.
+    // Bytes an export of these settings holds at its peak, from the codec's
+    // row: for HEVC the two encoders (colour and alpha) grow with the picture.
     std::int64_t estimatedMemoryBytes() const;
     // Address space the same export reserves, which is what RLIMIT_AS bounds.
     std::int64_t estimatedAddressSpaceBytes() const;
@@ -83,16 +82,18 @@ struct TelemetryExportSettings {
     // unvalidated 0 still gives a playable movie.
     std::int64_t timingFramesPerSecond() const;
 
-    // What a writer of these settings is opened with, writing to `url`. The
+    // What a writer of these settings is opened with, writing to `file`. The
     // only place writer settings are made.
-    MovieWriterSettings writerSettings(std::filesystem::path url) const;
+    MovieWriterSettings writerSettings(std::filesystem::path file) const;
     // HEVC mean bit rate: 2.5 Mbit/s at 1920x1080 scaled by pixel count, at least 900 kbit/s.
     static std::int64_t hevcAverageBitRate(std::int64_t width, std::int64_t height);
 
-    // "<source name without extension>-telemetry.mov" ("ride.fit" gives "ride-telemetry.mov").
-    static std::string outputFileName(const std::filesystem::path& source);
+    // "<source name without extension>-telemetry.<the codec's container>"
+    // ("ride.fit" gives "ride-telemetry.mov").
+    static std::string outputFileName(const std::filesystem::path& source, TelemetryVideoCodec codec = defaultCodec);
     // That name in the source's folder: where an export goes unless the user picks a file.
-    static std::filesystem::path defaultOutputPath(const std::filesystem::path& source);
+    static std::filesystem::path defaultOutputPath(const std::filesystem::path& source,
+                                                   TelemetryVideoCodec codec = defaultCodec);
 };
 
 }  // namespace pacemark
