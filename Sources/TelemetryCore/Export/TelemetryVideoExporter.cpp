@@ -80,8 +80,8 @@ TelemetryVideoFramePlan TelemetryVideoExporter::framePlan(const TelemetryActivit
     return plan;
 }
 
-fs::path TelemetryVideoExporter::temporaryURL(const fs::path& outputURL) {
-    return ExportTemporaryFile::nameFor(outputURL);
+fs::path TelemetryVideoExporter::temporaryPath(const fs::path& outputFile) {
+    return ExportTemporaryFile::nameFor(outputFile);
 }
 
 void TelemetryVideoExporter::exportMovie(const TelemetryActivity& activity, const TelemetryRenderConfig& config,
@@ -95,12 +95,12 @@ void TelemetryVideoExporter::exportMovie(std::shared_ptr<const TelemetryActivity
                                          const std::function<void(double)>& progress,
                                          std::stop_token stopToken) const {
     if (!activity) throw PacemarkError("Нет данных телеметрии для экспорта.");
-    const fs::path& outputURL = config.outputURL;
-    if (outputURL.filename().empty()) throw PacemarkError("Не указан файл для видео.");
+    const fs::path& outputFile = config.outputFile;
+    if (outputFile.filename().empty()) throw PacemarkError("Не указан файл для видео.");
 
     // Setup: the folder, a fresh temporary name, the renderer and the writer.
     std::error_code error;
-    const fs::path folder = outputURL.parent_path();
+    const fs::path folder = outputFile.parent_path();
     if (!folder.empty()) {
         fs::create_directories(folder, error);
         if (error) throw exportFileError("создать папку", folder, error);
@@ -108,7 +108,7 @@ void TelemetryVideoExporter::exportMovie(std::shared_ptr<const TelemetryActivity
     // Leftovers of exports that died (killed, a power cut) go first; the
     // new temporary is locked for as long as this export runs.
     ExportTemporaryFile::removeStale(folder);
-    ExportTemporaryFile temporaryFile(outputURL);
+    ExportTemporaryFile temporaryFile(outputFile);
     const fs::path& temporary = temporaryFile.path();
 
     const TelemetryVideoFramePlan plan = framePlan(*activity, config);
@@ -150,8 +150,8 @@ void TelemetryVideoExporter::exportMovie(std::shared_ptr<const TelemetryActivity
         writer->finish();
         // rename() replaces an existing destination atomically, so the old
         // movie stays intact until the new one is complete and in place.
-        temporaryFile.moveInto(outputURL, error);
-        if (error) throw exportFileError("сохранить видео", outputURL, error);
+        temporaryFile.moveInto(outputFile, error);
+        if (error) throw exportFileError("сохранить видео", outputFile, error);
     } catch (...) {
         writer->cancel();
         std::error_code ignored;
