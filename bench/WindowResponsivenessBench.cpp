@@ -114,7 +114,7 @@ void measureStart(Window& window, const std::filesystem::path& ride) {
             return false;
         }
     } watch;
-    watch.showsRide = [&] { return window.model->activity() && !window.model->isLoading(); };
+    watch.showsRide = [&] { return window.model->loadedActivity().activity() && !window.model->loadedActivity().isLoading(); };
     watch.painted = [&] {
         if (paintedAfter < 0) paintedAfter = secondsSinceProcessStart();
         loop.quit();
@@ -214,11 +214,11 @@ void printDistribution(const char* title, const std::vector<double>& values) {
 // scheduler running other processes (the machine may be shared).
 void measureExport(Window& window, MeasuredApplication& application, int exportSeconds, TelemetryVideoCodec codec) {
     AppModel& model = *window.model;
-    model.setWidth(1920);
-    model.setHeight(1080);
-    model.setCodec(codec);
-    model.setExportStartSeconds(0);
-    model.setExportEndSeconds(exportSeconds);
+    model.exportSession().setWidth(1920);
+    model.exportSession().setHeight(1080);
+    model.exportSession().setCodec(codec);
+    model.exportSession().setExportStartSeconds(0);
+    model.exportSession().setExportEndSeconds(exportSeconds);
     const auto movie =
         std::filesystem::temp_directory_path() / ("pacemark-window-bench-" + std::to_string(getpid()) + ".mov");
 
@@ -238,10 +238,10 @@ void measureExport(Window& window, MeasuredApplication& application, int exportS
     });
     int progressReports = 0;
     const auto progressObserver =
-        QObject::connect(&model, &AppModel::exportProgressChanged, [&] { ++progressReports; });
+        QObject::connect(&model.exportSession(), &ExportSessionModel::exportProgressChanged, [&] { ++progressReports; });
     QEventLoop loop;
-    const auto endObserver = QObject::connect(&model, &AppModel::isExportingChanged, &loop, [&] {
-        if (!model.isExporting()) loop.quit();
+    const auto endObserver = QObject::connect(&model.exportSession(), &ExportSessionModel::isExportingChanged, &loop, [&] {
+        if (!model.exportSession().isExporting()) loop.quit();
     });
 
     // The settings above repaint the preview; that belongs to changing them,
@@ -262,8 +262,8 @@ void measureExport(Window& window, MeasuredApplication& application, int exportS
 
     const auto started = Clock::now();
     application.recording = true;
-    model.exportMovie(movie);
-    if (model.isExporting()) loop.exec();
+    model.exportSession().exportMovie(movie);
+    if (model.exportSession().isExporting()) loop.exec();
     ticks.stop();
     application.recording = false;
     QObject::disconnect(progressObserver);
@@ -273,7 +273,7 @@ void measureExport(Window& window, MeasuredApplication& application, int exportS
 
     std::printf("\nexport: %d s of the ride, %s 1920x1080, in %.1f s, %d progress reports, status \"%s\"\n",
                 exportSeconds, std::string(codec.rawValue()).c_str(), milliseconds(Clock::now() - started) / 1000, progressReports,
-                model.statusText().toStdString().c_str());
+                model.status().statusText().toStdString().c_str());
     printDistribution("idle, no export: gaps between 1 ms timer ticks (wall)", idleGaps);
     std::printf("  main thread CPU within them: max %.2f ms\n",
                 idleCPU.empty() ? 0 : *std::max_element(idleCPU.begin(), idleCPU.end()));
@@ -295,11 +295,11 @@ void measureExport(Window& window, MeasuredApplication& application, int exportS
 void dragStep(benchmark::State& state, Window* window, bool throughWindow) {
     AppModel& model = *window->model;
     const std::int64_t width = state.range(0);
-    model.setWidth(width);
-    model.setHeight(width * 9 / 16);
+    model.exportSession().setWidth(width);
+    model.exportSession().setHeight(width * 9 / 16);
     QCoreApplication::processEvents();
     EditorPreviewView* editor = window->editor();
-    const PacemarkWidget widget = model.overlayLayout().widgets.front();
+    const PacemarkWidget widget = model.layoutEditor().overlayLayout().widgets.front();
     const QRectF canvas = editor->canvasRect();
     const QPointF start = previewRect(widget, canvas).center();
     const auto send = [editor](QEvent::Type type, QPointF point, Qt::MouseButtons buttons) {
@@ -359,10 +359,10 @@ int main(int argc, char** argv) {
 
     Window window;
     measureStart(window, std::filesystem::path(PACEMARK_SOURCE_DIR) / "samples" / "sample-ride.fit");
-    if (!window.model->activity()) return 1;
+    if (!window.model->loadedActivity().activity()) return 1;
     // The window's own codec unless told otherwise.
     measureExport(window, application, exportSeconds,
-                  hevc < 0 ? window.model->codec()
+                  hevc < 0 ? window.model->exportSession().settings().codec
                            : TelemetryVideoCodec(hevc ? TelemetryVideoCodec::hevcWithAlpha : TelemetryVideoCodec::proRes4444));
 
     std::printf("\n");

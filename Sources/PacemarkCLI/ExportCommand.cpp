@@ -16,6 +16,7 @@
 #include "CLIGlobalOptions.h"
 #include "CairoDrawingSurface.h"
 #include "ExportBatch.h"
+#include "ExportMotionOption.h"
 #include "ExportProgress.h"
 #include "Export/TelemetryVideoExporter.h"
 #include "LayoutOption.h"
@@ -98,8 +99,8 @@ TelemetryVideoCodec codecOption(const CLIArguments& args) {
 int runExportCommand(std::span<const std::string> arguments) {
     const CLIArguments args(arguments,
                             {"--output", "--output-dir", "--codec", "--preset", "--layout", "--size", "--fps", "--start",
-                             "--end"},
-                            {"--json", "--quiet", "--skip-existing", "--compact"}, {{"-o", "--output"}, {"-q", "--quiet"}});
+                             "--end", "--motion"},
+                            {"--json", "--quiet", "--skip-existing", "--compact", "--smooth-values"}, {{"-o", "--output"}, {"-q", "--quiet"}});
     const TelemetryVideoCodec codec = codecOption(args);
     const bool compact = args.has("--compact");
     if (compact && !codec.row().compactStorage) {
@@ -112,6 +113,7 @@ int runExportCommand(std::span<const std::string> arguments) {
     if (const auto size = args.size("--size")) std::tie(settings.width, settings.height) = *size;
     settings.framesPerSecond = args.positiveInteger("--fps", TelemetryExportSettings::maximumFramesPerSecond)
                                    .value_or(TelemetryExportSettings::defaultFramesPerSecond);
+    settings.motion = motionOption(args);
     if (const auto error = settings.validationError()) throw CLIUsageError(*error);
     const auto [width, height, fps] = std::tuple(settings.width, settings.height, settings.framesPerSecond);
     const double start = args.number("--start").value_or(0);

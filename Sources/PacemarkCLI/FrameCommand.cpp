@@ -9,6 +9,8 @@
 #include "CLIArguments.h"
 #include "CLICommands.h"
 #include "CLIGlobalOptions.h"
+#include "Export/TelemetryExportSettings.h"
+#include "ExportMotionOption.h"
 #include "LayoutOption.h"
 #include "Rendering/LayoutFrameRenderer.h"
 #include "Telemetry/TelemetryFileLoader.h"
@@ -105,10 +107,12 @@ OwnedPixelBuffer composeOverBackground(const OwnedPixelBuffer& overlay, const Fr
     return result;
 }
 
-// frame FILE [--preset NAME | --layout FILE] [--at SECONDS] [--size WxH] [--background checker|dark|PATH.png] -o OUT.png
+// frame FILE [--preset NAME | --layout FILE] [--at SECONDS] [--size WxH] [--background checker|dark|PATH.png]
+//       [--motion steps|smooth[:HZ]] [--smooth-values] -o OUT.png
 int runFrameCommand(std::span<const std::string> arguments) {
-    const CLIArguments options(arguments, {"--preset", "--layout", "--at", "--size", "--background", "--output"}, {},
-                               {{"-o", "--output"}});
+    const CLIArguments options(arguments,
+                               {"--preset", "--layout", "--at", "--size", "--background", "--output", "--motion"},
+                               {"--smooth-values"}, {{"-o", "--output"}});
     const std::filesystem::path input = options.requireOneFile();
     const auto output = options.value("--output");
     if (!output || output->empty()) throw CLIUsageError("Не указан выходной файл: -o КАДР.png.");
@@ -117,11 +121,14 @@ int runFrameCommand(std::span<const std::string> arguments) {
     const FrameBackground background =
         options.has("--background") ? FrameBackground::parse(*options.value("--background")) : FrameBackground{};
     const auto requestedAt = options.number("--at");
+    TelemetryExportSettings motionSettings;
+    motionSettings.motion = motionOption(options);
+    if (const auto error = motionSettings.motionError()) throw CLIUsageError(*error);
 
     auto activity = std::make_shared<const TelemetryActivity>(loadActivity(input));
     const double at = requestedAt.value_or(defaultFrameInstant(activity->durationSeconds()));
     const LayoutFrameRenderer renderer(activity, overlay.layout, width, height,
-                                       std::make_shared<const CairoDrawingSurfaceFactory>());
+                                       std::make_shared<const CairoDrawingSurfaceFactory>(), motionSettings.motion);
     OwnedPixelBuffer frame(width, height);
     renderer.render(at, frame.view());
     OwnedPixelBuffer picture = composeOverBackground(frame, background);

@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <cmath>
 #include <iostream>
 #include <memory>
 
@@ -16,25 +17,30 @@ namespace pacemark::cli {
 
 namespace {
 
-// Each preset is drawn at full HD and shown at a third of that size.
-constexpr std::int64_t frameWidth = 1920;
-constexpr std::int64_t frameHeight = 1080;
-constexpr double cellWidth = 640;
-constexpr double cellHeight = 360;
+// Each preset is drawn at the frame size (full HD unless told) and shown no
+// larger than this box, at its own size when it fits: a 1920 × 1080 frame at
+// a third, a portrait one as a tall cell.
+constexpr double cellBoxSide = 640;
 constexpr double labelHeight = 44;
 constexpr double gap = 20;
 
 }  // namespace
 
-// sheet FILE [--layout FILE] [--at SECONDS] -o OUT.png: the nine presets on
+// sheet FILE [--layout FILE] [--at SECONDS] [--size WxH] -o OUT.png: the nine presets on
 // one contact sheet (3 × 3), or the one layout of the file, each over the dark
 // backdrop and labelled with its name.
 int runSheetCommand(std::span<const std::string> arguments) {
-    const CLIArguments options(arguments, {"--at", "--layout", "--output"}, {}, {{"-o", "--output"}});
+    const CLIArguments options(arguments, {"--at", "--layout", "--size", "--output"}, {}, {{"-o", "--output"}});
     const std::filesystem::path input = options.requireOneFile();
     const auto output = options.value("--output");
     if (!output || output->empty()) throw CLIUsageError("Не указан выходной файл: -o ЛИСТ.png.");
     const auto requestedAt = options.number("--at");
+    const auto [frameWidth, frameHeight] =
+        options.size("--size").value_or(std::pair<std::int64_t, std::int64_t>{1920, 1080});
+    const double cellScale = std::min({1.0, cellBoxSide / static_cast<double>(frameWidth),
+                                       cellBoxSide / static_cast<double>(frameHeight)});
+    const double cellWidth = std::round(static_cast<double>(frameWidth) * cellScale);
+    const double cellHeight = std::round(static_cast<double>(frameHeight) * cellScale);
     auto activity = std::make_shared<const TelemetryActivity>(loadActivity(input));
     const double at = requestedAt.value_or(defaultFrameInstant(activity->durationSeconds()));
     const auto surfaces = std::make_shared<const CairoDrawingSurfaceFactory>();

@@ -34,16 +34,20 @@ constexpr std::array kCommands = {
                runCheckCommand},
 #ifdef PACEMARK_CLI_HAS_PLATFORM
     // Commands that draw or write movies are registered here.
-    CLICommand{"frame", "frame FILE [--preset NAME | --layout FILE] [--at SECONDS] [--size WxH] [--background checker|dark|PATH.png] -o OUT.png",
+    CLICommand{"frame", "frame FILE [--preset NAME | --layout FILE] [--at SECONDS] [--size WxH] [--background checker|dark|PATH.png] "
+               "[--motion steps|smooth[:HZ]] [--smooth-values] -o OUT.png",
                "Один кадр оверлея в PNG с прозрачностью (по умолчанию первый пресет, 42 % заезда, 1920x1080). "
-               "С --background — поверх шахматки, тёмного фона или картинки.",
+               "С --background — поверх шахматки, тёмного фона или картинки; --motion и --smooth-values — как у export.",
                runFrameCommand},
-    CLICommand{"sheet", "sheet FILE [--layout FILE] [--at SECONDS] -o OUT.png",
-               "Лист всех девяти пресетов (3 x 3) на тёмном фоне, с подписями; с --layout — один макет из файла.",
+    CLICommand{"sheet", "sheet FILE [--layout FILE] [--at SECONDS] [--size WxH] -o OUT.png",
+               "Лист всех девяти пресетов (3 x 3) на тёмном фоне, с подписями; с --layout — один макет из файла. "
+               "С --size кадры рисуются в этом размере (по умолчанию 1920x1080) и показаны не крупнее 640 точек "
+               "по большей стороне.",
                runSheetCommand},
     CLICommand{"export",
                "export FILE... [-o OUT.mov | --output-dir DIR] [--codec prores|hevc] [--preset NAME | --layout FILE] "
-               "[--size WxH] [--fps N] [--start S] [--end S] [--skip-existing] [--json] [--quiet] [--compact]",
+               "[--size WxH] [--fps N] [--start S] [--end S] [--motion steps|smooth[:HZ]] [--smooth-values] [--skip-existing] "
+               "[--json] [--quiet] [--compact]",
                "Прозрачный оверлей заезда в видео MOV с альфа-каналом (по умолчанию ProRes 4444, 1920×1080, "
                "30 к/с, вся активность, файл ИМЯ-telemetry.mov рядом с исходным или в --output-dir). "
                "Несколько файлов — по фильму на каждый, ошибка одного не останавливает остальные, в конце итог. "
@@ -51,7 +55,11 @@ constexpr std::array kCommands = {
                "убирает прогресс. Ctrl-C останавливает экспорт, не трогая существующий файл. С --compact (только ProRes) "
                "повторяющийся кадр хранится в файле один раз, а повторы ссылаются на него: файл в десятки раз меньше "
                "и пишется быстрее. FFmpeg и GStreamer такие файлы читают, но не каждый видеоредактор проверен с ними: "
-               "если редактор покажет не те кадры, экспортируйте без --compact.",
+               "если редактор покажет не те кадры, экспортируйте без --compact. "
+               "--motion steps (по умолчанию) меняет значения раз в секунду, как записано; --motion smooth плавно "
+               "ведёт значения, дуги и точку маршрута между точками записи, обновляя кадр 10 раз в секунду "
+               "(smooth:5, smooth:15 — другая частота, smooth:frame — каждый кадр). --smooth-values усредняет "
+               "скорость и мощность по соседним секундам, чтобы последняя цифра не мерцала.",
                runExportCommand},
     CLICommand{"layout", "layout --preset NAME -o FILE.pacemark-layout",
                "Пресет в виде файла макета (JSON): основа, чтобы править макет и передавать его в --layout.",

@@ -26,6 +26,8 @@ TEST(ExportCommandTest, EveryWriterExportsTheSegmentBesideTheSourceAndPassesTheC
         {{}, "Кодек: ProRes 4444 («ap4h»), 160×90, кадров: 20"},
         {{"--compact"}, "Кодек: ProRes 4444 («ap4h»), 160×90, кадров: 20"},
         {{"--codec", "hevc"}, "Кодек: HEVC («hvc1»), 160×90, кадров: 20"},
+        {{"--compact", "--motion", "smooth:frame"}, "Кодек: ProRes 4444 («ap4h»), 160×90, кадров: 20"},
+        {{"--codec", "hevc", "--motion", "smooth", "--smooth-values"}, "Кодек: HEVC («hvc1»), 160×90, кадров: 20"},
     };
     std::vector<std::uintmax_t> sizes;
     for (const Writer& writer : writers) {
@@ -90,6 +92,9 @@ TEST(ExportCommandTest, BadRequestsFailWithRussianMessagesAndWriteNothing) {
         {{ride.string(), "--start", "30", "--end", "20"}, 2, "Конец отрезка должен быть позже начала."},
         {{ride.string(), "--start", "-1"}, 2, "Начало отрезка не может быть отрицательным."},
         {{ride.string(), "--codec", "hevc", "--compact"}, 2, "--compact работает только с --codec prores."},
+        {{ride.string(), "--motion", "glide"}, 2, "Неизвестное движение «glide»"},
+        {{ride.string(), "--motion", "smooth:fast"}, 2, "Частота обновления «fast» не подходит"},
+        {{ride.string(), "--motion", "smooth:500"}, 2, "Частота обновления 500 Гц не подходит"},
         // Refused before any frame is drawn: the largest picture ProRes opens
         // is below 16384 x 16384, HEVC needs one 64-pixel block and memory for
         // two encoders (here on a machine of 1 GB).

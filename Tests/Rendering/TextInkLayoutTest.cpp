@@ -64,24 +64,42 @@ DrawingRect inkOf(const Call& text) {
     return {ink.x + std::floor(text.rect.x), ink.y + std::floor(text.rect.y), ink.width, ink.height};
 }
 
+bool contains(const DrawingRect& outer, const DrawingRect& inner) {
+    return inner.minX() >= outer.minX() && inner.maxX() <= outer.maxX() && inner.minY() >= outer.minY() &&
+           inner.maxY() <= outer.maxY();
+}
+
 }  // namespace
 
-// Inside every widget of every preset, no text's ink touches another's, at
-// both export sizes, through a ride and with the longest numbers.
+// Inside every widget of every preset, no text's ink touches another's or a
+// rule, and none leaves the widget's rectangle: at the sizes cameras record
+// and screens show, in both shapes, through a ride and with the longest
+// numbers. Only the drawing calls are recorded; each text is drawn alone to
+// measure its ink, so 8K costs no 8K frames.
 TEST(TextInkLayoutTest, TextsOfAWidgetNeverOverlap) {
     const std::vector<std::pair<std::string, std::shared_ptr<const TelemetryActivity>>> rides = {
         {"sample ride", std::make_shared<const TelemetryActivity>(TelemetryFileLoader::load(
                             std::filesystem::path(PACEMARK_SOURCE_DIR) / "samples" / "sample-ride.fit"))},
         {"long numbers", longNumbersRide()},
     };
-    const std::vector<std::pair<std::int64_t, std::int64_t>> sizes = {{1920, 1080}, {3840, 2160}};
+    const std::vector<std::pair<std::int64_t, std::int64_t>> sizes = {
+        {640, 360},   {848, 480},   {1280, 720}, {1920, 1080}, {2704, 1520},
+        {3840, 2160}, {7680, 4320}, {1080, 1920}};
     for (const auto& [rideName, ride] : rides) {
         for (const auto& [width, height] : sizes) {
             for (const PacemarkPreset& preset : PacemarkPreset::allCases()) {
                 for (const PacemarkWidget& widget : preset.layout().widgets) {
-                    SCOPED_TRACE(rideName + " " + std::to_string(width) + " " + std::string(preset.rawValue()) + " " +
-                                 std::string(widget.kind.rawValue()) + " " + std::string(widget.panelStyle.rawValue()));
+                    SCOPED_TRACE(rideName + " " + std::to_string(width) + "x" + std::to_string(height) + " " +
+                                 std::string(preset.rawValue()) + " " + std::string(widget.kind.rawValue()) + " " +
+                                 std::string(widget.panelStyle.rawValue()));
                     const LayoutFrameRenderer renderer(ride, PacemarkLayout{{widget}}, width, height, nullptr);
+                    const DrawingRect card = renderer.canvas().widgetRect(widget);
+                    // Ink is measured in whole pixels; the card's edges are not whole.
+                    const DrawingRect cardPixels = bounds::outset(card, 1);
+                    // The cinematic style, drawn without panels, also keeps two clear pixels
+                    // between texts at 1080 lines, the same share of the picture at any size.
+                    const double clearance =
+                        widget.panelStyle == TelemetryWidgetPanelStyle::cinematic ? 2 * renderer.canvas().scale : 0;
                     for (const double fraction : {0.05, 0.4, 0.93}) {
                         SCOPED_TRACE("at " + std::to_string(fraction));
                         RecordingDrawingSurface surface(width, height);
@@ -96,10 +114,11 @@ TEST(TextInkLayoutTest, TextsOfAWidgetNeverOverlap) {
                                 rules.push_back(bounds::outset(bounds::ofPath(call.path), call.state.lineWidth / 2));
                             }
                         }
-                        // The cinematic style, drawn without panels, also keeps two clear pixels between texts.
-                        const double clearance = widget.panelStyle == TelemetryWidgetPanelStyle::cinematic ? 2 : 0;
                         for (std::size_t a = 0; a < texts.size(); ++a) {
-                            const DrawingRect inkA = bounds::outset(inkOf(texts[a]), clearance);
+                            const DrawingRect ink = inkOf(texts[a]);
+                            EXPECT_TRUE(bounds::isEmpty(ink) || contains(cardPixels, ink))
+                                << "\"" << texts[a].text << "\" leaves its widget";
+                            const DrawingRect inkA = bounds::outset(ink, clearance);
                             for (std::size_t b = a + 1; b < texts.size(); ++b) {
                                 EXPECT_FALSE(bounds::intersects(inkA, inkOf(texts[b])))
                                     << "\"" << texts[a].text << "\" and \"" << texts[b].text << "\"";

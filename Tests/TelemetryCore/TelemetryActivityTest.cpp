@@ -237,3 +237,138 @@ TEST(TelemetryActivityTest, SummaryAndElevationGain) {
     EXPECT_NEAR(*gainOf({100, std::nan(""), 101}), 1.0, 1e-9);
     EXPECT_FALSE(gainOf({}));
 }
+
+namespace {
+
+// A short ride with every kind of stretch the interpolation must respect:
+// seconds 0-3 recorded every second, then a pause until 10, heart rate and
+// power lost at 2, cadence and speed never lost.
+TelemetryActivity interpolationRide() {
+    std::vector<TelemetrySample> raw(6);
+    const double seconds[] = {0, 1, 2, 3, 10, 11};
+    const double speeds[] = {10, 12, 14, 14, 6, 8};
+    const std::int64_t cadences[] = {80, 85, 90, 90, 60, 70};
+    for (std::size_t k = 0; k < raw.size(); ++k) {
+        raw[k].elapsed = seconds[k];
+        raw[k].speedMetersPerSecond = speeds[k];
+        raw[k].cadenceRPM = cadences[k];
+        raw[k].distanceMeters = 11.0 * seconds[k];
+        raw[k].altitudeMeters = 100.0 + seconds[k];
+        raw[k].gradePercent = 1.0 + 2.0 * seconds[k];
+        raw[k].latitude = 45.0 + 0.001 * seconds[k];
+        raw[k].longitude = 7.0 + 0.002 * seconds[k];
+    }
+    raw[0].heartRateBPM = 120;
+    raw[1].heartRateBPM = 125;
+    raw[0].powerWatts = 200;
+    raw[1].powerWatts = 250;
+    raw[3].powerWatts = 300;
+    return TelemetryActivity(std::nullopt, raw);
+}
+
+}  // namespace
+
+TEST(TelemetryActivityTest, InterpolationMovesEveryReadingLinearlyBetweenTwoSamples) {
+    const TelemetryActivity ride = interpolationRide();
+    const TelemetrySample s = ride.interpolatedSample(0.25);
+    EXPECT_DOUBLE_EQ(s.elapsed, 0.25);
+    EXPECT_DOUBLE_EQ(*s.speedMetersPerSecond, 10.5);
+    EXPECT_DOUBLE_EQ(*s.distanceMeters, 2.75);
+    EXPECT_DOUBLE_EQ(*s.altitudeMeters, 100.25);
+    EXPECT_DOUBLE_EQ(*s.gradePercent, 1.5);
+    EXPECT_DOUBLE_EQ(*s.latitude, 45.00025);
+    EXPECT_DOUBLE_EQ(*s.longitude, 7.0005);
+    EXPECT_EQ(s.powerWatts, 213);     // 212.5, halves away from zero
+    EXPECT_EQ(s.heartRateBPM, 121);   // 121.25
+    EXPECT_EQ(s.cadenceRPM, 81);      // 81.25
+    EXPECT_EQ(ride.interpolatedSample(0.5).heartRateBPM, 123);  // 122.5
+    EXPECT_EQ(ride.interpolatedSample(1.5).cadenceRPM, 88);      // 87.5
+
+    // At a sample's own time the readings are that sample's.
+    for (double t : {0.0, 1.0, 3.0, 10.0}) {
+        TelemetrySample expected = ride.sample(t);
+        EXPECT_EQ(ride.interpolatedSample(t), expected) << "at " << t;
+    }
+}
+
+TEST(TelemetryActivityTest, InterpolationNeverReachesIntoAnAbsentReading) {
+    const TelemetryActivity ride = interpolationRide();
+    // Power and heart rate are lost at 2: between 1 and 2 the last reading holds.
+    const TelemetrySample holding = ride.interpolatedSample(1.5);
+    EXPECT_EQ(holding.powerWatts, 250);
+    EXPECT_EQ(holding.heartRateBPM, 125);
+    EXPECT_DOUBLE_EQ(*holding.speedMetersPerSecond, 13);
+    // Between 2 and 3 power comes back only at 3: absent until then.
+    const TelemetrySample absent = ride.interpolatedSample(2.5);
+    EXPECT_FALSE(absent.powerWatts.has_value());
+    EXPECT_FALSE(absent.heartRateBPM.has_value());
+    EXPECT_EQ(ride.interpolatedSample(3).powerWatts, 300);
+}
+
+TEST(TelemetryActivityTest, InterpolationHoldsAcrossAPauseThenJumps) {
+    const TelemetryActivity ride = interpolationRide();
+    const TelemetrySample paused = ride.interpolatedSample(9.9);
+    EXPECT_DOUBLE_EQ(paused.elapsed, 9.9);  // the clock runs on
+    EXPECT_DOUBLE_EQ(*paused.speedMetersPerSecond, 14);
+    EXPECT_DOUBLE_EQ(*paused.distanceMeters, 33);
+    EXPECT_DOUBLE_EQ(*paused.latitude, 45.003);
+    EXPECT_EQ(paused.powerWatts, 300);
+    EXPECT_DOUBLE_EQ(*ride.interpolatedSample(10).speedMetersPerSecond, 6);
+    EXPECT_DOUBLE_EQ(*ride.interpolatedSample(10.5).speedMetersPerSecond, 7);
+}
+
+TEST(TelemetryActivityTest, InterpolationAtTheRidesEndsGivesTheEndSamples) {
+    const TelemetryActivity ride = interpolationRide();
+    TelemetrySample first = ride.samples.front();
+    EXPECT_EQ(ride.interpolatedSample(-5), first);
+    TelemetrySample last = ride.samples.back();
+    EXPECT_EQ(ride.interpolatedSample(500), last);
+    EXPECT_EQ(TelemetryActivity().interpolatedSample(3), TelemetrySample{});
+
+    // Before a first sample recorded late the first sample's readings hold.
+    std::vector<TelemetrySample> late(2);
+    late[0].elapsed = 4;
+    late[0].speedMetersPerSecond = 5;
+    late[1].elapsed = 5;
+    late[1].speedMetersPerSecond = 7;
+    const TelemetrySample early = TelemetryActivity(std::nullopt, late).interpolatedSample(2);
+    EXPECT_DOUBLE_EQ(early.elapsed, 2);
+    EXPECT_DOUBLE_EQ(*early.speedMetersPerSecond, 5);
+}
+
+TEST(TelemetryActivityTest, InterpolationKeepsAPositionThatCrossesTheAntimeridian) {
+    std::vector<TelemetrySample> raw(2);
+    raw[0].latitude = -16.0;
+    raw[0].longitude = 179.9999;
+    raw[1].elapsed = 1;
+    raw[1].latitude = -16.0002;
+    raw[1].longitude = -179.9999;
+    const TelemetrySample s = TelemetryActivity(std::nullopt, raw).interpolatedSample(0.5);
+    EXPECT_DOUBLE_EQ(*s.longitude, 179.9999);
+    EXPECT_DOUBLE_EQ(*s.latitude, -16.0);
+}
+
+TEST(TelemetryActivityTest, SmoothingAveragesSpeedAndPowerOverTwoSecondsEachSide) {
+    std::vector<TelemetrySample> raw(7);
+    for (std::size_t k = 0; k < raw.size(); ++k) {
+        raw[k].elapsed = static_cast<double>(k);
+        raw[k].speedMetersPerSecond = k % 2 == 0 ? 10.0 : 20.0;
+        raw[k].powerWatts = k % 2 == 0 ? 200 : 301;
+        raw[k].heartRateBPM = k % 2 == 0 ? 100 : 110;
+    }
+    raw[6].elapsed = 20;  // after a pause: never averaged with the others
+    const TelemetryActivity ride(std::nullopt, raw);
+    constexpr auto both = TelemetryValueSmoothing::speedAndPower;
+
+    const TelemetrySample middle = ride.sample(2, both);
+    EXPECT_DOUBLE_EQ(*middle.speedMetersPerSecond, 14);  // (10+20+10+20+10) / 5
+    EXPECT_EQ(middle.powerWatts, 240);                    // 1202 / 5 = 240.4
+    EXPECT_EQ(middle.heartRateBPM, 100);                  // not smoothed
+    EXPECT_DOUBLE_EQ(*ride.sample(0, both).speedMetersPerSecond, 40.0 / 3);
+    EXPECT_DOUBLE_EQ(*ride.sample(5, both).speedMetersPerSecond, 50.0 / 3);  // 3, 4, 5; not 20
+    EXPECT_DOUBLE_EQ(*ride.sample(20, both).speedMetersPerSecond, 10);
+    // Between two smoothed samples the smoothed values are interpolated.
+    EXPECT_DOUBLE_EQ(*ride.interpolatedSample(2.5, both).speedMetersPerSecond, 15);
+    // Off unless asked for.
+    EXPECT_DOUBLE_EQ(*ride.sample(2).speedMetersPerSecond, 10);
+}

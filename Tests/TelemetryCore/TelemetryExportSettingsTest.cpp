@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "Export/TelemetryExportSettings.h"
+#include "Export/TelemetryRenderConfig.h"
 
 namespace pacemark {
 namespace {
@@ -38,6 +39,32 @@ TEST(TelemetryExportSettingsTest, ValidatesSizeAndRateAtEachCodecsBoundsWithRuss
     const TelemetryExportSettings ultraHD{.width = 3840, .height = 2160};
     EXPECT_LT(TelemetryExportSettings{}.estimatedMemoryBytes(), ultraHD.estimatedMemoryBytes());
     EXPECT_EQ(TelemetryExportSettings{}.validationError(), std::nullopt);
+}
+
+// Motion is stepping unless asked for; a smooth rate from 1 to the highest
+// frame rate, or every frame, is valid, and the render config keeps it.
+TEST(TelemetryExportSettingsTest, MotionDefaultsToStepsAndValidatesTheSmoothRate) {
+    TelemetryExportSettings settings;
+    EXPECT_FALSE(settings.motion.isSmooth());
+    EXPECT_EQ(settings.motion.updatesPerSecond, 10);
+    EXPECT_EQ(TelemetryExportSettings::motionModeTitle(settings.motion.mode), "По секундам");
+    EXPECT_EQ(TelemetryExportSettings::motionModeTitle(TelemetryMotionMode::smooth), "Плавно");
+    EXPECT_EQ(TelemetryExportSettings::motionUpdateRateTitle(TelemetryMotion::everyFrame), "каждый кадр");
+    settings.motion.updatesPerSecond = -4;  // not looked at while stepping
+    EXPECT_EQ(settings.validationError(), std::nullopt);
+
+    settings.motion.mode = TelemetryMotionMode::smooth;
+    for (std::int64_t rate : {std::int64_t{1}, std::int64_t{240}, TelemetryMotion::everyFrame}) {
+        settings.motion.updatesPerSecond = rate;
+        EXPECT_EQ(settings.validationError(), std::nullopt) << rate;
+    }
+    settings.motion.updatesPerSecond = 241;
+    EXPECT_EQ(settings.validationError(),
+              "Частота обновления 241 Гц не подходит: нужно от 1 до 240 Гц или каждый кадр.");
+
+    settings.motion.updatesPerSecond = 15;
+    const TelemetryRenderConfig config("out.mov", settings, 0, std::nullopt, PacemarkLayout{});
+    EXPECT_EQ(config.motion, settings.motion);
 }
 
 TEST(TelemetryExportSettingsTest, OutputGoesBesideTheSourceUnderItsNameWithoutExtension) {

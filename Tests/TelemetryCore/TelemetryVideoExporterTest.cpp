@@ -22,17 +22,20 @@ using testing::thrownBy;
 using testing::TemporaryFolder;
 
 // Notes the instants it is asked to draw (the pictures themselves are not
-// looked at here), and says that frames of one sample look the same.
+// looked at here), and says which frames look the same as the export's
+// motion does (in steps: frames of one sample).
 class SampleIndexRenderer : public ExportFrameRenderer {
 public:
-    SampleIndexRenderer(std::shared_ptr<const TelemetryActivity> activity, std::vector<double>* rendered)
-        : activity_(std::move(activity)), rendered_(rendered) {}
+    SampleIndexRenderer(std::shared_ptr<const TelemetryActivity> activity, TelemetryMotion motion,
+                        std::vector<double>* rendered)
+        : activity_(std::move(activity)), motion_(motion), rendered_(rendered) {}
 
     void render(double elapsed, PixelBufferView) const override { rendered_->push_back(elapsed); }
-    std::size_t frameKey(double elapsed) const override { return activity_->sampleIndex(elapsed); }
+    std::size_t frameKey(double elapsed) const override { return motion_.frameKey(*activity_, elapsed); }
 
 private:
     std::shared_ptr<const TelemetryActivity> activity_;
+    TelemetryMotion motion_;
     std::vector<double>* rendered_;
 };
 
@@ -43,8 +46,9 @@ struct ExportRun {
 
     void run(const TelemetryActivity& activity, const TelemetryRenderConfig& config, std::stop_token stop = {}) {
         const TelemetryVideoExporter exporter(writers, [this](std::shared_ptr<const TelemetryActivity> drawn,
-                                                              const PacemarkLayout&, std::int64_t, std::int64_t) {
-            return std::make_unique<SampleIndexRenderer>(std::move(drawn), &rendered);
+                                                              const PacemarkLayout&, std::int64_t, std::int64_t,
+                                                              const TelemetryMotion& motion) {
+            return std::make_unique<SampleIndexRenderer>(std::move(drawn), motion, &rendered);
         });
         exporter.exportMovie(activity, config, [&](double p) { progress.push_back(p); }, stop);
     }
@@ -59,6 +63,28 @@ TelemetryRenderConfig configFor(fs::path output, std::int64_t fps, double start 
                                 std::optional<double> duration = std::nullopt,
                                 TelemetryVideoCodec codec = TelemetryVideoCodec::proRes4444) {
     return TelemetryRenderConfig(std::move(output), 8, 4, fps, codec, start, duration, PacemarkLayout{});
+}
+
+// Smooth motion renders one frame per update and repeats it until the next:
+// at 10 Hz every third frame of 30, drawing every frame when asked.
+TEST(TelemetryVideoExporterTest, SmoothMotionRendersOneFramePerUpdate) {
+    TemporaryFolder folder;
+    for (const auto& [rate, renders] : {std::pair<std::int64_t, std::size_t>{10, 100}, {15, 150},
+                                        {TelemetryMotion::everyFrame, 300}}) {
+        SCOPED_TRACE(rate);
+        TelemetryRenderConfig config = configFor(folder / "out.mov", 30, 2.0, 10.0);
+        config.motion = {TelemetryMotionMode::smooth, rate, TelemetryValueSmoothing::none};
+        ExportRun run;
+        run.run(*testing::rideOfSeconds(20), config);
+        const auto& frames = run.recording().frames;
+        ASSERT_EQ(frames.size(), 300u);
+        ASSERT_EQ(run.rendered.size(), renders);
+        const auto repeats = std::count_if(frames.begin(), frames.end(), [](auto& f) { return f.isRepeat; });
+        EXPECT_EQ(static_cast<std::size_t>(repeats), 300 - renders);
+        if (rate == 10) {
+            for (std::size_t k = 0; k < renders; ++k) EXPECT_NEAR(run.rendered[k], 2.0 + 0.1 * double(k), 1e-9);
+        }
+    }
 }
 
 TEST(TelemetryVideoExporterTest, TenSecondsAtThirtyFramesGivesThreeHundredFramesAndElevenProgressCalls) {

@@ -119,6 +119,33 @@ MovieImage rotated(const MovieImage& source, int degrees) {
     return result;
 }
 
+// Opens a local file for demuxing. The "file:" prefix and the protocol
+// whitelist keep a crafted name or a playlist inside the file from reaching
+// anything but local files; reads blocked on a slow file end when the owner's
+// stop token (in `state`) is stopped.
+template <typename State>
+AVFormatContext* openInput(const std::filesystem::path& path, const State* state) {
+    ffmpeg::Dictionary options;
+    av_dict_set(options.get(), "protocol_whitelist", "file", 0);
+    AVFormatContext* rawFormat = avformat_alloc_context();
+    if (!rawFormat) throw std::bad_alloc();
+    rawFormat->interrupt_callback.callback = [](void* opaque) -> int {
+        return static_cast<const State*>(opaque)->stopToken.stop_requested() ? 1 : 0;
+    };
+    rawFormat->interrupt_callback.opaque = const_cast<State*>(state);
+    std::error_code error;
+    const std::string name = ffmpeg::fileURL(std::filesystem::absolute(path, error));
+    const int openResult = avformat_open_input(&rawFormat, name.c_str(), nullptr, options.get());
+    if (openResult < 0) {
+        throw MovieReaderError(MovieReaderError::Case::unreadable, path, reasonForOpenError(openResult));
+    }
+    return rawFormat;
+}
+
+// The camera metadata track's data larger than this is not a camera's (an
+// hour of recording holds about 30 MB).
+constexpr std::size_t maximumCameraMetadataBytes = 512u << 20;
+
 }  // namespace
 
 MovieReaderError::MovieReaderError(Case errorCase, const std::filesystem::path& path, const std::string& reason)
@@ -227,26 +254,10 @@ FFmpegMovieReader::FFmpegMovieReader(const std::filesystem::path& path, std::sto
     s.stopToken = std::move(stopToken);
     if (!s.packet) throw std::bad_alloc();
 
-    std::error_code error;
-    if (std::filesystem::is_directory(path, error)) {
+    if (std::error_code error; std::filesystem::is_directory(path, error)) {
         throw MovieReaderError(MovieReaderError::Case::unreadable, path, reasonForOpenError(AVERROR(EISDIR)));
     }
-    // The "file:" prefix and the protocol whitelist keep a crafted name or a
-    // playlist inside the file from reaching anything but local files.
-    ffmpeg::Dictionary options;
-    av_dict_set(options.get(), "protocol_whitelist", "file", 0);
-    AVFormatContext* rawFormat = avformat_alloc_context();
-    if (!rawFormat) throw std::bad_alloc();
-    // Reads blocked on a slow file end when the owner stops the reader.
-    rawFormat->interrupt_callback.callback = [](void* opaque) -> int {
-        return static_cast<const State*>(opaque)->stopToken.stop_requested() ? 1 : 0;
-    };
-    rawFormat->interrupt_callback.opaque = &s;
-    const std::string name = ffmpeg::fileURL(std::filesystem::absolute(path, error));
-    const int openResult = avformat_open_input(&rawFormat, name.c_str(), nullptr, options.get());
-    if (openResult < 0) {
-        throw MovieReaderError(MovieReaderError::Case::unreadable, path, reasonForOpenError(openResult));
-    }
+    AVFormatContext* rawFormat = openInput(path, &s);
     s.format.reset(rawFormat);
     if (avformat_find_stream_info(s.format.get(), nullptr) < 0) {
         throw MovieReaderError(MovieReaderError::Case::unreadable, path, reasonForOpenError(AVERROR_INVALIDDATA));
@@ -318,6 +329,87 @@ std::vector<MovieMetadataItem> FFmpegMovieReader::metadataItems() const {
         appendItems(s.format->streams[i]->metadata, "stream/" + std::to_string(i) + "/", items);
     }
     return items;
+}
+
+ClipFacts FFmpegMovieReader::clipFacts() const {
+    const State& s = *state_;
+    ClipFacts facts;
+    // The average rate is the movie's own; the guessed base rate only when
+    // the average is missing.
+    AVRational rate = s.stream->avg_frame_rate;
+    if (rate.num <= 0 || rate.den <= 0) rate = s.stream->r_frame_rate;
+    if (rate.num > 0 && rate.den > 0) {
+        av_reduce(&rate.num, &rate.den, rate.num, rate.den, std::numeric_limits<int>::max());
+        facts.frameRate = {rate.num, rate.den};
+    }
+    if (s.stream->duration != AV_NOPTS_VALUE && s.stream->duration > 0) {
+        facts.durationSeconds = static_cast<double>(s.stream->duration) * av_q2d(s.stream->time_base);
+    } else {
+        facts.durationSeconds = durationSeconds();
+    }
+    if (s.stream->nb_frames > 0) {
+        facts.frameCount = s.stream->nb_frames;
+    } else if (std::isfinite(facts.durationSeconds) && facts.frameRate.isKnown()) {
+        facts.frameCount = std::llround(facts.durationSeconds * facts.frameRate.framesPerSecond());
+    }
+    facts.displayWidth = displayWidth();
+    facts.displayHeight = displayHeight();
+    return facts;
+}
+
+std::optional<CameraMetadataTrack> FFmpegMovieReader::cameraMetadataTrack() const {
+    const State& s = *state_;
+    int index = -1;
+    for (unsigned i = 0; i < s.format->nb_streams; ++i) {
+        if (s.format->streams[i]->codecpar->codec_tag == MKTAG('g', 'p', 'm', 'd')) {
+            index = static_cast<int>(i);
+            break;
+        }
+    }
+    if (index < 0) return std::nullopt;
+    FormatContextPointer format(openInput(s.path, &s));
+    if (static_cast<unsigned>(index) >= format->nb_streams) {
+        throw MovieReaderError(MovieReaderError::Case::unreadable, s.path, reasonForOpenError(AVERROR_INVALIDDATA));
+    }
+    for (unsigned i = 0; i < format->nb_streams; ++i) {
+        format->streams[i]->discard = static_cast<int>(i) == index ? AVDISCARD_DEFAULT : AVDISCARD_ALL;
+    }
+    const AVStream* stream = format->streams[index];
+    const double timeBase = av_q2d(stream->time_base);
+    // Times on the video track's clock, whose first frame is the clip's start.
+    const double videoStart = static_cast<double>(s.startTimestamp) * av_q2d(s.stream->time_base);
+    CameraMetadataTrack track;
+    std::size_t total = 0;
+    PacketPointer packet(av_packet_alloc());
+    if (!packet) throw std::bad_alloc();
+    while (av_read_frame(format.get(), packet.get()) >= 0) {
+        if (packet->stream_index == index && packet->size > 0) {
+            total += static_cast<std::size_t>(packet->size);
+            if (total > maximumCameraMetadataBytes) {
+                throw MovieReaderError(MovieReaderError::Case::unreadable, s.path,
+                                       "дорожка метаданных камеры слишком велика");
+            }
+            const std::int64_t pts = packet->pts != AV_NOPTS_VALUE ? packet->pts : packet->dts;
+            CameraMetadataTrack::Sample sample;
+            sample.bytes.assign(packet->data, packet->data + packet->size);
+            sample.movieSeconds = pts != AV_NOPTS_VALUE
+                                      ? static_cast<double>(pts) * timeBase - videoStart
+                                      : (track.samples.empty() ? 0.0
+                                                               : track.samples.back().movieSeconds +
+                                                                     track.samples.back().durationSeconds);
+            sample.durationSeconds = packet->duration > 0 ? static_cast<double>(packet->duration) * timeBase : 0.0;
+            track.samples.push_back(std::move(sample));
+        }
+        av_packet_unref(packet.get());
+    }
+    // A sample without a stated duration lasts until the next one.
+    for (std::size_t i = 0; i + 1 < track.samples.size(); ++i) {
+        auto& sample = track.samples[i];
+        if (sample.durationSeconds <= 0) {
+            sample.durationSeconds = std::max(0.0, track.samples[i + 1].movieSeconds - sample.movieSeconds);
+        }
+    }
+    return track;
 }
 
 int FFmpegMovieReader::rotationDegrees() const { return state_->rotation; }

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "Camera/ClipFacts.h"
 #include "PacemarkError.h"
 #include "Rendering/PixelBuffer.h"
 
@@ -78,6 +79,15 @@ public:
     // Container items first, then each stream's in stream order; within each
     // group in the order the file stores them.
     std::vector<MovieMetadataItem> metadataItems() const;
+
+    // The video track's exact frame rate, frame count, upright size and duration.
+    ClipFacts clipFacts() const;
+    // The camera's metadata track ("gpmd" samples) with each sample's time
+    // from the video track's start; nothing when the movie has none. Reads
+    // through its own handle, so playback and still frames are not disturbed.
+    // Throws MovieReaderError when the file cannot be read again or the
+    // track is implausibly large.
+    std::optional<CameraMetadataTrack> cameraMetadataTrack() const;
 
     // Clockwise rotation (0, 90, 180 or 270) that turns decoded pictures upright.
     int rotationDegrees() const;

@@ -50,14 +50,6 @@ void ExportSessionModel::setCodec(TelemetryVideoCodec codec) {
 
 // MARK: - Segment
 
-void ExportSessionModel::setStartOffsetSeconds(qint64 seconds) {
-    publish(this, startOffsetSeconds_, seconds, &ExportSessionModel::startOffsetSecondsChanged);
-}
-
-void ExportSessionModel::setExportEndSecondsValue(qint64 seconds) {
-    publish(this, exportEndSeconds_, seconds, &ExportSessionModel::exportEndSecondsChanged);
-}
-
 qint64 ExportSessionModel::exportSegmentSeconds() const {
     if (!activity_.activity()) return 0;
     return std::max<qint64>(exportEndSeconds_ - startOffsetSeconds_, 0);
@@ -74,37 +66,27 @@ QString ExportSessionModel::exportSegmentLabel() const {
 }
 
 void ExportSessionModel::resetExportRange() {
-    setStartOffsetSeconds(0);
-    setExportEndSecondsValue(activity_.activityDurationSeconds());
-    clampExportRange();
+    setSegment(0, activity_.activityDurationSeconds());
 }
 
-void ExportSessionModel::clampExportRange() {
-    const qint64 duration = activity_.activityDurationSeconds();
-    if (duration < 1) {
-        setStartOffsetSeconds(0);
-        setExportEndSecondsValue(0);
-        return;
-    }
-    const qint64 start = std::min(duration - 1, std::max<qint64>(startOffsetSeconds_, 0));
-    setStartOffsetSeconds(start);
-    setExportEndSecondsValue(std::min(duration, std::max(exportEndSeconds_, start + 1)));
-}
+void ExportSessionModel::clampExportRange() { setSegment(startOffsetSeconds_, exportEndSeconds_); }
 
-void ExportSessionModel::setExportStartSeconds(qint64 seconds) {
-    setStartOffsetSeconds(seconds);
-    clampExportRange();
-}
+void ExportSessionModel::setExportStartSeconds(qint64 seconds) { setSegment(seconds, exportEndSeconds_); }
 
-void ExportSessionModel::setExportEndSeconds(qint64 seconds) {
-    setExportEndSecondsValue(seconds);
-    clampExportRange();
-}
+void ExportSessionModel::setExportEndSeconds(qint64 seconds) { setSegment(startOffsetSeconds_, seconds); }
 
 void ExportSessionModel::setSegment(qint64 startSeconds, qint64 endSeconds) {
-    setStartOffsetSeconds(startSeconds);
-    setExportEndSecondsValue(endSeconds);
-    clampExportRange();
+    // The one rule for every change: both bounds are clamped before either is
+    // published, so no observer ever sees a segment outside the activity.
+    const qint64 duration = activity_.activityDurationSeconds();
+    qint64 start = 0;
+    qint64 end = 0;
+    if (duration >= 1) {
+        start = std::min(duration - 1, std::max<qint64>(startSeconds, 0));
+        end = std::min(duration, std::max(endSeconds, start + 1));
+    }
+    publish(this, startOffsetSeconds_, start, &ExportSessionModel::startOffsetSecondsChanged);
+    publish(this, exportEndSeconds_, end, &ExportSessionModel::exportEndSecondsChanged);
 }
 
 // MARK: - Job

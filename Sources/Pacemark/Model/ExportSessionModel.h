@@ -85,8 +85,6 @@ signals:
     void lastOutputURLChanged();
 
 private:
-    void setStartOffsetSeconds(qint64 seconds);
-    void setExportEndSecondsValue(qint64 seconds);
     void setIsExporting(bool exporting);
     void setExportProgress(double progress);
     void setLastOutputURL(std::optional<std::filesystem::path> file);

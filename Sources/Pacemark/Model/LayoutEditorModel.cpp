@@ -1,17 +1,18 @@
 #include "LayoutEditorModel.h"
 
-#include "PublishedValue.h"
-
-
 #include <algorithm>
+#include <cmath>
 
+#include "AppStatus.h"
 #include "Layout/PacemarkLayoutFile.h"
+#include "PacemarkError.h"
+#include "PublishedValue.h"
 #include "QtText.h"
 
 namespace pacemark {
 
-LayoutEditorModel::LayoutEditorModel(QObject* parent)
-    : QObject(parent), overlayLayout_(PacemarkLayout::preset(selectedPreset_)) {
+LayoutEditorModel::LayoutEditorModel(AppModelPlatform* platform, AppStatus& status, QObject* parent)
+    : QObject(parent), platform_(platform), status_(status), overlayLayout_(PacemarkLayout::preset(selectedPreset_)) {
     // The selection is set last, once the layout exists.
     selectFirstWidget();
     keptLayout_ = overlayLayout_;
@@ -49,11 +50,6 @@ void LayoutEditorModel::applyPreset(PacemarkPreset preset) {
     keptLayout_ = overlayLayout_;
 }
 
-void LayoutEditorModel::openLayoutFile(const std::filesystem::path& path) {
-    // Read whole before anything is published.
-    applyLayoutFile(PacemarkLayoutFile::read(path));
-}
-
 void LayoutEditorModel::applyLayoutFile(const PacemarkLayoutFile& file) {
     setSelectedPreset(file.basePreset);
     setOverlayLayout(file.layout);
@@ -65,6 +61,63 @@ void LayoutEditorModel::saveLayoutFile(const std::filesystem::path& path) {
     PacemarkLayoutFile{selectedPreset_, overlayLayout_}.write(path);
     keptLayout_ = overlayLayout_;
 }
+
+// MARK: - Presets and layout files
+
+bool LayoutEditorModel::choosePreset(PacemarkPreset preset) {
+    if (preset == selectedPreset_) return false;
+    if (hasUnsavedChanges() && platform_ && !platform_->confirmReplacingLayout()) {
+        // The picker shows the choice; tell it the selection stayed.
+        emit selectedPresetChanged();
+        return false;
+    }
+    applyPreset(preset);
+    return true;
+}
+
+bool LayoutEditorModel::saveLayout() {
+    if (!platform_) return false;
+    AppModelPlatform::SaveDialogRequest request;
+    request.title = "Сохранить макет";
+    request.suggestedName =
+        std::string(selectedPreset_.rawValue()) + "." + std::string(PacemarkLayoutFile::fileExtension);
+    request.fileExtension = PacemarkLayoutFile::fileExtension;
+    request.filterName = "Макет Pacemark";
+    const auto file = platform_->chooseSaveFile(request);
+    if (!file) return false;
+    try {
+        saveLayoutFile(*file);
+    } catch (const PacemarkError& error) {
+        status_.setErrorMessage(qText(error.errorDescription()));
+        return false;
+    }
+    status_.setStatusText(QStringLiteral("Макет сохранён: ") + qText(file->filename().string()));
+    return true;
+}
+
+void LayoutEditorModel::openLayout() {
+    if (!platform_) return;
+    const auto file = platform_->chooseOpenFile(
+        {"Открыть макет", std::string(PacemarkLayoutFile::fileExtension), "Макет Pacemark"});
+    if (file) openLayoutFile(*file);
+}
+
+bool LayoutEditorModel::openLayoutFile(const std::filesystem::path& file) {
+    // Read whole first: a file that cannot be used asks nothing.
+    PacemarkLayoutFile layoutFile;
+    try {
+        layoutFile = PacemarkLayoutFile::read(file);
+    } catch (const PacemarkError& error) {
+        status_.setErrorMessage(qText(error.errorDescription()));
+        return false;
+    }
+    if (hasUnsavedChanges() && platform_ && !platform_->confirmReplacingLayout()) return false;
+    applyLayoutFile(layoutFile);
+    status_.setStatusText(QStringLiteral("Макет открыт: ") + qText(file.filename().string()));
+    return true;
+}
+
+// MARK: - Widget edits
 
 void LayoutEditorModel::addWidget(TelemetryWidgetKind kind) {
     PacemarkWidget widget(UUID::random(), kind, std::nullopt, "", defaultAccentHex, defaultLabelColorHex,
@@ -137,6 +190,61 @@ std::uint32_t LayoutEditorModel::allWidgetsLabelColorHex() const {
 }
 std::uint32_t LayoutEditorModel::allWidgetsValueColorHex() const {
     return overlayLayout_.widgets.empty() ? defaultValueColorHex : overlayLayout_.widgets.front().valueColorHex;
+}
+
+
+void LayoutEditorModel::setSelectedWidgetKind(TelemetryWidgetKind kind) {
+    updateSelectedWidget([kind](PacemarkWidget& widget) { widget.kind = kind; });
+}
+void LayoutEditorModel::setSelectedWidgetPanelStyle(TelemetryWidgetPanelStyle style) {
+    updateSelectedWidget([style](PacemarkWidget& widget) { widget.panelStyle = style; });
+}
+void LayoutEditorModel::setSelectedWidgetAccentHex(std::uint32_t hex) {
+    updateSelectedWidget([hex](PacemarkWidget& widget) { widget.accentHex = hex; });
+}
+void LayoutEditorModel::setSelectedWidgetLabelColorHex(std::uint32_t hex) {
+    updateSelectedWidget([hex](PacemarkWidget& widget) { widget.labelColorHex = hex; });
+}
+void LayoutEditorModel::setSelectedWidgetValueColorHex(std::uint32_t hex) {
+    updateSelectedWidget([hex](PacemarkWidget& widget) { widget.valueColorHex = hex; });
+}
+void LayoutEditorModel::setSelectedWidgetFrameX(double x) {
+    updateSelectedWidget([x](PacemarkWidget& widget) { widget.frame.x = x; });
+}
+void LayoutEditorModel::setSelectedWidgetFrameY(double y) {
+    updateSelectedWidget([y](PacemarkWidget& widget) { widget.frame.y = y; });
+}
+void LayoutEditorModel::setSelectedWidgetFrameWidth(double width) {
+    updateSelectedWidget([width](PacemarkWidget& widget) { widget.frame.width = width; });
+}
+void LayoutEditorModel::setSelectedWidgetFrameHeight(double height) {
+    updateSelectedWidget([height](PacemarkWidget& widget) { widget.frame.height = height; });
+}
+void LayoutEditorModel::setAllWidgetsAccentHex(std::uint32_t hex) {
+    updateAllWidgets([hex](PacemarkWidget& widget) { widget.accentHex = hex; });
+}
+void LayoutEditorModel::setAllWidgetsLabelColorHex(std::uint32_t hex) {
+    updateAllWidgets([hex](PacemarkWidget& widget) { widget.labelColorHex = hex; });
+}
+void LayoutEditorModel::setAllWidgetsValueColorHex(std::uint32_t hex) {
+    updateAllWidgets([hex](PacemarkWidget& widget) { widget.valueColorHex = hex; });
+}
+
+// MARK: - Colours
+
+std::uint32_t LayoutEditorModel::hexFromPickedColor(std::optional<SRGBColor> color) {
+    const SRGBColor srgb = color.value_or(SRGBColor{0.21, 0.82, 0.36});
+    const auto byte = [](double component) -> std::uint32_t {
+        // Above 1 counts as 1; negative and NaN count as 0.
+        const double limited = component > 0 ? std::min(component, 1.0) : 0.0;
+        return static_cast<std::uint32_t>(std::round(limited * 255.0));  // halves away from zero
+    };
+    return byte(srgb.red) * 65536 + byte(srgb.green) * 256 + byte(srgb.blue);
+}
+
+SRGBColor LayoutEditorModel::colorFromHex(std::uint32_t hex) {
+    return {static_cast<double>((hex >> 16) & 0xFF) / 255.0, static_cast<double>((hex >> 8) & 0xFF) / 255.0,
+            static_cast<double>(hex & 0xFF) / 255.0};
 }
 
 }  // namespace pacemark

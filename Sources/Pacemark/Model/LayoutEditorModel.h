@@ -8,16 +8,30 @@
 #include <functional>
 #include <optional>
 
+#include "AppModelPlatform.h"
 #include "Layout/PacemarkLayoutFile.h"
 #include "Layout/PacemarkPreset.h"
 #include "Layout/PacemarkWidget.h"
 
 namespace pacemark {
 
+class AppStatus;
+
+// sRGB components of a picked colour, nominally 0...1 (wide-gamut pickers may
+// give values outside).
+struct SRGBColor {
+    double red = 0;
+    double green = 0;
+    double blue = 0;
+    bool operator==(const SRGBColor&) const = default;
+};
+
 // The overlay being edited: the layout, the preset it came from, the selected
 // widget, and every edit the editor's controls and mouse make. Each edit is
 // made on a copy and published once, with the touched frames clamped, so
-// observers never see a half-made change. Main thread only.
+// observers never see a half-made change. Layout files are opened and saved
+// here too, through the platform's dialogs, with failures reported to the
+// status. Main thread only.
 class LayoutEditorModel : public QObject {
     Q_OBJECT
 
@@ -31,7 +45,8 @@ public:
     static constexpr int maxCaptionCharacters = static_cast<int>(PacemarkWidget::maxCaptionCharacters);
 
     // Starts with the first preset's layout and its first widget selected.
-    explicit LayoutEditorModel(QObject* parent = nullptr);
+    // `platform` may be null: no dialogs, and no question before replacing.
+    LayoutEditorModel(AppModelPlatform* platform, AppStatus& status, QObject* parent = nullptr);
 
     PacemarkPreset selectedPreset() const { return selectedPreset_; }
     const PacemarkLayout& overlayLayout() const { return overlayLayout_; }
@@ -49,17 +64,27 @@ public:
     // Whether the layout differs from the last one applied as a preset,
     // written to a file or read from one.
     bool hasUnsavedChanges() const { return overlayLayout_ != keptLayout_; }
-    // Reads a layout file and, only once it has been read whole, makes its
-    // base preset and layout the current ones with the first widget
-    // selected. Fails with FileReadError or PacemarkLayoutFileError and then
-    // changes nothing.
-    void openLayoutFile(const std::filesystem::path& path);
     // Makes a layout file's base preset and layout the current ones, first
     // widget selected, counted as kept.
     void applyLayoutFile(const PacemarkLayoutFile& file);
     // Writes the preset and layout to `path` (atomically replaced). Fails
     // with PacemarkLayoutFileError; the unsaved state is unchanged then.
     void saveLayoutFile(const std::filesystem::path& path);
+
+    // The preset picker's choice. The preset already selected changes
+    // nothing; replacing a layout with unsaved changes asks the platform
+    // first. True when the preset was applied.
+    bool choosePreset(PacemarkPreset preset);
+    // "Сохранить макет…": asks for a file and writes the layout; a failure
+    // becomes the alert. True when the layout was written.
+    bool saveLayout();
+    // "Открыть макет…": asks for a file and opens it with openLayoutFile().
+    void openLayout();
+    // Opens a layout file (also when dropped): a file that cannot be read
+    // becomes the alert and changes nothing; a readable one asks before it
+    // replaces unsaved changes. True when the layout was replaced.
+    bool openLayoutFile(const std::filesystem::path& file);
+
     void addWidget(TelemetryWidgetKind kind);
     void removeSelectedWidget();
     void updateSelectedWidget(const std::function<void(PacemarkWidget&)>& change);
@@ -77,6 +102,26 @@ public:
     std::uint32_t allWidgetsLabelColorHex() const;
     std::uint32_t allWidgetsValueColorHex() const;
 
+    // What the window's editing controls call. Every change re-clamps the
+    // touched frames.
+    void setSelectedWidgetKind(TelemetryWidgetKind kind);
+    void setSelectedWidgetPanelStyle(TelemetryWidgetPanelStyle style);
+    void setSelectedWidgetAccentHex(std::uint32_t hex);
+    void setSelectedWidgetLabelColorHex(std::uint32_t hex);
+    void setSelectedWidgetValueColorHex(std::uint32_t hex);
+    void setSelectedWidgetFrameX(double x);
+    void setSelectedWidgetFrameY(double y);
+    void setSelectedWidgetFrameWidth(double width);
+    void setSelectedWidgetFrameHeight(double height);
+    void setAllWidgetsAccentHex(std::uint32_t hex);
+    void setAllWidgetsLabelColorHex(std::uint32_t hex);
+    void setAllWidgetsValueColorHex(std::uint32_t hex);
+
+    // Colour transport between the pickers and the model. A colour the picker
+    // could not express in sRGB (none) takes the fallback 0.21, 0.82, 0.36.
+    static std::uint32_t hexFromPickedColor(std::optional<SRGBColor> color);
+    static SRGBColor colorFromHex(std::uint32_t hex);
+
 signals:
     void selectedPresetChanged();
     void overlayLayoutChanged();
@@ -84,6 +129,9 @@ signals:
 
 private:
     void selectFirstWidget();
+
+    AppModelPlatform* platform_;
+    AppStatus& status_;
 
     PacemarkPreset selectedPreset_ = PacemarkPreset::compactRace;
     PacemarkLayout overlayLayout_;

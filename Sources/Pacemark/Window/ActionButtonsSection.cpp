@@ -46,13 +46,13 @@ ActionButtonsSection::ActionButtonsSection(AppModel& model, QWidget* parent) : Q
     row({saveAs_, stop_});
     row({video_, clearVideo_});
     connect(open_, &QPushButton::clicked, this, &ActionButtonsSection::openTelemetryRequested);
-    connect(exportMovie_, &QPushButton::clicked, this, [this] { model_.exportDefault(); });
+    connect(exportMovie_, &QPushButton::clicked, this, [this] { model_.exportSession().exportDefault(); });
     connect(saveAs_, &QPushButton::clicked, this, [this] {
-        if (auto url = model_.chooseExportURL()) model_.exportMovie(*url);
+        if (auto url = model_.exportSession().chooseExportFile()) model_.exportSession().exportMovie(*url);
     });
-    connect(stop_, &QPushButton::clicked, this, [this] { model_.cancelExport(); });
+    connect(stop_, &QPushButton::clicked, this, [this] { model_.exportSession().cancelExport(); });
     connect(video_, &QPushButton::clicked, this, &ActionButtonsSection::openVideoRequested);
-    connect(clearVideo_, &QPushButton::clicked, this, [this] { model_.clearVideoBackground(); });
+    connect(clearVideo_, &QPushButton::clicked, this, [this] { model_.backgroundVideo().clearVideoBackground(); });
 
     // Background video controls.
     videoControls_ = new QWidget;
@@ -66,13 +66,13 @@ ActionButtonsSection::ActionButtonsSection(AppModel& model, QWidget* parent) : Q
     auto* buttons = new QHBoxLayout;
     for (auto* button : {playPause_, restart, resetTransform, synchronize_}) buttons->addWidget(button);
     videoColumn->addLayout(buttons);
-    connect(playPause_, &QPushButton::clicked, this, [this] { model_.toggleVideoPreviewPlayback(); });
-    connect(restart, &QPushButton::clicked, this, [this] { model_.restartVideoPreview(); });
-    connect(resetTransform, &QPushButton::clicked, this, [this] { model_.resetVideoBackgroundTransform(); });
-    connect(synchronize_, &QPushButton::clicked, this, [this] { model_.synchronizeVideoWithTelemetry(); });
+    connect(playPause_, &QPushButton::clicked, this, [this] { model_.backgroundVideo().toggleVideoPreviewPlayback(); });
+    connect(restart, &QPushButton::clicked, this, [this] { model_.backgroundVideo().restartVideoPreview(); });
+    connect(resetTransform, &QPushButton::clicked, this, [this] { model_.backgroundVideo().resetVideoBackgroundTransform(); });
+    connect(synchronize_, &QPushButton::clicked, this, [this] { model_.backgroundVideo().synchronizeVideoWithTelemetry(); });
     auto* sliders = new QGridLayout;
     const auto sliderRow = [&](int index, const QString& title, QSlider*& slider, QLabel*& value, double minimum,
-                               double maximum, void (AppModel::*setter)(double)) {
+                               double maximum, void (BackgroundVideoModel::*setter)(double)) {
         slider = makeSlider();
         value = new QLabel;
         value->setMinimumWidth(40);
@@ -80,11 +80,11 @@ ActionButtonsSection::ActionButtonsSection(AppModel& model, QWidget* parent) : Q
         sliders->addWidget(slider, index, 1);
         sliders->addWidget(value, index, 2);
         connect(slider, &QSlider::valueChanged, this,
-                [this, minimum, maximum, setter](int position) { (model_.*setter)(sliderValue(position, minimum, maximum)); });
+                [this, minimum, maximum, setter](int position) { (model_.backgroundVideo().*setter)(sliderValue(position, minimum, maximum)); });
     };
-    sliderRow(0, QStringLiteral("Масштаб"), scale_, scaleValue_, 0.5, 3.0, &AppModel::setVideoBackgroundScale);
-    sliderRow(1, QStringLiteral("X"), offsetX_, offsetXValue_, -1, 1, &AppModel::setVideoBackgroundOffsetX);
-    sliderRow(2, QStringLiteral("Y"), offsetY_, offsetYValue_, -1, 1, &AppModel::setVideoBackgroundOffsetY);
+    sliderRow(0, QStringLiteral("Масштаб"), scale_, scaleValue_, 0.5, 3.0, &BackgroundVideoModel::setVideoBackgroundScale);
+    sliderRow(1, QStringLiteral("X"), offsetX_, offsetXValue_, -1, 1, &BackgroundVideoModel::setVideoBackgroundOffsetX);
+    sliderRow(2, QStringLiteral("Y"), offsetY_, offsetYValue_, -1, 1, &BackgroundVideoModel::setVideoBackgroundOffsetY);
     videoColumn->addLayout(sliders);
     column->addWidget(videoControls_);
 
@@ -111,33 +111,33 @@ ActionButtonsSection::ActionButtonsSection(AppModel& model, QWidget* parent) : Q
 }
 
 void ActionButtonsSection::refresh() {
-    const bool busy = model_.isLoading() || model_.isExporting();
-    const bool hasActivity = model_.activity() != nullptr;
+    const bool busy = model_.loadedActivity().isLoading() || model_.exportSession().isExporting();
+    const bool hasActivity = model_.loadedActivity().activity() != nullptr;
     open_->setEnabled(!busy);
     exportMovie_->setEnabled(hasActivity && !busy);
     saveAs_->setEnabled(hasActivity && !busy);
-    stop_->setVisible(model_.isExporting());
-    video_->setEnabled(!model_.isLoadingVideo() && !model_.isExporting());
-    clearVideo_->setVisible(model_.videoBackgroundImage() != nullptr || model_.isLoadingVideo());
-    clearVideo_->setEnabled(!model_.isExporting());
+    stop_->setVisible(model_.exportSession().isExporting());
+    video_->setEnabled(!model_.backgroundVideo().isLoadingVideo() && !model_.exportSession().isExporting());
+    clearVideo_->setVisible(model_.backgroundVideo().videoBackgroundImage() != nullptr || model_.backgroundVideo().isLoadingVideo());
+    clearVideo_->setEnabled(!model_.exportSession().isExporting());
 
-    videoControls_->setVisible(model_.videoBackgroundPlayer() != nullptr);
-    const bool playing = model_.isVideoPreviewPlaying();
+    videoControls_->setVisible(model_.backgroundVideo().videoBackgroundPlayer() != nullptr);
+    const bool playing = model_.backgroundVideo().isVideoPreviewPlaying();
     playPause_->setText(playing ? QStringLiteral("Пауза") : QStringLiteral("Плей"));
     playPause_->setIcon(lightIcon(playing ? QStyle::SP_MediaPause : QStyle::SP_MediaPlay, this));
-    synchronize_->setEnabled(hasActivity && !model_.isSynchronizingVideo());
+    synchronize_->setEnabled(hasActivity && !model_.backgroundVideo().isSynchronizingVideo());
     const auto setSlider = [](QSlider* slider, QLabel* label, double value, double minimum, double maximum) {
         const QSignalBlocker blocker(slider);
         slider->setValue(sliderPosition(value, minimum, maximum));
         label->setText(twoDecimals(value));
     };
-    setSlider(scale_, scaleValue_, model_.videoBackgroundScale(), 0.5, 3.0);
-    setSlider(offsetX_, offsetXValue_, model_.videoBackgroundOffsetX(), -1, 1);
-    setSlider(offsetY_, offsetYValue_, model_.videoBackgroundOffsetY(), -1, 1);
+    setSlider(scale_, scaleValue_, model_.backgroundVideo().videoBackgroundScale(), 0.5, 3.0);
+    setSlider(offsetX_, offsetXValue_, model_.backgroundVideo().videoBackgroundOffsetX(), -1, 1);
+    setSlider(offsetY_, offsetYValue_, model_.backgroundVideo().videoBackgroundOffsetY(), -1, 1);
 
-    progressRow_->setVisible(model_.isExporting());
-    progress_->setValue(static_cast<int>(std::lround(std::clamp(model_.exportProgress(), 0.0, 1.0) * 1000)));
-    progressText_->setText(QString::number(std::lround(model_.exportProgress() * 100)) + QStringLiteral("%"));
+    progressRow_->setVisible(model_.exportSession().isExporting());
+    progress_->setValue(static_cast<int>(std::lround(std::clamp(model_.exportSession().exportProgress(), 0.0, 1.0) * 1000)));
+    progressText_->setText(QString::number(std::lround(model_.exportSession().exportProgress() * 100)) + QStringLiteral("%"));
 }
 
 }  // namespace pacemark

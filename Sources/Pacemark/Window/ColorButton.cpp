@@ -7,7 +7,7 @@
 
 #include <utility>
 
-#include "AppModel.h"
+#include "LayoutEditorModel.h"
 #include "WindowStyle.h"
 
 namespace pacemark {
@@ -24,7 +24,7 @@ ColorButton::ColorButton(const QString& title, std::function<void(std::uint32_t)
         const QColor chosen = QColorDialog::getColor(qColorFromHex(hex_), this, title);
         if (!chosen.isValid()) return;
         const QColor srgb = chosen.toRgb();
-        apply_(AppModel::hexFromPickedColor(SRGBColor{srgb.redF(), srgb.greenF(), srgb.blueF()}));
+        apply_(LayoutEditorModel::hexFromPickedColor(SRGBColor{srgb.redF(), srgb.greenF(), srgb.blueF()}));
     });
 }
 

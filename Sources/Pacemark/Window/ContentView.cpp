@@ -83,14 +83,18 @@ ContentView::ContentView(AppModel& model, std::shared_ptr<const DrawingSurfaceFa
     connect(sidebar_, &SidebarView::openTelemetryRequested, this, &ContentView::openTelemetryDialog);
     connect(sidebar_, &SidebarView::openVideoRequested, this, &ContentView::openVideoDialog);
     connect(preview_, &PreviewPane::openTelemetryRequested, this, &ContentView::openTelemetryDialog);
-    connect(&model_, &AppModel::errorMessageChanged, this, &ContentView::showErrorIfNeeded);
+    connect(&model_.status(), &AppStatus::errorMessageChanged, this, &ContentView::showErrorIfNeeded);
     // Queued: the sections show or hide their rows on the same signals, and
     // the sizes are right only after they did.
-    for (auto signal : {&AppModel::videoBackgroundPlayerChanged, &AppModel::videoBackgroundImageChanged,
-                        &AppModel::isExportingChanged, &AppModel::activityChanged}) {
-        connect(&model_, signal, this, &ContentView::fitSidebarWidth, Qt::QueuedConnection);
-    }
-    connect(&model_, &AppModel::statusTextChanged, this, &ContentView::revealStatus, Qt::QueuedConnection);
+    connect(&model_.backgroundVideo(), &BackgroundVideoModel::videoBackgroundPlayerChanged, this,
+            &ContentView::fitSidebarWidth, Qt::QueuedConnection);
+    connect(&model_.backgroundVideo(), &BackgroundVideoModel::videoBackgroundImageChanged, this,
+            &ContentView::fitSidebarWidth, Qt::QueuedConnection);
+    connect(&model_.exportSession(), &ExportSessionModel::isExportingChanged, this, &ContentView::fitSidebarWidth,
+            Qt::QueuedConnection);
+    connect(&model_.loadedActivity(), &LoadedActivityModel::activityChanged, this, &ContentView::fitSidebarWidth,
+            Qt::QueuedConnection);
+    connect(&model_.status(), &AppStatus::statusTextChanged, this, &ContentView::revealStatus, Qt::QueuedConnection);
     fitSidebarWidth();
 }
 
@@ -104,7 +108,7 @@ void ContentView::revealStatus() {
     // While an export runs its progress row (beside "Стоп", under the export
     // buttons) is the feedback; scrolling away from it to the status line
     // would move the sidebar under the pointer that just started the export.
-    const char* shown = model_.isExporting() ? "exportProgressRow" : "statusText";
+    const char* shown = model_.exportSession().isExporting() ? "exportProgressRow" : "statusText";
     if (auto* widget = sidebar_->findChild<QWidget*>(QString::fromLatin1(shown))) {
         sidebarScroll_->ensureWidgetVisible(widget, 0, 12);
     }
@@ -124,16 +128,16 @@ void ContentView::openVideoDialog() {
     }
     const QString file = QFileDialog::getOpenFileName(this, QStringLiteral("Видео-подложка"), QString(),
                                                       QStringLiteral("Видео (%1)").arg(patterns.join(QLatin1Char(' '))));
-    if (!file.isEmpty()) model_.loadVideoBackground(std::filesystem::path(file.toStdString()));
+    if (!file.isEmpty()) model_.backgroundVideo().loadVideoBackground(std::filesystem::path(file.toStdString()));
 }
 
 void ContentView::showErrorIfNeeded() {
-    const auto message = model_.errorMessage();
+    const auto message = model_.status().errorMessage();
     if (!message) {
         if (alert_) alert_->close();
         return;
     }
-    const QString actionText = model_.errorActionText();
+    const QString actionText = model_.status().errorActionText();
     if (alert_ && alert_->buttons().size() == (actionText.isEmpty() ? 1 : 2)) {
         if (alertAction_) alertAction_->setText(actionText);
         alert_->setText(*message);
@@ -153,9 +157,9 @@ void ContentView::showErrorIfNeeded() {
         alert_ = nullptr;
         alertAction_ = nullptr;
         if (chosen) {
-            model_.runErrorAction();
+            model_.status().runErrorAction();
         } else {
-            model_.setErrorMessage(std::nullopt);
+            model_.status().setErrorMessage(std::nullopt);
         }
     });
     alert_->open();

@@ -8,6 +8,7 @@
 
 #include <cmath>
 
+#include "ModelObserver.h"
 #include "AppModel.h"
 #include "PreviewPainting.h"
 #include "ScaledDrawingSurface.h"
@@ -55,21 +56,17 @@ EditorPreviewView::EditorPreviewView(AppModel& model, std::shared_ptr<const Draw
     setMinimumSize(320, 180);
     setToolTip(QString());
     const auto repaint = [this] { update(); };
-    for (auto signal : {&AppModel::activityChanged, &AppModel::overlayLayoutChanged, &AppModel::selectedWidgetIDChanged,
-                        &AppModel::derivedValuesChanged, &AppModel::videoBackgroundImageChanged,
-                        &AppModel::videoBackgroundPlayerChanged, &AppModel::videoBackgroundScaleChanged,
-                        &AppModel::videoBackgroundOffsetXChanged, &AppModel::videoBackgroundOffsetYChanged,
-                        &AppModel::widthChanged, &AppModel::heightChanged}) {
-        connect(&model_, signal, this, repaint);
-    }
+    refreshOnChangesOf({&model_.loadedActivity(), &model_.layoutEditor(), &model_.backgroundVideo(),
+                        &model_.exportSession(), &model_},
+                       this, repaint);
     // A new player brings its own frame signal.
     const auto connectPlayer = [this] {
-        if (const auto player = model_.videoBackgroundPlayer()) {
+        if (const auto player = model_.backgroundVideo().videoBackgroundPlayer()) {
             connect(player.get(), &VideoBackgroundPlayer::frameChanged, this, &EditorPreviewView::playerFrameChanged,
                     Qt::UniqueConnection);
         }
     };
-    connect(&model_, &AppModel::videoBackgroundPlayerChanged, this, connectPlayer);
+    connect(&model_.backgroundVideo(), &BackgroundVideoModel::videoBackgroundPlayerChanged, this, connectPlayer);
     connectPlayer();
 }
 
@@ -77,16 +74,16 @@ EditorPreviewView::~EditorPreviewView() = default;
 
 QRectF EditorPreviewView::canvasRect() const {
     const double aspect =
-        model_.height() > 0 ? static_cast<double>(model_.width()) / static_cast<double>(model_.height()) : 16.0 / 9.0;
+        model_.exportSession().settings().height > 0 ? static_cast<double>(model_.exportSession().settings().width) / static_cast<double>(model_.exportSession().settings().height) : 16.0 / 9.0;
     return fitPreviewCanvas(QSizeF(size()), aspect);
 }
 
 bool EditorPreviewView::hasBackground() const {
-    return model_.videoBackgroundImage() != nullptr || model_.videoBackgroundPlayer() != nullptr;
+    return model_.backgroundVideo().videoBackgroundImage() != nullptr || model_.backgroundVideo().videoBackgroundPlayer() != nullptr;
 }
 
 void EditorPreviewView::updateOverlayImage(const QRectF& canvas, double devicePixelRatio) {
-    const auto activity = model_.activity();
+    const auto activity = model_.loadedActivity().activity();
     // The widgets are laid out on the canvas in whole view points and drawn at
     // its pixel size: a drag step costs a canvas-sized drawing whatever the
     // output size.
@@ -100,7 +97,7 @@ void EditorPreviewView::updateOverlayImage(const QRectF& canvas, double devicePi
         return;
     }
     const double elapsed = model_.previewTelemetryElapsedSeconds();
-    OverlayKey key{activity.get(), model_.overlayLayout(), activity->sampleIndex(elapsed), pixelSize};
+    OverlayKey key{activity.get(), model_.layoutEditor().overlayLayout(), activity->sampleIndex(elapsed), pixelSize};
     if (overlayKey_ == key) return;
     overlayImage_ = QImage(pixelSize, QImage::Format_ARGB32_Premultiplied);
     overlayImage_.fill(Qt::transparent);
@@ -118,8 +115,8 @@ void EditorPreviewView::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     const QRectF canvas = canvasRect();
     if (canvas.isEmpty()) return;
-    paintVideoBackground(painter, canvas, currentBackgroundImage(model_), model_.videoBackgroundScale(),
-                         model_.videoBackgroundOffsetX(), model_.videoBackgroundOffsetY());
+    paintVideoBackground(painter, canvas, currentBackgroundImage(model_.backgroundVideo()), model_.backgroundVideo().videoBackgroundScale(),
+                         model_.backgroundVideo().videoBackgroundOffsetX(), model_.backgroundVideo().videoBackgroundOffsetY());
     updateOverlayImage(canvas, devicePixelRatioF());
     if (!overlayImage_.isNull()) painter.drawImage(canvas.topLeft(), overlayImage_);
     paintCanvasBorder(painter, canvas, 0.16);
@@ -127,8 +124,8 @@ void EditorPreviewView::paintEvent(QPaintEvent*) {
 }
 
 void EditorPreviewView::paintSelection(QPainter& painter, const QRectF& canvas) const {
-    const auto selected = model_.selectedWidget();
-    const auto activity = model_.activity();
+    const auto selected = model_.layoutEditor().selectedWidget();
+    const auto activity = model_.loadedActivity().activity();
     if (!selected || !activity) return;
     const QRectF rect = previewRect(*selected, canvas);
     const TelemetrySample sample;
@@ -139,7 +136,7 @@ void EditorPreviewView::paintSelection(QPainter& painter, const QRectF& canvas) 
 bool EditorPreviewView::event(QEvent* event) {
     if (event->type() != QEvent::ToolTip) return QWidget::event(event);
     auto* help = static_cast<QHelpEvent*>(event);
-    const auto selected = model_.selectedWidget();
+    const auto selected = model_.layoutEditor().selectedWidget();
     const QRectF canvas = canvasRect();
     if (selected && !canvas.isEmpty() && resizeHandleRect(previewRect(*selected, canvas)).contains(help->pos())) {
         QToolTip::showText(help->globalPos(), QStringLiteral("Изменить размер"), this);

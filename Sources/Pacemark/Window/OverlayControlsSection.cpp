@@ -45,40 +45,40 @@ OverlayControlsSection::OverlayControlsSection(AppModel& model, QWidget* parent)
     connect(preset_, &QComboBox::activated, this, [this](int index) {
         // The model ignores the preset already selected and asks before an
         // edited layout is replaced.
-        model_.choosePreset(PacemarkPreset(static_cast<PacemarkPreset::Value>(preset_->itemData(index).toInt())));
+        model_.layoutEditor().choosePreset(PacemarkPreset(static_cast<PacemarkPreset::Value>(preset_->itemData(index).toInt())));
     });
     auto* layoutFiles = new QHBoxLayout;
     auto* saveLayout = makeButton(QStringLiteral("Сохранить макет…"), LineGlyph::save);
     auto* openLayout = makeButton(QStringLiteral("Открыть макет…"), QStyle::SP_DialogOpenButton, this);
-    connect(saveLayout, &QPushButton::clicked, this, [this] { model_.saveLayout(); });
-    connect(openLayout, &QPushButton::clicked, this, [this] { model_.openLayout(); });
+    connect(saveLayout, &QPushButton::clicked, this, [this] { model_.layoutEditor().saveLayout(); });
+    connect(openLayout, &QPushButton::clicked, this, [this] { model_.layoutEditor().openLayout(); });
     layoutFiles->addWidget(saveLayout);
     layoutFiles->addWidget(openLayout);
     column->addLayout(layoutFiles);
 
-    allAccent_ = new ColorButton(QStringLiteral("Акцент всех полей"), [this](std::uint32_t hex) { model_.setAllWidgetsAccentHex(hex); });
-    allLabel_ = new ColorButton(QStringLiteral("Подписи всех полей"), [this](std::uint32_t hex) { model_.setAllWidgetsLabelColorHex(hex); });
-    allValue_ = new ColorButton(QStringLiteral("Значения всех полей"), [this](std::uint32_t hex) { model_.setAllWidgetsValueColorHex(hex); });
+    allAccent_ = new ColorButton(QStringLiteral("Акцент всех полей"), [this](std::uint32_t hex) { model_.layoutEditor().setAllWidgetsAccentHex(hex); });
+    allLabel_ = new ColorButton(QStringLiteral("Подписи всех полей"), [this](std::uint32_t hex) { model_.layoutEditor().setAllWidgetsLabelColorHex(hex); });
+    allValue_ = new ColorButton(QStringLiteral("Значения всех полей"), [this](std::uint32_t hex) { model_.layoutEditor().setAllWidgetsValueColorHex(hex); });
     for (auto* button : {allAccent_, allLabel_, allValue_}) column->addWidget(button);
 
     widgetList_ = new QListWidget;
     widgetList_->setMinimumHeight(120);
     column->addWidget(widgetList_);
     connect(widgetList_, &QListWidget::currentRowChanged, this, [this](int row) {
-        const auto& widgets = model_.overlayLayout().widgets;
-        if (row >= 0 && static_cast<std::size_t>(row) < widgets.size()) model_.setSelectedWidgetID(widgets[row].id);
+        const auto& widgets = model_.layoutEditor().overlayLayout().widgets;
+        if (row >= 0 && static_cast<std::size_t>(row) < widgets.size()) model_.layoutEditor().setSelectedWidgetID(widgets[row].id);
     });
 
     auto* listButtons = new QHBoxLayout;
     auto* add = new QPushButton(plusIcon(), QStringLiteral("Добавить"));
     auto* addMenu = new QMenu(add);
     for (const auto kind : TelemetryWidgetKind::allCases()) {
-        addMenu->addAction(qText(kind.title()), this, [this, kind] { model_.addWidget(kind); });
+        addMenu->addAction(qText(kind.title()), this, [this, kind] { model_.layoutEditor().addWidget(kind); });
     }
     add->setMenu(addMenu);
     remove_ = new QPushButton(lightIcon(QStyle::SP_TrashIcon, this), QStringLiteral("Удалить"));
     remove_->setObjectName(QStringLiteral("destructive"));
-    connect(remove_, &QPushButton::clicked, this, [this] { model_.removeSelectedWidget(); });
+    connect(remove_, &QPushButton::clicked, this, [this] { model_.layoutEditor().removeSelectedWidget(); });
     listButtons->addWidget(add);
     listButtons->addWidget(remove_);
     column->addLayout(listButtons);
@@ -105,18 +105,18 @@ OverlayControlsSection::OverlayControlsSection(AppModel& model, QWidget* parent)
     caption_->setObjectName(QStringLiteral("captionField"));
     editorColumn->addWidget(caption_);
     connect(kind_, &QComboBox::activated, this, [this](int index) {
-        model_.setSelectedWidgetKind(static_cast<TelemetryWidgetKind::Value>(kind_->itemData(index).toInt()));
+        model_.layoutEditor().setSelectedWidgetKind(static_cast<TelemetryWidgetKind::Value>(kind_->itemData(index).toInt()));
     });
     connect(panelStyle_, &QComboBox::activated, this, [this](int index) {
-        model_.setSelectedWidgetPanelStyle(
+        model_.layoutEditor().setSelectedWidgetPanelStyle(
             static_cast<TelemetryWidgetPanelStyle::Value>(panelStyle_->itemData(index).toInt()));
     });
     connect(caption_, &QLineEdit::textEdited, this, [this](const QString& typed) {
-        model_.setSelectedWidgetCaption(typed);
+        model_.layoutEditor().setSelectedWidgetCaption(typed);
         // The model keeps 24 user-perceived characters (a length limit on the
         // field would count code units); when it cut the text, the field shows
         // what it stored, also when the stored caption did not change.
-        const QString stored = model_.selectedWidgetCaption();
+        const QString stored = model_.layoutEditor().selectedWidgetCaption();
         if (caption_->text() != stored) {
             const int cursor = std::min(caption_->cursorPosition(), static_cast<int>(stored.size()));
             caption_->setText(stored);
@@ -124,9 +124,9 @@ OverlayControlsSection::OverlayControlsSection(AppModel& model, QWidget* parent)
         }
     });
 
-    accent_ = new ColorButton(QStringLiteral("Акцент выбранного поля"), [this](std::uint32_t hex) { model_.setSelectedWidgetAccentHex(hex); });
-    label_ = new ColorButton(QStringLiteral("Подпись выбранного поля"), [this](std::uint32_t hex) { model_.setSelectedWidgetLabelColorHex(hex); });
-    value_ = new ColorButton(QStringLiteral("Значение выбранного поля"), [this](std::uint32_t hex) { model_.setSelectedWidgetValueColorHex(hex); });
+    accent_ = new ColorButton(QStringLiteral("Акцент выбранного поля"), [this](std::uint32_t hex) { model_.layoutEditor().setSelectedWidgetAccentHex(hex); });
+    label_ = new ColorButton(QStringLiteral("Подпись выбранного поля"), [this](std::uint32_t hex) { model_.layoutEditor().setSelectedWidgetLabelColorHex(hex); });
+    value_ = new ColorButton(QStringLiteral("Значение выбранного поля"), [this](std::uint32_t hex) { model_.layoutEditor().setSelectedWidgetValueColorHex(hex); });
     for (auto* button : {accent_, label_, value_}) editorColumn->addWidget(button);
 
     auto* frameTitle = new QLabel(QStringLiteral("Позиция / размер"));
@@ -134,9 +134,9 @@ OverlayControlsSection::OverlayControlsSection(AppModel& model, QWidget* parent)
     editorColumn->addWidget(frameTitle);
     auto* frameGrid = new QGridLayout;
     const QString frameNames[4] = {QStringLiteral("X"), QStringLiteral("Y"), QStringLiteral("Ш"), QStringLiteral("В")};
-    void (AppModel::*setters[4])(double) = {&AppModel::setSelectedWidgetFrameX, &AppModel::setSelectedWidgetFrameY,
-                                            &AppModel::setSelectedWidgetFrameWidth,
-                                            &AppModel::setSelectedWidgetFrameHeight};
+    void (LayoutEditorModel::*setters[4])(double) = {
+        &LayoutEditorModel::setSelectedWidgetFrameX, &LayoutEditorModel::setSelectedWidgetFrameY,
+        &LayoutEditorModel::setSelectedWidgetFrameWidth, &LayoutEditorModel::setSelectedWidgetFrameHeight};
     for (int index = 0; index < 4; ++index) {
         frameSliders_[index] = new QSlider(Qt::Horizontal);
         frameSliders_[index]->setRange(0, 1000);
@@ -147,7 +147,7 @@ OverlayControlsSection::OverlayControlsSection(AppModel& model, QWidget* parent)
         frameGrid->addWidget(frameValues_[index], index, 2);
         const auto setter = setters[index];
         connect(frameSliders_[index], &QSlider::valueChanged, this,
-                [this, setter](int position) { (model_.*setter)(position / 1000.0); });
+                [this, setter](int position) { (model_.layoutEditor().*setter)(position / 1000.0); });
     }
     editorColumn->addLayout(frameGrid);
     column->addWidget(editor_);
@@ -158,14 +158,14 @@ OverlayControlsSection::OverlayControlsSection(AppModel& model, QWidget* parent)
 void OverlayControlsSection::refresh() {
     {
         const QSignalBlocker blocker(preset_);
-        preset_->setCurrentIndex(preset_->findData(static_cast<int>(model_.selectedPresetValue())));
+        preset_->setCurrentIndex(preset_->findData(static_cast<int>(model_.layoutEditor().selectedPreset())));
     }
-    allAccent_->setColorHex(model_.allWidgetsAccentHex());
-    allLabel_->setColorHex(model_.allWidgetsLabelColorHex());
-    allValue_->setColorHex(model_.allWidgetsValueColorHex());
+    allAccent_->setColorHex(model_.layoutEditor().allWidgetsAccentHex());
+    allLabel_->setColorHex(model_.layoutEditor().allWidgetsLabelColorHex());
+    allValue_->setColorHex(model_.layoutEditor().allWidgetsValueColorHex());
 
-    const auto& widgets = model_.overlayLayout().widgets;
-    const auto selectedID = model_.selectedWidgetID();
+    const auto& widgets = model_.layoutEditor().overlayLayout().widgets;
+    const auto selectedID = model_.layoutEditor().selectedWidgetID();
     {
         const QSignalBlocker blocker(widgetList_);
         // Rebuilt only when the list's texts change, so the scroll position
@@ -187,15 +187,15 @@ void OverlayControlsSection::refresh() {
         widgetList_->setCurrentRow(selectedRow);
     }
 
-    const auto selected = model_.selectedWidget();
+    const auto selected = model_.layoutEditor().selectedWidget();
     remove_->setEnabled(selected.has_value());
     editor_->setEnabled(selected.has_value());
     caption_->setPlaceholderText(selected ? QStringLiteral("Подпись: ") + qText(selected->kind.shortTitle())
                                           : QStringLiteral("Подпись: "));
-    if (caption_->text() != model_.selectedWidgetCaption()) caption_->setText(model_.selectedWidgetCaption());
-    accent_->setColorHex(model_.selectedWidgetAccentHex());
-    label_->setColorHex(model_.selectedWidgetLabelColorHex());
-    value_->setColorHex(model_.selectedWidgetValueColorHex());
+    if (caption_->text() != model_.layoutEditor().selectedWidgetCaption()) caption_->setText(model_.layoutEditor().selectedWidgetCaption());
+    accent_->setColorHex(model_.layoutEditor().selectedWidgetAccentHex());
+    label_->setColorHex(model_.layoutEditor().selectedWidgetLabelColorHex());
+    value_->setColorHex(model_.layoutEditor().selectedWidgetValueColorHex());
     if (!selected) {
         // Nothing selected: the disabled editor shows no values of an earlier widget.
         const QSignalBlocker kindBlocker(kind_);

@@ -33,10 +33,10 @@ void OverlayInteraction::mouseDown(QPointF point, const QRectF& canvas, bool can
         reset();
         return;
     }
-    const auto& widgets = model_.overlayLayout().widgets;
+    const auto& widgets = model_.layoutEditor().overlayLayout().widgets;
     // The selected widget's handle wins over any widget under it, even where
     // it reaches outside its own widget.
-    if (const auto selected = model_.selectedWidget();
+    if (const auto selected = model_.layoutEditor().selectedWidget();
         selected && resizeHandleRect(previewRect(*selected, canvas)).contains(point)) {
         startInteraction(*selected, point, Mode::resize);
         return;
@@ -46,13 +46,13 @@ void OverlayInteraction::mouseDown(QPointF point, const QRectF& canvas, bool can
     for (auto it = widgets.rbegin(); it != widgets.rend(); ++it) {
         if (it->isVisible && previewRect(*it, canvas).contains(point)) {
             const PacemarkWidget hit = *it;
-            model_.setSelectedWidgetID(hit.id);
+            model_.layoutEditor().setSelectedWidgetID(hit.id);
             startInteraction(hit, point, Mode::move);
             return;
         }
     }
     if (canMoveBackground) {
-        model_.setSelectedWidgetID(std::nullopt);
+        model_.layoutEditor().setSelectedWidgetID(std::nullopt);
         startBackgroundInteraction(point);
         return;
     }
@@ -64,12 +64,12 @@ void OverlayInteraction::mouseDragged(QPointF point, const QRectF& canvas) {
     const double dx = (point.x() - startPoint_->x()) / canvas.width();
     const double dy = (point.y() - startPoint_->y()) / canvas.height();
     if (*mode_ == Mode::backgroundMove) {
-        model_.setVideoBackgroundOffsetX(std::clamp(startBackgroundOffsetX_ + dx, -1.0, 1.0));
-        model_.setVideoBackgroundOffsetY(std::clamp(startBackgroundOffsetY_ + dy, -1.0, 1.0));
+        model_.backgroundVideo().setVideoBackgroundOffsetX(std::clamp(startBackgroundOffsetX_ + dx, -1.0, 1.0));
+        model_.backgroundVideo().setVideoBackgroundOffsetY(std::clamp(startBackgroundOffsetY_ + dy, -1.0, 1.0));
         return;
     }
     if (!activeWidgetID_ || !startFrame_) return;
-    PacemarkLayout layout = model_.overlayLayout();
+    PacemarkLayout layout = model_.layoutEditor().overlayLayout();
     const auto widget = std::find_if(layout.widgets.begin(), layout.widgets.end(),
                                      [&](const PacemarkWidget& candidate) { return candidate.id == *activeWidgetID_; });
     if (widget == layout.widgets.end()) return;
@@ -83,7 +83,7 @@ void OverlayInteraction::mouseDragged(QPointF point, const QRectF& canvas) {
         frame.height = startFrame_->height + dy;
     }
     widget->frame = frame.clamped();
-    model_.setOverlayLayout(layout);
+    model_.layoutEditor().setOverlayLayout(layout);
 }
 
 void OverlayInteraction::reset() {
@@ -104,8 +104,8 @@ void OverlayInteraction::startBackgroundInteraction(QPointF point) {
     mode_ = Mode::backgroundMove;
     activeWidgetID_.reset();
     startFrame_.reset();
-    startBackgroundOffsetX_ = model_.videoBackgroundOffsetX();
-    startBackgroundOffsetY_ = model_.videoBackgroundOffsetY();
+    startBackgroundOffsetX_ = model_.backgroundVideo().videoBackgroundOffsetX();
+    startBackgroundOffsetY_ = model_.backgroundVideo().videoBackgroundOffsetY();
     startPoint_ = point;
 }
 

@@ -6,7 +6,7 @@
 
 #include <memory>
 
-#include "AppModel.h"
+#include "BackgroundVideoModel.h"
 
 namespace pacemark {
 
@@ -44,13 +44,13 @@ QImage wrapPixels(std::shared_ptr<Holder> holder, const std::uint8_t* pixels, st
 
 }  // namespace
 
-QImage currentBackgroundImage(const AppModel& model) {
-    if (const auto player = model.videoBackgroundPlayer()) {
+QImage currentBackgroundImage(const BackgroundVideoModel& video) {
+    if (const auto player = video.videoBackgroundPlayer()) {
         if (const VideoBackgroundFrame frame = player->currentFrame(); !frame.isEmpty()) {
             return wrapPixels(frame.owner, frame.pixels, frame.width, frame.height);
         }
     }
-    if (auto image = model.videoBackgroundImage()) {
+    if (auto image = video.videoBackgroundImage()) {
         const auto* pixels = image->pixels.data();
         return wrapPixels(image, pixels, image->width, image->height);
     }

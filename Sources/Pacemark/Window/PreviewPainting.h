@@ -7,7 +7,7 @@ class QPainter;
 
 namespace pacemark {
 
-class AppModel;
+class BackgroundVideoModel;
 
 // Shared drawing of the preview pane and the canvases on it.
 
@@ -18,7 +18,7 @@ void paintPreviewBackdrop(QPainter& painter, const QRectF& area);
 // The background picture under the overlay: the player's current frame when a
 // player exists, else the still frame; null when there is neither. The image
 // shares the model's pixels (no copy).
-QImage currentBackgroundImage(const AppModel& model);
+QImage currentBackgroundImage(const BackgroundVideoModel& video);
 
 // Draws the background on the canvas: `scale` times the canvas size, centred
 // at (0.5 + offsetX, 0.5 + offsetY) of it, filled with the picture's aspect

@@ -8,6 +8,7 @@
 #include <QStyle>
 #include <QVBoxLayout>
 
+#include "ModelObserver.h"
 #include "AppModel.h"
 #include "EditorPreviewView.h"
 #include "PreviewPainting.h"
@@ -68,22 +69,19 @@ PreviewPane::PreviewPane(AppModel& model, std::shared_ptr<const DrawingSurfaceFa
     loading_ = centredColumn({spinner, makeLabel(QStringLiteral("Загружаю FIT / GPX"), 13, false,
                                                  QStringLiteral("white"))});
 
-    videoOnly_ = new VideoBackgroundOnlyPreview(model_);
+    videoOnly_ = new VideoBackgroundOnlyPreview(model_.backgroundVideo());
     editor_ = new EditorPreviewView(model_, std::move(surfaces));
     for (auto* page : {invitation_, loading_, videoOnly_, static_cast<QWidget*>(editor_)}) pages_->addWidget(page);
 
-    for (auto signal : {&AppModel::activityChanged, &AppModel::videoBackgroundImageChanged, &AppModel::isLoadingChanged}) {
-        connect(&model_, signal, this, &PreviewPane::refresh);
-    }
-    refresh();
+    refreshOnChangesOf({&model_.loadedActivity(), &model_.backgroundVideo()}, this, [this] { refresh(); });
 }
 
 void PreviewPane::refresh() {
-    if (model_.activity()) {
+    if (model_.loadedActivity().activity()) {
         pages_->setCurrentWidget(editor_);
-    } else if (model_.videoBackgroundImage()) {
+    } else if (model_.backgroundVideo().videoBackgroundImage()) {
         pages_->setCurrentWidget(videoOnly_);
-    } else if (model_.isLoading()) {
+    } else if (model_.loadedActivity().isLoading()) {
         pages_->setCurrentWidget(loading_);
     } else {
         pages_->setCurrentWidget(invitation_);

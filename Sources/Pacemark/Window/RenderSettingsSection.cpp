@@ -31,8 +31,8 @@ void applyResolutionTag(AppModel& model, const QString& tag) {
     const qint64 width = parts[0].toLongLong(&widthOK);
     const qint64 height = parts[1].toLongLong(&heightOK);
     if (!widthOK || !heightOK) return;
-    model.setWidth(width);
-    model.setHeight(height);
+    model.exportSession().setWidth(width);
+    model.exportSession().setHeight(height);
 }
 
 RenderSettingsSection::RenderSettingsSection(AppModel& model, QWidget* parent) : QWidget(parent), model_(model) {
@@ -61,9 +61,9 @@ RenderSettingsSection::RenderSettingsSection(AppModel& model, QWidget* parent) :
     connect(resolution_, &QComboBox::activated, this,
             [this](int index) { applyResolutionTag(model_, resolution_->itemData(index).toString()); });
     connect(framesPerSecond_, &QComboBox::activated, this,
-            [this](int index) { model_.setFramesPerSecond(framesPerSecond_->itemData(index).toInt()); });
+            [this](int index) { model_.exportSession().setFramesPerSecond(framesPerSecond_->itemData(index).toInt()); });
     connect(codec_, &QComboBox::activated, this, [this](int index) {
-        model_.setCodecValue(static_cast<TelemetryVideoCodec::Value>(codec_->itemData(index).toInt()));
+        model_.exportSession().setCodec(static_cast<TelemetryVideoCodec::Value>(codec_->itemData(index).toInt()));
     });
 
     segment_ = new QWidget;
@@ -73,7 +73,7 @@ RenderSettingsSection::RenderSettingsSection(AppModel& model, QWidget* parent) :
     auto* title = new QLabel(QStringLiteral("Отрезок экспорта"));
     title->setObjectName(QStringLiteral("sectionTitle"));
     auto* wholeFile = makeButton(QStringLiteral("Весь файл"), QStyle::SP_BrowserReload, this);
-    connect(wholeFile, &QPushButton::clicked, this, [this] { model_.resetExportRange(); });
+    connect(wholeFile, &QPushButton::clicked, this, [this] { model_.exportSession().resetExportRange(); });
     titleRow->addWidget(title);
     titleRow->addStretch();
     titleRow->addWidget(wholeFile);
@@ -81,7 +81,8 @@ RenderSettingsSection::RenderSettingsSection(AppModel& model, QWidget* parent) :
     rangeLabel_ = secondaryLabel(QString());
     segmentColumn->addWidget(rangeLabel_);
     const auto segmentRow = [&](const QString& label, QSlider*& slider, QLineEdit*& field,
-                                void (AppModel::*setter)(qint64), qint64 (AppModel::*getter)() const) {
+                                void (ExportSessionModel::*setter)(qint64),
+                                qint64 (ExportSessionModel::*getter)() const) {
         auto* line = new QHBoxLayout;
         auto* name = new QLabel(label);
         name->setFixedWidth(58);
@@ -96,24 +97,24 @@ RenderSettingsSection::RenderSettingsSection(AppModel& model, QWidget* parent) :
         line->addWidget(new QLabel(QStringLiteral("с")));
         segmentColumn->addLayout(line);
         connect(slider, &QSlider::valueChanged, this, [this, setter](int position) {
-            const double span = std::max<double>(static_cast<double>(model_.activityDurationSeconds()), 1.0);
-            (model_.*setter)(std::llround(static_cast<double>(position) / sliderSteps * span));
+            const double span = std::max<double>(static_cast<double>(model_.loadedActivity().activityDurationSeconds()), 1.0);
+            (model_.exportSession().*setter)(std::llround(static_cast<double>(position) / sliderSteps * span));
         });
         connect(field, &QLineEdit::editingFinished, this, [this, field, setter, getter] {
             bool ok = false;
             const qint64 seconds = field->text().toLongLong(&ok);
-            if (ok) (model_.*setter)(seconds);
+            if (ok) (model_.exportSession().*setter)(seconds);
             refresh();
             // refresh() leaves a focused field alone while it is typed in;
             // once the typing is finished the field shows what the model
             // stored, corrected or not.
-            field->setText(QString::number((model_.*getter)()));
+            field->setText(QString::number((model_.exportSession().*getter)()));
         });
     };
-    segmentRow(QStringLiteral("Начало"), startSlider_, startField_, &AppModel::setExportStartSeconds,
-               &AppModel::startOffsetSeconds);
-    segmentRow(QStringLiteral("Конец"), endSlider_, endField_, &AppModel::setExportEndSeconds,
-               &AppModel::exportEndSeconds);
+    segmentRow(QStringLiteral("Начало"), startSlider_, startField_, &ExportSessionModel::setExportStartSeconds,
+               &ExportSessionModel::startOffsetSeconds);
+    segmentRow(QStringLiteral("Конец"), endSlider_, endField_, &ExportSessionModel::setExportEndSeconds,
+               &ExportSessionModel::exportEndSeconds);
     startField_->setObjectName(QStringLiteral("exportStartField"));
     endField_->setObjectName(QStringLiteral("exportEndField"));
     column->addWidget(segment_);
@@ -124,22 +125,22 @@ RenderSettingsSection::RenderSettingsSection(AppModel& model, QWidget* parent) :
 void RenderSettingsSection::refresh() {
     const QSignalBlocker resolutionBlocker(resolution_);
     resolution_->setCurrentIndex(
-        resolution_->findData(QString::number(model_.width()) + QStringLiteral("x") + QString::number(model_.height())));
+        resolution_->findData(QString::number(model_.exportSession().settings().width) + QStringLiteral("x") + QString::number(model_.exportSession().settings().height)));
     const QSignalBlocker rateBlocker(framesPerSecond_);
-    framesPerSecond_->setCurrentIndex(framesPerSecond_->findData(static_cast<int>(model_.framesPerSecond())));
+    framesPerSecond_->setCurrentIndex(framesPerSecond_->findData(static_cast<int>(model_.exportSession().settings().framesPerSecond)));
     const QSignalBlocker codecBlocker(codec_);
-    codec_->setCurrentIndex(codec_->findData(static_cast<int>(model_.codecValue())));
+    codec_->setCurrentIndex(codec_->findData(static_cast<int>(model_.exportSession().settings().codec)));
 
-    segment_->setEnabled(model_.activity() != nullptr && !model_.isLoading() && !model_.isExporting());
-    rangeLabel_->setText(model_.exportRangeLabel() + QStringLiteral("   Длина ") + model_.exportSegmentLabel());
-    const double span = std::max<double>(static_cast<double>(model_.activityDurationSeconds()), 1.0);
+    segment_->setEnabled(model_.loadedActivity().activity() != nullptr && !model_.loadedActivity().isLoading() && !model_.exportSession().isExporting());
+    rangeLabel_->setText(model_.exportSession().exportRangeLabel() + QStringLiteral("   Длина ") + model_.exportSession().exportSegmentLabel());
+    const double span = std::max<double>(static_cast<double>(model_.loadedActivity().activityDurationSeconds()), 1.0);
     const auto setRow = [span](QSlider* slider, QLineEdit* field, qint64 seconds) {
         const QSignalBlocker sliderBlocker(slider);
         slider->setValue(static_cast<int>(std::lround(static_cast<double>(seconds) / span * sliderSteps)));
         if (!field->hasFocus()) field->setText(QString::number(seconds));
     };
-    setRow(startSlider_, startField_, model_.startOffsetSeconds());
-    setRow(endSlider_, endField_, model_.exportEndSeconds());
+    setRow(startSlider_, startField_, model_.exportSession().startOffsetSeconds());
+    setRow(endSlider_, endField_, model_.exportSession().exportEndSeconds());
 }
 
 }  // namespace pacemark

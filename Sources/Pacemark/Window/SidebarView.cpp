@@ -67,7 +67,7 @@ SidebarView::SidebarView(AppModel& model, QWidget* parent) : QWidget(parent) {
     titles->addWidget(fileName);
     header->addLayout(titles, 1);
     column->addLayout(header);
-    refreshOnChangesOf({&model.loadedActivity()}, fileName, [fileName, &model] { fileName->setText(model.selectedFileName()); });
+    refreshOnChangesOf({&model.loadedActivity()}, fileName, [fileName, &model] { fileName->setText(model.loadedActivity().selectedFileName()); });
 
     auto* actions = new ActionButtonsSection(model);
     connect(actions, &ActionButtonsSection::openTelemetryRequested, this, &SidebarView::openTelemetryRequested);

@@ -29,7 +29,7 @@ StatusSection::StatusSection(AppModel& model, QWidget* parent) : QWidget(parent)
     loadingLine->addStretch();
     column->addWidget(loadingRow_);
     reveal_ = makeButton(QStringLiteral("Показать MOV"), QStyle::SP_DirIcon, this);
-    connect(reveal_, &QPushButton::clicked, this, [this] { model_.revealLastOutput(); });
+    connect(reveal_, &QPushButton::clicked, this, [this] { model_.exportSession().revealLastOutput(); });
     column->addWidget(reveal_);
     status_ = secondaryLabel(QString());
     status_->setObjectName(QStringLiteral("statusText"));
@@ -39,10 +39,10 @@ StatusSection::StatusSection(AppModel& model, QWidget* parent) : QWidget(parent)
 }
 
 void StatusSection::refresh() {
-    loadingRow_->setVisible(model_.isLoading());
-    reveal_->setVisible(model_.lastOutputURL().has_value());
-    reveal_->setEnabled(!model_.isLoading() && !model_.isExporting());
-    status_->setText(model_.statusText());
+    loadingRow_->setVisible(model_.loadedActivity().isLoading());
+    reveal_->setVisible(model_.exportSession().lastOutputURL().has_value());
+    reveal_->setEnabled(!model_.loadedActivity().isLoading() && !model_.exportSession().isExporting());
+    status_->setText(model_.status().statusText());
 }
 
 }  // namespace pacemark

@@ -32,13 +32,13 @@ SummarySection::SummarySection(AppModel& model, QWidget* parent) : QWidget(paren
 
 void SummarySection::refresh() {
     namespace format = TelemetryFormatters;
-    const auto activity = model_.activity();
+    const auto activity = model_.loadedActivity().activity();
     const TelemetrySummary summary = activity ? activity->summary : TelemetrySummary{};
     const QStringList values = {
-        model_.videoBackgroundName(),
-        model_.durationLabel(),
-        model_.distanceLabel(),
-        model_.sampleCountLabel(),
+        model_.backgroundVideo().videoBackgroundName(),
+        model_.loadedActivity().durationLabel(),
+        model_.loadedActivity().distanceLabel(),
+        model_.loadedActivity().sampleCountLabel(),
         qText(format::speedKPH(activity ? summary.averageSpeedMetersPerSecond : std::nullopt)) + QStringLiteral(" км/ч"),
         qText(format::integer(activity ? summary.averagePowerWatts : std::nullopt, "Вт")),
         qText(format::integer(activity ? summary.averageHeartRateBPM : std::nullopt, "уд/мин")),

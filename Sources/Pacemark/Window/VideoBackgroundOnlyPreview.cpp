@@ -2,21 +2,18 @@
 
 #include <QPainter>
 
-#include "AppModel.h"
+#include "BackgroundVideoModel.h"
+#include "ModelObserver.h"
 #include "OverlayInteraction.h"
 #include "PreviewPainting.h"
 
 namespace pacemark {
 
-VideoBackgroundOnlyPreview::VideoBackgroundOnlyPreview(AppModel& model, QWidget* parent)
-    : QWidget(parent), model_(model) {
-    for (auto signal : {&AppModel::videoBackgroundImageChanged, &AppModel::videoBackgroundPlayerChanged,
-                        &AppModel::videoBackgroundScaleChanged, &AppModel::videoBackgroundOffsetXChanged,
-                        &AppModel::videoBackgroundOffsetYChanged}) {
-        connect(&model_, signal, this, [this] { update(); });
-    }
-    connect(&model_, &AppModel::videoBackgroundPlayerChanged, this, [this] {
-        if (const auto player = model_.videoBackgroundPlayer()) {
+VideoBackgroundOnlyPreview::VideoBackgroundOnlyPreview(BackgroundVideoModel& video, QWidget* parent)
+    : QWidget(parent), video_(video) {
+    refreshOnChangesOf({&video_}, this, [this] { update(); });
+    connect(&video_, &BackgroundVideoModel::videoBackgroundPlayerChanged, this, [this] {
+        if (const auto player = video_.videoBackgroundPlayer()) {
             connect(player.get(), &VideoBackgroundPlayer::frameChanged, this,
                     &VideoBackgroundOnlyPreview::playerFrameChanged, Qt::UniqueConnection);
         }
@@ -27,8 +24,8 @@ void VideoBackgroundOnlyPreview::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     const QRectF canvas = fitPreviewCanvas(QSizeF(size()), 16.0 / 9.0);
     if (canvas.isEmpty()) return;
-    paintVideoBackground(painter, canvas, currentBackgroundImage(model_), model_.videoBackgroundScale(),
-                         model_.videoBackgroundOffsetX(), model_.videoBackgroundOffsetY());
+    paintVideoBackground(painter, canvas, currentBackgroundImage(video_), video_.videoBackgroundScale(),
+                         video_.videoBackgroundOffsetX(), video_.videoBackgroundOffsetY());
     paintCanvasBorder(painter, canvas, 0.2);
 
     // The hint: a symbol over one line of text on a dark rounded plate.

@@ -4,7 +4,7 @@
 
 namespace pacemark {
 
-class AppModel;
+class BackgroundVideoModel;
 
 // The background video before any telemetry: its picture on the canvas and a
 // hint to add the ride. No mouse interaction.
@@ -12,7 +12,7 @@ class VideoBackgroundOnlyPreview : public QWidget {
     Q_OBJECT
 
 public:
-    explicit VideoBackgroundOnlyPreview(AppModel& model, QWidget* parent = nullptr);
+    explicit VideoBackgroundOnlyPreview(BackgroundVideoModel& video, QWidget* parent = nullptr);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -20,7 +20,7 @@ protected:
 private:
     void playerFrameChanged() { update(); }
 
-    AppModel& model_;
+    BackgroundVideoModel& video_;
 };
 
 }  // namespace pacemark

@@ -30,7 +30,9 @@ void WidgetPreview::draw(DrawingSurface& surface, std::int64_t canvasWidth, std:
     // points inside it (4 for the cinematic style).
     std::map<UUID, LayoutRouteProjection> projections;
     if (auto projection =
-            LayoutFrameRenderer::routeProjection(activity_, widget_, canvasWidth, canvasHeight, DrawingTarget::preview)) {
+            LayoutFrameRenderer::routeProjection(activity_, widget_,
+                                                 {0, 0, static_cast<double>(canvasWidth), static_cast<double>(canvasHeight)},
+                                                 DrawingTarget::preview)) {
         projections.emplace(widget_.id, std::move(*projection));
     }
     LayoutStepBuilder builder(activity_, canvasWidth, canvasHeight, projections, DrawingTarget::preview);

@@ -81,7 +81,7 @@ int main(int argc, char* argv[]) {
         // paint, then save and quit.
         auto* poll = new QTimer(&window);
         QObject::connect(poll, &QTimer::timeout, &window, [&, poll] {
-            if (model.isLoading() || model.isLoadingVideo()) return;
+            if (model.loadedActivity().isLoading() || model.backgroundVideo().isLoadingVideo()) return;
             poll->stop();
             QTimer::singleShot(300, &window, [&] {
                 const bool saved = window.grab().save(screenshot);

@@ -8,6 +8,7 @@
 #include "Layout/PacemarkWidget.h"
 #include "Rendering/PixelBuffer.h"
 #include "Telemetry/TelemetryActivity.h"
+#include "Telemetry/TelemetryMotion.h"
 
 namespace pacemark {
 
@@ -24,9 +25,10 @@ public:
     virtual std::size_t frameKey(double elapsedSeconds) const = 0;
 };
 
-// Builds the renderer of one export (activity, layout, picture size).
+// Builds the renderer of one export (activity, layout, picture size, and the
+// motion that decides what each instant shows and which frames repeat).
 using ExportFrameRendererMaker = std::function<std::unique_ptr<const ExportFrameRenderer>(
     std::shared_ptr<const TelemetryActivity> activity, const PacemarkLayout& layout, std::int64_t width,
-    std::int64_t height)>;
+    std::int64_t height, const TelemetryMotion& motion)>;
 
 }  // namespace pacemark

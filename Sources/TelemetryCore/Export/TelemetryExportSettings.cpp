@@ -123,9 +123,30 @@ std::optional<std::string> TelemetryExportSettings::framesPerSecondError() const
            std::to_string(minimumFramesPerSecond) + " до " + std::to_string(maximumFramesPerSecond) + ".";
 }
 
+std::optional<std::string> TelemetryExportSettings::motionError() const {
+    if (!motion.isSmooth() || motion.updatesPerSecond == TelemetryMotion::everyFrame ||
+        (motion.updatesPerSecond >= 1 && motion.updatesPerSecond <= maximumFramesPerSecond)) {
+        return std::nullopt;
+    }
+    return "Частота обновления " + std::to_string(motion.updatesPerSecond) + " Гц не подходит: нужно от 1 до " +
+           std::to_string(maximumFramesPerSecond) + " Гц или каждый кадр.";
+}
+
+std::string TelemetryExportSettings::motionModeTitle(TelemetryMotionMode mode) {
+    return mode == TelemetryMotionMode::smooth ? "Плавно" : "По секундам";
+}
+
+std::string TelemetryExportSettings::motionUpdateRateTitle(std::int64_t updatesPerSecond) {
+    if (updatesPerSecond == TelemetryMotion::everyFrame) return "каждый кадр";
+    return std::to_string(updatesPerSecond) + " Гц";
+}
+
+std::string TelemetryExportSettings::motionSmoothingTitle() { return "Сглаживать скорость и мощность"; }
+
 std::optional<std::string> TelemetryExportSettings::validationError() const {
     if (auto error = sizeError()) return error;
     if (auto error = framesPerSecondError()) return error;
+    if (auto error = motionError()) return error;
     return memoryError();
 }
 

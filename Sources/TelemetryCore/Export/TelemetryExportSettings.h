@@ -8,6 +8,7 @@
 
 #include "Export/MovieWriter.h"
 #include "Export/TelemetryVideoCodec.h"
+#include "Telemetry/TelemetryMotion.h"
 
 namespace pacemark {
 
@@ -32,6 +33,26 @@ struct TelemetryExportSettings {
     static constexpr std::int64_t maximumFramesPerSecond = 240;
     // The rates the window's picker offers.
     static constexpr std::array<std::int64_t, 5> offeredFramesPerSecond = {24, 25, 30, 50, 60};
+    // The picture sizes the window's picker offers, in its order: what cameras
+    // record (2704 × 1520 is action cameras' 2.7K) and phones film upright.
+    // Any other even size within the codec's sides is accepted too.
+    struct PictureSize {
+        std::int64_t width;
+        std::int64_t height;
+        bool isPortrait() const { return height > width; }
+    };
+    static constexpr std::array<PictureSize, 6> offeredSizes = {
+        {{1280, 720}, {1920, 1080}, {2560, 1440}, {2704, 1520}, {3840, 2160}, {1080, 1920}}};
+
+    // Motion: the sample in force unless the user asks for smooth motion,
+    // which then updates this often (activity time); the window offers these
+    // rates, TelemetryMotion::everyFrame last. Any rate from 1 to
+    // maximumFramesPerSecond, or every frame, is valid.
+    static constexpr std::int64_t defaultMotionUpdatesPerSecond = 10;
+    static constexpr std::array<std::int64_t, 4> offeredMotionUpdatesPerSecond = {5, 10, 15,
+                                                                                  TelemetryMotion::everyFrame};
+    static constexpr TelemetryMotion defaultMotion{TelemetryMotionMode::steps, defaultMotionUpdatesPerSecond,
+                                                   TelemetryValueSmoothing::none};
 
     // A movie without a named source ("Сохранить как" before any file).
     static constexpr const char* untitledOutputFileName = "pacemark.mov";
@@ -40,6 +61,8 @@ struct TelemetryExportSettings {
     std::int64_t height = defaultHeight;
     std::int64_t framesPerSecond = defaultFramesPerSecond;
     TelemetryVideoCodec codec = defaultCodec;
+    // Not part of a layout: the same layout may be exported either way.
+    TelemetryMotion motion = defaultMotion;
 
     bool operator==(const TelemetryExportSettings&) const = default;
 
@@ -75,7 +98,15 @@ struct TelemetryExportSettings {
     static std::optional<std::string> outputError(const std::filesystem::path& output);
     // The same for the frame rate.
     std::optional<std::string> framesPerSecondError() const;
-    // The first of size, rate and memory errors, none when the settings can be exported.
+    // The same for the motion's update rate (smooth motion only).
+    std::optional<std::string> motionError() const;
+    // "По секундам", "Плавно".
+    static std::string motionModeTitle(TelemetryMotionMode mode);
+    // "10 Гц", "каждый кадр".
+    static std::string motionUpdateRateTitle(std::int64_t updatesPerSecond);
+    // "Сглаживать скорость и мощность".
+    static std::string motionSmoothingTitle();
+    // The first of size, rate, motion and memory errors, none when the settings can be exported.
     std::optional<std::string> validationError() const;
 
     // The rate frames are timed at: the chosen rate, at least 1, so that an

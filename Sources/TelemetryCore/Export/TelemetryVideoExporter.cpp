@@ -32,8 +32,8 @@ class LayoutExportFrameRenderer final : public ExportFrameRenderer {
 public:
     LayoutExportFrameRenderer(std::shared_ptr<const TelemetryActivity> activity, const PacemarkLayout& layout,
                               std::int64_t width, std::int64_t height,
-                              std::shared_ptr<const DrawingSurfaceFactory> surfaces)
-        : renderer_(std::move(activity), layout, width, height, std::move(surfaces)) {}
+                              std::shared_ptr<const DrawingSurfaceFactory> surfaces, const TelemetryMotion& motion)
+        : renderer_(std::move(activity), layout, width, height, std::move(surfaces), motion) {}
 
     void render(double elapsedSeconds, PixelBufferView into) const override { renderer_.render(elapsedSeconds, into); }
     std::size_t frameKey(double elapsedSeconds) const override { return renderer_.frameKey(elapsedSeconds); }
@@ -47,8 +47,10 @@ private:
 ExportFrameRendererMaker TelemetryVideoExporter::layoutFrameRenderers(
     std::shared_ptr<const DrawingSurfaceFactory> surfaces) {
     return [surfaces](std::shared_ptr<const TelemetryActivity> activity, const PacemarkLayout& layout,
-                      std::int64_t width, std::int64_t height) -> std::unique_ptr<const ExportFrameRenderer> {
-        return std::make_unique<LayoutExportFrameRenderer>(std::move(activity), layout, width, height, surfaces);
+                      std::int64_t width, std::int64_t height,
+                      const TelemetryMotion& motion) -> std::unique_ptr<const ExportFrameRenderer> {
+        return std::make_unique<LayoutExportFrameRenderer>(std::move(activity), layout, width, height, surfaces,
+                                                           motion);
     };
 }
 
@@ -113,7 +115,7 @@ void TelemetryVideoExporter::exportMovie(std::shared_ptr<const TelemetryActivity
 
     const TelemetryVideoFramePlan plan = framePlan(*activity, config);
     const std::unique_ptr<const ExportFrameRenderer> renderer =
-        renderers_(activity, config.layout, config.width, config.height);
+        renderers_(activity, config.layout, config.width, config.height, config.motion);
     const std::unique_ptr<MovieWriter> writer = writers_->makeWriter(config.writerSettings(temporary));
 
     try {

@@ -248,8 +248,26 @@ PacemarkWidget readWidget(const Json& value, const std::string& path) {
                           visible);
 }
 
+// One term of the aspect: a whole number within PacemarkLayoutFile::maxAspectTerm.
+std::int64_t requireAspectTerm(const Json& value, const std::string& field) {
+    if (!value.is_number_integer()) throw wrongType(field, "целым числом");
+    const auto term = value.get<std::int64_t>();
+    if (term < 1 || term > PacemarkLayoutFile::maxAspectTerm) {
+        throw failure(Case::valueOutOfRange, field,
+                      "значение поля «" + field + "» (" + value.dump() + ") вне пределов от 1 до " +
+                          std::to_string(PacemarkLayoutFile::maxAspectTerm) + ".");
+    }
+    return term;
+}
+
+PacemarkLayoutAspect readAspect(const Json& value) {
+    requireObject(value, "aspect", {"width", "height"});
+    return {requireAspectTerm(requireField(value, "width", "aspect"), "aspect.width"),
+            requireAspectTerm(requireField(value, "height", "aspect"), "aspect.height")};
+}
+
 PacemarkLayoutFile readDocument(const Json& document) {
-    requireObject(document, "", {"version", "preset", "widgets"});
+    requireObject(document, "", {"version", "preset", "aspect", "widgets"});
     // The version first: a newer file may differ in anything else.
     const Json& version = requireField(document, "version", "");
     if (!version.is_number_integer()) throw wrongType("version", "целым числом");
@@ -261,6 +279,8 @@ PacemarkLayoutFile readDocument(const Json& document) {
     PacemarkLayoutFile file;
     file.basePreset = requireNamed<PacemarkPreset>(requireField(document, "preset", ""), "preset",
                                                    Case::unknownPreset, "неизвестный пресет");
+    // Files written before layouts recorded their shape were all made for 16:9.
+    if (const auto it = document.find("aspect"); it != document.end()) file.layout.aspect = readAspect(*it);
     const Json& widgets = requireField(document, "widgets", "");
     if (!widgets.is_array()) throw wrongType("widgets", "списком");
 
@@ -363,6 +383,10 @@ std::string PacemarkLayoutFile::serialized() const {
     Json document = Json::object();
     document["version"] = formatVersion;
     document["preset"] = basePreset.caseName();
+    Json aspect = Json::object();
+    aspect["width"] = layout.aspect.width;
+    aspect["height"] = layout.aspect.height;
+    document["aspect"] = std::move(aspect);
     document["widgets"] = std::move(widgets);
     // A caption that is not valid UTF-8 (never typed, but possible in memory)
     // is written with replacement characters rather than refused.

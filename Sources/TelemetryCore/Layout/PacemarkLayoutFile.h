@@ -15,16 +15,18 @@ namespace pacemark {
 // A layout as kept in a `.pacemark-layout` file: the widgets in drawing order
 // and the preset the layout started from. The file is JSON:
 //
-//   {"version": 1, "preset": "compactRace", "widgets": [
+//   {"version": 1, "preset": "compactRace", "aspect": {"width": 16, "height": 9}, "widgets": [
 //     {"id": "E621E1F8-C36C-495A-93FC-0C247A3E6E5F", "kind": "speed", "style": "glass",
 //      "frame": {"x": 0.04, "y": 0.7, "width": 0.15, "height": 0.15},
 //      "accentColor": "#35D05B", "labelColor": "#A8A8A8", "valueColor": "#FFFFFF",
 //      "caption": "", "visible": true}]}
 //
 // Kinds, styles and presets by their case names; colours as "#RRGGBB"; frame
-// fields normalized to the picture, each within 0...1. Every field is
-// required except "visible" (true when absent: no command of the editor
-// hides a widget). Reading is strict: any other field, type, value or
+// fields normalized to the picture, each within 0...1; "aspect" the shape of
+// the picture the frames were arranged on (PacemarkLayoutAspect), two whole
+// numbers from 1 to maxAspectTerm. Every field is required except "visible"
+// (true when absent: no command of the editor hides a widget) and "aspect"
+// (16:9 when absent: files from before it was written were all 16:9). Reading is strict: any other field, type, value or
 // version is refused with PacemarkLayoutFileError naming the field, and a
 // refused file yields nothing, so a caller never applies half a layout.
 // Within those bounds a value gets what the editor does to it: the frame is
@@ -44,6 +46,8 @@ struct PacemarkLayoutFile {
     static constexpr std::uintmax_t maxFileSizeBytes = std::uintmax_t{1} << 20;
     // The format needs four levels (file, widget list, widget, frame).
     static constexpr std::size_t maxNestingDepth = 16;
+    // Larger terms describe no real picture (a side is at most 16384 pixels).
+    static constexpr std::int64_t maxAspectTerm = 16384;
 
     PacemarkPreset basePreset = PacemarkPreset::compactRace;
     PacemarkLayout layout;

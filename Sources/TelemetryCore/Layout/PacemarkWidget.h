@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "PacemarkPreset.h"
@@ -43,9 +44,25 @@ struct PacemarkWidget {
     bool operator==(const PacemarkWidget&) const = default;
 };
 
+// The shape of the picture a layout was arranged on: its widgets' normalized
+// frames span a rectangle of this width-to-height ratio. Every preset is
+// 16:9; a layout shown on a picture of another shape is fitted, not stretched
+// (LayoutCanvas). Both terms are at least 1 (see PacemarkLayoutFile).
+struct PacemarkLayoutAspect {
+    std::int64_t width = 16;
+    std::int64_t height = 9;
+
+    bool operator==(const PacemarkLayoutAspect&) const = default;
+};
+
 // The whole overlay: widgets in drawing order (later ones over earlier ones).
 struct PacemarkLayout {
     std::vector<PacemarkWidget> widgets;
+    PacemarkLayoutAspect aspect;
+
+    PacemarkLayout() = default;
+    PacemarkLayout(std::vector<PacemarkWidget> widgets_, PacemarkLayoutAspect aspect_ = {})
+        : widgets(std::move(widgets_)), aspect(aspect_) {}
 
     // A fresh layout of the preset, with new widget identities on every call.
     static PacemarkLayout preset(PacemarkPreset preset) { return preset.layout(); }

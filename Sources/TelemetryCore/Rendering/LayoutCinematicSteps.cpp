@@ -43,13 +43,14 @@ void LayoutStepBuilder::addLinearGradient(DrawingRect clip, DrawingColor from, D
 }
 
 void LayoutStepBuilder::addCinematicBackdrop() {
-    const auto w = static_cast<double>(width_);
-    const auto h = static_cast<double>(height_);
-    addLinearGradient({0, 0, 0.42 * w, h}, black.withAlpha(0.76), black.withAlpha(0), {0, h / 2}, {0.42 * w, h / 2});
-    addLinearGradient({0.62 * w, 0, 0.38 * w, h}, black.withAlpha(0), black.withAlpha(0.58), {0.62 * w, h / 2},
-                      {w, h / 2});
-    addLinearGradient({0, 0.58 * h, w, 0.42 * h}, black.withAlpha(0), black.withAlpha(0.46), {w / 2, 0.58 * h},
-                      {w / 2, h});
+    // Over the whole picture, whatever part of it the widgets' area covers.
+    const double x = picture_.x, y = picture_.y, w = picture_.width, h = picture_.height;
+    addLinearGradient({x, y, 0.42 * w, h}, black.withAlpha(0.76), black.withAlpha(0), {x, y + h / 2},
+                      {x + 0.42 * w, y + h / 2});
+    addLinearGradient({x + 0.62 * w, y, 0.38 * w, h}, black.withAlpha(0), black.withAlpha(0.58),
+                      {x + 0.62 * w, y + h / 2}, {x + w, y + h / 2});
+    addLinearGradient({x, y + 0.58 * h, w, 0.42 * h}, black.withAlpha(0), black.withAlpha(0.46),
+                      {x + w / 2, y + 0.58 * h}, {x + w / 2, y + h});
 }
 
 void LayoutStepBuilder::addCinematicMetric(const PacemarkWidget& widget, const DrawingRect& r, DrawingColor accent) {
@@ -173,9 +174,10 @@ void LayoutStepBuilder::addCinematicGrade(const PacemarkWidget& widget, const Dr
     const double us = std::max(std::min(w * 0.07, h * 0.17), sizes_.cinematic.gradeUnitMinimum);
     const double mw = std::max(w * 0.08, 10.0);
 
-    // The rule runs across the top, a gap above the capitals of the title line.
+    // The rule runs across the top, a gap above the capitals of the title line;
+    // on a small picture the gap keeps 3.5 pixels, clear of the capitals' antialiasing.
     const double titleTop = i.minY() + ls * 0.35;
-    const double ruleY = titleTop + ls * kCapTopBelowTop - std::max(ls * 0.25, 2.5);
+    const double ruleY = titleTop + ls * kCapTopBelowTop - std::max({ls * 0.25, 2.5, 3.5 * unitsPerPixel_});
     addStatic(bounds::ofStroke({i.minX(), ruleY, i.width, 0}, 1), [=](DrawingSurface& s) {
         stroke(s, linePath({i.minX(), ruleY}, {i.maxX(), ruleY}), white.withAlpha(0.26), 1);
     });

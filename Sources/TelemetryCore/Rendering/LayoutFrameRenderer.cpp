@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <cstring>
 #include <mutex>
+#include <optional>
 
 #include "LayoutStepBuilder.h"
 #include "RenderStep.h"
+#include "LayoutCanvasSurface.h"
 
 namespace pacemark {
 
@@ -15,6 +17,8 @@ struct LayoutFrameRenderer::Impl {
     std::int64_t width = 0;
     std::int64_t height = 0;
     std::shared_ptr<const DrawingSurfaceFactory> surfaces;
+    TelemetryMotion motion;
+    LayoutCanvas canvas;
     bool drawsCinematicBackdrop = false;
     std::map<UUID, LayoutRouteProjection> routeProjections;
 
@@ -31,8 +35,12 @@ struct LayoutFrameRenderer::Impl {
     void runSteps(DrawingSurface& surface, const TelemetrySample& sample, bool cachedSteps, bool uncachedSteps) const;
 };
 
-void LayoutFrameRenderer::Impl::runSteps(DrawingSurface& surface, const TelemetrySample& sample, bool cachedSteps,
+void LayoutFrameRenderer::Impl::runSteps(DrawingSurface& picture, const TelemetrySample& sample, bool cachedSteps,
                                          bool uncachedSteps) const {
+    // The steps are in layout units; at the layout's own 1080-line size they are pixels.
+    std::optional<LayoutCanvasSurface> scaled;
+    if (!canvas.isIdentity()) scaled.emplace(picture, canvas);
+    DrawingSurface& surface = scaled ? static_cast<DrawingSurface&>(*scaled) : picture;
     for (std::size_t k = 0; k < steps.size(); ++k) {
         if (cached[k] ? !cachedSteps : !uncachedSteps) continue;
         surface.saveState();
@@ -62,7 +70,7 @@ void LayoutFrameRenderer::Impl::buildLayer() const {
 
 LayoutFrameRenderer::LayoutFrameRenderer(std::shared_ptr<const TelemetryActivity> activity, PacemarkLayout layout,
                                          std::int64_t width, std::int64_t height,
-                                         std::shared_ptr<const DrawingSurfaceFactory> surfaces)
+                                         std::shared_ptr<const DrawingSurfaceFactory> surfaces, TelemetryMotion motion)
     : impl_(std::make_unique<Impl>()) {
     if (!activity) activity = std::make_shared<const TelemetryActivity>();
     impl_->activity = std::move(activity);
@@ -70,9 +78,13 @@ LayoutFrameRenderer::LayoutFrameRenderer(std::shared_ptr<const TelemetryActivity
     impl_->width = width;
     impl_->height = height;
     impl_->surfaces = std::move(surfaces);
+    impl_->motion = motion;
     impl_->drawsCinematicBackdrop = layoutDrawsCinematicBackdrop(impl_->layout);
-    impl_->routeProjections = buildRouteProjections(*impl_->activity, impl_->layout, width, height);
-    impl_->steps = LayoutStepBuilder(*impl_->activity, width, height, impl_->routeProjections)
+    impl_->canvas = LayoutCanvas::fit(impl_->layout.aspect, width, height);
+    const LayoutCanvas& canvas = impl_->canvas;
+    impl_->routeProjections = buildRouteProjections(*impl_->activity, impl_->layout,
+                                                    DrawingRect{0, 0, canvas.designWidth, canvas.designHeight});
+    impl_->steps = LayoutStepBuilder(*impl_->activity, canvas, impl_->routeProjections)
                        .build(impl_->layout, impl_->drawsCinematicBackdrop);
     impl_->cached = planStaticLayer(impl_->steps);
 }
@@ -81,7 +93,7 @@ LayoutFrameRenderer::~LayoutFrameRenderer() = default;
 
 void LayoutFrameRenderer::drawFrame(double elapsed, DrawingSurface& surface) const {
     surface.clear({0, 0, static_cast<double>(impl_->width), static_cast<double>(impl_->height)});
-    impl_->runSteps(surface, impl_->activity->sample(elapsed), true, true);
+    impl_->runSteps(surface, impl_->motion.sample(*impl_->activity, elapsed), true, true);
 }
 
 void LayoutFrameRenderer::renderWithoutCache(double elapsed, PixelBufferView into) const {
@@ -104,15 +116,19 @@ void LayoutFrameRenderer::render(double elapsed, PixelBufferView into) const {
     for (std::int64_t y = 0; y < impl_->height; ++y) {
         std::memcpy(into.row(y), impl_->layer.data() + static_cast<std::size_t>(y) * rowBytes, rowBytes);
     }
-    impl_->runSteps(*surface, impl_->activity->sample(elapsed), false, true);
+    impl_->runSteps(*surface, impl_->motion.sample(*impl_->activity, elapsed), false, true);
 }
 
-std::size_t LayoutFrameRenderer::frameKey(double elapsed) const { return impl_->activity->sampleIndex(elapsed); }
+std::size_t LayoutFrameRenderer::frameKey(double elapsed) const {
+    return impl_->motion.frameKey(*impl_->activity, elapsed);
+}
+const TelemetryMotion& LayoutFrameRenderer::motion() const { return impl_->motion; }
 
 const TelemetryActivity& LayoutFrameRenderer::activity() const { return *impl_->activity; }
 const PacemarkLayout& LayoutFrameRenderer::layout() const { return impl_->layout; }
 std::int64_t LayoutFrameRenderer::width() const { return impl_->width; }
 std::int64_t LayoutFrameRenderer::height() const { return impl_->height; }
+const LayoutCanvas& LayoutFrameRenderer::canvas() const { return impl_->canvas; }
 bool LayoutFrameRenderer::drawsCinematicBackdrop() const { return impl_->drawsCinematicBackdrop; }
 const std::map<UUID, LayoutRouteProjection>& LayoutFrameRenderer::routeProjections() const {
     return impl_->routeProjections;

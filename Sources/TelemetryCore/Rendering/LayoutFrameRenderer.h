@@ -9,20 +9,28 @@
 
 #include "DrawingGeometry.h"
 #include "DrawingSurface.h"
+#include "LayoutCanvas.h"
 #include "Layout/PacemarkWidget.h"
 #include "LayoutRouteProjection.h"
 #include "PixelBuffer.h"
 #include "Telemetry/TelemetryActivity.h"
+#include "Telemetry/TelemetryMotion.h"
 #include "WidgetSizeTable.h"
 
 namespace pacemark {
 
 // Draws one layout over one activity into transparent frames of one size.
 //
+// The layout keeps its arrangement and proportions on a picture of any size
+// and shape: it is drawn in layout units, fitted and scaled by its
+// LayoutCanvas (1920 × 1080 units for a 16:9 layout; at exactly that size
+// nothing is mapped).
+//
 // A renderer is built once per export (or preview size) and is immutable
 // afterwards apart from its private cache of static pixels. A frame depends
-// only on the layout, the size and the sample in force at the instant, so two
-// instants with equal frameKey() give identical bytes.
+// only on the layout, the size and the readings the motion gives for the
+// instant (the sample in force by default, interpolated readings in smooth
+// motion), so two instants with equal frameKey() give identical bytes.
 //
 // What never changes during an export (panel fills, borders and shadows, the
 // route line, fixed captions, the cinematic backdrop) is drawn once, on the
@@ -35,7 +43,8 @@ namespace pacemark {
 class LayoutFrameRenderer {
 public:
     LayoutFrameRenderer(std::shared_ptr<const TelemetryActivity> activity, PacemarkLayout layout, std::int64_t width,
-                        std::int64_t height, std::shared_ptr<const DrawingSurfaceFactory> surfaces);
+                        std::int64_t height, std::shared_ptr<const DrawingSurfaceFactory> surfaces,
+                        TelemetryMotion motion = {});
     ~LayoutFrameRenderer();
     LayoutFrameRenderer(const LayoutFrameRenderer&) = delete;
     LayoutFrameRenderer& operator=(const LayoutFrameRenderer&) = delete;
@@ -50,8 +59,10 @@ public:
     // surface of the renderer's size.
     void drawFrame(double elapsed, DrawingSurface& surface) const;
 
-    // Frames with equal keys are identical: the index of the sample in force.
+    // Frames with equal keys are identical (TelemetryMotion::frameKey: in
+    // steps, the index of the sample in force).
     std::size_t frameKey(double elapsed) const;
+    const TelemetryMotion& motion() const;
 
     const TelemetryActivity& activity() const;
     const PacemarkLayout& layout() const;
@@ -65,7 +76,13 @@ public:
     std::size_t cachedStepCount() const;
     std::size_t perFrameStepCount() const;
 
-    // The widget's pixel rectangle: the clamped frame scaled to the picture, unrounded.
+    // Where the layout lands on the picture and its scale (LayoutCanvas::fit
+    // of the layout's aspect). Frames are drawn in its layout units; the
+    // route projections are in those units too.
+    const LayoutCanvas& canvas() const;
+
+    // The clamped frame scaled to a width × height picture of the layout's own
+    // shape, unrounded. On a picture of another shape, canvas().widgetRect().
     static DrawingRect rect(const PacemarkWidget& widget, std::int64_t width, std::int64_t height);
 
     // Whether `layout` gets the cinematic backdrop: at least one visible widget
@@ -73,16 +90,19 @@ public:
     static bool layoutDrawsCinematicBackdrop(const PacemarkLayout& layout);
 
     // The route of a route widget (visible or not), fitted into the widget's
-    // rectangle inset by its style's margin for `target`; none when the
+    // frame in `area` inset by its style's margin for `target`; none when the
     // activity has no route to draw or the widget is of another kind.
     static std::optional<LayoutRouteProjection> routeProjection(const TelemetryActivity& activity,
-                                                                const PacemarkWidget& widget, std::int64_t width,
-                                                                std::int64_t height,
+                                                                const PacemarkWidget& widget, DrawingRect area,
                                                                 DrawingTarget target = DrawingTarget::movie);
     // The route projections of the visible route widgets, keyed by widget id.
     static std::map<UUID, LayoutRouteProjection> buildRouteProjections(
         const TelemetryActivity& activity, const PacemarkLayout& layout, std::int64_t width, std::int64_t height,
         DrawingTarget target = DrawingTarget::movie);
+    // The same with the widgets' frames spanning `area` (layout units of a LayoutCanvas).
+    static std::map<UUID, LayoutRouteProjection> buildRouteProjections(const TelemetryActivity& activity,
+                                                                       const PacemarkLayout& layout, DrawingRect area,
+                                                                       DrawingTarget target = DrawingTarget::movie);
 
     // The altitude sparkline's points inside `rect`: the samples with a finite
     // altitude, thinned to about 72 by an integer step, in sample order.

@@ -1,16 +1,14 @@
 #include <algorithm>
 #include <cmath>
 
+#include "LayoutCanvas.h"
 #include "LayoutFrameRenderer.h"
 #include "PanelStyleTable.h"
 
 namespace pacemark {
 
 DrawingRect LayoutFrameRenderer::rect(const PacemarkWidget& widget, std::int64_t width, std::int64_t height) {
-    const TelemetryWidgetFrame frame = widget.frame.clamped();
-    const auto w = static_cast<double>(width);
-    const auto h = static_cast<double>(height);
-    return {frame.x * w, frame.y * h, frame.width * w, frame.height * h};
+    return LayoutCanvas::frameIn(widget, {0, 0, static_cast<double>(width), static_cast<double>(height)});
 }
 
 bool LayoutFrameRenderer::layoutDrawsCinematicBackdrop(const PacemarkLayout& layout) {
@@ -21,10 +19,10 @@ bool LayoutFrameRenderer::layoutDrawsCinematicBackdrop(const PacemarkLayout& lay
 
 std::optional<LayoutRouteProjection> LayoutFrameRenderer::routeProjection(const TelemetryActivity& activity,
                                                                           const PacemarkWidget& widget,
-                                                                          std::int64_t width, std::int64_t height,
-                                                                          DrawingTarget target) {
+                                                                          DrawingRect area, DrawingTarget target) {
     if (widget.kind != TelemetryWidgetKind::route) return std::nullopt;
-    const DrawingRect inset = panelStyleRow(widget.panelStyle, target).routeInset.apply(rect(widget, width, height));
+    const DrawingRect inset =
+        panelStyleRow(widget.panelStyle, target).routeInset.apply(LayoutCanvas::frameIn(widget, area));
     return LayoutRouteProjection::make(activity.trackPoints, inset);
 }
 
@@ -33,11 +31,19 @@ std::map<UUID, LayoutRouteProjection> LayoutFrameRenderer::buildRouteProjections
                                                                                  std::int64_t width,
                                                                                  std::int64_t height,
                                                                                  DrawingTarget target) {
+    return buildRouteProjections(activity, layout,
+                                 DrawingRect{0, 0, static_cast<double>(width), static_cast<double>(height)}, target);
+}
+
+std::map<UUID, LayoutRouteProjection> LayoutFrameRenderer::buildRouteProjections(const TelemetryActivity& activity,
+                                                                                 const PacemarkLayout& layout,
+                                                                                 DrawingRect area,
+                                                                                 DrawingTarget target) {
     std::map<UUID, LayoutRouteProjection> projections;
     for (const PacemarkWidget& widget : layout.widgets) {
         if (!widget.isVisible) continue;
         // A later widget with the same id replaces an earlier one's route.
-        if (auto projection = routeProjection(activity, widget, width, height, target)) {
+        if (auto projection = routeProjection(activity, widget, area, target)) {
             projections.insert_or_assign(widget.id, std::move(*projection));
         } else if (widget.kind == TelemetryWidgetKind::route) {
             projections.erase(widget.id);

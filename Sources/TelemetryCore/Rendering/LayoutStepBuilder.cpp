@@ -13,15 +13,22 @@ using namespace painting;
 using Kind = TelemetryWidgetKind;
 using Style = TelemetryWidgetPanelStyle;
 
-LayoutStepBuilder::LayoutStepBuilder(const TelemetryActivity& activity, std::int64_t width, std::int64_t height,
+LayoutStepBuilder::LayoutStepBuilder(const TelemetryActivity& activity, const LayoutCanvas& canvas,
                                      const std::map<UUID, LayoutRouteProjection>& routeProjections,
                                      DrawingTarget target)
     : activity_(activity),
-      width_(width),
-      height_(height),
+      width_(canvas.designWidth),
+      height_(canvas.designHeight),
+      picture_(canvas.designPicture()),
+      unitsPerPixel_(canvas.scale > 0 ? 1 / canvas.scale : 1),
       routeProjections_(routeProjections),
       target_(target),
       sizes_(widgetSizeRules(target)) {}
+
+LayoutStepBuilder::LayoutStepBuilder(const TelemetryActivity& activity, std::int64_t width, std::int64_t height,
+                                     const std::map<UUID, LayoutRouteProjection>& routeProjections,
+                                     DrawingTarget target)
+    : LayoutStepBuilder(activity, LayoutCanvas::unscaled(width, height), routeProjections, target) {}
 
 std::vector<RenderStep> LayoutStepBuilder::build(const PacemarkLayout& layout, bool drawsCinematicBackdrop) {
     steps_.clear();
@@ -88,7 +95,7 @@ void LayoutStepBuilder::addValueText(const PacemarkWidget& widget, DrawingRect r
 
 // Dispatch by kind, then by the style's metric routine.
 void LayoutStepBuilder::addWidget(const PacemarkWidget& widget) {
-    const DrawingRect r = LayoutFrameRenderer::rect(widget, width_, height_);
+    const DrawingRect r = LayoutCanvas::frameIn(widget, {0, 0, width_, height_});
     const DrawingColor accent = DrawingColor::fromHex(widget.accentHex);
     const PanelStyleRow& row = panelStyleRow(widget.panelStyle, target_);
     const bool cinematic = row.metric == PanelMetricLayout::cinematic;

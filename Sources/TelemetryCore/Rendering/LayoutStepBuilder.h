@@ -9,6 +9,7 @@
 
 #include "DrawingSurface.h"
 #include "Layout/PacemarkWidget.h"
+#include "LayoutCanvas.h"
 #include "LayoutRouteProjection.h"
 #include "RenderStep.h"
 #include "Telemetry/TelemetryActivity.h"
@@ -30,7 +31,14 @@ struct PanelStyleRow;
 // comes from the preview's rows of PanelStyleTable and WidgetSizeTable.
 class LayoutStepBuilder {
 public:
-    // `activity` and `routeProjections` must outlive the steps.
+    // `activity` and `routeProjections` must outlive the steps. The steps draw
+    // in the canvas's layout units (the widgets' frames span its design size),
+    // to be mapped onto the picture by a LayoutCanvasSurface unless the
+    // canvas is the identity.
+    LayoutStepBuilder(const TelemetryActivity& activity, const LayoutCanvas& canvas,
+                      const std::map<UUID, LayoutRouteProjection>& routeProjections,
+                      DrawingTarget target = DrawingTarget::movie);
+    // Drawing straight onto a width × height picture, unscaled.
     LayoutStepBuilder(const TelemetryActivity& activity, std::int64_t width, std::int64_t height,
                       const std::map<UUID, LayoutRouteProjection>& routeProjections,
                       DrawingTarget target = DrawingTarget::movie);
@@ -42,8 +50,12 @@ public:
 
 private:
     const TelemetryActivity& activity_;
-    std::int64_t width_;
-    std::int64_t height_;
+    // The area the widgets' frames span, and the whole picture, in layout units.
+    double width_;
+    double height_;
+    DrawingRect picture_;
+    // Layout units per picture pixel (1 at the layout's own size, 3 at a third of it).
+    double unitsPerPixel_;
     const std::map<UUID, LayoutRouteProjection>& routeProjections_;
     DrawingTarget target_;
     const WidgetSizeRules& sizes_;

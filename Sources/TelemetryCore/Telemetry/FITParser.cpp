@@ -225,6 +225,7 @@ std::uint64_t FITParser::walk(FITByteStream& in, Recovery& recovery, TelemetrySa
 
     for (auto& definition : definitions_) definition.reset();
     lastTimestampSeconds_.reset();
+    localTimeOffsetSeconds_.reset();
 
     recovery.intactBytes = static_cast<std::size_t>(in.position());
     try {
@@ -324,6 +325,9 @@ void FITParser::parseDataMessage(FITByteStream& in, std::uint64_t end, unsigned 
     const std::span<const std::uint8_t> bytes(in.data(), definition.dataSize);
 
     const bool isRecord = definition.globalMessageNumber == recordGlobalMessage;
+    // The activity message says which local time the recording was made in.
+    const bool isActivity = definition.globalMessageNumber == activityGlobalMessage;
+    std::optional<std::int64_t> localTimestamp;
     std::optional<std::int64_t> explicitTimestamp;
     TelemetrySample sample;
     bool decodedSomething = false;
@@ -334,6 +338,11 @@ void FITParser::parseDataMessage(FITByteStream& in, std::uint64_t end, unsigned 
         const FieldDefinition& field = definition.fields[i];
         // Other messages matter only for their timestamp, which keeps the
         // clock running for records that carry compressed timestamps.
+        if (isActivity && field.fieldNumber == activityLocalTimestampField) {
+            if (const auto local = numericValue(bytes, position, field.size, field.baseType, definition.endian)) {
+                localTimestamp = static_cast<std::int64_t>(*local);
+            }
+        }
         if (!isRecord && field.fieldNumber != timestampFieldNumber) {
             position += field.size;
             continue;
@@ -389,6 +398,10 @@ void FITParser::parseDataMessage(FITByteStream& in, std::uint64_t end, unsigned 
         }
     }
     in.consume(definition.dataSize);
+    if (isActivity && localTimestamp && explicitTimestamp) {
+        const std::int64_t offset = *localTimestamp - *explicitTimestamp;
+        if (offset >= -14 * 3600 && offset <= 14 * 3600) localTimeOffsetSeconds_ = offset;
+    }
 
     std::optional<std::int64_t> t;
     if (compressedTimeOffset) {

@@ -64,6 +64,8 @@ public:
     static constexpr TelemetryTimestamp fitEpoch{std::chrono::seconds{fitEpochUnixSeconds}};
     static constexpr std::uint16_t recordGlobalMessage = 20;
     static constexpr std::uint8_t timestampFieldNumber = 253;
+    static constexpr std::uint16_t activityGlobalMessage = 34;
+    static constexpr std::uint8_t activityLocalTimestampField = 5;
     static constexpr std::size_t localMessageCount = 16;
 
     enum class Endian { little, big };
@@ -133,6 +135,11 @@ public:
     static std::optional<double> numericValue(std::span<const std::uint8_t> bytes, std::size_t at,
                                               std::size_t size, std::uint8_t baseType, Endian endian);
 
+    // After a parse: the recording's offset of local time from UTC in
+    // seconds, from the activity message (local_timestamp − timestamp), when
+    // the file gives both and the difference is a time zone's (within ±14 h).
+    std::optional<std::int64_t> localTimeOffsetSeconds() const { return localTimeOffsetSeconds_; }
+
 private:
     // Validates the header, resets the stream state and walks the data
     // section (cut at the end of the file), appending samples until the end
@@ -153,6 +160,7 @@ private:
     // wider than 32 bits so that compressed offsets after a timestamp near
     // the top of the 32-bit range cannot wrap around.
     std::optional<std::int64_t> lastTimestampSeconds_;
+    std::optional<std::int64_t> localTimeOffsetSeconds_;
 };
 
 std::uint32_t readUInt32(std::span<const std::uint8_t> bytes, std::size_t at, FITParser::Endian endian);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <optional>
 
 namespace pacemark {
 namespace {
@@ -11,6 +12,13 @@ constexpr double kPi = 3.141592653589793;
 constexpr double kGradeMinimumRunMeters = 8.0;
 constexpr double kGradeWindowMeters = 40.0;
 constexpr double kGradeLimitPercent = 35.0;
+
+// The lookup's time: not before 0 (a NaN is 0) and not after the end.
+double clampedLookupTime(double at, double duration) {
+    double t = at >= 0 ? at : 0.0;
+    if (duration < t) t = duration;
+    return t;
+}
 
 bool hasPosition(const TelemetrySample& s) { return s.latitude && s.longitude; }
 
@@ -286,8 +294,7 @@ TelemetrySummary TelemetryActivity::summarize(std::span<const TelemetrySample> s
 
 std::size_t TelemetryActivity::sampleIndex(double at) const {
     if (samples.empty()) return 0;
-    double t = at >= 0 ? at : 0.0;
-    if (durationSeconds() < t) t = durationSeconds();
+    const double t = clampedLookupTime(at, durationSeconds());
     std::size_t lo = 0;
     std::size_t hi = samples.size() - 1;
     while (lo < hi) {
@@ -304,6 +311,105 @@ std::size_t TelemetryActivity::sampleIndex(double at) const {
 TelemetrySample TelemetryActivity::sample(double at) const {
     if (samples.empty()) return TelemetrySample{};
     return samples[sampleIndex(at)];
+}
+
+namespace {
+
+// Centred mean of one reading around sample i: the present readings of the
+// samples within the half window on each side, not reaching across a gap.
+// Absent when sample i has no reading of its own.
+template <class T>
+std::optional<double> centredMean(const std::vector<TelemetrySample>& samples, std::size_t i,
+                                  TelemetryReading<T> TelemetrySample::*reading) {
+    const auto& own = samples[i].*reading;
+    if (!own || !std::isfinite(static_cast<double>(*own))) return std::nullopt;
+    double sum = static_cast<double>(*own);
+    double count = 1;
+    const double centre = samples[i].elapsed;
+    const auto take = [&](std::size_t j) {
+        const auto& value = samples[j].*reading;
+        if (value && std::isfinite(static_cast<double>(*value))) {
+            sum += static_cast<double>(*value);
+            count += 1;
+        }
+    };
+    for (std::size_t j = i, n = 0; j > 0 && n < TelemetryActivity::smoothingMaximumNeighbours; --j, ++n) {
+        if (centre - samples[j - 1].elapsed > TelemetryActivity::smoothingHalfWindowSeconds ||
+            samples[j].elapsed - samples[j - 1].elapsed > TelemetryActivity::interpolationGapLimitSeconds) {
+            break;
+        }
+        take(j - 1);
+    }
+    for (std::size_t j = i, n = 0; j + 1 < samples.size() && n < TelemetryActivity::smoothingMaximumNeighbours;
+         ++j, ++n) {
+        if (samples[j + 1].elapsed - centre > TelemetryActivity::smoothingHalfWindowSeconds ||
+            samples[j + 1].elapsed - samples[j].elapsed > TelemetryActivity::interpolationGapLimitSeconds) {
+            break;
+        }
+        take(j + 1);
+    }
+    return sum / count;
+}
+
+TelemetrySample smoothedSample(const std::vector<TelemetrySample>& samples, std::size_t i,
+                               TelemetryValueSmoothing smoothing) {
+    TelemetrySample result = samples[i];
+    if (smoothing == TelemetryValueSmoothing::speedAndPower) {
+        result.speedMetersPerSecond = centredMean(samples, i, &TelemetrySample::speedMetersPerSecond);
+        if (const auto power = centredMean(samples, i, &TelemetrySample::powerWatts)) {
+            result.powerWatts = static_cast<std::int64_t>(std::llround(*power));
+        }
+    }
+    return result;
+}
+
+// Moves `value` from its own reading towards `to`'s by `fraction`; keeps it
+// when either reading is absent.
+void interpolate(TelemetryReading<double>& value, const TelemetryReading<double>& to, double fraction) {
+    if (value && to && std::isfinite(*value) && std::isfinite(*to)) *value += (*to - *value) * fraction;
+}
+
+void interpolate(TelemetryReading<std::int64_t>& value, const TelemetryReading<std::int64_t>& to, double fraction) {
+    if (!value || !to) return;
+    const double from = static_cast<double>(*value);
+    *value = static_cast<std::int64_t>(std::llround(from + (static_cast<double>(*to) - from) * fraction));
+}
+
+}  // namespace
+
+TelemetrySample TelemetryActivity::sample(double at, TelemetryValueSmoothing smoothing) const {
+    if (samples.empty()) return TelemetrySample{};
+    return smoothedSample(samples, sampleIndex(at), smoothing);
+}
+
+TelemetrySample TelemetryActivity::interpolatedSample(double at, TelemetryValueSmoothing smoothing) const {
+    if (samples.empty()) return TelemetrySample{};
+    const double t = clampedLookupTime(at, durationSeconds());
+    const std::size_t i = sampleIndex(t);
+    TelemetrySample result = smoothedSample(samples, i, smoothing);
+    result.elapsed = t;
+    if (i + 1 >= samples.size()) return result;
+    const double from = samples[i].elapsed;
+    const double span = samples[i + 1].elapsed - from;
+    if (!(t > from) || !(span > 0) || span > interpolationGapLimitSeconds) return result;
+
+    const double fraction = (t - from) / span;
+    const TelemetrySample next = smoothedSample(samples, i + 1, smoothing);
+    // A position moves only as a pair, and never the long way round across
+    // the antimeridian.
+    if (result.latitude && result.longitude && next.latitude && next.longitude &&
+        std::abs(*next.longitude - *result.longitude) <= 180.0) {
+        interpolate(result.latitude, next.latitude, fraction);
+        interpolate(result.longitude, next.longitude, fraction);
+    }
+    interpolate(result.altitudeMeters, next.altitudeMeters, fraction);
+    interpolate(result.distanceMeters, next.distanceMeters, fraction);
+    interpolate(result.gradePercent, next.gradePercent, fraction);
+    interpolate(result.speedMetersPerSecond, next.speedMetersPerSecond, fraction);
+    interpolate(result.heartRateBPM, next.heartRateBPM, fraction);
+    interpolate(result.cadenceRPM, next.cadenceRPM, fraction);
+    interpolate(result.powerWatts, next.powerWatts, fraction);
+    return result;
 }
 
 }  // namespace pacemark

@@ -10,6 +10,12 @@
 
 namespace pacemark {
 
+// Which readings a lookup evens out. A centred moving average over the
+// samples within `TelemetryActivity::smoothingHalfWindowSeconds` on either
+// side calms speed and power, whose last digit otherwise flickers from one
+// sample to the next; the other readings are steady enough as recorded.
+enum class TelemetryValueSmoothing { none, speedAndPower };
+
 struct TelemetryTrackPoint {
     double latitude = 0;
     double longitude = 0;
@@ -23,6 +29,13 @@ struct TelemetryTrackPoint {
 class TelemetryActivity {
 public:
     static constexpr std::size_t routeMaxPoints = 2000;
+    // Samples further apart than this (a pause, a lost signal) are not
+    // interpolated between: the earlier one holds, then the values jump.
+    static constexpr double interpolationGapLimitSeconds = 5.0;
+    // The moving average of TelemetryValueSmoothing::speedAndPower takes the
+    // samples this close on each side, at most this many of them per side.
+    static constexpr double smoothingHalfWindowSeconds = 2.0;
+    static constexpr std::size_t smoothingMaximumNeighbours = 8;
 
     TelemetryActivity() = default;
     TelemetryActivity(std::optional<std::filesystem::path> sourceURL, std::vector<TelemetrySample> samples);
@@ -31,6 +44,9 @@ public:
     std::vector<TelemetrySample> samples;
     std::vector<TelemetryTrackPoint> trackPoints;
     TelemetrySummary summary;
+    // The recording's local time minus UTC, when the file says (FIT activity
+    // message); synchronization reads a camera's local-time dates with it.
+    std::optional<std::int64_t> localTimeOffsetSeconds;
 
     double durationSeconds() const { return summary.durationSeconds; }
 
@@ -40,6 +56,21 @@ public:
     // Index of that sample (0 for an empty activity). Frames that share an
     // index show the same values.
     std::size_t sampleIndex(double at) const;
+    // The same sample with its speed and power averaged per `smoothing`.
+    TelemetrySample sample(double at, TelemetryValueSmoothing smoothing) const;
+
+    // The readings at `at` itself, between the two samples around it. The
+    // time is clamped like sample(at) and becomes the result's `elapsed`;
+    // the timestamp is the earlier sample's. Speed, power, distance,
+    // altitude, gradient and position move linearly from the earlier sample
+    // to the later one; heart rate and cadence too, rounded to whole numbers
+    // (power is a whole number of watts as well). A reading absent on either
+    // side, samples more than interpolationGapLimitSeconds apart, a time
+    // before the first sample and the last sample itself give the earlier
+    // sample's reading as sample(at) does: absent stays absent, a pause holds.
+    // At a sample's own time the readings are that sample's.
+    TelemetrySample interpolatedSample(double at,
+                                       TelemetryValueSmoothing smoothing = TelemetryValueSmoothing::none) const;
 
     bool operator==(const TelemetryActivity&) const = default;
 

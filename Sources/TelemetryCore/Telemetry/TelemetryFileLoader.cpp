@@ -126,7 +126,8 @@ std::vector<TelemetrySample> decodeGPXStream(const std::filesystem::path& path) 
 // The FIT decoder over the file as it is read, two passes over a regular
 // file as for GPX.
 std::vector<TelemetrySample> decodeFITStream(const std::filesystem::path& path, TelemetryDecoding decoding,
-                                             std::optional<TelemetryDamage>* damage) {
+                                             std::optional<TelemetryDamage>* damage,
+                                             std::optional<std::int64_t>* localTimeOffset = nullptr) {
     FilePieces file(path);
     const FITParser::ByteSource read = [&](std::uint8_t* into, std::size_t capacity) {
         return file.read(into, capacity);
@@ -136,8 +137,14 @@ std::vector<TelemetrySample> decodeFITStream(const std::filesystem::path& path, 
         expectedRecords = FITParser().countRecordMessages(read);
         file.rewind();
     }
-    if (decoding == TelemetryDecoding::strict) return FITParser().parse(read, expectedRecords);
-    FITParser::Recovery recovery = FITParser().parseRecovering(read, expectedRecords);
+    FITParser parser;
+    if (decoding == TelemetryDecoding::strict) {
+        auto samples = parser.parse(read, expectedRecords);
+        if (localTimeOffset) *localTimeOffset = parser.localTimeOffsetSeconds();
+        return samples;
+    }
+    FITParser::Recovery recovery = parser.parseRecovering(read, expectedRecords);
+    if (localTimeOffset) *localTimeOffset = parser.localTimeOffsetSeconds();
     if (recovery.damage) {
         // Nothing before the damage: the strict error says more than an
         // empty activity would.
@@ -220,7 +227,16 @@ std::vector<TelemetrySample> TelemetryFileLoader::decode(const std::filesystem::
 
 TelemetryActivity TelemetryFileLoader::load(const std::filesystem::path& path, TelemetryDecoding decoding,
                                             std::optional<TelemetryDamage>* damage) {
-    TelemetryActivity activity(path, decode(path, decoding, damage));
+    std::optional<std::int64_t> localTimeOffset;
+    std::vector<TelemetrySample> samples;
+    if (fileExtension(path) == "fit") {
+        if (damage) damage->reset();
+        samples = decodeFITStream(path, decoding, damage, &localTimeOffset);
+    } else {
+        samples = decode(path, decoding, damage);
+    }
+    TelemetryActivity activity(path, std::move(samples));
+    activity.localTimeOffsetSeconds = localTimeOffset;
     if (activity.samples.empty()) throw TelemetryLoadError::emptyActivity();
     return activity;
 }

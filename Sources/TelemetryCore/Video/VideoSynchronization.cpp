@@ -301,3 +301,242 @@ std::optional<VideoExportSegment> applySynchronizedStartSeconds(std::int64_t sta
 }
 
 }  // namespace pacemark::VideoSynchronization
+
+namespace pacemark::VideoSynchronization {
+namespace {
+
+// The ride's samples that carry a time, in time order, and the elapsed time
+// at any instant (linear between them, one second per second beyond).
+class RideTimeline {
+public:
+    explicit RideTimeline(const TelemetryActivity& activity) {
+        for (const auto& sample : activity.samples) {
+            if (sample.timestamp) timed_.push_back(&sample);
+        }
+        std::stable_sort(timed_.begin(), timed_.end(),
+                         [](const TelemetrySample* a, const TelemetrySample* b) { return *a->timestamp < *b->timestamp; });
+        for (const auto* sample : timed_) {
+            if (sample->latitude && sample->longitude && std::isfinite(*sample->latitude) &&
+                std::isfinite(*sample->longitude)) {
+                positioned_.push_back(sample);
+            }
+        }
+    }
+
+    bool isEmpty() const { return timed_.empty(); }
+    TelemetryTimestamp start() const { return *timed_.front()->timestamp; }
+    TelemetryTimestamp end() const { return *timed_.back()->timestamp; }
+
+    double elapsedAt(TelemetryTimestamp time) const {
+        const auto after = std::lower_bound(timed_.begin(), timed_.end(), time,
+                                            [](const TelemetrySample* s, TelemetryTimestamp t) { return *s->timestamp < t; });
+        if (after == timed_.begin()) return timed_.front()->elapsed + secondsBetween(start(), time);
+        if (after == timed_.end()) return timed_.back()->elapsed + secondsBetween(end(), time);
+        const TelemetrySample& b = **after;
+        const TelemetrySample& a = **(after - 1);
+        const double span = secondsBetween(*a.timestamp, *b.timestamp);
+        const double part = span > 0 ? secondsBetween(*a.timestamp, time) / span : 0;
+        return a.elapsed + (b.elapsed - a.elapsed) * part;
+    }
+
+    // The ride's position at an instant inside its positioned stretch.
+    std::optional<VideoLocation> positionAt(TelemetryTimestamp time) const {
+        if (positioned_.empty() || time < *positioned_.front()->timestamp || time > *positioned_.back()->timestamp) {
+            return std::nullopt;
+        }
+        const auto after = std::lower_bound(positioned_.begin(), positioned_.end(), time,
+                                            [](const TelemetrySample* s, TelemetryTimestamp t) { return *s->timestamp < t; });
+        const TelemetrySample& b = **after;
+        if (after == positioned_.begin()) return VideoLocation{*b.latitude, *b.longitude};
+        const TelemetrySample& a = **(after - 1);
+        const double span = secondsBetween(*a.timestamp, *b.timestamp);
+        const double part = span > 0 ? secondsBetween(*a.timestamp, time) / span : 0;
+        return VideoLocation{*a.latitude + (*b.latitude - *a.latitude) * part,
+                             *a.longitude + (*b.longitude - *a.longitude) * part};
+    }
+
+private:
+    std::vector<const TelemetrySample*> timed_;
+    std::vector<const TelemetrySample*> positioned_;
+};
+
+TelemetryTimestamp plusSeconds(TelemetryTimestamp time, double seconds) {
+    return time + std::chrono::microseconds(std::llround(seconds * 1e6));
+}
+
+bool overlaps(const RideTimeline& ride, TelemetryTimestamp first, TelemetryTimestamp last) {
+    return last >= ride.start() && first <= ride.end();
+}
+
+double clipLength(double durationSeconds) {
+    return std::isfinite(durationSeconds) && durationSeconds > 0 ? durationSeconds : 0.0;
+}
+
+// "10:00.4", "−00:03.0": elapsed text with tenths, signed.
+std::string startLabel(double seconds) {
+    const double tenths = std::round(std::fabs(seconds) * 10) / 10;
+    const double whole = std::floor(tenths);
+    return std::string(seconds < 0 && tenths > 0 ? "−" : "") + TelemetryFormatters::elapsed(whole) + "." +
+           std::to_string(static_cast<int>(std::llround((tenths - whole) * 10)));
+}
+
+const std::string notPlaced = ": видео не синхронизировано, отрезок не изменен.";
+
+// The median distance between the camera's positions and the ride's at the
+// same instants (on the clip's clock), over at most about 2000 samples.
+std::optional<double> positionMismatch(const RideTimeline& ride, const ClipClock& clock,
+                                       std::span<const CameraGPSSample> samples) {
+    std::vector<const CameraGPSSample*> usable;
+    for (const auto& sample : samples) {
+        if (sample.isUsable()) usable.push_back(&sample);
+    }
+    const std::size_t step = std::max<std::size_t>(1, usable.size() / 2000);
+    std::vector<double> distances;
+    for (std::size_t i = 0; i < usable.size(); i += step) {
+        const auto position = ride.positionAt(clock.utcAt(usable[i]->movieSeconds));
+        if (!position) continue;
+        distances.push_back(TelemetryActivity::haversineMeters(usable[i]->latitude, usable[i]->longitude,
+                                                               position->latitude, position->longitude));
+    }
+    if (distances.empty()) return std::nullopt;
+    const auto middle = distances.begin() + static_cast<std::ptrdiff_t>(distances.size() / 2);
+    std::nth_element(distances.begin(), middle, distances.end());
+    return *middle;
+}
+
+ClipPlacement placeByCamera(const RideTimeline& ride, const ClipClock& clock, const ClipSynchronizationInput& clip) {
+    ClipPlacement placement;
+    const TelemetryTimestamp first = clock.utcAt(0);
+    const TelemetryTimestamp last = clock.utcAt(clipLength(clip.durationSeconds));
+    if (!overlaps(ride, first, last)) {
+        const bool before = last < ride.start();
+        const double gap = before ? secondsBetween(last, ride.start()) : secondsBetween(ride.end(), first);
+        placement.message = std::string("По GPS камеры видео снято ") +
+                            (before ? "до начала трека" : "после конца трека") + " (на " +
+                            TelemetryFormatters::elapsed(gap) + ")" + notPlaced;
+        return placement;
+    }
+    placement.method = VideoSynchronizationMethod::cameraGPS;
+    placement.startSeconds = ride.elapsedAt(first);
+    placement.uncertaintySeconds = clock.uncertaintySeconds();
+    placement.rate = clock.rate();
+    placement.message = "Синхронизировано по GPS камеры: старт " + startLabel(placement.startSeconds) + " (±" +
+                        TelemetryFormatters::fixed(clock.uncertaintySeconds(), 1) + " с)";
+    if (clock.rate() != 1) {
+        placement.message += ", скорость ×" + TelemetryFormatters::fixed(clock.rate(), 1) +
+                             (clock.isVariable() ? " (переменная)" : "");
+    }
+    placement.message += ".";
+    placement.positionMismatchMeters = positionMismatch(ride, clock, clip.cameraGPS.bestSamples());
+    if (placement.positionMismatchMeters && *placement.positionMismatchMeters > positionMismatchLimitMeters) {
+        placement.message += " Внимание: позиции камеры в среднем в " + metersLabel(*placement.positionMismatchMeters) +
+                             " от трека, похоже, видео не с этой поездки.";
+    }
+    return placement;
+}
+
+ClipPlacement placedByDate(const TelemetryActivity& activity, const RideTimeline& ride, TelemetryTimestamp date,
+                           std::optional<int> zoneMinutes) {
+    ClipPlacement placement;
+    placement.method =
+        zoneMinutes ? VideoSynchronizationMethod::creationDateZone : VideoSynchronizationMethod::creationDate;
+    placement.startSeconds = static_cast<double>(std::llround(ride.elapsedAt(date)));
+    placement.zoneOffsetMinutes = zoneMinutes;
+    const auto nearest = nearestSample(date, activity);
+    const double difference = nearest ? nearest->differenceSeconds : 0;
+    placement.message = std::string("Синхронизировано по времени съемки") +
+                        (zoneMinutes ? " с поправкой на часовой пояс " + zoneLabel(*zoneMinutes) : "") +
+                        ": старт " + (placement.startSeconds < 0 ? "−" : "") +
+                        TelemetryFormatters::elapsed(std::fabs(placement.startSeconds)) + ", разница " +
+                        TelemetryFormatters::elapsed(difference) + ".";
+    return placement;
+}
+
+ClipPlacement placeByDate(const TelemetryActivity& activity, const RideTimeline& ride, TelemetryTimestamp written,
+                          double length) {
+    // The instant a camera clock set to a zone `minutes` east of UTC shows as
+    // `written` when it labels its local time as UTC.
+    const auto shifted = [&](int minutes) { return written - std::chrono::minutes(minutes); };
+    const auto fits = [&](TelemetryTimestamp date) { return overlaps(ride, date, plusSeconds(date, length)); };
+    if (fits(written)) return placedByDate(activity, ride, written, std::nullopt);
+    if (activity.localTimeOffsetSeconds && *activity.localTimeOffsetSeconds % 60 == 0) {
+        const int minutes = static_cast<int>(*activity.localTimeOffsetSeconds / 60);
+        if (minutes != 0 && fits(shifted(minutes))) return placedByDate(activity, ride, shifted(minutes), minutes);
+    }
+    // Whole hours first, then the half- and quarter-hour zones.
+    for (const int step : {60, 30, 15}) {
+        std::vector<int> fitting;
+        for (int minutes = -maximumZoneOffsetMinutes; minutes <= maximumZoneOffsetMinutes; minutes += step) {
+            if (minutes == 0 || (step < 60 && minutes % (2 * step) == 0)) continue;
+            if (fits(shifted(minutes))) fitting.push_back(minutes);
+        }
+        if (fitting.size() == 1) return placedByDate(activity, ride, shifted(fitting.front()), fitting.front());
+        if (fitting.size() > 1) {
+            ClipPlacement placement;
+            std::string zones;
+            for (std::size_t i = 0; i < fitting.size() && i < 4; ++i) zones += (i ? ", " : "") + zoneLabel(fitting[i]);
+            if (fitting.size() > 4) zones += "…";
+            placement.message = "Дата съемки видео подходит к треку в нескольких часовых поясах (" + zones + ")" +
+                                notPlaced;
+            return placement;
+        }
+    }
+    ClipPlacement placement;
+    placement.message = "Дата съемки видео не попадает в трек ни в одном часовом поясе" + notPlaced;
+    return placement;
+}
+
+}  // namespace
+
+std::string_view methodName(VideoSynchronizationMethod method) {
+    switch (method) {
+    case VideoSynchronizationMethod::cameraGPS: return "camera-gps";
+    case VideoSynchronizationMethod::videoLocation: return "video-location";
+    case VideoSynchronizationMethod::creationDate: return "creation-date";
+    case VideoSynchronizationMethod::creationDateZone: return "creation-date-zone";
+    case VideoSynchronizationMethod::none: return "none";
+    }
+    return "none";
+}
+
+std::string zoneLabel(int offsetMinutes) {
+    if (offsetMinutes == 0) return "UTC";
+    const int magnitude = std::abs(offsetMinutes);
+    std::string label = std::string("UTC") + (offsetMinutes < 0 ? "−" : "+") + std::to_string(magnitude / 60);
+    if (magnitude % 60) label += ":" + std::string(magnitude % 60 < 10 ? "0" : "") + std::to_string(magnitude % 60);
+    return label;
+}
+
+ClipPlacement placeClip(const TelemetryActivity& activity, const ClipSynchronizationInput& clip) {
+    const RideTimeline ride(activity);
+    std::string cameraNote;
+    if (clip.cameraProblem) {
+        cameraNote = " GPS камеры не прочитан: " + *clip.cameraProblem;
+    } else if (const auto clock = ClipClock::fromCameraGPS(clip.cameraGPS)) {
+        if (!ride.isEmpty()) return placeByCamera(ride, *clock, clip);
+        cameraNote = " В треке нет timestamp, GPS камеры не с чем сопоставить.";
+    } else if (clip.cameraGPS.hasGPS()) {
+        cameraNote = " GPS камеры без фиксации спутников, по нему время не определить.";
+    }
+
+    ClipPlacement placement;
+    if (clip.metadata.location) {
+        if (const auto match = nearestSample(*clip.metadata.location, activity)) {
+            placement.method = VideoSynchronizationMethod::videoLocation;
+            placement.startSeconds = static_cast<double>(std::llround(match->sample.elapsed));
+            placement.message = "Синхронизировано по GPS видео: старт " + TelemetryFormatters::elapsed(match->sample.elapsed) +
+                                ", ближайшая точка " + metersLabel(match->distanceMeters) + ".";
+            placement.message += cameraNote;
+            return placement;
+        }
+    }
+    if (clip.metadata.creationDate && !ride.isEmpty()) {
+        placement = placeByDate(activity, ride, *clip.metadata.creationDate, clipLength(clip.durationSeconds));
+    } else {
+        placement.message = noSynchronizationMessage(clip.metadata);
+    }
+    placement.message += cameraNote;
+    return placement;
+}
+
+}  // namespace pacemark::VideoSynchronization

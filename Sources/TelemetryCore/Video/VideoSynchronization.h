@@ -1,11 +1,14 @@
 #pragma once
 
 #include <cstdint>
+#include <limits>
 #include <optional>
 #include <span>
 #include <string>
 #include <string_view>
 
+#include "Camera/ClipClock.h"
+#include "Camera/GPMFReader.h"
 #include "Telemetry/TelemetryActivity.h"
 #include "Telemetry/TelemetryTime.h"
 
@@ -62,7 +65,63 @@ struct VideoNearestDateMatch {
     double differenceSeconds = 0;
 };
 
+// How a clip was placed on the ride, in the order they are tried.
+enum class VideoSynchronizationMethod {
+    cameraGPS,         // the camera's own GPS clock
+    videoLocation,     // the recording location tag
+    creationDate,      // the creation date as written
+    creationDateZone,  // the creation date read as local time of a time zone
+    none,              // not placed
+};
+
+// What synchronization knows of one clip.
+struct ClipSynchronizationInput {
+    VideoSynchronizationMetadata metadata;
+    CameraGPS cameraGPS;
+    // Why the camera's metadata could not be read, when it could not.
+    std::optional<std::string> cameraProblem;
+    // Of the video track; NaN when unknown (the clip counts as an instant).
+    double durationSeconds = std::numeric_limits<double>::quiet_NaN();
+};
+
+// Where a clip lies on the ride.
+struct ClipPlacement {
+    VideoSynchronizationMethod method = VideoSynchronizationMethod::none;
+    // The ride's elapsed seconds at the clip's first frame: fractional and
+    // possibly negative with the camera's clock, whole seconds otherwise.
+    double startSeconds = 0;
+    // How far the start may be off; absent when the method cannot say.
+    std::optional<double> uncertaintySeconds;
+    double rate = 1;  // ride seconds per clip second
+    std::optional<int> zoneOffsetMinutes;  // the camera clock's offset from UTC
+    std::optional<double> positionMismatchMeters;
+    std::string message;
+
+    bool isPlaced() const { return method != VideoSynchronizationMethod::none; }
+};
+
 namespace VideoSynchronization {
+
+// Median distances between the camera's and the ride's positions above this
+// mean the clip is not from this ride.
+inline constexpr double positionMismatchLimitMeters = 200;
+// The farthest a camera clock's zone can be from UTC.
+inline constexpr int maximumZoneOffsetMinutes = 14 * 60;
+
+// "camera-gps", "video-location", "creation-date", "creation-date-zone", "none".
+std::string_view methodName(VideoSynchronizationMethod method);
+
+// Places a clip on the ride: the camera's GPS clock first (its UTC is the
+// receiver's, so a clip it puts outside the ride is not placed by anything
+// else); then the location tag; then the creation date, which when it puts
+// the clip outside the ride is read as local time — the ride's own offset
+// where the file gives it, else the one whole-hour (then half-, then
+// quarter-hour) zone within ±14 h that makes the clip overlap the ride. A
+// clip nothing can place is reported with the reason and `none`.
+ClipPlacement placeClip(const TelemetryActivity& activity, const ClipSynchronizationInput& clip);
+
+// "UTC−8", "UTC+5:30", "UTC".
+std::string zoneLabel(int offsetMinutes);
 
 inline constexpr std::int64_t stillFrameMaximumWidth = 1920;
 inline constexpr std::int64_t stillFrameMaximumHeight = 1080;

@@ -5,58 +5,58 @@
 namespace pacemark {
 namespace {
 
-UUID idAt(const AppModel& model, std::size_t index) { return model.overlayLayout().widgets.at(index).id; }
+UUID idAt(const AppModel& model, std::size_t index) { return model.layoutEditor().overlayLayout().widgets.at(index).id; }
 
 // Removing widgets and applying presets always leave a sensible selection.
 // (Adding, and removing the selected widget, are the window's SidebarEditingTest.)
 TEST(AppModelEditingTest, RemovingAndPresetsLeaveTheSelectionOnTheFirstWidget) {
     AppModel model{AppModelServices{}};
-    model.applyPreset(PacemarkPreset::minimal);
+    model.layoutEditor().applyPreset(PacemarkPreset::minimal);
     // Removing a middle widget selects the first, not a neighbour.
-    model.setSelectedWidgetID(idAt(model, 1));
-    model.removeSelectedWidget();
-    EXPECT_EQ(model.selectedWidgetID(), idAt(model, 0));
+    model.layoutEditor().setSelectedWidgetID(idAt(model, 1));
+    model.layoutEditor().removeSelectedWidget();
+    EXPECT_EQ(model.layoutEditor().selectedWidgetID(), idAt(model, 0));
 
     // A stale selection removes nothing but still moves to the first widget.
-    const std::size_t count = model.overlayLayout().widgets.size();
-    model.setSelectedWidgetID(UUID::random());
-    model.removeSelectedWidget();
-    EXPECT_EQ(model.overlayLayout().widgets.size(), count);
-    EXPECT_EQ(model.selectedWidgetID(), idAt(model, 0));
+    const std::size_t count = model.layoutEditor().overlayLayout().widgets.size();
+    model.layoutEditor().setSelectedWidgetID(UUID::random());
+    model.layoutEditor().removeSelectedWidget();
+    EXPECT_EQ(model.layoutEditor().overlayLayout().widgets.size(), count);
+    EXPECT_EQ(model.layoutEditor().selectedWidgetID(), idAt(model, 0));
 
     // A preset brings new widgets and selects the first of them.
-    model.setSelectedWidgetID(idAt(model, 1));
-    model.applyPreset(PacemarkPreset::minimal);
-    EXPECT_EQ(model.selectedWidgetID(), idAt(model, 0));
+    model.layoutEditor().setSelectedWidgetID(idAt(model, 1));
+    model.layoutEditor().applyPreset(PacemarkPreset::minimal);
+    EXPECT_EQ(model.layoutEditor().selectedWidgetID(), idAt(model, 0));
 
     // An empty layout selects nothing, and the colour editor of all widgets shows the default.
-    while (!model.overlayLayout().widgets.empty()) model.removeSelectedWidget();
-    EXPECT_FALSE(model.selectedWidgetID().has_value());
-    model.removeSelectedWidget();
-    EXPECT_EQ(model.allWidgetsAccentHex(), LayoutEditorModel::defaultAccentHex);
+    while (!model.layoutEditor().overlayLayout().widgets.empty()) model.layoutEditor().removeSelectedWidget();
+    EXPECT_FALSE(model.layoutEditor().selectedWidgetID().has_value());
+    model.layoutEditor().removeSelectedWidget();
+    EXPECT_EQ(model.layoutEditor().allWidgetsAccentHex(), LayoutEditorModel::defaultAccentHex);
 }
 
 TEST(AppModelEditingTest, EditsChangeOnlyTheirWidgetsAndReclampTheFrame) {
     AppModel model{AppModelServices{}};
-    model.applyPreset(PacemarkPreset::cinematicHud);
-    const PacemarkLayout layout = model.overlayLayout();
-    PacemarkWidget expected = *model.selectedWidget();
+    model.layoutEditor().applyPreset(PacemarkPreset::cinematicHud);
+    const PacemarkLayout layout = model.layoutEditor().overlayLayout();
+    PacemarkWidget expected = *model.layoutEditor().selectedWidget();
     ASSERT_EQ(expected.titleOverride, "СКОР");  // so that keeping the rest is seen
 
-    model.setSelectedWidgetLabelColorHex(0x445566);
-    model.setSelectedWidgetValueColorHex(0x778899);
+    model.layoutEditor().setSelectedWidgetLabelColorHex(0x445566);
+    model.layoutEditor().setSelectedWidgetValueColorHex(0x778899);
     expected.labelColorHex = 0x445566;
     expected.valueColorHex = 0x778899;
-    EXPECT_EQ(*model.selectedWidget(), expected);
+    EXPECT_EQ(*model.layoutEditor().selectedWidget(), expected);
     EXPECT_TRUE(
-        std::equal(layout.widgets.begin() + 1, layout.widgets.end(), model.overlayLayout().widgets.begin() + 1));
+        std::equal(layout.widgets.begin() + 1, layout.widgets.end(), model.layoutEditor().overlayLayout().widgets.begin() + 1));
 
     // Each frame edit is clamped into the picture.
-    model.setSelectedWidgetFrameWidth(0.2);
-    model.setSelectedWidgetFrameHeight(0.01);
-    model.setSelectedWidgetFrameX(0.95);
-    model.setSelectedWidgetFrameY(2.0);
-    const TelemetryWidgetFrame frame = model.selectedWidget()->frame;
+    model.layoutEditor().setSelectedWidgetFrameWidth(0.2);
+    model.layoutEditor().setSelectedWidgetFrameHeight(0.01);
+    model.layoutEditor().setSelectedWidgetFrameX(0.95);
+    model.layoutEditor().setSelectedWidgetFrameY(2.0);
+    const TelemetryWidgetFrame frame = model.layoutEditor().selectedWidget()->frame;
     EXPECT_DOUBLE_EQ(frame.height, TelemetryWidgetFrame::minHeight);
     EXPECT_DOUBLE_EQ(frame.x, 0.8);
     EXPECT_DOUBLE_EQ(frame.y, 1.0 - TelemetryWidgetFrame::minHeight);
@@ -65,31 +65,31 @@ TEST(AppModelEditingTest, EditsChangeOnlyTheirWidgetsAndReclampTheFrame) {
     // UTF-16 units: 24 accented letters are 48 of them.
     QString accented;
     for (int i = 0; i < 30; ++i) accented += QStringLiteral("e\u0301");
-    model.setSelectedWidgetCaption(accented);
-    EXPECT_EQ(model.selectedWidgetCaption(), accented.left(48));
+    model.layoutEditor().setSelectedWidgetCaption(accented);
+    EXPECT_EQ(model.layoutEditor().selectedWidgetCaption(), accented.left(48));
 
     // The colours of all widgets overwrite one colour everywhere. (The values'
     // colour, and the selected widget's accent, are the window's SidebarEditingTest.)
-    model.setAllWidgetsAccentHex(0x123456);
-    model.setAllWidgetsLabelColorHex(0x010203);
-    for (const auto& widget : model.overlayLayout().widgets) {
+    model.layoutEditor().setAllWidgetsAccentHex(0x123456);
+    model.layoutEditor().setAllWidgetsLabelColorHex(0x010203);
+    for (const auto& widget : model.layoutEditor().overlayLayout().widgets) {
         EXPECT_EQ(std::pair(widget.accentHex, widget.labelColorHex), std::pair(0x123456u, 0x010203u));
     }
 
     // With no selection the edits of the selected widget do nothing.
-    const PacemarkLayout edited = model.overlayLayout();
-    model.setSelectedWidgetID(std::nullopt);
-    model.setSelectedWidgetAccentHex(0x000000);
-    EXPECT_EQ(model.overlayLayout(), edited);
+    const PacemarkLayout edited = model.layoutEditor().overlayLayout();
+    model.layoutEditor().setSelectedWidgetID(std::nullopt);
+    model.layoutEditor().setSelectedWidgetAccentHex(0x000000);
+    EXPECT_EQ(model.layoutEditor().overlayLayout(), edited);
 }
 
 TEST(AppModelEditingTest, PickedColoursBecomeRGBHex) {
     // Out-of-gamut components are limited; NaN counts as 0.
-    EXPECT_EQ(AppModel::hexFromPickedColor(SRGBColor{1.7, -0.2, std::nan("")}), 0xFF0000u);
+    EXPECT_EQ(LayoutEditorModel::hexFromPickedColor(SRGBColor{1.7, -0.2, std::nan("")}), 0xFF0000u);
     // 0.5 × 255 = 127.5 rounds away from zero.
-    EXPECT_EQ(AppModel::hexFromPickedColor(SRGBColor{0.5, 0, 0}), 0x800000u);
+    EXPECT_EQ(LayoutEditorModel::hexFromPickedColor(SRGBColor{0.5, 0, 0}), 0x800000u);
     for (std::uint32_t hex : {0x000000u, 0x35D05Bu, 0xA8A8A8u, 0xFFFFFFu, 0x010203u}) {
-        EXPECT_EQ(AppModel::hexFromPickedColor(AppModel::colorFromHex(hex)), hex);
+        EXPECT_EQ(LayoutEditorModel::hexFromPickedColor(LayoutEditorModel::colorFromHex(hex)), hex);
     }
 }
 
@@ -101,41 +101,41 @@ TEST(AppModelEditingTest, LayoutFilesKeepTheLayoutAndEditsAreNotReplacedUnasked)
     AppModel model{AppModelServices{}, &platform};
     const testing::TemporaryFolder folder;
     const auto file = folder / "mine.pacemark-layout";
-    model.addWidget(TelemetryWidgetKind::power);
-    const PacemarkLayout edited = model.overlayLayout();
+    model.layoutEditor().addWidget(TelemetryWidgetKind::power);
+    const PacemarkLayout edited = model.layoutEditor().overlayLayout();
     platform.saveAnswer = file;
-    model.saveLayout();
-    EXPECT_FALSE(model.hasUnsavedLayoutChanges());
+    model.layoutEditor().saveLayout();
+    EXPECT_FALSE(model.layoutEditor().hasUnsavedChanges());
 
     // Edited again: opening asks, and "Отмена" keeps everything.
-    model.removeSelectedWidget();
-    const PacemarkLayout changed = model.overlayLayout();
+    model.layoutEditor().removeSelectedWidget();
+    const PacemarkLayout changed = model.layoutEditor().overlayLayout();
     platform.openAnswer = file;
-    model.openLayout();
+    model.layoutEditor().openLayout();
     EXPECT_EQ(platform.replaceQuestions, 1);
-    EXPECT_EQ(model.overlayLayout(), changed);
+    EXPECT_EQ(model.layoutEditor().overlayLayout(), changed);
 
     // "Заменить" opens the saved file: the layout as saved, first widget selected.
     platform.replaceAnswer = true;
-    model.openLayout();
+    model.layoutEditor().openLayout();
     EXPECT_EQ(platform.replaceQuestions, 2);
-    EXPECT_EQ(model.overlayLayout(), edited);
-    EXPECT_EQ(model.selectedWidgetID(), idAt(model, 0));
+    EXPECT_EQ(model.layoutEditor().overlayLayout(), edited);
+    EXPECT_EQ(model.layoutEditor().selectedWidgetID(), idAt(model, 0));
 
     // Nothing was edited since opening: a preset replaces it unasked. A
     // dropped layout file opens; a broken one is an alert and changes nothing.
-    EXPECT_TRUE(model.choosePreset(PacemarkPreset::allCases().back()));
+    EXPECT_TRUE(model.layoutEditor().choosePreset(PacemarkPreset::allCases().back()));
     EXPECT_EQ(platform.replaceQuestions, 2);
     EXPECT_TRUE(model.loadDropped({file}));
-    EXPECT_EQ(model.overlayLayout(), edited);
+    EXPECT_EQ(model.layoutEditor().overlayLayout(), edited);
     const auto broken = folder / "broken.pacemark-layout";
     testing::writeFileText(broken, "{\"formatVersion\": 99}");
-    model.addWidget(TelemetryWidgetKind::speed);
-    const PacemarkLayout before = model.overlayLayout();
-    EXPECT_FALSE(model.openLayoutFile(broken));
+    model.layoutEditor().addWidget(TelemetryWidgetKind::speed);
+    const PacemarkLayout before = model.layoutEditor().overlayLayout();
+    EXPECT_FALSE(model.layoutEditor().openLayoutFile(broken));
     EXPECT_EQ(platform.replaceQuestions, 2);  // refused before anything is asked
-    EXPECT_TRUE(model.errorMessage().has_value());
-    EXPECT_EQ(model.overlayLayout(), before);
+    EXPECT_TRUE(model.status().errorMessage().has_value());
+    EXPECT_EQ(model.layoutEditor().overlayLayout(), before);
 }
 
 }  // namespace

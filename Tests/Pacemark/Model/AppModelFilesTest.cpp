@@ -67,38 +67,38 @@ TEST_F(AppModelFilesTest, CommandLineAndDroppedFilesAreRoutedByTheirExtension) {
     services.readVideoStillFrame = [](const std::filesystem::path&, std::stop_token) { return VideoBackgroundImage{}; };
     AppModel model{services};
     EXPECT_EQ(model.previewTelemetryElapsedSeconds(), 0);  // nothing loaded
-    EXPECT_EQ(model.selectedFileName(), "Файл не выбран");
+    EXPECT_EQ(model.loadedActivity().selectedFileName(), "Файл не выбран");
     model.loadCommandLineArgumentIfNeeded({QStringLiteral("pacemark"), QStringLiteral("-ride.fit")});
     model.loadCommandLineArgumentIfNeeded({QStringLiteral("pacemark")});
-    EXPECT_FALSE(model.isLoading());
+    EXPECT_FALSE(model.loadedActivity().isLoading());
 
-    model.setErrorMessage(QStringLiteral("old"));
+    model.status().setErrorMessage(QStringLiteral("old"));
     const QString file = QString::fromStdString((folder / "ride.fit").string());
     model.loadCommandLineArgumentIfNeeded({QStringLiteral("pacemark"), file, QStringLiteral("other.gpx")});
     // At once: the status names the file, the old alert is gone, the decoding
     // has not happened yet.
-    EXPECT_TRUE(model.isLoading());
-    EXPECT_EQ(model.activity(), nullptr);
-    EXPECT_EQ(model.statusText(), "Загружаю ride.fit...");
-    EXPECT_FALSE(model.errorMessage().has_value());
-    ASSERT_TRUE(waitUntil([&] { return !model.isLoading(); }));
-    EXPECT_EQ(model.statusText(), "Загружено точек: 121.");
+    EXPECT_TRUE(model.loadedActivity().isLoading());
+    EXPECT_EQ(model.loadedActivity().activity(), nullptr);
+    EXPECT_EQ(model.status().statusText(), "Загружаю ride.fit...");
+    EXPECT_FALSE(model.status().errorMessage().has_value());
+    ASSERT_TRUE(waitUntil([&] { return !model.loadedActivity().isLoading(); }));
+    EXPECT_EQ(model.status().statusText(), "Загружено точек: 121.");
 
     // Every dropped file is routed, also after an unsupported one, whose
     // alert the loads that follow clear.
     EXPECT_TRUE(model.loadDropped({folder / "readme.md", folder / "Morning.GPX", folder / "clip.MOV"}));
-    ASSERT_TRUE(waitUntil([&] { return !model.isLoading() && !model.isLoadingVideo(); }));
-    ASSERT_NE(model.activity(), nullptr);
-    EXPECT_EQ(model.activity()->samples.size(), 2u);
-    EXPECT_FALSE(model.errorMessage().has_value());
-    EXPECT_EQ(model.videoBackgroundURL(), folder / "clip.MOV");
+    ASSERT_TRUE(waitUntil([&] { return !model.loadedActivity().isLoading() && !model.backgroundVideo().isLoadingVideo(); }));
+    ASSERT_NE(model.loadedActivity().activity(), nullptr);
+    EXPECT_EQ(model.loadedActivity().activity()->samples.size(), 2u);
+    EXPECT_FALSE(model.status().errorMessage().has_value());
+    EXPECT_EQ(model.backgroundVideo().videoBackgroundURL(), folder / "clip.MOV");
 
     // The extension is what follows the last dot, so a hidden ".gpx" is
     // routed to the loader that then reads it.
     EXPECT_TRUE(model.loadSupported(folder / ".gpx"));
-    ASSERT_TRUE(waitUntil([&] { return !model.isLoading(); }));
-    EXPECT_NE(model.activity(), nullptr);
-    EXPECT_FALSE(model.errorMessage().has_value());
+    ASSERT_TRUE(waitUntil([&] { return !model.loadedActivity().isLoading(); }));
+    EXPECT_NE(model.loadedActivity().activity(), nullptr);
+    EXPECT_FALSE(model.status().errorMessage().has_value());
 }
 
 TEST_F(AppModelFilesTest, FailingFilesShowTheLoadersTextAndACutFITFileOffersItsReadablePoints) {
@@ -115,28 +115,28 @@ TEST_F(AppModelFilesTest, FailingFilesShowTheLoadersTextAndACutFITFileOffersItsR
 
     AppModel model{makeAppModelServices(nullptr, nullptr)};
     ASSERT_TRUE(loadAndWait(model, missing));
-    EXPECT_EQ(model.errorMessage(), QString::fromStdString(expected));
-    EXPECT_EQ(model.statusText(), "Не удалось загрузить файл.");
-    EXPECT_TRUE(model.errorActionText().isEmpty());  // the alert offers nothing but "ОК"
+    EXPECT_EQ(model.status().errorMessage(), QString::fromStdString(expected));
+    EXPECT_EQ(model.status().statusText(), "Не удалось загрузить файл.");
+    EXPECT_TRUE(model.status().errorActionText().isEmpty());  // the alert offers nothing but "ОК"
 
     const QString count = QString::number(readable);
     ASSERT_TRUE(loadAndWait(model, cut));
-    EXPECT_TRUE(model.errorMessage().value_or("").contains(count));
-    EXPECT_EQ(model.errorActionText(), QStringLiteral("Открыть уцелевшие ") + count + QStringLiteral(" точек"));
+    EXPECT_TRUE(model.status().errorMessage().value_or("").contains(count));
+    EXPECT_EQ(model.status().errorActionText(), QStringLiteral("Открыть уцелевшие ") + count + QStringLiteral(" точек"));
     // Choosing the offer dismisses the alert and loads the points before the damage.
-    model.runErrorAction();
-    EXPECT_FALSE(model.errorMessage().has_value());
-    ASSERT_TRUE(waitUntil([&] { return !model.isLoading(); }));
-    ASSERT_NE(model.activity(), nullptr);
-    EXPECT_EQ(model.activity()->samples.size(), readable);
-    EXPECT_TRUE(model.statusText().startsWith(QStringLiteral("Файл повреждён")));
+    model.status().runErrorAction();
+    EXPECT_FALSE(model.status().errorMessage().has_value());
+    ASSERT_TRUE(waitUntil([&] { return !model.loadedActivity().isLoading(); }));
+    ASSERT_NE(model.loadedActivity().activity(), nullptr);
+    EXPECT_EQ(model.loadedActivity().activity()->samples.size(), readable);
+    EXPECT_TRUE(model.status().statusText().startsWith(QStringLiteral("Файл повреждён")));
 
     // A service that throws something unexpected.
     AppModelServices throwing;
     throwing.loadTelemetry = [](const std::filesystem::path&) -> TelemetryActivity { throw std::logic_error("boom"); };
     AppModel other{throwing};
     ASSERT_TRUE(loadAndWait(other, "x.fit"));
-    EXPECT_EQ(other.errorMessage(), QStringLiteral("Внутренняя ошибка: boom"));
+    EXPECT_EQ(other.status().errorMessage(), QStringLiteral("Внутренняя ошибка: boom"));
 }
 
 // The loads run on workers: on the main thread the first would never get
@@ -158,9 +158,9 @@ TEST_F(AppModelFilesTest, OnlyTheLatestLoadOfALiveModelIsShown) {
     firstGate.open();
     ASSERT_TRUE(waitUntil([] { return QThreadPool::globalInstance()->activeThreadCount() == 1; }));
     QCoreApplication::sendPostedEvents();
-    EXPECT_TRUE(model->isLoading());
-    EXPECT_EQ(model->activity(), nullptr);
-    EXPECT_EQ(model->statusText(), "Загружаю second.fit...");
+    EXPECT_TRUE(model->loadedActivity().isLoading());
+    EXPECT_EQ(model->loadedActivity().activity(), nullptr);
+    EXPECT_EQ(model->status().statusText(), "Загружаю second.fit...");
 
     // The second finishes after the model is gone: its result must not touch it.
     model.reset();
@@ -176,47 +176,47 @@ TEST_F(AppModelFilesTest, SegmentFollowsTheActivityInWholeSeconds) {
     services.loadTelemetry = [&](const std::filesystem::path&) { return activity; };
     AppModel model{services};
     ASSERT_TRUE(loadAndWait(model, "still.fit"));
-    model.setExportEndSeconds(5);
-    EXPECT_EQ(model.exportEndSeconds(), 0);  // no second to export
+    model.exportSession().setExportEndSeconds(5);
+    EXPECT_EQ(model.exportSession().exportEndSeconds(), 0);  // no second to export
 
     activity = makeActivity(125.2);
     ASSERT_TRUE(loadAndWait(model, "ride.fit"));
-    model.setExportStartSeconds(200);
-    EXPECT_EQ(model.startOffsetSeconds(), 125);
-    EXPECT_EQ(model.exportEndSeconds(), 126);
-    model.setExportStartSeconds(-5);
-    model.setExportEndSeconds(10);
-    EXPECT_EQ(model.startOffsetSeconds(), 0);
-    EXPECT_EQ(model.exportEndSeconds(), 10);
-    model.setExportEndSeconds(500);
-    EXPECT_EQ(model.exportEndSeconds(), 126);  // never past the activity's end
-    model.resetExportRange();
-    EXPECT_EQ(model.exportRangeLabel(), "00:00 - 02:06");
+    model.exportSession().setExportStartSeconds(200);
+    EXPECT_EQ(model.exportSession().startOffsetSeconds(), 125);
+    EXPECT_EQ(model.exportSession().exportEndSeconds(), 126);
+    model.exportSession().setExportStartSeconds(-5);
+    model.exportSession().setExportEndSeconds(10);
+    EXPECT_EQ(model.exportSession().startOffsetSeconds(), 0);
+    EXPECT_EQ(model.exportSession().exportEndSeconds(), 10);
+    model.exportSession().setExportEndSeconds(500);
+    EXPECT_EQ(model.exportSession().exportEndSeconds(), 126);  // never past the activity's end
+    model.exportSession().resetExportRange();
+    EXPECT_EQ(model.exportSession().exportRangeLabel(), "00:00 - 02:06");
 
     // A new load empties the segment until the activity arrives.
     model.load("again.fit");
-    EXPECT_EQ(model.exportEndSeconds(), 0);
-    ASSERT_TRUE(waitUntil([&] { return !model.isLoading(); }));
-    EXPECT_EQ(model.exportEndSeconds(), 126);
+    EXPECT_EQ(model.exportSession().exportEndSeconds(), 0);
+    ASSERT_TRUE(waitUntil([&] { return !model.loadedActivity().isLoading(); }));
+    EXPECT_EQ(model.exportSession().exportEndSeconds(), 126);
 }
 
 TEST_F(AppModelFilesTest, DefaultExportWritesBesideTheSourceWithFrozenSettings) {
     ScriptedPlatform platform;
     const auto model = loadedModel(12, {}, &platform);
-    model->setWidth(640);
-    model->setHeight(360);
-    model->setCodec(TelemetryVideoCodec::proRes4444);
-    model->setExportStartSeconds(2);
-    model->setExportEndSeconds(7);
-    const PacemarkLayout layout = model->overlayLayout();
+    model->exportSession().setWidth(640);
+    model->exportSession().setHeight(360);
+    model->exportSession().setCodec(TelemetryVideoCodec::proRes4444);
+    model->exportSession().setExportStartSeconds(2);
+    model->exportSession().setExportEndSeconds(7);
+    const PacemarkLayout layout = model->layoutEditor().overlayLayout();
 
-    model->exportDefault();
-    EXPECT_EQ(model->statusText(), "Создаю ride-telemetry.mov, отрезок 00:05...");
+    model->exportSession().exportDefault();
+    EXPECT_EQ(model->status().statusText(), "Создаю ride-telemetry.mov, отрезок 00:05...");
     // Edits after the start do not reach the running export.
-    model->removeSelectedWidget();
-    model->setWidth(1920);
-    ASSERT_TRUE(waitUntil([&] { return !model->isExporting(); }));
-    EXPECT_EQ(model->statusText(), "Готово: ride-telemetry.mov");
+    model->layoutEditor().removeSelectedWidget();
+    model->exportSession().setWidth(1920);
+    ASSERT_TRUE(waitUntil([&] { return !model->exportSession().isExporting(); }));
+    EXPECT_EQ(model->status().statusText(), "Готово: ride-telemetry.mov");
     EXPECT_TRUE(platform.requests.empty());  // no dialog
     ASSERT_EQ(configs.size(), 1u);
     EXPECT_EQ(configs[0], TelemetryRenderConfig(folder / "ride-telemetry.mov", 640, 360, 30,
@@ -224,9 +224,9 @@ TEST_F(AppModelFilesTest, DefaultExportWritesBesideTheSourceWithFrozenSettings) 
 
     // A destination whose folder cannot exist (its parent is a file) is
     // refused before any work starts.
-    model->exportMovie(folder / "ride.fit" / "out.mov");
-    EXPECT_EQ(model->statusText(), "Экспорт не удался.");
-    EXPECT_FALSE(model->errorMessage().value_or("").isEmpty());
+    model->exportSession().exportMovie(folder / "ride.fit" / "out.mov");
+    EXPECT_EQ(model->status().statusText(), "Экспорт не удался.");
+    EXPECT_FALSE(model->status().errorMessage().value_or("").isEmpty());
     EXPECT_EQ(configs.size(), 1u);
 }
 
@@ -236,41 +236,48 @@ TEST_F(AppModelFilesTest, SaveDialogIsAskedWhenTheSourceIsUnknown) {
     AppModelServices withoutSource = services();
     withoutSource.loadTelemetry = [](const std::filesystem::path&) { return makeActivity(3); };
     AppModel model{withoutSource, &platform};
-    model.exportDefault();  // no activity: nothing
+    model.exportSession().exportDefault();  // no activity: nothing
     ASSERT_TRUE(loadAndWait(model, "morning.gpx"));
-    model.exportDefault();  // cancelled dialog: nothing
+    model.exportSession().exportDefault();  // cancelled dialog: nothing
     ASSERT_EQ(platform.requests.size(), 1u);
     EXPECT_EQ(platform.requests[0].suggestedName, "morning-telemetry.mov");
-    EXPECT_FALSE(model.isExporting());
+    EXPECT_FALSE(model.exportSession().isExporting());
 }
 
 // The stop button's outcome on screen is the window's (SidebarEditingTest).
 // Writers that cannot finish: a stopped export never gets that far, the next one does.
-TEST_F(AppModelFilesTest, StoppingResetsTheProgressWithoutAnAlertAndFailuresRaiseIt) {
+TEST_F(AppModelFilesTest, StoppingResetsTheProgressWithoutAnAlert) {
     Gate gate;
     MovieWriterRecordingScript script = holdingFirstExport(40, gate);
     script.failsToFinish = true;
     const auto model = loadedModel(60, script);
-    model->exportDefault();
+    model->exportSession().exportDefault();
     // Held after the progress of the first second has arrived.
-    ASSERT_TRUE(waitUntil([&] { return gate.isWaiting() && model->exportProgress() > 0; }));
-    model->cancelExport();
-    EXPECT_EQ(model->statusText(), "Останавливаю экспорт...");
-    EXPECT_TRUE(model->isExporting());
+    ASSERT_TRUE(waitUntil([&] { return gate.isWaiting() && model->exportSession().exportProgress() > 0; }));
+    model->exportSession().cancelExport();
+    EXPECT_EQ(model->status().statusText(), "Останавливаю экспорт...");
+    EXPECT_TRUE(model->exportSession().isExporting());
     gate.open();
-    ASSERT_TRUE(waitUntil([&] { return !model->isExporting(); }));
-    EXPECT_EQ(model->statusText(), "Экспорт остановлен.");
-    EXPECT_EQ(model->exportProgress(), 0.0);
-    EXPECT_FALSE(model->errorMessage().has_value());
-    model->cancelExport();  // not exporting: nothing
-    EXPECT_EQ(model->statusText(), "Экспорт остановлен.");
+    ASSERT_TRUE(waitUntil([&] { return !model->exportSession().isExporting(); }));
+    EXPECT_EQ(model->status().statusText(), "Экспорт остановлен.");
+    EXPECT_EQ(model->exportSession().exportProgress(), 0.0);
+    EXPECT_FALSE(model->status().errorMessage().has_value());
+    model->exportSession().cancelExport();  // not exporting: nothing
+    EXPECT_EQ(model->status().statusText(), "Экспорт остановлен.");
+}
 
-    model->setExportEndSeconds(1);
-    model->exportDefault();
-    ASSERT_TRUE(waitUntil([&] { return !model->isExporting(); }));
-    EXPECT_EQ(model->errorMessage(), QStringLiteral("Не удалось записать видео."));
-    EXPECT_EQ(model->statusText(), "Экспорт не удался.");
-    EXPECT_FALSE(model->lastOutputURL().has_value());
+TEST_F(AppModelFilesTest, WriterThatCannotFinishRaisesAnAlert) {
+    Gate gate;
+    MovieWriterRecordingScript script = holdingFirstExport(40, gate);
+    script.failsToFinish = true;
+    gate.open();
+    const auto model = loadedModel(60, script);
+    model->exportSession().setExportEndSeconds(1);
+    model->exportSession().exportDefault();
+    ASSERT_TRUE(waitUntil([&] { return !model->exportSession().isExporting(); }));
+    EXPECT_EQ(model->status().errorMessage(), QStringLiteral("Не удалось записать видео."));
+    EXPECT_EQ(model->status().statusText(), "Экспорт не удался.");
+    EXPECT_FALSE(model->exportSession().lastOutputURL().has_value());
 }
 
 // With a single worker in the pool (a single-processor machine's default) a
@@ -281,17 +288,17 @@ TEST_F(AppModelFilesTest, LoadsAndNewExportsAreNotHeldUpByARunningOne) {
     pool->setMaxThreadCount(1);
     Gate gate;
     const auto model = loadedModel(5, holdingFirstExport(0, gate));
-    model->exportMovie(folder / "first.mov");
+    model->exportSession().exportMovie(folder / "first.mov");
     ASSERT_TRUE(waitUntil([&] { return gate.isWaiting(); }));
     EXPECT_TRUE(loadAndWait(*model, folder / "ride.fit"));
-    model->exportMovie(folder / "second.mov");
-    EXPECT_EQ(model->statusText(), "Создаю second.mov, отрезок 00:05...");
+    model->exportSession().exportMovie(folder / "second.mov");
+    EXPECT_EQ(model->status().statusText(), "Создаю second.mov, отрезок 00:05...");
     gate.open();
-    ASSERT_TRUE(waitUntil([&] { return !model->isExporting(); }));
+    ASSERT_TRUE(waitUntil([&] { return !model->exportSession().isExporting(); }));
     pool->waitForDone();
     QCoreApplication::sendPostedEvents();
     // The stopped first export neither overwrote the state nor left a file.
-    EXPECT_EQ(model->statusText(), "Готово: second.mov");
+    EXPECT_EQ(model->status().statusText(), "Готово: second.mov");
     EXPECT_EQ(filesIn(folder.path()), (std::vector<std::filesystem::path>{"ride.fit", "second.mov"}));
     pool->setMaxThreadCount(savedMaximum);
 }

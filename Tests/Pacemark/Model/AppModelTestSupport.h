@@ -16,7 +16,7 @@ inline bool waitUntil(const std::function<bool()>& condition) { return QTest::qW
 // Starts loading `file` and waits until the load has ended; false on timeout.
 inline bool loadAndWait(AppModel& model, const std::filesystem::path& file) {
     model.load(file);
-    return waitUntil([&] { return !model.isLoading(); });
+    return waitUntil([&] { return !model.loadedActivity().isLoading(); });
 }
 
 // One sample a second from 09:00:00 UTC to `seconds` (the last one at

@@ -55,8 +55,8 @@ protected:
         heldName.clear();
     }
     static void openVideo(AppModel& model, const std::filesystem::path& file) {
-        model.loadVideoBackground(file);
-        ASSERT_TRUE(waitUntil([&] { return !model.isLoadingVideo(); }));
+        model.backgroundVideo().loadVideoBackground(file);
+        ASSERT_TRUE(waitUntil([&] { return !model.backgroundVideo().isLoadingVideo(); }));
     }
 
     TelemetryActivity activity = makeActivity(2000);
@@ -70,46 +70,46 @@ protected:
 
 TEST_F(AppModelVideoTest, OpeningFailingClearingAndSupersedingShowTheirTexts) {
     AppModel model{services()};
-    model.setVideoBackgroundScale(2);
-    model.setErrorMessage(QStringLiteral("old"));
-    startHeld("clip.mp4", [&] { model.loadVideoBackground("/videos/clip.mp4"); });
-    EXPECT_EQ(model.statusText(), "Загружаю видео-подложку clip.mp4...");
-    EXPECT_FALSE(model.errorMessage());
-    EXPECT_EQ(model.videoBackgroundScale(), 1.0);
+    model.backgroundVideo().setVideoBackgroundScale(2);
+    model.status().setErrorMessage(QStringLiteral("old"));
+    startHeld("clip.mp4", [&] { model.backgroundVideo().loadVideoBackground("/videos/clip.mp4"); });
+    EXPECT_EQ(model.status().statusText(), "Загружаю видео-подложку clip.mp4...");
+    EXPECT_FALSE(model.status().errorMessage());
+    EXPECT_EQ(model.backgroundVideo().videoBackgroundScale(), 1.0);
 
     release();
-    EXPECT_EQ(model.videoBackgroundURL(), std::filesystem::path("/videos/clip.mp4"));
-    EXPECT_EQ(model.videoBackgroundImage()->width, 8);
-    EXPECT_EQ(model.videoBackgroundPlayer(), players.at(0));
+    EXPECT_EQ(model.backgroundVideo().videoBackgroundURL(), std::filesystem::path("/videos/clip.mp4"));
+    EXPECT_EQ(model.backgroundVideo().videoBackgroundImage()->width, 8);
+    EXPECT_EQ(model.backgroundVideo().videoBackgroundPlayer(), players.at(0));
     EXPECT_EQ(players[0]->calls, Calls{});  // paused at the start
-    EXPECT_EQ(model.statusText(), "Видео-подложка загружена. Добавь FIT или GPX.");
+    EXPECT_EQ(model.status().statusText(), "Видео-подложка загружена. Добавь FIT или GPX.");
 
     ASSERT_TRUE(loadAndWait(model, "ride.fit"));
     openVideo(model, "other.MOV");
-    EXPECT_EQ(model.statusText(), "Видео-подложка загружена: other.MOV");
+    EXPECT_EQ(model.status().statusText(), "Видео-подложка загружена: other.MOV");
     EXPECT_EQ(players[0]->calls, Calls{"pause"});  // the replaced player does not play on unseen
 
     openVideo(model, "broken.mp4");
-    EXPECT_EQ(model.statusText(), "Не удалось загрузить видео-подложку.");
-    EXPECT_EQ(model.errorMessage(), "Файл «broken.mp4» не читается как видео.");
-    EXPECT_EQ(model.videoBackgroundName(), "broken.mp4");
-    EXPECT_FALSE(model.videoBackgroundURL());
-    EXPECT_EQ(model.videoBackgroundImage(), nullptr);
-    EXPECT_EQ(model.videoBackgroundPlayer(), nullptr);
+    EXPECT_EQ(model.status().statusText(), "Не удалось загрузить видео-подложку.");
+    EXPECT_EQ(model.status().errorMessage(), "Файл «broken.mp4» не читается как видео.");
+    EXPECT_EQ(model.backgroundVideo().videoBackgroundName(), "broken.mp4");
+    EXPECT_FALSE(model.backgroundVideo().videoBackgroundURL());
+    EXPECT_EQ(model.backgroundVideo().videoBackgroundImage(), nullptr);
+    EXPECT_EQ(model.backgroundVideo().videoBackgroundPlayer(), nullptr);
 
     // A later open or a clear drops a pending open.
-    startHeld("first.mp4", [&] { model.loadVideoBackground("first.mp4"); });
+    startHeld("first.mp4", [&] { model.backgroundVideo().loadVideoBackground("first.mp4"); });
     openVideo(model, "second.mp4");
     release();
-    EXPECT_EQ(model.videoBackgroundImage()->width, 10);
+    EXPECT_EQ(model.backgroundVideo().videoBackgroundImage()->width, 10);
     EXPECT_EQ(players.size(), 3u);  // no player for the dropped open
 
-    startHeld("third.mp4", [&] { model.loadVideoBackground("third.mp4"); });
-    model.clearVideoBackground();
-    EXPECT_EQ(model.videoBackgroundName(), "Видео не выбрано");
-    EXPECT_FALSE(model.isLoadingVideo());
+    startHeld("third.mp4", [&] { model.backgroundVideo().loadVideoBackground("third.mp4"); });
+    model.backgroundVideo().clearVideoBackground();
+    EXPECT_EQ(model.backgroundVideo().videoBackgroundName(), "Видео не выбрано");
+    EXPECT_FALSE(model.backgroundVideo().isLoadingVideo());
     release();
-    EXPECT_FALSE(model.videoBackgroundURL());
+    EXPECT_FALSE(model.backgroundVideo().videoBackgroundURL());
     EXPECT_EQ(readsStopped, 2);  // both superseded reads were told to give up
 }
 
@@ -119,49 +119,49 @@ TEST_F(AppModelVideoTest, PlaybackCommandsObserversAndThePreviewTime) {
     activity = makeActivity(1000);
     AppModel model{services()};
     ASSERT_TRUE(loadAndWait(model, "long.fit"));
-    model.setExportStartSeconds(100);
-    model.setExportEndSeconds(200);
+    model.exportSession().setExportStartSeconds(100);
+    model.exportSession().setExportEndSeconds(200);
     EXPECT_DOUBLE_EQ(model.previewTelemetryElapsedSeconds(), 142);
-    model.playVideoPreview();  // nothing to play yet
-    EXPECT_FALSE(model.isVideoPreviewPlaying());
+    model.backgroundVideo().playVideoPreview();  // nothing to play yet
+    EXPECT_FALSE(model.backgroundVideo().isVideoPreviewPlaying());
     openVideo(model, "clip.mp4");
     FakeVideoPlayer& first = *players[0];
 
-    model.toggleVideoPreviewPlayback();
-    EXPECT_TRUE(model.isVideoPreviewPlaying());
+    model.backgroundVideo().toggleVideoPreviewPlayback();
+    EXPECT_TRUE(model.backgroundVideo().isVideoPreviewPlaying());
     emit first.positionChanged(2.5);
     emit first.positionChanged(std::numeric_limits<double>::quiet_NaN());
     EXPECT_DOUBLE_EQ(model.previewTelemetryElapsedSeconds(), 102.5);
-    model.restartVideoPreview();  // from the start, still playing
-    EXPECT_EQ(model.videoPreviewElapsedSeconds(), 0);
-    model.toggleVideoPreviewPlayback();
-    model.restartVideoPreview();  // from the start, still paused
+    model.backgroundVideo().restartVideoPreview();  // from the start, still playing
+    EXPECT_EQ(model.backgroundVideo().videoPreviewElapsedSeconds(), 0);
+    model.backgroundVideo().toggleVideoPreviewPlayback();
+    model.backgroundVideo().restartVideoPreview();  // from the start, still paused
     EXPECT_EQ(first.calls, (Calls{"play", "seek", "play", "pause", "seek"}));
     emit first.positionChanged(-0.2);
-    EXPECT_EQ(model.videoPreviewElapsedSeconds(), 0);
-    model.setVideoPreviewElapsedSeconds(-4);
+    EXPECT_EQ(model.backgroundVideo().videoPreviewElapsedSeconds(), 0);
+    model.backgroundVideo().setVideoPreviewElapsedSeconds(-4);
     EXPECT_DOUBLE_EQ(model.previewTelemetryElapsedSeconds(), 100);
-    model.setExportStartSeconds(990);
-    model.setVideoPreviewElapsedSeconds(30);
+    model.exportSession().setExportStartSeconds(990);
+    model.backgroundVideo().setVideoPreviewElapsedSeconds(30);
     EXPECT_DOUBLE_EQ(model.previewTelemetryElapsedSeconds(), 1000);  // clamped to the duration
 
     // The replaced player's signals are no longer heard. (The end of playback
     // is the window's VideoPlaybackTest, over a real clip.)
     openVideo(model, "next.mp4");
-    model.playVideoPreview();
+    model.backgroundVideo().playVideoPreview();
     const Calls before = first.calls;
     emit first.positionChanged(7);
     emit first.playbackEnded();
     emit first.playbackFailed(QStringLiteral("stale"));
-    EXPECT_EQ(model.videoPreviewElapsedSeconds(), 0);
-    EXPECT_TRUE(model.isVideoPreviewPlaying());
-    EXPECT_FALSE(model.errorMessage());
+    EXPECT_EQ(model.backgroundVideo().videoPreviewElapsedSeconds(), 0);
+    EXPECT_TRUE(model.backgroundVideo().isVideoPreviewPlaying());
+    EXPECT_FALSE(model.status().errorMessage());
     EXPECT_EQ(first.calls, before);
 
     emit players[1]->playbackFailed(QStringLiteral("Видео не воспроизводится."));
-    EXPECT_FALSE(model.isVideoPreviewPlaying());
-    EXPECT_EQ(model.errorMessage(), "Видео не воспроизводится.");
-    model.clearVideoBackground();
+    EXPECT_FALSE(model.backgroundVideo().isVideoPreviewPlaying());
+    EXPECT_EQ(model.status().errorMessage(), "Видео не воспроизводится.");
+    model.backgroundVideo().clearVideoBackground();
     EXPECT_DOUBLE_EQ(model.previewTelemetryElapsedSeconds(), 990.42);  // the end was pushed to 991
 }
 
@@ -171,40 +171,40 @@ TEST_F(AppModelVideoTest, PlaybackCommandsObserversAndThePreviewTime) {
 // outcomes leave the segment alone.
 TEST_F(AppModelVideoTest, SynchronizationMovesTheSegmentOnlyForACurrentMatch) {
     AppModel model{services()};
-    model.synchronizeVideoWithTelemetry();
-    EXPECT_EQ(model.errorMessage(), "Сначала загрузи FIT или GPX.");
+    model.backgroundVideo().synchronizeVideoWithTelemetry();
+    EXPECT_EQ(model.status().errorMessage(), "Сначала загрузи FIT или GPX.");
     ASSERT_TRUE(loadAndWait(model, "ride.fit"));
-    model.synchronizeVideoWithTelemetry();
-    EXPECT_EQ(model.errorMessage(), "Сначала загрузи видео-подложку.");
+    model.backgroundVideo().synchronizeVideoWithTelemetry();
+    EXPECT_EQ(model.status().errorMessage(), "Сначала загрузи видео-подложку.");
     openVideo(model, "clip.mp4");
-    model.setExportStartSeconds(600);
-    model.setExportEndSeconds(900);
-    model.setVideoPreviewElapsedSeconds(12);
+    model.exportSession().setExportStartSeconds(600);
+    model.exportSession().setExportEndSeconds(900);
+    model.backgroundVideo().setVideoPreviewElapsedSeconds(12);
 
     metadata = {{"format/location", "location", "+45.0000+007.1000/"}};  // second 1000
-    startHeld("metadata", [&] { model.synchronizeVideoWithTelemetry(); });
-    EXPECT_EQ(model.statusText(), "Ищу синхронизацию видео с треком...");
-    EXPECT_FALSE(model.errorMessage());
-    model.synchronizeVideoWithTelemetry();  // already running: not started again (see readsStopped)
+    startHeld("metadata", [&] { model.backgroundVideo().synchronizeVideoWithTelemetry(); });
+    EXPECT_EQ(model.status().statusText(), "Ищу синхронизацию видео с треком...");
+    EXPECT_FALSE(model.status().errorMessage());
+    model.backgroundVideo().synchronizeVideoWithTelemetry();  // already running: not started again (see readsStopped)
     release();
-    EXPECT_FALSE(model.isSynchronizingVideo());
-    EXPECT_EQ(model.statusText(), "Синхронизировано по GPS видео: старт 16:40, ближайшая точка 0 м.");
-    EXPECT_EQ(model.startOffsetSeconds(), 1000);
-    EXPECT_EQ(model.exportEndSeconds(), 1300);
-    EXPECT_EQ(model.videoPreviewElapsedSeconds(), 0);
+    EXPECT_FALSE(model.backgroundVideo().isSynchronizingVideo());
+    EXPECT_EQ(model.status().statusText(), "Синхронизировано по GPS видео: старт 16:40, ближайшая точка 0 м.");
+    EXPECT_EQ(model.exportSession().startOffsetSeconds(), 1000);
+    EXPECT_EQ(model.exportSession().exportEndSeconds(), 1300);
+    EXPECT_EQ(model.backgroundVideo().videoPreviewElapsedSeconds(), 0);
     EXPECT_EQ(players[0]->calls, Calls{"seek"});
 
     metadata = {{"format/location", "location", "+45.0000+007.1500/"}};  // second 1500
-    const std::function<void()> replacements[] = {[&] { model.loadVideoBackground("clip.mp4"); },
-                                                  [&] { model.clearVideoBackground(); },
+    const std::function<void()> replacements[] = {[&] { model.backgroundVideo().loadVideoBackground("clip.mp4"); },
+                                                  [&] { model.backgroundVideo().clearVideoBackground(); },
                                                   [&] { model.load("again.fit"); }};
     for (const auto& replace : replacements) {
         openVideo(model, "clip.mp4");
-        startHeld("metadata", [&] { model.synchronizeVideoWithTelemetry(); });
+        startHeld("metadata", [&] { model.backgroundVideo().synchronizeVideoWithTelemetry(); });
         replace();
-        EXPECT_FALSE(model.isSynchronizingVideo());  // the command is available again at once
+        EXPECT_FALSE(model.backgroundVideo().isSynchronizingVideo());  // the command is available again at once
         release();
-        EXPECT_NE(model.startOffsetSeconds(), 1500);  // the late match is dropped
+        EXPECT_NE(model.exportSession().startOffsetSeconds(), 1500);  // the late match is dropped
     }
     EXPECT_EQ(readsStopped, 3);  // the three replaced reads, and no restarted one
 
@@ -220,16 +220,16 @@ TEST_F(AppModelVideoTest, SynchronizationMovesTheSegmentOnlyForACurrentMatch) {
         activity = track;
         metadataFailure = failure;
         ASSERT_TRUE(loadAndWait(model, "ride.fit"));
-        model.setExportStartSeconds(10);
-        model.setVideoPreviewElapsedSeconds(3);
-        model.synchronizeVideoWithTelemetry();
-        ASSERT_TRUE(waitUntil([&] { return !model.isSynchronizingVideo(); }));
-        EXPECT_EQ(model.statusText(), status);
-        EXPECT_EQ(model.errorMessage(), failure ? std::optional(QString::fromStdString(*failure)) : std::nullopt);
-        const qint64 duration = model.activityDurationSeconds();
-        EXPECT_EQ(model.startOffsetSeconds(), duration ? 10 : 0);
-        EXPECT_EQ(model.exportEndSeconds(), duration);
-        EXPECT_EQ(model.videoPreviewElapsedSeconds(), 3);
+        model.exportSession().setExportStartSeconds(10);
+        model.backgroundVideo().setVideoPreviewElapsedSeconds(3);
+        model.backgroundVideo().synchronizeVideoWithTelemetry();
+        ASSERT_TRUE(waitUntil([&] { return !model.backgroundVideo().isSynchronizingVideo(); }));
+        EXPECT_EQ(model.status().statusText(), status);
+        EXPECT_EQ(model.status().errorMessage(), failure ? std::optional(QString::fromStdString(*failure)) : std::nullopt);
+        const qint64 duration = model.loadedActivity().activityDurationSeconds();
+        EXPECT_EQ(model.exportSession().startOffsetSeconds(), duration ? 10 : 0);
+        EXPECT_EQ(model.exportSession().exportEndSeconds(), duration);
+        EXPECT_EQ(model.backgroundVideo().videoPreviewElapsedSeconds(), 3);
     }
 }
 
@@ -248,15 +248,15 @@ TEST_F(AppModelVideoTest, RealClipOpensSynchronizesByItsLocationAndPlays) {
     ASSERT_TRUE(loadAndWait(model, folder / "ride.fit"));
 
     openVideo(model, clip);
-    ASSERT_NE(model.videoBackgroundImage(), nullptr);
+    ASSERT_NE(model.backgroundVideo().videoBackgroundImage(), nullptr);
 
-    model.synchronizeVideoWithTelemetry();
-    ASSERT_TRUE(waitUntil([&] { return !model.isSynchronizingVideo(); }));
-    EXPECT_EQ(model.startOffsetSeconds(), 100);
+    model.backgroundVideo().synchronizeVideoWithTelemetry();
+    ASSERT_TRUE(waitUntil([&] { return !model.backgroundVideo().isSynchronizingVideo(); }));
+    EXPECT_EQ(model.exportSession().startOffsetSeconds(), 100);
 
     // The player's position reaches the telemetry while it plays.
-    model.playVideoPreview();
-    ASSERT_TRUE(waitUntil([&] { return model.videoPreviewElapsedSeconds() > 0; }));
+    model.backgroundVideo().playVideoPreview();
+    ASSERT_TRUE(waitUntil([&] { return model.backgroundVideo().videoPreviewElapsedSeconds() > 0; }));
     EXPECT_GT(model.previewTelemetryElapsedSeconds(), 100);
 }
 

@@ -32,32 +32,39 @@ TEST(PreviewCanvasTest, FitsTheAspectRatioCentredAcrossTheLongerSide) {
     EXPECT_TRUE(fitPreviewCanvas(QSizeF(0, 400), 16.0 / 9.0).isEmpty());
 }
 
-// Before a ride the export actions wait for one. Remote and unsupported drops
-// are refused and the error shows in an alert whose "ОК" clears it, and the
-// next error shows again. A dropped ride fills the sidebar, and the preview
-// draws its overlay at the canvas size.
-TEST_F(ContentViewTest, DroppedRideFillsTheWindowAndRefusedDropsRaiseAnAlert) {
+// Remote and unsupported drops are refused and the error shows in an alert
+// whose "ОК" clears it, and the next error shows again.
+TEST_F(ContentViewTest, RefusedDropsRaiseAnAlert) {
+    EXPECT_FALSE(window_->dropURLs({QUrl(QStringLiteral("https://example.org/ride.fit"))}));
+    EXPECT_FALSE(window_->dropURLs({QUrl::fromLocalFile(QStringLiteral("/tmp/notes.txt"))}));
+    QCoreApplication::processEvents();
+    QMessageBox* alert = window_->errorAlert();
+    ASSERT_NE(alert, nullptr);
+    EXPECT_EQ(alert->text(), model_->status().errorMessage().value_or(QString()));
+    ASSERT_EQ(alert->buttons().size(), 1);
+    EXPECT_EQ(alert->buttons().first()->text(), QStringLiteral("ОК"));
+    alert->buttons().first()->click();
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(model_->status().errorMessage().has_value());
+    EXPECT_EQ(window_->errorAlert(), nullptr);
+
+    model_->status().setErrorMessage(QStringLiteral("Ещё одна ошибка"));
+    QCoreApplication::processEvents();
+    ASSERT_NE(window_->errorAlert(), nullptr);
+    EXPECT_EQ(window_->errorAlert()->text(), QStringLiteral("Ещё одна ошибка"));
+}
+
+// Before a ride the export actions wait for one. A dropped ride fills the
+// sidebar, and the preview draws its overlay at the canvas size.
+TEST_F(ContentViewTest, DroppedRideFillsTheWindow) {
     const char* needARide[] = {"Сделать MOV", "Сохранить как", "Весь файл"};
     EXPECT_TRUE(showsText(QStringLiteral("-- км/ч")));
     for (const char* title : needARide) EXPECT_FALSE(button(QString::fromUtf8(title))->isEnabled()) << title;
     EXPECT_TRUE(button(QStringLiteral("Открыть FIT/GPX"))->isEnabled());
     EXPECT_TRUE(button(QStringLiteral("Выбрать файл"))->isVisible());
 
-    EXPECT_FALSE(window_->dropURLs({QUrl(QStringLiteral("https://example.org/ride.fit"))}));
-    EXPECT_FALSE(window_->dropURLs({QUrl::fromLocalFile(QStringLiteral("/tmp/notes.txt"))}));
-    QCoreApplication::processEvents();
-    QMessageBox* alert = window_->errorAlert();
-    ASSERT_NE(alert, nullptr);
-    EXPECT_EQ(alert->text(), model_->errorMessage().value_or(QString()));
-    ASSERT_EQ(alert->buttons().size(), 1);
-    EXPECT_EQ(alert->buttons().first()->text(), QStringLiteral("ОК"));
-    alert->buttons().first()->click();
-    QCoreApplication::processEvents();
-    EXPECT_FALSE(model_->errorMessage().has_value());
-    EXPECT_EQ(window_->errorAlert(), nullptr);
-
     dropSampleRide();
-    for (const QString& text : {QStringLiteral("sample-ride.fit"), model_->sampleCountLabel(), model_->statusText()}) {
+    for (const QString& text : {QStringLiteral("sample-ride.fit"), model_->loadedActivity().sampleCountLabel(), model_->status().statusText()}) {
         EXPECT_TRUE(showsText(text)) << text.toStdString();
     }
     for (const char* title : needARide) EXPECT_TRUE(button(QString::fromUtf8(title))->isEnabled()) << title;
@@ -69,14 +76,9 @@ TEST_F(ContentViewTest, DroppedRideFillsTheWindowAndRefusedDropsRaiseAnAlert) {
     ASSERT_FALSE(overlay.isNull());
     const QRectF canvas = editor()->canvasRect();
     EXPECT_EQ(overlay.width(), std::lround(std::round(canvas.width()) * editor()->devicePixelRatioF()));
-    const QRectF first = previewRect(model_->overlayLayout().widgets.front(), canvas).translated(-canvas.topLeft());
+    const QRectF first = previewRect(model_->layoutEditor().overlayLayout().widgets.front(), canvas).translated(-canvas.topLeft());
     EXPECT_GT(qAlpha(overlay.pixel(first.center().toPoint())), 0);
     EXPECT_EQ(qAlpha(overlay.pixel(2, 2)), 0);
-
-    model_->setErrorMessage(QStringLiteral("Ещё одна ошибка"));
-    QCoreApplication::processEvents();
-    ASSERT_NE(window_->errorAlert(), nullptr);
-    EXPECT_EQ(window_->errorAlert()->text(), QStringLiteral("Ещё одна ошибка"));
 }
 
 // Editing on the canvas: a press selects the widget under the mouse, a drag
@@ -86,30 +88,30 @@ TEST_F(ContentViewTest, DroppedRideFillsTheWindowAndRefusedDropsRaiseAnAlert) {
 // changes nothing.
 TEST_F(ContentViewTest, MouseSelectsMovesAndResizesWidgets) {
     dropSampleRide();
-    const auto widgets = model_->overlayLayout().widgets;
+    const auto widgets = model_->layoutEditor().overlayLayout().widgets;
     ASSERT_GE(widgets.size(), 2u);
     const QRectF canvas = editor()->canvasRect();
 
     // Dragging far right stops at the edge; coming back moves from the start.
     const QPointF start = previewRect(widgets[1], canvas).center();
     sendMouse(editor(), QEvent::MouseButtonPress, start, Qt::LeftButton);
-    EXPECT_EQ(model_->selectedWidgetID(), widgets[1].id);
+    EXPECT_EQ(model_->layoutEditor().selectedWidgetID(), widgets[1].id);
     sendMouse(editor(), QEvent::MouseMove, start + QPointF(canvas.width() * 2, 0), Qt::LeftButton);
-    auto frame = model_->selectedWidget()->frame;
+    auto frame = model_->layoutEditor().selectedWidget()->frame;
     EXPECT_DOUBLE_EQ(frame.x, 1 - frame.width);
     sendMouse(editor(), QEvent::MouseMove, start + QPointF(canvas.width() * 0.05, canvas.height() * 0.02),
               Qt::LeftButton);
     sendMouse(editor(), QEvent::MouseButtonRelease, start, Qt::NoButton);
-    frame = model_->selectedWidget()->frame;
+    frame = model_->layoutEditor().selectedWidget()->frame;
     EXPECT_NEAR(frame.x, widgets[1].frame.clamped().x + 0.05, 1e-9);
     EXPECT_NEAR(frame.y, widgets[1].frame.clamped().y + 0.02, 1e-9);
 
     // The handle at the lower-right corner resizes, keeping the top-left
     // corner; dragging past it stops at the minimum size.
     const TelemetryWidgetFrame before = frame;
-    const QRectF rect = previewRect(*model_->selectedWidget(), canvas);
+    const QRectF rect = previewRect(*model_->layoutEditor().selectedWidget(), canvas);
     drag(editor(), rect.bottomRight() + QPointF(10, 10), rect.bottomRight() + QPointF(-canvas.width(), -canvas.height()));
-    frame = model_->selectedWidget()->frame;
+    frame = model_->layoutEditor().selectedWidget()->frame;
     EXPECT_DOUBLE_EQ(frame.width, TelemetryWidgetFrame::minWidth);
     EXPECT_DOUBLE_EQ(frame.height, TelemetryWidgetFrame::minHeight);
     EXPECT_DOUBLE_EQ(frame.x, before.x);
@@ -118,17 +120,17 @@ TEST_F(ContentViewTest, MouseSelectsMovesAndResizesWidgets) {
     // Dragged by its top-left corner onto the first widget's, the second one
     // wins a press there.
     const QPointF corner = previewRect(widgets[0], canvas).topLeft() + QPointF(2, 2);
-    drag(editor(), previewRect(*model_->selectedWidget(), canvas).topLeft() + QPointF(2, 2), corner);
-    ASSERT_TRUE(previewRect(*model_->selectedWidget(), canvas).contains(corner));
-    model_->setSelectedWidgetID(std::nullopt);
+    drag(editor(), previewRect(*model_->layoutEditor().selectedWidget(), canvas).topLeft() + QPointF(2, 2), corner);
+    ASSERT_TRUE(previewRect(*model_->layoutEditor().selectedWidget(), canvas).contains(corner));
+    model_->layoutEditor().setSelectedWidgetID(std::nullopt);
     drag(editor(), corner, corner);
-    EXPECT_EQ(model_->selectedWidgetID(), widgets[1].id);
+    EXPECT_EQ(model_->layoutEditor().selectedWidgetID(), widgets[1].id);
 
-    const PacemarkLayout edited = model_->overlayLayout();
+    const PacemarkLayout edited = model_->layoutEditor().overlayLayout();
     const QPointF empty = canvas.topLeft() + QPointF(3, 3);
     drag(editor(), empty, empty + QPointF(200, 100));
-    EXPECT_EQ(model_->selectedWidgetID(), widgets[1].id);
-    EXPECT_EQ(model_->overlayLayout(), edited);
+    EXPECT_EQ(model_->layoutEditor().selectedWidgetID(), widgets[1].id);
+    EXPECT_EQ(model_->layoutEditor().overlayLayout(), edited);
 }
 
 // Counts the paint events a widget receives.
@@ -169,10 +171,10 @@ TEST_F(ContentViewTest, ScreenshotOverABackgroundVideoThatRepaintsPlaysAndPans) 
                            "geq=r='if(lt(Y,170),110+Y/2,70-(Y-170)/8)':g='if(lt(Y,170),160+Y/3,120-(Y-170)/5)'"
                            ":b='if(lt(Y,170),235-Y/6,55-(Y-170)/10)',drawbox=c=red:t=fill:enable='gte(t,0.5)'",
                            1);
-    model_->loadVideoBackground(clip);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !model_->isLoadingVideo() && model_->videoBackgroundPlayer(); }, 20000));
+    model_->backgroundVideo().loadVideoBackground(clip);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !model_->backgroundVideo().isLoadingVideo() && model_->backgroundVideo().videoBackgroundPlayer(); }, 20000));
     const auto modelPixel = [&] {
-        const QImage image = currentBackgroundImage(*model_);
+        const QImage image = currentBackgroundImage(model_->backgroundVideo());
         return image.isNull() ? QRgb(0) : image.pixel(image.width() / 2, image.height() / 2);
     };
     ASSERT_TRUE(QTest::qWaitFor([&] { return isLandscape(modelPixel()); }, 5000));
@@ -180,15 +182,15 @@ TEST_F(ContentViewTest, ScreenshotOverABackgroundVideoThatRepaintsPlaysAndPans) 
         QTest::qWait(300);  // the first frame, the page switch and the fitted sidebar settle
         PaintCounter counter;
         view->installEventFilter(&counter);
-        emit model_->videoBackgroundPlayer()->frameChanged();
+        emit model_->backgroundVideo().videoBackgroundPlayer()->frameChanged();
         QTest::qWait(50);
         return counter.paints;
     };
     EXPECT_GT(paintsOnFrameReady(window_->findChild<VideoBackgroundOnlyPreview*>()), 0);
     dropSampleRide();
-    model_->setExportStartSeconds(900);  // under way: every widget shows a value
-    ASSERT_GE(model_->overlayLayout().widgets.size(), 2u);
-    model_->setSelectedWidgetID(model_->overlayLayout().widgets[1].id);
+    model_->exportSession().setExportStartSeconds(900);  // under way: every widget shows a value
+    ASSERT_GE(model_->layoutEditor().overlayLayout().widgets.size(), 2u);
+    model_->layoutEditor().setSelectedWidgetID(model_->layoutEditor().overlayLayout().widgets[1].id);
     EXPECT_GT(paintsOnFrameReady(editor()), 0);
 
     auto* sidebar = window_->findChild<QScrollArea*>("sidebar");
@@ -211,9 +213,9 @@ TEST_F(ContentViewTest, ScreenshotOverABackgroundVideoThatRepaintsPlaysAndPans) 
         return editor()->grab().toImage().pixel(point * editor()->devicePixelRatioF());
     };
     EXPECT_TRUE(isLandscape(shownPixel()));
-    model_->playVideoPreview();
+    model_->backgroundVideo().playVideoPreview();
     ASSERT_TRUE(QTest::qWaitFor([&] { return isRed(modelPixel()); }, 5000));  // past halfway
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !model_->isVideoPreviewPlaying(); }, 10000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !model_->backgroundVideo().isVideoPreviewPlaying(); }, 10000));
     EXPECT_EQ(model_->previewTelemetryElapsedSeconds(), 900);
     EXPECT_TRUE(QTest::qWaitFor([&] { return isLandscape(modelPixel()); }, 2000));
     EXPECT_TRUE(isLandscape(shownPixel()));
@@ -230,25 +232,25 @@ TEST_F(ContentViewTest, ScreenshotOverABackgroundVideoThatRepaintsPlaysAndPans) 
                                             : QPointF(canvas.center().x(), canvas.y() / 2);
     ASSERT_FALSE(canvas.contains(outside));
     drag(editor(), outside, outside + QPointF(300, 0));
-    EXPECT_TRUE(model_->selectedWidgetID().has_value());
-    EXPECT_EQ(model_->videoBackgroundOffsetX(), 0);
+    EXPECT_TRUE(model_->layoutEditor().selectedWidgetID().has_value());
+    EXPECT_EQ(model_->backgroundVideo().videoBackgroundOffsetX(), 0);
     const QPointF empty = canvas.topLeft() + QPointF(3, 3);
     drag(editor(), empty, empty + QPointF(canvas.width() * 0.1, 0));
-    EXPECT_FALSE(model_->selectedWidgetID().has_value());
-    EXPECT_GT(model_->videoBackgroundOffsetX(), 0);
-    EXPECT_LT(model_->videoBackgroundOffsetX(), 1);
-    EXPECT_EQ(model_->videoBackgroundOffsetY(), 0);
+    EXPECT_FALSE(model_->layoutEditor().selectedWidgetID().has_value());
+    EXPECT_GT(model_->backgroundVideo().videoBackgroundOffsetX(), 0);
+    EXPECT_LT(model_->backgroundVideo().videoBackgroundOffsetX(), 1);
+    EXPECT_EQ(model_->backgroundVideo().videoBackgroundOffsetY(), 0);
     drag(editor(), empty, empty + QPointF(canvas.width() * 10, canvas.height() * 10));
-    EXPECT_DOUBLE_EQ(model_->videoBackgroundOffsetX(), 1);
-    const double down = model_->videoBackgroundOffsetY();
+    EXPECT_DOUBLE_EQ(model_->backgroundVideo().videoBackgroundOffsetX(), 1);
+    const double down = model_->backgroundVideo().videoBackgroundOffsetY();
     EXPECT_DOUBLE_EQ(std::abs(down), 1);
     drag(editor(), empty, empty - QPointF(canvas.width() * 30, canvas.height() * 30));
-    EXPECT_DOUBLE_EQ(model_->videoBackgroundOffsetX(), -1);
-    EXPECT_DOUBLE_EQ(model_->videoBackgroundOffsetY(), -down);
-    const PacemarkWidget first = model_->overlayLayout().widgets[0];
+    EXPECT_DOUBLE_EQ(model_->backgroundVideo().videoBackgroundOffsetX(), -1);
+    EXPECT_DOUBLE_EQ(model_->backgroundVideo().videoBackgroundOffsetY(), -down);
+    const PacemarkWidget first = model_->layoutEditor().overlayLayout().widgets[0];
     drag(editor(), previewRect(first, canvas).center(), previewRect(first, canvas).center());
-    EXPECT_EQ(model_->selectedWidgetID(), first.id);
-    EXPECT_DOUBLE_EQ(model_->videoBackgroundOffsetX(), -1);
+    EXPECT_EQ(model_->layoutEditor().selectedWidgetID(), first.id);
+    EXPECT_DOUBLE_EQ(model_->backgroundVideo().videoBackgroundOffsetX(), -1);
 }
 
 }  // namespace

@@ -44,9 +44,9 @@ protected:
 TEST_F(SidebarEditingTest, PresetPickerNeverReplacesAnEditedLayoutByAccident) {
     auto* picker = window_->findChild<QComboBox*>("presetPicker");
     ASSERT_NE(picker, nullptr);
-    model_->addWidget(TelemetryWidgetKind::power);
-    const PacemarkLayout edited = model_->overlayLayout();
-    const PacemarkPreset preset = model_->selectedPreset();
+    model_->layoutEditor().addWidget(TelemetryWidgetKind::power);
+    const PacemarkLayout edited = model_->layoutEditor().overlayLayout();
+    const PacemarkPreset preset = model_->layoutEditor().selectedPreset();
 
     // A wheel turn over the closed picker scrolls the sidebar instead.
     QScrollBar* scroll = sidebar()->verticalScrollBar();
@@ -54,17 +54,17 @@ TEST_F(SidebarEditingTest, PresetPickerNeverReplacesAnEditedLayoutByAccident) {
     scroll->setValue(0);
     turnWheel(picker, 2);
     EXPECT_GT(scroll->value(), 0);
-    EXPECT_EQ(model_->overlayLayout(), edited);
+    EXPECT_EQ(model_->layoutEditor().overlayLayout(), edited);
     // So does a turn over a frame slider.
     auto* slider = sidebar()->widget()->findChildren<QSlider*>().back();
     const int position = slider->value();
     turnWheel(slider, -1);
     EXPECT_EQ(slider->value(), position);
-    EXPECT_EQ(model_->overlayLayout(), edited);
+    EXPECT_EQ(model_->layoutEditor().overlayLayout(), edited);
 
     // Choosing the preset already selected changes nothing and asks nothing.
     emit picker->activated(picker->currentIndex());
-    EXPECT_EQ(model_->overlayLayout(), edited);
+    EXPECT_EQ(model_->layoutEditor().overlayLayout(), edited);
     EXPECT_EQ(platform_.replaceQuestions, 0);
 
     // Another preset asks first; "Отмена" keeps the layout and the picker shows it.
@@ -72,14 +72,14 @@ TEST_F(SidebarEditingTest, PresetPickerNeverReplacesAnEditedLayoutByAccident) {
     picker->setCurrentIndex(other);
     emit picker->activated(other);
     EXPECT_EQ(platform_.replaceQuestions, 1);
-    EXPECT_EQ(model_->overlayLayout(), edited);
-    EXPECT_EQ(picker->currentData().toInt(), static_cast<int>(model_->selectedPresetValue()));
+    EXPECT_EQ(model_->layoutEditor().overlayLayout(), edited);
+    EXPECT_EQ(picker->currentData().toInt(), static_cast<int>(model_->layoutEditor().selectedPreset()));
     // "Заменить" applies it.
     platform_.replaceAnswer = true;
     emit picker->activated(other);
     EXPECT_EQ(platform_.replaceQuestions, 2);
-    EXPECT_NE(model_->selectedPreset(), preset);
-    EXPECT_NE(model_->overlayLayout(), edited);
+    EXPECT_NE(model_->layoutEditor().selectedPreset(), preset);
+    EXPECT_NE(model_->layoutEditor().overlayLayout(), edited);
 }
 
 // The segment's sliders and fields, and the resolution picker, show what the
@@ -92,15 +92,15 @@ TEST_F(SidebarEditingTest, ExportSettingsShowWhatTheModelStored) {
     // Moving the start slider past the end pushes the end.
     const auto sliders = startField->parentWidget()->findChildren<QSlider*>(Qt::FindDirectChildrenOnly);
     ASSERT_EQ(sliders.size(), 2);  // start, end
-    const double duration = static_cast<double>(model_->activityDurationSeconds());
+    const double duration = static_cast<double>(model_->loadedActivity().activityDurationSeconds());
     sliders[1]->setValue(300);
-    EXPECT_EQ(model_->exportEndSeconds(), std::llround(0.3 * duration));
+    EXPECT_EQ(model_->exportSession().exportEndSeconds(), std::llround(0.3 * duration));
     sliders[0]->setValue(700);
-    EXPECT_EQ(model_->startOffsetSeconds(), std::llround(0.7 * duration));
-    EXPECT_GT(model_->exportEndSeconds(), model_->startOffsetSeconds());
+    EXPECT_EQ(model_->exportSession().startOffsetSeconds(), std::llround(0.7 * duration));
+    EXPECT_GT(model_->exportSession().exportEndSeconds(), model_->exportSession().startOffsetSeconds());
     EXPECT_GE(sliders[1]->value(), sliders[0]->value());
-    EXPECT_EQ(startField->text(), QString::number(model_->startOffsetSeconds()));
-    EXPECT_EQ(endField->text(), QString::number(model_->exportEndSeconds()));
+    EXPECT_EQ(startField->text(), QString::number(model_->exportSession().startOffsetSeconds()));
+    EXPECT_EQ(endField->text(), QString::number(model_->exportSession().exportEndSeconds()));
 
     // A typed end past the ride is corrected by the model and shown back,
     // also while the field still has the focus.
@@ -109,15 +109,15 @@ TEST_F(SidebarEditingTest, ExportSettingsShowWhatTheModelStored) {
     endField->selectAll();
     QTest::keyClicks(endField, QStringLiteral("999999"));
     QTest::keyClick(endField, Qt::Key_Return);
-    EXPECT_EQ(endField->text(), QString::number(model_->exportEndSeconds()));
+    EXPECT_EQ(endField->text(), QString::number(model_->exportSession().exportEndSeconds()));
 
     // The resolution picker sets both sides.
     for (auto* picker : window_->findChildren<QComboBox*>()) {
         const int index = picker->findData(QStringLiteral("2560x1440"));
         if (index >= 0) emit picker->activated(index);
     }
-    EXPECT_EQ(model_->width(), 2560);
-    EXPECT_EQ(model_->height(), 1440);
+    EXPECT_EQ(model_->exportSession().settings().width, 2560);
+    EXPECT_EQ(model_->exportSession().settings().height, 1440);
 }
 
 // While an export runs the actions that would start another are locked, and
@@ -141,7 +141,7 @@ TEST_F(SidebarEditingTest, ExportingLocksTheActionsUntilStopOrShowsTheMovie) {
     const int width = sidebar()->width();
 
     QTest::mouseClick(saveAs, Qt::LeftButton);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return model_->exportProgress() > 0; }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return model_->exportSession().exportProgress() > 0; }, 5000));
     QTest::qWait(20);  // the queued fitting and scrolling
     for (auto* locked : {make, saveAs, open}) EXPECT_FALSE(locked->isEnabled()) << locked->text().toStdString();
     EXPECT_TRUE(stop->isVisible());
@@ -152,7 +152,7 @@ TEST_F(SidebarEditingTest, ExportingLocksTheActionsUntilStopOrShowsTheMovie) {
     EXPECT_EQ(sidebar()->width(), width);
 
     QTest::mouseClick(stop, Qt::LeftButton);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !model_->isExporting(); }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !model_->exportSession().isExporting(); }, 5000));
     QTest::qWait(20);
     for (auto* unlocked : {make, saveAs, open}) EXPECT_TRUE(unlocked->isEnabled()) << unlocked->text().toStdString();
     EXPECT_FALSE(stop->isVisible());
@@ -163,7 +163,7 @@ TEST_F(SidebarEditingTest, ExportingLocksTheActionsUntilStopOrShowsTheMovie) {
 
     finishExports_ = true;
     QTest::mouseClick(saveAs, Qt::LeftButton);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !model_->isExporting(); }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !model_->exportSession().isExporting(); }, 5000));
     ASSERT_TRUE(reveal->isVisible());
     QTest::mouseClick(reveal, Qt::LeftButton);
     EXPECT_EQ(platform_.revealed, std::vector<std::filesystem::path>{folder / "ride.mov"});
@@ -178,7 +178,7 @@ TEST_F(SidebarEditingTest, WidgetListAddsRemovesAndEditsTheSelectedWidget) {
     const auto sliders = kind->parentWidget()->findChildren<QSlider*>(Qt::FindDirectChildrenOnly);
     ASSERT_EQ(pickers.size(), 2);  // kind, panel style
     ASSERT_EQ(sliders.size(), 4);  // X, Y, width, height
-    const auto widgetCount = [&] { return model_->overlayLayout().widgets.size(); };
+    const auto widgetCount = [&] { return model_->layoutEditor().overlayLayout().widgets.size(); };
     const std::size_t count = widgetCount();
 
     // "Добавить" offers every kind; the added widget is listed and selected.
@@ -188,17 +188,17 @@ TEST_F(SidebarEditingTest, WidgetListAddsRemovesAndEditsTheSelectedWidget) {
     QCoreApplication::processEvents();
     ASSERT_EQ(widgetCount(), count + 1);
     EXPECT_EQ(list->count(), static_cast<int>(count + 1));
-    ASSERT_TRUE(model_->selectedWidget().has_value());
-    EXPECT_EQ(model_->selectedWidget()->kind, TelemetryWidgetKind::cadence);
+    ASSERT_TRUE(model_->layoutEditor().selectedWidget().has_value());
+    EXPECT_EQ(model_->layoutEditor().selectedWidget()->kind, TelemetryWidgetKind::cadence);
     EXPECT_EQ(list->currentRow(), static_cast<int>(count));
-    const UUID added = *model_->selectedWidgetID();
+    const UUID added = *model_->layoutEditor().selectedWidgetID();
 
     // The pickers and the frame sliders edit the selected widget.
     emit pickers[0]->activated(pickers[0]->findData(TelemetryWidgetKind::heartRate));
     emit pickers[1]->activated(pickers[1]->findData(TelemetryWidgetPanelStyle::dial));
     sliders[0]->setValue(100);
     sliders[2]->setValue(250);
-    const PacemarkWidget edited = *model_->selectedWidget();
+    const PacemarkWidget edited = *model_->layoutEditor().selectedWidget();
     EXPECT_EQ(edited.id, added);
     EXPECT_EQ(edited.kind, TelemetryWidgetKind::heartRate);
     EXPECT_EQ(edited.panelStyle, TelemetryWidgetPanelStyle::dial);
@@ -211,11 +211,11 @@ TEST_F(SidebarEditingTest, WidgetListAddsRemovesAndEditsTheSelectedWidget) {
     // One key event carrying the whole text (QTest's key clicks take ASCII only).
     QKeyEvent typing(QEvent::KeyPress, 0, Qt::NoModifier, QStringLiteral("ПодписьДлиннееДвадцатиЧетырёхБукв"));
     QApplication::sendEvent(caption, &typing);
-    EXPECT_EQ(model_->selectedWidgetCaption(), QStringLiteral("ПодписьДлиннееДвадцатиЧе"));
-    EXPECT_EQ(caption->text(), model_->selectedWidgetCaption());
+    EXPECT_EQ(model_->layoutEditor().selectedWidgetCaption(), QStringLiteral("ПодписьДлиннееДвадцатиЧе"));
+    EXPECT_EQ(caption->text(), model_->layoutEditor().selectedWidgetCaption());
     QTest::keyClick(caption, Qt::Key_X);
-    EXPECT_EQ(model_->selectedWidgetCaption(), QStringLiteral("ПодписьДлиннееДвадцатиЧе"));
-    EXPECT_EQ(caption->text(), model_->selectedWidgetCaption());
+    EXPECT_EQ(model_->layoutEditor().selectedWidgetCaption(), QStringLiteral("ПодписьДлиннееДвадцатиЧе"));
+    EXPECT_EQ(caption->text(), model_->layoutEditor().selectedWidgetCaption());
 
     // A colour button opens the colour dialog on its colour; what is chosen
     // there (`answer`) goes to the model, cancelling (no `answer`) changes
@@ -236,29 +236,29 @@ TEST_F(SidebarEditingTest, WidgetListAddsRemovesAndEditsTheSelectedWidget) {
         }
         return opened.rgb() & 0xFFFFFFu;
     };
-    const std::uint32_t accent = model_->selectedWidget()->accentHex;
+    const std::uint32_t accent = model_->layoutEditor().selectedWidget()->accentHex;
     EXPECT_EQ(pickColour(QStringLiteral("Акцент выбранного поля"), QColor(0x12, 0x34, 0x56)), accent);
-    EXPECT_EQ(model_->selectedWidget()->accentHex, 0x123456u);
-    const PacemarkLayout coloured = model_->overlayLayout();
+    EXPECT_EQ(model_->layoutEditor().selectedWidget()->accentHex, 0x123456u);
+    const PacemarkLayout coloured = model_->layoutEditor().overlayLayout();
     EXPECT_EQ(pickColour(QStringLiteral("Акцент выбранного поля"), QColor()), 0x123456u);
-    EXPECT_EQ(model_->overlayLayout(), coloured);
+    EXPECT_EQ(model_->layoutEditor().overlayLayout(), coloured);
     pickColour(QStringLiteral("Значения всех полей"), QColor(0x65, 0x43, 0x21));
-    for (const auto& widget : model_->overlayLayout().widgets) EXPECT_EQ(widget.valueColorHex, 0x654321u);
+    for (const auto& widget : model_->layoutEditor().overlayLayout().widgets) EXPECT_EQ(widget.valueColorHex, 0x654321u);
 
     // With nothing selected the editor shows nothing of the last widget.
-    model_->setSelectedWidgetID(std::nullopt);
+    model_->layoutEditor().setSelectedWidgetID(std::nullopt);
     QCoreApplication::processEvents();
     EXPECT_EQ(kind->currentIndex(), -1);
     EXPECT_TRUE(caption->text().isEmpty());
 
     // Another row of the list selects its widget; "Удалить" removes it.
     list->setCurrentRow(0);
-    const UUID first = model_->overlayLayout().widgets[0].id;
-    EXPECT_EQ(model_->selectedWidgetID(), first);
+    const UUID first = model_->layoutEditor().overlayLayout().widgets[0].id;
+    EXPECT_EQ(model_->layoutEditor().selectedWidgetID(), first);
     QTest::mouseClick(button(QStringLiteral("Удалить")), Qt::LeftButton);
     EXPECT_EQ(widgetCount(), count);
     EXPECT_EQ(list->count(), static_cast<int>(count));
-    for (const auto& widget : model_->overlayLayout().widgets) EXPECT_NE(widget.id, first);
+    for (const auto& widget : model_->layoutEditor().overlayLayout().widgets) EXPECT_NE(widget.id, first);
 }
 
 }  // namespace

@@ -76,7 +76,7 @@ protected:
         const QUrl ride = QUrl::fromLocalFile(
             QString::fromStdString((sourceFolder() / "samples" / "sample-ride.fit").string()));
         ASSERT_TRUE(window_->dropURLs({ride}));
-        ASSERT_TRUE(QTest::qWaitFor([&] { return model_->activity() != nullptr && !model_->isLoading(); }, 20000));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return model_->loadedActivity().activity() != nullptr && !model_->loadedActivity().isLoading(); }, 20000));
         QCoreApplication::processEvents();
     }
 

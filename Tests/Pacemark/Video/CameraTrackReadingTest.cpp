@@ -1,0 +1,75 @@
+#include "FFmpegMovieReader.h"
+
+#include <gtest/gtest.h>
+
+#include "CameraExpectations.h"
+#include "VideoTestMovies.h"
+
+namespace pacemark {
+namespace {
+
+using namespace testing;
+
+CameraGPS cameraGPSOf(const std::filesystem::path& path) {
+    const FFmpegMovieReader reader(path);
+    const auto track = reader.cameraMetadataTrack();
+    if (!track) return {};
+    return GPMFReader::readGPS(track->payloads());
+}
+
+TEST(CameraTrackReadingTest, SharedClipsDecodeAsTheIndependentDecoderReadsThem) {
+    const auto folder = sharedCameraFolder();
+    if (!std::filesystem::exists(folder / "clips")) GTEST_SKIP() << folder.string() << " is not present";
+    for (const char* name : {"max-heromode.mp4", "hero10-GL012297.LRV", "karma.mp4"}) {
+        SCOPED_TRACE(name);
+        expectDecodedAsExpected(cameraGPSOf(folder / "clips" / name), folder / "expected" / (std::string(name) + ".gps.json"));
+    }
+}
+
+TEST(CameraTrackReadingTest, KarmaMetadataHasNoCameraGPS) {
+    const auto clip = sharedCameraFolder() / "clips" / "karma.mp4";
+    if (!std::filesystem::exists(clip)) GTEST_SKIP() << clip.string() << " is not present";
+    const FFmpegMovieReader reader(clip);
+    const auto track = reader.cameraMetadataTrack();
+    ASSERT_TRUE(track);
+    EXPECT_EQ(track->samples.size(), 13u);
+    EXPECT_FALSE(GPMFReader::readGPS(track->payloads()).hasGPS());
+}
+
+TEST(CameraTrackReadingTest, PhoneClipHasNoCameraMetadataTrack) {
+    const auto clip = sharedCameraFolder() / "clips" / "iphone6-with-gps.mov";
+    if (!std::filesystem::exists(clip)) GTEST_SKIP() << clip.string() << " is not present";
+    EXPECT_FALSE(FFmpegMovieReader(clip).cameraMetadataTrack());
+}
+
+TEST(CameraTrackReadingTest, ClipFactsAreTheVideoTracksExactOnes) {
+    const auto folder = sharedCameraFolder() / "clips";
+    if (!std::filesystem::exists(folder)) GTEST_SKIP() << folder.string() << " is not present";
+    const ClipFacts max = FFmpegMovieReader(folder / "max-heromode.mp4").clipFacts();
+    EXPECT_EQ(max.frameRate.text(), "30000/1001");
+    EXPECT_EQ(max.frameCount, 315);
+    EXPECT_EQ(max.displayWidth, 848);
+    EXPECT_EQ(max.displayHeight, 480);
+    // The video track's own length, not the longer audio's.
+    EXPECT_NEAR(max.durationSeconds, 10.5105, 1e-6);
+    const ClipFacts proxy = FFmpegMovieReader(folder / "hero10-GL012297.LRV").clipFacts();
+    EXPECT_EQ(proxy.frameRate.text(), "60000/1001");
+    EXPECT_EQ(std::make_pair(proxy.displayWidth, proxy.displayHeight), std::make_pair(std::int64_t{768}, std::int64_t{432}));
+}
+
+TEST(CameraTrackReadingTest, RotatedClipReportsItsUprightSize) {
+    if (!ffmpegCommandAvailable()) GTEST_SKIP() << "the ffmpeg command is not installed";
+    TemporaryFolder folder;
+    const auto plain = folder / "plain.mp4";
+    const auto movie = folder / "portrait.mp4";
+    makeTestMovie(plain, "testsrc=size=64x48:rate=25", 0.4);
+    ASSERT_TRUE(runFFmpeg("-i " + quoted(plain) + " -c copy -metadata:s:v:0 rotate=90 " + quoted(movie)));
+    const ClipFacts facts = FFmpegMovieReader(movie).clipFacts();
+    EXPECT_EQ(facts.displayWidth, 48);
+    EXPECT_EQ(facts.displayHeight, 64);
+    EXPECT_EQ(facts.frameRate.text(), "25/1");
+    EXPECT_EQ(facts.frameCount, 10);
+}
+
+}  // namespace
+}  // namespace pacemark

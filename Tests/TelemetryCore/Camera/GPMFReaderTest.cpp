@@ -1,0 +1,130 @@
+#include "Camera/GPMFReader.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "CameraExpectations.h"
+#include "GPMFTestPayloads.h"
+#include "TestSupport.h"
+
+namespace pacemark {
+namespace {
+
+using namespace testing::gpmf;
+
+GPMFError errorReading(const Bytes& payload) {
+    const GPMFPayload one{payload, 0, 1};
+    return testing::thrownBy<GPMFError>([&] { GPMFReader::readGPS(std::span(&one, 1)); });
+}
+
+TEST(GPMFReaderTest, SharedRawPayloadsDecodeAsTheIndependentDecoderReadsThem) {
+    const auto folder = testing::sharedCameraFolder();
+    if (!std::filesystem::exists(folder / "gpmf")) GTEST_SKIP() << folder.string() << " is not present";
+    int files = 0;
+    for (const auto& file : testing::filesIn(folder / "gpmf")) {
+        SCOPED_TRACE(file.string());
+        const auto raw = testing::rawPayloads(folder / "gpmf" / file);
+        const CameraGPS decoded = GPMFReader::readGPS(raw.payloads);
+        testing::expectDecodedAsExpected(decoded, folder / "expected" / (file.string() + ".gps.json"));
+        ++files;
+    }
+    EXPECT_EQ(files, 7);
+}
+
+TEST(GPMFReaderTest, GPS5TimesSpreadBetweenSuccessiveStamps) {
+    const Bytes first = device({gps5Stream("230501100000.000", 3, 150, 4)});
+    const Bytes second = device({gps5Stream("230501100002.000", 3, 150, 4)});
+    const GPMFPayload payloads[] = {{first, 0, 1}, {second, 1, 1}};
+    const CameraGPS gps = GPMFReader::readGPS(payloads);
+    ASSERT_TRUE(gps.hasGPS());
+    const auto samples = gps.bestSamples();
+    ASSERT_EQ(samples.size(), 8u);
+    const auto start = *GPMFReader::parseGPSU("230501100000.000");
+    EXPECT_EQ(*samples[1].utc, start + std::chrono::milliseconds(500));
+    EXPECT_EQ(*samples[4].utc, start + std::chrono::seconds(2));
+    // The last payload, with no stamp after it, keeps the step before it.
+    EXPECT_EQ(*samples[7].utc, start + std::chrono::milliseconds(3500));
+    EXPECT_DOUBLE_EQ(samples[5].movieSeconds, 1.25);
+    EXPECT_NEAR(samples[3].latitude, 47.50003, 1e-9);
+    EXPECT_NEAR(samples[3].altitudeMeters, 500.25, 1e-9);
+    EXPECT_NEAR(samples[3].speed3DMetersPerSecond, 5.6, 1e-9);
+    ASSERT_EQ(gps.devices.front().gps5Stamps.size(), 2u);
+    EXPECT_EQ(gps.devices.front().name, "Camera");
+}
+
+TEST(GPMFReaderTest, ScaleStaysInForceForLaterPayloads) {
+    const Bytes first = device({gps5Stream("230501100000.000", 3, 150, 2)});
+    const Bytes second = device({gps5Stream("230501100001.000", 2, 600, 2, false)});
+    const GPMFPayload payloads[] = {{first, 0, 1}, {second, 1, 1}};
+    const auto samples = GPMFReader::readGPS(payloads).bestSamples();
+    ASSERT_EQ(samples.size(), 4u);
+    EXPECT_NEAR(samples[2].latitude, 47.5, 1e-9);
+    EXPECT_EQ(samples[2].fix, 2);
+    EXPECT_EQ(samples[2].precision, 600);
+    EXPECT_FALSE(samples[2].isUsable());
+    EXPECT_TRUE(samples[0].isUsable());
+}
+
+TEST(GPMFReaderTest, PayloadWithoutGPSStreamsHasNoCameraGPS) {
+    const Bytes payload = device({nested("STRM", {klv("STNM", 'c', 5, 1, textBytes("Accel"))})});
+    const GPMFPayload one{payload, 0, 1};
+    EXPECT_FALSE(GPMFReader::readGPS(std::span(&one, 1)).hasGPS());
+}
+
+TEST(GPMFReaderTest, TrailingZeroPaddingIsAccepted) {
+    Bytes payload = device({gps5Stream("230501100000.000", 3, 150, 2)});
+    payload.insert(payload.end(), 12, 0);
+    const GPMFPayload one{payload, 0, 1};
+    EXPECT_EQ(GPMFReader::readGPS(std::span(&one, 1)).bestSamples().size(), 2u);
+}
+
+TEST(GPMFReaderTest, MalformedPayloadsGiveRussianErrors) {
+    const Bytes good = device({gps5Stream("230501100000.000", 3, 150, 2)});
+
+    Bytes truncated(good.begin(), good.end() - 10);
+    auto error = errorReading(truncated);
+    EXPECT_EQ(error.errorCase(), GPMFError::Case::truncated);
+    EXPECT_NE(error.errorDescription().find("Метаданные камеры обрезаны"), std::string::npos);
+
+    // A stream claiming more bytes than its device container holds.
+    Bytes pastEnd = good;
+    const std::size_t strm = 8 + 12 + 16;  // DEVC header, DVID, DVNM
+    ASSERT_EQ(std::string(pastEnd.begin() + strm, pastEnd.begin() + strm + 4), "STRM");
+    pastEnd[strm + 6] = 0x7f;
+    error = errorReading(pastEnd);
+    EXPECT_EQ(error.errorCase(), GPMFError::Case::sizePastEnd);
+    EXPECT_NE(error.errorDescription().find("«STRM»"), std::string::npos);
+
+    const Bytes wrongType =
+        device({nested("STRM", {klv("GPS5", 'c', 20, 1, Bytes(20, 'x'))})});
+    error = errorReading(wrongType);
+    EXPECT_EQ(error.errorCase(), GPMFError::Case::wrongType);
+    EXPECT_NE(error.errorDescription().find("неверный тип"), std::string::npos);
+
+    const Bytes zeroScale = device({nested("STRM", {klv("SCAL", 'l', 4, 1, int32s({0})),
+                                                    klv("GPS5", 'l', 20, 1, int32s({1, 2, 3, 4, 5}))})});
+    EXPECT_EQ(errorReading(zeroScale).errorCase(), GPMFError::Case::wrongType);
+
+    const Bytes loop = device({nested("STRM", {nested("STRM", {})})});
+    error = errorReading(loop);
+    EXPECT_EQ(error.errorCase(), GPMFError::Case::nestingLoop);
+    EXPECT_NE(error.errorDescription().find("вложен сам в себя"), std::string::npos);
+
+    Bytes deep = klv("DATA", 'B', 1, 1, {1});
+    for (int level = 0; level < 12; ++level) deep = nested(level % 2 ? "AAAA" : "BBBB", {deep});
+    error = errorReading(deep);
+    EXPECT_EQ(error.errorCase(), GPMFError::Case::tooDeep);
+    EXPECT_NE(error.errorDescription().find("слишком глубокая вложенность"), std::string::npos);
+}
+
+TEST(GPMFReaderTest, GPSUStampsOutsideTheCalendarAreNotTimes) {
+    EXPECT_EQ(GPMFReader::parseGPSU("191118234514.000"), parseISO8601InternetDateTime("2019-11-18T23:45:14Z"));
+    EXPECT_FALSE(GPMFReader::parseGPSU("191318234514.000"));
+    EXPECT_FALSE(GPMFReader::parseGPSU("000000000000.000"));
+    EXPECT_FALSE(GPMFReader::parseGPSU("19111823451"));
+}
+
+}  // namespace
+}  // namespace pacemark
