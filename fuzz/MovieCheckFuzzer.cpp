@@ -4,6 +4,7 @@
 // repair accepts must come back unchanged from a second repair.
 //
 // fuzz-sources: MovieCheck/MovieChecker.cpp MovieCheck/QuickTimeTrackReader.cpp MovieCheck/ProResFrame.cpp MovieCheck/ProResFrameRepair.cpp PacemarkError.cpp
+// fuzz-sources: Telemetry/RegularFileOpening.cpp
 // fuzz-seeds: mov prores
 // fuzz-options: -max_len=65536
 

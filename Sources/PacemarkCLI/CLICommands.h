@@ -24,5 +24,6 @@ int runSheetCommand(std::span<const std::string> arguments);
 int runExportCommand(std::span<const std::string> arguments);
 int runCheckCommand(std::span<const std::string> arguments);
 int runLayoutCommand(std::span<const std::string> arguments);
+int runSyncCommand(std::span<const std::string> arguments);
 
 }  // namespace pacemark::cli

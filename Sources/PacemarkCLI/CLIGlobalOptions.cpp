@@ -40,9 +40,9 @@ const CLIGlobalOptions& CLIGlobalOptions::current() { return storedOptions(); }
 
 void CLIGlobalOptions::setCurrent(const CLIGlobalOptions& options) { storedOptions() = options; }
 
-TelemetryActivity loadActivity(const std::filesystem::path& path) {
+TelemetryActivity loadActivity(const std::filesystem::path& path, std::stop_token stop) {
     std::optional<TelemetryDamage> damage;
-    TelemetryActivity activity = TelemetryFileLoader::load(path, decoding(), &damage);
+    TelemetryActivity activity = TelemetryFileLoader::load(path, decoding(), &damage, std::move(stop));
     reportDamage(damage);
     return activity;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <stop_token>
 #include <string>
 #include <vector>
 
@@ -28,8 +29,9 @@ struct CLIGlobalOptions {
 };
 
 // The loader as every command calls it: strict, or recovering with
-// --recover (the damage is then described on stderr).
-TelemetryActivity loadActivity(const std::filesystem::path& path);
+// --recover (the damage is then described on stderr). A requested `stop`
+// ends the load with TelemetryLoadCancelled.
+TelemetryActivity loadActivity(const std::filesystem::path& path, std::stop_token stop = {});
 std::vector<TelemetrySample> decodeSamples(const std::filesystem::path& path);
 
 }  // namespace pacemark::cli

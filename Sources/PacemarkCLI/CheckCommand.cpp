@@ -16,6 +16,14 @@ namespace pacemark::cli {
 int runCheckCommand(std::span<const std::string> arguments) {
     const CLIArguments args(arguments, {}, {});
     const std::filesystem::path path = args.requireOneFile();
+    // A FIFO or a device would be read for ever; a folder is the reader's
+    // own message.
+    std::error_code error;
+    const auto status = std::filesystem::status(path, error);
+    if (!error && std::filesystem::exists(status) && !std::filesystem::is_regular_file(status) &&
+        !std::filesystem::is_directory(status)) {
+        throw PacemarkError("Не удалось прочитать «" + path.filename().string() + "»: это не обычный файл.");
+    }
     HEVCAlphaTrackChecker hevc;
 #ifdef PACEMARK_CLI_HAS_PLATFORM
     hevc = checkHEVCAlphaTrack;

@@ -106,10 +106,15 @@ int ExportBatch::run(const std::vector<ExportJob>& jobs, const ExportOne& export
             stopped = true;
             break;
         } catch (const std::exception& error) {
-            // PacemarkError's text is the Russian description; anything else
-            // is a fault of ours, said as such.
-            const bool ours = dynamic_cast<const PacemarkError*>(&error) != nullptr;
-            err_ << (ours ? "Ошибка: " : "Внутренняя ошибка: ") << job.source.string() << ": " << error.what() << "\n";
+            // The Russian text of the failure (out of memory and system
+            // errors included); anything else is a fault of ours, said as such.
+            const std::string text = userFacingDescription(error);
+            const std::string_view internal = "Внутренняя ошибка: ";
+            if (text.starts_with(internal)) {
+                err_ << internal << job.source.string() << ": " << text.substr(internal.size()) << "\n";
+            } else {
+                err_ << "Ошибка: " << job.source.string() << ": " << text << "\n";
+            }
             failed.push_back(&job);
         }
         out_.flush();

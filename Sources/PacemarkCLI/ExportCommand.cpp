@@ -12,12 +12,14 @@
 #include <vector>
 
 #include "CLIArguments.h"
+#include "CLIDestination.h"
 #include "CLICommands.h"
 #include "CLIGlobalOptions.h"
 #include "CairoDrawingSurface.h"
 #include "ExportBatch.h"
 #include "ExportMotionOption.h"
 #include "ExportProgress.h"
+#include "Export/ExportDestination.h"
 #include "Export/TelemetryVideoExporter.h"
 #include "LayoutOption.h"
 #include "Telemetry/TelemetryFileLoader.h"
@@ -100,7 +102,8 @@ int runExportCommand(std::span<const std::string> arguments) {
     const CLIArguments args(arguments,
                             {"--output", "--output-dir", "--codec", "--preset", "--layout", "--size", "--fps", "--start",
                              "--end", "--motion"},
-                            {"--json", "--quiet", "--skip-existing", "--compact", "--smooth-values"}, {{"-o", "--output"}, {"-q", "--quiet"}});
+                            {"--json", "--quiet", "--skip-existing", "--compact", "--smooth-values", "--force"},
+                            {{"-o", "--output"}, {"-q", "--quiet"}});
     const TelemetryVideoCodec codec = codecOption(args);
     const bool compact = args.has("--compact");
     if (compact && !codec.row().compactStorage) {
@@ -124,23 +127,46 @@ int runExportCommand(std::span<const std::string> arguments) {
         if (auto text = args.value(option)) return fs::path(*text);
         return std::nullopt;
     };
+    if (args.value("--output-dir") == "") throw CLIUsageError("Пустой параметр --output-dir: укажите папку.");
     const std::vector<ExportJob> jobs = ExportBatch::plan(args.positional(), path("--output"), path("--output-dir"));
     const ExportProgressMode progressMode = exportProgressMode(args.has("--quiet"));
-    // Checked before any work: a folder named as an output is a wrong
-    // argument (status 2); a place that cannot be written fails that ride at
-    // once with the error a late write would report.
+    const bool skipExisting = args.has("--skip-existing");
+    // Checked before any work, for every movie of the run: a destination
+    // that is no file to write (a folder, a device, one of the rides or the
+    // layout read, a read-only movie without --force) is a wrong argument
+    // (status 2); a place that cannot be written fails that ride at once
+    // with the error a late write would report.
+    std::vector<fs::path> inputs(args.positional().begin(), args.positional().end());
+    if (const auto layout = args.value("--layout")) inputs.emplace_back(*layout);
     for (const ExportJob& job : jobs) {
-        if (const auto error = TelemetryExportSettings::outputFolderError(job.output)) throw CLIUsageError(*error);
+        if (skipExisting && ExportBatch::isCompleteMovie(job.output)) {
+            // Left as it is, so only the rule that protects the inputs applies.
+            if (const auto error = ExportDestination::error(job.output, inputs)) throw CLIUsageError(*error);
+            continue;
+        }
+        checkDestination(job.output, inputs, args.has("--force"), std::cerr);
     }
 
     const TelemetryVideoExporter exporter(platformMovieWriters({.compactStorage = compact}), std::make_shared<const CairoDrawingSurfaceFactory>());
     std::stop_source stop;
     const auto exportOne = [&](const ExportJob& job) {
         if (const auto error = TelemetryExportSettings::outputPlaceError(job.output)) throw PacemarkError(*error);
-        const auto activity = std::make_shared<const TelemetryActivity>(loadActivity(job.source));
+        // Ctrl-C during a long load stops it as it stops the export.
+        std::shared_ptr<const TelemetryActivity> activity;
+        try {
+            activity = std::make_shared<const TelemetryActivity>(loadActivity(job.source, stop.get_token()));
+        } catch (const TelemetryLoadCancelled&) {
+            throw TelemetryVideoExportCancelled();
+        }
         const TelemetryRenderConfig config(job.output, settings, start,
                                            end ? std::optional<double>(*end - start) : std::nullopt, overlay.layout);
         const TelemetryVideoFramePlan plan = TelemetryVideoExporter::framePlan(*activity, config);
+        // Known before the first frame: a movie the writers cannot index, or
+        // one of more than 7 days that nobody asked for by its end.
+        if (const auto error = settings.movieLengthError(plan.frameCount, end.has_value())) {
+            const bool unasked = !end && settings.exceedsUnaskedMovieLength(plan.frameCount);
+            throw PacemarkError(*error + (unasked ? " Это делает параметр --end СЕКУНДЫ." : ""));
+        }
         if (progressMode != ExportProgressMode::quiet) {
             std::cerr << "Создаю " << job.output.filename().string() << ": " << width << "×" << height << ", " << fps
                       << " к/с, " << std::string(codec.rawValue()) << ", кадров: " << plan.frameCount << "\n";
@@ -163,7 +189,7 @@ int runExportCommand(std::span<const std::string> arguments) {
         return ExportedMovie{plan.frameCount, plan.framesPerSecond};
     };
     const InterruptGuard interrupts(stop);
-    ExportBatch batch({.json = args.has("--json"), .skipExisting = args.has("--skip-existing")}, std::cout, std::cerr);
+    ExportBatch batch({.json = args.has("--json"), .skipExisting = skipExisting}, std::cout, std::cerr);
     return batch.run(jobs, exportOne);
 }
 

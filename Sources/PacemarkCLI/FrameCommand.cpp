@@ -7,6 +7,7 @@
 
 #include "CairoDrawingSurface.h"
 #include "CLIArguments.h"
+#include "CLIDestination.h"
 #include "CLICommands.h"
 #include "CLIGlobalOptions.h"
 #include "Export/TelemetryExportSettings.h"
@@ -38,6 +39,15 @@ PacemarkPreset presetNamed(const std::optional<std::string>& name) {
         names += (names.empty() ? "" : ", ") + std::string(known.caseName());
     }
     throw CLIUsageError("Неизвестный пресет «" + *name + "». Есть: " + names + ".");
+}
+
+std::vector<std::filesystem::path> inputFiles(const CLIArguments& options, std::filesystem::path ride,
+                                              std::initializer_list<const char*> fileOptions) {
+    std::vector<std::filesystem::path> files{std::move(ride)};
+    for (const char* option : fileOptions) {
+        if (const auto file = options.value(option); file && !file->empty()) files.emplace_back(*file);
+    }
+    return files;
 }
 
 double defaultFrameInstant(double durationSeconds) {
@@ -112,10 +122,12 @@ OwnedPixelBuffer composeOverBackground(const OwnedPixelBuffer& overlay, const Fr
 int runFrameCommand(std::span<const std::string> arguments) {
     const CLIArguments options(arguments,
                                {"--preset", "--layout", "--at", "--size", "--background", "--output", "--motion"},
-                               {"--smooth-values"}, {{"-o", "--output"}});
+                               {"--smooth-values", "--force"}, {{"-o", "--output"}});
     const std::filesystem::path input = options.requireOneFile();
     const auto output = options.value("--output");
     if (!output || output->empty()) throw CLIUsageError("Не указан выходной файл: -o КАДР.png.");
+    checkDestination(*output, inputFiles(options, input, {"--layout", "--background"}), options.has("--force"),
+                     std::cerr);
     const LayoutOption overlay = LayoutOption::fromOptions(options);
     const auto [width, height] = options.size("--size").value_or(std::pair<std::int64_t, std::int64_t>{1920, 1080});
     const FrameBackground background =

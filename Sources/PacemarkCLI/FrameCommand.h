@@ -2,9 +2,12 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <initializer_list>
 #include <optional>
 #include <string>
+#include <vector>
 
+#include "CLIArguments.h"
 #include "CairoPNG.h"
 #include "Layout/PacemarkPreset.h"
 
@@ -21,6 +24,11 @@ struct FrameBackground {
     // "checker", "dark" or the path of a PNG file.
     static FrameBackground parse(const std::string& text);
 };
+
+// The files a drawing command reads: the ride and the files named by
+// `fileOptions` (--layout, --background) when given; none may be its output.
+std::vector<std::filesystem::path> inputFiles(const CLIArguments& options, std::filesystem::path ride,
+                                              std::initializer_list<const char*> fileOptions);
 
 // The instant shown when none is given: 42 % of the ride's duration.
 double defaultFrameInstant(double durationSeconds);

@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "CLIArguments.h"
+#include "CLIDestination.h"
 #include "CLICommands.h"
 #include "CLIGlobalOptions.h"
 #include "CairoDrawingSurface.h"
@@ -30,10 +31,11 @@ constexpr double gap = 20;
 // one contact sheet (3 × 3), or the one layout of the file, each over the dark
 // backdrop and labelled with its name.
 int runSheetCommand(std::span<const std::string> arguments) {
-    const CLIArguments options(arguments, {"--at", "--layout", "--size", "--output"}, {}, {{"-o", "--output"}});
+    const CLIArguments options(arguments, {"--at", "--layout", "--size", "--output"}, {"--force"}, {{"-o", "--output"}});
     const std::filesystem::path input = options.requireOneFile();
     const auto output = options.value("--output");
     if (!output || output->empty()) throw CLIUsageError("Не указан выходной файл: -o ЛИСТ.png.");
+    checkDestination(*output, inputFiles(options, input, {"--layout"}), options.has("--force"), std::cerr);
     const auto requestedAt = options.number("--at");
     const auto [frameWidth, frameHeight] =
         options.size("--size").value_or(std::pair<std::int64_t, std::int64_t>{1920, 1080});

@@ -35,11 +35,11 @@ constexpr std::array kCommands = {
 #ifdef PACEMARK_CLI_HAS_PLATFORM
     // Commands that draw or write movies are registered here.
     CLICommand{"frame", "frame FILE [--preset NAME | --layout FILE] [--at SECONDS] [--size WxH] [--background checker|dark|PATH.png] "
-               "[--motion steps|smooth[:HZ]] [--smooth-values] -o OUT.png",
+               "[--motion steps|smooth[:HZ]] [--smooth-values] -o OUT.png [--force]",
                "Один кадр оверлея в PNG с прозрачностью (по умолчанию первый пресет, 42 % заезда, 1920x1080). "
                "С --background — поверх шахматки, тёмного фона или картинки; --motion и --smooth-values — как у export.",
                runFrameCommand},
-    CLICommand{"sheet", "sheet FILE [--layout FILE] [--at SECONDS] [--size WxH] -o OUT.png",
+    CLICommand{"sheet", "sheet FILE [--layout FILE] [--at SECONDS] [--size WxH] -o OUT.png [--force]",
                "Лист всех девяти пресетов (3 x 3) на тёмном фоне, с подписями; с --layout — один макет из файла. "
                "С --size кадры рисуются в этом размере (по умолчанию 1920x1080) и показаны не крупнее 640 точек "
                "по большей стороне.",
@@ -47,7 +47,7 @@ constexpr std::array kCommands = {
     CLICommand{"export",
                "export FILE... [-o OUT.mov | --output-dir DIR] [--codec prores|hevc] [--preset NAME | --layout FILE] "
                "[--size WxH] [--fps N] [--start S] [--end S] [--motion steps|smooth[:HZ]] [--smooth-values] [--skip-existing] "
-               "[--json] [--quiet] [--compact]",
+               "[--json] [--quiet] [--compact] [--force]",
                "Прозрачный оверлей заезда в видео MOV с альфа-каналом (по умолчанию ProRes 4444, 1920×1080, "
                "30 к/с, вся активность, файл ИМЯ-telemetry.mov рядом с исходным или в --output-dir). "
                "Несколько файлов — по фильму на каждый, ошибка одного не останавливает остальные, в конце итог. "
@@ -55,13 +55,24 @@ constexpr std::array kCommands = {
                "убирает прогресс. Ctrl-C останавливает экспорт, не трогая существующий файл. С --compact (только ProRes) "
                "повторяющийся кадр хранится в файле один раз, а повторы ссылаются на него: файл в десятки раз меньше "
                "и пишется быстрее. FFmpeg и GStreamer такие файлы читают, но не каждый видеоредактор проверен с ними: "
-               "если редактор покажет не те кадры, экспортируйте без --compact. "
+               "если редактор покажет не те кадры, экспортируйте без --compact. Фильм длиннее 7 суток пишется только "
+               "с явным --end. "
                "--motion steps (по умолчанию) меняет значения раз в секунду, как записано; --motion smooth плавно "
                "ведёт значения, дуги и точку маршрута между точками записи, обновляя кадр 10 раз в секунду "
                "(smooth:5, smooth:15 — другая частота, smooth:frame — каждый кадр). --smooth-values усредняет "
                "скорость и мощность по соседним секундам, чтобы последняя цифра не мерцала.",
                runExportCommand},
-    CLICommand{"layout", "layout --preset NAME -o FILE.pacemark-layout",
+    CLICommand{"sync", "sync RIDE CLIP... [--json]",
+               "Где каждый видеоклип лежит на заезде: по GPS камеры (время приемника, с точностью до долей секунды, "
+               "с частотой таймлапса), иначе по GPS-метке видео, иначе по дате съемки (если она попадает мимо "
+               "заезда — как местное время часового пояса заезда или единственного подходящего пояса). По строке на "
+               "клип, с --json — по объекту JSON: clip, method (camera-gps, video-location, creation-date, "
+               "creation-date-zone, none), startSeconds (секунда заезда на первом кадре клипа, может быть "
+               "дробной и отрицательной), uncertaintySeconds, rate (секунд заезда на секунду клипа), "
+               "durationSeconds, frameRate, zoneOffsetMinutes, positionMismatchMeters, message. Код выхода 0 — "
+               "все клипы размещены, 1 — хотя бы один нет.",
+               runSyncCommand},
+    CLICommand{"layout", "layout --preset NAME -o FILE.pacemark-layout [--force]",
                "Пресет в виде файла макета (JSON): основа, чтобы править макет и передавать его в --layout.",
                runLayoutCommand},
 #endif
@@ -72,9 +83,11 @@ void printHelp(std::ostream& out) {
            "Использование:\n";
     for (const auto& command : kCommands) out << "  pacemark-cli " << command.usage << "\n";
     out << "  pacemark-cli --help | --version | COMMAND --help\n\n"
-           "Для любой команды: --recover — из повреждённого или обрезанного файла FIT взять точки до места "
+           "Для любой команды: --recover — из повреждённого или обрезанного файла FIT или GPX взять точки до места "
            "повреждения; --verbose — показывать сообщения библиотек кодирования.\n\n";
     for (const auto& command : kCommands) out << command.name << ": " << command.summary << "\n\n";
+    out << "Выходной файл не может быть входным (заездом, макетом, картинкой), папкой или устройством; "
+           "файл только для чтения заменяется лишь с --force.\n\n";
     out << "Коды выхода: 0 — успех, 1 — ошибка при работе (у export — хотя бы с одним файлом), 2 — неверные аргументы, "
            "130 — остановлено.\n";
 }
@@ -130,14 +143,11 @@ int main(int argc, char** argv) {
         std::cerr << "Ошибка: " << error.errorDescription() << "\nИспользование: pacemark-cli " << command->usage
                   << "\n";
         return 2;
-    } catch (const pacemark::PacemarkError& error) {
-        std::cerr << "Ошибка: " << error.errorDescription() << "\n";
-        return 1;
-    } catch (const std::bad_alloc& error) {
-        std::cerr << "Ошибка: " << pacemark::userFacingDescription(error) << "\n";
-        return 1;
     } catch (const std::exception& error) {
-        std::cerr << pacemark::userFacingDescription(error) << "\n";
+        // Our errors, out of memory and system errors in their Russian
+        // words; anything else is "Внутренняя ошибка: …".
+        const std::string text = pacemark::userFacingDescription(error);
+        std::cerr << (text.starts_with("Внутренняя ошибка: ") ? "" : "Ошибка: ") << text << "\n";
         return 1;
     }
 }

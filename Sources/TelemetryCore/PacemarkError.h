@@ -1,7 +1,9 @@
 #pragma once
 
+#include <filesystem>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 namespace pacemark {
 
@@ -15,10 +17,21 @@ public:
 
 // The reason for a failed system call (an errno value) in Russian, for
 // messages that name what failed: "нет доступа", "на диске нет места"…
+// The one table of such reasons: every path (export, pictures, layouts,
+// movie checks, FFmpeg's errno codes) words them through it.
 std::string systemErrorReason(int errorNumber);
 
+// What the user reads when memory ran out, whatever ran out of it
+// (std::bad_alloc, ENOMEM from the system, a library's out-of-memory code).
+std::string outOfMemoryDescription();
+
+// "Не удалось <action> «<file name>»: <reason>." for a file operation that
+// failed with `errorNumber`, or outOfMemoryDescription() for ENOMEM.
+std::string fileFailureDescription(std::string_view action, const std::filesystem::path& path, int errorNumber);
+
 // Our own text for any failure that reaches the user: the description of a
-// PacemarkError, "Не хватает памяти …" for std::bad_alloc, and
+// PacemarkError, outOfMemoryDescription() for std::bad_alloc, the system's
+// reason for a std::filesystem or other system error, and
 // "Внутренняя ошибка: …" for anything else.
 std::string userFacingDescription(const std::exception& error);
 
@@ -26,10 +39,16 @@ std::string userFacingDescription(const std::exception& error);
 class FileReadError : public PacemarkError {
 public:
     FileReadError(std::string path, int errorNumber);
+    // Not a regular file (a named pipe, a device, a socket): refused before it
+    // is opened for reading, since reading one can block for ever or never
+    // end. `kind` names it in Russian; errorNumber() is 0.
+    static FileReadError notRegularFile(std::string path, const std::string& kind);
     const std::string& path() const { return path_; }
     int errorNumber() const { return errorNumber_; }
 
 private:
+    FileReadError(std::string path, int errorNumber, const std::string& reason);
+
     std::string path_;
     int errorNumber_;
 };

@@ -18,11 +18,13 @@ struct CLIRun {
 
 // Runs pacemark-cli with the arguments (single-quoted for the shell); its
 // standard error goes through a file in `folder`. `shellPrefix` runs before
-// the tool in the same shell (a ulimit, say).
+// the tool in the same shell (a ulimit, say). With `timeoutSeconds`, a tool
+// still running then is killed (status 137).
 inline CLIRun runCLI(const std::vector<std::string>& arguments, const TemporaryFolder& folder,
-                     const std::string& shellPrefix = "") {
+                     const std::string& shellPrefix = "", int timeoutSeconds = 0) {
     const auto errPath = folder / "stderr.txt";
-    std::string command = "{ " + shellPrefix + "exec '" PACEMARK_CLI_PATH "'";
+    const std::string timeout = timeoutSeconds > 0 ? "timeout -s KILL " + std::to_string(timeoutSeconds) + " " : "";
+    std::string command = "{ " + shellPrefix + "exec " + timeout + "'" PACEMARK_CLI_PATH "'";
     for (const auto& argument : arguments) command += " '" + argument + "'";
     const CommandResult run = runCommand(command + " 2>" + quoted(errPath) + "; }");
     const auto err = readFileBytes(errPath);

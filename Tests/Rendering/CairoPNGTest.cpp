@@ -30,22 +30,35 @@ TEST(CairoPNGTest, FilesRoundTripPremultipliedPixels) {
     EXPECT_THROW(readPNGFile(folder / "b.png"), PNGFileError);
 }
 
-// A file that cannot be opened and a disk that fills up while writing are
-// told in Russian with the system's reason (its texts are checked with the
-// other readers and writers); nothing half-written is left behind, but a
-// device (the always-full /dev/full) is never removed.
-TEST(CairoPNGTest, WriteFailuresSayWhyInRussian) {
+// A folder that is not there and a write that fails half way (the file-size
+// limit standing in for a full disk) are told in Russian with the system's
+// reason (its texts are checked with the other writers); the picture that was
+// there stays whole and no temporary file is left. (That a device is never
+// written over is ExportDestinationTest's.)
+TEST(CairoPNGTest, WriteFailuresSayWhyInRussianAndKeepTheOldPicture) {
     testing::TemporaryFolder folder;
-    OwnedPixelBuffer picture(8, 8);
-    const std::pair<fs::path, const char*> cases[] = {
-        {folder / "missing" / "a.png", "нет такого файла или папки"},
-        {"/dev/full", "на диске нет места"},
-    };
-    for (const auto& [target, reason] : cases) {
-        const auto error = testing::thrownBy<PNGFileError>([&] { writePNGFile(picture.view(), target); });
-        EXPECT_EQ(error.errorDescription(), "Не удалось записать PNG «" + target.string() + "»: " + reason + ".");
-    }
-    EXPECT_TRUE(fs::is_character_file("/dev/full"));
+    OwnedPixelBuffer picture(64, 64);
+    for (std::size_t k = 0; k < picture.bytes.size(); ++k) picture.bytes[k] = static_cast<std::uint8_t>(k * 7919 % 251);
+    const fs::path missing = folder / "missing" / "a.png";
+    const auto error = testing::thrownBy<PNGFileError>([&] { writePNGFile(picture.view(), missing); });
+    EXPECT_EQ(error.errorDescription(), "Не удалось записать PNG «" + missing.string() + "»: папка или файл не найдены.");
+
+    const fs::path old = folder / "old.png";
+    testing::writeFileText(old, "the old picture");
+    const int status = testing::exitStatusWithFileSizeLimit(1000, [&] {
+        try {
+            writePNGFile(picture.view(), old);
+        } catch (const PNGFileError& failure) {
+            return failure.errorDescription() == "Не удалось записать PNG «" + old.string() + "»: файл слишком большой."
+                       ? 0
+                       : 2;
+        }
+        return 1;
+    });
+    EXPECT_EQ(status, 0) << "1: written past the limit, 2: another text";
+    const auto bytes = testing::readFileBytes(old);
+    EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "the old picture");
+    EXPECT_EQ(testing::filesIn(folder.path()), std::vector<fs::path>{"old.png"});
 }
 
 }  // namespace

@@ -168,3 +168,40 @@ TEST(GPXParserTest, ReadsCyrillicSingleByteEncodings) {
         EXPECT_EQ(samples[0].heartRateBPM, 131) << encoding;
     }
 }
+
+// A document cut anywhere gives the points of the track points whose end tag
+// precedes the cut, and says where the intact part ends; the strict parse of
+// the same bytes fails but counts those points.
+TEST(GPXParserTest, ACutDocumentRecoversEveryCompleteTrackPoint) {
+    const std::string first = point("<ele>1</ele>");
+    const std::string second = R"(<trkpt lat="47.2" lon="8.6"/>)";  // an empty-element tag
+    const std::string third = point("<ele>3</ele>", R"(lat="47.3" lon="8.7")");
+    const std::string document = trackDocument(first + second + "\n" + third);
+    const auto whole = parseText(document);
+    ASSERT_EQ(whole.size(), 3u);
+    const std::size_t firstEnd = document.find(first) + first.size() - 1;  // before its line break
+    const std::size_t secondEnd = document.find(second) + second.size();
+    const std::size_t thirdEnd = document.find(third) + third.size() - 1;
+    const std::pair<std::size_t, std::size_t> cuts[] = {
+        // cut after byte, complete points, intact bytes
+        {firstEnd - 1, 0}, {firstEnd, 1}, {secondEnd - 1, 1}, {secondEnd, 2}, {thirdEnd - 3, 2}, {thirdEnd, 3},
+    };
+    const std::size_t intact[] = {0, firstEnd, secondEnd, thirdEnd};
+    for (const auto& [cut, points] : cuts) {
+        const std::string text = document.substr(0, cut);
+        const auto bytes = bytesOf(text);
+        const GPXParser::Recovery recovery = GPXParser().parseRecovering(bytes);
+        EXPECT_EQ(recovery.samples, std::vector(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(points)))
+            << cut;
+        ASSERT_TRUE(recovery.damage.has_value()) << cut;
+        EXPECT_EQ(recovery.intactBytes, intact[points]) << cut;
+        EXPECT_EQ(recovery.fileBytes, cut);
+        const auto strict = pacemark::testing::thrownBy<GPXParserError>([&] { GPXParser().parse(bytes); });
+        EXPECT_EQ(strict.readablePointCount(), points) << cut;
+        EXPECT_EQ(strict.errorDescription(), recovery.damage->errorDescription());
+    }
+    const GPXParser::Recovery recovery = GPXParser().parseRecovering(bytesOf(document));
+    EXPECT_FALSE(recovery.damage.has_value());
+    EXPECT_EQ(recovery.samples, whole);
+    EXPECT_EQ(recovery.intactBytes, document.size());
+}

@@ -15,9 +15,11 @@ TEST(TelemetryExportSettingsTest, ValidatesSizeAndRateAtEachCodecsBoundsWithRuss
     };
     for (const Case& c : {Case{1920, 1080, 30, true, true, true}, Case{16, 16, 1, false, true, true},
                           Case{64, 64, 1, true, true, true}, Case{62, 64, 1, false, true, true},
-                          Case{16384, 16384, 240, true, false, true}, Case{16254, 16254, 30, true, true, true},
-                          Case{16256, 16256, 30, true, false, true}, Case{16384, 16128, 30, true, true, true},
-                          Case{16384, 16130, 30, true, false, true}, Case{14, 1080, 30, false, false, true},
+                          // ProRes: at most 65535 slices (and the encoder's area bound).
+                          Case{16384, 16384, 240, true, false, true}, Case{16254, 16254, 30, true, false, true},
+                          Case{16384, 16128, 30, true, false, true}, Case{16384, 8176, 30, true, true, true},
+                          Case{16384, 8178, 30, true, false, true}, Case{11520, 11520, 30, true, true, true},
+                          Case{11522, 11522, 30, true, false, true}, Case{14, 1080, 30, false, false, true},
                           Case{1920, 16386, 30, false, false, true}, Case{1921, 1080, 30, false, false, true},
                           Case{0, 0, 30, false, false, true}, Case{1920, 1080, 0, true, true, false},
                           Case{1920, 1080, 241, true, true, false}}) {
@@ -65,6 +67,52 @@ TEST(TelemetryExportSettingsTest, MotionDefaultsToStepsAndValidatesTheSmoothRate
     settings.motion.updatesPerSecond = 15;
     const TelemetryRenderConfig config("out.mov", settings, 0, std::nullopt, PacemarkLayout{});
     EXPECT_EQ(config.motion, settings.motion);
+}
+
+// The sizes the refusal proposes are taken, and they are near the request.
+TEST(TelemetryExportSettingsTest, ProResSizeRefusalProposesOnlySizesItTakes) {
+    for (const auto& [width, height] : {std::pair<std::int64_t, std::int64_t>{16384, 16384}, {16254, 16254},
+                                        {16384, 16128}, {11776, 11776}, {16384, 8178}, {8320, 16384}}) {
+        const TelemetryExportSettings settings{width, height, 30, TelemetryVideoCodec::proRes4444};
+        const auto error = settings.sizeError();
+        ASSERT_TRUE(error) << width << "x" << height;
+        const std::string proposals = error->substr(error->find("Подойдёт"));
+        int proposed = 0;
+        for (std::size_t at = proposals.find("×"); at != std::string::npos; at = proposals.find("×", at + 1)) {
+            std::size_t begin = at;
+            while (begin > 0 && std::isdigit(static_cast<unsigned char>(proposals[begin - 1]))) --begin;
+            const std::int64_t w = std::stoll(proposals.substr(begin, at - begin));
+            const std::int64_t h = std::stoll(proposals.substr(at + std::string("×").size()));
+            SCOPED_TRACE(*error);
+            EXPECT_FALSE((TelemetryExportSettings{w, h, 30, TelemetryVideoCodec::proRes4444}.sizeError()));
+            EXPECT_TRUE(w == width || h == height || w == h);
+            ++proposed;
+        }
+        EXPECT_GE(proposed, 2) << *error;
+    }
+    EXPECT_EQ(TelemetryExportSettings::largestProResHeight(16384), 8176);
+}
+
+// More than 7 days of movie only when asked for; never more than the index
+// of a movie file holds.
+TEST(TelemetryExportSettingsTest, MovieLengthIsBoundedUnlessAskedForAndByTheIndex) {
+    const TelemetryExportSettings settings{.framesPerSecond = 30, .codec = TelemetryVideoCodec::proRes4444};
+    const std::int64_t week = TelemetryExportSettings::longestUnaskedMovieSeconds * 30;
+    EXPECT_EQ(settings.movieLengthError(week, false), std::nullopt);
+    const auto unasked = settings.movieLengthError(week + 1, false);
+    ASSERT_TRUE(unasked);
+    EXPECT_NE(unasked->find("больше 7 суток"), std::string::npos) << *unasked;
+    EXPECT_NE(unasked->find("задайте конец отрезка явно"), std::string::npos) << *unasked;
+    EXPECT_EQ(settings.movieLengthError(week + 1, true), std::nullopt);
+
+    // At the index's bound the machine's memory may still refuse, never the file.
+    const auto fullIndex = settings.movieLengthError(TelemetryExportSettings::maximumFrameCount, true);
+    EXPECT_TRUE(!fullIndex || fullIndex->starts_with("Не хватает памяти")) << *fullIndex;
+    const auto beyond = settings.movieLengthError(TelemetryExportSettings::maximumFrameCount + 1, true);
+    ASSERT_TRUE(beyond);
+    EXPECT_NE(beyond->find("не поместится в файл QuickTime (кадров: 350 000 001, это 135 сут. при 30 к/с)"),
+              std::string::npos)
+        << *beyond;
 }
 
 TEST(TelemetryExportSettingsTest, OutputGoesBesideTheSourceUnderItsNameWithoutExtension) {

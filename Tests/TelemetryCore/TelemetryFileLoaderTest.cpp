@@ -1,14 +1,24 @@
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/inotify.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
+#include <climits>
+#include <future>
+#include <thread>
 #include <tuple>
 
 #include "Telemetry/FITParser.h"
 #include "Telemetry/FITWriter.h"
 #include "Telemetry/GPXParser.h"
 #include "Telemetry/TelemetryFileLoader.h"
+#include "MovieCheck/QuickTimeTrackReader.h"
 #include "Telemetry/TelemetrySampleCollector.h"
 #include "TestSupport.h"
 
@@ -113,6 +123,88 @@ TEST(TelemetryFileLoaderTest, ReportsReadFailuresBeforeJudgingTheExtension) {
                       std::string("Не удалось прочитать файл «") + name + "»: " + reason + ".");
         }
     }
+}
+
+// A named pipe without a writer (whose plain open blocks for ever), a device
+// and a socket are refused at once, with the reason in Russian, by every
+// reader of user files: the telemetry loader, the whole-file reader of the
+// layout files and the movie checker's source.
+TEST(TelemetryFileLoaderTest, RefusesFilesThatAreNotRegularWithoutOpeningThem) {
+    TemporaryFolder folder;
+    ASSERT_EQ(::mkfifo((folder / "pipe.gpx").c_str(), 0600), 0);
+    std::filesystem::create_symlink("/dev/zero", folder / "zero.fit");
+    const int unixSocket = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const std::string socketPath = (folder / "socket.gpx").string();
+    ASSERT_LT(socketPath.size(), sizeof(address.sun_path));
+    socketPath.copy(address.sun_path, socketPath.size());
+    ASSERT_EQ(::bind(unixSocket, reinterpret_cast<const sockaddr*>(&address), sizeof(address)), 0);
+    const std::pair<const char*, const char*> cases[] = {
+        {"pipe.gpx", "именованный канал"}, {"zero.fit", "устройство"}, {"socket.gpx", "сокет"}};
+    for (const auto& [name, kind] : cases) {
+        const std::string expected = std::string("Не удалось прочитать файл «") + name + "»: это " + kind + ", а не обычный файл.";
+        const auto path = folder / name;
+        // Run aside, so that a reader that blocks fails the test instead of
+        // hanging it; a writer opened on the pipe then releases it.
+        auto loading = std::async(std::launch::async, [path] {
+            std::vector<std::string> reasons;
+            const auto reasonOf = [&](auto read) {
+                try {
+                    read();
+                    reasons.push_back("read");
+                } catch (const FileReadError& error) {
+                    reasons.push_back(error.errorDescription());
+                } catch (const std::exception& error) {
+                    reasons.push_back(error.what());
+                }
+            };
+            reasonOf([&] { (void)TelemetryFileLoader::load(path); });
+            reasonOf([&] { (void)TelemetryFileLoader::readWholeFile(path); });
+            reasonOf([&] { FileMovieSource source(path); });
+            return reasons;
+        });
+        if (loading.wait_for(std::chrono::seconds(5)) != std::future_status::ready) {
+            ADD_FAILURE() << name << " blocked the reader";
+            const int writer = ::open(path.c_str(), O_WRONLY);
+            if (writer >= 0) ::close(writer);
+        }
+        EXPECT_EQ(loading.get(), std::vector<std::string>(3, expected)) << name;
+    }
+    ::close(unixSocket);
+}
+
+// A stop requested before or during a load ends it with its own type, not
+// an error of the file, in either pass over the file and in either decoder.
+TEST(TelemetryFileLoaderTest, AStopRequestEndsTheLoadAsCancelled) {
+    TemporaryFolder folder;
+    std::string points;
+    for (int k = 0; k < 200'000; ++k) points += R"(<trkpt lat="47.0" lon="8.0"><ele>512.5</ele></trkpt>)" "\n";
+    writeFileText(folder / "long.gpx", "<gpx><trk><trkseg>\n" + points + "</trkseg></trk></gpx>\n");
+    const auto rideBytes = readFileBytes(pacemark::testing::sourceFolder() / "samples" / "sample-ride.fit");
+    writeFileBytes(folder / "ride.fit", rideBytes);
+    for (const char* name : {"long.gpx", "ride.fit"}) {
+        std::stop_source stopped;
+        stopped.request_stop();
+        EXPECT_THROW((void)TelemetryFileLoader::load(folder / name, TelemetryDecoding::strict, nullptr, stopped.get_token()),
+                     TelemetryLoadCancelled)
+            << name;
+    }
+    // The stop arrives once the loader has started reading the file (seen
+    // through inotify): the load ends without completing and without
+    // calling the file damaged, although it recovers damage.
+    const int watcher = ::inotify_init1(IN_CLOEXEC);
+    ASSERT_GE(watcher, 0);
+    ASSERT_GE(::inotify_add_watch(watcher, (folder / "long.gpx").c_str(), IN_ACCESS), 0);
+    std::stop_source stop;
+    std::jthread stopper([&] {
+        alignas(inotify_event) char event[sizeof(inotify_event) + NAME_MAX + 1];
+        if (::read(watcher, event, sizeof(event)) > 0) stop.request_stop();
+    });
+    EXPECT_THROW((void)TelemetryFileLoader::load(folder / "long.gpx", TelemetryDecoding::recover, nullptr, stop.get_token()),
+                 TelemetryLoadCancelled);
+    stopper.join();
+    ::close(watcher);
 }
 
 // Samples come back in order and complete whether they fit the reserved room,

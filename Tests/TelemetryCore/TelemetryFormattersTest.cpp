@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "Telemetry/RussianPlural.h"
 #include "Telemetry/TelemetryFormatters.h"
 #include "Telemetry/TelemetryTime.h"
 
@@ -54,4 +55,17 @@ TEST(TelemetryTimeTest, ParsesAndFormatsInternetDateTimes) {
     EXPECT_FALSE(parseISO8601InternetDateTime("2023-02-29T00:00:00Z"));
     // Times before the Unix epoch format too.
     EXPECT_EQ(formatISO8601Milliseconds(TelemetryTimestamp(std::chrono::milliseconds(-1))), "1969-12-31T23:59:59.999Z");
+}
+
+TEST(TelemetryFormattersTest, RussianCountsTakeTheFormTheirLastDigitsAsk) {
+    EXPECT_EQ(russianCount(1702, pointNoun), "1702 точки");
+    EXPECT_EQ(russianCount(1, pointNoun), "1 точка");
+    EXPECT_EQ(russianCount(21, pointNoun), "21 точка");
+    EXPECT_EQ(russianCount(0, pointNoun), "0 точек");
+    EXPECT_EQ(russianCount(5, pointNoun), "5 точек");
+    // The teens are "many" whatever the last digit.
+    EXPECT_EQ(russianCount(11, pointNoun), "11 точек");
+    EXPECT_EQ(russianCount(112, pointNoun), "112 точек");
+    EXPECT_EQ(russianCount(114, pointNoun), "114 точек");
+    EXPECT_EQ(russianCount(122, pointNoun), "122 точки");
 }

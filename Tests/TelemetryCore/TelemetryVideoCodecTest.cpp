@@ -38,7 +38,7 @@ TEST(TelemetryVideoCodecTest, EveryCodecsSidesLieWithinTheSettingsBounds) {
         EXPECT_LE(row.maximumSidePixels, TelemetryExportSettings::largestSidePixels);
         EXPECT_EQ(row.minimumSidePixels % 2, 0);
         EXPECT_FALSE(row.name.empty());
-        EXPECT_EQ(row.acceptsArea != nullptr, !row.largestAreaExamples.empty());
+        EXPECT_EQ(row.acceptsSize != nullptr, !row.sizeLimitReason.empty());
     }
 }
 

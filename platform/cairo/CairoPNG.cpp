@@ -10,33 +10,32 @@
 #include <cstring>
 
 #include "CairoHandles.h"
+#include "Export/ExportDestination.h"
+#include "Export/ExportTemporaryFile.h"
 
 namespace pacemark {
 
 namespace {
 
-// The file that a PNG is written into. cairo reports every failure of its
-// own file writing as "error while writing to output stream"; writing
-// through our descriptor keeps the system's reason (no such folder, no
-// permission, disk full).
+// The temporary file that a PNG is written into, beside the destination.
+// cairo reports every failure of its own file writing as "error while
+// writing to output stream"; writing through our descriptor keeps the
+// system's reason (no such folder, no permission, disk full). The file is
+// removed unless it was moved into place.
 class PNGOutputFile {
 public:
-    explicit PNGOutputFile(const std::filesystem::path& file)
-        : descriptor_(::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666)),
+    explicit PNGOutputFile(const std::filesystem::path& destination)
+        : path_(ExportTemporaryFile::nameFor(destination)),
+          descriptor_(::open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666)),
           errorNumber_(descriptor_ < 0 ? errno : 0) {}
     ~PNGOutputFile() {
         if (descriptor_ >= 0) ::close(descriptor_);
+        if (!moved_ && errorNumber_ != EEXIST) ::unlink(path_.c_str());
     }
     PNGOutputFile(const PNGOutputFile&) = delete;
     PNGOutputFile& operator=(const PNGOutputFile&) = delete;
 
     bool isOpen() const { return descriptor_ >= 0; }
-    // Only a regular file may be removed after a failure: the name may be a
-    // device such as /dev/full.
-    bool isRegularFile() const {
-        struct stat status {};
-        return descriptor_ >= 0 && ::fstat(descriptor_, &status) == 0 && S_ISREG(status.st_mode);
-    }
     int errorNumber() const { return errorNumber_; }
 
     // cairo's write function: every byte is written, or the reason is kept.
@@ -63,10 +62,28 @@ public:
         return errorNumber_ == 0;
     }
 
+    // Renames the finished file over `destination`; false with the reason
+    // kept when the rename fails.
+    bool moveInto(const std::filesystem::path& destination) {
+        if (::rename(path_.c_str(), destination.c_str()) != 0) {
+            errorNumber_ = errno;
+            return false;
+        }
+        moved_ = true;
+        return true;
+    }
+
 private:
+    std::filesystem::path path_;
     int descriptor_;
     int errorNumber_;
+    bool moved_ = false;
 };
+
+PNGFileError writeError(const std::filesystem::path& file, int errorNumber) {
+    if (errorNumber == ENOMEM) return PNGFileError(outOfMemoryDescription());
+    return PNGFileError("Не удалось записать PNG «" + file.string() + "»: " + systemErrorReason(errorNumber) + ".");
+}
 
 PNGFileError writeError(const std::filesystem::path& file, const std::string& reason) {
     return PNGFileError("Не удалось записать PNG «" + file.string() + "»: " + reason + ".");
@@ -78,8 +95,10 @@ void writePNGFile(const PixelBufferView& pixels, const std::filesystem::path& fi
     if (!pixels.isValid() || pixels.bytesPerRow % 4 != 0 || pixels.width > 32767 || pixels.height > 32767) {
         throw writeError(file, "неверный размер кадра");
     }
+    // Never over a device, a FIFO or a folder, whoever called.
+    if (const auto refusal = ExportDestination::replacementError(file)) throw PNGFileError(*refusal);
     PNGOutputFile output(file);
-    if (!output.isOpen()) throw writeError(file, systemErrorReason(output.errorNumber()));
+    if (!output.isOpen()) throw writeError(file, output.errorNumber());
     cairo_status_t status = CAIRO_STATUS_SUCCESS;
     {
         const cairo::SurfaceHandle surface =
@@ -89,20 +108,32 @@ void writePNGFile(const PixelBufferView& pixels, const std::filesystem::path& fi
                      ? cairo_surface_write_to_png_stream(surface.get(), &PNGOutputFile::write, &output)
                      : cairo_surface_status(surface.get());
     }
-    const bool regular = output.isRegularFile();
     const bool closed = output.close();
-    if (status == CAIRO_STATUS_SUCCESS && closed) return;
-    // Nothing half-written is left under the name.
-    if (regular) ::unlink(file.c_str());
-    if (output.errorNumber() != 0) throw writeError(file, systemErrorReason(output.errorNumber()));
-    if (status == CAIRO_STATUS_NO_MEMORY) throw writeError(file, systemErrorReason(ENOMEM));
-    throw writeError(file, std::string("ошибка библиотеки рисования (") + cairo_status_to_string(status) + ")");
+    if (status == CAIRO_STATUS_SUCCESS && closed) {
+        // Checked again at the last moment: the name may have changed hands.
+        if (const auto refusal = ExportDestination::replacementError(file)) throw PNGFileError(*refusal);
+        if (output.moveInto(file)) return;
+    }
+    if (output.errorNumber() != 0) throw writeError(file, output.errorNumber());
+    if (status == CAIRO_STATUS_NO_MEMORY) throw writeError(file, ENOMEM);
+    // Any other status is a fault of the drawing library, told by number (its
+    // own text is English).
+    throw writeError(file, "ошибка библиотеки рисования (код " + std::to_string(int(status)) + ")");
 }
 
 OwnedPixelBuffer readPNGFile(const std::filesystem::path& file) {
+    // A FIFO without a writer would block the read for ever, a device never end.
+    struct stat status {};
+    if (::stat(file.c_str(), &status) != 0) {
+        throw PNGFileError("Не удалось прочитать PNG «" + file.string() + "»: " + systemErrorReason(errno) + ".");
+    }
+    if (!S_ISREG(status.st_mode)) {
+        throw PNGFileError("Не удалось прочитать PNG «" + file.string() + "»: это не обычный файл.");
+    }
     const cairo::SurfaceHandle png(cairo_image_surface_create_from_png(file.c_str()));
+    if (cairo_surface_status(png.get()) == CAIRO_STATUS_NO_MEMORY) throw PNGFileError(outOfMemoryDescription());
     if (cairo_surface_status(png.get()) != CAIRO_STATUS_SUCCESS) {
-        throw PNGFileError("Не удалось прочитать PNG «" + file.string() + "»: файла нет или это не PNG.");
+        throw PNGFileError("Не удалось прочитать PNG «" + file.string() + "»: это не PNG или файл повреждён.");
     }
     // Whatever the file's format, draw it onto ARGB32 to get premultiplied BGRA.
     // The buffer may throw (a huge picture): the handles release the PNG.

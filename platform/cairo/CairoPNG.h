@@ -31,7 +31,11 @@ struct OwnedPixelBuffer {
     PixelBufferView view() { return {bytes.data(), width, height, width * 4}; }
 };
 
-// Writes the picture as an 8-bit RGBA PNG (straight alpha in the file).
+// Writes the picture as an 8-bit RGBA PNG (straight alpha in the file),
+// through a temporary file beside `file` that is renamed over it when
+// complete: an old picture stays whole until the new one is. Throws
+// PNGFileError with the Russian reason, and refuses a `file` that is a folder
+// or not a regular file (ExportDestination::replacementError).
 void writePNGFile(const PixelBufferView& pixels, const std::filesystem::path& file);
 // Reads any PNG into premultiplied BGRA.
 OwnedPixelBuffer readPNGFile(const std::filesystem::path& file);

@@ -5,7 +5,7 @@ extern "C" {
 #include <libavutil/error.h>
 }
 
-#include "Export/TelemetryVideoExportError.h"
+#include "PacemarkError.h"
 
 namespace pacemark::ffmpeg {
 
@@ -26,13 +26,64 @@ int finishOutputFile(AVFormatContext& container) {
     return code;
 }
 
-std::string failureText(std::string fixedText, int code) {
-    const int errorNumber = AVUNERROR(code);
-    if (code < 0 && errorNumber > 0 && errorNumber < 4096 && !fixedText.empty() && fixedText.back() == '.') {
-        fixedText.pop_back();
-        fixedText += ": " + exportFileErrorReason(errorNumber) + ".";
+namespace {
+
+struct FFmpegErrorText {
+    int code;
+    const char* reason;
+};
+
+// FFmpeg's own failure codes (those that are no errno value) with the
+// Russian reason; errno values go through the system's table.
+constexpr FFmpegErrorText kFFmpegErrorTexts[] = {
+    {AVERROR_INVALIDDATA, "данные повреждены"},
+    {AVERROR_EOF, "данные кончились раньше времени"},
+    {AVERROR_BUG, "внутренняя ошибка библиотеки FFmpeg"},
+    {AVERROR_BUG2, "внутренняя ошибка библиотеки FFmpeg"},
+    {AVERROR_BUFFER_TOO_SMALL, "буфер слишком мал"},
+    {AVERROR_EXTERNAL, "ошибка внешней библиотеки"},
+    {AVERROR_PATCHWELCOME, "эта возможность не поддерживается"},
+    {AVERROR_ENCODER_NOT_FOUND, "в системе нет нужного кодировщика"},
+    {AVERROR_DECODER_NOT_FOUND, "в системе нет нужного декодера"},
+    {AVERROR_MUXER_NOT_FOUND, "в системе нет нужного формата записи"},
+    {AVERROR_DEMUXER_NOT_FOUND, "в системе нет нужного формата чтения"},
+    {AVERROR_PROTOCOL_NOT_FOUND, "в системе нет нужного протокола"},
+    {AVERROR_STREAM_NOT_FOUND, "в файле нет нужной дорожки"},
+    {AVERROR_OPTION_NOT_FOUND, "библиотека не знает нужного параметра"},
+    {AVERROR_EXIT, "работа прервана"},
+    {AVERROR_UNKNOWN, "неизвестная ошибка библиотеки FFmpeg"},
+    {AVERROR_EXPERIMENTAL, "возможность библиотеки ещё экспериментальная"},
+    {AVERROR_INPUT_CHANGED, "входные данные изменились"},
+    {AVERROR_OUTPUT_CHANGED, "выходные данные изменились"},
+};
+
+constexpr bool everyCodeHasOneRow() {
+    for (std::size_t i = 0; i < std::size(kFFmpegErrorTexts); ++i) {
+        if (kFFmpegErrorTexts[i].code >= 0) return false;
+        for (std::size_t j = i + 1; j < std::size(kFFmpegErrorTexts); ++j) {
+            if (kFFmpegErrorTexts[i].code == kFFmpegErrorTexts[j].code) return false;
+        }
     }
-    return fixedText;
+    return true;
+}
+static_assert(everyCodeHasOneRow(), "an FFmpeg error code appears twice or is not negative");
+
+}  // namespace
+
+std::string failureReason(int code) {
+    for (const FFmpegErrorText& row : kFFmpegErrorTexts) {
+        if (row.code == code) return row.reason;
+    }
+    const int errorNumber = AVUNERROR(code);
+    if (code < 0 && errorNumber > 0 && errorNumber < 4096) return systemErrorReason(errorNumber);
+    return "ошибка библиотеки FFmpeg (код " + std::to_string(code) + ")";
+}
+
+std::string failureText(std::string fixedText, int code) {
+    if (code >= 0) return fixedText;
+    if (code == AVERROR(ENOMEM)) return outOfMemoryDescription();
+    if (!fixedText.empty() && fixedText.back() == '.') fixedText.pop_back();
+    return fixedText + ": " + failureReason(code) + ".";
 }
 
 }  // namespace pacemark::ffmpeg

@@ -28,8 +28,14 @@ int checkedWrite(const AVFormatContext& container, int result);
 // Returns FFmpeg's code (negative on failure).
 int finishOutputFile(AVFormatContext& container);
 
-// `fixedText` (a Russian sentence ending in ".") with the operating system's
-// reason added when FFmpeg's code carries one ("...: на диске нет места.").
+// The Russian reason for FFmpeg's failure `code` (negative): an errno value
+// through the system's table (systemErrorReason), FFmpeg's own codes through
+// a table of this file, the number for anything else.
+std::string failureReason(int code);
+
+// `fixedText` (a Russian sentence ending in ".") with the reason added
+// ("...: на диске нет места."); out of memory is outOfMemoryDescription()
+// whatever the step; `fixedText` itself for a code that is no failure.
 std::string failureText(std::string fixedText, int code);
 
 }  // namespace pacemark::ffmpeg

@@ -35,8 +35,11 @@ FramePointer makeFrame() {
 
 std::string reasonForOpenError(int error) {
     if (error == AVERROR(ENOENT)) return "файл не найден";
-    if (error == AVERROR(EACCES) || error == AVERROR(EPERM)) return "нет доступа";
     if (error == AVERROR(EISDIR)) return "это папка, а не файл";
+    // A system failure (no access, a loop of links, no memory) is said as
+    // such; FFmpeg's own codes (and EINVAL, which demuxers give for bad
+    // bytes) mean it could not make sense of the file.
+    if (error < 0 && error > -4096 && error != AVERROR(EINVAL)) return ffmpeg::failureReason(error);
     return "формат не распознан или файл повреждён";
 }
 
@@ -501,6 +504,9 @@ MovieImage FFmpegMovieReader::currentFrameImage(std::int64_t maximumWidth, std::
 void FFmpegMovieReader::setSkipsNonReferenceFrames(bool skips) {
     state_->skipsNonReference = skips;
     state_->codec->skip_frame = skips ? AVDISCARD_NONREF : AVDISCARD_DEFAULT;
+    // The loop filter is most of a 4K picture's decoding; without it the
+    // picture is a little blockier, which a preview that is behind accepts.
+    state_->codec->skip_loop_filter = skips ? AVDISCARD_ALL : AVDISCARD_DEFAULT;
 }
 
 MovieImage FFmpegMovieReader::stillFrame(double seconds, std::int64_t maximumWidth, std::int64_t maximumHeight) {

@@ -109,7 +109,8 @@ public:
     std::optional<double> decodeNextFrame();
     double currentFrameDurationSeconds() const;
     MovieImage currentFrameImage(std::int64_t maximumWidth, std::int64_t maximumHeight);
-    // Lets the decoder skip frames nothing else refers to, to catch up.
+    // Lets the decoder skip frames nothing else refers to and its loop
+    // filter, to catch up.
     void setSkipsNonReferenceFrames(bool skips);
 
 private:

@@ -6,6 +6,7 @@
 #include <string>
 #include <system_error>
 
+#include "Export/TelemetryExportSettings.h"
 #include "Export/TelemetryVideoExportError.h"
 #include "FFmpegFile.h"
 #include "MovieCheck/ProResFrame.h"
@@ -26,12 +27,17 @@ TelemetryVideoExportError stepFailure(std::string fixedText, int code) {
 
 FFmpegProResMovieWriter::FFmpegProResMovieWriter(MovieWriterSettings settings, ProResWriterOptions options)
     : settings_(std::move(settings)), options_(options) {
-    // The sides and rate the codec table allows (tests open smaller pictures
-    // than the settings offer, so only the upper limits are the table's).
-    const std::int64_t maximumSide = settings_.codec.row().maximumSidePixels;
-    if (settings_.codec != TelemetryVideoCodec::proRes4444 || settings_.width < 1 || settings_.height < 1 ||
-        settings_.width > maximumSide || settings_.height > maximumSide || settings_.framesPerSecond < 1 ||
-        settings_.framesPerSecond > MovieWriterSettings::maximumFramesPerSecond || options_.pictureBuffers < 1) {
+    // The limits are the codec table's, read through the export settings
+    // (validated before an export starts); a picture past them would only
+    // fail after the first frame. Tests open smaller pictures than the
+    // settings offer, so the lower limit is only the encoder's.
+    const TelemetryVideoCodec codec = settings_.codec;
+    const std::int64_t maximumSide = TelemetryExportSettings::maximumSidePixels(codec);
+    if (codec != TelemetryVideoCodec::proRes4444 || settings_.width < 1 || settings_.height < 1 ||
+        settings_.width > maximumSide || settings_.height > maximumSide ||
+        !TelemetryExportSettings::acceptsSize(codec, settings_.width, settings_.height) ||
+        settings_.framesPerSecond < 1 || settings_.framesPerSecond > MovieWriterSettings::maximumFramesPerSecond ||
+        options_.pictureBuffers < 1) {
         throw TelemetryVideoExportError::cannotAddVideoInput();
     }
     encoder_ = std::make_unique<ProResSliceEncoder>(settings_.width, settings_.height, settings_.framesPerSecond,
@@ -129,6 +135,11 @@ void FFmpegProResMovieWriter::enqueue(Job job) {
         if (error_) {
             if (job.pictureIndex >= 0) freePictures_.push_back(job.pictureIndex);
             std::rethrow_exception(error_);
+        }
+        // The index of both containers holds no more (validated before export).
+        if (job.frameIndex >= TelemetryExportSettings::maximumFrameCount) {
+            if (job.pictureIndex >= 0) freePictures_.push_back(job.pictureIndex);
+            throw TelemetryVideoExportError::writerFailed(TelemetryVideoExportError::appendFailedText);
         }
         if (!worker_.joinable() || closing_) {
             throw TelemetryVideoExportError::writerFailed(TelemetryVideoExportError::appendFailedText);

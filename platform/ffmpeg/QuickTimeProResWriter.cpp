@@ -5,6 +5,11 @@
 #include <string>
 
 #include "Export/TelemetryVideoExportError.h"
+#include "FFmpegFile.h"
+
+extern "C" {
+#include <libavutil/error.h>
+}
 
 namespace pacemark::ffmpeg {
 namespace {
@@ -13,11 +18,7 @@ namespace {
 constexpr std::size_t kFileBufferBytes = 4 << 20;
 
 TelemetryVideoExportError fileFailure(std::string fixedText, int errorNumber) {
-    if (errorNumber > 0) {
-        fixedText.pop_back();  // the final "."
-        fixedText += ": " + exportFileErrorReason(errorNumber) + ".";
-    }
-    return TelemetryVideoExportError::writerFailed(fixedText);
+    return TelemetryVideoExportError::writerFailed(failureText(std::move(fixedText), errorNumber > 0 ? AVERROR(errorNumber) : 0));
 }
 
 // Big-endian box building.
@@ -46,7 +47,12 @@ public:
         u32(versionAndFlags);
         return start;
     }
+    // The export settings bound a movie's frames so that its index fits
+    // 32-bit box sizes (TelemetryExportSettings::maximumFrameCount).
     void close(std::size_t start) {
+        if (bytes_.size() - start > 0xFFFFFFFFu) {
+            throw TelemetryVideoExportError::writerFailed(TelemetryVideoExportError::finishFailedText);
+        }
         const auto size = static_cast<std::uint32_t>(bytes_.size() - start);
         for (int i = 0; i < 4; ++i) bytes_[start + std::size_t(i)] = static_cast<std::uint8_t>(size >> (24 - 8 * i));
     }
@@ -151,14 +157,27 @@ std::vector<std::uint8_t> QuickTimeProResWriter::movieBox() const {
     const std::uint32_t frameDuration = timeScale_ / static_cast<std::uint32_t>(framesPerSecond_);
     const std::uint64_t mediaDuration = frames * frameDuration;
     const std::uint64_t movieDuration = (mediaDuration * 1000 + timeScale_ / 2) / timeScale_;
-    if (mediaDuration > 0xFFFFFFFFu) throw TelemetryVideoExportError::writerFailed(TelemetryVideoExportError::finishFailedText);
+    // Durations past 32 bits take the boxes' version 1, with 64-bit times
+    // (the media time scale is 10000-20000 units a second, so a movie of 60
+    // to 120 hours and more); shorter movies keep version 0, as FFmpeg's
+    // muxer does.
+    const bool longMedia = mediaDuration > 0xFFFFFFFFu;
+    const bool longMovie = movieDuration > 0xFFFFFFFFu;
+    if (frames > 0xFFFFFFFFu) throw TelemetryVideoExportError::writerFailed(TelemetryVideoExportError::finishFailedText);
 
     BoxWriter w;
+    const auto duration = [&w](bool wide, std::uint64_t value) {
+        if (wide) return w.u64(value);
+        w.u32(static_cast<std::uint32_t>(value));
+    };
+    // Creation and modification times (zero), as wide as the duration.
+    const auto times = [&w](bool wide) { w.zeros(wide ? 16 : 8); };
+
     const auto moov = w.open("moov");
-    const auto mvhd = w.openFull("mvhd", 0);
-    w.zeros(8);  // creation, modification time
+    const auto mvhd = w.openFull("mvhd", longMovie ? 0x01000000 : 0);
+    times(longMovie);
     w.u32(1000);
-    w.u32(static_cast<std::uint32_t>(movieDuration));
+    duration(longMovie, movieDuration);
     w.u32(0x10000);  // rate 1.0
     w.u16(0x100);    // volume 1.0
     w.zeros(10);
@@ -168,11 +187,11 @@ std::vector<std::uint8_t> QuickTimeProResWriter::movieBox() const {
     w.close(mvhd);
 
     const auto trak = w.open("trak");
-    const auto tkhd = w.openFull("tkhd", 3);  // enabled, in movie
-    w.zeros(8);
+    const auto tkhd = w.openFull("tkhd", (longMovie ? 0x01000000 : 0) | 3);  // enabled, in movie
+    times(longMovie);
     w.u32(1);  // track id
     w.zeros(4);
-    w.u32(static_cast<std::uint32_t>(movieDuration));
+    duration(longMovie, movieDuration);
     w.zeros(8);
     w.zeros(8);  // layer, alternate group, volume, reserved
     w.matrix();
@@ -180,19 +199,19 @@ std::vector<std::uint8_t> QuickTimeProResWriter::movieBox() const {
     w.u32(static_cast<std::uint32_t>(height_) << 16);
     w.close(tkhd);
     const auto edts = w.open("edts");
-    const auto elst = w.openFull("elst", 0);
+    const auto elst = w.openFull("elst", longMovie ? 0x01000000 : 0);
     w.u32(1);
-    w.u32(static_cast<std::uint32_t>(movieDuration));
-    w.u32(0);        // media time
-    w.u32(0x10000);  // rate 1.0
+    duration(longMovie, movieDuration);
+    duration(longMovie, 0);  // media time
+    w.u32(0x10000);          // rate 1.0
     w.close(elst);
     w.close(edts);
 
     const auto mdia = w.open("mdia");
-    const auto mdhd = w.openFull("mdhd", 0);
-    w.zeros(8);
+    const auto mdhd = w.openFull("mdhd", longMedia ? 0x01000000 : 0);
+    times(longMedia);
     w.u32(timeScale_);
-    w.u32(static_cast<std::uint32_t>(mediaDuration));
+    duration(longMedia, mediaDuration);
     w.u16(0x7FFF);  // language: unspecified
     w.u16(0);       // quality
     w.close(mdhd);

@@ -19,7 +19,12 @@ namespace pacemark::ffmpeg {
 // progressive, pasp 1:1. Chunk offsets go to co64 once the file passes 4 GB,
 // and the mdat header takes its 64-bit form then (over the 'wide' box).
 // Times: media time scale fps x 2^k (at least 10000, as the normal movie),
-// movie time scale 1000. Memory: 12 bytes of index per frame.
+// movie time scale 1000; durations past 32 bits are written in the 64-bit
+// form (version 1) of mvhd, tkhd, elst and mdhd. Memory: 12 bytes of index
+// per frame while writing, and the index box (12 bytes per frame at most)
+// when finishing. Sample counts and box sizes are 32-bit: the export
+// settings keep a movie's frames within them (maximumFrameCount); beyond,
+// finish() fails rather than write a wrong index.
 //
 // Failures throw TelemetryVideoExportError::writerFailed with the step's text
 // and the system's reason. The file is not removed here: the owner does that.

@@ -90,7 +90,7 @@ std::optional<AlphaChannelInfo> findAlphaChannelInfo(const HEVCNalUnit& sei) {
     auto readVariable = [&] {
         std::uint32_t value = 0;
         for (;;) {
-            if (at >= d.size()) throw HEVCBitstreamError("SEI message header runs past the NAL unit");
+            if (at >= d.size()) throw HEVCBitstreamError("заголовок сообщения SEI выходит за конец NAL-блока");
             const std::uint8_t byte = d[at++];
             value += byte;
             if (byte != 0xFF) return value;
@@ -100,7 +100,7 @@ std::optional<AlphaChannelInfo> findAlphaChannelInfo(const HEVCNalUnit& sei) {
     while (at < d.size() && !(at + 1 == d.size() && d[at] == 0x80)) {
         const std::uint32_t type = readVariable();
         const std::uint32_t size = readVariable();
-        if (size > d.size() - at) throw HEVCBitstreamError("SEI payload runs past the NAL unit");
+        if (size > d.size() - at) throw HEVCBitstreamError("данные сообщения SEI выходят за конец NAL-блока");
         if (type == alphaChannelInfoPayload) {
             HEVCBitReader reader(std::span<const std::uint8_t>(d.data() + at, size));
             AlphaChannelInfo info;

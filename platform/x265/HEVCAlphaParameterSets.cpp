@@ -34,9 +34,9 @@ std::vector<std::uint8_t> hevcWriteAlphaVideoParameterSet(const HEVCSequencePara
                                                           const HEVCAlphaLayerSignalling& signalling) {
     const bool alsoSignalDependencyId = signalling.dependencyIdDimension;
     const bool shared = signalling.sharedLayerSet;
-    if (base.maxSubLayersMinus1 != 0) throw HEVCBitstreamError("temporal sub-layers are not supported");
+    if (base.maxSubLayersMinus1 != 0) throw HEVCBitstreamError("временные подслои не поддерживаются");
     if (base.widthLumaSamples > 0xFFFF || base.heightLumaSamples > 0xFFFF) {
-        throw HEVCBitstreamError("picture too large for a VPS representation format");
+        throw HEVCBitstreamError("кадр слишком велик для формата представления VPS");
     }
     HEVCBitWriter w;
     w.writeBits(0, 4);  // vps_video_parameter_set_id

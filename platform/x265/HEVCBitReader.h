@@ -25,9 +25,14 @@ public:
 
     std::uint32_t readBits(int count);
     bool readFlag() { return readBits(1) != 0; }
-    // Unsigned and signed exp-Golomb codes, ue(v) and se(v).
+    // Unsigned and signed exp-Golomb codes, ue(v) and se(v). Codes longer
+    // than 32 bits of value are refused, so every result fits its type.
     std::uint32_t readUnsignedExpGolomb();
     std::int32_t readSignedExpGolomb();
+    // ue(v) of the syntax element `element` that must not exceed `maximum`:
+    // callers do their arithmetic on the checked value only, so a damaged
+    // stream can never overflow it.
+    std::uint32_t readUnsignedExpGolomb(std::uint32_t maximum, const char* element);
     void skipBits(std::size_t count);
 
     std::size_t bitPosition() const { return position_; }

@@ -5,7 +5,7 @@
 namespace pacemark {
 
 void HEVCBitWriter::writeBits(std::uint32_t value, int count) {
-    if (count < 0 || count > 32) throw HEVCBitstreamError("bit count out of range");
+    if (count < 0 || count > 32) throw HEVCBitstreamError("запрошено неверное число бит");
     for (int i = count - 1; i >= 0; --i) {
         if (bitCount_ % 8 == 0) bytes_.push_back(0);
         if ((value >> i) & 1u) bytes_.back() |= static_cast<std::uint8_t>(0x80u >> (bitCount_ % 8));
@@ -14,7 +14,7 @@ void HEVCBitWriter::writeBits(std::uint32_t value, int count) {
 }
 
 void HEVCBitWriter::writeUnsignedExpGolomb(std::uint32_t value) {
-    if (value == 0xFFFFFFFFu) throw HEVCBitstreamError("exp-Golomb value too large");
+    if (value == 0xFFFFFFFFu) throw HEVCBitstreamError("значение слишком велико для кода Exp-Golomb");
     const std::uint64_t codeNum = static_cast<std::uint64_t>(value) + 1;
     int length = 0;
     while ((codeNum >> (length + 1)) != 0) ++length;

@@ -33,9 +33,9 @@ std::vector<std::uint8_t> hevcMakeDecoderConfigurationRecord(const HEVCSequenceP
     for (const HEVCNalUnit& unit : nalUnits) {
         std::size_t slot = 0;
         while (slot < 4 && types[slot] != unit.type) ++slot;
-        if (slot == 4) throw HEVCBitstreamError("NAL unit type not allowed in hvcC");
+        if (slot == 4) throw HEVCBitstreamError("NAL-блок такого типа недопустим в hvcC");
         arrays[slot].push_back(unit.serialize());
-        if (arrays[slot].back().size() > 0xFFFF) throw HEVCBitstreamError("NAL unit too large for hvcC");
+        if (arrays[slot].back().size() > 0xFFFF) throw HEVCBitstreamError("NAL-блок слишком велик для hvcC");
     }
     std::uint32_t arrayCount = 0;
     for (const auto& array : arrays) arrayCount += array.empty() ? 0 : 1;

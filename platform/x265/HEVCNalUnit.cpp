@@ -5,13 +5,13 @@
 namespace pacemark {
 
 HEVCNalUnit HEVCNalUnit::parse(std::span<const std::uint8_t> escaped) {
-    if (escaped.size() < 2) throw HEVCBitstreamError("NAL unit shorter than its header");
-    if (escaped[0] & 0x80) throw HEVCBitstreamError("forbidden_zero_bit set");
+    if (escaped.size() < 2) throw HEVCBitstreamError("NAL-блок короче своего заголовка");
+    if (escaped[0] & 0x80) throw HEVCBitstreamError("установлен запрещённый бит forbidden_zero_bit");
     HEVCNalUnit unit;
     unit.type = (escaped[0] >> 1) & 0x3F;
     unit.layerId = ((escaped[0] & 1) << 5) | (escaped[1] >> 3);
     unit.temporalIdPlus1 = escaped[1] & 7;
-    if (unit.temporalIdPlus1 == 0) throw HEVCBitstreamError("nuh_temporal_id_plus1 is zero");
+    if (unit.temporalIdPlus1 == 0) throw HEVCBitstreamError("поле nuh_temporal_id_plus1 равно нулю");
     unit.rbsp = hevcRemoveEmulationPrevention(escaped.subspan(2));
     return unit;
 }

@@ -25,16 +25,14 @@ void skipScalingListData(HEVCBitReader& reader) {
 // delta_poc_s0_minus1, delta_poc_s1_minus1 and abs_delta_rps_minus1 plus
 // one; bounded so that damaged sets cannot overflow the POC arithmetic.
 int readDeltaPoc(HEVCBitReader& reader) {
-    const std::uint32_t minus1 = reader.readUnsignedExpGolomb();
-    if (minus1 > 32767) throw HEVCBitstreamError("delta POC out of range");
-    return static_cast<int>(minus1) + 1;
+    return static_cast<int>(reader.readUnsignedExpGolomb(32767, "delta_poc_minus1")) + 1;
 }
 
 // Copies everything after the rewritten ids up to the rbsp_stop_one_bit and
 // closes the RBSP again.
 std::vector<std::uint8_t> finishRewrite(HEVCBitReader& reader, HEVCBitWriter& writer) {
     const std::size_t stop = reader.trailingBitsPosition();
-    if (stop < reader.bitPosition()) throw HEVCBitstreamError("parameter set ends inside its ids");
+    if (stop < reader.bitPosition()) throw HEVCBitstreamError("набор параметров кончается внутри своих номеров");
     writer.copyBits(reader, stop - reader.bitPosition());
     writer.writeTrailingBits();
     return writer.bytes();
@@ -90,9 +88,8 @@ HEVCShortTermRefPicSet HEVCShortTermRefPicSet::read(HEVCBitReader& reader, std::
     HEVCShortTermRefPicSet set;
     const bool interPrediction = index != 0 && reader.readFlag();
     if (!interPrediction) {
-        const std::uint32_t negative = reader.readUnsignedExpGolomb();
-        const std::uint32_t positive = reader.readUnsignedExpGolomb();
-        if (negative > 16 || positive > 16) throw HEVCBitstreamError("reference picture set too large");
+        const std::uint32_t negative = reader.readUnsignedExpGolomb(16, "num_negative_pics");
+        const std::uint32_t positive = reader.readUnsignedExpGolomb(16, "num_positive_pics");
         int poc = 0;
         for (std::uint32_t i = 0; i < negative; ++i) {
             poc -= readDeltaPoc(reader);
@@ -109,8 +106,9 @@ HEVCShortTermRefPicSet HEVCShortTermRefPicSet::read(HEVCBitReader& reader, std::
     }
 
     std::size_t deltaIndex = 1;
-    if (index == sets.size()) deltaIndex = reader.readUnsignedExpGolomb() + 1;
-    if (deltaIndex > index || index > sets.size()) throw HEVCBitstreamError("bad reference picture set index");
+    if (index > sets.size()) throw HEVCBitstreamError("набор опорных кадров ссылается на несуществующий набор");
+    if (index == sets.size()) deltaIndex = std::size_t{reader.readUnsignedExpGolomb(64, "delta_idx_minus1")} + 1;
+    if (deltaIndex > index) throw HEVCBitstreamError("набор опорных кадров ссылается на несуществующий набор");
     const bool sign = reader.readFlag();
     const int deltaRps = (sign ? -1 : 1) * readDeltaPoc(reader);
     const HEVCShortTermRefPicSet& ref = sets[index - deltaIndex];
@@ -164,6 +162,7 @@ HEVCShortTermRefPicSet HEVCShortTermRefPicSet::read(HEVCBitReader& reader, std::
 }
 
 std::uint32_t HEVCSequenceParameterSet::picSizeInCodingTreeBlocks() const {
+    // parse() bounds the sizes to 16 bits, so the product fits.
     const std::uint32_t ctb = 1u << log2CodingTreeBlockSize;
     return ((widthLumaSamples + ctb - 1) / ctb) * ((heightLumaSamples + ctb - 1) / ctb);
 }
@@ -173,18 +172,17 @@ HEVCSequenceParameterSet HEVCSequenceParameterSet::parse(std::span<const std::ui
     HEVCSequenceParameterSet sps;
     sps.videoParameterSetId = static_cast<int>(reader.readBits(4));
     sps.maxSubLayersMinus1 = static_cast<int>(reader.readBits(3));
-    if (sps.maxSubLayersMinus1 == 7) throw HEVCBitstreamError("multi-layer SPS extension form not supported");
+    if (sps.maxSubLayersMinus1 == 7) throw HEVCBitstreamError("многослойная сокращённая форма SPS не поддерживается");
     sps.temporalIdNesting = reader.readFlag();
     sps.profileTierLevel = HEVCProfileTierLevel::read(reader, true, sps.maxSubLayersMinus1);
     sps.idBitStart = reader.bitPosition();
-    sps.id = reader.readUnsignedExpGolomb();
+    sps.id = reader.readUnsignedExpGolomb(15, "sps_seq_parameter_set_id");
     sps.idBitEnd = reader.bitPosition();
-    if (sps.id > 15) throw HEVCBitstreamError("sps_seq_parameter_set_id out of range");
-    sps.chromaFormatIdc = reader.readUnsignedExpGolomb();
-    if (sps.chromaFormatIdc > 3) throw HEVCBitstreamError("chroma_format_idc out of range");
+    sps.chromaFormatIdc = reader.readUnsignedExpGolomb(3, "chroma_format_idc");
     if (sps.chromaFormatIdc == 3) sps.separateColourPlane = reader.readFlag();
-    sps.widthLumaSamples = reader.readUnsignedExpGolomb();
-    sps.heightLumaSamples = reader.readUnsignedExpGolomb();
+    // A picture must fit the 16-bit sizes of a representation format.
+    sps.widthLumaSamples = reader.readUnsignedExpGolomb(0xFFFF, "pic_width_in_luma_samples");
+    sps.heightLumaSamples = reader.readUnsignedExpGolomb(0xFFFF, "pic_height_in_luma_samples");
     sps.conformanceWindow = reader.readFlag();
     if (sps.conformanceWindow) {
         sps.confWinLeft = reader.readUnsignedExpGolomb();
@@ -192,19 +190,19 @@ HEVCSequenceParameterSet HEVCSequenceParameterSet::parse(std::span<const std::ui
         sps.confWinTop = reader.readUnsignedExpGolomb();
         sps.confWinBottom = reader.readUnsignedExpGolomb();
     }
-    sps.bitDepthLumaMinus8 = reader.readUnsignedExpGolomb();
-    sps.bitDepthChromaMinus8 = reader.readUnsignedExpGolomb();
-    sps.log2MaxPicOrderCntLsb = static_cast<int>(reader.readUnsignedExpGolomb()) + 4;
-    if (sps.log2MaxPicOrderCntLsb > 16) throw HEVCBitstreamError("log2_max_pic_order_cnt_lsb out of range");
+    sps.bitDepthLumaMinus8 = reader.readUnsignedExpGolomb(8, "bit_depth_luma_minus8");
+    sps.bitDepthChromaMinus8 = reader.readUnsignedExpGolomb(8, "bit_depth_chroma_minus8");
+    sps.log2MaxPicOrderCntLsb = static_cast<int>(reader.readUnsignedExpGolomb(12, "log2_max_pic_order_cnt_lsb_minus4")) + 4;
     const bool orderingForEverySubLayer = reader.readFlag();
     for (int i = orderingForEverySubLayer ? 0 : sps.maxSubLayersMinus1; i <= sps.maxSubLayersMinus1; ++i) {
         sps.ordering.maxDecPicBufferingMinus1 = reader.readUnsignedExpGolomb();
         sps.ordering.maxNumReorderPics = reader.readUnsignedExpGolomb();
         sps.ordering.maxLatencyIncreasePlus1 = reader.readUnsignedExpGolomb();
     }
-    sps.log2MinCodingBlockSize = static_cast<int>(reader.readUnsignedExpGolomb()) + 3;
-    sps.log2CodingTreeBlockSize = sps.log2MinCodingBlockSize + static_cast<int>(reader.readUnsignedExpGolomb());
-    if (sps.log2CodingTreeBlockSize > 6) throw HEVCBitstreamError("coding tree block size out of range");
+    sps.log2MinCodingBlockSize = static_cast<int>(reader.readUnsignedExpGolomb(3, "log2_min_luma_coding_block_size_minus3")) + 3;
+    sps.log2CodingTreeBlockSize =
+        sps.log2MinCodingBlockSize + static_cast<int>(reader.readUnsignedExpGolomb(3, "log2_diff_max_min_luma_coding_block_size"));
+    if (sps.log2CodingTreeBlockSize > 6) throw HEVCBitstreamError("блок дерева кодирования больше 64 точек");
     reader.readUnsignedExpGolomb();  // log2_min_luma_transform_block_size_minus2
     reader.readUnsignedExpGolomb();  // log2_diff_max_min_luma_transform_block_size
     reader.readUnsignedExpGolomb();  // max_transform_hierarchy_depth_inter
@@ -218,15 +216,13 @@ HEVCSequenceParameterSet HEVCSequenceParameterSet::parse(std::span<const std::ui
         reader.readUnsignedExpGolomb();
         reader.readFlag();
     }
-    const std::uint32_t setCount = reader.readUnsignedExpGolomb();
-    if (setCount > 64) throw HEVCBitstreamError("num_short_term_ref_pic_sets out of range");
+    const std::uint32_t setCount = reader.readUnsignedExpGolomb(64, "num_short_term_ref_pic_sets");
     for (std::uint32_t i = 0; i < setCount; ++i) {
         sps.shortTermRefPicSets.push_back(HEVCShortTermRefPicSet::read(reader, i, sps.shortTermRefPicSets));
     }
     sps.longTermRefPicsPresent = reader.readFlag();
     if (sps.longTermRefPicsPresent) {
-        const std::uint32_t count = reader.readUnsignedExpGolomb();
-        if (count > 32) throw HEVCBitstreamError("num_long_term_ref_pics_sps out of range");
+        const std::uint32_t count = reader.readUnsignedExpGolomb(32, "num_long_term_ref_pics_sps");
         for (std::uint32_t i = 0; i < count; ++i) {
             reader.skipBits(static_cast<std::size_t>(sps.log2MaxPicOrderCntLsb));
             sps.usedByCurrPicLongTermSps.push_back(reader.readFlag());
@@ -250,20 +246,16 @@ HEVCPictureParameterSet HEVCPictureParameterSet::parse(std::span<const std::uint
     HEVCBitReader reader(rbsp);
     HEVCPictureParameterSet pps;
     pps.idsBitStart = reader.bitPosition();
-    pps.id = reader.readUnsignedExpGolomb();
-    pps.sequenceParameterSetId = reader.readUnsignedExpGolomb();
+    pps.id = reader.readUnsignedExpGolomb(63, "pps_pic_parameter_set_id");
+    pps.sequenceParameterSetId = reader.readUnsignedExpGolomb(15, "pps_seq_parameter_set_id");
     pps.idsBitEnd = reader.bitPosition();
-    if (pps.id > 63 || pps.sequenceParameterSetId > 15) throw HEVCBitstreamError("PPS ids out of range");
     pps.dependentSliceSegments = reader.readFlag();
     pps.outputFlagPresent = reader.readFlag();
     pps.numExtraSliceHeaderBits = static_cast<int>(reader.readBits(3));
     reader.readFlag();  // sign_data_hiding_enabled_flag
     pps.cabacInitPresent = reader.readFlag();
-    pps.numRefIdxL0DefaultActiveMinus1 = reader.readUnsignedExpGolomb();
-    pps.numRefIdxL1DefaultActiveMinus1 = reader.readUnsignedExpGolomb();
-    if (pps.numRefIdxL0DefaultActiveMinus1 > 14 || pps.numRefIdxL1DefaultActiveMinus1 > 14) {
-        throw HEVCBitstreamError("default reference index count out of range");
-    }
+    pps.numRefIdxL0DefaultActiveMinus1 = reader.readUnsignedExpGolomb(14, "num_ref_idx_l0_default_active_minus1");
+    pps.numRefIdxL1DefaultActiveMinus1 = reader.readUnsignedExpGolomb(14, "num_ref_idx_l1_default_active_minus1");
     reader.readSignedExpGolomb();  // init_qp_minus26
     reader.readFlag();             // constrained_intra_pred_flag
     reader.readFlag();             // transform_skip_enabled_flag
@@ -277,9 +269,8 @@ HEVCPictureParameterSet HEVCPictureParameterSet::parse(std::span<const std::uint
     pps.tiles = reader.readFlag();
     pps.entropyCodingSync = reader.readFlag();
     if (pps.tiles) {
-        const std::uint32_t columns = reader.readUnsignedExpGolomb();
-        const std::uint32_t rows = reader.readUnsignedExpGolomb();
-        if (columns > 64 || rows > 64) throw HEVCBitstreamError("tile count out of range");
+        const std::uint32_t columns = reader.readUnsignedExpGolomb(64, "num_tile_columns_minus1");
+        const std::uint32_t rows = reader.readUnsignedExpGolomb(64, "num_tile_rows_minus1");
         if (!reader.readFlag()) {  // uniform_spacing_flag
             for (std::uint32_t i = 0; i < columns + rows; ++i) reader.readUnsignedExpGolomb();
         }
@@ -301,7 +292,7 @@ HEVCPictureParameterSet HEVCPictureParameterSet::parse(std::span<const std::uint
     if (reader.readFlag()) {  // pps_extension_present_flag
         // The range, multi-layer, 3D and screen-content extensions all add
         // slice header syntax this parser does not know.
-        if (reader.readBits(8) != 0) throw HEVCBitstreamError("PPS extensions not supported");
+        if (reader.readBits(8) != 0) throw HEVCBitstreamError("расширения PPS не поддерживаются");
     }
     return pps;
 }

@@ -29,7 +29,10 @@ PictureParameterSetPrefix readPrefix(std::span<const std::uint8_t> rbsp) {
     reader.skipBits(1 + 1 + 3 + 1 + 1);  // dependent slices, output flag, extra bits, sign hiding, cabac init
     reader.readUnsignedExpGolomb();  // num_ref_idx_l0_default_active_minus1
     reader.readUnsignedExpGolomb();  // num_ref_idx_l1_default_active_minus1
-    prefix.initQp = 26 + reader.readSignedExpGolomb();
+    const std::int32_t initQpMinus26 = reader.readSignedExpGolomb();
+    // -(26 + QpBdOffset) .. +25 with at most 16-bit samples.
+    if (initQpMinus26 < -74 || initQpMinus26 > 25) throw HEVCBitstreamError("поле init_qp_minus26 вне допустимых пределов");
+    prefix.initQp = 26 + initQpMinus26;
     reader.skipBits(2);                          // constrained intra, transform skip
     if (reader.readFlag()) reader.readUnsignedExpGolomb();  // cu_qp_delta_enabled_flag, diff_cu_qp_delta_depth
     reader.readSignedExpGolomb();                // pps_cb_qp_offset
@@ -43,13 +46,13 @@ PictureParameterSetPrefix readPrefix(std::span<const std::uint8_t> rbsp) {
 std::size_t picOrderCntLsbPosition(const HEVCNalUnit& slice, const HEVCSequenceParameterSet& sps,
                                    const HEVCPictureParameterSet& pps) {
     if (!HEVCNalType::isVcl(slice.type) || HEVCNalType::isIrap(slice.type)) {
-        throw HEVCBitstreamError("picture order count of a slice without one");
+        throw HEVCBitstreamError("у среза нет счётчика порядка кадров");
     }
     HEVCBitReader reader(slice.rbsp);
     const bool first = reader.readFlag();
     reader.readUnsignedExpGolomb();  // slice_pic_parameter_set_id
     if (!first) {
-        if (pps.dependentSliceSegments && reader.readFlag()) throw HEVCBitstreamError("dependent slice segment");
+        if (pps.dependentSliceSegments && reader.readFlag()) throw HEVCBitstreamError("зависимые сегменты срезов не поддерживаются");
         int addressBits = 0;
         while ((std::uint64_t{1} << addressBits) < sps.picSizeInCodingTreeBlocks()) ++addressBits;
         reader.skipBits(static_cast<std::size_t>(addressBits));
@@ -160,9 +163,9 @@ HEVCSkipPictureWriter::HEVCSkipPictureWriter(std::span<const std::uint8_t> spsRb
       pictureParameterSetId_(pictureParameterSetId),
       layerId_(layerId) {
     const PictureParameterSetPrefix prefix = readPrefix(ppsRbsp);
-    if (prefix.transquantBypass) throw HEVCBitstreamError("skip pictures with lossless coding units");
-    if (pps_.tiles || pps_.entropyCodingSync) throw HEVCBitstreamError("skip pictures with tiles or wavefronts");
-    if (sps_.separateColourPlane) throw HEVCBitstreamError("skip pictures with separate colour planes");
+    if (prefix.transquantBypass) throw HEVCBitstreamError("кадры-пропуски с кодированием без потерь не поддерживаются");
+    if (pps_.tiles || pps_.entropyCodingSync) throw HEVCBitstreamError("кадры-пропуски с плитками или волновой обработкой не поддерживаются");
+    if (sps_.separateColourPlane) throw HEVCBitstreamError("кадры-пропуски с раздельными цветовыми плоскостями не поддерживаются");
     // slice_qp_delta is 0, so the slice QP is the PPS's initial QP.
     sliceQp_ = prefix.initQp;
 

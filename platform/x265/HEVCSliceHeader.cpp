@@ -50,7 +50,7 @@ std::uint32_t HEVCSliceHeader::peekPictureParameterSetId(const HEVCNalUnit& slic
 
 HEVCSliceHeader HEVCSliceHeader::parse(const HEVCNalUnit& slice, const HEVCSequenceParameterSet& sps,
                                        const HEVCPictureParameterSet& pps) {
-    if (!HEVCNalType::isVcl(slice.type)) throw HEVCBitstreamError("not a slice");
+    if (!HEVCNalType::isVcl(slice.type)) throw HEVCBitstreamError("NAL-блок не является срезом");
     HEVCBitReader reader(slice.rbsp);
     HEVCSliceHeader header;
     header.firstSliceSegmentInPic = reader.readFlag();
@@ -58,15 +58,14 @@ HEVCSliceHeader HEVCSliceHeader::parse(const HEVCNalUnit& slice, const HEVCSeque
     header.ppsIdBitStart = reader.bitPosition();
     header.pictureParameterSetId = reader.readUnsignedExpGolomb();
     header.ppsIdBitEnd = reader.bitPosition();
-    if (header.pictureParameterSetId != pps.id) throw HEVCBitstreamError("slice names another PPS");
+    if (header.pictureParameterSetId != pps.id) throw HEVCBitstreamError("срез ссылается на другой PPS");
     if (!header.firstSliceSegmentInPic) {
         if (pps.dependentSliceSegments) header.dependentSliceSegment = reader.readFlag();
         reader.skipBits(static_cast<std::size_t>(ceilLog2(sps.picSizeInCodingTreeBlocks())));
     }
     if (!header.dependentSliceSegment) {
         reader.skipBits(static_cast<std::size_t>(pps.numExtraSliceHeaderBits));
-        const std::uint32_t type = reader.readUnsignedExpGolomb();
-        if (type > 2) throw HEVCBitstreamError("slice_type out of range");
+        const std::uint32_t type = reader.readUnsignedExpGolomb(2, "slice_type");
         header.sliceType = static_cast<HEVCSliceType>(type);
         if (pps.outputFlagPresent) reader.readFlag();
         if (sps.separateColourPlane) reader.skipBits(2);
@@ -80,21 +79,21 @@ HEVCSliceHeader HEVCSliceHeader::parse(const HEVCNalUnit& slice, const HEVCSeque
                 numPicTotalCurr += HEVCShortTermRefPicSet::read(reader, setCount, sps.shortTermRefPicSets)
                                        .numUsedByCurrentPicture();
             } else {
-                if (setCount == 0) throw HEVCBitstreamError("slice refers to a missing SPS reference set");
+                if (setCount == 0) throw HEVCBitstreamError("срез ссылается на набор опорных кадров, которого нет в SPS");
                 const std::uint32_t index =
                     setCount > 1 ? reader.readBits(ceilLog2(setCount)) : 0;
-                if (index >= setCount) throw HEVCBitstreamError("short_term_ref_pic_set_idx out of range");
+                if (index >= setCount) throw HEVCBitstreamError("поле short_term_ref_pic_set_idx вне допустимых пределов");
                 numPicTotalCurr += sps.shortTermRefPicSets[index].numUsedByCurrentPicture();
             }
             if (sps.longTermRefPicsPresent) {
                 const std::size_t spsCount = sps.usedByCurrPicLongTermSps.size();
-                const std::uint32_t fromSps = spsCount > 0 ? reader.readUnsignedExpGolomb() : 0;
-                const std::uint32_t inSlice = reader.readUnsignedExpGolomb();
-                if (fromSps > spsCount || inSlice > 32) throw HEVCBitstreamError("long-term picture count out of range");
+                const std::uint32_t fromSps =
+                    spsCount > 0 ? reader.readUnsignedExpGolomb(static_cast<std::uint32_t>(spsCount), "num_long_term_sps") : 0;
+                const std::uint32_t inSlice = reader.readUnsignedExpGolomb(32, "num_long_term_pics");
                 for (std::uint32_t i = 0; i < fromSps + inSlice; ++i) {
                     if (i < fromSps) {
                         const std::uint32_t index = spsCount > 1 ? reader.readBits(ceilLog2(spsCount)) : 0;
-                        if (index >= spsCount) throw HEVCBitstreamError("lt_idx_sps out of range");
+                        if (index >= spsCount) throw HEVCBitstreamError("поле lt_idx_sps вне допустимых пределов");
                         numPicTotalCurr += sps.usedByCurrPicLongTermSps[index] ? 1 : 0;
                     } else {
                         reader.skipBits(static_cast<std::size_t>(sps.log2MaxPicOrderCntLsb));
@@ -115,9 +114,8 @@ HEVCSliceHeader HEVCSliceHeader::parse(const HEVCNalUnit& slice, const HEVCSeque
             std::uint32_t numL0 = pps.numRefIdxL0DefaultActiveMinus1 + 1;
             std::uint32_t numL1 = bidirectional ? pps.numRefIdxL1DefaultActiveMinus1 + 1 : 0;
             if (reader.readFlag()) {  // num_ref_idx_active_override_flag
-                numL0 = reader.readUnsignedExpGolomb() + 1;
-                if (bidirectional) numL1 = reader.readUnsignedExpGolomb() + 1;
-                if (numL0 > 15 || numL1 > 15) throw HEVCBitstreamError("reference index count out of range");
+                numL0 = reader.readUnsignedExpGolomb(14, "num_ref_idx_l0_active_minus1") + 1;
+                if (bidirectional) numL1 = reader.readUnsignedExpGolomb(14, "num_ref_idx_l1_active_minus1") + 1;
             }
             if (pps.listsModificationPresent && numPicTotalCurr > 1) {
                 const int entryBits = ceilLog2(static_cast<std::uint64_t>(numPicTotalCurr));
@@ -153,21 +151,19 @@ HEVCSliceHeader HEVCSliceHeader::parse(const HEVCNalUnit& slice, const HEVCSeque
         if (pps.loopFilterAcrossSlices && (saoLuma || saoChroma || !deblockingDisabled)) reader.readFlag();
     }
     if (pps.tiles || pps.entropyCodingSync) {
-        const std::uint32_t entryPoints = reader.readUnsignedExpGolomb();
-        if (entryPoints > 4400) throw HEVCBitstreamError("num_entry_point_offsets out of range");
+        const std::uint32_t entryPoints = reader.readUnsignedExpGolomb(4400, "num_entry_point_offsets");
         if (entryPoints > 0) {
-            const std::uint32_t offsetBits = reader.readUnsignedExpGolomb() + 1;
-            if (offsetBits > 32) throw HEVCBitstreamError("offset_len_minus1 out of range");
+            const std::uint32_t offsetBits = reader.readUnsignedExpGolomb(31, "offset_len_minus1") + 1;
             reader.skipBits(static_cast<std::size_t>(offsetBits) * entryPoints);
         }
     }
     if (pps.sliceSegmentHeaderExtensionPresent) {
-        reader.skipBits(static_cast<std::size_t>(reader.readUnsignedExpGolomb()) * 8);
+        reader.skipBits(std::size_t{reader.readUnsignedExpGolomb(256, "slice_segment_header_extension_length")} * 8);
     }
     header.headerEndBit = reader.bitPosition();
-    if (!reader.readFlag()) throw HEVCBitstreamError("slice header alignment bit missing");
+    if (!reader.readFlag()) throw HEVCBitstreamError("нет бита выравнивания в конце заголовка среза");
     while (!reader.isByteAligned()) {
-        if (reader.readFlag()) throw HEVCBitstreamError("slice header alignment bits not zero");
+        if (reader.readFlag()) throw HEVCBitstreamError("биты выравнивания заголовка среза не нулевые");
     }
     header.sliceDataByteOffset = reader.bitPosition() / 8;
     return header;

@@ -16,9 +16,7 @@ int ceilLog2(std::uint64_t value) {
 }
 
 std::uint32_t readBounded(HEVCBitReader& reader, std::uint32_t limit, const char* name) {
-    const std::uint32_t value = reader.readUnsignedExpGolomb();
-    if (value > limit) throw HEVCBitstreamError(std::string(name) + " out of range");
-    return value;
+    return reader.readUnsignedExpGolomb(limit, name);
 }
 
 HEVCVideoParameterSet::RepresentationFormat readRepresentationFormat(HEVCBitReader& reader, bool first) {
@@ -31,7 +29,7 @@ HEVCVideoParameterSet::RepresentationFormat readRepresentationFormat(HEVCBitRead
         format.bitDepthLumaMinus8 = reader.readBits(4);
         format.bitDepthChromaMinus8 = reader.readBits(4);
     } else if (first) {
-        throw HEVCBitstreamError("first rep_format without chroma format and bit depth");
+        throw HEVCBitstreamError("в первом rep_format нет формата цветности и разрядности");
     }
     if (reader.readFlag()) {  // conformance_window_vps_flag
         for (int i = 0; i < 4; ++i) reader.readUnsignedExpGolomb();
@@ -49,9 +47,9 @@ HEVCVideoParameterSet HEVCVideoParameterSet::parse(std::span<const std::uint8_t>
     reader.readFlag();  // vps_base_layer_available_flag
     vps.maxLayersMinus1 = static_cast<int>(reader.readBits(6));
     vps.maxSubLayersMinus1 = static_cast<int>(reader.readBits(3));
-    if (vps.maxSubLayersMinus1 > 6) throw HEVCBitstreamError("vps_max_sub_layers_minus1 out of range");
+    if (vps.maxSubLayersMinus1 > 6) throw HEVCBitstreamError("поле vps_max_sub_layers_minus1 больше 6");
     reader.readFlag();  // vps_temporal_id_nesting_flag
-    if (reader.readBits(16) != 0xFFFF) throw HEVCBitstreamError("vps_reserved_0xffff_16bits is not 0xffff");
+    if (reader.readBits(16) != 0xFFFF) throw HEVCBitstreamError("поле vps_reserved_0xffff_16bits не равно 0xffff");
     HEVCProfileTierLevel::read(reader, true, vps.maxSubLayersMinus1);
     const bool orderingForEverySubLayer = reader.readFlag();
     for (int i = orderingForEverySubLayer ? 0 : vps.maxSubLayersMinus1; i <= vps.maxSubLayersMinus1; ++i) {
@@ -71,16 +69,16 @@ HEVCVideoParameterSet HEVCVideoParameterSet::parse(std::span<const std::uint8_t>
         reader.readBits(32);
         reader.readBits(32);
         if (reader.readFlag()) reader.readUnsignedExpGolomb();  // vps_num_ticks_poc_diff_one_minus1
-        if (reader.readUnsignedExpGolomb() != 0) throw HEVCBitstreamError("HRD parameters in the VPS not supported");
+        if (reader.readUnsignedExpGolomb() != 0) throw HEVCBitstreamError("параметры HRD в VPS не поддерживаются");
     }
     vps.extensionPresent = reader.readFlag();
     if (!vps.extensionPresent) {
-        if (reader.bitPosition() != reader.trailingBitsPosition()) throw HEVCBitstreamError("VPS does not end where expected");
+        if (reader.bitPosition() != reader.trailingBitsPosition()) throw HEVCBitstreamError("VPS кончается не там, где ожидалось");
         return vps;
     }
-    if (vps.maxLayersMinus1 > 1) throw HEVCBitstreamError("more than two layers not supported");
+    if (vps.maxLayersMinus1 > 1) throw HEVCBitstreamError("больше двух слоёв не поддерживается");
     while (!reader.isByteAligned()) {
-        if (!reader.readFlag()) throw HEVCBitstreamError("vps_extension_alignment_bit_equal_to_one is zero");
+        if (!reader.readFlag()) throw HEVCBitstreamError("бит выравнивания расширения VPS равен нулю");
     }
 
     // vps_extension()
@@ -97,7 +95,7 @@ HEVCVideoParameterSet HEVCVideoParameterSet::parse(std::span<const std::uint8_t>
     if (splitting && !types.empty()) {
         int used = 0;
         for (const int length : lengths) used += length;
-        if (used >= 6) throw HEVCBitstreamError("dimension ids longer than a layer id");
+        if (used >= 6) throw HEVCBitstreamError("номера измерений масштабируемости длиннее номера слоя");
         lengths.push_back(6 - used);
     }
     const bool layerIdsPresent = reader.readFlag();
@@ -165,7 +163,7 @@ HEVCVideoParameterSet HEVCVideoParameterSet::parse(std::span<const std::uint8_t>
     }
     auto layerIndex = [&vps](int nuhLayerId) {
         const auto found = std::find(vps.layerIdInNuh.begin(), vps.layerIdInNuh.end(), nuhLayerId);
-        if (found == vps.layerIdInNuh.end()) throw HEVCBitstreamError("layer set names an unknown layer");
+        if (found == vps.layerIdInNuh.end()) throw HEVCBitstreamError("набор слоёв называет неизвестный слой");
         return static_cast<std::size_t>(found - vps.layerIdInNuh.begin());
     };
     std::vector<std::vector<bool>> necessaryLayers;
@@ -175,7 +173,7 @@ HEVCVideoParameterSet HEVCVideoParameterSet::parse(std::span<const std::uint8_t>
         set.layerSetIndex = static_cast<std::uint32_t>(i);
         if (layerSetCount > 2 && i >= layerSetCount) {
             set.layerSetIndex = reader.readBits(ceilLog2(layerSetCount - 1)) + 1;
-            if (set.layerSetIndex >= layerSetCount) throw HEVCBitstreamError("layer_set_idx_for_ols_minus1 out of range");
+            if (set.layerSetIndex >= layerSetCount) throw HEVCBitstreamError("поле layer_set_idx_for_ols_minus1 вне допустимых пределов");
         } else if (i >= layerSetCount) {
             set.layerSetIndex = 1;
         }
@@ -196,7 +194,7 @@ HEVCVideoParameterSet HEVCVideoParameterSet::parse(std::span<const std::uint8_t>
         for (std::size_t j = 0; j < ids.size(); ++j) {
             if (!necessary[j] || profileTierLevelsMinus1 == 0) continue;
             if (reader.readBits(ceilLog2(profileTierLevelsMinus1 + 1)) > profileTierLevelsMinus1) {
-                throw HEVCBitstreamError("profile_tier_level_idx out of range");
+                throw HEVCBitstreamError("поле profile_tier_level_idx вне допустимых пределов");
             }
         }
         const auto outputs = std::count(set.outputLayers.begin(), set.outputLayers.end(), true);
@@ -215,7 +213,7 @@ HEVCVideoParameterSet HEVCVideoParameterSet::parse(std::span<const std::uint8_t>
     if (formatCount > 1 && reader.readFlag()) {  // rep_format_idx_present_flag
         for (int i = vps.baseLayerInternal ? 1 : 0; i < layers; ++i) {
             const std::uint32_t index = reader.readBits(ceilLog2(formatCount));
-            if (index >= formatCount) throw HEVCBitstreamError("vps_rep_format_idx out of range");
+            if (index >= formatCount) throw HEVCBitstreamError("поле vps_rep_format_idx вне допустимых пределов");
             vps.representationFormatIndex[static_cast<std::size_t>(i)] = index;
         }
     } else if (formatCount > 1) {
@@ -258,7 +256,7 @@ HEVCVideoParameterSet HEVCVideoParameterSet::parse(std::span<const std::uint8_t>
     // vps_vui() is not followed; what comes after it cannot be checked.
     if (vps.vuiPresent) return vps;
     if (!reader.readFlag()) {  // vps_extension2_flag
-        if (reader.bitPosition() != reader.trailingBitsPosition()) throw HEVCBitstreamError("VPS does not end where expected");
+        if (reader.bitPosition() != reader.trailingBitsPosition()) throw HEVCBitstreamError("VPS кончается не там, где ожидалось");
     }
     return vps;
 }

@@ -28,9 +28,13 @@ AppModel::AppModel(AppModelServices services, AppModelPlatform* platform, QObjec
       exportSession_(std::move(services.exportMovie), platform, loadedActivity_, layoutEditor_, status_),
       backgroundVideo_(services, loadedActivity_, exportSession_, status_) {
     loadedActivity_.setRecoveringLoader(std::move(services.recoverTelemetry));
-    // A load that brings an activity starts the segment over on it.
-    connect(&loadedActivity_, &LoadedActivityModel::activityLoaded, &exportSession_,
-            &ExportSessionModel::resetExportRange);
+    // A load that brings an activity starts the segment over on it and
+    // forgets the movie made of the one it replaced. A failed load changes
+    // neither.
+    connect(&loadedActivity_, &LoadedActivityModel::activityLoaded, this, [this] {
+        exportSession_.resetExportRange();
+        exportSession_.clearLastOutput();
+    });
     // The preview's instant follows the activity, the segment and the video.
     const auto notify = [this] { emit previewInstantChanged(); };
     connect(&loadedActivity_, &LoadedActivityModel::activityChanged, this, notify);
@@ -66,11 +70,12 @@ double AppModel::previewTelemetryElapsedSeconds() const {
 // MARK: - Loading and routing
 
 void AppModel::load(const std::filesystem::path& file) {
-    // A running synchronization belongs to the activity that is going away.
+    // Another ride over an edited layout: the user settles the layout first.
+    if (loadedActivity_.activity() && !layoutEditor_.settleUnsavedChanges()) return;
+    // A running synchronization matches the open ride, which may be on its
+    // way out: it ends now (and is offered again at once).
     backgroundVideo_.endVideoSynchronization();
     loadedActivity_.load(file);
-    exportSession_.resetExportRange();
-    exportSession_.clearLastOutput();
 }
 
 bool AppModel::loadSupported(const std::filesystem::path& file) {

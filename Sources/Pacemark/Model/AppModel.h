@@ -57,7 +57,9 @@ public:
     double previewTelemetryElapsedSeconds() const;
 
     // Starts loading a ride; returns at once, the result arrives later on the
-    // main thread. An edited layout is kept: a ride does not replace it.
+    // main thread. With a ride open and unsaved layout edits the user is asked
+    // first (and may cancel). The open ride stays until the new one is read:
+    // a file that fails changes nothing but the alert.
     void load(const std::filesystem::path& file);
     // Routes one file by its lower-cased extension: telemetry, background
     // video, layout file, or an alert for anything else. True when the file

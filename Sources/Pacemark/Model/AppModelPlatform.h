@@ -30,9 +30,12 @@ public:
     virtual void revealInFileManager(const std::filesystem::path& file) = 0;
     // Modal; none when the user cancels. Platforms without an open dialog have no file.
     virtual std::optional<std::filesystem::path> chooseOpenFile(const OpenDialogRequest&) { return std::nullopt; }
-    // Asked before a layout with unsaved changes is replaced; true replaces
-    // it. Platforms that cannot ask replace, as before the question existed.
-    virtual bool confirmReplacingLayout() { return true; }
+    // The answers to "Макет изменён. Сохранить?": "Сохранить макет…",
+    // "Не сохранять", "Отмена".
+    enum class UnsavedLayoutChoice { save, discard, cancel };
+    // Asked before a layout with unsaved changes is replaced or the window
+    // closes. Platforms that cannot ask discard, as before the question existed.
+    virtual UnsavedLayoutChoice askAboutUnsavedLayout() { return UnsavedLayoutChoice::discard; }
 };
 
 }  // namespace pacemark

@@ -46,9 +46,12 @@ void runAtBackgroundPriority(const std::function<void()>& work) {
 AppModelServices makeAppModelServices(std::shared_ptr<const MovieWriterFactory> writers,
                                       ExportFrameRendererMaker renderers) {
     AppModelServices services;
-    services.loadTelemetry = [](const std::filesystem::path& file) { return TelemetryFileLoader::load(file); };
-    services.recoverTelemetry = [](const std::filesystem::path& file, std::optional<TelemetryDamage>* damage) {
-        return TelemetryFileLoader::load(file, TelemetryDecoding::recover, damage);
+    services.loadTelemetry = [](const std::filesystem::path& file, std::stop_token stop) {
+        return TelemetryFileLoader::load(file, TelemetryDecoding::strict, nullptr, std::move(stop));
+    };
+    services.recoverTelemetry = [](const std::filesystem::path& file, std::optional<TelemetryDamage>* damage,
+                                   std::stop_token stop) {
+        return TelemetryFileLoader::load(file, TelemetryDecoding::recover, damage, std::move(stop));
     };
     // One exporter serves every export: it keeps no state between calls.
     auto exporter = std::make_shared<const TelemetryVideoExporter>(std::move(writers), std::move(renderers));

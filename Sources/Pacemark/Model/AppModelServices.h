@@ -26,11 +26,14 @@ namespace pacemark {
 // unless it says otherwise, receives only copies, and reports failure by
 // throwing — a PacemarkError carries the Russian text shown to the user.
 struct AppModelServices {
-    // Decodes one telemetry file into an activity with samples.
-    std::function<TelemetryActivity(const std::filesystem::path& file)> loadTelemetry;
+    // Decodes one telemetry file into an activity with samples. A load
+    // superseded by a newer one gets `stop` requested and may give up early
+    // by throwing TelemetryLoadCancelled.
+    std::function<TelemetryActivity(const std::filesystem::path& file, std::stop_token stop)> loadTelemetry;
     // Loads the readable part of a damaged file and describes the damage;
     // without it a damaged file is not offered for recovery.
-    std::function<TelemetryActivity(const std::filesystem::path& file, std::optional<TelemetryDamage>* damage)>
+    std::function<TelemetryActivity(const std::filesystem::path& file, std::optional<TelemetryDamage>* damage,
+                                    std::stop_token stop)>
         recoverTelemetry;
 
     // Writes the movie to config.outputURL, at a lower scheduling priority

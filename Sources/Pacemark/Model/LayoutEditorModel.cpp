@@ -23,6 +23,7 @@ void LayoutEditorModel::setSelectedPreset(PacemarkPreset preset) {
 }
 
 void LayoutEditorModel::setOverlayLayout(const PacemarkLayout& layout) {
+    if (layout != overlayLayout_ && !restoring_) recordStep(pendingMergeKey_);
     publish(this, overlayLayout_, layout, &LayoutEditorModel::overlayLayoutChanged);
 }
 
@@ -44,16 +45,73 @@ std::optional<PacemarkWidget> LayoutEditorModel::selectedWidget() const {
 }
 
 void LayoutEditorModel::applyPreset(PacemarkPreset preset) {
-    setSelectedPreset(preset);
-    setOverlayLayout(PacemarkLayout::preset(preset));
-    selectFirstWidget();
+    replaceLayout(preset, PacemarkLayout::preset(preset));
     keptLayout_ = overlayLayout_;
 }
 
-void LayoutEditorModel::applyLayoutFile(const PacemarkLayoutFile& file) {
-    setSelectedPreset(file.basePreset);
-    setOverlayLayout(file.layout);
+void LayoutEditorModel::replaceLayout(PacemarkPreset preset, const PacemarkLayout& layout) {
+    beginEditGesture();
+    recordStep();
+    setSelectedPreset(preset);
+    setOverlayLayout(layout);
     selectFirstWidget();
+    endEditGesture();
+}
+
+// MARK: - Undo
+
+void LayoutEditorModel::recordStep(const QString& mergeKey) {
+    if (gestureDepth_ > 0) {
+        if (gestureRecorded_) return;
+        gestureRecorded_ = true;
+    } else if (!mergeKey.isEmpty() && mergeKey == lastMergeKey_ && !undoSteps_.empty()) {
+        return;
+    }
+    lastMergeKey_ = gestureDepth_ > 0 ? QString() : mergeKey;
+    undoSteps_.push_back(currentState());
+    if (undoSteps_.size() > maximumUndoSteps) undoSteps_.erase(undoSteps_.begin());
+    redoSteps_.clear();
+    emit undoStateChanged();
+}
+
+void LayoutEditorModel::restoreState(const EditState& state) {
+    restoring_ = true;
+    setSelectedPreset(state.preset);
+    setOverlayLayout(state.layout);
+    setSelectedWidgetID(state.selection);
+    restoring_ = false;
+    lastMergeKey_.clear();
+    emit undoStateChanged();
+}
+
+void LayoutEditorModel::undo() {
+    if (undoSteps_.empty() || gestureDepth_ > 0) return;
+    redoSteps_.push_back(currentState());
+    const EditState state = std::move(undoSteps_.back());
+    undoSteps_.pop_back();
+    restoreState(state);
+}
+
+void LayoutEditorModel::redo() {
+    if (redoSteps_.empty() || gestureDepth_ > 0) return;
+    undoSteps_.push_back(currentState());
+    const EditState state = std::move(redoSteps_.back());
+    redoSteps_.pop_back();
+    restoreState(state);
+}
+
+void LayoutEditorModel::beginEditGesture() {
+    if (gestureDepth_++ == 0) gestureRecorded_ = false;
+}
+
+void LayoutEditorModel::endEditGesture() {
+    if (gestureDepth_ > 0) --gestureDepth_;
+    // A later edit starts a step of its own, whatever its merge key.
+    if (gestureDepth_ == 0 && gestureRecorded_) lastMergeKey_.clear();
+}
+
+void LayoutEditorModel::applyLayoutFile(const PacemarkLayoutFile& file) {
+    replaceLayout(file.basePreset, file.layout);
     keptLayout_ = overlayLayout_;
 }
 
@@ -64,9 +122,22 @@ void LayoutEditorModel::saveLayoutFile(const std::filesystem::path& path) {
 
 // MARK: - Presets and layout files
 
+bool LayoutEditorModel::settleUnsavedChanges() {
+    if (!hasUnsavedChanges() || !platform_) return true;
+    switch (platform_->askAboutUnsavedLayout()) {
+        case AppModelPlatform::UnsavedLayoutChoice::save:
+            return saveLayout();
+        case AppModelPlatform::UnsavedLayoutChoice::discard:
+            return true;
+        case AppModelPlatform::UnsavedLayoutChoice::cancel:
+            return false;
+    }
+    return false;
+}
+
 bool LayoutEditorModel::choosePreset(PacemarkPreset preset) {
     if (preset == selectedPreset_) return false;
-    if (hasUnsavedChanges() && platform_ && !platform_->confirmReplacingLayout()) {
+    if (!settleUnsavedChanges()) {
         // The picker shows the choice; tell it the selection stayed.
         emit selectedPresetChanged();
         return false;
@@ -111,7 +182,7 @@ bool LayoutEditorModel::openLayoutFile(const std::filesystem::path& file) {
         status_.setErrorMessage(qText(error.errorDescription()));
         return false;
     }
-    if (hasUnsavedChanges() && platform_ && !platform_->confirmReplacingLayout()) return false;
+    if (!settleUnsavedChanges()) return false;
     applyLayoutFile(layoutFile);
     status_.setStatusText(QStringLiteral("Макет открыт: ") + qText(file.filename().string()));
     return true;
@@ -162,7 +233,10 @@ void LayoutEditorModel::updateAllWidgets(const std::function<void(PacemarkWidget
 
 void LayoutEditorModel::setSelectedWidgetCaption(const QString& text) {
     const std::string caption = PacemarkWidget::limitedCaption(text.toStdString());
+    // Typing a caption is one step, not one per key.
+    pendingMergeKey_ = selectedWidgetID_ ? QStringLiteral("caption ") + qText(selectedWidgetID_->uuidString()) : QString();
     updateSelectedWidget([&caption](PacemarkWidget& widget) { widget.titleOverride = caption; });
+    pendingMergeKey_.clear();
 }
 
 QString LayoutEditorModel::selectedWidgetCaption() const {

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <functional>
 #include <optional>
+#include <vector>
 
 #include "AppModelPlatform.h"
 #include "Layout/PacemarkLayoutFile.h"
@@ -71,9 +72,15 @@ public:
     // with PacemarkLayoutFileError; the unsaved state is unchanged then.
     void saveLayoutFile(const std::filesystem::path& path);
 
+    // Before something replaces a layout with unsaved changes (another
+    // preset, layout file or ride, or closing the window): asks the platform
+    // and saves when told to. True when the caller may go on: nothing was
+    // unsaved, the user chose "Не сохранять", or the layout was saved.
+    bool settleUnsavedChanges();
+
     // The preset picker's choice. The preset already selected changes
     // nothing; replacing a layout with unsaved changes asks the platform
-    // first. True when the preset was applied.
+    // first (settleUnsavedChanges). True when the preset was applied.
     bool choosePreset(PacemarkPreset preset);
     // "Сохранить макет…": asks for a file and writes the layout; a failure
     // becomes the alert. True when the layout was written.
@@ -117,6 +124,19 @@ public:
     void setAllWidgetsLabelColorHex(std::uint32_t hex);
     void setAllWidgetsValueColorHex(std::uint32_t hex);
 
+    // Undo and redo of layout edits. Every change of the layout (move,
+    // resize, add, remove, kind, style, colour, caption, preset, opened
+    // file) is one step that restores the preset, the layout and the
+    // selection; consecutive caption edits of one widget merge into one
+    // step. Between beginEditGesture() and endEditGesture() (a mouse drag, a
+    // slider drag) all changes are one step. A new edit drops the redo steps.
+    bool canUndo() const { return !undoSteps_.empty(); }
+    bool canRedo() const { return !redoSteps_.empty(); }
+    void undo();
+    void redo();
+    void beginEditGesture();
+    void endEditGesture();
+
     // Colour transport between the pickers and the model. A colour the picker
     // could not express in sRGB (none) takes the fallback 0.21, 0.82, 0.36.
     static std::uint32_t hexFromPickedColor(std::optional<SRGBColor> color);
@@ -126,9 +146,24 @@ signals:
     void selectedPresetChanged();
     void overlayLayoutChanged();
     void selectedWidgetIDChanged();
+    // canUndo() or canRedo() may have changed.
+    void undoStateChanged();
 
 private:
     void selectFirstWidget();
+
+    struct EditState {
+        PacemarkPreset preset;
+        PacemarkLayout layout;
+        std::optional<UUID> selection;
+    };
+    EditState currentState() const { return {selectedPreset_, overlayLayout_, selectedWidgetID_}; }
+    // Remembers the state before a change as an undo step (once per gesture,
+    // once per run of edits with the same non-empty merge key).
+    void recordStep(const QString& mergeKey = {});
+    void restoreState(const EditState& state);
+    // A preset or a layout file replacing the layout, as one step.
+    void replaceLayout(PacemarkPreset preset, const PacemarkLayout& layout);
 
     AppModelPlatform* platform_;
     AppStatus& status_;
@@ -138,6 +173,15 @@ private:
     std::optional<UUID> selectedWidgetID_;
     // The last layout applied, read or written; see hasUnsavedChanges().
     PacemarkLayout keptLayout_;
+
+    static constexpr std::size_t maximumUndoSteps = 200;
+    std::vector<EditState> undoSteps_;
+    std::vector<EditState> redoSteps_;
+    int gestureDepth_ = 0;
+    bool gestureRecorded_ = false;
+    bool restoring_ = false;
+    QString lastMergeKey_;
+    QString pendingMergeKey_;  // the merge key of the edit being made
 };
 
 }  // namespace pacemark

@@ -8,6 +8,8 @@
 #include "PacemarkError.h"
 #include "QtText.h"
 #include "Telemetry/FITParser.h"
+#include "Telemetry/GPXParser.h"
+#include "Telemetry/RussianPlural.h"
 #include "Telemetry/TelemetryFormatters.h"
 
 namespace pacemark {
@@ -54,42 +56,52 @@ void LoadedActivityModel::load(const std::filesystem::path& file) { startLoad(fi
 
 void LoadedActivityModel::startLoad(const std::filesystem::path& file, bool recovering) {
     const QString name = qText(file.filename().string());
-    setActivity(nullptr);
-    setSelectedFileName(name);
+    // The open activity and its name stay until the new one has been read.
     setIsLoading(true);
     status_.setStatusText(QStringLiteral("Загружаю ") + name + QStringLiteral("..."));
     status_.setErrorMessage(std::nullopt);
 
     loadTask_.start([this, loader = loader_, recoveringLoader = recoveringLoader_, recovering,
-                     file](const WorkerTask::Run& run) {
+                     file, name](const WorkerTask::Run& run) {
         // A load superseded before it got a thread does not read the file at all.
         const auto cancelled = [this] { setIsLoading(false); };
         if (run.stopRequested()) return run.finish(cancelled);
+        // A damaged file with points before the damage is offered for recovery.
+        const auto damaged = [&](const std::string& text, std::size_t readable) {
+            const QString description = qText(text);
+            if (recovering || !recoveringLoader || readable == 0) {
+                return run.finish([this, name, description] { failLoad(name, description); });
+            }
+            run.finish([this, file, description, readable] { offerRecovery(file, description, readable); });
+        };
         try {
             if (!(recovering ? bool(recoveringLoader) : bool(loader))) {
                 throw PacemarkError("Чтение файлов телеметрии не подключено.");
             }
             std::optional<TelemetryDamage> damage;
-            auto activity =
-                std::make_shared<const TelemetryActivity>(recovering ? recoveringLoader(file, &damage) : loader(file));
+            auto activity = std::make_shared<const TelemetryActivity>(
+                recovering ? recoveringLoader(file, &damage, run.stopToken()) : loader(file, run.stopToken()));
             if (run.stopRequested()) return run.finish(cancelled);
             const QString note = damage ? qText(damage->noteText()) : QString();
-            run.finish([this, activity = std::move(activity), note]() mutable { finishLoad(std::move(activity), note); });
+            run.finish([this, activity = std::move(activity), note, name]() mutable {
+                finishLoad(std::move(activity), name, note);
+            });
         } catch (const FITParserError& error) {
-            const QString description = qText(error.errorDescription());
-            const std::size_t readable = error.readableRecordCount();
-            if (recovering || !recoveringLoader || readable == 0) {
-                return run.finish([this, description] { failLoad(description); });
-            }
-            run.finish([this, file, description, readable] { offerRecovery(file, description, readable); });
+            damaged(error.errorDescription(), error.readableRecordCount());
+        } catch (const GPXParserError& error) {
+            damaged(error.errorDescription(), error.readablePointCount());
+        } catch (const TelemetryLoadCancelled&) {
+            run.finish(cancelled);
         } catch (...) {
-            run.finish([this, description = WorkerTask::describeCurrentException()] { failLoad(description); });
+            run.finish([this, name, description = WorkerTask::describeCurrentException()] { failLoad(name, description); });
         }
     });
 }
 
-void LoadedActivityModel::finishLoad(std::shared_ptr<const TelemetryActivity> activity, const QString& damageNote) {
+void LoadedActivityModel::finishLoad(std::shared_ptr<const TelemetryActivity> activity, const QString& name,
+                                     const QString& damageNote) {
     const auto sampleCount = activity->samples.size();
+    setSelectedFileName(name);
     setActivity(std::move(activity));
     emit activityLoaded();
     // A recovered file says what was lost instead of the plain count.
@@ -99,8 +111,11 @@ void LoadedActivityModel::finishLoad(std::shared_ptr<const TelemetryActivity> ac
     setIsLoading(false);
 }
 
-void LoadedActivityModel::failLoad(const QString& description) {
-    status_.setErrorMessage(description);
+void LoadedActivityModel::failLoad(const QString& name, const QString& description) {
+    // The alert names the file that failed; the open ride, if any, stays.
+    status_.setErrorMessage(description.contains(name) ? description
+                                                       : QStringLiteral("Не удалось открыть «") + name +
+                                                             QStringLiteral("»: ") + description);
     status_.setStatusText(QStringLiteral("Не удалось загрузить файл."));
     setIsLoading(false);
 }
@@ -109,7 +124,7 @@ void LoadedActivityModel::offerRecovery(const std::filesystem::path& file, const
                                         std::size_t readable) {
     const QString count = QString::number(readable);
     status_.setErrorMessage(description + QStringLiteral("\n\nЧитаемых точек до повреждения: ") + count + QStringLiteral("."),
-                            QStringLiteral("Открыть уцелевшие ") + count + QStringLiteral(" точек"),
+                            QStringLiteral("Открыть уцелевшие ") + qText(russianCount(readable, pointAccusativeNoun)),
                             [this, file] { startLoad(file, true); });
     status_.setStatusText(QStringLiteral("Не удалось загрузить файл."));
     setIsLoading(false);

@@ -24,10 +24,12 @@ class LoadedActivityModel : public QObject {
     Q_OBJECT
 
 public:
-    using Loader = std::function<TelemetryActivity(const std::filesystem::path& file)>;
+    // A loader gets `stop` requested once a newer load supersedes it, and may
+    // then give up early with TelemetryLoadCancelled.
+    using Loader = std::function<TelemetryActivity(const std::filesystem::path& file, std::stop_token stop)>;
     // Loads what precedes the damage of a damaged file and describes it.
-    using RecoveringLoader =
-        std::function<TelemetryActivity(const std::filesystem::path& file, std::optional<TelemetryDamage>* damage)>;
+    using RecoveringLoader = std::function<TelemetryActivity(
+        const std::filesystem::path& file, std::optional<TelemetryDamage>* damage, std::stop_token stop)>;
 
     static const QString noFileSelectedText;  // "Файл не выбран"
 
@@ -44,11 +46,13 @@ public:
     // The duration rounded up to whole seconds; 0 without an activity.
     qint64 activityDurationSeconds() const;
 
-    // Drops the current activity and starts reading `file`; returns at once.
+    // Starts reading `file`; returns at once. The current activity and file
+    // name stay until the file has been read, and stay for good when it fails.
     void load(const std::filesystem::path& file);
 
     // Without one, a damaged file fails plainly; with one, its alert offers
-    // "Открыть уцелевшие N точек", which loads again through it.
+    // "Открыть уцелевшие N точек" (a cut FIT or GPX file), which loads again
+    // through it.
     void setRecoveringLoader(RecoveringLoader loader) { recoveringLoader_ = std::move(loader); }
 
 signals:
@@ -64,8 +68,9 @@ private:
     void setSelectedFileName(const QString& name);
     void setIsLoading(bool loading);
 
-    void finishLoad(std::shared_ptr<const TelemetryActivity> activity, const QString& damageNote);
-    void failLoad(const QString& description);
+    void finishLoad(std::shared_ptr<const TelemetryActivity> activity, const QString& name,
+                    const QString& damageNote);
+    void failLoad(const QString& name, const QString& description);
     void offerRecovery(const std::filesystem::path& file, const QString& description, std::size_t readable);
     void startLoad(const std::filesystem::path& file, bool recovering);
 

@@ -47,6 +47,9 @@ signals:
     // currentFrame() has a newer picture (coalesced: several frames may
     // arrive behind one signal).
     void frameChanged();
+    // Decoding fell behind the clock (true) and frames are shown at a lower
+    // rate, or it keeps up again (false).
+    void fallingBehindChanged(bool behind);
 };
 
 }  // namespace pacemark

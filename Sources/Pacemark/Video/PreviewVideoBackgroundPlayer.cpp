@@ -1,16 +1,15 @@
 #include "PreviewVideoBackgroundPlayer.h"
 
-#include "Video/VideoSynchronization.h"
 
 namespace pacemark {
 
 PreviewVideoBackgroundPlayer::PreviewVideoBackgroundPlayer(const std::filesystem::path& file)
-    : player_(file, nullptr, VideoSynchronization::stillFrameMaximumWidth,
-              VideoSynchronization::stillFrameMaximumHeight) {
+    : player_(file, nullptr, playbackMaximumWidth, playbackMaximumHeight) {
     connect(&player_, &VideoPreviewPlayer::positionChanged, this, &VideoBackgroundPlayer::positionChanged);
     connect(&player_, &VideoPreviewPlayer::playbackEnded, this, &VideoBackgroundPlayer::playbackEnded);
     connect(&player_, &VideoPreviewPlayer::playbackFailed, this, &VideoBackgroundPlayer::playbackFailed);
     connect(&player_, &VideoPreviewPlayer::frameChanged, this, &VideoBackgroundPlayer::frameChanged);
+    connect(&player_, &VideoPreviewPlayer::fallingBehindChanged, this, &VideoBackgroundPlayer::fallingBehindChanged);
 }
 
 VideoBackgroundFrame PreviewVideoBackgroundPlayer::currentFrame() const {

@@ -13,9 +13,15 @@ class PreviewVideoBackgroundPlayer : public VideoBackgroundPlayer {
     Q_OBJECT
 
 public:
+    // Playing frames are converted no larger than this: the preview canvas is
+    // narrower than 1440 points at any window size the sidebar leaves, and
+    // converting a 4K frame to 1080p instead costs the rate a slow decoder has.
+    static constexpr std::int64_t playbackMaximumWidth = 1280;
+    static constexpr std::int64_t playbackMaximumHeight = 720;
+
     // Starts opening the file in the background; paused at 0, muted (the
-    // preview player never decodes audio), frames fitted into the still
-    // frame's size.
+    // preview player never decodes audio), frames fitted into the playback
+    // size.
     explicit PreviewVideoBackgroundPlayer(const std::filesystem::path& file);
 
     void play() override { player_.play(); }

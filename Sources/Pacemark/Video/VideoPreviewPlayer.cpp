@@ -145,6 +145,13 @@ void VideoPreviewPlayer::publishFrame(MovieImage image) {
     }
 }
 
+void VideoPreviewPlayer::setFallingBehind(bool behind) {
+    if (fallingBehind_ == behind) return;
+    fallingBehind_ = behind;
+    QMetaObject::invokeMethod(
+        this, [this, behind] { emit fallingBehindChanged(behind); }, Qt::QueuedConnection);
+}
+
 void VideoPreviewPlayer::reportFailure(const QString& description) {
     QMetaObject::invokeMethod(
         this, [this, description] { emit playbackFailed(description); }, Qt::QueuedConnection);
@@ -169,6 +176,7 @@ void VideoPreviewPlayer::runWorker(std::stop_token stopToken) {
     bool atEnd = false;
     bool skipping = false;
     double lastFrameEnd = 0;
+    Clock::time_point lastShown = Clock::now();
     try {
         for (;;) {
             {
@@ -177,6 +185,7 @@ void VideoPreviewPlayer::runWorker(std::stop_token stopToken) {
                     return stopping_ || seekGeneration_ != seenGeneration || (!atEnd && (playing_ || showNextFrame));
                 });
                 if (stopping_) return;
+                if (!playing_) setFallingBehind(false);
                 if (seekGeneration_ != seenGeneration) {
                     seenGeneration = seekGeneration_;
                     lock.unlock();
@@ -200,19 +209,35 @@ void VideoPreviewPlayer::runWorker(std::stop_token stopToken) {
             if (showNextFrame) {
                 showNextFrame = false;
                 publishFrame(reader->currentFrameImage(maximumWidth_, maximumHeight_));
+                lastShown = Clock::now();
                 continue;
             }
 
             double lateness = 0;
+            bool isPlaying = false;
+            const auto now = Clock::now();
             {
                 std::lock_guard lock(mutex_);
-                lateness = positionLocked(Clock::now()) - frameEnd;
+                lateness = positionLocked(now) - frameEnd;
+                isPlaying = playing_;
             }
             if (skipping != (lateness > catchUpLatenessSeconds)) {
                 skipping = lateness > catchUpLatenessSeconds;
                 reader->setSkipsNonReferenceFrames(skipping);
             }
-            if (lateness >= 0) continue;  // its time has passed: drop it unconverted
+            if (lateness >= 0) {
+                // Its time has passed. Dropped unconverted, unless nothing newer
+                // was shown for too long: then this newest decoded frame is
+                // shown late rather than the picture standing still.
+                if (isPlaying && skipping) setFallingBehind(true);
+                if (!isPlaying || std::chrono::duration<double>(now - lastShown).count() < maximumFrameGapSeconds) {
+                    continue;
+                }
+                publishFrame(reader->currentFrameImage(maximumWidth_, maximumHeight_));
+                lastShown = Clock::now();
+                continue;
+            }
+            setFallingBehind(false);
 
             MovieImage image = reader->currentFrameImage(maximumWidth_, maximumHeight_);
             std::unique_lock lock(mutex_);
@@ -231,6 +256,7 @@ void VideoPreviewPlayer::runWorker(std::stop_token stopToken) {
             if (seekGeneration_ != seenGeneration) continue;
             lock.unlock();
             publishFrame(std::move(image));
+            lastShown = Clock::now();
         }
     } catch (const PacemarkError& error) {
         reportFailure(QString::fromStdString(error.errorDescription()));

@@ -25,6 +25,10 @@ namespace pacemark {
 // file, decodes the video track (audio is never opened) and keeps the newest
 // frame due on the playback clock; frames that would arrive late are decoded but
 // not converted, so the picture follows the clock instead of falling behind.
+// A decoder slower than real time still shows its newest frame at least every
+// maximumFrameGapSeconds: playback degrades to a lower rate, never to a still
+// picture. While it is that far behind the decoder also skips the frames
+// nothing refers to and its loop filter, and says so (fallingBehindChanged).
 //
 // Signals are delivered on the owner's thread:
 // - positionChanged every 0.1 s while playing, and once on pause and seek;
@@ -32,12 +36,17 @@ namespace pacemark {
 //   paused at the end (whoever owns it rewinds with seekToZero());
 // - frameChanged when a new frame is available from currentFrame() (coalesced:
 //   several frames may arrive behind one signal);
-// - playbackFailed with a Russian description when the file cannot be played.
+// - playbackFailed with a Russian description when the file cannot be played;
+// - fallingBehindChanged(true) when decoding falls behind the clock while
+//   playing, (false) once a frame is on time again or playback stops.
 class VideoPreviewPlayer : public QObject {
     Q_OBJECT
 
 public:
     static constexpr int positionIntervalMilliseconds = 100;
+    // Longest time a playing player goes without showing a newer frame, as
+    // long as the decoder produces any.
+    static constexpr double maximumFrameGapSeconds = 0.15;
 
     // Starts opening `path` in the background; the player starts paused at 0.
     // Frames are fitted into the maximum size like the still frame.
@@ -66,6 +75,7 @@ signals:
     void playbackEnded();
     void frameChanged();
     void playbackFailed(const QString& description);
+    void fallingBehindChanged(bool behind);
 
 private:
     using Clock = std::chrono::steady_clock;
@@ -75,6 +85,8 @@ private:
     void runWorker(std::stop_token stopToken);
     void publishFrame(MovieImage image);
     void reportFailure(const QString& description);
+    // Worker side: reports a change of the falling-behind state once.
+    void setFallingBehind(bool behind);
 
     const std::filesystem::path path_;
     const std::int64_t maximumWidth_;
@@ -94,6 +106,7 @@ private:
     std::shared_ptr<const MovieImage> frame_;
 
     std::atomic<bool> frameNotificationPending_{false};
+    bool fallingBehind_ = false;  // worker thread only
     std::jthread worker_;
 };
 

@@ -35,7 +35,7 @@ ActionButtonsSection::ActionButtonsSection(AppModel& model, QWidget* parent) : Q
         column->addLayout(line);
     };
     open_ = makeButton(QStringLiteral("Открыть FIT/GPX"), QStyle::SP_DirOpenIcon, this);
-    exportMovie_ = makeButton(QStringLiteral("Сделать MOV"), QStyle::SP_DialogApplyButton, this);
+    exportMovie_ = makeButton(QStringLiteral("Сделать MOV"), LineGlyph::film);
     exportMovie_->setObjectName(QStringLiteral("prominent"));
     saveAs_ = makeButton(QStringLiteral("Сохранить как"), LineGlyph::save);
     stop_ = makeButton(QStringLiteral("Стоп"), QStyle::SP_MediaStop, this);
@@ -88,24 +88,6 @@ ActionButtonsSection::ActionButtonsSection(AppModel& model, QWidget* parent) : Q
     videoColumn->addLayout(sliders);
     column->addWidget(videoControls_);
 
-    progressRow_ = new QWidget;
-    progressRow_->setObjectName(QStringLiteral("exportProgressRow"));
-    // Its place is kept while it is hidden: appearing with an export it would
-    // push every row below it down, under the user's pointer.
-    QSizePolicy keepPlace = progressRow_->sizePolicy();
-    keepPlace.setRetainSizeWhenHidden(true);
-    progressRow_->setSizePolicy(keepPlace);
-    auto* progressLine = new QHBoxLayout(progressRow_);
-    progressLine->setContentsMargins(0, 0, 0, 0);
-    progress_ = new QProgressBar;
-    progress_->setRange(0, 1000);
-    progress_->setTextVisible(false);
-    progress_->setMinimumWidth(180);
-    progressText_ = new QLabel;
-    progressLine->addWidget(progress_, 1);
-    progressLine->addWidget(progressText_);
-    column->addWidget(progressRow_);
-
     refreshOnChangesOf({&model_.loadedActivity(), &model_.exportSession(), &model_.backgroundVideo()}, this,
                        [this] { refresh(); });
 }
@@ -134,10 +116,6 @@ void ActionButtonsSection::refresh() {
     setSlider(scale_, scaleValue_, model_.backgroundVideo().videoBackgroundScale(), 0.5, 3.0);
     setSlider(offsetX_, offsetXValue_, model_.backgroundVideo().videoBackgroundOffsetX(), -1, 1);
     setSlider(offsetY_, offsetYValue_, model_.backgroundVideo().videoBackgroundOffsetY(), -1, 1);
-
-    progressRow_->setVisible(model_.exportSession().isExporting());
-    progress_->setValue(static_cast<int>(std::lround(std::clamp(model_.exportSession().exportProgress(), 0.0, 1.0) * 1000)));
-    progressText_->setText(QString::number(std::lround(model_.exportSession().exportProgress() * 100)) + QStringLiteral("%"));
 }
 
 }  // namespace pacemark

@@ -42,9 +42,6 @@ private:
     QLabel* scaleValue_;
     QLabel* offsetXValue_;
     QLabel* offsetYValue_;
-    QWidget* progressRow_;
-    QProgressBar* progress_;
-    QLabel* progressText_;
 };
 
 }  // namespace pacemark

@@ -10,6 +10,8 @@
 #include <QPainterPath>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QShortcut>
+#include <QCloseEvent>
 #include <QSplitter>
 #include <QVBoxLayout>
 
@@ -20,6 +22,7 @@
 #include "PreviewPane.h"
 #include "QtText.h"
 #include "SidebarView.h"
+#include "StatusSection.h"
 #include "WheelGuard.h"
 #include "WindowStyle.h"
 
@@ -66,11 +69,19 @@ ContentView::ContentView(AppModel& model, std::shared_ptr<const DrawingSurfaceFa
     scroll->setWidgetResizable(true);
     scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     scroll->setFrameShape(QFrame::NoFrame);
-    scroll->setMinimumWidth(320);
-    scroll->setMaximumWidth(420);
     (new WheelGuard(scroll))->guardControls(sidebar_);
+    // Status and progress sit under the scrolling column, always in view.
+    sidebarColumn_ = new QWidget;
+    sidebarColumn_->setObjectName(QStringLiteral("sidebarColumn"));
+    sidebarColumn_->setMinimumWidth(320);
+    sidebarColumn_->setMaximumWidth(420);
+    auto* sidebarStack = new QVBoxLayout(sidebarColumn_);
+    sidebarStack->setContentsMargins(0, 0, 0, 0);
+    sidebarStack->setSpacing(0);
+    sidebarStack->addWidget(scroll, 1);
+    sidebarStack->addWidget(new StatusSection(model_));
     preview_ = new PreviewPane(model_, std::move(surfaces));
-    split->addWidget(scroll);
+    split->addWidget(sidebarColumn_);
     split->addWidget(preview_);
     split->setStretchFactor(1, 1);
     split->setSizes({360, 1000});
@@ -94,24 +105,29 @@ ContentView::ContentView(AppModel& model, std::shared_ptr<const DrawingSurfaceFa
             Qt::QueuedConnection);
     connect(&model_.loadedActivity(), &LoadedActivityModel::activityChanged, this, &ContentView::fitSidebarWidth,
             Qt::QueuedConnection);
-    connect(&model_.status(), &AppStatus::statusTextChanged, this, &ContentView::revealStatus, Qt::QueuedConnection);
     fitSidebarWidth();
+
+    // Undo and redo of layout edits. A focused text field keeps these keys
+    // for its own text (it takes them before the window does).
+    auto* undo = new QShortcut(QKeySequence::Undo, this);
+    connect(undo, &QShortcut::activated, this, [this] { model_.layoutEditor().undo(); });
+    auto* redo = new QShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), this);
+    connect(redo, &QShortcut::activated, this, [this] { model_.layoutEditor().redo(); });
+}
+
+void ContentView::closeEvent(QCloseEvent* event) {
+    // An edited layout is saved, dropped or kept open as the user says.
+    if (model_.layoutEditor().settleUnsavedChanges()) {
+        event->accept();
+    } else {
+        event->ignore();
+    }
 }
 
 void ContentView::fitSidebarWidth() {
     const int needed = sidebar_->minimumSizeHint().width() + sidebarScroll_->verticalScrollBar()->sizeHint().width();
-    sidebarScroll_->setMinimumWidth(std::max(320, needed));
-    sidebarScroll_->setMaximumWidth(std::max(420, needed));
-}
-
-void ContentView::revealStatus() {
-    // While an export runs its progress row (beside "Стоп", under the export
-    // buttons) is the feedback; scrolling away from it to the status line
-    // would move the sidebar under the pointer that just started the export.
-    const char* shown = model_.exportSession().isExporting() ? "exportProgressRow" : "statusText";
-    if (auto* widget = sidebar_->findChild<QWidget*>(QString::fromLatin1(shown))) {
-        sidebarScroll_->ensureWidgetVisible(widget, 0, 12);
-    }
+    sidebarColumn_->setMinimumWidth(std::max(320, needed));
+    sidebarColumn_->setMaximumWidth(std::max(420, needed));
 }
 
 void ContentView::openTelemetryDialog() {

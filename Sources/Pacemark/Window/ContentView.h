@@ -18,7 +18,9 @@ class AppModel;
 class PreviewPane;
 class SidebarView;
 
-// The window's content: the sidebar on the left and the preview on the right.
+// The window's content: the sidebar on the left (a scrolling column over a
+// fixed status footer) and the preview on the right. Nothing here scrolls the
+// sidebar: it moves only when the user scrolls it.
 // It hosts the two open dialogs, accepts dropped files and shows the model's
 // error message as an alert; everything else lives in the views it holds.
 class ContentView : public QWidget {
@@ -43,6 +45,8 @@ protected:
     void dragLeaveEvent(QDragLeaveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    // Asks about unsaved layout edits first; "Отмена" keeps the window open.
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     void showErrorIfNeeded();
@@ -50,13 +54,11 @@ private:
     // Widens the sidebar to what its visible rows need (the video controls'
     // button row is the widest), so nothing in it is clipped.
     void fitSidebarWidth();
-    // Scrolls the sidebar so that the status text is in view (while an export
-    // runs: its progress row).
-    void revealStatus();
 
     AppModel& model_;
     SidebarView* sidebar_;
     QScrollArea* sidebarScroll_;
+    QWidget* sidebarColumn_;
     PreviewPane* preview_;
     QWidget* dropHighlight_;
     QMessageBox* alert_ = nullptr;

@@ -54,13 +54,17 @@ std::optional<std::filesystem::path> DesktopPlatform::chooseOpenFile(const OpenD
     return std::filesystem::path(dialog.selectedFiles().first().toStdString());
 }
 
-bool DesktopPlatform::confirmReplacingLayout() {
-    QMessageBox question(QMessageBox::Question, windowTitleText(), QStringLiteral("Макет изменён. Заменить?"),
-                         QMessageBox::NoButton, window_);
-    auto* replace = question.addButton(QStringLiteral("Заменить"), QMessageBox::AcceptRole);
-    question.setDefaultButton(question.addButton(QStringLiteral("Отмена"), QMessageBox::RejectRole));
+AppModelPlatform::UnsavedLayoutChoice DesktopPlatform::askAboutUnsavedLayout() {
+    QMessageBox question(QMessageBox::Question, windowTitleText(),
+                         QStringLiteral("Макет изменён. Сохранить изменения?"), QMessageBox::NoButton, window_);
+    auto* save = question.addButton(QStringLiteral("Сохранить макет…"), QMessageBox::AcceptRole);
+    auto* discard = question.addButton(QStringLiteral("Не сохранять"), QMessageBox::DestructiveRole);
+    question.setDefaultButton(save);
+    question.setEscapeButton(question.addButton(QStringLiteral("Отмена"), QMessageBox::RejectRole));
     question.exec();
-    return question.clickedButton() == replace;
+    if (question.clickedButton() == save) return UnsavedLayoutChoice::save;
+    if (question.clickedButton() == discard) return UnsavedLayoutChoice::discard;
+    return UnsavedLayoutChoice::cancel;
 }
 
 void applyPacemarkStyle() {

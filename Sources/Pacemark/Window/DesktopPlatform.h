@@ -17,8 +17,8 @@ public:
     // where no file manager offers selecting.
     void revealInFileManager(const std::filesystem::path& file) override;
     std::optional<std::filesystem::path> chooseOpenFile(const OpenDialogRequest& request) override;
-    // "Макет изменён. Заменить?" with "Заменить" / "Отмена".
-    bool confirmReplacingLayout() override;
+    // "Макет изменён. Сохранить?" with "Сохранить макет…" / "Не сохранять" / "Отмена".
+    UnsavedLayoutChoice askAboutUnsavedLayout() override;
 
 private:
     QWidget* window_ = nullptr;

@@ -55,6 +55,17 @@ OverlayControlsSection::OverlayControlsSection(AppModel& model, QWidget* parent)
     layoutFiles->addWidget(saveLayout);
     layoutFiles->addWidget(openLayout);
     column->addLayout(layoutFiles);
+    // Also Ctrl+Z and Ctrl+Shift+Z (the window's shortcuts).
+    auto* history = new QHBoxLayout;
+    undo_ = makeButton(QStringLiteral("Отменить"), QStyle::SP_ArrowBack, this);
+    redo_ = makeButton(QStringLiteral("Повторить"), QStyle::SP_ArrowForward, this);
+    undo_->setToolTip(QStringLiteral("Отменить изменение макета (Ctrl+Z)"));
+    redo_->setToolTip(QStringLiteral("Повторить изменение макета (Ctrl+Shift+Z)"));
+    connect(undo_, &QPushButton::clicked, this, [this] { model_.layoutEditor().undo(); });
+    connect(redo_, &QPushButton::clicked, this, [this] { model_.layoutEditor().redo(); });
+    history->addWidget(undo_);
+    history->addWidget(redo_);
+    column->addLayout(history);
 
     allAccent_ = new ColorButton(QStringLiteral("Акцент всех полей"), [this](std::uint32_t hex) { model_.layoutEditor().setAllWidgetsAccentHex(hex); });
     allLabel_ = new ColorButton(QStringLiteral("Подписи всех полей"), [this](std::uint32_t hex) { model_.layoutEditor().setAllWidgetsLabelColorHex(hex); });
@@ -148,6 +159,10 @@ OverlayControlsSection::OverlayControlsSection(AppModel& model, QWidget* parent)
         const auto setter = setters[index];
         connect(frameSliders_[index], &QSlider::valueChanged, this,
                 [this, setter](int position) { (model_.layoutEditor().*setter)(position / 1000.0); });
+        // Dragging a slider is one undo step; a key press or a click on the
+        // groove is one step each.
+        connect(frameSliders_[index], &QSlider::sliderPressed, this, [this] { model_.layoutEditor().beginEditGesture(); });
+        connect(frameSliders_[index], &QSlider::sliderReleased, this, [this] { model_.layoutEditor().endEditGesture(); });
     }
     editorColumn->addLayout(frameGrid);
     column->addWidget(editor_);
@@ -156,6 +171,8 @@ OverlayControlsSection::OverlayControlsSection(AppModel& model, QWidget* parent)
 }
 
 void OverlayControlsSection::refresh() {
+    undo_->setEnabled(model_.layoutEditor().canUndo());
+    redo_->setEnabled(model_.layoutEditor().canRedo());
     {
         const QSignalBlocker blocker(preset_);
         preset_->setCurrentIndex(preset_->findData(static_cast<int>(model_.layoutEditor().selectedPreset())));

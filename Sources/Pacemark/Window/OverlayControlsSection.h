@@ -33,6 +33,8 @@ private:
     ColorButton* allValue_;
     QListWidget* widgetList_;
     QPushButton* remove_;
+    QPushButton* undo_;
+    QPushButton* redo_;
     QWidget* editor_;
     QComboBox* kind_;
     QComboBox* panelStyle_;

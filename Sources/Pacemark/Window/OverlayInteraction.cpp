@@ -87,6 +87,9 @@ void OverlayInteraction::mouseDragged(QPointF point, const QRectF& canvas) {
 }
 
 void OverlayInteraction::reset() {
+    // A move or resize, however many drag steps it took, is one undo step.
+    if (editGesture_) model_.layoutEditor().endEditGesture();
+    editGesture_ = false;
     mode_.reset();
     activeWidgetID_.reset();
     startFrame_.reset();
@@ -94,6 +97,8 @@ void OverlayInteraction::reset() {
 }
 
 void OverlayInteraction::startInteraction(const PacemarkWidget& widget, QPointF point, Mode mode) {
+    if (!editGesture_) model_.layoutEditor().beginEditGesture();
+    editGesture_ = true;
     mode_ = mode;
     activeWidgetID_ = widget.id;
     startFrame_ = widget.frame;

@@ -55,6 +55,7 @@ private:
     double startBackgroundOffsetX_ = 0;
     double startBackgroundOffsetY_ = 0;
     std::optional<QPointF> startPoint_;
+    bool editGesture_ = false;  // a layout edit gesture is open in the editor model
 };
 
 }  // namespace pacemark

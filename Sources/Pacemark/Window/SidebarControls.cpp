@@ -61,6 +61,15 @@ QIcon lineIcon(LineGlyph glyph) {
             painter.setBrush(iconColor);
             painter.drawPolygon(QPolygonF({{13, 12}, {20, 16}, {13, 20}}));
             break;
+        case LineGlyph::film:  // a strip of film with sprocket holes
+            painter.drawRect(QRectF(7, 4, 18, 24));
+            painter.drawLine(QPointF(11, 4), QPointF(11, 28));
+            painter.drawLine(QPointF(21, 4), QPointF(21, 28));
+            for (double y : {8.0, 14.0, 20.0, 26.0}) {
+                painter.drawPoint(QPointF(9, y - 1));
+                painter.drawPoint(QPointF(23, y - 1));
+            }
+            break;
         case LineGlyph::synchronize:  // two arrows chasing each other
             painter.drawArc(QRectF(6, 6, 20, 20), 30 * 16, 150 * 16);
             painter.drawArc(QRectF(6, 6, 20, 20), 210 * 16, 150 * 16);

@@ -22,7 +22,7 @@ QIcon plusIcon();
 // Line glyphs in the text colour for the commands whose standard icons are
 // solid shapes (a floppy disk, a list view) that the recolouring turns into
 // plain squares.
-enum class LineGlyph { save, video, synchronize };
+enum class LineGlyph { save, video, film, synchronize };
 QIcon lineIcon(LineGlyph glyph);
 QPushButton* makeButton(const QString& title, LineGlyph glyph);
 // A grey, word-wrapped label.

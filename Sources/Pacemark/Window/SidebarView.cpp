@@ -79,7 +79,6 @@ SidebarView::SidebarView(AppModel& model, QWidget* parent) : QWidget(parent) {
     column->addWidget(new RenderSettingsSection(model));
     column->addWidget(divider());
     column->addWidget(new OverlayControlsSection(model));
-    column->addWidget(new StatusSection(model));
     column->addStretch();
 }
 

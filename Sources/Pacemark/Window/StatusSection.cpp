@@ -7,16 +7,32 @@
 #include <QStyle>
 #include <QVBoxLayout>
 
+#include <algorithm>
+#include <cmath>
+
 #include "AppModel.h"
 #include "ModelObserver.h"
 #include "QtText.h"
 #include "SidebarControls.h"
 
 namespace pacemark {
+namespace {
+
+// Hidden rows keep their height, so showing one moves nothing.
+void keepPlaceWhenHidden(QWidget* widget) {
+    QSizePolicy policy = widget->sizePolicy();
+    policy.setRetainSizeWhenHidden(true);
+    widget->setSizePolicy(policy);
+}
+
+}  // namespace
 
 StatusSection::StatusSection(AppModel& model, QWidget* parent) : QWidget(parent), model_(model) {
+    setObjectName(QStringLiteral("statusFooter"));
     auto* column = new QVBoxLayout(this);
-    column->setContentsMargins(0, 0, 0, 0);
+    column->setContentsMargins(18, 8, 18, 12);
+    column->setSpacing(6);
+
     loadingRow_ = new QWidget;
     auto* loadingLine = new QHBoxLayout(loadingRow_);
     loadingLine->setContentsMargins(0, 0, 0, 0);
@@ -27,22 +43,74 @@ StatusSection::StatusSection(AppModel& model, QWidget* parent) : QWidget(parent)
     loadingLine->addWidget(spinner);
     loadingLine->addWidget(new QLabel(QStringLiteral("Загружаю файл...")));
     loadingLine->addStretch();
-    column->addWidget(loadingRow_);
+
+    progressRow_ = new QWidget;
+    progressRow_->setObjectName(QStringLiteral("exportProgressRow"));
+    auto* progressLine = new QHBoxLayout(progressRow_);
+    progressLine->setContentsMargins(0, 0, 0, 0);
+    progress_ = new QProgressBar;
+    progress_->setRange(0, 1000);
+    progress_->setTextVisible(false);
+    progressText_ = new QLabel;
+    progressLine->addWidget(progress_, 1);
+    progressLine->addWidget(progressText_);
+
+    // Loading and exporting never overlap in one row's place: both share a line.
+    auto* busyLine = new QHBoxLayout;
+    busyLine->addWidget(loadingRow_, 1);
+    busyLine->addWidget(progressRow_, 3);
+    column->addLayout(busyLine);
+
     reveal_ = makeButton(QStringLiteral("Показать MOV"), QStyle::SP_DirIcon, this);
     connect(reveal_, &QPushButton::clicked, this, [this] { model_.exportSession().revealLastOutput(); });
-    column->addWidget(reveal_);
     status_ = secondaryLabel(QString());
     status_->setObjectName(QStringLiteral("statusText"));
-    column->addWidget(status_);
-    refreshOnChangesOf({&model_.loadedActivity(), &model_.exportSession(), &model_.status()}, this,
-                       [this] { refresh(); });
+    // Two lines at most, so a long status never grows the footer.
+    status_->setFixedHeight(status_->fontMetrics().lineSpacing() * 2 + 2);
+    status_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    auto* statusLine = new QHBoxLayout;
+    statusLine->addWidget(status_, 1);
+    statusLine->addWidget(reveal_, 0, Qt::AlignTop);
+    column->addLayout(statusLine);
+
+    videoLag_ = secondaryLabel(QString::fromUtf8(videoLagNote));
+    videoLag_->setObjectName(QStringLiteral("videoLagNote"));
+    videoLag_->setWordWrap(false);
+    column->addWidget(videoLag_);
+    for (auto* row : {loadingRow_, progressRow_, static_cast<QWidget*>(reveal_), static_cast<QWidget*>(videoLag_)}) {
+        keepPlaceWhenHidden(row);
+    }
+
+    connect(&model_.backgroundVideo(), &BackgroundVideoModel::videoBackgroundPlayerChanged, this,
+            &StatusSection::observePlayer);
+    observePlayer();
+    refreshOnChangesOf({&model_.loadedActivity(), &model_.exportSession(), &model_.status(), &model_.backgroundVideo()},
+                       this, [this] { refresh(); });
+}
+
+void StatusSection::observePlayer() {
+    videoBehind_ = false;
+    if (const auto player = model_.backgroundVideo().videoBackgroundPlayer()) {
+        connect(player.get(), &VideoBackgroundPlayer::fallingBehindChanged, this,
+                [this](bool behind) {
+                    videoBehind_ = behind;
+                    refresh();
+                },
+                Qt::UniqueConnection);
+    }
+    refresh();
 }
 
 void StatusSection::refresh() {
+    const auto& session = model_.exportSession();
     loadingRow_->setVisible(model_.loadedActivity().isLoading());
-    reveal_->setVisible(model_.exportSession().lastOutputURL().has_value());
-    reveal_->setEnabled(!model_.loadedActivity().isLoading() && !model_.exportSession().isExporting());
+    progressRow_->setVisible(session.isExporting());
+    progress_->setValue(static_cast<int>(std::lround(std::clamp(session.exportProgress(), 0.0, 1.0) * 1000)));
+    progressText_->setText(QString::number(std::lround(session.exportProgress() * 100)) + QStringLiteral("%"));
+    reveal_->setVisible(session.lastOutputURL().has_value());
+    reveal_->setEnabled(!model_.loadedActivity().isLoading() && !session.isExporting());
     status_->setText(model_.status().statusText());
+    videoLag_->setVisible(videoBehind_ && model_.backgroundVideo().isVideoPreviewPlaying());
 }
 
 }  // namespace pacemark

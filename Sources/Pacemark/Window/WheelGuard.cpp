@@ -28,9 +28,7 @@ void WheelGuard::guardControls(QWidget* root) {
 
 bool WheelGuard::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() != QEvent::Wheel) return false;
-    auto* control = qobject_cast<QWidget*>(watched);
-    // An open popup or a focused control is being used on purpose.
-    if (!control || control->hasFocus()) return false;
+    if (!qobject_cast<QWidget*>(watched)) return false;
     QApplication::sendEvent(scrollArea_->verticalScrollBar(), event);
     return true;
 }

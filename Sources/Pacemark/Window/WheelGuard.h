@@ -7,11 +7,13 @@ class QWidget;
 
 namespace pacemark {
 
-// Keeps a wheel turn over a closed picker or a slider inside a scrolling
-// column from changing its value: unless the control has keyboard focus, the
-// turn scrolls the column instead. A turn of the wheel while scrolling a long
-// sidebar otherwise lands on whatever control passes under the pointer and
-// silently applies a preset, a codec or a frame value.
+// Keeps a wheel turn over a closed picker, a slider or a spin box inside a
+// scrolling column from ever changing its value, focused or not: the turn
+// scrolls the column instead. A turn of the wheel while scrolling a long
+// sidebar otherwise lands on whatever control passes under the pointer (or
+// the one last clicked) and silently applies a preset, a codec or a frame
+// value. Clicks and the keyboard still change the controls; the open list of
+// a picker scrolls as usual (it is a separate window, not guarded).
 class WheelGuard : public QObject {
     Q_OBJECT
 
@@ -19,7 +21,7 @@ public:
     explicit WheelGuard(QAbstractScrollArea* scrollArea);
 
     // Guards every combo box, slider and spin box below `root`; each one also
-    // stops taking focus from the wheel, so only a click or Tab arms it.
+    // stops taking focus from the wheel.
     void guardControls(QWidget* root);
 
 protected:

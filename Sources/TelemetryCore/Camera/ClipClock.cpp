@@ -125,6 +125,9 @@ std::optional<ClipClock> ClipClock::fromCameraGPS(const CameraGPS& gps) {
     // read as real time.
     double rate = stamps && chosen.size() < 3 ? 1.0 : robustRate(chosen);
     if (std::fabs(rate - 1) < normalRateTolerance) rate = 1;
+    // Stamps are a second apart give or take a few hundredths, so a rate
+    // from them is only that good: cameras record timelapses at whole rates.
+    if (stamps && rate > 1 && std::fabs(rate - std::round(rate)) < stampRateTolerance * rate) rate = std::round(rate);
     if (!(rate > 0) || !std::isfinite(rate)) rate = 1;
 
     std::vector<double> offsets;
@@ -173,6 +176,11 @@ std::optional<ClipClock> ClipClock::fromCameraGPS(const CameraGPS& gps) {
     for (const auto& k : knots) clock.knots_.push_back({k.movie, plusSeconds(reference, k.utc + shift)});
     const double dm = knots.back().movie - knots.front().movie;
     clock.rate_ = dm > 1e-9 ? (knots.back().utc - knots.front().utc) / dm : 1.0;
+    if (!(clock.rate_ > 0) || !std::isfinite(clock.rate_)) {
+        // Times that do not advance over the clip: no rate, only where it starts.
+        clock.rate_ = 1;
+        clock.knots_.resize(1);
+    }
     clock.uncertaintySeconds_ = baseUncertainty + tolerance;
     return clock;
 }

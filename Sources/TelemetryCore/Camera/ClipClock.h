@@ -32,6 +32,8 @@ public:
     static constexpr double gps5StampLagSeconds = 1.4;
     // Rates this close to 1 are a normal clip whose movie runs in real time.
     static constexpr double normalRateTolerance = 0.02;
+    // Rates from GPS5 stamps this close (relatively) to a whole number are that number.
+    static constexpr double stampRateTolerance = 0.015;
 
     // Nothing when no sample or stamp has a usable fix.
     static std::optional<ClipClock> fromCameraGPS(const CameraGPS& gps);

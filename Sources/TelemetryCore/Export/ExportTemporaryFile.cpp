@@ -7,6 +7,7 @@
 
 #include <cerrno>
 
+#include "Export/ExportDestination.h"
 #include "Export/TelemetryVideoExportError.h"
 #include "Layout/UUID.h"
 
@@ -78,6 +79,7 @@ ExportTemporaryFile::~ExportTemporaryFile() {
 }
 
 void ExportTemporaryFile::moveInto(const fs::path& destination, std::error_code& error) {
+    if (const auto refusal = ExportDestination::replacementError(destination)) throw PacemarkError(*refusal);
     fs::rename(path_, destination, error);
     if (!error) moved_ = true;
 }

@@ -32,6 +32,9 @@ public:
 
     // Renames the finished file over `destination` (atomically replacing an
     // old one). The lock travels with the file until this object dies.
+    // Throws PacemarkError, leaving the destination alone, when it is a
+    // folder or not a regular file (ExportDestination::replacementError):
+    // a device node is never replaced, whoever asked.
     void moveInto(const std::filesystem::path& destination, std::error_code& error);
 
     // A fresh name of this form for `destination`.

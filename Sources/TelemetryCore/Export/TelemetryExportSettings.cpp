@@ -1,11 +1,14 @@
 #include "Export/TelemetryExportSettings.h"
 
+#include "Export/ExportDestination.h"
+
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <system_error>
 
@@ -21,6 +24,24 @@ std::string gigabytes(std::int64_t bytes) {
     return result + " ГБ";
 }
 
+// "1 234 567": digits in groups of three, for numbers too long to read.
+std::string groupedNumber(std::int64_t value) {
+    const std::string digits = std::to_string(value);
+    std::string grouped;
+    for (std::size_t i = 0; i < digits.size(); ++i) {
+        const std::size_t left = digits.size() - i;
+        if (i > 0 && digits[i - 1] != '-' && left % 3 == 0) grouped += ' ';
+        grouped += digits[i];
+    }
+    return grouped;
+}
+
+// A movie's length in hours up to two days, in days above.
+std::string lengthText(std::int64_t seconds) {
+    if (seconds < 48 * 3600) return groupedNumber(std::max<std::int64_t>(seconds / 3600, 0)) + " ч";
+    return groupedNumber(seconds / 86400) + " сут.";
+}
+
 }  // namespace
 
 std::int64_t TelemetryExportSettings::minimumSidePixels(TelemetryVideoCodec codec) {
@@ -31,9 +52,28 @@ std::int64_t TelemetryExportSettings::maximumSidePixels(TelemetryVideoCodec code
     return codec.row().maximumSidePixels;
 }
 
-bool TelemetryExportSettings::acceptsArea(TelemetryVideoCodec codec, std::int64_t width, std::int64_t height) {
-    const auto accepts = codec.row().acceptsArea;
+bool TelemetryExportSettings::acceptsSize(TelemetryVideoCodec codec, std::int64_t width, std::int64_t height) {
+    const auto accepts = codec.row().acceptsSize;
     return accepts == nullptr || accepts(width, height);
+}
+
+std::int64_t TelemetryExportSettings::proResSliceCount(std::int64_t width, std::int64_t height) {
+    const std::int64_t rowMacroblocks = (width + 15) / 16;
+    const std::int64_t rows = (height + 15) / 16;
+    const std::int64_t rest = rowMacroblocks % 8;
+    const std::int64_t rowSlices = rowMacroblocks / 8 + (rest & 1) + (rest >> 1 & 1) + (rest >> 2 & 1);
+    return rowSlices * rows;
+}
+
+bool TelemetryExportSettings::proResAcceptsSize(std::int64_t width, std::int64_t height) {
+    return (8 * width + 1024) * (height + 128) < std::int64_t{INT32_MAX} &&
+           proResSliceCount(width, height) <= maximumProResSlices;
+}
+
+std::int64_t TelemetryExportSettings::largestProResHeight(std::int64_t width) {
+    std::int64_t height = largestSidePixels;
+    while (height >= smallestSidePixels && !proResAcceptsSize(width, height)) height -= 2;
+    return height >= smallestSidePixels ? height : 0;
 }
 
 std::optional<std::string> TelemetryExportSettings::sizeError() const {
@@ -48,9 +88,24 @@ std::optional<std::string> TelemetryExportSettings::sizeError() const {
                ": стороны должны быть чётными, от " + std::to_string(minimum) + " до " + std::to_string(maximum) +
                " пикселей.";
     }
-    if (!acceptsArea(codec, width, height)) {
-        return "Размер кадра " + size + " слишком велик для " + std::string(codec.row().name) +
-               ": кадр должен быть меньше, например " + std::string(codec.row().largestAreaExamples) + ".";
+    if (!acceptsSize(codec, width, height)) {
+        // The nearest sizes that are taken: this width with a lower height,
+        // this height with a narrower width, and the largest square.
+        const auto accepts = [this](std::int64_t w, std::int64_t h) { return acceptsSize(codec, w, h); };
+        std::string proposals;
+        std::int64_t lower = maximum;
+        while (lower >= minimum && !accepts(width, lower)) lower -= 2;
+        if (lower >= minimum) proposals += std::to_string(width) + "×" + std::to_string(lower);
+        std::int64_t narrower = width;
+        while (narrower >= minimum && !accepts(narrower, height)) narrower -= 2;
+        if (narrower >= minimum) {
+            proposals += (proposals.empty() ? "" : ", ") + std::to_string(narrower) + "×" + std::to_string(height);
+        }
+        std::int64_t square = maximum;
+        while (square > minimum && !accepts(square, square)) square -= 2;
+        proposals += (proposals.empty() ? "" : " или ") + std::to_string(square) + "×" + std::to_string(square);
+        return "Размер кадра " + size + " слишком велик для " + std::string(codec.row().name) + ": " +
+               std::string(codec.row().sizeLimitReason) + ". Подойдёт, например, " + proposals + ".";
     }
     return std::nullopt;
 }
@@ -92,10 +147,38 @@ std::optional<std::string> TelemetryExportSettings::memoryError() const {
            ". Выберите размер кадра меньше.";
 }
 
-std::optional<std::string> TelemetryExportSettings::outputFolderError(const std::filesystem::path& output) {
-    std::error_code error;
-    if (!std::filesystem::is_directory(output, error)) return std::nullopt;
-    return "«" + output.string() + "» — это папка; укажите имя файла фильма.";
+bool TelemetryExportSettings::exceedsUnaskedMovieLength(std::int64_t frameCount) const {
+    return frameCount > longestUnaskedMovieSeconds * timingFramesPerSecond();
+}
+
+std::optional<std::string> TelemetryExportSettings::movieLengthError(std::int64_t frameCount,
+                                                                    bool lengthAskedFor) const {
+    const std::int64_t rate = timingFramesPerSecond();
+    const std::string frames = "кадров: " + groupedNumber(frameCount);
+    const std::string length = lengthText(frameCount / rate);
+    // The bound a user may pass first: its text says how.
+    if (!lengthAskedFor && exceedsUnaskedMovieLength(frameCount)) {
+        return "Фильм получился бы длиной " + length + " (" + frames + ") — это больше 7 суток. Такой длинный фильм "
+               "пишется только по явной просьбе: задайте конец отрезка явно.";
+    }
+    if (frameCount > maximumFrameCount) {
+        return "Фильм не поместится в файл QuickTime (" + frames + ", это " + length + " при " + std::to_string(rate) +
+               " к/с): в нём может быть не больше " + groupedNumber(maximumFrameCount) +
+               " кадров. Выберите отрезок короче или частоту ниже.";
+    }
+    const std::int64_t indexBytes = frameCount * indexBytesPerFrame;
+    const std::int64_t available = physicalMemoryBytes();
+    if (indexBytes + estimatedMemoryBytes() > available) {
+        return "Не хватает памяти для такого длинного фильма (" + frames + "): его оглавление займёт около " +
+               gigabytes(indexBytes) + ", а всего доступно " + gigabytes(available) +
+               ". Выберите отрезок короче или частоту ниже.";
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> TelemetryExportSettings::outputFileError(const std::filesystem::path& output,
+                                                                    std::span<const std::filesystem::path> inputs) {
+    return ExportDestination::error(output, inputs);
 }
 
 std::optional<std::string> TelemetryExportSettings::outputPlaceError(const std::filesystem::path& output) {
@@ -112,8 +195,9 @@ std::optional<std::string> TelemetryExportSettings::outputPlaceError(const std::
     return std::nullopt;
 }
 
-std::optional<std::string> TelemetryExportSettings::outputError(const std::filesystem::path& output) {
-    if (auto error = outputFolderError(output)) return error;
+std::optional<std::string> TelemetryExportSettings::outputError(const std::filesystem::path& output,
+                                                                std::span<const std::filesystem::path> inputs) {
+    if (auto error = outputFileError(output, inputs)) return error;
     return outputPlaceError(output);
 }
 

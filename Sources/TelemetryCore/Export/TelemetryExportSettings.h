@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <optional>
+#include <span>
 #include <string>
 
 #include "Export/MovieWriter.h"
@@ -70,14 +71,38 @@ struct TelemetryExportSettings {
     // codec table).
     static std::int64_t minimumSidePixels(TelemetryVideoCodec codec);
     static std::int64_t maximumSidePixels(TelemetryVideoCodec codec);
-    // Whether `codec`'s writer opens a picture of this area (ProRes refuses
-    // the largest squares; see the codec table).
-    static bool acceptsArea(TelemetryVideoCodec codec, std::int64_t width, std::int64_t height);
+    // Whether `codec`'s writer opens a picture of this size (its row's rule:
+    // ProRes refuses the largest pictures, see below).
+    static bool acceptsSize(TelemetryVideoCodec codec, std::int64_t width, std::int64_t height);
+
+    // ProRes limits, read from the system's encoder (prores_ks in FFmpeg 5.1)
+    // and our writers, so that a size is refused before anything is drawn:
+    // - the picture header stores the number of slices in 16 bits, and the
+    //   encoder writes it without a check (65536 slices come out as 0, and the
+    //   frame cannot be parsed). A slice is up to 8 macroblocks of 16 × 16 in
+    //   one macroblock row; a row of `m` macroblocks has m / 8 full slices and
+    //   one slice for each set bit of m % 8 (4, 2, 1 macroblocks);
+    // - FFmpeg opens no picture whose (8 × width + 1024) × (height + 128)
+    //   bytes reach 2^31 − 1 (av_image_check_size);
+    // - every other field is wider than 16384-pixel sides need: the frame
+    //   header's sides are 16-bit, picture and frame sizes 32-bit, a slice's
+    //   size 16-bit for at most 8 × 1782 coded bytes at quantiser 1 (plus
+    //   2560 of 8-bit alpha), and the encoder's frame buffer bound (an int)
+    //   is about 1.1 GB at 65535 slices. The writers assert these.
+    static constexpr std::int64_t maximumProResSlices = 65535;
+    // Slices of one ProRes picture of this size.
+    static std::int64_t proResSliceCount(std::int64_t width, std::int64_t height);
+    // Whether the ProRes encoder takes a picture of this size (both limits
+    // above; the sides' own range is sizeError's).
+    static bool proResAcceptsSize(std::int64_t width, std::int64_t height);
+    // The largest even height ProRes takes at `width`, 0 when none.
+    static std::int64_t largestProResHeight(std::int64_t width);
 
     // Russian text saying what is wrong with the size, none when it is valid.
     std::optional<std::string> sizeError() const;
     // Bytes an export of these settings holds at its peak, from the codec's
-    // row: for HEVC the two encoders (colour and alpha) grow with the picture.
+    // row: for HEVC the two encoders (colour and alpha) dominate and grow with
+    // the picture area; for ProRes the writer's pictures and the coded frames.
     std::int64_t estimatedMemoryBytes() const;
     // Address space the same export reserves, which is what RLIMIT_AS bounds.
     std::int64_t estimatedAddressSpaceBytes() const;
@@ -87,15 +112,46 @@ struct TelemetryExportSettings {
     // Russian text when the resident estimate exceeds the physical memory, or
     // the address-space estimate exceeds RLIMIT_AS when one is set.
     std::optional<std::string> memoryError() const;
-    // Russian text when `output` is an existing folder.
-    static std::optional<std::string> outputFolderError(const std::filesystem::path& output);
+    // Movie length. An export of more than 7 days of movie is refused unless
+    // its length (the segment's end) was asked for explicitly: a recording
+    // whose clock jumped years (one point in 1901, one in 2099) would
+    // otherwise start a movie of billions of frames.
+    static constexpr std::int64_t longestUnaskedMovieSeconds = 7 * 24 * 3600;
+    // The most frames a movie may have. Both QuickTime writers keep the index
+    // (sample sizes and chunk offsets, at most 12 bytes a frame) in one box
+    // of 32-bit size, so 2^32 / 12 frames at most; this leaves room for the
+    // rest of the movie header. (Sample counts are 32-bit as well, and
+    // FFmpeg's muxer counts samples in an int.) 350 million frames are 135
+    // days at 30 frames a second.
+    static constexpr std::int64_t maximumFrameCount = 350'000'000;
+    // Index memory the writer holds per frame until the movie is finished:
+    // FFmpeg's muxer keeps a 48-byte entry and builds the index (4-12 bytes),
+    // the compact writer keeps 12 bytes and builds the index from them, each
+    // in growing arrays.
+    static constexpr std::int64_t indexBytesPerFrame = 64;
+    // Russian text when a movie of `frameCount` frames at these settings
+    // cannot be written (more than maximumFrameCount, or an index larger than
+    // the memory), or is longer than longestUnaskedMovieSeconds while
+    // `lengthAskedFor` is false; none when it can be written.
+    std::optional<std::string> movieLengthError(std::int64_t frameCount, bool lengthAskedFor) const;
+    // Whether `frameCount` frames are more than longestUnaskedMovieSeconds
+    // (the refusal a caller may explain with its own way to ask).
+    bool exceedsUnaskedMovieLength(std::int64_t frameCount) const;
+
+    // Russian text when no file may be written at `output` for a user who
+    // reads `inputs` (ExportDestination::error: no name, a folder, a device
+    // or other file that is not a regular file, one of the inputs, a name
+    // too long for the temporary file).
+    static std::optional<std::string> outputFileError(const std::filesystem::path& output,
+                                                      std::span<const std::filesystem::path> inputs = {});
     // Russian text when the movie cannot be written at `output`: the nearest
     // existing folder on its way is a file or not writable (missing folders
     // are created). The exporter writes a temporary file beside the
     // destination and renames it, so the folder is what counts.
     static std::optional<std::string> outputPlaceError(const std::filesystem::path& output);
     // The first of the two, none when a movie can be written at `output`.
-    static std::optional<std::string> outputError(const std::filesystem::path& output);
+    static std::optional<std::string> outputError(const std::filesystem::path& output,
+                                                  std::span<const std::filesystem::path> inputs = {});
     // The same for the frame rate.
     std::optional<std::string> framesPerSecondError() const;
     // The same for the motion's update rate (smooth motion only).

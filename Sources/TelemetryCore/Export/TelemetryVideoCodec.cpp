@@ -2,17 +2,12 @@
 
 #include <utility>
 
+#include "Export/TelemetryExportSettings.h"
+
 namespace pacemark {
 namespace {
 
 using Codec = TelemetryVideoCodec;
-
-// FFmpeg's ProRes encoder refuses any picture whose (8 × width + 1024) ×
-// (height + 128) bytes reach 2^31: 16384 × 16384 is refused while
-// 16254 × 16254 and 16384 × 16128 are taken.
-constexpr bool proResAcceptsArea(std::int64_t width, std::int64_t height) {
-    return (8 * width + 1024) * (height + 128) < (std::int64_t{1} << 31);
-}
 
 // HEVC: one whole 64-pixel coding block at least (the encoder refuses
 // anything smaller). Its memory is the two encoders (colour and alpha), which
@@ -22,15 +17,25 @@ constexpr bool proResAcceptsArea(std::int64_t width, std::int64_t height) {
 // (thread stacks, allocator arenas of the encoders' thread pools): the
 // smallest RLIMIT_AS that let the same exports finish was 0.92-1.23 GB at
 // 1920x1080 and 1.74-2.15 GB at 3840x2160 on a 2-core machine; its line
-// passes through the upper ends. ProRes holds a few pictures: not worth a line.
+// passes through the upper ends.
+// ProRes: the limits of the system's encoder (TelemetryExportSettings::
+// proResAcceptsSize: 65535 slices, 2 GB of rows). Its memory is fitted the
+// same way at 2048x2048 (189 MB) and 4096x4096 (643 MB): 37 bytes a pixel for
+// the writer's three pictures (4 each), the encoder's 10-bit picture (8), the
+// previous picture of the slice reuse (4), the renderer and the coded frames;
+// coded frames of busier pictures are larger (up to about 8 bytes a pixel
+// each, and three are held), hence the margin. Its address space is half a
+// gigabyte more for the threads' stacks and arenas: exports at 2048x2048 and
+// 4096x4096 finished under an RLIMIT_AS of this estimate (0.70 and 1.31 GB).
 // clang-format off
 constexpr std::array<TelemetryVideoCodecRow, Codec::caseCount> kCodecs{{
     {Codec::hevcWithAlpha, "HEVC с альфой (маленький)", "hevc", "HEVC", "mov", 64, 16384,
      nullptr, "",
      75.0e6, 126.0, 0.92e9, 148.0, false},
     {Codec::proRes4444, "ProRes 4444 с альфой (Premiere)", "prores", "ProRes", "mov", 16, 16384,
-     proResAcceptsArea, "16254×16254 или 16384×16128",
-     0, 0, 0, 0, true},
+     TelemetryExportSettings::proResAcceptsSize,
+     "в кадре больше 65535 срезов (16 строк по 128 пикселей) или больше 2 ГБ строк",
+     40.0e6, 48.0, 0.5e9, 48.0, true},
 }};
 // clang-format on
 

@@ -48,9 +48,9 @@ struct TelemetryVideoCodecRow {
     std::string_view container;        // the movie's file extension
     std::int64_t minimumSidePixels;
     std::int64_t maximumSidePixels;
-    // Whether a picture of this area can be written; none: every size in range.
-    bool (*acceptsArea)(std::int64_t width, std::int64_t height);
-    std::string_view largestAreaExamples;  // sizes just within acceptsArea, for its error text
+    // Whether a picture of this size can be written; none: every size in range.
+    bool (*acceptsSize)(std::int64_t width, std::int64_t height);
+    std::string_view sizeLimitReason;  // why acceptsSize refuses, for its Russian error text
     // Peak resident bytes and reserved address space of an export: fixed part
     // plus bytes per pixel of the picture (0 and 0: nothing worth checking).
     double fixedBytes;

@@ -33,11 +33,8 @@ private:
     Case case_;
 };
 
-// Russian reason for an operating-system error number ("нет доступа", "на диске
-// нет места", ...), used in the texts of file failures during an export.
-std::string exportFileErrorReason(int errorNumber);
-
-// A file-system failure of the export: "Не удалось <action> «<file name>»: <reason>."
+// A file-system failure of the export: "Не удалось <action> «<file name>»:
+// <reason>." (fileFailureDescription: the reason from the system's table).
 PacemarkError exportFileError(const std::string& action, const std::filesystem::path& path, std::error_code code);
 
 }  // namespace pacemark

@@ -6,7 +6,9 @@
 #include <optional>
 #include <system_error>
 #include <thread>
+#include <vector>
 
+#include "Export/ExportDestination.h"
 #include "Export/ExportTemporaryFile.h"
 #include "Export/TelemetryVideoExportError.h"
 #include "Rendering/LayoutFrameRenderer.h"
@@ -77,7 +79,10 @@ TelemetryVideoFramePlan TelemetryVideoExporter::framePlan(const TelemetryActivit
     double segment = std::min(remaining, config.durationSeconds.value_or(remaining));
     segment = std::max(segment, 0.001);
     plan.segmentSeconds = segment;
-    const double frames = std::ceil(segment * static_cast<double>(plan.framesPerSecond));
+    // Bounded before the conversion: a segment of a recording whose clock
+    // jumped (or an absurd end) must not overflow the count; the settings
+    // refuse such a movie by its count (movieLengthError).
+    const double frames = std::min(std::ceil(segment * static_cast<double>(plan.framesPerSecond)), 0x1p62);
     plan.frameCount = std::max<std::int64_t>(static_cast<std::int64_t>(frames), 1);
     return plan;
 }
@@ -99,6 +104,16 @@ void TelemetryVideoExporter::exportMovie(std::shared_ptr<const TelemetryActivity
     if (!activity) throw PacemarkError("Нет данных телеметрии для экспорта.");
     const fs::path& outputFile = config.outputFile;
     if (outputFile.filename().empty()) throw PacemarkError("Не указан файл для видео.");
+    // Checked again here, before any work, whoever the caller: the movie
+    // never replaces the ride it shows, a device or a folder, and a movie
+    // the writers cannot index is not started.
+    std::vector<fs::path> inputs;
+    if (activity->sourceURL) inputs.push_back(*activity->sourceURL);
+    if (const auto refusal = ExportDestination::error(outputFile, inputs)) throw PacemarkError(*refusal);
+    const TelemetryVideoFramePlan plan = framePlan(*activity, config);
+    if (const auto refusal = config.movieLengthError(plan.frameCount, config.durationSeconds.has_value())) {
+        throw PacemarkError(*refusal);
+    }
 
     // Setup: the folder, a fresh temporary name, the renderer and the writer.
     std::error_code error;
@@ -113,7 +128,6 @@ void TelemetryVideoExporter::exportMovie(std::shared_ptr<const TelemetryActivity
     ExportTemporaryFile temporaryFile(outputFile);
     const fs::path& temporary = temporaryFile.path();
 
-    const TelemetryVideoFramePlan plan = framePlan(*activity, config);
     const std::unique_ptr<const ExportFrameRenderer> renderer =
         renderers_(activity, config.layout, config.width, config.height, config.motion);
     const std::unique_ptr<MovieWriter> writer = writers_->makeWriter(config.writerSettings(temporary));

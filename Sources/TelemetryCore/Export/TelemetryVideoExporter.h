@@ -65,7 +65,11 @@ public:
     // `progress` receives fractions in (0, 1], the last exactly 1, on the
     // calling thread. A stop request is noticed before every frame and while
     // waiting for the writer, and ends the export with
-    // TelemetryVideoExportCancelled. Failures are PacemarkErrors.
+    // TelemetryVideoExportCancelled. Failures are PacemarkErrors. Before any
+    // work the destination is checked (ExportDestination, with the
+    // activity's source file as the input it must not replace) and the
+    // movie's length (movieLengthError; the 7-day bound applies when the
+    // config has no durationSeconds).
     void exportMovie(std::shared_ptr<const TelemetryActivity> activity, const TelemetryRenderConfig& config,
                      const std::function<void(double)>& progress, std::stop_token stopToken = {}) const;
     void exportMovie(const TelemetryActivity& activity, const TelemetryRenderConfig& config,

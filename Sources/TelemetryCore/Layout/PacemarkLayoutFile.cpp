@@ -1,5 +1,6 @@
 #include "Layout/PacemarkLayoutFile.h"
 
+#include "Export/ExportDestination.h"
 #include "FileDescriptor.h"
 
 #include <fcntl.h>
@@ -401,8 +402,15 @@ void PacemarkLayoutFile::write(const fs::path& path) const {
     } catch (const PacemarkLayoutFileError& error) {
         throw error.whenSaving(name);
     }
+    // Never over a device, a FIFO or a folder (checked again right before the rename).
+    if (const auto refusal = ExportDestination::replacementError(path)) throw PacemarkError(*refusal);
     const fs::path temporary = path.parent_path() / (path.filename().string() + "." + UUID::random().uuidString() + ".tmp");
     std::error_code error = writeNewFile(temporary, text);
+    if (const auto refusal = error ? std::nullopt : ExportDestination::replacementError(path)) {
+        std::error_code ignored;
+        fs::remove(temporary, ignored);
+        throw PacemarkError(*refusal);
+    }
     // rename() replaces the destination atomically: the old layout stays
     // intact until the new one is complete.
     if (!error) fs::rename(temporary, path, error);

@@ -68,7 +68,9 @@ struct PacemarkLayoutFile {
     // and moves it over `path`, so an existing file is replaced only by a
     // complete one. A layout that parse() would refuse (repeated ids, a frame
     // outside the picture) is not written. Fails with PacemarkLayoutFileError
-    // (writeFailed, or the refusal's case told as a failure to save).
+    // (writeFailed, or the refusal's case told as a failure to save), or with
+    // PacemarkError when `path` is a folder or not a regular file (a device
+    // is never replaced: ExportDestination::replacementError).
     void write(const std::filesystem::path& path) const;
 
     // Whether the file name ends in ".pacemark-layout" (any letter case), the

@@ -1,6 +1,6 @@
 #include "Layout/PacemarkLayoutFileError.h"
 
-#include "Export/TelemetryVideoExportError.h"
+#include "PacemarkError.h"
 
 namespace pacemark {
 namespace {
@@ -29,9 +29,9 @@ PacemarkLayoutFileError PacemarkLayoutFileError::whenSaving(const std::string& f
 }
 
 PacemarkLayoutFileError PacemarkLayoutFileError::writeFailed(const std::filesystem::path& path, std::error_code code) {
-    const std::string name = path.filename().empty() ? path.string() : path.filename().string();
-    const std::string reason = exportFileErrorReason(code.value()) + ".";
-    return PacemarkLayoutFileError("Не удалось сохранить макет «" + name + "»: " + reason, Case::writeFailed, "", reason);
+    const std::string reason = systemErrorReason(code.value()) + ".";
+    return PacemarkLayoutFileError(fileFailureDescription("сохранить макет", path, code.value()), Case::writeFailed, "",
+                                   reason);
 }
 
 }  // namespace pacemark

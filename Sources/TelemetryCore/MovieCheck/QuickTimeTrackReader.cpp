@@ -4,6 +4,10 @@
 #include <optional>
 
 #include "MovieCheckFinding.h"
+#include "Telemetry/RegularFileOpening.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace pacemark {
 namespace {
@@ -158,20 +162,27 @@ void MemoryMovieSource::read(std::uint64_t offset, std::span<std::uint8_t> into)
     std::copy_n(bytes_.begin() + std::ptrdiff_t(offset), into.size(), into.begin());
 }
 
-FileMovieSource::FileMovieSource(const std::filesystem::path& path) : file_(path, std::ios::binary) {
-    std::error_code error;
-    if (std::filesystem::is_directory(path, error)) throw FileReadError(path.string(), EISDIR);
-    if (!file_) throw FileReadError(path.string(), std::filesystem::exists(path, error) ? EACCES : ENOENT);
-    file_.seekg(0, std::ios::end);
-    size_ = std::uint64_t(file_.tellg());
+namespace {
+
+int openMovie(const std::filesystem::path& path, std::uint64_t& size) {
+    struct stat status {};
+    const int descriptor = openRegularFileForReading(path, status);
+    size = std::uint64_t(status.st_size);
+    return descriptor;
 }
+
+}  // namespace
+
+FileMovieSource::FileMovieSource(const std::filesystem::path& path) : file_(openMovie(path, size_)) {}
 
 void FileMovieSource::read(std::uint64_t offset, std::span<std::uint8_t> into) {
     if (offset > size_ || into.size() > size_ - offset) fail("данные за концом файла");
-    file_.clear();
-    file_.seekg(std::streamoff(offset));
-    file_.read(reinterpret_cast<char*>(into.data()), std::streamsize(into.size()));
-    if (!file_) throw MovieCheckError("Не удалось прочитать фильм: ошибка ввода-вывода.");
+    for (std::size_t done = 0; done < into.size();) {
+        const ssize_t count = ::pread(file_.get(), into.data() + done, into.size() - done, off_t(offset + done));
+        if (count < 0 && errno == EINTR) continue;
+        if (count <= 0) throw MovieCheckError("Не удалось прочитать фильм: ошибка ввода-вывода.");
+        done += std::size_t(count);
+    }
 }
 
 const QuickTimeVideoTrack::Box* QuickTimeVideoTrack::extension(const std::string& type) const {

@@ -2,10 +2,11 @@
 
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
 #include <span>
 #include <string>
 #include <vector>
+
+#include "FileDescriptor.h"
 
 namespace pacemark {
 
@@ -30,14 +31,15 @@ private:
 
 class FileMovieSource final : public MovieByteSource {
 public:
-    // Throws FileReadError when the file cannot be opened.
+    // Throws FileReadError when the file cannot be opened or is not a
+    // regular file (a named pipe or a device is refused without blocking).
     explicit FileMovieSource(const std::filesystem::path& path);
     std::uint64_t size() const override { return size_; }
     void read(std::uint64_t offset, std::span<std::uint8_t> into) override;
 
 private:
-    std::ifstream file_;
-    std::uint64_t size_ = 0;
+    std::uint64_t size_ = 0;  // before file_: its opening sets the size
+    FileDescriptor file_;
 };
 
 // The first video track of a QuickTime movie, as far as checking its coded

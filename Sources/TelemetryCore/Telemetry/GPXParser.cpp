@@ -21,6 +21,12 @@ GPXParserError::GPXParserError(int xmlErrorCode, std::uint64_t line, std::uint64
       line_(line),
       column_(column) {}
 
+GPXParserError GPXParserError::withReadablePointCount(std::size_t count) const {
+    GPXParserError error = *this;
+    error.readablePointCount_ = count;
+    return error;
+}
+
 std::string GPXParserError::xmlMessage() const {
     const XML_LChar* message = XML_ErrorString(static_cast<XML_Error>(xmlErrorCode_));
     return message != nullptr ? message : "";
@@ -239,6 +245,7 @@ struct GPXParser::ExpatHandlers {
         reader.currentText_.clear();
         reader.insideCDATA_ = false;
         reader.handlerFailure_ = nullptr;
+        reader.intactBytes_ = 0;
         // Namespace processing stays off: names arrive with their prefix, so an
         // undeclared prefix is no error and matching goes by the last piece.
         Handle parser(XML_ParserCreate(nullptr), &XML_ParserFree);
@@ -273,17 +280,27 @@ struct GPXParser::ExpatHandlers {
         return status == XML_STATUS_OK;
     }
 
-    static std::vector<TelemetrySample> finish(GPXParser& reader, XML_Parser parser, bool parsed) {
+    // The points read so far and, when `parsed` is false, the XML error
+    // where the parser stopped.
+    static Recovery finish(GPXParser& reader, XML_Parser parser, bool parsed) {
         reader.activeParser_ = nullptr;
         reader.currentSample_.reset();
         reader.currentText_.clear();
+        Recovery recovery;
         if (!parsed) {
-            reader.samples_.clear();
-            throw GPXParserError(static_cast<int>(XML_GetErrorCode(parser)),
-                                 static_cast<std::uint64_t>(XML_GetCurrentLineNumber(parser)),
-                                 static_cast<std::uint64_t>(XML_GetCurrentColumnNumber(parser)) + 1);
+            recovery.damage = GPXParserError(static_cast<int>(XML_GetErrorCode(parser)),
+                                             static_cast<std::uint64_t>(XML_GetCurrentLineNumber(parser)),
+                                             static_cast<std::uint64_t>(XML_GetCurrentColumnNumber(parser)) + 1);
         }
-        return reader.samples_.take();
+        recovery.intactBytes = reader.intactBytes_;
+        recovery.samples = reader.samples_.take();
+        return recovery;
+    }
+
+    // A strict parse's result: the points, or the error with their count.
+    static std::vector<TelemetrySample> strict(Recovery recovery) {
+        if (recovery.damage) throw recovery.damage->withReadablePointCount(recovery.samples.size());
+        return std::move(recovery.samples);
     }
 };
 
@@ -338,6 +355,14 @@ int unknownEncoding(void*, const XML_Char* name, XML_Encoding* info) {
 }  // namespace
 
 std::vector<TelemetrySample> GPXParser::parse(std::span<const std::uint8_t> data) {
+    return ExpatHandlers::strict(parseRecovering(data));
+}
+
+std::vector<TelemetrySample> GPXParser::parse(const ByteSource& read, std::size_t expectedPoints) {
+    return ExpatHandlers::strict(parseRecovering(read, expectedPoints));
+}
+
+GPXParser::Recovery GPXParser::parseRecovering(std::span<const std::uint8_t> data) {
     const auto parser = ExpatHandlers::begin(*this);
     const char* bytes = reinterpret_cast<const char*>(data.data());
     std::size_t remaining = data.size();
@@ -348,10 +373,13 @@ std::vector<TelemetrySample> GPXParser::parse(std::span<const std::uint8_t> data
         bytes += chunk;
         remaining -= chunk;
     } while (parsed && remaining > 0);
-    return ExpatHandlers::finish(*this, parser.get(), parsed);
+    Recovery recovery = ExpatHandlers::finish(*this, parser.get(), parsed);
+    recovery.fileBytes = data.size();
+    if (!recovery.damage) recovery.intactBytes = data.size();
+    return recovery;
 }
 
-std::vector<TelemetrySample> GPXParser::parse(const ByteSource& read, std::size_t expectedPoints) {
+GPXParser::Recovery GPXParser::parseRecovering(const ByteSource& read, std::size_t expectedPoints) {
     const auto parser = ExpatHandlers::begin(*this);
     samples_.reserve(expectedPoints);
     // Two buffers: the next piece is read before the current one is parsed,
@@ -361,12 +389,24 @@ std::vector<TelemetrySample> GPXParser::parse(const ByteSource& read, std::size_
                                             std::vector<std::uint8_t>(pieceBytes)};
     int current = 0;
     std::size_t count = read(buffers[current].data(), pieceBytes);
+    std::size_t total = count;
     for (;;) {
         const std::size_t nextCount = count == 0 ? 0 : read(buffers[1 - current].data(), pieceBytes);
+        total += nextCount;
         const bool isFinal = nextCount == 0;
         const bool parsed = ExpatHandlers::feed(*this, parser.get(),
                                                 reinterpret_cast<const char*>(buffers[current].data()), count, isFinal);
-        if (!parsed || isFinal) return ExpatHandlers::finish(*this, parser.get(), parsed);
+        if (!parsed || isFinal) {
+            Recovery recovery = ExpatHandlers::finish(*this, parser.get(), parsed);
+            // The rest is read, so that a failing read is reported and the
+            // length of a damaged document is known.
+            if (!parsed && nextCount > 0) {
+                for (std::size_t more; (more = read(buffers[current].data(), pieceBytes)) > 0;) total += more;
+            }
+            recovery.fileBytes = total;
+            if (!recovery.damage) recovery.intactBytes = total;
+            return recovery;
+        }
         current = 1 - current;
         count = nextCount;
     }
@@ -376,6 +416,8 @@ void GPXParser::didStartElement(const char* name, const char** attributes) {
     currentText_.clear();
     if (fieldForElement(name) != TrackPointField::trackPoint) return;
     // A track point that opens inside another one replaces it.
+    const auto parser = static_cast<XML_Parser>(activeParser_);
+    startTagEnd_ = static_cast<std::size_t>(XML_GetCurrentByteIndex(parser) + XML_GetCurrentByteCount(parser));
     TelemetrySample sample;
     sample.latitude = coordinateAttribute(attributes, "lat");
     sample.longitude = coordinateAttribute(attributes, "lon");
@@ -402,10 +444,17 @@ void GPXParser::didEndElement(const char* name) {
             case TrackPointField::cadence: sample.cadenceRPM = parseInteger(text); break;
             case TrackPointField::power: sample.powerWatts = parseInteger(text); break;
             case TrackPointField::speed: sample.speedMetersPerSecond = parseDecimal(text); break;
-            case TrackPointField::trackPoint:
+            case TrackPointField::trackPoint: {
                 if (sample.latitude && sample.longitude) samples_.append(sample);
                 currentSample_.reset();
+                // An empty-element tag (<trkpt …/>) has no end tag of its own.
+                const auto parser = static_cast<XML_Parser>(activeParser_);
+                const int endTagBytes = XML_GetCurrentByteCount(parser);
+                intactBytes_ = endTagBytes > 0
+                                   ? static_cast<std::size_t>(XML_GetCurrentByteIndex(parser) + endTagBytes)
+                                   : startTagEnd_;
                 break;
+            }
             case TrackPointField::none: break;
         }
     }

@@ -33,10 +33,17 @@ public:
     std::uint64_t line() const { return line_; }
     std::uint64_t column() const { return column_; }
 
+    // Track points that closed before the error: what a recovering parse of
+    // the same bytes returns; a caller may offer recovery when this is above
+    // zero.
+    std::size_t readablePointCount() const { return readablePointCount_; }
+    GPXParserError withReadablePointCount(std::size_t count) const;
+
 private:
     int xmlErrorCode_;
     std::uint64_t line_;
     std::uint64_t column_;
+    std::size_t readablePointCount_ = 0;
 };
 
 // Reads the track points of a GPX document into raw samples, one per <trkpt>
@@ -46,11 +53,25 @@ private:
 //
 // Bad values never fail the parse: a reading that does not parse is absent,
 // and a point without a usable position is dropped. Only malformed XML fails,
-// with GPXParserError. A reader is meant for one document at a time and must
-// not be shared between threads while parsing.
+// with GPXParserError, which tells how many points a recovering parse reads.
+// A reader is meant for one document at a time and must not be shared between
+// threads while parsing.
 class GPXParser {
 public:
     GPXParser() = default;
+
+    // What a recovering parse could read: the track points whose end tag
+    // precedes the first XML error.
+    struct Recovery {
+        std::vector<TelemetrySample> samples;
+        // The error that ended the parse; absent when the document is whole.
+        std::optional<GPXParserError> damage;
+        // Offset of the first byte after the end tag of the last complete
+        // track point (the document's length when nothing was damaged).
+        std::size_t intactBytes = 0;
+        // The length of the whole document.
+        std::size_t fileBytes = 0;
+    };
 
     std::vector<TelemetrySample> parse(std::span<const std::uint8_t> data);
 
@@ -61,6 +82,12 @@ public:
     // disk), so that the whole document is never in memory at once.
     // `expectedPoints`, when known, is room made for the samples beforehand.
     std::vector<TelemetrySample> parse(const ByteSource& read, std::size_t expectedPoints = 0);
+
+    // For documents cut short (a battery, a crash while writing, a partial
+    // download): the points of every complete track point before the first
+    // XML error, and that error. Reads the source to its end.
+    Recovery parseRecovering(std::span<const std::uint8_t> data);
+    Recovery parseRecovering(const ByteSource& read, std::size_t expectedPoints = 0);
 
     // Element name to matching key: the last non-empty piece after ':',
     // lower-cased ("gpxtpx:HR" -> "hr"); the whole name when every piece is empty.
@@ -95,6 +122,10 @@ private:
     std::exception_ptr handlerFailure_;
     // The expat parser of the running parse (an XML_Parser), for stopping it.
     void* activeParser_ = nullptr;
+    // Offset just past the end tag of the latest track point.
+    std::size_t intactBytes_ = 0;
+    // Offset just past the start tag of the current track point.
+    std::size_t startTagEnd_ = 0;
 };
 
 }  // namespace pacemark

@@ -9,25 +9,18 @@
 #include <algorithm>
 #include <cerrno>
 #include <string>
+#include <utility>
 
 #include "FITParser.h"
 #include "GPXParser.h"
+#include "RegularFileOpening.h"
 
 namespace pacemark {
 
 namespace {
 
-// Opens `path` for reading: a FileReadError for a missing or unreadable file
-// or a folder.
 int openForReading(const std::filesystem::path& path, struct stat& status) {
-    const int descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (descriptor < 0) throw FileReadError(path.string(), errno);
-    if (::fstat(descriptor, &status) != 0 || S_ISDIR(status.st_mode)) {
-        const int error = S_ISDIR(status.st_mode) ? EISDIR : errno;
-        ::close(descriptor);
-        throw FileReadError(path.string(), error);
-    }
-    return descriptor;
+    return openRegularFileForReading(path, status);
 }
 
 // Counts start tags named trkpt (any prefix, any letter case): at least as
@@ -61,23 +54,25 @@ private:
     std::size_t tags_ = 0;
 };
 
-// A file read from its start in pieces, with the failures and the size limit
-// of readWholeFile but without holding its bytes. A regular file can be read
+// A regular file read from its start in pieces, with the failures and the
+// size limit of readWholeFile but without holding its bytes. It can be read
 // again from the start (rewind), for a first pass that counts the points.
+// Every piece is read only while `stop` is not requested: the decoders ask
+// for pieces of at most a megabyte, so a stop ends any load within
+// milliseconds, in either pass, with TelemetryLoadCancelled.
 class FilePieces {
 public:
-    explicit FilePieces(const std::filesystem::path& path)
-        : path_(path), file_(openForReading(path, status_)) {
-        if (regular() && static_cast<std::uintmax_t>(status_.st_size) > TelemetryFileLoader::maxFileSizeBytes) {
+    explicit FilePieces(const std::filesystem::path& path, std::stop_token stop = {})
+        : path_(path), file_(openForReading(path, status_)), stop_(std::move(stop)) {
+        if (static_cast<std::uintmax_t>(status_.st_size) > TelemetryFileLoader::maxFileSizeBytes) {
             throw FileReadError(path_.string(), EFBIG);
         }
     }
 
-    bool regular() const { return S_ISREG(status_.st_mode); }
-
     // Up to `capacity` bytes; 0 at the end. The limit is checked as bytes
-    // arrive, so an endless source cannot run on for ever.
+    // arrive, so a file that grows while it is read cannot run on for ever.
     std::size_t read(std::uint8_t* into, std::size_t capacity) {
+        throwIfStopped();
         for (;;) {
             const ssize_t count = ::read(file_.get(), into, capacity);
             if (count < 0 && errno == EINTR) continue;
@@ -100,43 +95,57 @@ public:
         }
     }
 
+    void throwIfStopped() const {
+        if (stop_.stop_requested()) throw TelemetryLoadCancelled();
+    }
+
 private:
     std::filesystem::path path_;
     struct stat status_ {};
     FileDescriptor file_;
+    std::stop_token stop_;
     std::uintmax_t total_ = 0;
 };
 
-std::vector<TelemetrySample> decodeGPXStream(const std::filesystem::path& path) {
-    FilePieces file(path);
-    const auto read = [&](std::uint8_t* into, std::size_t capacity) { return file.read(into, capacity); };
-    // A first pass over a regular file counts the track points, so that the
-    // samples are stored without growing; a pipe is read once.
-    std::size_t expectedPoints = 0;
-    if (file.regular()) {
-        TrackPointTagCounter counter;
+std::vector<TelemetrySample> decodeGPXStream(const std::filesystem::path& path, TelemetryDecoding decoding,
+                                             std::optional<TelemetryDamage>* damage, std::stop_token stop) {
+    FilePieces file(path, std::move(stop));
+    const GPXParser::ByteSource read = [&](std::uint8_t* into, std::size_t capacity) {
+        return file.read(into, capacity);
+    };
+    // A first pass counts the track points, so that the samples are stored
+    // without growing, and a file with more points than fit in memory is
+    // refused before any is stored.
+    TrackPointTagCounter counter;
+    {
         std::vector<std::uint8_t> piece(std::size_t{1} << 20);
         for (std::size_t count; (count = read(piece.data(), piece.size())) > 0;) counter.scan(piece.data(), count);
-        expectedPoints = counter.tags();
-        file.rewind();
     }
-    return GPXParser().parse(read, expectedPoints);
+    if (counter.tags() > telemetrySampleBudget) throw TelemetryLoadError::tooManySamples(telemetrySampleBudget);
+    file.rewind();
+    if (decoding == TelemetryDecoding::strict) return GPXParser().parse(read, counter.tags());
+    GPXParser::Recovery recovery = GPXParser().parseRecovering(read, counter.tags());
+    if (recovery.damage) {
+        if (recovery.samples.empty()) throw *recovery.damage;
+        if (damage) {
+            *damage = TelemetryDamage{recovery.damage->errorDescription(), recovery.samples.size(),
+                                      recovery.intactBytes, recovery.fileBytes};
+        }
+    }
+    return std::move(recovery.samples);
 }
 
-// The FIT decoder over the file as it is read, two passes over a regular
-// file as for GPX.
+// The FIT decoder over the file as it is read, in two passes as for GPX.
 std::vector<TelemetrySample> decodeFITStream(const std::filesystem::path& path, TelemetryDecoding decoding,
-                                             std::optional<TelemetryDamage>* damage,
+                                             std::optional<TelemetryDamage>* damage, std::stop_token stop,
                                              std::optional<std::int64_t>* localTimeOffset = nullptr) {
-    FilePieces file(path);
+    FilePieces file(path, std::move(stop));
     const FITParser::ByteSource read = [&](std::uint8_t* into, std::size_t capacity) {
         return file.read(into, capacity);
     };
-    std::size_t expectedRecords = 0;
-    if (file.regular()) {
-        expectedRecords = FITParser().countRecordMessages(read);
-        file.rewind();
-    }
+    const std::size_t expectedRecords = FITParser().countRecordMessages(read);
+    if (expectedRecords > telemetrySampleBudget) throw TelemetryLoadError::tooManySamples(telemetrySampleBudget);
+    file.rewind();
     FITParser parser;
     if (decoding == TelemetryDecoding::strict) {
         auto samples = parser.parse(read, expectedRecords);
@@ -174,14 +183,11 @@ std::vector<std::uint8_t> TelemetryFileLoader::readWholeFile(const std::filesyst
     struct stat status {};
     const FileDescriptor file(openForReading(path, status));
 
-    // A regular file gets a buffer of its size plus one byte, so that the end
-    // is seen without growing; pipes and devices start small and grow.
-    std::size_t capacity = std::min<std::size_t>(std::size_t{1} << 20, maxBytes + 1);
-    if (S_ISREG(status.st_mode)) {
-        const auto size = static_cast<std::uintmax_t>(status.st_size);
-        if (size > maxBytes) throw FileReadError(path.string(), EFBIG);
-        capacity = static_cast<std::size_t>(size) + 1;
-    }
+    // A buffer of the file's size plus one byte, so that the end is seen
+    // without growing.
+    const auto size = static_cast<std::uintmax_t>(status.st_size);
+    if (size > maxBytes) throw FileReadError(path.string(), EFBIG);
+    const std::size_t capacity = static_cast<std::size_t>(size) + 1;
     std::vector<std::uint8_t> bytes(capacity);
     // Read to the end rather than trusting the size: the file may change
     // while it is read. The limit is checked as bytes arrive, so an endless
@@ -211,30 +217,32 @@ std::string TelemetryDamage::noteText() const {
 
 std::vector<TelemetrySample> TelemetryFileLoader::decode(const std::filesystem::path& path,
                                                          TelemetryDecoding decoding,
-                                                         std::optional<TelemetryDamage>* damage) {
+                                                         std::optional<TelemetryDamage>* damage,
+                                                         std::stop_token stop) {
     if (damage) damage->reset();
     const std::string extension = fileExtension(path);
     // Files are read from disk piece by piece, never whole: a file is large
     // for its points (about 25 bytes for a FIT record, 80 for a minimal GPX
     // point) and would otherwise sit in memory beside all of its samples.
-    if (extension == "gpx") return decodeGPXStream(path);
-    if (extension == "fit") return decodeFITStream(path, decoding, damage);
+    if (extension == "gpx") return decodeGPXStream(path, decoding, damage, std::move(stop));
+    if (extension == "fit") return decodeFITStream(path, decoding, damage, std::move(stop));
     // The file is read before its extension is judged, so an unreadable file
     // reports the read failure whatever its name.
-    FilePieces(path).skipRest();
+    FilePieces(path, std::move(stop)).skipRest();
     throw TelemetryLoadError::unsupportedExtension(extension);
 }
 
 TelemetryActivity TelemetryFileLoader::load(const std::filesystem::path& path, TelemetryDecoding decoding,
-                                            std::optional<TelemetryDamage>* damage) {
+                                            std::optional<TelemetryDamage>* damage, std::stop_token stop) {
     std::optional<std::int64_t> localTimeOffset;
     std::vector<TelemetrySample> samples;
     if (fileExtension(path) == "fit") {
         if (damage) damage->reset();
-        samples = decodeFITStream(path, decoding, damage, &localTimeOffset);
+        samples = decodeFITStream(path, decoding, damage, stop, &localTimeOffset);
     } else {
-        samples = decode(path, decoding, damage);
+        samples = decode(path, decoding, damage, stop);
     }
+    if (stop.stop_requested()) throw TelemetryLoadCancelled();
     TelemetryActivity activity(path, std::move(samples));
     activity.localTimeOffsetSeconds = localTimeOffset;
     if (activity.samples.empty()) throw TelemetryLoadError::emptyActivity();

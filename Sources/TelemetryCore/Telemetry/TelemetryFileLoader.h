@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <optional>
+#include <stop_token>
 #include <string>
 #include <vector>
 
@@ -16,9 +17,10 @@ namespace pacemark {
 enum class TelemetryDecoding {
     // Any structural damage fails the load. The default everywhere.
     strict,
-    // A FIT file cut short or damaged inside its data gives the records of
-    // the whole messages before the damage (see FITParser::parseRecovering).
-    // GPX is decoded strictly either way.
+    // A file cut short or damaged inside its data gives the points before
+    // the damage: the records of the whole messages of a FIT file
+    // (FITParser::parseRecovering), every complete track point of a GPX
+    // file (GPXParser::parseRecovering).
     recover,
 };
 
@@ -43,29 +45,36 @@ public:
     static constexpr std::uintmax_t maxFileSizeBytes = std::uintmax_t{2} << 30;
 
     // Reads, decodes and normalizes the file. Fails with FileReadError,
-    // FITParserError, GPXParserError or TelemetryLoadError.
+    // FITParserError, GPXParserError or TelemetryLoadError. Anything but a
+    // regular file (a named pipe, a device, a socket, a folder) is refused
+    // with FileReadError before it is opened for reading.
     //
-    // A strict FITParserError with readableRecordCount() above zero means the
-    // file is damaged but that many points survive: offer them, and load
-    // again with TelemetryDecoding::recover to open them. A recovering load
-    // that skipped damage describes it in `damage` (left empty otherwise);
-    // when nothing precedes the damage it fails with the strict error.
+    // A strict FITParserError with readableRecordCount() above zero, or a
+    // GPXParserError with readablePointCount() above zero, means the file is
+    // damaged but that many points survive: offer them, and load again with
+    // TelemetryDecoding::recover to open them. A recovering load that skipped
+    // damage describes it in `damage` (left empty otherwise); when nothing
+    // precedes the damage it fails with the strict error.
+    //
+    // Once `stop` is requested the load ends within milliseconds with
+    // TelemetryLoadCancelled, wherever it is in the file.
     static TelemetryActivity load(const std::filesystem::path& path,
                                   TelemetryDecoding decoding = TelemetryDecoding::strict,
-                                  std::optional<TelemetryDamage>* damage = nullptr);
+                                  std::optional<TelemetryDamage>* damage = nullptr, std::stop_token stop = {});
 
     // The decoder's raw samples, before any normalization. The same errors as
     // load(), except that an empty result is not an error here.
     static std::vector<TelemetrySample> decode(const std::filesystem::path& path,
                                                TelemetryDecoding decoding = TelemetryDecoding::strict,
-                                               std::optional<TelemetryDamage>* damage = nullptr);
+                                               std::optional<TelemetryDamage>* damage = nullptr,
+                                               std::stop_token stop = {});
 
     // The text after the last dot of the file name, lower-cased (ASCII
     // letters only); empty when the name has no dot.
     static std::string fileExtension(const std::filesystem::path& path);
 
-    // The whole file, or FileReadError (missing, no permission, a folder, an
-    // I/O error, or larger than `maxBytes`: EFBIG).
+    // The whole file, or FileReadError (missing, no permission, not a
+    // regular file, an I/O error, or larger than `maxBytes`: EFBIG).
     static std::vector<std::uint8_t> readWholeFile(const std::filesystem::path& path,
                                                    std::uintmax_t maxBytes = maxFileSizeBytes);
 };

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <exception>
 #include <string>
 
 #include "PacemarkError.h"
@@ -30,6 +31,13 @@ private:
 
     Case case_;
     std::string extension_;
+};
+
+// A load ended because its stop was requested: not a fault of the file, so
+// callers drop it quietly instead of reporting an error.
+class TelemetryLoadCancelled : public std::exception {
+public:
+    const char* what() const noexcept override { return "Загрузка остановлена."; }
 };
 
 }  // namespace pacemark

@@ -380,7 +380,7 @@ std::string startLabel(double seconds) {
            std::to_string(static_cast<int>(std::llround((tenths - whole) * 10)));
 }
 
-const std::string notPlaced = ": видео не синхронизировано, отрезок не изменен.";
+const std::string notPlaced = ": видео не синхронизировано.";
 
 // The median distance between the camera's positions and the ride's at the
 // same instants (on the clip's clock), over at most about 2000 samples.

@@ -116,7 +116,7 @@ TEST(AppModelEditingTest, LayoutFilesKeepTheLayoutAndEditsAreNotReplacedUnasked)
     EXPECT_EQ(model.layoutEditor().overlayLayout(), changed);
 
     // "Заменить" opens the saved file: the layout as saved, first widget selected.
-    platform.replaceAnswer = true;
+    platform.unsavedAnswer = AppModelPlatform::UnsavedLayoutChoice::discard;
     model.layoutEditor().openLayout();
     EXPECT_EQ(platform.replaceQuestions, 2);
     EXPECT_EQ(model.layoutEditor().overlayLayout(), edited);
@@ -136,6 +136,82 @@ TEST(AppModelEditingTest, LayoutFilesKeepTheLayoutAndEditsAreNotReplacedUnasked)
     EXPECT_EQ(platform.replaceQuestions, 2);  // refused before anything is asked
     EXPECT_TRUE(model.status().errorMessage().has_value());
     EXPECT_EQ(model.layoutEditor().overlayLayout(), before);
+}
+
+}  // namespace
+}  // namespace pacemark
+
+namespace pacemark {
+namespace {
+
+// Every layout edit is one undo step that restores the layout, the preset
+// and the selection, and redo makes it again; a new edit drops the redo steps.
+TEST(AppModelEditingTest, UndoStepsBackThroughEachLayoutEdit) {
+    testing::ScriptedPlatform platform;
+    platform.unsavedAnswer = AppModelPlatform::UnsavedLayoutChoice::discard;
+    AppModel model{AppModelServices{}, &platform};
+    LayoutEditorModel& editor = model.layoutEditor();
+    EXPECT_FALSE(editor.canUndo());
+    const testing::TemporaryFolder folder;
+    const auto file = folder / "opened.pacemark-layout";
+    PacemarkLayoutFile{PacemarkPreset::minimal, PacemarkLayout::preset(PacemarkPreset::minimal)}.write(file);
+
+    const std::function<void()> edits[] = {
+        [&] { editor.addWidget(TelemetryWidgetKind::power); },
+        [&] { editor.setSelectedWidgetKind(TelemetryWidgetKind::cadence); },
+        [&] { editor.setSelectedWidgetPanelStyle(TelemetryWidgetPanelStyle::allCases().back()); },
+        [&] { editor.setSelectedWidgetAccentHex(0x123456); },
+        [&] { editor.setAllWidgetsValueColorHex(0xABCDEF); },
+        [&] { editor.setSelectedWidgetCaption(QStringLiteral("Мощь")); },
+        [&] { editor.setSelectedWidgetFrameX(0.5); },
+        [&] { editor.removeSelectedWidget(); },
+        [&] { editor.choosePreset(PacemarkPreset::allCases().back()); },
+        [&] { editor.openLayoutFile(file); },
+    };
+    struct State {
+        PacemarkPreset preset;
+        PacemarkLayout layout;
+        std::optional<UUID> selection;
+        bool operator==(const State&) const = default;
+    };
+    const auto state = [&] { return State{editor.selectedPreset(), editor.overlayLayout(), editor.selectedWidgetID()}; };
+    std::vector<State> before;
+    for (const auto& edit : edits) {
+        before.push_back(state());
+        edit();
+        ASSERT_NE(state(), before.back()) << "edit " << before.size();
+    }
+    const State last = state();
+    for (std::size_t index = before.size(); index-- > 0;) {
+        ASSERT_TRUE(editor.canUndo());
+        editor.undo();
+        EXPECT_EQ(state(), before[index]) << "undo of edit " << index + 1;
+    }
+    EXPECT_FALSE(editor.canUndo());
+    for (std::size_t index = 0; index < before.size(); ++index) editor.redo();
+    EXPECT_EQ(state(), last);
+    EXPECT_FALSE(editor.canRedo());
+
+    editor.undo();
+    editor.addWidget(TelemetryWidgetKind::speed);
+    EXPECT_FALSE(editor.canRedo());
+}
+
+// Typing a caption, and everything between the start and end of a gesture
+// (a drag), undo as one step.
+TEST(AppModelEditingTest, ARunOfEditsUndoesAsOneStep) {
+    AppModel model{AppModelServices{}};
+    LayoutEditorModel& editor = model.layoutEditor();
+    const PacemarkLayout original = editor.overlayLayout();
+    for (const char* typed : {"М", "Мо", "Мощ", "Мощь"}) editor.setSelectedWidgetCaption(QString::fromUtf8(typed));
+    editor.beginEditGesture();
+    for (double x : {0.1, 0.2, 0.3}) editor.setSelectedWidgetFrameX(x);
+    editor.endEditGesture();
+    editor.undo();
+    EXPECT_EQ(editor.selectedWidgetCaption(), QStringLiteral("Мощь"));
+    editor.undo();
+    EXPECT_EQ(editor.overlayLayout(), original);
+    EXPECT_FALSE(editor.canUndo());
 }
 
 }  // namespace

@@ -2,10 +2,14 @@
 
 #include <QThreadPool>
 
+#include <atomic>
+
 #include "AppModelTestSupport.h"
+#include "Telemetry/RussianPlural.h"
 #include "CairoDrawingSurface.h"
 #include "Export/RecordingMovieWriter.h"
 #include "Telemetry/FITParser.h"
+#include "Telemetry/TelemetryFormatters.h"
 #include "Telemetry/TelemetryFileLoader.h"
 
 namespace pacemark {
@@ -115,6 +119,7 @@ TEST_F(AppModelFilesTest, FailingFilesShowTheLoadersTextAndACutFITFileOffersItsR
 
     AppModel model{makeAppModelServices(nullptr, nullptr)};
     ASSERT_TRUE(loadAndWait(model, missing));
+    EXPECT_EQ(model.loadedActivity().activity(), nullptr);
     EXPECT_EQ(model.status().errorMessage(), QString::fromStdString(expected));
     EXPECT_EQ(model.status().statusText(), "Не удалось загрузить файл.");
     EXPECT_TRUE(model.status().errorActionText().isEmpty());  // the alert offers nothing but "ОК"
@@ -122,7 +127,8 @@ TEST_F(AppModelFilesTest, FailingFilesShowTheLoadersTextAndACutFITFileOffersItsR
     const QString count = QString::number(readable);
     ASSERT_TRUE(loadAndWait(model, cut));
     EXPECT_TRUE(model.status().errorMessage().value_or("").contains(count));
-    EXPECT_EQ(model.status().errorActionText(), QStringLiteral("Открыть уцелевшие ") + count + QStringLiteral(" точек"));
+    EXPECT_EQ(model.status().errorActionText(),
+              QStringLiteral("Открыть уцелевшие ") + QString::fromStdString(russianCount(readable, pointAccusativeNoun)));
     // Choosing the offer dismisses the alert and loads the points before the damage.
     model.status().runErrorAction();
     EXPECT_FALSE(model.status().errorMessage().has_value());
@@ -133,10 +139,46 @@ TEST_F(AppModelFilesTest, FailingFilesShowTheLoadersTextAndACutFITFileOffersItsR
 
     // A service that throws something unexpected.
     AppModelServices throwing;
-    throwing.loadTelemetry = [](const std::filesystem::path&) -> TelemetryActivity { throw std::logic_error("boom"); };
+    throwing.loadTelemetry = [](const std::filesystem::path&, std::stop_token) -> TelemetryActivity {
+        throw std::logic_error("boom");
+    };
     AppModel other{throwing};
     ASSERT_TRUE(loadAndWait(other, "x.fit"));
-    EXPECT_EQ(other.status().errorMessage(), QStringLiteral("Внутренняя ошибка: boom"));
+    EXPECT_EQ(other.status().errorMessage(), QStringLiteral("Не удалось открыть «x.fit»: Внутренняя ошибка: boom"));
+}
+
+// With a ride open, a file that fails leaves the ride, its name and its
+// segment as they were; only the alert and the status line say what failed.
+TEST_F(AppModelFilesTest, FailedOpenKeepsTheOpenRide) {
+    const auto model = loadedModel(90);
+    model->exportSession().setExportStartSeconds(30);
+    const auto ride = model->loadedActivity().activity();
+    writeFileText(folder / "empty.gpx", "");
+    ASSERT_TRUE(loadAndWait(*model, folder / "empty.gpx"));
+    EXPECT_EQ(model->loadedActivity().activity(), ride);
+    EXPECT_EQ(model->loadedActivity().selectedFileName(), "ride.fit");
+    EXPECT_EQ(model->exportSession().startOffsetSeconds(), 30);
+    ASSERT_TRUE(model->status().errorMessage().has_value());
+    EXPECT_TRUE(model->status().errorMessage()->contains(QStringLiteral("empty.gpx")));
+}
+
+// A GPX file cut inside a track point is offered like a FIT file: the
+// points before the damage, counted with the right form of the noun.
+TEST_F(AppModelFilesTest, ACutGPXFileOffersItsCompleteTrackPoints) {
+    std::string points;
+    for (int k = 0; k < 21; ++k) points += R"(<trkpt lat="47.0" lon="8.0"><ele>5</ele></trkpt>)";
+    const std::string cut = "<gpx><trk><trkseg>" + points + R"(<trkpt lat="47.0" lon="8.)";
+    writeFileBytes(folder / "cut.gpx", std::vector<std::uint8_t>(cut.begin(), cut.end()));
+
+    AppModel model{makeAppModelServices(nullptr, nullptr)};
+    ASSERT_TRUE(loadAndWait(model, folder / "cut.gpx"));
+    EXPECT_TRUE(model.status().errorMessage().value_or("").startsWith(QStringLiteral("Файл GPX повреждён")));
+    EXPECT_EQ(model.status().errorActionText(), QStringLiteral("Открыть уцелевшие 21 точку"));
+    model.status().runErrorAction();
+    ASSERT_TRUE(waitUntil([&] { return !model.loadedActivity().isLoading(); }));
+    ASSERT_NE(model.loadedActivity().activity(), nullptr);
+    EXPECT_EQ(model.loadedActivity().activity()->samples.size(), 21u);
+    EXPECT_TRUE(model.status().statusText().startsWith(QStringLiteral("Файл повреждён")));
 }
 
 // The loads run on workers: on the main thread the first would never get
@@ -144,8 +186,10 @@ TEST_F(AppModelFilesTest, FailingFilesShowTheLoadersTextAndACutFITFileOffersItsR
 TEST_F(AppModelFilesTest, OnlyTheLatestLoadOfALiveModelIsShown) {
     Gate firstGate, secondGate;
     AppModelServices services;
-    services.loadTelemetry = [&](const std::filesystem::path& file) {
+    std::atomic<bool> firstStopped{false};
+    services.loadTelemetry = [&](const std::filesystem::path& file, std::stop_token stop) {
         (file == "first.fit" ? firstGate : secondGate).waitOpen();
+        if (file == "first.fit") firstStopped = stop.stop_requested();
         return makeActivity(10);
     };
     auto model = std::make_unique<AppModel>(services);
@@ -154,9 +198,11 @@ TEST_F(AppModelFilesTest, OnlyTheLatestLoadOfALiveModelIsShown) {
     model->load("second.fit");
     ASSERT_TRUE(waitUntil([&] { return secondGate.isWaiting(); }));
 
-    // The first load finishes while the second still decodes: nothing shows.
+    // The first load finishes while the second still decodes: nothing shows,
+    // and the first was asked to stop (a real loader gives up at once).
     firstGate.open();
     ASSERT_TRUE(waitUntil([] { return QThreadPool::globalInstance()->activeThreadCount() == 1; }));
+    EXPECT_TRUE(firstStopped);
     QCoreApplication::sendPostedEvents();
     EXPECT_TRUE(model->loadedActivity().isLoading());
     EXPECT_EQ(model->loadedActivity().activity(), nullptr);
@@ -173,7 +219,7 @@ TEST_F(AppModelFilesTest, OnlyTheLatestLoadOfALiveModelIsShown) {
 TEST_F(AppModelFilesTest, SegmentFollowsTheActivityInWholeSeconds) {
     TelemetryActivity activity = makeActivity(0);
     AppModelServices services;
-    services.loadTelemetry = [&](const std::filesystem::path&) { return activity; };
+    services.loadTelemetry = [&](const std::filesystem::path&, std::stop_token) { return activity; };
     AppModel model{services};
     ASSERT_TRUE(loadAndWait(model, "still.fit"));
     model.exportSession().setExportEndSeconds(5);
@@ -193,9 +239,10 @@ TEST_F(AppModelFilesTest, SegmentFollowsTheActivityInWholeSeconds) {
     model.exportSession().resetExportRange();
     EXPECT_EQ(model.exportSession().exportRangeLabel(), "00:00 - 02:06");
 
-    // A new load empties the segment until the activity arrives.
+    // A new load keeps the segment until the activity arrives.
+    model.exportSession().setExportEndSeconds(60);
     model.load("again.fit");
-    EXPECT_EQ(model.exportSession().exportEndSeconds(), 0);
+    EXPECT_EQ(model.exportSession().exportEndSeconds(), 60);
     ASSERT_TRUE(waitUntil([&] { return !model.loadedActivity().isLoading(); }));
     EXPECT_EQ(model.exportSession().exportEndSeconds(), 126);
 }
@@ -234,7 +281,7 @@ TEST_F(AppModelFilesTest, DefaultExportWritesBesideTheSourceWithFrozenSettings) 
 TEST_F(AppModelFilesTest, SaveDialogIsAskedWhenTheSourceIsUnknown) {
     ScriptedPlatform platform;
     AppModelServices withoutSource = services();
-    withoutSource.loadTelemetry = [](const std::filesystem::path&) { return makeActivity(3); };
+    withoutSource.loadTelemetry = [](const std::filesystem::path&, std::stop_token) { return makeActivity(3); };
     AppModel model{withoutSource, &platform};
     model.exportSession().exportDefault();  // no activity: nothing
     ASSERT_TRUE(loadAndWait(model, "morning.gpx"));

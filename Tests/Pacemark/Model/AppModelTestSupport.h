@@ -62,7 +62,7 @@ public:
     std::optional<std::filesystem::path> saveAnswer, openAnswer;
     std::vector<SaveDialogRequest> requests;
     std::vector<std::filesystem::path> revealed;
-    bool replaceAnswer = false;
+    UnsavedLayoutChoice unsavedAnswer = UnsavedLayoutChoice::cancel;
     int replaceQuestions = 0;
 
     std::optional<std::filesystem::path> chooseOpenFile(const OpenDialogRequest&) override { return openAnswer; }
@@ -71,9 +71,9 @@ public:
         return saveAnswer;
     }
     void revealInFileManager(const std::filesystem::path& file) override { revealed.push_back(file); }
-    bool confirmReplacingLayout() override {
+    UnsavedLayoutChoice askAboutUnsavedLayout() override {
         ++replaceQuestions;
-        return replaceAnswer;
+        return unsavedAnswer;
     }
 };
 

@@ -19,7 +19,7 @@ protected:
     // `heldName` is held at `gate`, and reads that were asked to stop are counted.
     AppModelServices services() {
         AppModelServices result;
-        result.loadTelemetry = [this](const std::filesystem::path&) { return activity; };
+        result.loadTelemetry = [this](const std::filesystem::path&, std::stop_token) { return activity; };
         result.readVideoStillFrame = [this](const std::filesystem::path& file, std::stop_token stop) {
             const std::string name = file.filename().string();
             hold(name, stop);

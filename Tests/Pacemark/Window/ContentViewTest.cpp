@@ -81,6 +81,84 @@ TEST_F(ContentViewTest, DroppedRideFillsTheWindow) {
     EXPECT_EQ(qAlpha(overlay.pixel(2, 2)), 0);
 }
 
+// The sidebar moves only when the user scrolls it: a launch with a ride shows
+// its top (the header and the export buttons), and opening a ride, a
+// synchronization, saving a layout and an export each leave it where it was.
+TEST_F(ContentViewTest, SidebarStaysWhereTheUserScrolledIt) {
+    auto* scroll = window_->findChild<QScrollArea*>("sidebar")->verticalScrollBar();
+    const QString ride = QString::fromStdString((testing::sourceFolder() / "samples" / "sample-ride.fit").string());
+    model_->loadCommandLineArgumentIfNeeded({QStringLiteral("pacemark"), ride});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return model_->loadedActivity().activity() && !model_->loadedActivity().isLoading(); }, 20000));
+    QTest::qWait(30);  // queued fitting
+    EXPECT_EQ(scroll->value(), 0);
+    ASSERT_GT(scroll->maximum(), 40);
+
+    scroll->setValue(37);
+    const auto unmoved = [&](const char* step) {
+        QTest::qWait(30);
+        EXPECT_EQ(scroll->value(), 37) << step;
+    };
+    dropSampleRide();
+    unmoved("open");
+    model_->backgroundVideo().synchronizeVideoWithTelemetry();
+    unmoved("synchronize");
+    testing::TemporaryFolder folder;
+    platform_.saveAnswer = folder / "layout.pacemark-layout";
+    model_->layoutEditor().saveLayout();
+    unmoved("save");
+    finishExports_ = true;
+    platform_.saveAnswer = folder / "ride.mov";
+    model_->exportSession().exportMovie(folder / "ride.mov");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !model_->exportSession().isExporting(); }, 5000));
+    unmoved("export");
+}
+
+// A drag on the canvas is one step for Ctrl+Z, and Ctrl+Shift+Z makes it
+// again; the buttons do the same.
+TEST_F(ContentViewTest, CtrlZUndoesAWholeDrag) {
+    dropSampleRide();
+    const auto widgets = model_->layoutEditor().overlayLayout().widgets;
+    const QRectF canvas = editor()->canvasRect();
+    const QPointF start = previewRect(widgets[1], canvas).center();
+    sendMouse(editor(), QEvent::MouseButtonPress, start, Qt::LeftButton);
+    for (double step : {0.02, 0.04, 0.06}) {
+        sendMouse(editor(), QEvent::MouseMove, start + QPointF(canvas.width() * step, 0), Qt::LeftButton);
+    }
+    sendMouse(editor(), QEvent::MouseButtonRelease, start + QPointF(canvas.width() * 0.06, 0), Qt::NoButton);
+    const PacemarkLayout dragged = model_->layoutEditor().overlayLayout();
+    ASSERT_NE(dragged.widgets, widgets);
+
+    editor()->setFocus();
+    QTest::keyClick(window_.get(), Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(model_->layoutEditor().overlayLayout().widgets, widgets);
+    QTest::keyClick(window_.get(), Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(model_->layoutEditor().overlayLayout(), dragged);
+    button(QStringLiteral("Отменить"))->click();
+    EXPECT_EQ(model_->layoutEditor().overlayLayout().widgets, widgets);
+    EXPECT_FALSE(button(QStringLiteral("Отменить"))->isEnabled());
+    EXPECT_TRUE(button(QStringLiteral("Повторить"))->isEnabled());
+}
+
+// Closing the window with unsaved layout edits asks first: "Отмена" keeps it
+// open, "Сохранить макет…" writes the layout and closes, and a layout
+// without edits closes unasked.
+TEST_F(ContentViewTest, ClosingAsksAboutAnEditedLayout) {
+    model_->layoutEditor().addWidget(TelemetryWidgetKind::power);
+    EXPECT_FALSE(window_->close());
+    EXPECT_EQ(platform_.replaceQuestions, 1);
+    EXPECT_TRUE(window_->isVisible());
+
+    testing::TemporaryFolder folder;
+    platform_.unsavedAnswer = AppModelPlatform::UnsavedLayoutChoice::save;
+    platform_.saveAnswer = folder / "kept.pacemark-layout";
+    EXPECT_TRUE(window_->close());
+    EXPECT_TRUE(std::filesystem::exists(folder / "kept.pacemark-layout"));
+
+    window_->show();
+    EXPECT_TRUE(window_->close());
+    EXPECT_EQ(platform_.replaceQuestions, 2);
+}
+
 // Editing on the canvas: a press selects the widget under the mouse, a drag
 // moves it within the canvas and its handle resizes it down to the minimum;
 // where two widgets overlap the one drawn last wins. Without a background a

@@ -34,11 +34,6 @@ protected:
     }
 
     QScrollArea* sidebar() { return window_->findChild<QScrollArea*>("sidebar"); }
-    // Whether `widget` lies wholly inside the sidebar's visible area.
-    bool inSidebarView(QWidget* widget) {
-        const QRect shown(widget->mapTo(sidebar()->viewport(), QPoint(0, 0)), widget->size());
-        return sidebar()->viewport()->rect().contains(shown);
-    }
 };
 
 TEST_F(SidebarEditingTest, PresetPickerNeverReplacesAnEditedLayoutByAccident) {
@@ -75,11 +70,42 @@ TEST_F(SidebarEditingTest, PresetPickerNeverReplacesAnEditedLayoutByAccident) {
     EXPECT_EQ(model_->layoutEditor().overlayLayout(), edited);
     EXPECT_EQ(picker->currentData().toInt(), static_cast<int>(model_->layoutEditor().selectedPreset()));
     // "Заменить" applies it.
-    platform_.replaceAnswer = true;
+    platform_.unsavedAnswer = AppModelPlatform::UnsavedLayoutChoice::discard;
     emit picker->activated(other);
     EXPECT_EQ(platform_.replaceQuestions, 2);
     EXPECT_NE(model_->layoutEditor().selectedPreset(), preset);
     EXPECT_NE(model_->layoutEditor().overlayLayout(), edited);
+}
+
+// A control the user just clicked keeps its value under the wheel too (the
+// turn scrolls the sidebar); its keys still change it.
+TEST_F(SidebarEditingTest, WheelOverAFocusedPickerScrollsInsteadOfChoosing) {
+    QComboBox* codec = nullptr;
+    for (auto* picker : sidebar()->widget()->findChildren<QComboBox*>()) {
+        if (picker->findText(QStringLiteral("ProRes 4444"), Qt::MatchStartsWith) >= 0) codec = picker;
+    }
+    ASSERT_NE(codec, nullptr);
+    const auto chosen = model_->exportSession().settings().codec;
+    QScrollBar* scroll = sidebar()->verticalScrollBar();
+    scroll->setValue(0);
+    codec->setFocus();
+    ASSERT_TRUE(codec->hasFocus());
+    turnWheel(codec, 1);
+    turnWheel(codec, -1);
+    turnWheel(codec, 1);
+    EXPECT_EQ(model_->exportSession().settings().codec, chosen);
+    EXPECT_GT(scroll->value(), 0);
+
+    auto* slider = sidebar()->widget()->findChildren<QSlider*>().back();
+    slider->setFocus();
+    const int position = slider->value();
+    turnWheel(slider, 1);
+    EXPECT_EQ(slider->value(), position);
+    QTest::keyClick(slider, Qt::Key_Right);
+    EXPECT_NE(slider->value(), position);
+
+    QTest::keyClick(codec, codec->currentIndex() == 0 ? Qt::Key_Down : Qt::Key_Up);
+    EXPECT_NE(model_->exportSession().settings().codec, chosen);
 }
 
 // The segment's sliders and fields, and the resolution picker, show what the
@@ -121,9 +147,9 @@ TEST_F(SidebarEditingTest, ExportSettingsShowWhatTheModelStored) {
 }
 
 // While an export runs the actions that would start another are locked, and
-// "Стоп" and the progress row appear in view without moving the rows below or
-// the sidebar's width. A stopped export shows its outcome where the status
-// line is, a finished one offers "Показать MOV".
+// "Стоп" and the progress row (in the footer) appear without moving the
+// sidebar's rows or its width. A stopped export shows its outcome in the
+// footer, a finished one offers "Показать MOV".
 TEST_F(SidebarEditingTest, ExportingLocksTheActionsUntilStopOrShowsTheMovie) {
     testing::TemporaryFolder folder;
     platform_.saveAnswer = folder / "ride.mov";
@@ -146,7 +172,7 @@ TEST_F(SidebarEditingTest, ExportingLocksTheActionsUntilStopOrShowsTheMovie) {
     for (auto* locked : {make, saveAs, open}) EXPECT_FALSE(locked->isEnabled()) << locked->text().toStdString();
     EXPECT_TRUE(stop->isVisible());
     EXPECT_TRUE(progress->isVisible());
-    EXPECT_TRUE(inSidebarView(progress));
+    EXPECT_FALSE(sidebar()->isAncestorOf(progress));  // in the footer, never scrolled away
     EXPECT_EQ(placeInContent(), content);
     EXPECT_EQ(placeInView(), view);
     EXPECT_EQ(sidebar()->width(), width);
@@ -158,8 +184,8 @@ TEST_F(SidebarEditingTest, ExportingLocksTheActionsUntilStopOrShowsTheMovie) {
     EXPECT_FALSE(stop->isVisible());
     EXPECT_FALSE(reveal->isVisible());  // a stopped export wrote no movie
     EXPECT_FALSE(progress->isVisible());
-    // The status line, below the fold, scrolls into view with the outcome.
-    EXPECT_TRUE(inSidebarView(window_->findChild<QLabel*>("statusText")));
+    EXPECT_EQ(placeInView(), view);
+    EXPECT_FALSE(sidebar()->isAncestorOf(window_->findChild<QLabel*>("statusText")));
 
     finishExports_ = true;
     QTest::mouseClick(saveAs, Qt::LeftButton);

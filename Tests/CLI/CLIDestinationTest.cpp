@@ -1,0 +1,208 @@
+// What the tool does with outputs that must not be written and limits known
+// before the work: every command refuses them at once, in Russian, and
+// leaves every file as it was.
+#include <gtest/gtest.h>
+
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstring>
+#include <map>
+#include <set>
+
+#include "CLIRun.h"
+
+namespace pacemark {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace pacemark::testing;
+
+// Words of Latin letters in what the tool told the user that are no names of
+// ours: the usage line, option names (after "-") and what the user typed
+// (quoted in «», or a path the batch names) are left out, and so are the
+// format names the texts use.
+std::vector<std::string> englishWords(const std::string& text) {
+    static const std::set<std::string> names = {"ProRes", "HEVC", "QuickTime", "MOV", "FIT", "GPX", "PNG", "JSON"};
+    std::vector<std::string> found;
+    std::size_t lineStart = 0;
+    while (lineStart < text.size()) {
+        std::size_t lineEnd = text.find('\n', lineStart);
+        if (lineEnd == std::string::npos) lineEnd = text.size();
+        std::string line = text.substr(lineStart, lineEnd - lineStart);
+        lineStart = lineEnd + 1;
+        if (line.rfind("Использование:", 0) == 0) continue;
+        for (std::size_t open; (open = line.find("«")) != std::string::npos;) {
+            const std::size_t close = line.find("»", open);
+            line.erase(open, close == std::string::npos ? std::string::npos : close + std::strlen("»") - open);
+        }
+        for (std::size_t slash; (slash = line.find('/')) != std::string::npos;) {
+            const std::size_t begin = line.rfind(' ', slash);
+            const std::size_t end = line.find(' ', slash);
+            line.erase(begin == std::string::npos ? 0 : begin, end == std::string::npos ? std::string::npos : end - begin);
+        }
+        for (std::size_t i = 0; i < line.size();) {
+            if (!std::isalpha(static_cast<unsigned char>(line[i]))) {
+                ++i;
+                continue;
+            }
+            std::size_t end = i;
+            while (end < line.size() && std::isalpha(static_cast<unsigned char>(line[end]))) ++end;
+            const std::string word = line.substr(i, end - i);
+            const bool option = i > 0 && line[i - 1] == '-';
+            if (!option && word.size() > 1 && !names.contains(word)) found.push_back(word);
+            i = end;
+        }
+    }
+    return found;
+}
+
+// Everything in a folder as it stands: each entry's kind, permissions and,
+// for regular files, bytes (links are not followed).
+std::map<std::string, std::string> snapshot(const fs::path& folder) {
+    std::map<std::string, std::string> entries;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        const std::string name = entry.path().filename().string();
+        if (name == "stderr.txt") continue;
+        struct stat status {};
+        ::lstat(entry.path().c_str(), &status);
+        std::string state = std::to_string(status.st_mode);
+        if (S_ISREG(status.st_mode)) {
+            const auto bytes = readFileBytes(entry.path());
+            state += ":" + std::string(bytes.begin(), bytes.end());
+        }
+        entries[name] = state;
+    }
+    return entries;
+}
+
+std::string gpxTrack(const std::string& firstTime, const std::string& lastTime) {
+    return "<?xml version=\"1.0\"?><gpx version=\"1.1\" creator=\"test\"><trk><trkseg>"
+           "<trkpt lat=\"55.0\" lon=\"37.0\"><time>" + firstTime + "</time></trkpt>"
+           "<trkpt lat=\"55.001\" lon=\"37.001\"><time>" + lastTime + "</time></trkpt>"
+           "</trkseg></trk></gpx>";
+}
+
+// A device node of our own when the tests run as root (a rename over the
+// system's /dev/null would replace it); the system's otherwise, which an
+// ordinary user cannot replace anyway.
+fs::path deviceNode(const fs::path& folder, const char* name, unsigned minor) {
+    const fs::path node = folder / name;
+    if (geteuid() == 0 && ::mknod(node.c_str(), S_IFCHR | 0666, makedev(1, minor)) == 0) return node;
+    return minor == 3 ? "/dev/null" : "/dev/full";
+}
+
+void makeSocket(const fs::path& path) {
+    const int socketDescriptor = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
+    ASSERT_EQ(::bind(socketDescriptor, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0)
+        << std::strerror(errno);
+    ::close(socketDescriptor);
+}
+
+// Outputs that would destroy an input, replace a device or cannot be
+// written, and movies whose limits are known before the first frame: each is
+// refused with its Russian reason and status, within 5 seconds, and no file
+// in the folder changes (no movie, no picture, no temporary file).
+TEST(CLIDestinationTest, BadOutputsAndLimitsAreRefusedInRussianBeforeAnyWork) {
+    TemporaryFolder folder;
+    const auto at = [&](const std::string& name) { return (folder / name).string(); };
+    fs::copy_file(sampleRide(), folder / "ride.fit");
+    fs::copy_file(sampleRide(), folder / "second.fit");
+    writeFileText(folder / "ride.gpx", gpxTrack("2024-05-01T08:00:00Z", "2024-05-01T08:01:00Z"));
+    writeFileText(folder / "week.gpx", gpxTrack("2024-05-01T08:00:00Z", "2024-05-09T08:00:00Z"));
+    writeFileText(folder / "far.gpx", gpxTrack("1901-01-01T00:00:00Z", "2099-01-01T00:00:00Z"));
+    ASSERT_EQ(runCLI({"layout", "--preset", "minimal", "-o", at("mine.pacemark-layout")}, folder).status, 0);
+    ASSERT_EQ(runCLI({"frame", at("ride.fit"), "--size", "64x64", "-o", at("picture.png")}, folder).status, 0);
+    fs::create_symlink("ride.fit", folder / "link.mov");
+    fs::create_hard_link(folder / "ride.fit", folder / "hard.mov");
+    fs::create_symlink("loop2", folder / "loop1");
+    fs::create_symlink("loop1", folder / "loop2");
+    ASSERT_EQ(::mkfifo(at("fifo.mov").c_str(), 0666), 0);
+    makeSocket(folder / "socket.png");
+    const std::string null = deviceNode(folder.path(), "null", 3).string();
+    const std::string full = deviceNode(folder.path(), "full", 7).string();
+    writeFileText(folder / "kept.mov", "a movie someone protected");
+    fs::permissions(folder / "kept.mov", fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    writeFileText(folder / "second-telemetry.mov", "another protected movie");
+    fs::permissions(folder / "second-telemetry.mov", fs::perms::owner_read);
+    const std::string ride = at("ride.fit");
+
+    struct Case {
+        std::vector<std::string> arguments;
+        int status;
+        std::string message;
+    };
+    const Case cases[] = {
+        // An input as the output, however it is named, for every command.
+        {{"export", ride, "--end", "1", "-o", ride}, 2, "это входной файл, он был бы потерян"},
+        {{"export", ride, "--end", "1", "-o", at("new/../ride.fit")}, 2, "это входной файл"},
+        {{"export", ride, "--end", "1", "-o", at("link.mov")}, 2, "это входной файл «"},
+        {{"export", ride, "--end", "1", "-o", at("hard.mov")}, 2, "это входной файл «"},
+        {{"export", at("ride.gpx"), "-o", at("ride.gpx")}, 2, "это входной файл"},
+        {{"export", ride, "--layout", at("mine.pacemark-layout"), "-o", at("mine.pacemark-layout")}, 2,
+         "это входной файл"},
+        {{"frame", ride, "-o", ride}, 2, "это входной файл"},
+        {{"frame", ride, "--background", at("picture.png"), "-o", at("picture.png")}, 2, "это входной файл"},
+        {{"sheet", at("ride.gpx"), "-o", at("ride.gpx")}, 2, "это входной файл"},
+        // Files that are no regular files, for every command.
+        {{"export", ride, "-o", null}, 2, "не обычный файл, а устройство"},
+        {{"frame", ride, "-o", full}, 2, "не обычный файл, а устройство"},
+        {{"layout", "--preset", "minimal", "-o", at("fifo.mov")}, 2, "не обычный файл, а именованный канал"},
+        {{"sheet", ride, "-o", at("socket.png")}, 2, "не обычный файл, а сокет"},
+        {{"check", at("fifo.mov")}, 1, "это не обычный файл"},
+        {{"frame", ride, "--background", at("fifo.mov"), "-o", at("out.png")}, 1, "это не обычный файл"},
+        // Names the system cannot take.
+        {{"export", ride, "-o", ""}, 2, "Не указано имя файла"},
+        {{"export", ride, "-o", at("loop1")}, 2, "символические ссылки в пути замкнуты в петлю"},
+        {{"export", ride, "-o", at(std::string(230, 'a') + ".mov")}, 2, "слишком длинное: с суффиксом временного файла"},
+        // A read-only movie is replaced only with --force; in a batch no
+        // movie is started while one destination is refused.
+        {{"export", ride, "-o", at("kept.mov")}, 2, "доступен только для чтения. Чтобы заменить его, добавьте --force"},
+        {{"export", ride, at("second.fit"), "--end", "1"}, 2, "«" + at("second-telemetry.mov") + "» доступен только"},
+        // Limits known before the first frame.
+        {{"export", ride, "--size", "16384x8178"}, 2, "слишком велик для ProRes"},
+        {{"export", at("week.gpx")}, 1, "больше 7 суток. Такой длинный фильм пишется только по явной просьбе"},
+        {{"export", at("far.gpx"), "--end", "6000000000"}, 1, "не поместится в файл QuickTime"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.arguments.front() + " … " + c.arguments.back());
+        const auto before = snapshot(folder.path());
+        const auto started = std::chrono::steady_clock::now();
+        const CLIRun run = runCLI(c.arguments, folder, "", 5);
+        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+        EXPECT_EQ(run.status, c.status) << run.err;
+        EXPECT_LT(seconds, 5.0);
+        EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
+        EXPECT_EQ(englishWords(run.err), std::vector<std::string>{}) << run.err;
+        EXPECT_EQ(snapshot(folder.path()), before);
+    }
+    struct stat status {};
+    ASSERT_EQ(::stat(null.c_str(), &status), 0);
+    EXPECT_TRUE(S_ISCHR(status.st_mode));
+}
+
+// The user's word replaces a read-only movie, and the tool says it did.
+TEST(CLIDestinationTest, ForceReplacesAReadOnlyMovieAndSaysSo) {
+    TemporaryFolder folder;
+    const fs::path movie = folder / "kept.mov";
+    writeFileText(movie, "an old movie");
+    fs::permissions(movie, fs::perms::owner_read);
+    const CLIRun run = runCLI({"export", sampleRide().string(), "--size", "160x90", "--fps", "2", "--end", "1", "-o",
+                               movie.string(), "--force", "--quiet"},
+                              folder);
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.err.find("Внимание: «" + movie.string() + "» доступен только для чтения. Он будет заменён (--force)."),
+              std::string::npos)
+        << run.err;
+    EXPECT_GT(fs::file_size(movie), 1000u);
+}
+
+}  // namespace
+}  // namespace pacemark

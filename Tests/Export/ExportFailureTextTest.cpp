@@ -1,0 +1,64 @@
+// Every failure the user reads has a Russian reason, from the one table of
+// system reasons, FFmpeg's codes and the exceptions of the libraries.
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <new>
+#include <sstream>
+
+extern "C" {
+#include <libavutil/error.h>
+}
+
+#include "ExportBatch.h"
+#include "FFmpegFile.h"
+#include "PacemarkError.h"
+
+namespace pacemark {
+namespace {
+
+// Reasons that used to come out as a bare number or the library's English.
+TEST(ExportFailureTextTest, SystemAndLibraryFailuresHaveRussianReasons) {
+    for (const int errorNumber : {ENOMEM, ENAMETOOLONG, ELOOP, ENOSPC, EROFS, EDQUOT, EFBIG, ENXIO, ETXTBSY, EBUSY,
+                                  EMLINK, ESTALE, EAGAIN, ENOTSUP}) {
+        SCOPED_TRACE(errorNumber);
+        EXPECT_EQ(systemErrorReason(errorNumber).find("код"), std::string::npos) << systemErrorReason(errorNumber);
+        EXPECT_EQ(ffmpeg::failureReason(AVERROR(errorNumber)), systemErrorReason(errorNumber));
+    }
+    EXPECT_EQ(systemErrorReason(ELOOP), "символические ссылки в пути замкнуты в петлю");
+    EXPECT_EQ(fileFailureDescription("сохранить видео", "/x/ride.mov", ENAMETOOLONG),
+              "Не удалось сохранить видео «ride.mov»: слишком длинное имя файла или путь.");
+    EXPECT_EQ(ffmpeg::failureText("Не удалось записать видео.", AVERROR_INVALIDDATA),
+              "Не удалось записать видео: данные повреждены.");
+    EXPECT_EQ(ffmpeg::failureText("Не удалось записать видео.", AVERROR(ENOSPC)),
+              "Не удалось записать видео: на диске нет места.");
+
+    // Out of memory reads the same wherever it comes from.
+    const std::string memory = outOfMemoryDescription();
+    EXPECT_EQ(memory.rfind("Не хватает памяти", 0), 0u);
+    EXPECT_EQ(fileFailureDescription("сохранить видео", "ride.mov", ENOMEM), memory);
+    EXPECT_EQ(ffmpeg::failureText("Не удалось записать видео.", AVERROR(ENOMEM)), memory);
+    EXPECT_EQ(FileReadError("ride.fit", ENOMEM).errorDescription(), memory);
+    EXPECT_EQ(userFacingDescription(std::bad_alloc()), memory);
+    EXPECT_EQ(userFacingDescription(std::filesystem::filesystem_error(
+                  "cannot make absolute path", "", std::make_error_code(std::errc::no_such_file_or_directory))),
+              "Ошибка файловой системы: папка или файл не найдены.");
+    EXPECT_EQ(userFacingDescription(std::filesystem::filesystem_error(
+                  "status", "/a/loop", std::make_error_code(std::errc::too_many_symbolic_link_levels))),
+              "Ошибка файловой системы с «loop»: символические ссылки в пути замкнуты в петлю.");
+}
+
+// The batch prints a failed ride's Russian text, out of memory included,
+// not the exception's own name.
+TEST(ExportFailureTextTest, BatchSaysOutOfMemoryInRussian) {
+    std::ostringstream out, err;
+    cli::ExportBatch batch({}, out, err);
+    const int status = batch.run({{"ride.fit", "ride-telemetry.mov"}},
+                                 [](const cli::ExportJob&) -> cli::ExportedMovie { throw std::bad_alloc(); });
+    EXPECT_EQ(status, 1);
+    EXPECT_EQ(err.str(), "Ошибка: ride.fit: " + outOfMemoryDescription() + "\n");
+}
+
+}  // namespace
+}  // namespace pacemark

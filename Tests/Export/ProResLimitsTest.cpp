@@ -1,0 +1,85 @@
+// The ProRes writers' limits as the export settings state them: what the
+// settings accept, the writers write.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <thread>
+
+#include "CLIRun.h"
+#include "Export/TelemetryExportSettings.h"
+#include "Export/TelemetryVideoExportError.h"
+#include "FFmpegProResMovieWriter.h"
+#include "MovieCheck/ProResFrame.h"
+#include "ProResSliceEncoder.h"
+
+namespace pacemark {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace pacemark::testing;
+
+// The slice count the settings bound is the one the system's encoder writes
+// into the picture header, for rows of every remainder of 8 macroblocks and
+// partial macroblocks at the edges.
+TEST(ProResLimitsTest, SliceCountIsTheEncodersOwn) {
+    for (const auto& [width, height] : {std::pair<std::int64_t, std::int64_t>{16, 16}, {112, 16}, {128, 32},
+                                        {144, 18}, {240, 48}, {1000, 30}, {1920, 1080}}) {
+        SCOPED_TRACE(std::to_string(width) + "x" + std::to_string(height));
+        ProResSliceEncoder encoder(width, height, 30, ProResWriterOptions{});
+        std::vector<std::uint8_t> picture(static_cast<std::size_t>(width * height * 4), 0);
+        const auto frame = ProResFrame::parse(encoder.encode({picture.data(), width, height, width * 4}));
+        EXPECT_EQ(static_cast<std::int64_t>(frame.slices.size()),
+                  TelemetryExportSettings::proResSliceCount(width, height));
+    }
+}
+
+// A picture above the slice limit fails after its first frame if the writer
+// opens it; the writer refuses it at once, before it takes any memory.
+TEST(ProResLimitsTest, WriterRefusesAPictureAboveTheSliceLimit) {
+    TemporaryFolder folder;
+    MovieWriterSettings settings;
+    settings.file = folder / "huge.mov";
+    settings.codec = TelemetryVideoCodec::proRes4444;
+    settings.width = 16384;
+    settings.height = 8178;
+    settings.framesPerSecond = 1;
+    const auto error = thrownBy<TelemetryVideoExportError>([&] { FFmpegProResMovieWriter writer(settings); });
+    EXPECT_EQ(error.errorCase(), TelemetryVideoExportError::Case::cannotAddVideoInput);
+    EXPECT_FALSE(fs::exists(settings.file));
+}
+
+// 80 hours at 1 frame a second is more media time than 32 bits hold at the
+// compact movie's time scale: the headers take their 64-bit form, readers
+// see the whole length and the movie passes the check.
+TEST(ProResLimitsTest, CompactMovieOfEightyHoursIsWrittenWhole) {
+    TemporaryFolder folder;
+    constexpr std::int64_t frames = 80 * 3600;
+    MovieWriterSettings settings;
+    settings.file = folder / "long.mov";
+    settings.codec = TelemetryVideoCodec::proRes4444;
+    settings.width = 32;
+    settings.height = 16;
+    settings.framesPerSecond = 1;
+    {
+        FFmpegProResMovieWriter writer(settings, {.compact = true});
+        writer.startWriting();
+        const PixelBufferView picture = writer.makePixelBuffer();
+        for (std::int64_t y = 0; y < picture.height; ++y) std::fill_n(picture.row(y), picture.width * 4, 0x80);
+        writer.append(picture, 0);
+        for (std::int64_t i = 1; i < frames; ++i) {
+            while (!writer.isReadyForMoreMediaData()) std::this_thread::yield();
+            writer.appendRepeat(i);
+        }
+        writer.finish();
+    }
+    const CommandResult probe = runCommand("ffprobe -v error -show_entries format=duration:stream=nb_frames -of "
+                                           "default=noprint_wrappers=1 " + quoted(settings.file));
+    EXPECT_EQ(probe.output, "nb_frames=288000\nduration=288000.000000\n");
+    const CLIRun checked = runCLI({"check", settings.file.string()}, folder);
+    EXPECT_EQ(checked.status, 0) << checked.out << checked.err;
+    EXPECT_NE(checked.out.find("кадров: 288000"), std::string::npos) << checked.out;
+}
+
+}  // namespace
+}  // namespace pacemark

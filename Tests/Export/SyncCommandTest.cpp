@@ -1,0 +1,97 @@
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+#include <sstream>
+
+#include "CLIRun.h"
+#include "Telemetry/TelemetryTime.h"
+
+namespace pacemark {
+namespace {
+
+using testing::runCLI;
+
+std::filesystem::path cameraClips() { return testing::sharedTestDataFolder() / "cameras" / "clips"; }
+
+// Half an hour standing where the shared 360° clip was recorded, from ten
+// minutes before its first GPS stamp.
+std::filesystem::path writeRideAtTheClip(const testing::TemporaryFolder& folder) {
+    const auto start = *parseISO8601InternetDateTime("2019-11-18T23:35:14Z");
+    std::ostringstream gpx;
+    gpx << "<?xml version=\"1.0\"?>\n<gpx version=\"1.1\" creator=\"test\"><trk><trkseg>\n";
+    for (int i = 0; i <= 1800; i += 2) {
+        gpx << "<trkpt lat=\"33.12677\" lon=\"-117.3273436\"><time>"
+            << formatISO8601Milliseconds(start + std::chrono::seconds(i)) << "</time></trkpt>\n";
+    }
+    gpx << "</trkseg></trk></gpx>\n";
+    const auto path = folder / "ride.gpx";
+    testing::writeFileText(path, gpx.str());
+    return path;
+}
+
+std::vector<nlohmann::json> jsonLines(const std::string& text) {
+    std::vector<nlohmann::json> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) lines.push_back(nlohmann::json::parse(line));
+    return lines;
+}
+
+TEST(SyncCommandTest, CameraClipIsPlacedAndAClipOfAnotherDayIsNot) {
+    if (!std::filesystem::exists(cameraClips())) GTEST_SKIP() << cameraClips().string() << " is not present";
+    testing::TemporaryFolder folder;
+    const auto ride = writeRideAtTheClip(folder);
+    const auto max = (cameraClips() / "max-heromode.mp4").string();
+    const auto karma = (cameraClips() / "karma.mp4").string();
+    const auto run = runCLI({"sync", ride.string(), max, karma, "--json"}, folder);
+    EXPECT_EQ(run.status, 1) << run.err;
+    const auto lines = jsonLines(run.out);
+    ASSERT_EQ(lines.size(), 2u) << run.out;
+
+    const auto& placed = lines[0];
+    EXPECT_EQ(placed.at("clip"), max);
+    EXPECT_EQ(placed.at("method"), "camera-gps");
+    const double start = placed.at("startSeconds");
+    const double uncertainty = placed.at("uncertaintySeconds");
+    // The first frame lies between 600.0 and 601.4 s of the ride.
+    EXPECT_LE(start - uncertainty, 600.0);
+    EXPECT_GE(start + uncertainty, 601.4);
+    EXPECT_EQ(placed.at("rate"), 1);
+    EXPECT_EQ(placed.at("frameRate"), "30000/1001");
+    EXPECT_NEAR(placed.at("durationSeconds").get<double>(), 10.5105, 1e-6);
+    EXPECT_LT(placed.at("positionMismatchMeters").get<double>(), 50);
+    EXPECT_FALSE(placed.contains("zoneOffsetMinutes"));
+
+    const auto& unplaced = lines[1];
+    EXPECT_EQ(unplaced.at("method"), "none");
+    EXPECT_TRUE(unplaced.at("startSeconds").is_null());
+    EXPECT_NE(unplaced.at("message").get<std::string>().find("не синхронизировано"), std::string::npos);
+
+    const auto text = runCLI({"sync", ride.string(), max}, folder);
+    EXPECT_EQ(text.status, 0) << text.err;
+    EXPECT_EQ(text.out.rfind("max-heromode.mp4: Синхронизировано по GPS камеры: старт ", 0), 0u) << text.out;
+}
+
+TEST(SyncCommandTest, MissingClipIsABadArgument) {
+    testing::TemporaryFolder folder;
+    const auto ride = writeRideAtTheClip(folder);
+    const auto run = runCLI({"sync", ride.string()}, folder);
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(run.err.find("Укажи файл заезда и хотя бы один видеоклип."), std::string::npos) << run.err;
+}
+
+TEST(SyncCommandTest, UnreadableClipIsReportedAndTheOthersGoOn) {
+    testing::TemporaryFolder folder;
+    const auto ride = writeRideAtTheClip(folder);
+    testing::writeFileText(folder / "broken.mp4", "not a movie");
+    const auto run = runCLI({"sync", ride.string(), (folder / "broken.mp4").string(), "--json"}, folder);
+    EXPECT_EQ(run.status, 1) << run.err;
+    const auto lines = jsonLines(run.out);
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0].at("method"), "none");
+    EXPECT_NE(lines[0].at("message").get<std::string>().find("Не удалось открыть видео «broken.mp4»"),
+              std::string::npos);
+}
+
+}  // namespace
+}  // namespace pacemark

@@ -1,0 +1,264 @@
+#include "ClipSynchronizationReading.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <functional>
+#include <sstream>
+
+#include "CameraExpectations.h"
+#include "CameraTestClips.h"
+#include "GPMFTestPayloads.h"
+#include "Telemetry/FITWriter.h"
+#include "Telemetry/TelemetryFileLoader.h"
+#include "VideoTestMovies.h"
+
+namespace pacemark {
+namespace {
+
+using namespace testing;
+using Position = std::pair<double, double>;
+using PositionAt = std::function<Position(TelemetryTimestamp)>;
+
+const TelemetryTimestamp rideStart = *parseISO8601InternetDateTime("2023-05-01T10:00:00Z");
+
+TelemetryTimestamp plus(TelemetryTimestamp time, double seconds) {
+    return time + std::chrono::microseconds(std::llround(seconds * 1e6));
+}
+
+// A rider going north at 5 m/s from 47.5° N 8.5° E, starting at rideStart.
+Position northward(TelemetryTimestamp time) {
+    return {47.5 + secondsBetween(rideStart, time) * 5 / 111'320.0, 8.5};
+}
+
+// A ride of one sample per second as a FIT file, with an activity message
+// giving the local time offset when asked.
+std::filesystem::path writeFITRide(const TemporaryFolder& folder, TelemetryTimestamp start, int seconds,
+                                   const PositionAt& positionAt, std::optional<int> localOffsetSeconds = std::nullopt) {
+    FITWriter writer;
+    FITWriter::RecordLayout layout;
+    layout.altitude = layout.heartRate = layout.cadence = layout.distance = layout.speed = layout.power = false;
+    writer.writeRecordDefinition(0, layout);
+    for (int i = 0; i <= seconds; ++i) {
+        TelemetrySample sample;
+        sample.timestamp = plus(start, i);
+        const auto [latitude, longitude] = positionAt(*sample.timestamp);
+        sample.latitude = latitude;
+        sample.longitude = longitude;
+        writer.writeRecord(0, sample);
+    }
+    if (localOffsetSeconds) {
+        writer.writeDefinition(1, 34, {{253, 4, FITBaseType::uint32}, {5, 4, FITBaseType::uint32}});
+        const std::uint32_t end = FITWriter::fitSeconds(plus(start, seconds));
+        const FITValue values[] = {FITValue(end), FITValue(static_cast<std::uint32_t>(end + *localOffsetSeconds))};
+        writer.writeData(1, values);
+    }
+    const auto path = folder / "ride.fit";
+    writeFileBytes(path, writer.finish());
+    return path;
+}
+
+std::filesystem::path writeGPXRide(const TemporaryFolder& folder, TelemetryTimestamp start, int seconds,
+                                   const PositionAt& positionAt) {
+    std::ostringstream gpx;
+    gpx.precision(10);
+    gpx << "<?xml version=\"1.0\"?>\n<gpx version=\"1.1\" creator=\"test\"><trk><trkseg>\n";
+    for (int i = 0; i <= seconds; ++i) {
+        const auto time = plus(start, i);
+        const auto [latitude, longitude] = positionAt(time);
+        gpx << "<trkpt lat=\"" << latitude << "\" lon=\"" << longitude << "\"><time>" << formatISO8601Milliseconds(time)
+            << "</time></trkpt>\n";
+    }
+    gpx << "</trkseg></trk></gpx>\n";
+    const auto path = folder / "ride.gpx";
+    writeFileText(path, gpx.str());
+    return path;
+}
+
+// A GPS9 clip of `payloads` payloads of 1.001 s of movie, ten fixes each;
+// fix k of the clip is at `utcOf(movie seconds)` on the rider's track
+// shifted by `offsetMeters` east.
+std::vector<TimedPayload> gps9Payloads(int payloads, const std::function<TelemetryTimestamp(double)>& utcOf,
+                                       double offsetMeters = 0) {
+    std::vector<TimedPayload> result;
+    for (int p = 0; p < payloads; ++p) {
+        std::vector<gpmf::TestFix> fixes;
+        for (int k = 0; k < 10; ++k) {
+            const double movie = 1.001 * p + 0.1001 * k;
+            const auto utc = utcOf(movie);
+            const auto [latitude, longitude] = northward(utc);
+            fixes.push_back({latitude, longitude + offsetMeters / (111'320.0 * std::cos(latitude * M_PI / 180)), utc});
+        }
+        result.push_back({gpmf::gps9Payload(fixes), 1.001 * p, 1.001});
+    }
+    return result;
+}
+
+class ClipSynchronizationTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!ffmpegCommandAvailable()) GTEST_SKIP() << "the ffmpeg command is not installed";
+    }
+
+    ClipPlacement place(const std::filesystem::path& ride, const std::filesystem::path& clip) {
+        return VideoSynchronization::placeClip(TelemetryFileLoader::load(ride), readClip(clip).synchronization);
+    }
+
+    // A GPS9 clip of 6 s whose first frame shows `firstFrame`.
+    std::filesystem::path gps9Clip(TelemetryTimestamp firstFrame, double offsetMeters = 0) {
+        const auto path = folder / "camera.mp4";
+        writeCameraClip(path, 6, gps9Payloads(6, [&](double m) { return plus(firstFrame, m); }, offsetMeters));
+        return path;
+    }
+
+    TemporaryFolder folder;
+};
+
+TEST_F(ClipSynchronizationTest, CameraClockPlacesAClipTenMinutesIntoTheRide) {
+    const auto ride = writeFITRide(folder, rideStart, 1800, northward);
+    const ClipPlacement placement = place(ride, gps9Clip(plus(rideStart, 600.3)));
+    EXPECT_EQ(placement.method, VideoSynchronizationMethod::cameraGPS);
+    EXPECT_NEAR(placement.startSeconds, 600.3, 0.2);
+    EXPECT_EQ(placement.rate, 1);
+    ASSERT_TRUE(placement.uncertaintySeconds);
+    EXPECT_LE(*placement.uncertaintySeconds, 0.2);
+    ASSERT_TRUE(placement.positionMismatchMeters);
+    EXPECT_LT(*placement.positionMismatchMeters, 20);
+    EXPECT_NE(placement.message.find("Синхронизировано по GPS камеры: старт 10:00.3"), std::string::npos)
+        << placement.message;
+}
+
+TEST_F(ClipSynchronizationTest, ClipBeginningBeforeTheRideHasANegativeStart) {
+    const auto ride = writeGPXRide(folder, rideStart, 600, northward);
+    const ClipPlacement placement = place(ride, gps9Clip(plus(rideStart, -3)));
+    EXPECT_EQ(placement.method, VideoSynchronizationMethod::cameraGPS);
+    EXPECT_NEAR(placement.startSeconds, -3, 0.2);
+}
+
+TEST_F(ClipSynchronizationTest, ClipAfterTheRideIsNotPlaced) {
+    const auto ride = writeGPXRide(folder, rideStart, 600, northward);
+    const ClipPlacement placement = place(ride, gps9Clip(plus(rideStart, 900)));
+    EXPECT_EQ(placement.method, VideoSynchronizationMethod::none);
+    EXPECT_NE(placement.message.find("после конца трека"), std::string::npos) << placement.message;
+    EXPECT_NE(placement.message.find("не синхронизировано"), std::string::npos) << placement.message;
+}
+
+TEST_F(ClipSynchronizationTest, ClipFromElsewhereIsWarnedWithTheDistance) {
+    const auto ride = writeFITRide(folder, rideStart, 1800, northward);
+    const ClipPlacement placement = place(ride, gps9Clip(plus(rideStart, 60), 5000));
+    EXPECT_EQ(placement.method, VideoSynchronizationMethod::cameraGPS);
+    ASSERT_TRUE(placement.positionMismatchMeters);
+    EXPECT_NEAR(*placement.positionMismatchMeters, 5000, 50);
+    EXPECT_NE(placement.message.find(VideoSynchronization::metersLabel(*placement.positionMismatchMeters) +
+                                     " от трека, похоже, видео не с этой поездки"),
+              std::string::npos)
+        << placement.message;
+}
+
+TEST_F(ClipSynchronizationTest, VariableSpeedClipFollowsItsCameraClock) {
+    // Real time for 3 payloads, then 5 s of ride per second of movie.
+    const auto utcOf = [](double m) { return plus(rideStart, 120 + (m < 3.003 ? m : 3.003 + 5 * (m - 3.003))); };
+    const auto clip = folder / "warp.mp4";
+    writeCameraClip(clip, 6, gps9Payloads(6, utcOf));
+    const auto ride = writeGPXRide(folder, rideStart, 600, northward);
+    const ClipPlacement placement = place(ride, clip);
+    EXPECT_EQ(placement.method, VideoSynchronizationMethod::cameraGPS);
+    EXPECT_NEAR(placement.startSeconds, 120, 0.2);
+    // From the first fix (0 s) to the last (5.905 s of movie).
+    EXPECT_NEAR(placement.rate, secondsBetween(utcOf(0), utcOf(5.905)) / 5.905, 0.05);
+    EXPECT_NE(placement.message.find("(переменная)"), std::string::npos) << placement.message;
+}
+
+// Rides drawn along the shared clip's own GPS track, a second per sample.
+PositionAt alongCameraTrack(const CameraGPS& gps) {
+    const auto samples = gps.bestSamples();
+    return [samples](TelemetryTimestamp time) {
+        const CameraGPSSample* nearest = &samples.front();
+        for (const auto& sample : samples) {
+            if (sample.utc && std::fabs(secondsBetween(*sample.utc, time)) <
+                                  std::fabs(secondsBetween(*nearest->utc, time))) {
+                nearest = &sample;
+            }
+        }
+        return Position{nearest->latitude, nearest->longitude};
+    };
+}
+
+TEST_F(ClipSynchronizationTest, SharedGPS5ClipIsPlacedWithinItsStatedUncertainty) {
+    const auto clip = sharedCameraFolder() / "clips" / "max-heromode.mp4";
+    if (!std::filesystem::exists(clip)) GTEST_SKIP() << clip.string() << " is not present";
+    // The first frame lies between 23:45:14.0 and 23:45:15.4 UTC; the ride
+    // starts ten minutes before 23:45:14.
+    const auto reading = readClip(clip);
+    const auto start = *parseISO8601InternetDateTime("2019-11-18T23:35:14Z");
+    const auto ride = writeFITRide(folder, start, 1800, alongCameraTrack(reading.synchronization.cameraGPS));
+    const ClipPlacement placement = place(ride, clip);
+    EXPECT_EQ(placement.method, VideoSynchronizationMethod::cameraGPS);
+    ASSERT_TRUE(placement.uncertaintySeconds);
+    EXPECT_LE(placement.startSeconds - *placement.uncertaintySeconds, 600.0);
+    EXPECT_GE(placement.startSeconds + *placement.uncertaintySeconds, 601.4);
+    EXPECT_LT(*placement.uncertaintySeconds, 1.0);
+    ASSERT_TRUE(placement.positionMismatchMeters);
+    EXPECT_LT(*placement.positionMismatchMeters, 30);
+}
+
+TEST_F(ClipSynchronizationTest, SharedClipRemuxedAtTenTimesSpeedHasRateTen) {
+    const auto source = sharedCameraFolder() / "clips" / "max-heromode.mp4";
+    if (!std::filesystem::exists(source)) GTEST_SKIP() << source.string() << " is not present";
+    const auto clip = folder / "timelapse.mp4";
+    ASSERT_TRUE(runFFmpeg("-f lavfi -i testsrc=size=64x48:rate=30000/1001 -itsscale 0.1 -i " + quoted(source) +
+                          " -map 0:v -map 1:3 -c:v mpeg4 -c:d copy -tag:d gpmd -t 1.05 " + quoted(clip)));
+    const auto start = *parseISO8601InternetDateTime("2019-11-18T23:35:14Z");
+    const auto ride = writeGPXRide(folder, start, 1800, alongCameraTrack(readClip(source).synchronization.cameraGPS));
+    const ClipPlacement placement = place(ride, clip);
+    EXPECT_EQ(placement.method, VideoSynchronizationMethod::cameraGPS);
+    EXPECT_NEAR(placement.rate, 10, 0.05);
+    EXPECT_NE(placement.message.find("скорость ×10.0"), std::string::npos) << placement.message;
+}
+
+// karma.mp4 has no camera GPS; its creation date 2017-04-17T19:27:57Z is the
+// camera's local time (UTC−7) written as UTC.
+class CreationDateZoneTest : public ClipSynchronizationTest {
+protected:
+    void SetUp() override {
+        ClipSynchronizationTest::SetUp();
+        if (!std::filesystem::exists(clip)) GTEST_SKIP() << clip.string() << " is not present";
+    }
+    const std::filesystem::path clip = sharedCameraFolder() / "clips" / "karma.mp4";
+    const TelemetryTimestamp trueStart = *parseISO8601InternetDateTime("2017-04-18T02:27:57Z");
+};
+
+TEST_F(CreationDateZoneTest, TheOneFittingWholeHourZoneIsApplied) {
+    const auto ride = writeGPXRide(folder, plus(trueStart, -1200), 2400, northward);
+    const ClipPlacement placement = place(ride, clip);
+    EXPECT_EQ(placement.method, VideoSynchronizationMethod::creationDateZone);
+    EXPECT_EQ(placement.zoneOffsetMinutes, -420);
+    EXPECT_EQ(placement.startSeconds, 1200);
+    EXPECT_NE(placement.message.find("с поправкой на часовой пояс UTC−7"), std::string::npos) << placement.message;
+}
+
+TEST_F(CreationDateZoneTest, SeveralFittingZonesLeaveTheClipUnplaced) {
+    const auto ride = writeFITRide(folder, plus(trueStart, -5400), 10800, northward);
+    const ClipPlacement placement = place(ride, clip);
+    EXPECT_EQ(placement.method, VideoSynchronizationMethod::none);
+    EXPECT_NE(placement.message.find("в нескольких часовых поясах"), std::string::npos) << placement.message;
+}
+
+TEST_F(CreationDateZoneTest, TheRidesOwnLocalTimeOffsetDecides) {
+    const auto ride = writeFITRide(folder, plus(trueStart, -5400), 10800, northward, -7 * 3600);
+    const ClipPlacement placement = place(ride, clip);
+    EXPECT_EQ(placement.method, VideoSynchronizationMethod::creationDateZone);
+    EXPECT_EQ(placement.zoneOffsetMinutes, -420);
+    EXPECT_EQ(placement.startSeconds, 5400);
+}
+
+TEST_F(CreationDateZoneTest, DateNoZoneCanFitIsNotPlaced) {
+    const auto ride = writeGPXRide(folder, plus(trueStart, 86400 * 3), 600, northward);
+    const ClipPlacement placement = place(ride, clip);
+    EXPECT_EQ(placement.method, VideoSynchronizationMethod::none);
+    EXPECT_NE(placement.message.find("не попадает в трек ни в одном часовом поясе"), std::string::npos)
+        << placement.message;
+}
+
+}  // namespace
+}  // namespace pacemark
