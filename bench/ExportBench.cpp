@@ -19,6 +19,7 @@ extern "C" {
 
 #include "CairoDrawingSurface.h"
 #include "Export/TelemetryVideoExporter.h"
+#include "Export/CodecMovieWriterFactory.h"
 #include "FFmpegMovieWriterFactory.h"
 #include "HEVCAlphaMovieWriter.h"
 #include "BenchActivity.h"
@@ -120,9 +121,9 @@ BENCHMARK(BM_ConvertFrame)->Unit(benchmark::kMillisecond)->UseRealTime();
 void BM_ProResDistinctFrames(benchmark::State& state) {
     ProResWriterOptions options;
     options.quantiser = int(state.range(0));
-    const fs::path url = scratchMovie("distinct.mov");
+    const fs::path movieFile = scratchMovie("distinct.mov");
     MovieWriterSettings settings;
-    settings.url = url;
+    settings.file = movieFile;
     settings.width = kWidth;
     settings.height = kHeight;
     settings.framesPerSecond = kFramesPerSecond;
@@ -140,7 +141,7 @@ void BM_ProResDistinctFrames(benchmark::State& state) {
         writer.finish();
         written += 16;
     }
-    const testing::DecodedMovie movie = testing::decodeMovie(url);
+    const testing::DecodedMovie movie = testing::decodeMovie(movieFile);
     double worst = 0, psnr = 0, bytes = 0;
     for (std::size_t i = 0; i < frames.size(); ++i) {
         const auto difference = testing::compositeDifference(frames[i].view, movie.frames[i]);
@@ -148,7 +149,7 @@ void BM_ProResDistinctFrames(benchmark::State& state) {
         psnr += difference.psnr / double(frames.size());
         bytes += double(movie.frames[i].packet.size()) / double(frames.size());
     }
-    fs::remove(url);
+    fs::remove(movieFile);
     state.counters["frames/s"] = benchmark::Counter(double(written), benchmark::Counter::kIsRate);
     state.counters["kB/frame"] = bytes / 1000;
     state.counters["PSNR_dB"] = psnr;
@@ -248,9 +249,9 @@ void BM_RepairCodedFrame(benchmark::State& state) {
         benchmark::DoNotOptimize(ProResFrameRepair::repair(frames[i++ % frames.size()]).data());
     }
 
-    const fs::path url = scratchMovie("repair-share.mov");
+    const fs::path movieFile = scratchMovie("repair-share.mov");
     MovieWriterSettings settings;
-    settings.url = url;
+    settings.file = movieFile;
     settings.width = kWidth;
     settings.height = kHeight;
     settings.framesPerSecond = kFramesPerSecond;
@@ -269,7 +270,7 @@ void BM_RepairCodedFrame(benchmark::State& state) {
     }
     const double writerSecondsPerFrame =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() / double(kFrames);
-    fs::remove(url);
+    fs::remove(movieFile);
     state.counters["writer_ms/frame"] = writerSecondsPerFrame * 1e3;
     // (seconds per repair) / (seconds per written frame), in per cent.
     state.counters["repair_share_%"] = benchmark::Counter(
@@ -311,12 +312,12 @@ void BM_ProResFrameBytes(benchmark::State& state) {
     ProResWriterOptions options;
     options.alphaBits = int(state.range(1));
     options.quantiser = int(state.range(2));
-    const fs::path url = scratchMovie("bytes.mov");
+    const fs::path movieFile = scratchMovie("bytes.mov");
     LayoutFrameRenderer renderer(oneHourActivity(), PacemarkLayout::preset(preset), kWidth, kHeight, surfaces());
     OwnedFrame frame;
     renderer.render(600, frame.view);
     MovieWriterSettings settings;
-    settings.url = url;
+    settings.file = movieFile;
     settings.width = kWidth;
     settings.height = kHeight;
     settings.framesPerSecond = kFramesPerSecond;
@@ -328,8 +329,8 @@ void BM_ProResFrameBytes(benchmark::State& state) {
         writer.append(buffer, 0);
         writer.finish();
     }
-    const testing::DecodedMovie movie = testing::decodeMovie(url);
-    fs::remove(url);
+    const testing::DecodedMovie movie = testing::decodeMovie(movieFile);
+    fs::remove(movieFile);
     const auto difference = testing::compositeDifference(frame.view, movie.frames.at(0));
     const auto bytes = proResFrameBytes(movie.frames.at(0).packet);
     state.SetLabel(std::string(preset.caseName()));
@@ -346,11 +347,12 @@ BENCHMARK(BM_ProResFrameBytes)->ArgsProduct({{0, 1, 2, 3, 4, 5, 6, 7, 8}, {16, 8
 // the first `seconds` of the one-hour activity, at `height` lines (16:9).
 void runExport(benchmark::State& state, TelemetryVideoCodec codec, bool reuse, double seconds, std::int64_t height,
                ProResWriterOptions proRes = {}) {
-    const fs::path url = scratchMovie(reuse ? "reuse.mov" : "every.mov");
-    const auto writers =
-        std::make_shared<const FFmpegMovieWriterFactory>(std::make_shared<X265MovieWriterFactory>(), proRes);
+    const fs::path movieFile = scratchMovie(reuse ? "reuse.mov" : "every.mov");
+    const auto writers = std::make_shared<const CodecMovieWriterFactory>(CodecMovieWriterFactory{
+        {TelemetryVideoCodec::hevcWithAlpha, std::make_shared<const X265MovieWriterFactory>()},
+        {TelemetryVideoCodec::proRes4444, std::make_shared<const FFmpegMovieWriterFactory>(proRes)}});
     const TelemetryVideoExporter exporter(writers, surfaces(), TelemetryVideoExportOptions{reuse});
-    const TelemetryRenderConfig config(url, height * 16 / 9, height, kFramesPerSecond, codec, 0, seconds,
+    const TelemetryRenderConfig config(movieFile, height * 16 / 9, height, kFramesPerSecond, codec, 0, seconds,
                                        PacemarkLayout::preset(PacemarkPreset::compactRace));
     const auto plan = TelemetryVideoExporter::framePlan(*oneHourActivity(), config);
     std::int64_t frames = 0;
@@ -371,9 +373,9 @@ void runExport(benchmark::State& state, TelemetryVideoCodec codec, bool reuse, d
     // two-core machine the wall-clock rate is at least this).
     state.counters["x_realtime_per_cpu_s"] = double(frames) / double(kFramesPerSecond) / (processCpuSeconds() - cpuStart);
     state.counters["RSSgrowth_MB"] = largestResident - firstResident;
-    state.counters["MB/min"] = double(fs::file_size(url)) / (double(plan.frameCount) / kFramesPerSecond / 60) / 1e6;
-    state.counters["GB"] = double(fs::file_size(url)) / 1e9;
-    fs::remove(url);
+    state.counters["MB/min"] = double(fs::file_size(movieFile)) / (double(plan.frameCount) / kFramesPerSecond / 60) / 1e6;
+    state.counters["GB"] = double(fs::file_size(movieFile)) / 1e9;
+    fs::remove(movieFile);
     state.counters["frames/s"] = benchmark::Counter(double(frames), benchmark::Counter::kIsRate);
     state.counters["x_realtime"] =
         benchmark::Counter(double(frames) / double(kFramesPerSecond), benchmark::Counter::kIsRate);

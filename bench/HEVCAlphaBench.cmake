@@ -1,2 +1,2 @@
 # HEVC-with-alpha encoding speed against ProRes on the same rendered frames.
-target_link_libraries(HEVCAlphaBench PRIVATE PacemarkX265 PacemarkFFmpeg PacemarkCairo)
+target_link_libraries(HEVCAlphaBench PRIVATE PacemarkX265 PacemarkFFmpeg PacemarkMovieWriters PacemarkCairo)

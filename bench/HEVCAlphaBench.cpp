@@ -12,7 +12,7 @@
 
 #include "CairoDrawingSurface.h"
 #include "Export/TelemetryVideoExporter.h"
-#include "FFmpegMovieWriterFactory.h"
+#include "PlatformMovieWriters.h"
 #include "HEVCAlphaFrameConverter.h"
 #include "HEVCAlphaMovieWriter.h"
 #include "BenchActivity.h"
@@ -60,18 +60,18 @@ const std::vector<OwnedFrame>& renderedFrames() {
     return frames;
 }
 
-MovieWriterSettings writerSettings(const fs::path& url, TelemetryVideoCodec codec) {
-    return TelemetryExportSettings{kWidth, kHeight, kFramesPerSecond, codec}.writerSettings(url);
+MovieWriterSettings writerSettings(const fs::path& movieFile, TelemetryVideoCodec codec) {
+    return TelemetryExportSettings{kWidth, kHeight, kFramesPerSecond, codec}.writerSettings(movieFile);
 }
 
 // Convert, encode and write kDistinctFrames distinct frames (no repeats).
 void writeDistinctFrames(benchmark::State& state, TelemetryVideoCodec codec) {
-    const fs::path url = scratchMovie("distinct.mov");
-    const auto writers = std::make_shared<const FFmpegMovieWriterFactory>(std::make_shared<X265MovieWriterFactory>());
+    const fs::path movieFile = scratchMovie("distinct.mov");
+    const auto writers = platformMovieWriters();
     const auto& frames = renderedFrames();
     std::int64_t written = 0;
     for (auto _ : state) {
-        const auto writer = writers->makeWriter(writerSettings(url, codec));
+        const auto writer = writers->makeWriter(writerSettings(movieFile, codec));
         writer->startWriting();
         for (std::int64_t i = 0; i < kDistinctFrames; ++i) {
             const PixelBufferView buffer = writer->makePixelBuffer();
@@ -82,8 +82,8 @@ void writeDistinctFrames(benchmark::State& state, TelemetryVideoCodec codec) {
         writer->finish();
         written += kDistinctFrames;
     }
-    state.counters["kB/frame"] = double(fs::file_size(url)) / double(kDistinctFrames) / 1000;
-    fs::remove(url);
+    state.counters["kB/frame"] = double(fs::file_size(movieFile)) / double(kDistinctFrames) / 1000;
+    fs::remove(movieFile);
     state.counters["frames/s"] = benchmark::Counter(double(written), benchmark::Counter::kIsRate);
 }
 
@@ -96,10 +96,10 @@ BENCHMARK(BM_ProResDistinctFrames)->Unit(benchmark::kSecond)->UseRealTime()->Ite
 // The whole export path over the first `seconds` of the activity (1 Hz
 // samples: one distinct frame in 30, the others handed over as repeats).
 void runExport(benchmark::State& state, TelemetryVideoCodec codec) {
-    const fs::path url = scratchMovie("export.mov");
-    const auto writers = std::make_shared<const FFmpegMovieWriterFactory>(std::make_shared<X265MovieWriterFactory>());
+    const fs::path movieFile = scratchMovie("export.mov");
+    const auto writers = platformMovieWriters();
     const TelemetryVideoExporter exporter(writers, surfaces());
-    const TelemetryRenderConfig config(url, kWidth, kHeight, kFramesPerSecond, codec, 0, double(state.range(0)),
+    const TelemetryRenderConfig config(movieFile, kWidth, kHeight, kFramesPerSecond, codec, 0, double(state.range(0)),
                                        PacemarkLayout::preset(PacemarkPreset::compactRace));
     const auto plan = TelemetryVideoExporter::framePlan(*tenMinuteActivity(), config);
     std::int64_t frames = 0;
@@ -107,8 +107,8 @@ void runExport(benchmark::State& state, TelemetryVideoCodec codec) {
         exporter.exportMovie(tenMinuteActivity(), config, nullptr);
         frames += plan.frameCount;
     }
-    state.counters["MB/min"] = double(fs::file_size(url)) / double(state.range(0)) * 60 / 1e6;
-    fs::remove(url);
+    state.counters["MB/min"] = double(fs::file_size(movieFile)) / double(state.range(0)) * 60 / 1e6;
+    fs::remove(movieFile);
     state.counters["frames/s"] = benchmark::Counter(double(frames), benchmark::Counter::kIsRate);
 }
 

@@ -3,7 +3,7 @@
 # test), the system FFmpeg and libde265's dec265.
 find_program(PACEMARK_NODE node)
 find_program(PACEMARK_DEC265 NAMES libde265-dec265 dec265)
-target_link_libraries(HEVCExportCheck PRIVATE PacemarkFFmpeg PacemarkX265 PacemarkCairo)
+target_link_libraries(HEVCExportCheck PRIVATE PacemarkFFmpeg PacemarkX265 PacemarkMovieWriters PacemarkCairo)
 target_compile_definitions(HEVCExportCheck PRIVATE
   PACEMARK_NODE="${PACEMARK_NODE}"
   PACEMARK_DEC265="${PACEMARK_DEC265}"

@@ -35,7 +35,7 @@ extern "C" {
 
 #include "CairoDrawingSurface.h"
 #include "Export/TelemetryVideoExporter.h"
-#include "FFmpegMovieWriterFactory.h"
+#include "PlatformMovieWriters.h"
 #include "HEVCAlphaMovieWriter.h"
 #include "Rendering/LayoutFrameRenderer.h"
 #include "Telemetry/TelemetryFileLoader.h"
@@ -161,8 +161,7 @@ int main(int argc, char** argv) {
     const TelemetryVideoFramePlan plan = TelemetryVideoExporter::framePlan(*activity, config);
     const auto surfaces = std::make_shared<const CairoDrawingSurfaceFactory>();
     if (!fs::exists(movie)) {
-        const TelemetryVideoExporter exporter(
-            std::make_shared<const FFmpegMovieWriterFactory>(std::make_shared<const X265MovieWriterFactory>()), surfaces);
+        const TelemetryVideoExporter exporter(platformMovieWriters(), surfaces);
         exporter.exportMovie(activity, config, [](double) {});
         std::cout << "exported " << movie << " (" << fs::file_size(movie) << " bytes) in " << seconds() << " s\n";
     }

@@ -50,7 +50,7 @@
 #include "ContentView.h"
 #include "EditorPreviewView.h"
 #include "Export/TelemetryVideoExporter.h"
-#include "FFmpegMovieWriterFactory.h"
+#include "PlatformMovieWriters.h"
 #include "HEVCAlphaMovieWriter.h"
 #include "OverlayInteraction.h"
 #include "PreviewPane.h"
@@ -87,8 +87,7 @@ struct Window {
     std::unique_ptr<ContentView> view;
 
     Window() {
-        auto writers =
-            std::make_shared<const FFmpegMovieWriterFactory>(std::make_shared<const X265MovieWriterFactory>());
+        auto writers = platformMovieWriters();
         AppModelServices services =
             makeAppModelServices(writers, TelemetryVideoExporter::layoutFrameRenderers(surfaces));
         addVideoBackgroundServices(services);

@@ -9,6 +9,7 @@
 #include <string>
 #include <thread>
 #include <tuple>
+#include <vector>
 
 #include "CLIArguments.h"
 #include "CLIDestination.h"
@@ -20,11 +21,10 @@
 #include "ExportProgress.h"
 #include "Export/ExportDestination.h"
 #include "Export/TelemetryVideoExporter.h"
-#include "FFmpegMovieWriterFactory.h"
 #include "LayoutOption.h"
 #include "Telemetry/TelemetryFileLoader.h"
-#include "HEVCAlphaMovieWriter.h"
 #include "PacemarkError.h"
+#include "PlatformMovieWriters.h"
 
 namespace pacemark::cli {
 namespace {
@@ -72,19 +72,27 @@ private:
     std::jthread watcher_;
 };
 
-TelemetryVideoCodec codecOption(const CLIArguments& args) {
-    const std::string name = args.value("--codec").value_or("prores");
-    if (name == "prores") return TelemetryVideoCodec::proRes4444;
-    if (name == "hevc") return TelemetryVideoCodec::hevcWithAlpha;
-    throw CLIUsageError("Неизвестный кодек «" + name + "»: возможны prores и hevc.");
+// "a, b и c": the command-line names of the codecs that pass `keep`.
+template <typename Keep>
+std::string codecNames(Keep keep) {
+    std::vector<std::string_view> names;
+    for (const TelemetryVideoCodec codec : TelemetryVideoCodec::allCases()) {
+        if (keep(codec.row())) names.push_back(codec.row().commandLineName);
+    }
+    std::string text;
+    for (std::size_t k = 0; k < names.size(); ++k) {
+        if (k > 0) text += k + 1 == names.size() ? " и " : ", ";
+        text += names[k];
+    }
+    return text;
 }
 
-// ProRes through FFmpeg (compact: repeats stored once); HEVC with alpha
-// through its own x265 back end.
-std::shared_ptr<const MovieWriterFactory> movieWriters(bool compact) {
-    ProResWriterOptions proRes;
-    proRes.compact = compact;
-    return std::make_shared<const FFmpegMovieWriterFactory>(std::make_shared<const X265MovieWriterFactory>(), proRes);
+// The default is the codec an editor takes without a plug-in.
+TelemetryVideoCodec codecOption(const CLIArguments& args) {
+    const std::string name = args.value("--codec").value_or("prores");
+    if (const auto codec = TelemetryVideoCodec::fromCommandLineName(name)) return *codec;
+    throw CLIUsageError("Неизвестный кодек «" + name + "»: возможны " +
+                        codecNames([](const TelemetryVideoCodecRow&) { return true; }) + ".");
 }
 
 }  // namespace
@@ -98,8 +106,9 @@ int runExportCommand(std::span<const std::string> arguments) {
                             {{"-o", "--output"}, {"-q", "--quiet"}});
     const TelemetryVideoCodec codec = codecOption(args);
     const bool compact = args.has("--compact");
-    if (compact && codec != TelemetryVideoCodec::proRes4444) {
-        throw CLIUsageError("--compact работает только с ProRes 4444 (--codec prores).");
+    if (compact && !codec.row().compactStorage) {
+        throw CLIUsageError("--compact работает только с --codec " +
+                            codecNames([](const TelemetryVideoCodecRow& row) { return row.compactStorage; }) + ".");
     }
     const LayoutOption overlay = LayoutOption::fromOptions(args);
     TelemetryExportSettings settings;
@@ -138,7 +147,7 @@ int runExportCommand(std::span<const std::string> arguments) {
         checkDestination(job.output, inputs, args.has("--force"), std::cerr);
     }
 
-    const TelemetryVideoExporter exporter(movieWriters(compact), std::make_shared<const CairoDrawingSurfaceFactory>());
+    const TelemetryVideoExporter exporter(platformMovieWriters({.compactStorage = compact}), std::make_shared<const CairoDrawingSurfaceFactory>());
     std::stop_source stop;
     const auto exportOne = [&](const ExportJob& job) {
         if (const auto error = TelemetryExportSettings::outputPlaceError(job.output)) throw PacemarkError(*error);

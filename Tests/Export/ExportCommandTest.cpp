@@ -91,7 +91,7 @@ TEST(ExportCommandTest, BadRequestsFailWithRussianMessagesAndWriteNothing) {
         {{ride.string(), "--preset", "nope"}, 2, "Неизвестный пресет «nope»"},
         {{ride.string(), "--start", "30", "--end", "20"}, 2, "Конец отрезка должен быть позже начала."},
         {{ride.string(), "--start", "-1"}, 2, "Начало отрезка не может быть отрицательным."},
-        {{ride.string(), "--codec", "hevc", "--compact"}, 2, "--compact работает только с ProRes 4444"},
+        {{ride.string(), "--codec", "hevc", "--compact"}, 2, "--compact работает только с --codec prores."},
         {{ride.string(), "--motion", "glide"}, 2, "Неизвестное движение «glide»"},
         {{ride.string(), "--motion", "smooth:fast"}, 2, "Частота обновления «fast» не подходит"},
         {{ride.string(), "--motion", "smooth:500"}, 2, "Частота обновления 500 Гц не подходит"},

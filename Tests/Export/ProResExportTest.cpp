@@ -49,8 +49,8 @@ TEST(ProResExportTest, ExportedMovieDecodesToTheRenderedFrames) {
     const auto config = proResConfig(folder / "ride-telemetry.mov", 480, 270, 12, 2.5, 1.5);
     exportProRes(config, activity);
     exportProRes(proResConfig(folder / "every.mov", 480, 270, 12, 2.5, 1.5), activity, false);
-    EXPECT_EQ(readFileBytes(config.outputURL), readFileBytes(folder / "every.mov"));
-    const DecodedMovie movie = decodeMovie(config.outputURL);
+    EXPECT_EQ(readFileBytes(config.outputFile), readFileBytes(folder / "every.mov"));
+    const DecodedMovie movie = decodeMovie(config.outputFile);
 
     EXPECT_EQ(movie.width, 480);
     EXPECT_EQ(movie.height, 270);

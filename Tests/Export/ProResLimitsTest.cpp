@@ -39,14 +39,14 @@ TEST(ProResLimitsTest, SliceCountIsTheEncodersOwn) {
 TEST(ProResLimitsTest, WriterRefusesAPictureAboveTheSliceLimit) {
     TemporaryFolder folder;
     MovieWriterSettings settings;
-    settings.url = folder / "huge.mov";
+    settings.file = folder / "huge.mov";
     settings.codec = TelemetryVideoCodec::proRes4444;
     settings.width = 16384;
     settings.height = 8178;
     settings.framesPerSecond = 1;
     const auto error = thrownBy<TelemetryVideoExportError>([&] { FFmpegProResMovieWriter writer(settings); });
     EXPECT_EQ(error.errorCase(), TelemetryVideoExportError::Case::cannotAddVideoInput);
-    EXPECT_FALSE(fs::exists(settings.url));
+    EXPECT_FALSE(fs::exists(settings.file));
 }
 
 // 80 hours at 1 frame a second is more media time than 32 bits hold at the
@@ -56,7 +56,7 @@ TEST(ProResLimitsTest, CompactMovieOfEightyHoursIsWrittenWhole) {
     TemporaryFolder folder;
     constexpr std::int64_t frames = 80 * 3600;
     MovieWriterSettings settings;
-    settings.url = folder / "long.mov";
+    settings.file = folder / "long.mov";
     settings.codec = TelemetryVideoCodec::proRes4444;
     settings.width = 32;
     settings.height = 16;
@@ -74,9 +74,9 @@ TEST(ProResLimitsTest, CompactMovieOfEightyHoursIsWrittenWhole) {
         writer.finish();
     }
     const CommandResult probe = runCommand("ffprobe -v error -show_entries format=duration:stream=nb_frames -of "
-                                           "default=noprint_wrappers=1 " + quoted(settings.url));
+                                           "default=noprint_wrappers=1 " + quoted(settings.file));
     EXPECT_EQ(probe.output, "nb_frames=288000\nduration=288000.000000\n");
-    const CLIRun checked = runCLI({"check", settings.url.string()}, folder);
+    const CLIRun checked = runCLI({"check", settings.file.string()}, folder);
     EXPECT_EQ(checked.status, 0) << checked.out << checked.err;
     EXPECT_NE(checked.out.find("кадров: 288000"), std::string::npos) << checked.out;
 }

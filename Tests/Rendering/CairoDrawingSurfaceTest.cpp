@@ -49,13 +49,16 @@ OwnedPixelBuffer drawText(const std::string& text, bool monospacedDigits, double
 
 }  // namespace
 
-TEST(CairoDrawingSurfaceTest, MonospacedDigitsAlignmentAndCutting) {
+TEST(CairoDrawingSurfaceTest, MonospacedDigitsAllHaveOneAdvance) {
     // The bar after the digits moves by the digits' advance only.
     EXPECT_EQ(rightmostInk(drawText("1111|", true)), rightmostInk(drawText("8888|", true)));
     // Proportional digits differ, so the comparison above can fail.
     EXPECT_NE(rightmostInk(drawText("1111|", false)), rightmostInk(drawText("8888|", false)));
-    EXPECT_LE(rightmostInk(drawText("1234567890123456789012345", true)), 390);  // never beyond the rectangle
-    EXPECT_GT(rightmostInk(drawText("42", true, 380, 1, DrawingTextAlignment::right)), 370);
+}
+
+TEST(CairoDrawingSurfaceTest, TextStaysInsideItsRectangleAtEitherAlignment) {
+    EXPECT_LE(rightmostInk(drawText("1234567890123456789012345", true)), 390);  // cut, never beyond the rectangle
+    EXPECT_GT(rightmostInk(drawText("42", true, 380, 1, DrawingTextAlignment::right)), 370);  // right-aligned
 }
 
 // A value too wide for its box is drawn smaller on the same baseline instead

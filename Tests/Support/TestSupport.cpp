@@ -44,6 +44,7 @@ void writeFileText(const std::filesystem::path& path, const std::string& text) {
 std::filesystem::path sharedTestDataFolder() { return PACEMARK_SHARED_TESTDATA; }
 std::filesystem::path sharedReferenceFolder() { return PACEMARK_SHARED_REFERENCE; }
 std::filesystem::path sourceFolder() { return PACEMARK_SOURCE_DIR; }
+std::filesystem::path committedRecordingsFolder() { return sourceFolder() / "Tests" / "data" / "recordings"; }
 
 std::vector<std::filesystem::path> filesIn(const std::filesystem::path& folder) {
     std::vector<std::filesystem::path> names;

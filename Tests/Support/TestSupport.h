@@ -41,6 +41,9 @@ std::vector<std::filesystem::path> filesIn(const std::filesystem::path& folder);
 std::filesystem::path sharedTestDataFolder();
 std::filesystem::path sharedReferenceFolder();
 std::filesystem::path sourceFolder();
+// The few real recordings committed with the tests (Tests/data/recordings),
+// laid out like the shared folder.
+std::filesystem::path committedRecordingsFolder();
 
 // A path in single quotes, for a shell command line.
 std::string quoted(const std::filesystem::path& path);

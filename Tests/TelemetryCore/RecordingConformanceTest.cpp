@@ -93,11 +93,9 @@ bool matches(const json& decoded, const json& expected, std::int64_t toleranceMi
     return true;
 }
 
-TEST(RecordingConformanceTest, EveryRecordingDecodesAsExpected) {
-    const auto folder = testing::sharedTestDataFolder();
-    if (!std::filesystem::exists(folder / "MANIFEST.tsv"))
-        GTEST_SKIP() << "the shared recordings are not present at " << folder.string() << "; conformance not checked";
-
+// Decodes every recording `folder`'s MANIFEST.tsv lists and compares it with
+// its expectation; every FIT and GPX file of the folder must be listed.
+void checkEveryRecordingIn(const std::filesystem::path& folder) {
     std::ifstream manifest(folder / "MANIFEST.tsv");
     std::string line;
     std::getline(manifest, line);  // the column header
@@ -145,6 +143,22 @@ TEST(RecordingConformanceTest, EveryRecordingDecodesAsExpected) {
                                          [&](const auto& file) { return file.path().extension() == "." + kind; });
         EXPECT_EQ(listed[kind], files) << kind << " files missing in the manifest";
     }
+}
+
+TEST(RecordingConformanceTest, EveryRecordingDecodesAsExpected) {
+    const auto folder = testing::sharedTestDataFolder();
+    if (!std::filesystem::exists(folder / "MANIFEST.tsv"))
+        GTEST_SKIP() << "the shared recordings are not present at " << folder.string() << "; conformance not checked";
+    checkEveryRecordingIn(folder);
+}
+
+// The few recordings committed with the tests (Tests/data/SOURCES.md): GPX
+// tracks and segments in document order, waypoints left out, big-endian FIT
+// definitions. Checked on every clone.
+TEST(RecordingConformanceTest, CommittedRecordingsDecodeAsExpected) {
+    const auto folder = testing::committedRecordingsFolder();
+    ASSERT_TRUE(std::filesystem::exists(folder / "MANIFEST.tsv")) << folder.string();
+    checkEveryRecordingIn(folder);
 }
 
 }  // namespace

@@ -144,7 +144,9 @@ TEST(TelemetryActivityTest, GradeShortcutMatchesWalkOnRandomTracks) {
     }
 }
 
-TEST(TelemetryActivityTest, RouteThinningSampleLookupAndTheEmptyActivity) {
+// The route keeps at most the given number of points by an integer step,
+// always the last one, and leaves non-finite positions out.
+TEST(TelemetryActivityTest, RouteIsThinnedByAnIntegerStepKeepingTheLastPoint) {
     std::vector<TelemetrySample> samples(5000);
     for (int i = 0; i < 5000; ++i) {
         samples[i].latitude = i * 0.0001;
@@ -159,8 +161,10 @@ TEST(TelemetryActivityTest, RouteThinningSampleLookupAndTheEmptyActivity) {
     EXPECT_EQ(thinned[1].latitude, samples[3].latitude);
     EXPECT_EQ(thinned.back().latitude, samples[4999].latitude);
     EXPECT_EQ(TelemetryActivity::routePoints(samples, 2).size(), 5000u);
+}
 
-    // Looking up samples by time; the empty activity.
+// The sample in force: the last at or before the time, the first before it.
+TEST(TelemetryActivityTest, SampleAtATimeIsTheLastOneAtOrBeforeIt) {
     std::vector<TelemetrySample> raw(4);
     const double times[] = {0, 1, 1, 3};
     for (int i = 0; i < 4; ++i) {
@@ -174,8 +178,9 @@ TEST(TelemetryActivityTest, RouteThinningSampleLookupAndTheEmptyActivity) {
     EXPECT_EQ(activity.sample(2.9).powerWatts, 2);
     EXPECT_EQ(activity.sample(3).powerWatts, 3);
     EXPECT_EQ(activity.sample(1e9).powerWatts, 3);
+}
 
-    // An empty activity has nothing to show.
+TEST(TelemetryActivityTest, EmptyActivityHasNothingToShow) {
     const TelemetryActivity empty(std::nullopt, {});
     EXPECT_TRUE(empty.trackPoints.empty());
     EXPECT_EQ(empty.summary, TelemetrySummary{});

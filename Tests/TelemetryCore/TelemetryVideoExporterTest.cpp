@@ -140,12 +140,12 @@ TEST(TelemetryVideoExporterTest, FrameRateZeroIsOneForThePlanAndTheHEVCKeyFrameI
 
 TEST(TelemetryVideoExporterTest, TemporaryFileSitsBesideTheOutputWithAFreshUpperCaseUUID) {
     const std::regex pattern("ride-telemetry\\.[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}\\.tmp\\.mov");
-    const fs::path a = TelemetryVideoExporter::temporaryURL("/films/ride-telemetry.mov");
-    const fs::path b = TelemetryVideoExporter::temporaryURL("/films/ride-telemetry.mov");
+    const fs::path a = TelemetryVideoExporter::temporaryPath("/films/ride-telemetry.mov");
+    const fs::path b = TelemetryVideoExporter::temporaryPath("/films/ride-telemetry.mov");
     EXPECT_EQ(a.parent_path(), fs::path("/films"));
     EXPECT_TRUE(std::regex_match(a.filename().string(), pattern)) << a;
     EXPECT_NE(a, b);
-    EXPECT_TRUE(std::regex_match(TelemetryVideoExporter::temporaryURL("/films/ride-telemetry").filename().string(),
+    EXPECT_TRUE(std::regex_match(TelemetryVideoExporter::temporaryPath("/films/ride-telemetry").filename().string(),
                                  pattern));
 }
 

@@ -7,18 +7,15 @@
 
 namespace pacemark {
 
-// Opens the ProRes 4444 writer. HEVC with alpha is written by another back
-// end: pass its factory to have those requests forwarded; without one they
-// fail with a clear error before anything is written.
+// Opens the ProRes 4444 writer: the back-end of the codec table's ProRes row.
+// Refuses settings of any other codec.
 class FFmpegMovieWriterFactory final : public MovieWriterFactory {
 public:
-    explicit FFmpegMovieWriterFactory(std::shared_ptr<const MovieWriterFactory> hevcWriters = nullptr,
-                                      ProResWriterOptions proResOptions = {});
+    explicit FFmpegMovieWriterFactory(ProResWriterOptions proResOptions = {});
 
     std::unique_ptr<MovieWriter> makeWriter(const MovieWriterSettings& settings) const override;
 
 private:
-    std::shared_ptr<const MovieWriterFactory> hevcWriters_;
     ProResWriterOptions proResOptions_;
 };
 

@@ -27,13 +27,17 @@ TelemetryVideoExportError stepFailure(std::string fixedText, int code) {
 
 FFmpegProResMovieWriter::FFmpegProResMovieWriter(MovieWriterSettings settings, ProResWriterOptions options)
     : settings_(std::move(settings)), options_(options) {
-    // The limits are the export settings' (validated before an export
-    // starts); a picture past them would only fail after the first frame.
-    const std::int64_t maximumSide = TelemetryExportSettings::maximumSidePixels(TelemetryVideoCodec::proRes4444);
-    if (settings_.codec != TelemetryVideoCodec::proRes4444 || settings_.width < 1 || settings_.height < 1 ||
+    // The limits are the codec table's, read through the export settings
+    // (validated before an export starts); a picture past them would only
+    // fail after the first frame. Tests open smaller pictures than the
+    // settings offer, so the lower limit is only the encoder's.
+    const TelemetryVideoCodec codec = settings_.codec;
+    const std::int64_t maximumSide = TelemetryExportSettings::maximumSidePixels(codec);
+    if (codec != TelemetryVideoCodec::proRes4444 || settings_.width < 1 || settings_.height < 1 ||
         settings_.width > maximumSide || settings_.height > maximumSide ||
-        !TelemetryExportSettings::proResAcceptsSize(settings_.width, settings_.height) ||
-        settings_.framesPerSecond < 1 || settings_.framesPerSecond > 1000 || options_.pictureBuffers < 1) {
+        !TelemetryExportSettings::acceptsSize(codec, settings_.width, settings_.height) ||
+        settings_.framesPerSecond < 1 || settings_.framesPerSecond > MovieWriterSettings::maximumFramesPerSecond ||
+        options_.pictureBuffers < 1) {
         throw TelemetryVideoExportError::cannotAddVideoInput();
     }
     encoder_ = std::make_unique<ProResSliceEncoder>(settings_.width, settings_.height, settings_.framesPerSecond,
@@ -60,7 +64,7 @@ void FFmpegProResMovieWriter::startWriting() {
         started_ = true;  // from here a failure removes what was created
         try {
             compactFile_ = std::make_unique<ffmpeg::QuickTimeProResWriter>(
-                settings_.url, int(settings_.width), int(settings_.height), static_cast<int>(settings_.framesPerSecond));
+                settings_.file, int(settings_.width), int(settings_.height), static_cast<int>(settings_.framesPerSecond));
         } catch (...) {
             cancel();
             throw;
@@ -86,7 +90,7 @@ void FFmpegProResMovieWriter::startWriting() {
     stream_->avg_frame_rate = encoder_->encoder().framerate;
 
     started_ = true;  // from here a failure removes what was created
-    int code = ffmpeg::openOutputFile(*raw, settings_.url);
+    int code = ffmpeg::openOutputFile(*raw, settings_.file);
     if (code >= 0) code = ffmpeg::checkedWrite(*raw, avformat_write_header(raw, nullptr));
     if (code < 0) {
         cancel();
@@ -267,7 +271,7 @@ void FFmpegProResMovieWriter::cancel() noexcept {
     compactFile_.reset();
     if (started_) {
         std::error_code ignored;
-        std::filesystem::remove(settings_.url, ignored);
+        std::filesystem::remove(settings_.file, ignored);
     }
 }
 

@@ -98,7 +98,7 @@ std::unique_ptr<MovieWriter> X265MovieWriterFactory::makeWriter(const MovieWrite
     if (settings.codec != TelemetryVideoCodec::hevcWithAlpha || !settings.hevc) {
         throw TelemetryVideoExportError::cannotAddVideoInput();
     }
-    return std::make_unique<HEVCAlphaMovieWriter>(settings.url, HEVCAlphaEncoderSettings::fromMovieWriterSettings(settings));
+    return std::make_unique<HEVCAlphaMovieWriter>(settings.file, HEVCAlphaEncoderSettings::fromMovieWriterSettings(settings));
 }
 
 }  // namespace pacemark

@@ -22,7 +22,9 @@ X265Encoder::Options concatenated(X265Encoder::Options options, const X265Encode
 }  // namespace
 
 HEVCAlphaEncoderSettings HEVCAlphaEncoderSettings::fromMovieWriterSettings(const MovieWriterSettings& writer) {
-    constexpr std::int64_t largestSide = 16384;
+    // The largest side is the codec table's; the smallest is the encoder's
+    // own business (tests write pictures below the settings' 64).
+    const std::int64_t largestSide = writer.codec.row().maximumSidePixels;
     if (writer.width <= 0 || writer.height <= 0 || writer.width > largestSide || writer.height > largestSide) {
         throw HEVCAlphaEncodingError(HEVCAlphaEncodingError::Case::unsupportedSize,
                                      "Размер кадра " + std::to_string(writer.width) + "×" + std::to_string(writer.height) +
@@ -36,10 +38,11 @@ HEVCAlphaEncoderSettings HEVCAlphaEncoderSettings::fromMovieWriterSettings(const
     HEVCAlphaEncoderSettings settings;
     settings.width = static_cast<int>(writer.width);
     settings.height = static_cast<int>(writer.height);
-    if (writer.framesPerSecond > 1000) {
+    if (writer.framesPerSecond > MovieWriterSettings::maximumFramesPerSecond) {
         throw HEVCAlphaEncodingError(HEVCAlphaEncodingError::Case::encoderFailed,
                                      "Частота " + std::to_string(writer.framesPerSecond) +
-                                         " кадров в секунду не подходит для HEVC с альфой (не больше 1000).");
+                                         " кадров в секунду не подходит для HEVC с альфой (не больше " +
+                                         std::to_string(MovieWriterSettings::maximumFramesPerSecond) + ").");
     }
     settings.framesPerSecond = static_cast<int>(std::max<std::int64_t>(writer.framesPerSecond, 1));
     settings.averageBitRate = std::max<std::int64_t>(hevc.averageBitRateBitsPerSecond, 1000);

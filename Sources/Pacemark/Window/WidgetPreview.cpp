@@ -33,11 +33,11 @@ void WidgetPreview::draw(DrawingSurface& surface, std::int64_t canvasWidth, std:
     // A route is fitted to this widget's own rectangle on the canvas, 12
     // points inside it (4 for the cinematic style).
     std::map<UUID, LayoutRouteProjection> projections;
-    if (widget_.kind == TelemetryWidgetKind::route) {
-        PacemarkWidget shown = widget_;
-        shown.isVisible = true;
-        projections = LayoutFrameRenderer::buildRouteProjections(activity_, PacemarkLayout{{shown}}, canvasWidth,
-                                                                 canvasHeight, DrawingTarget::preview);
+    if (auto projection =
+            LayoutFrameRenderer::routeProjection(activity_, widget_,
+                                                 {0, 0, static_cast<double>(canvasWidth), static_cast<double>(canvasHeight)},
+                                                 DrawingTarget::preview)) {
+        projections.emplace(widget_.id, std::move(*projection));
     }
     LayoutStepBuilder builder(activity_, canvasWidth, canvasHeight, projections, DrawingTarget::preview);
     runSteps(surface, builder.buildWidget(widget_), sample_);
@@ -65,10 +65,9 @@ void CinematicBackdrop::draw(DrawingSurface& surface, std::int64_t canvasWidth, 
 void drawOverlayPreview(DrawingSurface& surface, const TelemetryActivity& activity, const PacemarkLayout& layout,
                         double elapsed, std::int64_t canvasWidth, std::int64_t canvasHeight,
                         const TelemetryMotion& motion) {
-    const bool cinematic = std::any_of(layout.widgets.begin(), layout.widgets.end(), [](const PacemarkWidget& widget) {
-        return widget.isVisible && widget.panelStyle == TelemetryWidgetPanelStyle::cinematic;
-    });
-    if (cinematic) CinematicBackdrop::draw(surface, canvasWidth, canvasHeight);
+    if (LayoutFrameRenderer::layoutDrawsCinematicBackdrop(layout)) {
+        CinematicBackdrop::draw(surface, canvasWidth, canvasHeight);
+    }
     // The widgets lie on the layout's area of the canvas (all of it unless the shapes differ).
     LayoutCanvas area = LayoutCanvas::unscaled(canvasWidth, canvasHeight);
     const DrawingRect fitted = LayoutCanvas::fitArea(layout.aspect, area.area);

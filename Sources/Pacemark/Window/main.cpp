@@ -15,9 +15,8 @@
 #include "DesktopPlatform.h"
 #include "Export/TelemetryVideoExporter.h"
 #include "FFmpegLogRouting.h"
-#include "FFmpegMovieWriterFactory.h"
-#include "HEVCAlphaMovieWriter.h"
 #include "PacemarkError.h"
+#include "PlatformMovieWriters.h"
 #include "QtText.h"
 #include "WindowStyle.h"
 
@@ -56,7 +55,7 @@ int main(int argc, char* argv[]) {
         QMessageBox::critical(nullptr, windowTitleText(), qText(userFacingDescription(error)));
         return 1;
     }
-    auto writers = std::make_shared<const FFmpegMovieWriterFactory>(std::make_shared<const X265MovieWriterFactory>());
+    auto writers = platformMovieWriters();
     AppModelServices services = makeAppModelServices(writers, TelemetryVideoExporter::layoutFrameRenderers(surfaces));
     addVideoBackgroundServices(services);
 

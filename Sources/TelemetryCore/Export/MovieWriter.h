@@ -20,13 +20,18 @@ struct MovieWriterHEVCSettings {
     bool operator==(const MovieWriterHEVCSettings&) const = default;
 };
 
-// What a writer is opened with.
+// What a writer is opened with. TelemetryExportSettings::writerSettings makes
+// them within the codec's row of the codec table; a writer refuses settings
+// outside that row (tests open writers directly) but never narrows it.
 struct MovieWriterSettings {
-    std::filesystem::path url;  // the file to create (the exporter passes its temporary file)
+    // The highest rate any writer times frames at (the settings offer less).
+    static constexpr std::int64_t maximumFramesPerSecond = 1000;
+
+    std::filesystem::path file;  // the movie to create (the exporter passes its temporary file)
     TelemetryVideoCodec codec = TelemetryVideoCodec::proRes4444;
     std::int64_t width = 0;            // picture size in pixels, > 0
     std::int64_t height = 0;
-    std::int64_t framesPerSecond = 1;  // >= 1; frame i is presented at i / framesPerSecond seconds
+    std::int64_t framesPerSecond = 1;  // 1...maximumFramesPerSecond; frame i is presented at i / framesPerSecond seconds
     std::optional<MovieWriterHEVCSettings> hevc;  // present exactly when codec is hevcWithAlpha
 
     bool operator==(const MovieWriterSettings&) const = default;
@@ -44,7 +49,7 @@ struct MovieWriterSettings {
 //   be called at any point, also after a failed call; afterwards only
 //   destruction is allowed. Destroying a writer that was started but not
 //   finished cancels it.
-// - Files. The writer creates settings.url when writing starts and owns it
+// - Files. The writer creates settings.file when writing starts and owns it
 //   until finish() returns, after which the file is a complete movie that the
 //   caller may move. cancel() (and a failed startWriting()) removes whatever
 //   part of the file was written; the caller removes it again, ignoring

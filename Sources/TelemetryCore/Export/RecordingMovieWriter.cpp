@@ -20,7 +20,7 @@ RecordingMovieWriter::~RecordingMovieWriter() {
 }
 
 void RecordingMovieWriter::startWriting() {
-    file_.open(settings_.url, std::ios::binary | std::ios::trunc);
+    file_.open(settings_.file, std::ios::binary | std::ios::trunc);
     if (!file_ || script_.failsToStart) {
         cancel();
         throw TelemetryVideoExportError::writerFailed(TelemetryVideoExportError::startFailedText);
@@ -91,7 +91,7 @@ void RecordingMovieWriter::cancel() noexcept {
     recording_->cancelled = true;
     file_.close();
     std::error_code ignored;
-    std::filesystem::remove(settings_.url, ignored);
+    std::filesystem::remove(settings_.file, ignored);
 }
 
 RecordingMovieWriterFactory::RecordingMovieWriterFactory(MovieWriterRecordingScript script)

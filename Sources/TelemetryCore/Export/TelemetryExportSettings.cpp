@@ -16,37 +16,6 @@ namespace pacemark {
 
 namespace {
 
-// Peak resident bytes of an HEVC export: a fixed part plus bytes per pixel of
-// the picture, fitted to the peak RSS of `pacemark-cli export --codec hevc`
-// (veryfast, 3 B-frames, two encoders) at 1920x1080 (337 MB) and 3840x2160
-// (1124 MB).
-constexpr double hevcFixedBytes = 75.0e6;
-constexpr double hevcBytesPerPixel = 126.0;
-// Address space reserved is far larger (thread stacks, allocator arenas of the
-// encoders' thread pools): the smallest RLIMIT_AS that let the same exports
-// finish was 0.92-1.23 GB at 1920x1080 and 1.74-2.15 GB at 3840x2160 on a
-// 2-core machine; this line passes through the upper ends.
-constexpr double hevcFixedAddressSpaceBytes = 0.92e9;
-constexpr double hevcAddressSpaceBytesPerPixel = 148.0;
-
-// Peak resident bytes of a ProRes export, fitted the same way at 2048x2048
-// (189 MB) and 4096x4096 (643 MB): 37 bytes a pixel for the writer's three
-// pictures (4 each), the encoder's 10-bit picture (8), the previous picture
-// of the slice reuse (4), the renderer and the coded frames. Coded frames of
-// busier pictures are larger (up to about 8 bytes a pixel each, and three
-// are held), hence the margin.
-constexpr double proResFixedBytes = 40.0e6;
-constexpr double proResBytesPerPixel = 48.0;
-// Address space: half a gigabyte more for the threads' stacks and arenas;
-// exports at 2048x2048 and 4096x4096 finished under an RLIMIT_AS of this
-// estimate (0.70 and 1.31 GB).
-constexpr double proResFixedAddressSpaceBytes = 0.5e9;
-constexpr double proResAddressSpaceBytesPerPixel = 48.0;
-
-const char* shortName(TelemetryVideoCodec codec) {
-    return codec == TelemetryVideoCodec::hevcWithAlpha ? "HEVC" : "ProRes";
-}
-
 std::string gigabytes(std::int64_t bytes) {
     char text[32];
     std::snprintf(text, sizeof text, "%.1f", static_cast<double>(bytes) / 1e9);
@@ -76,10 +45,17 @@ std::string lengthText(std::int64_t seconds) {
 }  // namespace
 
 std::int64_t TelemetryExportSettings::minimumSidePixels(TelemetryVideoCodec codec) {
-    return codec == TelemetryVideoCodec::hevcWithAlpha ? 64 : smallestSidePixels;
+    return codec.row().minimumSidePixels;
 }
 
-std::int64_t TelemetryExportSettings::maximumSidePixels(TelemetryVideoCodec) { return largestSidePixels; }
+std::int64_t TelemetryExportSettings::maximumSidePixels(TelemetryVideoCodec codec) {
+    return codec.row().maximumSidePixels;
+}
+
+bool TelemetryExportSettings::acceptsSize(TelemetryVideoCodec codec, std::int64_t width, std::int64_t height) {
+    const auto accepts = codec.row().acceptsSize;
+    return accepts == nullptr || accepts(width, height);
+}
 
 std::int64_t TelemetryExportSettings::proResSliceCount(std::int64_t width, std::int64_t height) {
     const std::int64_t rowMacroblocks = (width + 15) / 16;
@@ -108,46 +84,41 @@ std::optional<std::string> TelemetryExportSettings::sizeError() const {
     };
     const std::string size = std::to_string(width) + "×" + std::to_string(height);
     if (!valid(width) || !valid(height)) {
-        return "Размер кадра " + size + " не подходит для " + shortName(codec) +
+        return "Размер кадра " + size + " не подходит для " + std::string(codec.row().name) +
                ": стороны должны быть чётными, от " + std::to_string(minimum) + " до " + std::to_string(maximum) +
                " пикселей.";
     }
-    if (codec == TelemetryVideoCodec::proRes4444 && !proResAcceptsSize(width, height)) {
+    if (!acceptsSize(codec, width, height)) {
         // The nearest sizes that are taken: this width with a lower height,
         // this height with a narrower width, and the largest square.
+        const auto accepts = [this](std::int64_t w, std::int64_t h) { return acceptsSize(codec, w, h); };
         std::string proposals;
-        if (const std::int64_t lower = largestProResHeight(width)) {
-            proposals += std::to_string(width) + "×" + std::to_string(lower);
-        }
+        std::int64_t lower = maximum;
+        while (lower >= minimum && !accepts(width, lower)) lower -= 2;
+        if (lower >= minimum) proposals += std::to_string(width) + "×" + std::to_string(lower);
         std::int64_t narrower = width;
-        while (narrower >= minimum && !proResAcceptsSize(narrower, height)) narrower -= 2;
+        while (narrower >= minimum && !accepts(narrower, height)) narrower -= 2;
         if (narrower >= minimum) {
             proposals += (proposals.empty() ? "" : ", ") + std::to_string(narrower) + "×" + std::to_string(height);
         }
         std::int64_t square = maximum;
-        while (!proResAcceptsSize(square, square)) square -= 2;
+        while (square > minimum && !accepts(square, square)) square -= 2;
         proposals += (proposals.empty() ? "" : " или ") + std::to_string(square) + "×" + std::to_string(square);
-        return "Размер кадра " + size + " слишком велик для ProRes: в кадре больше " +
-               std::to_string(maximumProResSlices) + " срезов (16 строк по 128 пикселей) или больше 2 ГБ строк. "
-               "Подойдёт, например, " + proposals + ".";
+        return "Размер кадра " + size + " слишком велик для " + std::string(codec.row().name) + ": " +
+               std::string(codec.row().sizeLimitReason) + ". Подойдёт, например, " + proposals + ".";
     }
     return std::nullopt;
 }
 
 std::int64_t TelemetryExportSettings::estimatedMemoryBytes() const {
-    const auto pixels = static_cast<double>(width * height);
-    if (codec != TelemetryVideoCodec::hevcWithAlpha) {
-        return static_cast<std::int64_t>(proResFixedBytes + proResBytesPerPixel * pixels);
-    }
-    return static_cast<std::int64_t>(hevcFixedBytes + hevcBytesPerPixel * pixels);
+    const TelemetryVideoCodecRow& row = codec.row();
+    return static_cast<std::int64_t>(row.fixedBytes + row.bytesPerPixel * static_cast<double>(width * height));
 }
 
 std::int64_t TelemetryExportSettings::estimatedAddressSpaceBytes() const {
-    const auto pixels = static_cast<double>(width * height);
-    if (codec != TelemetryVideoCodec::hevcWithAlpha) {
-        return static_cast<std::int64_t>(proResFixedAddressSpaceBytes + proResAddressSpaceBytesPerPixel * pixels);
-    }
-    return static_cast<std::int64_t>(hevcFixedAddressSpaceBytes + hevcAddressSpaceBytesPerPixel * pixels);
+    const TelemetryVideoCodecRow& row = codec.row();
+    return static_cast<std::int64_t>(row.fixedAddressSpaceBytes +
+                                     row.addressSpaceBytesPerPixel * static_cast<double>(width * height));
 }
 
 std::int64_t TelemetryExportSettings::physicalMemoryBytes() {
@@ -172,7 +143,7 @@ std::optional<std::string> TelemetryExportSettings::memoryError() const {
     }
     if (needed <= available) return std::nullopt;
     return "Не хватает памяти для кадра " + std::to_string(width) + "×" + std::to_string(height) + " в " +
-           shortName(codec) + ": нужно около " + gigabytes(needed) + ", доступно " + gigabytes(available) +
+           std::string(codec.row().name) + ": нужно около " + gigabytes(needed) + ", доступно " + gigabytes(available) +
            ". Выберите размер кадра меньше.";
 }
 
@@ -273,9 +244,9 @@ std::int64_t TelemetryExportSettings::hevcAverageBitRate(std::int64_t width, std
     return std::max<std::int64_t>(rate, 900'000);
 }
 
-MovieWriterSettings TelemetryExportSettings::writerSettings(std::filesystem::path url) const {
+MovieWriterSettings TelemetryExportSettings::writerSettings(std::filesystem::path file) const {
     MovieWriterSettings settings;
-    settings.url = std::move(url);
+    settings.file = std::move(file);
     settings.codec = codec;
     settings.width = width;
     settings.height = height;
@@ -291,12 +262,13 @@ MovieWriterSettings TelemetryExportSettings::writerSettings(std::filesystem::pat
     return settings;
 }
 
-std::string TelemetryExportSettings::outputFileName(const std::filesystem::path& source) {
-    return source.stem().string() + "-telemetry.mov";
+std::string TelemetryExportSettings::outputFileName(const std::filesystem::path& source, TelemetryVideoCodec codec) {
+    return source.stem().string() + "-telemetry." + std::string(codec.row().container);
 }
 
-std::filesystem::path TelemetryExportSettings::defaultOutputPath(const std::filesystem::path& source) {
-    return source.parent_path() / outputFileName(source);
+std::filesystem::path TelemetryExportSettings::defaultOutputPath(const std::filesystem::path& source,
+                                                                 TelemetryVideoCodec codec) {
+    return source.parent_path() / outputFileName(source, codec);
 }
 
 }  // namespace pacemark

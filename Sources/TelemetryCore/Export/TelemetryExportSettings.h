@@ -67,10 +67,13 @@ struct TelemetryExportSettings {
 
     bool operator==(const TelemetryExportSettings&) const = default;
 
-    // Smallest and largest picture side `codec` is written at. HEVC needs one
-    // whole 64-pixel coding block (the encoder refuses anything smaller).
+    // Smallest and largest picture side `codec` is written at (its row of the
+    // codec table).
     static std::int64_t minimumSidePixels(TelemetryVideoCodec codec);
     static std::int64_t maximumSidePixels(TelemetryVideoCodec codec);
+    // Whether `codec`'s writer opens a picture of this size (its row's rule:
+    // ProRes refuses the largest pictures, see below).
+    static bool acceptsSize(TelemetryVideoCodec codec, std::int64_t width, std::int64_t height);
 
     // ProRes limits, read from the system's encoder (prores_ks in FFmpeg 5.1)
     // and our writers, so that a size is refused before anything is drawn:
@@ -97,9 +100,9 @@ struct TelemetryExportSettings {
 
     // Russian text saying what is wrong with the size, none when it is valid.
     std::optional<std::string> sizeError() const;
-    // Bytes an export of these settings holds at its peak: for HEVC the two
-    // encoders (colour and alpha) dominate and grow with the picture area;
-    // for ProRes the writer's pictures and the coded frames.
+    // Bytes an export of these settings holds at its peak, from the codec's
+    // row: for HEVC the two encoders (colour and alpha) dominate and grow with
+    // the picture area; for ProRes the writer's pictures and the coded frames.
     std::int64_t estimatedMemoryBytes() const;
     // Address space the same export reserves, which is what RLIMIT_AS bounds.
     std::int64_t estimatedAddressSpaceBytes() const;
@@ -166,16 +169,18 @@ struct TelemetryExportSettings {
     // unvalidated 0 still gives a playable movie.
     std::int64_t timingFramesPerSecond() const;
 
-    // What a writer of these settings is opened with, writing to `url`. The
+    // What a writer of these settings is opened with, writing to `file`. The
     // only place writer settings are made.
-    MovieWriterSettings writerSettings(std::filesystem::path url) const;
+    MovieWriterSettings writerSettings(std::filesystem::path file) const;
     // HEVC mean bit rate: 2.5 Mbit/s at 1920x1080 scaled by pixel count, at least 900 kbit/s.
     static std::int64_t hevcAverageBitRate(std::int64_t width, std::int64_t height);
 
-    // "<source name without extension>-telemetry.mov" ("ride.fit" gives "ride-telemetry.mov").
-    static std::string outputFileName(const std::filesystem::path& source);
+    // "<source name without extension>-telemetry.<the codec's container>"
+    // ("ride.fit" gives "ride-telemetry.mov").
+    static std::string outputFileName(const std::filesystem::path& source, TelemetryVideoCodec codec = defaultCodec);
     // That name in the source's folder: where an export goes unless the user picks a file.
-    static std::filesystem::path defaultOutputPath(const std::filesystem::path& source);
+    static std::filesystem::path defaultOutputPath(const std::filesystem::path& source,
+                                                   TelemetryVideoCodec codec = defaultCodec);
 };
 
 }  // namespace pacemark

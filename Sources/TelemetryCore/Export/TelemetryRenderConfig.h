@@ -13,23 +13,23 @@ namespace pacemark {
 // export settings (size, rate, codec, and their rules), where the movie goes,
 // the segment and the layout.
 struct TelemetryRenderConfig : TelemetryExportSettings {
-    std::filesystem::path outputURL;
+    std::filesystem::path outputFile;
     double startOffsetSeconds;  // >= 0, never NaN
     std::optional<double> durationSeconds;  // absent: to the end of the activity
     PacemarkLayout layout;
 
-    TelemetryRenderConfig(std::filesystem::path outputURL, const TelemetryExportSettings& settings,
+    TelemetryRenderConfig(std::filesystem::path outputFile, const TelemetryExportSettings& settings,
                           double startOffsetSeconds, std::optional<double> durationSeconds, PacemarkLayout layout)
-        : TelemetryRenderConfig(std::move(outputURL), settings.width, settings.height, settings.framesPerSecond,
+        : TelemetryRenderConfig(std::move(outputFile), settings.width, settings.height, settings.framesPerSecond,
                                 settings.codec, startOffsetSeconds, durationSeconds, std::move(layout)) {
         motion = settings.motion;
     }
     // Stores the values unchanged except a negative or NaN start offset, which becomes 0.
-    TelemetryRenderConfig(std::filesystem::path outputURL, std::int64_t width, std::int64_t height,
+    TelemetryRenderConfig(std::filesystem::path outputFile, std::int64_t width, std::int64_t height,
                           std::int64_t framesPerSecond, TelemetryVideoCodec codec, double startOffsetSeconds,
                           std::optional<double> durationSeconds, PacemarkLayout layout)
         : TelemetryExportSettings{width, height, framesPerSecond, codec},
-          outputURL(std::move(outputURL)),
+          outputFile(std::move(outputFile)),
           startOffsetSeconds(startOffsetSeconds >= 0 ? startOffsetSeconds : 0.0),
           durationSeconds(durationSeconds),
           layout(std::move(layout)) {}

@@ -87,8 +87,8 @@ TelemetryVideoFramePlan TelemetryVideoExporter::framePlan(const TelemetryActivit
     return plan;
 }
 
-fs::path TelemetryVideoExporter::temporaryURL(const fs::path& outputURL) {
-    return ExportTemporaryFile::nameFor(outputURL);
+fs::path TelemetryVideoExporter::temporaryPath(const fs::path& outputFile) {
+    return ExportTemporaryFile::nameFor(outputFile);
 }
 
 void TelemetryVideoExporter::exportMovie(const TelemetryActivity& activity, const TelemetryRenderConfig& config,
@@ -102,14 +102,14 @@ void TelemetryVideoExporter::exportMovie(std::shared_ptr<const TelemetryActivity
                                          const std::function<void(double)>& progress,
                                          std::stop_token stopToken) const {
     if (!activity) throw PacemarkError("Нет данных телеметрии для экспорта.");
-    const fs::path& outputURL = config.outputURL;
-    if (outputURL.filename().empty()) throw PacemarkError("Не указан файл для видео.");
+    const fs::path& outputFile = config.outputFile;
+    if (outputFile.filename().empty()) throw PacemarkError("Не указан файл для видео.");
     // Checked again here, before any work, whoever the caller: the movie
     // never replaces the ride it shows, a device or a folder, and a movie
     // the writers cannot index is not started.
     std::vector<fs::path> inputs;
     if (activity->sourceURL) inputs.push_back(*activity->sourceURL);
-    if (const auto refusal = ExportDestination::error(outputURL, inputs)) throw PacemarkError(*refusal);
+    if (const auto refusal = ExportDestination::error(outputFile, inputs)) throw PacemarkError(*refusal);
     const TelemetryVideoFramePlan plan = framePlan(*activity, config);
     if (const auto refusal = config.movieLengthError(plan.frameCount, config.durationSeconds.has_value())) {
         throw PacemarkError(*refusal);
@@ -117,7 +117,7 @@ void TelemetryVideoExporter::exportMovie(std::shared_ptr<const TelemetryActivity
 
     // Setup: the folder, a fresh temporary name, the renderer and the writer.
     std::error_code error;
-    const fs::path folder = outputURL.parent_path();
+    const fs::path folder = outputFile.parent_path();
     if (!folder.empty()) {
         fs::create_directories(folder, error);
         if (error) throw exportFileError("создать папку", folder, error);
@@ -125,7 +125,7 @@ void TelemetryVideoExporter::exportMovie(std::shared_ptr<const TelemetryActivity
     // Leftovers of exports that died (killed, a power cut) go first; the
     // new temporary is locked for as long as this export runs.
     ExportTemporaryFile::removeStale(folder);
-    ExportTemporaryFile temporaryFile(outputURL);
+    ExportTemporaryFile temporaryFile(outputFile);
     const fs::path& temporary = temporaryFile.path();
 
     const std::unique_ptr<const ExportFrameRenderer> renderer =
@@ -166,8 +166,8 @@ void TelemetryVideoExporter::exportMovie(std::shared_ptr<const TelemetryActivity
         writer->finish();
         // rename() replaces an existing destination atomically, so the old
         // movie stays intact until the new one is complete and in place.
-        temporaryFile.moveInto(outputURL, error);
-        if (error) throw exportFileError("сохранить видео", outputURL, error);
+        temporaryFile.moveInto(outputFile, error);
+        if (error) throw exportFileError("сохранить видео", outputFile, error);
     } catch (...) {
         writer->cancel();
         std::error_code ignored;

@@ -61,7 +61,7 @@ public:
     TelemetryVideoExporter(std::shared_ptr<const MovieWriterFactory> writers, ExportFrameRendererMaker renderers,
                            Options options);
 
-    // Writes the movie of `config` and returns once it is at config.outputURL.
+    // Writes the movie of `config` and returns once it is at config.outputFile.
     // `progress` receives fractions in (0, 1], the last exactly 1, on the
     // calling thread. A stop request is noticed before every frame and while
     // waiting for the writer, and ends the export with
@@ -81,7 +81,7 @@ public:
     static TelemetryVideoFramePlan framePlan(const TelemetryActivity& activity, const TelemetryRenderConfig& config);
     // "<base>.<UUID>.tmp.<ext>" in the output's folder; ext "mov" when the output has none
     // (ExportTemporaryFile owns the name and the lock that marks a running export).
-    static std::filesystem::path temporaryURL(const std::filesystem::path& outputURL);
+    static std::filesystem::path temporaryPath(const std::filesystem::path& outputFile);
 
 private:
     std::shared_ptr<const MovieWriterFactory> writers_;

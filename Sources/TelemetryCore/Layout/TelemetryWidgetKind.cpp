@@ -1,6 +1,7 @@
 #include "TelemetryWidgetKind.h"
 
 #include <cmath>
+#include <utility>
 
 #include "Telemetry/TelemetryActivity.h"
 #include "Telemetry/TelemetryFormatters.h"
@@ -8,43 +9,48 @@
 namespace pacemark {
 namespace {
 
+using Kind = TelemetryWidgetKind;
+
+// One row per kind, carrying its kind so that the order is checked below.
+// The last column says whether the cinematic style draws the kind's gauge arc.
 struct KindInfo {
+    Kind::Value kind;
     std::string_view rawValue;
     std::string_view title;
     std::string_view shortTitle;
     std::string_view unit;
     TelemetryWidgetFrame defaultFrame;
+    bool cinematicArc;
 };
 
-constexpr std::array<KindInfo, 11> kKinds = {{
-    {"speed", "Скорость", "СКОР", "КМ/Ч", {0.04, 0.70, 0.15, 0.15}},
-    {"power", "Мощность", "МОЩ", "Вт", {0.21, 0.70, 0.12, 0.11}},
-    {"heartRate", "Пульс", "ПУЛЬС", "УД/МИН", {0.35, 0.70, 0.14, 0.11}},
-    {"cadence", "Каденс", "КАД", "ОБ/МИН", {0.51, 0.70, 0.12, 0.11}},
-    {"distance", "Дистанция", "ДИСТ", "КМ", {0.21, 0.83, 0.14, 0.10}},
-    {"elapsedTime", "Время", "ВРЕМЯ", "", {0.37, 0.83, 0.14, 0.10}},
-    {"altitude", "Высота", "ВЫС", "М", {0.53, 0.83, 0.12, 0.10}},
-    {"gradient", "Уклон", "УКЛОН", "%", {0.67, 0.83, 0.12, 0.10}},
-    {"gpsCoordinates", "GPS координаты", "GPS", "", {0.67, 0.83, 0.24, 0.12}},
-    {"route", "Трек", "ТРЕК", "", {0.04, 0.84, 0.15, 0.10}},
-    {"progress", "Прогресс", "ПРОГР", "", {0.04, 0.955, 0.30, 0.02}},
+constexpr std::array<KindInfo, Kind::caseCount> kKinds = {{
+    {Kind::speed, "speed", "Скорость", "СКОР", "КМ/Ч", {0.04, 0.70, 0.15, 0.15}, true},
+    {Kind::power, "power", "Мощность", "МОЩ", "Вт", {0.21, 0.70, 0.12, 0.11}, true},
+    {Kind::heartRate, "heartRate", "Пульс", "ПУЛЬС", "УД/МИН", {0.35, 0.70, 0.14, 0.11}, true},
+    {Kind::cadence, "cadence", "Каденс", "КАД", "ОБ/МИН", {0.51, 0.70, 0.12, 0.11}, true},
+    {Kind::distance, "distance", "Дистанция", "ДИСТ", "КМ", {0.21, 0.83, 0.14, 0.10}, false},
+    {Kind::elapsedTime, "elapsedTime", "Время", "ВРЕМЯ", "", {0.37, 0.83, 0.14, 0.10}, false},
+    {Kind::altitude, "altitude", "Высота", "ВЫС", "М", {0.53, 0.83, 0.12, 0.10}, false},
+    {Kind::gradient, "gradient", "Уклон", "УКЛОН", "%", {0.67, 0.83, 0.12, 0.10}, false},
+    {Kind::gpsCoordinates, "gpsCoordinates", "GPS координаты", "GPS", "", {0.67, 0.83, 0.24, 0.12}, false},
+    {Kind::route, "route", "Трек", "ТРЕК", "", {0.04, 0.84, 0.15, 0.10}, false},
+    {Kind::progress, "progress", "Прогресс", "ПРОГР", "", {0.04, 0.955, 0.30, 0.02}, false},
 }};
 
-struct StyleInfo {
-    std::string_view rawValue;
-    std::string_view title;
-};
+// Row k describes kind k. A missing row leaves an empty one at the end (the
+// first kind again, no name), so a kind without its row does not compile.
+constexpr bool rowsInKindOrder() {
+    for (std::size_t k = 0; k < kKinds.size(); ++k) {
+        if (static_cast<std::size_t>(kKinds[k].kind) != k || kKinds[k].rawValue.empty()) return false;
+    }
+    return true;
+}
+static_assert(rowsInKindOrder(), "one row per widget kind, in the order of the kind's values");
 
-constexpr std::array<StyleInfo, 8> kStyles = {{
-    {"clean", "Чистый"},
-    {"glass", "Стекло"},
-    {"broadcast", "Эфир"},
-    {"pill", "Плашка"},
-    {"sticker", "Стикер"},
-    {"outline", "Контур"},
-    {"dial", "Шкала"},
-    {"cinematic", "Кино HUD"},
-}};
+template <std::size_t... k>
+constexpr std::array<Kind, sizeof...(k)> kindsInOrder(std::index_sequence<k...>) {
+    return {Kind(static_cast<Kind::Value>(k))...};
+}
 
 bool isUsable(const std::optional<double>& value) { return value && std::isfinite(*value); }
 
@@ -65,9 +71,8 @@ double clampFraction(double raw) {
 
 }  // namespace
 
-const std::array<TelemetryWidgetKind, 11>& TelemetryWidgetKind::allCases() {
-    static const std::array<TelemetryWidgetKind, 11> cases = {
-        speed, power, heartRate, cadence, distance, elapsedTime, altitude, gradient, gpsCoordinates, route, progress};
+const std::array<TelemetryWidgetKind, TelemetryWidgetKind::caseCount>& TelemetryWidgetKind::allCases() {
+    static constexpr auto cases = kindsInOrder(std::make_index_sequence<caseCount>());
     return cases;
 }
 
@@ -83,6 +88,7 @@ std::string_view TelemetryWidgetKind::title() const { return kKinds[value_].titl
 std::string_view TelemetryWidgetKind::shortTitle() const { return kKinds[value_].shortTitle; }
 std::string_view TelemetryWidgetKind::unit() const { return kKinds[value_].unit; }
 TelemetryWidgetFrame TelemetryWidgetKind::defaultFrame() const { return kKinds[value_].defaultFrame; }
+bool TelemetryWidgetKind::drawsCinematicArc() const { return kKinds[value_].cinematicArc; }
 
 std::string TelemetryWidgetKind::formattedValue(const TelemetrySample& sample, const TelemetryActivity& activity) const {
     switch (value_) {
@@ -146,21 +152,5 @@ CoordinateLines TelemetryWidgetKind::coordinateLines(const TelemetrySample& samp
     return {"LAT " + TelemetryFormatters::fixed(*sample.latitude, 6),
             "LON " + TelemetryFormatters::fixed(*sample.longitude, 6)};
 }
-
-const std::array<TelemetryWidgetPanelStyle, 8>& TelemetryWidgetPanelStyle::allCases() {
-    static const std::array<TelemetryWidgetPanelStyle, 8> cases = {clean,   glass,   broadcast, pill,
-                                                                   sticker, outline, dial,      cinematic};
-    return cases;
-}
-
-std::optional<TelemetryWidgetPanelStyle> TelemetryWidgetPanelStyle::fromRawValue(std::string_view raw) {
-    for (auto style : allCases()) {
-        if (style.rawValue() == raw) return style;
-    }
-    return std::nullopt;
-}
-
-std::string_view TelemetryWidgetPanelStyle::rawValue() const { return kStyles[value_].rawValue; }
-std::string_view TelemetryWidgetPanelStyle::title() const { return kStyles[value_].title; }
 
 }  // namespace pacemark

@@ -1,12 +1,14 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
 
 #include "TelemetryWidgetFrame.h"
+#include "TelemetryWidgetPanelStyle.h"
 
 namespace pacemark {
 
@@ -37,11 +39,15 @@ public:
         route,
         progress,
     };
+    // One more than the last case: a new kind goes last and moves this with it.
+    // The table of kinds in the .cpp has exactly this many rows, in this order
+    // (checked when it compiles).
+    static constexpr std::size_t caseCount = std::size_t{progress} + 1;
 
     constexpr TelemetryWidgetKind(Value value) : value_(value) {}
     constexpr operator Value() const { return value_; }
 
-    static const std::array<TelemetryWidgetKind, 11>& allCases();
+    static const std::array<TelemetryWidgetKind, caseCount>& allCases();
     // Accepts exactly the case names ("speed", not "Speed").
     static std::optional<TelemetryWidgetKind> fromRawValue(std::string_view raw);
 
@@ -51,31 +57,15 @@ public:
     std::string_view shortTitle() const;
     std::string_view unit() const;
     TelemetryWidgetFrame defaultFrame() const;
+    // Whether the cinematic style draws a gauge arc beside the value (the
+    // kinds whose gauge reads as a dial: speed, power, heart rate, cadence).
+    bool drawsCinematicArc() const;
 
     // The value text drawn by every renderer ("36.0", "250", "01:05", "--").
     std::string formattedValue(const TelemetrySample& sample, const TelemetryActivity& activity) const;
     // Gauge fill in 0...1.
     double gaugeProgress(const TelemetrySample& sample, const TelemetryActivity& activity) const;
     CoordinateLines coordinateLines(const TelemetrySample& sample) const;
-
-private:
-    Value value_;
-};
-
-// How a widget's panel looks.
-class TelemetryWidgetPanelStyle {
-public:
-    enum Value : std::uint8_t { clean, glass, broadcast, pill, sticker, outline, dial, cinematic };
-
-    constexpr TelemetryWidgetPanelStyle(Value value) : value_(value) {}
-    constexpr operator Value() const { return value_; }
-
-    static const std::array<TelemetryWidgetPanelStyle, 8>& allCases();
-    static std::optional<TelemetryWidgetPanelStyle> fromRawValue(std::string_view raw);
-
-    std::string_view rawValue() const;
-    std::string_view id() const { return rawValue(); }
-    std::string_view title() const;
 
 private:
     Value value_;

@@ -69,8 +69,7 @@ void LayoutStepBuilder::addCinematicMetric(const PacemarkWidget& widget, const D
     const double mw = std::max(w * 0.08, 10.0);
     const double vs = std::max(std::min(w * 0.31, h * 0.42), sizes.valueMinimum);
     const double us = std::max(std::min(w * 0.07, h * 0.14), sizes.unitMinimum);
-    const bool hasArc = widget.kind == Kind::speed || widget.kind == Kind::power || widget.kind == Kind::heartRate ||
-                        widget.kind == Kind::cadence;
+    const bool hasArc = widget.kind.drawsCinematicArc();
     const double arcRoom = hasArc ? w * 0.24 : 0.0;
     const double tw = std::max(i.width - arcRoom, 20.0);
 

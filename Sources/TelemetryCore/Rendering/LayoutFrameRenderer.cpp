@@ -79,10 +79,7 @@ LayoutFrameRenderer::LayoutFrameRenderer(std::shared_ptr<const TelemetryActivity
     impl_->height = height;
     impl_->surfaces = std::move(surfaces);
     impl_->motion = motion;
-    impl_->drawsCinematicBackdrop =
-        std::any_of(impl_->layout.widgets.begin(), impl_->layout.widgets.end(), [](const PacemarkWidget& widget) {
-            return widget.isVisible && widget.panelStyle == TelemetryWidgetPanelStyle::cinematic;
-        });
+    impl_->drawsCinematicBackdrop = layoutDrawsCinematicBackdrop(impl_->layout);
     impl_->canvas = LayoutCanvas::fit(impl_->layout.aspect, width, height);
     const LayoutCanvas& canvas = impl_->canvas;
     impl_->routeProjections = buildRouteProjections(*impl_->activity, impl_->layout,

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "DrawingGeometry.h"
@@ -84,8 +85,17 @@ public:
     // shape, unrounded. On a picture of another shape, canvas().widgetRect().
     static DrawingRect rect(const PacemarkWidget& widget, std::int64_t width, std::int64_t height);
 
-    // The route projections of the visible route widgets, keyed by widget id,
-    // fitted into each widget's rectangle inset by its style's margin for `target`.
+    // Whether `layout` gets the cinematic backdrop: at least one visible widget
+    // has the cinematic style. The movie and the editor's preview both ask this.
+    static bool layoutDrawsCinematicBackdrop(const PacemarkLayout& layout);
+
+    // The route of a route widget (visible or not), fitted into the widget's
+    // frame in `area` inset by its style's margin for `target`; none when the
+    // activity has no route to draw or the widget is of another kind.
+    static std::optional<LayoutRouteProjection> routeProjection(const TelemetryActivity& activity,
+                                                                const PacemarkWidget& widget, DrawingRect area,
+                                                                DrawingTarget target = DrawingTarget::movie);
+    // The route projections of the visible route widgets, keyed by widget id.
     static std::map<UUID, LayoutRouteProjection> buildRouteProjections(
         const TelemetryActivity& activity, const PacemarkLayout& layout, std::int64_t width, std::int64_t height,
         DrawingTarget target = DrawingTarget::movie);

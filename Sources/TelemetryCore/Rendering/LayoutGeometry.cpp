@@ -11,6 +11,21 @@ DrawingRect LayoutFrameRenderer::rect(const PacemarkWidget& widget, std::int64_t
     return LayoutCanvas::frameIn(widget, {0, 0, static_cast<double>(width), static_cast<double>(height)});
 }
 
+bool LayoutFrameRenderer::layoutDrawsCinematicBackdrop(const PacemarkLayout& layout) {
+    return std::any_of(layout.widgets.begin(), layout.widgets.end(), [](const PacemarkWidget& widget) {
+        return widget.isVisible && widget.panelStyle == TelemetryWidgetPanelStyle::cinematic;
+    });
+}
+
+std::optional<LayoutRouteProjection> LayoutFrameRenderer::routeProjection(const TelemetryActivity& activity,
+                                                                          const PacemarkWidget& widget,
+                                                                          DrawingRect area, DrawingTarget target) {
+    if (widget.kind != TelemetryWidgetKind::route) return std::nullopt;
+    const DrawingRect inset =
+        panelStyleRow(widget.panelStyle, target).routeInset.apply(LayoutCanvas::frameIn(widget, area));
+    return LayoutRouteProjection::make(activity.trackPoints, inset);
+}
+
 std::map<UUID, LayoutRouteProjection> LayoutFrameRenderer::buildRouteProjections(const TelemetryActivity& activity,
                                                                                  const PacemarkLayout& layout,
                                                                                  std::int64_t width,
@@ -26,13 +41,11 @@ std::map<UUID, LayoutRouteProjection> LayoutFrameRenderer::buildRouteProjections
                                                                                  DrawingTarget target) {
     std::map<UUID, LayoutRouteProjection> projections;
     for (const PacemarkWidget& widget : layout.widgets) {
-        if (!widget.isVisible || widget.kind != TelemetryWidgetKind::route) continue;
-        const DrawingRect r = LayoutCanvas::frameIn(widget, area);
-        const DrawingRect inset = panelStyleRow(widget.panelStyle, target).routeInset.apply(r);
-        auto projection = LayoutRouteProjection::make(activity.trackPoints, inset);
-        if (projection) {
+        if (!widget.isVisible) continue;
+        // A later widget with the same id replaces an earlier one's route.
+        if (auto projection = routeProjection(activity, widget, area, target)) {
             projections.insert_or_assign(widget.id, std::move(*projection));
-        } else {
+        } else if (widget.kind == TelemetryWidgetKind::route) {
             projections.erase(widget.id);
         }
     }

@@ -25,7 +25,7 @@ constexpr PanelInset inCard{0, 16, 0, 14};
 // clang-format off
 // Alphas of the black fill, the border (accent or white) and the black shadow; the shadow's blur
 // and upward shift in pixels.
-constexpr std::array<PanelStyleRow, 8> kRows{{
+constexpr std::array<PanelStyleRow, Style::caseCount> kRows{{
 //   style             metric             card   corner                fill  accent border width shadow blur up  bar          route
     {Style::clean,     Metric::standard,  false, square,               0,    false, 0,     0,    0,     0,   0,  Bar::bottom, inCard},
     {Style::glass,     Metric::standard,  true,  height(0.14, 8, 18),  0.58, false, 0.16,  1,    0.24,  20,  10, Bar::none,   inCard},
@@ -39,7 +39,7 @@ constexpr std::array<PanelStyleRow, 8> kRows{{
 
 // The preview's rows: fixed radii; a negative shift drops the shadow downwards.
 constexpr PanelInset inPreviewCard{0, 12, 0, 12};
-constexpr std::array<PanelStyleRow, 8> kPreviewRows{{
+constexpr std::array<PanelStyleRow, Style::caseCount> kPreviewRows{{
 //   style             metric             card   corner      fill  accent border width shadow blur up   bar          route
     {Style::clean,     Metric::standard,  false, square,     0,    false, 0,     0,    0,     0,   0,   Bar::bottom, inPreviewCard},
     {Style::glass,     Metric::standard,  true,  fixed(12),  0.58, false, 0.16,  1,    0.24,  18,  -10, Bar::none,   inPreviewCard},
@@ -52,9 +52,11 @@ constexpr std::array<PanelStyleRow, 8> kPreviewRows{{
 }};
 // clang-format on
 
-constexpr bool rowsInStyleOrder(const std::array<PanelStyleRow, 8>& rows) {
+// Row k is style k: a row out of order fails here, and a missing row does
+// not compile at all (a row has no default style).
+constexpr bool rowsInStyleOrder(const std::array<PanelStyleRow, Style::caseCount>& rows) {
     for (std::size_t k = 0; k < rows.size(); ++k) {
-        if (static_cast<std::size_t>(TelemetryWidgetPanelStyle::Value(rows[k].style)) != k) return false;
+        if (static_cast<std::size_t>(Style::Value(rows[k].style)) != k) return false;
     }
     return true;
 }
@@ -93,8 +95,8 @@ DrawingRect PanelInset::apply(const DrawingRect& r) const {
 
 const PanelStyleRow& panelStyleRow(TelemetryWidgetPanelStyle style, DrawingTarget target) {
     const auto& rows = target == DrawingTarget::preview ? kPreviewRows : kRows;
-    const auto index = static_cast<std::size_t>(TelemetryWidgetPanelStyle::Value(style));
-    return index < rows.size() ? rows[index] : rows.front();
+    // Every value has its row (checked above), so the value is the index.
+    return rows[static_cast<std::size_t>(TelemetryWidgetPanelStyle::Value(style))];
 }
 
 }  // namespace pacemark

@@ -23,7 +23,9 @@ struct TelemetryTrackPoint {
 };
 
 // A normalized, time-ordered series of samples with its thinned route and
-// summary. Built once through the constructor and never modified afterwards.
+// summary, as the constructor builds them from raw samples. The members are
+// plain data: the application and the exporter share an activity as
+// `shared_ptr<const TelemetryActivity>`, and only tests assemble one by hand.
 class TelemetryActivity {
 public:
     static constexpr std::size_t routeMaxPoints = 2000;
@@ -48,8 +50,8 @@ public:
 
     double durationSeconds() const { return summary.durationSeconds; }
 
-    // The sample in force at `elapsedSeconds`: the last one at or before it,
-    // the first one for earlier times. No interpolation.
+    // The sample in force at `at` seconds of the activity: the last one at or
+    // before it, the first one for earlier times. No interpolation.
     TelemetrySample sample(double at) const;
     // Index of that sample (0 for an empty activity). Frames that share an
     // index show the same values.

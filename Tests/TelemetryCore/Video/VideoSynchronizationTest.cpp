@@ -47,7 +47,7 @@ TEST(VideoSynchronizationTest, StillFrameTimeComesFromTheBodyOfTheClip) {
     EXPECT_EQ(stillFrameTimeSeconds(std::numeric_limits<double>::infinity()), 0);
 }
 
-TEST(VideoSynchronizationTest, CreationDatesAndLocationsParseToTheirValueOrNothing) {
+TEST(VideoSynchronizationTest, CreationDatesParseToTheirInstantOrNothing) {
     const auto expected = utc("2023-05-01T10:00:00.250Z");
     EXPECT_EQ(parseVideoCreationDate("2023-05-01T12:00:00.250+02:00"), expected);
     EXPECT_EQ(parseVideoCreationDate("  \"2023-05-01T10:00:00.250Z\"\n"), expected);
@@ -70,8 +70,9 @@ TEST(VideoSynchronizationTest, CreationDatesAndLocationsParseToTheirValueOrNothi
                              "2023:05:01 10:00:00 extra"}) {
         EXPECT_EQ(parseVideoCreationDate(text), std::nullopt) << text;
     }
+}
 
-    // ISO 6709 locations and their limits.
+TEST(VideoSynchronizationTest, ISO6709LocationsParseToTheirPositionOrNothing) {
     EXPECT_EQ(parseISO6709Location("+48.8577+002.2950+035.000/"), (VideoLocation{48.8577, 2.295}));
     EXPECT_EQ(parseISO6709Location(" -33.8688+151.2093/\n"), (VideoLocation{-33.8688, 151.2093}));
     EXPECT_EQ(parseISO6709Location("+90+180"), (VideoLocation{90, 180}));

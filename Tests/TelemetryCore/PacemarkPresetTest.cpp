@@ -1,0 +1,52 @@
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+
+#include "Layout/PacemarkPreset.h"
+#include "Layout/PacemarkWidget.h"
+
+using namespace pacemark;
+
+namespace {
+
+using Kind = TelemetryWidgetKind;
+using Style = TelemetryWidgetPanelStyle;
+
+}  // namespace
+
+// What every preset promises its users, whatever its table says: widgets that
+// fit the picture as they are (clamping changes nothing), all visible, no
+// kind twice, captions only where the cinematic style needs its
+// short upper-case labels, and fresh widget ids each time it is applied.
+TEST(PacemarkPresetTest, EveryPresetIsAUsableLayout) {
+    for (const PacemarkPreset preset : PacemarkPreset::allCases()) {
+        SCOPED_TRACE(std::string(preset.rawValue()));
+        EXPECT_EQ(PacemarkPreset::fromRawValueOrCaseName(preset.rawValue()), preset);
+        EXPECT_EQ(PacemarkPreset::fromRawValueOrCaseName(preset.caseName()), preset);
+        const auto layout = PacemarkLayout::preset(preset);
+        std::set<Kind::Value> kinds;
+        for (const PacemarkWidget& w : layout.widgets) {
+            EXPECT_EQ(w.frame.clamped(), w.frame);
+            EXPECT_TRUE(w.isVisible);
+            EXPECT_TRUE(kinds.insert(w.kind).second) << w.kind.rawValue();
+            const bool captioned = w.panelStyle == Style::cinematic && w.kind != Kind::progress;
+            EXPECT_EQ(!w.titleOverride.empty(), captioned) << w.kind.rawValue();
+        }
+        const auto again = PacemarkLayout::preset(preset);
+        std::set<UUID> ids;
+        for (std::size_t i = 0; i < layout.widgets.size(); ++i) {
+            auto copy = again.widgets[i];
+            copy.id = layout.widgets[i].id;
+            EXPECT_EQ(copy, layout.widgets[i]);
+            ids.insert({layout.widgets[i].id, again.widgets[i].id});
+        }
+        EXPECT_EQ(ids.size(), 2 * layout.widgets.size());
+    }
+    EXPECT_FALSE(PacemarkPreset::fromRawValue("minimal"));  // the case name is not a raw value
+
+    // A caption stored in the override survives a change of kind.
+    auto cinematic = PacemarkLayout::preset(PacemarkPreset::cinematicHud);
+    cinematic.widgets[0].kind = Kind::power;
+    EXPECT_EQ(cinematic.widgets[0].displayTitle(), "СКОР");
+}
