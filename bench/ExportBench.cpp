@@ -432,8 +432,9 @@ void BM_ExportMotion(benchmark::State& state) {
         settings.motion.updatesPerSecond = state.range(1);
     }
     const fs::path url = scratchMovie("motion.mov");
-    const auto writers =
-        std::make_shared<const FFmpegMovieWriterFactory>(std::make_shared<X265MovieWriterFactory>(), options);
+    const auto writers = std::make_shared<const CodecMovieWriterFactory>(CodecMovieWriterFactory{
+        {TelemetryVideoCodec::hevcWithAlpha, std::make_shared<const X265MovieWriterFactory>()},
+        {TelemetryVideoCodec::proRes4444, std::make_shared<const FFmpegMovieWriterFactory>(options)}});
     const TelemetryVideoExporter exporter(writers, surfaces());
     const TelemetryRenderConfig config(url, settings, 0, double(state.range(2)),
                                        PacemarkLayout::preset(PacemarkPreset::compactRace));
