@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The editor's drag step needs the window library (the widget previews) and Qt.
 if(TARGET PacemarkWindow)
   target_link_libraries(EditorDragBench PRIVATE PacemarkWindow PacemarkCairo)

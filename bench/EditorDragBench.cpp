@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One drag step of the editor: the layout changes (a widget moved), so the
 // overlay is drawn anew for a 1000 × 563 canvas. "OutputFrame" is the former
 // way (the whole frame at the output size, then scaled down to the canvas);

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The export benchmark drives the real renderer and the ProRes writer, and
 # decodes what it wrote (with the tests' decoder) to report picture quality.
 target_sources(ExportBench PRIVATE ${PROJECT_SOURCE_DIR}/Tests/Export/MovieDecoding.cpp)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Export speed at 1920x1080 (and 3840x2160), 30 fps, HEVC with alpha, ProRes
 // 4444 and compact ProRes, over a one-hour activity recorded at 1 Hz. Run:
 //   build/bench/ExportBench --benchmark_counters_tabular=true

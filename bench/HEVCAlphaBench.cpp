@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // HEVC with alpha (two libx265 encodes layered into one stream) against
 // ProRes 4444 at 1920x1080, 30 fps, on frames of the default layout drawn by
 // the real renderer. Run:

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The long-export check drives the real exporter and renderer and decodes
 # with node-av (installed into the build tree by the HEVCAlphaDecoderSetup
 # test), the system FFmpeg and libde265's dec265.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Checks every frame of a long HEVC-with-alpha export, which is too big to
 // decode to disk (ten minutes of 1080p are 93 GB of raw frames), by streaming:
 //  - FFmpeg 8 (node-av) decodes both layers frame by frame through a pipe;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Milliseconds per unique overlay frame for every preset at 1080p and 2160p,
 // each compared with a plain memcpy of one frame of the same size measured in
 // the same run (counter "xMemcpy"). Frames step through distinct samples, so

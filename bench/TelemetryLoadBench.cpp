@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Loading a long ride: FIT decoding and building the activity, against a
 // plain pass over the same bytes measured in the same run.
 //

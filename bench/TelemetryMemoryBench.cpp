@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Memory of a loaded ride, per track point: the peak of heap memory while
 // TelemetryFileLoader::load runs (the read buffers, decoder output, activity
 // building) and what the finished activity keeps, for a 24-hour ride at one

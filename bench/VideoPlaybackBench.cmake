@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Background-video playback in the real window; needs a display (xvfb-run).
 if(TARGET PacemarkWindow AND TARGET PacemarkVideoServices)
   find_package(Qt6 REQUIRED COMPONENTS Test)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Frames the window shows per second while a background video plays, on the
 // real window over the real services (as main() builds them) with the sample
 // ride loaded, under a display such as Xvfb. A frame counts once, when the

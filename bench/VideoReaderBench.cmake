@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The reader benchmark opens generated 4K clips through the FFmpeg reader.
 if(TARGET PacemarkFFmpegReader)
   target_link_libraries(${name} PRIVATE PacemarkFFmpegReader)

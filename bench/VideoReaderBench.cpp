@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Opening a background video: metadata and the still frame of a 4K clip.
 // The clips are generated once per run with the ffmpeg command (2 s, 30 fps,
 // a key frame every second as phones write them) into a temporary folder.

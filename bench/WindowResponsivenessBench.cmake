@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The window's responsiveness: the real window over the real services, as
 # main() builds them; needs a display (run it under xvfb-run).
 if(TARGET PacemarkWindow AND TARGET PacemarkVideoServices)

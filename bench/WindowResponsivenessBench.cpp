@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // How the window feels, measured on the real window over the real services
 // (the same objects main() builds), under a display such as Xvfb:
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Random bytes into the FIT decoder: it must either return samples or throw
 // FITParserError, never crash, read out of bounds or hit undefined behaviour.
 // The same bytes handed over in small pieces, as a file is streamed, must

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Random bytes into the recovering FIT decoder. Besides never crashing, it
 // must agree with the strict decoder: an undamaged result is the strict
 // result; a damaged one is exactly what the strict decoder reads from the

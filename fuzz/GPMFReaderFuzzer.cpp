@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Feeds arbitrary bytes to the camera metadata reader, as one payload and as
 // the payloads its top-level entries make. Any input must end in GPS samples
 // or a GPMFError; the clip clock built from the samples must be a clock.

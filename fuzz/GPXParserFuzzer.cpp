@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Feeds arbitrary bytes to the GPX reader. Any input must end in a list of
 // samples or a GPXParserError; the samples must keep the reader's promises.
 //

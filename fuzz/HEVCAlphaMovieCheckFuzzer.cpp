@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Random bytes into the HEVC alpha movie checker: it must return findings
 // for anything, never throw, crash, read out of bounds or hit undefined
 // behaviour. An input is a track as fuzz/make-hevc-alpha-seed.py writes it:

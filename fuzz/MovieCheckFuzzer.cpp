@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Random bytes into the movie checker, read both as a whole QuickTime movie
 // and as one coded ProRes frame: the checker must report or refuse, never
 // crash, read out of bounds or hit undefined behaviour, and a frame the

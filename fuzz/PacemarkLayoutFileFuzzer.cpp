@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Arbitrary bytes into the layout file reader: it must either return a layout
 // or throw PacemarkLayoutFileError, never crash, recurse without bound or hit
 // undefined behaviour. What it returns must keep the editor's bounds and read

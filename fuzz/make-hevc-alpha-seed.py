@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Turns the first video track of a QuickTime movie into an input of
 HEVCAlphaMovieCheckFuzzer: the sample entry box, then every sample as a
 4-byte big-endian length and its bytes.

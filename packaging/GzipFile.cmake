@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # cmake -DINPUT=FILE -DOUTPUT=FILE.gz -P GzipFile.cmake
 # Compresses for the package the way Debian expects: best compression and no
 # name or time stamp in the header, so the same input gives the same bytes.

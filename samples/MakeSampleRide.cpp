@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writes the bundled sample ride. Without an argument it replaces
 // samples/sample-ride.fit in the source tree; with one it writes there.
 //   pacemark-make-sample-ride [output.fit]

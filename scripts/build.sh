@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Configures and builds everything into build/ (or $PACEMARK_BUILD_DIR).
 # Extra arguments are passed to CMake's configure step.
 set -euo pipefail

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the fuzzers (every fuzz/*Fuzzer.cpp) with libFuzzer, AddressSanitizer
 # and UndefinedBehaviorSanitizer, and runs one of them.
 #

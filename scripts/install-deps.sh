@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the Debian 12 packages the build, the tests and the application need.
 # Only what is missing is installed; uses sudo when not running as root.
 set -euo pipefail

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The package command of the README: installs what is missing, builds, and
 # makes the Debian package build/package/pacemark_VERSION_ARCH.deb (printing
 # its path).

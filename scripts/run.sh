@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The run command of the README: installs what is missing and builds. With a
 # display it opens FILE (default: the bundled sample ride) in the window;
 # without one it shows the summary of FILE and exports the first minute of its

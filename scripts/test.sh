@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The test command of the README: installs what is missing, builds, runs
 # every test through CTest.
 set -euo pipefail

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // pacemark-cli export: the whole export path of the application without a
 // window, for one ride or many, with progress on stderr and a clean stop on
 // Ctrl-C.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // pacemark-cli: the overlay core without a window — inspect a ride, render
 // frames, export movies. Messages are Russian; errors go to stderr with a
 // non-zero exit status.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the tool does with outputs that must not be written and limits known
 // before the work: every command refuses them at once, in Russian, and
 // leaves every file as it was.

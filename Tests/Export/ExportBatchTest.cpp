@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // pacemark-cli export over several rides, as scripts and batch runners use it.
 #include <gtest/gtest.h>
 

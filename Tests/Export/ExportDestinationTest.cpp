@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The writers themselves, called without the command-line tool's checks,
 // never replace a device, a FIFO or the ride they show.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Every failure the user reads has a Russian reason, from the one table of
 // system reasons, FFmpeg's codes and the exceptions of the libraries.
 #include <gtest/gtest.h>

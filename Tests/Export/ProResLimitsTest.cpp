@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The ProRes writers' limits as the export settings state them: what the
 // settings accept, the writers write.
 #include <gtest/gtest.h>

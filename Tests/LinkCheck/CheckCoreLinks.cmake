@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Fails when the core links anything beyond what it is allowed: expat, the
 # header-only nlohmann/json and the project's warning flags; and when a
 # program linking only the core depends on cairo, Pango, FFmpeg, x265 or Qt.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Links the whole core so that its dependencies show up in the executable.
 #include <cstdio>
 

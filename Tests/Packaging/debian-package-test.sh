@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the Debian package from the build tree, checks what it holds, runs
 # Debian's validators on it (errors fail, warnings are shown), and runs the
 # programs as unpacked from it.

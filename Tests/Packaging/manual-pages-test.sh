@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The manual pages render without a single warning from man or groff, at a
 # narrow and a wide terminal.
 #   manual-pages-test.sh PAGE...

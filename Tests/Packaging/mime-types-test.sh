@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The file types of the package recognise activity files by their content, as
 # a file manager does when a name has no telling extension: the system's
 # definitions plus ours are compiled into a private database and asked through

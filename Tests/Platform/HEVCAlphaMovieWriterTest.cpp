@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The HEVC-with-alpha writer and the strict checker of what it writes: both
 // read one movie written with repeats of every kind.
 #include "Export/TelemetryExportSettings.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The encoding libraries' own log lines (English, for diagnosis) stay out of
 // the user's sight unless the diagnostic log is on, as with --verbose.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Decodes the video track of a movie with the FFmpeg inside the npm package
 // node-av (a decoder independent of the system's FFmpeg, and one that
 // understands an HEVC alpha layer). Writes every decoded frame, tightly

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Encodes pictures with the ProRes encoder of the FFmpeg inside the npm
 // package node-av (a newer FFmpeg than the system's, sharing no code with
 // ours), with the settings of our ProRes writer: profile 4444, ALPHA_BITS-bit

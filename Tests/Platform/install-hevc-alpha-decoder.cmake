@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the independent decoder used by the HEVC-with-alpha tests -- the
 # npm packages node-av and its prebuilt Linux FFmpeg binding -- into FOLDER
 # (a cache inside the build tree). Without npm, or when the registry cannot

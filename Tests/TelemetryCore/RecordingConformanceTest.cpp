@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Real FIT and GPX recordings from public projects, decoded and compared
 // sample by sample with the expectations that independent decoders agreed on.
 // The folder's README describes MANIFEST.tsv and the expectation files.

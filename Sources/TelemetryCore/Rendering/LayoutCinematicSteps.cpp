@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The cinematic style: no cards; a shared backdrop darkens the picture's
 // edges and each widget is drawn as marks, rules and arcs over it.
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The metric routines of the carded styles: standard, pill, coordinates, dial.
 #include <algorithm>
 
