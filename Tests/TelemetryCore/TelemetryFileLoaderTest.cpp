@@ -56,7 +56,7 @@ TEST(TelemetryFileLoaderTest, PicksTheDecoderByExtensionInAnyLetterCase) {
     // Lower-case names: every real recording is decoded through the loader (RecordingConformanceTest).
     writeFileText(folder / "Track.GPX", twoPointTrack);
     const TelemetryActivity activity = TelemetryFileLoader::load(folder / "Track.GPX");
-    EXPECT_EQ(activity.sourceURL, folder / "Track.GPX");
+    EXPECT_EQ(activity.sourceFile, folder / "Track.GPX");
     ASSERT_EQ(activity.samples.size(), 2u);
     // The activity is normalized (TelemetryActivityTest has the rules): elapsed from the timestamps.
     EXPECT_EQ(activity.samples[1].elapsed, 10.0);

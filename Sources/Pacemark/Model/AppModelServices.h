@@ -37,7 +37,7 @@ struct AppModelServices {
                                     std::stop_token stop)>
         recoverTelemetry;
 
-    // Writes the movie to config.outputURL, at a lower scheduling priority
+    // Writes the movie to config.outputFile, at a lower scheduling priority
     // than the window's thread where the system allows it. `progress` may be
     // called from any thread, with fractions in (0, 1]. Throws
     // TelemetryVideoExportCancelled once `stop` was requested and noticed;

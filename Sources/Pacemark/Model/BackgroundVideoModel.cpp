@@ -29,7 +29,7 @@ void BackgroundVideoModel::setVideoBackgroundName(const QString& name) {
 }
 
 void BackgroundVideoModel::setVideoFile(std::optional<std::filesystem::path> file) {
-    publish(this, videoFile_, std::move(file), &BackgroundVideoModel::videoBackgroundURLChanged);
+    publish(this, videoFile_, std::move(file), &BackgroundVideoModel::videoBackgroundFileChanged);
 }
 
 void BackgroundVideoModel::setImage(std::shared_ptr<const VideoBackgroundImage> image) {

@@ -37,7 +37,7 @@ public:
     ~BackgroundVideoModel() override;
 
     QString videoBackgroundName() const { return videoBackgroundName_; }
-    std::optional<std::filesystem::path> videoBackgroundURL() const { return videoFile_; }
+    std::optional<std::filesystem::path> videoBackgroundFile() const { return videoFile_; }
     std::shared_ptr<const VideoBackgroundImage> videoBackgroundImage() const { return image_; }
     std::shared_ptr<VideoBackgroundPlayer> videoBackgroundPlayer() const { return player_; }
     bool isVideoPreviewPlaying() const { return isPlaying_; }
@@ -78,7 +78,7 @@ public:
 
 signals:
     void videoBackgroundNameChanged();
-    void videoBackgroundURLChanged();
+    void videoBackgroundFileChanged();
     void videoBackgroundImageChanged();
     void videoBackgroundPlayerChanged();
     void isVideoPreviewPlayingChanged();

@@ -104,11 +104,11 @@ void ExportSessionModel::setExportProgress(double progress) {
     publish(this, exportProgress_, progress, &ExportSessionModel::exportProgressChanged);
 }
 
-void ExportSessionModel::setLastOutputURL(std::optional<std::filesystem::path> file) {
-    publish(this, lastOutputURL_, std::move(file), &ExportSessionModel::lastOutputURLChanged);
+void ExportSessionModel::setLastOutputFile(std::optional<std::filesystem::path> file) {
+    publish(this, lastOutputFile_, std::move(file), &ExportSessionModel::lastOutputFileChanged);
 }
 
-void ExportSessionModel::clearLastOutput() { setLastOutputURL(std::nullopt); }
+void ExportSessionModel::clearLastOutput() { setLastOutputFile(std::nullopt); }
 
 QString ExportSessionModel::defaultOutputName() const {
     if (activity_.selectedFileName() == LoadedActivityModel::noFileSelectedText) {
@@ -130,8 +130,8 @@ std::optional<std::filesystem::path> ExportSessionModel::chooseExportFile() {
 void ExportSessionModel::exportDefault() {
     const auto activity = activity_.activity();
     if (activity_.isLoading() || !activity) return;
-    if (activity->sourceURL) {
-        const auto file = TelemetryExportSettings::defaultOutputPath(*activity->sourceURL);
+    if (activity->sourceFile) {
+        const auto file = TelemetryExportSettings::defaultOutputPath(*activity->sourceFile);
         // The save dialog asks for its own path; the default one is asked here.
         std::error_code error;
         if (std::filesystem::exists(file, error) && platform_ && !platform_->confirmReplacingFile(file)) return;
@@ -156,7 +156,7 @@ void ExportSessionModel::exportMovie(const std::filesystem::path& file) {
     }
 
     const QString name = qText(file.filename().string());
-    setLastOutputURL(std::nullopt);
+    setLastOutputFile(std::nullopt);
     setIsExporting(true);
     setExportProgress(0);
     status_.setStatusText(QStringLiteral("Создаю ") + name + QStringLiteral(", отрезок ") + exportSegmentLabel() +
@@ -194,7 +194,7 @@ void ExportSessionModel::exportMovie(const std::filesystem::path& file) {
 }
 
 void ExportSessionModel::finishExport(const std::filesystem::path& file) {
-    setLastOutputURL(file);
+    setLastOutputFile(file);
     status_.setStatusText(QStringLiteral("Готово: ") + qText(file.filename().string()));
     setIsExporting(false);
 }
@@ -218,10 +218,10 @@ void ExportSessionModel::cancelExport() {
 }
 
 void ExportSessionModel::revealLastOutput() {
-    if (!platform_ || !lastOutputURL_) return;
-    if (!platform_->revealInFileManager(*lastOutputURL_)) {
+    if (!platform_ || !lastOutputFile_) return;
+    if (!platform_->revealInFileManager(*lastOutputFile_)) {
         status_.setErrorMessage(QStringLiteral("Не удалось открыть файловый менеджер. Фильм сохранён здесь:\n") +
-                                qText(lastOutputURL_->string()));
+                                qText(lastOutputFile_->string()));
     }
 }
 

@@ -61,7 +61,7 @@ public:
 
     bool isExporting() const { return isExporting_; }
     double exportProgress() const { return exportProgress_; }
-    std::optional<std::filesystem::path> lastOutputURL() const { return lastOutputURL_; }
+    std::optional<std::filesystem::path> lastOutputFile() const { return lastOutputFile_; }
     // Forgets the last movie (a new activity is on its way).
     void clearLastOutput();
 
@@ -87,12 +87,12 @@ signals:
     void exportEndSecondsChanged();
     void isExportingChanged();
     void exportProgressChanged();
-    void lastOutputURLChanged();
+    void lastOutputFileChanged();
 
 private:
     void setIsExporting(bool exporting);
     void setExportProgress(double progress);
-    void setLastOutputURL(std::optional<std::filesystem::path> file);
+    void setLastOutputFile(std::optional<std::filesystem::path> file);
 
     void finishExport(const std::filesystem::path& file);
     void cancelledExport();
@@ -109,7 +109,7 @@ private:
     qint64 exportEndSeconds_ = 0;
     bool isExporting_ = false;
     double exportProgress_ = 0;
-    std::optional<std::filesystem::path> lastOutputURL_;
+    std::optional<std::filesystem::path> lastOutputFile_;
 
     WorkerTask exportTask_{*this};
     // Held by an export worker while it writes: a new export waits until a

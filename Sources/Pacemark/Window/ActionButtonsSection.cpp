@@ -49,7 +49,7 @@ ActionButtonsSection::ActionButtonsSection(AppModel& model, QWidget* parent) : Q
     connect(open_, &QPushButton::clicked, this, &ActionButtonsSection::openTelemetryRequested);
     connect(exportMovie_, &QPushButton::clicked, this, [this] { model_.exportSession().exportDefault(); });
     connect(saveAs_, &QPushButton::clicked, this, [this] {
-        if (auto url = model_.exportSession().chooseExportFile()) model_.exportSession().exportMovie(*url);
+        if (auto file = model_.exportSession().chooseExportFile()) model_.exportSession().exportMovie(*file);
     });
     connect(stop_, &QPushButton::clicked, this, [this] { model_.exportSession().cancelExport(); });
     connect(video_, &QPushButton::clicked, this, &ActionButtonsSection::openVideoRequested);

@@ -109,7 +109,7 @@ void StatusSection::refresh() {
     progressRow_->setVisible(session.isExporting());
     progress_->setValue(static_cast<int>(std::lround(std::clamp(session.exportProgress(), 0.0, 1.0) * 1000)));
     progressText_->setText(QString::number(std::lround(session.exportProgress() * 100)) + QStringLiteral("%"));
-    reveal_->setVisible(session.lastOutputURL().has_value());
+    reveal_->setVisible(session.lastOutputFile().has_value());
     reveal_->setEnabled(!model_.loadedActivity().isLoading() && !session.isExporting());
     status_->setText(model_.status().statusText());
     videoLag_->setVisible(videoBehind_ && model_.backgroundVideo().isVideoPreviewPlaying());

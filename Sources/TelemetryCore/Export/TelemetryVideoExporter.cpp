@@ -109,7 +109,7 @@ void TelemetryVideoExporter::exportMovie(std::shared_ptr<const TelemetryActivity
     // never replaces the ride it shows, a device or a folder, and a movie
     // the writers cannot index is not started.
     std::vector<fs::path> inputs;
-    if (activity->sourceURL) inputs.push_back(*activity->sourceURL);
+    if (activity->sourceFile) inputs.push_back(*activity->sourceFile);
     if (const auto refusal = ExportDestination::error(outputFile, inputs)) throw PacemarkError(*refusal);
     const TelemetryVideoFramePlan plan = framePlan(*activity, config);
     if (const auto refusal = config.movieLengthError(plan.frameCount, config.durationSeconds.has_value())) {

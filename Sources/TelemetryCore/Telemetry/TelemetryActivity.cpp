@@ -97,7 +97,7 @@ double TelemetryActivity::haversineMeters(double lat1, double lon1, double lat2,
 }
 
 TelemetryActivity::TelemetryActivity(std::optional<std::filesystem::path> source, std::vector<TelemetrySample> raw)
-    : sourceURL(std::move(source)),
+    : sourceFile(std::move(source)),
       samples(addingGrade(normalized(std::move(raw)))),
       trackPoints(routePoints(samples, static_cast<std::int64_t>(routeMaxPoints))),
       summary(summarize(samples)) {}

@@ -39,9 +39,9 @@ public:
     static constexpr std::size_t smoothingMaximumNeighbours = 8;
 
     TelemetryActivity() = default;
-    TelemetryActivity(std::optional<std::filesystem::path> sourceURL, std::vector<TelemetrySample> samples);
+    TelemetryActivity(std::optional<std::filesystem::path> sourceFile, std::vector<TelemetrySample> samples);
 
-    std::optional<std::filesystem::path> sourceURL;
+    std::optional<std::filesystem::path> sourceFile;
     std::vector<TelemetrySample> samples;
     std::vector<TelemetryTrackPoint> trackPoints;
     TelemetrySummary summary;

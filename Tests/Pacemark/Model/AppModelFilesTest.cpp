@@ -96,7 +96,7 @@ TEST_F(AppModelFilesTest, CommandLineAndDroppedFilesAreRoutedByTheirExtension) {
     ASSERT_NE(model.loadedActivity().activity(), nullptr);
     EXPECT_EQ(model.loadedActivity().activity()->samples.size(), 2u);
     EXPECT_FALSE(model.status().errorMessage().has_value());
-    EXPECT_EQ(model.backgroundVideo().videoBackgroundURL(), folder / "clip.MOV");
+    EXPECT_EQ(model.backgroundVideo().videoBackgroundFile(), folder / "clip.MOV");
 
     // The extension is what follows the last dot, so a hidden ".gpx" is
     // routed to the loader that then reads it.
@@ -263,7 +263,7 @@ TEST_F(AppModelFilesTest, DefaultExportAsksBeforeReplacingAMovie) {
     platform.replaceFileAnswer = true;
     model->exportSession().exportDefault();
     ASSERT_TRUE(waitUntil([&] { return !model->exportSession().isExporting(); }));
-    EXPECT_EQ(model->exportSession().lastOutputURL(), existing);
+    EXPECT_EQ(model->exportSession().lastOutputFile(), existing);
 }
 
 // "Показать MOV" without a file manager to answer says so, with the path.
@@ -355,7 +355,7 @@ TEST_F(AppModelFilesTest, WriterThatCannotFinishRaisesAnAlert) {
     ASSERT_TRUE(waitUntil([&] { return !model->exportSession().isExporting(); }));
     EXPECT_EQ(model->status().errorMessage(), QStringLiteral("Не удалось записать видео."));
     EXPECT_EQ(model->status().statusText(), "Экспорт не удался.");
-    EXPECT_FALSE(model->exportSession().lastOutputURL().has_value());
+    EXPECT_FALSE(model->exportSession().lastOutputFile().has_value());
 }
 
 // With a single worker in the pool (a single-processor machine's default) a

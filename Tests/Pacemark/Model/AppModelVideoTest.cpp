@@ -79,7 +79,7 @@ TEST_F(AppModelVideoTest, OpeningFailingClearingAndSupersedingShowTheirTexts) {
     EXPECT_EQ(model.backgroundVideo().videoBackgroundScale(), 1.0);
 
     release();
-    EXPECT_EQ(model.backgroundVideo().videoBackgroundURL(), std::filesystem::path("/videos/clip.mp4"));
+    EXPECT_EQ(model.backgroundVideo().videoBackgroundFile(), std::filesystem::path("/videos/clip.mp4"));
     EXPECT_EQ(model.backgroundVideo().videoBackgroundImage()->width, 8);
     EXPECT_EQ(model.backgroundVideo().videoBackgroundPlayer(), players.at(0));
     EXPECT_EQ(players[0]->calls, Calls{});  // paused at the start
@@ -94,7 +94,7 @@ TEST_F(AppModelVideoTest, OpeningFailingClearingAndSupersedingShowTheirTexts) {
     EXPECT_EQ(model.status().statusText(), "Не удалось загрузить видео-подложку.");
     EXPECT_EQ(model.status().errorMessage(), "Файл «broken.mp4» не читается как видео.");
     EXPECT_EQ(model.backgroundVideo().videoBackgroundName(), "broken.mp4");
-    EXPECT_FALSE(model.backgroundVideo().videoBackgroundURL());
+    EXPECT_FALSE(model.backgroundVideo().videoBackgroundFile());
     EXPECT_EQ(model.backgroundVideo().videoBackgroundImage(), nullptr);
     EXPECT_EQ(model.backgroundVideo().videoBackgroundPlayer(), nullptr);
 
@@ -110,7 +110,7 @@ TEST_F(AppModelVideoTest, OpeningFailingClearingAndSupersedingShowTheirTexts) {
     EXPECT_EQ(model.backgroundVideo().videoBackgroundName(), "Видео не выбрано");
     EXPECT_FALSE(model.backgroundVideo().isLoadingVideo());
     release();
-    EXPECT_FALSE(model.backgroundVideo().videoBackgroundURL());
+    EXPECT_FALSE(model.backgroundVideo().videoBackgroundFile());
     EXPECT_EQ(readsStopped, 2);  // both superseded reads were told to give up
 }
 
