@@ -218,7 +218,7 @@ void measureExport(Window& window, MeasuredApplication& application, int exportS
     model.exportSession().setWidth(1920);
     model.exportSession().setHeight(1080);
     model.exportSession().setCodec(codec);
-    model.exportSession().setExportStartSeconds(0);
+    model.exportSession().setStartOffsetSeconds(0);
     model.exportSession().setExportEndSeconds(exportSeconds);
     const auto movie =
         std::filesystem::temp_directory_path() / ("pacemark-window-bench-" + std::to_string(getpid()) + ".mov");

@@ -76,19 +76,19 @@ void ExportSessionModel::resetExportRange() {
 
 void ExportSessionModel::clampExportRange() { setSegment(startOffsetSeconds_, exportEndSeconds_); }
 
-void ExportSessionModel::setExportStartSeconds(qint64 seconds) { setSegment(seconds, exportEndSeconds_); }
+void ExportSessionModel::setStartOffsetSeconds(qint64 seconds) { setSegment(seconds, exportEndSeconds_); }
 
 void ExportSessionModel::setExportEndSeconds(qint64 seconds) { setSegment(startOffsetSeconds_, seconds); }
 
-void ExportSessionModel::setSegment(qint64 startSeconds, qint64 endSeconds) {
+void ExportSessionModel::setSegment(qint64 startOffsetSeconds, qint64 exportEndSeconds) {
     // The one rule for every change: both bounds are clamped before either is
     // published, so no observer ever sees a segment outside the activity.
     const qint64 duration = activity_.activityDurationSeconds();
     qint64 start = 0;
     qint64 end = 0;
     if (duration >= 1) {
-        start = std::min(duration - 1, std::max<qint64>(startSeconds, 0));
-        end = std::min(duration, std::max(endSeconds, start + 1));
+        start = std::min(duration - 1, std::max<qint64>(startOffsetSeconds, 0));
+        end = std::min(duration, std::max(exportEndSeconds, start + 1));
     }
     publish(this, startOffsetSeconds_, start, &ExportSessionModel::startOffsetSecondsChanged);
     publish(this, exportEndSeconds_, end, &ExportSessionModel::exportEndSecondsChanged);

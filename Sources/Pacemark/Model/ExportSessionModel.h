@@ -54,10 +54,10 @@ public:
     // The whole activity.
     void resetExportRange();
     void clampExportRange();
-    void setExportStartSeconds(qint64 seconds);
+    void setStartOffsetSeconds(qint64 seconds);
     void setExportEndSeconds(qint64 seconds);
     // Both bounds at once, then clamped.
-    void setSegment(qint64 startSeconds, qint64 endSeconds);
+    void setSegment(qint64 startOffsetSeconds, qint64 exportEndSeconds);
 
     bool isExporting() const { return isExporting_; }
     double exportProgress() const { return exportProgress_; }

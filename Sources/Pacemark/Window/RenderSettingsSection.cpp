@@ -144,7 +144,7 @@ RenderSettingsSection::RenderSettingsSection(AppModel& model, QWidget* parent) :
             field->setText(QString::number((model_.exportSession().*getter)()));
         });
     };
-    segmentRow(QStringLiteral("Начало"), startSlider_, startField_, &ExportSessionModel::setExportStartSeconds,
+    segmentRow(QStringLiteral("Начало"), startSlider_, startField_, &ExportSessionModel::setStartOffsetSeconds,
                &ExportSessionModel::startOffsetSeconds);
     segmentRow(QStringLiteral("Конец"), endSlider_, endField_, &ExportSessionModel::setExportEndSeconds,
                &ExportSessionModel::exportEndSeconds);

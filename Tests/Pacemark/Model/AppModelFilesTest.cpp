@@ -152,7 +152,7 @@ TEST_F(AppModelFilesTest, FailingFilesShowTheLoadersTextAndACutFITFileOffersItsR
 // segment as they were; only the alert and the status line say what failed.
 TEST_F(AppModelFilesTest, FailedOpenKeepsTheOpenRide) {
     const auto model = loadedModel(90);
-    model->exportSession().setExportStartSeconds(30);
+    model->exportSession().setStartOffsetSeconds(30);
     const auto ride = model->loadedActivity().activity();
     writeFileText(folder / "empty.gpx", "");
     ASSERT_TRUE(loadAndWait(*model, folder / "empty.gpx"));
@@ -228,10 +228,10 @@ TEST_F(AppModelFilesTest, SegmentFollowsTheActivityInWholeSeconds) {
 
     activity = makeActivity(125.2);
     ASSERT_TRUE(loadAndWait(model, "ride.fit"));
-    model.exportSession().setExportStartSeconds(200);
+    model.exportSession().setStartOffsetSeconds(200);
     EXPECT_EQ(model.exportSession().startOffsetSeconds(), 125);
     EXPECT_EQ(model.exportSession().exportEndSeconds(), 126);
-    model.exportSession().setExportStartSeconds(-5);
+    model.exportSession().setStartOffsetSeconds(-5);
     model.exportSession().setExportEndSeconds(10);
     EXPECT_EQ(model.exportSession().startOffsetSeconds(), 0);
     EXPECT_EQ(model.exportSession().exportEndSeconds(), 10);
@@ -284,7 +284,7 @@ TEST_F(AppModelFilesTest, DefaultExportWritesBesideTheSourceWithFrozenSettings) 
     model->exportSession().setWidth(640);
     model->exportSession().setHeight(360);
     model->exportSession().setCodec(TelemetryVideoCodec::proRes4444);
-    model->exportSession().setExportStartSeconds(2);
+    model->exportSession().setStartOffsetSeconds(2);
     model->exportSession().setExportEndSeconds(7);
     const PacemarkLayout layout = model->layoutEditor().overlayLayout();
 

@@ -120,7 +120,7 @@ TEST_F(AppModelVideoTest, PlaybackCommandsObserversAndThePreviewTime) {
     activity = makeActivity(1000);
     AppModel model{services()};
     ASSERT_TRUE(loadAndWait(model, "long.fit"));
-    model.exportSession().setExportStartSeconds(100);
+    model.exportSession().setStartOffsetSeconds(100);
     model.exportSession().setExportEndSeconds(200);
     EXPECT_DOUBLE_EQ(model.previewTelemetryElapsedSeconds(), 142);
     model.backgroundVideo().playVideoPreview();  // nothing to play yet
@@ -142,7 +142,7 @@ TEST_F(AppModelVideoTest, PlaybackCommandsObserversAndThePreviewTime) {
     EXPECT_EQ(model.backgroundVideo().videoPreviewElapsedSeconds(), 0);
     model.backgroundVideo().setVideoPreviewElapsedSeconds(-4);
     EXPECT_DOUBLE_EQ(model.previewTelemetryElapsedSeconds(), 100);
-    model.exportSession().setExportStartSeconds(990);
+    model.exportSession().setStartOffsetSeconds(990);
     model.backgroundVideo().setVideoPreviewElapsedSeconds(30);
     EXPECT_DOUBLE_EQ(model.previewTelemetryElapsedSeconds(), 1000);  // clamped to the duration
 
@@ -198,7 +198,7 @@ TEST_F(AppModelVideoTest, SynchronizationMovesTheSegmentOnlyForACurrentMatch) {
     model.backgroundVideo().synchronizeVideoWithTelemetry();
     EXPECT_EQ(model.status().errorMessage(), "Сначала загрузи видео-подложку.");
     openVideo(model, "clip.mp4");
-    model.exportSession().setExportStartSeconds(600);
+    model.exportSession().setStartOffsetSeconds(600);
     model.exportSession().setExportEndSeconds(900);
     model.backgroundVideo().setVideoPreviewElapsedSeconds(12);
 
@@ -241,7 +241,7 @@ TEST_F(AppModelVideoTest, SynchronizationMovesTheSegmentOnlyForACurrentMatch) {
         activity = track;
         metadataFailure = failure;
         ASSERT_TRUE(loadAndWait(model, "ride.fit"));
-        model.exportSession().setExportStartSeconds(10);
+        model.exportSession().setStartOffsetSeconds(10);
         model.backgroundVideo().setVideoPreviewElapsedSeconds(3);
         model.backgroundVideo().synchronizeVideoWithTelemetry();
         ASSERT_TRUE(waitUntil([&] { return !model.backgroundVideo().isSynchronizingVideo(); }));
@@ -285,7 +285,7 @@ TEST_F(AppModelVideoTest, CameraClockPlacesTheClipAndGivesItsRate) {
     openVideo(model, "timelapse.mp4");
     ASSERT_TRUE(waitUntil([&] { return !model.backgroundVideo().isSynchronizingVideo(); }));
     EXPECT_EQ(model.exportSession().startOffsetSeconds(), 500);
-    model.exportSession().setExportStartSeconds(10);
+    model.exportSession().setStartOffsetSeconds(10);
     model.backgroundVideo().synchronizeVideoWithTelemetry();
     ASSERT_TRUE(waitUntil([&] { return !model.backgroundVideo().isSynchronizingVideo(); }));
     EXPECT_EQ(model.exportSession().startOffsetSeconds(), 500);

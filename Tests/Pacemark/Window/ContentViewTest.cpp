@@ -317,7 +317,7 @@ TEST_F(ContentViewTest, ScreenshotOverABackgroundVideoThatRepaintsPlaysAndPans) 
     };
     EXPECT_GT(paintsOnFrameReady(window_->findChild<VideoBackgroundOnlyPreview*>()), 0);
     dropSampleRide();
-    model_->exportSession().setExportStartSeconds(900);  // under way: every widget shows a value
+    model_->exportSession().setStartOffsetSeconds(900);  // under way: every widget shows a value
     ASSERT_GE(model_->layoutEditor().overlayLayout().widgets.size(), 2u);
     model_->layoutEditor().setSelectedWidgetID(model_->layoutEditor().overlayLayout().widgets[1].id);
     EXPECT_GT(paintsOnFrameReady(editor()), 0);
