@@ -14,7 +14,9 @@
 #include <algorithm>
 #include <cmath>
 
-#include "AppModel.h"
+#include "BackgroundVideoModel.h"
+#include "ExportSessionModel.h"
+#include "LoadedActivityModel.h"
 #include "ModelObserver.h"
 #include "QtText.h"
 #include "SidebarControls.h"
@@ -27,7 +29,10 @@ QString twoDecimals(double value) { return QString::number(value, 'f', 2); }
 
 }  // namespace
 
-ActionButtonsSection::ActionButtonsSection(AppModel& model, QWidget* parent) : QWidget(parent), model_(model) {
+ActionButtonsSection::ActionButtonsSection(const LoadedActivityModel& loadedActivity,
+                                           ExportSessionModel& exportSession, BackgroundVideoModel& backgroundVideo,
+                                           QWidget* parent)
+    : QWidget(parent), loadedActivity_(loadedActivity), exportSession_(exportSession), backgroundVideo_(backgroundVideo) {
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);
     const auto row = [column](std::initializer_list<QWidget*> items) {
@@ -47,13 +52,13 @@ ActionButtonsSection::ActionButtonsSection(AppModel& model, QWidget* parent) : Q
     row({saveAs_, stop_});
     row({video_, clearVideo_});
     connect(open_, &QPushButton::clicked, this, &ActionButtonsSection::openTelemetryRequested);
-    connect(exportMovie_, &QPushButton::clicked, this, [this] { model_.exportSession().exportDefault(); });
+    connect(exportMovie_, &QPushButton::clicked, this, [this] { exportSession_.exportDefault(); });
     connect(saveAs_, &QPushButton::clicked, this, [this] {
-        if (auto file = model_.exportSession().chooseExportFile()) model_.exportSession().exportMovie(*file);
+        if (auto file = exportSession_.chooseExportFile()) exportSession_.exportMovie(*file);
     });
-    connect(stop_, &QPushButton::clicked, this, [this] { model_.exportSession().cancelExport(); });
+    connect(stop_, &QPushButton::clicked, this, [this] { exportSession_.cancelExport(); });
     connect(video_, &QPushButton::clicked, this, &ActionButtonsSection::openVideoRequested);
-    connect(clearVideo_, &QPushButton::clicked, this, [this] { model_.backgroundVideo().clearVideoBackground(); });
+    connect(clearVideo_, &QPushButton::clicked, this, [this] { backgroundVideo_.clearVideoBackground(); });
 
     // Background video controls.
     videoControls_ = new QWidget;
@@ -70,10 +75,10 @@ ActionButtonsSection::ActionButtonsSection(AppModel& model, QWidget* parent) : Q
     // A timelapse or variable-speed clip advances the ride faster than itself.
     clipRate_ = new QLabel;
     videoColumn->addWidget(clipRate_);
-    connect(playPause_, &QPushButton::clicked, this, [this] { model_.backgroundVideo().toggleVideoPreviewPlayback(); });
-    connect(restart, &QPushButton::clicked, this, [this] { model_.backgroundVideo().restartVideoPreview(); });
-    connect(resetTransform, &QPushButton::clicked, this, [this] { model_.backgroundVideo().resetVideoBackgroundTransform(); });
-    connect(synchronize_, &QPushButton::clicked, this, [this] { model_.backgroundVideo().synchronizeVideoWithTelemetry(); });
+    connect(playPause_, &QPushButton::clicked, this, [this] { backgroundVideo_.toggleVideoPreviewPlayback(); });
+    connect(restart, &QPushButton::clicked, this, [this] { backgroundVideo_.restartVideoPreview(); });
+    connect(resetTransform, &QPushButton::clicked, this, [this] { backgroundVideo_.resetVideoBackgroundTransform(); });
+    connect(synchronize_, &QPushButton::clicked, this, [this] { backgroundVideo_.synchronizeVideoWithTelemetry(); });
     auto* sliders = new QGridLayout;
     const auto sliderRow = [&](int index, const QString& title, QSlider*& slider, QLabel*& value, double minimum,
                                double maximum, void (BackgroundVideoModel::*setter)(double)) {
@@ -84,7 +89,7 @@ ActionButtonsSection::ActionButtonsSection(AppModel& model, QWidget* parent) : Q
         sliders->addWidget(slider, index, 1);
         sliders->addWidget(value, index, 2);
         connect(slider, &QSlider::valueChanged, this,
-                [this, minimum, maximum, setter](int position) { (model_.backgroundVideo().*setter)(sliderValue(position, minimum, maximum)); });
+                [this, minimum, maximum, setter](int position) { (backgroundVideo_.*setter)(sliderValue(position, minimum, maximum)); });
     };
     sliderRow(0, QStringLiteral("Масштаб"), scale_, scaleValue_, 0.5, 3.0, &BackgroundVideoModel::setVideoBackgroundScale);
     sliderRow(1, QStringLiteral("X"), offsetX_, offsetXValue_, -1, 1, &BackgroundVideoModel::setVideoBackgroundOffsetX);
@@ -92,27 +97,27 @@ ActionButtonsSection::ActionButtonsSection(AppModel& model, QWidget* parent) : Q
     videoColumn->addLayout(sliders);
     column->addWidget(videoControls_);
 
-    refreshOnChangesOf({&model_.loadedActivity(), &model_.exportSession(), &model_.backgroundVideo()}, this,
+    refreshOnChangesOf({&loadedActivity_, &exportSession_, &backgroundVideo_}, this,
                        [this] { refresh(); });
 }
 
 void ActionButtonsSection::refresh() {
-    const bool busy = model_.loadedActivity().isLoading() || model_.exportSession().isExporting();
-    const bool hasActivity = model_.loadedActivity().activity() != nullptr;
+    const bool busy = loadedActivity_.isLoading() || exportSession_.isExporting();
+    const bool hasActivity = loadedActivity_.activity() != nullptr;
     open_->setEnabled(!busy);
     exportMovie_->setEnabled(hasActivity && !busy);
     saveAs_->setEnabled(hasActivity && !busy);
-    stop_->setVisible(model_.exportSession().isExporting());
-    video_->setEnabled(!model_.backgroundVideo().isLoadingVideo() && !model_.exportSession().isExporting());
-    clearVideo_->setVisible(model_.backgroundVideo().videoBackgroundImage() != nullptr || model_.backgroundVideo().isLoadingVideo());
-    clearVideo_->setEnabled(!model_.exportSession().isExporting());
+    stop_->setVisible(exportSession_.isExporting());
+    video_->setEnabled(!backgroundVideo_.isLoadingVideo() && !exportSession_.isExporting());
+    clearVideo_->setVisible(backgroundVideo_.videoBackgroundImage() != nullptr || backgroundVideo_.isLoadingVideo());
+    clearVideo_->setEnabled(!exportSession_.isExporting());
 
-    videoControls_->setVisible(model_.backgroundVideo().videoBackgroundPlayer() != nullptr);
-    const bool playing = model_.backgroundVideo().isVideoPreviewPlaying();
+    videoControls_->setVisible(backgroundVideo_.videoBackgroundPlayer() != nullptr);
+    const bool playing = backgroundVideo_.isVideoPreviewPlaying();
     playPause_->setText(playing ? QStringLiteral("Пауза") : QStringLiteral("Плей"));
     playPause_->setIcon(lightIcon(playing ? QStyle::SP_MediaPause : QStyle::SP_MediaPlay, this));
-    synchronize_->setEnabled(hasActivity && !model_.backgroundVideo().isSynchronizingVideo());
-    const double rate = model_.backgroundVideo().videoClipRate();
+    synchronize_->setEnabled(hasActivity && !backgroundVideo_.isSynchronizingVideo());
+    const double rate = backgroundVideo_.videoClipRate();
     clipRate_->setVisible(rate != 1);
     clipRate_->setText(QStringLiteral("Скорость клипа: ×") + QString::number(rate, 'f', 1));
     const auto setSlider = [](QSlider* slider, QLabel* label, double value, double minimum, double maximum) {
@@ -120,9 +125,9 @@ void ActionButtonsSection::refresh() {
         slider->setValue(sliderPosition(value, minimum, maximum));
         label->setText(twoDecimals(value));
     };
-    setSlider(scale_, scaleValue_, model_.backgroundVideo().videoBackgroundScale(), 0.5, 3.0);
-    setSlider(offsetX_, offsetXValue_, model_.backgroundVideo().videoBackgroundOffsetX(), -1, 1);
-    setSlider(offsetY_, offsetYValue_, model_.backgroundVideo().videoBackgroundOffsetY(), -1, 1);
+    setSlider(scale_, scaleValue_, backgroundVideo_.videoBackgroundScale(), 0.5, 3.0);
+    setSlider(offsetX_, offsetXValue_, backgroundVideo_.videoBackgroundOffsetX(), -1, 1);
+    setSlider(offsetY_, offsetYValue_, backgroundVideo_.videoBackgroundOffsetY(), -1, 1);
 }
 
 }  // namespace pacemark

@@ -10,7 +10,9 @@ class QSlider;
 
 namespace pacemark {
 
-class AppModel;
+class BackgroundVideoModel;
+class ExportSessionModel;
+class LoadedActivityModel;
 
 // Open, export, save-as and stop; the background-video buttons and, while a
 // player exists, its playback and transform controls; the export progress.
@@ -18,7 +20,8 @@ class ActionButtonsSection : public QWidget {
     Q_OBJECT
 
 public:
-    explicit ActionButtonsSection(AppModel& model, QWidget* parent = nullptr);
+    ActionButtonsSection(const LoadedActivityModel& loadedActivity, ExportSessionModel& exportSession,
+                         BackgroundVideoModel& backgroundVideo, QWidget* parent = nullptr);
 
 signals:
     void openTelemetryRequested();
@@ -27,7 +30,9 @@ signals:
 private:
     void refresh();
 
-    AppModel& model_;
+    const LoadedActivityModel& loadedActivity_;
+    ExportSessionModel& exportSession_;
+    BackgroundVideoModel& backgroundVideo_;
     QPushButton* open_;
     QPushButton* exportMovie_;
     QPushButton* saveAs_;

@@ -83,7 +83,8 @@ ContentView::ContentView(AppModel& model, std::shared_ptr<const DrawingSurfaceFa
     sidebarStack->setContentsMargins(0, 0, 0, 0);
     sidebarStack->setSpacing(0);
     sidebarStack->addWidget(scroll, 1);
-    sidebarStack->addWidget(new StatusSection(model_));
+    sidebarStack->addWidget(new StatusSection(model_.loadedActivity(), model_.exportSession(),
+                                              model_.backgroundVideo(), model_.status()));
     preview_ = new PreviewPane(model_, std::move(surfaces));
     split->addWidget(sidebarColumn_);
     split->addWidget(preview_);

@@ -19,7 +19,7 @@
 #include <cmath>
 #include <utility>
 
-#include "AppModel.h"
+#include "LayoutEditorModel.h"
 #include "ColorButton.h"
 #include "ModelObserver.h"
 #include "QtText.h"
@@ -28,7 +28,8 @@
 
 namespace pacemark {
 
-OverlayControlsSection::OverlayControlsSection(AppModel& model, QWidget* parent) : QWidget(parent), model_(model) {
+OverlayControlsSection::OverlayControlsSection(LayoutEditorModel& layoutEditor, QWidget* parent)
+    : QWidget(parent), layoutEditor_(layoutEditor) {
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);
     auto* title = new QLabel(QStringLiteral("Оверлей"));
@@ -46,13 +47,13 @@ OverlayControlsSection::OverlayControlsSection(AppModel& model, QWidget* parent)
     connect(preset_, &QComboBox::activated, this, [this](int index) {
         // The model ignores the preset already selected and asks before an
         // edited layout is replaced.
-        model_.layoutEditor().choosePreset(PacemarkPreset(static_cast<PacemarkPreset::Value>(preset_->itemData(index).toInt())));
+        layoutEditor_.choosePreset(PacemarkPreset(static_cast<PacemarkPreset::Value>(preset_->itemData(index).toInt())));
     });
     auto* layoutFiles = new QHBoxLayout;
     auto* saveLayout = makeButton(QStringLiteral("Сохранить макет…"), LineGlyph::save);
     auto* openLayout = makeButton(QStringLiteral("Открыть макет…"), QStyle::SP_DialogOpenButton, this);
-    connect(saveLayout, &QPushButton::clicked, this, [this] { model_.layoutEditor().saveLayout(); });
-    connect(openLayout, &QPushButton::clicked, this, [this] { model_.layoutEditor().openLayout(); });
+    connect(saveLayout, &QPushButton::clicked, this, [this] { layoutEditor_.saveLayout(); });
+    connect(openLayout, &QPushButton::clicked, this, [this] { layoutEditor_.openLayout(); });
     layoutFiles->addWidget(saveLayout);
     layoutFiles->addWidget(openLayout);
     column->addLayout(layoutFiles);
@@ -62,35 +63,35 @@ OverlayControlsSection::OverlayControlsSection(AppModel& model, QWidget* parent)
     redo_ = makeButton(QStringLiteral("Повторить"), QStyle::SP_ArrowForward, this);
     undo_->setToolTip(QStringLiteral("Отменить изменение макета (Ctrl+Z)"));
     redo_->setToolTip(QStringLiteral("Повторить изменение макета (Ctrl+Shift+Z)"));
-    connect(undo_, &QPushButton::clicked, this, [this] { model_.layoutEditor().undo(); });
-    connect(redo_, &QPushButton::clicked, this, [this] { model_.layoutEditor().redo(); });
+    connect(undo_, &QPushButton::clicked, this, [this] { layoutEditor_.undo(); });
+    connect(redo_, &QPushButton::clicked, this, [this] { layoutEditor_.redo(); });
     history->addWidget(undo_);
     history->addWidget(redo_);
     column->addLayout(history);
 
-    allAccent_ = new ColorButton(QStringLiteral("Акцент всех полей"), [this](std::uint32_t hex) { model_.layoutEditor().setAllWidgetsAccentHex(hex); });
-    allLabel_ = new ColorButton(QStringLiteral("Подписи всех полей"), [this](std::uint32_t hex) { model_.layoutEditor().setAllWidgetsLabelColorHex(hex); });
-    allValue_ = new ColorButton(QStringLiteral("Значения всех полей"), [this](std::uint32_t hex) { model_.layoutEditor().setAllWidgetsValueColorHex(hex); });
+    allAccent_ = new ColorButton(QStringLiteral("Акцент всех полей"), [this](std::uint32_t hex) { layoutEditor_.setAllWidgetsAccentHex(hex); });
+    allLabel_ = new ColorButton(QStringLiteral("Подписи всех полей"), [this](std::uint32_t hex) { layoutEditor_.setAllWidgetsLabelColorHex(hex); });
+    allValue_ = new ColorButton(QStringLiteral("Значения всех полей"), [this](std::uint32_t hex) { layoutEditor_.setAllWidgetsValueColorHex(hex); });
     for (auto* button : {allAccent_, allLabel_, allValue_}) column->addWidget(button);
 
     widgetList_ = new QListWidget;
     widgetList_->setMinimumHeight(120);
     column->addWidget(widgetList_);
     connect(widgetList_, &QListWidget::currentRowChanged, this, [this](int row) {
-        const auto& widgets = model_.layoutEditor().overlayLayout().widgets;
-        if (row >= 0 && static_cast<std::size_t>(row) < widgets.size()) model_.layoutEditor().setSelectedWidgetID(widgets[row].id);
+        const auto& widgets = layoutEditor_.overlayLayout().widgets;
+        if (row >= 0 && static_cast<std::size_t>(row) < widgets.size()) layoutEditor_.setSelectedWidgetID(widgets[row].id);
     });
 
     auto* listButtons = new QHBoxLayout;
     auto* add = new QPushButton(plusIcon(), QStringLiteral("Добавить"));
     auto* addMenu = new QMenu(add);
     for (const auto kind : TelemetryWidgetKind::allCases()) {
-        addMenu->addAction(qText(kind.title()), this, [this, kind] { model_.layoutEditor().addWidget(kind); });
+        addMenu->addAction(qText(kind.title()), this, [this, kind] { layoutEditor_.addWidget(kind); });
     }
     add->setMenu(addMenu);
     remove_ = new QPushButton(lightIcon(QStyle::SP_TrashIcon, this), QStringLiteral("Удалить"));
     remove_->setObjectName(QStringLiteral("destructive"));
-    connect(remove_, &QPushButton::clicked, this, [this] { model_.layoutEditor().removeSelectedWidget(); });
+    connect(remove_, &QPushButton::clicked, this, [this] { layoutEditor_.removeSelectedWidget(); });
     listButtons->addWidget(add);
     listButtons->addWidget(remove_);
     column->addLayout(listButtons);
@@ -117,18 +118,18 @@ OverlayControlsSection::OverlayControlsSection(AppModel& model, QWidget* parent)
     caption_->setObjectName(QStringLiteral("captionField"));
     editorColumn->addWidget(caption_);
     connect(kind_, &QComboBox::activated, this, [this](int index) {
-        model_.layoutEditor().setSelectedWidgetKind(static_cast<TelemetryWidgetKind::Value>(kind_->itemData(index).toInt()));
+        layoutEditor_.setSelectedWidgetKind(static_cast<TelemetryWidgetKind::Value>(kind_->itemData(index).toInt()));
     });
     connect(panelStyle_, &QComboBox::activated, this, [this](int index) {
-        model_.layoutEditor().setSelectedWidgetPanelStyle(
+        layoutEditor_.setSelectedWidgetPanelStyle(
             static_cast<TelemetryWidgetPanelStyle::Value>(panelStyle_->itemData(index).toInt()));
     });
     connect(caption_, &QLineEdit::textEdited, this, [this](const QString& typed) {
-        model_.layoutEditor().setSelectedWidgetCaption(typed);
+        layoutEditor_.setSelectedWidgetCaption(typed);
         // The model keeps 24 user-perceived characters (a length limit on the
         // field would count code units); when it cut the text, the field shows
         // what it stored, also when the stored caption did not change.
-        const QString stored = model_.layoutEditor().selectedWidgetCaption();
+        const QString stored = layoutEditor_.selectedWidgetCaption();
         if (caption_->text() != stored) {
             const int cursor = std::min(caption_->cursorPosition(), static_cast<int>(stored.size()));
             caption_->setText(stored);
@@ -136,9 +137,9 @@ OverlayControlsSection::OverlayControlsSection(AppModel& model, QWidget* parent)
         }
     });
 
-    accent_ = new ColorButton(QStringLiteral("Акцент выбранного поля"), [this](std::uint32_t hex) { model_.layoutEditor().setSelectedWidgetAccentHex(hex); });
-    label_ = new ColorButton(QStringLiteral("Подпись выбранного поля"), [this](std::uint32_t hex) { model_.layoutEditor().setSelectedWidgetLabelColorHex(hex); });
-    value_ = new ColorButton(QStringLiteral("Значение выбранного поля"), [this](std::uint32_t hex) { model_.layoutEditor().setSelectedWidgetValueColorHex(hex); });
+    accent_ = new ColorButton(QStringLiteral("Акцент выбранного поля"), [this](std::uint32_t hex) { layoutEditor_.setSelectedWidgetAccentHex(hex); });
+    label_ = new ColorButton(QStringLiteral("Подпись выбранного поля"), [this](std::uint32_t hex) { layoutEditor_.setSelectedWidgetLabelColorHex(hex); });
+    value_ = new ColorButton(QStringLiteral("Значение выбранного поля"), [this](std::uint32_t hex) { layoutEditor_.setSelectedWidgetValueColorHex(hex); });
     for (auto* button : {accent_, label_, value_}) editorColumn->addWidget(button);
 
     auto* frameTitle = new QLabel(QStringLiteral("Позиция / размер"));
@@ -159,31 +160,31 @@ OverlayControlsSection::OverlayControlsSection(AppModel& model, QWidget* parent)
         frameGrid->addWidget(frameValues_[index], index, 2);
         const auto setter = setters[index];
         connect(frameSliders_[index], &QSlider::valueChanged, this,
-                [this, setter](int position) { (model_.layoutEditor().*setter)(position / 1000.0); });
+                [this, setter](int position) { (layoutEditor_.*setter)(position / 1000.0); });
         // Dragging a slider is one undo step; a key press or a click on the
         // groove is one step each.
-        connect(frameSliders_[index], &QSlider::sliderPressed, this, [this] { model_.layoutEditor().beginEditGesture(); });
-        connect(frameSliders_[index], &QSlider::sliderReleased, this, [this] { model_.layoutEditor().endEditGesture(); });
+        connect(frameSliders_[index], &QSlider::sliderPressed, this, [this] { layoutEditor_.beginEditGesture(); });
+        connect(frameSliders_[index], &QSlider::sliderReleased, this, [this] { layoutEditor_.endEditGesture(); });
     }
     editorColumn->addLayout(frameGrid);
     column->addWidget(editor_);
 
-    refreshOnChangesOf({&model_.layoutEditor()}, this, [this] { refresh(); });
+    refreshOnChangesOf({&layoutEditor_}, this, [this] { refresh(); });
 }
 
 void OverlayControlsSection::refresh() {
-    undo_->setEnabled(model_.layoutEditor().canUndo());
-    redo_->setEnabled(model_.layoutEditor().canRedo());
+    undo_->setEnabled(layoutEditor_.canUndo());
+    redo_->setEnabled(layoutEditor_.canRedo());
     {
         const QSignalBlocker blocker(preset_);
-        preset_->setCurrentIndex(preset_->findData(static_cast<int>(model_.layoutEditor().selectedPreset())));
+        preset_->setCurrentIndex(preset_->findData(static_cast<int>(layoutEditor_.selectedPreset())));
     }
-    allAccent_->setColorHex(model_.layoutEditor().allWidgetsAccentHex());
-    allLabel_->setColorHex(model_.layoutEditor().allWidgetsLabelColorHex());
-    allValue_->setColorHex(model_.layoutEditor().allWidgetsValueColorHex());
+    allAccent_->setColorHex(layoutEditor_.allWidgetsAccentHex());
+    allLabel_->setColorHex(layoutEditor_.allWidgetsLabelColorHex());
+    allValue_->setColorHex(layoutEditor_.allWidgetsValueColorHex());
 
-    const auto& widgets = model_.layoutEditor().overlayLayout().widgets;
-    const auto selectedID = model_.layoutEditor().selectedWidgetID();
+    const auto& widgets = layoutEditor_.overlayLayout().widgets;
+    const auto selectedID = layoutEditor_.selectedWidgetID();
     {
         const QSignalBlocker blocker(widgetList_);
         // Rebuilt only when the list's texts change, so the scroll position
@@ -205,15 +206,15 @@ void OverlayControlsSection::refresh() {
         widgetList_->setCurrentRow(selectedRow);
     }
 
-    const auto selected = model_.layoutEditor().selectedWidget();
+    const auto selected = layoutEditor_.selectedWidget();
     remove_->setEnabled(selected.has_value());
     editor_->setEnabled(selected.has_value());
     caption_->setPlaceholderText(selected ? QStringLiteral("Подпись: ") + qText(selected->kind.shortTitle())
                                           : QStringLiteral("Подпись: "));
-    if (caption_->text() != model_.layoutEditor().selectedWidgetCaption()) caption_->setText(model_.layoutEditor().selectedWidgetCaption());
-    accent_->setColorHex(model_.layoutEditor().selectedWidgetAccentHex());
-    label_->setColorHex(model_.layoutEditor().selectedWidgetLabelColorHex());
-    value_->setColorHex(model_.layoutEditor().selectedWidgetValueColorHex());
+    if (caption_->text() != layoutEditor_.selectedWidgetCaption()) caption_->setText(layoutEditor_.selectedWidgetCaption());
+    accent_->setColorHex(layoutEditor_.selectedWidgetAccentHex());
+    label_->setColorHex(layoutEditor_.selectedWidgetLabelColorHex());
+    value_->setColorHex(layoutEditor_.selectedWidgetValueColorHex());
     if (!selected) {
         // Nothing selected: the disabled editor shows no values of an earlier widget.
         const QSignalBlocker kindBlocker(kind_);

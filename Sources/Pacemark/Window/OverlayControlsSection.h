@@ -12,7 +12,7 @@ class QSlider;
 
 namespace pacemark {
 
-class AppModel;
+class LayoutEditorModel;
 class ColorButton;
 
 // The preset, the colours of all widgets, the widget list with add and
@@ -22,12 +22,12 @@ class OverlayControlsSection : public QWidget {
     Q_OBJECT
 
 public:
-    explicit OverlayControlsSection(AppModel& model, QWidget* parent = nullptr);
+    explicit OverlayControlsSection(LayoutEditorModel& layoutEditor, QWidget* parent = nullptr);
 
 private:
     void refresh();
 
-    AppModel& model_;
+    LayoutEditorModel& layoutEditor_;
     QComboBox* preset_;
     ColorButton* allAccent_;
     ColorButton* allLabel_;

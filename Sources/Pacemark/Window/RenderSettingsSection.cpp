@@ -18,14 +18,15 @@
 #include <cmath>
 #include <utility>
 
-#include "AppModel.h"
+#include "ExportSessionModel.h"
+#include "LoadedActivityModel.h"
 #include "ModelObserver.h"
 #include "QtText.h"
 #include "SidebarControls.h"
 
 namespace pacemark {
 
-void applyResolutionTag(AppModel& model, const QString& tag) {
+void applyResolutionTag(ExportSessionModel& exportSession, const QString& tag) {
     const QStringList parts = tag.split(QLatin1Char('x'));
     if (parts.size() != 2) return;
     bool widthOK = false;
@@ -33,8 +34,8 @@ void applyResolutionTag(AppModel& model, const QString& tag) {
     const qint64 width = parts[0].toLongLong(&widthOK);
     const qint64 height = parts[1].toLongLong(&heightOK);
     if (!widthOK || !heightOK) return;
-    model.exportSession().setWidth(width);
-    model.exportSession().setHeight(height);
+    exportSession.setWidth(width);
+    exportSession.setHeight(height);
 }
 
 std::vector<std::pair<QString, int>> motionChoices() {
@@ -48,7 +49,9 @@ std::vector<std::pair<QString, int>> motionChoices() {
     return choices;
 }
 
-RenderSettingsSection::RenderSettingsSection(AppModel& model, QWidget* parent) : QWidget(parent), model_(model) {
+RenderSettingsSection::RenderSettingsSection(const LoadedActivityModel& loadedActivity,
+                                             ExportSessionModel& exportSession, QWidget* parent)
+    : QWidget(parent), loadedActivity_(loadedActivity), exportSession_(exportSession) {
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);
     auto* form = new QFormLayout;
@@ -80,23 +83,23 @@ RenderSettingsSection::RenderSettingsSection(AppModel& model, QWidget* parent) :
     column->addWidget(secondaryLabel(
         QStringLiteral("Для Premiere выбирай ProRes 4444. HEVC компактнее, но Adobe часто не видит его альфа-канал.")));
     connect(resolution_, &QComboBox::activated, this,
-            [this](int index) { applyResolutionTag(model_, resolution_->itemData(index).toString()); });
+            [this](int index) { applyResolutionTag(exportSession_, resolution_->itemData(index).toString()); });
     connect(framesPerSecond_, &QComboBox::activated, this,
-            [this](int index) { model_.exportSession().setFramesPerSecond(framesPerSecond_->itemData(index).toInt()); });
+            [this](int index) { exportSession_.setFramesPerSecond(framesPerSecond_->itemData(index).toInt()); });
     connect(codec_, &QComboBox::activated, this, [this](int index) {
-        model_.exportSession().setCodec(static_cast<TelemetryVideoCodec::Value>(codec_->itemData(index).toInt()));
+        exportSession_.setCodec(static_cast<TelemetryVideoCodec::Value>(codec_->itemData(index).toInt()));
     });
     connect(motion_, &QComboBox::activated, this, [this](int index) {
-        TelemetryMotion motion = model_.exportSession().settings().motion;
+        TelemetryMotion motion = exportSession_.settings().motion;
         const int rate = motion_->itemData(index).toInt();
         motion.mode = rate < 0 ? TelemetryMotionMode::steps : TelemetryMotionMode::smooth;
         if (rate >= 0) motion.updatesPerSecond = rate;
-        model_.exportSession().setMotion(motion);
+        exportSession_.setMotion(motion);
     });
     connect(smoothValues_, &QCheckBox::toggled, this, [this](bool on) {
-        TelemetryMotion motion = model_.exportSession().settings().motion;
+        TelemetryMotion motion = exportSession_.settings().motion;
         motion.smoothing = on ? TelemetryValueSmoothing::speedAndPower : TelemetryValueSmoothing::none;
-        model_.exportSession().setMotion(motion);
+        exportSession_.setMotion(motion);
     });
 
     segment_ = new QWidget;
@@ -106,7 +109,7 @@ RenderSettingsSection::RenderSettingsSection(AppModel& model, QWidget* parent) :
     auto* title = new QLabel(QStringLiteral("Отрезок экспорта"));
     title->setObjectName(QStringLiteral("sectionTitle"));
     auto* wholeFile = makeButton(QStringLiteral("Весь файл"), QStyle::SP_BrowserReload, this);
-    connect(wholeFile, &QPushButton::clicked, this, [this] { model_.exportSession().resetExportRange(); });
+    connect(wholeFile, &QPushButton::clicked, this, [this] { exportSession_.resetExportRange(); });
     titleRow->addWidget(title);
     titleRow->addStretch();
     titleRow->addWidget(wholeFile);
@@ -130,18 +133,18 @@ RenderSettingsSection::RenderSettingsSection(AppModel& model, QWidget* parent) :
         line->addWidget(new QLabel(QStringLiteral("с")));
         segmentColumn->addLayout(line);
         connect(slider, &QSlider::valueChanged, this, [this, setter](int position) {
-            const double span = std::max<double>(static_cast<double>(model_.loadedActivity().activityDurationSeconds()), 1.0);
-            (model_.exportSession().*setter)(std::llround(static_cast<double>(position) / sliderSteps * span));
+            const double span = std::max<double>(static_cast<double>(loadedActivity_.activityDurationSeconds()), 1.0);
+            (exportSession_.*setter)(std::llround(static_cast<double>(position) / sliderSteps * span));
         });
         connect(field, &QLineEdit::editingFinished, this, [this, field, setter, getter] {
             bool ok = false;
             const qint64 seconds = field->text().toLongLong(&ok);
-            if (ok) (model_.exportSession().*setter)(seconds);
+            if (ok) (exportSession_.*setter)(seconds);
             refresh();
             // refresh() leaves a focused field alone while it is typed in;
             // once the typing is finished the field shows what the model
             // stored, corrected or not.
-            field->setText(QString::number((model_.exportSession().*getter)()));
+            field->setText(QString::number((exportSession_.*getter)()));
         });
     };
     segmentRow(QStringLiteral("Начало"), startSlider_, startField_, &ExportSessionModel::setStartOffsetSeconds,
@@ -152,33 +155,33 @@ RenderSettingsSection::RenderSettingsSection(AppModel& model, QWidget* parent) :
     endField_->setObjectName(QStringLiteral("exportEndField"));
     column->addWidget(segment_);
 
-    refreshOnChangesOf({&model_.loadedActivity(), &model_.exportSession()}, this, [this] { refresh(); });
+    refreshOnChangesOf({&loadedActivity_, &exportSession_}, this, [this] { refresh(); });
 }
 
 void RenderSettingsSection::refresh() {
     const QSignalBlocker resolutionBlocker(resolution_);
     resolution_->setCurrentIndex(
-        resolution_->findData(QString::number(model_.exportSession().settings().width) + QStringLiteral("x") + QString::number(model_.exportSession().settings().height)));
+        resolution_->findData(QString::number(exportSession_.settings().width) + QStringLiteral("x") + QString::number(exportSession_.settings().height)));
     const QSignalBlocker rateBlocker(framesPerSecond_);
-    framesPerSecond_->setCurrentIndex(framesPerSecond_->findData(static_cast<int>(model_.exportSession().settings().framesPerSecond)));
+    framesPerSecond_->setCurrentIndex(framesPerSecond_->findData(static_cast<int>(exportSession_.settings().framesPerSecond)));
     const QSignalBlocker codecBlocker(codec_);
-    codec_->setCurrentIndex(codec_->findData(static_cast<int>(model_.exportSession().settings().codec)));
+    codec_->setCurrentIndex(codec_->findData(static_cast<int>(exportSession_.settings().codec)));
     const QSignalBlocker motionBlocker(motion_);
-    const TelemetryMotion& motion = model_.exportSession().settings().motion;
+    const TelemetryMotion& motion = exportSession_.settings().motion;
     motion_->setCurrentIndex(motion_->findData(motion.isSmooth() ? static_cast<int>(motion.updatesPerSecond) : -1));
     const QSignalBlocker smoothValuesBlocker(smoothValues_);
     smoothValues_->setChecked(motion.smoothing == TelemetryValueSmoothing::speedAndPower);
 
-    segment_->setEnabled(model_.loadedActivity().activity() != nullptr && !model_.loadedActivity().isLoading() && !model_.exportSession().isExporting());
-    rangeLabel_->setText(model_.exportSession().exportRangeLabel() + QStringLiteral("   Длина ") + model_.exportSession().exportSegmentLabel());
-    const double span = std::max<double>(static_cast<double>(model_.loadedActivity().activityDurationSeconds()), 1.0);
+    segment_->setEnabled(loadedActivity_.activity() != nullptr && !loadedActivity_.isLoading() && !exportSession_.isExporting());
+    rangeLabel_->setText(exportSession_.exportRangeLabel() + QStringLiteral("   Длина ") + exportSession_.exportSegmentLabel());
+    const double span = std::max<double>(static_cast<double>(loadedActivity_.activityDurationSeconds()), 1.0);
     const auto setRow = [span](QSlider* slider, QLineEdit* field, qint64 seconds) {
         const QSignalBlocker sliderBlocker(slider);
         slider->setValue(static_cast<int>(std::lround(static_cast<double>(seconds) / span * sliderSteps)));
         if (!field->hasFocus()) field->setText(QString::number(seconds));
     };
-    setRow(startSlider_, startField_, model_.exportSession().startOffsetSeconds());
-    setRow(endSlider_, endField_, model_.exportSession().exportEndSeconds());
+    setRow(startSlider_, startField_, exportSession_.startOffsetSeconds());
+    setRow(endSlider_, endField_, exportSession_.exportEndSeconds());
 }
 
 }  // namespace pacemark

@@ -15,19 +15,22 @@ class QSlider;
 
 namespace pacemark {
 
-class AppModel;
+class ExportSessionModel;
+class LoadedActivityModel;
 
 // Resolution, frame rate, codec and motion pickers, and the export segment.
 class RenderSettingsSection : public QWidget {
     Q_OBJECT
 
 public:
-    explicit RenderSettingsSection(AppModel& model, QWidget* parent = nullptr);
+    RenderSettingsSection(const LoadedActivityModel& loadedActivity, ExportSessionModel& exportSession,
+                          QWidget* parent = nullptr);
 
 private:
     void refresh();
 
-    AppModel& model_;
+    const LoadedActivityModel& loadedActivity_;
+    ExportSessionModel& exportSession_;
     QComboBox* resolution_;
     QComboBox* framesPerSecond_;
     QComboBox* codec_;
@@ -43,7 +46,7 @@ private:
 
 // Applies the resolution picker's tag "WIDTHxHEIGHT"; anything that does not
 // split into exactly two integers changes nothing.
-void applyResolutionTag(AppModel& model, const QString& tag);
+void applyResolutionTag(ExportSessionModel& exportSession, const QString& tag);
 
 // The motion picker's entries: stepping, then smooth motion at each offered
 // rate, with the number it stores (-1 for stepping, else the rate).

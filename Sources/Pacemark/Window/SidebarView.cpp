@@ -70,16 +70,16 @@ SidebarView::SidebarView(AppModel& model, QWidget* parent) : QWidget(parent) {
     column->addLayout(header);
     refreshOnChangesOf({&model.loadedActivity()}, fileName, [fileName, &model] { fileName->setText(model.loadedActivity().selectedFileName()); });
 
-    auto* actions = new ActionButtonsSection(model);
+    auto* actions = new ActionButtonsSection(model.loadedActivity(), model.exportSession(), model.backgroundVideo());
     connect(actions, &ActionButtonsSection::openTelemetryRequested, this, &SidebarView::openTelemetryRequested);
     connect(actions, &ActionButtonsSection::openVideoRequested, this, &SidebarView::openVideoRequested);
     column->addWidget(actions);
     column->addWidget(divider());
-    column->addWidget(new SummarySection(model));
+    column->addWidget(new SummarySection(model.loadedActivity(), model.backgroundVideo()));
     column->addWidget(divider());
-    column->addWidget(new RenderSettingsSection(model));
+    column->addWidget(new RenderSettingsSection(model.loadedActivity(), model.exportSession()));
     column->addWidget(divider());
-    column->addWidget(new OverlayControlsSection(model));
+    column->addWidget(new OverlayControlsSection(model.layoutEditor()));
     column->addStretch();
 }
 

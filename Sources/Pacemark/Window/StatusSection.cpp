@@ -11,7 +11,10 @@
 #include <algorithm>
 #include <cmath>
 
-#include "AppModel.h"
+#include "AppStatus.h"
+#include "BackgroundVideoModel.h"
+#include "ExportSessionModel.h"
+#include "LoadedActivityModel.h"
 #include "ModelObserver.h"
 #include "QtText.h"
 #include "SidebarControls.h"
@@ -28,7 +31,13 @@ void keepPlaceWhenHidden(QWidget* widget) {
 
 }  // namespace
 
-StatusSection::StatusSection(AppModel& model, QWidget* parent) : QWidget(parent), model_(model) {
+StatusSection::StatusSection(const LoadedActivityModel& loadedActivity, ExportSessionModel& exportSession,
+                             const BackgroundVideoModel& backgroundVideo, const AppStatus& status, QWidget* parent)
+    : QWidget(parent),
+      loadedActivity_(loadedActivity),
+      exportSession_(exportSession),
+      backgroundVideo_(backgroundVideo),
+      appStatus_(status) {
     setObjectName(QStringLiteral("statusFooter"));
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(18, 8, 18, 12);
@@ -63,7 +72,7 @@ StatusSection::StatusSection(AppModel& model, QWidget* parent) : QWidget(parent)
     column->addLayout(busyLine);
 
     reveal_ = makeButton(QStringLiteral("Показать MOV"), QStyle::SP_DirIcon, this);
-    connect(reveal_, &QPushButton::clicked, this, [this] { model_.exportSession().revealLastOutput(); });
+    connect(reveal_, &QPushButton::clicked, this, [this] { exportSession_.revealLastOutput(); });
     status_ = secondaryLabel(QString());
     status_->setObjectName(QStringLiteral("statusText"));
     // Two lines at most, so a long status never grows the footer.
@@ -82,16 +91,16 @@ StatusSection::StatusSection(AppModel& model, QWidget* parent) : QWidget(parent)
         keepPlaceWhenHidden(row);
     }
 
-    connect(&model_.backgroundVideo(), &BackgroundVideoModel::videoBackgroundPlayerChanged, this,
+    connect(&backgroundVideo_, &BackgroundVideoModel::videoBackgroundPlayerChanged, this,
             &StatusSection::observePlayer);
     observePlayer();
-    refreshOnChangesOf({&model_.loadedActivity(), &model_.exportSession(), &model_.status(), &model_.backgroundVideo()},
+    refreshOnChangesOf({&loadedActivity_, &exportSession_, &appStatus_, &backgroundVideo_},
                        this, [this] { refresh(); });
 }
 
 void StatusSection::observePlayer() {
     videoBehind_ = false;
-    if (const auto player = model_.backgroundVideo().videoBackgroundPlayer()) {
+    if (const auto player = backgroundVideo_.videoBackgroundPlayer()) {
         connect(player.get(), &VideoBackgroundPlayer::fallingBehindChanged, this, &StatusSection::videoFellBehind,
                 Qt::UniqueConnection);
     }
@@ -104,15 +113,14 @@ void StatusSection::videoFellBehind(bool behind) {
 }
 
 void StatusSection::refresh() {
-    const auto& session = model_.exportSession();
-    loadingRow_->setVisible(model_.loadedActivity().isLoading());
-    progressRow_->setVisible(session.isExporting());
-    progress_->setValue(static_cast<int>(std::lround(std::clamp(session.exportProgress(), 0.0, 1.0) * 1000)));
-    progressText_->setText(QString::number(std::lround(session.exportProgress() * 100)) + QStringLiteral("%"));
-    reveal_->setVisible(session.lastOutputFile().has_value());
-    reveal_->setEnabled(!model_.loadedActivity().isLoading() && !session.isExporting());
-    status_->setText(model_.status().statusText());
-    videoLag_->setVisible(videoBehind_ && model_.backgroundVideo().isVideoPreviewPlaying());
+    loadingRow_->setVisible(loadedActivity_.isLoading());
+    progressRow_->setVisible(exportSession_.isExporting());
+    progress_->setValue(static_cast<int>(std::lround(std::clamp(exportSession_.exportProgress(), 0.0, 1.0) * 1000)));
+    progressText_->setText(QString::number(std::lround(exportSession_.exportProgress() * 100)) + QStringLiteral("%"));
+    reveal_->setVisible(exportSession_.lastOutputFile().has_value());
+    reveal_->setEnabled(!loadedActivity_.isLoading() && !exportSession_.isExporting());
+    status_->setText(appStatus_.statusText());
+    videoLag_->setVisible(videoBehind_ && backgroundVideo_.isVideoPreviewPlaying());
 }
 
 }  // namespace pacemark

@@ -9,7 +9,10 @@ class QPushButton;
 
 namespace pacemark {
 
-class AppModel;
+class AppStatus;
+class BackgroundVideoModel;
+class ExportSessionModel;
+class LoadedActivityModel;
 
 // The window's footer, fixed under the scrolling sidebar: the loading notice,
 // the export progress, "Показать MOV", the status line and the quiet note that
@@ -22,14 +25,18 @@ class StatusSection : public QWidget {
 public:
     static constexpr const char* videoLagNote = "видео не успевает, показываю реже";
 
-    explicit StatusSection(AppModel& model, QWidget* parent = nullptr);
+    StatusSection(const LoadedActivityModel& loadedActivity, ExportSessionModel& exportSession,
+                  const BackgroundVideoModel& backgroundVideo, const AppStatus& status, QWidget* parent = nullptr);
 
 private:
     void refresh();
     void observePlayer();
     void videoFellBehind(bool behind);
 
-    AppModel& model_;
+    const LoadedActivityModel& loadedActivity_;
+    ExportSessionModel& exportSession_;
+    const BackgroundVideoModel& backgroundVideo_;
+    const AppStatus& appStatus_;
     QWidget* loadingRow_;
     QWidget* progressRow_;
     QProgressBar* progress_;

@@ -5,14 +5,17 @@
 #include <QLabel>
 
 #include "Telemetry/TelemetryFormatters.h"
-#include "AppModel.h"
+#include "BackgroundVideoModel.h"
+#include "LoadedActivityModel.h"
 #include "ModelObserver.h"
 #include "QtText.h"
 #include "SidebarControls.h"
 
 namespace pacemark {
 
-SummarySection::SummarySection(AppModel& model, QWidget* parent) : QWidget(parent), model_(model) {
+SummarySection::SummarySection(const LoadedActivityModel& loadedActivity, const BackgroundVideoModel& backgroundVideo,
+                               QWidget* parent)
+    : QWidget(parent), loadedActivity_(loadedActivity), backgroundVideo_(backgroundVideo) {
     auto* grid = new QGridLayout(this);
     grid->setContentsMargins(0, 0, 0, 0);
     grid->setVerticalSpacing(6);
@@ -28,18 +31,18 @@ SummarySection::SummarySection(AppModel& model, QWidget* parent) : QWidget(paren
         grid->addWidget(value, row, 1);
         values_.push_back(value);
     }
-    refreshOnChangesOf({&model_.loadedActivity(), &model_.backgroundVideo()}, this, [this] { refresh(); });
+    refreshOnChangesOf({&loadedActivity_, &backgroundVideo_}, this, [this] { refresh(); });
 }
 
 void SummarySection::refresh() {
     namespace format = TelemetryFormatters;
-    const auto activity = model_.loadedActivity().activity();
+    const auto activity = loadedActivity_.activity();
     const TelemetrySummary summary = activity ? activity->summary : TelemetrySummary{};
     const QStringList values = {
-        model_.backgroundVideo().videoBackgroundName(),
-        model_.loadedActivity().durationLabel(),
-        model_.loadedActivity().distanceLabel(),
-        model_.loadedActivity().sampleCountLabel(),
+        backgroundVideo_.videoBackgroundName(),
+        loadedActivity_.durationLabel(),
+        loadedActivity_.distanceLabel(),
+        loadedActivity_.sampleCountLabel(),
         qText(format::speedKPH(activity ? summary.averageSpeedMetersPerSecond : std::nullopt)) + QStringLiteral(" км/ч"),
         qText(format::integer(activity ? summary.averagePowerWatts : std::nullopt, "Вт")),
         qText(format::integer(activity ? summary.averageHeartRateBPM : std::nullopt, "уд/мин")),

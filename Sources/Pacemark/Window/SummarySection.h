@@ -9,19 +9,22 @@ class QLabel;
 
 namespace pacemark {
 
-class AppModel;
+class BackgroundVideoModel;
+class LoadedActivityModel;
 
 // The activity's summary: label and value per row.
 class SummarySection : public QWidget {
     Q_OBJECT
 
 public:
-    explicit SummarySection(AppModel& model, QWidget* parent = nullptr);
+    SummarySection(const LoadedActivityModel& loadedActivity, const BackgroundVideoModel& backgroundVideo,
+                   QWidget* parent = nullptr);
 
 private:
     void refresh();
 
-    AppModel& model_;
+    const LoadedActivityModel& loadedActivity_;
+    const BackgroundVideoModel& backgroundVideo_;
     std::vector<QLabel*> values_;
 };
 
