@@ -68,7 +68,7 @@ void LayoutStepBuilder::addCinematicMetric(const PacemarkWidget& widget, const D
     const DrawingRect i = r.insetBy(std::max(w * 0.02, 4.0), std::max(h * 0.04, 2.0));
     const double ls = std::max(std::min(w * 0.075, h * 0.16), sizes.labelMinimum);
     const double mw = std::max(w * 0.08, 10.0);
-    const double vs = std::max(std::min(w * 0.31, h * 0.42), sizes.valueMinimum);
+    double vs = std::max(std::min(w * 0.31, h * 0.42), sizes.valueMinimum);
     const double us = std::max(std::min(w * 0.07, h * 0.14), sizes.unitMinimum);
     const bool hasArc = widget.kind.drawsCinematicArc();
     const double arcRoom = hasArc ? w * 0.24 : 0.0;
@@ -90,11 +90,17 @@ void LayoutStepBuilder::addCinematicMetric(const PacemarkWidget& widget, const D
         });
     }
     const double vy = i.minY() + ls * 1.45;
+    // The preview's minimum sizes can outgrow a low widget: there the value is
+    // drawn smaller (down to its shrink) to keep its digits inside the widget,
+    // and the unit is left out when it would fall below the widget's edge.
+    const bool fitted = target_ == DrawingTarget::preview;
+    if (fitted) vs = std::min(vs, std::max((r.maxY() - 1 - vy) / kBaselineBelowTop, vs * sizes.valueShrink));
     addValueText(widget, {i.minX() + 8, vy, tw - 8, vs * 1.12}, digitsHeavy(vs),
                  DrawingColor::fromHex(widget.valueColorHex), DrawingTextAlignment::left, sizes.valueShrink);
-    if (!widget.kind.unit().empty()) {
-        // The unit's capitals start a small gap under the value's baseline.
-        const double unitTop = vy + vs * kBaselineBelowTop + std::max(us * 0.3, 4.0) - us * kCapTopBelowTop;
+    // The unit's capitals start a small gap under the value's baseline.
+    const double unitTop = vy + vs * kBaselineBelowTop + std::max(us * 0.3, 4.0) - us * kCapTopBelowTop;
+    const bool unitFits = !fitted || unitTop + us * kBaselineBelowTop <= r.maxY();
+    if (!widget.kind.unit().empty() && unitFits) {
         addStaticText(std::string(widget.kind.unit()), {i.minX() + 8, unitTop, tw - 8, us * 1.35},
                       shrinking(medium(us), sizes_.texts.unitShrink), white.withAlpha(0.82));
     }

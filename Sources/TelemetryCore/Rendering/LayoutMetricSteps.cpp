@@ -18,19 +18,37 @@ void LayoutStepBuilder::addMetric(const PacemarkWidget& widget, const DrawingRec
     const WidgetSizeRules::Texts& texts = sizes_.texts;
     const double ls = sizes.label.of(w, h);
     double vs = sizes.value.of(w, h);
-    const DrawingRect i = r.insetBy(sizes.insetX.of(w, h), sizes.insetY.of(w, h));
-    const bool hasUnit = !widget.kind.unit().empty();
+    DrawingRect i = r.insetBy(sizes.insetX.of(w, h), sizes.insetY.of(w, h));
+    bool hasUnit = !widget.kind.unit().empty();
+    bool hasTitle = true;
     double valueTop = i.midY() - vs * 0.52;
     if (sizes.valueBetweenLabels) {
+        // The value's capitals need a readable height (its smallest size, and
+        // no smaller than the title) between the title's baseline and the
+        // unit's capitals. A widget too low for that (the minimum text sizes
+        // of a small canvas) leaves out the unit, then narrows its margins
+        // above and below to the gap, then leaves out the title, so that the
+        // value is never drawn over them or lost; with neither, the value
+        // fills the inset rectangle however small it is.
         const double gap = std::max(ls * 0.2, 2.0);
-        const double inkTop = i.minY() + ls * kBaselineBelowTop + gap;
-        const double inkBottom = (hasUnit ? i.maxY() - ls * 1.25 + ls * kCapTopBelowTop : i.maxY()) - gap;
+        const double titleDescent = ls * 0.22;  // Д, Щ and Ц reach below the baseline
         const double capHeight = kBaselineBelowTop - kCapTopBelowTop;
-        vs = std::min(vs, std::max((inkBottom - inkTop) / capHeight, vs * texts.valueShrink));
-        valueTop = (inkTop + inkBottom) / 2 - vs * (kCapTopBelowTop + kBaselineBelowTop) / 2;
+        const double readable = std::max(vs * texts.valueShrink, ls) * capHeight;
+        const auto inkTop = [&] {
+            return hasTitle ? i.minY() + ls * kBaselineBelowTop + titleDescent + gap : i.minY();
+        };
+        const auto inkBottom = [&] { return hasUnit ? i.maxY() - ls * 1.25 + ls * kCapTopBelowTop - gap : i.maxY(); };
+        const auto room = [&] { return inkBottom() - inkTop(); };
+        if (hasUnit && room() < readable) hasUnit = false;
+        if (room() < readable) i = r.insetBy(sizes.insetX.of(w, h), std::min(sizes.insetY.of(w, h), gap));
+        if (room() < readable) hasTitle = false;
+        vs = std::min(vs, room() / capHeight);
+        valueTop = (inkTop() + inkBottom()) / 2 - vs * (kCapTopBelowTop + kBaselineBelowTop) / 2;
     }
-    addStaticText(widget.displayTitle(), {i.minX(), i.minY(), i.width, ls * 1.25},
-                  shrinking(semibold(ls), texts.titleShrink), DrawingColor::fromHex(widget.labelColorHex));
+    if (hasTitle) {
+        addStaticText(widget.displayTitle(), {i.minX(), i.minY(), i.width, ls * 1.25},
+                      shrinking(semibold(ls), texts.titleShrink), DrawingColor::fromHex(widget.labelColorHex));
+    }
     addValueText(widget, {i.minX(), valueTop, i.width, vs * 1.15}, digitsBold(vs),
                  DrawingColor::fromHex(widget.valueColorHex));
     if (hasUnit) {
@@ -49,9 +67,17 @@ void LayoutStepBuilder::addPillMetric(const PacemarkWidget& widget, const Drawin
     const double vs = sizes.value.of(w, h);
     const double us = std::max(std::min(w * 0.06, h * 0.17), 8.0);
     const double tw = std::min(w * 0.36, std::max(w * 0.27, 34.0));
-    const std::string_view unit = widget.kind.unit();
-    const double uw = unit.empty() ? 0.0 : std::min(w * 0.24, std::max(w * 0.16, 24.0));
     const double g = std::max(w * 0.025, sizes.gapMinimum);
+    // A widget too narrow for the value's smallest column beside the unit
+    // leaves the unit out rather than draw the value over it.
+    constexpr double valueMinimumWidth = 24;
+    const double valueLeft = i.minX() + d + g + tw + g;
+    std::string_view unit = widget.kind.unit();
+    double uw = unit.empty() ? 0.0 : std::min(w * 0.24, std::max(w * 0.16, 24.0));
+    if (uw > 0 && i.maxX() - valueLeft - uw - g < valueMinimumWidth) {
+        unit = {};
+        uw = 0;
+    }
 
     const DrawingRect dot{i.minX(), r.midY() - d / 2, d, d};
     addStatic(bounds::ofFill(dot), [dot, accent](DrawingSurface& s) { fillCircle(s, dot, accent); });
@@ -59,7 +85,7 @@ void LayoutStepBuilder::addPillMetric(const PacemarkWidget& widget, const Drawin
     addStaticText(widget.displayTitle(), title, shrinking(semibold(ls), texts.titleShrink),
                   DrawingColor::fromHex(widget.labelColorHex));
     const double x = title.maxX() + g;
-    const double valueWidth = std::max(i.maxX() - x - uw - (uw > 0 ? g : 0.0), 24.0);
+    const double valueWidth = std::max(i.maxX() - x - uw - (uw > 0 ? g : 0.0), valueMinimumWidth);
     addValueText(widget, {x, i.minY(), valueWidth, i.height}, digitsBold(vs),
                  DrawingColor::fromHex(widget.valueColorHex), DrawingTextAlignment::right);
     if (!unit.empty()) {

@@ -4,9 +4,13 @@
 #include <QPainter>
 
 #include <algorithm>
+#include <cmath>
 #include <functional>
 #include <ranges>
+#include <string>
+#include <vector>
 
+#include "Layout/PacemarkPreset.h"
 #include "ScaledDrawingSurface.h"
 #include "TestRides.h"
 #include "WidgetPreview.h"
@@ -192,6 +196,98 @@ TEST(WidgetPreviewTest, DialIsDrawnAsACircle) {
             const QRectF outside(r.left(), r.top(), c.x() - r.height() * 0.5 - r.left() - 2, r.height());
             EXPECT_FALSE(inkBox(image, outside.toAlignedRect(), [](QRgb p) { return qAlpha(p) > 0 && qRed(p) > 60; })
                              .isValid());
+        }
+    }
+}
+
+// Paints only the lines of text equal to `text` onto `target`, clipped as
+// the widget clips them: no panels, marks or other lines.
+class OneTextSurface final : public DrawingSurface {
+public:
+    OneTextSurface(DrawingSurface& target, std::string text) : target_(target), text_(std::move(text)) {}
+
+    std::int64_t width() const override { return target_.width(); }
+    std::int64_t height() const override { return target_.height(); }
+    void clear(DrawingRect rect) override { target_.clear(rect); }
+    void saveState() override { target_.saveState(); }
+    void restoreState() override { target_.restoreState(); }
+    void setFillColor(DrawingColor color) override { target_.setFillColor(color); }
+    void setStrokeColor(DrawingColor color) override { target_.setStrokeColor(color); }
+    void setLineWidth(double width) override { target_.setLineWidth(width); }
+    void setLineCap(DrawingLineCap cap) override { target_.setLineCap(cap); }
+    void setLineJoin(DrawingLineJoin join) override { target_.setLineJoin(join); }
+    void setShadow(DrawingShadow shadow) override { target_.setShadow(shadow); }
+    void clipToRect(DrawingRect rect) override { target_.clipToRect(rect); }
+    // Paths reach the target only to clip: a filled or stroked one is dropped.
+    void addPath(const DrawingPath& path) override { pending_.push_back(path); }
+    void clipToPath() override {
+        for (const DrawingPath& path : pending_) target_.addPath(path);
+        pending_.clear();
+        target_.clipToPath();
+    }
+    void fillPath() override { pending_.clear(); }
+    void strokePath() override { pending_.clear(); }
+    void fillEllipse(DrawingRect) override {}
+    void strokeEllipse(DrawingRect) override {}
+    bool drawLinearGradient(DrawingColor, DrawingColor, DrawingPoint, DrawingPoint) override { return true; }
+    void drawText(std::string_view text, DrawingRect rect, DrawingFont font, DrawingColor color,
+                  DrawingTextAlignment alignment) override {
+        if (text == text_) target_.drawText(text, rect, font, color, alignment);
+    }
+
+private:
+    DrawingSurface& target_;
+    std::string text_;
+    std::vector<DrawingPath> pending_;
+};
+
+using WidgetPreviewWindowTest = testing::WindowTest;
+
+// At the smallest window the canvas is smallest: there every preset's
+// widgets still draw their value inside the widget, its digits at least as
+// tall as the capitals of a title at its minimum size, with neither the title
+// nor the unit over it.
+TEST_F(WidgetPreviewWindowTest, EveryPresetKeepsItsValuesReadableAtTheMinimumWindowSize) {
+    window_->resize(1120, 720);
+    ASSERT_EQ(window_->size(), QSize(1120, 720));
+    QCoreApplication::processEvents();
+    const QSizeF canvas = editor()->canvasRect().size();
+    ASSERT_FALSE(canvas.isEmpty());
+    const auto width = static_cast<std::int64_t>(std::lround(canvas.width()));
+    const auto height = static_cast<std::int64_t>(std::lround(canvas.height()));
+    constexpr int scale = 2;
+    constexpr int kReadableDigits = 7;  // points: 10 × 0.727
+    const TelemetryActivity activity = ride();
+    const TelemetrySample sample = activity.sample(300);
+    // The ink of the lines equal to `text` of the widget's preview, in pixels.
+    const auto inkOf = [&](const PacemarkWidget& w, const std::string& text) {
+        QImage image(static_cast<int>(width) * scale, static_cast<int>(height) * scale,
+                     QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::transparent);
+        {
+            auto surface = CairoDrawingSurfaceFactory().makeSurface(
+                {image.bits(), image.width(), image.height(), static_cast<std::int64_t>(image.bytesPerLine())});
+            ScaledDrawingSurface scaled(*surface, scale);
+            OneTextSurface only(scaled, text);
+            WidgetPreview(activity, sample, w, false).draw(only, width, height);
+        }
+        return inkBox(image, image.rect(), [](QRgb p) { return qAlpha(p) > 80; });
+    };
+    for (const PacemarkPreset preset : PacemarkPreset::allCases()) {
+        for (const PacemarkWidget& w : preset.layout().widgets) {
+            if (w.kind == Kind::route || w.kind == Kind::progress || w.kind == Kind::gpsCoordinates) continue;
+            SCOPED_TRACE(std::string(preset.rawValue()) + " " + std::string(w.kind.rawValue()));
+            const TelemetryWidgetFrame f = w.frame.clamped();
+            const QRectF r(f.x * width * scale, f.y * height * scale, f.width * width * scale,
+                           f.height * height * scale);
+            const QRect value = inkOf(w, w.kind.formattedValue(sample, activity));
+            ASSERT_TRUE(value.isValid());
+            EXPECT_TRUE(r.contains(value));
+            EXPECT_GE(value.height(), kReadableDigits * scale);
+            EXPECT_FALSE(value.intersects(inkOf(w, w.displayTitle())));
+            if (!w.kind.unit().empty()) {
+                EXPECT_FALSE(value.intersects(inkOf(w, std::string(w.kind.unit()))));
+            }
         }
     }
 }
