@@ -137,13 +137,13 @@ TEST_F(VideoPreviewPlayerTest, PictureKeepsChangingWhenDecodingFallsBehind) {
     QTest::qWait(100);
     std::vector<const MovieImage*> shown{player.currentFrame().get()};
     player.play();
-    QTest::qWaitFor(
+    EXPECT_TRUE(QTest::qWaitFor(
         [&] {
             const MovieImage* current = player.currentFrame().get();
             if (current != shown.back()) shown.push_back(current);
             return endSpy.count() > 0;
         },
-        10000);
+        10000));
     // About 10 changes in 1.5 s at the slowest; a frozen player shows 1.
     EXPECT_GE(shown.size(), 4u);
 }
