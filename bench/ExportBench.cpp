@@ -453,7 +453,7 @@ void BM_ExportMotion(benchmark::State& state) {
     fs::remove(url);
 }
 BENCHMARK(BM_ExportMotion)
-    ->ArgsProduct({{proRes, compactProRes, hevc}, {-1, 10, 0}, {60}})
+    ->ArgsProduct({{proRes, compactProRes, hevc}, {-1, 10, 0}, {60, 600}})
     ->Unit(benchmark::kSecond)->UseRealTime()->MeasureProcessCPUTime()->Iterations(1);
 
 }  // namespace
