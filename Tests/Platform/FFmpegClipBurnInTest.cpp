@@ -404,5 +404,35 @@ TEST_F(FFmpegClipBurnInTest, FullDiskIsAnErrorAndLeavesNothingBehind) {
     EXPECT_TRUE(testing::filesIn(output.parent_path()).empty());
 }
 
+// Real clips from phones and action cameras (in the shared test data when
+// present): whatever their tracks, the finished video keeps the pictures'
+// times, the sound, the camera track, the facts and the metadata.
+TEST_F(FFmpegClipBurnInTest, RecordedCameraAndPhoneClipsKeepWhatTheyCarry) {
+    const fs::path clips = testing::sharedTestDataFolder() / "cameras" / "clips";
+    if (!fs::is_directory(clips)) GTEST_SKIP() << "no shared camera clips at " << clips << "; skipped";
+    int burnt = 0;
+    for (const auto& entry : fs::directory_iterator(clips)) {
+        const fs::path clip = entry.path();
+        SCOPED_TRACE(clip.filename().string());
+        const fs::path output = folder / BurnInSettings::outputFileName(clip);
+        FFmpegClipBurnIn::burnIn({clip, output, {30, 1}, {28}}, overlays(), {});
+        EXPECT_EQ(pictureTimes(output), pictureTimes(clip));
+        EXPECT_EQ(tracks(output, AVMEDIA_TYPE_AUDIO), tracks(clip, AVMEDIA_TYPE_AUDIO));
+        EXPECT_EQ(tracks(output, AVMEDIA_TYPE_DATA, MKTAG('g', 'p', 'm', 'd')),
+                  tracks(clip, AVMEDIA_TYPE_DATA, MKTAG('g', 'p', 'm', 'd')));
+        const ClipReading before = readClip(clip);
+        const ClipReading after = readClip(output);
+        EXPECT_EQ(after.facts.displayWidth, before.facts.displayWidth);
+        EXPECT_EQ(after.facts.displayHeight, before.facts.displayHeight);
+        EXPECT_EQ(after.facts.frameCount, before.facts.frameCount);
+        EXPECT_EQ(after.synchronization.metadata, before.synchronization.metadata);
+        EXPECT_EQ(after.synchronization.cameraGPS.bestSamples().size(),
+                  before.synchronization.cameraGPS.bestSamples().size());
+        fs::remove(output);
+        ++burnt;
+    }
+    EXPECT_GT(burnt, 0);
+}
+
 }  // namespace
 }  // namespace pacemark
