@@ -261,6 +261,23 @@ TEST_F(FFmpegClipBurnInTest, TenBitClipBecomesTenBitHEVCWithTheOverlayComposited
     EXPECT_LT(likeness.toClip, 35);
 }
 
+TEST_F(FFmpegClipBurnInTest, HLGClipStaysTaggedAsHLG) {
+    const fs::path clip = folder / "hlg.mp4";
+    ffmpeg("-f lavfi -i testsrc2=size=160x120:rate=25 -t 0.4 -pix_fmt yuv420p10le -c:v libx265 -x265-params "
+           "log-level=error -colorspace bt2020nc -color_primaries bt2020 -color_trc arib-std-b67 " +
+           quoted(clip));
+    const fs::path burnt = burn(clip);
+    AVFormatContext* input = nullptr;
+    ASSERT_GE(avformat_open_input(&input, burnt.c_str(), nullptr, nullptr), 0);
+    avformat_find_stream_info(input, nullptr);
+    const AVCodecParameters& p = *input->streams[0]->codecpar;
+    EXPECT_EQ(p.color_trc, AVCOL_TRC_ARIB_STD_B67);
+    EXPECT_EQ(p.color_primaries, AVCOL_PRI_BT2020);
+    EXPECT_EQ(p.color_space, AVCOL_SPC_BT2020_NCL);
+    EXPECT_EQ(p.format, AV_PIX_FMT_YUV420P10LE);
+    avformat_close_input(&input);
+}
+
 TEST_F(FFmpegClipBurnInTest, PortraitClipKeepsItsRotationWithTheOverlayUpright) {
     const fs::path landscape = folder / "landscape.mp4";
     const fs::path clip = folder / "phone.mp4";

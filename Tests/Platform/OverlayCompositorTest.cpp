@@ -113,6 +113,35 @@ TEST(OverlayCompositorTest, TenBitClipGetsTenBitValues) {
     EXPECT_EQ(picture.chroma(1, 0, 0), 624);
 }
 
+// White is HDR reference white (203 cd/m²): 75 % of the HLG signal, 58 % of PQ's.
+TEST(OverlayCompositorTest, WhiteInAnHDRClipIsReferenceWhite) {
+    for (const auto& [transfer, luma] : {std::pair{YUVTransfer::hlg, 721}, std::pair{YUVTransfer::pq, 573}}) {
+        const YUVPictureFormat format{YUVMatrix::bt2020, false, 10, 1, 1, transfer};
+        TestPicture<std::uint16_t> picture(format, 2, 2, 64, 512, 512);
+        Overlay overlay(2, 2);
+        overlay.fill(255, 255, 255, 255);
+        OverlayCompositor compositor(format, 2, 2, 0);
+        compositor.setOverlay(overlay.view());
+        compositor.composite(picture.view());
+        EXPECT_EQ(picture.luma(0, 0), luma);
+        EXPECT_EQ(picture.chroma(1, 0, 0), 512);
+    }
+}
+
+// A translucent colour keeps its hue and alpha in an HDR clip: the curve is
+// applied to the straight colour, not to the premultiplied one.
+TEST(OverlayCompositorTest, TranslucentWhiteInAnHDRClipIsReferenceWhiteAtItsAlpha) {
+    const YUVPictureFormat format{YUVMatrix::bt2020, false, 10, 1, 1, YUVTransfer::hlg};
+    TestPicture<std::uint16_t> picture(format, 2, 2, 64, 512, 512);
+    Overlay overlay(2, 2);
+    overlay.fill(51, 51, 51, 51);  // white at alpha 0.2
+    OverlayCompositor compositor(format, 2, 2, 0);
+    compositor.setOverlay(overlay.view());
+    compositor.composite(picture.view());
+    // 64 · 0.8 + 721 · 0.2
+    EXPECT_EQ(picture.luma(0, 0), 195);
+}
+
 TEST(OverlayCompositorTest, HalfTransparentGreyBlendsWithTheClip) {
     TestPicture<std::uint8_t> picture(limited709, 2, 2, 16, 128, 128);
     Overlay overlay(2, 2);

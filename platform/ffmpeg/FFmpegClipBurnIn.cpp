@@ -317,6 +317,11 @@ private:
         const AVColorRange range = first.color_range != AVCOL_RANGE_UNSPECIFIED ? first.color_range
                                                                                  : video_->codecpar->color_range;
         format.fullRange = range == AVCOL_RANGE_JPEG || isFullRangeFormat(decoded);
+        const AVColorTransferCharacteristic transfer =
+            first.color_trc != AVCOL_TRC_UNSPECIFIED ? first.color_trc : video_->codecpar->color_trc;
+        format.transfer = transfer == AVCOL_TRC_SMPTE2084      ? YUVTransfer::pq
+                          : transfer == AVCOL_TRC_ARIB_STD_B67 ? YUVTransfer::hlg
+                                                               : YUVTransfer::sdr;
         compositor_.emplace(format, width, height, rotation_);
         overlay_ = overlays_(compositor_->overlayWidth(), compositor_->overlayHeight());
         if (!overlay_) throw TelemetryVideoExportError::cannotCreateWriter();

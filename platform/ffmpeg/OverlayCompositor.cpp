@@ -37,11 +37,62 @@ struct Contribution {
     double red = 0;
 };
 
+// HDR reference white: 203 cd/m² (ITU-R BT.2408), as PQ's share of 10 000
+// cd/m² and as HLG's scene light (the light whose HLG signal is 0.75).
+constexpr double pqReferenceWhite = 203.0 / 10000.0;
+constexpr double hlgA = 0.17883277;
+constexpr double hlgB = 1.0 - 4.0 * hlgA;
+const double hlgC = 0.5 - hlgA * std::log(4.0 * hlgA);
+const double hlgReferenceWhite = (std::exp((0.75 - hlgC) / hlgA) + hlgB) / 12.0;
+
+double srgbToLinear(double v) { return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); }
+
+double pqEncode(double light) {
+    constexpr double m1 = 2610.0 / 16384.0, m2 = 2523.0 / 4096.0 * 128.0;
+    constexpr double c1 = 3424.0 / 4096.0, c2 = 2413.0 / 4096.0 * 32.0, c3 = 2392.0 / 4096.0 * 32.0;
+    const double p = std::pow(std::max(light, 0.0), m1);
+    return std::pow((c1 + c2 * p) / (1.0 + c3 * p), m2);
+}
+
+double hlgEncode(double light) {
+    light = std::max(light, 0.0);
+    return light <= 1.0 / 12.0 ? std::sqrt(3.0 * light) : hlgA * std::log(12.0 * light - hlgB) + hlgC;
+}
+
+// A straight (not premultiplied) sRGB colour as the HDR clip's R'G'B'.
+void toHDRSignal(double& r, double& g, double& b, YUVTransfer transfer) {
+    const double lr = srgbToLinear(r), lg = srgbToLinear(g), lb = srgbToLinear(b);
+    // BT.709 primaries to BT.2020 (ITU-R BT.2087).
+    const double wr = 0.6274 * lr + 0.3293 * lg + 0.0433 * lb;
+    const double wg = 0.0691 * lr + 0.9195 * lg + 0.0114 * lb;
+    const double wb = 0.0164 * lr + 0.0880 * lg + 0.8956 * lb;
+    if (transfer == YUVTransfer::pq) {
+        r = pqEncode(wr * pqReferenceWhite);
+        g = pqEncode(wg * pqReferenceWhite);
+        b = pqEncode(wb * pqReferenceWhite);
+    } else {
+        r = hlgEncode(wr * hlgReferenceWhite);
+        g = hlgEncode(wg * hlgReferenceWhite);
+        b = hlgEncode(wb * hlgReferenceWhite);
+    }
+}
+
 Contribution contribution(std::uint32_t bgra, const YUVPictureFormat& format, MatrixWeights k) {
-    const double b = static_cast<double>(bgra & 0xff) / 255.0;
-    const double g = static_cast<double>((bgra >> 8) & 0xff) / 255.0;
-    const double r = static_cast<double>((bgra >> 16) & 0xff) / 255.0;
+    double b = static_cast<double>(bgra & 0xff) / 255.0;
+    double g = static_cast<double>((bgra >> 8) & 0xff) / 255.0;
+    double r = static_cast<double>((bgra >> 16) & 0xff) / 255.0;
     const double a = static_cast<double>(bgra >> 24) / 255.0;
+    if (format.transfer != YUVTransfer::sdr && a > 0) {
+        // The curves are not linear: convert the straight colour, then
+        // premultiply again.
+        r = std::min(r / a, 1.0);
+        g = std::min(g / a, 1.0);
+        b = std::min(b / a, 1.0);
+        toHDRSignal(r, g, b, format.transfer);
+        r *= a;
+        g *= a;
+        b *= a;
+    }
     const double y = k.red * r + (1.0 - k.red - k.blue) * g + k.blue * b;
     const double cb = (b - y) / (2.0 * (1.0 - k.blue));
     const double cr = (r - y) / (2.0 * (1.0 - k.red));

@@ -12,14 +12,20 @@ namespace pacemark {
 // The Y'CbCr matrix of a picture.
 enum class YUVMatrix { bt601, bt709, bt2020 };
 
-// How a decoded clip stores its colour: the matrix, the range, the bit depth
-// and the chroma subsampling, all read from the stream.
+// The transfer function of a picture: SDR (BT.709, sRGB and BT.601 are one
+// curve for this purpose), or one of the HDR curves phones and cameras
+// record 10-bit video with (PQ, HLG), whose pictures use BT.2020 primaries.
+enum class YUVTransfer { sdr, pq, hlg };
+
+// How a decoded clip stores its colour: the matrix, the range, the transfer,
+// the bit depth and the chroma subsampling, all read from the stream.
 struct YUVPictureFormat {
     YUVMatrix matrix = YUVMatrix::bt709;
     bool fullRange = false;  // 0…2^n − 1 instead of 16…235 (luma) and 16…240 (chroma), scaled to n bits
     int bitDepth = 8;        // 8 (one byte per sample) or 9…16 (two bytes, native order)
     int chromaShiftX = 1;    // log2 of the horizontal chroma subsampling (1 for 4:2:0 and 4:2:2)
     int chromaShiftY = 1;    // log2 of the vertical one (1 for 4:2:0)
+    YUVTransfer transfer = YUVTransfer::sdr;
 
     bool operator==(const YUVPictureFormat&) const = default;
 };
@@ -45,7 +51,11 @@ struct YUVPlanes {
 // distinct picture and the per-frame cost is proportional to the covered area.
 //
 // Colours are blended as the clip stores them (gamma-encoded), which is how
-// editors composite titles over SDR video. One thread at a time.
+// editors composite titles over video. In an HDR clip the overlay's white is
+// the reference white of HDR video (203 cd/m², 75 % of the HLG signal), not
+// the display's peak: its sRGB colours are taken to linear light, to BT.2020
+// primaries, scaled to that white and encoded with the clip's curve. One
+// thread at a time.
 class OverlayCompositor {
 public:
     // `width` × `height` is the clip's stored (coded) picture;
