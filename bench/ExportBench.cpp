@@ -127,7 +127,7 @@ void BM_ProResDistinctFrames(benchmark::State& state) {
     settings.file = movieFile;
     settings.width = kWidth;
     settings.height = kHeight;
-    settings.framesPerSecond = kFramesPerSecond;
+    settings.frameRate = kFramesPerSecond;
     const auto& frames = renderedFrames();
     std::int64_t written = 0;
     for (auto _ : state) {
@@ -255,7 +255,7 @@ void BM_RepairCodedFrame(benchmark::State& state) {
     settings.file = movieFile;
     settings.width = kWidth;
     settings.height = kHeight;
-    settings.framesPerSecond = kFramesPerSecond;
+    settings.frameRate = kFramesPerSecond;
     constexpr std::int64_t kFrames = 16;
     const auto start = std::chrono::steady_clock::now();
     {
@@ -321,7 +321,7 @@ void BM_ProResFrameBytes(benchmark::State& state) {
     settings.file = movieFile;
     settings.width = kWidth;
     settings.height = kHeight;
-    settings.framesPerSecond = kFramesPerSecond;
+    settings.frameRate = kFramesPerSecond;
     for (auto _ : state) {
         FFmpegProResMovieWriter writer(settings, options);
         writer.startWriting();

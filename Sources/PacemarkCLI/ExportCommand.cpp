@@ -115,11 +115,13 @@ int runExportCommand(std::span<const std::string> arguments) {
     TelemetryExportSettings settings;
     settings.codec = codec;
     if (const auto size = args.size("--size")) std::tie(settings.width, settings.height) = *size;
-    settings.framesPerSecond = args.positiveInteger("--fps", TelemetryExportSettings::maximumFramesPerSecond)
-                                   .value_or(TelemetryExportSettings::defaultFramesPerSecond);
+    if (const auto fps = args.value("--fps")) {
+        if (const auto error = FrameRate::parseError(*fps)) throw CLIUsageError(*error);
+        settings.frameRate = *FrameRate::parse(*fps);
+    }
     settings.motion = motionOption(args);
     if (const auto error = settings.validationError()) throw CLIUsageError(*error);
-    const auto [width, height, fps] = std::tuple(settings.width, settings.height, settings.framesPerSecond);
+    const auto [width, height, fps] = std::tuple(settings.width, settings.height, settings.frameRate.title());
     const double start = args.number("--start").value_or(0);
     const std::optional<double> end = args.number("--end");
     if (start < 0) throw CLIUsageError("Начало отрезка не может быть отрицательным.");
@@ -172,7 +174,7 @@ int runExportCommand(std::span<const std::string> arguments) {
             std::cerr << "Создаю " << job.output.filename().string() << ": " << width << "×" << height << ", " << fps
                       << " к/с, " << std::string(codec.rawValue()) << ", кадров: " << plan.frameCount << "\n";
         }
-        ExportProgress progress(std::cerr, progressMode, plan.frameCount, plan.framesPerSecond);
+        ExportProgress progress(std::cerr, progressMode, plan.frameCount, plan.frameRate);
         double reported = 0;
         try {
             exporter.exportMovie(
@@ -187,7 +189,7 @@ int runExportCommand(std::span<const std::string> arguments) {
             throw;
         }
         progress.finish(1.0);
-        return ExportedMovie{plan.frameCount, plan.framesPerSecond};
+        return ExportedMovie{plan.frameCount, plan.frameRate};
     };
     const InterruptGuard interrupts(stop);
     ExportBatch batch({.json = args.has("--json"), .skipExisting = skipExisting}, std::cout, std::cerr);

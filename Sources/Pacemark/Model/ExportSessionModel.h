@@ -39,7 +39,7 @@ public:
     const TelemetryExportSettings& settings() const { return settings_; }
     void setWidth(qint64 width);
     void setHeight(qint64 height);
-    void setFramesPerSecond(qint64 framesPerSecond);
+    void setFrameRate(FrameRate frameRate);
     void setCodec(TelemetryVideoCodec codec);
     void setMotion(TelemetryMotion motion);
 
@@ -80,7 +80,7 @@ public:
 signals:
     void widthChanged();
     void heightChanged();
-    void framesPerSecondChanged();
+    void frameRateChanged();
     void codecChanged();
     void motionChanged();
     void startOffsetSecondsChanged();

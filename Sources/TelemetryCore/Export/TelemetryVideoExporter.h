@@ -23,20 +23,20 @@ public:
     const char* what() const noexcept override { return "Экспорт остановлен."; }
 };
 
-// Which frames an export writes: frame i shows activity time
-// startSeconds + i / framesPerSecond and is presented at i / framesPerSecond.
+// Which frames an export writes: frame i is presented at
+// frameRate.seconds(i) = i × D / N and shows activity time startSeconds plus
+// that instant (elapsedSeconds, the one place the instant is worked out).
 struct TelemetryVideoFramePlan {
-    std::int64_t framesPerSecond = 1;  // the settings' timing rate, at least 1
-    std::int64_t frameCount = 1;       // at least 1
+    FrameRate frameRate = 1;         // the settings' timing rate, at least 1 frame a second
+    std::int64_t frameCount = 1;     // at least 1
     double startSeconds = 0;
-    double segmentSeconds = 0.001;     // at least 0.001
+    double segmentSeconds = 0.001;   // at least 0.001
 
-    double elapsedSeconds(std::int64_t frameIndex) const {
-        return startSeconds + static_cast<double>(frameIndex) / static_cast<double>(framesPerSecond);
-    }
-    // Progress is reported once per second of output and after the last frame.
+    double elapsedSeconds(std::int64_t frameIndex) const { return startSeconds + frameRate.seconds(frameIndex); }
+    // Progress is reported with the first frame of every second of output
+    // and after the last frame.
     bool reportsProgress(std::int64_t frameIndex) const {
-        return frameIndex % framesPerSecond == 0 || frameIndex == frameCount - 1;
+        return frameRate.startsSecond(frameIndex) || frameIndex == frameCount - 1;
     }
     bool operator==(const TelemetryVideoFramePlan&) const = default;
 };
