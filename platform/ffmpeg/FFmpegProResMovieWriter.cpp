@@ -37,7 +37,8 @@ FFmpegProResMovieWriter::FFmpegProResMovieWriter(MovieWriterSettings settings, P
     if (codec != TelemetryVideoCodec::proRes4444 || settings_.width < 1 || settings_.height < 1 ||
         settings_.width > maximumSide || settings_.height > maximumSide ||
         !TelemetryExportSettings::acceptsSize(codec, settings_.width, settings_.height) ||
-        !settings_.frameRate.isKnown() || settings_.frameRate.denominator() > 0x7FFFFFFF ||
+        !settings_.frameRate.isKnown() || settings_.frameRate.numerator() > 0x7FFFFFFF ||
+        settings_.frameRate.denominator() > 0x7FFFFFFF ||
         settings_.frameRate.numerator() < settings_.frameRate.denominator() ||
         settings_.frameRate.numerator() > MovieWriterSettings::maximumFramesPerSecond * settings_.frameRate.denominator() ||
         options_.pictureBuffers < 1) {
