@@ -40,7 +40,7 @@ protected:
     static inline std::vector<fs::path> movies_;
 };
 
-TEST_F(NTSCRateExportTest, FFmpegReadsTheExactRateAndEveryFrame) {
+TEST_F(NTSCRateExportTest, FFmpegReadsTheExactRate) {
     ASSERT_EQ(movies_.size(), 3u);
     for (const fs::path& movie : movies_) {
         const CommandResult probe =
@@ -52,7 +52,7 @@ TEST_F(NTSCRateExportTest, FFmpegReadsTheExactRateAndEveryFrame) {
     }
 }
 
-TEST_F(NTSCRateExportTest, GStreamerReadsTheExactRateAndLength) {
+TEST_F(NTSCRateExportTest, GStreamerReadsTheExactRate) {
     ASSERT_EQ(movies_.size(), 3u);
     if (!fs::exists("/usr/bin/gst-discoverer-1.0")) {
         GTEST_SKIP() << "gst-discoverer-1.0 not found (Debian packages gstreamer1.0-plugins-base-apps, "
@@ -69,7 +69,7 @@ TEST_F(NTSCRateExportTest, GStreamerReadsTheExactRateAndLength) {
     }
 }
 
-TEST_F(NTSCRateExportTest, CheckReportsTheExactRateAndFrameCount) {
+TEST_F(NTSCRateExportTest, CheckReportsTheExactRate) {
     ASSERT_EQ(movies_.size(), 3u);
     for (const fs::path& movie : movies_) {
         const CLIRun checked = runCLI({"check", movie.string()}, *folder_);

@@ -34,7 +34,7 @@ testing::QuickTimeHEVCTrack trackWrittenAt(FrameRate rate, const TemporaryFolder
     return testing::readQuickTimeHEVCTrack(path);
 }
 
-TEST(HEVCFrameRateTest, StreamTimingAndSampleDurationsStateTheExactRate) {
+TEST(HEVCFrameRateTest, StreamTimingMatchesTheTrackRate) {
     const TemporaryFolder folder;
     const auto ntsc = trackWrittenAt(FrameRate(30000, 1001), folder);
     EXPECT_EQ(hevcTrackFrameRate(ntsc.sampleEntry), FrameRate(30000, 1001));

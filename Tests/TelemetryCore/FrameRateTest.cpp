@@ -11,13 +11,16 @@ namespace {
 
 const FrameRate ntsc30(30000, 1001);
 
-TEST(FrameRateTest, KeepsLowestTermsAndUnknownForNonPositiveTerms) {
+TEST(FrameRateTest, KeepsLowestTerms) {
     EXPECT_EQ(FrameRate(60000, 2002), ntsc30);
     EXPECT_EQ(FrameRate(60000, 2002).numerator(), 30000);
     EXPECT_EQ(FrameRate(60000, 2002).denominator(), 1001);
     EXPECT_EQ(FrameRate(15360, 512), FrameRate(30));
     EXPECT_TRUE(FrameRate(15360, 512).isWhole());
     EXPECT_FALSE(ntsc30.isWhole());
+}
+
+TEST(FrameRateTest, NonPositiveTermsGiveTheUnknownRate) {
     for (const FrameRate unknown : {FrameRate(), FrameRate(0), FrameRate(-30), FrameRate(30, 0), FrameRate(-30, -1)}) {
         EXPECT_FALSE(unknown.isKnown());
         EXPECT_EQ(unknown.text(), "0/1");
@@ -82,7 +85,7 @@ TEST(FrameRateTest, ParsesNTSCDecimalsAsTheExactRatesTheyName) {
     EXPECT_EQ(FrameRate::parse("12.5"), FrameRate(25, 2));
 }
 
-TEST(FrameRateTest, ParsesWholeNumbersFractionsAndDecimals) {
+TEST(FrameRateTest, ParsesAnyNumberOrFraction) {
     EXPECT_EQ(FrameRate::parse("30"), FrameRate(30));
     EXPECT_EQ(FrameRate::parse(" 25 "), FrameRate(25));
     EXPECT_EQ(FrameRate::parse("30000/1001"), ntsc30);
@@ -114,7 +117,7 @@ TEST(FrameRateTest, RefusesTextThatIsNoRateWithRussianReasons) {
     }
 }
 
-TEST(FrameRateTest, TitleWritesWholeRatesPlainAndOthersWithDecimalComma) {
+TEST(FrameRateTest, TitleUsesDecimalCommaForFractionalRates) {
     EXPECT_EQ(FrameRate(30).title(), "30");
     EXPECT_EQ(ntsc30.title(), "29,97");
     EXPECT_EQ(FrameRate(24000, 1001).title(), "23,976");

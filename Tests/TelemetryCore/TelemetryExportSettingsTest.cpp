@@ -151,7 +151,7 @@ TEST(TelemetryExportSettingsTest, FractionalRatesAreValidFromOneToTwoHundredFort
     EXPECT_EQ(TelemetryExportSettings{.frameRate = FrameRate(30000, 1001)}.timingFrameRate(), FrameRate(30000, 1001));
 }
 
-TEST(TelemetryExportSettingsTest, WriterSettingsCarryTheExactRateAndWholeFramesOfTwoSecondsPerKeyFrame) {
+TEST(TelemetryExportSettingsTest, KeyFrameIntervalIsTheWholeFramesOfTwoSeconds) {
     const MovieWriterSettings ntsc = TelemetryExportSettings{.frameRate = FrameRate(30000, 1001)}.writerSettings("x.mov");
     EXPECT_EQ(ntsc.frameRate, FrameRate(30000, 1001));
     ASSERT_TRUE(ntsc.hevc);
