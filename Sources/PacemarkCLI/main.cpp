@@ -30,7 +30,8 @@ constexpr std::array kCommands = {
                runSamplesCommand},
     CLICommand{"check", "check MOVIE",
                "Проверка альфа-канала фильма MOV для монтажных программ: у ProRes — заголовки кадров, альфа-канал "
-               "каждого среза и описание сэмплов, у HEVC — альфа-слой. Код выхода 0 — всё в порядке, 1 — найдены "
+               "каждого среза и описание сэмплов, у HEVC — альфа-слой; у всех — постоянную частоту кадров (печатается "
+               "точно, например 30000/1001). Код выхода 0 — всё в порядке, 1 — найдены "
                "ошибки.",
                runCheckCommand},
 #ifdef PACEMARK_CLI_HAS_PLATFORM
@@ -47,7 +48,7 @@ constexpr std::array kCommands = {
                runSheetCommand},
     CLICommand{"export",
                "export FILE... [-o OUT.mov | --output-dir DIR] [--codec prores|hevc] [--preset NAME | --layout FILE] "
-               "[--size WxH] [--fps N] [--start S] [--end S] [--motion steps|smooth[:HZ]] [--smooth-values] [--skip-existing] "
+               "[--size WxH] [--fps N|N/D] [--start S] [--end S] [--motion steps|smooth[:HZ]] [--smooth-values] [--skip-existing] "
                "[--json] [--quiet] [--compact] [--force] | export RIDE --clips CLIP... [--output-dir DIR] [--codec prores|hevc] "
                "[--preset NAME | --layout FILE] [--compact] [--size WxH] [--skip-existing] [--json] [--quiet] [--force] "
                "[--burn-in [--quality N]]",

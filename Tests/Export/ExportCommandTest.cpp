@@ -96,6 +96,10 @@ TEST(ExportCommandTest, BadRequestsFailWithRussianMessagesAndWriteNothing) {
         {{ride.string(), "--motion", "glide"}, 2, "Неизвестное движение «glide»"},
         {{ride.string(), "--motion", "smooth:fast"}, 2, "Частота обновления «fast» не подходит"},
         {{ride.string(), "--motion", "smooth:500"}, 2, "Частота обновления 500 Гц не подходит"},
+        {{ride.string(), "--fps", "30fps"}, 2, "Частота кадров «30fps» не понята: укажите число (30, 29.97) или дробь"},
+        {{ride.string(), "--fps", "30000/0"}, 2, "Частота кадров «30000/0» не подходит: она должна быть больше нуля."},
+        {{ride.string(), "--fps", "241"}, 2, "Частота 241 кадров в секунду не подходит: нужно от 1 до 240."},
+        {{ride.string(), "--fps", "1/2"}, 2, "Частота 0,5 кадров в секунду не подходит: нужно от 1 до 240."},
         // Refused before any frame is drawn: the largest picture ProRes opens
         // is below 16384 x 16384, HEVC needs one 64-pixel block and memory for
         // two encoders (here on a machine of 1 GB).

@@ -44,7 +44,7 @@ TEST(ProResLimitsTest, WriterRefusesAPictureAboveTheSliceLimit) {
     settings.codec = TelemetryVideoCodec::proRes4444;
     settings.width = 16384;
     settings.height = 8178;
-    settings.framesPerSecond = 1;
+    settings.frameRate = 1;
     const auto error = thrownBy<TelemetryVideoExportError>([&] { FFmpegProResMovieWriter writer(settings); });
     EXPECT_EQ(error.errorCase(), TelemetryVideoExportError::Case::cannotAddVideoInput);
     EXPECT_FALSE(fs::exists(settings.file));
@@ -61,7 +61,7 @@ TEST(ProResLimitsTest, CompactMovieOfEightyHoursIsWrittenWhole) {
     settings.codec = TelemetryVideoCodec::proRes4444;
     settings.width = 32;
     settings.height = 16;
-    settings.framesPerSecond = 1;
+    settings.frameRate = 1;
     {
         FFmpegProResMovieWriter writer(settings, {.compact = true});
         writer.startWriting();

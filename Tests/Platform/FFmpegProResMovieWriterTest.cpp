@@ -21,7 +21,7 @@ using namespace pacemark::testing;
 
 MovieWriterSettings proResSettings(fs::path file, std::int64_t width, std::int64_t height, std::int64_t fps) {
     return {.file = std::move(file), .codec = TelemetryVideoCodec::proRes4444, .width = width, .height = height,
-            .framesPerSecond = fps, .hevc = std::nullopt};
+            .frameRate = fps, .hevc = std::nullopt};
 }
 
 constexpr int width = 64, height = 48, framesPerSecond = 10, frameCount = 45;

@@ -486,7 +486,7 @@ TEST(HEVCAlphaMovieWriterFailureTest, AbandonedUnwritableRefusedOrDisagreeingMov
     requested.hevc->premultipliedAlpha = false;
     EXPECT_THROW(HEVCAlphaEncoderSettings::fromMovieWriterSettings(requested), HEVCAlphaEncodingError);
     requested.hevc->premultipliedAlpha = true;
-    requested.framesPerSecond = 100'000;
+    requested.frameRate = 100'000;
     EXPECT_THROW(HEVCAlphaEncoderSettings::fromMovieWriterSettings(requested), HEVCAlphaEncodingError);
 
     const auto missing = testing::thrownBy<HEVCAlphaEncodingError>(

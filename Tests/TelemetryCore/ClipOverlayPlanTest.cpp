@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "Export/ClipOverlayPlan.h"
+#include "Export/TelemetryVideoExporter.h"
 #include "Telemetry/TelemetryTime.h"
 
 namespace pacemark {
@@ -91,7 +92,7 @@ TEST(ClipOverlayPlanTest, OverlayHasTheClipsRateFrameCountSizeAndStart) {
     ASSERT_TRUE(overlay.hasOverlay()) << overlay.error.value_or("");
     EXPECT_EQ(overlay.placement.method, VideoSynchronizationMethod::cameraGPS);
     const TelemetryRenderConfig& config = *overlay.config;
-    EXPECT_EQ(config.framesPerSecond, 30);
+    EXPECT_EQ(config.frameRate, FrameRate(30));
     EXPECT_EQ(config.width, 64);
     EXPECT_EQ(config.height, 48);
     EXPECT_EQ(config.codec, TelemetryVideoCodec::proRes4444);
@@ -168,15 +169,23 @@ TEST(ClipOverlayPlanTest, ClipOfAnOddSizeIsRefusedWithTheSizeRule) {
     EXPECT_EQ(plan.overlays[0].error, odd.sizeError());
 }
 
-// Exact rates such as 30000/1001 are not written yet: the clip gets a
-// reason naming its rate instead of an overlay that would drift.
-TEST(ClipOverlayPlanTest, ClipAtAFractionalFrameRateIsRefusedWithItsRate) {
+// A clip at 30000/1001 gets an overlay at exactly that rate, whose frames
+// cover the clip's own length; one at a rate no movie is written at gets
+// the settings' reason.
+TEST(ClipOverlayPlanTest, ClipAtAFractionalFrameRateGetsAnOverlayAtThatExactRate) {
     ClipOverlayInput clip = clipWithClock("ntsc.mp4", 60);
     clip.facts.frameRate = {30000, 1001};
+    clip.facts.frameCount = 300;
     const auto plan = ClipOverlayPlan::make(hourRide(), std::vector{clip}, proResOptions());
-    EXPECT_FALSE(plan.overlays[0].hasOverlay());
-    ASSERT_TRUE(plan.overlays[0].error);
-    EXPECT_NE(plan.overlays[0].error->find("30000/1001 (29.970 к/с)"), std::string::npos) << *plan.overlays[0].error;
+    ASSERT_TRUE(plan.overlays[0].hasOverlay()) << plan.overlays[0].error.value_or("");
+    const TelemetryRenderConfig& config = *plan.overlays[0].config;
+    EXPECT_EQ(config.frameRate, FrameRate(30000, 1001));
+    EXPECT_EQ(config.durationSeconds, 10.01);
+    EXPECT_EQ(TelemetryVideoExporter::framePlan(hourRide(), config).frameCount, 300);
+
+    clip.facts.frameRate = {480, 1};
+    const auto refused = ClipOverlayPlan::make(hourRide(), std::vector{clip}, proResOptions());
+    EXPECT_EQ(refused.overlays[0].error, "Частота 480 кадров в секунду не подходит: нужно от 1 до 240.");
 }
 
 TEST(ClipOverlayPlanTest, FrameCountComesFromTheDurationWhenTheMovieStatesNone) {

@@ -42,8 +42,8 @@ void ExportSessionModel::setHeight(qint64 height) {
     publish(this, settings_.height, height, &ExportSessionModel::heightChanged);
 }
 
-void ExportSessionModel::setFramesPerSecond(qint64 framesPerSecond) {
-    publish(this, settings_.framesPerSecond, framesPerSecond, &ExportSessionModel::framesPerSecondChanged);
+void ExportSessionModel::setFrameRate(FrameRate frameRate) {
+    publish(this, settings_.frameRate, frameRate, &ExportSessionModel::frameRateChanged);
 }
 
 void ExportSessionModel::setCodec(TelemetryVideoCodec codec) {

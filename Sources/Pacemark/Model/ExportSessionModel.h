@@ -40,7 +40,7 @@ public:
     const TelemetryExportSettings& settings() const { return settings_; }
     void setWidth(qint64 width);
     void setHeight(qint64 height);
-    void setFramesPerSecond(qint64 framesPerSecond);
+    void setFrameRate(FrameRate frameRate);
     void setCodec(TelemetryVideoCodec codec);
     void setMotion(TelemetryMotion motion);
 
@@ -87,7 +87,7 @@ public:
 signals:
     void widthChanged();
     void heightChanged();
-    void framesPerSecondChanged();
+    void frameRateChanged();
     void codecChanged();
     void motionChanged();
     void startOffsetSecondsChanged();

@@ -76,11 +76,6 @@ struct ClipOverlayPlan {
     static std::filesystem::path outputFile(const std::filesystem::path& clip, TelemetryVideoCodec codec,
                                             const std::optional<std::filesystem::path>& outputFolder);
 
-    // The frame rate an overlay of a clip recorded at `rate` is written at,
-    // none when the export settings cannot carry it (unknown, or not a whole
-    // number of frames per second).
-    static std::optional<std::int64_t> overlayFramesPerSecond(ClipFrameRate rate);
-
     // The clip's frames: the count the movie states, else its duration at
     // its rate; none when neither is known.
     static std::optional<std::int64_t> clipFrameCount(const ClipFacts& facts);

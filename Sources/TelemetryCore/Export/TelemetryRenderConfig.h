@@ -38,15 +38,15 @@ struct TelemetryRenderConfig : TelemetryExportSettings {
 
     TelemetryRenderConfig(std::filesystem::path outputFile, const TelemetryExportSettings& settings,
                           double startOffsetSeconds, std::optional<double> durationSeconds, PacemarkLayout layout)
-        : TelemetryRenderConfig(std::move(outputFile), settings.width, settings.height, settings.framesPerSecond,
+        : TelemetryRenderConfig(std::move(outputFile), settings.width, settings.height, settings.frameRate,
                                 settings.codec, startOffsetSeconds, durationSeconds, std::move(layout)) {
         motion = settings.motion;
     }
     // Stores the values unchanged except a negative or NaN start offset, which becomes 0.
     TelemetryRenderConfig(std::filesystem::path outputFile, std::int64_t width, std::int64_t height,
-                          std::int64_t framesPerSecond, TelemetryVideoCodec codec, double startOffsetSeconds,
+                          FrameRate frameRate, TelemetryVideoCodec codec, double startOffsetSeconds,
                           std::optional<double> durationSeconds, PacemarkLayout layout)
-        : TelemetryExportSettings{width, height, framesPerSecond, codec},
+        : TelemetryExportSettings{width, height, frameRate, codec},
           outputFile(std::move(outputFile)),
           startOffsetSeconds(startOffsetSeconds >= 0 ? startOffsetSeconds : 0.0),
           durationSeconds(durationSeconds),
@@ -65,8 +65,7 @@ struct TelemetryRenderConfig : TelemetryExportSettings {
         timing.rideSecondsPerMovieSecond = rate > 0 && std::isfinite(rate) ? rate : 1.0;
         TelemetryRenderConfig config(std::move(outputFile), settings, 0.0, std::nullopt, std::move(layout));
         config.startOffsetSeconds = std::isfinite(startSeconds) ? startSeconds : 0.0;
-        config.durationSeconds = static_cast<double>(timing.frameCount) * timing.rideSecondsPerMovieSecond /
-                                 static_cast<double>(config.timingFramesPerSecond());
+        config.durationSeconds = timing.rideSecondsPerMovieSecond * config.timingFrameRate().seconds(timing.frameCount);
         config.clipTiming = timing;
         return config;
     }

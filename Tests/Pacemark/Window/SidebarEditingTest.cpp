@@ -78,6 +78,23 @@ TEST_F(SidebarEditingTest, MotionPickerSetsTheExportsMotion) {
     EXPECT_FALSE(average->isChecked());
 }
 
+// The rate picker offers the NTSC rates with a decimal comma beside the
+// whole ones, and choosing one stores the exact rate.
+TEST_F(SidebarEditingTest, FrameRatePickerSetsTheExactRate) {
+    auto* picker = window_->findChild<QComboBox*>("frameRatePicker");
+    ASSERT_NE(picker, nullptr);
+    QStringList titles;
+    for (int i = 0; i < picker->count(); ++i) titles << picker->itemText(i);
+    EXPECT_EQ(titles, (QStringList{"23,976", "24", "25", "29,97", "30", "50", "59,94", "60"}));
+    EXPECT_EQ(picker->currentText(), QStringLiteral("30"));
+
+    picker->setCurrentIndex(3);
+    emit picker->activated(3);
+    EXPECT_EQ(model_->exportSession().settings().frameRate, FrameRate(30000, 1001));
+    model_->exportSession().setFrameRate(FrameRate(24000, 1001));
+    EXPECT_EQ(picker->currentText(), QStringLiteral("23,976"));
+}
+
 TEST_F(SidebarEditingTest, PresetPickerNeverReplacesAnEditedLayoutByAccident) {
     auto* picker = window_->findChild<QComboBox*>("presetPicker");
     ASSERT_NE(picker, nullptr);
