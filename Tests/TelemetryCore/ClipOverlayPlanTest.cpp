@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "Export/ClipOverlayPlan.h"
+#include "Export/TelemetryVideoExporter.h"
 #include "Telemetry/TelemetryTime.h"
 
 namespace pacemark {
@@ -115,6 +116,24 @@ TEST(ClipOverlayPlanTest, TimelapseOverlayRunsAtTheClipsClockRate) {
     ASSERT_TRUE(plan.overlays[0].hasOverlay()) << plan.overlays[0].error.value_or("");
     EXPECT_NEAR(plan.overlays[0].config->clipTiming->rideSecondsPerMovieSecond, 10, 0.05);
     EXPECT_EQ(plan.overlays[0].config->clipTiming->frameCount, 180);
+}
+
+TEST(ClipOverlayPlanTest, VariableSpeedOverlayCarriesTheClipsClock) {
+    // Real time for 3 s of movie, then 5 ride seconds per movie second.
+    ClipOverlayInput clip = clipWithClock("warp.mp4", 600, 6);
+    for (CameraGPSSample& sample : clip.synchronization.cameraGPS.devices[0].gps9) {
+        const double m = sample.movieSeconds;
+        const double ride = 600 + (m < 3 ? m : 3 + 5 * (m - 3));
+        sample.utc = at(ride);
+        sample.latitude = latitudeAt(ride);
+    }
+    const auto plan = ClipOverlayPlan::make(hourRide(), std::vector{clip}, proResOptions());
+    ASSERT_TRUE(plan.overlays[0].hasOverlay()) << plan.overlays[0].error.value_or("");
+    const auto& config = *plan.overlays[0].config;
+    ASSERT_GE(config.clipTiming->rideKnots.size(), 3u);
+    const auto framePlan = TelemetryVideoExporter::framePlan(hourRide(), config);
+    EXPECT_NEAR(framePlan.elapsedSeconds(30), 601, 0.05);   // 1 s of movie
+    EXPECT_NEAR(framePlan.elapsedSeconds(150), 613, 0.05);  // 5 s of movie
 }
 
 TEST(ClipOverlayPlanTest, OverlaysGoToTheOutputFolderWhenOneIsGiven) {

@@ -167,6 +167,19 @@ TEST(TelemetryVideoExporterTest, ClipOverlayFollowsTheClipsClockRate) {
     for (std::size_t i = 0; i < run.rendered.size(); ++i) EXPECT_DOUBLE_EQ(run.rendered[i], 3 + 2.0 * double(i));
 }
 
+// A variable-speed clip: real time for its first second, then 4× — its
+// frames follow the clock piece by piece, not the clip's mean rate.
+TEST(TelemetryVideoExporterTest, VariableSpeedClipOverlayFollowsItsClock) {
+    const TelemetryActivity activity = *testing::rideOfSeconds(100);
+    const TelemetryExportSettings settings{8, 4, 2, TelemetryVideoCodec::proRes4444};
+    const TelemetryClipTiming timing{6, 2.5, {{0, 10}, {1, 11}, {2, 15}}};
+    const auto plan =
+        TelemetryVideoExporter::framePlan(activity, TelemetryRenderConfig::forClip("x.mov", settings, 10, timing, {}));
+    std::vector<double> instants;
+    for (std::int64_t i = 0; i < plan.frameCount; ++i) instants.push_back(plan.elapsedSeconds(i));
+    EXPECT_EQ(instants, (std::vector<double>{10, 10.5, 11, 13, 15, 17}));
+}
+
 TEST(TelemetryVideoExporterTest, FrameRateZeroIsOneForThePlanAndTheHEVCKeyFrameInterval) {
     TemporaryFolder folder;
     ExportRun run;

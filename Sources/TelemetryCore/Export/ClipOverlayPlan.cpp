@@ -84,7 +84,8 @@ ClipOverlay overlayOf(const ClipOverlayInput& clip, ClipPlacement placement, con
         overlay.error = *error;
         return overlay;
     }
-    const TelemetryClipTiming timing{*ClipOverlayPlan::clipFrameCount(clip.facts), overlay.placement.rate};
+    const TelemetryClipTiming timing{*ClipOverlayPlan::clipFrameCount(clip.facts), overlay.placement.rate,
+                                     overlay.placement.rideKnots};
     overlay.config = TelemetryRenderConfig::forClip(
         ClipOverlayPlan::outputFile(clip.file, settings.codec, options.outputFolder), settings,
         overlay.placement.startSeconds, timing, options.layout);

@@ -47,7 +47,8 @@ struct ClipOverlay {
     // frame count, the clip's display size (or the settings' size), the
     // first frame showing the ride at placement.startSeconds (negative for a
     // clip that starts before the ride), placement.rate ride seconds per
-    // movie second, written to outputFile(clip, …).
+    // movie second (a variable-speed clip: its clock, placement.rideKnots),
+    // written to outputFile(clip, …).
     std::optional<TelemetryRenderConfig> config;
     std::optional<std::string> error;
 

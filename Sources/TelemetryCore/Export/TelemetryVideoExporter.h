@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <stop_token>
+#include <vector>
 
 #include "Export/ExportFrameRenderer.h"
 #include "Export/MovieWriter.h"
@@ -25,7 +26,8 @@ public:
 
 // Which frames an export writes: frame i shows activity time
 // startSeconds + rideSecondsPerMovieSecond × i / framesPerSecond and is
-// presented at i / framesPerSecond. A clip overlay may start before the
+// presented at i / framesPerSecond (a variable-speed clip: the ride instant
+// its clock gives for that movie time). A clip overlay may start before the
 // activity and run past its end; the renderer shows the first sample before
 // it and the last after it.
 struct TelemetryVideoFramePlan {
@@ -34,8 +36,14 @@ struct TelemetryVideoFramePlan {
     double startSeconds = 0;
     double segmentSeconds = 0.001;     // at least 0.001
     double rideSecondsPerMovieSecond = 1;  // a clip's clock rate; 1 for an ordinary export
+    // A variable-speed clip's clock (TelemetryClipTiming::rideKnots), which
+    // then replaces start + rate × t.
+    std::vector<ClipRideKnot> rideKnots;
 
     double elapsedSeconds(std::int64_t frameIndex) const {
+        if (!rideKnots.empty()) {
+            return rideSecondsAt(rideKnots, static_cast<double>(frameIndex) / static_cast<double>(framesPerSecond));
+        }
         // At rate 1 the product is exact, so ordinary exports keep their instants bit for bit.
         return startSeconds + rideSecondsPerMovieSecond * static_cast<double>(frameIndex) /
                                   static_cast<double>(framesPerSecond);
