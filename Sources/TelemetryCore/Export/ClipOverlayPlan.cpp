@@ -124,7 +124,11 @@ ClipOverlayPlan ClipOverlayPlan::make(const TelemetryActivity& activity, std::sp
     for (std::size_t k = 0; k < order.size(); ++k) {
         const ClipOverlayInput& clip = clips[order[k]];
         ClipPlacement placement;
-        if (!clip.readError) placement = VideoSynchronization::placeClip(activity, clip.synchronization);
+        if (clip.readError) {
+            placement.message = *clip.readError;
+        } else {
+            placement = VideoSynchronization::placeClip(activity, clip.synchronization);
+        }
         if (k > 0 && !clip.readError && placement.method != VideoSynchronizationMethod::cameraGPS) {
             const ClipOverlayInput& previous = clips[order[k - 1]];
             const ClipOverlay& previousOverlay = plan.overlays.back();
