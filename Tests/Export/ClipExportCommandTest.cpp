@@ -189,7 +189,9 @@ TEST_F(ClipExportCommandTest, EveryPlacedClipOfARideGetsItsExactOverlay) {
         // One second into the clip the ride has moved on by the clip's rate.
         const DecodedMovie::Frame& second = movie.frames[clipFramesPerSecond];
         EXPECT_TRUE(rendered.showsInstant(start + clip.rate, second));
-        if (clip.rate != 1) EXPECT_FALSE(rendered.showsInstant(start + 1, second));
+        if (clip.rate != 1) {
+            EXPECT_FALSE(rendered.showsInstant(start + 1, second));
+        }
     }
 }
 
@@ -198,7 +200,7 @@ TEST_F(ClipExportCommandTest, SegmentAndRateOptionsAreRefusedWithClips) {
     const fs::path ride = writeTwoHourRide(folder);
     const fs::path clip = folder / "a.mp4";
     writeClip(clip, {"a.mp4", 60.5});
-    for (const std::vector<std::string> extra : {std::vector<std::string>{"--fps", "25"}, {"--start", "10"},
+    for (const std::vector<std::string>& extra : {std::vector<std::string>{"--fps", "25"}, {"--start", "10"},
                                                  {"--end", "20"}, {"-o", (folder / "x.mov").string()}}) {
         std::vector<std::string> arguments = {"export", ride.string(), "--clips", clip.string()};
         arguments.insert(arguments.end(), extra.begin(), extra.end());
@@ -224,24 +226,6 @@ TEST_F(ClipExportCommandTest, OverlayNeverReplacesAClip) {
     EXPECT_NE(run.err.find("это входной файл"), std::string::npos) << run.err;
     EXPECT_EQ(readFileBytes(folder / "a-telemetry.mov"), before);
     EXPECT_FALSE(fs::exists(folder / "b-telemetry.mov"));
-}
-
-// A second run with --skip-existing leaves the finished overlays alone and
-// still reports the clip it cannot place.
-TEST_F(ClipExportCommandTest, SkipExistingLeavesFinishedOverlays) {
-    const fs::path ride = writeTwoHourRide(folder);
-    writeClip(folder / "a.mp4", {"a.mp4", 60.5});
-    writeClip(folder / "late.mp4", {"late.mp4", twoHours + 600.0});
-    const std::vector<std::string> arguments = {"export", ride.string(), "--clips", (folder / "a.mp4").string(),
-                                                (folder / "late.mp4").string(), "--skip-existing", "--quiet"};
-    ASSERT_EQ(runCLI(arguments, folder).status, 1);
-    const auto written = fs::last_write_time(folder / "a-telemetry.mov");
-    const CLIRun again = runCLI(arguments, folder);
-    EXPECT_EQ(again.status, 1) << again.err;
-    EXPECT_EQ(again.out, "Уже есть: " + (folder / "a-telemetry.mov").string() + "\n");
-    EXPECT_NE(again.err.find("Итого: готово 0, пропущено 1, с ошибкой 1 (файлов: 2)."), std::string::npos)
-        << again.err;
-    EXPECT_EQ(fs::last_write_time(folder / "a-telemetry.mov"), written);
 }
 
 }  // namespace

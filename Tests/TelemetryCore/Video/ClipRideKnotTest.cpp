@@ -11,12 +11,6 @@ namespace {
 // Real time for 3 s from ride second 100, then 5 ride seconds per second.
 const std::vector<ClipRideKnot> warp = {{0, 100}, {3, 103}, {5, 113}};
 
-TEST(ClipRideKnotTest, MomentsBetweenKnotsAreOnTheirSegment) {
-    EXPECT_DOUBLE_EQ(rideSecondsAt(warp, 1.5), 101.5);
-    EXPECT_DOUBLE_EQ(rideSecondsAt(warp, 3), 103);
-    EXPECT_DOUBLE_EQ(rideSecondsAt(warp, 4), 108);
-}
-
 TEST(ClipRideKnotTest, MomentsBeyondTheEndsExtendTheOuterSegments) {
     EXPECT_DOUBLE_EQ(rideSecondsAt(warp, -1), 99);
     EXPECT_DOUBLE_EQ(rideSecondsAt(warp, 6), 118);
