@@ -78,7 +78,7 @@ constexpr std::array kCommands = {
                "с частотой таймлапса), иначе по GPS-метке видео, иначе по дате съемки (если она попадает мимо "
                "заезда — как местное время часового пояса заезда или единственного подходящего пояса). По строке на "
                "клип, с --json — по объекту JSON: clip, method (camera-gps, video-location, creation-date, "
-               "creation-date-zone, none), startSeconds (секунда заезда на первом кадре клипа, может быть "
+               "creation-date-zone, previous-chapter — сразу после предыдущей главы той же записи камеры, none), startSeconds (секунда заезда на первом кадре клипа, может быть "
                "дробной и отрицательной), uncertaintySeconds, rate (секунд заезда на секунду клипа), "
                "durationSeconds, frameRate, zoneOffsetMinutes, positionMismatchMeters, message. Код выхода 0 — "
                "все клипы размещены, 1 — хотя бы один нет.",

@@ -80,7 +80,8 @@ ClipOverlay overlayOf(const ClipOverlayInput& clip, ClipPlacement placement, con
         overlay.error = *error;
         return overlay;
     }
-    const TelemetryClipTiming timing{*ClipOverlayPlan::clipFrameCount(clip.facts), overlay.placement.rate};
+    const TelemetryClipTiming timing{*ClipOverlayPlan::clipFrameCount(clip.facts), overlay.placement.rate,
+                                     overlay.placement.rideKnots};
     overlay.config = TelemetryRenderConfig::forClip(
         ClipOverlayPlan::outputFile(clip.file, settings.codec, options.outputFolder), settings,
         overlay.placement.startSeconds, timing, options.layout);
@@ -112,7 +113,11 @@ ClipOverlayPlan ClipOverlayPlan::make(const TelemetryActivity& activity, std::sp
     for (std::size_t k = 0; k < order.size(); ++k) {
         const ClipOverlayInput& clip = clips[order[k]];
         ClipPlacement placement;
-        if (!clip.readError) placement = VideoSynchronization::placeClip(activity, clip.synchronization);
+        if (clip.readError) {
+            placement.message = *clip.readError;
+        } else {
+            placement = VideoSynchronization::placeClip(activity, clip.synchronization);
+        }
         if (k > 0 && !clip.readError && placement.method != VideoSynchronizationMethod::cameraGPS) {
             const ClipOverlayInput& previous = clips[order[k - 1]];
             const ClipOverlay& previousOverlay = plan.overlays.back();

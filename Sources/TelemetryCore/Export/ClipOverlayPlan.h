@@ -47,7 +47,8 @@ struct ClipOverlay {
     // frame count, the clip's display size (or the settings' size), the
     // first frame showing the ride at placement.startSeconds (negative for a
     // clip that starts before the ride), placement.rate ride seconds per
-    // movie second, written to outputFile(clip, …).
+    // movie second (a variable-speed clip: its clock, placement.rideKnots),
+    // written to outputFile(clip, …).
     std::optional<TelemetryRenderConfig> config;
     std::optional<std::string> error;
 
@@ -63,8 +64,10 @@ struct ClipOverlay {
 // was given. Placement: VideoSynchronization::placeClip for every clip; a
 // chapter after the first that has no clock of its own (not placed by the
 // camera's GPS) follows the previous chapter when that one was placed
-// (VideoSynchronization::placeAfterPreviousChapter). A clip that cannot be
-// read, placed or exported at its facts gets an error and the others go on.
+// (VideoSynchronization::placeAfterPreviousChapter); a clip that cannot be
+// read is not placed and its placement's message is the reader's error. A
+// clip that cannot be read, placed or exported at its facts gets an error
+// and the others go on.
 struct ClipOverlayPlan {
     std::vector<ClipOverlay> overlays;
 

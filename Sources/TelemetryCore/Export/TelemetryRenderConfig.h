@@ -5,8 +5,10 @@
 #include <cstdint>
 #include <filesystem>
 #include <optional>
+#include <vector>
 
 #include "Layout/PacemarkWidget.h"
+#include "Video/ClipRideKnot.h"
 #include "Export/TelemetryExportSettings.h"
 
 namespace pacemark {
@@ -14,10 +16,15 @@ namespace pacemark {
 // The timing of an overlay made for one camera clip: the movie has exactly
 // the clip's frames, and its clock runs at the clip's clock rate (ride
 // seconds per movie second: 1 for a normal clip, about 10 for a 10×
-// timelapse, the mean rate of a variable-speed clip).
+// timelapse), or follows a variable-speed clip's clock piece by piece.
 struct TelemetryClipTiming {
     std::int64_t frameCount = 1;            // >= 1
     double rideSecondsPerMovieSecond = 1;   // > 0 and finite
+    // A variable-speed clip: the ride instant of every movie time is on the
+    // line through these knots (at least two, increasing movie times), and
+    // the start and rate above only describe the clip as a whole. Empty for
+    // a clip that runs at one rate.
+    std::vector<ClipRideKnot> rideKnots;
 
     bool operator==(const TelemetryClipTiming&) const = default;
 };
@@ -63,6 +70,7 @@ struct TelemetryRenderConfig : TelemetryExportSettings {
         timing.frameCount = timing.frameCount >= 1 ? timing.frameCount : 1;
         const double rate = timing.rideSecondsPerMovieSecond;
         timing.rideSecondsPerMovieSecond = rate > 0 && std::isfinite(rate) ? rate : 1.0;
+        if (timing.rideKnots.size() < 2) timing.rideKnots.clear();
         TelemetryRenderConfig config(std::move(outputFile), settings, 0.0, std::nullopt, std::move(layout));
         config.startOffsetSeconds = std::isfinite(startSeconds) ? startSeconds : 0.0;
         config.durationSeconds = timing.rideSecondsPerMovieSecond * config.timingFrameRate().seconds(timing.frameCount);

@@ -79,6 +79,7 @@ TelemetryVideoFramePlan TelemetryVideoExporter::framePlan(const TelemetryActivit
         // The clip's own frames, whatever part of the ride they cover.
         plan.frameCount = std::clamp<std::int64_t>(config.clipTiming->frameCount, 1, std::int64_t{1} << 62);
         plan.rideSecondsPerMovieSecond = config.clipTiming->rideSecondsPerMovieSecond;
+        plan.rideKnots = config.clipTiming->rideKnots;
         plan.segmentSeconds = std::max(plan.rideSecondsPerMovieSecond * plan.frameRate.seconds(plan.frameCount), 0.001);
         return plan;
     }

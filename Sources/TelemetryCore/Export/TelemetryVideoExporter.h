@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <stop_token>
+#include <vector>
 
 #include "Export/ExportFrameRenderer.h"
 #include "Export/MovieWriter.h"
@@ -26,7 +27,8 @@ public:
 // Which frames an export writes: frame i is presented at
 // frameRate.seconds(i) = i × D / N and shows activity time
 // startSeconds + rideSecondsPerMovieSecond × i × D / N (elapsedSeconds, the
-// one place the instant is worked out). A clip overlay may start before the
+// one place the instant is worked out; a variable-speed clip: the ride
+// instant its clock gives for that movie time). A clip overlay may start before the
 // activity and run past its end; the renderer shows the first sample before
 // it and the last after it.
 struct TelemetryVideoFramePlan {
@@ -35,8 +37,14 @@ struct TelemetryVideoFramePlan {
     double startSeconds = 0;
     double segmentSeconds = 0.001;   // at least 0.001
     double rideSecondsPerMovieSecond = 1;  // a clip's clock rate; 1 for an ordinary export
+    // A variable-speed clip's clock (TelemetryClipTiming::rideKnots), which
+    // then replaces start + rate × t.
+    std::vector<ClipRideKnot> rideKnots;
 
     double elapsedSeconds(std::int64_t frameIndex) const {
+        if (!rideKnots.empty()) {
+            return rideSecondsAt(rideKnots, frameRate.seconds(frameIndex));
+        }
         // At rate 1 the product is exact, so ordinary exports keep their instants bit for bit.
         return startSeconds + rideSecondsPerMovieSecond * frameRate.seconds(frameIndex);
     }

@@ -421,6 +421,11 @@ ClipPlacement placeByCamera(const RideTimeline& ride, const ClipClock& clock, co
     placement.startSeconds = ride.elapsedAt(first);
     placement.uncertaintySeconds = clock.uncertaintySeconds();
     placement.rate = clock.rate();
+    if (clock.isVariable()) {
+        for (const ClipClockKnot& knot : clock.knots()) {
+            placement.rideKnots.push_back({knot.movieSeconds, ride.elapsedAt(knot.utc)});
+        }
+    }
     placement.message = "Синхронизировано по GPS камеры: старт " + startLabel(placement.startSeconds) + " (±" +
                         TelemetryFormatters::fixed(clock.uncertaintySeconds(), 1) + " с)";
     if (clock.rate() != 1) {
@@ -545,7 +550,10 @@ ClipPlacement placeAfterPreviousChapter(const TelemetryActivity& activity, const
                                         double previousDurationSeconds, double durationSeconds,
                                         std::string_view previousName) {
     ClipPlacement placement;
-    const double start = previous.startSeconds + clipLength(previousDurationSeconds) * previous.rate;
+    // A variable-speed chapter ends where its own clock says.
+    const double start = previous.rideKnots.empty()
+                             ? previous.startSeconds + clipLength(previousDurationSeconds) * previous.rate
+                             : rideSecondsAt(previous.rideKnots, clipLength(previousDurationSeconds));
     const double end = start + clipLength(durationSeconds) * previous.rate;
     const double rideEnd = activity.durationSeconds();
     const std::string after = " (по предыдущей главе записи, " + std::string(previousName) + ")";
