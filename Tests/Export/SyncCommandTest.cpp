@@ -38,7 +38,7 @@ std::vector<nlohmann::json> jsonLines(const std::string& text) {
     return lines;
 }
 
-TEST(SyncCommandTest, CameraClipIsPlacedAndAClipOfAnotherDayIsNot) {
+TEST(SyncCommandTest, OnlyAClipOfTheRidesDayIsPlaced) {
     if (!std::filesystem::exists(cameraClips())) GTEST_SKIP() << cameraClips().string() << " is not present";
     testing::TemporaryFolder folder;
     const auto ride = writeRideAtTheClip(folder);
@@ -81,7 +81,7 @@ TEST(SyncCommandTest, MissingClipIsABadArgument) {
     EXPECT_NE(run.err.find("Укажи файл заезда и хотя бы один видеоклип."), std::string::npos) << run.err;
 }
 
-TEST(SyncCommandTest, UnreadableClipIsReportedAndTheOthersGoOn) {
+TEST(SyncCommandTest, UnreadableClipDoesNotStopTheOthers) {
     testing::TemporaryFolder folder;
     const auto ride = writeRideAtTheClip(folder);
     testing::writeFileText(folder / "broken.mp4", "not a movie");
