@@ -75,7 +75,7 @@ TEST(TelemetryFileLoaderTest, PicksTheDecoderByExtensionInAnyLetterCase) {
     EXPECT_EQ(thrownBy<GPXParserError>(folder / "broken.gpx").line(), 2u);
 }
 
-TEST(TelemetryFileLoaderTest, RefusesOtherExtensionsAndFilesWithoutUsablePoints) {
+TEST(TelemetryFileLoaderTest, RefusesOtherExtensions) {
     TemporaryFolder folder;
     const std::pair<const char*, const char*> cases[] = {
         {"notes.txt", "txt"}, {"ride.TCX", "tcx"}, {"ride", ""}, {"ride.", ""}, {"ride.gpx.Zip", "zip"},
@@ -87,8 +87,10 @@ TEST(TelemetryFileLoaderTest, RefusesOtherExtensionsAndFilesWithoutUsablePoints)
         EXPECT_EQ(error.errorDescription(), std::string("Неподдерживаемое расширение файла телеметрии: .") + extension);
     }
     EXPECT_EQ(TelemetryFileLoader::fileExtension("/some.folder/ride"), "");
+}
 
-    // Files without usable points are refused as empty.
+TEST(TelemetryFileLoaderTest, RefusesFilesWithoutUsablePoints) {
+    TemporaryFolder folder;
     writeFileText(folder / "waypoints.gpx", R"(<gpx><wpt lat="1" lon="2"/><rte><rtept lat="1" lon="2"/></rte></gpx>)");
     writeFileBytes(folder / "norecords.fit", FITWriter().finish());
     for (const char* name : {"waypoints.gpx", "norecords.fit"}) {
@@ -209,9 +211,8 @@ TEST(TelemetryFileLoaderTest, AStopRequestEndsTheLoadAsCancelled) {
 }
 
 // Samples come back in order and complete whether they fit the reserved room,
-// overflow it into blocks, or span several blocks; past the budget the file
-// is refused with a Russian message.
-TEST(TelemetrySampleCollectorTest, KeepsOrderAcrossReservedRoomAndBlocksAndRefusesPastTheBudget) {
+// overflow it into blocks, or span several blocks.
+TEST(TelemetrySampleCollectorTest, KeepsOrderAcrossBlocks) {
     for (const std::size_t reserved : {std::size_t{0}, std::size_t{10}, std::size_t{40'000}}) {
         TelemetrySampleCollector collector(100'000);
         collector.reserve(reserved);
@@ -223,7 +224,9 @@ TEST(TelemetrySampleCollectorTest, KeepsOrderAcrossReservedRoomAndBlocksAndRefus
         EXPECT_LE(samples.capacity(), count + count / 8) << "no slack kept";
         EXPECT_EQ(collector.size(), 0u);
     }
+}
 
+TEST(TelemetrySampleCollectorTest, RefusesSamplesPastTheBudget) {
     TelemetrySampleCollector small(3);
     for (std::size_t k = 0; k < 3; ++k) small.append(numbered(k));
     const auto error = pacemark::testing::thrownBy<TelemetryLoadError>([&] { small.append(numbered(3)); });

@@ -88,7 +88,7 @@ TEST(TelemetryVideoExporterTest, SmoothMotionRendersOneFramePerUpdate) {
     }
 }
 
-TEST(TelemetryVideoExporterTest, TenSecondsAtThirtyFramesGivesThreeHundredFramesAndElevenProgressCalls) {
+TEST(TelemetryVideoExporterTest, SteppedExportRendersOncePerSample) {
     TemporaryFolder folder;
     ExportRun run;
     run.run(*testing::rideOfSeconds(20), configFor(folder / "out.mov", 30, 2.0, 10.0));
@@ -107,7 +107,7 @@ TEST(TelemetryVideoExporterTest, TenSecondsAtThirtyFramesGivesThreeHundredFrames
     EXPECT_EQ(filesIn(folder.path()), std::vector<fs::path>{"out.mov"});
 }
 
-TEST(TelemetryVideoExporterTest, FramePlanCountsPartialFramesAndNeverFallsBelowOneFrame) {
+TEST(TelemetryVideoExporterTest, FramePlanCountsPartialFrames) {
     const TelemetryActivity activity = *testing::rideOfSeconds(100);
     auto frames = [&](std::int64_t fps, double start, std::optional<double> duration) {
         return TelemetryVideoExporter::framePlan(activity, configFor("x.mov", fps, start, duration)).frameCount;
@@ -125,7 +125,7 @@ TEST(TelemetryVideoExporterTest, FramePlanCountsPartialFramesAndNeverFallsBelowO
                      500.0);
 }
 
-TEST(TelemetryVideoExporterTest, FrameRateZeroIsOneForThePlanAndTheHEVCKeyFrameInterval) {
+TEST(TelemetryVideoExporterTest, FrameRateZeroCountsAsOne) {
     TemporaryFolder folder;
     ExportRun run;
     run.run(*testing::rideOfSeconds(10), configFor(folder / "out.mov", 0, 0, 3.5, TelemetryVideoCodec::hevcWithAlpha));
