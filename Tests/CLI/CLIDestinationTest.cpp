@@ -111,7 +111,7 @@ void makeSocket(const fs::path& path) {
 // written, and movies whose limits are known before the first frame: each is
 // refused with its Russian reason and status, within 5 seconds, and no file
 // in the folder changes (no movie, no picture, no temporary file).
-TEST(CLIDestinationTest, BadOutputsAndLimitsAreRefusedInRussianBeforeAnyWork) {
+TEST(CLIDestinationTest, BadOutputsAreRefusedBeforeAnyWork) {
     TemporaryFolder folder;
     const auto at = [&](const std::string& name) { return (folder / name).string(); };
     fs::copy_file(sampleRide(), folder / "ride.fit");
@@ -190,7 +190,7 @@ TEST(CLIDestinationTest, BadOutputsAndLimitsAreRefusedInRussianBeforeAnyWork) {
 }
 
 // The user's word replaces a read-only movie, and the tool says it did.
-TEST(CLIDestinationTest, ForceReplacesAReadOnlyMovieAndSaysSo) {
+TEST(CLIDestinationTest, ForceReplacesAReadOnlyMovie) {
     TemporaryFolder folder;
     const fs::path movie = folder / "kept.mov";
     writeFileText(movie, "an old movie");
