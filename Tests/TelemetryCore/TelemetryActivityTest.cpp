@@ -189,7 +189,7 @@ TEST(TelemetryActivityTest, EmptyActivityHasNothingToShow) {
     EXPECT_EQ(empty.sample(12), TelemetrySample{});
 }
 
-TEST(TelemetryActivityTest, SummaryAveragesAndPeaksThePresentReadings) {
+TEST(TelemetryActivityTest, SummaryIsOfThePresentReadings) {
     std::vector<TelemetrySample> samples(4);
     const double altitudes[] = {100.0, 100.4, 100.8, 101.2};
     const std::int64_t heartRates[] = {0, 120, 121, 0};
@@ -221,7 +221,7 @@ TEST(TelemetryActivityTest, SummaryAveragesAndPeaksThePresentReadings) {
     EXPECT_EQ(roundedAverage(std::vector<std::int64_t>{-2, -3}), -3);
 }
 
-TEST(TelemetryActivityTest, ElevationGainCountsSlowClimbsAndIgnoresNoise) {
+TEST(TelemetryActivityTest, ElevationGainCountsSlowClimbsNotNoise) {
     const auto gainOf = [](std::vector<double> heights) {
         std::vector<TelemetrySample> track(heights.size());
         for (std::size_t i = 0; i < heights.size(); ++i) track[i].altitudeMeters = heights[i];
