@@ -5,7 +5,6 @@
 #include <nlohmann/json.hpp>
 
 #include <filesystem>
-#include <sstream>
 
 #include "ExportCommandRunner.h"
 #include "MovieDecoding.h"
@@ -21,14 +20,6 @@ using namespace pacemark::testing;
 std::vector<std::string> exportArguments(std::vector<std::string> arguments) {
     arguments.insert(arguments.end(), {"--size", "160x90", "--fps", "5", "--start", "10", "--end", "14"});
     return arguments;
-}
-
-// The JSON objects of --json, one a line.
-std::vector<nlohmann::json> jsonLines(const std::string& text) {
-    std::vector<nlohmann::json> objects;
-    std::istringstream stream(text);
-    for (std::string line; std::getline(stream, line);) objects.push_back(nlohmann::json::parse(line));
-    return objects;
 }
 
 std::size_t count(const std::string& text, const std::string& part) {

@@ -11,6 +11,7 @@
 namespace pacemark {
 namespace {
 
+using testing::jsonLines;
 using testing::runCLI;
 
 std::filesystem::path cameraClips() { return testing::sharedTestDataFolder() / "cameras" / "clips"; }
@@ -29,13 +30,6 @@ std::filesystem::path writeRideAtTheClip(const testing::TemporaryFolder& folder)
     const auto path = folder / "ride.gpx";
     testing::writeFileText(path, gpx.str());
     return path;
-}
-
-std::vector<nlohmann::json> jsonLines(const std::string& text) {
-    std::vector<nlohmann::json> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) lines.push_back(nlohmann::json::parse(line));
-    return lines;
 }
 
 TEST(SyncCommandTest, OnlyAClipOfTheRidesDayIsPlaced) {
