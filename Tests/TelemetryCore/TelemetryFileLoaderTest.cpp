@@ -3,9 +3,7 @@
 
 #include <fcntl.h>
 #include <sys/inotify.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -136,13 +134,7 @@ TEST(TelemetryFileLoaderTest, RefusesFilesThatAreNotRegularWithoutOpeningThem) {
     TemporaryFolder folder;
     ASSERT_EQ(::mkfifo((folder / "pipe.gpx").c_str(), 0600), 0);
     std::filesystem::create_symlink("/dev/zero", folder / "zero.fit");
-    const int unixSocket = ::socket(AF_UNIX, SOCK_STREAM, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    const std::string socketPath = (folder / "socket.gpx").string();
-    ASSERT_LT(socketPath.size(), sizeof(address.sun_path));
-    socketPath.copy(address.sun_path, socketPath.size());
-    ASSERT_EQ(::bind(unixSocket, reinterpret_cast<const sockaddr*>(&address), sizeof(address)), 0);
+    pacemark::testing::makeSocketFile(folder / "socket.gpx");
     const std::pair<const char*, const char*> cases[] = {
         {"pipe.gpx", "именованный канал"}, {"zero.fit", "устройство"}, {"socket.gpx", "сокет"}};
     for (const auto& [name, kind] : cases) {
@@ -174,7 +166,6 @@ TEST(TelemetryFileLoaderTest, RefusesFilesThatAreNotRegularWithoutOpeningThem) {
         }
         EXPECT_EQ(loading.get(), std::vector<std::string>(3, expected)) << name;
     }
-    ::close(unixSocket);
 }
 
 // A stop requested before or during a load ends it with its own type, not
