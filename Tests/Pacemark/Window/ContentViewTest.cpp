@@ -276,6 +276,30 @@ protected:
 bool isLandscape(QRgb pixel) { return qGreen(pixel) > qRed(pixel) + 20; }
 bool isRed(QRgb pixel) { return qRed(pixel) > 160 && qBlue(pixel) < 90; }
 
+// "Сделать MP4 с видео" appears with a background clip and writes the
+// finished video beside it.
+TEST_F(ContentViewTest, FinishedVideoOfTheBackgroundClipComesFromItsButton) {
+    if (!testing::ffmpegCommandAvailable()) GTEST_SKIP() << "no ffmpeg command";
+    testing::TemporaryFolder folder;
+    const auto clip = folder / "clip.mp4";
+    testing::makeTestMovie(clip, "testsrc=size=320x180:rate=25", 1);
+    dropSampleRide();
+    QPushButton* burnIn = button(QStringLiteral("Сделать MP4 с видео"));
+    ASSERT_NE(burnIn, nullptr);
+    EXPECT_FALSE(burnIn->isVisible());
+    model_->backgroundVideo().loadVideoBackground(clip);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !model_->backgroundVideo().isLoadingVideo(); }, 20000));
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(burnIn->isVisible());
+    ASSERT_TRUE(burnIn->isEnabled());
+    QTest::mouseClick(burnIn, Qt::LeftButton);
+    EXPECT_TRUE(model_->exportSession().isExporting());
+    EXPECT_FALSE(burnIn->isEnabled());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !model_->exportSession().isExporting(); }, 60000));
+    EXPECT_EQ(model_->status().statusText(), "Готово: clip-pacemark.mp4");
+    EXPECT_TRUE(std::filesystem::is_regular_file(folder / "clip-pacemark.mp4"));
+}
+
 // A background video in the window. A frame-ready signal of its player
 // repaints the video-only page, and then the editor, without waiting for a
 // position tick. The sidebar is wide enough for the video row. Playback runs
