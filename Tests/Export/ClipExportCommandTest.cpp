@@ -86,13 +86,6 @@ void writeClip(const fs::path& path, const ClipSpecification& clip) {
                     std::to_string(clipWidth) + "x" + std::to_string(clipHeight));
 }
 
-std::vector<nlohmann::json> jsonLines(const std::string& text) {
-    std::vector<nlohmann::json> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) lines.push_back(nlohmann::json::parse(line));
-    return lines;
-}
-
 std::shared_ptr<const DrawingSurfaceFactory> cairoSurfaces() {
     static const auto factory = std::make_shared<const CairoDrawingSurfaceFactory>();
     return factory;

@@ -9,7 +9,6 @@
 
 #include "CLIRun.h"
 #include "Export/TelemetryExportSettings.h"
-#include "Export/TelemetryVideoExportError.h"
 #include "FFmpegProResMovieWriter.h"
 #include "MovieCheck/ProResFrame.h"
 #include "ProResSliceEncoder.h"
@@ -33,21 +32,6 @@ TEST(ProResLimitsTest, SliceCountIsTheEncodersOwn) {
         EXPECT_EQ(static_cast<std::int64_t>(frame.slices.size()),
                   TelemetryExportSettings::proResSliceCount(width, height));
     }
-}
-
-// A picture above the slice limit fails after its first frame if the writer
-// opens it; the writer refuses it at once, before it takes any memory.
-TEST(ProResLimitsTest, WriterRefusesAPictureAboveTheSliceLimit) {
-    TemporaryFolder folder;
-    MovieWriterSettings settings;
-    settings.file = folder / "huge.mov";
-    settings.codec = TelemetryVideoCodec::proRes4444;
-    settings.width = 16384;
-    settings.height = 8178;
-    settings.frameRate = 1;
-    const auto error = thrownBy<TelemetryVideoExportError>([&] { FFmpegProResMovieWriter writer(settings); });
-    EXPECT_EQ(error.errorCase(), TelemetryVideoExportError::Case::cannotAddVideoInput);
-    EXPECT_FALSE(fs::exists(settings.file));
 }
 
 // 80 hours at 1 frame a second is more media time than 32 bits hold at the

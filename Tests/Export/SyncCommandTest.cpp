@@ -15,6 +15,7 @@
 namespace pacemark {
 namespace {
 
+using testing::jsonLines;
 using testing::runCLI;
 
 std::filesystem::path cameraClips() { return testing::sharedTestDataFolder() / "cameras" / "clips"; }
@@ -35,14 +36,7 @@ std::filesystem::path writeRideAtTheClip(const testing::TemporaryFolder& folder)
     return path;
 }
 
-std::vector<nlohmann::json> jsonLines(const std::string& text) {
-    std::vector<nlohmann::json> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) lines.push_back(nlohmann::json::parse(line));
-    return lines;
-}
-
-TEST(SyncCommandTest, CameraClipIsPlacedAndAClipOfAnotherDayIsNot) {
+TEST(SyncCommandTest, OnlyAClipOfTheRidesDayIsPlaced) {
     if (!std::filesystem::exists(cameraClips())) GTEST_SKIP() << cameraClips().string() << " is not present";
     testing::TemporaryFolder folder;
     const auto ride = writeRideAtTheClip(folder);
@@ -85,7 +79,7 @@ TEST(SyncCommandTest, MissingClipIsABadArgument) {
     EXPECT_NE(run.err.find("Укажи файл заезда и хотя бы один видеоклип."), std::string::npos) << run.err;
 }
 
-TEST(SyncCommandTest, UnreadableClipIsReportedAndTheOthersGoOn) {
+TEST(SyncCommandTest, UnreadableClipDoesNotStopTheOthers) {
     testing::TemporaryFolder folder;
     const auto ride = writeRideAtTheClip(folder);
     testing::writeFileText(folder / "broken.mp4", "not a movie");

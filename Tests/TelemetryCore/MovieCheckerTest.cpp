@@ -52,7 +52,7 @@ std::string allFindings(const MovieCheckReport& report) {
 
 // (That a correct movie gives no finding is held by each case below having
 // exactly its own one.)
-TEST(MovieCheckerTest, ProResFramesAreCheckedOneByOneAndEachFaultIsPlaced) {
+TEST(MovieCheckerTest, EachProResFrameFaultIsPlaced) {
     Bytes garbage = goodFrame();
     garbage.back() |= 0x01;  // a set bit in the padding after the second slice's alpha
     const MovieCheckReport bad = check(
@@ -73,7 +73,7 @@ TEST(MovieCheckerTest, ProResFramesAreCheckedOneByOneAndEachFaultIsPlaced) {
               "кадров (срезов: 2), впервые в кадре 2, срез 1.");
 }
 
-TEST(MovieCheckerTest, SampleEntryMustCarryDepthColourFieldsAndPixelShape) {
+TEST(MovieCheckerTest, SampleEntryMustDescribeTheFramesFully) {
     struct Case {
         const char* name;
         std::string format;

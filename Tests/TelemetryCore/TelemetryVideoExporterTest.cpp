@@ -88,7 +88,7 @@ TEST(TelemetryVideoExporterTest, SmoothMotionRendersOneFramePerUpdate) {
     }
 }
 
-TEST(TelemetryVideoExporterTest, TenSecondsAtThirtyFramesGivesThreeHundredFramesAndElevenProgressCalls) {
+TEST(TelemetryVideoExporterTest, SteppedExportRendersOncePerSample) {
     TemporaryFolder folder;
     ExportRun run;
     run.run(*testing::rideOfSeconds(20), configFor(folder / "out.mov", 30, 2.0, 10.0));
@@ -132,7 +132,7 @@ TEST(TelemetryVideoExporterTest, NTSCRateShowsExactFractionalInstants) {
     for (std::size_t k = 0; k < reportedAfter.size(); ++k) EXPECT_DOUBLE_EQ(run.progress[k], reportedAfter[k] / 300.0);
 }
 
-TEST(TelemetryVideoExporterTest, FramePlanCountsPartialFramesAndNeverFallsBelowOneFrame) {
+TEST(TelemetryVideoExporterTest, FramePlanCountsPartialFrames) {
     const TelemetryActivity activity = *testing::rideOfSeconds(100);
     auto frames = [&](FrameRate fps, double start, std::optional<double> duration) {
         return TelemetryVideoExporter::framePlan(activity, configFor("x.mov", fps, start, duration)).frameCount;
@@ -170,7 +170,7 @@ TEST(TelemetryVideoExporterTest, VariableSpeedClipOverlayFollowsItsClock) {
     EXPECT_EQ(instants, (std::vector<double>{10, 10.5, 11, 13, 15, 17}));
 }
 
-TEST(TelemetryVideoExporterTest, FrameRateZeroIsOneForThePlanAndTheHEVCKeyFrameInterval) {
+TEST(TelemetryVideoExporterTest, FrameRateZeroCountsAsOne) {
     TemporaryFolder folder;
     ExportRun run;
     run.run(*testing::rideOfSeconds(10), configFor(folder / "out.mov", 0, 0, 3.5, TelemetryVideoCodec::hevcWithAlpha));

@@ -253,28 +253,6 @@ std::optional<VideoNearestDateMatch> nearestSample(TelemetryTimestamp date, cons
     return best;
 }
 
-std::optional<VideoSynchronizationResult> bestSynchronizationResult(const TelemetryActivity& activity,
-                                                                    const VideoSynchronizationMetadata& metadata) {
-    using TelemetryFormatters::elapsed;
-    if (metadata.location) {
-        if (auto match = nearestSample(*metadata.location, activity)) {
-            return VideoSynchronizationResult{
-                std::llround(match->sample.elapsed),
-                "Синхронизировано по GPS видео: старт " + elapsed(match->sample.elapsed) + ", ближайшая точка " +
-                    metersLabel(match->distanceMeters) + "."};
-        }
-    }
-    if (metadata.creationDate) {
-        if (auto match = nearestSample(*metadata.creationDate, activity)) {
-            return VideoSynchronizationResult{
-                std::llround(match->sample.elapsed),
-                "Синхронизировано по времени съемки: старт " + elapsed(match->sample.elapsed) + ", разница " +
-                    elapsed(match->differenceSeconds) + "."};
-        }
-    }
-    return std::nullopt;
-}
-
 std::string noSynchronizationMessage(const VideoSynchronizationMetadata& metadata) {
     if (metadata.location) return "В видео есть GPS, но в треке нет координат для сопоставления.";
     if (metadata.creationDate) return "В видео есть дата съемки, но в треке нет timestamp для сопоставления.";

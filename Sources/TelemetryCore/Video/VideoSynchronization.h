@@ -44,13 +44,6 @@ struct VideoMetadataItem {
     bool operator==(const VideoMetadataItem&) const = default;
 };
 
-// Where the activity starts relative to the video, and the status line that says so.
-struct VideoSynchronizationResult {
-    std::int64_t startSeconds = 0;
-    std::string message;
-    bool operator==(const VideoSynchronizationResult&) const = default;
-};
-
 // The export segment in whole activity seconds.
 struct VideoExportSegment {
     std::int64_t startOffsetSeconds = 0;
@@ -180,11 +173,7 @@ std::optional<VideoNearestLocationMatch> nearestSample(const VideoLocation& loca
 // close samples wins.
 std::optional<VideoNearestDateMatch> nearestSample(TelemetryTimestamp date, const TelemetryActivity& activity);
 
-// GPS first (however far the nearest point is), then the creation date.
-std::optional<VideoSynchronizationResult> bestSynchronizationResult(const TelemetryActivity& activity,
-                                                                    const VideoSynchronizationMetadata& metadata);
-
-// The status line when bestSynchronizationResult found nothing.
+// The status line when a clip's own metadata gave nothing to place it by.
 std::string noSynchronizationMessage(const VideoSynchronizationMetadata& metadata);
 
 // "999 м" below a kilometre, "1.50 км" from there on, "--" when not finite.

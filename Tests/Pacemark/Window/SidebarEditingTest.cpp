@@ -245,7 +245,7 @@ TEST_F(SidebarEditingTest, ExportSettingsShowWhatTheModelStored) {
 // "Стоп" and the progress row (in the footer) appear without moving the
 // sidebar's rows or its width. A stopped export shows its outcome in the
 // footer, a finished one offers "Показать MOV".
-TEST_F(SidebarEditingTest, ExportingLocksTheActionsUntilStopOrShowsTheMovie) {
+TEST_F(SidebarEditingTest, RunningExportLocksTheActionsThatStartAnother) {
     testing::TemporaryFolder folder;
     platform_.saveAnswer = folder / "ride.mov";
     QPushButton *make = button(QStringLiteral("Сделать MOV")), *saveAs = button(QStringLiteral("Сохранить как")),
@@ -290,7 +290,7 @@ TEST_F(SidebarEditingTest, ExportingLocksTheActionsUntilStopOrShowsTheMovie) {
     EXPECT_EQ(platform_.revealed, std::vector<std::filesystem::path>{folder / "ride.mov"});
 }
 
-TEST_F(SidebarEditingTest, WidgetListAddsRemovesAndEditsTheSelectedWidget) {
+TEST_F(SidebarEditingTest, WidgetEditorEditsTheSelectedWidget) {
     auto* list = window_->findChild<QListWidget*>();
     auto* kind = window_->findChild<QComboBox*>("kindPicker");
     auto* caption = window_->findChild<QLineEdit*>("captionField");
