@@ -11,6 +11,7 @@
 #include "LayoutEditorModel.h"
 #include "LoadedActivityModel.h"
 #include "QtText.h"
+#include "Telemetry/RussianPlural.h"
 #include "Telemetry/TelemetryFormatters.h"
 
 namespace pacemark {
@@ -157,6 +158,7 @@ void ExportSessionModel::exportMovie(const std::filesystem::path& file) {
 
     const QString name = qText(file.filename().string());
     setLastOutputFile(std::nullopt);
+    setClipBatchProgress(std::nullopt);  // a superseded batch says no more
     setIsExporting(true);
     setExportProgress(0);
     status_.setStatusText(QStringLiteral("Создаю ") + name + QStringLiteral(", отрезок ") + exportSegmentLabel() +
@@ -208,6 +210,106 @@ void ExportSessionModel::cancelledExport() {
 void ExportSessionModel::failExport(const QString& description) {
     status_.setErrorMessage(description);
     status_.setStatusText(QStringLiteral("Экспорт не удался."));
+    setIsExporting(false);
+}
+
+// MARK: - Overlays of several clips
+
+void ExportSessionModel::setClipBatchProgress(std::optional<ClipBatchProgress> progress) {
+    publish(this, clipBatchProgress_, std::move(progress), &ExportSessionModel::clipBatchProgressChanged);
+}
+
+void ExportSessionModel::exportClipOverlays(const std::filesystem::path& folder,
+                                            const std::vector<std::filesystem::path>& clips) {
+    const auto activity = activity_.activity();
+    if (activity_.isLoading() || !activity || clips.empty()) return;
+    if (const auto error = settings_.validationError()) {
+        status_.setErrorMessage(qText(*error));
+        status_.setStatusText(QStringLiteral("Экспорт не удался."));
+        return;
+    }
+
+    setLastOutputFile(std::nullopt);
+    setClipBatchProgress(ClipBatchProgress{0, clips.size(), 0, qText(clips.front().filename().string())});
+    setIsExporting(true);
+    setExportProgress(0);
+    status_.setStatusText(QStringLiteral("Читаю ") + qText(russianCount(clips.size(), clipNoun)) +
+                          QStringLiteral("..."));
+    status_.setErrorMessage(std::nullopt);
+
+    // Frozen now, as for a single export.
+    exportTask_.start([this, exporter = exporter_, planner = clipOverlayPlanner_, activity, settings = settings_,
+                       layout = editor_.overlayLayout(), folder, clips,
+                       writerLock = exportWriterLock_](const WorkerTask::Run& run) {
+        std::lock_guard<std::mutex> guard(*writerLock);
+        ClipBatchOutcome outcome;
+        outcome.count = clips.size();
+        try {
+            if (!planner) throw PacemarkError("Экспорт клипов не подключён.");
+            if (!exporter) throw PacemarkError("Запись видео не подключена.");
+            const auto jobs = planner(activity, clips, settings, layout, folder, run.stopToken());
+            outcome.count = jobs.size();
+            for (std::size_t index = 0; index < jobs.size(); ++index) {
+                if (run.stopRequested()) throw TelemetryVideoExportCancelled();
+                const auto& job = jobs[index];
+                const QString name = qText(job.clip.filename().string());
+                const std::size_t count = jobs.size();
+                const auto report = [this, &run, index, count, name](double clipProgress) {
+                    run.deliver([this, index, count, name, clipProgress] {
+                        if (!isExporting_) return;
+                        setClipBatchProgress(ClipBatchProgress{index, count, clipProgress, name});
+                        setExportProgress((static_cast<double>(index) + clipProgress) / static_cast<double>(count));
+                    });
+                };
+                if (!job.config) {
+                    outcome.failures.emplace_back(name, qText(job.error));
+                    report(1);
+                    continue;
+                }
+                run.deliver([this, index, count, name] {
+                    status_.setStatusText(QStringLiteral("Создаю MOV клипа ") + QString::number(index + 1) +
+                                          QStringLiteral(" из ") + QString::number(count) + QStringLiteral(": ") +
+                                          name + QStringLiteral("..."));
+                });
+                report(0);
+                try {
+                    exporter(activity, *job.config, report, run.stopToken());
+                    outcome.finished.push_back(job.config->outputFile);
+                } catch (const TelemetryVideoExportCancelled&) {
+                    throw;
+                } catch (...) {
+                    // One clip's failure is that clip's; the rest go on.
+                    outcome.failures.emplace_back(name, WorkerTask::describeCurrentException());
+                }
+            }
+            run.finish([this, outcome] { finishClipBatch(outcome, false); });
+        } catch (const TelemetryVideoExportCancelled&) {
+            run.finish([this, outcome] { finishClipBatch(outcome, true); });
+        } catch (...) {
+            run.finish([this, description = WorkerTask::describeCurrentException()] {
+                setClipBatchProgress(std::nullopt);
+                failExport(description);
+            });
+        }
+    });
+}
+
+void ExportSessionModel::finishClipBatch(const ClipBatchOutcome& outcome, bool stopped) {
+    setClipBatchProgress(std::nullopt);
+    if (!outcome.finished.empty()) setLastOutputFile(outcome.finished.back());
+    const QString done = QString::number(outcome.finished.size()) + QStringLiteral(" из ") +
+                         qText(russianCount(outcome.count, clipGenitiveNoun));
+    QString text = stopped ? QStringLiteral("Экспорт остановлен: готово ") + done + QStringLiteral(".")
+                           : QStringLiteral("Готово: ") + done + QStringLiteral(".");
+    if (!outcome.failures.empty()) {
+        text += QStringLiteral(" Не удалось: ") + QString::number(outcome.failures.size()) + QStringLiteral(".");
+        QString list = QStringLiteral("Не удалось сделать MOV для ") +
+                       qText(russianCount(outcome.failures.size(), clipGenitiveNoun)) + QStringLiteral(":");
+        for (const auto& [name, reason] : outcome.failures) list += QStringLiteral("\n") + name + QStringLiteral(": ") + reason;
+        status_.setErrorMessage(list);
+    }
+    status_.setStatusText(text);
+    if (stopped) setExportProgress(0);
     setIsExporting(false);
 }
 

@@ -9,6 +9,8 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <utility>
+#include <vector>
 
 #include "AppModelServices.h"
 #include "Export/TelemetryExportSettings.h"
@@ -31,6 +33,17 @@ class ExportSessionModel : public QObject {
 
 public:
     using Exporter = decltype(AppModelServices::exportMovie);
+    using ClipOverlayPlanner = decltype(AppModelServices::planClipOverlays);
+
+    // Where a batch over several clips is: the clip being written (from 0),
+    // how many the batch has, that clip's own progress and its name.
+    struct ClipBatchProgress {
+        std::size_t index = 0;
+        std::size_t count = 0;
+        double clipProgress = 0;
+        QString clipName;
+        bool operator==(const ClipBatchProgress&) const = default;
+    };
 
     // `platform` may be null (no save dialog, no file manager).
     ExportSessionModel(Exporter exporter, AppModelPlatform* platform, const LoadedActivityModel& activity,
@@ -74,6 +87,19 @@ public:
     // worker; a running export is superseded.
     void exportMovie(const std::filesystem::path& file);
     void cancelExport();
+
+    // Without a planner every batch over clips fails with a clear text.
+    void setClipOverlayPlanner(ClipOverlayPlanner planner) { clipOverlayPlanner_ = std::move(planner); }
+    // One overlay per clip, written one after another into `folder` with the
+    // current settings and layout, as the planner lays them out. The export's
+    // progress is the whole batch's; clipBatchProgress() tells the clip. A
+    // clip that cannot be planned or written is listed in one alert at the
+    // end and the rest go on. cancelExport() ends the batch: the finished
+    // movies stay, the running one is discarded as any stopped export is.
+    // A running export is superseded.
+    void exportClipOverlays(const std::filesystem::path& folder, const std::vector<std::filesystem::path>& clips);
+    // Absent unless a batch runs.
+    std::optional<ClipBatchProgress> clipBatchProgress() const { return clipBatchProgress_; }
     // An alert names the movie's path when no file manager answers.
     void revealLastOutput();
 
@@ -88,6 +114,7 @@ signals:
     void isExportingChanged();
     void exportProgressChanged();
     void lastOutputFileChanged();
+    void clipBatchProgressChanged();
 
 private:
     void setIsExporting(bool exporting);
@@ -98,7 +125,18 @@ private:
     void cancelledExport();
     void failExport(const QString& description);
 
+    // What a batch over clips did: the movies it finished and the clips it
+    // could not make, with the reason.
+    struct ClipBatchOutcome {
+        std::size_t count = 0;
+        std::vector<std::filesystem::path> finished;
+        std::vector<std::pair<QString, QString>> failures;
+    };
+    void setClipBatchProgress(std::optional<ClipBatchProgress> progress);
+    void finishClipBatch(const ClipBatchOutcome& outcome, bool stopped);
+
     Exporter exporter_;
+    ClipOverlayPlanner clipOverlayPlanner_;
     AppModelPlatform* platform_;
     const LoadedActivityModel& activity_;
     const LayoutEditorModel& editor_;
@@ -110,6 +148,7 @@ private:
     bool isExporting_ = false;
     double exportProgress_ = 0;
     std::optional<std::filesystem::path> lastOutputFile_;
+    std::optional<ClipBatchProgress> clipBatchProgress_;
 
     WorkerTask exportTask_{*this};
     // Held by an export worker while it writes: a new export waits until a

@@ -274,7 +274,7 @@ TEST_F(SidebarEditingTest, ExportingLocksTheActionsUntilStopOrShowsTheMovie) {
 }
 
 TEST_F(SidebarEditingTest, WidgetListAddsRemovesAndEditsTheSelectedWidget) {
-    auto* list = window_->findChild<QListWidget*>();
+    auto* list = window_->findChild<QListWidget*>(QStringLiteral("widgetList"));
     auto* kind = window_->findChild<QComboBox*>("kindPicker");
     auto* caption = window_->findChild<QLineEdit*>("captionField");
     ASSERT_TRUE(list && kind && caption);
