@@ -68,9 +68,11 @@ void VideoClipListSection::refresh() {
         const auto chosen = clips_.chosenIndex();
         list_->setCurrentRow(chosen ? static_cast<int>(*chosen) : -1);
     }
-    const int rows = std::min(list_->count(), visibleRows);
-    const int rowHeight = list_->count() > 0 ? list_->sizeHintForRow(0) : 0;
-    list_->setFixedHeight(rows * rowHeight + 2 * list_->frameWidth() + 2);
+    int height = 2 * list_->frameWidth() + 2;
+    for (int row = 0; row < std::min(list_->count(), visibleRows); ++row) {
+        height += list_->sizeHintForRow(row) + 2 * list_->spacing();
+    }
+    list_->setFixedHeight(height);
     // Like the video button, the choice waits while an export runs.
     list_->setEnabled(!exportSession_.isExporting());
     exportClips_->setEnabled(clips_.canExportClipOverlays());
