@@ -21,8 +21,9 @@ namespace pacemark {
 
 // The application's state: the sub-models that own it — the loaded activity,
 // the export session (settings, segment, job), the background video (open,
-// player, transform, synchronization) and the layout editor (layout,
-// selection, edits, layout files) — and the status they all report to.
+// player, transform, synchronization), the layout editor (layout,
+// selection, edits, layout files) and the clip list (several clips opened
+// at once, the chosen one, their overlays) — and the status they all report to.
 // Views and tests take the sub-model they show and observe its signals;
 // this class only does what spans sub-models: routing a file by its
 // extension, a new load ending the synchronization and starting the segment
