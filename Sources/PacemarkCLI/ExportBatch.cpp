@@ -40,20 +40,26 @@ std::vector<ExportJob> ExportBatch::plan(const std::vector<std::string>& sources
                             "с исходными файлами).");
     }
     std::vector<ExportJob> jobs;
-    std::map<fs::path, fs::path> sourceOfOutput;
     for (const std::string& name : sources) {
         const fs::path source(name);
         fs::path movie = output ? *output
                          : outputDirectory ? *outputDirectory / TelemetryExportSettings::outputFileName(source)
                                            : TelemetryExportSettings::defaultOutputPath(source);
-        const auto [existing, inserted] = sourceOfOutput.emplace(comparable(movie), source);
-        if (!inserted) {
-            throw CLIUsageError("Файлы " + existing->second.string() + " и " + source.string() +
-                                " дали бы один и тот же фильм " + movie.string() + ".");
-        }
         jobs.push_back({source, std::move(movie)});
     }
+    checkDistinctOutputs(jobs);
     return jobs;
+}
+
+void ExportBatch::checkDistinctOutputs(const std::vector<ExportJob>& jobs) {
+    std::map<fs::path, fs::path> sourceOfOutput;
+    for (const ExportJob& job : jobs) {
+        const auto [existing, inserted] = sourceOfOutput.emplace(comparable(job.output), job.source);
+        if (!inserted) {
+            throw CLIUsageError("Файлы " + existing->second.string() + " и " + job.source.string() +
+                                " дали бы один и тот же фильм " + job.output.string() + ".");
+        }
+    }
 }
 
 bool ExportBatch::isCompleteMovie(const fs::path& path) {

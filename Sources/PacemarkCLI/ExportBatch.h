@@ -50,6 +50,10 @@ public:
                                        const std::optional<std::filesystem::path>& output,
                                        const std::optional<std::filesystem::path>& outputDirectory);
 
+    // Throws CLIUsageError when two jobs would write the same movie (the later
+    // one would silently replace the earlier), however the paths are spelled.
+    static void checkDistinctOutputs(const std::vector<ExportJob>& jobs);
+
     // True when `path` is a QuickTime file whose top-level boxes tile it
     // exactly and include the movie header and the media data: what a finished
     // write leaves, and what a truncated copy or an interrupted writer does not.

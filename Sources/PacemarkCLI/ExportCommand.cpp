@@ -6,6 +6,7 @@
 #include <chrono>
 #include <csignal>
 #include <iostream>
+#include <optional>
 #include <stop_token>
 #include <string>
 #include <thread>
@@ -17,9 +18,11 @@
 #include "CLICommands.h"
 #include "CLIGlobalOptions.h"
 #include "CairoDrawingSurface.h"
+#include "ClipSynchronizationReading.h"
 #include "ExportBatch.h"
 #include "ExportMotionOption.h"
 #include "ExportProgress.h"
+#include "Export/ClipOverlayPlan.h"
 #include "Export/ExportDestination.h"
 #include "Export/TelemetryVideoExporter.h"
 #include "LayoutOption.h"
@@ -96,14 +99,144 @@ TelemetryVideoCodec codecOption(const CLIArguments& args) {
                         codecNames([](const TelemetryVideoCodecRow&) { return true; }) + ".");
 }
 
+// Writes one movie of the run with its progress on stderr; `title` starts
+// the line that announces it.
+ExportedMovie writeMovie(const TelemetryVideoExporter& exporter, std::shared_ptr<const TelemetryActivity> activity,
+                         const TelemetryRenderConfig& config, const std::string& title, ExportProgressMode progressMode,
+                         std::stop_token stop) {
+    const TelemetryVideoFramePlan plan = TelemetryVideoExporter::framePlan(*activity, config);
+    if (progressMode != ExportProgressMode::quiet) {
+        std::cerr << title << config.outputFile.filename().string() << ": " << config.width << "×" << config.height
+                  << ", " << config.framesPerSecond << " к/с, " << std::string(config.codec.rawValue())
+                  << ", кадров: " << plan.frameCount << "\n";
+    }
+    ExportProgress progress(std::cerr, progressMode, plan.frameCount, plan.framesPerSecond);
+    double reported = 0;
+    try {
+        exporter.exportMovie(
+            std::move(activity), config,
+            [&](double fraction) {
+                reported = fraction;
+                progress.update(fraction);
+            },
+            std::move(stop));
+    } catch (const TelemetryVideoExportCancelled&) {
+        progress.finish(reported);
+        throw;
+    }
+    progress.finish(1.0);
+    return ExportedMovie{plan.frameCount, plan.framesPerSecond};
+}
+
+std::optional<fs::path> pathOption(const CLIArguments& args, const char* option) {
+    if (auto text = args.value(option)) return fs::path(*text);
+    return std::nullopt;
+}
+
+// Checked before any work, for every movie of the run: a destination that
+// is no file to write (a folder, a device, one of the inputs, a read-only
+// movie without --force) is a wrong argument (status 2). A destination
+// --skip-existing leaves alone only must not be an input.
+void checkDestinations(const std::vector<ExportJob>& jobs, const std::vector<fs::path>& inputs, bool skipExisting,
+                       bool force) {
+    for (const ExportJob& job : jobs) {
+        if (skipExisting && ExportBatch::isCompleteMovie(job.output)) {
+            if (const auto error = ExportDestination::error(job.output, inputs)) throw CLIUsageError(*error);
+            continue;
+        }
+        checkDestination(job.output, inputs, force, std::cerr);
+    }
+}
+
+// `export RIDE --clips CLIP...`: one overlay per clip, each placed on the
+// ride and timed, sized and named by ClipOverlayPlan.
+int exportClips(const CLIArguments& args, const TelemetryExportSettings& settings, bool sizeGiven,
+                const LayoutOption& overlay) {
+    for (const char* option : {"--fps", "--start", "--end"}) {
+        if (args.has(option)) {
+            throw CLIUsageError(std::string("С --clips частота кадров, начало и длина берутся из каждого клипа: ") +
+                                option + " не подходит.");
+        }
+    }
+    if (args.has("--output")) {
+        throw CLIUsageError("С --clips -o не подходит: укажите --output-dir или ничего (подложки лягут рядом с "
+                            "клипами).");
+    }
+    if (args.positional().size() < 2) throw CLIUsageError("Укажите файл заезда и после --clips хотя бы один клип.");
+    const fs::path ride = args.positional().front();
+    const std::vector<fs::path> clipFiles(args.positional().begin() + 1, args.positional().end());
+    const auto outputFolder = pathOption(args, "--output-dir");
+    std::vector<fs::path> inputs(args.positional().begin(), args.positional().end());
+    if (const auto layout = args.value("--layout")) inputs.emplace_back(*layout);
+
+    std::stop_source stop;
+    const InterruptGuard interrupts(stop);
+    std::shared_ptr<const TelemetryActivity> activity;
+    try {
+        activity = std::make_shared<const TelemetryActivity>(loadActivity(ride, stop.get_token()));
+    } catch (const TelemetryLoadCancelled&) {
+        std::cerr << "Экспорт остановлен.\n";
+        return 130;
+    }
+    std::vector<ClipOverlayInput> clips;
+    for (const fs::path& file : clipFiles) {
+        ClipOverlayInput clip{file, {}, {}, std::nullopt};
+        try {
+            ClipReading reading = readClip(file, stop.get_token());
+            clip.synchronization = std::move(reading.synchronization);
+            clip.facts = reading.facts;
+        } catch (const PacemarkError& error) {
+            clip.readError = error.errorDescription();
+        }
+        clips.push_back(std::move(clip));
+    }
+    if (stop.stop_requested()) {
+        std::cerr << "Экспорт остановлен.\n";
+        return 130;
+    }
+    const ClipOverlayPlan plan = ClipOverlayPlan::make(
+        *activity, clips, {.settings = settings, .usesSettingsSize = sizeGiven, .outputFolder = outputFolder,
+                           .layout = overlay.layout});
+
+    // One job per clip in the plan's order; the destinations of every clip
+    // are checked before the first movie, whether or not it can be placed.
+    std::vector<ExportJob> jobs;
+    for (const ClipOverlay& clip : plan.overlays) {
+        jobs.push_back({clip.clip, clip.config ? clip.config->outputFile
+                                               : ClipOverlayPlan::outputFile(clip.clip, settings.codec, outputFolder)});
+    }
+    ExportBatch::checkDistinctOutputs(jobs);
+    const bool skipExisting = args.has("--skip-existing");
+    checkDestinations(jobs, inputs, skipExisting, args.has("--force"));
+
+    const TelemetryVideoExporter exporter(platformMovieWriters({.compactStorage = args.has("--compact")}),
+                                          std::make_shared<const CairoDrawingSurfaceFactory>());
+    const ExportProgressMode progressMode = exportProgressMode(args.has("--quiet"));
+    const auto exportOne = [&](const ExportJob& job) {
+        const auto index = static_cast<std::size_t>(&job - jobs.data());
+        const ClipOverlay& clip = plan.overlays.at(index);
+        if (!clip.config) throw PacemarkError(*clip.error);
+        if (const auto error = TelemetryExportSettings::outputPlaceError(job.output)) throw PacemarkError(*error);
+        if (progressMode != ExportProgressMode::quiet) {
+            // The run's progress over the clips, then the clip's own.
+            std::cerr << "Клип " << index + 1 << " из " << jobs.size() << ", " << job.source.filename().string()
+                      << ": " << clip.placement.message << "\n";
+        }
+        return writeMovie(exporter, activity, *clip.config, "Создаю ", progressMode, stop.get_token());
+    };
+    ExportBatch batch({.json = args.has("--json"), .skipExisting = skipExisting}, std::cout, std::cerr);
+    return batch.run(jobs, exportOne);
+}
+
 }  // namespace
 
-// Exports each FILE as a transparent overlay movie.
+// Exports each FILE as a transparent overlay movie, or with --clips one
+// overlay per clip of one ride.
 int runExportCommand(std::span<const std::string> arguments) {
     const CLIArguments args(arguments,
                             {"--output", "--output-dir", "--codec", "--preset", "--layout", "--size", "--fps", "--start",
                              "--end", "--motion"},
-                            {"--json", "--quiet", "--skip-existing", "--compact", "--smooth-values", "--force"},
+                            {"--json", "--quiet", "--skip-existing", "--compact", "--smooth-values", "--force", "--clips"},
                             {{"-o", "--output"}, {"-q", "--quiet"}});
     const TelemetryVideoCodec codec = codecOption(args);
     const bool compact = args.has("--compact");
@@ -114,43 +247,33 @@ int runExportCommand(std::span<const std::string> arguments) {
     const LayoutOption overlay = LayoutOption::fromOptions(args);
     TelemetryExportSettings settings;
     settings.codec = codec;
-    if (const auto size = args.size("--size")) std::tie(settings.width, settings.height) = *size;
+    const auto size = args.size("--size");
+    if (size) std::tie(settings.width, settings.height) = *size;
     settings.framesPerSecond = args.positiveInteger("--fps", TelemetryExportSettings::maximumFramesPerSecond)
                                    .value_or(TelemetryExportSettings::defaultFramesPerSecond);
     settings.motion = motionOption(args);
     if (const auto error = settings.validationError()) throw CLIUsageError(*error);
-    const auto [width, height, fps] = std::tuple(settings.width, settings.height, settings.framesPerSecond);
+    if (args.value("--output-dir") == "") throw CLIUsageError("Пустой параметр --output-dir: укажите папку.");
+    if (args.has("--clips")) return exportClips(args, settings, size.has_value(), overlay);
+
     const double start = args.number("--start").value_or(0);
     const std::optional<double> end = args.number("--end");
     if (start < 0) throw CLIUsageError("Начало отрезка не может быть отрицательным.");
     if (end && *end <= start) throw CLIUsageError("Конец отрезка должен быть позже начала.");
-    const auto path = [&](const char* option) -> std::optional<fs::path> {
-        if (auto text = args.value(option)) return fs::path(*text);
-        return std::nullopt;
-    };
-    if (args.value("--output-dir") == "") throw CLIUsageError("Пустой параметр --output-dir: укажите папку.");
-    const std::vector<ExportJob> jobs = ExportBatch::plan(args.positional(), path("--output"), path("--output-dir"));
+    const std::vector<ExportJob> jobs =
+        ExportBatch::plan(args.positional(), pathOption(args, "--output"), pathOption(args, "--output-dir"));
     const ExportProgressMode progressMode = exportProgressMode(args.has("--quiet"));
     const bool skipExisting = args.has("--skip-existing");
-    // Checked before any work, for every movie of the run: a destination
-    // that is no file to write (a folder, a device, one of the rides or the
-    // layout read, a read-only movie without --force) is a wrong argument
-    // (status 2); a place that cannot be written fails that ride at once
-    // with the error a late write would report.
+    // Every ride and the layout are inputs no movie may replace.
     std::vector<fs::path> inputs(args.positional().begin(), args.positional().end());
     if (const auto layout = args.value("--layout")) inputs.emplace_back(*layout);
-    for (const ExportJob& job : jobs) {
-        if (skipExisting && ExportBatch::isCompleteMovie(job.output)) {
-            // Left as it is, so only the rule that protects the inputs applies.
-            if (const auto error = ExportDestination::error(job.output, inputs)) throw CLIUsageError(*error);
-            continue;
-        }
-        checkDestination(job.output, inputs, args.has("--force"), std::cerr);
-    }
+    checkDestinations(jobs, inputs, skipExisting, args.has("--force"));
 
     const TelemetryVideoExporter exporter(platformMovieWriters({.compactStorage = compact}), std::make_shared<const CairoDrawingSurfaceFactory>());
     std::stop_source stop;
     const auto exportOne = [&](const ExportJob& job) {
+        // A place that cannot be written fails that ride at once with the
+        // error a late write would report.
         if (const auto error = TelemetryExportSettings::outputPlaceError(job.output)) throw PacemarkError(*error);
         // Ctrl-C during a long load stops it as it stops the export.
         std::shared_ptr<const TelemetryActivity> activity;
@@ -168,26 +291,7 @@ int runExportCommand(std::span<const std::string> arguments) {
             const bool unasked = !end && settings.exceedsUnaskedMovieLength(plan.frameCount);
             throw PacemarkError(*error + (unasked ? " Это делает параметр --end СЕКУНДЫ." : ""));
         }
-        if (progressMode != ExportProgressMode::quiet) {
-            std::cerr << "Создаю " << job.output.filename().string() << ": " << width << "×" << height << ", " << fps
-                      << " к/с, " << std::string(codec.rawValue()) << ", кадров: " << plan.frameCount << "\n";
-        }
-        ExportProgress progress(std::cerr, progressMode, plan.frameCount, plan.framesPerSecond);
-        double reported = 0;
-        try {
-            exporter.exportMovie(
-                activity, config,
-                [&](double fraction) {
-                    reported = fraction;
-                    progress.update(fraction);
-                },
-                stop.get_token());
-        } catch (const TelemetryVideoExportCancelled&) {
-            progress.finish(reported);
-            throw;
-        }
-        progress.finish(1.0);
-        return ExportedMovie{plan.frameCount, plan.framesPerSecond};
+        return writeMovie(exporter, activity, config, "Создаю ", progressMode, stop.get_token());
     };
     const InterruptGuard interrupts(stop);
     ExportBatch batch({.json = args.has("--json"), .skipExisting = skipExisting}, std::cout, std::cerr);

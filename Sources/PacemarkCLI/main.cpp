@@ -48,7 +48,8 @@ constexpr std::array kCommands = {
     CLICommand{"export",
                "export FILE... [-o OUT.mov | --output-dir DIR] [--codec prores|hevc] [--preset NAME | --layout FILE] "
                "[--size WxH] [--fps N] [--start S] [--end S] [--motion steps|smooth[:HZ]] [--smooth-values] [--skip-existing] "
-               "[--json] [--quiet] [--compact] [--force]",
+               "[--json] [--quiet] [--compact] [--force] | export RIDE --clips CLIP... [--output-dir DIR] [--codec prores|hevc] "
+               "[--preset NAME | --layout FILE] [--compact] [--size WxH] [--skip-existing] [--json] [--quiet] [--force]",
                "Прозрачный оверлей заезда в видео MOV с альфа-каналом (по умолчанию ProRes 4444, 1920×1080, "
                "30 к/с, вся активность, файл ИМЯ-telemetry.mov рядом с исходным или в --output-dir). "
                "Несколько файлов — по фильму на каждый, ошибка одного не останавливает остальные, в конце итог. "
@@ -61,7 +62,11 @@ constexpr std::array kCommands = {
                "--motion steps (по умолчанию) меняет значения раз в секунду, как записано; --motion smooth плавно "
                "ведёт значения, дуги и точку маршрута между точками записи, обновляя кадр 10 раз в секунду "
                "(smooth:5, smooth:15 — другая частота, smooth:frame — каждый кадр). --smooth-values усредняет "
-               "скорость и мощность по соседним секундам, чтобы последняя цифра не мерцала.",
+               "скорость и мощность по соседним секундам, чтобы последняя цифра не мерцала. "
+               "С --clips первый файл — заезд, остальные — видеоклипы: каждый клип ставится на заезд, как в sync "
+               "(главы одной записи камеры — по порядку, глава без своих часов — сразу после предыдущей), и получает "
+               "подложку КЛИП-telemetry.mov с его частотой кадров, числом кадров, размером (или --size), началом и "
+               "скоростью таймлапса; клип, который не поставить на заезд, — ошибка только этого клипа.",
                runExportCommand},
     CLICommand{"sync", "sync RIDE CLIP... [--json]",
                "Где каждый видеоклип лежит на заезде: по GPS камеры (время приемника, с точностью до долей секунды, "

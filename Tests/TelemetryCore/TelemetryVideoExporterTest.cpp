@@ -125,6 +125,48 @@ TEST(TelemetryVideoExporterTest, FramePlanCountsPartialFramesAndNeverFallsBelowO
                      500.0);
 }
 
+TEST(TelemetryVideoExporterTest, OrdinaryExportStartsNoEarlierThanTheRide) {
+    const TelemetryActivity activity = *testing::rideOfSeconds(100);
+    EXPECT_EQ(TelemetryVideoExporter::framePlan(activity, configFor("x.mov", 30, -3.5, 2.0)).elapsedSeconds(0), 0.0);
+}
+
+TelemetryRenderConfig clipConfigFor(fs::path output, std::int64_t fps, double start, std::int64_t frames,
+                                    double rate) {
+    const TelemetryExportSettings settings{8, 4, fps, TelemetryVideoCodec::proRes4444};
+    return TelemetryRenderConfig::forClip(std::move(output), settings, start, {frames, rate}, PacemarkLayout{});
+}
+
+// A clip that starts 2.5 s before the ride keeps that start: its frames are
+// drawn at the negative instants (the renderer shows the first sample there).
+TEST(TelemetryVideoExporterTest, ClipOverlayKeepsANegativeStart) {
+    TemporaryFolder folder;
+    ExportRun run;
+    run.run(*testing::rideOfSeconds(20), clipConfigFor(folder / "out.mov", 10, -2.5, 40, 1));
+    ASSERT_EQ(run.recording().frames.size(), 40u);
+    ASSERT_FALSE(run.rendered.empty());
+    EXPECT_DOUBLE_EQ(run.rendered.front(), -2.5);
+}
+
+// The overlay has the clip's frame count, even where the clip runs past the
+// ride's end, and not the count of the segment the ride has left.
+TEST(TelemetryVideoExporterTest, ClipOverlayHasTheClipsFrameCount) {
+    const TelemetryActivity activity = *testing::rideOfSeconds(20);
+    const auto plan = TelemetryVideoExporter::framePlan(activity, clipConfigFor("x.mov", 10, 15, 123, 1));
+    EXPECT_EQ(plan.frameCount, 123);
+    EXPECT_DOUBLE_EQ(plan.elapsedSeconds(122), 15 + 12.2);
+}
+
+// A 10× timelapse advances ten ride seconds per movie second.
+TEST(TelemetryVideoExporterTest, ClipOverlayFollowsTheClipsClockRate) {
+    TemporaryFolder folder;
+    ExportRun run;
+    run.run(*testing::rideOfSeconds(200), clipConfigFor(folder / "out.mov", 5, 3, 20, 10));
+    ASSERT_EQ(run.recording().frames.size(), 20u);
+    // Every frame is a new sample (2 ride seconds apart): rendered at 3, 5, 7 ...
+    ASSERT_EQ(run.rendered.size(), 20u);
+    for (std::size_t i = 0; i < run.rendered.size(); ++i) EXPECT_DOUBLE_EQ(run.rendered[i], 3 + 2.0 * double(i));
+}
+
 TEST(TelemetryVideoExporterTest, FrameRateZeroIsOneForThePlanAndTheHEVCKeyFrameInterval) {
     TemporaryFolder folder;
     ExportRun run;

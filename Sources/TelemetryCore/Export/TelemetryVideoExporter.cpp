@@ -75,6 +75,15 @@ TelemetryVideoFramePlan TelemetryVideoExporter::framePlan(const TelemetryActivit
     TelemetryVideoFramePlan plan;
     plan.framesPerSecond = config.timingFramesPerSecond();
     plan.startSeconds = config.startOffsetSeconds;
+    if (config.clipTiming) {
+        // The clip's own frames, whatever part of the ride they cover.
+        plan.frameCount = std::clamp<std::int64_t>(config.clipTiming->frameCount, 1, std::int64_t{1} << 62);
+        plan.rideSecondsPerMovieSecond = config.clipTiming->rideSecondsPerMovieSecond;
+        plan.segmentSeconds = std::max(static_cast<double>(plan.frameCount) * plan.rideSecondsPerMovieSecond /
+                                           static_cast<double>(plan.framesPerSecond),
+                                       0.001);
+        return plan;
+    }
     const double remaining = std::max(activity.durationSeconds() - config.startOffsetSeconds, 0.0);
     // std::min keeps `remaining` when the requested duration is NaN.
     double segment = std::min(remaining, config.durationSeconds.value_or(remaining));

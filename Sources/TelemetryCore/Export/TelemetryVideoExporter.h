@@ -24,15 +24,21 @@ public:
 };
 
 // Which frames an export writes: frame i shows activity time
-// startSeconds + i / framesPerSecond and is presented at i / framesPerSecond.
+// startSeconds + rideSecondsPerMovieSecond × i / framesPerSecond and is
+// presented at i / framesPerSecond. A clip overlay may start before the
+// activity and run past its end; the renderer shows the first sample before
+// it and the last after it.
 struct TelemetryVideoFramePlan {
     std::int64_t framesPerSecond = 1;  // the settings' timing rate, at least 1
     std::int64_t frameCount = 1;       // at least 1
     double startSeconds = 0;
     double segmentSeconds = 0.001;     // at least 0.001
+    double rideSecondsPerMovieSecond = 1;  // a clip's clock rate; 1 for an ordinary export
 
     double elapsedSeconds(std::int64_t frameIndex) const {
-        return startSeconds + static_cast<double>(frameIndex) / static_cast<double>(framesPerSecond);
+        // At rate 1 the product is exact, so ordinary exports keep their instants bit for bit.
+        return startSeconds + rideSecondsPerMovieSecond * static_cast<double>(frameIndex) /
+                                  static_cast<double>(framesPerSecond);
     }
     // Progress is reported once per second of output and after the last frame.
     bool reportsProgress(std::int64_t frameIndex) const {

@@ -495,6 +495,7 @@ std::string_view methodName(VideoSynchronizationMethod method) {
     case VideoSynchronizationMethod::videoLocation: return "video-location";
     case VideoSynchronizationMethod::creationDate: return "creation-date";
     case VideoSynchronizationMethod::creationDateZone: return "creation-date-zone";
+    case VideoSynchronizationMethod::previousChapter: return "previous-chapter";
     case VideoSynchronizationMethod::none: return "none";
     }
     return "none";
@@ -537,6 +538,31 @@ ClipPlacement placeClip(const TelemetryActivity& activity, const ClipSynchroniza
         placement.message = noSynchronizationMessage(clip.metadata);
     }
     placement.message += cameraNote;
+    return placement;
+}
+
+ClipPlacement placeAfterPreviousChapter(const TelemetryActivity& activity, const ClipPlacement& previous,
+                                        double previousDurationSeconds, double durationSeconds,
+                                        std::string_view previousName) {
+    ClipPlacement placement;
+    const double start = previous.startSeconds + clipLength(previousDurationSeconds) * previous.rate;
+    const double end = start + clipLength(durationSeconds) * previous.rate;
+    const double rideEnd = activity.durationSeconds();
+    const std::string after = " (по предыдущей главе записи, " + std::string(previousName) + ")";
+    if (end < 0 || start > rideEnd) {
+        const bool before = end < 0;
+        placement.message = std::string("Видео снято ") + (before ? "до начала трека" : "после конца трека") + after +
+                            " (на " + TelemetryFormatters::elapsed(before ? -end : start - rideEnd) + ")" + notPlaced;
+        return placement;
+    }
+    placement.method = VideoSynchronizationMethod::previousChapter;
+    placement.startSeconds = start;
+    placement.uncertaintySeconds = previous.uncertaintySeconds;
+    placement.rate = previous.rate;
+    placement.message = "Синхронизировано сразу после предыдущей главы записи (" + std::string(previousName) +
+                        "): старт " + startLabel(start);
+    if (previous.rate != 1) placement.message += ", скорость ×" + TelemetryFormatters::fixed(previous.rate, 1);
+    placement.message += ".";
     return placement;
 }
 

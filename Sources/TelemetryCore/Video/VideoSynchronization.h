@@ -72,6 +72,7 @@ enum class VideoSynchronizationMethod {
     videoLocation,     // the recording location tag
     creationDate,      // the creation date as written
     creationDateZone,  // the creation date read as local time of a time zone
+    previousChapter,   // right after the previous chapter of the same recording
     none,              // not placed
 };
 
@@ -109,7 +110,8 @@ inline constexpr double positionMismatchLimitMeters = 200;
 // The farthest a camera clock's zone can be from UTC.
 inline constexpr int maximumZoneOffsetMinutes = 14 * 60;
 
-// "camera-gps", "video-location", "creation-date", "creation-date-zone", "none".
+// "camera-gps", "video-location", "creation-date", "creation-date-zone",
+// "previous-chapter", "none".
 std::string_view methodName(VideoSynchronizationMethod method);
 
 // Places a clip on the ride: the camera's GPS clock first (its UTC is the
@@ -120,6 +122,18 @@ std::string_view methodName(VideoSynchronizationMethod method);
 // quarter-hour) zone within ±14 h that makes the clip overlap the ride. A
 // clip nothing can place is reported with the reason and `none`.
 ClipPlacement placeClip(const TelemetryActivity& activity, const ClipSynchronizationInput& clip);
+
+// Places a chapter of a recording that has no clock of its own right after
+// the previous chapter: its first frame shows the ride where the previous
+// chapter ended (previous start + previous duration × previous rate), and
+// it runs at the previous chapter's rate with its uncertainty. Durations
+// that are not finite and positive count as 0. `previous` must be placed.
+// Not placed (method none, with the reason) when that puts the chapter
+// entirely before or after the ride. `previousName` names the previous
+// chapter's file in the message.
+ClipPlacement placeAfterPreviousChapter(const TelemetryActivity& activity, const ClipPlacement& previous,
+                                        double previousDurationSeconds, double durationSeconds,
+                                        std::string_view previousName);
 
 // "UTC−8", "UTC+5:30", "UTC".
 std::string zoneLabel(int offsetMinutes);

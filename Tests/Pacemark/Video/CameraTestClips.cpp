@@ -13,9 +13,9 @@ extern "C" {
 namespace pacemark::testing {
 
 void writeCameraClip(const std::filesystem::path& path, double videoSeconds, const std::vector<TimedPayload>& payloads,
-                     const std::string& creationTime) {
+                     const std::string& creationTime, const std::string& frameRate, const std::string& size) {
     const auto video = path.parent_path() / (path.stem().string() + "-video.mp4");
-    makeTestMovie(video, "testsrc=size=64x48:rate=30000/1001", videoSeconds);
+    makeTestMovie(video, "testsrc=size=" + size + ":rate=" + frameRate, videoSeconds);
 
     AVFormatContext* input = nullptr;
     ASSERT_GE(avformat_open_input(&input, video.c_str(), nullptr, nullptr), 0);

@@ -16,10 +16,12 @@ struct TimedPayload {
     double durationSeconds = 1.001;
 };
 
-// Writes an MP4 with `videoSeconds` of a small test picture at 30000/1001 fps
-// and a camera metadata track ("gpmd") of the payloads, through libavformat.
-// `creationTime` (ISO 8601) goes to the movie header when given.
+// Writes an MP4 with `videoSeconds` of a test picture (`size` "WxH" at
+// `frameRate`, "N" or "N/D") and a camera metadata track ("gpmd") of the
+// payloads, through libavformat. `creationTime` (ISO 8601) goes to the movie
+// header when given.
 void writeCameraClip(const std::filesystem::path& path, double videoSeconds, const std::vector<TimedPayload>& payloads,
-                     const std::string& creationTime = {});
+                     const std::string& creationTime = {}, const std::string& frameRate = "30000/1001",
+                     const std::string& size = "64x48");
 
 }  // namespace pacemark::testing

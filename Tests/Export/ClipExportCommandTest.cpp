@@ -1,0 +1,197 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// `pacemark-cli export RIDE --clips CLIP...` over clips written here: every
+// overlay checked frame by frame against the renderer.
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+#include <cmath>
+#include <map>
+#include <sstream>
+
+#include "CLIRun.h"
+#include "CairoDrawingSurface.h"
+#include "CameraTestClips.h"
+#include "GPMFTestPayloads.h"
+#include "Layout/PacemarkPreset.h"
+#include "MovieDecoding.h"
+#include "Rendering/LayoutFrameRenderer.h"
+#include "Telemetry/FITWriter.h"
+#include "Telemetry/TelemetryFileLoader.h"
+#include "VideoTestMovies.h"
+
+namespace pacemark {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace testing;
+
+const TelemetryTimestamp rideStart = *parseISO8601InternetDateTime("2023-05-01T10:00:00Z");
+constexpr int twoHours = 7200;
+constexpr int clipWidth = 160;
+constexpr int clipHeight = 90;
+
+TelemetryTimestamp rideInstant(double rideSecond) {
+    return rideStart + std::chrono::microseconds(std::llround(rideSecond * 1e6));
+}
+
+// Going north at 5 m/s from 47.5° N 8.5° E.
+double latitudeAt(double rideSecond) { return 47.5 + rideSecond * 5 / 111'320.0; }
+
+// Two hours, one sample a second, with power, speed and heart rate changing
+// every second so that every second's overlay looks different.
+fs::path writeTwoHourRide(const TemporaryFolder& folder) {
+    FITWriter writer;
+    FITWriter::RecordLayout layout;
+    layout.altitude = layout.cadence = layout.distance = false;
+    writer.writeRecordDefinition(0, layout);
+    for (int s = 0; s <= twoHours; ++s) {
+        TelemetrySample sample;
+        sample.timestamp = rideInstant(s);
+        sample.latitude = latitudeAt(s);
+        sample.longitude = 8.5;
+        sample.speedMetersPerSecond = 4 + (s * 7) % 11;
+        sample.powerWatts = 100 + (s * 37) % 300;
+        sample.heartRateBPM = 100 + s % 60;
+        writer.writeRecord(0, sample);
+    }
+    const auto path = folder / "ride.fit";
+    writeFileBytes(path, writer.finish());
+    return path;
+}
+
+// A clip to write: at 10 frames a second, `seconds` long; with the camera's
+// GPS putting its first frame at ride second `start` and `rate` ride seconds
+// per movie second, or without camera GPS.
+struct ClipSpecification {
+    std::string name;
+    std::optional<double> start;
+    double rate = 1;
+    int seconds = 2;
+};
+
+constexpr int clipFramesPerSecond = 10;
+
+void writeClip(const fs::path& path, const ClipSpecification& clip) {
+    std::vector<TimedPayload> payloads;
+    for (int p = 0; clip.start && p < clip.seconds; ++p) {
+        std::vector<gpmf::TestFix> fixes;
+        for (int k = 0; k < 10; ++k) {
+            const double ride = *clip.start + clip.rate * (p + 0.1 * k);
+            fixes.push_back({latitudeAt(ride), 8.5, rideInstant(ride)});
+        }
+        payloads.push_back({gpmf::gps9Payload(fixes), double(p), 1.0});
+    }
+    writeCameraClip(path, clip.seconds, payloads, {}, std::to_string(clipFramesPerSecond),
+                    std::to_string(clipWidth) + "x" + std::to_string(clipHeight));
+}
+
+std::vector<nlohmann::json> jsonLines(const std::string& text) {
+    std::vector<nlohmann::json> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) lines.push_back(nlohmann::json::parse(line));
+    return lines;
+}
+
+std::shared_ptr<const DrawingSurfaceFactory> cairoSurfaces() {
+    static const auto factory = std::make_shared<const CairoDrawingSurfaceFactory>();
+    return factory;
+}
+
+// How closely a decoded frame matches the renderer's frame at a ride instant.
+class RenderedFrames {
+public:
+    explicit RenderedFrames(std::shared_ptr<const TelemetryActivity> activity)
+        : renderer_(std::move(activity), PacemarkLayout::preset(PacemarkPreset::compactRace), clipWidth, clipHeight,
+                    cairoSurfaces()),
+          pixels_(clipWidth * clipHeight * 4) {}
+
+    double psnr(double rideSecond, const DecodedMovie::Frame& frame) {
+        const PixelBufferView view{pixels_.data(), clipWidth, clipHeight, clipWidth * 4};
+        renderer_.render(rideSecond, view);
+        return compositeDifference(view, frame).psnr;
+    }
+
+private:
+    LayoutFrameRenderer renderer_;
+    std::vector<std::uint8_t> pixels_;
+};
+
+// A frame this close to the renderer's is the same picture through ProRes.
+constexpr double samePicturePSNR = 50;
+
+class ClipExportCommandTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!ffmpegCommandAvailable()) GTEST_SKIP() << "the ffmpeg command is not installed";
+    }
+    TemporaryFolder folder;
+};
+
+// Chapters (one recording given out of order, one whose middle chapter has
+// its own clock), gaps, a 10× timelapse, a clip that starts before the ride
+// and one filmed a day later: 24 overlays and one error, each overlay with
+// its clip's frames, rate and size, showing the ride from the clip's first
+// frame at the clip's own pace.
+TEST_F(ClipExportCommandTest, EveryPlacedClipOfARideGetsItsExactOverlay) {
+    const fs::path ride = writeTwoHourRide(folder);
+    std::vector<ClipSpecification> clips = {
+        {"GX030101.MP4", std::nullopt}, {"GX010101.MP4", 300.4}, {"GX020101.MP4", std::nullopt},
+        {"GOPR0202.MP4", 1000.3},       {"GP010202.MP4", 1010.3}, {"GP020202.MP4", std::nullopt},
+        {"lapse.mp4", 2000.2, 10, 3},   {"early.mp4", -1.5},      {"other-day.mp4", 86400 + 3000.0},
+    };
+    for (int k = 0; k < 16; ++k) clips.push_back({"clip" + std::to_string(k) + ".mp4", 2500.4 + 280 * k});
+    ASSERT_EQ(clips.size(), 25u);
+    const fs::path cameraFolder = folder / "camera";
+    fs::create_directory(cameraFolder);
+    std::vector<std::string> arguments = {"export", ride.string(), "--clips"};
+    for (const auto& clip : clips) {
+        writeClip(cameraFolder / clip.name, clip);
+        arguments.push_back((cameraFolder / clip.name).string());
+    }
+    arguments.insert(arguments.end(),
+                     {"--output-dir", (folder / "overlays").string(), "--preset", "compactRace", "--json", "--quiet"});
+
+    const CLIRun run = runCLI(arguments, folder);
+    EXPECT_EQ(run.status, 1) << run.err;
+    EXPECT_NE(run.err.find("Ошибка: " + (cameraFolder / "other-day.mp4").string() +
+                           ": По GPS камеры видео снято после конца трека"),
+              std::string::npos)
+        << run.err;
+    EXPECT_NE(run.err.find("Итого: готово 24, пропущено 0, с ошибкой 1 (файлов: 25)."), std::string::npos) << run.err;
+    const auto lines = jsonLines(run.out);
+    ASSERT_EQ(lines.size(), 24u) << run.out;
+    // The recording's chapters come out in chapter order.
+    EXPECT_EQ(fs::path(lines[0].at("source").get<std::string>()).filename(), "GX010101.MP4");
+    EXPECT_EQ(fs::path(lines[1].at("source").get<std::string>()).filename(), "GX020101.MP4");
+    EXPECT_EQ(fs::path(lines[2].at("source").get<std::string>()).filename(), "GX030101.MP4");
+
+    // Where each clip's first frame is on the ride: its camera clock, or
+    // right after the previous chapter.
+    const std::map<std::string, double> starts = {{"GX020101.MP4", 302.4}, {"GX030101.MP4", 304.4},
+                                                  {"GP020202.MP4", 1012.3}};
+    const auto activity = std::make_shared<const TelemetryActivity>(TelemetryFileLoader::load(ride));
+    RenderedFrames rendered(activity);
+    for (const auto& clip : clips) {
+        SCOPED_TRACE(clip.name);
+        const fs::path overlay = folder / "overlays" / (fs::path(clip.name).stem().string() + "-telemetry.mov");
+        if (clip.name == "other-day.mp4") {
+            EXPECT_FALSE(fs::exists(overlay));
+            continue;
+        }
+        const double start = clip.start ? *clip.start : starts.at(clip.name);
+        const DecodedMovie movie = decodeMovie(overlay);
+        EXPECT_EQ(movie.width, clipWidth);
+        EXPECT_EQ(movie.height, clipHeight);
+        ASSERT_EQ(movie.frames.size(), static_cast<std::size_t>(clip.seconds * clipFramesPerSecond));
+        EXPECT_NEAR(movie.frames[1].presentationSeconds, 1.0 / clipFramesPerSecond, 1e-9);
+        EXPECT_GE(rendered.psnr(start, movie.frames[0]), samePicturePSNR);
+        // One second into the clip the ride has moved on by the clip's rate.
+        const DecodedMovie::Frame& second = movie.frames[clipFramesPerSecond];
+        EXPECT_GE(rendered.psnr(start + clip.rate, second), samePicturePSNR);
+        if (clip.rate != 1) EXPECT_LT(rendered.psnr(start + 1, second), samePicturePSNR);
+    }
+}
+
+}  // namespace
+}  // namespace pacemark

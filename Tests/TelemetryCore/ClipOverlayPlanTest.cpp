@@ -1,0 +1,241 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cmath>
+
+#include "Export/ClipOverlayPlan.h"
+#include "Telemetry/TelemetryTime.h"
+
+namespace pacemark {
+namespace {
+
+namespace fs = std::filesystem;
+
+const TelemetryTimestamp rideStart = *parseISO8601InternetDateTime("2023-05-01T10:00:00Z");
+constexpr int rideSeconds = 3600;
+
+TelemetryTimestamp at(double rideSecond) {
+    return rideStart + std::chrono::microseconds(std::llround(rideSecond * 1e6));
+}
+
+double latitudeAt(double rideSecond) { return 47.5 + rideSecond * 5 / 111'320.0; }
+
+// An hour going north at 5 m/s, one sample a second.
+TelemetryActivity hourRide() {
+    std::vector<TelemetrySample> samples;
+    for (int s = 0; s <= rideSeconds; ++s) {
+        TelemetrySample sample;
+        sample.timestamp = at(s);
+        sample.latitude = latitudeAt(s);
+        sample.longitude = 8.5;
+        samples.push_back(sample);
+    }
+    return TelemetryActivity(std::nullopt, std::move(samples));
+}
+
+// A clip of `seconds` at 30 fps and 64 × 48, without a clock of its own.
+ClipOverlayInput clipWithoutClock(fs::path file, double seconds = 10) {
+    ClipOverlayInput clip;
+    clip.file = std::move(file);
+    clip.facts.frameRate = {30, 1};
+    clip.facts.frameCount = std::llround(seconds * 30);
+    clip.facts.displayWidth = 64;
+    clip.facts.displayHeight = 48;
+    clip.facts.durationSeconds = seconds;
+    clip.synchronization.durationSeconds = seconds;
+    return clip;
+}
+
+// The same clip with the camera's GPS (a fix every 0.1 s of movie, on the
+// ride's track) saying its first frame shows ride second `start`, and
+// `rate` ride seconds pass per movie second.
+ClipOverlayInput clipWithClock(fs::path file, double start, double seconds = 10, double rate = 1) {
+    ClipOverlayInput clip = clipWithoutClock(std::move(file), seconds);
+    CameraGPSDevice device;
+    device.id = 1;
+    device.name = "Camera";
+    for (int k = 0; k * 0.1 <= seconds; ++k) {
+        CameraGPSSample sample;
+        sample.movieSeconds = k * 0.1;
+        const double ride = start + rate * sample.movieSeconds;
+        sample.utc = at(ride);
+        sample.latitude = latitudeAt(ride);
+        sample.longitude = 8.5;
+        sample.fix = 3;
+        sample.precision = 150;
+        sample.payloadIndex = static_cast<std::size_t>(k / 10);
+        device.gps9.push_back(sample);
+    }
+    clip.synchronization.cameraGPS.devices.push_back(device);
+    return clip;
+}
+
+ClipOverlayOptions proResOptions() {
+    ClipOverlayOptions options;
+    options.settings.codec = TelemetryVideoCodec::proRes4444;
+    return options;
+}
+
+std::vector<fs::path> clipsOf(const ClipOverlayPlan& plan) {
+    std::vector<fs::path> clips;
+    for (const auto& overlay : plan.overlays) clips.push_back(overlay.clip);
+    return clips;
+}
+
+TEST(ClipOverlayPlanTest, OverlayHasTheClipsRateFrameCountSizeAndStart) {
+    const std::vector clips = {clipWithClock("/cam/ride-start.mp4", 600.3, 4)};
+    const auto plan = ClipOverlayPlan::make(hourRide(), clips, proResOptions());
+    ASSERT_EQ(plan.overlays.size(), 1u);
+    const ClipOverlay& overlay = plan.overlays[0];
+    ASSERT_TRUE(overlay.hasOverlay()) << overlay.error.value_or("");
+    EXPECT_EQ(overlay.placement.method, VideoSynchronizationMethod::cameraGPS);
+    const TelemetryRenderConfig& config = *overlay.config;
+    EXPECT_EQ(config.framesPerSecond, 30);
+    EXPECT_EQ(config.width, 64);
+    EXPECT_EQ(config.height, 48);
+    EXPECT_EQ(config.codec, TelemetryVideoCodec::proRes4444);
+    EXPECT_NEAR(config.startOffsetSeconds, 600.3, 0.01);
+    ASSERT_TRUE(config.clipTiming);
+    EXPECT_EQ(config.clipTiming->frameCount, 120);
+    EXPECT_NEAR(config.clipTiming->rideSecondsPerMovieSecond, 1, 1e-9);
+    EXPECT_EQ(config.outputFile, fs::path("/cam/ride-start-telemetry.mov"));
+}
+
+TEST(ClipOverlayPlanTest, ClipStartingBeforeTheRideKeepsItsNegativeStart) {
+    const std::vector clips = {clipWithClock("early.mp4", -4.5)};
+    const auto plan = ClipOverlayPlan::make(hourRide(), clips, proResOptions());
+    ASSERT_TRUE(plan.overlays[0].hasOverlay()) << plan.overlays[0].error.value_or("");
+    EXPECT_NEAR(plan.overlays[0].config->startOffsetSeconds, -4.5, 0.01);
+}
+
+TEST(ClipOverlayPlanTest, TimelapseOverlayRunsAtTheClipsClockRate) {
+    const std::vector clips = {clipWithClock("lapse.mp4", 1200, 6, 10)};
+    const auto plan = ClipOverlayPlan::make(hourRide(), clips, proResOptions());
+    ASSERT_TRUE(plan.overlays[0].hasOverlay()) << plan.overlays[0].error.value_or("");
+    EXPECT_NEAR(plan.overlays[0].config->clipTiming->rideSecondsPerMovieSecond, 10, 0.05);
+    EXPECT_EQ(plan.overlays[0].config->clipTiming->frameCount, 180);
+}
+
+TEST(ClipOverlayPlanTest, OverlaysGoToTheOutputFolderWhenOneIsGiven) {
+    ClipOverlayOptions options = proResOptions();
+    options.outputFolder = "/out";
+    const std::vector clips = {clipWithClock("/cam/a.mp4", 60)};
+    const auto plan = ClipOverlayPlan::make(hourRide(), clips, options);
+    ASSERT_TRUE(plan.overlays[0].hasOverlay());
+    EXPECT_EQ(plan.overlays[0].config->outputFile, fs::path("/out/a-telemetry.mov"));
+}
+
+TEST(ClipOverlayPlanTest, GivenSizeReplacesTheClipsSize) {
+    ClipOverlayOptions options = proResOptions();
+    options.settings.width = 320;
+    options.settings.height = 180;
+    options.usesSettingsSize = true;
+    const std::vector clips = {clipWithClock("a.mp4", 60)};
+    const auto plan = ClipOverlayPlan::make(hourRide(), clips, options);
+    ASSERT_TRUE(plan.overlays[0].hasOverlay());
+    EXPECT_EQ(plan.overlays[0].config->width, 320);
+    EXPECT_EQ(plan.overlays[0].config->height, 180);
+}
+
+TEST(ClipOverlayPlanTest, ClipThatCannotBePlacedGetsItsReasonAndTheOthersTheirOverlays) {
+    const std::vector clips = {clipWithClock("after.mp4", rideSeconds + 600), clipWithClock("inside.mp4", 60)};
+    const auto plan = ClipOverlayPlan::make(hourRide(), clips, proResOptions());
+    ASSERT_EQ(plan.overlays.size(), 2u);
+    EXPECT_FALSE(plan.overlays[0].hasOverlay());
+    ASSERT_TRUE(plan.overlays[0].error);
+    EXPECT_NE(plan.overlays[0].error->find("после конца трека"), std::string::npos) << *plan.overlays[0].error;
+    EXPECT_TRUE(plan.overlays[1].hasOverlay());
+}
+
+TEST(ClipOverlayPlanTest, UnreadableClipKeepsTheReadersError) {
+    ClipOverlayInput broken = clipWithClock("broken.mp4", 60);
+    broken.readError = "Не удалось открыть видео «broken.mp4».";
+    const auto plan = ClipOverlayPlan::make(hourRide(), std::vector{broken}, proResOptions());
+    EXPECT_EQ(plan.overlays[0].error, broken.readError);
+    EXPECT_FALSE(plan.overlays[0].hasOverlay());
+}
+
+TEST(ClipOverlayPlanTest, ClipOfAnOddSizeIsRefusedWithTheSizeRule) {
+    ClipOverlayInput clip = clipWithClock("odd.mp4", 60);
+    clip.facts.displayWidth = 853;
+    clip.facts.displayHeight = 480;
+    const auto plan = ClipOverlayPlan::make(hourRide(), std::vector{clip}, proResOptions());
+    ASSERT_TRUE(plan.overlays[0].error);
+    TelemetryExportSettings odd = proResOptions().settings;
+    odd.width = 853;
+    odd.height = 480;
+    EXPECT_EQ(plan.overlays[0].error, odd.sizeError());
+}
+
+// Exact rates such as 30000/1001 are not written yet: the clip gets a
+// reason naming its rate instead of an overlay that would drift.
+TEST(ClipOverlayPlanTest, ClipAtAFractionalFrameRateIsRefusedWithItsRate) {
+    ClipOverlayInput clip = clipWithClock("ntsc.mp4", 60);
+    clip.facts.frameRate = {30000, 1001};
+    const auto plan = ClipOverlayPlan::make(hourRide(), std::vector{clip}, proResOptions());
+    EXPECT_FALSE(plan.overlays[0].hasOverlay());
+    ASSERT_TRUE(plan.overlays[0].error);
+    EXPECT_NE(plan.overlays[0].error->find("30000/1001 (29.970 к/с)"), std::string::npos) << *plan.overlays[0].error;
+}
+
+TEST(ClipOverlayPlanTest, FrameCountComesFromTheDurationWhenTheMovieStatesNone) {
+    ClipFacts facts;
+    facts.frameRate = {25, 1};
+    facts.durationSeconds = 3.04;
+    EXPECT_EQ(ClipOverlayPlan::clipFrameCount(facts), 76);
+    facts.durationSeconds = std::nan("");
+    EXPECT_EQ(ClipOverlayPlan::clipFrameCount(facts), std::nullopt);
+    facts.frameCount = 77;
+    EXPECT_EQ(ClipOverlayPlan::clipFrameCount(facts), 77);
+}
+
+TEST(ClipOverlayPlanTest, ChaptersAreTakenInChapterOrderWhereTheFirstWasGiven) {
+    const std::vector clips = {clipWithClock("/c/other.mp4", 10), clipWithClock("/c/GX020007.MP4", 110),
+                               clipWithClock("/c/later.mp4", 400), clipWithClock("/c/GX010007.MP4", 100)};
+    const auto plan = ClipOverlayPlan::make(hourRide(), clips, proResOptions());
+    EXPECT_EQ(clipsOf(plan), (std::vector<fs::path>{"/c/other.mp4", "/c/GX010007.MP4", "/c/GX020007.MP4",
+                                                    "/c/later.mp4"}));
+}
+
+TEST(ClipOverlayPlanTest, ChapterWithoutItsOwnClockFollowsThePreviousChapter) {
+    const std::vector clips = {clipWithoutClock("/c/GOPR0042.MP4", 8), clipWithoutClock("/c/GP020042.MP4", 8),
+                               clipWithClock("/c/GP010042.MP4", 100.25, 8, 10)};
+    const auto plan = ClipOverlayPlan::make(hourRide(), clips, proResOptions());
+    ASSERT_EQ(clipsOf(plan), (std::vector<fs::path>{"/c/GOPR0042.MP4", "/c/GP010042.MP4", "/c/GP020042.MP4"}));
+    // The first chapter has nothing to follow and nothing to place it.
+    EXPECT_FALSE(plan.overlays[0].hasOverlay());
+    const ClipOverlay& third = plan.overlays[2];
+    ASSERT_TRUE(third.hasOverlay()) << third.error.value_or("");
+    EXPECT_EQ(third.placement.method, VideoSynchronizationMethod::previousChapter);
+    // 100.25 + 8 s of a 10× chapter.
+    EXPECT_NEAR(third.config->startOffsetSeconds, 180.25, 0.05);
+    EXPECT_NEAR(third.config->clipTiming->rideSecondsPerMovieSecond, 10, 0.05);
+    EXPECT_NE(third.placement.message.find("GP010042.MP4"), std::string::npos) << third.placement.message;
+}
+
+TEST(ClipOverlayPlanTest, ChapterWithItsOwnClockKeepsIt) {
+    const std::vector clips = {clipWithClock("GX010009.MP4", 100), clipWithClock("GX020009.MP4", 130.5)};
+    const auto plan = ClipOverlayPlan::make(hourRide(), clips, proResOptions());
+    ASSERT_TRUE(plan.overlays[1].hasOverlay());
+    EXPECT_EQ(plan.overlays[1].placement.method, VideoSynchronizationMethod::cameraGPS);
+    EXPECT_NEAR(plan.overlays[1].config->startOffsetSeconds, 130.5, 0.01);
+}
+
+TEST(ClipOverlayPlanTest, ChapterAfterAMissingOneIsNotChained) {
+    const std::vector clips = {clipWithClock("GX010011.MP4", 100), clipWithoutClock("GX030011.MP4")};
+    const auto plan = ClipOverlayPlan::make(hourRide(), clips, proResOptions());
+    EXPECT_FALSE(plan.overlays[1].hasOverlay());
+    EXPECT_EQ(plan.overlays[1].placement.method, VideoSynchronizationMethod::none);
+}
+
+TEST(ClipOverlayPlanTest, ChapterChainedPastTheRidesEndIsNotPlaced) {
+    const std::vector clips = {clipWithClock("GX010012.MP4", rideSeconds - 5), clipWithoutClock("GX020012.MP4")};
+    const auto plan = ClipOverlayPlan::make(hourRide(), clips, proResOptions());
+    ASSERT_TRUE(plan.overlays[1].error);
+    EXPECT_NE(plan.overlays[1].error->find("после конца трека"), std::string::npos) << *plan.overlays[1].error;
+    EXPECT_NE(plan.overlays[1].error->find("не синхронизировано"), std::string::npos) << *plan.overlays[1].error;
+}
+
+}  // namespace
+}  // namespace pacemark
