@@ -30,7 +30,6 @@ AppModel::AppModel(AppModelServices services, AppModelPlatform* platform, QObjec
       backgroundVideo_(services, loadedActivity_, exportSession_, status_),
       videoClips_(services, platform, loadedActivity_, backgroundVideo_, exportSession_, status_) {
     loadedActivity_.setRecoveringLoader(std::move(services.recoverTelemetry));
-    exportSession_.setClipOverlayPlanner(std::move(services.planClipOverlays));
     // A load that brings an activity starts the segment over on it and
     // forgets the movie made of the one it replaced. A failed load changes
     // neither.

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "Export/ClipOverlayPlan.h"
 #include "Export/ExportFrameRenderer.h"
 #include "Export/MovieWriter.h"
 #include "Telemetry/TelemetryFileLoader.h"
@@ -22,15 +23,6 @@
 #include "Video/VideoSynchronization.h"
 
 namespace pacemark {
-
-// One overlay of a batch over several clips: the render config of the clip's
-// overlay (its destination, frame rate, frame count, size, start and rate),
-// or why this clip gets none.
-struct ClipOverlayJob {
-    std::filesystem::path clip;
-    std::optional<TelemetryRenderConfig> config;
-    std::string error;  // Russian; set exactly when there is no config
-};
 
 // The long operations the model starts. Each function runs on a worker thread
 // unless it says otherwise, receives only copies, and reports failure by
@@ -66,15 +58,9 @@ struct AppModelServices {
     // Everything synchronization reads of a clip (metadata, the camera's
     // GPS, the duration). When absent, the metadata items above are used.
     std::function<ClipSynchronizationInput(const std::filesystem::path&, std::stop_token stop)> readClipSynchronization;
-    // Reads every clip and plans its overlay over the ride with the given
-    // settings and layout, into `folder`: one job per clip, in the order the
-    // overlays are written. A clip that cannot be read or placed is a job
-    // with its error; the whole plan fails only when it cannot be made at all.
-    std::function<std::vector<ClipOverlayJob>(std::shared_ptr<const TelemetryActivity>,
-                                              const std::vector<std::filesystem::path>& clips,
-                                              const TelemetryExportSettings& settings, const PacemarkLayout& layout,
-                                              const std::filesystem::path& folder, std::stop_token stop)>
-        planClipOverlays;
+    // Everything a clip's placement and its overlay need: the synchronization
+    // input above and the clip's facts (frame rate, frame count, size).
+    std::function<ClipOverlayInput(const std::filesystem::path&, std::stop_token stop)> readClipForOverlay;
     // A muted, paused player of the video.
     std::function<std::shared_ptr<VideoBackgroundPlayer>(const std::filesystem::path&)> makeVideoPlayer;
 };

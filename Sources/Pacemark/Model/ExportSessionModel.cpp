@@ -219,8 +219,7 @@ void ExportSessionModel::setClipBatchProgress(std::optional<ClipBatchProgress> p
     publish(this, clipBatchProgress_, std::move(progress), &ExportSessionModel::clipBatchProgressChanged);
 }
 
-void ExportSessionModel::exportClipOverlays(const std::filesystem::path& folder,
-                                            const std::vector<std::filesystem::path>& clips) {
+void ExportSessionModel::exportClipOverlays(const std::filesystem::path& folder, std::vector<ClipOverlayInput> clips) {
     const auto activity = activity_.activity();
     if (activity_.isLoading() || !activity || clips.empty()) return;
     if (const auto error = settings_.validationError()) {
@@ -230,25 +229,23 @@ void ExportSessionModel::exportClipOverlays(const std::filesystem::path& folder,
     }
 
     setLastOutputFile(std::nullopt);
-    setClipBatchProgress(ClipBatchProgress{0, clips.size(), 0, qText(clips.front().filename().string())});
+    setClipBatchProgress(ClipBatchProgress{0, clips.size(), 0, qText(clips.front().file.filename().string())});
     setIsExporting(true);
     setExportProgress(0);
-    status_.setStatusText(QStringLiteral("Читаю ") + qText(russianCount(clips.size(), clipNoun)) +
+    status_.setStatusText(QStringLiteral("Готовлю ") + qText(russianCount(clips.size(), clipNoun)) +
                           QStringLiteral("..."));
     status_.setErrorMessage(std::nullopt);
 
     // Frozen now, as for a single export.
-    exportTask_.start([this, exporter = exporter_, planner = clipOverlayPlanner_, activity, settings = settings_,
-                       layout = editor_.overlayLayout(), folder, clips,
+    ClipOverlayOptions options{settings_, false, folder, editor_.overlayLayout()};
+    exportTask_.start([this, exporter = exporter_, activity, options = std::move(options), clips = std::move(clips),
                        writerLock = exportWriterLock_](const WorkerTask::Run& run) {
         std::lock_guard<std::mutex> guard(*writerLock);
         ClipBatchOutcome outcome;
         outcome.count = clips.size();
         try {
-            if (!planner) throw PacemarkError("Экспорт клипов не подключён.");
             if (!exporter) throw PacemarkError("Запись видео не подключена.");
-            const auto jobs = planner(activity, clips, settings, layout, folder, run.stopToken());
-            outcome.count = jobs.size();
+            const auto jobs = ClipOverlayPlan::make(*activity, clips, options).overlays;
             for (std::size_t index = 0; index < jobs.size(); ++index) {
                 if (run.stopRequested()) throw TelemetryVideoExportCancelled();
                 const auto& job = jobs[index];
@@ -262,7 +259,7 @@ void ExportSessionModel::exportClipOverlays(const std::filesystem::path& folder,
                     });
                 };
                 if (!job.config) {
-                    outcome.failures.emplace_back(name, qText(job.error));
+                    outcome.failures.emplace_back(name, qText(job.error.value_or(std::string())));
                     report(1);
                     continue;
                 }

@@ -33,7 +33,6 @@ class ExportSessionModel : public QObject {
 
 public:
     using Exporter = decltype(AppModelServices::exportMovie);
-    using ClipOverlayPlanner = decltype(AppModelServices::planClipOverlays);
 
     // Where a batch over several clips is: the clip being written (from 0),
     // how many the batch has, that clip's own progress and its name.
@@ -88,16 +87,15 @@ public:
     void exportMovie(const std::filesystem::path& file);
     void cancelExport();
 
-    // Without a planner every batch over clips fails with a clear text.
-    void setClipOverlayPlanner(ClipOverlayPlanner planner) { clipOverlayPlanner_ = std::move(planner); }
-    // One overlay per clip, written one after another into `folder` with the
-    // current settings and layout, as the planner lays them out. The export's
-    // progress is the whole batch's; clipBatchProgress() tells the clip. A
-    // clip that cannot be planned or written is listed in one alert at the
-    // end and the rest go on. cancelExport() ends the batch: the finished
-    // movies stay, the running one is discarded as any stopped export is.
-    // A running export is superseded.
-    void exportClipOverlays(const std::filesystem::path& folder, const std::vector<std::filesystem::path>& clips);
+    // One overlay per clip, written one after another into `folder` as
+    // ClipOverlayPlan lays them out over the activity: each at its clip's
+    // frame rate, frame count and size, with the current codec, motion and
+    // layout. The export's progress is the whole batch's; clipBatchProgress()
+    // tells the clip. A clip that cannot be read, placed or written is listed
+    // in one alert at the end and the rest go on. cancelExport() ends the
+    // batch: the finished movies stay, the running one is discarded as any
+    // stopped export is. A running export is superseded.
+    void exportClipOverlays(const std::filesystem::path& folder, std::vector<ClipOverlayInput> clips);
     // Absent unless a batch runs.
     std::optional<ClipBatchProgress> clipBatchProgress() const { return clipBatchProgress_; }
     // An alert names the movie's path when no file manager answers.
@@ -136,7 +134,6 @@ private:
     void finishClipBatch(const ClipBatchOutcome& outcome, bool stopped);
 
     Exporter exporter_;
-    ClipOverlayPlanner clipOverlayPlanner_;
     AppModelPlatform* platform_;
     const LoadedActivityModel& activity_;
     const LayoutEditorModel& editor_;

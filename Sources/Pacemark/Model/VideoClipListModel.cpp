@@ -22,7 +22,7 @@ QString missingText() { return qText(TelemetryFormatters::missing); }
 
 // What the worker reports of one clip: its reading or why there is none.
 struct ClipReadingResult {
-    std::shared_ptr<const ClipSynchronizationInput> reading;
+    std::shared_ptr<const ClipOverlayInput> reading;
     QString error;
 };
 
@@ -49,6 +49,7 @@ QString VideoClipEntry::placementText() const {
     case VideoSynchronizationMethod::creationDateZone:
         return QStringLiteral("по дате съёмки, ") +
                qText(VideoSynchronization::zoneLabel(placement->zoneOffsetMinutes.value_or(0)));
+    case VideoSynchronizationMethod::previousChapter: return QStringLiteral("после предыдущей главы");
     case VideoSynchronizationMethod::none: return QStringLiteral("не размещён: ") + qText(placement->message);
     }
     return missingText();
@@ -57,8 +58,10 @@ QString VideoClipEntry::placementText() const {
 QString VideoClipEntry::startText() const {
     if (!placement || !placement->isPlaced()) return missingText();
     const double start = placement->startSeconds;
-    // The camera's clock is exact to a tenth; the other methods give whole seconds.
-    const bool tenths = placement->method == VideoSynchronizationMethod::cameraGPS;
+    // The camera's clock (and a chapter placed after one) is exact to a
+    // tenth; the location and the date give whole seconds.
+    const bool tenths = placement->method == VideoSynchronizationMethod::cameraGPS ||
+                        placement->method == VideoSynchronizationMethod::previousChapter;
     const double magnitude = tenths ? std::round(std::fabs(start) * 10) / 10 : std::round(std::fabs(start));
     const double whole = std::floor(magnitude);
     QString text = qText(TelemetryFormatters::elapsed(whole));
@@ -100,7 +103,8 @@ void VideoClipListModel::setIsReading(bool reading) {
 }
 
 bool VideoClipListModel::canExportClipOverlays() const {
-    return clips_.size() > 1 && activity_.activity() && !activity_.isLoading() && !exportSession_.isExporting();
+    return clips_.size() > 1 && !isReading_ && activity_.activity() && !activity_.isLoading() &&
+           !exportSession_.isExporting();
 }
 
 void VideoClipListModel::openClips(const std::vector<std::filesystem::path>& files) {
@@ -148,14 +152,13 @@ void VideoClipListModel::followBackground() {
 }
 
 void VideoClipListModel::readAndPlace() {
-    std::vector<std::pair<std::filesystem::path, std::shared_ptr<const ClipSynchronizationInput>>> inputs;
+    std::vector<std::pair<std::filesystem::path, std::shared_ptr<const ClipOverlayInput>>> inputs;
     for (const auto& clip : clips_) {
         if (!clip.hasFailed()) inputs.emplace_back(clip.file, clip.reading);
     }
     setIsReading(true);
     readTask_.start([this, inputs = std::move(inputs), activity = activity_.activity(),
-                     clipReader = services_.readClipSynchronization,
-                     metadataReader = services_.readVideoMetadata](const WorkerTask::Run& run) {
+                     reader = services_.readClipForOverlay](const WorkerTask::Run& run) {
         // Each clip's reading is reported as soon as it is known, so a long
         // list fills in while the rest is read.
         const auto report = [this, &run](const std::filesystem::path& file, ClipReadingResult result) {
@@ -168,36 +171,31 @@ void VideoClipListModel::readAndPlace() {
                 emit clipsChanged();
             });
         };
-        std::vector<std::pair<std::filesystem::path, std::shared_ptr<const ClipSynchronizationInput>>> read;
+        std::vector<ClipOverlayInput> readings;
         for (const auto& [file, known] : inputs) {
             if (run.stopRequested()) return;
             if (known) {
-                read.emplace_back(file, known);
+                readings.push_back(*known);
                 continue;
             }
             try {
-                ClipSynchronizationInput input;
-                if (clipReader) {
-                    input = clipReader(file, run.stopToken());
-                } else {
-                    if (!metadataReader) throw PacemarkError("Чтение метаданных видео не подключено.");
-                    input.metadata = VideoSynchronization::metadataFromItems(metadataReader(file, run.stopToken()));
-                }
-                auto shared = std::make_shared<const ClipSynchronizationInput>(std::move(input));
-                read.emplace_back(file, shared);
+                if (!reader) throw PacemarkError("Чтение клипов не подключено.");
+                auto shared = std::make_shared<const ClipOverlayInput>(reader(file, run.stopToken()));
+                readings.push_back(*shared);
                 report(file, ClipReadingResult{shared, {}});
             } catch (...) {
                 if (run.stopRequested()) return;
                 report(file, ClipReadingResult{nullptr, WorkerTask::describeCurrentException()});
             }
         }
-        // Placed against the ride as it was when the reading started; a newer
-        // ride starts another run, which drops this one's reports.
+        // Placed by the rule the overlays are made by (chapters of one
+        // recording follow each other), against the ride as it was when the
+        // run started; a newer ride starts another run, which drops this
+        // one's reports.
         std::vector<std::pair<std::filesystem::path, ClipPlacement>> placements;
-        if (activity) {
-            for (const auto& [file, input] : read) {
-                if (run.stopRequested()) return;
-                placements.emplace_back(file, VideoSynchronization::placeClip(*activity, *input));
+        if (activity && !run.stopRequested()) {
+            for (auto& overlay : ClipOverlayPlan::make(*activity, readings, ClipOverlayOptions{}).overlays) {
+                placements.emplace_back(overlay.clip, std::move(overlay.placement));
             }
         }
         run.finish([this, placements = std::move(placements)] {
@@ -217,10 +215,18 @@ void VideoClipListModel::exportClipOverlays() {
     if (!canExportClipOverlays() || !platform_) return;
     const auto folder = platform_->chooseFolder(QStringLiteral("Папка для MOV клипов").toStdString());
     if (!folder) return;
-    std::vector<std::filesystem::path> files;
-    files.reserve(clips_.size());
-    for (const auto& clip : clips_) files.push_back(clip.file);
-    exportSession_.exportClipOverlays(*folder, files);
+    // Every clip goes to the batch, so that one that could not be read is
+    // listed among its failures.
+    std::vector<ClipOverlayInput> clips;
+    clips.reserve(clips_.size());
+    for (const auto& clip : clips_) {
+        if (clip.reading) {
+            clips.push_back(*clip.reading);
+        } else {
+            clips.push_back(ClipOverlayInput{clip.file, {}, {}, clip.error.toStdString()});
+        }
+    }
+    exportSession_.exportClipOverlays(*folder, std::move(clips));
 }
 
 }  // namespace pacemark

@@ -25,9 +25,9 @@ class LoadedActivityModel;
 // One clip of the list as far as it has been read and placed.
 struct VideoClipEntry {
     std::filesystem::path file;
-    // What synchronization reads of the clip; absent until read, and for good
-    // when it could not be read.
-    std::shared_ptr<const ClipSynchronizationInput> reading;
+    // What placement and the overlay read of the clip; absent until read,
+    // and for good when it could not be read.
+    std::shared_ptr<const ClipOverlayInput> reading;
     // Why the clip could not be read (Russian); empty otherwise.
     QString error;
     // Where the clip lies on the loaded ride; absent while the clip is read
@@ -37,14 +37,15 @@ struct VideoClipEntry {
     bool isRead() const { return reading != nullptr; }
     bool hasFailed() const { return !error.isEmpty(); }
     double durationSeconds() const {
-        return reading ? reading->durationSeconds : std::numeric_limits<double>::quiet_NaN();
+        return reading ? reading->synchronization.durationSeconds : std::numeric_limits<double>::quiet_NaN();
     }
 
     QString name() const;
     // "0:42"; "--" until known.
     QString lengthText() const;
     // How the clip was placed: "по GPS камеры", "по месту съёмки", "по дате
-    // съёмки" (with the zone when one was applied); "не размещён: <reason>";
+    // съёмки" (with the zone when one was applied), "после предыдущей
+    // главы"; "не размещён: <reason>";
     // the reading error; "читаю…" or "нужен FIT или GPX" before that.
     QString placementText() const;
     // The ride's elapsed time at the clip's first frame, signed, in tenths for
@@ -55,10 +56,11 @@ struct VideoClipEntry {
 // The clips the user opened as background video. One clip is the background
 // exactly as a single video always was; several become a list in which one is
 // chosen as the background (the first, until the user picks another). Each
-// clip is read on a worker and placed on the loaded ride (placed again when
-// another ride is loaded); a clip that cannot be read is listed with its
-// error, never an alert. "Сделать MOV для клипов" exports one overlay per
-// clip through the export session. Main thread only.
+// clip is read once on a worker and placed on the loaded ride by
+// ClipOverlayPlan, the rule its overlay is made by (placed again when another
+// ride is loaded); a clip that cannot be read is listed with its error, never
+// an alert. "Сделать MOV для клипов" hands the readings to the export session,
+// which writes one overlay per clip. Main thread only.
 class VideoClipListModel : public QObject {
     Q_OBJECT
 
@@ -72,7 +74,7 @@ public:
     // The entry shown as the background; absent without a list.
     std::optional<std::size_t> chosenIndex() const { return chosenIndex_; }
     bool isReadingClips() const { return isReading_; }
-    // The batch can start: several clips, a ride, and no export running.
+    // The batch can start: several clips, all read, a ride, and no export running.
     bool canExportClipOverlays() const;
 
     // Opens the files as background video: one as it always was, several as

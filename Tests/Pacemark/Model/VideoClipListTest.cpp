@@ -5,6 +5,7 @@
 
 #include <fstream>
 #include <map>
+#include <mutex>
 
 #include "AppModelTestSupport.h"
 
@@ -16,19 +17,32 @@ using namespace testing;
 // Several clips as background video and the batch of their overlays, over
 // fake services: a clip's reading is looked up by its file name (a missing
 // name cannot be read), and the exporter writes a small file unless the
-// clip's name says otherwise.
+// clip's name says otherwise. Placement and the overlays' configs are the
+// core's.
 class VideoClipListTest : public ::testing::Test {
 protected:
     VideoClipListTest() {
         const TelemetryTimestamp rideStart = *activity.samples.front().timestamp;
         // Recorded 100 s into the ride: its location is the ride's there.
-        readings["located.mp4"].metadata.location = VideoLocation{45.0, 7.0 + 100 * 0.0001};
-        readings["located.mp4"].durationSeconds = 42;
+        readings["located.mp4"] = clipAt(100, 42);
         // Dated a day after the ride: no zone makes it overlap.
-        readings["late.mp4"].metadata.creationDate = rideStart + std::chrono::hours(30);
-        readings["late.mp4"].durationSeconds = 5;
-        readings["dated.mp4"].metadata.creationDate = rideStart + std::chrono::seconds(1500);
-        readings["dated.mp4"].durationSeconds = 7;
+        readings["late.mp4"].synchronization.metadata.creationDate = rideStart + std::chrono::hours(30);
+        readings["late.mp4"].synchronization.durationSeconds = 5;
+        readings["dated.mp4"].synchronization.metadata.creationDate = rideStart + std::chrono::seconds(1500);
+        readings["dated.mp4"].synchronization.durationSeconds = 7;
+        readings["unplaced.mp4"] = readings["late.mp4"];
+        for (const std::string name : {"a.mp4", "b.mp4", "c.mp4", "held.mp4", "failing.mp4"}) {
+            readings[name] = clipAt(200, 2);
+        }
+    }
+
+    // A two-second 25 fps clip of 192 × 108 recorded `second` s into the ride.
+    static ClipOverlayInput clipAt(int second, double seconds) {
+        ClipOverlayInput clip;
+        clip.synchronization.metadata.location = VideoLocation{45.0, 7.0 + second * 0.0001};
+        clip.synchronization.durationSeconds = seconds;
+        clip.facts = ClipFacts{ClipFrameRate{25, 1}, std::llround(seconds * 25), 192, 108, seconds};
+        return clip;
     }
 
     AppModelServices services() {
@@ -38,27 +52,12 @@ protected:
             return VideoBackgroundImage{2, 1, {}};
         };
         result.makeVideoPlayer = [](const std::filesystem::path&) { return std::make_shared<FakeVideoPlayer>(); };
-        result.readClipSynchronization = [this](const std::filesystem::path& file, std::stop_token) {
+        result.readClipForOverlay = [this](const std::filesystem::path& file, std::stop_token) {
             const auto found = readings.find(file.filename().string());
             if (found == readings.end()) throw PacemarkError("Файл «" + file.filename().string() + "» не читается.");
-            return found->second;
-        };
-        // One job per clip into the folder; a clip named "unplaced*" gets an error.
-        result.planClipOverlays = [](std::shared_ptr<const TelemetryActivity>,
-                                     const std::vector<std::filesystem::path>& clips,
-                                     const TelemetryExportSettings& settings, const PacemarkLayout& layout,
-                                     const std::filesystem::path& folder, std::stop_token) {
-            std::vector<ClipOverlayJob> jobs;
-            for (const auto& clip : clips) {
-                ClipOverlayJob job{clip, std::nullopt, {}};
-                if (clip.filename().string().starts_with("unplaced")) {
-                    job.error = "Клип не попадает в трек.";
-                } else {
-                    job.config.emplace(folder / (clip.stem().string() + "-telemetry.mov"), settings, 0, 2.0, layout);
-                }
-                jobs.push_back(std::move(job));
-            }
-            return jobs;
+            ClipOverlayInput clip = found->second;
+            clip.file = file;
+            return clip;
         };
         // "failing*" overlays fail; "held*" ones report half their progress
         // and wait for the stop (leaving their partial file as the real
@@ -75,6 +74,8 @@ protected:
             }
             progress(1);
             std::ofstream(config.outputFile) << "movie";
+            const std::lock_guard<std::mutex> guard(exportedLock);
+            exported.push_back(config);
         };
         return result;
     }
@@ -99,10 +100,12 @@ protected:
     }
 
     TelemetryActivity activity = makeActivity(2000);
-    std::map<std::string, ClipSynchronizationInput> readings;
+    std::map<std::string, ClipOverlayInput> readings;
     TemporaryFolder folder;
     ScriptedPlatform platform;
     std::atomic<bool> heldReached = false;
+    std::mutex exportedLock;
+    std::vector<TelemetryRenderConfig> exported;
 };
 
 TEST_F(VideoClipListTest, SeveralClipsBecomeAListWithTheFirstAsTheBackground) {
@@ -156,6 +159,19 @@ TEST_F(VideoClipListTest, EachClipShowsHowAndWhereItWasPlaced) {
     EXPECT_EQ(clips[2].startText(), "--");
 }
 
+// The list places clips as their overlays are placed: the second chapter
+// of a recording, without a clock of its own, starts where the first ends.
+TEST_F(VideoClipListTest, AChapterWithoutItsOwnClockFollowsThePreviousOne) {
+    readings["GX010007.MP4"] = clipAt(100, 42.5);
+    readings["GX020007.MP4"].synchronization.durationSeconds = 10;
+    AppModel model{services(), &platform};
+    ASSERT_TRUE(loadAndWait(model, "ride.fit"));
+    openAndRead(model, {"/clips/GX020007.MP4", "/clips/GX010007.MP4"});
+    const auto& clips = model.videoClips().clips();
+    EXPECT_EQ(clips[0].placementText(), "после предыдущей главы");
+    EXPECT_EQ(clips[0].startText(), "02:22.5");
+}
+
 TEST_F(VideoClipListTest, AClipThatCannotBeReadIsListedWithItsErrorAndNoAlert) {
     AppModel model{services(), &platform};
     ASSERT_TRUE(loadAndWait(model, "ride.fit"));
@@ -201,22 +217,45 @@ TEST_F(VideoClipListTest, DroppedVideosOpenTogetherAsAList) {
 
 TEST_F(VideoClipListTest, TheBatchWritesOneOverlayPerClipAndListsTheFailures) {
     AppModel model{services(), &platform};
-    exportBatch(model, {"a.mp4", "unplaced.mp4", "failing.mp4", "b.mp4"});
+    exportBatch(model, {"a.mp4", "unplaced.mp4", "failing.mp4", "b.mp4", "missing.mp4"});
     EXPECT_TRUE(std::filesystem::exists(folder / "a-telemetry.mov"));
     EXPECT_TRUE(std::filesystem::exists(folder / "b-telemetry.mov"));
-    EXPECT_EQ(model.status().statusText(), "Готово: 2 из 4 клипов. Не удалось: 2.");
+    EXPECT_EQ(model.status().statusText(), "Готово: 2 из 5 клипов. Не удалось: 3.");
     EXPECT_EQ(model.status().errorMessage(),
-              "Не удалось сделать MOV для 2 клипов:\nunplaced.mp4: Клип не попадает в трек.\n"
-              "failing.mp4: Диск переполнен.");
+              "Не удалось сделать MOV для 3 клипов:\n"
+              "unplaced.mp4: Дата съемки видео не попадает в трек ни в одном часовом поясе: видео не синхронизировано.\n"
+              "failing.mp4: Диск переполнен.\n"
+              "missing.mp4: Файл «missing.mp4» не читается.");
     EXPECT_EQ(model.exportSession().lastOutputFile(), folder / "b-telemetry.mov");
     EXPECT_FALSE(model.exportSession().clipBatchProgress());
 }
 
+// Each overlay is made at its clip's rate, frame count and size with the
+// window's codec and layout, starting where the clip starts in the ride.
+TEST_F(VideoClipListTest, TheBatchMakesEachOverlayForItsClip) {
+    AppModel model{services(), &platform};
+    model.exportSession().setCodec(TelemetryVideoCodec::proRes4444);
+    model.layoutEditor().applyPreset(PacemarkPreset::minimal);
+    exportBatch(model, {"located.mp4", "a.mp4"});
+    ASSERT_EQ(exported.size(), 2u);
+    const TelemetryRenderConfig& first = exported[0];
+    EXPECT_EQ(first.outputFile, folder / "located-telemetry.mov");
+    EXPECT_EQ(first.codec, TelemetryVideoCodec::proRes4444);
+    EXPECT_EQ(first.layout, model.layoutEditor().overlayLayout());
+    EXPECT_EQ(first.framesPerSecond, 25);
+    EXPECT_EQ(first.width, 192);
+    EXPECT_EQ(first.height, 108);
+    EXPECT_DOUBLE_EQ(first.startOffsetSeconds, 100);
+    ASSERT_TRUE(first.clipTiming);
+    EXPECT_EQ(first.clipTiming->frameCount, 42 * 25);
+    EXPECT_DOUBLE_EQ(exported[1].startOffsetSeconds, 200);
+}
+
 TEST_F(VideoClipListTest, TheBatchCountsOneClipInTheSingular) {
     AppModel model{services(), &platform};
-    exportBatch(model, {"a.mp4", "unplaced.mp4"});
+    exportBatch(model, {"a.mp4", "missing.mp4"});
     EXPECT_EQ(model.status().statusText(), "Готово: 1 из 2 клипов. Не удалось: 1.");
-    EXPECT_EQ(model.status().errorMessage(), "Не удалось сделать MOV для 1 клипа:\nunplaced.mp4: Клип не попадает в трек.");
+    EXPECT_EQ(model.status().errorMessage(), "Не удалось сделать MOV для 1 клипа:\nmissing.mp4: Файл «missing.mp4» не читается.");
 }
 
 // The footer's progress is the batch's: half of the second of four clips is 3/8.

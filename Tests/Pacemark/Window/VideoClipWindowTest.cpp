@@ -4,6 +4,7 @@
 #include <set>
 
 #include "Export/TelemetryVideoExporter.h"
+#include "MovieCheck/QuickTimeTrackReader.h"
 #include "PlatformMovieWriters.h"
 #include "Telemetry/FITWriter.h"
 #include "Telemetry/TelemetryTime.h"
@@ -30,9 +31,8 @@ std::vector<std::uint8_t> fitRideBytes(int seconds) {
     return writer.finish();
 }
 
-// Several generated clips in the window over a generated ride, exported with
-// the real exporter and writers. Each clip's overlay is planned as two
-// seconds of the ride at the window's settings; the export of
+// Several generated clips in the window over a generated ride, read, placed
+// and exported with the real services, exporter and writers. The export of
 // "second-telemetry.mov" waits after its first frames until the batch is
 // stopped, so the test stops it half-way every time.
 class VideoClipWindowTest : public testing::WindowTest {
@@ -53,17 +53,6 @@ protected:
                      while (!stop.stop_requested()) std::this_thread::sleep_for(std::chrono::milliseconds(2));
                  },
                  stop);
-        };
-        services.planClipOverlays = [](std::shared_ptr<const TelemetryActivity>,
-                                       const std::vector<std::filesystem::path>& clips,
-                                       const TelemetryExportSettings& settings, const PacemarkLayout& layout,
-                                       const std::filesystem::path& folder, std::stop_token) {
-            std::vector<ClipOverlayJob> jobs;
-            for (const auto& clip : clips) {
-                ClipOverlayJob& job = jobs.emplace_back(ClipOverlayJob{clip, std::nullopt, {}});
-                job.config.emplace(folder / (clip.stem().string() + "-telemetry.mov"), settings, 10, 2.0, layout);
-            }
-            return jobs;
         };
     }
 
@@ -130,8 +119,6 @@ TEST_F(VideoClipWindowTest, ClickingARowMakesThatClipTheBackground) {
 // partial file goes, the third is never started.
 TEST_F(VideoClipWindowTest, StoppedBatchKeepsTheFinishedMoviesAndNoPartialFile) {
     if (!testing::ffmpegCommandAvailable()) GTEST_SKIP() << "no ffmpeg command";
-    model_->exportSession().setWidth(192);
-    model_->exportSession().setHeight(108);
     dropRideAndClips();
     const auto before = folderNames();
     platform_.folderAnswer = folder_.path();
@@ -149,9 +136,12 @@ TEST_F(VideoClipWindowTest, StoppedBatchKeepsTheFinishedMoviesAndNoPartialFile) 
     auto expected = before;
     expected.insert("first-telemetry.mov");
     EXPECT_EQ(folderNames(), expected);
-    const auto movie = testing::readFileBytes(folder_ / "first-telemetry.mov");
-    ASSERT_GT(movie.size(), 12u);
-    EXPECT_EQ(std::string(movie.begin() + 4, movie.begin() + 8), "ftyp");
+    // The clip's overlay: its 25 frames at its 160 × 90.
+    FileMovieSource source(folder_ / "first-telemetry.mov");
+    const QuickTimeVideoTrack track = readQuickTimeVideoTrack(source);
+    EXPECT_EQ(track.samples.size(), 25u);
+    EXPECT_EQ(track.width, 160);
+    EXPECT_EQ(track.height, 90);
     EXPECT_EQ(model_->status().statusText(), QStringLiteral("Экспорт остановлен: готово 1 из 3 клипов."));
 }
 
