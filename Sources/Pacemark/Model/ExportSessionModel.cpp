@@ -5,9 +5,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <map>
 
 #include "AppModelPlatform.h"
 #include "AppStatus.h"
+#include "Export/ExportDestination.h"
 #include "LayoutEditorModel.h"
 #include "LoadedActivityModel.h"
 #include "QtText.h"
@@ -245,7 +247,8 @@ void ExportSessionModel::exportClipOverlays(const std::filesystem::path& folder,
         outcome.count = clips.size();
         try {
             if (!exporter) throw PacemarkError("Запись видео не подключена.");
-            const auto jobs = ClipOverlayPlan::make(*activity, clips, options).overlays;
+            auto jobs = ClipOverlayPlan::make(*activity, clips, options).overlays;
+            refuseUnsafeDestinations(jobs, clips, *activity);
             for (std::size_t index = 0; index < jobs.size(); ++index) {
                 if (run.stopRequested()) throw TelemetryVideoExportCancelled();
                 const auto& job = jobs[index];
@@ -289,6 +292,36 @@ void ExportSessionModel::exportClipOverlays(const std::filesystem::path& folder,
             });
         }
     });
+}
+
+void ExportSessionModel::refuseUnsafeDestinations(std::vector<ClipOverlay>& overlays,
+                                                  std::span<const ClipOverlayInput> clips,
+                                                  const TelemetryActivity& activity) {
+    // What the batch reads: no overlay may be written over one of them (a
+    // clip named like another clip's overlay, the ride).
+    std::vector<std::filesystem::path> inputs;
+    for (const auto& clip : clips) inputs.push_back(clip.file);
+    if (activity.sourceFile) inputs.push_back(*activity.sourceFile);
+    // Two clips of one name ("a.mp4", "a.mov") would write one movie: the
+    // later one is refused instead of replacing the earlier one's overlay.
+    std::map<std::filesystem::path, std::filesystem::path> clipOfOutput;
+    for (auto& overlay : overlays) {
+        if (!overlay.config) continue;
+        const auto& output = overlay.config->outputFile;
+        std::optional<std::string> error = ExportDestination::error(output, inputs);
+        if (!error && ExportDestination::isReadOnly(output)) error = ExportDestination::readOnlyText(output);
+        if (!error) {
+            const auto [earlier, inserted] = clipOfOutput.emplace(output.lexically_normal(), overlay.clip);
+            if (!inserted) {
+                error = "Подложка «" + output.filename().string() + "» уже делается для клипа " +
+                        earlier->second.filename().string() + ".";
+            }
+        }
+        if (error) {
+            overlay.config.reset();
+            overlay.error = std::move(error);
+        }
+    }
 }
 
 void ExportSessionModel::finishClipBatch(const ClipBatchOutcome& outcome, bool stopped) {

@@ -9,6 +9,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <span>
 #include <utility>
 #include <vector>
 
@@ -130,6 +131,12 @@ private:
         std::vector<std::filesystem::path> finished;
         std::vector<std::pair<QString, QString>> failures;
     };
+    // Takes the config from every overlay that must not be written where it
+    // would go (ExportDestination's rule over the clips and the ride, a
+    // read-only movie, a name an earlier clip's overlay takes) and gives the
+    // reason as its error. Checked before the first movie is written.
+    static void refuseUnsafeDestinations(std::vector<ClipOverlay>& overlays, std::span<const ClipOverlayInput> clips,
+                                         const TelemetryActivity& activity);
     void setClipBatchProgress(std::optional<ClipBatchProgress> progress);
     void finishClipBatch(const ClipBatchOutcome& outcome, bool stopped);
 

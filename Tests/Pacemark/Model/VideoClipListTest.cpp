@@ -31,7 +31,7 @@ protected:
         readings["dated.mp4"].synchronization.metadata.creationDate = rideStart + std::chrono::seconds(1500);
         readings["dated.mp4"].synchronization.durationSeconds = 7;
         readings["unplaced.mp4"] = readings["late.mp4"];
-        for (const std::string name : {"a.mp4", "b.mp4", "c.mp4", "held.mp4", "failing.mp4"}) {
+        for (const std::string name : {"a.mp4", "b.mp4", "b.mov", "c.mp4", "held.mp4", "failing.mp4", "a-telemetry.mov"}) {
             readings[name] = clipAt(200, 2);
         }
     }
@@ -249,6 +249,25 @@ TEST_F(VideoClipListTest, TheBatchMakesEachOverlayForItsClip) {
     ASSERT_TRUE(first.clipTiming);
     EXPECT_EQ(first.clipTiming->frameCount, 42 * 25);
     EXPECT_DOUBLE_EQ(exported[1].startOffsetSeconds, 200);
+}
+
+// A clip named like another clip's overlay is not written over.
+TEST_F(VideoClipListTest, TheBatchNeverWritesOverOneOfItsClips) {
+    writeFileText(folder / "a-telemetry.mov", "clip");
+    AppModel model{services(), &platform};
+    exportBatch(model, {"a.mp4", "a-telemetry.mov"});
+    EXPECT_EQ(readFileBytes(folder / "a-telemetry.mov"), std::vector<std::uint8_t>({'c', 'l', 'i', 'p'}));
+    EXPECT_TRUE(std::filesystem::exists(folder / "a-telemetry-telemetry.mov"));
+    ASSERT_TRUE(model.status().errorMessage());
+    EXPECT_TRUE(model.status().errorMessage()->startsWith("Не удалось сделать MOV для 1 клипа:\na.mp4: "));
+}
+
+TEST_F(VideoClipListTest, TwoClipsOfOneNameGetOneOverlay) {
+    AppModel model{services(), &platform};
+    exportBatch(model, {"b.mp4", "b.mov"});
+    ASSERT_EQ(exported.size(), 1u);
+    EXPECT_EQ(model.status().errorMessage(),
+              "Не удалось сделать MOV для 1 клипа:\nb.mov: Подложка «b-telemetry.mov» уже делается для клипа b.mp4.");
 }
 
 TEST_F(VideoClipListTest, TheBatchCountsOneClipInTheSingular) {
