@@ -291,7 +291,7 @@ TEST_F(SidebarEditingTest, RunningExportLocksTheActionsThatStartAnother) {
 }
 
 TEST_F(SidebarEditingTest, WidgetEditorEditsTheSelectedWidget) {
-    auto* list = window_->findChild<QListWidget*>();
+    auto* list = window_->findChild<QListWidget*>(QStringLiteral("widgetList"));
     auto* kind = window_->findChild<QComboBox*>("kindPicker");
     auto* caption = window_->findChild<QLineEdit*>("captionField");
     ASSERT_TRUE(list && kind && caption);
