@@ -141,6 +141,15 @@ void writeBaseLayer(const fs::path& movie, const fs::path& stream, const fs::pat
     }
 }
 
+// Whether each frame is a key frame (sync sample), from the packet flags.
+std::vector<bool> keyFrames(const fs::path& movie) {
+    std::vector<bool> keys;
+    std::FILE* in = popen(("ffprobe -v error -select_streams v:0 -show_entries packet=flags -of csv=p=0 " + quoted(movie)).c_str(), "r");
+    for (char line[64]; in && std::fgets(line, sizeof line, in);) keys.push_back(line[0] == 'K');
+    if (!in || pclose(in) != 0) violation("ffprobe could not list the packets");
+    return keys;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -181,13 +190,17 @@ int main(int argc, char** argv) {
     std::vector<std::uint8_t> rendered(std::size_t(width) * height * 4);
     PixelBufferView view{rendered.data(), width, height, width * 4};
     std::vector<bool> repeats;
+    const std::vector<bool> keys = keyFrames(movie);
     std::size_t lastKey = 0;
     std::int64_t frames = 0, distinct = 0;
     Worst worst;
     for (; decoded && readFully(decoded, current.data(), frameSize); ++frames) {
         const double elapsed = plan.elapsedSeconds(frames);
         const std::size_t key = renderer.frameKey(elapsed);
-        const bool repeat = frames > 0 && key == lastKey;  // the exporter writes this frame as a skip picture
+        // The exporter writes this frame as a skip picture, unless the key-frame
+        // interval made it encode the picture again as an IDR.
+        const bool keyFrame = std::size_t(frames) < keys.size() && keys[std::size_t(frames)];
+        const bool repeat = frames > 0 && key == lastKey && !keyFrame;
         repeats.push_back(repeat);
         if (repeat) {
             if (current != previous) violation("frame " + std::to_string(frames) + " differs from the frame before it (FFmpeg 8)");

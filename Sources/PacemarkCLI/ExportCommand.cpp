@@ -3,7 +3,9 @@
 // window, for one ride or many, with progress on stderr and a clean stop on
 // Ctrl-C.
 #include <atomic>
+#include <charconv>
 #include <chrono>
+#include <cmath>
 #include <csignal>
 #include <iostream>
 #include <optional>
@@ -19,9 +21,11 @@
 #include "CLIGlobalOptions.h"
 #include "CairoDrawingSurface.h"
 #include "ClipSynchronizationReading.h"
+#include "FFmpegClipBurnIn.h"
 #include "ExportBatch.h"
 #include "ExportMotionOption.h"
 #include "ExportProgress.h"
+#include "Export/BurnInSettings.h"
 #include "Export/ClipOverlayPlan.h"
 #include "Export/ExportDestination.h"
 #include "Export/TelemetryVideoExporter.h"
@@ -152,6 +156,26 @@ void checkDestinations(const std::vector<ExportJob>& jobs, const std::vector<fs:
 // ride and timed, sized and named by ClipOverlayPlan.
 int exportClips(const CLIArguments& args, const TelemetryExportSettings& settings, bool sizeGiven,
                 const LayoutOption& overlay) {
+    // --burn-in: the finished video of each clip instead of its overlay.
+    const bool burnIn = args.has("--burn-in");
+    BurnInSettings burnInSettings;
+    if (burnIn) {
+        for (const char* option : {"--codec", "--compact", "--size"}) {
+            if (args.has(option)) {
+                throw CLIUsageError(std::string("С --burn-in видео берёт кодек и размер клипа: ") + option +
+                                    " не подходит.");
+            }
+        }
+        if (const auto quality = args.value("--quality")) {
+            std::int64_t value = 0;
+            const auto parsed = std::from_chars(quality->data(), quality->data() + quality->size(), value);
+            burnInSettings.quality = parsed.ec == std::errc{} && parsed.ptr == quality->data() + quality->size() &&
+                                             !quality->empty()
+                                         ? value
+                                         : -1;
+            if (const auto error = burnInSettings.qualityError()) throw CLIUsageError(*error);
+        }
+    }
     for (const char* option : {"--fps", "--start", "--end"}) {
         if (args.has(option)) {
             throw CLIUsageError(std::string("С --clips частота кадров, начало и длина берутся из каждого клипа: ") +
@@ -202,6 +226,10 @@ int exportClips(const CLIArguments& args, const TelemetryExportSettings& setting
     // are checked before the first movie, whether or not it can be placed.
     std::vector<ExportJob> jobs;
     for (const ClipOverlay& clip : plan.overlays) {
+        if (burnIn) {
+            jobs.push_back({clip.clip, BurnInSettings::outputPath(clip.clip, outputFolder)});
+            continue;
+        }
         jobs.push_back({clip.clip, clip.config ? clip.config->outputFile
                                                : ClipOverlayPlan::outputFile(clip.clip, settings.codec, outputFolder)});
     }
@@ -212,9 +240,46 @@ int exportClips(const CLIArguments& args, const TelemetryExportSettings& setting
     const TelemetryVideoExporter exporter(platformMovieWriters({.compactStorage = args.has("--compact")}),
                                           std::make_shared<const CairoDrawingSurfaceFactory>());
     const ExportProgressMode progressMode = exportProgressMode(args.has("--quiet"));
+    const auto surfaces = std::make_shared<const CairoDrawingSurfaceFactory>();
+    const auto burnInOne = [&](const ExportJob& job, const ClipOverlay& clip, std::size_t index) {
+        // A finished video follows the clip's own pictures, so only the
+        // placement counts: a clip the overlay movie refuses for its facts
+        // (a rate or a length it cannot carry) is burnt all the same.
+        if (!clip.placement.isPlaced()) throw PacemarkError(clip.error.value_or(clip.placement.message));
+        if (const auto error = TelemetryExportSettings::outputPlaceError(job.output)) throw PacemarkError(*error);
+        const std::int64_t frames = std::max<std::int64_t>(clip.facts.frameCount, 1);
+        const std::int64_t rate = std::max<std::int64_t>(std::llround(clip.facts.frameRate.framesPerSecond()), 1);
+        if (progressMode != ExportProgressMode::quiet) {
+            std::cerr << "Клип " << index + 1 << " из " << jobs.size() << ", " << job.source.filename().string()
+                      << ": " << clip.placement.message << "\n"
+                      << "Создаю " << job.output.filename().string() << " с видео, кадров: " << frames << "\n";
+        }
+        ExportProgress progress(std::cerr, progressMode, frames, rate);
+        double reported = 0;
+        const BurnInOverlayMaker overlays = [&](std::int64_t width, std::int64_t height) {
+            return TelemetryVideoExporter::layoutFrameRenderers(surfaces)(activity, overlay.layout, width, height,
+                                                                         settings.motion);
+        };
+        try {
+            FFmpegClipBurnIn::burnIn({clip.clip, job.output, {clip.placement.startSeconds, clip.placement.rate},
+                                      burnInSettings},
+                                     overlays,
+                                     [&](double fraction) {
+                                         reported = fraction;
+                                         progress.update(fraction);
+                                     },
+                                     stop.get_token());
+        } catch (const TelemetryVideoExportCancelled&) {
+            progress.finish(reported);
+            throw;
+        }
+        progress.finish(1.0);
+        return ExportedMovie{frames, rate};
+    };
     const auto exportOne = [&](const ExportJob& job) {
         const auto index = static_cast<std::size_t>(&job - jobs.data());
         const ClipOverlay& clip = plan.overlays.at(index);
+        if (burnIn) return burnInOne(job, clip, index);
         if (!clip.config) throw PacemarkError(*clip.error);
         if (const auto error = TelemetryExportSettings::outputPlaceError(job.output)) throw PacemarkError(*error);
         if (progressMode != ExportProgressMode::quiet) {
@@ -235,8 +300,9 @@ int exportClips(const CLIArguments& args, const TelemetryExportSettings& setting
 int runExportCommand(std::span<const std::string> arguments) {
     const CLIArguments args(arguments,
                             {"--output", "--output-dir", "--codec", "--preset", "--layout", "--size", "--fps", "--start",
-                             "--end", "--motion"},
-                            {"--json", "--quiet", "--skip-existing", "--compact", "--smooth-values", "--force", "--clips"},
+                             "--end", "--motion", "--quality"},
+                            {"--json", "--quiet", "--skip-existing", "--compact", "--smooth-values", "--force", "--clips",
+                             "--burn-in"},
                             {{"-o", "--output"}, {"-q", "--quiet"}});
     const TelemetryVideoCodec codec = codecOption(args);
     const bool compact = args.has("--compact");
@@ -257,6 +323,9 @@ int runExportCommand(std::span<const std::string> arguments) {
     if (const auto error = settings.validationError()) throw CLIUsageError(*error);
     if (args.value("--output-dir") == "") throw CLIUsageError("Пустой параметр --output-dir: укажите папку.");
     if (args.has("--clips")) return exportClips(args, settings, size.has_value(), overlay);
+    if (args.has("--burn-in") || args.has("--quality")) {
+        throw CLIUsageError("--burn-in и --quality работают только с --clips: export RIDE --clips CLIP... --burn-in.");
+    }
 
     const double start = args.number("--start").value_or(0);
     const std::optional<double> end = args.number("--end");

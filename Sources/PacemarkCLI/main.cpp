@@ -50,7 +50,8 @@ constexpr std::array kCommands = {
                "export FILE... [-o OUT.mov | --output-dir DIR] [--codec prores|hevc] [--preset NAME | --layout FILE] "
                "[--size WxH] [--fps N|N/D] [--start S] [--end S] [--motion steps|smooth[:HZ]] [--smooth-values] [--skip-existing] "
                "[--json] [--quiet] [--compact] [--force] | export RIDE --clips CLIP... [--output-dir DIR] [--codec prores|hevc] "
-               "[--preset NAME | --layout FILE] [--compact] [--size WxH] [--skip-existing] [--json] [--quiet] [--force]",
+               "[--preset NAME | --layout FILE] [--compact] [--size WxH] [--skip-existing] [--json] [--quiet] [--force] "
+               "[--burn-in [--quality N]]",
                "Прозрачный оверлей заезда в видео MOV с альфа-каналом (по умолчанию ProRes 4444, 1920×1080, "
                "30 к/с, вся активность, файл ИМЯ-telemetry.mov рядом с исходным или в --output-dir). "
                "Несколько файлов — по фильму на каждый, ошибка одного не останавливает остальные, в конце итог. "
@@ -67,7 +68,10 @@ constexpr std::array kCommands = {
                "С --clips первый файл — заезд, остальные — видеоклипы: каждый клип ставится на заезд, как в sync "
                "(главы одной записи камеры — по порядку, глава без своих часов — сразу после предыдущей), и получает "
                "подложку КЛИП-telemetry.mov с его частотой кадров, числом кадров, размером (или --size), началом и "
-               "скоростью таймлапса; клип, который не поставить на заезд, — ошибка только этого клипа.",
+               "скоростью таймлапса; клип, который не поставить на заезд, — ошибка только этого клипа. "
+               "С --burn-in вместо подложки — готовый ролик КЛИП-pacemark.mp4: оверлей впечатан в каждый кадр клипа, "
+               "видео H.264 (для клипов глубже 8 бит — HEVC Main 10) с качеством --quality (0 — без потерь, 51 — "
+               "хуже всего, по умолчанию 18), звук и трек GPS камеры скопированы, дата, место и поворот сохранены.",
                runExportCommand},
     CLICommand{"sync", "sync RIDE CLIP... [--json]",
                "Где каждый видеоклип лежит на заезде: по GPS камеры (время приемника, с точностью до долей секунды, "

@@ -189,7 +189,9 @@ TEST_F(ClipExportCommandTest, EveryPlacedClipOfARideGetsItsExactOverlay) {
         // One second into the clip the ride has moved on by the clip's rate.
         const DecodedMovie::Frame& second = movie.frames[clipFramesPerSecond];
         EXPECT_TRUE(rendered.showsInstant(start + clip.rate, second));
-        if (clip.rate != 1) EXPECT_FALSE(rendered.showsInstant(start + 1, second));
+        if (clip.rate != 1) {
+            EXPECT_FALSE(rendered.showsInstant(start + 1, second));
+        }
     }
 }
 
@@ -198,7 +200,7 @@ TEST_F(ClipExportCommandTest, SegmentAndRateOptionsAreRefusedWithClips) {
     const fs::path ride = writeTwoHourRide(folder);
     const fs::path clip = folder / "a.mp4";
     writeClip(clip, {"a.mp4", 60.5});
-    for (const std::vector<std::string> extra : {std::vector<std::string>{"--fps", "25"}, {"--start", "10"},
+    for (const std::vector<std::string>& extra : {std::vector<std::string>{"--fps", "25"}, {"--start", "10"},
                                                  {"--end", "20"}, {"-o", (folder / "x.mov").string()}}) {
         std::vector<std::string> arguments = {"export", ride.string(), "--clips", clip.string()};
         arguments.insert(arguments.end(), extra.begin(), extra.end());

@@ -41,6 +41,20 @@ TEST(TelemetryWidgetKindTest, FormattedValues) {
     EXPECT_EQ(Kind(Kind::progress).formattedValue(sampleWith([](auto& s) { s.elapsed = 5; }), empty), "0%");
 }
 
+// Between two samples the elapsed time is the earlier sample's, whether the
+// frame shows that sample (steps) or readings interpolated to its instant
+// (smooth): the text changes when the next sample comes, not half-way.
+TEST(TelemetryWidgetKindTest, ElapsedTimeIsTheClockOfTheSampleInForce) {
+    std::vector<TelemetrySample> samples;
+    for (int k = 0; k <= 10; ++k) samples.push_back(sampleWith([k](auto& s) { s.elapsed = 2.0 * k; }));
+    const TelemetryActivity activity(std::nullopt, samples);
+    const Kind elapsed = Kind::elapsedTime;
+    EXPECT_EQ(elapsed.formattedValue(activity.interpolatedSample(5.9), activity), "00:04");
+    EXPECT_EQ(elapsed.formattedValue(activity.sample(5.9), activity), "00:04");
+    EXPECT_EQ(elapsed.formattedValue(activity.interpolatedSample(6.0), activity), "00:06");
+    EXPECT_EQ(elapsed.formattedValue(activity.interpolatedSample(25.0), activity), "00:20");
+}
+
 TEST(TelemetryWidgetKindTest, GaugeProgressIsAClampedFraction) {
     TelemetrySample last;
     last.elapsed = 200;

@@ -3,8 +3,12 @@
 
 extern "C" {
 #include <libavformat/avformat.h>
+#include <libavutil/display.h>
 #include <libavutil/error.h>
 }
+
+#include <cmath>
+#include <cstdint>
 
 #include "PacemarkError.h"
 
@@ -14,6 +18,16 @@ std::string fileURL(const std::filesystem::path& path) { return "file:" + path.s
 
 int openOutputFile(AVFormatContext& container, const std::filesystem::path& path) {
     return avio_open(&container.pb, fileURL(path).c_str(), AVIO_FLAG_WRITE);
+}
+
+int clockwiseRotationDegrees(const AVStream& stream) {
+    size_t size = 0;
+    const std::uint8_t* data = av_stream_get_side_data(&stream, AV_PKT_DATA_DISPLAYMATRIX, &size);
+    if (!data || size < 9 * sizeof(std::int32_t)) return 0;
+    const double counterClockwise = av_display_rotation_get(reinterpret_cast<const std::int32_t*>(data));
+    if (!std::isfinite(counterClockwise)) return 0;
+    const long quarters = std::lround(-counterClockwise / 90.0);
+    return static_cast<int>(((quarters % 4) + 4) % 4) * 90;
 }
 
 int checkedWrite(const AVFormatContext& container, int result) {

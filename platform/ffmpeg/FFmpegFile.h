@@ -5,6 +5,7 @@
 #include <string>
 
 struct AVFormatContext;
+struct AVStream;
 
 // Files through FFmpeg, the same way for every reader and writer: names that
 // are never read as protocol URLs, write errors that are never lost, and
@@ -33,6 +34,11 @@ int finishOutputFile(AVFormatContext& container);
 // through the system's table (systemErrorReason), FFmpeg's own codes through
 // a table of this file, the number for anything else.
 std::string failureReason(int code);
+
+// Clockwise quarter turns (0, 90, 180 or 270) that make a video stream's
+// pictures upright, from its display matrix; the matrix gives a
+// counter-clockwise angle, and odd angles are rounded to the nearest quarter.
+int clockwiseRotationDegrees(const AVStream& stream);
 
 // `fixedText` (a Russian sentence ending in ".") with the reason added
 // ("...: на диске нет места."); out of memory is outOfMemoryDescription()

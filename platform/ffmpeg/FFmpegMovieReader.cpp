@@ -66,18 +66,6 @@ void appendItems(const AVDictionary* dictionary, const std::string& prefix, std:
     }
 }
 
-// Clockwise quarter turns that make the picture upright. The display matrix
-// gives a counter-clockwise angle; odd angles are rounded to the nearest quarter.
-int rotationFromDisplayMatrix(const AVStream* stream) {
-    size_t size = 0;
-    const std::uint8_t* data = av_stream_get_side_data(stream, AV_PKT_DATA_DISPLAYMATRIX, &size);
-    if (!data || size < 9 * sizeof(std::int32_t)) return 0;
-    const double counterClockwise = av_display_rotation_get(reinterpret_cast<const std::int32_t*>(data));
-    if (!std::isfinite(counterClockwise)) return 0;
-    const long quarters = std::lround(-counterClockwise / 90.0);
-    return static_cast<int>(((quarters % 4) + 4) % 4) * 90;
-}
-
 bool isYUV(AVPixelFormat format) {
     const AVPixFmtDescriptor* descriptor = av_pix_fmt_desc_get(format);
     return descriptor && !(descriptor->flags & AV_PIX_FMT_FLAG_RGB) && descriptor->nb_components >= 3;
@@ -283,7 +271,7 @@ FFmpegMovieReader::FFmpegMovieReader(const std::filesystem::path& path, std::sto
     if (index < 0) throw MovieReaderError(MovieReaderError::Case::noVideoStream, path);
     s.streamIndex = index;
     s.stream = s.format->streams[index];
-    s.rotation = rotationFromDisplayMatrix(s.stream);
+    s.rotation = ffmpeg::clockwiseRotationDegrees(*s.stream);
     s.startTimestamp = s.stream->start_time != AV_NOPTS_VALUE ? s.stream->start_time : 0;
     // Only the chosen track's packets are read.
     for (unsigned i = 0; i < s.format->nb_streams; ++i) {

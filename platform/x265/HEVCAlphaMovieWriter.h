@@ -15,9 +15,10 @@ namespace pacemark {
 // QuickTime movie with two-layer HEVC (colour + alpha), see
 // HEVCAlphaStreamEncoder and QuickTimeHEVCMuxer.
 //
-// Encoding runs on the calling thread inside append(); libx265 spreads each
-// picture over its own worker threads. A repeat is not encoded: it becomes a
-// skip picture in both layers (a few dozen bytes, not a sync sample).
+// Encoding runs inside append(): the two layers side by side, each encoder
+// on its own worker threads. A repeat is not encoded: it becomes a skip
+// picture in both layers (a few dozen bytes, not a sync sample), except when
+// the key-frame interval needs a key frame there (HEVCAlphaStreamEncoder).
 // Memory is one picture, the two encoders' lookahead and the container's
 // index.
 //

@@ -6,6 +6,7 @@
 #include "HEVCBitReader.h"
 
 #include <algorithm>
+#include <future>
 
 namespace pacemark {
 namespace {
@@ -54,21 +55,15 @@ HEVCAlphaEncoderSettings HEVCAlphaEncoderSettings::fromMovieWriterSettings(const
 }
 
 X265Encoder::Options HEVCAlphaEncoderSettings::sharedOptions() const {
-    const std::string keyint = std::to_string(maxKeyFrameInterval);
     return {
         // x265 writes the rate into the SPS's timing information
         // (num_units_in_tick D, time_scale N); a whole rate as the plain
         // number it always was.
         {"fps", frameRate.isWhole() ? std::to_string(frameRate.numerator()) : frameRate.text()},
-        // Fixed GOP: an IDR exactly every keyint encoded pictures, never on
-        // a scene cut, closed, so that picture types depend only on the
-        // picture number -- both encoders then decide alike whatever their
-        // pictures show. Skip pictures do not count: an intra picture costs
-        // the encoder dozens of times a P picture of an overlay, so IDRs
-        // every keyint frames of the movie would dominate a 1 Hz ride's
-        // export (there every other encoded picture would be one).
-        {"keyint", keyint},
-        {"min-keyint", keyint},
+        // The stream encoder decides every picture's type (IDR or P) and
+        // tells both encoders, so that they decide alike whatever their
+        // pictures show: no GOP of the encoder's own, no scene cuts, closed.
+        {"keyint", "-1"},
         {"scenecut", "0"},
         {"hist-scenecut", "0"},
         {"open-gop", "0"},
@@ -141,19 +136,46 @@ HEVCAlphaStreamEncoder::HEVCAlphaStreamEncoder(const HEVCAlphaEncoderSettings& s
     alphaSkips_ = std::make_unique<HEVCSkipPictureWriter>(makeSkipWriter(alphaHeaders, 1, 1));
 }
 
-std::vector<HEVCLayeredAccessUnit> HEVCAlphaStreamEncoder::encode(const PixelBufferView& frame) {
-    converter_.convert(frame);
-    for (auto& picture : colour_.encode(converter_.colourPicture(), nextFrame_)) colourQueue_.push_back(std::move(picture));
-    for (auto& picture : alpha_.encode(converter_.alphaPicture(), nextFrame_)) alphaQueue_.push_back(std::move(picture));
+void HEVCAlphaStreamEncoder::encodeConverted(bool keyFrame) {
+    if (keyFrame) lastKeyFrame_ = nextFrame_;
+    // The layers are independent encodes of one converted picture (each
+    // encoder copies its input), so they run side by side.
+    auto alphaPictures = std::async(std::launch::async, [&] {
+        return alpha_.encode(converter_.alphaPicture(), nextFrame_, keyFrame);
+    });
+    std::vector<HEVCEncodedPicture> colourPictures;
+    try {
+        colourPictures = colour_.encode(converter_.colourPicture(), nextFrame_, keyFrame);
+    } catch (...) {
+        alphaPictures.wait();  // the helper reads the converter and the frame number
+        throw;
+    }
+    for (auto& picture : colourPictures) colourQueue_.push_back(std::move(picture));
+    for (auto& picture : alphaPictures.get()) alphaQueue_.push_back(std::move(picture));
     ++nextFrame_;
     ++encodedPictures_;
     pendingFrames_.push_back(false);
+}
+
+std::vector<HEVCLayeredAccessUnit> HEVCAlphaStreamEncoder::encode(const PixelBufferView& frame) {
+    converter_.convert(frame);
+    if (nextFrame_ > 0) lastRunLength_ = nextFrame_ - runStart_;
+    runStart_ = nextFrame_;
+    // Key frame when this picture and a run like the last one would reach
+    // the end of the interval; the first frame always is one.
+    const std::int64_t interval = settings_.maxKeyFrameInterval;
+    encodeConverted(nextFrame_ == 0 || nextFrame_ + lastRunLength_ > lastKeyFrame_ + interval);
     return pairUp();
 }
 
 std::vector<HEVCLayeredAccessUnit> HEVCAlphaStreamEncoder::encodeRepeat() {
     if (nextFrame_ == 0) {
         throw HEVCAlphaEncodingError(HEVCAlphaEncodingError::Case::encoderFailed, "Повтор кадра до первого кадра.");
+    }
+    if (nextFrame_ - lastKeyFrame_ >= settings_.maxKeyFrameInterval) {
+        // The converter still holds the repeated picture.
+        encodeConverted(true);
+        return pairUp();
     }
     ++nextFrame_;
     pendingFrames_.push_back(true);

@@ -25,6 +25,8 @@ struct HEVCAlphaEncoderSettings {
     int height = 0;
     FrameRate frameRate = 30;  // terms within an int
     std::int64_t averageBitRate = 0;  // bits per second, both layers together
+    // Frames of the movie (repeats included) from one key frame to the next,
+    // at most: a player that seeks decodes no more than this many frames.
     int maxKeyFrameInterval = 60;
     // Two encodes of every distinct picture on a two-core machine:
     // "ultrafast" keeps the decoded overlay within the limits (the bit rate
@@ -56,6 +58,16 @@ struct HEVCAlphaEncoderSettings {
 // the picture order counts of the frames they stand for. Frames go in in
 // presentation order, and access units come out in the same order, a few
 // frames late (the encoders' lookahead).
+//
+// Key frames: no more than maxKeyFrameInterval frames of the movie lie
+// between two IDR pictures, repeats included, so a player seeking anywhere
+// decodes at most that many frames. An intra picture costs the encoder
+// several times a P picture, so the IDR falls on a distinct picture whenever
+// it can: a distinct picture becomes one when it and a run of repeats as
+// long as the last one would reach the interval's end. Only a run longer
+// than foreseen (a pause in the ride) makes a repeat the key frame: the
+// repeated picture is encoded again, as an IDR. The two layers are encoded
+// at the same time, one on the calling thread and one on a helper thread.
 class HEVCAlphaStreamEncoder {
 public:
     explicit HEVCAlphaStreamEncoder(const HEVCAlphaEncoderSettings& settings);
@@ -71,10 +83,13 @@ public:
     // than the other.
     std::vector<HEVCLayeredAccessUnit> finish();
 
-    // Distinct pictures handed to the encoders so far.
+    // Pictures handed to the encoders so far: the distinct ones, and repeats
+    // encoded again as key frames.
     std::int64_t encodedPictureCount() const { return encodedPictures_; }
 
 private:
+    // Hands the converted picture to both encoders as frame nextFrame_.
+    void encodeConverted(bool keyFrame);
     std::vector<HEVCLayeredAccessUnit> pairUp();
     std::vector<HEVCLayeredAccessUnit> emitReady();
     void renumber(HEVCLayeredAccessUnit& unit, std::int32_t pictureOrderCount) const;
@@ -94,6 +109,9 @@ private:
     std::int64_t emittedFrames_ = 0;
     std::int64_t emittedKeyFrame_ = 0;   // frame index of the last IDR emitted: picture order count 0
     std::int64_t encodedPictures_ = 0;
+    std::int64_t lastKeyFrame_ = 0;     // frame index of the last IDR handed to the encoders
+    std::int64_t runStart_ = 0;         // frame index of the last distinct picture
+    std::int64_t lastRunLength_ = 1;    // frames shown by the distinct picture before it
 };
 
 }  // namespace pacemark

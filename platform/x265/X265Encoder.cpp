@@ -80,7 +80,7 @@ bool X265Encoder::encodeOne(x265_picture* input, HEVCEncodedPicture& output) {
     return true;
 }
 
-std::vector<HEVCEncodedPicture> X265Encoder::encode(const X265PlanarPicture& picture, std::int64_t pts) {
+std::vector<HEVCEncodedPicture> X265Encoder::encode(const X265PlanarPicture& picture, std::int64_t pts, bool keyFrame) {
     if (flushing_) throw encoderError("кадр после завершения потока");
     for (int plane = 0; plane < 3; ++plane) {
         // x265 reads the input planes only; its API lacks const.
@@ -88,6 +88,7 @@ std::vector<HEVCEncodedPicture> X265Encoder::encode(const X265PlanarPicture& pic
         input_->stride[plane] = picture.strides[plane];
     }
     input_->pts = pts;
+    input_->sliceType = keyFrame ? X265_TYPE_IDR : X265_TYPE_P;
     std::vector<HEVCEncodedPicture> pictures;
     HEVCEncodedPicture encoded;
     if (encodeOne(input_.get(), encoded)) pictures.push_back(std::move(encoded));

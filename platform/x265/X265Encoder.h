@@ -36,9 +36,10 @@ public:
 
     // VPS, SPS and PPS for the whole stream.
     std::vector<HEVCNalUnit> headers();
-    // Feeds one picture (presentation index `pts`); returns the picture the
-    // encoder finished, if any, in decoding order.
-    std::vector<HEVCEncodedPicture> encode(const X265PlanarPicture& picture, std::int64_t pts);
+    // Feeds one picture (presentation index `pts`) of the type the caller
+    // chose: an IDR picture when `keyFrame`, else a P picture. Returns the
+    // picture the encoder finished, if any, in decoding order.
+    std::vector<HEVCEncodedPicture> encode(const X265PlanarPicture& picture, std::int64_t pts, bool keyFrame);
     // Drains the delayed pictures; no picture may be fed afterwards.
     std::vector<HEVCEncodedPicture> flush();
 

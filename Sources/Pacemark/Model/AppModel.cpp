@@ -26,7 +26,7 @@ AppModel::AppModel(AppModelServices services, AppModelPlatform* platform, QObjec
     : QObject(parent),
       loadedActivity_(std::move(services.loadTelemetry), status_),
       layoutEditor_(platform, status_),
-      exportSession_(std::move(services.exportMovie), platform, loadedActivity_, layoutEditor_, status_),
+      exportSession_(std::move(services.exportMovie), services.burnInClip, platform, loadedActivity_, layoutEditor_, status_),
       backgroundVideo_(services, loadedActivity_, exportSession_, status_) {
     loadedActivity_.setRecoveringLoader(std::move(services.recoverTelemetry));
     // A load that brings an activity starts the segment over on it and

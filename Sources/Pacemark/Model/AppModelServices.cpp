@@ -14,8 +14,6 @@
 
 namespace pacemark {
 
-namespace {
-
 // Runs `work` on a thread of its own at a lower scheduling priority and waits
 // for it; what it throws is rethrown here. An export keeps every core busy
 // for as long as it runs (the movie writers start their threads from this
@@ -41,8 +39,6 @@ void runAtBackgroundPriority(const std::function<void()>& work) {
     thread.join();
     if (failure) std::rethrow_exception(failure);
 }
-
-}  // namespace
 
 AppModelServices makeAppModelServices(std::shared_ptr<const MovieWriterFactory> writers,
                                       ExportFrameRendererMaker renderers) {

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "Export/BurnInSettings.h"
 #include "Export/ExportFrameRenderer.h"
 #include "Export/MovieWriter.h"
 #include "Telemetry/TelemetryFileLoader.h"
@@ -22,6 +23,18 @@
 #include "Video/VideoSynchronization.h"
 
 namespace pacemark {
+
+// One finished video to make: the overlay of `activity` drawn with `layout`
+// and `motion`, burnt into `clip` at `timing`, written to `outputFile`.
+struct ClipBurnInRequest {
+    std::shared_ptr<const TelemetryActivity> activity;
+    PacemarkLayout layout;
+    TelemetryMotion motion;
+    std::filesystem::path clip;
+    std::filesystem::path outputFile;
+    ClipOverlayTiming timing;
+    BurnInSettings settings;
+};
 
 // The long operations the model starts. Each function runs on a worker thread
 // unless it says otherwise, receives only copies, and reports failure by
@@ -45,6 +58,10 @@ struct AppModelServices {
     std::function<void(std::shared_ptr<const TelemetryActivity>, const TelemetryRenderConfig&,
                        const std::function<void(double)>& progress, std::stop_token stop)>
         exportMovie;
+    // Burns the overlay into a clip and writes the finished video, with the
+    // same promises as exportMovie (priority, progress, stop, no partial file).
+    std::function<void(const ClipBurnInRequest&, const std::function<void(double)>& progress, std::stop_token stop)>
+        burnInClip;
 
     // Background video. The still frame and the metadata are read on a worker
     // and give up early once `stop` is requested; the player is made on the
@@ -60,6 +77,11 @@ struct AppModelServices {
     // A muted, paused player of the video.
     std::function<std::shared_ptr<VideoBackgroundPlayer>(const std::filesystem::path&)> makeVideoPlayer;
 };
+
+// Runs `work` on a thread of its own at a lower scheduling priority than the
+// window's (threads it starts inherit it) and waits for it; what it throws is
+// rethrown here. Every long export runs this way.
+void runAtBackgroundPriority(const std::function<void()>& work);
 
 // The application's services: the core's file loader, and the core's exporter
 // over the given movie writers and frame renderers. The background-video

@@ -22,6 +22,12 @@ BackgroundVideoModel::BackgroundVideoModel(const AppModelServices& services, con
 
 BackgroundVideoModel::~BackgroundVideoModel() { stopObservingPlayer(); }
 
+void BackgroundVideoModel::burnInVideo() {
+    if (!videoFile_ || isLoadingVideo_) return;
+    exportSession_.burnInClip(*videoFile_,
+                              {static_cast<double>(exportSession_.startOffsetSeconds()), clipRate_});
+}
+
 // MARK: - Published setters
 
 void BackgroundVideoModel::setVideoBackgroundName(const QString& name) {

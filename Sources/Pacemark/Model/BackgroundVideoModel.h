@@ -72,6 +72,10 @@ public:
     // the export segment to start there (whole seconds, not before the ride).
     // Opening a clip with camera GPS while a ride is loaded does the same.
     void synchronizeVideoWithTelemetry();
+    // The finished video of this clip: the overlay burnt into it, the ride
+    // shown from the segment start at the clip's rate, as the preview places
+    // it (ExportSessionModel::burnInClip).
+    void burnInVideo();
     // A synchronization whose video or activity is gone would move the
     // segment of another pair: it ends here and its result is dropped.
     void endVideoSynchronization();

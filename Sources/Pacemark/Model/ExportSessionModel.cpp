@@ -21,11 +21,12 @@ QString elapsedLabel(qint64 seconds) { return qText(TelemetryFormatters::elapsed
 
 }  // namespace
 
-ExportSessionModel::ExportSessionModel(Exporter exporter, AppModelPlatform* platform,
+ExportSessionModel::ExportSessionModel(Exporter exporter, BurnIn burnIn, AppModelPlatform* platform,
                                        const LoadedActivityModel& activity, const LayoutEditorModel& editor,
                                        AppStatus& status, QObject* parent)
     : QObject(parent),
       exporter_(std::move(exporter)),
+      burnIn_(std::move(burnIn)),
       platform_(platform),
       activity_(activity),
       editor_(editor),
@@ -155,27 +156,55 @@ void ExportSessionModel::exportMovie(const std::filesystem::path& file) {
         return;
     }
 
-    const QString name = qText(file.filename().string());
-    setLastOutputFile(std::nullopt);
-    setIsExporting(true);
-    setExportProgress(0);
-    status_.setStatusText(QStringLiteral("Создаю ") + name + QStringLiteral(", отрезок ") + exportSegmentLabel() +
-                          QStringLiteral("..."));
-    status_.setErrorMessage(std::nullopt);
-
     // Everything the export uses is frozen now; later edits do not reach it.
     TelemetryRenderConfig config(file, settings_, std::max(static_cast<double>(startOffsetSeconds_), 0.0),
                                  std::max(static_cast<double>(exportEndSeconds_ - startOffsetSeconds_), 0.001),
                                  editor_.overlayLayout());
-    exportTask_.start([this, exporter = exporter_, activity, config = std::move(config), writerLock = exportWriterLock_,
-                       file](const WorkerTask::Run& run) {
+    startJob(file,
+             QStringLiteral("Создаю ") + qText(file.filename().string()) + QStringLiteral(", отрезок ") +
+                 exportSegmentLabel() + QStringLiteral("..."),
+             [exporter = exporter_, activity, config = std::move(config)](
+                 const std::function<void(double)>& progress, std::stop_token stop) {
+                 if (!exporter) throw PacemarkError("Запись видео не подключена.");
+                 exporter(activity, config, progress, std::move(stop));
+             });
+}
+
+void ExportSessionModel::burnInClip(const std::filesystem::path& clip, ClipOverlayTiming timing) {
+    const auto activity = activity_.activity();
+    if (activity_.isLoading() || !activity) return;
+    const std::filesystem::path file = BurnInSettings::outputPath(clip);
+    const std::vector<std::filesystem::path> inputs{clip};
+    auto error = settings_.motionError();
+    if (!error) error = TelemetryExportSettings::outputError(file, inputs);
+    if (error) {
+        status_.setErrorMessage(qText(*error));
+        status_.setStatusText(QStringLiteral("Экспорт не удался."));
+        return;
+    }
+    std::error_code existing;
+    if (std::filesystem::exists(file, existing) && platform_ && !platform_->confirmReplacingFile(file)) return;
+    ClipBurnInRequest request{activity, editor_.overlayLayout(), settings_.motion, clip, file, timing, {}};
+    startJob(file, QStringLiteral("Создаю ") + qText(file.filename().string()) + QStringLiteral(" с видео..."),
+             [burnIn = burnIn_, request = std::move(request)](const std::function<void(double)>& progress,
+                                                               std::stop_token stop) {
+                 if (!burnIn) throw PacemarkError("Запись видео с подложкой не подключена.");
+                 burnIn(request, progress, std::move(stop));
+             });
+}
+
+void ExportSessionModel::startJob(const std::filesystem::path& file, const QString& starting, Job work) {
+    setLastOutputFile(std::nullopt);
+    setIsExporting(true);
+    setExportProgress(0);
+    status_.setStatusText(starting);
+    status_.setErrorMessage(std::nullopt);
+    exportTask_.start([this, work = std::move(work), writerLock = exportWriterLock_, file](const WorkerTask::Run& run) {
         // A superseded export may still be removing its temporary file.
         std::lock_guard<std::mutex> guard(*writerLock);
         try {
-            if (!exporter) throw PacemarkError("Запись видео не подключена.");
             if (run.stopRequested()) throw TelemetryVideoExportCancelled();
-            exporter(
-                activity, config,
+            work(
                 [this, run](double progress) {
                     run.deliver([this, progress] {
                         // A report that arrives after the export ended shows

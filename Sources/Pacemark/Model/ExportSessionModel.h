@@ -31,9 +31,10 @@ class ExportSessionModel : public QObject {
 
 public:
     using Exporter = decltype(AppModelServices::exportMovie);
+    using BurnIn = decltype(AppModelServices::burnInClip);
 
     // `platform` may be null (no save dialog, no file manager).
-    ExportSessionModel(Exporter exporter, AppModelPlatform* platform, const LoadedActivityModel& activity,
+    ExportSessionModel(Exporter exporter, BurnIn burnIn, AppModelPlatform* platform, const LoadedActivityModel& activity,
                        const LayoutEditorModel& editor, AppStatus& status, QObject* parent = nullptr);
 
     const TelemetryExportSettings& settings() const { return settings_; }
@@ -73,6 +74,12 @@ public:
     // Freezes the settings, segment and layout and writes the movie on a
     // worker; a running export is superseded.
     void exportMovie(const std::filesystem::path& file);
+    // The finished video of a clip: the overlay (the current layout and
+    // motion) burnt into `clip`, the ride shown at `timing`, written as
+    // BurnInSettings::outputPath beside the clip (asking before an existing
+    // one is replaced). It runs as the export job: the same progress, Стоп
+    // and last output; a running export or burn-in is superseded.
+    void burnInClip(const std::filesystem::path& clip, ClipOverlayTiming timing);
     void cancelExport();
     // An alert names the movie's path when no file manager answers.
     void revealLastOutput();
@@ -94,11 +101,15 @@ private:
     void setExportProgress(double progress);
     void setLastOutputFile(std::optional<std::filesystem::path> file);
 
+    // Runs `work` as the export job writing `file`; `starting` is the status line.
+    using Job = std::function<void(const std::function<void(double)>& progress, std::stop_token stop)>;
+    void startJob(const std::filesystem::path& file, const QString& starting, Job work);
     void finishExport(const std::filesystem::path& file);
     void cancelledExport();
     void failExport(const QString& description);
 
     Exporter exporter_;
+    BurnIn burnIn_;
     AppModelPlatform* platform_;
     const LoadedActivityModel& activity_;
     const LayoutEditorModel& editor_;

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "ClipSynchronizationReading.h"
+#include "FFmpegClipBurnIn.h"
 #include "FFmpegMovieReader.h"
 #include "PreviewVideoBackgroundPlayer.h"
 #include "Video/VideoSynchronization.h"
@@ -32,6 +33,20 @@ void addVideoBackgroundServices(AppModelServices& services) {
     };
     services.makeVideoPlayer = [](const std::filesystem::path& file) -> std::shared_ptr<VideoBackgroundPlayer> {
         return std::make_shared<PreviewVideoBackgroundPlayer>(file);
+    };
+}
+
+void addBurnInService(AppModelServices& services, ExportFrameRendererMaker renderers) {
+    services.burnInClip = [renderers = std::move(renderers)](const ClipBurnInRequest& request,
+                                                              const std::function<void(double)>& progress,
+                                                              std::stop_token stop) {
+        const BurnInOverlayMaker overlays = [&](std::int64_t width, std::int64_t height) {
+            return renderers(request.activity, request.layout, width, height, request.motion);
+        };
+        runAtBackgroundPriority([&] {
+            FFmpegClipBurnIn::burnIn({request.clip, request.outputFile, request.timing, request.settings}, overlays,
+                                     progress, std::move(stop));
+        });
     };
 }
 

@@ -11,4 +11,7 @@ namespace pacemark {
 // Fills in readVideoStillFrame, readVideoMetadata and makeVideoPlayer.
 void addVideoBackgroundServices(AppModelServices& services);
 
+// Fills in burnInClip over FFmpegClipBurnIn, drawing with `renderers`.
+void addBurnInService(AppModelServices& services, ExportFrameRendererMaker renderers);
+
 }  // namespace pacemark

@@ -51,6 +51,9 @@ ActionButtonsSection::ActionButtonsSection(const LoadedActivityModel& loadedActi
     row({open_, exportMovie_});
     row({saveAs_, stop_});
     row({video_, clearVideo_});
+    burnIn_ = makeButton(QStringLiteral("Сделать MP4 с видео"), LineGlyph::film);
+    burnIn_->setObjectName(QStringLiteral("burnIn"));
+    row({burnIn_});
     connect(open_, &QPushButton::clicked, this, &ActionButtonsSection::openTelemetryRequested);
     connect(exportMovie_, &QPushButton::clicked, this, [this] { exportSession_.exportDefault(); });
     connect(saveAs_, &QPushButton::clicked, this, [this] {
@@ -59,6 +62,7 @@ ActionButtonsSection::ActionButtonsSection(const LoadedActivityModel& loadedActi
     connect(stop_, &QPushButton::clicked, this, [this] { exportSession_.cancelExport(); });
     connect(video_, &QPushButton::clicked, this, &ActionButtonsSection::openVideoRequested);
     connect(clearVideo_, &QPushButton::clicked, this, [this] { backgroundVideo_.clearVideoBackground(); });
+    connect(burnIn_, &QPushButton::clicked, this, [this] { backgroundVideo_.burnInVideo(); });
 
     // Background video controls.
     videoControls_ = new QWidget;
@@ -111,6 +115,9 @@ void ActionButtonsSection::refresh() {
     video_->setEnabled(!backgroundVideo_.isLoadingVideo() && !exportSession_.isExporting());
     clearVideo_->setVisible(backgroundVideo_.videoBackgroundImage() != nullptr || backgroundVideo_.isLoadingVideo());
     clearVideo_->setEnabled(!exportSession_.isExporting());
+    const bool hasVideo = backgroundVideo_.videoBackgroundFile().has_value() && !backgroundVideo_.isLoadingVideo();
+    burnIn_->setVisible(hasVideo);
+    burnIn_->setEnabled(hasActivity && hasVideo && !busy);
 
     videoControls_->setVisible(backgroundVideo_.videoBackgroundPlayer() != nullptr);
     const bool playing = backgroundVideo_.isVideoPreviewPlaying();

@@ -14,7 +14,8 @@ class BackgroundVideoModel;
 class ExportSessionModel;
 class LoadedActivityModel;
 
-// Open, export, save-as and stop; the background-video buttons and, while a
+// Open, export, save-as and stop; the background-video buttons (with the
+// finished video of the clip) and, while a
 // player exists, its playback and transform controls; the export progress.
 class ActionButtonsSection : public QWidget {
     Q_OBJECT
@@ -39,6 +40,7 @@ private:
     QPushButton* stop_;
     QPushButton* video_;
     QPushButton* clearVideo_;
+    QPushButton* burnIn_;
     QWidget* videoControls_;
     QPushButton* playPause_;
     QPushButton* synchronize_;

@@ -57,8 +57,10 @@ int main(int argc, char* argv[]) {
         return 1;
     }
     auto writers = platformMovieWriters();
-    AppModelServices services = makeAppModelServices(writers, TelemetryVideoExporter::layoutFrameRenderers(surfaces));
+    const auto renderers = TelemetryVideoExporter::layoutFrameRenderers(surfaces);
+    AppModelServices services = makeAppModelServices(writers, renderers);
     addVideoBackgroundServices(services);
+    addBurnInService(services, renderers);
 
     DesktopPlatform platform;
     AppModel model(std::move(services), &platform);

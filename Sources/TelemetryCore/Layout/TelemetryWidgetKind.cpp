@@ -98,7 +98,14 @@ std::string TelemetryWidgetKind::formattedValue(const TelemetrySample& sample, c
     case heartRate: return integerOrMissing(sample.heartRateBPM);
     case cadence: return integerOrMissing(sample.cadenceRPM);
     case distance: return fixedOrMissing(sample.distanceMeters, 1.0 / 1000.0, 1);
-    case elapsedTime: return TelemetryFormatters::elapsed(sample.elapsed);
+    case elapsedTime: {
+        // The ride's clock as recorded: the time of the sample in force, so
+        // an interpolated instant between two samples (smooth motion) shows
+        // the earlier one's time, as stepping does, rather than a rounded
+        // instant that would tick at every half second.
+        if (activity.samples.empty() || !std::isfinite(sample.elapsed)) return TelemetryFormatters::elapsed(sample.elapsed);
+        return TelemetryFormatters::elapsed(activity.sample(sample.elapsed).elapsed);
+    }
     case altitude: return fixedOrMissing(sample.altitudeMeters, 1.0, 0);
     case gradient:
         if (!isUsable(sample.gradePercent)) return std::string(TelemetryFormatters::missing);

@@ -287,6 +287,30 @@ bool isRed(QRgb pixel) { return qRed(pixel) > 160 && qBlue(pixel) < 90; }
 // window at 1440 × 900 with the sample ride over the first frame and a
 // selected widget to window-1440x900.png in the build folder (the README's
 // picture is a copy of it).
+// "Сделать MP4 с видео" appears with a background clip and writes the
+// finished video beside it.
+TEST_F(ContentViewTest, FinishedVideoOfTheBackgroundClipComesFromItsButton) {
+    if (!testing::ffmpegCommandAvailable()) GTEST_SKIP() << "no ffmpeg command";
+    testing::TemporaryFolder folder;
+    const auto clip = folder / "clip.mp4";
+    testing::makeTestMovie(clip, "testsrc=size=320x180:rate=25", 1);
+    dropSampleRide();
+    QPushButton* burnIn = button(QStringLiteral("Сделать MP4 с видео"));
+    ASSERT_NE(burnIn, nullptr);
+    EXPECT_FALSE(burnIn->isVisible());
+    model_->backgroundVideo().loadVideoBackground(clip);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !model_->backgroundVideo().isLoadingVideo(); }, 20000));
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(burnIn->isVisible());
+    ASSERT_TRUE(burnIn->isEnabled());
+    QTest::mouseClick(burnIn, Qt::LeftButton);
+    EXPECT_TRUE(model_->exportSession().isExporting());
+    EXPECT_FALSE(burnIn->isEnabled());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !model_->exportSession().isExporting(); }, 60000));
+    EXPECT_EQ(model_->status().statusText(), "Готово: clip-pacemark.mp4");
+    EXPECT_TRUE(std::filesystem::is_regular_file(folder / "clip-pacemark.mp4"));
+}
+
 TEST_F(ContentViewTest, ScreenshotOverABackgroundVideoThatRepaintsPlaysAndPans) {
     if (!testing::ffmpegCommandAvailable()) GTEST_SKIP() << "no ffmpeg command";
     applyPacemarkStyle();  // the application's dark look, as main() sets it

@@ -47,7 +47,7 @@ inline void drag(QWidget* widget, QPointF from, QPointF to) {
 }
 
 // The window at 1440 × 900 over a model with the real loader, renderer and
-// background-video services; its export reports a quarter done and then runs
+// background-video services and burn-in; its export reports a quarter done and then runs
 // until it is stopped (or, once `finishExports_` is set, succeeds without
 // writing anything).
 class WindowTest : public ::testing::Test {
@@ -56,6 +56,8 @@ protected:
         application();
         AppModelServices services = makeAppModelServices(nullptr, nullptr);
         addVideoBackgroundServices(services);
+        addBurnInService(services,
+                         TelemetryVideoExporter::layoutFrameRenderers(std::make_shared<const CairoDrawingSurfaceFactory>()));
         services.exportMovie = [this](auto&&, auto&&, const std::function<void(double)>& progress,
                                       std::stop_token stop) {
             progress(0.25);

@@ -1,0 +1,125 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// `pacemark-cli export RIDE --clips CLIP... --burn-in`: finished videos of
+// clips written here, and the options that go with it.
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+#include <sstream>
+
+#include "CLIRun.h"
+#include "CameraTestClips.h"
+#include "ClipSynchronizationReading.h"
+#include "GPMFTestPayloads.h"
+#include "Telemetry/FITWriter.h"
+#include "VideoTestMovies.h"
+
+namespace pacemark {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace testing;
+
+const TelemetryTimestamp rideStart = *parseISO8601InternetDateTime("2023-05-01T10:00:00Z");
+
+TelemetryTimestamp rideInstant(double rideSecond) {
+    return rideStart + std::chrono::microseconds(std::llround(rideSecond * 1e6));
+}
+
+double latitudeAt(double rideSecond) { return 47.5 + rideSecond * 5 / 111'320.0; }
+
+class ClipBurnInCommandTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!ffmpegCommandAvailable()) GTEST_SKIP() << "ffmpeg is not installed; skipped";
+        FITWriter writer;
+        FITWriter::RecordLayout layout;
+        layout.altitude = layout.cadence = layout.distance = false;
+        writer.writeRecordDefinition(0, layout);
+        for (int s = 0; s <= 600; ++s) {
+            TelemetrySample sample;
+            sample.timestamp = rideInstant(s);
+            sample.latitude = latitudeAt(s);
+            sample.longitude = 8.5;
+            sample.speedMetersPerSecond = 4 + s % 7;
+            sample.powerWatts = 100 + (s * 37) % 300;
+            writer.writeRecord(0, sample);
+        }
+        writeFileBytes(ride, writer.finish());
+    }
+
+    // A 29.97 fps clip of two seconds whose camera clock puts its first frame at ride second `start`.
+    fs::path clip(const std::string& name, double start) const {
+        std::vector<TimedPayload> payloads;
+        for (int p = 0; p < 2; ++p) {
+            std::vector<gpmf::TestFix> fixes;
+            for (int k = 0; k < 10; ++k) {
+                const double at = start + 1.001 * p + 0.1001 * k;
+                fixes.push_back({latitudeAt(at), 8.5, rideInstant(at)});
+            }
+            payloads.push_back({gpmf::gps9Payload(fixes), 1.001 * p, 1.001});
+        }
+        const fs::path path = folder / name;
+        writeCameraClip(path, 2, payloads, {}, "30000/1001", "160x90");
+        return path;
+    }
+
+    TemporaryFolder folder;
+    fs::path ride = folder / "ride.fit";
+};
+
+// The overlay movie cannot be made at 29.97 fps yet; the finished video
+// follows the clip's own pictures and can.
+TEST_F(ClipBurnInCommandTest, EveryPlacedClipGetsItsFinishedVideo) {
+    const fs::path placed = clip("GX010007.MP4", 60.5);
+    const fs::path otherDay = clip("other-day.mp4", 86400 + 300.0);
+    const CLIRun run = runCLI({"export", ride.string(), "--clips", placed.string(), otherDay.string(), "--burn-in",
+                               "--quality", "30", "--json", "--quiet"},
+                              folder);
+    EXPECT_EQ(run.status, 1) << run.err;
+    EXPECT_NE(run.err.find("Ошибка: " + otherDay.string() + ": По GPS камеры видео снято после конца трека"),
+              std::string::npos)
+        << run.err;
+    EXPECT_FALSE(fs::exists(folder / "other-day-pacemark.mp4"));
+    const fs::path finished = folder / "GX010007-pacemark.mp4";
+    ASSERT_TRUE(fs::exists(finished)) << run.err;
+    const nlohmann::json line = nlohmann::json::parse(run.out);
+    EXPECT_EQ(line.at("path").get<std::string>(), finished.string());
+    const ClipReading before = readClip(placed);
+    const ClipReading after = readClip(finished);
+    EXPECT_EQ(line.at("frames").get<std::int64_t>(), before.facts.frameCount);
+    EXPECT_EQ(after.facts.frameCount, before.facts.frameCount);
+    EXPECT_EQ(after.facts.frameRate, before.facts.frameRate);
+    // The camera track is still there: the finished video is placed where its clip was.
+    EXPECT_EQ(after.synchronization.cameraGPS.bestSamples().size(),
+              before.synchronization.cameraGPS.bestSamples().size());
+}
+
+TEST_F(ClipBurnInCommandTest, FinishedVideosGoIntoTheOutputFolder) {
+    const fs::path placed = clip("a.mp4", 30);
+    const CLIRun run = runCLI({"export", ride.string(), "--clips", placed.string(), "--burn-in", "--output-dir",
+                               (folder / "done").string(), "--quiet"},
+                              folder);
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_TRUE(fs::exists(folder / "done" / "a-pacemark.mp4"));
+}
+
+TEST_F(ClipBurnInCommandTest, BurnInOptionsOutsideTheirPlaceAreRefused) {
+    const fs::path placed = clip("a.mp4", 30);
+    for (const std::vector<std::string>& extra : std::vector<std::vector<std::string>>{
+             {"--burn-in"},
+             {"--quality", "20"},
+             {"--clips", placed.string(), "--burn-in", "--quality", "52"},
+             {"--clips", placed.string(), "--burn-in", "--quality", "high"},
+             {"--clips", placed.string(), "--burn-in", "--codec", "hevc"},
+             {"--clips", placed.string(), "--burn-in", "--size", "1920x1080"}}) {
+        std::vector<std::string> arguments = {"export", ride.string()};
+        arguments.insert(arguments.end(), extra.begin(), extra.end());
+        const CLIRun run = runCLI(arguments, folder);
+        EXPECT_EQ(run.status, 2) << extra.back() << "\n" << run.err;
+        EXPECT_FALSE(fs::exists(folder / "a-pacemark.mp4"));
+    }
+}
+
+}  // namespace
+}  // namespace pacemark
