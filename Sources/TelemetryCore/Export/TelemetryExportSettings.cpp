@@ -150,9 +150,10 @@ std::optional<std::string> TelemetryExportSettings::memoryError() const {
 
 bool TelemetryExportSettings::exceedsUnaskedMovieLength(std::int64_t frameCount) const {
     // frameCount × D / N seconds, compared in integers.
+    __extension__ typedef __int128 Wide;  // exact for any 64-bit count and term
     const FrameRate rate = timingFrameRate();
-    return static_cast<__int128>(frameCount) * rate.denominator() >
-           static_cast<__int128>(longestUnaskedMovieSeconds) * rate.numerator();
+    return static_cast<Wide>(frameCount) * rate.denominator() >
+           static_cast<Wide>(longestUnaskedMovieSeconds) * rate.numerator();
 }
 
 std::optional<std::string> TelemetryExportSettings::movieLengthError(std::int64_t frameCount,

@@ -11,7 +11,9 @@ namespace pacemark {
 namespace {
 
 // Frame numbers times a denominator, exact for any 64-bit frame number and term.
-using Wide = __int128;
+// (__extension__: a compiler extension GCC and Clang both have; -Wpedantic
+// would otherwise refuse it.)
+__extension__ typedef __int128 Wide;
 
 // The decimals that name the NTSC rates, which are whole rates × 1000/1001.
 struct NTSCDecimal {
