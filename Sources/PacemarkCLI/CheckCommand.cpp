@@ -26,15 +26,23 @@ int runCheckCommand(std::span<const std::string> arguments) {
         throw PacemarkError("Не удалось прочитать «" + path.filename().string() + "»: это не обычный файл.");
     }
     HEVCAlphaTrackChecker hevc;
+    HEVCTrackFrameRateReader hevcFrameRate;
 #ifdef PACEMARK_CLI_HAS_PLATFORM
     hevc = checkHEVCAlphaTrack;
+    hevcFrameRate = hevcTrackFrameRate;
 #endif
     FileMovieSource source(path);
-    const MovieCheckReport report = MovieChecker(hevc).check(source);
+    const MovieCheckReport report = MovieChecker(hevc, hevcFrameRate).check(source);
 
     std::cout << "Файл: " << path.filename().string() << "\n"
               << "Кодек: " << report.codec << ", " << report.width << "×" << report.height << ", кадров: "
               << report.frameCount << "\n";
+    // The exact rate as editors read it ("30000/1001"), and how it reads as a number.
+    if (report.frameRate.isKnown()) {
+        std::cout << "Частота кадров: " << report.frameRate.text() << " (" << report.frameRate.title() << " к/с)\n";
+    } else {
+        std::cout << "Частота кадров: не определена\n";
+    }
     if (report.wellFormed()) {
         std::cout << "Альфа-канал в порядке: фильм пригоден для монтажных программ.\n";
         return 0;

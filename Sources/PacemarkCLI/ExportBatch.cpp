@@ -148,7 +148,7 @@ void ExportBatch::reportFinished(const ExportJob& job, const std::optional<Expor
     object.add("source", job.source.string());
     if (movie) {
         object.add("frames", movie->frameCount);
-        object.add("seconds", double(movie->frameCount) / double(movie->framesPerSecond));
+        object.add("seconds", movie->frameRate.seconds(movie->frameCount));
     } else {
         object.addRaw("skipped", "true");
     }

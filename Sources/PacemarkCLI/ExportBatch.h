@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "Telemetry/FrameRate.h"
+
 namespace pacemark::cli {
 
 // One movie of an export run: where the ride is read and the movie written.
@@ -20,7 +22,7 @@ struct ExportJob {
 // What one finished export wrote.
 struct ExportedMovie {
     std::int64_t frameCount = 0;
-    std::int64_t framesPerSecond = 1;
+    FrameRate frameRate = 1;
 };
 
 // Runs the movies of one `export` call one after another and reports on them

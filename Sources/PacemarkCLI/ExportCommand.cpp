@@ -111,10 +111,10 @@ ExportedMovie writeMovie(const TelemetryVideoExporter& exporter, std::shared_ptr
     const TelemetryVideoFramePlan plan = TelemetryVideoExporter::framePlan(*activity, config);
     if (progressMode != ExportProgressMode::quiet) {
         std::cerr << title << config.outputFile.filename().string() << ": " << config.width << "×" << config.height
-                  << ", " << config.framesPerSecond << " к/с, " << std::string(config.codec.rawValue())
+                  << ", " << config.frameRate.title() << " к/с, " << std::string(config.codec.rawValue())
                   << ", кадров: " << plan.frameCount << "\n";
     }
-    ExportProgress progress(std::cerr, progressMode, plan.frameCount, plan.framesPerSecond);
+    ExportProgress progress(std::cerr, progressMode, plan.frameCount, plan.frameRate);
     double reported = 0;
     try {
         exporter.exportMovie(
@@ -129,7 +129,7 @@ ExportedMovie writeMovie(const TelemetryVideoExporter& exporter, std::shared_ptr
         throw;
     }
     progress.finish(1.0);
-    return ExportedMovie{plan.frameCount, plan.framesPerSecond};
+    return ExportedMovie{plan.frameCount, plan.frameRate};
 }
 
 std::optional<fs::path> pathOption(const CLIArguments& args, const char* option) {
@@ -315,8 +315,10 @@ int runExportCommand(std::span<const std::string> arguments) {
     settings.codec = codec;
     const auto size = args.size("--size");
     if (size) std::tie(settings.width, settings.height) = *size;
-    settings.framesPerSecond = args.positiveInteger("--fps", TelemetryExportSettings::maximumFramesPerSecond)
-                                   .value_or(TelemetryExportSettings::defaultFramesPerSecond);
+    if (const auto fps = args.value("--fps")) {
+        if (const auto error = FrameRate::parseError(*fps)) throw CLIUsageError(*error);
+        settings.frameRate = *FrameRate::parse(*fps);
+    }
     settings.motion = motionOption(args);
     if (const auto error = settings.validationError()) throw CLIUsageError(*error);
     if (args.value("--output-dir") == "") throw CLIUsageError("Пустой параметр --output-dir: укажите папку.");

@@ -28,8 +28,8 @@ ExportProgressMode exportProgressMode(bool quiet) {
 }
 
 ExportProgress::ExportProgress(std::ostream& out, ExportProgressMode mode, std::int64_t frameCount,
-                               std::int64_t framesPerSecond)
-    : out_(out), mode_(mode), frameCount_(frameCount), framesPerSecond_(framesPerSecond), started_(Clock::now()),
+                               FrameRate frameRate)
+    : out_(out), mode_(mode), frameCount_(frameCount), frameRate_(frameRate), started_(Clock::now()),
       lastPlainLine_(started_) {}
 
 void ExportProgress::update(double fraction) {
@@ -64,7 +64,7 @@ std::string ExportProgress::line(double fraction) const {
     std::snprintf(text, sizeof text, "[%s%s] %3d%%  кадр %lld/%lld  %.0f к/с (%.1f×)",
                   std::string(std::size_t(filled), '#').c_str(), std::string(std::size_t(width - filled), '.').c_str(),
                   static_cast<int>(fraction * 100), static_cast<long long>(frames),
-                  static_cast<long long>(frameCount_), rate, rate / double(framesPerSecond_));
+                  static_cast<long long>(frameCount_), rate, rate / frameRate_.framesPerSecond());
     std::string result = text;
     if (rate > 0 && frames < frameCount_) result += "  осталось " + clockText(double(frameCount_ - frames) / rate);
     return result;

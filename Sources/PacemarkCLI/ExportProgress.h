@@ -6,6 +6,8 @@
 #include <ostream>
 #include <string>
 
+#include "Telemetry/FrameRate.h"
+
 namespace pacemark::cli {
 
 // How an export shows its progress on stderr.
@@ -29,7 +31,7 @@ public:
     // Plain mode prints at most one line per this interval.
     static constexpr std::chrono::seconds plainLineInterval{10};
 
-    ExportProgress(std::ostream& out, ExportProgressMode mode, std::int64_t frameCount, std::int64_t framesPerSecond);
+    ExportProgress(std::ostream& out, ExportProgressMode mode, std::int64_t frameCount, FrameRate frameRate);
 
     void update(double fraction);
     void finish(double fraction);
@@ -42,7 +44,7 @@ private:
     std::ostream& out_;
     ExportProgressMode mode_;
     std::int64_t frameCount_;
-    std::int64_t framesPerSecond_;
+    FrameRate frameRate_;
     Clock::time_point started_;
     Clock::time_point lastPlainLine_;
 };

@@ -6,6 +6,7 @@
 #include "CLIGlobalOptions.h"
 #include "CLIJSON.h"
 #include "ClipSynchronizationReading.h"
+#include "Export/ClipOverlayPlan.h"
 #include "Telemetry/TelemetryFormatters.h"
 
 namespace pacemark::cli {
@@ -42,7 +43,8 @@ std::string placementJSON(const std::string& clip, const ClipPlacement& placemen
 
 }  // namespace
 
-// Places every clip on the ride and prints one line (or JSON object) per clip.
+// Places every clip on the ride and prints one line (or JSON object) per
+// clip, chapters of a recording in chapter order.
 int runSyncCommand(std::span<const std::string> arguments) {
     const CLIArguments args(arguments, {}, {"--json"});
     if (args.positional().size() < 2) throw CLIUsageError("Укажи файл заезда и хотя бы один видеоклип.");
@@ -50,24 +52,28 @@ int runSyncCommand(std::span<const std::string> arguments) {
     const TelemetryActivity activity = loadActivity(ridePath);
     const bool asJSON = args.has("--json");
 
-    bool allPlaced = true;
+    // Read every clip first: chapters of one recording are placed together,
+    // in chapter order, as an export of the same clips places them.
+    std::vector<ClipOverlayInput> clips;
     for (std::size_t i = 1; i < args.positional().size(); ++i) {
-        const std::string& clip = args.positional()[i];
-        ClipPlacement placement;
-        ClipFacts facts;
+        ClipOverlayInput clip{args.positional()[i], {}, {}, std::nullopt};
         try {
-            const ClipReading reading = readClip(clip);
-            facts = reading.facts;
-            placement = VideoSynchronization::placeClip(activity, reading.synchronization);
+            ClipReading reading = readClip(clip.file);
+            clip.synchronization = std::move(reading.synchronization);
+            clip.facts = reading.facts;
         } catch (const PacemarkError& error) {
             // An unreadable clip is reported like an unplaced one; the others go on.
-            placement.message = error.errorDescription();
+            clip.readError = error.errorDescription();
         }
-        allPlaced = allPlaced && placement.isPlaced();
+        clips.push_back(std::move(clip));
+    }
+    bool allPlaced = true;
+    for (const ClipOverlay& clip : ClipOverlayPlan::make(activity, clips, {}).overlays) {
+        allPlaced = allPlaced && clip.placement.isPlaced();
         if (asJSON) {
-            std::cout << placementJSON(clip, placement, facts) << "\n";
+            std::cout << placementJSON(clip.clip.string(), clip.placement, clip.facts) << "\n";
         } else {
-            std::cout << std::filesystem::path(clip).filename().string() << ": " << placement.message << "\n";
+            std::cout << clip.clip.filename().string() << ": " << clip.placement.message << "\n";
         }
     }
     return allPlaced ? 0 : 1;

@@ -30,7 +30,8 @@ constexpr std::array kCommands = {
                runSamplesCommand},
     CLICommand{"check", "check MOVIE",
                "Проверка альфа-канала фильма MOV для монтажных программ: у ProRes — заголовки кадров, альфа-канал "
-               "каждого среза и описание сэмплов, у HEVC — альфа-слой. Код выхода 0 — всё в порядке, 1 — найдены "
+               "каждого среза и описание сэмплов, у HEVC — альфа-слой; у всех — постоянную частоту кадров (печатается "
+               "точно, например 30000/1001). Код выхода 0 — всё в порядке, 1 — найдены "
                "ошибки.",
                runCheckCommand},
 #ifdef PACEMARK_CLI_HAS_PLATFORM
@@ -47,7 +48,7 @@ constexpr std::array kCommands = {
                runSheetCommand},
     CLICommand{"export",
                "export FILE... [-o OUT.mov | --output-dir DIR] [--codec prores|hevc] [--preset NAME | --layout FILE] "
-               "[--size WxH] [--fps N] [--start S] [--end S] [--motion steps|smooth[:HZ]] [--smooth-values] [--skip-existing] "
+               "[--size WxH] [--fps N|N/D] [--start S] [--end S] [--motion steps|smooth[:HZ]] [--smooth-values] [--skip-existing] "
                "[--json] [--quiet] [--compact] [--force] | export RIDE --clips CLIP... [--output-dir DIR] [--codec prores|hevc] "
                "[--preset NAME | --layout FILE] [--compact] [--size WxH] [--skip-existing] [--json] [--quiet] [--force] "
                "[--burn-in [--quality N]]",
@@ -77,7 +78,7 @@ constexpr std::array kCommands = {
                "с частотой таймлапса), иначе по GPS-метке видео, иначе по дате съемки (если она попадает мимо "
                "заезда — как местное время часового пояса заезда или единственного подходящего пояса). По строке на "
                "клип, с --json — по объекту JSON: clip, method (camera-gps, video-location, creation-date, "
-               "creation-date-zone, none), startSeconds (секунда заезда на первом кадре клипа, может быть "
+               "creation-date-zone, previous-chapter — сразу после предыдущей главы той же записи камеры, none), startSeconds (секунда заезда на первом кадре клипа, может быть "
                "дробной и отрицательной), uncertaintySeconds, rate (секунд заезда на секунду клипа), "
                "durationSeconds, frameRate, zoneOffsetMinutes, positionMismatchMeters, message. Код выхода 0 — "
                "все клипы размещены, 1 — хотя бы один нет.",

@@ -4,10 +4,8 @@
 // leaves every file as it was.
 #include <gtest/gtest.h>
 
-#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -97,21 +95,11 @@ fs::path deviceNode(const fs::path& folder, const char* name, unsigned minor) {
     return minor == 3 ? "/dev/null" : "/dev/full";
 }
 
-void makeSocket(const fs::path& path) {
-    const int socketDescriptor = ::socket(AF_UNIX, SOCK_STREAM, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
-    ASSERT_EQ(::bind(socketDescriptor, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0)
-        << std::strerror(errno);
-    ::close(socketDescriptor);
-}
-
 // Outputs that would destroy an input, replace a device or cannot be
 // written, and movies whose limits are known before the first frame: each is
 // refused with its Russian reason and status, within 5 seconds, and no file
 // in the folder changes (no movie, no picture, no temporary file).
-TEST(CLIDestinationTest, BadOutputsAndLimitsAreRefusedInRussianBeforeAnyWork) {
+TEST(CLIDestinationTest, BadOutputsAreRefusedBeforeAnyWork) {
     TemporaryFolder folder;
     const auto at = [&](const std::string& name) { return (folder / name).string(); };
     fs::copy_file(sampleRide(), folder / "ride.fit");
@@ -126,7 +114,7 @@ TEST(CLIDestinationTest, BadOutputsAndLimitsAreRefusedInRussianBeforeAnyWork) {
     fs::create_symlink("loop2", folder / "loop1");
     fs::create_symlink("loop1", folder / "loop2");
     ASSERT_EQ(::mkfifo(at("fifo.mov").c_str(), 0666), 0);
-    makeSocket(folder / "socket.png");
+    makeSocketFile(folder / "socket.png");
     const std::string null = deviceNode(folder.path(), "null", 3).string();
     const std::string full = deviceNode(folder.path(), "full", 7).string();
     writeFileText(folder / "kept.mov", "a movie someone protected");
@@ -190,7 +178,7 @@ TEST(CLIDestinationTest, BadOutputsAndLimitsAreRefusedInRussianBeforeAnyWork) {
 }
 
 // The user's word replaces a read-only movie, and the tool says it did.
-TEST(CLIDestinationTest, ForceReplacesAReadOnlyMovieAndSaysSo) {
+TEST(CLIDestinationTest, ForceReplacesAReadOnlyMovie) {
     TemporaryFolder folder;
     const fs::path movie = folder / "kept.mov";
     writeFileText(movie, "an old movie");

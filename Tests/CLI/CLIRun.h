@@ -4,6 +4,8 @@
 #include <sys/wait.h>
 
 #include <filesystem>
+#include <nlohmann/json.hpp>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -30,6 +32,14 @@ inline CLIRun runCLI(const std::vector<std::string>& arguments, const TemporaryF
     const CommandResult run = runCommand(command + " 2>" + quoted(errPath) + "; }");
     const auto err = readFileBytes(errPath);
     return {WIFEXITED(run.status) ? WEXITSTATUS(run.status) : -1, run.output, std::string(err.begin(), err.end())};
+}
+
+// The JSON objects of the tool's --json output, one a line.
+inline std::vector<nlohmann::json> jsonLines(const std::string& text) {
+    std::vector<nlohmann::json> objects;
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);) objects.push_back(nlohmann::json::parse(line));
+    return objects;
 }
 
 inline std::filesystem::path sampleRide() { return sourceFolder() / "samples" / "sample-ride.fit"; }

@@ -131,7 +131,7 @@ TEST(PacemarkCLITest, CutRecordingIsRefusedUnlessRecovered) {
     EXPECT_EQ(static_cast<std::size_t>(std::count(samples.out.begin(), samples.out.end(), '\n')), readable);
 }
 
-TEST(PacemarkCLITest, PresetFileDrawsLikeThePresetAndEditsShow) {
+TEST(PacemarkCLITest, LayoutFileDrawsWhatItHolds) {
     pacemark::testing::TemporaryFolder folder;
     const std::string ride = pacemark::testing::sampleRide().string();
     const std::string layoutPath = (folder / "gauges.pacemark-layout").string();

@@ -86,13 +86,6 @@ void writeClip(const fs::path& path, const ClipSpecification& clip) {
                     std::to_string(clipWidth) + "x" + std::to_string(clipHeight));
 }
 
-std::vector<nlohmann::json> jsonLines(const std::string& text) {
-    std::vector<nlohmann::json> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) lines.push_back(nlohmann::json::parse(line));
-    return lines;
-}
-
 std::shared_ptr<const DrawingSurfaceFactory> cairoSurfaces() {
     static const auto factory = std::make_shared<const CairoDrawingSurfaceFactory>();
     return factory;
@@ -226,24 +219,6 @@ TEST_F(ClipExportCommandTest, OverlayNeverReplacesAClip) {
     EXPECT_NE(run.err.find("это входной файл"), std::string::npos) << run.err;
     EXPECT_EQ(readFileBytes(folder / "a-telemetry.mov"), before);
     EXPECT_FALSE(fs::exists(folder / "b-telemetry.mov"));
-}
-
-// A second run with --skip-existing leaves the finished overlays alone and
-// still reports the clip it cannot place.
-TEST_F(ClipExportCommandTest, SkipExistingLeavesFinishedOverlays) {
-    const fs::path ride = writeTwoHourRide(folder);
-    writeClip(folder / "a.mp4", {"a.mp4", 60.5});
-    writeClip(folder / "late.mp4", {"late.mp4", twoHours + 600.0});
-    const std::vector<std::string> arguments = {"export", ride.string(), "--clips", (folder / "a.mp4").string(),
-                                                (folder / "late.mp4").string(), "--skip-existing", "--quiet"};
-    ASSERT_EQ(runCLI(arguments, folder).status, 1);
-    const auto written = fs::last_write_time(folder / "a-telemetry.mov");
-    const CLIRun again = runCLI(arguments, folder);
-    EXPECT_EQ(again.status, 1) << again.err;
-    EXPECT_EQ(again.out, "Уже есть: " + (folder / "a-telemetry.mov").string() + "\n");
-    EXPECT_NE(again.err.find("Итого: готово 0, пропущено 1, с ошибкой 1 (файлов: 2)."), std::string::npos)
-        << again.err;
-    EXPECT_EQ(fs::last_write_time(folder / "a-telemetry.mov"), written);
 }
 
 }  // namespace

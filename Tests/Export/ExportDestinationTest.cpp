@@ -35,7 +35,7 @@ mode_t kindOf(const fs::path& path) {
 // Each writer over a FIFO and (as root, where a rename over a device node
 // succeeds) a device node of the test's own: refused with the core's text,
 // the node stays what it was and no temporary file is left.
-TEST(ExportDestinationTest, WritersNeverReplaceADeviceOrAFIFO) {
+TEST(ExportDestinationTest, WritersNeverReplaceASpecialFile) {
     TemporaryFolder folder;
     std::vector<fs::path> nodes = {folder / "fifo"};
     ASSERT_EQ(::mkfifo(nodes[0].c_str(), 0666), 0);

@@ -20,7 +20,7 @@ namespace pacemark {
 namespace {
 
 // Reasons that used to come out as a bare number or the library's English.
-TEST(ExportFailureTextTest, SystemAndLibraryFailuresHaveRussianReasons) {
+TEST(ExportFailureTextTest, FailuresHaveRussianReasons) {
     for (const int errorNumber : {ENOMEM, ENAMETOOLONG, ELOOP, ENOSPC, EROFS, EDQUOT, EFBIG, ENXIO, ETXTBSY, EBUSY,
                                   EMLINK, ESTALE, EAGAIN, ENOTSUP}) {
         SCOPED_TRACE(errorNumber);

@@ -101,7 +101,7 @@ protected:
     std::optional<fs::path> mounted_;
 };
 
-TEST_F(ProResExportFailureTest, UnwritableFolderIsReportedAndKeepsTheOldMovie) {
+TEST_F(ProResExportFailureTest, UnwritableFolderKeepsTheOldMovie) {
     // Root writes through permissions: its locked folder is a read-only tmpfs.
     const fs::path locked = folder / "locked";
     const fs::path output = locked / "out.mov";
@@ -129,7 +129,7 @@ TEST_F(ProResExportFailureTest, UnwritableFolderIsReportedAndKeepsTheOldMovie) {
     if (!mounted_) fs::permissions(locked, fs::perms::owner_all);
 }
 
-TEST_F(ProResExportFailureTest, FileSizeLimitMidExportIsReportedAndKeepsTheOldMovie) {
+TEST_F(ProResExportFailureTest, FileSizeLimitMidExportKeepsTheOldMovie) {
     const fs::path output = folder / "out.mov";
     writeFileBytes(output, oldMovie);
     const int status = exitStatusWithFileSizeLimit(300 * 1024, [&] {

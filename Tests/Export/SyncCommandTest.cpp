@@ -3,14 +3,19 @@
 
 #include <nlohmann/json.hpp>
 
+#include <cmath>
 #include <sstream>
 
 #include "CLIRun.h"
+#include "CameraTestClips.h"
+#include "GPMFTestPayloads.h"
+#include "VideoTestMovies.h"
 #include "Telemetry/TelemetryTime.h"
 
 namespace pacemark {
 namespace {
 
+using testing::jsonLines;
 using testing::runCLI;
 
 std::filesystem::path cameraClips() { return testing::sharedTestDataFolder() / "cameras" / "clips"; }
@@ -31,14 +36,7 @@ std::filesystem::path writeRideAtTheClip(const testing::TemporaryFolder& folder)
     return path;
 }
 
-std::vector<nlohmann::json> jsonLines(const std::string& text) {
-    std::vector<nlohmann::json> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) lines.push_back(nlohmann::json::parse(line));
-    return lines;
-}
-
-TEST(SyncCommandTest, CameraClipIsPlacedAndAClipOfAnotherDayIsNot) {
+TEST(SyncCommandTest, OnlyAClipOfTheRidesDayIsPlaced) {
     if (!std::filesystem::exists(cameraClips())) GTEST_SKIP() << cameraClips().string() << " is not present";
     testing::TemporaryFolder folder;
     const auto ride = writeRideAtTheClip(folder);
@@ -81,7 +79,7 @@ TEST(SyncCommandTest, MissingClipIsABadArgument) {
     EXPECT_NE(run.err.find("Укажи файл заезда и хотя бы один видеоклип."), std::string::npos) << run.err;
 }
 
-TEST(SyncCommandTest, UnreadableClipIsReportedAndTheOthersGoOn) {
+TEST(SyncCommandTest, UnreadableClipDoesNotStopTheOthers) {
     testing::TemporaryFolder folder;
     const auto ride = writeRideAtTheClip(folder);
     testing::writeFileText(folder / "broken.mp4", "not a movie");
@@ -92,6 +90,37 @@ TEST(SyncCommandTest, UnreadableClipIsReportedAndTheOthersGoOn) {
     EXPECT_EQ(lines[0].at("method"), "none");
     EXPECT_NE(lines[0].at("message").get<std::string>().find("Не удалось открыть видео «broken.mp4»"),
               std::string::npos);
+}
+
+// The second chapter has no GPS of its own: it is placed where the first
+// one ends, and given first on the command line it still comes second.
+TEST(SyncCommandTest, ChapterWithoutItsOwnClockIsPlacedAfterThePreviousOne) {
+    if (!testing::ffmpegCommandAvailable()) GTEST_SKIP() << "the ffmpeg command is not installed";
+    testing::TemporaryFolder folder;
+    const auto ride = writeRideAtTheClip(folder);
+    const auto rideStart = *parseISO8601InternetDateTime("2019-11-18T23:35:14Z");
+    std::vector<testing::TimedPayload> payloads;
+    for (int p = 0; p < 2; ++p) {
+        std::vector<testing::gpmf::TestFix> fixes;
+        for (int k = 0; k < 10; ++k) {
+            const double seconds = 600.3 + p + 0.1 * k;
+            fixes.push_back({33.12677, -117.3273436,
+                             rideStart + std::chrono::microseconds(std::llround(seconds * 1e6))});
+        }
+        payloads.push_back({testing::gpmf::gps9Payload(fixes), double(p), 1.0});
+    }
+    testing::writeCameraClip(folder / "GX010077.MP4", 2, payloads, {}, "10");
+    testing::makeTestMovie(folder / "GX020077.MP4", "testsrc=size=64x48:rate=10", 2);
+    const auto run = runCLI({"sync", ride.string(), (folder / "GX020077.MP4").string(),
+                             (folder / "GX010077.MP4").string(), "--json"},
+                            folder);
+    EXPECT_EQ(run.status, 0) << run.err;
+    const auto lines = jsonLines(run.out);
+    ASSERT_EQ(lines.size(), 2u) << run.out;
+    EXPECT_EQ(lines[0].at("method"), "camera-gps");
+    EXPECT_EQ(lines[1].at("clip"), (folder / "GX020077.MP4").string());
+    EXPECT_EQ(lines[1].at("method"), "previous-chapter");
+    EXPECT_NEAR(lines[1].at("startSeconds").get<double>(), 602.3, 0.2);
 }
 
 }  // namespace

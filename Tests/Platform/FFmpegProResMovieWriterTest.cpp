@@ -21,7 +21,7 @@ using namespace pacemark::testing;
 
 MovieWriterSettings proResSettings(fs::path file, std::int64_t width, std::int64_t height, std::int64_t fps) {
     return {.file = std::move(file), .codec = TelemetryVideoCodec::proRes4444, .width = width, .height = height,
-            .framesPerSecond = fps, .hevc = std::nullopt};
+            .frameRate = fps, .hevc = std::nullopt};
 }
 
 constexpr int width = 64, height = 48, framesPerSecond = 10, frameCount = 45;
@@ -146,9 +146,11 @@ TEST(FFmpegProResMovieWriterTest, LargeCodedFramesAreWrittenWhole) {
     EXPECT_EQ(movie.frames[2].packet, movie.frames[1].packet);
 }
 
+// Among them a picture above the slice limit, which would fail only after
+// its first frame: refused before it takes any memory.
 TEST(FFmpegProResMovieWriterTest, SettingsItCannotWriteAreRefusedBeforeAnyFileExists) {
     TemporaryFolder folder;
-    for (auto [w, h, fps] : {std::tuple{0, 10, 30}, {10, -1, 30}, {20000, 10, 30}, {10, 10, 0}}) {
+    for (auto [w, h, fps] : {std::tuple{0, 10, 30}, {10, -1, 30}, {20000, 10, 30}, {10, 10, 0}, {16384, 8178, 1}}) {
         const auto error = thrownBy<TelemetryVideoExportError>(
             [&] { FFmpegProResMovieWriter writer(proResSettings(folder / "x.mov", w, h, fps)); });
         EXPECT_EQ(error.errorCase(), TelemetryVideoExportError::Case::cannotAddVideoInput) << w << "x" << h << " @" << fps;

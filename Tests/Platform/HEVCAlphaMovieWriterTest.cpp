@@ -166,7 +166,7 @@ TEST(HEVCAlphaMovieWriterTest, RegularRepeatRunsGetTheirKeyFramesOnNewPictures) 
     EXPECT_EQ(keyFrames, repeats.size() / keyFrameInterval);
 }
 
-TEST(HEVCAlphaMovieWriterTest, EveryDecoderReturnsTheDrawnFramesAndRepeatsBitIdentically) {
+TEST(HEVCAlphaMovieWriterTest, EveryDecoderReturnsTheDrawnFrames) {
     const std::vector<bool> repeats = repeatPattern();
     TemporaryFolder folder;
     // A decoder's frames, packed one after the other: a repeat equals the
@@ -298,7 +298,7 @@ struct BrokenTrack {
     std::vector<std::string> expected;  // one finding each, in order
 };
 
-TEST(HEVCAlphaMovieCheckTest, EachFaultOfAnAlphaTrackAndOfAnotherEncodersLayoutIsNamedOnce) {
+TEST(HEVCAlphaMovieCheckTest, EachFaultOfAnAlphaTrackIsNamedOnce) {
     const std::string everyFrame = " Таких кадров: " + std::to_string(patternTrack().samples.size()) + ".";
     const std::vector<BrokenTrack> cases{
         // Taking our track apart and putting it back together changes nothing.
@@ -385,7 +385,7 @@ TEST(HEVCAlphaMovieCheckTest, EachFaultOfAnAlphaTrackAndOfAnotherEncodersLayoutI
     EXPECT_EQ(hevcMakeAlphaChannelInfo(HEVCAlphaColourMode::straight).serialize(), units.at({HEVCNalType::prefixSei, 0}));
 }
 
-TEST(HEVCAlphaMovieCheckTest, TruncatedAndGarbageInputGivesFindingsNotCrashes) {
+TEST(HEVCAlphaMovieCheckTest, DamagedInputGivesFindingsNotCrashes) {
     const Bytes& entry = patternTrack().sampleEntry;
     // Every cut of the sample entry is told (its size no longer matches).
     for (std::size_t size = 0; size < entry.size(); ++size) {
@@ -436,7 +436,7 @@ std::unique_ptr<HEVCAlphaMovieWriter> startedMovie(
     return writer;
 }
 
-TEST(HEVCAlphaMovieWriterFailureTest, AbandonedUnwritableRefusedOrDisagreeingMoviesLeaveNothing) {
+TEST(HEVCAlphaMovieWriterFailureTest, FailedMoviesLeaveNothing) {
     TemporaryFolder folder;
     const auto path = folder / "abandoned.mov";
     startedMovie(path).reset();
@@ -486,7 +486,7 @@ TEST(HEVCAlphaMovieWriterFailureTest, AbandonedUnwritableRefusedOrDisagreeingMov
     requested.hevc->premultipliedAlpha = false;
     EXPECT_THROW(HEVCAlphaEncoderSettings::fromMovieWriterSettings(requested), HEVCAlphaEncodingError);
     requested.hevc->premultipliedAlpha = true;
-    requested.framesPerSecond = 100'000;
+    requested.frameRate = 100'000;
     EXPECT_THROW(HEVCAlphaEncoderSettings::fromMovieWriterSettings(requested), HEVCAlphaEncodingError);
 
     const auto missing = testing::thrownBy<HEVCAlphaEncodingError>(

@@ -18,7 +18,7 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-TEST(HEVCBitstreamTest, ExpGolombCodesHaveTheirKnownBitsReadBackAndNeverReadPastTheEnd) {
+TEST(HEVCBitstreamTest, ExpGolombCodesRoundTripWithinTheirBytes) {
     // ue: 0 -> 1, 1 -> 010, 2 -> 011, 3 -> 00100, 7 -> 0001000; se: 1 -> 010,
     // -1 -> 011, 2 -> 00100, -2 -> 00101; then the stop bit.
     HEVCBitWriter known;
@@ -148,7 +148,7 @@ TEST(HEVCBitstreamTest, TheSavedFuzzFindingIsReportedInRussian) {
     for (const auto& finding : report.findings) EXPECT_FALSE(readsAsEnglish(finding.message)) << finding.message;
 }
 
-TEST(HEVCNalUnitTest, AnnexBSplitsAtStartCodesAndEmulationPreventionKeepsThemOut) {
+TEST(HEVCNalUnitTest, AnnexBSplitsAtStartCodes) {
     const Bytes stream{0, 0, 0, 1, 0x40, 0x01, 0xAA, 0, 0, 1, 0x42, 0x01, 0, 0, 0, 0, 1, 0x44, 0x01, 0x00, 0x00, 0x03};
     std::vector<Bytes> units;
     for (const auto unit : hevcSplitAnnexB(stream)) units.emplace_back(unit.begin(), unit.end());
@@ -157,7 +157,9 @@ TEST(HEVCNalUnitTest, AnnexBSplitsAtStartCodesAndEmulationPreventionKeepsThemOut
     const HEVCNalUnit pps = HEVCNalUnit::parse(units.at(2));
     EXPECT_EQ(std::tuple(pps.type, pps.layerId, pps.rbsp), std::tuple(HEVCNalType::pps, 0, Bytes{0x00, 0x00}));
     EXPECT_THROW(HEVCNalUnit::parse(Bytes{0x80, 0x01, 0x00}), HEVCBitstreamError);
+}
 
+TEST(HEVCNalUnitTest, EmulationPreventionKeepsStartCodesOut) {
     // A NAL unit that ends in zeros gets an emulation prevention byte, so
     // that the next start code is not read as part of it.
     EXPECT_EQ(hevcAddEmulationPrevention(Bytes{5, 0, 0}), (Bytes{5, 0, 0, 3}));

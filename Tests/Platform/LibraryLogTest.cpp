@@ -19,7 +19,7 @@ extern "C" {
 namespace pacemark {
 namespace {
 
-TEST(LibraryLogTest, SilentByDefaultAndShownWhenTheDiagnosticLogIsOn) {
+TEST(LibraryLogTest, LibraryLinesShowOnlyInTheDiagnosticLog) {
     ffmpeg::routeFFmpegLogToDiagnosticLog();
     struct Library {
         const char* name;

@@ -36,7 +36,7 @@ TEST(CairoPNGTest, FilesRoundTripPremultipliedPixels) {
 // reason (its texts are checked with the other writers); the picture that was
 // there stays whole and no temporary file is left. (That a device is never
 // written over is ExportDestinationTest's.)
-TEST(CairoPNGTest, WriteFailuresSayWhyInRussianAndKeepTheOldPicture) {
+TEST(CairoPNGTest, WriteFailuresKeepTheOldPicture) {
     testing::TemporaryFolder folder;
     OwnedPixelBuffer picture(64, 64);
     for (std::size_t k = 0; k < picture.bytes.size(); ++k) picture.bytes[k] = static_cast<std::uint8_t>(k * 7919 % 251);

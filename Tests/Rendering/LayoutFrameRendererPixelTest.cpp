@@ -210,7 +210,7 @@ int changedPixels(const OwnedPixelBuffer& a, const OwnedPixelBuffer& b, DrawingR
 // sample in force: the dial's arc and the route's dot have moved; in steps
 // they have not. The ring is looked at away from the value text in the
 // middle of the dial, which changes with the number.
-TEST(LayoutFrameRendererPixelTest, SmoothMotionMovesTheDialArcAndTheRouteDotBetweenSamples) {
+TEST(LayoutFrameRendererPixelTest, SmoothMotionMovesGaugesBetweenSamples) {
     const PacemarkWidget dial = makeWidget(Kind::speed, {0.05, 0.05, 0.3, 0.5}, Style::dial);
     const PacemarkWidget route = makeWidget(Kind::route, {0.55, 0.1, 0.4, 0.6}, Style::glass);
     const PacemarkLayout layout{{dial, route}};

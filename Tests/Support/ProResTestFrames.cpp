@@ -151,7 +151,8 @@ std::vector<std::uint8_t> quickTimeBox(const std::string& type, const std::vecto
 
 std::vector<std::uint8_t> buildQuickTimeMovie(const std::string& format, int width, int height, int depth,
                                               const std::vector<std::vector<std::uint8_t>>& extensions,
-                                              const std::vector<std::vector<std::uint8_t>>& frames) {
+                                              const std::vector<std::vector<std::uint8_t>>& frames,
+                                              const QuickTimeTestTiming& timing) {
     const auto ftyp = quickTimeBox("ftyp", {'q', 't', ' ', ' ', 0, 0, 2, 0, 'q', 't', ' ', ' '});
     const std::size_t mediaAt = ftyp.size() + 8;
 
@@ -171,13 +172,28 @@ std::vector<std::uint8_t> buildQuickTimeMovie(const std::string& format, int wid
     // One chunk holding every sample, of the frames' sizes.
     auto stsz = bigWords({0, 0, frames.size()});
     for (const auto& frame : frames) putBig(stsz, frame.size(), 4);
-    const auto stbl = joined(quickTimeBox("stsd", joined({0, 0, 0, 0, 0, 0, 0, 1}, {quickTimeBox(format, entry)})),
-                             {quickTimeBox("stsz", stsz), quickTimeBox("stsc", bigWords({0, 1, 1, frames.size(), 1})),
-                              quickTimeBox("stco", bigWords({0, 1, mediaAt}))});
+    auto stbl = joined(quickTimeBox("stsd", joined({0, 0, 0, 0, 0, 0, 0, 1}, {quickTimeBox(format, entry)})),
+                       {quickTimeBox("stsz", stsz), quickTimeBox("stsc", bigWords({0, 1, 1, frames.size(), 1})),
+                        quickTimeBox("stco", bigWords({0, 1, mediaAt}))});
+    if (timing.withDurations) {
+        auto runs = timing.runs;
+        if (runs.empty()) runs.push_back({std::uint32_t(frames.size()), timing.duration});
+        auto stts = bigWords({0, runs.size()});
+        for (const auto& [count, duration] : runs) {
+            putBig(stts, count, 4);
+            putBig(stts, duration, 4);
+        }
+        stbl = joined(stbl, {quickTimeBox("stts", stts)});
+    }
     std::vector<std::uint8_t> hdlr = {0, 0, 0, 0, 0, 0, 0, 0, 'v', 'i', 'd', 'e', 'v', 'i', 'd', 'e'};
     hdlr.resize(hdlr.size() + 13, 0);
     const auto minf = quickTimeBox("minf", quickTimeBox("stbl", stbl));
-    const auto mdia = quickTimeBox("mdia", joined(quickTimeBox("hdlr", hdlr), {minf}));
+    // Version 0: times of 4 bytes, then the time scale, duration, language, quality.
+    std::vector<std::uint8_t> mdhd = bigWords({0, 0, 0, timing.timeScale, frames.size() * timing.duration});
+    mdhd.resize(mdhd.size() + 4, 0);
+    auto media = quickTimeBox("hdlr", hdlr);
+    if (timing.timeScale != 0) media = joined(quickTimeBox("mdhd", mdhd), {media});
+    const auto mdia = quickTimeBox("mdia", joined(media, {minf}));
     return joined(ftyp, {quickTimeBox("mdat", joined({}, frames)), quickTimeBox("moov", quickTimeBox("trak", mdia))});
 }
 

@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <csignal>
 #include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <stdlib.h>
 #include <unistd.h>
@@ -14,6 +16,16 @@
 #include <stdexcept>
 
 namespace pacemark::testing {
+
+void makeSocketFile(const std::filesystem::path& path) {
+    const int socketDescriptor = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    ASSERT_LT(path.string().size(), sizeof address.sun_path);
+    path.string().copy(address.sun_path, sizeof address.sun_path - 1);
+    EXPECT_EQ(::bind(socketDescriptor, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+    ::close(socketDescriptor);
+}
 
 TemporaryFolder::TemporaryFolder() {
     std::string name = (std::filesystem::temp_directory_path() / "pacemark-test-XXXXXX").string();

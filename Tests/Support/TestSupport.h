@@ -35,6 +35,10 @@ void writeFileText(const std::filesystem::path& path, const std::string& text);
 // body's result, or 100 when the limit cannot be set, 101 when body throws.
 int exitStatusWithFileSizeLimit(std::uint64_t bytes, const std::function<int()>& body);
 
+// Leaves a Unix-domain socket at `path` (a socket file nothing listens on);
+// the test fails when it cannot.
+void makeSocketFile(const std::filesystem::path& path);
+
 // The names of the entries of `folder`, sorted.
 std::vector<std::filesystem::path> filesIn(const std::filesystem::path& folder);
 

@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "Export/ClipOverlayPlan.h"
+#include "Export/TelemetryVideoExporter.h"
 #include "Telemetry/TelemetryTime.h"
 
 namespace pacemark {
@@ -83,47 +84,22 @@ std::vector<fs::path> clipsOf(const ClipOverlayPlan& plan) {
     return clips;
 }
 
-TEST(ClipOverlayPlanTest, OverlayHasTheClipsRateFrameCountSizeAndStart) {
-    const std::vector clips = {clipWithClock("/cam/ride-start.mp4", 600.3, 4)};
-    const auto plan = ClipOverlayPlan::make(hourRide(), clips, proResOptions());
-    ASSERT_EQ(plan.overlays.size(), 1u);
-    const ClipOverlay& overlay = plan.overlays[0];
-    ASSERT_TRUE(overlay.hasOverlay()) << overlay.error.value_or("");
-    EXPECT_EQ(overlay.placement.method, VideoSynchronizationMethod::cameraGPS);
-    const TelemetryRenderConfig& config = *overlay.config;
-    EXPECT_EQ(config.framesPerSecond, 30);
-    EXPECT_EQ(config.width, 64);
-    EXPECT_EQ(config.height, 48);
-    EXPECT_EQ(config.codec, TelemetryVideoCodec::proRes4444);
-    EXPECT_NEAR(config.startOffsetSeconds, 600.3, 0.01);
-    ASSERT_TRUE(config.clipTiming);
-    EXPECT_EQ(config.clipTiming->frameCount, 120);
-    EXPECT_NEAR(config.clipTiming->rideSecondsPerMovieSecond, 1, 1e-9);
-    EXPECT_EQ(config.outputFile, fs::path("/cam/ride-start-telemetry.mov"));
-}
-
-TEST(ClipOverlayPlanTest, ClipStartingBeforeTheRideKeepsItsNegativeStart) {
-    const std::vector clips = {clipWithClock("early.mp4", -4.5)};
-    const auto plan = ClipOverlayPlan::make(hourRide(), clips, proResOptions());
+TEST(ClipOverlayPlanTest, VariableSpeedOverlayCarriesTheClipsClock) {
+    // Real time for 3 s of movie, then 5 ride seconds per movie second.
+    ClipOverlayInput clip = clipWithClock("warp.mp4", 600, 6);
+    for (CameraGPSSample& sample : clip.synchronization.cameraGPS.devices[0].gps9) {
+        const double m = sample.movieSeconds;
+        const double ride = 600 + (m < 3 ? m : 3 + 5 * (m - 3));
+        sample.utc = at(ride);
+        sample.latitude = latitudeAt(ride);
+    }
+    const auto plan = ClipOverlayPlan::make(hourRide(), std::vector{clip}, proResOptions());
     ASSERT_TRUE(plan.overlays[0].hasOverlay()) << plan.overlays[0].error.value_or("");
-    EXPECT_NEAR(plan.overlays[0].config->startOffsetSeconds, -4.5, 0.01);
-}
-
-TEST(ClipOverlayPlanTest, TimelapseOverlayRunsAtTheClipsClockRate) {
-    const std::vector clips = {clipWithClock("lapse.mp4", 1200, 6, 10)};
-    const auto plan = ClipOverlayPlan::make(hourRide(), clips, proResOptions());
-    ASSERT_TRUE(plan.overlays[0].hasOverlay()) << plan.overlays[0].error.value_or("");
-    EXPECT_NEAR(plan.overlays[0].config->clipTiming->rideSecondsPerMovieSecond, 10, 0.05);
-    EXPECT_EQ(plan.overlays[0].config->clipTiming->frameCount, 180);
-}
-
-TEST(ClipOverlayPlanTest, OverlaysGoToTheOutputFolderWhenOneIsGiven) {
-    ClipOverlayOptions options = proResOptions();
-    options.outputFolder = "/out";
-    const std::vector clips = {clipWithClock("/cam/a.mp4", 60)};
-    const auto plan = ClipOverlayPlan::make(hourRide(), clips, options);
-    ASSERT_TRUE(plan.overlays[0].hasOverlay());
-    EXPECT_EQ(plan.overlays[0].config->outputFile, fs::path("/out/a-telemetry.mov"));
+    const auto& config = *plan.overlays[0].config;
+    ASSERT_GE(config.clipTiming->rideKnots.size(), 3u);
+    const auto framePlan = TelemetryVideoExporter::framePlan(hourRide(), config);
+    EXPECT_NEAR(framePlan.elapsedSeconds(30), 601, 0.05);   // 1 s of movie
+    EXPECT_NEAR(framePlan.elapsedSeconds(150), 613, 0.05);  // 5 s of movie
 }
 
 TEST(ClipOverlayPlanTest, GivenSizeReplacesTheClipsSize) {
@@ -138,45 +114,23 @@ TEST(ClipOverlayPlanTest, GivenSizeReplacesTheClipsSize) {
     EXPECT_EQ(plan.overlays[0].config->height, 180);
 }
 
-TEST(ClipOverlayPlanTest, ClipThatCannotBePlacedGetsItsReasonAndTheOthersTheirOverlays) {
-    const std::vector clips = {clipWithClock("after.mp4", rideSeconds + 600), clipWithClock("inside.mp4", 60)};
-    const auto plan = ClipOverlayPlan::make(hourRide(), clips, proResOptions());
-    ASSERT_EQ(plan.overlays.size(), 2u);
-    EXPECT_FALSE(plan.overlays[0].hasOverlay());
-    ASSERT_TRUE(plan.overlays[0].error);
-    EXPECT_NE(plan.overlays[0].error->find("после конца трека"), std::string::npos) << *plan.overlays[0].error;
-    EXPECT_TRUE(plan.overlays[1].hasOverlay());
-}
-
-TEST(ClipOverlayPlanTest, UnreadableClipKeepsTheReadersError) {
-    ClipOverlayInput broken = clipWithClock("broken.mp4", 60);
-    broken.readError = "Не удалось открыть видео «broken.mp4».";
-    const auto plan = ClipOverlayPlan::make(hourRide(), std::vector{broken}, proResOptions());
-    EXPECT_EQ(plan.overlays[0].error, broken.readError);
-    EXPECT_FALSE(plan.overlays[0].hasOverlay());
-}
-
-TEST(ClipOverlayPlanTest, ClipOfAnOddSizeIsRefusedWithTheSizeRule) {
-    ClipOverlayInput clip = clipWithClock("odd.mp4", 60);
-    clip.facts.displayWidth = 853;
-    clip.facts.displayHeight = 480;
-    const auto plan = ClipOverlayPlan::make(hourRide(), std::vector{clip}, proResOptions());
-    ASSERT_TRUE(plan.overlays[0].error);
-    TelemetryExportSettings odd = proResOptions().settings;
-    odd.width = 853;
-    odd.height = 480;
-    EXPECT_EQ(plan.overlays[0].error, odd.sizeError());
-}
-
-// Exact rates such as 30000/1001 are not written yet: the clip gets a
-// reason naming its rate instead of an overlay that would drift.
-TEST(ClipOverlayPlanTest, ClipAtAFractionalFrameRateIsRefusedWithItsRate) {
+// A clip at 30000/1001 gets an overlay at exactly that rate, whose frames
+// cover the clip's own length; one at a rate no movie is written at gets
+// the settings' reason.
+TEST(ClipOverlayPlanTest, ClipAtAFractionalFrameRateGetsAnOverlayAtThatExactRate) {
     ClipOverlayInput clip = clipWithClock("ntsc.mp4", 60);
     clip.facts.frameRate = {30000, 1001};
+    clip.facts.frameCount = 300;
     const auto plan = ClipOverlayPlan::make(hourRide(), std::vector{clip}, proResOptions());
-    EXPECT_FALSE(plan.overlays[0].hasOverlay());
-    ASSERT_TRUE(plan.overlays[0].error);
-    EXPECT_NE(plan.overlays[0].error->find("30000/1001 (29.970 к/с)"), std::string::npos) << *plan.overlays[0].error;
+    ASSERT_TRUE(plan.overlays[0].hasOverlay()) << plan.overlays[0].error.value_or("");
+    const TelemetryRenderConfig& config = *plan.overlays[0].config;
+    EXPECT_EQ(config.frameRate, FrameRate(30000, 1001));
+    EXPECT_EQ(config.durationSeconds, 10.01);
+    EXPECT_EQ(TelemetryVideoExporter::framePlan(hourRide(), config).frameCount, 300);
+
+    clip.facts.frameRate = {480, 1};
+    const auto refused = ClipOverlayPlan::make(hourRide(), std::vector{clip}, proResOptions());
+    EXPECT_EQ(refused.overlays[0].error, "Частота 480 кадров в секунду не подходит: нужно от 1 до 240.");
 }
 
 TEST(ClipOverlayPlanTest, FrameCountComesFromTheDurationWhenTheMovieStatesNone) {
@@ -188,14 +142,6 @@ TEST(ClipOverlayPlanTest, FrameCountComesFromTheDurationWhenTheMovieStatesNone) 
     EXPECT_EQ(ClipOverlayPlan::clipFrameCount(facts), std::nullopt);
     facts.frameCount = 77;
     EXPECT_EQ(ClipOverlayPlan::clipFrameCount(facts), 77);
-}
-
-TEST(ClipOverlayPlanTest, ChaptersAreTakenInChapterOrderWhereTheFirstWasGiven) {
-    const std::vector clips = {clipWithClock("/c/other.mp4", 10), clipWithClock("/c/GX020007.MP4", 110),
-                               clipWithClock("/c/later.mp4", 400), clipWithClock("/c/GX010007.MP4", 100)};
-    const auto plan = ClipOverlayPlan::make(hourRide(), clips, proResOptions());
-    EXPECT_EQ(clipsOf(plan), (std::vector<fs::path>{"/c/other.mp4", "/c/GX010007.MP4", "/c/GX020007.MP4",
-                                                    "/c/later.mp4"}));
 }
 
 TEST(ClipOverlayPlanTest, ChapterWithoutItsOwnClockFollowsThePreviousChapter) {
@@ -212,14 +158,6 @@ TEST(ClipOverlayPlanTest, ChapterWithoutItsOwnClockFollowsThePreviousChapter) {
     EXPECT_NEAR(third.config->startOffsetSeconds, 180.25, 0.05);
     EXPECT_NEAR(third.config->clipTiming->rideSecondsPerMovieSecond, 10, 0.05);
     EXPECT_NE(third.placement.message.find("GP010042.MP4"), std::string::npos) << third.placement.message;
-}
-
-TEST(ClipOverlayPlanTest, ChapterWithItsOwnClockKeepsIt) {
-    const std::vector clips = {clipWithClock("GX010009.MP4", 100), clipWithClock("GX020009.MP4", 130.5)};
-    const auto plan = ClipOverlayPlan::make(hourRide(), clips, proResOptions());
-    ASSERT_TRUE(plan.overlays[1].hasOverlay());
-    EXPECT_EQ(plan.overlays[1].placement.method, VideoSynchronizationMethod::cameraGPS);
-    EXPECT_NEAR(plan.overlays[1].config->startOffsetSeconds, 130.5, 0.01);
 }
 
 TEST(ClipOverlayPlanTest, ChapterAfterAMissingOneIsNotChained) {

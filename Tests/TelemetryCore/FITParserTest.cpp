@@ -109,7 +109,7 @@ TEST(FITParserTest, DefinitionsOfAnEarlierFileAreForgotten) {
     EXPECT_EQ(recovering.readableRecordCount(), 0u);
 }
 
-TEST(FITParserTest, TimestampsFollowExplicitFieldsAndCompressedHeaders) {
+TEST(FITParserTest, TimestampsFollowTheFilesClock) {
     FITWriter writer;
     writer.writeDefinition(0, recordMessage, {{253, 4, FITBaseType::uint32}, {3, 1, FITBaseType::uint8}});
     writer.writeDefinition(1, recordMessage, {{3, 1, FITBaseType::uint8}});
@@ -252,7 +252,7 @@ TEST(FITParserTest, NumericValuesFollowBaseTypes) {
     EXPECT_FALSE(FITParser::numericValue(after, 5, 1, FITBaseType::uint8, Endian::little));
 }
 
-TEST(FITParserTest, ReadingsAreScaledAndInvalidZeroOrNonFiniteOnesAbsent) {
+TEST(FITParserTest, ReadingsAreScaledWhenUsable) {
     struct Case {
         std::vector<Field> fields;
         std::vector<FITValue> values;
@@ -303,7 +303,7 @@ TEST(FITParserTest, ReadingsAreScaledAndInvalidZeroOrNonFiniteOnesAbsent) {
     }
 }
 
-TEST(FITParserTest, EveryShorterDeclaredSizeFailsOrStopsAtAMessage) {
+TEST(FITParserTest, ShorterDeclaredSizeEndsOnlyAtAMessage) {
     // Message boundaries (offsets into the data section) and the number of
     // samples written before each.
     std::vector<std::pair<std::size_t, std::size_t>> boundaries = {{0, 0}};
@@ -363,7 +363,7 @@ std::pair<std::size_t, std::vector<TelemetrySample>> strictlyDecodablePrefix(con
     return {bytes[0], {}};
 }
 
-TEST(FITRecoveryTest, RecordingCutAtTenOffsetsGivesTheRecordsBeforeEachCut) {
+TEST(FITParserTest, RecordingCutAtTenOffsetsRecoversTheRecordsBeforeEachCut) {
     const auto file =
         testing::committedRecordingsFolder() / "fit" / "pf__elemnt-bolt-no-application-id-inside-developer-data-id.fit";
     const auto bytes = testing::readFileBytes(file);

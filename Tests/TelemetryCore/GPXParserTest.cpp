@@ -51,7 +51,7 @@ TEST(GPXParserTest, DropsTrackPointsWithoutAUsablePosition) {
 
 // The common extension elements (gpxtpx:hr, bare <power>, ...) are read in
 // the real recordings; here the rarer forms.
-TEST(GPXParserTest, RecognisesSensorExtensionsUnderAnyPrefixAndLetterCase) {
+TEST(GPXParserTest, RecognisesSensorExtensionsHoweverSpelled) {
     const auto other = onlySample(R"(<extensions><ns3:TrackPointExtension>
         <ns3:HR>120</ns3:HR><ns3:cad>0</ns3:cad><x:y:Watts>300</x:y:Watts><SPEED>4.25</SPEED>
         </ns3:TrackPointExtension></extensions>)");
@@ -62,7 +62,7 @@ TEST(GPXParserTest, RecognisesSensorExtensionsUnderAnyPrefixAndLetterCase) {
     EXPECT_EQ(GPXParser::normalized("a::Cad::"), "cad");
 }
 
-TEST(GPXParserTest, ReadingsFollowTheNumberGrammarTheLastElementAndSkipCDATA) {
+TEST(GPXParserTest, ReadingsFollowTheNumberGrammar) {
     // Spaces around the number are trimmed (Unicode ones too); text in CDATA
     // sections is not read, only the ordinary character data counts.
     const std::pair<const char*, std::optional<std::int64_t>> heartRates[] = {
@@ -89,8 +89,11 @@ TEST(GPXParserTest, ReadingsFollowTheNumberGrammarTheLastElementAndSkipCDATA) {
                             "0x1p3", "1e999", "-1e400", "12m", "1_000"}) {
         EXPECT_EQ(GPXParser::parseDecimal(bad), std::nullopt) << bad;
     }
+}
 
-    // Every reading overwrites its field; text that does not read clears it.
+// Every reading overwrites its field; text that does not read clears it;
+// text in CDATA sections is never read.
+TEST(GPXParserTest, TheLastReadingElementWins) {
     const auto sample = onlySample(
         "<ele>120</ele><ele>abc</ele><hr>100</hr><hr>110</hr><cad>90</cad><cad>x</cad>"
         "<speed>3.5</speed><speed></speed><time>2024-05-01T10:15:30Z</time><time>?</time>");

@@ -230,7 +230,7 @@ TEST(LayoutFrameRendererTest, GaugeArcsFollowTheReading) {
 
 // The route inside its style's inset, the dot where the sample is. (The
 // centred "НЕТ GPS" of a ride without positions: WidgetPreviewTest.)
-TEST(LayoutFrameRendererTest, RouteDrawsTheTrackAndTheDot) {
+TEST(LayoutFrameRendererTest, RouteShowsWhereTheSampleIs) {
     const auto widget = makeWidget(Kind::route, {0.04, 0.84, 0.20, 0.10}, Style::glass);
     const auto activity = makeActivity();
     const LayoutFrameRenderer renderer(activity, PacemarkLayout{{widget}}, 1920, 1080, nullptr);
@@ -284,7 +284,7 @@ TEST(LayoutFrameRendererTest, ProgressFillsWithTheRideShare) {
     EXPECT_EQ(ruler.surface.paintingCalls().front().type, Call::Type::drawLinearGradient);
 }
 
-TEST(LayoutFrameRendererTest, AltitudeSparklineThinsByAnIntegerStepAndSpansItsRectangle) {
+TEST(LayoutFrameRendererTest, AltitudeSparklineSpansItsRectangle) {
     const DrawingRect p{100, 200, 300, 60};
     const auto points = LayoutFrameRenderer::altitudeSparklinePoints(*makeActivity(150), p);
     ASSERT_EQ(points.size(), 75u);  // samples 0, 2, …, 148
@@ -338,7 +338,7 @@ TEST(LayoutGeometryTest, RouteProjection) {
     EXPECT_EQ(line->project(45.25, 7), (DrawingPoint{10, 57.5}));
 }
 
-TEST(TelemetryRenderConfigTest, StartOffsetIsNeverNegativeOrNaN) {
+TEST(TelemetryRenderConfigTest, StartOffsetIsClampedToZero) {
     const auto make = [](double start) {
         return TelemetryRenderConfig("/tmp/out.mov", 1920, 1080, 30, TelemetryVideoCodec::hevcWithAlpha, start,
                                      std::nullopt, PacemarkLayout{});

@@ -52,7 +52,7 @@ std::string allFindings(const MovieCheckReport& report) {
 
 // (That a correct movie gives no finding is held by each case below having
 // exactly its own one.)
-TEST(MovieCheckerTest, ProResFramesAreCheckedOneByOneAndEachFaultIsPlaced) {
+TEST(MovieCheckerTest, EachProResFrameFaultIsPlaced) {
     Bytes garbage = goodFrame();
     garbage.back() |= 0x01;  // a set bit in the padding after the second slice's alpha
     const MovieCheckReport bad = check(
@@ -73,7 +73,7 @@ TEST(MovieCheckerTest, ProResFramesAreCheckedOneByOneAndEachFaultIsPlaced) {
               "кадров (срезов: 2), впервые в кадре 2, срез 1.");
 }
 
-TEST(MovieCheckerTest, SampleEntryMustCarryDepthColourFieldsAndPixelShape) {
+TEST(MovieCheckerTest, SampleEntryMustDescribeTheFramesFully) {
     struct Case {
         const char* name;
         std::string format;
@@ -116,6 +116,54 @@ TEST(MovieCheckerTest, HEVCTracksGoToTheHEVCCheckerWhole) {
     });
     EXPECT_EQ(report.findings, std::vector<MovieCheckFinding>{{"нет SEI"}});
     EXPECT_EQ(report.frameCount, 2u);
+}
+
+Bytes goodMovie(const QuickTimeTestTiming& timing) {
+    return buildQuickTimeMovie("ap4h", 48, 16, 32, appleExtensions(), {goodFrame(), goodFrame(), goodFrame()}, timing);
+}
+
+TEST(MovieCheckerTest, ConstantSampleDurationsGiveTheExactRate) {
+    const MovieCheckReport ntsc = check(goodMovie(QuickTimeTestTiming::constant(30000, 1001)));
+    EXPECT_EQ(allFindings(ntsc), "");
+    EXPECT_EQ(ntsc.frameRate, FrameRate(30000, 1001));
+    // FFmpeg's muxer doubles a small time scale: 15360 units, 512 a frame.
+    EXPECT_EQ(check(goodMovie(QuickTimeTestTiming::constant(15360, 512))).frameRate, FrameRate(30));
+    // Runs of one duration are still one rate.
+    EXPECT_EQ(check(goodMovie(QuickTimeTestTiming::ofRuns(24000, {{1, 1001}, {2, 1001}}))).frameRate, FrameRate(24000, 1001));
+}
+
+TEST(MovieCheckerTest, VaryingSampleDurationsAreAFinding) {
+    const MovieCheckReport report = check(goodMovie(QuickTimeTestTiming::ofRuns(30000, {{2, 1001}, {1, 1000}})));
+    EXPECT_EQ(allFindings(report),
+              "Кадры длятся по-разному (от 1000 до 1001 единиц при 30000 в секунду): у фильма нет постоянной частоты "
+              "кадров, монтажная программа сдвинет кадры.\n");
+    EXPECT_FALSE(report.frameRate.isKnown());
+}
+
+TEST(MovieCheckerTest, DurationsMustCoverEverySample) {
+    EXPECT_EQ(allFindings(check(goodMovie(QuickTimeTestTiming::ofRuns(30, {{2, 1}})))),
+              "Таблица длительностей описывает кадров: 2, а в дорожке их 3.\n");
+    EXPECT_EQ(allFindings(check(goodMovie(QuickTimeTestTiming::withoutDurationTable()))),
+              "У видеодорожки нет таблицы длительностей кадров (блок «stts»): частота кадров не определена.\n");
+    EXPECT_EQ(allFindings(check(goodMovie(QuickTimeTestTiming::constant(0, 1)))),
+              "У видеодорожки нет шкалы времени (блок «mdhd»): частота кадров не определена.\n");
+    EXPECT_EQ(allFindings(check(goodMovie(QuickTimeTestTiming::constant(30, 0)))),
+              "Кадры дорожки имеют нулевую длительность: частота кадров не определена.\n");
+}
+
+TEST(MovieCheckerTest, HEVCStreamMustStateTheTracksRate) {
+    const Bytes movie = buildQuickTimeMovie("hvc1", 64, 32, 24, {quickTimeBox("hvcC", {1, 2, 3})}, {{1, 2, 3}},
+                                            QuickTimeTestTiming::constant(30000, 1001));
+    const auto noFindings = [](std::span<const std::uint8_t>, const auto&) { return std::vector<MovieCheckFinding>{}; };
+    const auto checkWith = [&](std::optional<FrameRate> stated) {
+        MemoryMovieSource source(movie);
+        return MovieChecker(noFindings, [stated](std::span<const std::uint8_t>) { return stated; }).check(source);
+    };
+    EXPECT_EQ(allFindings(checkWith(FrameRate(30000, 1001))), "");
+    EXPECT_EQ(allFindings(checkWith(std::nullopt)), "");  // a stream without timing leaves the track's rate
+    EXPECT_EQ(allFindings(checkWith(FrameRate(30))),
+              "Частота кадров в параметрах потока HEVC (30/1) не совпадает с частотой дорожки (30000/1001).\n");
+    EXPECT_EQ(checkWith(FrameRate(30)).frameRate, FrameRate(30000, 1001));
 }
 
 TEST(MovieCheckerTest, DamagedContainersAreRefusedNeverMisread) {

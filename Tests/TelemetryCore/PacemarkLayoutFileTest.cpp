@@ -173,7 +173,7 @@ INSTANTIATE_TEST_SUITE_P(
                       Case::duplicateID, "widgets[1].id"}),
     [](const ::testing::TestParamInfo<BadLayoutFile>& entry) { return std::string(entry.param.name); });
 
-TEST(PacemarkLayoutFileTest, FileFailuresNameTheFileAndKeepWhatWasThere) {
+TEST(PacemarkLayoutFileTest, FileFailuresNameTheFile) {
     pacemark::testing::TemporaryFolder folder;
     const auto path = folder / "mine.pacemark-layout";
     const PacemarkLayoutFile original = PacemarkLayoutFile::fromPreset(PacemarkPreset::classicGauges);

@@ -40,7 +40,7 @@ TEST(PacemarkWidgetTest, CaptionsKeepTheirFirst24CharactersWhole) {
     for (const auto& [typed, kept] : cases) EXPECT_EQ(PacemarkWidget::limitedCaption(typed), kept) << typed;
 }
 
-TEST(PacemarkWidgetTest, TitleShownIsTheTrimmedCaptionOrTheKindsOwn) {
+TEST(PacemarkWidgetTest, ShownTitleFallsBackToTheKindsOwn) {
     const std::pair<std::string, std::string> titles[] = {
         {"   ", "СКОР"}, {" \n Темп\t\n", "Темп"}, {"\xC2\xA0Ватты\xE3\x80\x80", "Ватты"}};
     for (const auto& [caption, shown] : titles) {

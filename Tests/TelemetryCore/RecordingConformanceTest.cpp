@@ -162,11 +162,6 @@ TEST(RecordingConformanceTest, CommittedRecordingsDecodeAsExpected) {
     checkEveryRecordingIn(folder);
 }
 
-}  // namespace
-}  // namespace pacemark
-
-namespace pacemark {
-namespace {
 
 // Where each track point of a document closes: the offsets just past its end
 // tag (or its empty-element tag), found by a plain scan for the tag names.

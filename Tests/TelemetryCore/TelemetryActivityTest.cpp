@@ -26,7 +26,7 @@ TelemetrySample climb(double distance, double altitude) {
 
 }  // namespace
 
-TEST(TelemetryActivityTest, NormalizationSortsAndDerivesElapsedTime) {
+TEST(TelemetryActivityTest, NormalizationDerivesElapsedTimeInOrder) {
     auto late = timed(10);
     late.heartRateBPM = 150;
     auto early = timed(4);
@@ -57,7 +57,7 @@ TEST(TelemetryActivityTest, NormalizationSortsAndDerivesElapsedTime) {
     EXPECT_EQ(spaced[1].elapsed, 1);
 }
 
-TEST(TelemetryActivityTest, DistanceAndSpeedAreFilledOnlyWhereDerivable) {
+TEST(TelemetryActivityTest, DerivedReadingsFillOnlyWhatTheSamplesAllow) {
     std::vector<TelemetrySample> raw(5);
     for (int i = 0; i < 5; ++i) raw[i] = timed(i);
     raw[0].latitude = 45.0, raw[0].longitude = 7.0;
@@ -165,7 +165,7 @@ TEST(TelemetryActivityTest, RouteIsThinnedByAnIntegerStepKeepingTheLastPoint) {
 }
 
 // The sample in force: the last at or before the time, the first before it.
-TEST(TelemetryActivityTest, SampleAtATimeIsTheLastOneAtOrBeforeIt) {
+TEST(TelemetryActivityTest, SampleAtATimeIsTheLatestNotAfterIt) {
     std::vector<TelemetrySample> raw(4);
     const double times[] = {0, 1, 1, 3};
     for (int i = 0; i < 4; ++i) {
@@ -189,7 +189,7 @@ TEST(TelemetryActivityTest, EmptyActivityHasNothingToShow) {
     EXPECT_EQ(empty.sample(12), TelemetrySample{});
 }
 
-TEST(TelemetryActivityTest, SummaryAndElevationGain) {
+TEST(TelemetryActivityTest, SummaryIsOfThePresentReadings) {
     std::vector<TelemetrySample> samples(4);
     const double altitudes[] = {100.0, 100.4, 100.8, 101.2};
     const std::int64_t heartRates[] = {0, 120, 121, 0};
@@ -219,8 +219,9 @@ TEST(TelemetryActivityTest, SummaryAndElevationGain) {
 
     // Averages of integers round halves away from zero (120.5 gave 121 above).
     EXPECT_EQ(roundedAverage(std::vector<std::int64_t>{-2, -3}), -3);
+}
 
-    // The elevation gain counts slow climbs and ignores noise.
+TEST(TelemetryActivityTest, ElevationGainCountsSlowClimbsNotNoise) {
     const auto gainOf = [](std::vector<double> heights) {
         std::vector<TelemetrySample> track(heights.size());
         for (std::size_t i = 0; i < heights.size(); ++i) track[i].altitudeMeters = heights[i];
@@ -349,7 +350,7 @@ TEST(TelemetryActivityTest, InterpolationKeepsAPositionThatCrossesTheAntimeridia
     EXPECT_DOUBLE_EQ(*s.latitude, -16.0);
 }
 
-TEST(TelemetryActivityTest, SmoothingAveragesSpeedAndPowerOverTwoSecondsEachSide) {
+TEST(TelemetryActivityTest, SmoothingAveragesOverTwoSecondsEachSide) {
     std::vector<TelemetrySample> raw(7);
     for (std::size_t k = 0; k < raw.size(); ++k) {
         raw[k].elapsed = static_cast<double>(k);

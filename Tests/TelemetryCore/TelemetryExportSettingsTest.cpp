@@ -7,7 +7,7 @@
 namespace pacemark {
 namespace {
 
-TEST(TelemetryExportSettingsTest, ValidatesSizeAndRateAtEachCodecsBoundsWithRussianTexts) {
+TEST(TelemetryExportSettingsTest, ValidatesAtEachCodecsBounds) {
     constexpr auto hevc = TelemetryVideoCodec::hevcWithAlpha;
     constexpr auto proRes = TelemetryVideoCodec::proRes4444;
     struct Case {
@@ -30,12 +30,12 @@ TEST(TelemetryExportSettingsTest, ValidatesSizeAndRateAtEachCodecsBoundsWithRuss
             SCOPED_TRACE(std::to_string(c.width) + "x" + std::to_string(c.height) + "@" +
                          std::to_string(c.framesPerSecond) + " " + std::string(codec.rawValue()));
             EXPECT_EQ(!settings.sizeError(), sizeValid);
-            EXPECT_EQ(!settings.framesPerSecondError(), c.rateValid);
+            EXPECT_EQ(!settings.frameRateError(), c.rateValid);
         }
     }
     EXPECT_EQ(TelemetryExportSettings{.width = 1921}.sizeError(),
               "Размер кадра 1921×1080 не подходит для HEVC: стороны должны быть чётными, от 64 до 16384 пикселей.");
-    EXPECT_EQ(TelemetryExportSettings{.framesPerSecond = 0}.validationError(),
+    EXPECT_EQ(TelemetryExportSettings{.frameRate = 0}.validationError(),
               "Частота 0 кадров в секунду не подходит: нужно от 1 до 240.");
     // The HEVC memory estimate grows with the area (that a machine of 1 GB
     // refuses large frames is held by ExportCommandTest).
@@ -55,18 +55,19 @@ TEST(TelemetryExportSettingsTest, EveryOfferedSizeIsValidForEachCodec) {
     }
 }
 
-// Motion is stepping unless asked for; a smooth rate from 1 to the highest
-// frame rate, or every frame, is valid, and the render config keeps it.
-TEST(TelemetryExportSettingsTest, MotionDefaultsToStepsAndValidatesTheSmoothRate) {
+// Motion is stepping unless asked for, whatever rate is set.
+TEST(TelemetryExportSettingsTest, MotionDefaultsToSteps) {
     TelemetryExportSettings settings;
     EXPECT_FALSE(settings.motion.isSmooth());
     EXPECT_EQ(settings.motion.updatesPerSecond, 10);
-    EXPECT_EQ(TelemetryExportSettings::motionModeTitle(settings.motion.mode), "По секундам");
-    EXPECT_EQ(TelemetryExportSettings::motionModeTitle(TelemetryMotionMode::smooth), "Плавно");
-    EXPECT_EQ(TelemetryExportSettings::motionUpdateRateTitle(TelemetryMotion::everyFrame), "каждый кадр");
     settings.motion.updatesPerSecond = -4;  // not looked at while stepping
     EXPECT_EQ(settings.validationError(), std::nullopt);
+}
 
+// A smooth rate from 1 to the highest frame rate, or every frame, is valid,
+// and the render config keeps it.
+TEST(TelemetryExportSettingsTest, SmoothRateIsValidated) {
+    TelemetryExportSettings settings;
     settings.motion.mode = TelemetryMotionMode::smooth;
     for (std::int64_t rate : {std::int64_t{1}, std::int64_t{240}, TelemetryMotion::everyFrame}) {
         settings.motion.updatesPerSecond = rate;
@@ -107,8 +108,8 @@ TEST(TelemetryExportSettingsTest, ProResSizeRefusalProposesOnlySizesItTakes) {
 
 // More than 7 days of movie only when asked for; never more than the index
 // of a movie file holds.
-TEST(TelemetryExportSettingsTest, MovieLengthIsBoundedUnlessAskedForAndByTheIndex) {
-    const TelemetryExportSettings settings{.framesPerSecond = 30, .codec = TelemetryVideoCodec::proRes4444};
+TEST(TelemetryExportSettingsTest, MovieLengthIsBounded) {
+    const TelemetryExportSettings settings{.frameRate = 30, .codec = TelemetryVideoCodec::proRes4444};
     const std::int64_t week = TelemetryExportSettings::longestUnaskedMovieSeconds * 30;
     EXPECT_EQ(settings.movieLengthError(week, false), std::nullopt);
     const auto unasked = settings.movieLengthError(week + 1, false);
@@ -127,6 +128,49 @@ TEST(TelemetryExportSettingsTest, MovieLengthIsBoundedUnlessAskedForAndByTheInde
         << *beyond;
 }
 
+TEST(TelemetryExportSettingsTest, OfferedFrameRatesIncludeTheNTSCRatesInOrder) {
+    std::string titles;
+    for (const FrameRate rate : TelemetryExportSettings::offeredFrameRates) {
+        titles += rate.title() + " ";
+        EXPECT_EQ(TelemetryExportSettings{.frameRate = rate}.frameRateError(), std::nullopt) << rate.text();
+    }
+    EXPECT_EQ(titles, "23,976 24 25 29,97 30 50 59,94 60 ");
+}
+
+TEST(TelemetryExportSettingsTest, FractionalRatesAreValidFromOneToTwoHundredFortyFrames) {
+    const auto error = [](FrameRate rate) { return TelemetryExportSettings{.frameRate = rate}.frameRateError(); };
+    EXPECT_EQ(error(FrameRate(240000, 1001)), std::nullopt);
+    EXPECT_EQ(error(FrameRate(1)), std::nullopt);
+    EXPECT_EQ(error(FrameRate(25, 2)), std::nullopt);
+    EXPECT_EQ(error(FrameRate(1, 2)), "Частота 0,5 кадров в секунду не подходит: нужно от 1 до 240.");
+    EXPECT_EQ(error(FrameRate(241000, 1001)), "Частота 240,759 кадров в секунду не подходит: нужно от 1 до 240.");
+    EXPECT_EQ(error(FrameRate(2'000'001, 10'000)),
+              "Частота 2000001/10000 кадров в секунду не подходит: числитель и знаменатель дроби должны быть не "
+              "больше 1000000.");
+    // An unvalidated rate below one frame a second is timed at 1.
+    EXPECT_EQ(TelemetryExportSettings{.frameRate = FrameRate(1, 2)}.timingFrameRate(), FrameRate(1));
+    EXPECT_EQ(TelemetryExportSettings{.frameRate = FrameRate(30000, 1001)}.timingFrameRate(), FrameRate(30000, 1001));
+}
+
+TEST(TelemetryExportSettingsTest, KeyFrameIntervalIsTheWholeFramesOfTwoSeconds) {
+    const MovieWriterSettings ntsc = TelemetryExportSettings{.frameRate = FrameRate(30000, 1001)}.writerSettings("x.mov");
+    EXPECT_EQ(ntsc.frameRate, FrameRate(30000, 1001));
+    ASSERT_TRUE(ntsc.hevc);
+    EXPECT_EQ(ntsc.hevc->maxKeyFrameIntervalFrames, 59);  // 59.94 frames in two seconds
+    EXPECT_EQ(TelemetryExportSettings{.frameRate = FrameRate(24000, 1001)}.writerSettings("x.mov").hevc->maxKeyFrameIntervalFrames,
+              47);
+}
+
+TEST(TelemetryExportSettingsTest, UnaskedMovieLengthBoundCountsFractionalRateExactly) {
+    const TelemetryExportSettings settings{.frameRate = FrameRate(30000, 1001), .codec = TelemetryVideoCodec::proRes4444};
+    // 7 days are 18,125,874.1 frames at 29.97.
+    EXPECT_FALSE(settings.exceedsUnaskedMovieLength(18'125'874));
+    EXPECT_TRUE(settings.exceedsUnaskedMovieLength(18'125'875));
+    const auto beyond = settings.movieLengthError(TelemetryExportSettings::maximumFrameCount + 1, true);
+    ASSERT_TRUE(beyond);
+    EXPECT_NE(beyond->find("(кадров: 350 000 001, это 135 сут. при 29,97 к/с)"), std::string::npos) << *beyond;
+}
+
 TEST(TelemetryExportSettingsTest, OutputGoesBesideTheSourceUnderItsNameWithoutExtension) {
     EXPECT_EQ(TelemetryExportSettings::defaultOutputPath("/rides/Утро.2024.GPX"),
               std::filesystem::path("/rides/Утро.2024-telemetry.mov"));
@@ -134,7 +178,7 @@ TEST(TelemetryExportSettingsTest, OutputGoesBesideTheSourceUnderItsNameWithoutEx
 }
 
 TEST(TelemetryExportSettingsTest, WriterSettingsCarryHEVCOptionsOnlyForHEVC) {
-    const TelemetryExportSettings hevc{.framesPerSecond = 25};
+    const TelemetryExportSettings hevc{.frameRate = 25};
     const MovieWriterSettings writer = hevc.writerSettings("/tmp/x.mov");
     ASSERT_TRUE(writer.hevc);
     EXPECT_EQ(writer.hevc->averageBitRateBitsPerSecond, TelemetryExportSettings::hevcAverageBitRate(1920, 1080));

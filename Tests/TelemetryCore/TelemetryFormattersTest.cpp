@@ -10,7 +10,7 @@
 using namespace pacemark;
 namespace F = pacemark::TelemetryFormatters;
 
-TEST(TelemetryFormattersTest, ReadingsAreRoundedOrMissing) {
+TEST(TelemetryFormattersTest, ReadingsAreRoundedForDisplay) {
     EXPECT_EQ(F::elapsed(-3), "00:00");
     EXPECT_EQ(F::elapsed(65.4), "01:05");
     EXPECT_EQ(F::elapsed(59.5), "01:00");
@@ -39,7 +39,7 @@ TEST(TelemetryFormattersTest, ReadingsAreRoundedOrMissing) {
     EXPECT_EQ(F::gradePercent(std::nullopt, true), "--");
 }
 
-TEST(TelemetryTimeTest, ParsesAndFormatsInternetDateTimes) {
+TEST(TelemetryTimeTest, InternetDateTimesParseStrictly) {
     EXPECT_EQ(formatISO8601Milliseconds(*parseISO8601InternetDateTime("2024-05-01T10:15:30.5Z")),
               "2024-05-01T10:15:30.500Z");
     EXPECT_EQ(formatISO8601Milliseconds(*parseISO8601InternetDateTime("2016-01-01T00:00:00.9999999-01:30")),

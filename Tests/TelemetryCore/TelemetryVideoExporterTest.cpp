@@ -60,7 +60,7 @@ struct ExportRun {
     std::vector<double> progress;
 };
 
-TelemetryRenderConfig configFor(fs::path output, std::int64_t fps, double start = 0,
+TelemetryRenderConfig configFor(fs::path output, FrameRate fps, double start = 0,
                                 std::optional<double> duration = std::nullopt,
                                 TelemetryVideoCodec codec = TelemetryVideoCodec::proRes4444) {
     return TelemetryRenderConfig(std::move(output), 8, 4, fps, codec, start, duration, PacemarkLayout{});
@@ -88,7 +88,7 @@ TEST(TelemetryVideoExporterTest, SmoothMotionRendersOneFramePerUpdate) {
     }
 }
 
-TEST(TelemetryVideoExporterTest, TenSecondsAtThirtyFramesGivesThreeHundredFramesAndElevenProgressCalls) {
+TEST(TelemetryVideoExporterTest, SteppedExportRendersOncePerSample) {
     TemporaryFolder folder;
     ExportRun run;
     run.run(*testing::rideOfSeconds(20), configFor(folder / "out.mov", 30, 2.0, 10.0));
@@ -107,12 +107,39 @@ TEST(TelemetryVideoExporterTest, TenSecondsAtThirtyFramesGivesThreeHundredFrames
     EXPECT_EQ(filesIn(folder.path()), std::vector<fs::path>{"out.mov"});
 }
 
-TEST(TelemetryVideoExporterTest, FramePlanCountsPartialFramesAndNeverFallsBelowOneFrame) {
+// At 29.97 frame i shows the instant start + i × 1001 / 30000 exactly, the
+// writer is opened at 30000/1001, and progress comes with the first frame of
+// each second of movie (frames 0, 30 ... 270), and after the last.
+TEST(TelemetryVideoExporterTest, NTSCRateShowsExactFractionalInstants) {
+    TemporaryFolder folder;
+    const FrameRate ntsc(30000, 1001);
+    ExportRun run;
+    run.run(*testing::rideOfSeconds(20), configFor(folder / "out.mov", ntsc, 2.0, 10.0));
+
+    EXPECT_EQ(run.recording().openedSettings.at(0).frameRate, ntsc);
+    const auto& frames = run.recording().frames;
+    ASSERT_EQ(frames.size(), 300u);  // 299.7 frames cover ten seconds
+    std::vector<double> expected;
+    for (std::int64_t i = 0; i < 300; ++i) {
+        if (!frames[std::size_t(i)].isRepeat) expected.push_back(2.0 + double(i * 1001) / 30000.0);
+    }
+    EXPECT_EQ(run.rendered, expected);
+    // A new sample each second of the activity: frames 0, 30, 60 ... 270.
+    ASSERT_EQ(run.rendered.size(), 10u);
+    EXPECT_EQ(run.rendered[9], 2.0 + 270.0 * 1001.0 / 30000.0);
+    const std::vector<int> reportedAfter = {1, 31, 61, 91, 121, 151, 181, 211, 241, 271, 300};
+    ASSERT_EQ(run.progress.size(), reportedAfter.size());
+    for (std::size_t k = 0; k < reportedAfter.size(); ++k) EXPECT_DOUBLE_EQ(run.progress[k], reportedAfter[k] / 300.0);
+}
+
+TEST(TelemetryVideoExporterTest, FramePlanCountsPartialFrames) {
     const TelemetryActivity activity = *testing::rideOfSeconds(100);
-    auto frames = [&](std::int64_t fps, double start, std::optional<double> duration) {
+    auto frames = [&](FrameRate fps, double start, std::optional<double> duration) {
         return TelemetryVideoExporter::framePlan(activity, configFor("x.mov", fps, start, duration)).frameCount;
     };
     EXPECT_EQ(frames(30, 0, 10.01), 301);
+    EXPECT_EQ(frames(FrameRate(30000, 1001), 0, 10.01), 300);  // exactly 300 frames long
+    EXPECT_EQ(frames(FrameRate(24000, 1001), 0, std::nullopt), 2398);
     EXPECT_EQ(frames(30, 0, std::nullopt), 3000);
     EXPECT_EQ(frames(30, 95, 10.0), 150);  // the segment stops at the end of the activity
     // An empty segment still gives one frame at the start instant, at any rate up to 1000.
@@ -130,44 +157,20 @@ TEST(TelemetryVideoExporterTest, OrdinaryExportStartsNoEarlierThanTheRide) {
     EXPECT_EQ(TelemetryVideoExporter::framePlan(activity, configFor("x.mov", 30, -3.5, 2.0)).elapsedSeconds(0), 0.0);
 }
 
-TelemetryRenderConfig clipConfigFor(fs::path output, std::int64_t fps, double start, std::int64_t frames,
-                                    double rate) {
-    const TelemetryExportSettings settings{8, 4, fps, TelemetryVideoCodec::proRes4444};
-    return TelemetryRenderConfig::forClip(std::move(output), settings, start, {frames, rate}, PacemarkLayout{});
+// A variable-speed clip: real time for its first second, then 4× — its
+// frames follow the clock piece by piece, not the clip's mean rate.
+TEST(TelemetryVideoExporterTest, VariableSpeedClipOverlayFollowsItsClock) {
+    const TelemetryActivity activity = *testing::rideOfSeconds(100);
+    const TelemetryExportSettings settings{8, 4, 2, TelemetryVideoCodec::proRes4444};
+    const TelemetryClipTiming timing{6, 2.5, {{0, 10}, {1, 11}, {2, 15}}};
+    const auto plan =
+        TelemetryVideoExporter::framePlan(activity, TelemetryRenderConfig::forClip("x.mov", settings, 10, timing, {}));
+    std::vector<double> instants;
+    for (std::int64_t i = 0; i < plan.frameCount; ++i) instants.push_back(plan.elapsedSeconds(i));
+    EXPECT_EQ(instants, (std::vector<double>{10, 10.5, 11, 13, 15, 17}));
 }
 
-// A clip that starts 2.5 s before the ride keeps that start: its frames are
-// drawn at the negative instants (the renderer shows the first sample there).
-TEST(TelemetryVideoExporterTest, ClipOverlayKeepsANegativeStart) {
-    TemporaryFolder folder;
-    ExportRun run;
-    run.run(*testing::rideOfSeconds(20), clipConfigFor(folder / "out.mov", 10, -2.5, 40, 1));
-    ASSERT_EQ(run.recording().frames.size(), 40u);
-    ASSERT_FALSE(run.rendered.empty());
-    EXPECT_DOUBLE_EQ(run.rendered.front(), -2.5);
-}
-
-// The overlay has the clip's frame count, even where the clip runs past the
-// ride's end, and not the count of the segment the ride has left.
-TEST(TelemetryVideoExporterTest, ClipOverlayHasTheClipsFrameCount) {
-    const TelemetryActivity activity = *testing::rideOfSeconds(20);
-    const auto plan = TelemetryVideoExporter::framePlan(activity, clipConfigFor("x.mov", 10, 15, 123, 1));
-    EXPECT_EQ(plan.frameCount, 123);
-    EXPECT_DOUBLE_EQ(plan.elapsedSeconds(122), 15 + 12.2);
-}
-
-// A 10× timelapse advances ten ride seconds per movie second.
-TEST(TelemetryVideoExporterTest, ClipOverlayFollowsTheClipsClockRate) {
-    TemporaryFolder folder;
-    ExportRun run;
-    run.run(*testing::rideOfSeconds(200), clipConfigFor(folder / "out.mov", 5, 3, 20, 10));
-    ASSERT_EQ(run.recording().frames.size(), 20u);
-    // Every frame is a new sample (2 ride seconds apart): rendered at 3, 5, 7 ...
-    ASSERT_EQ(run.rendered.size(), 20u);
-    for (std::size_t i = 0; i < run.rendered.size(); ++i) EXPECT_DOUBLE_EQ(run.rendered[i], 3 + 2.0 * double(i));
-}
-
-TEST(TelemetryVideoExporterTest, FrameRateZeroIsOneForThePlanAndTheHEVCKeyFrameInterval) {
+TEST(TelemetryVideoExporterTest, FrameRateZeroCountsAsOne) {
     TemporaryFolder folder;
     ExportRun run;
     run.run(*testing::rideOfSeconds(10), configFor(folder / "out.mov", 0, 0, 3.5, TelemetryVideoCodec::hevcWithAlpha));
@@ -176,7 +179,7 @@ TEST(TelemetryVideoExporterTest, FrameRateZeroIsOneForThePlanAndTheHEVCKeyFrameI
     EXPECT_EQ(run.rendered, (std::vector<double>{0, 1, 2, 3}));
     EXPECT_EQ(run.progress, (std::vector<double>{0.25, 0.5, 0.75, 1.0}));
     const auto& settings = run.recording().openedSettings.at(0);
-    EXPECT_EQ(settings.framesPerSecond, 1);
+    EXPECT_EQ(settings.frameRate, FrameRate(1));
     ASSERT_TRUE(settings.hevc.has_value());
     EXPECT_EQ(settings.hevc->maxKeyFrameIntervalFrames, 1);
 }

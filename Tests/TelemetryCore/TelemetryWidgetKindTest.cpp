@@ -70,7 +70,7 @@ TEST(TelemetryWidgetKindTest, GaugeProgressIsAClampedFraction) {
     EXPECT_EQ(gauge(Kind::speed, [](auto& s) { s.speedMetersPerSecond = NAN; }), 0.0);
 }
 
-TEST(TelemetryWidgetKindTest, CoordinateLinesShowBothOrNeither) {
+TEST(TelemetryWidgetKindTest, CoordinateLinesNeedBothCoordinates) {
     const Kind coordinates = Kind::gpsCoordinates;
     EXPECT_EQ(coordinates.coordinateLines(sampleWith([](auto& s) { s.latitude = 45.1234567; s.longitude = 7.5; })),
               (CoordinateLines{"LAT 45.123457", "LON 7.500000"}));

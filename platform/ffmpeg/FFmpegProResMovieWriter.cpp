@@ -37,11 +37,14 @@ FFmpegProResMovieWriter::FFmpegProResMovieWriter(MovieWriterSettings settings, P
     if (codec != TelemetryVideoCodec::proRes4444 || settings_.width < 1 || settings_.height < 1 ||
         settings_.width > maximumSide || settings_.height > maximumSide ||
         !TelemetryExportSettings::acceptsSize(codec, settings_.width, settings_.height) ||
-        settings_.framesPerSecond < 1 || settings_.framesPerSecond > MovieWriterSettings::maximumFramesPerSecond ||
+        !settings_.frameRate.isKnown() || settings_.frameRate.numerator() > 0x7FFFFFFF ||
+        settings_.frameRate.denominator() > 0x7FFFFFFF ||
+        settings_.frameRate.numerator() < settings_.frameRate.denominator() ||
+        settings_.frameRate.numerator() > MovieWriterSettings::maximumFramesPerSecond * settings_.frameRate.denominator() ||
         options_.pictureBuffers < 1) {
         throw TelemetryVideoExportError::cannotAddVideoInput();
     }
-    encoder_ = std::make_unique<ProResSliceEncoder>(settings_.width, settings_.height, settings_.framesPerSecond,
+    encoder_ = std::make_unique<ProResSliceEncoder>(settings_.width, settings_.height, settings_.frameRate,
                                                     options_);
     lastCoded_.reset(av_packet_alloc());
     outgoing_.reset(av_packet_alloc());
@@ -65,7 +68,7 @@ void FFmpegProResMovieWriter::startWriting() {
         started_ = true;  // from here a failure removes what was created
         try {
             compactFile_ = std::make_unique<ffmpeg::QuickTimeProResWriter>(
-                settings_.file, int(settings_.width), int(settings_.height), static_cast<int>(settings_.framesPerSecond));
+                settings_.file, int(settings_.width), int(settings_.height), settings_.frameRate);
         } catch (...) {
             cancel();
             throw;

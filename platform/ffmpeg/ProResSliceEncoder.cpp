@@ -24,19 +24,21 @@ constexpr int kMostNarrowSlices = 64;
 
 // The system's ProRes encoder with the writer's settings for a picture of
 // `width` x `height`; null when it cannot be opened.
-ffmpeg::CodecContextHandle openEncoder(std::int64_t width, std::int64_t height, std::int64_t framesPerSecond,
+ffmpeg::CodecContextHandle openEncoder(std::int64_t width, std::int64_t height, FrameRate frameRate,
                                        const ProResWriterOptions& options, int threads) {
     const AVCodec* codec = avcodec_find_encoder_by_name("prores_ks");
     if (!codec) return {};
     ffmpeg::CodecContextHandle encoder(avcodec_alloc_context3(codec));
     if (!encoder) return {};
-    const int fps = static_cast<int>(framesPerSecond);
     AVCodecContext& c = *encoder;
     c.width = static_cast<int>(width);
     c.height = static_cast<int>(height);
     c.pix_fmt = AV_PIX_FMT_YUVA444P10LE;
-    c.time_base = AVRational{1, fps};
-    c.framerate = AVRational{fps, 1};
+    // A frame lasts D / N seconds; the writers keep both terms within an int.
+    const int numerator = static_cast<int>(frameRate.numerator());
+    const int denominator = static_cast<int>(frameRate.denominator());
+    c.time_base = AVRational{denominator, numerator};
+    c.framerate = AVRational{numerator, denominator};
     c.sample_aspect_ratio = AVRational{1, 1};
     c.color_primaries = AVCOL_PRI_BT709;
     c.color_trc = AVCOL_TRC_BT709;
@@ -91,10 +93,10 @@ ProResPictureConverter::Planes planesOf(const AVFrame& frame, int firstLine) {
 
 }  // namespace
 
-ProResSliceEncoder::ProResSliceEncoder(std::int64_t width, std::int64_t height, std::int64_t framesPerSecond,
+ProResSliceEncoder::ProResSliceEncoder(std::int64_t width, std::int64_t height, FrameRate frameRate,
                                        const ProResWriterOptions& options)
-    : width_(width), height_(height), framesPerSecond_(framesPerSecond), options_(options) {
-    whole_ = openEncoder(width, height, framesPerSecond, options, options.encoderThreads);
+    : width_(width), height_(height), frameRate_(frameRate), options_(options) {
+    whole_ = openEncoder(width, height, frameRate, options, options.encoderThreads);
     if (!whole_) throw TelemetryVideoExportError::cannotAddVideoInput();
     // Slices are coded from their own pixels only with one quantiser for all.
     if (options_.quantiser <= 0) options_.reuseSlices = false;
@@ -232,7 +234,7 @@ ProResSliceEncoder::NarrowEncoder& ProResSliceEncoder::narrowEncoder(int macrobl
     if (found != narrow_.end()) return found->second;
     NarrowEncoder narrow;
     // One thread: the encoder codes slices in turn when the quantiser is fixed.
-    narrow.encoder = openEncoder(16 * macroblocks, std::int64_t(slices) * kSliceLines, framesPerSecond_, options_, 1);
+    narrow.encoder = openEncoder(16 * macroblocks, std::int64_t(slices) * kSliceLines, frameRate_, options_, 1);
     if (!narrow.encoder) throw TelemetryVideoExportError::writerFailed(TelemetryVideoExportError::appendFailedText);
     narrow.frame = pictureFor(*narrow.encoder);
     return narrow_.emplace(std::pair{macroblocks, slices}, std::move(narrow)).first->second;

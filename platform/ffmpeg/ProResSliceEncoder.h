@@ -37,9 +37,10 @@ namespace pacemark {
 // Not thread-safe: one thread calls encode().
 class ProResSliceEncoder {
 public:
-    // Opens the encoder for `width` x `height` at `framesPerSecond`; throws
-    // TelemetryVideoExportError::cannotAddVideoInput when it cannot.
-    ProResSliceEncoder(std::int64_t width, std::int64_t height, std::int64_t framesPerSecond,
+    // Opens the encoder for `width` x `height` at `frameRate` (known, terms
+    // within an int); throws TelemetryVideoExportError::cannotAddVideoInput
+    // when it cannot.
+    ProResSliceEncoder(std::int64_t width, std::int64_t height, FrameRate frameRate,
                        const ProResWriterOptions& options);
     ~ProResSliceEncoder();
     ProResSliceEncoder(const ProResSliceEncoder&) = delete;
@@ -82,7 +83,7 @@ private:
 
     std::int64_t width_;
     std::int64_t height_;
-    std::int64_t framesPerSecond_;
+    FrameRate frameRate_;
     ProResWriterOptions options_;
     ProResPictureConverter converter_;
     ffmpeg::CodecContextHandle whole_;

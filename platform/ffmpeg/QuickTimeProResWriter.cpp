@@ -80,9 +80,15 @@ void handler(BoxWriter& w, const char* componentType, const char* subtype, const
 }  // namespace
 
 QuickTimeProResWriter::QuickTimeProResWriter(const std::filesystem::path& path, int width, int height,
-                                             int framesPerSecond)
-    : path_(path), width_(width), height_(height), framesPerSecond_(framesPerSecond) {
-    timeScale_ = static_cast<std::uint32_t>(framesPerSecond);
+                                             FrameRate frameRate)
+    : path_(path), width_(width), height_(height), frameRate_(frameRate) {
+    // Frame i is at i × D / N seconds: the time scale is N, doubled up to
+    // 10000 units a second as FFmpeg's muxer does, and every sample lasts D
+    // of N's units (1001 of 30000 at 29.97).
+    if (!frameRate.isKnown() || frameRate.numerator() > 0x7FFFFFFF || frameRate.denominator() > 0x7FFFFFFF) {
+        throw TelemetryVideoExportError::writerFailed(TelemetryVideoExportError::startFailedText);
+    }
+    timeScale_ = static_cast<std::uint32_t>(frameRate.numerator());
     while (timeScale_ < 10000) timeScale_ *= 2;
     errno = 0;
     file_.reset(std::fopen(path.c_str(), "wb"));
@@ -155,7 +161,10 @@ void QuickTimeProResWriter::finish() {
 
 std::vector<std::uint8_t> QuickTimeProResWriter::movieBox() const {
     const auto frames = static_cast<std::uint64_t>(offsets_.size());
-    const std::uint32_t frameDuration = timeScale_ / static_cast<std::uint32_t>(framesPerSecond_);
+    const std::uint64_t scaledDuration =
+        std::uint64_t(timeScale_ / std::uint64_t(frameRate_.numerator())) * std::uint64_t(frameRate_.denominator());
+    if (scaledDuration > 0xFFFFFFFFu) throw TelemetryVideoExportError::writerFailed(TelemetryVideoExportError::finishFailedText);
+    const auto frameDuration = static_cast<std::uint32_t>(scaledDuration);
     const std::uint64_t mediaDuration = frames * frameDuration;
     const std::uint64_t movieDuration = (mediaDuration * 1000 + timeScale_ / 2) / timeScale_;
     // Durations past 32 bits take the boxes' version 1, with 64-bit times

@@ -7,6 +7,8 @@
 #include <memory>
 #include <vector>
 
+#include "Telemetry/FrameRate.h"
+
 namespace pacemark::ffmpeg {
 
 // Writes a QuickTime movie with one ProRes 4444 video track in which a
@@ -32,7 +34,8 @@ namespace pacemark::ffmpeg {
 class QuickTimeProResWriter {
 public:
     // Creates the file and writes what precedes the first sample.
-    QuickTimeProResWriter(const std::filesystem::path& path, int width, int height, int framesPerSecond);
+    // Frames are timed at `frameRate` (known, terms within 31 bits).
+    QuickTimeProResWriter(const std::filesystem::path& path, int width, int height, FrameRate frameRate);
     ~QuickTimeProResWriter();
     QuickTimeProResWriter(const QuickTimeProResWriter&) = delete;
     QuickTimeProResWriter& operator=(const QuickTimeProResWriter&) = delete;
@@ -57,7 +60,7 @@ private:
     std::unique_ptr<std::FILE, FileCloser> file_;
     int width_;
     int height_;
-    int framesPerSecond_;
+    FrameRate frameRate_;
     std::uint32_t timeScale_;
     std::uint64_t position_ = 0;    // bytes written so far
     std::uint64_t mdatStart_ = 0;   // offset of the 'wide' box before mdat

@@ -501,4 +501,21 @@ std::vector<MovieCheckFinding> checkHEVCAlphaTrack(std::span<const std::uint8_t>
     return findings.finish();
 }
 
+std::optional<FrameRate> hevcTrackFrameRate(std::span<const std::uint8_t> sampleEntry) {
+    FindingList ignored;
+    try {
+        std::uint32_t width = 0, height = 0;
+        bool hvc1 = false;
+        const auto hvcC = readSampleEntry(sampleEntry, ignored, width, height, hvc1);
+        if (!hvcC) return std::nullopt;
+        const auto config = readConfiguration(*hvcC, hvc1, ignored);
+        if (!config || config->layers[0].sequenceSets.empty()) return std::nullopt;
+        const HEVCSequenceParameterSet& sps = config->layers[0].sequenceSets.begin()->second;
+        if (sps.timeScale == 0 || sps.numUnitsInTick == 0) return std::nullopt;
+        return FrameRate(sps.timeScale, sps.numUnitsInTick);
+    } catch (const std::exception&) {
+        return std::nullopt;
+    }
+}
+
 }  // namespace pacemark

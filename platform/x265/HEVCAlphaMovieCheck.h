@@ -3,9 +3,11 @@
 
 #include <cstdint>
 #include <span>
+#include <optional>
 #include <vector>
 
 #include "MovieCheck/MovieCheckFinding.h"
+#include "Telemetry/FrameRate.h"
 
 namespace pacemark {
 
@@ -32,5 +34,11 @@ namespace pacemark {
 // exception or a read outside the spans.
 std::vector<MovieCheckFinding> checkHEVCAlphaTrack(std::span<const std::uint8_t> sampleEntry,
                                                    const std::vector<std::span<const std::uint8_t>>& samples);
+
+// The frame rate the colour layer's SPS states in its timing information
+// (time_scale / num_units_in_tick), read from the same sample entry; none
+// when the SPS carries no timing or cannot be read (checkHEVCAlphaTrack
+// reports the latter). Untrusted input as above.
+std::optional<FrameRate> hevcTrackFrameRate(std::span<const std::uint8_t> sampleEntry);
 
 }  // namespace pacemark

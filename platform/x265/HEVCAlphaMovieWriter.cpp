@@ -31,7 +31,7 @@ void HEVCAlphaMovieWriter::startWriting() {
     if (state_ != State::created) throw TelemetryVideoExportError::writerFailed(TelemetryVideoExportError::startFailedText);
     const auto record = hevcMakeDecoderConfigurationRecord(encoder_->baseSequenceParameterSet(), encoder_->parameterSets());
     // The muxer removes its own file when it cannot start it.
-    muxer_ = std::make_unique<QuickTimeHEVCMuxer>(path_, settings_.width, settings_.height, settings_.framesPerSecond, record);
+    muxer_ = std::make_unique<QuickTimeHEVCMuxer>(path_, settings_.width, settings_.height, settings_.frameRate, record);
     state_ = State::writing;
 }
 

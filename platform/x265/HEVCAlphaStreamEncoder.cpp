@@ -40,13 +40,15 @@ HEVCAlphaEncoderSettings HEVCAlphaEncoderSettings::fromMovieWriterSettings(const
     HEVCAlphaEncoderSettings settings;
     settings.width = static_cast<int>(writer.width);
     settings.height = static_cast<int>(writer.height);
-    if (writer.framesPerSecond > MovieWriterSettings::maximumFramesPerSecond) {
+    const FrameRate rate = writer.frameRate;
+    if (rate.numerator() > MovieWriterSettings::maximumFramesPerSecond * rate.denominator() ||
+        rate.numerator() > 0x7FFFFFFF || rate.denominator() > 0x7FFFFFFF) {
         throw HEVCAlphaEncodingError(HEVCAlphaEncodingError::Case::encoderFailed,
-                                     "Частота " + std::to_string(writer.framesPerSecond) +
+                                     "Частота " + rate.title() +
                                          " кадров в секунду не подходит для HEVC с альфой (не больше " +
                                          std::to_string(MovieWriterSettings::maximumFramesPerSecond) + ").");
     }
-    settings.framesPerSecond = static_cast<int>(std::max<std::int64_t>(writer.framesPerSecond, 1));
+    settings.frameRate = rate.isKnown() ? rate : FrameRate(1);
     settings.averageBitRate = std::max<std::int64_t>(hevc.averageBitRateBitsPerSecond, 1000);
     settings.maxKeyFrameInterval = static_cast<int>(std::clamp<std::int64_t>(hevc.maxKeyFrameIntervalFrames, 1, 10000));
     return settings;
@@ -54,7 +56,10 @@ HEVCAlphaEncoderSettings HEVCAlphaEncoderSettings::fromMovieWriterSettings(const
 
 X265Encoder::Options HEVCAlphaEncoderSettings::sharedOptions() const {
     return {
-        {"fps", std::to_string(framesPerSecond)},
+        // x265 writes the rate into the SPS's timing information
+        // (num_units_in_tick D, time_scale N); a whole rate as the plain
+        // number it always was.
+        {"fps", frameRate.isWhole() ? std::to_string(frameRate.numerator()) : frameRate.text()},
         // The stream encoder decides every picture's type (IDR or P) and
         // tells both encoders, so that they decide alike whatever their
         // pictures show: no GOP of the encoder's own, no scene cuts, closed.

@@ -23,7 +23,7 @@ namespace pacemark {
 struct HEVCAlphaEncoderSettings {
     int width = 0;
     int height = 0;
-    int framesPerSecond = 30;
+    FrameRate frameRate = 30;  // terms within an int
     std::int64_t averageBitRate = 0;  // bits per second, both layers together
     // Frames of the movie (repeats included) from one key frame to the next,
     // at most: a player that seeks decodes no more than this many frames.
@@ -36,7 +36,7 @@ struct HEVCAlphaEncoderSettings {
     std::string preset = "ultrafast";
     X265Encoder::Options alphaExtraOptions;
 
-    // What a writer is opened with. The frame rate of the timing (at least 1)
+    // What a writer is opened with. The frame rate of the timing (1 when unknown)
     // is also the rate the encoder plans for, since an expected rate of 0
     // cannot drive rate control. Throws HEVCAlphaEncodingError for sizes
     // that cannot be coded and for straight (not premultiplied) colour,

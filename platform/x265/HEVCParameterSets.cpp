@@ -231,13 +231,28 @@ HEVCSequenceParameterSet HEVCSequenceParameterSet::parse(std::span<const std::ui
     }
     sps.temporalMvp = reader.readFlag();
     reader.readFlag();  // strong_intra_smoothing_enabled_flag
-    if (reader.readFlag()) {  // vui_parameters_present_flag: read up to the range flag
+    if (reader.readFlag()) {  // vui_parameters_present_flag: read up to the timing information
         if (reader.readFlag() && reader.readBits(8) == 255) reader.skipBits(32);  // aspect ratio, extended SAR
         if (reader.readFlag()) reader.readFlag();                                  // overscan
         sps.videoSignalTypePresent = reader.readFlag();
         if (sps.videoSignalTypePresent) {
             reader.readBits(3);  // video_format
             sps.videoFullRange = reader.readFlag();
+            if (reader.readFlag()) reader.skipBits(24);  // colour primaries, transfer, matrix
+        }
+        if (reader.readFlag()) {  // chroma_loc_info_present_flag
+            reader.readUnsignedExpGolomb();
+            reader.readUnsignedExpGolomb();
+        }
+        reader.readFlag();  // neutral_chroma_indication_flag
+        reader.readFlag();  // field_seq_flag
+        reader.readFlag();  // frame_field_info_present_flag
+        if (reader.readFlag()) {  // default_display_window_flag
+            for (int side = 0; side < 4; ++side) reader.readUnsignedExpGolomb();
+        }
+        if (reader.readFlag()) {  // vui_timing_info_present_flag
+            sps.numUnitsInTick = reader.readBits(32);
+            sps.timeScale = reader.readBits(32);
         }
     }
     return sps;

@@ -83,6 +83,10 @@ struct HEVCSequenceParameterSet {
     // signal type is absent (limited range is then implied).
     bool videoSignalTypePresent = false;
     bool videoFullRange = false;
+    // From the VUI's timing information: a picture lasts numUnitsInTick /
+    // timeScale seconds (D and N of the frame rate N/D). Both 0 when absent.
+    std::uint32_t numUnitsInTick = 0;
+    std::uint32_t timeScale = 0;
 
     int chromaArrayType() const { return separateColourPlane ? 0 : static_cast<int>(chromaFormatIdc); }
     std::uint32_t picSizeInCodingTreeBlocks() const;

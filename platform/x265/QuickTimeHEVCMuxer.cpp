@@ -22,9 +22,9 @@ HEVCAlphaEncodingError muxError(const std::string& step, int code) {
 
 }  // namespace
 
-QuickTimeHEVCMuxer::QuickTimeHEVCMuxer(const std::filesystem::path& path, int width, int height, int framesPerSecond,
+QuickTimeHEVCMuxer::QuickTimeHEVCMuxer(const std::filesystem::path& path, int width, int height, FrameRate frameRate,
                                        const std::vector<std::uint8_t>& decoderConfigurationRecord)
-    : framesPerSecond_(framesPerSecond) {
+    : frameDuration_{static_cast<int>(frameRate.denominator()), static_cast<int>(frameRate.numerator())} {
     AVFormatContext* raw = nullptr;
     int result = avformat_alloc_output_context2(&raw, nullptr, "mov", nullptr);
     if (result < 0 || !raw) throw muxError("создать", result < 0 ? result : AVERROR(ENOMEM));
@@ -48,8 +48,8 @@ QuickTimeHEVCMuxer::QuickTimeHEVCMuxer(const std::filesystem::path& path, int wi
     if (!par->extradata) throw muxError("создать", AVERROR(ENOMEM));
     std::memcpy(par->extradata, decoderConfigurationRecord.data(), decoderConfigurationRecord.size());
     par->extradata_size = static_cast<int>(decoderConfigurationRecord.size());
-    stream_->time_base = AVRational{1, framesPerSecond};
-    stream_->avg_frame_rate = AVRational{framesPerSecond, 1};
+    stream_->time_base = frameDuration_;
+    stream_->avg_frame_rate = av_inv_q(frameDuration_);
 
     result = ffmpeg::openOutputFile(*raw, path);
     if (result < 0) throw muxError("открыть для записи", result);
@@ -72,11 +72,11 @@ void QuickTimeHEVCMuxer::writeSample(const std::vector<std::uint8_t>& sample, st
     if (result < 0) throw muxError("записать кадр в", result);
     std::memcpy(packet->data, sample.data(), sample.size());
     packet->stream_index = stream_->index;
-    // The muxer may have changed the stream's time base; frames are 1/fps.
+    // The muxer may have changed the stream's time base; frames are D/N.
     packet->pts = presentationIndex;
     packet->dts = decodeIndex;
     packet->duration = 1;
-    av_packet_rescale_ts(packet, AVRational{1, framesPerSecond_}, stream_->time_base);
+    av_packet_rescale_ts(packet, frameDuration_, stream_->time_base);
     if (keyFrame) packet->flags |= AV_PKT_FLAG_KEY;
     result = ffmpeg::checkedWrite(*context_, av_write_frame(context_.get(), packet));
     if (result < 0) throw muxError("записать кадр в", result);

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "FFmpegHandles.h"
+#include "Telemetry/FrameRate.h"
 
 namespace pacemark {
 
@@ -14,12 +15,14 @@ namespace pacemark {
 // The caller provides the complete hvcC record (it becomes the stream's
 // extradata and is written into an 'hvc1' sample entry unchanged) and
 // samples already in 4-byte length-prefixed form, which also pass through
-// unchanged. Times are in frames (time base 1/fps). The file is opened as a
+// unchanged. Times are in frames: frame i is at i × D / N seconds of the
+// rate N/D (time base D/N) and lasts D/N. The file is opened as a
 // file whatever its name holds, and every write is checked. Errors throw
 // HEVCAlphaEncodingError (muxingFailed) with a Russian text.
 class QuickTimeHEVCMuxer {
 public:
-    QuickTimeHEVCMuxer(const std::filesystem::path& path, int width, int height, int framesPerSecond,
+    // `frameRate` is known, with terms within an int.
+    QuickTimeHEVCMuxer(const std::filesystem::path& path, int width, int height, FrameRate frameRate,
                        const std::vector<std::uint8_t>& decoderConfigurationRecord);
     ~QuickTimeHEVCMuxer();
     QuickTimeHEVCMuxer(const QuickTimeHEVCMuxer&) = delete;
@@ -36,7 +39,7 @@ private:
     ffmpeg::OutputFormatHandle context_;
     ffmpeg::PacketHandle packet_;
     AVStream* stream_ = nullptr;
-    int framesPerSecond_;
+    AVRational frameDuration_;
     bool finished_ = false;
 };
 

@@ -27,7 +27,8 @@ AppModel::AppModel(AppModelServices services, AppModelPlatform* platform, QObjec
       loadedActivity_(std::move(services.loadTelemetry), status_),
       layoutEditor_(platform, status_),
       exportSession_(std::move(services.exportMovie), services.burnInClip, platform, loadedActivity_, layoutEditor_, status_),
-      backgroundVideo_(services, loadedActivity_, exportSession_, status_) {
+      backgroundVideo_(services, loadedActivity_, exportSession_, status_),
+      videoClips_(services, platform, loadedActivity_, backgroundVideo_, exportSession_, status_) {
     loadedActivity_.setRecoveringLoader(std::move(services.recoverTelemetry));
     // A load that brings an activity starts the segment over on it and
     // forgets the movie made of the one it replaced. A failed load changes
@@ -96,7 +97,7 @@ bool AppModel::loadSupported(const std::filesystem::path& file) {
         return true;
     }
     if (isVideoExtension(extension)) {
-        backgroundVideo_.loadVideoBackground(file);
+        videoClips_.openClips({file});
         return true;
     }
     if (PacemarkLayoutFile::hasLayoutExtension(file)) {
@@ -110,11 +111,17 @@ bool AppModel::loadSupported(const std::filesystem::path& file) {
 
 bool AppModel::loadDropped(const std::vector<std::filesystem::path>& files) {
     bool accepted = false;
+    std::vector<std::filesystem::path> videos;
     for (const auto& file : files) {
+        if (isVideoExtension(TelemetryFileLoader::fileExtension(file))) {
+            videos.push_back(file);
+            continue;
+        }
         // Every file is routed, also after an unsupported one.
         if (loadSupported(file)) accepted = true;
     }
-    return accepted;
+    videoClips_.openClips(videos);
+    return accepted || !videos.empty();
 }
 
 void AppModel::loadCommandLineArgumentIfNeeded(const QStringList& arguments) {

@@ -15,13 +15,15 @@
 #include "ExportSessionModel.h"
 #include "LayoutEditorModel.h"
 #include "LoadedActivityModel.h"
+#include "VideoClipListModel.h"
 
 namespace pacemark {
 
 // The application's state: the sub-models that own it — the loaded activity,
 // the export session (settings, segment, job), the background video (open,
-// player, transform, synchronization) and the layout editor (layout,
-// selection, edits, layout files) — and the status they all report to.
+// player, transform, synchronization), the layout editor (layout,
+// selection, edits, layout files) and the clip list (several clips opened
+// at once, the chosen one, their overlays) — and the status they all report to.
 // Views and tests take the sub-model they show and observe its signals;
 // this class only does what spans sub-models: routing a file by its
 // extension, a new load ending the synchronization and starting the segment
@@ -46,11 +48,13 @@ public:
     ExportSessionModel& exportSession() { return exportSession_; }
     BackgroundVideoModel& backgroundVideo() { return backgroundVideo_; }
     LayoutEditorModel& layoutEditor() { return layoutEditor_; }
+    VideoClipListModel& videoClips() { return videoClips_; }
     AppStatus& status() { return status_; }
     const LoadedActivityModel& loadedActivity() const { return loadedActivity_; }
     const ExportSessionModel& exportSession() const { return exportSession_; }
     const BackgroundVideoModel& backgroundVideo() const { return backgroundVideo_; }
     const LayoutEditorModel& layoutEditor() const { return layoutEditor_; }
+    const VideoClipListModel& videoClips() const { return videoClips_; }
     const AppStatus& status() const { return status_; }
 
     // The activity instant the preview shows: the video's position from the
@@ -70,7 +74,9 @@ public:
     // Lower-case extensions routed to the background video: the movie types
     // the FFmpeg reader opens.
     static const std::vector<std::string>& videoFileExtensions();
-    // The same rule for each file in order; true when at least one was accepted.
+    // The same rule for each file in order, except that the videos among
+    // them open together (several become the clip list); true when at least
+    // one was accepted.
     bool loadDropped(const std::vector<std::filesystem::path>& files);
     // Opens the first argument after the program path unless it starts with "-".
     void loadCommandLineArgumentIfNeeded(const QStringList& arguments);
@@ -84,6 +90,7 @@ private:
     LayoutEditorModel layoutEditor_;
     ExportSessionModel exportSession_;
     BackgroundVideoModel backgroundVideo_;
+    VideoClipListModel videoClips_;
 };
 
 }  // namespace pacemark

@@ -35,6 +35,9 @@ public:
     virtual bool confirmReplacingFile(const std::filesystem::path&) { return true; }
     // Modal; none when the user cancels. Platforms without an open dialog have no file.
     virtual std::optional<std::filesystem::path> chooseOpenFile(const OpenDialogRequest&) { return std::nullopt; }
+    // Modal; the folder the user picked, none when cancelled. Platforms
+    // without a folder dialog have none.
+    virtual std::optional<std::filesystem::path> chooseFolder(const std::string& /*title*/) { return std::nullopt; }
     // The answers to "Макет изменён. Сохранить?": "Сохранить макет…",
     // "Не сохранять", "Отмена".
     enum class UnsavedLayoutChoice { save, discard, cancel };

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "Export/BurnInSettings.h"
+#include "Export/ClipOverlayPlan.h"
 #include "Export/ExportFrameRenderer.h"
 #include "Export/MovieWriter.h"
 #include "Telemetry/TelemetryFileLoader.h"
@@ -74,6 +75,9 @@ struct AppModelServices {
     // Everything synchronization reads of a clip (metadata, the camera's
     // GPS, the duration). When absent, the metadata items above are used.
     std::function<ClipSynchronizationInput(const std::filesystem::path&, std::stop_token stop)> readClipSynchronization;
+    // Everything a clip's placement and its overlay need: the synchronization
+    // input above and the clip's facts (frame rate, frame count, size).
+    std::function<ClipOverlayInput(const std::filesystem::path&, std::stop_token stop)> readClipForOverlay;
     // A muted, paused player of the video.
     std::function<std::shared_ptr<VideoBackgroundPlayer>(const std::filesystem::path&)> makeVideoPlayer;
 };

@@ -5,12 +5,15 @@
 
 #include <algorithm>
 #include <cmath>
+#include <map>
 
 #include "AppModelPlatform.h"
 #include "AppStatus.h"
+#include "Export/ExportDestination.h"
 #include "LayoutEditorModel.h"
 #include "LoadedActivityModel.h"
 #include "QtText.h"
+#include "Telemetry/RussianPlural.h"
 #include "Telemetry/TelemetryFormatters.h"
 
 namespace pacemark {
@@ -42,8 +45,8 @@ void ExportSessionModel::setHeight(qint64 height) {
     publish(this, settings_.height, height, &ExportSessionModel::heightChanged);
 }
 
-void ExportSessionModel::setFramesPerSecond(qint64 framesPerSecond) {
-    publish(this, settings_.framesPerSecond, framesPerSecond, &ExportSessionModel::framesPerSecondChanged);
+void ExportSessionModel::setFrameRate(FrameRate frameRate) {
+    publish(this, settings_.frameRate, frameRate, &ExportSessionModel::frameRateChanged);
 }
 
 void ExportSessionModel::setCodec(TelemetryVideoCodec codec) {
@@ -195,6 +198,7 @@ void ExportSessionModel::burnInClip(const std::filesystem::path& clip, ClipOverl
 
 void ExportSessionModel::startJob(const std::filesystem::path& file, const QString& starting, Job work) {
     setLastOutputFile(std::nullopt);
+    setClipBatchProgress(std::nullopt);  // a superseded batch says no more
     setIsExporting(true);
     setExportProgress(0);
     status_.setStatusText(starting);
@@ -237,6 +241,134 @@ void ExportSessionModel::cancelledExport() {
 void ExportSessionModel::failExport(const QString& description) {
     status_.setErrorMessage(description);
     status_.setStatusText(QStringLiteral("Экспорт не удался."));
+    setIsExporting(false);
+}
+
+// MARK: - Overlays of several clips
+
+void ExportSessionModel::setClipBatchProgress(std::optional<ClipBatchProgress> progress) {
+    publish(this, clipBatchProgress_, std::move(progress), &ExportSessionModel::clipBatchProgressChanged);
+}
+
+void ExportSessionModel::exportClipOverlays(const std::filesystem::path& folder, std::vector<ClipOverlayInput> clips) {
+    const auto activity = activity_.activity();
+    if (activity_.isLoading() || !activity || clips.empty()) return;
+    if (const auto error = settings_.validationError()) {
+        status_.setErrorMessage(qText(*error));
+        status_.setStatusText(QStringLiteral("Экспорт не удался."));
+        return;
+    }
+
+    setLastOutputFile(std::nullopt);
+    setClipBatchProgress(ClipBatchProgress{0, clips.size(), 0, qText(clips.front().file.filename().string())});
+    setIsExporting(true);
+    setExportProgress(0);
+    status_.setStatusText(QStringLiteral("Готовлю ") + qText(russianCount(clips.size(), clipNoun)) +
+                          QStringLiteral("..."));
+    status_.setErrorMessage(std::nullopt);
+
+    // Frozen now, as for a single export.
+    ClipOverlayOptions options{settings_, false, folder, editor_.overlayLayout()};
+    exportTask_.start([this, exporter = exporter_, activity, options = std::move(options), clips = std::move(clips),
+                       writerLock = exportWriterLock_](const WorkerTask::Run& run) {
+        std::lock_guard<std::mutex> guard(*writerLock);
+        ClipBatchOutcome outcome;
+        outcome.count = clips.size();
+        try {
+            if (!exporter) throw PacemarkError("Запись видео не подключена.");
+            auto jobs = ClipOverlayPlan::make(*activity, clips, options).overlays;
+            refuseUnsafeDestinations(jobs, clips, *activity);
+            for (std::size_t index = 0; index < jobs.size(); ++index) {
+                if (run.stopRequested()) throw TelemetryVideoExportCancelled();
+                const auto& job = jobs[index];
+                const QString name = qText(job.clip.filename().string());
+                const std::size_t count = jobs.size();
+                const auto report = [this, &run, index, count, name](double clipProgress) {
+                    run.deliver([this, index, count, name, clipProgress] {
+                        if (!isExporting_) return;
+                        setClipBatchProgress(ClipBatchProgress{index, count, clipProgress, name});
+                        setExportProgress((static_cast<double>(index) + clipProgress) / static_cast<double>(count));
+                    });
+                };
+                if (!job.config) {
+                    outcome.failures.emplace_back(name, qText(job.error.value_or(std::string())));
+                    report(1);
+                    continue;
+                }
+                run.deliver([this, index, count, name] {
+                    status_.setStatusText(QStringLiteral("Создаю MOV клипа ") + QString::number(index + 1) +
+                                          QStringLiteral(" из ") + QString::number(count) + QStringLiteral(": ") +
+                                          name + QStringLiteral("..."));
+                });
+                report(0);
+                try {
+                    exporter(activity, *job.config, report, run.stopToken());
+                    outcome.finished.push_back(job.config->outputFile);
+                } catch (const TelemetryVideoExportCancelled&) {
+                    throw;
+                } catch (...) {
+                    // One clip's failure is that clip's; the rest go on.
+                    outcome.failures.emplace_back(name, WorkerTask::describeCurrentException());
+                }
+            }
+            run.finish([this, outcome] { finishClipBatch(outcome, false); });
+        } catch (const TelemetryVideoExportCancelled&) {
+            run.finish([this, outcome] { finishClipBatch(outcome, true); });
+        } catch (...) {
+            run.finish([this, description = WorkerTask::describeCurrentException()] {
+                setClipBatchProgress(std::nullopt);
+                failExport(description);
+            });
+        }
+    });
+}
+
+void ExportSessionModel::refuseUnsafeDestinations(std::vector<ClipOverlay>& overlays,
+                                                  std::span<const ClipOverlayInput> clips,
+                                                  const TelemetryActivity& activity) {
+    // What the batch reads: no overlay may be written over one of them (a
+    // clip named like another clip's overlay, the ride).
+    std::vector<std::filesystem::path> inputs;
+    for (const auto& clip : clips) inputs.push_back(clip.file);
+    if (activity.sourceFile) inputs.push_back(*activity.sourceFile);
+    // Two clips of one name ("a.mp4", "a.mov") would write one movie: the
+    // later one is refused instead of replacing the earlier one's overlay.
+    std::map<std::filesystem::path, std::filesystem::path> clipOfOutput;
+    for (auto& overlay : overlays) {
+        if (!overlay.config) continue;
+        const auto& output = overlay.config->outputFile;
+        std::optional<std::string> error = ExportDestination::error(output, inputs);
+        if (!error && ExportDestination::isReadOnly(output)) error = ExportDestination::readOnlyText(output);
+        if (!error) {
+            const auto [earlier, inserted] = clipOfOutput.emplace(output.lexically_normal(), overlay.clip);
+            if (!inserted) {
+                error = "Подложка «" + output.filename().string() + "» уже делается для клипа " +
+                        earlier->second.filename().string() + ".";
+            }
+        }
+        if (error) {
+            overlay.config.reset();
+            overlay.error = std::move(error);
+        }
+    }
+}
+
+void ExportSessionModel::finishClipBatch(const ClipBatchOutcome& outcome, bool stopped) {
+    setClipBatchProgress(std::nullopt);
+    if (!outcome.finished.empty()) setLastOutputFile(outcome.finished.back());
+    const QString done = QString::number(outcome.finished.size()) + QStringLiteral(" из ") +
+                         qText(russianCount(outcome.count, clipGenitiveNoun));
+    QString text = stopped ? QStringLiteral("Экспорт остановлен: готово ") + done + QStringLiteral(".")
+                           : QStringLiteral("Готово: ") + done + QStringLiteral(".");
+    if (!outcome.failures.empty()) {
+        text += QStringLiteral(" Не удалось: ") + QString::number(outcome.failures.size()) + QStringLiteral(".");
+        QString list = QStringLiteral("Не удалось сделать MOV для ") +
+                       qText(russianCount(outcome.failures.size(), clipGenitiveNoun)) + QStringLiteral(":");
+        for (const auto& [name, reason] : outcome.failures) list += QStringLiteral("\n") + name + QStringLiteral(": ") + reason;
+        status_.setErrorMessage(list);
+    }
+    status_.setStatusText(text);
+    if (stopped) setExportProgress(0);
     setIsExporting(false);
 }
 

@@ -9,6 +9,9 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <span>
+#include <utility>
+#include <vector>
 
 #include "AppModelServices.h"
 #include "Export/TelemetryExportSettings.h"
@@ -33,6 +36,16 @@ public:
     using Exporter = decltype(AppModelServices::exportMovie);
     using BurnIn = decltype(AppModelServices::burnInClip);
 
+    // Where a batch over several clips is: the clip being written (from 0),
+    // how many the batch has, that clip's own progress and its name.
+    struct ClipBatchProgress {
+        std::size_t index = 0;
+        std::size_t count = 0;
+        double clipProgress = 0;
+        QString clipName;
+        bool operator==(const ClipBatchProgress&) const = default;
+    };
+
     // `platform` may be null (no save dialog, no file manager).
     ExportSessionModel(Exporter exporter, BurnIn burnIn, AppModelPlatform* platform, const LoadedActivityModel& activity,
                        const LayoutEditorModel& editor, AppStatus& status, QObject* parent = nullptr);
@@ -40,7 +53,7 @@ public:
     const TelemetryExportSettings& settings() const { return settings_; }
     void setWidth(qint64 width);
     void setHeight(qint64 height);
-    void setFramesPerSecond(qint64 framesPerSecond);
+    void setFrameRate(FrameRate frameRate);
     void setCodec(TelemetryVideoCodec codec);
     void setMotion(TelemetryMotion motion);
 
@@ -81,13 +94,25 @@ public:
     // and last output; a running export or burn-in is superseded.
     void burnInClip(const std::filesystem::path& clip, ClipOverlayTiming timing);
     void cancelExport();
+
+    // One overlay per clip, written one after another into `folder` as
+    // ClipOverlayPlan lays them out over the activity: each at its clip's
+    // frame rate, frame count and size, with the current codec, motion and
+    // layout. The export's progress is the whole batch's; clipBatchProgress()
+    // tells the clip. A clip that cannot be read, placed or written is listed
+    // in one alert at the end and the rest go on. cancelExport() ends the
+    // batch: the finished movies stay, the running one is discarded as any
+    // stopped export is. A running export is superseded.
+    void exportClipOverlays(const std::filesystem::path& folder, std::vector<ClipOverlayInput> clips);
+    // Absent unless a batch runs.
+    std::optional<ClipBatchProgress> clipBatchProgress() const { return clipBatchProgress_; }
     // An alert names the movie's path when no file manager answers.
     void revealLastOutput();
 
 signals:
     void widthChanged();
     void heightChanged();
-    void framesPerSecondChanged();
+    void frameRateChanged();
     void codecChanged();
     void motionChanged();
     void startOffsetSecondsChanged();
@@ -95,6 +120,7 @@ signals:
     void isExportingChanged();
     void exportProgressChanged();
     void lastOutputFileChanged();
+    void clipBatchProgressChanged();
 
 private:
     void setIsExporting(bool exporting);
@@ -107,6 +133,22 @@ private:
     void finishExport(const std::filesystem::path& file);
     void cancelledExport();
     void failExport(const QString& description);
+
+    // What a batch over clips did: the movies it finished and the clips it
+    // could not make, with the reason.
+    struct ClipBatchOutcome {
+        std::size_t count = 0;
+        std::vector<std::filesystem::path> finished;
+        std::vector<std::pair<QString, QString>> failures;
+    };
+    // Takes the config from every overlay that must not be written where it
+    // would go (ExportDestination's rule over the clips and the ride, a
+    // read-only movie, a name an earlier clip's overlay takes) and gives the
+    // reason as its error. Checked before the first movie is written.
+    static void refuseUnsafeDestinations(std::vector<ClipOverlay>& overlays, std::span<const ClipOverlayInput> clips,
+                                         const TelemetryActivity& activity);
+    void setClipBatchProgress(std::optional<ClipBatchProgress> progress);
+    void finishClipBatch(const ClipBatchOutcome& outcome, bool stopped);
 
     Exporter exporter_;
     BurnIn burnIn_;
@@ -121,6 +163,7 @@ private:
     bool isExporting_ = false;
     double exportProgress_ = 0;
     std::optional<std::filesystem::path> lastOutputFile_;
+    std::optional<ClipBatchProgress> clipBatchProgress_;
 
     WorkerTask exportTask_{*this};
     // Held by an export worker while it writes: a new export waits until a

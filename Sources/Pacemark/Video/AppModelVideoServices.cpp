@@ -31,6 +31,10 @@ void addVideoBackgroundServices(AppModelServices& services) {
     services.readClipSynchronization = [](const std::filesystem::path& file, std::stop_token stop) {
         return readClip(file, std::move(stop)).synchronization;
     };
+    services.readClipForOverlay = [](const std::filesystem::path& file, std::stop_token stop) {
+        ClipReading reading = readClip(file, std::move(stop));
+        return ClipOverlayInput{file, std::move(reading.synchronization), reading.facts, std::nullopt};
+    };
     services.makeVideoPlayer = [](const std::filesystem::path& file) -> std::shared_ptr<VideoBackgroundPlayer> {
         return std::make_shared<PreviewVideoBackgroundPlayer>(file);
     };

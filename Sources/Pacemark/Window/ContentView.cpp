@@ -147,9 +147,12 @@ void ContentView::openVideoDialog() {
     for (const auto& extension : AppModel::videoFileExtensions()) {
         patterns << QStringLiteral("*.") + qText(extension) << QStringLiteral("*.") + qText(extension).toUpper();
     }
-    const QString file = chooseFileToOpen(this, QStringLiteral("Видео-подложка"),
-                                          QStringLiteral("Видео (%1)").arg(patterns.join(QLatin1Char(' '))));
-    if (!file.isEmpty()) model_.backgroundVideo().loadVideoBackground(std::filesystem::path(file.toStdString()));
+    // Several files at once become the clip list.
+    const QStringList files = chooseFilesToOpen(this, QStringLiteral("Видео-подложка"),
+                                                QStringLiteral("Видео (%1)").arg(patterns.join(QLatin1Char(' '))), true);
+    std::vector<std::filesystem::path> paths;
+    for (const QString& file : files) paths.emplace_back(file.toStdString());
+    model_.videoClips().openClips(paths);
 }
 
 void ContentView::showErrorIfNeeded() {

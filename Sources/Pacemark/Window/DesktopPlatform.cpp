@@ -73,6 +73,16 @@ std::optional<std::filesystem::path> DesktopPlatform::chooseOpenFile(const OpenD
     return std::filesystem::path(dialog.selectedFiles().first().toStdString());
 }
 
+std::optional<std::filesystem::path> DesktopPlatform::chooseFolder(const std::string& title) {
+    QFileDialog dialog(window_, QString::fromStdString(title));
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setOption(QFileDialog::ShowDirsOnly);
+    fitFileDialogColumns(dialog);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+    return std::filesystem::path(dialog.selectedFiles().first().toStdString());
+}
+
 AppModelPlatform::UnsavedLayoutChoice DesktopPlatform::askAboutUnsavedLayout() {
     QMessageBox question(QMessageBox::Question, windowTitleText(),
                          QStringLiteral("Макет изменён. Сохранить изменения?"), QMessageBox::NoButton, window_);
@@ -136,13 +146,18 @@ void fitFileDialogColumns(QFileDialog& dialog) {
 }
 
 QString chooseFileToOpen(QWidget* parent, const QString& title, const QString& filter) {
+    const QStringList files = chooseFilesToOpen(parent, title, filter, false);
+    return files.isEmpty() ? QString() : files.first();
+}
+
+QStringList chooseFilesToOpen(QWidget* parent, const QString& title, const QString& filter, bool several) {
     QFileDialog dialog(parent, title);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setFileMode(several ? QFileDialog::ExistingFiles : QFileDialog::ExistingFile);
     dialog.setNameFilter(filter);
     fitFileDialogColumns(dialog);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
-    return dialog.selectedFiles().first();
+    if (dialog.exec() != QDialog::Accepted) return {};
+    return dialog.selectedFiles();
 }
 
 void applyPacemarkStyle() {

@@ -21,6 +21,7 @@ public:
     // "Файл «…» уже есть. Заменить его?" with "Заменить" / "Отмена".
     bool confirmReplacingFile(const std::filesystem::path& file) override;
     std::optional<std::filesystem::path> chooseOpenFile(const OpenDialogRequest& request) override;
+    std::optional<std::filesystem::path> chooseFolder(const std::string& title) override;
     // "Макет изменён. Сохранить?" with "Сохранить макет…" / "Не сохранять" / "Отмена".
     UnsavedLayoutChoice askAboutUnsavedLayout() override;
 
@@ -42,5 +43,7 @@ void installRussianTexts();
 void fitFileDialogColumns(QFileDialog& dialog);
 // "Открыть" dialog for one file; empty when cancelled.
 QString chooseFileToOpen(QWidget* parent, const QString& title, const QString& filter);
+// The same for one or, when `several`, any number of files; empty when cancelled.
+QStringList chooseFilesToOpen(QWidget* parent, const QString& title, const QString& filter, bool several);
 
 }  // namespace pacemark

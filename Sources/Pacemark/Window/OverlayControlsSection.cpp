@@ -75,6 +75,7 @@ OverlayControlsSection::OverlayControlsSection(LayoutEditorModel& layoutEditor, 
     for (auto* button : {allAccent_, allLabel_, allValue_}) column->addWidget(button);
 
     widgetList_ = new QListWidget;
+    widgetList_->setObjectName(QStringLiteral("widgetList"));
     widgetList_->setMinimumHeight(120);
     column->addWidget(widgetList_);
     connect(widgetList_, &QListWidget::currentRowChanged, this, [this](int row) {

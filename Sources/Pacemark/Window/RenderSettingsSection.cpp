@@ -61,16 +61,19 @@ RenderSettingsSection::RenderSettingsSection(const LoadedActivityModel& loadedAc
                               (size.isPortrait() ? QStringLiteral(" (вертикально)") : QString());
         resolution_->addItem(title, QString::number(size.width) + QStringLiteral("x") + QString::number(size.height));
     }
-    framesPerSecond_ = new QComboBox;
-    for (const std::int64_t rate : TelemetryExportSettings::offeredFramesPerSecond) {
-        framesPerSecond_->addItem(QString::number(rate), static_cast<int>(rate));
+    // Titles with a decimal comma ("29,97"); each item carries its exact
+    // rate as text ("30000/1001").
+    frameRate_ = new QComboBox;
+    frameRate_->setObjectName(QStringLiteral("frameRatePicker"));
+    for (const FrameRate rate : TelemetryExportSettings::offeredFrameRates) {
+        frameRate_->addItem(qText(rate.title()), qText(rate.text()));
     }
     codec_ = new QComboBox;
     for (const auto codec : TelemetryVideoCodec::allCases()) {
         codec_->addItem(qText(codec.rawValue()), static_cast<int>(static_cast<TelemetryVideoCodec::Value>(codec)));
     }
     form->addRow(QStringLiteral("Разрешение"), resolution_);
-    form->addRow(QStringLiteral("Кадры/с"), framesPerSecond_);
+    form->addRow(QStringLiteral("Кадры/с"), frameRate_);
     form->addRow(QStringLiteral("Кодек"), codec_);
     motion_ = new QComboBox;
     motion_->setObjectName(QStringLiteral("motionPicker"));
@@ -84,8 +87,11 @@ RenderSettingsSection::RenderSettingsSection(const LoadedActivityModel& loadedAc
         QStringLiteral("Для Premiere выбирай ProRes 4444. HEVC компактнее, но Adobe часто не видит его альфа-канал.")));
     connect(resolution_, &QComboBox::activated, this,
             [this](int index) { applyResolutionTag(exportSession_, resolution_->itemData(index).toString()); });
-    connect(framesPerSecond_, &QComboBox::activated, this,
-            [this](int index) { exportSession_.setFramesPerSecond(framesPerSecond_->itemData(index).toInt()); });
+    connect(frameRate_, &QComboBox::activated, this, [this](int index) {
+        if (const auto rate = FrameRate::parse(frameRate_->itemData(index).toString().toStdString())) {
+            exportSession_.setFrameRate(*rate);
+        }
+    });
     connect(codec_, &QComboBox::activated, this, [this](int index) {
         exportSession_.setCodec(static_cast<TelemetryVideoCodec::Value>(codec_->itemData(index).toInt()));
     });
@@ -162,8 +168,8 @@ void RenderSettingsSection::refresh() {
     const QSignalBlocker resolutionBlocker(resolution_);
     resolution_->setCurrentIndex(
         resolution_->findData(QString::number(exportSession_.settings().width) + QStringLiteral("x") + QString::number(exportSession_.settings().height)));
-    const QSignalBlocker rateBlocker(framesPerSecond_);
-    framesPerSecond_->setCurrentIndex(framesPerSecond_->findData(static_cast<int>(exportSession_.settings().framesPerSecond)));
+    const QSignalBlocker rateBlocker(frameRate_);
+    frameRate_->setCurrentIndex(frameRate_->findData(qText(exportSession_.settings().frameRate.text())));
     const QSignalBlocker codecBlocker(codec_);
     codec_->setCurrentIndex(codec_->findData(static_cast<int>(exportSession_.settings().codec)));
     const QSignalBlocker motionBlocker(motion_);

@@ -32,7 +32,7 @@ private:
     const LoadedActivityModel& loadedActivity_;
     ExportSessionModel& exportSession_;
     QComboBox* resolution_;
-    QComboBox* framesPerSecond_;
+    QComboBox* frameRate_;
     QComboBox* codec_;
     QComboBox* motion_;
     QCheckBox* smoothValues_;

@@ -14,6 +14,7 @@
 #include "RenderSettingsSection.h"
 #include "StatusSection.h"
 #include "SummarySection.h"
+#include "VideoClipListSection.h"
 #include "WindowStyle.h"
 
 namespace pacemark {
@@ -74,6 +75,7 @@ SidebarView::SidebarView(AppModel& model, QWidget* parent) : QWidget(parent) {
     connect(actions, &ActionButtonsSection::openTelemetryRequested, this, &SidebarView::openTelemetryRequested);
     connect(actions, &ActionButtonsSection::openVideoRequested, this, &SidebarView::openVideoRequested);
     column->addWidget(actions);
+    column->addWidget(new VideoClipListSection(model.loadedActivity(), model.exportSession(), model.videoClips()));
     column->addWidget(divider());
     column->addWidget(new SummarySection(model.loadedActivity(), model.backgroundVideo()));
     column->addWidget(divider());

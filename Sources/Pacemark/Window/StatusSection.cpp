@@ -116,7 +116,15 @@ void StatusSection::refresh() {
     loadingRow_->setVisible(loadedActivity_.isLoading());
     progressRow_->setVisible(exportSession_.isExporting());
     progress_->setValue(static_cast<int>(std::lround(std::clamp(exportSession_.exportProgress(), 0.0, 1.0) * 1000)));
-    progressText_->setText(QString::number(std::lround(exportSession_.exportProgress() * 100)) + QStringLiteral("%"));
+    const auto percent = [](double fraction) { return QString::number(std::lround(fraction * 100)) + QStringLiteral("%"); };
+    // A batch over clips shows the clip's own progress before the whole batch's.
+    if (const auto batch = exportSession_.clipBatchProgress()) {
+        progressText_->setText(QStringLiteral("клип %1 из %2: ").arg(batch->index + 1).arg(batch->count) +
+                               percent(batch->clipProgress) + QStringLiteral(" · всего ") +
+                               percent(exportSession_.exportProgress()));
+    } else {
+        progressText_->setText(percent(exportSession_.exportProgress()));
+    }
     reveal_->setVisible(exportSession_.lastOutputFile().has_value());
     reveal_->setEnabled(!loadedActivity_.isLoading() && !exportSession_.isExporting());
     status_->setText(appStatus_.statusText());

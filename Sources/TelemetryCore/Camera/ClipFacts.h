@@ -8,26 +8,15 @@
 #include <vector>
 
 #include "Camera/GPMFReader.h"
+#include "Telemetry/FrameRate.h"
 
 // What a movie reader reports about a clip, in the core's own terms (the
 // core never sees the movie library).
 namespace pacemark {
 
-// An exact frame rate such as 30000/1001; 0/1 when the movie states none.
-struct ClipFrameRate {
-    std::int64_t numerator = 0;
-    std::int64_t denominator = 1;
-
-    bool isKnown() const { return numerator > 0 && denominator > 0; }
-    double framesPerSecond() const { return isKnown() ? static_cast<double>(numerator) / denominator : 0.0; }
-    // "30000/1001", "25/1".
-    std::string text() const { return std::to_string(numerator) + "/" + std::to_string(denominator); }
-    bool operator==(const ClipFrameRate&) const = default;
-};
-
 // The facts a clip export needs of the clip's video track.
 struct ClipFacts {
-    ClipFrameRate frameRate;
+    FrameRate frameRate;  // unknown (0/1) when the movie states none
     std::int64_t frameCount = 0;
     // Upright (rotation applied), pixel aspect applied.
     std::int64_t displayWidth = 0;

@@ -4,7 +4,6 @@
 #include <cmath>
 #include <map>
 
-#include "Telemetry/TelemetryFormatters.h"
 #include "Video/ClipChapter.h"
 
 namespace pacemark {
@@ -51,11 +50,6 @@ bool continuesRecording(const ClipOverlayInput& earlier, const ClipOverlayInput&
 // The Russian reason the clip's facts give no overlay, none when they do.
 std::optional<std::string> factsError(const ClipFacts& facts) {
     if (!facts.frameRate.isKnown()) return "Видео не сообщает частоту кадров: подложку к нему не сделать.";
-    if (!ClipOverlayPlan::overlayFramesPerSecond(facts.frameRate)) {
-        return "Частота кадров видео " + facts.frameRate.text() + " (" +
-               TelemetryFormatters::fixed(facts.frameRate.framesPerSecond(), 3) +
-               " к/с) не целая, а подложка пока делается только с целой частотой кадров.";
-    }
     if (!ClipOverlayPlan::clipFrameCount(facts)) return "Видео не сообщает число кадров: подложку к нему не сделать.";
     return std::nullopt;
 }
@@ -75,7 +69,9 @@ ClipOverlay overlayOf(const ClipOverlayInput& clip, ClipPlacement placement, con
         return overlay;
     }
     TelemetryExportSettings settings = options.settings;
-    settings.framesPerSecond = *ClipOverlayPlan::overlayFramesPerSecond(clip.facts.frameRate);
+    // The clip's exact rate (30000/1001 stays 30000/1001); one the settings
+    // cannot write is refused with their reason below.
+    settings.frameRate = clip.facts.frameRate;
     if (!options.usesSettingsSize) {
         settings.width = clip.facts.displayWidth;
         settings.height = clip.facts.displayHeight;
@@ -84,7 +80,8 @@ ClipOverlay overlayOf(const ClipOverlayInput& clip, ClipPlacement placement, con
         overlay.error = *error;
         return overlay;
     }
-    const TelemetryClipTiming timing{*ClipOverlayPlan::clipFrameCount(clip.facts), overlay.placement.rate};
+    const TelemetryClipTiming timing{*ClipOverlayPlan::clipFrameCount(clip.facts), overlay.placement.rate,
+                                     overlay.placement.rideKnots};
     overlay.config = TelemetryRenderConfig::forClip(
         ClipOverlayPlan::outputFile(clip.file, settings.codec, options.outputFolder), settings,
         overlay.placement.startSeconds, timing, options.layout);
@@ -92,13 +89,6 @@ ClipOverlay overlayOf(const ClipOverlayInput& clip, ClipPlacement placement, con
 }
 
 }  // namespace
-
-std::optional<std::int64_t> ClipOverlayPlan::overlayFramesPerSecond(ClipFrameRate rate) {
-    // The seam for exact rates: until the export settings carry N/D, only
-    // rates that are whole numbers of frames per second are written.
-    if (!rate.isKnown() || rate.numerator % rate.denominator != 0) return std::nullopt;
-    return rate.numerator / rate.denominator;
-}
 
 std::optional<std::int64_t> ClipOverlayPlan::clipFrameCount(const ClipFacts& facts) {
     if (facts.frameCount > 0) return facts.frameCount;
@@ -123,7 +113,11 @@ ClipOverlayPlan ClipOverlayPlan::make(const TelemetryActivity& activity, std::sp
     for (std::size_t k = 0; k < order.size(); ++k) {
         const ClipOverlayInput& clip = clips[order[k]];
         ClipPlacement placement;
-        if (!clip.readError) placement = VideoSynchronization::placeClip(activity, clip.synchronization);
+        if (clip.readError) {
+            placement.message = *clip.readError;
+        } else {
+            placement = VideoSynchronization::placeClip(activity, clip.synchronization);
+        }
         if (k > 0 && !clip.readError && placement.method != VideoSynchronizationMethod::cameraGPS) {
             const ClipOverlayInput& previous = clips[order[k - 1]];
             const ClipOverlay& previousOverlay = plan.overlays.back();

@@ -47,7 +47,8 @@ struct ClipOverlay {
     // frame count, the clip's display size (or the settings' size), the
     // first frame showing the ride at placement.startSeconds (negative for a
     // clip that starts before the ride), placement.rate ride seconds per
-    // movie second, written to outputFile(clip, …).
+    // movie second (a variable-speed clip: its clock, placement.rideKnots),
+    // written to outputFile(clip, …).
     std::optional<TelemetryRenderConfig> config;
     std::optional<std::string> error;
 
@@ -63,8 +64,10 @@ struct ClipOverlay {
 // was given. Placement: VideoSynchronization::placeClip for every clip; a
 // chapter after the first that has no clock of its own (not placed by the
 // camera's GPS) follows the previous chapter when that one was placed
-// (VideoSynchronization::placeAfterPreviousChapter). A clip that cannot be
-// read, placed or exported at its facts gets an error and the others go on.
+// (VideoSynchronization::placeAfterPreviousChapter); a clip that cannot be
+// read is not placed and its placement's message is the reader's error. A
+// clip that cannot be read, placed or exported at its facts gets an error
+// and the others go on.
 struct ClipOverlayPlan {
     std::vector<ClipOverlay> overlays;
 
@@ -75,11 +78,6 @@ struct ClipOverlayPlan {
     // `outputFolder`, or beside the clip.
     static std::filesystem::path outputFile(const std::filesystem::path& clip, TelemetryVideoCodec codec,
                                             const std::optional<std::filesystem::path>& outputFolder);
-
-    // The frame rate an overlay of a clip recorded at `rate` is written at,
-    // none when the export settings cannot carry it (unknown, or not a whole
-    // number of frames per second).
-    static std::optional<std::int64_t> overlayFramesPerSecond(ClipFrameRate rate);
 
     // The clip's frames: the count the movie states, else its duration at
     // its rate; none when neither is known.

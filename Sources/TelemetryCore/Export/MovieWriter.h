@@ -8,6 +8,7 @@
 
 #include "Rendering/PixelBuffer.h"
 #include "Export/TelemetryVideoCodec.h"
+#include "Telemetry/FrameRate.h"
 
 namespace pacemark {
 
@@ -32,7 +33,10 @@ struct MovieWriterSettings {
     TelemetryVideoCodec codec = TelemetryVideoCodec::proRes4444;
     std::int64_t width = 0;            // picture size in pixels, > 0
     std::int64_t height = 0;
-    std::int64_t framesPerSecond = 1;  // 1...maximumFramesPerSecond; frame i is presented at i / framesPerSecond seconds
+    // Known, 1...maximumFramesPerSecond frames a second; frame i is presented
+    // at i × D / N seconds (FrameRate::seconds), so a writer times samples in
+    // units of 1/N second (or a multiple) and gives each a duration of D.
+    FrameRate frameRate = 1;
     std::optional<MovieWriterHEVCSettings> hevc;  // present exactly when codec is hevcWithAlpha
 
     bool operator==(const MovieWriterSettings&) const = default;
@@ -79,7 +83,7 @@ public:
     virtual PixelBufferView makePixelBuffer() = 0;
 
     // Queues the picture handed out by makePixelBuffer() as frame frameIndex,
-    // presented at frameIndex / framesPerSecond. The buffer returns to the
+    // presented at frameRate.seconds(frameIndex). The buffer returns to the
     // writer: the caller must not touch it afterwards.
     virtual void append(PixelBufferView buffer, std::int64_t frameIndex) = 0;
 

@@ -8,6 +8,14 @@
 #include "Export/TelemetryVideoExportError.h"
 
 namespace pacemark {
+namespace {
+
+// "30" for a whole rate, "30000/1001" for any other.
+std::string rateText(const FrameRate& rate) {
+    return rate.isWhole() ? std::to_string(rate.numerator()) : rate.text();
+}
+
+}  // namespace
 
 RecordingMovieWriter::RecordingMovieWriter(MovieWriterSettings settings,
                                            std::shared_ptr<MovieWriterRecording> recording,
@@ -28,7 +36,7 @@ void RecordingMovieWriter::startWriting() {
     }
     started_ = true;
     recording_->started = true;
-    file_ << "movie " << settings_.width << "x" << settings_.height << " @" << settings_.framesPerSecond << "\n";
+    file_ << "movie " << settings_.width << "x" << settings_.height << " @" << rateText(settings_.frameRate) << "\n";
     pollsLeft_ = script_.notReadyPollsPerFrame;
 }
 

@@ -149,21 +149,24 @@ std::optional<std::string> TelemetryExportSettings::memoryError() const {
 }
 
 bool TelemetryExportSettings::exceedsUnaskedMovieLength(std::int64_t frameCount) const {
-    return frameCount > longestUnaskedMovieSeconds * timingFramesPerSecond();
+    // frameCount × D / N seconds, compared in integers.
+    const FrameRate rate = timingFrameRate();
+    return static_cast<__int128>(frameCount) * rate.denominator() >
+           static_cast<__int128>(longestUnaskedMovieSeconds) * rate.numerator();
 }
 
 std::optional<std::string> TelemetryExportSettings::movieLengthError(std::int64_t frameCount,
                                                                     bool lengthAskedFor) const {
-    const std::int64_t rate = timingFramesPerSecond();
+    const FrameRate rate = timingFrameRate();
     const std::string frames = "кадров: " + groupedNumber(frameCount);
-    const std::string length = lengthText(frameCount / rate);
+    const std::string length = lengthText(rate.secondOfFrame(frameCount));
     // The bound a user may pass first: its text says how.
     if (!lengthAskedFor && exceedsUnaskedMovieLength(frameCount)) {
         return "Фильм получился бы длиной " + length + " (" + frames + ") — это больше 7 суток. Такой длинный фильм "
                "пишется только по явной просьбе: задайте конец отрезка явно.";
     }
     if (frameCount > maximumFrameCount) {
-        return "Фильм не поместится в файл QuickTime (" + frames + ", это " + length + " при " + std::to_string(rate) +
+        return "Фильм не поместится в файл QuickTime (" + frames + ", это " + length + " при " + rate.title() +
                " к/с): в нём может быть не больше " + groupedNumber(maximumFrameCount) +
                " кадров. Выберите отрезок короче или частоту ниже.";
     }
@@ -202,9 +205,15 @@ std::optional<std::string> TelemetryExportSettings::outputError(const std::files
     return outputPlaceError(output);
 }
 
-std::optional<std::string> TelemetryExportSettings::framesPerSecondError() const {
-    if (framesPerSecond >= minimumFramesPerSecond && framesPerSecond <= maximumFramesPerSecond) return std::nullopt;
-    return "Частота " + std::to_string(framesPerSecond) + " кадров в секунду не подходит: нужно от " +
+std::optional<std::string> TelemetryExportSettings::frameRateError() const {
+    const std::int64_t n = frameRate.numerator(), d = frameRate.denominator();
+    if (frameRate.isKnown() && (n > FrameRate::largestParsedTerm || d > FrameRate::largestParsedTerm)) {
+        return "Частота " + frameRate.text() + " кадров в секунду не подходит: числитель и знаменатель дроби должны "
+               "быть не больше " + std::to_string(FrameRate::largestParsedTerm) + ".";
+    }
+    // minimum ≤ N / D ≤ maximum, in integers (the terms are bounded above).
+    if (frameRate.isKnown() && n >= minimumFramesPerSecond * d && n <= maximumFramesPerSecond * d) return std::nullopt;
+    return "Частота " + frameRate.title() + " кадров в секунду не подходит: нужно от " +
            std::to_string(minimumFramesPerSecond) + " до " + std::to_string(maximumFramesPerSecond) + ".";
 }
 
@@ -230,13 +239,14 @@ std::string TelemetryExportSettings::motionSmoothingTitle() { return "Сглаж
 
 std::optional<std::string> TelemetryExportSettings::validationError() const {
     if (auto error = sizeError()) return error;
-    if (auto error = framesPerSecondError()) return error;
+    if (auto error = frameRateError()) return error;
     if (auto error = motionError()) return error;
     return memoryError();
 }
 
-std::int64_t TelemetryExportSettings::timingFramesPerSecond() const {
-    return std::max<std::int64_t>(framesPerSecond, 1);
+FrameRate TelemetryExportSettings::timingFrameRate() const {
+    if (!frameRate.isKnown() || frameRate.numerator() < frameRate.denominator()) return FrameRate(1);
+    return frameRate;
 }
 
 std::int64_t TelemetryExportSettings::hevcAverageBitRate(std::int64_t width, std::int64_t height) {
@@ -251,12 +261,14 @@ MovieWriterSettings TelemetryExportSettings::writerSettings(std::filesystem::pat
     settings.codec = codec;
     settings.width = width;
     settings.height = height;
-    settings.framesPerSecond = timingFramesPerSecond();
+    settings.frameRate = timingFrameRate();
     if (codec == TelemetryVideoCodec::hevcWithAlpha) {
         MovieWriterHEVCSettings hevc;
         hevc.averageBitRateBitsPerSecond = hevcAverageBitRate(width, height);
-        // A key frame every two seconds of output.
-        hevc.maxKeyFrameIntervalFrames = std::max<std::int64_t>(2 * framesPerSecond, 1);
+        // A key frame every two seconds of output: the whole frames that
+        // fit in two seconds (59 at 29.97), 1 for an unknown rate.
+        hevc.maxKeyFrameIntervalFrames =
+            std::max<std::int64_t>(2 * frameRate.numerator() / frameRate.denominator(), 1);
         hevc.premultipliedAlpha = true;
         settings.hevc = hevc;
     }

@@ -10,6 +10,7 @@
 
 #include "Export/MovieWriter.h"
 #include "Export/TelemetryVideoCodec.h"
+#include "Telemetry/FrameRate.h"
 #include "Telemetry/TelemetryMotion.h"
 
 namespace pacemark {
@@ -23,7 +24,7 @@ namespace pacemark {
 struct TelemetryExportSettings {
     static constexpr std::int64_t defaultWidth = 1920;
     static constexpr std::int64_t defaultHeight = 1080;
-    static constexpr std::int64_t defaultFramesPerSecond = 30;
+    static constexpr FrameRate defaultFrameRate = 30;
     static constexpr TelemetryVideoCodec::Value defaultCodec = TelemetryVideoCodec::hevcWithAlpha;
 
     // Picture sides are even (4:2:0 colour in HEVC halves both) and at least
@@ -31,10 +32,14 @@ struct TelemetryExportSettings {
     static constexpr std::int64_t smallestSidePixels = 16;
     // No codec takes a side above this; each codec may take less.
     static constexpr std::int64_t largestSidePixels = 16384;
+    // Any exact rate from 1 to 240 frames a second is valid, whole or not.
     static constexpr std::int64_t minimumFramesPerSecond = 1;
     static constexpr std::int64_t maximumFramesPerSecond = 240;
-    // The rates the window's picker offers.
-    static constexpr std::array<std::int64_t, 5> offeredFramesPerSecond = {24, 25, 30, 50, 60};
+    // The rates the window's picker and --fps offer: the whole ones and the
+    // NTSC ones cameras record (23.976, 29.97, 59.94).
+    static constexpr std::array<FrameRate, 8> offeredFrameRates = {
+        FrameRate(24000, 1001), FrameRate(24), FrameRate(25), FrameRate(30000, 1001),
+        FrameRate(30),          FrameRate(50), FrameRate(60000, 1001), FrameRate(60)};
     // The picture sizes the window's picker offers, in its order: what cameras
     // record (2704 × 1520 is action cameras' 2.7K) and phones film upright.
     // Any other even size within the codec's sides is accepted too.
@@ -61,7 +66,7 @@ struct TelemetryExportSettings {
 
     std::int64_t width = defaultWidth;
     std::int64_t height = defaultHeight;
-    std::int64_t framesPerSecond = defaultFramesPerSecond;
+    FrameRate frameRate = defaultFrameRate;
     TelemetryVideoCodec codec = defaultCodec;
     // Not part of a layout: the same layout may be exported either way.
     TelemetryMotion motion = defaultMotion;
@@ -153,8 +158,10 @@ struct TelemetryExportSettings {
     // The first of the two, none when a movie can be written at `output`.
     static std::optional<std::string> outputError(const std::filesystem::path& output,
                                                   std::span<const std::filesystem::path> inputs = {});
-    // The same for the frame rate.
-    std::optional<std::string> framesPerSecondError() const;
+    // The same for the frame rate: from minimumFramesPerSecond to
+    // maximumFramesPerSecond, with terms a movie's time scale holds
+    // (FrameRate::largestParsedTerm).
+    std::optional<std::string> frameRateError() const;
     // The same for the motion's update rate (smooth motion only).
     std::optional<std::string> motionError() const;
     // "По секундам", "Плавно".
@@ -166,9 +173,10 @@ struct TelemetryExportSettings {
     // The first of size, rate, motion and memory errors, none when the settings can be exported.
     std::optional<std::string> validationError() const;
 
-    // The rate frames are timed at: the chosen rate, at least 1, so that an
-    // unvalidated 0 still gives a playable movie.
-    std::int64_t timingFramesPerSecond() const;
+    // The rate frames are timed at: the chosen rate, or 1 when it is unknown
+    // or below 1 frame a second, so that an unvalidated 0 still gives a
+    // playable movie.
+    FrameRate timingFrameRate() const;
 
     // What a writer of these settings is opened with, writing to `file`. The
     // only place writer settings are made.

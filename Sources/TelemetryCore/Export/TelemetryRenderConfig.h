@@ -5,8 +5,10 @@
 #include <cstdint>
 #include <filesystem>
 #include <optional>
+#include <vector>
 
 #include "Layout/PacemarkWidget.h"
+#include "Video/ClipRideKnot.h"
 #include "Export/TelemetryExportSettings.h"
 
 namespace pacemark {
@@ -14,10 +16,15 @@ namespace pacemark {
 // The timing of an overlay made for one camera clip: the movie has exactly
 // the clip's frames, and its clock runs at the clip's clock rate (ride
 // seconds per movie second: 1 for a normal clip, about 10 for a 10×
-// timelapse, the mean rate of a variable-speed clip).
+// timelapse), or follows a variable-speed clip's clock piece by piece.
 struct TelemetryClipTiming {
     std::int64_t frameCount = 1;            // >= 1
     double rideSecondsPerMovieSecond = 1;   // > 0 and finite
+    // A variable-speed clip: the ride instant of every movie time is on the
+    // line through these knots (at least two, increasing movie times), and
+    // the start and rate above only describe the clip as a whole. Empty for
+    // a clip that runs at one rate.
+    std::vector<ClipRideKnot> rideKnots;
 
     bool operator==(const TelemetryClipTiming&) const = default;
 };
@@ -38,15 +45,15 @@ struct TelemetryRenderConfig : TelemetryExportSettings {
 
     TelemetryRenderConfig(std::filesystem::path outputFile, const TelemetryExportSettings& settings,
                           double startOffsetSeconds, std::optional<double> durationSeconds, PacemarkLayout layout)
-        : TelemetryRenderConfig(std::move(outputFile), settings.width, settings.height, settings.framesPerSecond,
+        : TelemetryRenderConfig(std::move(outputFile), settings.width, settings.height, settings.frameRate,
                                 settings.codec, startOffsetSeconds, durationSeconds, std::move(layout)) {
         motion = settings.motion;
     }
     // Stores the values unchanged except a negative or NaN start offset, which becomes 0.
     TelemetryRenderConfig(std::filesystem::path outputFile, std::int64_t width, std::int64_t height,
-                          std::int64_t framesPerSecond, TelemetryVideoCodec codec, double startOffsetSeconds,
+                          FrameRate frameRate, TelemetryVideoCodec codec, double startOffsetSeconds,
                           std::optional<double> durationSeconds, PacemarkLayout layout)
-        : TelemetryExportSettings{width, height, framesPerSecond, codec},
+        : TelemetryExportSettings{width, height, frameRate, codec},
           outputFile(std::move(outputFile)),
           startOffsetSeconds(startOffsetSeconds >= 0 ? startOffsetSeconds : 0.0),
           durationSeconds(durationSeconds),
@@ -63,10 +70,10 @@ struct TelemetryRenderConfig : TelemetryExportSettings {
         timing.frameCount = timing.frameCount >= 1 ? timing.frameCount : 1;
         const double rate = timing.rideSecondsPerMovieSecond;
         timing.rideSecondsPerMovieSecond = rate > 0 && std::isfinite(rate) ? rate : 1.0;
+        if (timing.rideKnots.size() < 2) timing.rideKnots.clear();
         TelemetryRenderConfig config(std::move(outputFile), settings, 0.0, std::nullopt, std::move(layout));
         config.startOffsetSeconds = std::isfinite(startSeconds) ? startSeconds : 0.0;
-        config.durationSeconds = static_cast<double>(timing.frameCount) * timing.rideSecondsPerMovieSecond /
-                                 static_cast<double>(config.timingFramesPerSecond());
+        config.durationSeconds = timing.rideSecondsPerMovieSecond * config.timingFrameRate().seconds(timing.frameCount);
         config.clipTiming = timing;
         return config;
     }

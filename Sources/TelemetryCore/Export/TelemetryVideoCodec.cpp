@@ -41,14 +41,26 @@ constexpr std::array<TelemetryVideoCodecRow, Codec::caseCount> kCodecs{{
 // clang-format on
 
 // Row k is codec k: a row out of order fails here; a missing one leaves an
-// empty row at the end, which fails too.
-constexpr bool rowsInCodecOrder() {
+// empty row at the end, which fails too. Each row's names are its own (the
+// lookups by title and by command-line name find exactly one codec), and its
+// sides lie within the settings' overall bounds, which the command line's size
+// parser and the settings' texts assume; a size rule comes with its reason.
+constexpr bool rowsAreSound() {
     for (std::size_t k = 0; k < kCodecs.size(); ++k) {
-        if (static_cast<std::size_t>(kCodecs[k].codec) != k || kCodecs[k].title.empty()) return false;
+        const TelemetryVideoCodecRow& row = kCodecs[k];
+        if (static_cast<std::size_t>(row.codec) != k || row.title.empty() || row.commandLineName.empty() ||
+            row.name.empty() || row.minimumSidePixels < TelemetryExportSettings::smallestSidePixels ||
+            row.maximumSidePixels > TelemetryExportSettings::largestSidePixels || row.minimumSidePixels % 2 != 0 ||
+            (row.acceptsSize != nullptr) == row.sizeLimitReason.empty()) {
+            return false;
+        }
+        for (std::size_t other = 0; other < k; ++other) {
+            if (kCodecs[other].title == row.title || kCodecs[other].commandLineName == row.commandLineName) return false;
+        }
     }
     return true;
 }
-static_assert(rowsInCodecOrder(), "one row per codec, in the order of the codec's values");
+static_assert(rowsAreSound(), "one sound row per codec, in the order of the codec's values");
 
 template <std::size_t... k>
 constexpr std::array<Codec, sizeof...(k)> codecsInOrder(std::index_sequence<k...>) {

@@ -73,15 +73,14 @@ TelemetryVideoExporter::TelemetryVideoExporter(std::shared_ptr<const MovieWriter
 TelemetryVideoFramePlan TelemetryVideoExporter::framePlan(const TelemetryActivity& activity,
                                                           const TelemetryRenderConfig& config) {
     TelemetryVideoFramePlan plan;
-    plan.framesPerSecond = config.timingFramesPerSecond();
+    plan.frameRate = config.timingFrameRate();
     plan.startSeconds = config.startOffsetSeconds;
     if (config.clipTiming) {
         // The clip's own frames, whatever part of the ride they cover.
         plan.frameCount = std::clamp<std::int64_t>(config.clipTiming->frameCount, 1, std::int64_t{1} << 62);
         plan.rideSecondsPerMovieSecond = config.clipTiming->rideSecondsPerMovieSecond;
-        plan.segmentSeconds = std::max(static_cast<double>(plan.frameCount) * plan.rideSecondsPerMovieSecond /
-                                           static_cast<double>(plan.framesPerSecond),
-                                       0.001);
+        plan.rideKnots = config.clipTiming->rideKnots;
+        plan.segmentSeconds = std::max(plan.rideSecondsPerMovieSecond * plan.frameRate.seconds(plan.frameCount), 0.001);
         return plan;
     }
     const double remaining = std::max(activity.durationSeconds() - config.startOffsetSeconds, 0.0);
@@ -89,11 +88,10 @@ TelemetryVideoFramePlan TelemetryVideoExporter::framePlan(const TelemetryActivit
     double segment = std::min(remaining, config.durationSeconds.value_or(remaining));
     segment = std::max(segment, 0.001);
     plan.segmentSeconds = segment;
-    // Bounded before the conversion: a segment of a recording whose clock
-    // jumped (or an absurd end) must not overflow the count; the settings
-    // refuse such a movie by its count (movieLengthError).
-    const double frames = std::min(std::ceil(segment * static_cast<double>(plan.framesPerSecond)), 0x1p62);
-    plan.frameCount = std::max<std::int64_t>(static_cast<std::int64_t>(frames), 1);
+    // Bounded (framesCovering stops at 2^62): a segment of a recording whose
+    // clock jumped (or an absurd end) must not overflow the count; the
+    // settings refuse such a movie by its count (movieLengthError).
+    plan.frameCount = std::max<std::int64_t>(plan.frameRate.framesCovering(segment), 1);
     return plan;
 }
 

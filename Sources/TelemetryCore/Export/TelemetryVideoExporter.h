@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <stop_token>
+#include <vector>
 
 #include "Export/ExportFrameRenderer.h"
 #include "Export/MovieWriter.h"
@@ -23,26 +24,34 @@ public:
     const char* what() const noexcept override { return "Экспорт остановлен."; }
 };
 
-// Which frames an export writes: frame i shows activity time
-// startSeconds + rideSecondsPerMovieSecond × i / framesPerSecond and is
-// presented at i / framesPerSecond. A clip overlay may start before the
+// Which frames an export writes: frame i is presented at
+// frameRate.seconds(i) = i × D / N and shows activity time
+// startSeconds + rideSecondsPerMovieSecond × i × D / N (elapsedSeconds, the
+// one place the instant is worked out; a variable-speed clip: the ride
+// instant its clock gives for that movie time). A clip overlay may start before the
 // activity and run past its end; the renderer shows the first sample before
 // it and the last after it.
 struct TelemetryVideoFramePlan {
-    std::int64_t framesPerSecond = 1;  // the settings' timing rate, at least 1
-    std::int64_t frameCount = 1;       // at least 1
+    FrameRate frameRate = 1;         // the settings' timing rate, at least 1 frame a second
+    std::int64_t frameCount = 1;     // at least 1
     double startSeconds = 0;
-    double segmentSeconds = 0.001;     // at least 0.001
+    double segmentSeconds = 0.001;   // at least 0.001
     double rideSecondsPerMovieSecond = 1;  // a clip's clock rate; 1 for an ordinary export
+    // A variable-speed clip's clock (TelemetryClipTiming::rideKnots), which
+    // then replaces start + rate × t.
+    std::vector<ClipRideKnot> rideKnots;
 
     double elapsedSeconds(std::int64_t frameIndex) const {
+        if (!rideKnots.empty()) {
+            return rideSecondsAt(rideKnots, frameRate.seconds(frameIndex));
+        }
         // At rate 1 the product is exact, so ordinary exports keep their instants bit for bit.
-        return startSeconds + rideSecondsPerMovieSecond * static_cast<double>(frameIndex) /
-                                  static_cast<double>(framesPerSecond);
+        return startSeconds + rideSecondsPerMovieSecond * frameRate.seconds(frameIndex);
     }
-    // Progress is reported once per second of output and after the last frame.
+    // Progress is reported with the first frame of every second of output
+    // and after the last frame.
     bool reportsProgress(std::int64_t frameIndex) const {
-        return frameIndex % framesPerSecond == 0 || frameIndex == frameCount - 1;
+        return frameRate.startsSecond(frameIndex) || frameIndex == frameCount - 1;
     }
     bool operator==(const TelemetryVideoFramePlan&) const = default;
 };

@@ -3,11 +3,13 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
 
 #include "PacemarkError.h"
+#include "Telemetry/FrameRate.h"
 
 namespace pacemark {
 
@@ -24,6 +26,10 @@ struct MovieCheckFinding {
 // Returns nothing when the track is well formed.
 using HEVCAlphaTrackChecker = std::function<std::vector<MovieCheckFinding>(
     std::span<const std::uint8_t> sampleEntry, const std::vector<std::span<const std::uint8_t>>& samples)>;
+
+// The frame rate an HEVC track's own parameter sets state (their timing
+// information), from the whole sample entry box; none when they state none.
+using HEVCTrackFrameRateReader = std::function<std::optional<FrameRate>(std::span<const std::uint8_t> sampleEntry)>;
 
 // A file that cannot be checked at all: unreadable, not a QuickTime movie,
 // no video track, a broken sample table, or a codec the checker does not know.

@@ -174,6 +174,51 @@ MovieCheckReport checkProResTrack(MovieByteSource& source, const QuickTimeVideoT
     return report;
 }
 
+// The rate editors take from the track: its time scale over the one duration
+// every sample has. A varying duration, samples the table leaves out and an
+// HEVC stream that states another rate are findings.
+void checkFrameRate(const QuickTimeVideoTrack& track, const std::optional<FrameRate>& streamRate,
+                    MovieCheckReport& report) {
+    if (!track.hasMediaHeader || track.timeScale == 0) {
+        report.findings.push_back({"У видеодорожки нет шкалы времени (блок «mdhd»): частота кадров не определена."});
+        return;
+    }
+    if (!track.hasDurationTable) {
+        report.findings.push_back({"У видеодорожки нет таблицы длительностей кадров (блок «stts»): частота кадров "
+                                   "не определена."});
+        return;
+    }
+    std::uint64_t covered = 0;
+    std::uint32_t shortest = 0, longest = 0;
+    for (const auto& run : track.sampleDurations) {
+        if (run.count == 0) continue;
+        covered += run.count;
+        shortest = covered == run.count ? run.duration : std::min(shortest, run.duration);
+        longest = std::max(longest, run.duration);
+    }
+    if (covered != track.samples.size()) {
+        report.findings.push_back({"Таблица длительностей описывает кадров: " + std::to_string(covered) +
+                                   ", а в дорожке их " + std::to_string(track.samples.size()) + "."});
+        return;
+    }
+    if (shortest != longest) {
+        report.findings.push_back({"Кадры длятся по-разному (от " + std::to_string(shortest) + " до " +
+                                   std::to_string(longest) + " единиц при " + std::to_string(track.timeScale) +
+                                   " в секунду): у фильма нет постоянной частоты кадров, монтажная программа "
+                                   "сдвинет кадры."});
+        return;
+    }
+    if (shortest == 0) {
+        report.findings.push_back({"Кадры дорожки имеют нулевую длительность: частота кадров не определена."});
+        return;
+    }
+    report.frameRate = FrameRate(track.timeScale, shortest);
+    if (streamRate && *streamRate != report.frameRate) {
+        report.findings.push_back({"Частота кадров в параметрах потока HEVC (" + streamRate->text() +
+                                   ") не совпадает с частотой дорожки (" + report.frameRate.text() + ")."});
+    }
+}
+
 }  // namespace
 
 MovieCheckReport MovieChecker::check(MovieByteSource& source) const {
@@ -187,6 +232,7 @@ MovieCheckReport MovieChecker::check(MovieByteSource& source) const {
             report.width = track.width;
             report.height = track.height;
         }
+        checkFrameRate(track, std::nullopt, report);
         return report;
     }
     if (track.format == "hvc1" || track.format == "hev1") {
@@ -206,6 +252,9 @@ MovieCheckReport MovieChecker::check(MovieByteSource& source) const {
         report.height = track.height;
         report.frameCount = samples.size();
         report.findings = hevcChecker_(track.sampleEntry, samples);
+        std::optional<FrameRate> streamRate;
+        if (hevcFrameRate_) streamRate = hevcFrameRate_(track.sampleEntry);
+        checkFrameRate(track, streamRate, report);
         return report;
     }
     throw MovieCheckError("Кодек «" + track.format + "» не проверяется: только ProRes и HEVC с альфа-слоем.");

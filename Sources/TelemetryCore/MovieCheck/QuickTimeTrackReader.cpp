@@ -147,6 +147,30 @@ void readSampleTable(std::span<const std::uint8_t> stbl, QuickTimeVideoTrack& tr
         }
     }
     if (track.samples.size() != sampleCount) fail("таблицы сэмплов описывают меньше кадров, чем заявлено");
+
+    // Timing is judged by the checker; only the table's bounds are the reader's.
+    if (const auto stts = findBox(stbl, "stts")) {
+        const auto payload = payloadOf(stbl, *stts);
+        const std::size_t durationRuns = entryCount(payload, 4, 8, "stts");
+        track.hasDurationTable = true;
+        for (std::size_t r = 0; r < durationRuns; ++r) {
+            track.sampleDurations.push_back(
+                {std::uint32_t(readBig(payload, 8 + 8 * r, 4)), std::uint32_t(readBig(payload, 12 + 8 * r, 4))});
+        }
+    }
+}
+
+// The media header's time scale: after version and flags, creation and
+// modification times of 4 bytes each (version 0) or 8 (version 1).
+void readMediaHeader(std::span<const std::uint8_t> mdia, QuickTimeVideoTrack& track) {
+    const auto mdhd = findBox(mdia, "mdhd");
+    if (!mdhd) return;
+    const auto payload = payloadOf(mdia, *mdhd);
+    if (payload.empty()) fail("пустой блок «mdhd»");
+    const std::size_t at = payload[0] == 1 ? 20 : 12;
+    if (payload.size() < at + 4) fail("блок «mdhd» короче заголовка");
+    track.hasMediaHeader = true;
+    track.timeScale = std::uint32_t(readBig(payload, at, 4));
 }
 
 bool isVideoTrack(std::span<const std::uint8_t> mdia) {
@@ -232,6 +256,7 @@ QuickTimeVideoTrack readQuickTimeVideoTrack(MovieByteSource& source) {
         const auto minf = requireBox(payloadOf(trakBytes, *mdia), "minf");
         QuickTimeVideoTrack track;
         readSampleTable(requireBox(minf, "stbl"), track, fileSize);
+        readMediaHeader(payloadOf(trakBytes, *mdia), track);
         return track;
     }
     fail("нет видеодорожки");

@@ -54,6 +54,12 @@ struct QuickTimeVideoTrack {
         std::uint64_t offset = 0;
         std::uint32_t size = 0;
     };
+    // One run of the time-to-sample table: `count` samples of `duration` each.
+    struct DurationRun {
+        std::uint32_t count = 0;
+        std::uint32_t duration = 0;
+        bool operator==(const DurationRun&) const = default;
+    };
 
     std::string format;                    // the sample entry's four-character code ('ap4h', 'hvc1', ...)
     std::vector<std::uint8_t> sampleEntry;  // the whole sample entry box, header included
@@ -62,12 +68,18 @@ struct QuickTimeVideoTrack {
     int depth = 0;
     std::vector<Box> extensions;  // boxes inside the sample entry ('colr', 'fiel', 'pasp', 'hvcC', ...)
     std::vector<Sample> samples;  // in decoding order
+    // The media header's units per second; 0 when the track has no 'mdhd'.
+    std::uint32_t timeScale = 0;
+    // The 'stts' table as stored (runs in decoding order); empty when absent.
+    std::vector<DurationRun> sampleDurations;
+    bool hasMediaHeader = false;
+    bool hasDurationTable = false;
 
     const Box* extension(const std::string& type) const;
 };
 
-// Reads the box structure of a QuickTime movie (moov, trak, mdia, minf,
-// stbl: stsd, stsz, stsc, stco/co64) strictly: every box must lie inside its
+// Reads the box structure of a QuickTime movie (moov, trak, mdia: mdhd,
+// minf, stbl: stsd, stsz, stsc, stco/co64, stts) strictly: every box must lie inside its
 // parent and every sample inside the file. Throws MovieCheckError.
 QuickTimeVideoTrack readQuickTimeVideoTrack(MovieByteSource& source);
 

@@ -24,5 +24,8 @@ std::string russianCount(std::uint64_t count, const RussianNounForms& noun);
 inline constexpr RussianNounForms pointNoun{"точка", "точки", "точек"};
 // The same noun as an object ("Открыть уцелевшие 21 точку").
 inline constexpr RussianNounForms pointAccusativeNoun{"точку", "точки", "точек"};
+inline constexpr RussianNounForms clipNoun{"клип", "клипа", "клипов"};
+// After "из" and "для": "2 из 5 клипов", "для 1 клипа".
+inline constexpr RussianNounForms clipGenitiveNoun{"клипа", "клипов", "клипов"};
 
 }  // namespace pacemark

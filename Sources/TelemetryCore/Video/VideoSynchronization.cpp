@@ -253,28 +253,6 @@ std::optional<VideoNearestDateMatch> nearestSample(TelemetryTimestamp date, cons
     return best;
 }
 
-std::optional<VideoSynchronizationResult> bestSynchronizationResult(const TelemetryActivity& activity,
-                                                                    const VideoSynchronizationMetadata& metadata) {
-    using TelemetryFormatters::elapsed;
-    if (metadata.location) {
-        if (auto match = nearestSample(*metadata.location, activity)) {
-            return VideoSynchronizationResult{
-                std::llround(match->sample.elapsed),
-                "Синхронизировано по GPS видео: старт " + elapsed(match->sample.elapsed) + ", ближайшая точка " +
-                    metersLabel(match->distanceMeters) + "."};
-        }
-    }
-    if (metadata.creationDate) {
-        if (auto match = nearestSample(*metadata.creationDate, activity)) {
-            return VideoSynchronizationResult{
-                std::llround(match->sample.elapsed),
-                "Синхронизировано по времени съемки: старт " + elapsed(match->sample.elapsed) + ", разница " +
-                    elapsed(match->differenceSeconds) + "."};
-        }
-    }
-    return std::nullopt;
-}
-
 std::string noSynchronizationMessage(const VideoSynchronizationMetadata& metadata) {
     if (metadata.location) return "В видео есть GPS, но в треке нет координат для сопоставления.";
     if (metadata.creationDate) return "В видео есть дата съемки, но в треке нет timestamp для сопоставления.";
@@ -421,6 +399,11 @@ ClipPlacement placeByCamera(const RideTimeline& ride, const ClipClock& clock, co
     placement.startSeconds = ride.elapsedAt(first);
     placement.uncertaintySeconds = clock.uncertaintySeconds();
     placement.rate = clock.rate();
+    if (clock.isVariable()) {
+        for (const ClipClockKnot& knot : clock.knots()) {
+            placement.rideKnots.push_back({knot.movieSeconds, ride.elapsedAt(knot.utc)});
+        }
+    }
     placement.message = "Синхронизировано по GPS камеры: старт " + startLabel(placement.startSeconds) + " (±" +
                         TelemetryFormatters::fixed(clock.uncertaintySeconds(), 1) + " с)";
     if (clock.rate() != 1) {
@@ -545,7 +528,10 @@ ClipPlacement placeAfterPreviousChapter(const TelemetryActivity& activity, const
                                         double previousDurationSeconds, double durationSeconds,
                                         std::string_view previousName) {
     ClipPlacement placement;
-    const double start = previous.startSeconds + clipLength(previousDurationSeconds) * previous.rate;
+    // A variable-speed chapter ends where its own clock says.
+    const double start = previous.rideKnots.empty()
+                             ? previous.startSeconds + clipLength(previousDurationSeconds) * previous.rate
+                             : rideSecondsAt(previous.rideKnots, clipLength(previousDurationSeconds));
     const double end = start + clipLength(durationSeconds) * previous.rate;
     const double rideEnd = activity.durationSeconds();
     const std::string after = " (по предыдущей главе записи, " + std::string(previousName) + ")";

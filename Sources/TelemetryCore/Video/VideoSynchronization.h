@@ -7,9 +7,11 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "Camera/ClipClock.h"
 #include "Camera/GPMFReader.h"
+#include "Video/ClipRideKnot.h"
 #include "Telemetry/TelemetryActivity.h"
 #include "Telemetry/TelemetryTime.h"
 
@@ -40,13 +42,6 @@ struct VideoMetadataItem {
     std::string key;
     std::optional<std::string> stringValue;
     bool operator==(const VideoMetadataItem&) const = default;
-};
-
-// Where the activity starts relative to the video, and the status line that says so.
-struct VideoSynchronizationResult {
-    std::int64_t startSeconds = 0;
-    std::string message;
-    bool operator==(const VideoSynchronizationResult&) const = default;
 };
 
 // The export segment in whole activity seconds.
@@ -94,7 +89,10 @@ struct ClipPlacement {
     double startSeconds = 0;
     // How far the start may be off; absent when the method cannot say.
     std::optional<double> uncertaintySeconds;
-    double rate = 1;  // ride seconds per clip second
+    double rate = 1;  // ride seconds per clip second (from the first fix to the last)
+    // A variable-speed clip's clock on the ride (at least two knots); empty
+    // when the clip runs at `rate` throughout.
+    std::vector<ClipRideKnot> rideKnots;
     std::optional<int> zoneOffsetMinutes;  // the camera clock's offset from UTC
     std::optional<double> positionMismatchMeters;
     std::string message;
@@ -125,8 +123,9 @@ ClipPlacement placeClip(const TelemetryActivity& activity, const ClipSynchroniza
 
 // Places a chapter of a recording that has no clock of its own right after
 // the previous chapter: its first frame shows the ride where the previous
-// chapter ended (previous start + previous duration × previous rate), and
-// it runs at the previous chapter's rate with its uncertainty. Durations
+// chapter ended (previous start + previous duration × previous rate, or
+// where a variable-speed chapter's clock says it ended), and
+// it runs at the previous chapter's (mean) rate with its uncertainty. Durations
 // that are not finite and positive count as 0. `previous` must be placed.
 // Not placed (method none, with the reason) when that puts the chapter
 // entirely before or after the ride. `previousName` names the previous
@@ -174,11 +173,7 @@ std::optional<VideoNearestLocationMatch> nearestSample(const VideoLocation& loca
 // close samples wins.
 std::optional<VideoNearestDateMatch> nearestSample(TelemetryTimestamp date, const TelemetryActivity& activity);
 
-// GPS first (however far the nearest point is), then the creation date.
-std::optional<VideoSynchronizationResult> bestSynchronizationResult(const TelemetryActivity& activity,
-                                                                    const VideoSynchronizationMetadata& metadata);
-
-// The status line when bestSynchronizationResult found nothing.
+// The status line when a clip's own metadata gave nothing to place it by.
 std::string noSynchronizationMessage(const VideoSynchronizationMetadata& metadata);
 
 // "999 м" below a kilometre, "1.50 км" from there on, "--" when not finite.

@@ -10,7 +10,7 @@ UUID idAt(const AppModel& model, std::size_t index) { return model.layoutEditor(
 
 // Removing widgets and applying presets always leave a sensible selection.
 // (Adding, and removing the selected widget, are the window's SidebarEditingTest.)
-TEST(AppModelEditingTest, RemovingAndPresetsLeaveTheSelectionOnTheFirstWidget) {
+TEST(AppModelEditingTest, SelectionFallsBackToTheFirstWidget) {
     AppModel model{AppModelServices{}};
     model.layoutEditor().applyPreset(PacemarkPreset::minimal);
     // Removing a middle widget selects the first, not a neighbour.
@@ -37,7 +37,7 @@ TEST(AppModelEditingTest, RemovingAndPresetsLeaveTheSelectionOnTheFirstWidget) {
     EXPECT_EQ(model.layoutEditor().allWidgetsAccentHex(), LayoutEditorModel::defaultAccentHex);
 }
 
-TEST(AppModelEditingTest, EditsChangeOnlyTheirWidgetsAndReclampTheFrame) {
+TEST(AppModelEditingTest, EditsChangeOnlyTheirWidgets) {
     AppModel model{AppModelServices{}};
     model.layoutEditor().applyPreset(PacemarkPreset::cinematicHud);
     const PacemarkLayout layout = model.layoutEditor().overlayLayout();
@@ -97,7 +97,7 @@ TEST(AppModelEditingTest, PickedColoursBecomeRGBHex) {
 // Save, change, open again, and the question before an edited layout is
 // replaced by an opened or a dropped file. (The preset picker's question is
 // the window's SidebarEditingTest.)
-TEST(AppModelEditingTest, LayoutFilesKeepTheLayoutAndEditsAreNotReplacedUnasked) {
+TEST(AppModelEditingTest, EditedLayoutIsNeverReplacedUnasked) {
     testing::ScriptedPlatform platform;
     AppModel model{AppModelServices{}, &platform};
     const testing::TemporaryFolder folder;
@@ -139,11 +139,6 @@ TEST(AppModelEditingTest, LayoutFilesKeepTheLayoutAndEditsAreNotReplacedUnasked)
     EXPECT_EQ(model.layoutEditor().overlayLayout(), before);
 }
 
-}  // namespace
-}  // namespace pacemark
-
-namespace pacemark {
-namespace {
 
 // Every layout edit is one undo step that restores the layout, the preset
 // and the selection, and redo makes it again; a new edit drops the redo steps.

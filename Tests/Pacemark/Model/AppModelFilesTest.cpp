@@ -62,7 +62,7 @@ protected:
 // Files come from the command line or from drops, routed by their extension
 // as the loader reads it, in any letter case. (A lone unsupported file is the
 // window's ContentViewTest.)
-TEST_F(AppModelFilesTest, CommandLineAndDroppedFilesAreRoutedByTheirExtension) {
+TEST_F(AppModelFilesTest, FilesAreRoutedByTheirExtension) {
     writeFileBytes(folder / "ride.fit", fitActivityBytes(120));
     const std::string track = "<gpx><trk><trkseg><trkpt lat=\"45\" lon=\"7\"/><trkpt lat=\"45\" lon=\"7.001\"/>"
                               "</trkseg></trk></gpx>";
@@ -106,37 +106,16 @@ TEST_F(AppModelFilesTest, CommandLineAndDroppedFilesAreRoutedByTheirExtension) {
     EXPECT_FALSE(model.status().errorMessage().has_value());
 }
 
-TEST_F(AppModelFilesTest, FailingFilesShowTheLoadersTextAndACutFITFileOffersItsReadablePoints) {
+TEST_F(AppModelFilesTest, FailingFileShowsTheLoadersText) {
     const auto missing = folder / "missing.gpx";
-    auto bytes = readFileBytes(sourceFolder() / "samples" / "sample-ride.fit");
-    bytes.resize(bytes.size() * 3 / 5);
-    const auto cut = folder / "cut.fit";
-    writeFileBytes(cut, bytes);
     const std::string expected =
         thrownBy<PacemarkError>([&] { TelemetryFileLoader::load(missing); }).errorDescription();
-    const std::size_t readable =
-        thrownBy<FITParserError>([&] { TelemetryFileLoader::load(cut); }).readableRecordCount();
-    ASSERT_GT(readable, 0u);
-
     AppModel model{makeAppModelServices(nullptr, nullptr)};
     ASSERT_TRUE(loadAndWait(model, missing));
     EXPECT_EQ(model.loadedActivity().activity(), nullptr);
     EXPECT_EQ(model.status().errorMessage(), QString::fromStdString(expected));
     EXPECT_EQ(model.status().statusText(), "Не удалось загрузить файл.");
     EXPECT_TRUE(model.status().errorActionText().isEmpty());  // the alert offers nothing but "ОК"
-
-    const QString count = QString::number(readable);
-    ASSERT_TRUE(loadAndWait(model, cut));
-    EXPECT_TRUE(model.status().errorMessage().value_or("").contains(count));
-    EXPECT_EQ(model.status().errorActionText(),
-              QStringLiteral("Открыть уцелевшие ") + QString::fromStdString(russianCount(readable, pointAccusativeNoun)));
-    // Choosing the offer dismisses the alert and loads the points before the damage.
-    model.status().runErrorAction();
-    EXPECT_FALSE(model.status().errorMessage().has_value());
-    ASSERT_TRUE(waitUntil([&] { return !model.loadedActivity().isLoading(); }));
-    ASSERT_NE(model.loadedActivity().activity(), nullptr);
-    EXPECT_EQ(model.loadedActivity().activity()->samples.size(), readable);
-    EXPECT_TRUE(model.status().statusText().startsWith(QStringLiteral("Файл повреждён")));
 
     // A service that throws something unexpected.
     AppModelServices throwing;
@@ -163,23 +142,37 @@ TEST_F(AppModelFilesTest, FailedOpenKeepsTheOpenRide) {
     EXPECT_TRUE(model->status().errorMessage()->contains(QStringLiteral("empty.gpx")));
 }
 
-// A GPX file cut inside a track point is offered like a FIT file: the
-// points before the damage, counted with the right form of the noun.
-TEST_F(AppModelFilesTest, ACutGPXFileOffersItsCompleteTrackPoints) {
+// A FIT file cut short, or a GPX file cut inside a track point, is offered
+// for what survived: the points before the damage, counted with the right
+// form of the noun; choosing the offer dismisses the alert and loads them.
+TEST_F(AppModelFilesTest, ACutFileOffersItsReadablePoints) {
+    auto fit = readFileBytes(sourceFolder() / "samples" / "sample-ride.fit");
+    fit.resize(fit.size() * 3 / 5);
+    writeFileBytes(folder / "cut.fit", fit);
+    const std::size_t readableFIT =
+        thrownBy<FITParserError>([&] { TelemetryFileLoader::load(folder / "cut.fit"); }).readableRecordCount();
+    ASSERT_GT(readableFIT, 0u);
     std::string points;
     for (int k = 0; k < 21; ++k) points += R"(<trkpt lat="47.0" lon="8.0"><ele>5</ele></trkpt>)";
-    const std::string cut = "<gpx><trk><trkseg>" + points + R"(<trkpt lat="47.0" lon="8.)";
-    writeFileBytes(folder / "cut.gpx", std::vector<std::uint8_t>(cut.begin(), cut.end()));
+    writeFileText(folder / "cut.gpx", "<gpx><trk><trkseg>" + points + R"(<trkpt lat="47.0" lon="8.)");
 
     AppModel model{makeAppModelServices(nullptr, nullptr)};
-    ASSERT_TRUE(loadAndWait(model, folder / "cut.gpx"));
-    EXPECT_TRUE(model.status().errorMessage().value_or("").startsWith(QStringLiteral("Файл GPX повреждён")));
-    EXPECT_EQ(model.status().errorActionText(), QStringLiteral("Открыть уцелевшие 21 точку"));
-    model.status().runErrorAction();
-    ASSERT_TRUE(waitUntil([&] { return !model.loadedActivity().isLoading(); }));
-    ASSERT_NE(model.loadedActivity().activity(), nullptr);
-    EXPECT_EQ(model.loadedActivity().activity()->samples.size(), 21u);
-    EXPECT_TRUE(model.status().statusText().startsWith(QStringLiteral("Файл повреждён")));
+    const std::tuple<const char*, std::size_t, QString> cuts[] = {
+        {"cut.fit", readableFIT,
+         QStringLiteral("Открыть уцелевшие ") + QString::fromStdString(russianCount(readableFIT, pointAccusativeNoun))},
+        {"cut.gpx", 21, QStringLiteral("Открыть уцелевшие 21 точку")}};
+    for (const auto& [name, readable, offer] : cuts) {
+        SCOPED_TRACE(name);
+        ASSERT_TRUE(loadAndWait(model, folder / name));
+        EXPECT_TRUE(model.status().errorMessage().value_or("").contains(QString::number(readable)));
+        EXPECT_EQ(model.status().errorActionText(), offer);
+        model.status().runErrorAction();
+        EXPECT_FALSE(model.status().errorMessage().has_value());
+        ASSERT_TRUE(waitUntil([&] { return !model.loadedActivity().isLoading(); }));
+        ASSERT_NE(model.loadedActivity().activity(), nullptr);
+        EXPECT_EQ(model.loadedActivity().activity()->samples.size(), readable);
+        EXPECT_TRUE(model.status().statusText().startsWith(QStringLiteral("Файл повреждён")));
+    }
 }
 
 // The loads run on workers: on the main thread the first would never get
@@ -360,7 +353,7 @@ TEST_F(AppModelFilesTest, WriterThatCannotFinishRaisesAnAlert) {
 
 // With a single worker in the pool (a single-processor machine's default) a
 // load is not held up by a running export either; a new export supersedes it.
-TEST_F(AppModelFilesTest, LoadsAndNewExportsAreNotHeldUpByARunningOne) {
+TEST_F(AppModelFilesTest, NothingWaitsForARunningExport) {
     QThreadPool* pool = QThreadPool::globalInstance();
     const int savedMaximum = pool->maxThreadCount();
     pool->setMaxThreadCount(1);

@@ -69,6 +69,12 @@ public:
     int replaceQuestions = 0;
 
     std::optional<std::filesystem::path> chooseOpenFile(const OpenDialogRequest&) override { return openAnswer; }
+    std::optional<std::filesystem::path> folderAnswer;
+    int folderQuestions = 0;
+    std::optional<std::filesystem::path> chooseFolder(const std::string&) override {
+        ++folderQuestions;
+        return folderAnswer;
+    }
     std::optional<std::filesystem::path> chooseSaveFile(const SaveDialogRequest& request) override {
         requests.push_back(request);
         return saveAnswer;

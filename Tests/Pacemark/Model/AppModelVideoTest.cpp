@@ -69,7 +69,7 @@ protected:
     std::atomic<int> readsStopped = 0;
 };
 
-TEST_F(AppModelVideoTest, OpeningFailingClearingAndSupersedingShowTheirTexts) {
+TEST_F(AppModelVideoTest, EveryVideoOpenOutcomeShowsItsText) {
     AppModel model{services()};
     model.backgroundVideo().setVideoBackgroundScale(2);
     model.status().setErrorMessage(QStringLiteral("old"));
@@ -116,7 +116,7 @@ TEST_F(AppModelVideoTest, OpeningFailingClearingAndSupersedingShowTheirTexts) {
 
 // The preview shows the telemetry 42 % into the segment, or where the
 // video's position from the segment start is.
-TEST_F(AppModelVideoTest, PlaybackCommandsObserversAndThePreviewTime) {
+TEST_F(AppModelVideoTest, PreviewTimeFollowsTheCurrentPlayer) {
     activity = makeActivity(1000);
     AppModel model{services()};
     ASSERT_TRUE(loadAndWait(model, "long.fit"));
@@ -257,7 +257,7 @@ TEST_F(AppModelVideoTest, SynchronizationMovesTheSegmentOnlyForACurrentMatch) {
 // A 10× timelapse whose camera clock starts 500.4 s into the ride, on
 // opening and with the button: the segment starts at 500 and the rate is kept
 // for the video row.
-TEST_F(AppModelVideoTest, CameraClockPlacesTheClipAndGivesItsRate) {
+TEST_F(AppModelVideoTest, CameraClockPlacesTheClipAtItsRate) {
     AppModel model{[&] {
         AppModelServices withCamera = services();
         const TelemetryTimestamp rideStart = *activity.samples.front().timestamp;
@@ -299,8 +299,8 @@ TEST_F(AppModelVideoTest, CameraClockPlacesTheClipAndGivesItsRate) {
 
 // The real services: a generated clip with a location over a generated ride.
 // (An unreadable file's text is the reader's, FFmpegMovieReaderTest; the
-// model shows such a text as OpeningFailingClearingAndSupersedingShowTheirTexts.)
-TEST_F(AppModelVideoTest, RealClipOpensSynchronizesByItsLocationAndPlays) {
+// model shows such a text as EveryVideoOpenOutcomeShowsItsText.)
+TEST_F(AppModelVideoTest, RealClipSynchronizesByItsLocation) {
     if (!ffmpegCommandAvailable()) GTEST_SKIP() << "the ffmpeg command is not installed";
     const TemporaryFolder folder;
     const auto clip = folder / "ride clip.mp4";

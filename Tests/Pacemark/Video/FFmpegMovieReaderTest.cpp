@@ -36,7 +36,7 @@ char colourAt(const MovieImage& image, std::int64_t x, std::int64_t y) {
 
 // A phone's MP4 user data, a camera's QuickTime keys (read verbatim), and a
 // movie without metadata.
-TEST_F(FFmpegMovieReaderTest, MetadataGivesTheLocationAndCreationTimeToSynchronizeWith) {
+TEST_F(FFmpegMovieReaderTest, MetadataGivesWhatSynchronizationNeeds) {
     const std::tuple<const char*, const char*, VideoSynchronizationMetadata> cases[] = {
         {"phone.mp4", "-metadata location=+48.8577+002.2950/ -metadata creation_time=2023-05-01T10:00:00Z",
          {VideoLocation{48.8577, 2.295}, utc("2023-05-01T10:00:00Z")}},
@@ -113,7 +113,7 @@ TEST_F(FFmpegMovieReaderTest, StillFrameIsTurnedUprightLikeThePlayerShowsIt) {
     }
 }
 
-TEST_F(FFmpegMovieReaderTest, SequentialDecodingVisitsEveryFrameOnceRestartsAfterSeekAndStops) {
+TEST_F(FFmpegMovieReaderTest, SequentialDecodingVisitsEveryFrameOnce) {
     const auto movie = folder / "count.mp4";
     makeTestMovie(movie, "testsrc=size=160x120:rate=25", 8, "-bf 2");
     FFmpegMovieReader reader(movie);

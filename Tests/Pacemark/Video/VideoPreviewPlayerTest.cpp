@@ -50,7 +50,7 @@ protected:
 
 // Plays to the end, rewinds, plays again and pauses. Its pictures while
 // playing and after a rewind are the window's VideoPlaybackTest.
-TEST_F(VideoPreviewPlayerTest, PlaysToTheEndReportingEveryTenthOfASecondRewindsAndPauses) {
+TEST_F(VideoPreviewPlayerTest, PlaybackReportsItsPositionToTheEnd) {
     auto player = std::make_unique<VideoPreviewPlayer>(movie);
     QSignalSpy positionSpy(player.get(), &VideoPreviewPlayer::positionChanged);
     QSignalSpy endSpy(player.get(), &VideoPreviewPlayer::playbackEnded);
@@ -117,11 +117,6 @@ TEST_F(VideoPreviewPlayerTest, UnreadableFileIsReportedWithoutBlocking) {
     player.seekToZero();
 }
 
-}  // namespace
-}  // namespace pacemark
-
-namespace pacemark {
-namespace {
 
 // A clip far beyond real-time decoding (large frames at a thousand frames a
 // second) still changes its picture while it plays: the player shows its

@@ -54,8 +54,6 @@ TEST_F(ContentViewTest, PortraitCanvasMovesWidgetsWithinTheLayoutsArea) {
     const QRectF canvas = editor()->canvasRect();
     EXPECT_GT(canvas.height(), canvas.width());
     const QRectF area = previewLayoutArea(canvas, model_->layoutEditor().overlayLayout().aspect);
-    EXPECT_NEAR(area.width() / area.height(), 16.0 / 9.0, 1e-9);
-    EXPECT_NEAR(area.bottom(), canvas.bottom(), 1e-9);
 
     const PacemarkWidget widget = model_->layoutEditor().overlayLayout().widgets[1];
     const QPointF start = previewRect(widget, area).center();
@@ -215,7 +213,7 @@ TEST_F(ContentViewTest, FileDialogSpeaksRussian) {
 // where two widgets overlap the one drawn last wins. Without a background a
 // press on empty canvas (the top-left corner holds no widget in the presets)
 // changes nothing.
-TEST_F(ContentViewTest, MouseSelectsMovesAndResizesWidgets) {
+TEST_F(ContentViewTest, MouseEditsWidgetsOnTheCanvas) {
     dropSampleRide();
     const auto widgets = model_->layoutEditor().overlayLayout().widgets;
     ASSERT_GE(widgets.size(), 2u);
@@ -278,15 +276,6 @@ protected:
 bool isLandscape(QRgb pixel) { return qGreen(pixel) > qRed(pixel) + 20; }
 bool isRed(QRgb pixel) { return qRed(pixel) > 160 && qBlue(pixel) < 90; }
 
-// A background video in the window. A frame-ready signal of its player
-// repaints the video-only page, and then the editor, without waiting for a
-// position tick. The sidebar is wide enough for the video row. Playback runs
-// to the end of the clip; the background then shows the first frame again,
-// the one that belongs to the telemetry it shows (the segment start), in the
-// model and on the screen. The background pans under the mouse. Writes the
-// window at 1440 × 900 with the sample ride over the first frame and a
-// selected widget to window-1440x900.png in the build folder (the README's
-// picture is a copy of it).
 // "Сделать MP4 с видео" appears with a background clip and writes the
 // finished video beside it.
 TEST_F(ContentViewTest, FinishedVideoOfTheBackgroundClipComesFromItsButton) {
@@ -311,7 +300,16 @@ TEST_F(ContentViewTest, FinishedVideoOfTheBackgroundClipComesFromItsButton) {
     EXPECT_TRUE(std::filesystem::is_regular_file(folder / "clip-pacemark.mp4"));
 }
 
-TEST_F(ContentViewTest, ScreenshotOverABackgroundVideoThatRepaintsPlaysAndPans) {
+// A background video in the window. A frame-ready signal of its player
+// repaints the video-only page, and then the editor, without waiting for a
+// position tick. The sidebar is wide enough for the video row. Playback runs
+// to the end of the clip; the background then shows the first frame again,
+// the one that belongs to the telemetry it shows (the segment start), in the
+// model and on the screen. The background pans under the mouse. Writes the
+// window at 1440 × 900 with the sample ride over the first frame and a
+// selected widget to window-1440x900.png in the build folder (the README's
+// picture is a copy of it).
+TEST_F(ContentViewTest, BackgroundVideoUnderTheOverlay) {
     if (!testing::ffmpegCommandAvailable()) GTEST_SKIP() << "no ffmpeg command";
     applyPacemarkStyle();  // the application's dark look, as main() sets it
     EXPECT_GE(window_->minimumWidth(), 1120);

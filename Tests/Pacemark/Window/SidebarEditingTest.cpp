@@ -78,6 +78,23 @@ TEST_F(SidebarEditingTest, MotionPickerSetsTheExportsMotion) {
     EXPECT_FALSE(average->isChecked());
 }
 
+// The rate picker offers the NTSC rates with a decimal comma beside the
+// whole ones, and choosing one stores the exact rate.
+TEST_F(SidebarEditingTest, FrameRatePickerSetsTheExactRate) {
+    auto* picker = window_->findChild<QComboBox*>("frameRatePicker");
+    ASSERT_NE(picker, nullptr);
+    QStringList titles;
+    for (int i = 0; i < picker->count(); ++i) titles << picker->itemText(i);
+    EXPECT_EQ(titles, (QStringList{"23,976", "24", "25", "29,97", "30", "50", "59,94", "60"}));
+    EXPECT_EQ(picker->currentText(), QStringLiteral("30"));
+
+    picker->setCurrentIndex(3);
+    emit picker->activated(3);
+    EXPECT_EQ(model_->exportSession().settings().frameRate, FrameRate(30000, 1001));
+    model_->exportSession().setFrameRate(FrameRate(24000, 1001));
+    EXPECT_EQ(picker->currentText(), QStringLiteral("23,976"));
+}
+
 TEST_F(SidebarEditingTest, PresetPickerNeverReplacesAnEditedLayoutByAccident) {
     auto* picker = window_->findChild<QComboBox*>("presetPicker");
     ASSERT_NE(picker, nullptr);
@@ -228,7 +245,7 @@ TEST_F(SidebarEditingTest, ExportSettingsShowWhatTheModelStored) {
 // "Стоп" and the progress row (in the footer) appear without moving the
 // sidebar's rows or its width. A stopped export shows its outcome in the
 // footer, a finished one offers "Показать MOV".
-TEST_F(SidebarEditingTest, ExportingLocksTheActionsUntilStopOrShowsTheMovie) {
+TEST_F(SidebarEditingTest, RunningExportLocksTheActionsThatStartAnother) {
     testing::TemporaryFolder folder;
     platform_.saveAnswer = folder / "ride.mov";
     QPushButton *make = button(QStringLiteral("Сделать MOV")), *saveAs = button(QStringLiteral("Сохранить как")),
@@ -273,8 +290,8 @@ TEST_F(SidebarEditingTest, ExportingLocksTheActionsUntilStopOrShowsTheMovie) {
     EXPECT_EQ(platform_.revealed, std::vector<std::filesystem::path>{folder / "ride.mov"});
 }
 
-TEST_F(SidebarEditingTest, WidgetListAddsRemovesAndEditsTheSelectedWidget) {
-    auto* list = window_->findChild<QListWidget*>();
+TEST_F(SidebarEditingTest, WidgetEditorEditsTheSelectedWidget) {
+    auto* list = window_->findChild<QListWidget*>(QStringLiteral("widgetList"));
     auto* kind = window_->findChild<QComboBox*>("kindPicker");
     auto* caption = window_->findChild<QLineEdit*>("captionField");
     ASSERT_TRUE(list && kind && caption);

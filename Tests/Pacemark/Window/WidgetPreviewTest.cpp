@@ -95,7 +95,7 @@ bool isGreen(QRgb p) { return qAlpha(p) > 120 && qGreen(p) > 120 && qRed(p) < 12
 // centred circle (nothing at the left edge of a wide widget); clean and
 // cinematic draw none (a cinematic coordinate widget is the coordinate view
 // without a panel); every view draws something inside its rectangle.
-TEST(WidgetPreviewTest, EachKindAndStyleDrawsItsViewOnItsPanel) {
+TEST(WidgetPreviewTest, EveryKindDrawsItsViewOnItsStylesPanel) {
     const TelemetryActivity activity = ride();
     for (const Style style : TelemetryWidgetPanelStyle::allCases()) {
         for (const Kind kind : {Kind::speed, Kind::elapsedTime, Kind::gradient, Kind::gpsCoordinates, Kind::route,
@@ -121,7 +121,7 @@ TEST(WidgetPreviewTest, EachKindAndStyleDrawsItsViewOnItsPanel) {
 // A selected clean widget: the dashed green outline, the short accent
 // underline at the bottom left, no panel fill, and above the underline accent
 // ink only for a unit (speed has one, elapsed time none).
-TEST(WidgetPreviewTest, SelectedCleanWidgetShowsDashedOutlineShortUnderlineAndTheUnit) {
+TEST(WidgetPreviewTest, SelectedCleanWidgetShowsItsSelectionMarks) {
     const PacemarkWidget w = widget(Kind::speed, Style::clean);
     const QImage image = draw(ride(), w, 300, 1, true);
     const QRectF r = pointsOf(w);

@@ -66,6 +66,7 @@ protected:
                 std::this_thread::sleep_for(std::chrono::milliseconds(5));
             }
         };
+        addServices(services);
         model_ = std::make_unique<AppModel>(std::move(services), &platform_);
         window_ = std::make_unique<ContentView>(*model_, std::make_shared<const CairoDrawingSurfaceFactory>());
         window_->resize(1440, 900);
@@ -73,6 +74,9 @@ protected:
         window_->activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(window_.get()));
     }
+
+    // A test's own services over the ones above, before the model is made.
+    virtual void addServices(AppModelServices&) {}
 
     // Drops the bundled sample ride on the window, as a user would.
     void dropSampleRide() {

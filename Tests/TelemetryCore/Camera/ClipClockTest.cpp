@@ -48,7 +48,7 @@ TEST(ClipClockTest, GPS9ClockIsAnOffsetDespiteABadSample) {
     EXPECT_LE(clock->uncertaintySeconds(), 0.1);
 }
 
-TEST(ClipClockTest, SamplesWithoutFixOrPrecisionGiveNoClock) {
+TEST(ClipClockTest, OnlyFixedPreciseSamplesGiveAClock) {
     EXPECT_FALSE(ClipClock::fromCameraGPS(gps9Clip(5, [](double m) { return m; }, 0)));
     CameraGPS poor = gps9Clip(5, [](double m) { return m; });
     for (auto& sample : poor.devices.back().gps9) sample.precision = 500;
@@ -56,7 +56,7 @@ TEST(ClipClockTest, SamplesWithoutFixOrPrecisionGiveNoClock) {
     EXPECT_FALSE(ClipClock::fromCameraGPS(CameraGPS{}));
 }
 
-TEST(ClipClockTest, GPS5ClockIgnoresAStaleStampAndStatesTheLag) {
+TEST(ClipClockTest, GPS5ClockIgnoresAStaleStamp) {
     CameraGPS gps;
     gps.devices.push_back({});
     for (std::size_t p = 0; p < 11; ++p) {

@@ -48,7 +48,7 @@ TEST(VideoSynchronizationTest, StillFrameTimeComesFromTheBodyOfTheClip) {
     EXPECT_EQ(stillFrameTimeSeconds(std::numeric_limits<double>::infinity()), 0);
 }
 
-TEST(VideoSynchronizationTest, CreationDatesParseToTheirInstantOrNothing) {
+TEST(VideoSynchronizationTest, CreationDatesParseStrictly) {
     const auto expected = utc("2023-05-01T10:00:00.250Z");
     EXPECT_EQ(parseVideoCreationDate("2023-05-01T12:00:00.250+02:00"), expected);
     EXPECT_EQ(parseVideoCreationDate("  \"2023-05-01T10:00:00.250Z\"\n"), expected);
@@ -73,7 +73,7 @@ TEST(VideoSynchronizationTest, CreationDatesParseToTheirInstantOrNothing) {
     }
 }
 
-TEST(VideoSynchronizationTest, ISO6709LocationsParseToTheirPositionOrNothing) {
+TEST(VideoSynchronizationTest, ISO6709LocationsParseStrictly) {
     EXPECT_EQ(parseISO6709Location("+48.8577+002.2950+035.000/"), (VideoLocation{48.8577, 2.295}));
     EXPECT_EQ(parseISO6709Location(" -33.8688+151.2093/\n"), (VideoLocation{-33.8688, 151.2093}));
     EXPECT_EQ(parseISO6709Location("+90+180"), (VideoLocation{90, 180}));
@@ -117,7 +117,7 @@ TEST(VideoSynchronizationTest, MetadataScanTakesTheFirstUsableItemsPreferringSpe
               (VideoSynchronizationMetadata{VideoLocation{48.8577, 2.295}, utc("2023-05-01T09:00:00Z")}));
 }
 
-TEST(VideoSynchronizationTest, NearestSamplesSkipIncompleteSamplesAndKeepTheFirstOfEquals) {
+TEST(VideoSynchronizationTest, NearestSampleIsTheFirstCompleteOne) {
     TelemetryActivity activity;
     const auto start = utc("2023-05-01T10:00:00Z");
     activity.samples = {
@@ -140,46 +140,53 @@ TEST(VideoSynchronizationTest, NearestSamplesSkipIncompleteSamplesAndKeepTheFirs
     EXPECT_EQ(byDate->sample.elapsed, 1);
 }
 
-TEST(VideoSynchronizationTest, GPSWinsOverTheDateEvenWhenFarAwayAndMissingMatchesAreExplained) {
+// Where a clip with only its own metadata (no camera GPS) lands on `activity`.
+ClipPlacement placedBy(const TelemetryActivity& activity, const VideoSynchronizationMetadata& metadata) {
+    ClipSynchronizationInput clip;
+    clip.metadata = metadata;
+    return placeClip(activity, clip);
+}
+
+TEST(VideoSynchronizationTest, VideoLocationWinsOverTheDateHoweverFarAway) {
     TelemetryActivity activity;
     const auto start = utc("2023-05-01T10:00:00Z");
     activity.samples = {sampleAt(0, 48.0, 2.0, start), sampleAt(1234.5, 49.0, 2.0, start + std::chrono::seconds(1234))};
     // The video's location is about 56 km from the nearest point; its date
     // matches the first sample exactly.
-    VideoSynchronizationMetadata metadata{VideoLocation{49.5, 2.0}, start};
-    EXPECT_EQ(bestSynchronizationResult(activity, metadata),
-              (VideoSynchronizationResult{1235, "Синхронизировано по GPS видео: старт 20:35, ближайшая точка 55.60 км."}));
+    const ClipPlacement byLocation = placedBy(activity, {VideoLocation{49.5, 2.0}, start});
+    EXPECT_EQ(byLocation.method, VideoSynchronizationMethod::videoLocation);
+    EXPECT_EQ(byLocation.startSeconds, 1235);
+    EXPECT_EQ(byLocation.message, "Синхронизировано по GPS видео: старт 20:35, ближайшая точка 55.60 км.");
 
-    metadata.location.reset();
-    metadata.creationDate = start + std::chrono::seconds(1200);
-    EXPECT_EQ(bestSynchronizationResult(activity, metadata),
-              (VideoSynchronizationResult{1235, "Синхронизировано по времени съемки: старт 20:35, разница 00:34."}));
+    const ClipPlacement byDate = placedBy(activity, {std::nullopt, start + std::chrono::seconds(1200)});
+    EXPECT_EQ(byDate.method, VideoSynchronizationMethod::creationDate);
+    EXPECT_EQ(byDate.startSeconds, 1200);
+    EXPECT_EQ(byDate.message, "Синхронизировано по времени съемки: старт 20:00, разница 00:34.");
 
     // The distance in the GPS message (55.60 км above).
     EXPECT_EQ(metersLabel(999.4), "999 м");
     EXPECT_EQ(metersLabel(std::numeric_limits<double>::infinity()), "--");
     EXPECT_EQ(metersLabel(std::numeric_limits<double>::quiet_NaN()), "--");
+}
 
-    // Tracks lacking the matching field explain why (AppModelVideoTest shows
-    // the GPS case of a track without positions); GPS the track cannot use
-    // falls back to the date it can.
+TEST(VideoSynchronizationTest, MetadataTheTrackCannotMatchIsExplained) {
+    // AppModelVideoTest shows the GPS case of a track without positions; GPS
+    // the track cannot use falls back to the date it can.
+    const auto start = utc("2023-05-01T10:00:00Z");
     TelemetryActivity timesOnly;
     timesOnly.samples = {sampleAt(0, std::nullopt, std::nullopt, start)};
     TelemetryActivity positionsOnly;
     positionsOnly.samples = {sampleAt(0, 48.0, 2.0)};
-    const VideoSynchronizationMetadata dated{std::nullopt, start};
-    EXPECT_FALSE(bestSynchronizationResult(positionsOnly, dated));
-    EXPECT_EQ(noSynchronizationMessage(dated),
-              "В видео есть дата съемки, но в треке нет timestamp для сопоставления.");
-    const VideoSynchronizationMetadata both{VideoLocation{48, 2}, start};
-    EXPECT_EQ(bestSynchronizationResult(timesOnly, both),
-              (VideoSynchronizationResult{0, "Синхронизировано по времени съемки: старт 00:00, разница 00:00."}));
-
-    EXPECT_FALSE(bestSynchronizationResult(positionsOnly, VideoSynchronizationMetadata{}));
-    EXPECT_EQ(noSynchronizationMessage({}), "В metadata видео не нашел GPS или дату съемки.");
+    const ClipPlacement dated = placedBy(positionsOnly, {std::nullopt, start});
+    EXPECT_EQ(dated.method, VideoSynchronizationMethod::none);
+    EXPECT_EQ(dated.message, "В видео есть дата съемки, но в треке нет timestamp для сопоставления.");
+    const ClipPlacement both = placedBy(timesOnly, {VideoLocation{48, 2}, start});
+    EXPECT_EQ(both.method, VideoSynchronizationMethod::creationDate);
+    EXPECT_EQ(both.message, "Синхронизировано по времени съемки: старт 00:00, разница 00:00.");
+    EXPECT_EQ(placedBy(positionsOnly, {}).message, "В metadata видео не нашел GPS или дату съемки.");
 }
 
-TEST(VideoSynchronizationTest, SynchronizedStartMovesTheSegmentAndKeepsItsLength) {
+TEST(VideoSynchronizationTest, SynchronizedStartMovesTheWholeSegment) {
     // A start inside the activity keeps the length, or ends at the
     // activity's end (AppModelVideoTest moves a segment both ways).
     const VideoExportSegment segment{600, 900};

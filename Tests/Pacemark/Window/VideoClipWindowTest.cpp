@@ -1,0 +1,149 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include <QListWidget>
+
+#include <set>
+
+#include "Export/TelemetryVideoExporter.h"
+#include "MovieCheck/QuickTimeTrackReader.h"
+#include "PlatformMovieWriters.h"
+#include "Telemetry/FITWriter.h"
+#include "Telemetry/TelemetryTime.h"
+#include "VideoTestMovies.h"
+#include "WindowTestApplication.h"
+
+namespace pacemark {
+namespace {
+
+// A FIT ride of `seconds` at one sample a second from 09:00 UTC, moving east
+// along latitude 45 by 0.0001° a second, so that a position tells the second.
+std::vector<std::uint8_t> fitRideBytes(int seconds) {
+    const TelemetryTimestamp start = *parseISO8601InternetDateTime("2024-05-01T09:00:00Z");
+    FITWriter writer;
+    writer.writeRecordDefinition(0, FITWriter::RecordLayout{});
+    for (int second = 0; second <= seconds; ++second) {
+        TelemetrySample sample;
+        sample.elapsed = second;
+        sample.timestamp = start + std::chrono::seconds(second);
+        sample.latitude = 45.0;
+        sample.longitude = 7.0 + second * 0.0001;
+        writer.writeRecord(0, sample);
+    }
+    return writer.finish();
+}
+
+// Several generated clips in the window over a generated ride, read, placed
+// and exported with the real services, exporter and writers. The export of
+// "second-telemetry.mov" waits after its first frames until the batch is
+// stopped, so the test stops it half-way every time.
+class VideoClipWindowTest : public testing::WindowTest {
+protected:
+    void addServices(AppModelServices& services) override {
+        const auto surfaces = std::make_shared<const CairoDrawingSurfaceFactory>();
+        auto real = makeAppModelServices(platformMovieWriters(), TelemetryVideoExporter::layoutFrameRenderers(surfaces))
+                        .exportMovie;
+        services.exportMovie = [this, real](std::shared_ptr<const TelemetryActivity> activity,
+                                            const TelemetryRenderConfig& config,
+                                            const std::function<void(double)>& progress, std::stop_token stop) {
+            const bool hold = config.outputFile.filename() == "second-telemetry.mov";
+            real(activity, config,
+                 [&, hold](double fraction) {
+                     progress(fraction);
+                     if (!hold) return;
+                     held_ = true;
+                     while (!stop.stop_requested()) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+                 },
+                 stop);
+        };
+    }
+
+    // A 200-second ride and three one-second clips recorded 50, 100 and 150 s
+    // into it, all dropped on the window at once.
+    void dropRideAndClips() {
+        testing::writeFileBytes(folder_ / "ride.fit", fitRideBytes(200));
+        QList<QUrl> urls = {QUrl::fromLocalFile(QString::fromStdString((folder_ / "ride.fit").string()))};
+        const std::vector<std::pair<std::string, std::string>> clips = {
+            {"first.mp4", "+45.0000+007.0050/"}, {"second.mp4", "+45.0000+007.0100/"}, {"third.mp4", "+45.0000+007.0150/"}};
+        for (const auto& [name, location] : clips) {
+            testing::makeTestMovie(folder_ / name, "testsrc=size=160x90:rate=25", 1, "-metadata location=" + location);
+            urls.push_back(QUrl::fromLocalFile(QString::fromStdString((folder_ / name).string())));
+        }
+        ASSERT_TRUE(window_->dropURLs(urls));
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] {
+                return model_->loadedActivity().activity() && !model_->videoClips().isReadingClips() &&
+                       !model_->backgroundVideo().isLoadingVideo();
+            },
+            20000));
+    }
+
+    std::set<std::string> folderNames() const {
+        std::set<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(folder_.path())) {
+            names.insert(entry.path().filename().string());
+        }
+        return names;
+    }
+
+    QListWidget* clipList() { return window_->findChild<QListWidget*>(QStringLiteral("videoClipList")); }
+
+    testing::TemporaryFolder folder_;
+    std::atomic<bool> held_ = false;
+};
+
+TEST_F(VideoClipWindowTest, DroppedClipsAreListedWithTheirLengthAndStart) {
+    if (!testing::ffmpegCommandAvailable()) GTEST_SKIP() << "no ffmpeg command";
+    dropRideAndClips();
+    auto* list = clipList();
+    ASSERT_NE(list, nullptr);
+    ASSERT_TRUE(list->isVisible());
+    ASSERT_EQ(list->count(), 3);
+    EXPECT_EQ(list->item(1)->text(), QStringLiteral("second.mp4 · 00:01 · старт 01:40\nпо месту съёмки"));
+    EXPECT_EQ(list->currentRow(), 0);
+}
+
+TEST_F(VideoClipWindowTest, ClickingARowMakesThatClipTheBackground) {
+    if (!testing::ffmpegCommandAvailable()) GTEST_SKIP() << "no ffmpeg command";
+    dropRideAndClips();
+    auto* list = clipList();
+    ASSERT_NE(list, nullptr);
+    list->scrollToItem(list->item(2));
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, list->visualItemRect(list->item(2)).center());
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return model_->backgroundVideo().videoBackgroundFile() == folder_ / "third.mp4"; }, 20000));
+    EXPECT_NE(model_->backgroundVideo().videoBackgroundPlayer(), nullptr);
+    EXPECT_EQ(list->currentRow(), 2);
+}
+
+// "Сделать MOV для клипов" into the chosen folder, "Стоп" while the second
+// clip's overlay is being written: the first movie stays, the second's
+// partial file goes, the third is never started.
+TEST_F(VideoClipWindowTest, StoppedBatchKeepsTheFinishedMoviesAndNoPartialFile) {
+    if (!testing::ffmpegCommandAvailable()) GTEST_SKIP() << "no ffmpeg command";
+    dropRideAndClips();
+    const auto before = folderNames();
+    platform_.folderAnswer = folder_.path();
+    QPushButton* exportClips = button(QStringLiteral("Сделать MOV для клипов"));
+    ASSERT_TRUE(exportClips && exportClips->isVisible() && exportClips->isEnabled());
+    exportClips->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return held_.load(); }, 60000));
+    // The second movie is under way beside the finished first one.
+    EXPECT_EQ(folderNames().size(), before.size() + 2);
+    QPushButton* stop = button(QStringLiteral("Стоп"));
+    ASSERT_TRUE(stop && stop->isVisible());
+    stop->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !model_->exportSession().isExporting(); }, 20000));
+
+    auto expected = before;
+    expected.insert("first-telemetry.mov");
+    EXPECT_EQ(folderNames(), expected);
+    // The clip's overlay: its 25 frames at its 160 × 90.
+    FileMovieSource source(folder_ / "first-telemetry.mov");
+    const QuickTimeVideoTrack track = readQuickTimeVideoTrack(source);
+    EXPECT_EQ(track.samples.size(), 25u);
+    EXPECT_EQ(track.width, 160);
+    EXPECT_EQ(track.height, 90);
+    EXPECT_EQ(model_->status().statusText(), QStringLiteral("Экспорт остановлен: готово 1 из 3 клипов."));
+}
+
+}  // namespace
+}  // namespace pacemark

@@ -1,0 +1,131 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+#include "Telemetry/FrameRate.h"
+
+namespace pacemark {
+namespace {
+
+const FrameRate ntsc30(30000, 1001);
+
+TEST(FrameRateTest, KeepsLowestTerms) {
+    EXPECT_EQ(FrameRate(60000, 2002), ntsc30);
+    EXPECT_EQ(FrameRate(60000, 2002).numerator(), 30000);
+    EXPECT_EQ(FrameRate(60000, 2002).denominator(), 1001);
+    EXPECT_EQ(FrameRate(15360, 512), FrameRate(30));
+    EXPECT_TRUE(FrameRate(15360, 512).isWhole());
+    EXPECT_FALSE(ntsc30.isWhole());
+}
+
+TEST(FrameRateTest, NonPositiveTermsGiveTheUnknownRate) {
+    for (const FrameRate unknown : {FrameRate(), FrameRate(0), FrameRate(-30), FrameRate(30, 0), FrameRate(-30, -1)}) {
+        EXPECT_FALSE(unknown.isKnown());
+        EXPECT_EQ(unknown.text(), "0/1");
+    }
+}
+
+// The instant of a frame far into a movie is the exact fraction rounded
+// once, never a sum of frame durations.
+TEST(FrameRateTest, FrameInstantDoesNotDriftOverLongMovies) {
+    EXPECT_EQ(ntsc30.seconds(30000), 1001.0);
+    EXPECT_EQ(ntsc30.seconds(300'000'000), 10'010'000.0);
+    EXPECT_EQ(ntsc30.seconds(1), 1001.0 / 30000.0);
+    EXPECT_EQ(ntsc30.seconds(349'999'999), 349'999'999.0 * 1001.0 / 30000.0);
+    EXPECT_EQ(FrameRate(24000, 1001).seconds(24000 * 3600), 1001.0 * 3600);
+    EXPECT_EQ(FrameRate().seconds(10), 0.0);
+}
+
+// A whole rate times frames exactly as dividing the frame number does, so
+// movies at whole rates come out as before.
+TEST(FrameRateTest, WholeRateInstantIsFrameNumberDividedByRate) {
+    for (const std::int64_t fps : {24, 25, 30, 50, 60, 240}) {
+        const FrameRate rate(fps);
+        for (std::int64_t i = 0; i < 200'000; i += 7) {
+            ASSERT_EQ(rate.seconds(i), static_cast<double>(i) / static_cast<double>(fps)) << fps << " " << i;
+        }
+    }
+}
+
+TEST(FrameRateTest, FramesCoveringADurationRoundUpToWholeFrames) {
+    EXPECT_EQ(ntsc30.framesCovering(10.0), 300);   // 299.7 frames
+    EXPECT_EQ(ntsc30.framesCovering(10.01), 300);  // exactly 300 frames, a hair more in doubles
+    EXPECT_EQ(ntsc30.framesCovering(10.02), 301);
+    EXPECT_EQ(FrameRate(30).framesCovering(10.01), 301);
+    EXPECT_EQ(FrameRate(30).framesCovering(0.001), 1);
+    EXPECT_EQ(FrameRate(60000, 1001).framesCovering(3600.0), 215785);  // 215784.2 frames
+    EXPECT_EQ(ntsc30.framesCovering(0.0), 0);
+    EXPECT_EQ(ntsc30.framesCovering(-1.0), 0);
+    EXPECT_EQ(ntsc30.framesCovering(std::numeric_limits<double>::quiet_NaN()), 0);
+    EXPECT_EQ(ntsc30.framesCovering(1e300), std::int64_t{1} << 62);
+    EXPECT_EQ(FrameRate().framesCovering(10.0), 0);
+}
+
+TEST(FrameRateTest, FirstFrameOfEachMovieSecondIsMarked) {
+    std::vector<std::int64_t> starts;
+    for (std::int64_t i = 0; i < 1030; ++i) {
+        if (ntsc30.startsSecond(i)) starts.push_back(i);
+    }
+    ASSERT_EQ(starts.size(), 35u);  // seconds 0 ... 34
+    EXPECT_EQ(starts[1], 30);
+    EXPECT_EQ(starts[33], 990);
+    EXPECT_EQ(starts[34], 1019);
+    for (std::int64_t i = 0; i < 1030; ++i) EXPECT_EQ(FrameRate(30).startsSecond(i), i % 30 == 0) << i;
+}
+
+TEST(FrameRateTest, ParsesNTSCDecimalsAsTheExactRatesTheyName) {
+    EXPECT_EQ(FrameRate::parse("29.97"), ntsc30);
+    EXPECT_EQ(FrameRate::parse("29,97"), ntsc30);
+    EXPECT_EQ(FrameRate::parse("23.976"), FrameRate(24000, 1001));
+    EXPECT_EQ(FrameRate::parse("59.94"), FrameRate(60000, 1001));
+    // Other decimals are what they say.
+    EXPECT_EQ(FrameRate::parse("29.970"), FrameRate(2997, 100));
+    EXPECT_EQ(FrameRate::parse("12.5"), FrameRate(25, 2));
+}
+
+TEST(FrameRateTest, ParsesAnyNumberOrFraction) {
+    EXPECT_EQ(FrameRate::parse("30"), FrameRate(30));
+    EXPECT_EQ(FrameRate::parse(" 25 "), FrameRate(25));
+    EXPECT_EQ(FrameRate::parse("30000/1001"), ntsc30);
+    EXPECT_EQ(FrameRate::parse("60000/2002"), ntsc30);
+    EXPECT_EQ(FrameRate::parse("50/1"), FrameRate(50));
+    EXPECT_EQ(FrameRate::parse("25.000"), FrameRate(25));
+    EXPECT_EQ(FrameRate::parse(".5"), FrameRate(1, 2));
+    EXPECT_EQ(FrameRate::parse("60000000/1000000"), FrameRate(60));  // reduced before the bound
+    EXPECT_EQ(FrameRate::parseError("30000/1001"), std::nullopt);
+}
+
+TEST(FrameRateTest, RefusesTextThatIsNoRateWithRussianReasons) {
+    for (const char* text : {"", "abc", "30fps", "-30", "+30", "30/", "/1001", "30/1001/2", "1.2.3", ".", "29.97x",
+                             "0x1e"}) {
+        EXPECT_EQ(FrameRate::parse(text), std::nullopt) << text;
+        EXPECT_EQ(FrameRate::parseError(text), "Частота кадров «" + std::string(text) +
+                                                   "» не понята: укажите число (30, 29.97) или дробь (30000/1001).");
+    }
+    for (const char* text : {"0", "0/1", "30/0", "0.0"}) {
+        EXPECT_EQ(FrameRate::parse(text), std::nullopt) << text;
+        EXPECT_EQ(FrameRate::parseError(text),
+                  "Частота кадров «" + std::string(text) + "» не подходит: она должна быть больше нуля.");
+    }
+    for (const char* text : {"1000001", "30/1000003", "99999999999999999999999", "29.9700001"}) {
+        EXPECT_EQ(FrameRate::parse(text), std::nullopt) << text;
+        EXPECT_EQ(FrameRate::parseError(text), "Частота кадров «" + std::string(text) +
+                                                   "» не подходит: числитель и знаменатель дроби должны быть не "
+                                                   "больше 1000000.");
+    }
+}
+
+TEST(FrameRateTest, TitleUsesDecimalCommaForFractionalRates) {
+    EXPECT_EQ(FrameRate(30).title(), "30");
+    EXPECT_EQ(ntsc30.title(), "29,97");
+    EXPECT_EQ(FrameRate(24000, 1001).title(), "23,976");
+    EXPECT_EQ(FrameRate(60000, 1001).title(), "59,94");
+    EXPECT_EQ(FrameRate(25, 2).title(), "12,5");
+    EXPECT_EQ(ntsc30.text(), "30000/1001");
+    EXPECT_EQ(FrameRate(25).text(), "25/1");
+}
+
+}  // namespace
+}  // namespace pacemark
