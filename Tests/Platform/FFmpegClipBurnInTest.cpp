@@ -272,10 +272,13 @@ TEST_F(FFmpegClipBurnInTest, TimelapseClipShowsTheRideAtItsRate) {
     TelemetryExportSettings settings;
     settings.width = 320;
     settings.height = 240;
-    settings.framesPerSecond = 25;
+    settings.frameRate = 25;
     settings.codec = TelemetryVideoCodec::proRes4444;
+    TelemetryClipTiming timing;
+    timing.frameCount = 25;
+    timing.rideSecondsPerMovieSecond = 10;
     TelemetryVideoExporter(platformMovieWriters(), surfaces)
-        .exportMovie(ride, TelemetryRenderConfig::forClip(overlay, settings, -2, {25, 10}, layout), [](double) {});
+        .exportMovie(ride, TelemetryRenderConfig::forClip(overlay, settings, -2, timing, layout), [](double) {});
     const Likeness likeness = compare(clip, burnt, overlay, 1, 8);
     EXPECT_GE(likeness.toComposite, 40);
     // The same clip burnt at the real-time rate shows other values.
