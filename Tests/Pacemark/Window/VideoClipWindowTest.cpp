@@ -90,17 +90,6 @@ protected:
     std::atomic<bool> held_ = false;
 };
 
-TEST_F(VideoClipWindowTest, DroppedClipsAreListedWithTheirLengthAndStart) {
-    if (!testing::ffmpegCommandAvailable()) GTEST_SKIP() << "no ffmpeg command";
-    dropRideAndClips();
-    auto* list = clipList();
-    ASSERT_NE(list, nullptr);
-    ASSERT_TRUE(list->isVisible());
-    ASSERT_EQ(list->count(), 3);
-    EXPECT_EQ(list->item(1)->text(), QStringLiteral("second.mp4 · 00:01 · старт 01:40\nпо месту съёмки"));
-    EXPECT_EQ(list->currentRow(), 0);
-}
-
 TEST_F(VideoClipWindowTest, ClickingARowMakesThatClipTheBackground) {
     if (!testing::ffmpegCommandAvailable()) GTEST_SKIP() << "no ffmpeg command";
     dropRideAndClips();
