@@ -261,6 +261,32 @@ TEST_F(FFmpegClipBurnInTest, TenBitClipBecomesTenBitHEVCWithTheOverlayComposited
     EXPECT_LT(likeness.toClip, 35);
 }
 
+// A 10× timelapse that starts two seconds before the ride: every picture
+// shows the ride at start + 10 × its time, as the clip's overlay movie does.
+TEST_F(FFmpegClipBurnInTest, TimelapseClipShowsTheRideAtItsRate) {
+    const fs::path clip = folder / "lapse.mp4";
+    ffmpeg("-f lavfi -i testsrc2=size=320x240:rate=25 -t 1 -c:v libx264 -preset ultrafast -crf 10" +
+           std::string(bt709Tags) + quoted(clip));
+    const fs::path burnt = burn(clip, {-2, 10}, 0);
+    const fs::path overlay = folder / "overlay.mov";
+    TelemetryExportSettings settings;
+    settings.width = 320;
+    settings.height = 240;
+    settings.frameRate = 25;
+    settings.codec = TelemetryVideoCodec::proRes4444;
+    TelemetryClipTiming timing;
+    timing.frameCount = 25;
+    timing.rideSecondsPerMovieSecond = 10;
+    TelemetryVideoExporter(platformMovieWriters(), surfaces)
+        .exportMovie(ride, TelemetryRenderConfig::forClip(overlay, settings, -2, timing, layout), [](double) {});
+    const Likeness likeness = compare(clip, burnt, overlay, 1, 8);
+    EXPECT_GE(likeness.toComposite, 40);
+    // The same clip burnt at the real-time rate shows other values.
+    const fs::path realTime = folder / "real-time.mp4";
+    FFmpegClipBurnIn::burnIn({clip, realTime, {-2, 1}, {0}}, overlays(), {});
+    EXPECT_LT(compare(clip, realTime, overlay, 1, 8).toComposite, likeness.toComposite - 3);
+}
+
 TEST_F(FFmpegClipBurnInTest, HLGClipStaysTaggedAsHLG) {
     const fs::path clip = folder / "hlg.mp4";
     ffmpeg("-f lavfi -i testsrc2=size=160x120:rate=25 -t 0.4 -pix_fmt yuv420p10le -c:v libx265 -x265-params "
