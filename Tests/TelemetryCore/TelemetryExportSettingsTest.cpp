@@ -152,13 +152,13 @@ TEST(TelemetryExportSettingsTest, FractionalRatesAreValidFromOneToTwoHundredFort
     EXPECT_EQ(TelemetryExportSettings{.frameRate = FrameRate(30000, 1001)}.timingFrameRate(), FrameRate(30000, 1001));
 }
 
-TEST(TelemetryExportSettingsTest, KeyFrameIntervalIsTheWholeFramesOfTwoSeconds) {
+TEST(TelemetryExportSettingsTest, KeyFrameIntervalIsTheNearestWholeFramesOfTwoSeconds) {
     const MovieWriterSettings ntsc = TelemetryExportSettings{.frameRate = FrameRate(30000, 1001)}.writerSettings("x.mov");
     EXPECT_EQ(ntsc.frameRate, FrameRate(30000, 1001));
     ASSERT_TRUE(ntsc.hevc);
-    EXPECT_EQ(ntsc.hevc->maxKeyFrameIntervalFrames, 59);  // 59.94 frames in two seconds
+    EXPECT_EQ(ntsc.hevc->maxKeyFrameIntervalFrames, 60);  // 59.94 frames in two seconds
     EXPECT_EQ(TelemetryExportSettings{.frameRate = FrameRate(24000, 1001)}.writerSettings("x.mov").hevc->maxKeyFrameIntervalFrames,
-              47);
+              48);
 }
 
 TEST(TelemetryExportSettingsTest, UnaskedMovieLengthBoundCountsFractionalRateExactly) {

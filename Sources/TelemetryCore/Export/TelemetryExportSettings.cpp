@@ -266,10 +266,13 @@ MovieWriterSettings TelemetryExportSettings::writerSettings(std::filesystem::pat
     if (codec == TelemetryVideoCodec::hevcWithAlpha) {
         MovieWriterHEVCSettings hevc;
         hevc.averageBitRateBitsPerSecond = hevcAverageBitRate(width, height);
-        // A key frame every two seconds of output: the whole frames that
-        // fit in two seconds (59 at 29.97), 1 for an unknown rate.
-        hevc.maxKeyFrameIntervalFrames =
-            std::max<std::int64_t>(2 * frameRate.numerator() / frameRate.denominator(), 1);
+        // A key frame about every two seconds of output: the nearest whole
+        // number of frames (60 at 29.97, 2.002 s), 1 for an unknown rate.
+        // Rounding down instead would give 59 at 29.97, shorter than two
+        // runs of a 1 Hz ride's repeated frames (30 + 30): every new picture
+        // would then have to be an intra picture, at several times the cost.
+        hevc.maxKeyFrameIntervalFrames = std::max<std::int64_t>(
+            (2 * 2 * frameRate.numerator() + frameRate.denominator()) / (2 * frameRate.denominator()), 1);
         hevc.premultipliedAlpha = true;
         settings.hevc = hevc;
     }
