@@ -248,7 +248,9 @@ int exportClips(const CLIArguments& args, const TelemetryExportSettings& setting
         if (!clip.placement.isPlaced()) throw PacemarkError(clip.error.value_or(clip.placement.message));
         if (const auto error = TelemetryExportSettings::outputPlaceError(job.output)) throw PacemarkError(*error);
         const std::int64_t frames = std::max<std::int64_t>(clip.facts.frameCount, 1);
-        const std::int64_t rate = std::max<std::int64_t>(std::llround(clip.facts.frameRate.framesPerSecond()), 1);
+        // The clip's own rate (30000/1001 stays exact in the progress and
+        // the JSON seconds); 1 when the movie states none.
+        const FrameRate rate = clip.facts.frameRate.isKnown() ? clip.facts.frameRate : FrameRate(1);
         if (progressMode != ExportProgressMode::quiet) {
             std::cerr << "Клип " << index + 1 << " из " << jobs.size() << ", " << job.source.filename().string()
                       << ": " << clip.placement.message << "\n"

@@ -88,6 +88,8 @@ TEST_F(ClipBurnInCommandTest, EveryPlacedClipGetsItsFinishedVideo) {
     const ClipReading before = readClip(placed);
     const ClipReading after = readClip(finished);
     EXPECT_EQ(line.at("frames").get<std::int64_t>(), before.facts.frameCount);
+    // The clip's length at its exact 30000/1001, not at a rounded 30.
+    EXPECT_DOUBLE_EQ(line.at("seconds").get<double>(), before.facts.frameRate.seconds(before.facts.frameCount));
     EXPECT_EQ(after.facts.frameCount, before.facts.frameCount);
     EXPECT_EQ(after.facts.frameRate, before.facts.frameRate);
     // The camera track is still there: the finished video is placed where its clip was.
