@@ -5,13 +5,9 @@
 
 #include <nlohmann/json.hpp>
 
-#include <sstream>
-
 #include "CLIRun.h"
-#include "CameraTestClips.h"
 #include "ClipSynchronizationReading.h"
-#include "GPMFTestPayloads.h"
-#include "Telemetry/FITWriter.h"
+#include "RideClips.h"
 #include "VideoTestMovies.h"
 
 namespace pacemark {
@@ -20,48 +16,17 @@ namespace {
 namespace fs = std::filesystem;
 using namespace testing;
 
-const TelemetryTimestamp rideStart = *parseISO8601InternetDateTime("2023-05-01T10:00:00Z");
-
-TelemetryTimestamp rideInstant(double rideSecond) {
-    return rideStart + std::chrono::microseconds(std::llround(rideSecond * 1e6));
-}
-
-double latitudeAt(double rideSecond) { return 47.5 + rideSecond * 5 / 111'320.0; }
-
 class ClipBurnInCommandTest : public ::testing::Test {
 protected:
     void SetUp() override {
         if (!ffmpegCommandAvailable()) GTEST_SKIP() << "ffmpeg is not installed; skipped";
-        FITWriter writer;
-        FITWriter::RecordLayout layout;
-        layout.altitude = layout.cadence = layout.distance = false;
-        writer.writeRecordDefinition(0, layout);
-        for (int s = 0; s <= 600; ++s) {
-            TelemetrySample sample;
-            sample.timestamp = rideInstant(s);
-            sample.latitude = latitudeAt(s);
-            sample.longitude = 8.5;
-            sample.speedMetersPerSecond = 4 + s % 7;
-            sample.powerWatts = 100 + (s * 37) % 300;
-            writer.writeRecord(0, sample);
-        }
-        writeFileBytes(ride, writer.finish());
+        writeNorthboundRide(ride, 600);
     }
 
     // A 29.97 fps clip of two seconds whose camera clock puts its first frame at ride second `start`.
     fs::path clip(const std::string& name, double start) const {
-        std::vector<TimedPayload> payloads;
-        for (int p = 0; p < 2; ++p) {
-            std::vector<gpmf::TestFix> fixes;
-            for (int k = 0; k < 10; ++k) {
-                const double at = start + 1.001 * p + 0.1001 * k;
-                fixes.push_back({latitudeAt(at), 8.5, rideInstant(at)});
-            }
-            payloads.push_back({gpmf::gps9Payload(fixes), 1.001 * p, 1.001});
-        }
-        const fs::path path = folder / name;
-        writeCameraClip(path, 2, payloads, {}, "30000/1001", "160x90");
-        return path;
+        writeClipOnRide(folder / name, {.start = start, .frameRate = "30000/1001", .payloadSeconds = 1.001});
+        return folder / name;
     }
 
     TemporaryFolder folder;

@@ -11,12 +11,10 @@
 
 #include "CLIRun.h"
 #include "CairoDrawingSurface.h"
-#include "CameraTestClips.h"
-#include "GPMFTestPayloads.h"
 #include "Layout/PacemarkPreset.h"
 #include "MovieDecoding.h"
 #include "Rendering/LayoutFrameRenderer.h"
-#include "Telemetry/FITWriter.h"
+#include "RideClips.h"
 #include "Telemetry/TelemetryFileLoader.h"
 #include "VideoTestMovies.h"
 
@@ -26,39 +24,9 @@ namespace {
 namespace fs = std::filesystem;
 using namespace testing;
 
-const TelemetryTimestamp rideStart = *parseISO8601InternetDateTime("2023-05-01T10:00:00Z");
-constexpr int twoHours = 7200;
 constexpr int clipWidth = 160;
 constexpr int clipHeight = 90;
-
-TelemetryTimestamp rideInstant(double rideSecond) {
-    return rideStart + std::chrono::microseconds(std::llround(rideSecond * 1e6));
-}
-
-// Going north at 5 m/s from 47.5° N 8.5° E.
-double latitudeAt(double rideSecond) { return 47.5 + rideSecond * 5 / 111'320.0; }
-
-// Two hours, one sample a second, with power, speed and heart rate changing
-// every second so that every second's overlay looks different.
-fs::path writeTwoHourRide(const TemporaryFolder& folder) {
-    FITWriter writer;
-    FITWriter::RecordLayout layout;
-    layout.altitude = layout.cadence = layout.distance = false;
-    writer.writeRecordDefinition(0, layout);
-    for (int s = 0; s <= twoHours; ++s) {
-        TelemetrySample sample;
-        sample.timestamp = rideInstant(s);
-        sample.latitude = latitudeAt(s);
-        sample.longitude = 8.5;
-        sample.speedMetersPerSecond = 4 + (s * 7) % 11;
-        sample.powerWatts = 100 + (s * 37) % 300;
-        sample.heartRateBPM = 100 + s % 60;
-        writer.writeRecord(0, sample);
-    }
-    const auto path = folder / "ride.fit";
-    writeFileBytes(path, writer.finish());
-    return path;
-}
+constexpr int clipFramesPerSecond = 10;
 
 // A clip to write: at 10 frames a second, `seconds` long; with the camera's
 // GPS putting its first frame at ride second `start` and `rate` ride seconds
@@ -70,20 +38,8 @@ struct ClipSpecification {
     int seconds = 2;
 };
 
-constexpr int clipFramesPerSecond = 10;
-
 void writeClip(const fs::path& path, const ClipSpecification& clip) {
-    std::vector<TimedPayload> payloads;
-    for (int p = 0; clip.start && p < clip.seconds; ++p) {
-        std::vector<gpmf::TestFix> fixes;
-        for (int k = 0; k < 10; ++k) {
-            const double ride = *clip.start + clip.rate * (p + 0.1 * k);
-            fixes.push_back({latitudeAt(ride), 8.5, rideInstant(ride)});
-        }
-        payloads.push_back({gpmf::gps9Payload(fixes), double(p), 1.0});
-    }
-    writeCameraClip(path, clip.seconds, payloads, {}, std::to_string(clipFramesPerSecond),
-                    std::to_string(clipWidth) + "x" + std::to_string(clipHeight));
+    writeClipOnRide(path, {.start = clip.start, .rate = clip.rate, .seconds = clip.seconds});
 }
 
 std::shared_ptr<const DrawingSurfaceFactory> cairoSurfaces() {
@@ -127,7 +83,7 @@ protected:
 // its clip's frames, rate and size, showing the ride from the clip's first
 // frame at the clip's own pace.
 TEST_F(ClipExportCommandTest, EveryPlacedClipOfARideGetsItsExactOverlay) {
-    const fs::path ride = writeTwoHourRide(folder);
+    const fs::path ride = writeNorthboundRide(folder / "ride.fit", 7200);
     std::vector<ClipSpecification> clips = {
         {"GX030101.MP4", std::nullopt}, {"GX010101.MP4", 300.4}, {"GX020101.MP4", std::nullopt},
         {"GOPR0202.MP4", 1000.3},       {"GP010202.MP4", 1010.3}, {"GP020202.MP4", std::nullopt},
@@ -190,7 +146,7 @@ TEST_F(ClipExportCommandTest, EveryPlacedClipOfARideGetsItsExactOverlay) {
 
 // Frame rate, start and end come from each clip; asking for them is a mistake.
 TEST_F(ClipExportCommandTest, SegmentAndRateOptionsAreRefusedWithClips) {
-    const fs::path ride = writeTwoHourRide(folder);
+    const fs::path ride = writeNorthboundRide(folder / "ride.fit", 7200);
     const fs::path clip = folder / "a.mp4";
     writeClip(clip, {"a.mp4", 60.5});
     for (const std::vector<std::string>& extra : {std::vector<std::string>{"--fps", "25"}, {"--start", "10"},
@@ -207,7 +163,7 @@ TEST_F(ClipExportCommandTest, SegmentAndRateOptionsAreRefusedWithClips) {
 // A clip whose name is another clip's overlay name is an input: refused
 // before any movie is written, and left as it was.
 TEST_F(ClipExportCommandTest, OverlayNeverReplacesAClip) {
-    const fs::path ride = writeTwoHourRide(folder);
+    const fs::path ride = writeNorthboundRide(folder / "ride.fit", 7200);
     writeClip(folder / "a.mp4", {"a.mp4", 60.5});
     writeClip(folder / "b.mp4", {"b.mp4", 90.5});
     fs::copy_file(folder / "b.mp4", folder / "a-telemetry.mov");

@@ -5,16 +5,14 @@
 
 #include <nlohmann/json.hpp>
 
-#include <sstream>
-
 #include "CLIRun.h"
 #include "CairoDrawingSurface.h"
 #include "Layout/PacemarkPreset.h"
 #include "MovieDecoding.h"
 #include "VideoTestMovies.h"
 #include "Rendering/LayoutFrameRenderer.h"
+#include "RideClips.h"
 #include "Telemetry/TelemetryFileLoader.h"
-#include "Telemetry/TelemetryTime.h"
 
 namespace pacemark {
 namespace {
@@ -34,22 +32,6 @@ struct SharedClip {
     std::string frameRate;
 };
 
-// Half an hour standing where the clip was filmed, from ten minutes before it.
-fs::path writeRideAt(const TemporaryFolder& folder, const SharedClip& clip) {
-    const auto start = *parseISO8601InternetDateTime(clip.tenMinutesBefore);
-    std::ostringstream gpx;
-    gpx.precision(10);
-    gpx << "<?xml version=\"1.0\"?>\n<gpx version=\"1.1\" creator=\"test\"><trk><trkseg>\n";
-    for (int i = 0; i <= 1800; ++i) {
-        gpx << "<trkpt lat=\"" << clip.latitude << "\" lon=\"" << clip.longitude << "\"><time>"
-            << formatISO8601Milliseconds(start + std::chrono::seconds(i)) << "</time></trkpt>\n";
-    }
-    gpx << "</trkseg></trk></gpx>\n";
-    const auto path = folder / "ride.gpx";
-    writeFileText(path, gpx.str());
-    return path;
-}
-
 TEST(SharedClipExportTest, CameraClipsGetOverlaysAtTheirExactRateCountAndSize) {
     const fs::path clips = sharedTestDataFolder() / "cameras" / "clips";
     if (!fs::exists(clips)) GTEST_SKIP() << clips.string() << " is not present";
@@ -61,7 +43,7 @@ TEST(SharedClipExportTest, CameraClipsGetOverlaysAtTheirExactRateCountAndSize) {
     for (const SharedClip& clip : shared) {
         SCOPED_TRACE(clip.name);
         TemporaryFolder folder;
-        const fs::path ride = writeRideAt(folder, clip);
+        const fs::path ride = writeStandingRide(folder / "ride.gpx", clip.latitude, clip.longitude, clip.tenMinutesBefore);
         const std::string file = (clips / clip.name).string();
         const CLIRun sync = runCLI({"sync", ride.string(), file, "--json"}, folder);
         ASSERT_EQ(sync.status, 0) << sync.err;

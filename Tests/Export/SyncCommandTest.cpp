@@ -4,11 +4,11 @@
 #include <nlohmann/json.hpp>
 
 #include <cmath>
-#include <sstream>
 
 #include "CLIRun.h"
 #include "CameraTestClips.h"
 #include "GPMFTestPayloads.h"
+#include "RideClips.h"
 #include "VideoTestMovies.h"
 #include "Telemetry/TelemetryTime.h"
 
@@ -23,17 +23,7 @@ std::filesystem::path cameraClips() { return testing::sharedTestDataFolder() / "
 // Half an hour standing where the shared 360° clip was recorded, from ten
 // minutes before its first GPS stamp.
 std::filesystem::path writeRideAtTheClip(const testing::TemporaryFolder& folder) {
-    const auto start = *parseISO8601InternetDateTime("2019-11-18T23:35:14Z");
-    std::ostringstream gpx;
-    gpx << "<?xml version=\"1.0\"?>\n<gpx version=\"1.1\" creator=\"test\"><trk><trkseg>\n";
-    for (int i = 0; i <= 1800; i += 2) {
-        gpx << "<trkpt lat=\"33.12677\" lon=\"-117.3273436\"><time>"
-            << formatISO8601Milliseconds(start + std::chrono::seconds(i)) << "</time></trkpt>\n";
-    }
-    gpx << "</trkseg></trk></gpx>\n";
-    const auto path = folder / "ride.gpx";
-    testing::writeFileText(path, gpx.str());
-    return path;
+    return testing::writeStandingRide(folder / "ride.gpx", 33.12677, -117.3273436, "2019-11-18T23:35:14Z");
 }
 
 TEST(SyncCommandTest, OnlyAClipOfTheRidesDayIsPlaced) {

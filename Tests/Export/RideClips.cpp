@@ -1,0 +1,70 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "RideClips.h"
+
+#include <cmath>
+#include <sstream>
+
+#include "CameraTestClips.h"
+#include "GPMFTestPayloads.h"
+#include "Telemetry/FITWriter.h"
+#include "TestSupport.h"
+
+namespace pacemark::testing {
+
+namespace fs = std::filesystem;
+
+TelemetryTimestamp rideInstant(double rideSecond) {
+    static const TelemetryTimestamp start = *parseISO8601InternetDateTime("2023-05-01T10:00:00Z");
+    return start + std::chrono::microseconds(std::llround(rideSecond * 1e6));
+}
+
+double latitudeAt(double rideSecond) { return 47.5 + rideSecond * 5 / 111'320.0; }
+
+fs::path writeNorthboundRide(const fs::path& path, int seconds) {
+    FITWriter writer;
+    FITWriter::RecordLayout layout;
+    layout.altitude = layout.cadence = layout.distance = false;
+    writer.writeRecordDefinition(0, layout);
+    for (int s = 0; s <= seconds; ++s) {
+        TelemetrySample sample;
+        sample.timestamp = rideInstant(s);
+        sample.latitude = latitudeAt(s);
+        sample.longitude = 8.5;
+        sample.speedMetersPerSecond = 4 + (s * 7) % 11;
+        sample.powerWatts = 100 + (s * 37) % 300;
+        sample.heartRateBPM = 100 + s % 60;
+        writer.writeRecord(0, sample);
+    }
+    writeFileBytes(path, writer.finish());
+    return path;
+}
+
+void writeClipOnRide(const fs::path& path, const GPSClip& clip) {
+    std::vector<TimedPayload> payloads;
+    const int payloadCount = static_cast<int>(std::lround(clip.seconds / clip.payloadSeconds));
+    for (int p = 0; clip.start && p < payloadCount; ++p) {
+        std::vector<gpmf::TestFix> fixes;
+        for (int k = 0; k < 10; ++k) {
+            const double ride = *clip.start + clip.rate * clip.payloadSeconds * (p + 0.1 * k);
+            fixes.push_back({latitudeAt(ride), 8.5, rideInstant(ride)});
+        }
+        payloads.push_back({gpmf::gps9Payload(fixes), clip.payloadSeconds * p, clip.payloadSeconds});
+    }
+    writeCameraClip(path, clip.seconds, payloads, {}, clip.frameRate, clip.size);
+}
+
+fs::path writeStandingRide(const fs::path& path, double latitude, double longitude, const std::string& startISO8601) {
+    const auto start = *parseISO8601InternetDateTime(startISO8601);
+    std::ostringstream gpx;
+    gpx.precision(10);
+    gpx << "<?xml version=\"1.0\"?>\n<gpx version=\"1.1\" creator=\"test\"><trk><trkseg>\n";
+    for (int i = 0; i <= 1800; ++i) {
+        gpx << "<trkpt lat=\"" << latitude << "\" lon=\"" << longitude << "\"><time>"
+            << formatISO8601Milliseconds(start + std::chrono::seconds(i)) << "</time></trkpt>\n";
+    }
+    gpx << "</trkseg></trk></gpx>\n";
+    writeFileText(path, gpx.str());
+    return path;
+}
+
+}  // namespace pacemark::testing
