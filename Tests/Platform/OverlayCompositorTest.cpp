@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdint>
 #include <vector>
 
@@ -57,42 +58,70 @@ struct Overlay {
 
 constexpr YUVPictureFormat limited709{YUVMatrix::bt709, false, 8, 1, 1};
 
-TEST(OverlayCompositorTest, OpaqueWhiteIsLimitedRangeWhite) {
-    TestPicture<std::uint8_t> picture(limited709, 8, 8, 16, 90, 200);
+// Composites `overlay` over `picture` with a compositor of the picture's format and size.
+template <typename Sample>
+void composite(const YUVPictureFormat& format, TestPicture<Sample>& picture, Overlay& overlay) {
+    OverlayCompositor compositor(format, overlay.width, overlay.height, 0);
+    compositor.setOverlay(overlay.view());
+    compositor.composite(picture.view());
+}
+
+// Sample values of one pixel; -1 where a row does not say.
+struct YCbCr {
+    int y = -1, cb = -1, cr = -1;
+};
+
+// An 8×8 picture of `format`, all `background`, under an overlay of one
+// premultiplied colour: the values of a pixel inside.
+template <typename Sample>
+YCbCr compositedUniformly(const YUVPictureFormat& format, YCbCr background, std::array<std::uint8_t, 4> rgba) {
+    TestPicture<Sample> picture(format, 8, 8, Sample(background.y), Sample(background.cb), Sample(background.cr));
     Overlay overlay(8, 8);
-    overlay.fill(255, 255, 255, 255);
-    OverlayCompositor compositor(limited709, 8, 8, 0);
-    compositor.setOverlay(overlay.view());
-    compositor.composite(picture.view());
-    EXPECT_EQ(picture.luma(3, 5), 235);
-    EXPECT_EQ(picture.chroma(1, 2, 1), 128);
-    EXPECT_EQ(picture.chroma(2, 2, 1), 128);
+    overlay.fill(rgba[0], rgba[1], rgba[2], rgba[3]);
+    composite(format, picture, overlay);
+    return {picture.luma(5, 3), picture.chroma(1, 2, 1), picture.chroma(2, 2, 1)};
 }
 
-TEST(OverlayCompositorTest, OpaqueWhiteIsFullRangeWhiteInAFullRangeClip) {
+// One colour over the whole clip comes out as the clip's range, matrix,
+// depth and transfer say.
+TEST(OverlayCompositorTest, UniformColourTakesTheClipsFormat) {
     const YUVPictureFormat full{YUVMatrix::bt709, true, 8, 1, 1};
-    TestPicture<std::uint8_t> picture(full, 4, 4, 0, 0, 0);
-    Overlay overlay(4, 4);
-    overlay.fill(255, 255, 255, 255);
-    OverlayCompositor compositor(full, 4, 4, 0);
-    compositor.setOverlay(overlay.view());
-    compositor.composite(picture.view());
-    EXPECT_EQ(picture.luma(0, 0), 255);
-    EXPECT_EQ(picture.chroma(1, 0, 0), 128);
-}
-
-TEST(OverlayCompositorTest, RedUsesTheClipsMatrix) {
-    // Y' of pure red: 16 + 219 Kr, with Kr 0.2126 (BT.709) and 0.299 (BT.601).
-    for (const auto& [matrix, luma] : {std::pair{YUVMatrix::bt709, 63}, std::pair{YUVMatrix::bt601, 81}}) {
-        const YUVPictureFormat format{matrix, false, 8, 1, 1};
-        TestPicture<std::uint8_t> picture(format, 2, 2, 100, 100, 100);
-        Overlay overlay(2, 2);
-        overlay.fill(255, 0, 0, 255);
-        OverlayCompositor compositor(format, 2, 2, 0);
-        compositor.setOverlay(overlay.view());
-        compositor.composite(picture.view());
-        EXPECT_EQ(picture.luma(1, 1), luma);
-        EXPECT_EQ(picture.chroma(2, 0, 0), 240);  // Cr of pure red is the top of the range in every matrix
+    const YUVPictureFormat rec601{YUVMatrix::bt601, false, 8, 1, 1};
+    const YUVPictureFormat hlg{YUVMatrix::bt2020, false, 10, 1, 1, YUVTransfer::hlg};
+    const YUVPictureFormat pq{YUVMatrix::bt2020, false, 10, 1, 1, YUVTransfer::pq};
+    const std::array<std::uint8_t, 4> white{255, 255, 255, 255}, red{255, 0, 0, 255};
+    const struct {
+        const char* name;
+        YUVPictureFormat format;
+        YCbCr background;
+        std::array<std::uint8_t, 4> rgba;
+        YCbCr expected;
+    } rows[] = {
+        {"white, limited range", limited709, {16, 90, 200}, white, {235, 128, 128}},
+        {"white, full range", full, {0, 0, 0}, white, {255, 128, 128}},
+        // Y' of pure red: 16 + 219 Kr, with Kr 0.2126 (BT.709) and 0.299 (BT.601);
+        // its Cr is the top of the range in every matrix.
+        {"red, BT.709", limited709, {100, 100, 100}, red, {63, -1, 240}},
+        {"red, BT.601", rec601, {100, 100, 100}, red, {81, -1, 240}},
+        // HDR reference white (203 cd/m²): 75 % of the HLG signal, 58 % of PQ's.
+        {"white, HLG", hlg, {64, 512, 512}, white, {721, 512, -1}},
+        {"white, PQ", pq, {64, 512, 512}, white, {573, 512, -1}},
+        // The curve is applied to the straight colour: 64 · 0.8 + 721 · 0.2.
+        {"white at alpha 0.2, HLG", hlg, {64, 512, 512}, {51, 51, 51, 51}, {195, -1, -1}},
+        // 16 · (1 − 128/255) + (16 · 128/255 + 219 · 128/255) = 16 + 219 · 0.502
+        {"white at alpha 0.5", limited709, {16, 128, 128}, {128, 128, 128, 128}, {126, 128, -1}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        const YCbCr got = row.format.bitDepth > 8 ? compositedUniformly<std::uint16_t>(row.format, row.background, row.rgba)
+                                                  : compositedUniformly<std::uint8_t>(row.format, row.background, row.rgba);
+        EXPECT_EQ(got.y, row.expected.y);
+        if (row.expected.cb >= 0) {
+            EXPECT_EQ(got.cb, row.expected.cb);
+        }
+        if (row.expected.cr >= 0) {
+            EXPECT_EQ(got.cr, row.expected.cr);
+        }
     }
 }
 
@@ -102,56 +131,13 @@ TEST(OverlayCompositorTest, TenBitClipGetsTenBitValues) {
     Overlay overlay(4, 2);
     overlay.fill(255, 255, 255, 255);
     overlay.set(1, 1, 0, 0, 255, 255);  // blue in the first chroma block
-    OverlayCompositor compositor(format, 4, 2, 0);
-    compositor.setOverlay(overlay.view());
-    compositor.composite(picture.view());
+    composite(format, picture, overlay);
     EXPECT_EQ(picture.luma(0, 0), 940);
     // 64 + 876 Kb with BT.2020's Kb 0.0593.
     EXPECT_EQ(picture.luma(1, 1), 116);
     EXPECT_EQ(picture.chroma(1, 1, 0), 512);
     // The block of three whites and one blue: Cb 512 + 448 / 4.
     EXPECT_EQ(picture.chroma(1, 0, 0), 624);
-}
-
-// White is HDR reference white (203 cd/m²): 75 % of the HLG signal, 58 % of PQ's.
-TEST(OverlayCompositorTest, WhiteInAnHDRClipIsReferenceWhite) {
-    for (const auto& [transfer, luma] : {std::pair{YUVTransfer::hlg, 721}, std::pair{YUVTransfer::pq, 573}}) {
-        const YUVPictureFormat format{YUVMatrix::bt2020, false, 10, 1, 1, transfer};
-        TestPicture<std::uint16_t> picture(format, 2, 2, 64, 512, 512);
-        Overlay overlay(2, 2);
-        overlay.fill(255, 255, 255, 255);
-        OverlayCompositor compositor(format, 2, 2, 0);
-        compositor.setOverlay(overlay.view());
-        compositor.composite(picture.view());
-        EXPECT_EQ(picture.luma(0, 0), luma);
-        EXPECT_EQ(picture.chroma(1, 0, 0), 512);
-    }
-}
-
-// A translucent colour keeps its hue and alpha in an HDR clip: the curve is
-// applied to the straight colour, not to the premultiplied one.
-TEST(OverlayCompositorTest, TranslucentWhiteInAnHDRClipIsReferenceWhiteAtItsAlpha) {
-    const YUVPictureFormat format{YUVMatrix::bt2020, false, 10, 1, 1, YUVTransfer::hlg};
-    TestPicture<std::uint16_t> picture(format, 2, 2, 64, 512, 512);
-    Overlay overlay(2, 2);
-    overlay.fill(51, 51, 51, 51);  // white at alpha 0.2
-    OverlayCompositor compositor(format, 2, 2, 0);
-    compositor.setOverlay(overlay.view());
-    compositor.composite(picture.view());
-    // 64 · 0.8 + 721 · 0.2
-    EXPECT_EQ(picture.luma(0, 0), 195);
-}
-
-TEST(OverlayCompositorTest, HalfTransparentGreyBlendsWithTheClip) {
-    TestPicture<std::uint8_t> picture(limited709, 2, 2, 16, 128, 128);
-    Overlay overlay(2, 2);
-    overlay.fill(128, 128, 128, 128);  // premultiplied: white at alpha 0.5
-    OverlayCompositor compositor(limited709, 2, 2, 0);
-    compositor.setOverlay(overlay.view());
-    compositor.composite(picture.view());
-    // 16 · (1 − 128/255) + (16 · 128/255 + 219 · 128/255) = 16 + 219 · 0.502
-    EXPECT_EQ(picture.luma(0, 0), 126);
-    EXPECT_EQ(picture.chroma(1, 0, 0), 128);
 }
 
 TEST(OverlayCompositorTest, TransparentOverlayLeavesThePictureAlone) {
