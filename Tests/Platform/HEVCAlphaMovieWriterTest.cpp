@@ -35,7 +35,7 @@ using pacemark::testing::runCommand;
 using pacemark::testing::TemporaryFolder;
 
 // The encoder settings an export of this size and rate opens the writer with.
-HEVCAlphaEncoderSettings exportEncoderSettings(std::int64_t width, std::int64_t height, std::int64_t framesPerSecond) {
+HEVCAlphaEncoderSettings exportEncoderSettings(std::int64_t width, std::int64_t height, FrameRate framesPerSecond) {
     const TelemetryExportSettings settings{width, height, framesPerSecond, TelemetryVideoCodec::hevcWithAlpha};
     return HEVCAlphaEncoderSettings::fromMovieWriterSettings(settings.writerSettings("unused.mov"));
 }
@@ -164,6 +164,21 @@ TEST(HEVCAlphaMovieWriterTest, RegularRepeatRunsGetTheirKeyFramesOnNewPictures) 
         }
     }
     EXPECT_EQ(keyFrames, repeats.size() / keyFrameInterval);
+}
+
+// The stream's own timing information states the track's exact rate.
+TEST(HEVCAlphaMovieWriterTest, StreamTimingMatchesTheTrackRate) {
+    const TemporaryFolder folder;
+    const auto movie = folder / "rate.mov";
+    for (const FrameRate rate : {FrameRate(30000, 1001), FrameRate(25)}) {
+        writeMovie(movie, exportEncoderSettings(64, 64, rate), {false, false, false, true});
+        const QuickTimeHEVCTrack track = pacemark::testing::readQuickTimeHEVCTrack(movie);
+        EXPECT_EQ(hevcTrackFrameRate(track.sampleEntry), rate) << rate.numerator();
+        // Time scale 30000 (FFmpeg's muxer keeps it, being above 10000): 1001 units a frame.
+        if (!rate.isWhole()) {
+            EXPECT_EQ(track.sampleDurations, std::vector<std::uint32_t>(4, 1001));
+        }
+    }
 }
 
 TEST(HEVCAlphaMovieWriterTest, EveryDecoderReturnsTheDrawnFrames) {
