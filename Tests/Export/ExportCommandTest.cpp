@@ -15,40 +15,68 @@ namespace {
 namespace fs = std::filesystem;
 using namespace pacemark::testing;
 
-// Every writer through the command line: the segment at the requested size
-// and rate lands beside the ride under the default name and passes the
-// strict check of its format.
+// Every writer through the command line, at a whole and at an NTSC rate: the
+// segment at the requested size lands beside the ride under the default name,
+// passes the strict check of its format, and FFmpeg and GStreamer read its
+// exact rate. Four seconds are 20 frames at 5 fps; at 29.97 fps 119.88 frames
+// round up to 120, which last 120 × 1001 / 30000 = 4.004 s.
 TEST(ExportCommandTest, EveryWriterExportsACheckedSegment) {
     struct Writer {
         std::vector<std::string> options;
-        const char* checked;  // what `pacemark-cli check` says of the movie
+        const char* codec;  // as `pacemark-cli check` names it
+        bool ntsc = false;
     };
+    const char* const proRes = "ProRes 4444 («ap4h»)";
+    const char* const hevc = "HEVC («hvc1»)";
     const Writer writers[] = {
-        {{}, "Кодек: ProRes 4444 («ap4h»), 160×90, кадров: 20"},
-        {{"--compact"}, "Кодек: ProRes 4444 («ap4h»), 160×90, кадров: 20"},
-        {{"--codec", "hevc"}, "Кодек: HEVC («hvc1»), 160×90, кадров: 20"},
-        {{"--compact", "--motion", "smooth:frame"}, "Кодек: ProRes 4444 («ap4h»), 160×90, кадров: 20"},
-        {{"--codec", "hevc", "--motion", "smooth", "--smooth-values"}, "Кодек: HEVC («hvc1»), 160×90, кадров: 20"},
+        {{}, proRes},
+        {{"--compact"}, proRes},
+        {{"--codec", "hevc"}, hevc},
+        {{"--compact", "--motion", "smooth:frame"}, proRes},
+        {{"--codec", "hevc", "--motion", "smooth", "--smooth-values"}, hevc},
+        {{"--codec", "prores"}, proRes, true},
+        {{"--codec", "prores", "--compact"}, proRes, true},
+        {{"--codec", "hevc"}, hevc, true},
     };
+    const bool gstreamer = fs::exists("/usr/bin/gst-discoverer-1.0");
     std::vector<std::uintmax_t> sizes;
     for (const Writer& writer : writers) {
-        SCOPED_TRACE(writer.options.empty() ? "ProRes" : writer.options.back());
+        SCOPED_TRACE(std::string(writer.ntsc ? "29.97 " : "5 ") + (writer.options.empty() ? "" : writer.options.back()));
+        const std::string rate = writer.ntsc ? "30000/1001" : "5/1", frames = writer.ntsc ? "120" : "20";
         TemporaryFolder folder;
-        std::vector<std::string> arguments = {copyOfSampleRide(folder / "ride.fit").string(), "--size", "160x90",
-                                              "--fps", "5", "--start", "10", "--end", "14"};
+        std::vector<std::string> arguments = {copyOfSampleRide(folder / "ride.fit").string(), "--size", "160x90", "--fps",
+                                              writer.ntsc ? "29.97" : "5", "--start", "10", "--end", "14"};
         arguments.insert(arguments.end(), writer.options.begin(), writer.options.end());
         const CLIRun run = runExport(arguments, folder);
         ASSERT_EQ(run.status, 0) << run.err;
         const fs::path movie = folder / "ride-telemetry.mov";
-        const CommandResult rate =
-            runCommand("ffprobe -v error -show_entries stream=avg_frame_rate -of csv=p=0 " + quoted(movie));
-        EXPECT_EQ(rate.output, "5/1\n") << "20 frames in 4 seconds";
+        const CommandResult probe =
+            runCommand("ffprobe -v error -count_frames -show_entries stream=r_frame_rate,avg_frame_rate,nb_frames,"
+                       "nb_read_frames -of default=noprint_wrappers=1 " + quoted(movie));
+        EXPECT_EQ(probe.output, "r_frame_rate=" + rate + "\navg_frame_rate=" + rate + "\nnb_frames=" + frames +
+                                    "\nnb_read_frames=" + frames + "\n");
         const CLIRun checked = runCLI({"check", movie.string()}, folder);
         EXPECT_EQ(checked.status, 0) << checked.err;
-        EXPECT_NE(checked.out.find(writer.checked), std::string::npos) << checked.out;
+        EXPECT_NE(checked.out.find(std::string("Кодек: ") + writer.codec + ", 160×90, кадров: " + frames +
+                                   (writer.ntsc ? "\nЧастота кадров: 30000/1001 (29,97 к/с)\n" : "")),
+                  std::string::npos)
+            << checked.out;
+        if (gstreamer) {
+            // The demuxed stream's caps and the movie's length.
+            const CommandResult discovered = runCommand("gst-discoverer-1.0 -v " + quoted(movie));
+            EXPECT_EQ(discovered.status, 0) << discovered.output;
+            for (const std::string& fact : {"framerate=(fraction)" + rate, "Frame rate: " + rate,
+                                            std::string("Duration: 0:00:04.") + (writer.ntsc ? "004" : "000") + "000000"}) {
+                EXPECT_NE(discovered.output.find(fact), std::string::npos) << fact << "\n" << discovered.output;
+            }
+        }
         sizes.push_back(fs::file_size(movie));
     }
     EXPECT_LT(sizes[1], sizes[0] / 2) << "the compact movie stores each repeated picture once";
+    if (!gstreamer) {
+        GTEST_SKIP() << "gst-discoverer-1.0 not found (Debian packages gstreamer1.0-plugins-base-apps, "
+                        "gstreamer1.0-plugins-good): GStreamer not run";
+    }
 }
 
 TEST(ExportCommandTest, BadRequestsWriteNothing) {
