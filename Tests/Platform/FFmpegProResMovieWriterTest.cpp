@@ -29,20 +29,10 @@ constexpr int width = 64, height = 48, framesPerSecond = 10, frameCount = 45;
 // Frames 0-9 show one picture, 10-19 the next, ...: the exporter's repeats
 // of a 1 Hz recording at 10 fps. The last frame is a new picture.
 void writeMovie(const fs::path& path, bool compact) {
+    std::vector<bool> repeats;
+    for (int i = 0; i < frameCount; ++i) repeats.push_back(i % framesPerSecond != 0 && i != frameCount - 1);
     FFmpegProResMovieWriter writer(proResSettings(path, width, height, framesPerSecond), {.compact = compact});
-    writer.startWriting();
-    OverlayTestFrame frame(width, height);
-    for (int i = 0; i < frameCount; ++i) {
-        if (i % framesPerSecond != 0 && i != frameCount - 1) {
-            writer.appendRepeat(i);
-            continue;
-        }
-        frame.draw(i);
-        const PixelBufferView buffer = writer.makePixelBuffer();
-        std::copy(frame.pixels().begin(), frame.pixels().end(), buffer.data);
-        writer.append(buffer, i);
-    }
-    writer.finish();
+    writeOverlayFrames(writer, width, height, repeats);
 }
 
 // What an outside reader returns for a movie: the decoded bytes and the

@@ -62,24 +62,11 @@ std::vector<bool> repeatPattern() {
     return repeats;
 }
 
-// Writes frame i as OverlayTestFrame::draw(i), or as a repeat.
 void writeMovie(const std::filesystem::path& path, const HEVCAlphaEncoderSettings& settings,
                 const std::vector<bool>& repeats) {
     HEVCAlphaMovieWriter writer(path, settings);
-    writer.startWriting();
-    OverlayTestFrame frame(settings.width, settings.height);
-    for (std::size_t i = 0; i < repeats.size(); ++i) {
-        if (repeats[i]) {
-            writer.appendRepeat(static_cast<std::int64_t>(i));
-            continue;
-        }
-        frame.draw(static_cast<int>(i));
-        const PixelBufferView buffer = writer.makePixelBuffer();
-        ASSERT_TRUE(buffer.isValid());
-        std::copy(frame.pixels().begin(), frame.pixels().end(), buffer.data);
-        writer.append(buffer, static_cast<std::int64_t>(i));
-    }
-    writer.finish();
+    pacemark::testing::writeOverlayFrames(writer, static_cast<int>(settings.width), static_cast<int>(settings.height),
+                                          repeats);
 }
 
 // The movie of `repeatPattern` at the export's settings, written once for

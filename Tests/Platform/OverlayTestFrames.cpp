@@ -45,4 +45,21 @@ void OverlayTestFrame::draw(int frameIndex) {
     }
 }
 
+void writeOverlayFrames(MovieWriter& writer, int width, int height, const std::vector<bool>& repeats) {
+    writer.startWriting();
+    OverlayTestFrame frame(width, height);
+    for (std::size_t i = 0; i < repeats.size(); ++i) {
+        const auto index = static_cast<std::int64_t>(i);
+        if (repeats[i]) {
+            writer.appendRepeat(index);
+            continue;
+        }
+        frame.draw(static_cast<int>(i));
+        const PixelBufferView buffer = writer.makePixelBuffer();
+        std::copy(frame.pixels().begin(), frame.pixels().end(), buffer.data);
+        writer.append(buffer, index);
+    }
+    writer.finish();
+}
+
 }  // namespace pacemark::testing

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "Export/MovieWriter.h"
 #include "Rendering/PixelBuffer.h"
 
 #include <cstdint>
@@ -23,5 +24,9 @@ private:
     int height_;
     std::vector<std::uint8_t> pixels_;
 };
+
+// Starts `writer`, hands it frame i as OverlayTestFrame::draw(i) in its own
+// buffer, or as a repeat where `repeats[i]`, and finishes the movie.
+void writeOverlayFrames(MovieWriter& writer, int width, int height, const std::vector<bool>& repeats);
 
 }  // namespace pacemark::testing
