@@ -9,8 +9,8 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <cstring>
 #include <map>
+#include <regex>
 #include <set>
 
 #include "CLIRun.h"
@@ -27,35 +27,12 @@ using namespace pacemark::testing;
 // format names the texts use.
 std::vector<std::string> englishWords(const std::string& text) {
     static const std::set<std::string> names = {"ProRes", "HEVC", "QuickTime", "MOV", "FIT", "GPX", "PNG", "JSON"};
+    static const std::regex typed("Использование:[^\n]*|«.*?»|[^ \n]*/[^ \n]*");
+    static const std::regex word("(^|[^-A-Za-z])([A-Za-z]{2,})");
+    const std::string rest = std::regex_replace(text, typed, "");
     std::vector<std::string> found;
-    std::size_t lineStart = 0;
-    while (lineStart < text.size()) {
-        std::size_t lineEnd = text.find('\n', lineStart);
-        if (lineEnd == std::string::npos) lineEnd = text.size();
-        std::string line = text.substr(lineStart, lineEnd - lineStart);
-        lineStart = lineEnd + 1;
-        if (line.rfind("Использование:", 0) == 0) continue;
-        for (std::size_t open; (open = line.find("«")) != std::string::npos;) {
-            const std::size_t close = line.find("»", open);
-            line.erase(open, close == std::string::npos ? std::string::npos : close + std::strlen("»") - open);
-        }
-        for (std::size_t slash; (slash = line.find('/')) != std::string::npos;) {
-            const std::size_t begin = line.rfind(' ', slash);
-            const std::size_t end = line.find(' ', slash);
-            line.erase(begin == std::string::npos ? 0 : begin, end == std::string::npos ? std::string::npos : end - begin);
-        }
-        for (std::size_t i = 0; i < line.size();) {
-            if (!std::isalpha(static_cast<unsigned char>(line[i]))) {
-                ++i;
-                continue;
-            }
-            std::size_t end = i;
-            while (end < line.size() && std::isalpha(static_cast<unsigned char>(line[end]))) ++end;
-            const std::string word = line.substr(i, end - i);
-            const bool option = i > 0 && line[i - 1] == '-';
-            if (!option && word.size() > 1 && !names.contains(word)) found.push_back(word);
-            i = end;
-        }
+    for (auto match = std::sregex_iterator(rest.begin(), rest.end(), word); match != std::sregex_iterator(); ++match) {
+        if (!names.contains((*match)[2].str())) found.push_back((*match)[2].str());
     }
     return found;
 }
