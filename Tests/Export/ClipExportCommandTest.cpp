@@ -42,33 +42,6 @@ void writeClip(const fs::path& path, const ClipSpecification& clip) {
     writeClipOnRide(path, {.start = clip.start, .rate = clip.rate, .seconds = clip.seconds});
 }
 
-std::shared_ptr<const DrawingSurfaceFactory> cairoSurfaces() {
-    static const auto factory = std::make_shared<const CairoDrawingSurfaceFactory>();
-    return factory;
-}
-
-// How closely a decoded frame matches the renderer's frame at a ride instant.
-class RenderedFrames {
-public:
-    explicit RenderedFrames(std::shared_ptr<const TelemetryActivity> activity)
-        : renderer_(std::move(activity), PacemarkLayout::preset(PacemarkPreset::compactRace), clipWidth, clipHeight,
-                    cairoSurfaces()),
-          pixels_(clipWidth * clipHeight * 4) {}
-
-    // Whether `frame` is the renderer's frame at `rideSecond` (through
-    // ProRes: every channel within 3/255, as the exporter's own tests hold).
-    bool showsInstant(double rideSecond, const DecodedMovie::Frame& frame) {
-        const PixelBufferView view{pixels_.data(), clipWidth, clipHeight, clipWidth * 4};
-        renderer_.render(rideSecond, view);
-        const CompositeDifference difference = compositeDifference(view, frame);
-        return difference.maximum <= 3.0 / 255.0 && difference.psnr >= 60;
-    }
-
-private:
-    LayoutFrameRenderer renderer_;
-    std::vector<std::uint8_t> pixels_;
-};
-
 class ClipExportCommandTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -120,7 +93,8 @@ TEST_F(ClipExportCommandTest, EveryPlacedClipOfARideGetsItsExactOverlay) {
     const std::map<std::string, double> starts = {{"GX020101.MP4", 302.4}, {"GX030101.MP4", 304.4},
                                                   {"GP020202.MP4", 1012.3}};
     const auto activity = std::make_shared<const TelemetryActivity>(TelemetryFileLoader::load(ride));
-    RenderedFrames rendered(activity);
+    const LayoutFrameRenderer renderer(activity, PacemarkLayout::preset(PacemarkPreset::compactRace), clipWidth,
+                                       clipHeight, std::make_shared<const CairoDrawingSurfaceFactory>());
     for (const auto& clip : clips) {
         SCOPED_TRACE(clip.name);
         const fs::path overlay = folder / "overlays" / (fs::path(clip.name).stem().string() + "-telemetry.mov");
@@ -134,12 +108,12 @@ TEST_F(ClipExportCommandTest, EveryPlacedClipOfARideGetsItsExactOverlay) {
         EXPECT_EQ(movie.height, clipHeight);
         ASSERT_EQ(movie.frames.size(), static_cast<std::size_t>(clip.seconds * clipFramesPerSecond));
         EXPECT_NEAR(movie.frames[1].presentationSeconds, 1.0 / clipFramesPerSecond, 1e-9);
-        EXPECT_TRUE(rendered.showsInstant(start, movie.frames[0]));
+        EXPECT_TRUE(showsRendered(renderer, start, movie.frames[0]));
         // One second into the clip the ride has moved on by the clip's rate.
         const DecodedMovie::Frame& second = movie.frames[clipFramesPerSecond];
-        EXPECT_TRUE(rendered.showsInstant(start + clip.rate, second));
+        EXPECT_TRUE(showsRendered(renderer, start + clip.rate, second));
         if (clip.rate != 1) {
-            EXPECT_FALSE(rendered.showsInstant(start + 1, second));
+            EXPECT_FALSE(showsRendered(renderer, start + 1, second));
         }
     }
 }

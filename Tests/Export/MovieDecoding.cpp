@@ -118,4 +118,12 @@ CompositeDifference compositeDifference(PixelBufferView premultiplied, const Dec
     return {maximum, mean > 0 ? 10 * std::log10(1.0 / mean) : 99.0};
 }
 
+bool showsRendered(const LayoutFrameRenderer& renderer, double elapsed, const DecodedMovie::Frame& decoded) {
+    std::vector<std::uint8_t> pixels(std::size_t(renderer.width() * renderer.height() * 4));
+    const PixelBufferView picture{pixels.data(), renderer.width(), renderer.height(), renderer.width() * 4};
+    renderer.render(elapsed, picture);
+    const CompositeDifference difference = compositeDifference(picture, decoded);
+    return difference.maximum <= 3.0 / 255.0 && difference.psnr >= 60;
+}
+
 }  // namespace pacemark::testing

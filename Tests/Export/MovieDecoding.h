@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <vector>
 
+#include "Rendering/LayoutFrameRenderer.h"
 #include "Rendering/PixelBuffer.h"
 
 namespace pacemark::testing {
@@ -36,5 +37,9 @@ struct CompositeDifference {
     double psnr = 0;
 };
 CompositeDifference compositeDifference(PixelBufferView premultiplied, const DecodedMovie::Frame& decoded);
+
+// Whether `decoded` is the renderer's picture at `elapsed` as it comes back
+// through ProRes: every channel within 3/255 and a PSNR of 60 dB or more.
+bool showsRendered(const LayoutFrameRenderer& renderer, double elapsed, const DecodedMovie::Frame& decoded);
 
 }  // namespace pacemark::testing
