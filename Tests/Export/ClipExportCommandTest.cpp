@@ -119,7 +119,7 @@ TEST_F(ClipExportCommandTest, EveryPlacedClipOfARideGetsItsExactOverlay) {
 }
 
 // Frame rate, start and end come from each clip; asking for them is a mistake.
-TEST_F(ClipExportCommandTest, SegmentAndRateOptionsAreRefusedWithClips) {
+TEST_F(ClipExportCommandTest, TimingOptionsAreRefusedWithClips) {
     const fs::path ride = writeNorthboundRide(folder / "ride.fit", 7200);
     const fs::path clip = folder / "a.mp4";
     writeClip(clip, {"a.mp4", 60.5});

@@ -32,7 +32,7 @@ struct SharedClip {
     std::string frameRate;
 };
 
-TEST(SharedClipExportTest, CameraClipsGetOverlaysAtTheirExactRateCountAndSize) {
+TEST(SharedClipExportTest, CameraClipsGetOverlaysMatchingTheirVideoTrack) {
     const fs::path clips = sharedTestDataFolder() / "cameras" / "clips";
     if (!fs::exists(clips)) GTEST_SKIP() << clips.string() << " is not present";
     if (!ffmpegCommandAvailable()) GTEST_SKIP() << "the ffmpeg command is not installed";

@@ -236,7 +236,7 @@ TEST_F(FFmpegClipBurnInTest, PortraitClipKeepsItsRotationWithTheOverlayUpright) 
     expectComposited(clip, burnt, 240, 320, 1, 8);
 }
 
-TEST_F(FFmpegClipBurnInTest, FramesAndTheirTimestampsAreTheClips) {
+TEST_F(FFmpegClipBurnInTest, PictureTimesAreTheClips) {
     // A variable frame rate: every third picture of 30 fps dropped.
     const fs::path clip = folder / "variable.mp4";
     ffmpeg("-f lavfi -i testsrc2=size=160x120:rate=30 -t 2 -vf \"select='not(eq(mod(n\\,3)\\,1))'\" -vsync vfr "
@@ -273,7 +273,7 @@ TEST_F(FFmpegClipBurnInTest, CameraMetadataTrackIsCopiedSoTheClipSyncsAgain) {
 }
 
 // Where and when the clip was filmed, as a camera and as a phone store it.
-TEST_F(FFmpegClipBurnInTest, CreationDateAndLocationAreKept) {
+TEST_F(FFmpegClipBurnInTest, ClipMetadataIsKept) {
     for (const auto& [name, tags] : {std::pair{"dated.mp4", "-metadata creation_time=2024-05-01T10:00:00Z "
                                                             "-metadata location=+48.8577+002.2950/"},
                                      std::pair{"phone.mov", "-movflags use_metadata_tags -metadata "
@@ -339,7 +339,7 @@ TEST_F(FFmpegClipBurnInTest, FullDiskIsAnError) {
 // Real clips from phones and action cameras (in the shared test data when
 // present): whatever their tracks, the finished video keeps the pictures'
 // times, the sound, the camera track, the facts and the metadata.
-TEST_F(FFmpegClipBurnInTest, RecordedCameraAndPhoneClipsKeepWhatTheyCarry) {
+TEST_F(FFmpegClipBurnInTest, RecordedClipsKeepWhatTheyCarry) {
     const fs::path clips = testing::sharedTestDataFolder() / "cameras" / "clips";
     if (!fs::is_directory(clips)) GTEST_SKIP() << "no shared camera clips at " << clips << "; skipped";
     int burnt = 0;
