@@ -88,6 +88,7 @@ TEST(PacemarkCLITest, ErrorsAreRussianWithNonZeroStatus) {
         {{"frame", ride, "--layout", bad, "--preset", "minimal", "-o", png}, 2, "Укажите либо --preset, либо --layout"},
         {{"layout", "--preset", "nonsense", "-o", (folder / "l.pacemark-layout").string()}, 2, "Неизвестный пресет"},
         {{"layout", "--preset", "minimal"}, 2, "Не указан выходной файл"},
+        {{"sync", ride}, 2, "Укажи файл заезда и хотя бы один видеоклип."},
     };
     for (const auto& [arguments, status, message] : cases) {
         const auto run = runCLI(arguments, folder);

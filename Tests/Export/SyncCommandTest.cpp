@@ -61,14 +61,6 @@ TEST(SyncCommandTest, OnlyAClipOfTheRidesDayIsPlaced) {
     EXPECT_EQ(text.out.rfind("max-heromode.mp4: Синхронизировано по GPS камеры: старт ", 0), 0u) << text.out;
 }
 
-TEST(SyncCommandTest, MissingClipIsABadArgument) {
-    testing::TemporaryFolder folder;
-    const auto ride = writeRideAtTheClip(folder);
-    const auto run = runCLI({"sync", ride.string()}, folder);
-    EXPECT_EQ(run.status, 2);
-    EXPECT_NE(run.err.find("Укажи файл заезда и хотя бы один видеоклип."), std::string::npos) << run.err;
-}
-
 TEST(SyncCommandTest, UnreadableClipDoesNotStopTheOthers) {
     testing::TemporaryFolder folder;
     const auto ride = writeRideAtTheClip(folder);
