@@ -24,9 +24,8 @@ QuickTimeHEVCTrack readQuickTimeHEVCTrack(const std::filesystem::path& path) {
     FileMovieSource source(path);
     const QuickTimeVideoTrack video = readQuickTimeVideoTrack(source);
     const std::vector<std::uint8_t> d = readFileBytes(path);
-    QuickTimeHEVCTrack track{video.format, video.sampleEntry, video.width, video.height, {}, {}, {}, {}, {}};
+    QuickTimeHEVCTrack track{video.sampleEntry, {}, {}, {}, {}};
     for (const auto& box : video.extensions) {
-        track.sampleEntryChildBoxes.push_back(box.type);
         if (box.type == "hvcC") track.hvcC = box.payload;
     }
     for (const auto& sample : video.samples) {

@@ -9,15 +9,11 @@
 namespace pacemark::testing {
 
 // What the tests need from a QuickTime movie holding one HEVC track: the
-// sample entry's type and size, its hvcC record, and the samples in order.
+// sample entry, its hvcC record, and the samples in order with their timing.
 // Written for the tests so that they check our files without our muxer.
 struct QuickTimeHEVCTrack {
-    std::string sampleEntryType;
     std::vector<std::uint8_t> sampleEntry;  // the whole box, header included
-    int width = 0;
-    int height = 0;
     std::vector<std::uint8_t> hvcC;
-    std::vector<std::string> sampleEntryChildBoxes;
     std::vector<std::vector<std::uint8_t>> samples;
     std::vector<std::uint32_t> sampleDurations;
     std::vector<bool> syncSamples;  // per sample; all true without an stss box
