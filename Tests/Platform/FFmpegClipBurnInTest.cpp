@@ -324,15 +324,9 @@ TEST_F(FFmpegClipBurnInTest, FullDiskIsAnError) {
     const fs::path clip = testClip("ride.mp4", "320x240", 2, "-c:v libx264 -preset ultrafast -crf 0");
     const fs::path output = folder / "out" / "ride-pacemark.mp4";
     fs::create_directories(output.parent_path());
-    const int status = testing::exitStatusWithFileSizeLimit(20000, [&] {
-        try {
-            FFmpegClipBurnIn::burnIn({clip, output, {}, {0}}, overlays(), {});
-        } catch (const PacemarkError& error) {
-            return std::string(error.what()).find("Не удалось записать готовое видео") != std::string::npos ? 0 : 2;
-        }
-        return 1;
-    });
-    EXPECT_EQ(status, 0);
+    const auto burnIn = [&] { FFmpegClipBurnIn::burnIn({clip, output, {}, {0}}, overlays(), {}); };
+    EXPECT_EQ(testing::fileSizeLimitFailure<PacemarkError>(20000, burnIn, "Не удалось записать готовое видео"), 0)
+        << "1: no error, 2: another text";
     EXPECT_TRUE(testing::filesIn(output.parent_path()).empty());  // nothing left behind
 }
 

@@ -28,6 +28,7 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 using pacemark::testing::OverlayTestFrame;
+using pacemark::testing::writeOverlayFrames;
 using pacemark::testing::QuickTimeHEVCTrack;
 using pacemark::testing::quoted;
 using pacemark::testing::readFileBytes;
@@ -65,7 +66,7 @@ std::vector<bool> repeatPattern() {
 void writeMovie(const std::filesystem::path& path, const HEVCAlphaEncoderSettings& settings,
                 const std::vector<bool>& repeats) {
     HEVCAlphaMovieWriter writer(path, settings);
-    pacemark::testing::writeOverlayFrames(writer, static_cast<int>(settings.width), static_cast<int>(settings.height),
+    writeOverlayFrames(writer, static_cast<int>(settings.width), static_cast<int>(settings.height),
                                           repeats);
 }
 
@@ -509,22 +510,12 @@ TEST(HEVCAlphaMovieWriterFailureTest, FailedMoviesLeaveNothing) {
     // does not return the error. (No encoder threads are left when the
     // size-limited child is forked.)
     const auto limited = folder / "limited.mov";
-    const int status = testing::exitStatusWithFileSizeLimit(16 * 1024, [&] {
-        try {
-            HEVCAlphaMovieWriter writer(limited, exportEncoderSettings(128, 96, 10));
-            writer.startWriting();
-            OverlayTestFrame frame(128, 96);
-            for (int k = 0; k < 200; ++k) {
-                frame.draw(k);
-                writer.append(frame.view(), k);
-            }
-            writer.finish();
-            return 1;
-        } catch (const PacemarkError& error) {
-            return std::string(error.what()).find("файл слишком большой") != std::string::npos ? 0 : 2;
-        }
-    });
-    EXPECT_EQ(status, 0) << "1: no error, 2: another text";
+    const auto writeTooMuch = [&] {
+        HEVCAlphaMovieWriter writer(limited, exportEncoderSettings(128, 96, 10));
+        writeOverlayFrames(writer, 128, 96, std::vector<bool>(200, false));
+    };
+    EXPECT_EQ(testing::fileSizeLimitFailure<PacemarkError>(16 * 1024, writeTooMuch, "файл слишком большой"), 0)
+        << "1: no error, 2: another text";
     EXPECT_FALSE(std::filesystem::exists(limited));
 }
 

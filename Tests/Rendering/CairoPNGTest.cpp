@@ -46,17 +46,11 @@ TEST(CairoPNGTest, WriteFailuresKeepTheOldPicture) {
 
     const fs::path old = folder / "old.png";
     testing::writeFileText(old, "the old picture");
-    const int status = testing::exitStatusWithFileSizeLimit(1000, [&] {
-        try {
-            writePNGFile(picture.view(), old);
-        } catch (const PNGFileError& failure) {
-            return failure.errorDescription() == "Не удалось записать PNG «" + old.string() + "»: файл слишком большой."
-                       ? 0
-                       : 2;
-        }
-        return 1;
-    });
-    EXPECT_EQ(status, 0) << "1: written past the limit, 2: another text";
+    EXPECT_EQ(testing::fileSizeLimitFailure<PNGFileError>(1000, [&] { writePNGFile(picture.view(), old); },
+                                                          "Не удалось записать PNG «" + old.string() +
+                                                              "»: файл слишком большой."),
+              0)
+        << "1: written past the limit, 2: another text";
     const auto bytes = testing::readFileBytes(old);
     EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "the old picture");
     EXPECT_EQ(testing::filesIn(folder.path()), std::vector<fs::path>{"old.png"});

@@ -34,6 +34,20 @@ void writeFileText(const std::filesystem::path& path, const std::string& text);
 // write past the limit fails with EFBIG) and returns the child's exit status:
 // body's result, or 100 when the limit cannot be set, 101 when body throws.
 int exitStatusWithFileSizeLimit(std::uint64_t bytes, const std::function<int()>& body);
+// How `write` ends under that limit: 0 when it throws E whose text holds
+// `expected`, 1 when it returns, 2 when E has another text, 101 for another
+// exception.
+template <typename E>
+int fileSizeLimitFailure(std::uint64_t bytes, const std::function<void()>& write, const std::string& expected) {
+    return exitStatusWithFileSizeLimit(bytes, [&] {
+        try {
+            write();
+        } catch (const E& error) {
+            return std::string(error.what()).find(expected) != std::string::npos ? 0 : 2;
+        }
+        return 1;
+    });
+}
 
 // Leaves a Unix-domain socket at `path` (a socket file nothing listens on);
 // the test fails when it cannot.
