@@ -458,17 +458,11 @@ TEST(HEVCAlphaMovieWriterFailureTest, FailedMoviesLeaveNothing) {
     // picture types it is told) is noticed rather than written as a broken
     // stream.
     {
-        const X265Encoder::Options alphaOptions{{"keyint", "7"}, {"min-keyint", "7"}};
         HEVCAlphaEncoderSettings settings = exportEncoderSettings(64, 64, 10);
-        settings.alphaExtraOptions = alphaOptions;
+        settings.alphaExtraOptions = {{"keyint", "7"}, {"min-keyint", "7"}};
         const auto error = testing::thrownBy<HEVCAlphaEncodingError>([&] {
-            const auto writer = startedMovie(path, settings);
-            OverlayTestFrame frame(64, 64);
-            for (int k = 1; k < 30; ++k) {
-                frame.draw(k);
-                writer->append(frame.view(), k);
-            }
-            writer->finish();
+            HEVCAlphaMovieWriter writer(path, settings);
+            writeOverlayFrames(writer, 64, 64, std::vector<bool>(30, false));
         });
         EXPECT_NE(error.errorDescription().find("Кодировщики цвета и альфа-канала разошлись"), std::string::npos)
             << error.errorDescription();
