@@ -71,22 +71,5 @@ TEST_F(ClipBurnInCommandTest, FinishedVideosGoIntoTheOutputFolder) {
     EXPECT_TRUE(fs::exists(folder / "done" / "a-pacemark.mp4"));
 }
 
-TEST_F(ClipBurnInCommandTest, BurnInOptionsOutsideTheirPlaceAreRefused) {
-    const fs::path placed = clip("a.mp4", 30);
-    for (const std::vector<std::string>& extra : std::vector<std::vector<std::string>>{
-             {"--burn-in"},
-             {"--quality", "20"},
-             {"--clips", placed.string(), "--burn-in", "--quality", "52"},
-             {"--clips", placed.string(), "--burn-in", "--quality", "high"},
-             {"--clips", placed.string(), "--burn-in", "--codec", "hevc"},
-             {"--clips", placed.string(), "--burn-in", "--size", "1920x1080"}}) {
-        std::vector<std::string> arguments = {"export", ride.string()};
-        arguments.insert(arguments.end(), extra.begin(), extra.end());
-        const CLIRun run = runCLI(arguments, folder);
-        EXPECT_EQ(run.status, 2) << extra.back() << "\n" << run.err;
-        EXPECT_FALSE(fs::exists(folder / "a-pacemark.mp4"));
-    }
-}
-
 }  // namespace
 }  // namespace pacemark

@@ -118,22 +118,6 @@ TEST_F(ClipExportCommandTest, EveryPlacedClipOfARideGetsItsExactOverlay) {
     }
 }
 
-// Frame rate, start and end come from each clip; asking for them is a mistake.
-TEST_F(ClipExportCommandTest, TimingOptionsAreRefusedWithClips) {
-    const fs::path ride = writeNorthboundRide(folder / "ride.fit", 7200);
-    const fs::path clip = folder / "a.mp4";
-    writeClip(clip, {"a.mp4", 60.5});
-    for (const std::vector<std::string>& extra : {std::vector<std::string>{"--fps", "25"}, {"--start", "10"},
-                                                 {"--end", "20"}, {"-o", (folder / "x.mov").string()}}) {
-        std::vector<std::string> arguments = {"export", ride.string(), "--clips", clip.string()};
-        arguments.insert(arguments.end(), extra.begin(), extra.end());
-        const CLIRun run = runCLI(arguments, folder);
-        EXPECT_EQ(run.status, 2) << extra[0] << ": " << run.err;
-        EXPECT_NE(run.err.find("С --clips"), std::string::npos) << run.err;
-    }
-    EXPECT_FALSE(fs::exists(folder / "a-telemetry.mov"));
-}
-
 // A clip whose name is another clip's overlay name is an input: refused
 // before any movie is written, and left as it was.
 TEST_F(ClipExportCommandTest, OverlayNeverReplacesAClip) {

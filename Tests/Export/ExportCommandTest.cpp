@@ -84,6 +84,7 @@ TEST(ExportCommandTest, BadRequestsWriteNothing) {
     const fs::path ride = copyOfSampleRide(folder / "ride.fit");
     fs::create_directory(folder / "other");
     const fs::path sameName = copyOfSampleRide(folder / "other" / "ride.fit");
+    const std::string clip = (folder / "a.mp4").string();  // refused before any clip is read
     struct Case {
         std::vector<std::string> arguments;
         int status;
@@ -117,6 +118,17 @@ TEST(ExportCommandTest, BadRequestsWriteNothing) {
         {{ride.string(), "-o", (folder / "x.mov").string(), "--output-dir", folder.path().string()}, 2, "либо -o, либо"},
         {{ride.string(), sameName.string(), "--output-dir", (folder / "out").string()}, 2, "один и тот же фильм"},
         {{ride.string(), (folder / "." / "ride.fit").string()}, 2, "один и тот же фильм"},
+        // A clip's overlay takes the clip's rate, start and length; its finished video the clip's codec and size.
+        {{ride.string(), "--clips", clip, "--fps", "25"}, 2, "С --clips частота кадров, начало и длина берутся"},
+        {{ride.string(), "--clips", clip, "--start", "10"}, 2, "--start не подходит"},
+        {{ride.string(), "--clips", clip, "--end", "20"}, 2, "--end не подходит"},
+        {{ride.string(), "--clips", clip, "-o", (folder / "x.mov").string()}, 2, "С --clips -o не подходит"},
+        {{ride.string(), "--burn-in"}, 2, "--burn-in и --quality работают только с --clips"},
+        {{ride.string(), "--quality", "20"}, 2, "--burn-in и --quality работают только с --clips"},
+        {{ride.string(), "--clips", clip, "--burn-in", "--quality", "52"}, 2, "Качество должно быть целым числом"},
+        {{ride.string(), "--clips", clip, "--burn-in", "--quality", "high"}, 2, "Качество должно быть целым числом"},
+        {{ride.string(), "--clips", clip, "--burn-in", "--codec", "hevc"}, 2, "С --burn-in видео берёт кодек и размер"},
+        {{ride.string(), "--clips", clip, "--burn-in", "--size", "1920x1080"}, 2, "--size не подходит"},
     };
     for (const Case& c : cases) {
         const CLIRun run = runExport(c.arguments, folder, c.shellPrefix);
