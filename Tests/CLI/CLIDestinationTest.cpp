@@ -98,6 +98,7 @@ TEST(CLIDestinationTest, BadOutputsAreRefusedBeforeAnyWork) {
     fs::permissions(folder / "kept.mov", fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
     writeFileText(folder / "second-telemetry.mov", "another protected movie");
     fs::permissions(folder / "second-telemetry.mov", fs::perms::owner_read);
+    for (const char* clip : {"a.mp4", "b.mp4", "a-telemetry.mov"}) writeFileText(folder / clip, "a clip");
     const std::string ride = at("ride.fit");
 
     struct Case {
@@ -117,6 +118,8 @@ TEST(CLIDestinationTest, BadOutputsAreRefusedBeforeAnyWork) {
         {{"frame", ride, "-o", ride}, 2, "это входной файл"},
         {{"frame", ride, "--background", at("picture.png"), "-o", at("picture.png")}, 2, "это входной файл"},
         {{"sheet", at("ride.gpx"), "-o", at("ride.gpx")}, 2, "это входной файл"},
+        // A clip named as another clip's overlay.
+        {{"export", ride, "--clips", at("b.mp4"), at("a.mp4"), at("a-telemetry.mov")}, 2, "это входной файл"},
         // Files that are no regular files, for every command.
         {{"export", ride, "-o", null}, 2, "не обычный файл, а устройство"},
         {{"frame", ride, "-o", full}, 2, "не обычный файл, а устройство"},

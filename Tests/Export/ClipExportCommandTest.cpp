@@ -118,22 +118,5 @@ TEST_F(ClipExportCommandTest, EveryPlacedClipOfARideGetsItsExactOverlay) {
     }
 }
 
-// A clip whose name is another clip's overlay name is an input: refused
-// before any movie is written, and left as it was.
-TEST_F(ClipExportCommandTest, OverlayNeverReplacesAClip) {
-    const fs::path ride = writeNorthboundRide(folder / "ride.fit", 7200);
-    writeClip(folder / "a.mp4", {"a.mp4", 60.5});
-    writeClip(folder / "b.mp4", {"b.mp4", 90.5});
-    fs::copy_file(folder / "b.mp4", folder / "a-telemetry.mov");
-    const auto before = readFileBytes(folder / "a-telemetry.mov");
-    const CLIRun run = runCLI({"export", ride.string(), "--clips", (folder / "b.mp4").string(),
-                               (folder / "a.mp4").string(), (folder / "a-telemetry.mov").string()},
-                              folder);
-    EXPECT_EQ(run.status, 2) << run.err;
-    EXPECT_NE(run.err.find("это входной файл"), std::string::npos) << run.err;
-    EXPECT_EQ(readFileBytes(folder / "a-telemetry.mov"), before);
-    EXPECT_FALSE(fs::exists(folder / "b-telemetry.mov"));
-}
-
 }  // namespace
 }  // namespace pacemark
