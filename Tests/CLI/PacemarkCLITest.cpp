@@ -89,6 +89,10 @@ TEST(PacemarkCLITest, ErrorsAreRussianWithNonZeroStatus) {
         {{"layout", "--preset", "nonsense", "-o", (folder / "l.pacemark-layout").string()}, 2, "Неизвестный пресет"},
         {{"layout", "--preset", "minimal"}, 2, "Не указан выходной файл"},
         {{"sync", ride}, 2, "Укажи файл заезда и хотя бы один видеоклип."},
+        {{"check"}, 2, ""},
+        {{"check", ride, ride}, 2, ""},
+        {{"check", (folder / "missing.mov").string()}, 1, "файл не найден"},
+        {{"check", ride}, 1, "Файл не читается как фильм QuickTime"},
     };
     for (const auto& [arguments, status, message] : cases) {
         const auto run = runCLI(arguments, folder);
