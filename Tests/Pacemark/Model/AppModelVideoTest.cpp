@@ -274,28 +274,16 @@ TEST_F(AppModelVideoTest, SynchronizationMovesTheSegmentOnlyForACurrentMatch) {
 // opening and with the button: the segment starts at 500 and the rate is kept
 // for the video row.
 TEST_F(AppModelVideoTest, CameraClockPlacesTheClipAtItsRate) {
-    AppModel model{[&] {
-        AppModelServices withCamera = services();
-        const TelemetryTimestamp rideStart = *activity.samples.front().timestamp;
-        withCamera.readClipSynchronization = [rideStart](const std::filesystem::path&, std::stop_token) {
-            ClipSynchronizationInput clip;
-            clip.durationSeconds = 10;
-            CameraGPSDevice device;
-            for (int i = 0; i < 100; ++i) {
-                CameraGPSSample sample;
-                sample.movieSeconds = i * 0.1;
-                sample.utc = rideStart + std::chrono::milliseconds(500'400 + i * 1000);
-                sample.fix = 3;
-                sample.precision = 150;
-                sample.latitude = 45.0;
-                sample.longitude = 7.0 + (500.4 + i) * 0.0001;
-                device.gps9.push_back(sample);
-            }
-            clip.cameraGPS.devices.push_back(device);
-            return clip;
-        };
-        return withCamera;
-    }()};
+    ClipSynchronizationInput clip;
+    clip.durationSeconds = 10;
+    CameraGPSDevice& device = clip.cameraGPS.devices.emplace_back();
+    for (int i = 0; i < 100; ++i) {
+        const auto utc = *activity.samples.front().timestamp + std::chrono::milliseconds(500'400 + i * 1000);
+        device.gps9.push_back({45.0, 7.0 + (500.4 + i) * 0.0001, 0, 0, 0, 3, 150, utc, i * 0.1, 0});
+    }
+    AppModelServices withCamera = services();
+    withCamera.readClipSynchronization = [clip](const std::filesystem::path&, std::stop_token) { return clip; };
+    AppModel model{withCamera};
     ASSERT_TRUE(loadAndWait(model, "ride.fit"));
     // Opening places it at once.
     openVideo(model, "timelapse.mp4");
