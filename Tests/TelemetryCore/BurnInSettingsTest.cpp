@@ -26,11 +26,5 @@ TEST(BurnInSettingsTest, QualityOutsideTheEncodersScaleIsRefused) {
     EXPECT_TRUE(BurnInSettings{-1}.qualityError());
 }
 
-TEST(BurnInSettingsTest, TimelapseClipAdvancesTheRideByItsRate) {
-    const ClipOverlayTiming timelapse{-2.5, 10};
-    EXPECT_DOUBLE_EQ(timelapse.elapsedSeconds(0), -2.5);
-    EXPECT_DOUBLE_EQ(timelapse.elapsedSeconds(1.5), 12.5);
-}
-
 }  // namespace
 }  // namespace pacemark
