@@ -6,7 +6,7 @@
 namespace pacemark {
 namespace {
 
-TEST(BurnInSettingsTest, OutputIsNamedAfterTheClipAndLiesBesideIt) {
+TEST(BurnInSettingsTest, OutputLiesBesideTheClipUnderItsName) {
     EXPECT_EQ(BurnInSettings::outputPath("/media/card/GX010042.MP4"), "/media/card/GX010042-pacemark.mp4");
     // A clip that already is an MP4 in lower case still gets a name of its own.
     EXPECT_EQ(BurnInSettings::outputPath("ride.mp4"), "ride-pacemark.mp4");
