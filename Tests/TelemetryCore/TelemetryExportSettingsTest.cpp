@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "Export/TelemetryExportSettings.h"
 #include "Export/TelemetryRenderConfig.h"
 
@@ -127,8 +129,9 @@ TEST(TelemetryExportSettingsTest, ProResSizeRefusalProposesOnlySizesItTakes) {
 TEST(TelemetryExportSettingsTest, MovieLengthIsBounded) {
     const std::int64_t week = TelemetryExportSettings::longestUnaskedMovieSeconds;
     // 7 days are 18,125,874.1 frames at 29.97.
-    for (const auto& [rate, longest] : {std::pair{FrameRate(30), week * 30}, {FrameRate(30000, 1001), 18'125'874}}) {
-        SCOPED_TRACE(rate.title());
+    for (const auto& [rate, longest, title] :
+         {std::tuple{FrameRate(30), week * 30, "30"}, {FrameRate(30000, 1001), 18'125'874, "29,97"}}) {
+        SCOPED_TRACE(title);
         const TelemetryExportSettings settings{.frameRate = rate, .codec = TelemetryVideoCodec::proRes4444};
         EXPECT_EQ(settings.movieLengthError(longest, false), std::nullopt);
         const auto unasked = settings.movieLengthError(longest + 1, false);
@@ -142,8 +145,8 @@ TEST(TelemetryExportSettingsTest, MovieLengthIsBounded) {
         EXPECT_TRUE(!fullIndex || fullIndex->starts_with("Не хватает памяти")) << *fullIndex;
         const auto beyond = settings.movieLengthError(TelemetryExportSettings::maximumFrameCount + 1, true);
         ASSERT_TRUE(beyond);
-        EXPECT_NE(beyond->find("не поместится в файл QuickTime (кадров: 350 000 001, это 135 сут. при " +
-                               rate.title() + " к/с)"),
+        EXPECT_NE(beyond->find(std::string("не поместится в файл QuickTime (кадров: 350 000 001, это 135 сут. при ") +
+                               title + " к/с)"),
                   std::string::npos)
             << *beyond;
     }
