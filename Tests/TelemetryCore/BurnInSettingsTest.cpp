@@ -6,7 +6,7 @@
 namespace pacemark {
 namespace {
 
-TEST(BurnInSettingsTest, OutputIsNamedAfterTheClipAndLiesBesideIt) {
+TEST(BurnInSettingsTest, OutputLiesBesideTheClipUnderItsName) {
     EXPECT_EQ(BurnInSettings::outputPath("/media/card/GX010042.MP4"), "/media/card/GX010042-pacemark.mp4");
     // A clip that already is an MP4 in lower case still gets a name of its own.
     EXPECT_EQ(BurnInSettings::outputPath("ride.mp4"), "ride-pacemark.mp4");
@@ -24,12 +24,6 @@ TEST(BurnInSettingsTest, QualityOutsideTheEncodersScaleIsRefused) {
     ASSERT_TRUE(BurnInSettings{52}.qualityError());
     EXPECT_NE(BurnInSettings{52}.qualityError()->find("от 0"), std::string::npos);
     EXPECT_TRUE(BurnInSettings{-1}.qualityError());
-}
-
-TEST(BurnInSettingsTest, TimelapseClipAdvancesTheRideByItsRate) {
-    const ClipOverlayTiming timelapse{-2.5, 10};
-    EXPECT_DOUBLE_EQ(timelapse.elapsedSeconds(0), -2.5);
-    EXPECT_DOUBLE_EQ(timelapse.elapsedSeconds(1.5), 12.5);
 }
 
 }  // namespace

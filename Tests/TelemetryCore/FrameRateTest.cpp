@@ -13,8 +13,6 @@ const FrameRate ntsc30(30000, 1001);
 
 TEST(FrameRateTest, KeepsLowestTerms) {
     EXPECT_EQ(FrameRate(60000, 2002), ntsc30);
-    EXPECT_EQ(FrameRate(60000, 2002).numerator(), 30000);
-    EXPECT_EQ(FrameRate(60000, 2002).denominator(), 1001);
     EXPECT_EQ(FrameRate(15360, 512), FrameRate(30));
     EXPECT_TRUE(FrameRate(15360, 512).isWhole());
     EXPECT_FALSE(ntsc30.isWhole());
@@ -85,7 +83,7 @@ TEST(FrameRateTest, ParsesNTSCDecimalsAsTheExactRatesTheyName) {
     EXPECT_EQ(FrameRate::parse("12.5"), FrameRate(25, 2));
 }
 
-TEST(FrameRateTest, ParsesAnyNumberOrFraction) {
+TEST(FrameRateTest, ParsesEveryWrittenFormOfARate) {
     EXPECT_EQ(FrameRate::parse("30"), FrameRate(30));
     EXPECT_EQ(FrameRate::parse(" 25 "), FrameRate(25));
     EXPECT_EQ(FrameRate::parse("30000/1001"), ntsc30);
@@ -119,9 +117,7 @@ TEST(FrameRateTest, RefusesTextThatIsNoRateWithRussianReasons) {
 
 TEST(FrameRateTest, TitleUsesDecimalCommaForFractionalRates) {
     EXPECT_EQ(FrameRate(30).title(), "30");
-    EXPECT_EQ(ntsc30.title(), "29,97");
-    EXPECT_EQ(FrameRate(24000, 1001).title(), "23,976");
-    EXPECT_EQ(FrameRate(60000, 1001).title(), "59,94");
+    // The NTSC rates' titles: TelemetryExportSettingsTest's offered rates.
     EXPECT_EQ(FrameRate(25, 2).title(), "12,5");
     EXPECT_EQ(ntsc30.text(), "30000/1001");
     EXPECT_EQ(FrameRate(25).text(), "25/1");

@@ -27,6 +27,11 @@ std::string edited(const std::string& from, const std::string& to) {
     return text.replace(at, from.size(), to);
 }
 
+// kDocument with an "aspect" field holding `value`.
+std::string withAspect(const std::string& value) {
+    return edited(R"("preset": "minimal")", R"("preset": "minimal", "aspect": )" + value);
+}
+
 // Every kind in every style (styles cycle over the kinds twice), with odd
 // binary fractions, colours with leading zeros, captions with white space or
 // an emoji, and one widget hidden.
@@ -92,8 +97,7 @@ TEST(PacemarkLayoutFileTest, ReadsTheDocumentedFormatWithTheEditorsBounds) {
 // Files from before layouts recorded their shape were all made on 16:9 pictures.
 TEST(PacemarkLayoutFileTest, AFileWithoutAnAspectWasMadeForSixteenByNine) {
     EXPECT_EQ(PacemarkLayoutFile::parse(kDocument).layout.aspect, (PacemarkLayoutAspect{16, 9}));
-    const std::string portrait = edited(R"("preset": "minimal")", R"("preset": "minimal", "aspect": {"width": 9, "height": 16})");
-    EXPECT_EQ(PacemarkLayoutFile::parse(portrait).layout.aspect, (PacemarkLayoutAspect{9, 16}));
+    EXPECT_EQ(PacemarkLayoutFile::parse(withAspect(R"({"width": 9, "height": 16})")).layout.aspect, (PacemarkLayoutAspect{9, 16}));
 }
 
 struct BadLayoutFile {
@@ -159,16 +163,10 @@ INSTANTIATE_TEST_SUITE_P(
         BadLayoutFile{"ColourWithSign", edited(R"("#FFFFFF")", R"("#+FFFFF")"), Case::invalidColor,
                       "widgets[0].valueColor"},
         BadLayoutFile{"BadID", edited("E621E1F8-C36C", "E621E1F8-C36X"), Case::invalidID, "widgets[0].id"},
-        BadLayoutFile{"AspectAsText", edited(R"("preset": "minimal")", R"("preset": "minimal", "aspect": "16:9")"),
-                      Case::wrongType, "aspect"},
-        BadLayoutFile{"AspectOfZero",
-                      edited(R"("preset": "minimal")", R"("preset": "minimal", "aspect": {"width": 16, "height": 0})"),
-                      Case::valueOutOfRange, "aspect.height"},
-        BadLayoutFile{"AspectFraction",
-                      edited(R"("preset": "minimal")", R"("preset": "minimal", "aspect": {"width": 1.5, "height": 1})"),
-                      Case::wrongType, "aspect.width"},
-        BadLayoutFile{"AspectWithoutHeight", edited(R"("preset": "minimal")", R"("preset": "minimal", "aspect": {"width": 4})"),
-                      Case::missingField, "aspect.height"},
+        BadLayoutFile{"AspectAsText", withAspect(R"("16:9")"), Case::wrongType, "aspect"},
+        BadLayoutFile{"AspectOfZero", withAspect(R"({"width": 16, "height": 0})"), Case::valueOutOfRange, "aspect.height"},
+        BadLayoutFile{"AspectFraction", withAspect(R"({"width": 1.5, "height": 1})"), Case::wrongType, "aspect.width"},
+        BadLayoutFile{"AspectWithoutHeight", withAspect(R"({"width": 4})"), Case::missingField, "aspect.height"},
         BadLayoutFile{"DuplicateID", edited("[" + kWidget + "]", "[" + kWidget + ", " + kWidget + "]"),
                       Case::duplicateID, "widgets[1].id"}),
     [](const ::testing::TestParamInfo<BadLayoutFile>& entry) { return std::string(entry.param.name); });

@@ -1,47 +1,65 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "Export/TelemetryExportSettings.h"
 #include "Export/TelemetryRenderConfig.h"
 
 namespace pacemark {
 namespace {
 
-TEST(TelemetryExportSettingsTest, ValidatesAtEachCodecsBounds) {
+TEST(TelemetryExportSettingsTest, SizeIsValidatedAtEachCodecsBounds) {
     constexpr auto hevc = TelemetryVideoCodec::hevcWithAlpha;
-    constexpr auto proRes = TelemetryVideoCodec::proRes4444;
     struct Case {
-        std::int64_t width, height, framesPerSecond;
-        bool hevcSizeValid, proResSizeValid, rateValid;
+        std::int64_t width, height;
+        bool hevcValid, proResValid;
     };
-    for (const Case& c : {Case{1920, 1080, 30, true, true, true}, Case{16, 16, 1, false, true, true},
-                          Case{64, 64, 1, true, true, true}, Case{62, 64, 1, false, true, true},
+    for (const Case& c : {Case{1920, 1080, true, true}, Case{16, 16, false, true}, Case{64, 64, true, true},
+                          Case{62, 64, false, true},
                           // ProRes: at most 65535 slices (and the encoder's area bound).
-                          Case{16384, 16384, 240, true, false, true}, Case{16254, 16254, 30, true, false, true},
-                          Case{16384, 16128, 30, true, false, true}, Case{16384, 8176, 30, true, true, true},
-                          Case{16384, 8178, 30, true, false, true}, Case{11520, 11520, 30, true, true, true},
-                          Case{11522, 11522, 30, true, false, true}, Case{14, 1080, 30, false, false, true},
-                          Case{1920, 16386, 30, false, false, true}, Case{1921, 1080, 30, false, false, true},
-                          Case{0, 0, 30, false, false, true}, Case{1920, 1080, 0, true, true, false},
-                          Case{1920, 1080, 241, true, true, false}}) {
-        for (const TelemetryVideoCodec codec : {hevc, proRes}) {
-            const TelemetryExportSettings settings{c.width, c.height, c.framesPerSecond, codec};
-            const bool sizeValid = codec == hevc ? c.hevcSizeValid : c.proResSizeValid;
-            SCOPED_TRACE(std::to_string(c.width) + "x" + std::to_string(c.height) + "@" +
-                         std::to_string(c.framesPerSecond) + " " + std::string(codec.rawValue()));
-            EXPECT_EQ(!settings.sizeError(), sizeValid);
-            EXPECT_EQ(!settings.frameRateError(), c.rateValid);
+                          Case{16384, 16384, true, false}, Case{16254, 16254, true, false},
+                          Case{16384, 16128, true, false}, Case{16384, 8176, true, true},
+                          Case{16384, 8178, true, false}, Case{11520, 11520, true, true},
+                          Case{11522, 11522, true, false}, Case{14, 1080, false, false},
+                          Case{1920, 16386, false, false}, Case{1921, 1080, false, false}, Case{0, 0, false, false}}) {
+        for (const TelemetryVideoCodec codec : TelemetryVideoCodec::allCases()) {
+            const TelemetryExportSettings settings{c.width, c.height, 30, codec};
+            SCOPED_TRACE(std::to_string(c.width) + "x" + std::to_string(c.height) + " " + std::string(codec.rawValue()));
+            EXPECT_EQ(!settings.sizeError(), codec == hevc ? c.hevcValid : c.proResValid);
         }
     }
     EXPECT_EQ(TelemetryExportSettings{.width = 1921}.sizeError(),
               "Размер кадра 1921×1080 не подходит для HEVC: стороны должны быть чётными, от 64 до 16384 пикселей.");
-    EXPECT_EQ(TelemetryExportSettings{.frameRate = 0}.validationError(),
-              "Частота 0 кадров в секунду не подходит: нужно от 1 до 240.");
     // The HEVC memory estimate grows with the area (that a machine of 1 GB
     // refuses large frames is held by ExportCommandTest).
     const TelemetryExportSettings ultraHD{.width = 3840, .height = 2160};
     EXPECT_LT(TelemetryExportSettings{}.estimatedMemoryBytes(), ultraHD.estimatedMemoryBytes());
     EXPECT_EQ(TelemetryExportSettings{}.validationError(), std::nullopt);
+}
+
+// Whole or fractional, from 1 to 240 frames a second, with terms a user
+// could have typed.
+TEST(TelemetryExportSettingsTest, FrameRateIsValidFromOneToTwoHundredForty) {
+    const std::pair<FrameRate, std::optional<std::string>> cases[] = {
+        {FrameRate(1), std::nullopt},
+        {FrameRate(25, 2), std::nullopt},
+        {FrameRate(240), std::nullopt},
+        {FrameRate(240000, 1001), std::nullopt},
+        {FrameRate(0), "Частота 0 кадров в секунду не подходит: нужно от 1 до 240."},
+        {FrameRate(241), "Частота 241 кадров в секунду не подходит: нужно от 1 до 240."},
+        {FrameRate(1, 2), "Частота 0,5 кадров в секунду не подходит: нужно от 1 до 240."},
+        {FrameRate(241000, 1001), "Частота 240,759 кадров в секунду не подходит: нужно от 1 до 240."},
+        {FrameRate(2'000'001, 10'000), "Частота 2000001/10000 кадров в секунду не подходит: числитель и знаменатель "
+                                       "дроби должны быть не больше 1000000."},
+    };
+    for (const auto& [rate, error] : cases) {
+        EXPECT_EQ(TelemetryExportSettings{.frameRate = rate}.frameRateError(), error) << rate.text();
+    }
+    EXPECT_EQ(TelemetryExportSettings{.frameRate = 0}.validationError(), cases[4].second);
+    // An unvalidated rate below one frame a second is timed at 1.
+    EXPECT_EQ(TelemetryExportSettings{.frameRate = FrameRate(1, 2)}.timingFrameRate(), FrameRate(1));
+    EXPECT_EQ(TelemetryExportSettings{.frameRate = FrameRate(30000, 1001)}.timingFrameRate(), FrameRate(30000, 1001));
 }
 
 // What the window offers can always be exported, by either codec.
@@ -106,26 +124,32 @@ TEST(TelemetryExportSettingsTest, ProResSizeRefusalProposesOnlySizesItTakes) {
     EXPECT_EQ(TelemetryExportSettings::largestProResHeight(16384), 8176);
 }
 
-// More than 7 days of movie only when asked for; never more than the index
-// of a movie file holds.
+// More than 7 days of movie only when asked for, counted at the exact rate;
+// never more than the index of a movie file holds.
 TEST(TelemetryExportSettingsTest, MovieLengthIsBounded) {
-    const TelemetryExportSettings settings{.frameRate = 30, .codec = TelemetryVideoCodec::proRes4444};
-    const std::int64_t week = TelemetryExportSettings::longestUnaskedMovieSeconds * 30;
-    EXPECT_EQ(settings.movieLengthError(week, false), std::nullopt);
-    const auto unasked = settings.movieLengthError(week + 1, false);
-    ASSERT_TRUE(unasked);
-    EXPECT_NE(unasked->find("больше 7 суток"), std::string::npos) << *unasked;
-    EXPECT_NE(unasked->find("задайте конец отрезка явно"), std::string::npos) << *unasked;
-    EXPECT_EQ(settings.movieLengthError(week + 1, true), std::nullopt);
+    const std::int64_t week = TelemetryExportSettings::longestUnaskedMovieSeconds;
+    // 7 days are 18,125,874.1 frames at 29.97.
+    for (const auto& [rate, longest, title] :
+         {std::tuple{FrameRate(30), week * 30, "30"}, {FrameRate(30000, 1001), 18'125'874, "29,97"}}) {
+        SCOPED_TRACE(title);
+        const TelemetryExportSettings settings{.frameRate = rate, .codec = TelemetryVideoCodec::proRes4444};
+        EXPECT_EQ(settings.movieLengthError(longest, false), std::nullopt);
+        const auto unasked = settings.movieLengthError(longest + 1, false);
+        ASSERT_TRUE(unasked);
+        EXPECT_NE(unasked->find("больше 7 суток"), std::string::npos) << *unasked;
+        EXPECT_NE(unasked->find("задайте конец отрезка явно"), std::string::npos) << *unasked;
+        EXPECT_EQ(settings.movieLengthError(longest + 1, true), std::nullopt);
 
-    // At the index's bound the machine's memory may still refuse, never the file.
-    const auto fullIndex = settings.movieLengthError(TelemetryExportSettings::maximumFrameCount, true);
-    EXPECT_TRUE(!fullIndex || fullIndex->starts_with("Не хватает памяти")) << *fullIndex;
-    const auto beyond = settings.movieLengthError(TelemetryExportSettings::maximumFrameCount + 1, true);
-    ASSERT_TRUE(beyond);
-    EXPECT_NE(beyond->find("не поместится в файл QuickTime (кадров: 350 000 001, это 135 сут. при 30 к/с)"),
-              std::string::npos)
-        << *beyond;
+        // At the index's bound the machine's memory may still refuse, never the file.
+        const auto fullIndex = settings.movieLengthError(TelemetryExportSettings::maximumFrameCount, true);
+        EXPECT_TRUE(!fullIndex || fullIndex->starts_with("Не хватает памяти")) << *fullIndex;
+        const auto beyond = settings.movieLengthError(TelemetryExportSettings::maximumFrameCount + 1, true);
+        ASSERT_TRUE(beyond);
+        EXPECT_NE(beyond->find(std::string("не поместится в файл QuickTime (кадров: 350 000 001, это 135 сут. при ") +
+                               title + " к/с)"),
+                  std::string::npos)
+            << *beyond;
+    }
 }
 
 TEST(TelemetryExportSettingsTest, OfferedFrameRatesIncludeTheNTSCRatesInOrder) {
@@ -137,38 +161,14 @@ TEST(TelemetryExportSettingsTest, OfferedFrameRatesIncludeTheNTSCRatesInOrder) {
     EXPECT_EQ(titles, "23,976 24 25 29,97 30 50 59,94 60 ");
 }
 
-TEST(TelemetryExportSettingsTest, FractionalRatesAreValidFromOneToTwoHundredFortyFrames) {
-    const auto error = [](FrameRate rate) { return TelemetryExportSettings{.frameRate = rate}.frameRateError(); };
-    EXPECT_EQ(error(FrameRate(240000, 1001)), std::nullopt);
-    EXPECT_EQ(error(FrameRate(1)), std::nullopt);
-    EXPECT_EQ(error(FrameRate(25, 2)), std::nullopt);
-    EXPECT_EQ(error(FrameRate(1, 2)), "Частота 0,5 кадров в секунду не подходит: нужно от 1 до 240.");
-    EXPECT_EQ(error(FrameRate(241000, 1001)), "Частота 240,759 кадров в секунду не подходит: нужно от 1 до 240.");
-    EXPECT_EQ(error(FrameRate(2'000'001, 10'000)),
-              "Частота 2000001/10000 кадров в секунду не подходит: числитель и знаменатель дроби должны быть не "
-              "больше 1000000.");
-    // An unvalidated rate below one frame a second is timed at 1.
-    EXPECT_EQ(TelemetryExportSettings{.frameRate = FrameRate(1, 2)}.timingFrameRate(), FrameRate(1));
-    EXPECT_EQ(TelemetryExportSettings{.frameRate = FrameRate(30000, 1001)}.timingFrameRate(), FrameRate(30000, 1001));
-}
-
+// A key frame every two seconds: the nearest whole number of frames.
 TEST(TelemetryExportSettingsTest, KeyFrameIntervalIsTheNearestWholeFramesOfTwoSeconds) {
-    const MovieWriterSettings ntsc = TelemetryExportSettings{.frameRate = FrameRate(30000, 1001)}.writerSettings("x.mov");
-    EXPECT_EQ(ntsc.frameRate, FrameRate(30000, 1001));
-    ASSERT_TRUE(ntsc.hevc);
-    EXPECT_EQ(ntsc.hevc->maxKeyFrameIntervalFrames, 60);  // 59.94 frames in two seconds
-    EXPECT_EQ(TelemetryExportSettings{.frameRate = FrameRate(24000, 1001)}.writerSettings("x.mov").hevc->maxKeyFrameIntervalFrames,
-              48);
-}
-
-TEST(TelemetryExportSettingsTest, UnaskedMovieLengthBoundCountsFractionalRateExactly) {
-    const TelemetryExportSettings settings{.frameRate = FrameRate(30000, 1001), .codec = TelemetryVideoCodec::proRes4444};
-    // 7 days are 18,125,874.1 frames at 29.97.
-    EXPECT_FALSE(settings.exceedsUnaskedMovieLength(18'125'874));
-    EXPECT_TRUE(settings.exceedsUnaskedMovieLength(18'125'875));
-    const auto beyond = settings.movieLengthError(TelemetryExportSettings::maximumFrameCount + 1, true);
-    ASSERT_TRUE(beyond);
-    EXPECT_NE(beyond->find("(кадров: 350 000 001, это 135 сут. при 29,97 к/с)"), std::string::npos) << *beyond;
+    for (const auto& [rate, frames] : {std::pair{FrameRate(25), 50}, {FrameRate(30000, 1001), 60},  // 59.94
+                                       {FrameRate(24000, 1001), 48}}) {
+        const auto hevc = TelemetryExportSettings{.frameRate = rate}.writerSettings("x.mov").hevc;
+        ASSERT_TRUE(hevc) << rate.text();
+        EXPECT_EQ(hevc->maxKeyFrameIntervalFrames, frames) << rate.text();
+    }
 }
 
 TEST(TelemetryExportSettingsTest, OutputGoesBesideTheSourceUnderItsNameWithoutExtension) {
@@ -178,11 +178,9 @@ TEST(TelemetryExportSettingsTest, OutputGoesBesideTheSourceUnderItsNameWithoutEx
 }
 
 TEST(TelemetryExportSettingsTest, WriterSettingsCarryHEVCOptionsOnlyForHEVC) {
-    const TelemetryExportSettings hevc{.frameRate = 25};
-    const MovieWriterSettings writer = hevc.writerSettings("/tmp/x.mov");
+    const MovieWriterSettings writer = TelemetryExportSettings{}.writerSettings("/tmp/x.mov");
     ASSERT_TRUE(writer.hevc);
     EXPECT_EQ(writer.hevc->averageBitRateBitsPerSecond, TelemetryExportSettings::hevcAverageBitRate(1920, 1080));
-    EXPECT_EQ(writer.hevc->maxKeyFrameIntervalFrames, 50);  // two seconds
     EXPECT_TRUE(writer.hevc->premultipliedAlpha);
 
     const TelemetryExportSettings proRes{.codec = TelemetryVideoCodec::proRes4444};

@@ -88,48 +88,32 @@ TEST(TelemetryVideoExporterTest, SmoothMotionRendersOneFramePerUpdate) {
     }
 }
 
+// Frame i shows the instant start + i × D / N exactly and the writer is
+// opened at N/D; frames 0, 30, 60 ... change the sample (ten rendered
+// pictures, the rest repeats), and progress comes with the first frame of
+// each second of movie and after the last (299.7 frames cover ten seconds at 29.97).
 TEST(TelemetryVideoExporterTest, SteppedExportRendersOncePerSample) {
     TemporaryFolder folder;
-    ExportRun run;
-    run.run(*testing::rideOfSeconds(20), configFor(folder / "out.mov", 30, 2.0, 10.0));
+    for (const FrameRate rate : {FrameRate(30), FrameRate(30000, 1001)}) {
+        SCOPED_TRACE(rate.text());
+        ExportRun run;
+        run.run(*testing::rideOfSeconds(20), configFor(folder / "out.mov", rate, 2.0, 10.0));
 
-    const auto& frames = run.recording().frames;
-    ASSERT_EQ(frames.size(), 300u);
-    for (std::size_t i = 0; i < frames.size(); ++i) EXPECT_EQ(frames[i].frameIndex, static_cast<std::int64_t>(i));
-    // Frames 0, 30, 60 ... change the sample: ten rendered pictures, the rest repeats.
-    ASSERT_EQ(run.rendered.size(), 10u);
-    for (std::size_t k = 0; k < run.rendered.size(); ++k) EXPECT_DOUBLE_EQ(run.rendered[k], 2.0 + double(k));
-    EXPECT_EQ(std::count_if(frames.begin(), frames.end(), [](auto& f) { return f.isRepeat; }), 290);
-
-    const std::vector<int> reportedAfter = {1, 31, 61, 91, 121, 151, 181, 211, 241, 271, 300};
-    ASSERT_EQ(run.progress.size(), reportedAfter.size());
-    for (std::size_t k = 0; k < reportedAfter.size(); ++k) EXPECT_DOUBLE_EQ(run.progress[k], reportedAfter[k] / 300.0);
-    EXPECT_EQ(filesIn(folder.path()), std::vector<fs::path>{"out.mov"});
-}
-
-// At 29.97 frame i shows the instant start + i × 1001 / 30000 exactly, the
-// writer is opened at 30000/1001, and progress comes with the first frame of
-// each second of movie (frames 0, 30 ... 270), and after the last.
-TEST(TelemetryVideoExporterTest, NTSCRateShowsExactFractionalInstants) {
-    TemporaryFolder folder;
-    const FrameRate ntsc(30000, 1001);
-    ExportRun run;
-    run.run(*testing::rideOfSeconds(20), configFor(folder / "out.mov", ntsc, 2.0, 10.0));
-
-    EXPECT_EQ(run.recording().openedSettings.at(0).frameRate, ntsc);
-    const auto& frames = run.recording().frames;
-    ASSERT_EQ(frames.size(), 300u);  // 299.7 frames cover ten seconds
-    std::vector<double> expected;
-    for (std::int64_t i = 0; i < 300; ++i) {
-        if (!frames[std::size_t(i)].isRepeat) expected.push_back(2.0 + double(i * 1001) / 30000.0);
+        EXPECT_EQ(run.recording().openedSettings.at(0).frameRate, rate);
+        const auto& frames = run.recording().frames;
+        ASSERT_EQ(frames.size(), 300u);
+        std::vector<double> expected;
+        for (std::int64_t i = 0; i < 300; ++i) {
+            EXPECT_EQ(frames[std::size_t(i)].frameIndex, i);
+            if (i % 30 == 0) expected.push_back(2.0 + double(i * rate.denominator()) / double(rate.numerator()));
+            EXPECT_EQ(frames[std::size_t(i)].isRepeat, i % 30 != 0) << i;
+        }
+        EXPECT_EQ(run.rendered, expected);
+        const std::vector<int> reportedAfter = {1, 31, 61, 91, 121, 151, 181, 211, 241, 271, 300};
+        ASSERT_EQ(run.progress.size(), reportedAfter.size());
+        for (std::size_t k = 0; k < reportedAfter.size(); ++k) EXPECT_DOUBLE_EQ(run.progress[k], reportedAfter[k] / 300.0);
+        EXPECT_EQ(filesIn(folder.path()), std::vector<fs::path>{"out.mov"});
     }
-    EXPECT_EQ(run.rendered, expected);
-    // A new sample each second of the activity: frames 0, 30, 60 ... 270.
-    ASSERT_EQ(run.rendered.size(), 10u);
-    EXPECT_EQ(run.rendered[9], 2.0 + 270.0 * 1001.0 / 30000.0);
-    const std::vector<int> reportedAfter = {1, 31, 61, 91, 121, 151, 181, 211, 241, 271, 300};
-    ASSERT_EQ(run.progress.size(), reportedAfter.size());
-    for (std::size_t k = 0; k < reportedAfter.size(); ++k) EXPECT_DOUBLE_EQ(run.progress[k], reportedAfter[k] / 300.0);
 }
 
 TEST(TelemetryVideoExporterTest, FramePlanCountsPartialFrames) {
@@ -150,24 +134,6 @@ TEST(TelemetryVideoExporterTest, FramePlanCountsPartialFrames) {
     EXPECT_EQ(frames(30, 10, std::nan("")), 2700);
     EXPECT_DOUBLE_EQ(TelemetryVideoExporter::framePlan(activity, configFor("x.mov", 30, 500, {})).elapsedSeconds(0),
                      500.0);
-}
-
-TEST(TelemetryVideoExporterTest, OrdinaryExportStartsNoEarlierThanTheRide) {
-    const TelemetryActivity activity = *testing::rideOfSeconds(100);
-    EXPECT_EQ(TelemetryVideoExporter::framePlan(activity, configFor("x.mov", 30, -3.5, 2.0)).elapsedSeconds(0), 0.0);
-}
-
-// A variable-speed clip: real time for its first second, then 4× — its
-// frames follow the clock piece by piece, not the clip's mean rate.
-TEST(TelemetryVideoExporterTest, VariableSpeedClipOverlayFollowsItsClock) {
-    const TelemetryActivity activity = *testing::rideOfSeconds(100);
-    const TelemetryExportSettings settings{8, 4, 2, TelemetryVideoCodec::proRes4444};
-    const TelemetryClipTiming timing{6, 2.5, {{0, 10}, {1, 11}, {2, 15}}};
-    const auto plan =
-        TelemetryVideoExporter::framePlan(activity, TelemetryRenderConfig::forClip("x.mov", settings, 10, timing, {}));
-    std::vector<double> instants;
-    for (std::int64_t i = 0; i < plan.frameCount; ++i) instants.push_back(plan.elapsedSeconds(i));
-    EXPECT_EQ(instants, (std::vector<double>{10, 10.5, 11, 13, 15, 17}));
 }
 
 TEST(TelemetryVideoExporterTest, FrameRateZeroCountsAsOne) {

@@ -338,10 +338,8 @@ TEST_F(AppModelFilesTest, StoppingResetsTheProgressWithoutAnAlert) {
 }
 
 TEST_F(AppModelFilesTest, WriterThatCannotFinishRaisesAnAlert) {
-    Gate gate;
-    MovieWriterRecordingScript script = holdingFirstExport(40, gate);
+    MovieWriterRecordingScript script;
     script.failsToFinish = true;
-    gate.open();
     const auto model = loadedModel(60, script);
     model->exportSession().setExportEndSeconds(1);
     model->exportSession().exportDefault();

@@ -3,10 +3,14 @@
 
 #include <QTest>
 
+#include <algorithm>
 #include <atomic>
+#include <cmath>
 #include <future>
 
 #include "AppModel.h"
+#include "Telemetry/FITWriter.h"
+#include "Telemetry/TelemetryTime.h"
 #include "TestSupport.h"
 
 namespace pacemark::testing {
@@ -23,10 +27,29 @@ inline bool loadAndWait(AppModel& model, const std::filesystem::path& file) {
 // One sample a second from 09:00:00 UTC to `seconds` (the last one at
 // `seconds` itself), moving east along latitude 45 by 0.0001° a second, so
 // that the position tells the second; without positions on request.
-TelemetryActivity makeActivity(double seconds, bool positions = true);
+inline TelemetryActivity makeActivity(double seconds, bool positions = true) {
+    const TelemetryTimestamp start = *parseISO8601InternetDateTime("2024-05-01T09:00:00Z");
+    std::vector<TelemetrySample> samples;
+    for (double t = 0;; t = std::min(t + 1, seconds)) {
+        TelemetrySample& sample = samples.emplace_back();
+        sample.elapsed = t;
+        sample.timestamp = start + std::chrono::microseconds(std::llround(t * 1e6));
+        if (positions) {
+            sample.latitude = 45.0;
+            sample.longitude = 7.0 + t * 0.0001;
+        }
+        if (t == seconds) break;
+    }
+    return TelemetryActivity(std::nullopt, std::move(samples));
+}
 
 // makeActivity(durationSeconds) as a device writes it into a FIT file.
-std::vector<std::uint8_t> fitActivityBytes(int durationSeconds);
+inline std::vector<std::uint8_t> fitActivityBytes(int durationSeconds) {
+    FITWriter writer;
+    writer.writeRecordDefinition(0, FITWriter::RecordLayout{});
+    for (const TelemetrySample& sample : makeActivity(durationSeconds).samples) writer.writeRecord(0, sample);
+    return writer.finish();
+}
 
 // A gate a worker can be held at until the test opens it (once).
 class Gate {

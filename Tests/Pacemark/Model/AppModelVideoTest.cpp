@@ -35,6 +35,19 @@ protected:
             if (metadataFailure) throw PacemarkError(*metadataFailure);
             return metadata;
         };
+        // Records its request and plays the part of the encoder: half done,
+        // then done, or waiting for the stop when `burnInWaitsForStop`.
+        result.burnInClip = [this](const ClipBurnInRequest& request, const std::function<void(double)>& progress,
+                                   std::stop_token stop) {
+            burnInRequests.push_back(request);
+            progress(0.5);
+            if (burnInWaitsForStop) {
+                burnInStarted = true;
+                while (!stop.stop_requested()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                throw TelemetryVideoExportCancelled();
+            }
+            progress(1);
+        };
         return result;
     }
     void hold(const std::string& name, const std::stop_token& stop) {
@@ -67,6 +80,9 @@ protected:
     std::vector<VideoMetadataItem> metadata;
     std::optional<std::string> metadataFailure;
     std::atomic<int> readsStopped = 0;
+    std::vector<ClipBurnInRequest> burnInRequests;
+    bool burnInWaitsForStop = false;
+    std::atomic<bool> burnInStarted = false;
 };
 
 TEST_F(AppModelVideoTest, EveryVideoOpenOutcomeShowsItsText) {
@@ -258,28 +274,16 @@ TEST_F(AppModelVideoTest, SynchronizationMovesTheSegmentOnlyForACurrentMatch) {
 // opening and with the button: the segment starts at 500 and the rate is kept
 // for the video row.
 TEST_F(AppModelVideoTest, CameraClockPlacesTheClipAtItsRate) {
-    AppModel model{[&] {
-        AppModelServices withCamera = services();
-        const TelemetryTimestamp rideStart = *activity.samples.front().timestamp;
-        withCamera.readClipSynchronization = [rideStart](const std::filesystem::path&, std::stop_token) {
-            ClipSynchronizationInput clip;
-            clip.durationSeconds = 10;
-            CameraGPSDevice device;
-            for (int i = 0; i < 100; ++i) {
-                CameraGPSSample sample;
-                sample.movieSeconds = i * 0.1;
-                sample.utc = rideStart + std::chrono::milliseconds(500'400 + i * 1000);
-                sample.fix = 3;
-                sample.precision = 150;
-                sample.latitude = 45.0;
-                sample.longitude = 7.0 + (500.4 + i) * 0.0001;
-                device.gps9.push_back(sample);
-            }
-            clip.cameraGPS.devices.push_back(device);
-            return clip;
-        };
-        return withCamera;
-    }()};
+    ClipSynchronizationInput clip;
+    clip.durationSeconds = 10;
+    CameraGPSDevice& device = clip.cameraGPS.devices.emplace_back();
+    for (int i = 0; i < 100; ++i) {
+        const auto utc = *activity.samples.front().timestamp + std::chrono::milliseconds(500'400 + i * 1000);
+        device.gps9.push_back({45.0, 7.0 + (500.4 + i) * 0.0001, 0, 0, 0, 3, 150, utc, i * 0.1, 0});
+    }
+    AppModelServices withCamera = services();
+    withCamera.readClipSynchronization = [clip](const std::filesystem::path&, std::stop_token) { return clip; };
+    AppModel model{withCamera};
     ASSERT_TRUE(loadAndWait(model, "ride.fit"));
     // Opening places it at once.
     openVideo(model, "timelapse.mp4");
@@ -324,74 +328,34 @@ TEST_F(AppModelVideoTest, RealClipSynchronizesByItsLocation) {
     EXPECT_GT(model.previewTelemetryElapsedSeconds(), 100);
 }
 
-}  // namespace
-}  // namespace pacemark
-
-namespace pacemark {
-namespace {
-
-using namespace testing;
-
-// The finished video of the background clip, through a fake burn-in that
-// records its request and plays the part of the encoder.
-class AppModelBurnInTest : public ::testing::Test {
-protected:
-    AppModelServices services() {
-        AppModelServices result;
-        result.loadTelemetry = [this](const std::filesystem::path&, std::stop_token) { return activity; };
-        result.readVideoStillFrame = [](const std::filesystem::path&, std::stop_token) {
-            return VideoBackgroundImage{4, 4, std::vector<std::uint8_t>(64)};
-        };
-        result.burnInClip = [this](const ClipBurnInRequest& request, const std::function<void(double)>& progress,
-                                   std::stop_token stop) {
-            requests.push_back(request);
-            progress(0.5);
-            if (waitsForStop) {
-                started = true;
-                while (!stop.stop_requested()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-                throw TelemetryVideoExportCancelled();
-            }
-            progress(1);
-        };
-        return result;
-    }
-    void openRideAndClip(AppModel& model) {
-        ASSERT_TRUE(loadAndWait(model, folder / "ride.fit"));
-        model.backgroundVideo().loadVideoBackground(clip);
-        ASSERT_TRUE(waitUntil([&] { return !model.backgroundVideo().isLoadingVideo(); }));
-    }
-
-    TemporaryFolder folder;
-    std::filesystem::path clip = folder / "GX010001.MP4";
-    TelemetryActivity activity = makeActivity(2000);
-    std::vector<ClipBurnInRequest> requests;
-    bool waitsForStop = false;
-    std::atomic<bool> started = false;
-};
+// The finished video of the background clip, through the fake burn-in above.
+using AppModelBurnInTest = AppModelVideoTest;
 
 TEST_F(AppModelBurnInTest, FinishedVideoOfTheClipGoesBesideItFromTheSegmentStart) {
     AppModel model{services()};
-    openRideAndClip(model);
+    ASSERT_TRUE(loadAndWait(model, "ride.fit"));
+    openVideo(model, "/clips/GX010001.MP4");
     model.exportSession().setStartOffsetSeconds(120);
     model.backgroundVideo().burnInVideo();
     EXPECT_TRUE(model.exportSession().isExporting());
     EXPECT_EQ(model.status().statusText(), "Создаю GX010001-pacemark.mp4 с видео...");
     ASSERT_TRUE(waitUntil([&] { return !model.exportSession().isExporting(); }));
-    ASSERT_EQ(requests.size(), 1u);
-    EXPECT_EQ(requests[0].clip, clip);
-    EXPECT_EQ(requests[0].outputFile, folder / "GX010001-pacemark.mp4");
-    EXPECT_EQ(requests[0].timing, (ClipOverlayTiming{120, 1}));
-    EXPECT_EQ(requests[0].layout, model.layoutEditor().overlayLayout());
-    EXPECT_EQ(model.exportSession().lastOutputFile(), folder / "GX010001-pacemark.mp4");
+    ASSERT_EQ(burnInRequests.size(), 1u);
+    EXPECT_EQ(burnInRequests[0].clip, std::filesystem::path("/clips/GX010001.MP4"));
+    EXPECT_EQ(burnInRequests[0].outputFile, std::filesystem::path("/clips/GX010001-pacemark.mp4"));
+    EXPECT_EQ(burnInRequests[0].timing, (ClipOverlayTiming{120, 1}));
+    EXPECT_EQ(burnInRequests[0].layout, model.layoutEditor().overlayLayout());
+    EXPECT_EQ(model.exportSession().lastOutputFile(), std::filesystem::path("/clips/GX010001-pacemark.mp4"));
     EXPECT_EQ(model.status().statusText(), "Готово: GX010001-pacemark.mp4");
 }
 
 TEST_F(AppModelBurnInTest, StopEndsTheBurnInWithoutAFinishedVideo) {
-    waitsForStop = true;
+    burnInWaitsForStop = true;
     AppModel model{services()};
-    openRideAndClip(model);
+    ASSERT_TRUE(loadAndWait(model, "ride.fit"));
+    openVideo(model, "clip.mp4");
     model.backgroundVideo().burnInVideo();
-    ASSERT_TRUE(waitUntil([&] { return started.load(); }));
+    ASSERT_TRUE(waitUntil([&] { return burnInStarted.load(); }));
     model.exportSession().cancelExport();
     ASSERT_TRUE(waitUntil([&] { return !model.exportSession().isExporting(); }));
     EXPECT_EQ(model.exportSession().lastOutputFile(), std::nullopt);
@@ -400,10 +364,10 @@ TEST_F(AppModelBurnInTest, StopEndsTheBurnInWithoutAFinishedVideo) {
 
 TEST_F(AppModelBurnInTest, WithoutAClipNothingStarts) {
     AppModel model{services()};
-    ASSERT_TRUE(loadAndWait(model, folder / "ride.fit"));
+    ASSERT_TRUE(loadAndWait(model, "ride.fit"));
     model.backgroundVideo().burnInVideo();
     EXPECT_FALSE(model.exportSession().isExporting());
-    EXPECT_TRUE(requests.empty());
+    EXPECT_TRUE(burnInRequests.empty());
 }
 
 }  // namespace

@@ -113,7 +113,7 @@ TEST_F(VideoClipListTest, OneClipIsTheBackgroundWithoutAList) {
 }
 
 // Name, length, method and start of each clip, as the list shows them.
-TEST_F(VideoClipListTest, EachClipShowsHowAndWhereItWasPlaced) {
+TEST_F(VideoClipListTest, EachClipShowsItsPlacement) {
     AppModel model{services(), &platform};
     ASSERT_TRUE(loadAndWait(model, "ride.fit"));
     openAndRead(model, {"/clips/located.mp4", "/clips/dated.mp4", "/clips/late.mp4"});
@@ -141,7 +141,7 @@ TEST_F(VideoClipListTest, AChapterWithoutItsOwnClockFollowsThePreviousOne) {
     EXPECT_EQ(clips[0].startText(), "02:22.5");
 }
 
-TEST_F(VideoClipListTest, AClipThatCannotBeReadIsListedWithItsErrorAndNoAlert) {
+TEST_F(VideoClipListTest, AnUnreadableClipIsListedWithItsError) {
     AppModel model{services(), &platform};
     ASSERT_TRUE(loadAndWait(model, "ride.fit"));
     openAndRead(model, {"/clips/located.mp4", "/clips/missing.mp4"});
@@ -173,7 +173,7 @@ TEST_F(VideoClipListTest, ClearingTheBackgroundEndsTheList) {
     EXPECT_FALSE(model.videoClips().chosenIndex());
 }
 
-TEST_F(VideoClipListTest, TheBatchWritesOneOverlayPerClipAndListsTheFailures) {
+TEST_F(VideoClipListTest, OneClipsFailureDoesNotStopTheBatch) {
     AppModel model{services(), &platform};
     exportBatch(model, {"a.mp4", "late.mp4", "failing.mp4", "b.mp4", "missing.mp4"});
     EXPECT_TRUE(std::filesystem::exists(folder / "a-telemetry.mov"));

@@ -27,35 +27,10 @@ TEST(CameraTrackReadingTest, SharedClipsDecodeAsTheIndependentDecoderReadsThem) 
     }
 }
 
-TEST(CameraTrackReadingTest, KarmaMetadataHasNoCameraGPS) {
-    const auto clip = sharedCameraFolder() / "clips" / "karma.mp4";
-    if (!std::filesystem::exists(clip)) GTEST_SKIP() << clip.string() << " is not present";
-    const FFmpegMovieReader reader(clip);
-    const auto track = reader.cameraMetadataTrack();
-    ASSERT_TRUE(track);
-    EXPECT_EQ(track->samples.size(), 13u);
-    EXPECT_FALSE(GPMFReader::readGPS(track->payloads()).hasGPS());
-}
-
 TEST(CameraTrackReadingTest, PhoneClipHasNoCameraMetadataTrack) {
     const auto clip = sharedCameraFolder() / "clips" / "iphone6-with-gps.mov";
     if (!std::filesystem::exists(clip)) GTEST_SKIP() << clip.string() << " is not present";
     EXPECT_FALSE(FFmpegMovieReader(clip).cameraMetadataTrack());
-}
-
-TEST(CameraTrackReadingTest, ClipFactsAreTheVideoTracksExactOnes) {
-    const auto folder = sharedCameraFolder() / "clips";
-    if (!std::filesystem::exists(folder)) GTEST_SKIP() << folder.string() << " is not present";
-    const ClipFacts max = FFmpegMovieReader(folder / "max-heromode.mp4").clipFacts();
-    EXPECT_EQ(max.frameRate.text(), "30000/1001");
-    EXPECT_EQ(max.frameCount, 315);
-    EXPECT_EQ(max.displayWidth, 848);
-    EXPECT_EQ(max.displayHeight, 480);
-    // The video track's own length, not the longer audio's.
-    EXPECT_NEAR(max.durationSeconds, 10.5105, 1e-6);
-    const ClipFacts proxy = FFmpegMovieReader(folder / "hero10-GL012297.LRV").clipFacts();
-    EXPECT_EQ(proxy.frameRate.text(), "60000/1001");
-    EXPECT_EQ(std::make_pair(proxy.displayWidth, proxy.displayHeight), std::make_pair(std::int64_t{768}, std::int64_t{432}));
 }
 
 TEST(CameraTrackReadingTest, RotatedClipReportsItsUprightSize) {

@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ClipSynchronizationReading.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <functional>
-#include <sstream>
 
 #include "CameraExpectations.h"
 #include "CameraTestClips.h"
@@ -18,6 +18,7 @@ namespace pacemark {
 namespace {
 
 using namespace testing;
+using ::testing::HasSubstr;
 using Position = std::pair<double, double>;
 using PositionAt = std::function<Position(TelemetryTimestamp)>;
 
@@ -56,23 +57,6 @@ std::filesystem::path writeFITRide(const TemporaryFolder& folder, TelemetryTimes
     }
     const auto path = folder / "ride.fit";
     writeFileBytes(path, writer.finish());
-    return path;
-}
-
-std::filesystem::path writeGPXRide(const TemporaryFolder& folder, TelemetryTimestamp start, int seconds,
-                                   const PositionAt& positionAt) {
-    std::ostringstream gpx;
-    gpx.precision(10);
-    gpx << "<?xml version=\"1.0\"?>\n<gpx version=\"1.1\" creator=\"test\"><trk><trkseg>\n";
-    for (int i = 0; i <= seconds; ++i) {
-        const auto time = plus(start, i);
-        const auto [latitude, longitude] = positionAt(time);
-        gpx << "<trkpt lat=\"" << latitude << "\" lon=\"" << longitude << "\"><time>" << formatISO8601Milliseconds(time)
-            << "</time></trkpt>\n";
-    }
-    gpx << "</trkseg></trk></gpx>\n";
-    const auto path = folder / "ride.gpx";
-    writeFileText(path, gpx.str());
     return path;
 }
 
@@ -125,23 +109,22 @@ TEST_F(ClipSynchronizationTest, CameraClockPlacesAClipTenMinutesIntoTheRide) {
     EXPECT_LE(*placement.uncertaintySeconds, 0.2);
     ASSERT_TRUE(placement.positionMismatchMeters);
     EXPECT_LT(*placement.positionMismatchMeters, 20);
-    EXPECT_NE(placement.message.find("Синхронизировано по GPS камеры: старт 10:00.3"), std::string::npos)
-        << placement.message;
+    EXPECT_THAT(placement.message, HasSubstr("Синхронизировано по GPS камеры: старт 10:00.3"));
 }
 
 TEST_F(ClipSynchronizationTest, ClipBeginningBeforeTheRideHasANegativeStart) {
-    const auto ride = writeGPXRide(folder, rideStart, 600, northward);
+    const auto ride = writeFITRide(folder, rideStart, 600, northward);
     const ClipPlacement placement = place(ride, gps9Clip(plus(rideStart, -3)));
     EXPECT_EQ(placement.method, VideoSynchronizationMethod::cameraGPS);
     EXPECT_NEAR(placement.startSeconds, -3, 0.2);
 }
 
 TEST_F(ClipSynchronizationTest, ClipAfterTheRideIsNotPlaced) {
-    const auto ride = writeGPXRide(folder, rideStart, 600, northward);
+    const auto ride = writeFITRide(folder, rideStart, 600, northward);
     const ClipPlacement placement = place(ride, gps9Clip(plus(rideStart, 900)));
     EXPECT_EQ(placement.method, VideoSynchronizationMethod::none);
-    EXPECT_NE(placement.message.find("после конца трека"), std::string::npos) << placement.message;
-    EXPECT_NE(placement.message.find("не синхронизировано"), std::string::npos) << placement.message;
+    EXPECT_THAT(placement.message, HasSubstr("после конца трека"));
+    EXPECT_THAT(placement.message, HasSubstr("не синхронизировано"));
 }
 
 TEST_F(ClipSynchronizationTest, ClipFromElsewhereIsWarnedWithTheDistance) {
@@ -150,10 +133,8 @@ TEST_F(ClipSynchronizationTest, ClipFromElsewhereIsWarnedWithTheDistance) {
     EXPECT_EQ(placement.method, VideoSynchronizationMethod::cameraGPS);
     ASSERT_TRUE(placement.positionMismatchMeters);
     EXPECT_NEAR(*placement.positionMismatchMeters, 5000, 50);
-    EXPECT_NE(placement.message.find(VideoSynchronization::metersLabel(*placement.positionMismatchMeters) +
-                                     " от трека, похоже, видео не с этой поездки"),
-              std::string::npos)
-        << placement.message;
+    EXPECT_THAT(placement.message, HasSubstr(VideoSynchronization::metersLabel(*placement.positionMismatchMeters) +
+                                             " от трека, похоже, видео не с этой поездки"));
 }
 
 TEST_F(ClipSynchronizationTest, VariableSpeedClipFollowsItsCameraClock) {
@@ -161,13 +142,13 @@ TEST_F(ClipSynchronizationTest, VariableSpeedClipFollowsItsCameraClock) {
     const auto utcOf = [](double m) { return plus(rideStart, 120 + (m < 3.003 ? m : 3.003 + 5 * (m - 3.003))); };
     const auto clip = folder / "warp.mp4";
     writeCameraClip(clip, 6, gps9Payloads(6, utcOf));
-    const auto ride = writeGPXRide(folder, rideStart, 600, northward);
+    const auto ride = writeFITRide(folder, rideStart, 600, northward);
     const ClipPlacement placement = place(ride, clip);
     EXPECT_EQ(placement.method, VideoSynchronizationMethod::cameraGPS);
     EXPECT_NEAR(placement.startSeconds, 120, 0.2);
     // From the first fix (0 s) to the last (5.905 s of movie).
     EXPECT_NEAR(placement.rate, secondsBetween(utcOf(0), utcOf(5.905)) / 5.905, 0.05);
-    EXPECT_NE(placement.message.find("(переменная)"), std::string::npos) << placement.message;
+    EXPECT_THAT(placement.message, HasSubstr("(переменная)"));
 }
 
 // Rides drawn along the shared clip's own GPS track, a second per sample.
@@ -190,9 +171,8 @@ TEST_F(ClipSynchronizationTest, SharedGPS5ClipIsPlacedWithinItsStatedUncertainty
     if (!std::filesystem::exists(clip)) GTEST_SKIP() << clip.string() << " is not present";
     // The first frame lies between 23:45:14.0 and 23:45:15.4 UTC; the ride
     // starts ten minutes before 23:45:14.
-    const auto reading = readClip(clip);
     const auto start = *parseISO8601InternetDateTime("2019-11-18T23:35:14Z");
-    const auto ride = writeFITRide(folder, start, 1800, alongCameraTrack(reading.synchronization.cameraGPS));
+    const auto ride = writeFITRide(folder, start, 1800, alongCameraTrack(readClip(clip).synchronization.cameraGPS));
     const ClipPlacement placement = place(ride, clip);
     EXPECT_EQ(placement.method, VideoSynchronizationMethod::cameraGPS);
     ASSERT_TRUE(placement.uncertaintySeconds);
@@ -210,57 +190,50 @@ TEST_F(ClipSynchronizationTest, SharedClipRemuxedAtTenTimesSpeedHasRateTen) {
     ASSERT_TRUE(runFFmpeg("-f lavfi -i testsrc=size=64x48:rate=30000/1001 -itsscale 0.1 -i " + quoted(source) +
                           " -map 0:v -map 1:3 -c:v mpeg4 -c:d copy -tag:d gpmd -t 1.05 " + quoted(clip)));
     const auto start = *parseISO8601InternetDateTime("2019-11-18T23:35:14Z");
-    const auto ride = writeGPXRide(folder, start, 1800, alongCameraTrack(readClip(source).synchronization.cameraGPS));
+    const auto ride = writeFITRide(folder, start, 1800, alongCameraTrack(readClip(source).synchronization.cameraGPS));
     const ClipPlacement placement = place(ride, clip);
     EXPECT_EQ(placement.method, VideoSynchronizationMethod::cameraGPS);
     EXPECT_NEAR(placement.rate, 10, 0.05);
-    EXPECT_NE(placement.message.find("скорость ×10.0"), std::string::npos) << placement.message;
+    EXPECT_THAT(placement.message, HasSubstr("скорость ×10.0"));
 }
 
 // A clip with a metadata track but no camera GPS, dated as the shared
 // karma.mp4 is: 2017-04-17T19:27:57Z, the camera's local time (UTC−7) written
 // as UTC. Written by the test, so a clone without the shared files runs it.
-class CreationDateZoneTest : public ClipSynchronizationTest {
-protected:
-    void SetUp() override {
-        ClipSynchronizationTest::SetUp();
-        if (IsSkipped()) return;
-        writeCameraClip(clip, 12, {}, "2017-04-17T19:27:57Z");
-    }
-    const std::filesystem::path clip = folder / "dated.mp4";
+// Rides around the true start decide which whole-hour zones fit; only one
+// that fits alone, or the ride's own local time offset, places the clip.
+TEST_F(ClipSynchronizationTest, CreationDateIsPlacedOnlyByTheOneZoneThatFits) {
+    const auto clip = folder / "dated.mp4";
+    writeCameraClip(clip, 12, {}, "2017-04-17T19:27:57Z");
     const TelemetryTimestamp trueStart = *parseISO8601InternetDateTime("2017-04-18T02:27:57Z");
-};
-
-TEST_F(CreationDateZoneTest, TheOneFittingWholeHourZoneIsApplied) {
-    const auto ride = writeGPXRide(folder, plus(trueStart, -1200), 2400, northward);
-    const ClipPlacement placement = place(ride, clip);
-    EXPECT_EQ(placement.method, VideoSynchronizationMethod::creationDateZone);
-    EXPECT_EQ(placement.zoneOffsetMinutes, -420);
-    EXPECT_EQ(placement.startSeconds, 1200);
-    EXPECT_NE(placement.message.find("с поправкой на часовой пояс UTC−7"), std::string::npos) << placement.message;
-}
-
-TEST_F(CreationDateZoneTest, SeveralFittingZonesLeaveTheClipUnplaced) {
-    const auto ride = writeFITRide(folder, plus(trueStart, -5400), 10800, northward);
-    const ClipPlacement placement = place(ride, clip);
-    EXPECT_EQ(placement.method, VideoSynchronizationMethod::none);
-    EXPECT_NE(placement.message.find("в нескольких часовых поясах"), std::string::npos) << placement.message;
-}
-
-TEST_F(CreationDateZoneTest, TheRidesOwnLocalTimeOffsetDecides) {
-    const auto ride = writeFITRide(folder, plus(trueStart, -5400), 10800, northward, -7 * 3600);
-    const ClipPlacement placement = place(ride, clip);
-    EXPECT_EQ(placement.method, VideoSynchronizationMethod::creationDateZone);
-    EXPECT_EQ(placement.zoneOffsetMinutes, -420);
-    EXPECT_EQ(placement.startSeconds, 5400);
-}
-
-TEST_F(CreationDateZoneTest, DateNoZoneCanFitIsNotPlaced) {
-    const auto ride = writeGPXRide(folder, plus(trueStart, 86400 * 3), 600, northward);
-    const ClipPlacement placement = place(ride, clip);
-    EXPECT_EQ(placement.method, VideoSynchronizationMethod::none);
-    EXPECT_NE(placement.message.find("не попадает в трек ни в одном часовом поясе"), std::string::npos)
-        << placement.message;
+    const struct {
+        const char* name;
+        double rideStart;  // seconds from the true start
+        int rideSeconds;
+        std::optional<int> localOffsetSeconds;
+        std::optional<double> placedAt;  // absent: not placed
+        const char* message;
+    } rides[] = {
+        {"one zone fits", -1200, 2400, std::nullopt, 1200, "с поправкой на часовой пояс UTC−7"},
+        {"several zones fit", -5400, 10800, std::nullopt, std::nullopt, "в нескольких часовых поясах"},
+        {"the ride's own offset decides", -5400, 10800, -7 * 3600, 5400, "UTC−7"},
+        {"no zone fits", 86400 * 3, 600, std::nullopt, std::nullopt, "не попадает в трек ни в одном часовом поясе"},
+    };
+    for (const auto& ride : rides) {
+        SCOPED_TRACE(ride.name);
+        const ClipPlacement placement =
+            place(writeFITRide(folder, plus(trueStart, ride.rideStart), ride.rideSeconds, northward,
+                               ride.localOffsetSeconds),
+                  clip);
+        EXPECT_THAT(placement.message, HasSubstr(ride.message));
+        if (!ride.placedAt) {
+            EXPECT_EQ(placement.method, VideoSynchronizationMethod::none);
+            continue;
+        }
+        EXPECT_EQ(placement.method, VideoSynchronizationMethod::creationDateZone);
+        EXPECT_EQ(placement.zoneOffsetMinutes, -420);
+        EXPECT_EQ(placement.startSeconds, *ride.placedAt);
+    }
 }
 
 }  // namespace

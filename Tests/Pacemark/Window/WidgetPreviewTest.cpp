@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "Layout/PacemarkPreset.h"
+#include "Rendering/RecordingDrawingSurface.h"
 #include "ScaledDrawingSurface.h"
 #include "TestRides.h"
 #include "WidgetPreview.h"
@@ -200,47 +201,6 @@ TEST(WidgetPreviewTest, DialIsDrawnAsACircle) {
     }
 }
 
-// Paints only the lines of text equal to `text` onto `target`, clipped as
-// the widget clips them: no panels, marks or other lines.
-class OneTextSurface final : public DrawingSurface {
-public:
-    OneTextSurface(DrawingSurface& target, std::string text) : target_(target), text_(std::move(text)) {}
-
-    std::int64_t width() const override { return target_.width(); }
-    std::int64_t height() const override { return target_.height(); }
-    void clear(DrawingRect rect) override { target_.clear(rect); }
-    void saveState() override { target_.saveState(); }
-    void restoreState() override { target_.restoreState(); }
-    void setFillColor(DrawingColor color) override { target_.setFillColor(color); }
-    void setStrokeColor(DrawingColor color) override { target_.setStrokeColor(color); }
-    void setLineWidth(double width) override { target_.setLineWidth(width); }
-    void setLineCap(DrawingLineCap cap) override { target_.setLineCap(cap); }
-    void setLineJoin(DrawingLineJoin join) override { target_.setLineJoin(join); }
-    void setShadow(DrawingShadow shadow) override { target_.setShadow(shadow); }
-    void clipToRect(DrawingRect rect) override { target_.clipToRect(rect); }
-    // Paths reach the target only to clip: a filled or stroked one is dropped.
-    void addPath(const DrawingPath& path) override { pending_.push_back(path); }
-    void clipToPath() override {
-        for (const DrawingPath& path : pending_) target_.addPath(path);
-        pending_.clear();
-        target_.clipToPath();
-    }
-    void fillPath() override { pending_.clear(); }
-    void strokePath() override { pending_.clear(); }
-    void fillEllipse(DrawingRect) override {}
-    void strokeEllipse(DrawingRect) override {}
-    bool drawLinearGradient(DrawingColor, DrawingColor, DrawingPoint, DrawingPoint) override { return true; }
-    void drawText(std::string_view text, DrawingRect rect, DrawingFont font, DrawingColor color,
-                  DrawingTextAlignment alignment) override {
-        if (text == text_) target_.drawText(text, rect, font, color, alignment);
-    }
-
-private:
-    DrawingSurface& target_;
-    std::string text_;
-    std::vector<DrawingPath> pending_;
-};
-
 using WidgetPreviewWindowTest = testing::WindowTest;
 
 // At the smallest window the canvas is smallest: there every preset's
@@ -259,8 +219,11 @@ TEST_F(WidgetPreviewWindowTest, EveryPresetKeepsItsValuesReadableAtTheMinimumWin
     constexpr int kReadableDigits = 7;  // points: 10 × 0.727
     const TelemetryActivity activity = ride();
     const TelemetrySample sample = activity.sample(300);
-    // The ink of the lines equal to `text` of the widget's preview, in pixels.
+    // The ink of the lines equal to `text` of the widget's preview, in pixels:
+    // drawn alone, under the states and clips the widget set up.
     const auto inkOf = [&](const PacemarkWidget& w, const std::string& text) {
+        RecordingDrawingSurface recorded(width, height);
+        WidgetPreview(activity, sample, w, false).draw(recorded, width, height);
         QImage image(static_cast<int>(width) * scale, static_cast<int>(height) * scale,
                      QImage::Format_ARGB32_Premultiplied);
         image.fill(Qt::transparent);
@@ -268,8 +231,17 @@ TEST_F(WidgetPreviewWindowTest, EveryPresetKeepsItsValuesReadableAtTheMinimumWin
             auto surface = CairoDrawingSurfaceFactory().makeSurface(
                 {image.bits(), image.width(), image.height(), static_cast<std::int64_t>(image.bytesPerLine())});
             ScaledDrawingSurface scaled(*surface, scale);
-            OneTextSurface only(scaled, text);
-            WidgetPreview(activity, sample, w, false).draw(only, width, height);
+            for (const RecordedDrawingCall& call : recorded.calls()) {
+                using enum RecordedDrawingCall::Type;
+                if (call.type == saveState) scaled.saveState();
+                if (call.type == restoreState) scaled.restoreState();
+                if (call.type == clipToRect) scaled.clipToRect(call.rect);
+                if (call.type == clipToPath) scaled.addPath(call.path);
+                if (call.type == clipToPath) scaled.clipToPath();
+                if (call.type == drawText && call.text == text) {
+                    scaled.drawText(call.text, call.rect, call.font, call.color, call.alignment);
+                }
+            }
         }
         return inkBox(image, image.rect(), [](QRgb p) { return qAlpha(p) > 80; });
     };

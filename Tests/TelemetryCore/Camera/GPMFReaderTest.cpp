@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "CameraExpectations.h"
@@ -83,41 +84,28 @@ TEST(GPMFReaderTest, TrailingZeroPaddingIsAccepted) {
 
 TEST(GPMFReaderTest, MalformedPayloadsGiveRussianErrors) {
     const Bytes good = device({gps5Stream("230501100000.000", 3, 150, 2)});
-
-    Bytes truncated(good.begin(), good.end() - 10);
-    auto error = errorReading(truncated);
-    EXPECT_EQ(error.errorCase(), GPMFError::Case::truncated);
-    EXPECT_NE(error.errorDescription().find("Метаданные камеры обрезаны"), std::string::npos);
-
     // A stream claiming more bytes than its device container holds.
     Bytes pastEnd = good;
     const std::size_t strm = 8 + 12 + 16;  // DEVC header, DVID, DVNM
     ASSERT_EQ(std::string(pastEnd.begin() + strm, pastEnd.begin() + strm + 4), "STRM");
     pastEnd[strm + 6] = 0x7f;
-    error = errorReading(pastEnd);
-    EXPECT_EQ(error.errorCase(), GPMFError::Case::sizePastEnd);
-    EXPECT_NE(error.errorDescription().find("«STRM»"), std::string::npos);
-
-    const Bytes wrongType =
-        device({nested("STRM", {klv("GPS5", 'c', 20, 1, Bytes(20, 'x'))})});
-    error = errorReading(wrongType);
-    EXPECT_EQ(error.errorCase(), GPMFError::Case::wrongType);
-    EXPECT_NE(error.errorDescription().find("неверный тип"), std::string::npos);
-
-    const Bytes zeroScale = device({nested("STRM", {klv("SCAL", 'l', 4, 1, int32s({0})),
-                                                    klv("GPS5", 'l', 20, 1, int32s({1, 2, 3, 4, 5}))})});
-    EXPECT_EQ(errorReading(zeroScale).errorCase(), GPMFError::Case::wrongType);
-
-    const Bytes loop = device({nested("STRM", {nested("STRM", {})})});
-    error = errorReading(loop);
-    EXPECT_EQ(error.errorCase(), GPMFError::Case::nestingLoop);
-    EXPECT_NE(error.errorDescription().find("вложен сам в себя"), std::string::npos);
-
     Bytes deep = klv("DATA", 'B', 1, 1, {1});
     for (int level = 0; level < 12; ++level) deep = nested(level % 2 ? "AAAA" : "BBBB", {deep});
-    error = errorReading(deep);
-    EXPECT_EQ(error.errorCase(), GPMFError::Case::tooDeep);
-    EXPECT_NE(error.errorDescription().find("слишком глубокая вложенность"), std::string::npos);
+    using Case = GPMFError::Case;
+    const std::tuple<Bytes, Case, const char*> cases[] = {
+        {Bytes(good.begin(), good.end() - 10), Case::truncated, "Метаданные камеры обрезаны"},
+        {pastEnd, Case::sizePastEnd, "«STRM»"},
+        {device({nested("STRM", {klv("GPS5", 'c', 20, 1, Bytes(20, 'x'))})}), Case::wrongType, "неверный тип"},
+        {device({nested("STRM", {klv("SCAL", 'l', 4, 1, int32s({0})), klv("GPS5", 'l', 20, 1, int32s({1, 2, 3, 4, 5}))})}),
+         Case::wrongType, ""},  // a zero scale
+        {device({nested("STRM", {nested("STRM", {})})}), Case::nestingLoop, "вложен сам в себя"},
+        {deep, Case::tooDeep, "слишком глубокая вложенность"},
+    };
+    for (const auto& [payload, errorCase, text] : cases) {
+        const GPMFError error = errorReading(payload);
+        EXPECT_EQ(error.errorCase(), errorCase) << text;
+        EXPECT_NE(error.errorDescription().find(text), std::string::npos) << error.errorDescription();
+    }
 }
 
 TEST(GPMFReaderTest, GPSUStampsOutsideTheCalendarAreNotTimes) {

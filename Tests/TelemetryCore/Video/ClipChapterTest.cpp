@@ -26,7 +26,7 @@ TEST(ClipChapterTest, GOPRNameIsTheChapterBeforeGP01) {
     EXPECT_EQ(first->recording, second->recording);
 }
 
-TEST(ClipChapterTest, KindNumberFolderAndExtensionSeparateRecordings) {
+TEST(ClipChapterTest, EveryPartOfTheNameButTheChapterSeparatesRecordings) {
     const auto recording = [](const char* name) { return ClipChapter::fromFileName(name)->recording; };
     const std::string reference = recording("a/GX010123.MP4");
     EXPECT_NE(recording("a/GH010123.MP4"), reference);
