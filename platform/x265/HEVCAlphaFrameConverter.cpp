@@ -3,6 +3,8 @@
 
 #include "HEVCAlphaEncodingError.h"
 
+#include <cstring>
+
 namespace pacemark {
 namespace {
 
@@ -11,6 +13,9 @@ namespace {
 constexpr std::int32_t yR = 11966, yG = 40254, yB = 4064;         // 219/255 * (Kr, Kg, Kb)
 constexpr std::int32_t cbR = -6596, cbG = -22189, cbB = 28784;    // 224/255 * (B' - Y') / 1.8556
 constexpr std::int32_t crR = 28784, crG = -26145, crB = -2639;    // 224/255 * (R' - Y') / 1.5748
+
+// Y' of black: the formula below at r = g = b = 0.
+constexpr std::uint8_t transparentLuma = static_cast<std::uint8_t>(((16 << 16) + 32768) >> 16);
 
 std::uint8_t clampToByte(std::int32_t value) {
     return static_cast<std::uint8_t>(value < 0 ? 0 : (value > 255 ? 255 : value));
@@ -45,6 +50,18 @@ void HEVCAlphaFrameConverter::convert(const PixelBufferView& frame) {
         std::uint8_t* cbRow = &cb_[static_cast<std::size_t>(y / 2) * (w / 2)];
         std::uint8_t* crRow = &cr_[static_cast<std::size_t>(y / 2) * (w / 2)];
         for (int x = 0; x < width_; x += 2) {
+            // Most of an overlay is fully transparent, and premultiplied
+            // transparency is all zero bytes: such a block is black at
+            // alpha 0 without any arithmetic.
+            std::uint64_t top, bottom;
+            std::memcpy(&top, rows[0] + 4 * x, sizeof top);
+            std::memcpy(&bottom, rows[1] + 4 * x, sizeof bottom);
+            if ((top | bottom) == 0) {
+                lumaRows[0][x] = lumaRows[0][x + 1] = lumaRows[1][x] = lumaRows[1][x + 1] = transparentLuma;
+                alphaRows[0][x] = alphaRows[0][x + 1] = alphaRows[1][x] = alphaRows[1][x + 1] = 0;
+                cbRow[x / 2] = crRow[x / 2] = 128;
+                continue;
+            }
             std::int32_t sumR = 0, sumG = 0, sumB = 0;
             for (int dy = 0; dy < 2; ++dy) {
                 for (int dx = 0; dx < 2; ++dx) {
