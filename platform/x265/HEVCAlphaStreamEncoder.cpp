@@ -91,18 +91,26 @@ X265Encoder::Options HEVCAlphaEncoderSettings::sharedOptions() const {
         {"colorprim", "bt709"},
         {"transfer", "bt709"},
         {"colormatrix", "bt709"},
-        // Coding units of 32x32 only: an overlay is flat panels and sharp
-        // text, where searching the smaller units took half of all the
-        // encoding time (intra pictures come every two seconds, for
-        // seeking) for no visible gain. The quantiser is capped instead: average
-        // bit rate control alone let a frame of thin antialiased edges
-        // drift to 40 dB of alpha, while the cap keeps both layers above
-        // 42 dB at a fraction of the bit rate allowed. Psychovisual
-        // rate-distortion preserves film grain, which the renderer never
-        // draws.
+        // Coding units of 64x64 and 32x32 only: an overlay is flat panels
+        // and sharp text, where searching the smaller units took half of all
+        // the encoding time (intra pictures come every two seconds, for
+        // seeking) for no visible gain, and most of the picture is one
+        // large unchanged unit.
+        {"ctu", "64"},
         {"min-cu-size", "32"},
+        // The quantiser is capped: average bit rate control alone let a
+        // frame of thin antialiased edges drift to 40 dB of alpha, while the
+        // cap keeps both layers above 42 dB at a small fraction of the bit
+        // rate allowed.
         {"qpmax", "32"},
+        // Psychovisual rate-distortion preserves film grain, which the
+        // renderer never draws. At these quantisers the deblocking filter
+        // changes no error that shows and costs every encode and every
+        // decode; one merge candidate finds the unchanged picture as well
+        // as two.
         {"psy-rd", "0"},
+        {"deblock", "false"},
+        {"max-merge", "1"},
     };
 }
 
