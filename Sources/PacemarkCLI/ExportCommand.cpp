@@ -169,10 +169,10 @@ int exportClips(const CLIArguments& args, const TelemetryExportSettings& setting
         if (const auto quality = args.value("--quality")) {
             std::int64_t value = 0;
             const auto parsed = std::from_chars(quality->data(), quality->data() + quality->size(), value);
-            burnInSettings.quality = parsed.ec == std::errc{} && parsed.ptr == quality->data() + quality->size() &&
-                                             !quality->empty()
-                                         ? value
-                                         : -1;
+            if (parsed.ec != std::errc{} || parsed.ptr != quality->data() + quality->size() || quality->empty()) {
+                throw CLIUsageError(BurnInSettings::qualityRefusal("«" + std::string(*quality) + "»"));
+            }
+            burnInSettings.quality = value;
             if (const auto error = burnInSettings.qualityError()) throw CLIUsageError(*error);
         }
     }

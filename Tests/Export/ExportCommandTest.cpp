@@ -125,8 +125,8 @@ TEST(ExportCommandTest, BadRequestsWriteNothing) {
         {{ride.string(), "--clips", clip, "-o", (folder / "x.mov").string()}, 2, "С --clips -o не подходит"},
         {{ride.string(), "--burn-in"}, 2, "--burn-in и --quality работают только с --clips"},
         {{ride.string(), "--quality", "20"}, 2, "--burn-in и --quality работают только с --clips"},
-        {{ride.string(), "--clips", clip, "--burn-in", "--quality", "52"}, 2, "Качество должно быть целым числом"},
-        {{ride.string(), "--clips", clip, "--burn-in", "--quality", "high"}, 2, "Качество должно быть целым числом"},
+        {{ride.string(), "--clips", clip, "--burn-in", "--quality", "52"}, 2, "до 51 (наихудшее), а не 52."},
+        {{ride.string(), "--clips", clip, "--burn-in", "--quality", "high"}, 2, "до 51 (наихудшее), а не «high»."},
         {{ride.string(), "--clips", clip, "--burn-in", "--codec", "hevc"}, 2, "С --burn-in видео берёт кодек и размер"},
         {{ride.string(), "--clips", clip, "--burn-in", "--size", "1920x1080"}, 2, "--size не подходит"},
     };

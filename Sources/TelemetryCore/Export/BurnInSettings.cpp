@@ -5,8 +5,12 @@ namespace pacemark {
 
 std::optional<std::string> BurnInSettings::qualityError() const {
     if (quality >= bestQuality && quality <= coarsestQuality) return std::nullopt;
+    return qualityRefusal(std::to_string(quality));
+}
+
+std::string BurnInSettings::qualityRefusal(const std::string& given) {
     return "Качество должно быть целым числом от " + std::to_string(bestQuality) + " (наилучшее) до " +
-           std::to_string(coarsestQuality) + " (наихудшее), а не " + std::to_string(quality) + ".";
+           std::to_string(coarsestQuality) + " (наихудшее), а не " + given + ".";
 }
 
 std::string BurnInSettings::outputFileName(const std::filesystem::path& clip) {

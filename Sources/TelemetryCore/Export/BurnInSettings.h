@@ -38,6 +38,8 @@ struct BurnInSettings {
 
     // Russian text when the quality is outside bestQuality…coarsestQuality, none otherwise.
     std::optional<std::string> qualityError() const;
+    // The refusal of a quality, naming what was given as the user wrote it.
+    static std::string qualityRefusal(const std::string& given);
 
     // "<clip name without extension>-pacemark.mp4" ("GX010042.MP4" gives
     // "GX010042-pacemark.mp4").
