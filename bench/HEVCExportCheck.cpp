@@ -153,12 +153,12 @@ std::vector<bool> keyFrames(const fs::path& movie) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 3 && argc != 5) {
-        std::cerr << "usage: HEVCExportCheck RIDE MOVIE [START END]\n";
+    if (argc != 3 && argc != 5 && argc != 6) {
+        std::cerr << "usage: HEVCExportCheck RIDE MOVIE [START END [SMOOTH_UPDATES_PER_SECOND (0: every frame)]]\n";
         return 2;
     }
     const fs::path ride = argv[1], movie = argv[2];
-    const double start = argc == 5 ? std::stod(argv[3]) : 600.0, end = argc == 5 ? std::stod(argv[4]) : 1200.0;
+    const double start = argc >= 5 ? std::stod(argv[3]) : 600.0, end = argc >= 5 ? std::stod(argv[4]) : 1200.0;
     constexpr int width = 1920, height = 1080, fps = 30;
     const auto clock = std::chrono::steady_clock::now;
     const auto began = clock();
@@ -166,8 +166,9 @@ int main(int argc, char** argv) {
 
     const auto activity = std::make_shared<const TelemetryActivity>(TelemetryFileLoader::load(ride));
     const PacemarkLayout layout = PacemarkLayout::preset(PacemarkPreset::allCases().front());
-    const TelemetryRenderConfig config(movie, width, height, fps, TelemetryVideoCodec::hevcWithAlpha, start,
-                                       end - start, layout);
+    TelemetryRenderConfig config(movie, width, height, fps, TelemetryVideoCodec::hevcWithAlpha, start, end - start,
+                                 layout);
+    if (argc == 6) config.motion = TelemetryMotion{TelemetryMotionMode::smooth, std::stoll(argv[5])};
     const TelemetryVideoFramePlan plan = TelemetryVideoExporter::framePlan(*activity, config);
     const auto surfaces = std::make_shared<const CairoDrawingSurfaceFactory>();
     if (!fs::exists(movie)) {
@@ -180,7 +181,7 @@ int main(int argc, char** argv) {
     fs::create_directories(scratch);
 
     // FFmpeg 8, both layers, against the rendered frames.
-    const LayoutFrameRenderer renderer(activity, layout, width, height, surfaces);
+    const LayoutFrameRenderer renderer(activity, layout, width, height, surfaces, config.motion);
     const std::size_t frameSize = std::size_t(width) * height * 2 + 2 * std::size_t(width / 2) * (height / 2);
     const std::string nodeCommand = std::string(PACEMARK_NODE) + " " + quoted(PACEMARK_HEVC_STREAM_DECODE_SCRIPT) + " " +
                                     quoted(PACEMARK_HEVC_ALPHA_DECODER_FOLDER) + " " + quoted(movie) + " - 2>" +

@@ -454,12 +454,11 @@ TEST(HEVCAlphaMovieWriterFailureTest, FailedMoviesLeaveNothing) {
         EXPECT_FALSE(writer->makePixelBuffer().isValid());
     }
 
-    // A key-frame interval of the alpha encoder's own (which overrides the
-    // picture types it is told) is noticed rather than written as a broken
-    // stream.
+    // An alpha encoder that holds pictures back (a lookahead of its own)
+    // is noticed rather than written as a broken stream.
     {
         HEVCAlphaEncoderSettings settings = exportEncoderSettings(64, 64, 10);
-        settings.alphaExtraOptions = {{"keyint", "7"}, {"min-keyint", "7"}};
+        settings.alphaExtraOptions = {{"rc-lookahead", "5"}};
         const auto error = testing::thrownBy<HEVCAlphaEncodingError>([&] {
             HEVCAlphaMovieWriter writer(path, settings);
             writeOverlayFrames(writer, 64, 64, std::vector<bool>(30, false));

@@ -49,7 +49,7 @@ void HEVCAlphaMovieWriter::checkNextFrame(std::int64_t frameIndex, const char* f
 void HEVCAlphaMovieWriter::append(PixelBufferView buffer, std::int64_t frameIndex) {
     guarded(TelemetryVideoExportError::appendFailedText, [&] {
         checkNextFrame(frameIndex, TelemetryVideoExportError::appendFailedText);
-        writeAccessUnits(encoder_->encode(buffer));
+        writeAccessUnit(encoder_->encode(buffer));
     });
 }
 
@@ -57,30 +57,27 @@ void HEVCAlphaMovieWriter::appendRepeat(std::int64_t frameIndex) {
     guarded(TelemetryVideoExportError::appendFailedText, [&] {
         if (frameIndex == 0) throw TelemetryVideoExportError::writerFailed(TelemetryVideoExportError::appendFailedText);
         checkNextFrame(frameIndex, TelemetryVideoExportError::appendFailedText);
-        writeAccessUnits(encoder_->encodeRepeat());
+        writeAccessUnit(encoder_->encodeRepeat());
     });
 }
 
 void HEVCAlphaMovieWriter::finish() {
     guarded(TelemetryVideoExportError::finishFailedText, [&] {
         if (nextFrameIndex_ == 0) throw TelemetryVideoExportError::writerFailed(TelemetryVideoExportError::finishFailedText);
-        writeAccessUnits(encoder_->finish());
         muxer_->finish();
     });
     state_ = State::finished;
 }
 
-void HEVCAlphaMovieWriter::writeAccessUnits(const std::vector<HEVCLayeredAccessUnit>& units) {
-    for (const HEVCLayeredAccessUnit& unit : units) {
-        sample_.clear();
-        for (const HEVCNalUnit& nal : unit.nalUnits) {
-            const auto bytes = nal.serialize();
-            const auto size = static_cast<std::uint32_t>(bytes.size());
-            for (int shift = 24; shift >= 0; shift -= 8) sample_.push_back(static_cast<std::uint8_t>(size >> shift));
-            sample_.insert(sample_.end(), bytes.begin(), bytes.end());
-        }
-        muxer_->writeSample(sample_, unit.presentationIndex, unit.decodeIndex, unit.randomAccessPoint);
+void HEVCAlphaMovieWriter::writeAccessUnit(const HEVCLayeredAccessUnit& unit) {
+    sample_.clear();
+    for (const HEVCNalUnit& nal : unit.nalUnits) {
+        const auto bytes = nal.serialize();
+        const auto size = static_cast<std::uint32_t>(bytes.size());
+        for (int shift = 24; shift >= 0; shift -= 8) sample_.push_back(static_cast<std::uint8_t>(size >> shift));
+        sample_.insert(sample_.end(), bytes.begin(), bytes.end());
     }
+    muxer_->writeSample(sample_, unit.presentationIndex, unit.decodeIndex, unit.randomAccessPoint);
 }
 
 void HEVCAlphaMovieWriter::cancel() noexcept {

@@ -43,7 +43,7 @@ private:
     enum class State { created, writing, finished, cancelled };
 
     void checkNextFrame(std::int64_t frameIndex, const char* failureText);
-    void writeAccessUnits(const std::vector<HEVCLayeredAccessUnit>& units);
+    void writeAccessUnit(const HEVCLayeredAccessUnit& unit);
     template <typename Step>
     void guarded(const char* failureText, Step&& step);
 

@@ -11,11 +11,6 @@
 namespace pacemark {
 namespace {
 
-X265Encoder::Options withBitRate(X265Encoder::Options options, std::int64_t bitsPerSecond) {
-    options.emplace_back("bitrate", std::to_string(std::max<std::int64_t>(bitsPerSecond / 1000, 1)));
-    return options;
-}
-
 X265Encoder::Options concatenated(X265Encoder::Options options, const X265Encoder::Options& more) {
     options.insert(options.end(), more.begin(), more.end());
     return options;
@@ -60,21 +55,24 @@ X265Encoder::Options HEVCAlphaEncoderSettings::sharedOptions() const {
         // (num_units_in_tick D, time_scale N); a whole rate as the plain
         // number it always was.
         {"fps", frameRate.isWhole() ? std::to_string(frameRate.numerator()) : frameRate.text()},
-        // The stream encoder decides every picture's type (IDR or P) and
-        // tells both encoders, so that they decide alike whatever their
-        // pictures show: no GOP of the encoder's own, no scene cuts, closed.
+        // x265 codes only IDR pictures, each on the call that feeds it (no
+        // lookahead, one frame thread, no B pictures): the update pictures
+        // that follow need its reconstruction at once. The stream encoder
+        // decides every picture's type; no GOP or scene cuts of x265's own.
         {"keyint", "-1"},
         {"scenecut", "0"},
         {"hist-scenecut", "0"},
         {"open-gop", "0"},
         {"radl", "0"},
-        // Low-delay P with one reference, so that skip pictures can be
-        // spliced between the encoder's pictures: each P picture refers to
-        // the picture before it, which a skip picture copies exactly.
-        // Temporal motion vector prediction would read the skip picture's
-        // (zero) motion instead of the encoder's own, and drift; wavefront
-        // entry points would need their own layout in every skip slice.
         {"bframes", "0"},
+        {"rc-lookahead", "0"},
+        {"frame-threads", "1"},
+        // A constant quantiser, forced per picture by the stream encoder,
+        // spares the frame-cost estimates that rate control would need.
+        {"qp", std::to_string(quantiser)},
+        // The update pictures refer to one previous picture, no temporal
+        // motion vectors; wavefront entry points would need their own layout
+        // in every update slice.
         {"ref", "1"},
         {"temporal-mvp", "0"},
         {"wpp", "0"},
@@ -93,21 +91,14 @@ X265Encoder::Options HEVCAlphaEncoderSettings::sharedOptions() const {
         {"colormatrix", "bt709"},
         // Coding units of 64x64 and 32x32 only: an overlay is flat panels
         // and sharp text, where searching the smaller units took half of all
-        // the encoding time (intra pictures come every two seconds, for
-        // seeking) for no visible gain, and most of the picture is one
-        // large unchanged unit.
+        // the intra pictures' time for no visible gain.
         {"ctu", "64"},
         {"min-cu-size", "32"},
-        // The quantiser is capped: average bit rate control alone let a
-        // frame of thin antialiased edges drift to 40 dB of alpha, while the
-        // cap keeps both layers above 42 dB at a small fraction of the bit
-        // rate allowed.
-        {"qpmax", "32"},
         // Psychovisual rate-distortion preserves film grain, which the
         // renderer never draws. At these quantisers the deblocking filter
-        // changes no error that shows and costs every encode and every
-        // decode; one merge candidate finds the unchanged picture as well
-        // as two.
+        // changes no error that shows and costs every decode; the update
+        // pictures are reconstructed without it. One merge candidate is the
+        // zero vector the update pictures rely on.
         {"psy-rd", "0"},
         {"deblock", "false"},
         {"max-merge", "1"},
@@ -116,7 +107,7 @@ X265Encoder::Options HEVCAlphaEncoderSettings::sharedOptions() const {
 
 namespace {
 
-HEVCSkipPictureWriter makeSkipWriter(const std::vector<HEVCNalUnit>& headers, std::uint32_t parameterSetId, int layerId) {
+HEVCUpdatePictureWriter makeUpdateWriter(const std::vector<HEVCNalUnit>& headers, std::uint32_t parameterSetId, int layerId) {
     const std::vector<std::uint8_t>* sps = nullptr;
     const std::vector<std::uint8_t>* pps = nullptr;
     for (const HEVCNalUnit& unit : headers) {
@@ -128,11 +119,29 @@ HEVCSkipPictureWriter makeSkipWriter(const std::vector<HEVCNalUnit>& headers, st
                                      "Кодировщик HEVC не выдал наборы параметров.");
     }
     try {
-        return HEVCSkipPictureWriter(*sps, *pps, parameterSetId, layerId);
+        return HEVCUpdatePictureWriter(*sps, *pps, parameterSetId, layerId);
     } catch (const HEVCBitstreamError& error) {
         throw HEVCAlphaEncodingError(HEVCAlphaEncodingError::Case::invalidBitstream,
-                                     std::string("Поток кодировщика HEVC не допускает повтор кадров (") + error.what() + ").");
+                                     std::string("Поток кодировщика HEVC не допускает кадров-обновлений (") + error.what() + ").");
     }
+}
+
+HEVCAlphaEncodingError layersDisagree(std::int64_t frame) {
+    return HEVCAlphaEncodingError(HEVCAlphaEncodingError::Case::layersDisagree,
+                                  "Кодировщики цвета и альфа-канала разошлись в кадре " + std::to_string(frame + 1) +
+                                      " (ключевой кадр не получен сразу). Видео HEVC с альфой не записано.");
+}
+
+// The one IDR picture an encoder returns for the picture it was just fed.
+HEVCEncodedPicture keyPicture(std::vector<HEVCEncodedPicture> pictures, std::int64_t frame) {
+    if (pictures.size() != 1) throw layersDisagree(frame);
+    return std::move(pictures.front());
+}
+
+std::int64_t bitsOf(const HEVCLayeredAccessUnit& unit) {
+    std::int64_t bytes = 0;
+    for (const HEVCNalUnit& nal : unit.nalUnits) bytes += static_cast<std::int64_t>(nal.rbsp.size()) + 5;
+    return bytes * 8;
 }
 
 }  // namespace
@@ -140,130 +149,107 @@ HEVCSkipPictureWriter makeSkipWriter(const std::vector<HEVCNalUnit>& headers, st
 HEVCAlphaStreamEncoder::HEVCAlphaStreamEncoder(const HEVCAlphaEncoderSettings& settings)
     : settings_(settings),
       converter_(settings.width, settings.height),
-      colour_(settings.width, settings.height, settings.preset,
-              withBitRate(settings.sharedOptions(), settings.colourBitRate())),
+      colour_(settings.width, settings.height, settings.preset, settings.sharedOptions()),
       alpha_(settings.width, settings.height, settings.preset,
-             concatenated(concatenated(withBitRate(settings.sharedOptions(), settings.alphaBitRate()),
+             concatenated(concatenated(settings.sharedOptions(),
                                        // Alpha uses the whole 0-255 range; the flag only reaches
                                        // the SPS's VUI, the coding decisions stay the colour's.
                                        {{"range", "full"}}),
-                          settings.alphaExtraOptions)) {
+                          settings.alphaExtraOptions)),
+      quantiser_(settings.quantiser) {
     const std::vector<HEVCNalUnit> colourHeaders = colour_.headers();
     const std::vector<HEVCNalUnit> alphaHeaders = alpha_.headers();
     merger_ = std::make_unique<HEVCAlphaLayerMerger>(colourHeaders, alphaHeaders);
     // The ids the merger gives each layer's parameter sets.
-    colourSkips_ = std::make_unique<HEVCSkipPictureWriter>(makeSkipWriter(colourHeaders, 0, 0));
-    alphaSkips_ = std::make_unique<HEVCSkipPictureWriter>(makeSkipWriter(alphaHeaders, 1, 1));
+    colourUpdates_ = std::make_unique<HEVCUpdatePictureWriter>(makeUpdateWriter(colourHeaders, 0, 0));
+    alphaUpdates_ = std::make_unique<HEVCUpdatePictureWriter>(makeUpdateWriter(alphaHeaders, 1, 1));
 }
 
-void HEVCAlphaStreamEncoder::encodeConverted(bool keyFrame) {
-    if (keyFrame) lastKeyFrame_ = nextFrame_;
-    // The layers are independent encodes of one converted picture (each
-    // encoder copies its input), so they run side by side.
-    auto alphaPictures = std::async(std::launch::async, [&] {
-        return alpha_.encode(converter_.alphaPicture(), nextFrame_, keyFrame);
+HEVCLayeredAccessUnit HEVCAlphaStreamEncoder::encodeKeyFrame() {
+    lastKeyFrame_ = nextFrame_;
+    // Each encoder copies its input and returns its picture at once; the
+    // update writer then takes that encoder's reconstruction.
+    const auto keyFrameOf = [&](X265Encoder& encoder, HEVCUpdatePictureWriter& updates, const X265PlanarPicture& source) {
+        HEVCEncodedPicture picture = keyPicture(encoder.encode(source, nextFrame_, true, quantiser_), nextFrame_);
+        updates.restart(source, encoder.lastReconstruction());
+        return picture;
+    };
+    auto alphaPicture = std::async(std::launch::async, [&] {
+        return keyFrameOf(alpha_, *alphaUpdates_, converter_.alphaPicture());
     });
-    std::vector<HEVCEncodedPicture> colourPictures;
+    HEVCEncodedPicture colourPicture;
     try {
-        colourPictures = colour_.encode(converter_.colourPicture(), nextFrame_, keyFrame);
+        colourPicture = keyFrameOf(colour_, *colourUpdates_, converter_.colourPicture());
     } catch (...) {
-        alphaPictures.wait();  // the helper reads the converter and the frame number
+        alphaPicture.wait();  // the helper reads the converter and the frame number
         throw;
     }
-    for (auto& picture : colourPictures) colourQueue_.push_back(std::move(picture));
-    for (auto& picture : alphaPictures.get()) alphaQueue_.push_back(std::move(picture));
-    ++nextFrame_;
-    ++encodedPictures_;
-    pendingFrames_.push_back(false);
+    HEVCLayeredAccessUnit unit = merger_->merge(colourPicture, alphaPicture.get());
+    if (!unit.randomAccessPoint) throw layersDisagree(nextFrame_);
+    return unit;
 }
 
-std::vector<HEVCLayeredAccessUnit> HEVCAlphaStreamEncoder::encode(const PixelBufferView& frame) {
+HEVCLayeredAccessUnit HEVCAlphaStreamEncoder::encodeConverted(bool keyFrame) {
+    HEVCLayeredAccessUnit unit;
+    if (keyFrame) {
+        unit = encodeKeyFrame();
+    } else {
+        const auto pictureOrderCount = static_cast<std::int32_t>(nextFrame_ - lastKeyFrame_);
+        auto alphaUpdate = std::async(std::launch::async, [&] {
+            return alphaUpdates_->update(converter_.alphaPicture(), pictureOrderCount, quantiser_);
+        });
+        HEVCNalUnit colourUpdate;
+        try {
+            colourUpdate = colourUpdates_->update(converter_.colourPicture(), pictureOrderCount, quantiser_);
+        } catch (...) {
+            alphaUpdate.wait();
+            throw;
+        }
+        unit.nalUnits = {std::move(colourUpdate), alphaUpdate.get()};
+    }
+    ++encodedPictures_;
+    return finishUnit(std::move(unit), true);
+}
+
+HEVCLayeredAccessUnit HEVCAlphaStreamEncoder::finishUnit(HEVCLayeredAccessUnit unit, bool coded) {
+    unit.pictureOrderCount = static_cast<std::int32_t>(nextFrame_ - lastKeyFrame_);
+    unit.presentationIndex = nextFrame_;
+    unit.decodeIndex = nextFrame_;
+    ++nextFrame_;
+    // The ceiling on the mean rate: one quantiser step per picture, up only
+    // after a coded picture (a repeat costs a few bytes, whatever the
+    // quantiser), down after any.
+    bitsWritten_ += bitsOf(unit);
+    const double allowed = static_cast<double>(settings_.averageBitRate) * static_cast<double>(nextFrame_) /
+                           settings_.frameRate.framesPerSecond();
+    if (static_cast<double>(bitsWritten_) > allowed) {
+        if (coded) quantiser_ = std::min(quantiser_ + 1, 51);
+    } else if (static_cast<double>(bitsWritten_) < allowed / 2) {
+        quantiser_ = std::max(quantiser_ - 1, settings_.quantiser);
+    }
+    return unit;
+}
+
+HEVCLayeredAccessUnit HEVCAlphaStreamEncoder::encode(const PixelBufferView& frame) {
     converter_.convert(frame);
     if (nextFrame_ > 0) lastRunLength_ = nextFrame_ - runStart_;
     runStart_ = nextFrame_;
     // Key frame when this picture and a run like the last one would reach
     // the end of the interval; the first frame always is one.
     const std::int64_t interval = settings_.maxKeyFrameInterval;
-    encodeConverted(nextFrame_ == 0 || nextFrame_ + lastRunLength_ > lastKeyFrame_ + interval);
-    return pairUp();
+    return encodeConverted(nextFrame_ == 0 || nextFrame_ + lastRunLength_ > lastKeyFrame_ + interval);
 }
 
-std::vector<HEVCLayeredAccessUnit> HEVCAlphaStreamEncoder::encodeRepeat() {
+HEVCLayeredAccessUnit HEVCAlphaStreamEncoder::encodeRepeat() {
     if (nextFrame_ == 0) {
         throw HEVCAlphaEncodingError(HEVCAlphaEncodingError::Case::encoderFailed, "Повтор кадра до первого кадра.");
     }
-    if (nextFrame_ - lastKeyFrame_ >= settings_.maxKeyFrameInterval) {
-        // The converter still holds the repeated picture.
-        encodeConverted(true);
-        return pairUp();
-    }
-    ++nextFrame_;
-    pendingFrames_.push_back(true);
-    return emitReady();
-}
-
-std::vector<HEVCLayeredAccessUnit> HEVCAlphaStreamEncoder::finish() {
-    for (auto& picture : colour_.flush()) colourQueue_.push_back(std::move(picture));
-    for (auto& picture : alpha_.flush()) alphaQueue_.push_back(std::move(picture));
-    std::vector<HEVCLayeredAccessUnit> units = pairUp();
-    if (!colourQueue_.empty() || !alphaQueue_.empty() || !pendingFrames_.empty() || !merged_.empty()) {
-        throw HEVCAlphaEncodingError(HEVCAlphaEncodingError::Case::layersDisagree,
-                                     "Кодировщики цвета и альфа-канала выдали разное число кадров. Видео HEVC с альфой не записано.");
-    }
-    return units;
-}
-
-std::vector<HEVCLayeredAccessUnit> HEVCAlphaStreamEncoder::pairUp() {
-    // The two encoders may hand out a picture on different calls; pictures
-    // are paired strictly in their decoding order.
-    while (!colourQueue_.empty() && !alphaQueue_.empty()) {
-        merged_.push_back(merger_->merge(colourQueue_.front(), alphaQueue_.front()));
-        colourQueue_.pop_front();
-        alphaQueue_.pop_front();
-    }
-    return emitReady();
-}
-
-std::vector<HEVCLayeredAccessUnit> HEVCAlphaStreamEncoder::emitReady() {
-    // Frames leave in presentation order (which is decoding order without B
-    // pictures): a repeat as soon as every frame before it has left, an
-    // encoded frame once both encoders have returned it.
-    std::vector<HEVCLayeredAccessUnit> units;
-    while (!pendingFrames_.empty()) {
-        const std::int64_t index = emittedFrames_;
-        HEVCLayeredAccessUnit unit;
-        if (pendingFrames_.front()) {
-            const auto pictureOrderCount = static_cast<std::int32_t>(index - emittedKeyFrame_);
-            unit.nalUnits = {colourSkips_->skipPicture(pictureOrderCount), alphaSkips_->skipPicture(pictureOrderCount)};
-            unit.pictureOrderCount = pictureOrderCount;
-        } else if (!merged_.empty()) {
-            unit = std::move(merged_.front());
-            merged_.pop_front();
-            if (unit.randomAccessPoint) emittedKeyFrame_ = index;
-            const auto pictureOrderCount = static_cast<std::int32_t>(index - emittedKeyFrame_);
-            if (!unit.randomAccessPoint) renumber(unit, pictureOrderCount);
-            unit.pictureOrderCount = pictureOrderCount;
-        } else {
-            break;
-        }
-        pendingFrames_.pop_front();
-        unit.presentationIndex = index;
-        unit.decodeIndex = index;
-        units.push_back(std::move(unit));
-        ++emittedFrames_;
-    }
-    return units;
-}
-
-void HEVCAlphaStreamEncoder::renumber(HEVCLayeredAccessUnit& unit, std::int32_t pictureOrderCount) const {
-    try {
-        for (HEVCNalUnit& nal : unit.nalUnits) {
-            (nal.layerId == 0 ? *colourSkips_ : *alphaSkips_).renumber(nal, pictureOrderCount);
-        }
-    } catch (const HEVCBitstreamError& error) {
-        throw HEVCAlphaEncodingError(HEVCAlphaEncodingError::Case::invalidBitstream,
-                                     std::string("Кодировщик HEVC выдал поток, который не удалось разобрать (") + error.what() + ").");
-    }
+    // The converter still holds the repeated picture.
+    if (nextFrame_ - lastKeyFrame_ >= settings_.maxKeyFrameInterval) return encodeConverted(true);
+    const auto pictureOrderCount = static_cast<std::int32_t>(nextFrame_ - lastKeyFrame_);
+    HEVCLayeredAccessUnit unit;
+    unit.nalUnits = {colourUpdates_->skipPicture(pictureOrderCount), alphaUpdates_->skipPicture(pictureOrderCount)};
+    return finishUnit(std::move(unit), false);
 }
 
 }  // namespace pacemark

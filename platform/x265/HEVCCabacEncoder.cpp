@@ -58,6 +58,22 @@ void HEVCCabacEncoder::encodeBin(HEVCCabacContext& context, int bin) {
     renormalise();
 }
 
+void HEVCCabacEncoder::encodeBypass(std::uint32_t value, int count) {
+    for (int i = count - 1; i >= 0; --i) {
+        low_ <<= 1;
+        if ((value >> i) & 1u) low_ += range_;
+        if (low_ >= 1024) {
+            putBit(1);
+            low_ -= 1024;
+        } else if (low_ < 512) {
+            putBit(0);
+        } else {
+            low_ -= 512;
+            ++bitsOutstanding_;
+        }
+    }
+}
+
 void HEVCCabacEncoder::encodeTerminate(int bin) {
     range_ -= 2;
     if (!bin) {

@@ -19,8 +19,8 @@ struct HEVCCabacContext {
 };
 
 // The binary arithmetic encoder of HEVC slice data (the engine whose decoder
-// 9.3.4.3 specifies), for the few syntax elements a skip picture needs:
-// context-coded bins and the terminating bin. Bits go into the caller's
+// 9.3.4.3 specifies): context-coded bins, bypass bins and the terminating
+// bin. Bits go into the caller's
 // writer, which must be byte aligned when encoding starts (slice data
 // starts on a byte boundary).
 class HEVCCabacEncoder {
@@ -28,6 +28,8 @@ public:
     explicit HEVCCabacEncoder(HEVCBitWriter& writer) : writer_(writer) {}
 
     void encodeBin(HEVCCabacContext& context, int bin);
+    // Equiprobable bins: the `count` low bits of `value`, most significant first.
+    void encodeBypass(std::uint32_t value, int count);
     // end_of_slice_segment_flag and friends: 0 continues, 1 ends the
     // arithmetic code word and writes the bits still held in the register;
     // the caller then writes rbsp_slice_segment_trailing_bits().

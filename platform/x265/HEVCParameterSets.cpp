@@ -204,14 +204,19 @@ HEVCSequenceParameterSet HEVCSequenceParameterSet::parse(std::span<const std::ui
     sps.log2CodingTreeBlockSize =
         sps.log2MinCodingBlockSize + static_cast<int>(reader.readUnsignedExpGolomb(3, "log2_diff_max_min_luma_coding_block_size"));
     if (sps.log2CodingTreeBlockSize > 6) throw HEVCBitstreamError("блок дерева кодирования больше 64 точек");
-    reader.readUnsignedExpGolomb();  // log2_min_luma_transform_block_size_minus2
-    reader.readUnsignedExpGolomb();  // log2_diff_max_min_luma_transform_block_size
-    reader.readUnsignedExpGolomb();  // max_transform_hierarchy_depth_inter
+    sps.log2MinTransformBlockSize =
+        static_cast<int>(reader.readUnsignedExpGolomb(3, "log2_min_luma_transform_block_size_minus2")) + 2;
+    sps.log2MaxTransformBlockSize =
+        sps.log2MinTransformBlockSize + static_cast<int>(reader.readUnsignedExpGolomb(3, "log2_diff_max_min_luma_transform_block_size"));
+    if (sps.log2MaxTransformBlockSize > 5) throw HEVCBitstreamError("блок преобразования больше 32 точек");
+    sps.maxTransformHierarchyDepthInter = static_cast<int>(reader.readUnsignedExpGolomb(4, "max_transform_hierarchy_depth_inter"));
     reader.readUnsignedExpGolomb();  // max_transform_hierarchy_depth_intra
-    if (reader.readFlag() && reader.readFlag()) skipScalingListData(reader);
+    sps.scalingListEnabled = reader.readFlag();
+    if (sps.scalingListEnabled && reader.readFlag()) skipScalingListData(reader);
     reader.readFlag();  // amp_enabled_flag
     sps.sampleAdaptiveOffset = reader.readFlag();
-    if (reader.readFlag()) {  // pcm_enabled_flag
+    sps.pcmEnabled = reader.readFlag();
+    if (sps.pcmEnabled) {
         reader.skipBits(8);
         reader.readUnsignedExpGolomb();
         reader.readUnsignedExpGolomb();
@@ -268,20 +273,27 @@ HEVCPictureParameterSet HEVCPictureParameterSet::parse(std::span<const std::uint
     pps.dependentSliceSegments = reader.readFlag();
     pps.outputFlagPresent = reader.readFlag();
     pps.numExtraSliceHeaderBits = static_cast<int>(reader.readBits(3));
-    reader.readFlag();  // sign_data_hiding_enabled_flag
+    pps.signDataHiding = reader.readFlag();
     pps.cabacInitPresent = reader.readFlag();
     pps.numRefIdxL0DefaultActiveMinus1 = reader.readUnsignedExpGolomb(14, "num_ref_idx_l0_default_active_minus1");
     pps.numRefIdxL1DefaultActiveMinus1 = reader.readUnsignedExpGolomb(14, "num_ref_idx_l1_default_active_minus1");
-    reader.readSignedExpGolomb();  // init_qp_minus26
-    reader.readFlag();             // constrained_intra_pred_flag
-    reader.readFlag();             // transform_skip_enabled_flag
-    if (reader.readFlag()) reader.readUnsignedExpGolomb();  // cu_qp_delta_enabled_flag, depth
-    reader.readSignedExpGolomb();                            // pps_cb_qp_offset
-    reader.readSignedExpGolomb();                            // pps_cr_qp_offset
+    const std::int32_t initQpMinus26 = reader.readSignedExpGolomb();
+    // -(26 + QpBdOffset) .. +25 with at most 16-bit samples.
+    if (initQpMinus26 < -74 || initQpMinus26 > 25) throw HEVCBitstreamError("поле init_qp_minus26 вне допустимых пределов");
+    pps.initQp = 26 + initQpMinus26;
+    reader.readFlag();  // constrained_intra_pred_flag
+    pps.transformSkip = reader.readFlag();
+    pps.cuQpDeltaEnabled = reader.readFlag();
+    if (pps.cuQpDeltaEnabled) reader.readUnsignedExpGolomb();  // diff_cu_qp_delta_depth
+    pps.cbQpOffset = reader.readSignedExpGolomb();
+    pps.crQpOffset = reader.readSignedExpGolomb();
+    if (pps.cbQpOffset < -12 || pps.cbQpOffset > 12 || pps.crQpOffset < -12 || pps.crQpOffset > 12) {
+        throw HEVCBitstreamError("смещение QP цветности вне допустимых пределов");
+    }
     pps.sliceChromaQpOffsetsPresent = reader.readFlag();
     pps.weightedPred = reader.readFlag();
     pps.weightedBipred = reader.readFlag();
-    reader.readFlag();  // transquant_bypass_enabled_flag
+    pps.transquantBypass = reader.readFlag();
     pps.tiles = reader.readFlag();
     pps.entropyCodingSync = reader.readFlag();
     if (pps.tiles) {

@@ -74,6 +74,11 @@ struct HEVCSequenceParameterSet {
     HEVCSubLayerOrdering ordering;
     int log2MinCodingBlockSize = 3;
     int log2CodingTreeBlockSize = 3;
+    int log2MinTransformBlockSize = 2;
+    int log2MaxTransformBlockSize = 5;
+    int maxTransformHierarchyDepthInter = 0;
+    bool scalingListEnabled = false;
+    bool pcmEnabled = false;
     bool sampleAdaptiveOffset = false;
     std::vector<HEVCShortTermRefPicSet> shortTermRefPicSets;
     bool longTermRefPicsPresent = false;
@@ -102,7 +107,14 @@ struct HEVCPictureParameterSet {
     bool dependentSliceSegments = false;
     bool outputFlagPresent = false;
     int numExtraSliceHeaderBits = 0;
+    bool signDataHiding = false;
     bool cabacInitPresent = false;
+    int initQp = 26;  // 26 + init_qp_minus26
+    bool transformSkip = false;
+    bool cuQpDeltaEnabled = false;
+    int cbQpOffset = 0;
+    int crQpOffset = 0;
+    bool transquantBypass = false;
     std::uint32_t numRefIdxL0DefaultActiveMinus1 = 0;
     std::uint32_t numRefIdxL1DefaultActiveMinus1 = 0;
     bool sliceChromaQpOffsetsPresent = false;

@@ -80,7 +80,7 @@ bool X265Encoder::encodeOne(x265_picture* input, HEVCEncodedPicture& output) {
     return true;
 }
 
-std::vector<HEVCEncodedPicture> X265Encoder::encode(const X265PlanarPicture& picture, std::int64_t pts, bool keyFrame) {
+std::vector<HEVCEncodedPicture> X265Encoder::encode(const X265PlanarPicture& picture, std::int64_t pts, bool keyFrame, int qp) {
     if (flushing_) throw encoderError("кадр после завершения потока");
     for (int plane = 0; plane < 3; ++plane) {
         // x265 reads the input planes only; its API lacks const.
@@ -89,10 +89,20 @@ std::vector<HEVCEncodedPicture> X265Encoder::encode(const X265PlanarPicture& pic
     }
     input_->pts = pts;
     input_->sliceType = keyFrame ? X265_TYPE_IDR : X265_TYPE_P;
+    input_->forceqp = qp < 0 ? 0 : qp + 1;  // x265 counts forced quantisers from 1
     std::vector<HEVCEncodedPicture> pictures;
     HEVCEncodedPicture encoded;
     if (encodeOne(input_.get(), encoded)) pictures.push_back(std::move(encoded));
     return pictures;
+}
+
+X265PlanarPicture X265Encoder::lastReconstruction() const {
+    X265PlanarPicture picture;
+    for (int plane = 0; plane < 3; ++plane) {
+        picture.planes[plane] = static_cast<const std::uint8_t*>(output_->planes[plane]);
+        picture.strides[plane] = output_->stride[plane];
+    }
+    return picture;
 }
 
 std::vector<HEVCEncodedPicture> X265Encoder::flush() {

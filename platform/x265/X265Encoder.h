@@ -37,11 +37,15 @@ public:
     // VPS, SPS and PPS for the whole stream.
     std::vector<HEVCNalUnit> headers();
     // Feeds one picture (presentation index `pts`) of the type the caller
-    // chose: an IDR picture when `keyFrame`, else a P picture. Returns the
-    // picture the encoder finished, if any, in decoding order.
-    std::vector<HEVCEncodedPicture> encode(const X265PlanarPicture& picture, std::int64_t pts, bool keyFrame);
+    // chose: an IDR picture when `keyFrame`, else a P picture, at quantiser
+    // `qp` (0...51) or, when negative, the encoder's own. Returns the picture
+    // the encoder finished, if any, in decoding order.
+    std::vector<HEVCEncodedPicture> encode(const X265PlanarPicture& picture, std::int64_t pts, bool keyFrame, int qp = -1);
     // Drains the delayed pictures; no picture may be fed afterwards.
     std::vector<HEVCEncodedPicture> flush();
+    // The decoded samples of the picture encode() or flush() returned last,
+    // at the coded size (the SPS's); valid until the next call.
+    X265PlanarPicture lastReconstruction() const;
 
 private:
     bool encodeOne(x265_picture* input, HEVCEncodedPicture& output);
