@@ -113,7 +113,7 @@ public:
     UpdateSliceCoder(const HEVCSequenceParameterSet& sps, const HEVCPictureParameterSet& pps, int qp,
                      HEVCBitWriter& writer, HEVCUpdatePictureWriter::Picture* decoded,
                      const HEVCUpdatePictureWriter::Picture* source, HEVCUpdatePictureWriter::Picture* lastSource)
-        : sps_(sps), pps_(pps), qp_(qp), cabac_(writer), contexts_(qp), decoded_(decoded), source_(source),
+        : sps_(sps), pps_(pps), cabac_(writer), contexts_(qp), decoded_(decoded), source_(source),
           lastSource_(lastSource) {
         chromaQp_[0] = qp;
         chromaQp_[1] = HEVCResidualTransform::chromaQp(qp, pps.cbQpOffset);
@@ -470,7 +470,6 @@ private:
 
     const HEVCSequenceParameterSet& sps_;
     const HEVCPictureParameterSet& pps_;
-    int qp_;
     std::array<int, 3> chromaQp_{};
     HEVCCabacEncoder cabac_;
     Contexts contexts_;
