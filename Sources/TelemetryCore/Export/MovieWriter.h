@@ -15,7 +15,7 @@ namespace pacemark {
 // Compression properties of the HEVC-with-alpha writer. Filled by
 // TelemetryExportSettings::writerSettings; the writer maps them onto its encoder.
 struct MovieWriterHEVCSettings {
-    std::int64_t averageBitRateBitsPerSecond = 0;  // target mean rate over the movie
+    std::int64_t averageBitRateBitsPerSecond = 0;  // the mean rate the movie stays under
     std::int64_t maxKeyFrameIntervalFrames = 1;    // >= 1
     bool premultipliedAlpha = true;                // colour is stored multiplied by alpha
 

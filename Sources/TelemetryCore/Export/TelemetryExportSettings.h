@@ -181,7 +181,7 @@ struct TelemetryExportSettings {
     // What a writer of these settings is opened with, writing to `file`. The
     // only place writer settings are made.
     MovieWriterSettings writerSettings(std::filesystem::path file) const;
-    // HEVC mean bit rate: 2.5 Mbit/s at 1920x1080 scaled by pixel count, at least 900 kbit/s.
+    // HEVC ceiling on the mean bit rate: 2.5 Mbit/s at 1920x1080 scaled by pixel count, at least 900 kbit/s.
     static std::int64_t hevcAverageBitRate(std::int64_t width, std::int64_t height);
 
     // "<source name without extension>-telemetry.<the codec's container>"
