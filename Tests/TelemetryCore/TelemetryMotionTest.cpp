@@ -32,15 +32,6 @@ double frameTime(std::int64_t i, std::int64_t fps, double start = 12) {
 
 }  // namespace
 
-TEST(TelemetryMotionTest, StepsShowTheSampleInForceKeyedByItsIndex) {
-    const TelemetryActivity ride = minuteRide();
-    const TelemetryMotion steps;
-    for (double t : {-1.0, 0.0, 0.5, 12.97, 60.0, 99.0}) {
-        EXPECT_EQ(steps.sample(ride, t), ride.sample(t)) << t;
-        EXPECT_EQ(steps.frameKey(ride, t), ride.sampleIndex(t)) << t;
-    }
-}
-
 // At 30 frames per second a 10 Hz update falls on every third frame, at 25 on
 // frames 0, 3, 5, 8, 10 ... (whenever the frame time passes a tenth); the key
 // changes exactly there, although frame times are not exact tenths.
@@ -71,7 +62,6 @@ TEST(TelemetryMotionTest, EveryFrameDrawsEachFramesOwnInstant) {
     for (std::int64_t i = 0; i < 120; ++i) keys.insert(motion.frameKey(ride, frameTime(i, 60)));
     EXPECT_EQ(keys.size(), 120u);
     EXPECT_DOUBLE_EQ(*motion.sample(ride, 12.25).speedMetersPerSecond, 7.5);
-    EXPECT_DOUBLE_EQ(*motion.sample(ride, 12.25).latitude, 45.001225);
     // Past the end and before the start every frame shows the same instant.
     EXPECT_EQ(motion.frameKey(ride, 61), motion.frameKey(ride, 75));
     EXPECT_EQ(motion.frameKey(ride, -0.0), motion.frameKey(ride, -3));
