@@ -60,6 +60,7 @@ TEST(FITParserTest, DamagedFilesFailWithTheirCase) {
     const std::pair<std::vector<std::uint8_t>, Case> cases[] = {
         {{valid.begin(), valid.begin() + 13}, Case::invalidHeader},
         {damaged([](auto& bytes) { bytes[0] = 11; }), Case::invalidHeader},
+        {damaged([](auto& bytes) { bytes[0] = 255; }), Case::invalidHeader},  // longer than the file
         {damaged([](auto& bytes) { bytes[9] = 'f'; }), Case::invalidHeader},  // the signature is case-sensitive
         // Two CRC bytes do not make up for three missing data bytes.
         {damaged([](auto& bytes) { setDataSize(bytes, static_cast<std::uint32_t>(bytes.size() - 14 - 2 + 3)); }),
@@ -73,7 +74,7 @@ TEST(FITParserTest, DamagedFilesFailWithTheirCase) {
     }
 
     // A bad header leaves nothing to recover either.
-    EXPECT_THROW(FITParser().parseRecovering(cases[2].first), FITParserError);
+    EXPECT_THROW(FITParser().parseRecovering(cases[3].first), FITParserError);
 }
 
 // Without its CRC the file still holds the whole data section; files chained
@@ -208,17 +209,22 @@ TEST(FITParserTest, NumericValuesFollowBaseTypes) {
     // are decoded from the real recordings (RecordingConformanceTest).
     const std::vector<Case> cases = {
         {{0xFF}, FITBaseType::enumeration, Endian::little, std::nullopt},
+        {{0xFE}, FITBaseType::enumeration, Endian::little, 254},
         {{0x7F}, FITBaseType::sint8, Endian::little, std::nullopt},
+        {{0x80}, FITBaseType::sint8, Endian::little, -128},
         // The "z" types treat all ones as invalid; zero is a value here.
         {{0x00}, FITBaseType::uint8z, Endian::little, 0},
         {{0xFF}, FITBaseType::uint8z, Endian::little, std::nullopt},
         {{0xFF, 0xFF, 0xFF, 0xFF}, FITBaseType::uint32z, Endian::little, std::nullopt},
+        {{0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x7F}, FITBaseType::sint64, Endian::little, std::nullopt},
         {{0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}, FITBaseType::sint64, Endian::little, -1},
+        {{0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}, FITBaseType::uint64, Endian::little, std::nullopt},
         {{0, 0, 0, 0, 0, 0, 0, 1}, FITBaseType::uint64, Endian::big, 1},
         // Floats have no invalid pattern.
         {{0xFF, 0xFF, 0xFF, 0xFF}, FITBaseType::float32, Endian::little, nan},
         {{0x3F, 0xF8, 0, 0, 0, 0, 0, 0}, FITBaseType::float64, Endian::big, 1.5},
-        // No number in uint64z or unknown types.
+        // No number in strings, uint64z or unknown types.
+        {{'4', '2', 0}, FITBaseType::string, Endian::little, std::nullopt},
         {{1, 0, 0, 0, 0, 0, 0, 0}, FITBaseType::uint64z, Endian::little, std::nullopt},
         {{1}, 0x11, Endian::little, std::nullopt},
         // Arrays yield their first element; fields narrower than the type none.

@@ -5,6 +5,7 @@
 
 #include "TestSupport.h"
 #include "Telemetry/GPXParser.h"
+#include "Telemetry/TelemetryFileLoader.h"
 
 using namespace pacemark;
 
@@ -164,9 +165,10 @@ TEST(GPXParserTest, ReadsCyrillicSingleByteEncodings) {
     }
 }
 
-// A document cut anywhere gives the points of the track points whose end tag
-// precedes the cut, and says where the intact part ends; the strict parse of
-// the same bytes fails but counts those points.
+// A document cut anywhere gives, through the loader, the points of the track
+// points whose end tag precedes the cut and says where the intact part ends;
+// the strict load of the same bytes fails but counts those points, and with no
+// complete point the recovering load fails as the strict one.
 TEST(GPXParserTest, ACutDocumentRecoversEveryCompleteTrackPoint) {
     const std::string first = point("<ele>1</ele>");
     const std::string second = R"(<trkpt lat="47.2" lon="8.6"/>)";  // an empty-element tag
@@ -182,21 +184,28 @@ TEST(GPXParserTest, ACutDocumentRecoversEveryCompleteTrackPoint) {
         {firstEnd - 1, 0}, {firstEnd, 1}, {secondEnd - 1, 1}, {secondEnd, 2}, {thirdEnd - 3, 2}, {thirdEnd, 3},
     };
     const std::size_t intact[] = {0, firstEnd, secondEnd, thirdEnd};
+    pacemark::testing::TemporaryFolder folder;
+    const auto path = folder / "cut.gpx";
     for (const auto& [cut, points] : cuts) {
-        const std::string text = document.substr(0, cut);
-        const auto bytes = bytesOf(text);
-        const GPXParser::Recovery recovery = GPXParser().parseRecovering(bytes);
-        EXPECT_EQ(recovery.samples, std::vector(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(points)))
-            << cut;
-        ASSERT_TRUE(recovery.damage.has_value()) << cut;
-        EXPECT_EQ(recovery.intactBytes, intact[points]) << cut;
-        EXPECT_EQ(recovery.fileBytes, cut);
-        const auto strict = pacemark::testing::thrownBy<GPXParserError>([&] { GPXParser().parse(bytes); });
+        pacemark::testing::writeFileText(path, document.substr(0, cut));
+        const auto strict = pacemark::testing::thrownBy<GPXParserError>([&] { TelemetryFileLoader::decode(path); });
         EXPECT_EQ(strict.readablePointCount(), points) << cut;
-        EXPECT_EQ(strict.errorDescription(), recovery.damage->errorDescription());
+        if (points == 0) {
+            EXPECT_THROW(TelemetryFileLoader::decode(path, TelemetryDecoding::recover), GPXParserError);
+            continue;
+        }
+        std::optional<TelemetryDamage> damage;
+        EXPECT_EQ(TelemetryFileLoader::decode(path, TelemetryDecoding::recover, &damage),
+                  std::vector(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(points)))
+            << cut;
+        ASSERT_TRUE(damage.has_value()) << cut;
+        EXPECT_EQ(damage->readableRecordCount, points) << cut;
+        EXPECT_EQ(damage->intactBytes, intact[points]) << cut;
+        EXPECT_EQ(damage->fileBytes, cut);
+        EXPECT_EQ(damage->strictDescription, strict.errorDescription());
     }
-    const GPXParser::Recovery recovery = GPXParser().parseRecovering(bytesOf(document));
-    EXPECT_FALSE(recovery.damage.has_value());
-    EXPECT_EQ(recovery.samples, whole);
-    EXPECT_EQ(recovery.intactBytes, document.size());
+    pacemark::testing::writeFileText(path, document);
+    std::optional<TelemetryDamage> damage;
+    EXPECT_EQ(TelemetryFileLoader::decode(path, TelemetryDecoding::recover, &damage), whole);
+    EXPECT_FALSE(damage.has_value());
 }
