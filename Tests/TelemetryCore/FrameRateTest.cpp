@@ -68,9 +68,16 @@ TEST(FrameRateTest, FirstFrameOfEachMovieSecondIsMarked) {
 // The NTSC decimals name the rates × 1000/1001; other decimals are what they say.
 TEST(FrameRateTest, ParsesEveryWrittenFormOfARate) {
     const std::pair<const char*, FrameRate> cases[] = {
-        {"29.97", ntsc30},          {"29,97", ntsc30},         {"23.976", FrameRate(24000, 1001)},
-        {"29.970", FrameRate(2997, 100)}, {"12.5", FrameRate(25, 2)}, {" 25 ", FrameRate(25)},
-        {"60000/2002", ntsc30},     {"25.000", FrameRate(25)}, {".5", FrameRate(1, 2)},
+        {"29.97", ntsc30},
+        {"29,97", ntsc30},
+        {"23.976", FrameRate(24000, 1001)},
+        {"59.94", FrameRate(60000, 1001)},
+        {"29.970", FrameRate(2997, 100)},
+        {"12.5", FrameRate(25, 2)},
+        {" 25 ", FrameRate(25)},
+        {"60000/2002", ntsc30},
+        {"25.000", FrameRate(25)},
+        {".5", FrameRate(1, 2)},
         {"60000000/1000000", FrameRate(60)},  // reduced before the bound
     };
     for (const auto& [text, rate] : cases) {
@@ -80,7 +87,7 @@ TEST(FrameRateTest, ParsesEveryWrittenFormOfARate) {
 }
 
 TEST(FrameRateTest, RefusesTextThatIsNoRateWithRussianReasons) {
-    for (const char* text : {"", "30fps", "-30", "30/", "30/1001/2", "1.2.3", ".", "29.97x"}) {
+    for (const char* text : {"", "30fps", "-30", "+30", "30/", "30/1001/2", "1.2.3", ".", "29.97x"}) {
         EXPECT_EQ(FrameRate::parse(text), std::nullopt) << text;
         EXPECT_EQ(FrameRate::parseError(text), "Частота кадров «" + std::string(text) +
                                                    "» не понята: укажите число (30, 29.97) или дробь (30000/1001).");

@@ -22,13 +22,16 @@ TEST(TelemetryFormattersTest, ReadingsAreRoundedForDisplay) {
     EXPECT_EQ(F::distance(INFINITY), "--");
     EXPECT_EQ(F::speedKPH(std::nan("")), "--");
     EXPECT_EQ(F::elevation(412.5001), "413 м");
+    EXPECT_EQ(F::elevation(std::nullopt), "--");
     EXPECT_EQ(F::integer(0, "Вт"), "--");
+    EXPECT_EQ(F::integer(-5, "Вт"), "--");
     EXPECT_EQ(F::integer(250, "Вт"), "250 Вт");
     EXPECT_EQ(F::integer(std::nullopt, "уд/мин"), "--");
     EXPECT_EQ(F::gradePercent(-0.04, true), "0.0 %");
     EXPECT_EQ(F::gradePercent(12.34, true), "12 %");
     EXPECT_EQ(F::gradePercent(9.96, true), "10.0 %");
     EXPECT_EQ(F::gradePercent(-0.05, false), "-0.1");
+    EXPECT_EQ(F::gradePercent(std::nullopt, true), "--");
 }
 
 TEST(TelemetryTimeTest, InternetDateTimesParseStrictly) {
@@ -57,6 +60,6 @@ TEST(TelemetryFormattersTest, RussianCountsTakeTheFormTheirLastDigitsAsk) {
     EXPECT_EQ(russianCount(5, pointNoun), "5 точек");
     // The teens are "many" whatever the last digit.
     EXPECT_EQ(russianCount(11, pointNoun), "11 точек");
-    EXPECT_EQ(russianCount(112, pointNoun), "112 точек");
+    EXPECT_EQ(russianCount(114, pointNoun), "114 точек");
     EXPECT_EQ(russianCount(122, pointNoun), "122 точки");
 }

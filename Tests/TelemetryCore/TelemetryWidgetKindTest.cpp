@@ -30,6 +30,7 @@ TEST(TelemetryWidgetKindTest, FormattedValues) {
     EXPECT_EQ(text(Kind::speed, [](auto&) {}), "--");
     EXPECT_EQ(text(Kind::power, [](auto& s) { s.powerWatts = -3; }), "-3");
     EXPECT_EQ(text(Kind::distance, [](auto& s) { s.distanceMeters = 12345; }), "12.3");
+    EXPECT_EQ(text(Kind::altitude, [](auto& s) { s.altitudeMeters = 412.6; }), "413");
     EXPECT_EQ(text(Kind::gpsCoordinates, [](auto& s) { s.latitude = 45.5; s.longitude = -7.25; }),
               "45.500000, -7.250000");
     EXPECT_EQ(text(Kind::gpsCoordinates, [](auto& s) { s.latitude = 45.5; }), "--");
@@ -66,6 +67,7 @@ TEST(TelemetryWidgetKindTest, GaugeProgressIsAClampedFraction) {
     EXPECT_DOUBLE_EQ(gauge(Kind::gradient, [](auto& s) { s.gradePercent = -11; }), 0.5);
     EXPECT_DOUBLE_EQ(gauge(Kind::distance, [](auto& s) { s.distanceMeters = 250; }), 0.25);
     EXPECT_EQ(gauge(Kind::power, [](auto&) {}), 0.0);
+    EXPECT_EQ(gauge(Kind::speed, [](auto& s) { s.speedMetersPerSecond = NAN; }), 0.0);
 }
 
 TEST(TelemetryWidgetKindTest, CoordinateLinesNeedBothCoordinates) {

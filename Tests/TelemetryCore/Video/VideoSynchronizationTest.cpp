@@ -66,7 +66,8 @@ TEST(VideoSynchronizationTest, CreationDatesParseStrictly) {
             EXPECT_EQ(parseVideoCreationDate("\"2023-05-01 13:00:00\""), utc(inUTC)) << zone;
         });
     }
-    for (const char* text : {"", "\"\"", "yesterday", "2023-02-30 10:00:00", "2023-05-01T10:00:00+2",
+    for (const char* text : {"", "\"\"", "yesterday", "2023-02-30 10:00:00", "2023:05:01 24:00:00",
+                             "2023-05-01T10:00:00", "2023-05-01T10:00:00+2", "2023/05/01 10:00:00",
                              "2023:05:01 10:00:00 extra"}) {
         EXPECT_EQ(parseVideoCreationDate(text), std::nullopt) << text;
     }
@@ -106,6 +107,14 @@ TEST(VideoSynchronizationTest, MetadataScanTakesTheFirstUsableItemsPreferringSpe
     };
     EXPECT_EQ(metadataFromItems(withBoth),
               (VideoSynchronizationMetadata{VideoLocation{10, 20}, utc("2023-05-01T10:00:00Z")}));
+
+    const std::vector<VideoMetadataItem> phoneMP4 = {
+        {"format/creation_time", "creation_time", "2023-05-01T09:00:00.000000Z"},
+        {"format/location-eng", "location-eng", "+48.8577+002.2950/"},
+        {"stream/0/creation_time", "creation_time", "2020-01-01T00:00:00.000000Z"},
+    };
+    EXPECT_EQ(metadataFromItems(phoneMP4),
+              (VideoSynchronizationMetadata{VideoLocation{48.8577, 2.295}, utc("2023-05-01T09:00:00Z")}));
 }
 
 TEST(VideoSynchronizationTest, NearestSampleIsTheFirstCompleteOne) {
