@@ -32,6 +32,12 @@ double frameTime(std::int64_t i, std::int64_t fps, double start = 12) {
 
 }  // namespace
 
+// Between two samples stepping shows the earlier one, not a blend.
+TEST(TelemetryMotionTest, StepsShowTheSampleInForce) {
+    const TelemetryActivity ride = minuteRide();
+    EXPECT_EQ(TelemetryMotion().sample(ride, 12.5), ride.sample(12.5));
+}
+
 // At 30 frames per second a 10 Hz update falls on every third frame, at 25 on
 // frames 0, 3, 5, 8, 10 ... (whenever the frame time passes a tenth); the key
 // changes exactly there, although frame times are not exact tenths.
