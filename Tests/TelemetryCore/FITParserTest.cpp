@@ -15,6 +15,7 @@ namespace {
 
 using Endian = FITParser::Endian;
 using Field = FITWriter::FieldSpec;
+using Values = std::vector<FITValue>;
 constexpr std::uint16_t recordMessage = 20;
 constexpr std::uint16_t eventMessage = 21;
 
@@ -42,10 +43,7 @@ std::vector<std::uint8_t> heartRateFile(std::initializer_list<std::int64_t> rate
     FITWriter writer;
     writer.writeDefinition(local, recordMessage, {{253, 4, FITBaseType::uint32}, {3, 1, FITBaseType::uint8}});
     std::uint32_t t = 1000;
-    for (std::int64_t rate : rates) {
-        const FITValue values[] = {t++, rate};
-        writer.writeData(local, values);
-    }
+    for (std::int64_t rate : rates) writer.writeData(local, Values{t++, rate});
     return writer.finish();
 }
 
@@ -109,23 +107,19 @@ TEST(FITParserTest, DefinitionsOfAnEarlierFileAreForgotten) {
     EXPECT_EQ(recovering.readableRecordCount(), 0u);
 }
 
-TEST(FITParserTest, TimestampsFollowTheFilesClock) {
+// A compressed header's offset replaces the low five bits of the latest
+// time, rolling over to the next 32 seconds when it would go back.
+TEST(FITParserTest, CompressedTimestampsFollowTheLatestTime) {
     FITWriter writer;
     writer.writeDefinition(0, recordMessage, {{253, 4, FITBaseType::uint32}, {3, 1, FITBaseType::uint8}});
     writer.writeDefinition(1, recordMessage, {{3, 1, FITBaseType::uint8}});
-    const FITValue noTimeYet[] = {100};
-    writer.writeCompressedData(1, 7, noTimeYet);  // before any timestamp: none
-    const FITValue first[] = {1000u, 101};
-    writer.writeData(0, first);
-    for (const std::uint8_t offset : {10, 10, 6, 5}) {
-        const FITValue rate[] = {102};
-        writer.writeCompressedData(1, offset, rate);
-    }
+    writer.writeCompressedData(1, 7, Values{100});  // before any timestamp: none
+    writer.writeData(0, Values{1000u, 101});
+    for (const std::uint8_t offset : {10, 10, 6, 5}) writer.writeCompressedData(1, offset, Values{102});
     // After the last second a 32-bit timestamp can hold, the clock does not wrap.
-    const FITValue latest[] = {0xFFFFFFFEu, 120};
-    writer.writeData(0, latest);
-    const FITValue next[] = {FITValue::invalid(), 121};  // an invalid timestamp field leaves the header's time
-    writer.writeCompressedData(0, 1, next);
+    writer.writeData(0, Values{0xFFFFFFFEu, 120});
+    // An invalid timestamp field leaves the header's time.
+    writer.writeCompressedData(0, 1, Values{FITValue::invalid(), 121});
     const auto samples = parse(writer.finish());
     ASSERT_EQ(samples.size(), 8u);
     EXPECT_FALSE(samples[0].timestamp);
@@ -135,25 +129,24 @@ TEST(FITParserTest, TimestampsFollowTheFilesClock) {
     EXPECT_EQ(samples[4].timestamp, fitTime(1030));
     EXPECT_EQ(samples[5].timestamp, fitTime(1061));
     EXPECT_EQ(samples[7].timestamp, fitTime(0xFFFFFFFEll + 3));
+}
 
-    // An explicit timestamp in a message of any type sets the clock.
+TEST(FITParserTest, ExplicitTimestampOfAnyMessageSetsTheClock) {
     FITWriter clock;
     clock.writeDefinition(0, eventMessage,
                            {{0, 1, FITBaseType::enumeration}, {253, 4, FITBaseType::uint32}}, Endian::big);
     clock.writeDefinition(1, recordMessage, {{7, 2, FITBaseType::uint16}});
     clock.writeDefinition(2, recordMessage, {{253, 4, FITBaseType::uint32}});
     clock.writeDefinition(4, recordMessage, {{253, 4, FITBaseType::sint32}});
-    const FITValue negative[] = {FITValue(-5)};
-    clock.writeData(4, negative);  // a negative timestamp is ignored: the clock stays unset
-    clock.writeCompressedData(1, 3, std::vector<FITValue>{200});
-    const FITValue event[] = {0, 5000u};
+    const Values event = {0, 5000u};
+    const Values power = {200};
+    clock.writeData(4, Values{FITValue(-5)});  // a negative timestamp is ignored: the clock stays unset
+    clock.writeCompressedData(1, 3, power);
     clock.writeData(0, event);
-    const FITValue power[] = {200};
     clock.writeCompressedData(1, 9, power);  // 5000 = ...01000 in the low bits
     clock.writeData(0, event);               // the clock goes back to 5000
     clock.writeCompressedData(1, 8, power);
-    const FITValue onlyTime[] = {6000u};
-    clock.writeData(2, onlyTime);  // a timestamp-only record: no sample, still sets the clock
+    clock.writeData(2, Values{6000u});  // a timestamp-only record: no sample, still sets the clock
     clock.writeCompressedData(1, 17, power);
     clock.writeCompressedData(0, 20, event);  // a compressed non-record message advances it as well
     clock.writeCompressedData(1, 21, power);
