@@ -71,6 +71,7 @@ TEST_F(AppModelFilesTest, FilesAreRoutedByTheirExtension) {
     AppModelServices services = makeAppModelServices(nullptr, nullptr);
     services.readVideoStillFrame = [](const std::filesystem::path&, std::stop_token) { return VideoBackgroundImage{}; };
     AppModel model{services};
+    EXPECT_EQ(model.previewTelemetryElapsedSeconds(), 0);  // nothing loaded
     EXPECT_EQ(model.loadedActivity().selectedFileName(), "Файл не выбран");
     model.loadCommandLineArgumentIfNeeded({QStringLiteral("pacemark"), QStringLiteral("-ride.fit")});
     model.loadCommandLineArgumentIfNeeded({QStringLiteral("pacemark")});

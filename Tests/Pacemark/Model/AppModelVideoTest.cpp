@@ -107,7 +107,9 @@ TEST_F(AppModelVideoTest, EveryVideoOpenOutcomeShowsItsText) {
     openVideo(model, "broken.mp4");
     EXPECT_EQ(model.status().statusText(), "Не удалось загрузить видео-подложку.");
     EXPECT_EQ(model.status().errorMessage(), "Файл «broken.mp4» не читается как видео.");
+    EXPECT_EQ(model.backgroundVideo().videoBackgroundName(), "broken.mp4");
     EXPECT_FALSE(model.backgroundVideo().videoBackgroundFile());
+    EXPECT_EQ(model.backgroundVideo().videoBackgroundImage(), nullptr);
     EXPECT_EQ(model.backgroundVideo().videoBackgroundPlayer(), nullptr);
 
     // A later open or a clear drops a pending open.

@@ -183,6 +183,7 @@ TEST_F(SidebarEditingTest, ExportSettingsShowWhatTheModelStored) {
     ASSERT_EQ(sliders.size(), 2);  // start, end
     const double duration = static_cast<double>(model_->loadedActivity().activityDurationSeconds());
     sliders[1]->setValue(300);
+    EXPECT_EQ(model_->exportSession().exportEndSeconds(), std::llround(0.3 * duration));
     sliders[0]->setValue(700);
     EXPECT_EQ(model_->exportSession().startOffsetSeconds(), std::llround(0.7 * duration));
     EXPECT_GT(model_->exportSession().exportEndSeconds(), model_->exportSession().startOffsetSeconds());

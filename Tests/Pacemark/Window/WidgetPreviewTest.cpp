@@ -119,20 +119,24 @@ TEST(WidgetPreviewTest, EveryKindDrawsItsViewOnItsStylesPanel) {
     }
 }
 
-// A selected widget gets the dashed green outline along its edges, over no
-// panel fill (the clean style draws none).
-TEST(WidgetPreviewTest, SelectedWidgetShowsADashedGreenOutline) {
+// A selected clean widget: the dashed green outline, the short accent
+// underline at the bottom left and no panel fill.
+TEST(WidgetPreviewTest, SelectedCleanWidgetShowsItsSelectionMarks) {
     const PacemarkWidget w = widget(Kind::speed, Style::clean);
     const QImage image = draw(ride(), w, 300, 1, true);
     const QRectF r = pointsOf(w);
+
     const int top = static_cast<int>(r.top());
     const auto topEdge = std::views::iota(static_cast<int>(r.left()) + 12, static_cast<int>(r.right()) - 12);
     const auto green = std::ranges::count_if(topEdge, [&](int x) { return isGreen(image.pixel(x, top)); });
     EXPECT_GT(green, 0.4 * std::ranges::size(topEdge));
     EXPECT_LT(green, 0.8 * std::ranges::size(topEdge));
+
+    const QRect underline = inkBox(image, QRectF(r.left(), r.bottom() - 6, r.width(), 5).toAlignedRect(),
+                                   [](QRgb p) { return qAlpha(p) > 40 && qRed(p) > 2 * qGreen(p) + 20; });
+    EXPECT_NEAR(underline.left() - r.left(), 2, 1);
+    EXPECT_NEAR(underline.width(), 56, 2);
     EXPECT_FALSE(inked(image, {r.right() - 6, r.center().y()}));
-    const QImage unselected = draw(ride(), w);
-    EXPECT_EQ(std::ranges::count_if(topEdge, [&](int x) { return isGreen(unselected.pixel(x, top)); }), 0);
 }
 
 // A value too wide for its widget is drawn smaller, down to 45 % of its size,
