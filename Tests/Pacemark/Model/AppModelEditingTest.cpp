@@ -69,6 +69,14 @@ TEST(AppModelEditingTest, EditsChangeOnlyTheirWidgets) {
     model.layoutEditor().setSelectedWidgetCaption(accented);
     EXPECT_EQ(model.layoutEditor().selectedWidgetCaption(), accented.left(48));
 
+    // The colours of all widgets overwrite one colour everywhere. (The values'
+    // colour, and the selected widget's accent, are the window's SidebarEditingTest.)
+    model.layoutEditor().setAllWidgetsAccentHex(0x123456);
+    model.layoutEditor().setAllWidgetsLabelColorHex(0x010203);
+    for (const auto& widget : model.layoutEditor().overlayLayout().widgets) {
+        EXPECT_EQ(std::pair(widget.accentHex, widget.labelColorHex), std::pair(0x123456u, 0x010203u));
+    }
+
     // With no selection the edits of the selected widget do nothing.
     const PacemarkLayout edited = model.layoutEditor().overlayLayout();
     model.layoutEditor().setSelectedWidgetID(std::nullopt);
