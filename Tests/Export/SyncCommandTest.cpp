@@ -3,14 +3,9 @@
 
 #include <nlohmann/json.hpp>
 
-#include <cmath>
-
 #include "CLIRun.h"
-#include "CameraTestClips.h"
-#include "GPMFTestPayloads.h"
 #include "RideClips.h"
 #include "VideoTestMovies.h"
-#include "Telemetry/TelemetryTime.h"
 
 namespace pacemark {
 namespace {
@@ -20,16 +15,12 @@ using testing::runCLI;
 
 std::filesystem::path cameraClips() { return testing::sharedTestDataFolder() / "cameras" / "clips"; }
 
-// Half an hour standing where the shared 360° clip was recorded, from ten
-// minutes before its first GPS stamp.
-std::filesystem::path writeRideAtTheClip(const testing::TemporaryFolder& folder) {
-    return testing::writeStandingRide(folder / "ride.gpx", 33.12677, -117.3273436, "2019-11-18T23:35:14Z");
-}
-
 TEST(SyncCommandTest, OnlyAClipOfTheRidesDayIsPlaced) {
     if (!std::filesystem::exists(cameraClips())) GTEST_SKIP() << cameraClips().string() << " is not present";
     testing::TemporaryFolder folder;
-    const auto ride = writeRideAtTheClip(folder);
+    // Half an hour standing where the shared 360° clip was recorded, from ten
+    // minutes before its first GPS stamp.
+    const auto ride = testing::writeStandingRide(folder / "ride.gpx", 33.12677, -117.3273436, "2019-11-18T23:35:14Z");
     const auto max = (cameraClips() / "max-heromode.mp4").string();
     const auto karma = (cameraClips() / "karma.mp4").string();
     const auto run = runCLI({"sync", ride.string(), max, karma, "--json"}, folder);
@@ -62,16 +53,21 @@ TEST(SyncCommandTest, OnlyAClipOfTheRidesDayIsPlaced) {
 }
 
 TEST(SyncCommandTest, UnreadableClipDoesNotStopTheOthers) {
+    if (!testing::ffmpegCommandAvailable()) GTEST_SKIP() << "the ffmpeg command is not installed";
     testing::TemporaryFolder folder;
-    const auto ride = writeRideAtTheClip(folder);
+    const auto ride = testing::writeNorthboundRide(folder / "ride.fit", 600);
     testing::writeFileText(folder / "broken.mp4", "not a movie");
-    const auto run = runCLI({"sync", ride.string(), (folder / "broken.mp4").string(), "--json"}, folder);
+    testing::writeClipOnRide(folder / "placed.mp4", {.start = 100.5});
+    const auto run = runCLI({"sync", ride.string(), (folder / "broken.mp4").string(),
+                             (folder / "placed.mp4").string(), "--json"},
+                            folder);
     EXPECT_EQ(run.status, 1) << run.err;
     const auto lines = jsonLines(run.out);
-    ASSERT_EQ(lines.size(), 1u);
+    ASSERT_EQ(lines.size(), 2u) << run.out;
     EXPECT_EQ(lines[0].at("method"), "none");
     EXPECT_NE(lines[0].at("message").get<std::string>().find("Не удалось открыть видео «broken.mp4»"),
               std::string::npos);
+    EXPECT_EQ(lines[1].at("method"), "camera-gps");
 }
 
 // The second chapter has no GPS of its own: it is placed where the first
@@ -79,20 +75,9 @@ TEST(SyncCommandTest, UnreadableClipDoesNotStopTheOthers) {
 TEST(SyncCommandTest, ChapterWithoutItsOwnClockIsPlacedAfterThePreviousOne) {
     if (!testing::ffmpegCommandAvailable()) GTEST_SKIP() << "the ffmpeg command is not installed";
     testing::TemporaryFolder folder;
-    const auto ride = writeRideAtTheClip(folder);
-    const auto rideStart = *parseISO8601InternetDateTime("2019-11-18T23:35:14Z");
-    std::vector<testing::TimedPayload> payloads;
-    for (int p = 0; p < 2; ++p) {
-        std::vector<testing::gpmf::TestFix> fixes;
-        for (int k = 0; k < 10; ++k) {
-            const double seconds = 600.3 + p + 0.1 * k;
-            fixes.push_back({33.12677, -117.3273436,
-                             rideStart + std::chrono::microseconds(std::llround(seconds * 1e6))});
-        }
-        payloads.push_back({testing::gpmf::gps9Payload(fixes), double(p), 1.0});
-    }
-    testing::writeCameraClip(folder / "GX010077.MP4", 2, payloads, {}, "10");
-    testing::makeTestMovie(folder / "GX020077.MP4", "testsrc=size=64x48:rate=10", 2);
+    const auto ride = testing::writeNorthboundRide(folder / "ride.fit", 600);
+    testing::writeClipOnRide(folder / "GX010077.MP4", {.start = 300.3});
+    testing::writeClipOnRide(folder / "GX020077.MP4", {});
     const auto run = runCLI({"sync", ride.string(), (folder / "GX020077.MP4").string(),
                              (folder / "GX010077.MP4").string(), "--json"},
                             folder);
@@ -102,7 +87,7 @@ TEST(SyncCommandTest, ChapterWithoutItsOwnClockIsPlacedAfterThePreviousOne) {
     EXPECT_EQ(lines[0].at("method"), "camera-gps");
     EXPECT_EQ(lines[1].at("clip"), (folder / "GX020077.MP4").string());
     EXPECT_EQ(lines[1].at("method"), "previous-chapter");
-    EXPECT_NEAR(lines[1].at("startSeconds").get<double>(), 602.3, 0.2);
+    EXPECT_NEAR(lines[1].at("startSeconds").get<double>(), 302.3, 0.2);
 }
 
 }  // namespace
