@@ -89,6 +89,7 @@ TEST(PacemarkCLITest, ErrorsAreRussianWithNonZeroStatus) {
         {{"layout", "--preset", "minimal"}, 2, "Не указан выходной файл"},
         {{"sync", ride}, 2, "Укажи файл заезда и хотя бы один видеоклип."},
         {{"check", ride, ride}, 2, ""},
+        {{"check", (folder / "missing.mov").string()}, 1, "файл не найден"},
         {{"check", ride}, 1, "Файл не читается как фильм QuickTime"},
     };
     for (const auto& [arguments, status, message] : cases) {
