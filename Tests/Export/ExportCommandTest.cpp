@@ -187,7 +187,7 @@ TEST(ExportCommandTest, SignalsStopCleanly) {
     }
 }
 
-TEST(ExportCommandTest, NextExportRemovesTheTemporaryOfAKilledExportButNotOfARunningOne) {
+TEST(ExportCommandTest, NextExportRemovesOnlyTheTemporaryOfADeadExport) {
     TemporaryFolder folder;
     const fs::path ride = copyOfSampleRide(folder / "ride.fit");
     // An export killed outright (as by a power cut) leaves its temporary movie.
