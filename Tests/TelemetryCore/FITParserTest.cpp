@@ -61,6 +61,9 @@ TEST(FITParserTest, DamagedFilesFailWithTheirCase) {
         {damaged([](auto& bytes) { setDataSize(bytes, static_cast<std::uint32_t>(bytes.size() - 14 - 2 + 3)); }),
          Case::invalidDataSize},
         {damaged([](auto& bytes) { setDataSize(bytes, 0xFFFFFFFF); }), Case::invalidDataSize},
+        // A declared end inside the last message: it is never read past.
+        {damaged([](auto& bytes) { setDataSize(bytes, static_cast<std::uint32_t>(bytes.size() - 14 - 2 - 1)); }),
+         Case::invalidDataSize},
     };
     for (std::size_t i = 0; i < std::size(cases); ++i) {
         EXPECT_EQ(failureCase(cases[i].first), cases[i].second) << "case " << i;
@@ -142,7 +145,9 @@ TEST(FITParserTest, NumericValuesFollowBaseTypes) {
         // The "z" types treat all ones as invalid; zero is a value here.
         {{0x00}, FITBaseType::uint8z, Endian::little, 0},
         {{0xFF}, FITBaseType::uint8z, Endian::little, std::nullopt},
+        {{0xFF, 0xFF, 0xFF, 0xFF}, FITBaseType::uint32z, Endian::little, std::nullopt},
         {{0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x7F}, FITBaseType::sint64, Endian::little, std::nullopt},
+        {{0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}, FITBaseType::uint64, Endian::little, std::nullopt},
         {{0, 0, 0, 0, 0, 0, 0, 1}, FITBaseType::uint64, Endian::big, 1},
         // Floats have no invalid pattern.
         {{0xFF, 0xFF, 0xFF, 0xFF}, FITBaseType::float32, Endian::little, nan},

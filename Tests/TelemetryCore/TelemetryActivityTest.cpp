@@ -141,6 +141,12 @@ TEST(TelemetryActivityTest, SampleAtATimeIsTheLatestNotAfterIt) {
     EXPECT_EQ(activity.sample(3).powerWatts, 3);
 }
 
+TEST(TelemetryActivityTest, EmptyActivityHasNothingToShow) {
+    const TelemetryActivity empty(std::nullopt, {});
+    EXPECT_EQ(empty.summary, TelemetrySummary{});
+    EXPECT_EQ(empty.sample(12), TelemetrySample{});
+}
+
 TEST(TelemetryActivityTest, SummaryIsOfThePresentReadings) {
     std::vector<TelemetrySample> samples(4);
     const double altitudes[] = {100.0, 100.4, 100.8, 101.2};

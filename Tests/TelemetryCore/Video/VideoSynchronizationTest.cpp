@@ -69,6 +69,7 @@ TEST(VideoSynchronizationTest, ISO6709LocationsParseStrictly) {
     EXPECT_EQ(parseISO6709Location("+48.8577+002.2950+035.000/"), (VideoLocation{48.8577, 2.295}));
     EXPECT_EQ(parseISO6709Location(" -33.8688+151.2093/\n"), (VideoLocation{-33.8688, 151.2093}));
     EXPECT_EQ(parseISO6709Location("+91.0000+002.0000/"), std::nullopt);
+    EXPECT_EQ(parseISO6709Location("+48.8577/"), std::nullopt);
     EXPECT_EQ(parseISO6709Location("+45.0000-180.5000/"), std::nullopt);
     EXPECT_EQ(parseISO6709Location("+nan+002.0/"), std::nullopt);
     // A token that is not a number is skipped; the next two are used.
@@ -96,6 +97,15 @@ TEST(VideoSynchronizationTest, MetadataScanTakesTheFirstUsableItemsPreferringSpe
     };
     EXPECT_EQ(metadataFromItems(withBoth),
               (VideoSynchronizationMetadata{VideoLocation{10, 20}, utc("2023-05-01T10:00:00Z")}));
+
+    // Phones write the location with a language suffix; the container's time wins over a stream's.
+    const std::vector<VideoMetadataItem> phoneMP4 = {
+        {"format/creation_time", "creation_time", "2023-05-01T09:00:00.000000Z"},
+        {"format/location-eng", "location-eng", "+48.8577+002.2950/"},
+        {"stream/0/creation_time", "creation_time", "2020-01-01T00:00:00.000000Z"},
+    };
+    EXPECT_EQ(metadataFromItems(phoneMP4),
+              (VideoSynchronizationMetadata{VideoLocation{48.8577, 2.295}, utc("2023-05-01T09:00:00Z")}));
 }
 
 TEST(VideoSynchronizationTest, NearestSampleIsTheFirstCompleteOne) {
