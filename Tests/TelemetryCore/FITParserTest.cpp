@@ -196,12 +196,6 @@ TEST(FITParserTest, ReadingsAreScaledWhenUsable) {
          {sampleWith([](auto& s) { s.altitudeMeters = 100.0; })}},
         {{{73, 4, FITBaseType::uint32}, {6, 2, FITBaseType::uint16}}, {12000, FITValue::invalid()},
          {sampleWith([](auto& s) { s.speedMetersPerSecond = 12.0; })}},
-        // Float readings round halves away from zero.
-        {{{3, 4, FITBaseType::float32}, {7, 8, FITBaseType::float64}}, {120.5, 249.4},
-         {sampleWith([](auto& s) {
-             s.heartRateBPM = 121;
-             s.powerWatts = 249;
-         })}},
         // Non-finite or huge floats are absent, the timestamp as well.
         {{{3, 8, FITBaseType::float64}, {7, 8, FITBaseType::float64}, {2, 4, FITBaseType::float32},
           {9, 8, FITBaseType::float64}, {6, 4, FITBaseType::float32}, {0, 8, FITBaseType::float64},

@@ -33,9 +33,6 @@ TEST(TelemetryTimeTest, InternetDateTimesParseStrictly) {
               "2024-05-01T10:15:30.500Z");
     EXPECT_EQ(formatISO8601Milliseconds(*parseISO8601InternetDateTime("2016-01-01T00:00:00.9999999-01:30")),
               "2016-01-01T01:30:00.999Z");
-    // Fractions finer than the microsecond are floored, not rounded.
-    const auto fine = parseISO8601InternetDateTime("2024-05-01T10:15:30.1234567Z");
-    EXPECT_EQ(fine->time_since_epoch() % std::chrono::seconds(1), std::chrono::microseconds(123456));
     for (const char* bad : {"2024-05-01T10:15:30", "2023-02-29T10:15:30Z", "2024-05-01T24:00:00Z",
                             "2024-05-01T10:15:30+0300"}) {
         EXPECT_FALSE(parseISO8601InternetDateTime(bad)) << bad;

@@ -40,9 +40,10 @@ TEST(GPMFReaderTest, SharedRawPayloadsDecodeAsTheIndependentDecoderReadsThem) {
     EXPECT_EQ(files, 7);
 }
 
-TEST(GPMFReaderTest, GPS5TimesSpreadBetweenSuccessiveStamps) {
+TEST(GPMFReaderTest, GPS5PayloadsDecodeAsOneStream) {
     const Bytes first = device({gps5Stream("230501100000.000", 3, 150, 4)});
-    const Bytes second = device({gps5Stream("230501100002.000", 3, 150, 4)});
+    // The second payload gives no scale: the first one's stays in force.
+    const Bytes second = device({gps5Stream("230501100002.000", 3, 150, 4, false)});
     const GPMFPayload payloads[] = {{first, 0, 1}, {second, 1, 1}};
     const CameraGPS gps = GPMFReader::readGPS(payloads);
     ASSERT_TRUE(gps.hasGPS());
@@ -55,20 +56,8 @@ TEST(GPMFReaderTest, GPS5TimesSpreadBetweenSuccessiveStamps) {
     EXPECT_EQ(*samples[7].utc, start + std::chrono::milliseconds(3500));
     EXPECT_DOUBLE_EQ(samples[5].movieSeconds, 1.25);
     EXPECT_NEAR(samples[3].latitude, 47.50003, 1e-9);
+    EXPECT_NEAR(samples[4].latitude, 47.5, 1e-9);
     ASSERT_EQ(gps.devices.front().gps5Stamps.size(), 2u);
-}
-
-TEST(GPMFReaderTest, ScaleStaysInForceForLaterPayloads) {
-    const Bytes first = device({gps5Stream("230501100000.000", 3, 150, 2)});
-    const Bytes second = device({gps5Stream("230501100001.000", 2, 600, 2, false)});
-    const GPMFPayload payloads[] = {{first, 0, 1}, {second, 1, 1}};
-    const auto samples = GPMFReader::readGPS(payloads).bestSamples();
-    ASSERT_EQ(samples.size(), 4u);
-    EXPECT_NEAR(samples[2].latitude, 47.5, 1e-9);
-    EXPECT_EQ(samples[2].fix, 2);
-    EXPECT_EQ(samples[2].precision, 600);
-    EXPECT_FALSE(samples[2].isUsable());
-    EXPECT_TRUE(samples[0].isUsable());
 }
 
 TEST(GPMFReaderTest, PayloadWithoutGPSStreamsHasNoCameraGPS) {
