@@ -184,12 +184,8 @@ TEST(FITParserTest, ReadingsAreScaledWhenUsable) {
     const double inf = std::numeric_limits<double>::infinity();
     const double nan = std::numeric_limits<double>::quiet_NaN();
     const Case cases[] = {
-        // An invalid reading gives no sample; zero readings give an empty one.
+        // An invalid reading gives no sample.
         {{{3, 1, FITBaseType::uint8}}, {0xFF}, {}},
-        {{{3, 1, FITBaseType::uint8}, {5, 4, FITBaseType::uint32}, {6, 2, FITBaseType::uint16},
-          {4, 1, FITBaseType::uint8}, {7, 2, FITBaseType::uint16}},
-         {0, 0, 0, 0, 0},
-         {TelemetrySample{}}},
         // A later twin (enhanced altitude) wins, but an invalid twin (plain
         // speed) does not erase the valid one before it.
         {{{2, 2, FITBaseType::uint16}, {78, 4, FITBaseType::uint32}}, {2500, 3000},

