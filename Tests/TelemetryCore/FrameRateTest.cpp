@@ -58,6 +58,7 @@ TEST(FrameRateTest, ParsesEveryWrittenFormOfARate) {
         {"29.97", ntsc30},
         {"29,97", ntsc30},
         {"23.976", FrameRate(24000, 1001)},
+        {"59.94", FrameRate(60000, 1001)},
         {"29.970", FrameRate(2997, 100)},
         {"60000/2002", ntsc30},
         {"60000000/1000000", FrameRate(60)},  // reduced before the bound
