@@ -27,14 +27,13 @@
 #include "RideClips.h"
 #include "TestRides.h"
 #include "TestSupport.h"
+#include "VideoTestMovies.h"
 
 namespace pacemark {
 namespace {
 
 namespace fs = std::filesystem;
 using testing::quoted;
-
-bool ffmpegAvailable() { return testing::runCommand("ffmpeg -version").status == 0; }
 
 void ffmpeg(const std::string& arguments) {
     const auto result = testing::runCommand("ffmpeg -nostdin -v error -y " + arguments);
@@ -77,11 +76,12 @@ std::vector<double> pictureTimes(const fs::path& path) {
     return times;
 }
 
-// PSNR of two raw pictures of `bytesPerSample` (1 or 2, little-endian) samples at `bits`.
-double psnr(const std::vector<std::uint8_t>& a, const std::vector<std::uint8_t>& b, int bytesPerSample, int bits) {
+// PSNR of two raw pictures of `bits`-bit samples (above 8 bits: two bytes, little-endian).
+double psnr(const std::vector<std::uint8_t>& a, const std::vector<std::uint8_t>& b, int bits) {
     if (a.size() != b.size() || a.empty()) return 0;
     double squares = 0;
-    const std::size_t count = a.size() / static_cast<std::size_t>(bytesPerSample);
+    const std::size_t bytesPerSample = bits > 8 ? 2 : 1;
+    const std::size_t count = a.size() / bytesPerSample;
     for (std::size_t i = 0; i < count; ++i) {
         double x = a[i * bytesPerSample], y = b[i * bytesPerSample];
         if (bytesPerSample == 2) {
@@ -97,7 +97,7 @@ double psnr(const std::vector<std::uint8_t>& a, const std::vector<std::uint8_t>&
 class FFmpegClipBurnInTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!ffmpegAvailable()) GTEST_SKIP() << "ffmpeg is not installed; skipped";
+        if (!testing::ffmpegCommandAvailable()) GTEST_SKIP() << "ffmpeg is not installed; skipped";
     }
 
     // The overlay renderer of a ride, a preset and a size.
@@ -132,7 +132,7 @@ protected:
         TelemetryRenderConfig config(overlay, width, height, 25, TelemetryVideoCodec::proRes4444, 30, seconds, layout);
         config.motion = TelemetryExportSettings::defaultMotion;
         TelemetryVideoExporter(platformMovieWriters(), surfaces).exportMovie(ride, config, [](double) {});
-        const Likeness likeness = compare(clip, burnt, overlay, bits > 8 ? 2 : 1, bits);
+        const Likeness likeness = compare(clip, burnt, overlay, bits);
         EXPECT_GE(likeness.toComposite, 40);
         EXPECT_LT(likeness.toClip, 35);  // the overlay is really there
     }
@@ -158,15 +158,15 @@ protected:
     // about 38 dB away from its own 8-bit result (and from ours), while its
     // luma agrees with both; so the composite is made at 8 bits and compared
     // at the clip's depth.
-    Likeness compare(const fs::path& clip, const fs::path& burnt, const fs::path& overlay, int bytesPerSample,
-                     int bits) {
+    Likeness compare(const fs::path& clip, const fs::path& burnt, const fs::path& overlay, int bits) {
+        const std::string format = bits > 8 ? "yuv420p10le" : "yuv420p";
         const auto composite = rawPictures(
             "-i " + quoted(clip) + " -i " + quoted(overlay),
             "[0:v]format=yuv420p[clip];[1:v]format=yuva420p[overlay];[clip][overlay]overlay=eof_action=pass:format=yuv420",
-            bits > 8 ? "yuv420p10le" : "yuv420p");
-        const auto ours = rawPictures("-i " + quoted(burnt), "", bits > 8 ? "yuv420p10le" : "yuv420p");
-        const auto bare = rawPictures("-i " + quoted(clip), "", bits > 8 ? "yuv420p10le" : "yuv420p");
-        return {psnr(ours, composite, bytesPerSample, bits), psnr(ours, bare, bytesPerSample, bits)};
+            format);
+        const auto ours = rawPictures("-i " + quoted(burnt), "", format);
+        const auto bare = rawPictures("-i " + quoted(clip), "", format);
+        return {psnr(ours, composite, bits), psnr(ours, bare, bits)};
     }
 
     testing::TemporaryFolder folder;
@@ -208,12 +208,12 @@ TEST_F(FFmpegClipBurnInTest, TimelapseClipShowsTheRideAtItsRate) {
     timing.rideSecondsPerMovieSecond = 10;
     TelemetryVideoExporter(platformMovieWriters(), surfaces)
         .exportMovie(ride, TelemetryRenderConfig::forClip(overlay, settings, -2, timing, layout), [](double) {});
-    const Likeness likeness = compare(clip, burnt, overlay, 1, 8);
+    const Likeness likeness = compare(clip, burnt, overlay, 8);
     EXPECT_GE(likeness.toComposite, 40);
     // The same clip burnt at the real-time rate shows other values.
     const fs::path realTime = folder / "real-time.mp4";
     FFmpegClipBurnIn::burnIn({clip, realTime, {-2, 1}, {0}}, overlays(), {});
-    EXPECT_LT(compare(clip, realTime, overlay, 1, 8).toComposite, likeness.toComposite - 3);
+    EXPECT_LT(compare(clip, realTime, overlay, 8).toComposite, likeness.toComposite - 3);
 }
 
 TEST_F(FFmpegClipBurnInTest, HLGClipStaysTaggedAsHLG) {
@@ -264,12 +264,9 @@ TEST_F(FFmpegClipBurnInTest, CameraMetadataTrackIsCopiedSoTheClipSyncsAgain) {
     testing::writeClipOnRide(clip, {.start = 0, .seconds = 3, .frameRate = "30000/1001", .size = "64x48",
                                     .payloadSeconds = 1.001});
     const fs::path burnt = burn(clip);
-    EXPECT_EQ(burnt.filename(), "GX010001-pacemark.mp4");
     ASSERT_NE(packets(clip, ",gpmd,"), "none");
     EXPECT_EQ(packets(burnt, ",gpmd,"), packets(clip, ",gpmd,"));
-    const auto again = readClip(burnt).synchronization;
-    EXPECT_EQ(again.cameraProblem, std::nullopt);
-    EXPECT_EQ(again.cameraGPS.bestSamples().size(), readClip(clip).synchronization.cameraGPS.bestSamples().size());
+    EXPECT_EQ(readClip(burnt).synchronization.cameraProblem, std::nullopt);
 }
 
 // Where and when the clip was filmed, as a camera and as a phone store it.
