@@ -6,6 +6,7 @@
 #include <regex>
 
 #include "Export/TelemetryVideoExportError.h"
+#include "FFmpegMovieWriterFactory.h"
 #include "FFmpegProResMovieWriter.h"
 #include "MovieDecoding.h"
 #include "OverlayTestFrames.h"
@@ -142,6 +143,11 @@ TEST(FFmpegProResMovieWriterTest, SettingsItCannotWriteAreRefusedBeforeAnyFileEx
             [&] { FFmpegProResMovieWriter writer(proResSettings(folder / "x.mov", w, h, fps)); });
         EXPECT_EQ(error.errorCase(), TelemetryVideoExportError::Case::cannotAddVideoInput) << w << "x" << h << " @" << fps;
     }
+    // HEVC is not this writer's: a codec routed here by mistake is refused.
+    MovieWriterSettings hevc = proResSettings(folder / "x.mov", 64, 36, 30);
+    hevc.codec = TelemetryVideoCodec::hevcWithAlpha;
+    const auto error = thrownBy<TelemetryVideoExportError>([&] { FFmpegMovieWriterFactory().makeWriter(hevc); });
+    EXPECT_EQ(error.errorCase(), TelemetryVideoExportError::Case::cannotAddVideoInput);
     EXPECT_TRUE(fs::is_empty(folder.path()));
 }
 

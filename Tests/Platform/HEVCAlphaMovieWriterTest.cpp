@@ -434,11 +434,15 @@ TEST(HEVCAlphaMovieWriterFailureTest, FailedMoviesLeaveNothing) {
         EXPECT_FALSE(std::filesystem::exists(path));
     }
 
-    // A size the encoder cannot use is refused, naming it, before any file exists.
+    // Settings the encoder cannot use are refused before any file exists.
     const auto odd = testing::thrownBy<HEVCAlphaEncodingError>(
         [&] { HEVCAlphaMovieWriter writer(path, exportEncoderSettings(321, 180, 30)); });
     EXPECT_EQ(odd.errorCase(), HEVCAlphaEncodingError::Case::unsupportedSize);
     EXPECT_NE(std::string(odd.what()).find("321×180"), std::string::npos);
+    // An option x265 does not know is refused, not silently dropped.
+    auto unknownOption = exportEncoderSettings(64, 64, 30);
+    unknownOption.alphaExtraOptions = {{"no-such-option", "1"}};
+    EXPECT_THROW(HEVCAlphaMovieWriter(path, unknownOption), HEVCAlphaEncodingError);
 
     const auto missing = testing::thrownBy<HEVCAlphaEncodingError>(
         [&] { startedMovie(folder / "missing-folder" / "x.mov"); });
