@@ -181,7 +181,6 @@ constexpr const char* h264 = "-c:v libx264 -preset ultrafast -crf 10";
 TEST_F(FFmpegClipBurnInTest, EightBitClipBecomesH264WithTheOverlayComposited) {
     const fs::path clip = testClip("ride.mp4", "320x240", 2, h264 + std::string(bt709Tags));
     const fs::path burnt = burn(clip, {30, 1}, 0);
-    EXPECT_EQ(burnt.filename(), "ride-pacemark.mp4");
     EXPECT_EQ(videoFacts(burnt, "stream=codec_name,color_space"), "codec_name=h264\ncolor_space=bt709\n");
     expectComposited(clip, burnt, 320, 240, 2, 8);
 }
