@@ -123,19 +123,25 @@ protected:
         return clip;
     }
 
-    // The finished video of a clip burnt from ride second 30 is FFmpeg's
-    // composite of the clip and our transparent overlay (ProRes 4444 with
-    // alpha, at the clip's upright size), and not the bare clip.
-    void expectComposited(const fs::path& clip, const fs::path& burnt, std::int64_t width, std::int64_t height,
-                          double seconds, int bits) {
-        const fs::path overlay = folder / "overlay.mov";
-        TelemetryRenderConfig config(overlay, width, height, 25, TelemetryVideoCodec::proRes4444, 30, seconds, layout);
-        config.motion = TelemetryExportSettings::defaultMotion;
-        TelemetryVideoExporter(platformMovieWriters(), surfaces).exportMovie(ride, config, [](double) {});
-        const Likeness likeness = compare(clip, burnt, overlay, bits);
+    // The finished video of a clip burnt with `timing` is FFmpeg's composite
+    // of the clip and our transparent overlay (ProRes 4444 with alpha, at the
+    // clip's upright size, made as the clip's overlay export makes it), and
+    // not the bare clip. Returns its likeness to the composite.
+    double expectComposited(const fs::path& clip, const fs::path& burnt, std::int64_t width, std::int64_t height,
+                            double seconds, int bits, ClipOverlayTiming timing = {30, 1}) {
+        const TelemetryExportSettings settings{width, height, 25, TelemetryVideoCodec::proRes4444};
+        TelemetryClipTiming clipTiming;
+        clipTiming.frameCount = std::llround(seconds * 25);
+        clipTiming.rideSecondsPerMovieSecond = timing.rate;
+        TelemetryVideoExporter(platformMovieWriters(), surfaces)
+            .exportMovie(ride, TelemetryRenderConfig::forClip(overlay(), settings, timing.startSeconds, clipTiming, layout),
+                         [](double) {});
+        const Likeness likeness = compare(clip, burnt, overlay(), bits);
         EXPECT_GE(likeness.toComposite, 40);
         EXPECT_LT(likeness.toClip, 35);  // the overlay is really there
+        return likeness.toComposite;
     }
+    fs::path overlay() const { return folder / "overlay.mov"; }
 
     // The upright pictures of `movie` (with `filter` applied when given) as raw samples.
     std::vector<std::uint8_t> rawPictures(const std::string& inputs, const std::string& filter,
@@ -199,20 +205,11 @@ TEST_F(FFmpegClipBurnInTest, TenBitClipBecomesTenBitHEVCWithTheOverlayComposited
 // shows the ride at start + 10 × its time, as the clip's overlay movie does.
 TEST_F(FFmpegClipBurnInTest, TimelapseClipShowsTheRideAtItsRate) {
     const fs::path clip = testClip("lapse.mp4", "320x240", 1, h264 + std::string(bt709Tags));
-    const fs::path burnt = burn(clip, {-2, 10}, 0);
-    const fs::path overlay = folder / "overlay.mov";
-    const TelemetryExportSettings settings{320, 240, 25, TelemetryVideoCodec::proRes4444};
-    TelemetryClipTiming timing;
-    timing.frameCount = 25;
-    timing.rideSecondsPerMovieSecond = 10;
-    TelemetryVideoExporter(platformMovieWriters(), surfaces)
-        .exportMovie(ride, TelemetryRenderConfig::forClip(overlay, settings, -2, timing, layout), [](double) {});
-    const Likeness likeness = compare(clip, burnt, overlay, 8);
-    EXPECT_GE(likeness.toComposite, 40);
+    const double likeness = expectComposited(clip, burn(clip, {-2, 10}, 0), 320, 240, 1, 8, {-2, 10});
     // The same clip burnt at the real-time rate shows other values.
     const fs::path realTime = folder / "real-time.mp4";
     FFmpegClipBurnIn::burnIn({clip, realTime, {-2, 1}, {0}}, overlays(), {});
-    EXPECT_LT(compare(clip, realTime, overlay, 8).toComposite, likeness.toComposite - 3);
+    EXPECT_LT(compare(clip, realTime, overlay(), 8).toComposite, likeness - 3);
 }
 
 TEST_F(FFmpegClipBurnInTest, HLGClipStaysTaggedAsHLG) {
