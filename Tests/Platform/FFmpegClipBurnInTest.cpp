@@ -241,7 +241,9 @@ TEST_F(FFmpegClipBurnInTest, CameraMetadataTrackIsCopiedSoTheClipSyncsAgain) {
     const fs::path burnt = burn(clip);
     ASSERT_NE(packets(clip, ",gpmd,"), "none");
     EXPECT_EQ(packets(burnt, ",gpmd,"), packets(clip, ",gpmd,"));
-    EXPECT_EQ(readClip(burnt).synchronization.cameraProblem, std::nullopt);
+    const auto again = readClip(burnt).synchronization;
+    EXPECT_EQ(again.cameraProblem, std::nullopt);
+    EXPECT_EQ(again.cameraGPS.bestSamples().size(), readClip(clip).synchronization.cameraGPS.bestSamples().size());
 }
 
 // Where and when the clip was filmed, as a camera and as a phone store it.
