@@ -77,7 +77,8 @@ TEST(TelemetryMotionTest, SmoothingAppliesInBothModes) {
     TelemetryMotion steps;
     steps.smoothing = TelemetryValueSmoothing::speedAndPower;
     EXPECT_DOUBLE_EQ(*steps.sample(ride, 10.6).speedMetersPerSecond, 9.0);  // (5+15+5+15+5) / 5
-    TelemetryMotion glide = smooth(10);
+    TelemetryMotion glide = smooth(4);
     glide.smoothing = TelemetryValueSmoothing::speedAndPower;
-    EXPECT_DOUBLE_EQ(*glide.sample(ride, 10.5).speedMetersPerSecond, 10.0);  // between 9 and 11
+    // A quarter of the way from 9 to 11 (unsmoothed it would be 7.5).
+    EXPECT_DOUBLE_EQ(*glide.sample(ride, 10.25).speedMetersPerSecond, 9.5);
 }
