@@ -54,12 +54,10 @@ TEST(VideoSynchronizationTest, CreationDatesParseStrictly) {
     // The phone form with a zone without colon, and the space-separated form.
     EXPECT_EQ(parseVideoCreationDate("2023-05-01T12:00:00+0200"), utc("2023-05-01T10:00:00Z"));
     EXPECT_EQ(parseVideoCreationDate("2023-05-01 12:00:00 +0200"), utc("2023-05-01T10:00:00Z"));
-    // Without a zone: local time, here three hours east and five hours west of UTC.
-    for (const auto& [zone, inUTC] : {std::pair{"PMK-3", "2023-05-01T10:00:00Z"}, {"PMK+5", "2023-05-01T18:00:00Z"}}) {
-        inTimeZone(zone, [&] {
-            EXPECT_EQ(parseVideoCreationDate("2023:05:01 13:00:00"), utc(inUTC)) << zone;
-        });
-    }
+    // Without a zone: local time, here three hours east of UTC.
+    inTimeZone("PMK-3", [] {
+        EXPECT_EQ(parseVideoCreationDate("2023:05:01 13:00:00"), utc("2023-05-01T10:00:00Z"));
+    });
     for (const char* text : {"", "2023-02-30 10:00:00", "2023-05-01T10:00:00", "2023:05:01 10:00:00 extra"}) {
         EXPECT_EQ(parseVideoCreationDate(text), std::nullopt) << text;
     }
