@@ -56,6 +56,7 @@ TEST(FITParserTest, DamagedFilesFailWithTheirCase) {
     using Case = FITParserError::Case;
     const std::pair<std::vector<std::uint8_t>, Case> cases[] = {
         {{valid.begin(), valid.begin() + 13}, Case::invalidHeader},
+        {damaged([](auto& bytes) { bytes[0] = 255; }), Case::invalidHeader},  // longer than the file
         {damaged([](auto& bytes) { bytes[9] = 'f'; }), Case::invalidHeader},  // the signature is case-sensitive
         // Two CRC bytes do not make up for three missing data bytes.
         {damaged([](auto& bytes) { setDataSize(bytes, static_cast<std::uint32_t>(bytes.size() - 14 - 2 + 3)); }),
@@ -70,7 +71,7 @@ TEST(FITParserTest, DamagedFilesFailWithTheirCase) {
     }
 
     // A bad header leaves nothing to recover either.
-    EXPECT_THROW(FITParser().parseRecovering(cases[1].first), FITParserError);
+    EXPECT_THROW(FITParser().parseRecovering(cases[2].first), FITParserError);
 }
 
 // Without its CRC the file still holds the whole data section; files chained
