@@ -44,5 +44,6 @@ TEST(TelemetryFormattersTest, RussianCountsTakeTheFormTheirLastDigitsAsk) {
     EXPECT_EQ(russianCount(5, pointNoun), "5 точек");
     // The teens are "many" whatever the last digit.
     EXPECT_EQ(russianCount(11, pointNoun), "11 точек");
+    EXPECT_EQ(russianCount(114, pointNoun), "114 точек");
     EXPECT_EQ(russianCount(122, pointNoun), "122 точки");
 }

@@ -77,6 +77,19 @@ TEST(ClipClockTest, GPS5ClockIgnoresAStaleStamp) {
     EXPECT_LE(start - clock->uncertaintySeconds(), 15.43 - 1.4);
 }
 
+// Two stamps cannot tell a stale first stamp from a rate: they are read as
+// real time, and their disagreement is in the uncertainty.
+TEST(ClipClockTest, TwoDisagreeingStampsAreReadAsRealTime) {
+    CameraGPS gps;
+    gps.devices.push_back({});
+    gps.devices.back().gps5Stamps.push_back({0, 0, at(0), 3, 150});
+    gps.devices.back().gps5Stamps.push_back({1, 1.001, at(2.2), 3, 150});
+    const auto clock = ClipClock::fromCameraGPS(gps);
+    ASSERT_TRUE(clock);
+    EXPECT_EQ(clock->rate(), 1);
+    EXPECT_GE(clock->uncertaintySeconds(), 0.7 + 0.59);
+}
+
 TEST(ClipClockTest, TimelapseRateIsDetected) {
     const auto clock = ClipClock::fromCameraGPS(gps9Clip(12, [](double m) { return 100 + 10 * m; }));
     ASSERT_TRUE(clock);
