@@ -64,6 +64,12 @@ TEST(GPMFReaderTest, PayloadWithoutGPSStreamsHasNoCameraGPS) {
     EXPECT_FALSE(readOne(device({nested("STRM", {klv("STNM", 'c', 5, 1, textBytes("Accel"))})})).hasGPS());
 }
 
+TEST(GPMFReaderTest, TrailingZeroPaddingIsAccepted) {
+    Bytes payload = device({gps5Stream("230501100000.000", 3, 150, 2)});
+    payload.insert(payload.end(), 12, 0);
+    EXPECT_EQ(readOne(payload).bestSamples().size(), 2u);
+}
+
 TEST(GPMFReaderTest, MalformedPayloadsGiveRussianErrors) {
     const Bytes good = device({gps5Stream("230501100000.000", 3, 150, 2)});
     // A stream claiming more bytes than its device container holds.

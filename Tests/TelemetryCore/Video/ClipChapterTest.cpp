@@ -21,6 +21,8 @@ TEST(ClipChapterTest, EveryPartOfTheNameButTheChapterSeparatesRecordings) {
     const auto recording = [](const char* name) { return ClipChapter::fromFileName(name)->recording; };
     const std::string reference = recording("a/GX010123.MP4");
     EXPECT_NE(recording("a/GH010123.MP4"), reference);
+    EXPECT_NE(recording("a/GL010123.LRV"), recording("a/GL010123.MP4"));
+    EXPECT_NE(recording("a/GX010124.MP4"), reference);
     EXPECT_NE(recording("b/GX010123.MP4"), reference);
     EXPECT_EQ(recording("a/../a/GX020123.MP4"), reference);
 }
