@@ -15,14 +15,18 @@ TEST(TelemetryFormattersTest, ReadingsAreRoundedForDisplay) {
     EXPECT_EQ(F::elapsed(3599.5), "1:00:00");
     EXPECT_EQ(F::distance(999.6), "1000 м");
     EXPECT_EQ(F::distance(1000), "1.0 км");
+    EXPECT_EQ(F::distance(std::nullopt), "--");
     EXPECT_EQ(F::distance(INFINITY), "--");
     EXPECT_EQ(F::elevation(412.5001), "413 м");
+    EXPECT_EQ(F::elevation(std::nullopt), "--");
     EXPECT_EQ(F::integer(0, "Вт"), "--");
     EXPECT_EQ(F::integer(250, "Вт"), "250 Вт");
+    EXPECT_EQ(F::integer(std::nullopt, "уд/мин"), "--");
     EXPECT_EQ(F::gradePercent(-0.04, true), "0.0 %");
     EXPECT_EQ(F::gradePercent(12.34, true), "12 %");
     EXPECT_EQ(F::gradePercent(9.96, true), "10.0 %");
     EXPECT_EQ(F::gradePercent(-0.05, false), "-0.1");
+    EXPECT_EQ(F::gradePercent(std::nullopt, true), "--");
 }
 
 TEST(TelemetryTimeTest, InternetDateTimesParseStrictly) {
