@@ -18,7 +18,6 @@ TEST(BurnInSettingsTest, OutputGoesIntoTheChosenFolder) {
 }
 
 TEST(BurnInSettingsTest, QualityOutsideTheEncodersScaleIsRefused) {
-    EXPECT_EQ(BurnInSettings{}.qualityError(), std::nullopt);
     EXPECT_EQ(BurnInSettings{0}.qualityError(), std::nullopt);
     EXPECT_EQ(BurnInSettings{51}.qualityError(), std::nullopt);
     ASSERT_TRUE(BurnInSettings{52}.qualityError());
