@@ -52,7 +52,9 @@ TEST(LayoutCanvasTest, ATallerPictureHoldsTheLayoutAcrossItsWidthOnTheBottomEdge
 }
 
 TEST(LayoutCanvasTest, AWiderPictureHoldsTheLayoutCentredAcrossItsHeight) {
-    expectRect(LayoutCanvas::fit(kWide, 2560, 1080).area, {320, 0, 1920, 1080});
+    const LayoutCanvas cinema = LayoutCanvas::fit(kWide, 2560, 1080);
+    expectRect(cinema.area, {320, 0, 1920, 1080});
+    EXPECT_FALSE(cinema.isIdentity());
     // A portrait layout on a landscape picture: its 1080 × 1920 units in the middle.
     expectRect(LayoutCanvas::fit({9, 16}, 1920, 1080).area, {(1920 - 607.5) / 2, 0, 607.5, 1080});
 }

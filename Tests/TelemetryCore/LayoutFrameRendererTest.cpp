@@ -141,6 +141,7 @@ TEST(LayoutFrameRendererTest, MetricTextsSitInsideTheirWidgetInReadingOrder) {
     EXPECT_LT(title.rect.midY(), value.rect.midY());
     EXPECT_LT(value.rect.midY(), unit.rect.midY());
     EXPECT_EQ(title.color, DrawingColor::fromHex(0xA8A8A8));
+    EXPECT_EQ(value.color, DrawingColor::white());
     EXPECT_EQ(unit.color.withAlpha(1), green);
     EXPECT_TRUE(value.font.monospacedDigits);
 
@@ -315,6 +316,7 @@ TEST(LayoutGeometryTest, RouteProjection) {
     std::vector<DrawingPoint> points;
     for (const auto& element : line->path().elements()) points.push_back(element.point);
     EXPECT_EQ(points, (std::vector<DrawingPoint>{{10, 70}, {10, 45}, {10, 20}}));  // south at the bottom
+    EXPECT_EQ(line->path().elements()[1].type, DrawingPath::ElementType::lineTo);
     EXPECT_EQ(line->project(45.25, 7), (DrawingPoint{10, 57.5}));
 }
 

@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <gtest/gtest.h>
 
+#include <regex>
 #include <tuple>
 
 #include "Export/TelemetryExportSettings.h"
+#include "Export/TelemetryRenderConfig.h"
 
 namespace pacemark {
 namespace {
@@ -72,8 +74,8 @@ TEST(TelemetryExportSettingsTest, EveryOfferedSizeAndRateIsValidForEachCodec) {
     }
 }
 
-// A smooth rate from 1 to the highest frame rate, or every frame, is valid;
-// while stepping the rate is not looked at.
+// A smooth rate from 1 to the highest frame rate, or every frame, is valid
+// (and kept for the movie); while stepping the rate is not looked at.
 TEST(TelemetryExportSettingsTest, SmoothRateIsValidated) {
     TelemetryExportSettings settings;
     settings.motion.updatesPerSecond = -4;
@@ -86,6 +88,11 @@ TEST(TelemetryExportSettingsTest, SmoothRateIsValidated) {
     settings.motion.updatesPerSecond = 241;
     EXPECT_EQ(settings.validationError(),
               "Частота обновления 241 Гц не подходит: нужно от 1 до 240 Гц или каждый кадр.");
+
+    // The movie is drawn in the motion chosen.
+    settings.motion.updatesPerSecond = 15;
+    const TelemetryRenderConfig config("out.mov", settings, 0, std::nullopt, PacemarkLayout{});
+    EXPECT_EQ(config.motion, settings.motion);
 }
 
 // The sizes the refusal proposes are taken, and they are near the request.
@@ -96,12 +103,10 @@ TEST(TelemetryExportSettingsTest, ProResSizeRefusalProposesOnlySizesItTakes) {
         const auto error = settings.sizeError();
         ASSERT_TRUE(error) << width << "x" << height;
         const std::string proposals = error->substr(error->find("Подойдёт"));
+        const std::regex size("(\\d+)×(\\d+)");
         int proposed = 0;
-        for (std::size_t at = proposals.find("×"); at != std::string::npos; at = proposals.find("×", at + 1)) {
-            std::size_t begin = at;
-            while (begin > 0 && std::isdigit(static_cast<unsigned char>(proposals[begin - 1]))) --begin;
-            const std::int64_t w = std::stoll(proposals.substr(begin, at - begin));
-            const std::int64_t h = std::stoll(proposals.substr(at + std::string("×").size()));
+        for (std::sregex_iterator at(proposals.begin(), proposals.end(), size), end; at != end; ++at) {
+            const std::int64_t w = std::stoll((*at)[1]), h = std::stoll((*at)[2]);
             SCOPED_TRACE(*error);
             EXPECT_FALSE((TelemetryExportSettings{w, h, 30, TelemetryVideoCodec::proRes4444}.sizeError()));
             EXPECT_TRUE(w == width || h == height || w == h);
