@@ -165,9 +165,9 @@ TEST(LayoutFrameRendererTest, MetricTextsSitInsideTheirWidgetInReadingOrder) {
     }
 }
 
-// Gauges sweep with the reading over their track, from the track's start
-// (the cinematic speed arc symmetric about the horizontal at the right);
-// empty at zero, clamped at full scale.
+// Gauges sweep with the reading over their track, from the track's start;
+// empty at zero, clamped at full scale. (That the dial is a centred circle:
+// WidgetPreviewTest.)
 TEST(LayoutFrameRendererTest, GaugeArcsFollowTheReading) {
     // The progress arc's end at `share` of the track.
     const auto expectShare = [](const std::vector<Call>& strokes, double share) {
@@ -181,12 +181,9 @@ TEST(LayoutFrameRendererTest, GaugeArcsFollowTheReading) {
     const auto dial = drawOne(dialWidget);  // 300 W of 600
     const auto arcs = dial.of(Call::Type::strokePath);
     ASSERT_EQ(arcs.size(), 2u);
-    EXPECT_EQ(arcOf(arcs[0]).point, (DrawingPoint{dial.rect.midX(), dial.rect.midY()}));
-    EXPECT_LT(arcOf(arcs[0]).radius, std::min(dial.rect.width, dial.rect.height) / 2);
     expectShare(arcs, 0.5);
     const auto disc = dial.of(Call::Type::fillEllipse).front();
     EXPECT_TRUE(disc.state.shadow.has_value());
-    EXPECT_EQ(dial.of(Call::Type::strokeEllipse).front().rect, disc.rect.insetBy(1, 1));
     const auto idle = drawOne(dialWidget, 50, makeActivity(101, [](TelemetrySample& s) { s.powerWatts = 0; }));
     EXPECT_EQ(idle.of(Call::Type::strokePath).size(), 1u);  // only the track
     expectShare(drawOne(dialWidget, 50, makeActivity(101, [](TelemetrySample& s) { s.powerWatts = 900; }))
@@ -207,7 +204,6 @@ TEST(LayoutFrameRendererTest, GaugeArcsFollowTheReading) {
     const auto speedStrokes = speed.of(Call::Type::strokePath);
     ASSERT_EQ(speedStrokes.size(), 3u);  // rule, arc track, progress
     EXPECT_GT(arcOf(speedStrokes[1]).point.x, speed.rect.midX());
-    EXPECT_DOUBLE_EQ(arcOf(speedStrokes[1]).startAngle, -arcOf(speedStrokes[1]).endAngle);
     expectShare(speedStrokes, 0.45);
 }
 
