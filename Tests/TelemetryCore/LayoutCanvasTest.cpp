@@ -56,7 +56,10 @@ TEST(LayoutCanvasTest, AWiderPictureHoldsTheLayoutCentredAcrossItsHeight) {
     expectRect(cinema.area, {320, 0, 1920, 1080});
     EXPECT_FALSE(cinema.isIdentity());
     // A portrait layout on a landscape picture: its 1080 × 1920 units in the middle.
-    expectRect(LayoutCanvas::fit({9, 16}, 1920, 1080).area, {(1920 - 607.5) / 2, 0, 607.5, 1080});
+    const LayoutCanvas upright = LayoutCanvas::fit({9, 16}, 1920, 1080);
+    expectRect(upright.area, {(1920 - 607.5) / 2, 0, 607.5, 1080});
+    EXPECT_EQ(upright.designWidth, 1080);
+    EXPECT_EQ(upright.designHeight, 1920);
 }
 
 // Everything of a frame, not only the widgets' rectangles, follows the one

@@ -78,7 +78,7 @@ TEST(TelemetryExportSettingsTest, EveryOfferedSizeAndRateIsValidForEachCodec) {
 // (and kept for the movie); while stepping the rate is not looked at.
 TEST(TelemetryExportSettingsTest, SmoothRateIsValidated) {
     TelemetryExportSettings settings;
-    settings.motion.updatesPerSecond = -4;
+    settings.motion.updatesPerSecond = 241;
     EXPECT_EQ(settings.validationError(), std::nullopt);
     settings.motion.mode = TelemetryMotionMode::smooth;
     for (std::int64_t rate : {std::int64_t{1}, std::int64_t{240}, TelemetryMotion::everyFrame}) {
