@@ -28,19 +28,11 @@ constexpr int clipWidth = 160;
 constexpr int clipHeight = 90;
 constexpr int clipFramesPerSecond = 10;
 
-// A clip to write: at 10 frames a second, `seconds` long; with the camera's
-// GPS putting its first frame at ride second `start` and `rate` ride seconds
-// per movie second, or without camera GPS.
-struct ClipSpecification {
+// A clip to write (at 10 frames a second) under its name.
+struct NamedClip {
     std::string name;
-    std::optional<double> start;
-    double rate = 1;
-    int seconds = 2;
+    GPSClip gps;
 };
-
-void writeClip(const fs::path& path, const ClipSpecification& clip) {
-    writeClipOnRide(path, {.start = clip.start, .rate = clip.rate, .seconds = clip.seconds});
-}
 
 class ClipExportCommandTest : public ::testing::Test {
 protected:
@@ -57,18 +49,17 @@ protected:
 // frame at the clip's own pace.
 TEST_F(ClipExportCommandTest, EveryPlacedClipOfARideGetsItsExactOverlay) {
     const fs::path ride = writeNorthboundRide(folder / "ride.fit", 7200);
-    std::vector<ClipSpecification> clips = {
-        {"GX030101.MP4", std::nullopt}, {"GX010101.MP4", 300.4}, {"GX020101.MP4", std::nullopt},
-        {"GOPR0202.MP4", 1000.3},       {"GP010202.MP4", 1010.3}, {"GP020202.MP4", std::nullopt},
-        {"lapse.mp4", 2000.2, 10, 3},   {"early.mp4", -1.5},      {"other-day.mp4", 86400 + 3000.0},
+    std::vector<NamedClip> clips = {
+        {"GX030101.MP4", {}},         {"GX010101.MP4", {300.4}}, {"GX020101.MP4", {}},
+        {"GOPR0202.MP4", {1000.3}},   {"GP010202.MP4", {1010.3}}, {"GP020202.MP4", {}},
+        {"lapse.mp4", {2000.2, 10, 3}}, {"early.mp4", {-1.5}},     {"other-day.mp4", {86400 + 3000.0}},
     };
-    for (int k = 0; k < 16; ++k) clips.push_back({"clip" + std::to_string(k) + ".mp4", 2500.4 + 280 * k});
-    ASSERT_EQ(clips.size(), 25u);
+    for (int k = 0; k < 16; ++k) clips.push_back({"clip" + std::to_string(k) + ".mp4", {2500.4 + 280 * k}});
     const fs::path cameraFolder = folder / "camera";
     fs::create_directory(cameraFolder);
     std::vector<std::string> arguments = {"export", ride.string(), "--clips"};
     for (const auto& clip : clips) {
-        writeClip(cameraFolder / clip.name, clip);
+        writeClipOnRide(cameraFolder / clip.name, clip.gps);
         arguments.push_back((cameraFolder / clip.name).string());
     }
     arguments.insert(arguments.end(),
@@ -102,17 +93,17 @@ TEST_F(ClipExportCommandTest, EveryPlacedClipOfARideGetsItsExactOverlay) {
             EXPECT_FALSE(fs::exists(overlay));
             continue;
         }
-        const double start = clip.start ? *clip.start : starts.at(clip.name);
+        const double start = clip.gps.start ? *clip.gps.start : starts.at(clip.name);
         const DecodedMovie movie = decodeMovie(overlay);
         EXPECT_EQ(movie.width, clipWidth);
         EXPECT_EQ(movie.height, clipHeight);
-        ASSERT_EQ(movie.frames.size(), static_cast<std::size_t>(clip.seconds * clipFramesPerSecond));
+        ASSERT_EQ(movie.frames.size(), static_cast<std::size_t>(clip.gps.seconds * clipFramesPerSecond));
         EXPECT_NEAR(movie.frames[1].presentationSeconds, 1.0 / clipFramesPerSecond, 1e-9);
         EXPECT_TRUE(showsRendered(renderer, start, movie.frames[0]));
         // One second into the clip the ride has moved on by the clip's rate.
         const DecodedMovie::Frame& second = movie.frames[clipFramesPerSecond];
-        EXPECT_TRUE(showsRendered(renderer, start + clip.rate, second));
-        if (clip.rate != 1) {
+        EXPECT_TRUE(showsRendered(renderer, start + clip.gps.rate, second));
+        if (clip.gps.rate != 1) {
             EXPECT_FALSE(showsRendered(renderer, start + 1, second));
         }
     }

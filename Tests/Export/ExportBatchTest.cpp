@@ -105,25 +105,5 @@ TEST(ExportBatchTest, SkipExistingRedoesOnlyIncompleteMovies) {
     EXPECT_EQ(again.err, "Итого: готово 2, пропущено 1, с ошибкой 0 (файлов: 3).\n");
 }
 
-// Batch runners start many exports into one folder at once: every movie must
-// arrive whole and no temporary file may stay behind.
-TEST(ExportBatchTest, ConcurrentProcessesIntoOneFolderLeaveOnlyCompleteMovies) {
-    TemporaryFolder rides, logs;
-    const fs::path out = rides / "out";
-    std::vector<pid_t> children;
-    for (int i = 0; i < 4; ++i) {
-        const fs::path ride = copyOfSampleRide(rides / ("ride" + std::to_string(i) + ".fit"));
-        children.push_back(startExport(exportArguments({ride.string(), "--output-dir", out.string(), "--quiet"}),
-                                       logs / ("stderr" + std::to_string(i) + ".txt")));
-    }
-    for (std::size_t i = 0; i < children.size(); ++i) {
-        const CLIRun run = finishExport(children[i], logs / ("stderr" + std::to_string(i) + ".txt"));
-        EXPECT_EQ(run.status, 0) << run.err;
-    }
-    EXPECT_EQ(filesIn(out), (std::vector<fs::path>{"ride0-telemetry.mov", "ride1-telemetry.mov", "ride2-telemetry.mov",
-                                                   "ride3-telemetry.mov"}));
-    for (const auto& name : filesIn(out)) expectCompleteMovie(out / name);
-}
-
 }  // namespace
 }  // namespace pacemark

@@ -99,17 +99,15 @@ TEST(ExportCommandTest, BadRequestsWriteNothing) {
         {{ride.string(), "--codec", "hevc", "--compact"}, 2, "--compact работает только с --codec prores."},
         {{ride.string(), "--motion", "glide"}, 2, "Неизвестное движение «glide»"},
         {{ride.string(), "--motion", "smooth:fast"}, 2, "Частота обновления «fast» не подходит"},
-        {{ride.string(), "--motion", "smooth:500"}, 2, "Частота обновления 500 Гц не подходит"},
+        // One rate the parser refuses and one the settings do (their texts:
+        // FrameRateTest, TelemetryExportSettingsTest).
         {{ride.string(), "--fps", "30fps"}, 2, "Частота кадров «30fps» не понята: укажите число (30, 29.97) или дробь"},
-        {{ride.string(), "--fps", "30000/0"}, 2, "Частота кадров «30000/0» не подходит: она должна быть больше нуля."},
         {{ride.string(), "--fps", "241"}, 2, "Частота 241 кадров в секунду не подходит: нужно от 1 до 240."},
-        {{ride.string(), "--fps", "1/2"}, 2, "Частота 0,5 кадров в секунду не подходит: нужно от 1 до 240."},
         // Refused before any frame is drawn: HEVC needs one 64-pixel block and
         // memory for two encoders (here on a machine of 1 GB). (ProRes's
         // largest picture: CLIDestinationTest.)
         {{ride.string(), "--codec", "hevc", "--size", "32x32"}, 2, "от 64 до 16384"},
         {{ride.string(), "--codec", "hevc", "--size", "4096x4096"}, 2, "Не хватает памяти", "ulimit -v 1048576; "},
-        {{ride.string(), "--codec", "hevc", "--size", "16384x16384"}, 2, "Не хватает памяти", "ulimit -v 1048576; "},
         // The destination is checked before rendering too.
         {{ride.string(), "-o", folder.path().string()}, 2, "это папка"},
         {{ride.string(), "-o", (ride / "a.mov").string()}, 1, "не папка"},
@@ -120,15 +118,12 @@ TEST(ExportCommandTest, BadRequestsWriteNothing) {
         {{ride.string(), (folder / "." / "ride.fit").string()}, 2, "один и тот же фильм"},
         // A clip's overlay takes the clip's rate, start and length; its finished video the clip's codec and size.
         {{ride.string(), "--clips", clip, "--fps", "25"}, 2, "С --clips частота кадров, начало и длина берутся"},
-        {{ride.string(), "--clips", clip, "--start", "10"}, 2, "--start не подходит"},
-        {{ride.string(), "--clips", clip, "--end", "20"}, 2, "--end не подходит"},
         {{ride.string(), "--clips", clip, "-o", (folder / "x.mov").string()}, 2, "С --clips -o не подходит"},
         {{ride.string(), "--burn-in"}, 2, "--burn-in и --quality работают только с --clips"},
         {{ride.string(), "--quality", "20"}, 2, "--burn-in и --quality работают только с --clips"},
         {{ride.string(), "--clips", clip, "--burn-in", "--quality", "52"}, 2, "до 51 (наихудшее), а не 52."},
         {{ride.string(), "--clips", clip, "--burn-in", "--quality", "high"}, 2, "до 51 (наихудшее), а не «high»."},
         {{ride.string(), "--clips", clip, "--burn-in", "--codec", "hevc"}, 2, "С --burn-in видео берёт кодек и размер"},
-        {{ride.string(), "--clips", clip, "--burn-in", "--size", "1920x1080"}, 2, "--size не подходит"},
     };
     for (const Case& c : cases) {
         const CLIRun run = runExport(c.arguments, folder, c.shellPrefix);
@@ -171,7 +166,7 @@ pid_t startLongExport(const fs::path& ride, const fs::path& output, const fs::pa
 // writer, keep the old movie and leave no temporary file.
 TEST(ExportCommandTest, SignalsStopCleanly) {
     const std::pair<int, std::vector<std::string>> stops[] = {
-        {SIGINT, {}}, {SIGTERM, {}}, {SIGHUP, {}}, {SIGINT, {"--compact"}}, {SIGHUP, {"--codec", "hevc"}}};
+        {SIGINT, {}}, {SIGTERM, {"--compact"}}, {SIGHUP, {"--codec", "hevc"}}};
     for (const auto& [signal, options] : stops) {
         SCOPED_TRACE(strsignal(signal) + (options.empty() ? "" : " " + options.back()));
         TemporaryFolder folder;
@@ -192,7 +187,7 @@ TEST(ExportCommandTest, SignalsStopCleanly) {
     }
 }
 
-TEST(ExportCommandTest, NextExportRemovesTheTemporaryOfAKilledExportButNotOfARunningOne) {
+TEST(ExportCommandTest, NextExportRemovesOnlyTheTemporaryOfADeadExport) {
     TemporaryFolder folder;
     const fs::path ride = copyOfSampleRide(folder / "ride.fit");
     // An export killed outright (as by a power cut) leaves its temporary movie.

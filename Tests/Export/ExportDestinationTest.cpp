@@ -32,6 +32,16 @@ mode_t kindOf(const fs::path& path) {
     return status.st_mode & S_IFMT;
 }
 
+// A second of the ride at 32×32, straight from the exporter into `output`.
+void exportMovie(const fs::path& ride, const fs::path& output) {
+    const TelemetryVideoExporter exporter(std::make_shared<const FFmpegMovieWriterFactory>(),
+                                          std::make_shared<const CairoDrawingSurfaceFactory>());
+    exporter.exportMovie(std::make_shared<const TelemetryActivity>(TelemetryFileLoader::load(ride)),
+                         TelemetryRenderConfig(output, 32, 32, 1, TelemetryVideoCodec::proRes4444, 0, 1,
+                                               PacemarkLayout::preset(PacemarkPreset::compactRace)),
+                         {});
+}
+
 // Each writer over a FIFO and (as root, where a rename over a device node
 // succeeds) a device node of the test's own: refused with the core's text,
 // the node stays what it was and no temporary file is left.
@@ -42,19 +52,9 @@ TEST(ExportDestinationTest, WritersNeverReplaceASpecialFile) {
     if (geteuid() == 0 && ::mknod((folder / "null").c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0) {
         nodes.push_back(folder / "null");
     }
-    const auto activity =
-        std::make_shared<const TelemetryActivity>(TelemetryFileLoader::load(sourceFolder() / "samples" / "sample-ride.fit"));
     OwnedPixelBuffer picture(16, 16);
     const std::pair<const char*, std::function<void(const fs::path&)>> writers[] = {
-        {"movie",
-         [&](const fs::path& output) {
-             const TelemetryVideoExporter exporter(std::make_shared<const FFmpegMovieWriterFactory>(),
-                                                   std::make_shared<const CairoDrawingSurfaceFactory>());
-             exporter.exportMovie(activity,
-                                  TelemetryRenderConfig(output, 32, 32, 1, TelemetryVideoCodec::proRes4444, 0, 1,
-                                                        PacemarkLayout::preset(PacemarkPreset::compactRace)),
-                                  {});
-         }},
+        {"movie", [&](const fs::path& output) { exportMovie(sourceFolder() / "samples" / "sample-ride.fit", output); }},
         {"picture", [&](const fs::path& output) { writePNGFile(picture.view(), output); }},
         {"layout", [&](const fs::path& output) { PacemarkLayoutFile::fromPreset(PacemarkPreset::compactRace).write(output); }},
     };
@@ -77,15 +77,7 @@ TEST(ExportDestinationTest, ExporterNeverWritesOverItsRide) {
     const fs::path ride = folder / "ride.fit";
     fs::copy_file(sourceFolder() / "samples" / "sample-ride.fit", ride);
     const auto bytes = readFileBytes(ride);
-    const auto activity = std::make_shared<const TelemetryActivity>(TelemetryFileLoader::load(ride));
-    const TelemetryVideoExporter exporter(std::make_shared<const FFmpegMovieWriterFactory>(),
-                                          std::make_shared<const CairoDrawingSurfaceFactory>());
-    const auto error = thrownBy<PacemarkError>([&] {
-        exporter.exportMovie(activity,
-                             TelemetryRenderConfig(folder / "." / "ride.fit", 32, 32, 1, TelemetryVideoCodec::proRes4444,
-                                                   0, 1, PacemarkLayout::preset(PacemarkPreset::compactRace)),
-                             {});
-    });
+    const auto error = thrownBy<PacemarkError>([&] { exportMovie(ride, folder / "." / "ride.fit"); });
     EXPECT_NE(error.errorDescription().find("это входной файл"), std::string::npos) << error.errorDescription();
     EXPECT_EQ(readFileBytes(ride), bytes);
     EXPECT_EQ(filesIn(folder.path()), std::vector<fs::path>{"ride.fit"});

@@ -3,14 +3,9 @@
 
 #include <nlohmann/json.hpp>
 
-#include <cmath>
-
 #include "CLIRun.h"
-#include "CameraTestClips.h"
-#include "GPMFTestPayloads.h"
 #include "RideClips.h"
 #include "VideoTestMovies.h"
-#include "Telemetry/TelemetryTime.h"
 
 namespace pacemark {
 namespace {
@@ -18,60 +13,58 @@ namespace {
 using testing::jsonLines;
 using testing::runCLI;
 
-std::filesystem::path cameraClips() { return testing::sharedTestDataFolder() / "cameras" / "clips"; }
-
-// Half an hour standing where the shared 360° clip was recorded, from ten
-// minutes before its first GPS stamp.
-std::filesystem::path writeRideAtTheClip(const testing::TemporaryFolder& folder) {
-    return testing::writeStandingRide(folder / "ride.gpx", 33.12677, -117.3273436, "2019-11-18T23:35:14Z");
-}
-
+// Every field of a placed and an unplaced clip, in JSON and as text.
+// (Placing the shared cameras' real clips is ClipSynchronizationTest's.)
 TEST(SyncCommandTest, OnlyAClipOfTheRidesDayIsPlaced) {
-    if (!std::filesystem::exists(cameraClips())) GTEST_SKIP() << cameraClips().string() << " is not present";
+    if (!testing::ffmpegCommandAvailable()) GTEST_SKIP() << "the ffmpeg command is not installed";
     testing::TemporaryFolder folder;
-    const auto ride = writeRideAtTheClip(folder);
-    const auto max = (cameraClips() / "max-heromode.mp4").string();
-    const auto karma = (cameraClips() / "karma.mp4").string();
-    const auto run = runCLI({"sync", ride.string(), max, karma, "--json"}, folder);
+    const auto ride = testing::writeNorthboundRide(folder / "ride.fit", 600);
+    const auto day = (folder / "day.mp4").string();
+    const auto otherDay = (folder / "other-day.mp4").string();
+    testing::writeClipOnRide(day, {.start = 100.5, .frameRate = "30000/1001", .payloadSeconds = 1.001});
+    testing::writeClipOnRide(otherDay, {.start = 86400 + 100.0});
+    const auto run = runCLI({"sync", ride.string(), day, otherDay, "--json"}, folder);
     EXPECT_EQ(run.status, 1) << run.err;
     const auto lines = jsonLines(run.out);
     ASSERT_EQ(lines.size(), 2u) << run.out;
 
     const auto& placed = lines[0];
-    EXPECT_EQ(placed.at("clip"), max);
+    EXPECT_EQ(placed.at("clip"), day);
     EXPECT_EQ(placed.at("method"), "camera-gps");
     const double start = placed.at("startSeconds");
-    const double uncertainty = placed.at("uncertaintySeconds");
-    // The first frame lies between 600.0 and 601.4 s of the ride.
-    EXPECT_LE(start - uncertainty, 600.0);
-    EXPECT_GE(start + uncertainty, 601.4);
+    EXPECT_NEAR(start, 100.5, placed.at("uncertaintySeconds").get<double>() + 1e-6);
     EXPECT_EQ(placed.at("rate"), 1);
     EXPECT_EQ(placed.at("frameRate"), "30000/1001");
-    EXPECT_NEAR(placed.at("durationSeconds").get<double>(), 10.5105, 1e-6);
+    EXPECT_NEAR(placed.at("durationSeconds").get<double>(), 2.002, 1e-6);
     EXPECT_LT(placed.at("positionMismatchMeters").get<double>(), 50);
     EXPECT_FALSE(placed.contains("zoneOffsetMinutes"));
 
     const auto& unplaced = lines[1];
     EXPECT_EQ(unplaced.at("method"), "none");
     EXPECT_TRUE(unplaced.at("startSeconds").is_null());
-    EXPECT_NE(unplaced.at("message").get<std::string>().find("не синхронизировано"), std::string::npos);
+    EXPECT_NE(unplaced.at("message").get<std::string>().find("после конца трека"), std::string::npos) << unplaced;
 
-    const auto text = runCLI({"sync", ride.string(), max}, folder);
+    const auto text = runCLI({"sync", ride.string(), day}, folder);
     EXPECT_EQ(text.status, 0) << text.err;
-    EXPECT_EQ(text.out.rfind("max-heromode.mp4: Синхронизировано по GPS камеры: старт ", 0), 0u) << text.out;
+    EXPECT_EQ(text.out.rfind("day.mp4: Синхронизировано по GPS камеры: старт ", 0), 0u) << text.out;
 }
 
 TEST(SyncCommandTest, UnreadableClipDoesNotStopTheOthers) {
+    if (!testing::ffmpegCommandAvailable()) GTEST_SKIP() << "the ffmpeg command is not installed";
     testing::TemporaryFolder folder;
-    const auto ride = writeRideAtTheClip(folder);
+    const auto ride = testing::writeNorthboundRide(folder / "ride.fit", 600);
     testing::writeFileText(folder / "broken.mp4", "not a movie");
-    const auto run = runCLI({"sync", ride.string(), (folder / "broken.mp4").string(), "--json"}, folder);
+    testing::writeClipOnRide(folder / "placed.mp4", {.start = 100.5});
+    const auto run = runCLI({"sync", ride.string(), (folder / "broken.mp4").string(),
+                             (folder / "placed.mp4").string(), "--json"},
+                            folder);
     EXPECT_EQ(run.status, 1) << run.err;
     const auto lines = jsonLines(run.out);
-    ASSERT_EQ(lines.size(), 1u);
+    ASSERT_EQ(lines.size(), 2u) << run.out;
     EXPECT_EQ(lines[0].at("method"), "none");
     EXPECT_NE(lines[0].at("message").get<std::string>().find("Не удалось открыть видео «broken.mp4»"),
               std::string::npos);
+    EXPECT_EQ(lines[1].at("method"), "camera-gps");
 }
 
 // The second chapter has no GPS of its own: it is placed where the first
@@ -79,20 +72,9 @@ TEST(SyncCommandTest, UnreadableClipDoesNotStopTheOthers) {
 TEST(SyncCommandTest, ChapterWithoutItsOwnClockIsPlacedAfterThePreviousOne) {
     if (!testing::ffmpegCommandAvailable()) GTEST_SKIP() << "the ffmpeg command is not installed";
     testing::TemporaryFolder folder;
-    const auto ride = writeRideAtTheClip(folder);
-    const auto rideStart = *parseISO8601InternetDateTime("2019-11-18T23:35:14Z");
-    std::vector<testing::TimedPayload> payloads;
-    for (int p = 0; p < 2; ++p) {
-        std::vector<testing::gpmf::TestFix> fixes;
-        for (int k = 0; k < 10; ++k) {
-            const double seconds = 600.3 + p + 0.1 * k;
-            fixes.push_back({33.12677, -117.3273436,
-                             rideStart + std::chrono::microseconds(std::llround(seconds * 1e6))});
-        }
-        payloads.push_back({testing::gpmf::gps9Payload(fixes), double(p), 1.0});
-    }
-    testing::writeCameraClip(folder / "GX010077.MP4", 2, payloads, {}, "10");
-    testing::makeTestMovie(folder / "GX020077.MP4", "testsrc=size=64x48:rate=10", 2);
+    const auto ride = testing::writeNorthboundRide(folder / "ride.fit", 600);
+    testing::writeClipOnRide(folder / "GX010077.MP4", {.start = 300.3});
+    testing::writeClipOnRide(folder / "GX020077.MP4", {});
     const auto run = runCLI({"sync", ride.string(), (folder / "GX020077.MP4").string(),
                              (folder / "GX010077.MP4").string(), "--json"},
                             folder);
@@ -102,7 +84,7 @@ TEST(SyncCommandTest, ChapterWithoutItsOwnClockIsPlacedAfterThePreviousOne) {
     EXPECT_EQ(lines[0].at("method"), "camera-gps");
     EXPECT_EQ(lines[1].at("clip"), (folder / "GX020077.MP4").string());
     EXPECT_EQ(lines[1].at("method"), "previous-chapter");
-    EXPECT_NEAR(lines[1].at("startSeconds").get<double>(), 602.3, 0.2);
+    EXPECT_NEAR(lines[1].at("startSeconds").get<double>(), 302.3, 0.2);
 }
 
 }  // namespace
