@@ -134,7 +134,7 @@ TEST(LayoutFrameRendererTest, PanelsFollowTheirStyleRow) {
 // Metric widgets: the kind's texts in reading order, the title in the
 // widget's title colour and the value in tabular figures. (That every text
 // stays inside its widget: TextInkLayoutTest.)
-TEST(LayoutFrameRendererTest, MetricTextsSitInsideTheirWidgetInReadingOrder) {
+TEST(LayoutFrameRendererTest, MetricTextsAreInReadingOrder) {
     // Stacked (glass): title above value above unit.
     const auto glass = drawOne(makeWidget(Kind::speed, {0.04, 0.68, 0.15, 0.15}, Style::glass));
     const Call &title = glass.text("СКОР"), &value = glass.text("36.0"), &unit = glass.text("КМ/Ч");
