@@ -102,7 +102,7 @@ TEST(MovieCheckerTest, SampleEntryMustDescribeTheFramesFully) {
     EXPECT_EQ(allFindings(noAlpha), "В кадрах нет альфа-канала: фон будет непрозрачным.\n");
 }
 
-// (A real HEVC track through the real checker: HEVCBitstreamTest.)
+// (Real HEVC movies through the real checker: ExportCommandTest.)
 TEST(MovieCheckerTest, HEVCTracksGoToTheHEVCChecker) {
     const Bytes movie = buildQuickTimeMovie("hvc1", 64, 32, 24, {quickTimeBox("hvcC", {1, 2, 3})}, {{1, 2, 3}, {4, 5}});
     EXPECT_NE(thrownBy<MovieCheckError>([&] { (void)check(movie); }).errorDescription().find("не подключена"),

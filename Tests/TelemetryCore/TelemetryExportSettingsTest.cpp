@@ -31,7 +31,10 @@ TEST(TelemetryExportSettingsTest, SizeIsValidatedAtEachCodecsBounds) {
     }
     EXPECT_EQ(TelemetryExportSettings{.width = 1921}.sizeError(),
               "Размер кадра 1921×1080 не подходит для HEVC: стороны должны быть чётными, от 64 до 16384 пикселей.");
-    // (That a machine of 1 GB refuses large frames: ExportCommandTest.)
+    // The HEVC memory estimate grows with the area (that a machine of 1 GB
+    // refuses large frames is held by ExportCommandTest).
+    const TelemetryExportSettings ultraHD{.width = 3840, .height = 2160};
+    EXPECT_LT(TelemetryExportSettings{}.estimatedMemoryBytes(), ultraHD.estimatedMemoryBytes());
     EXPECT_EQ(TelemetryExportSettings{}.validationError(), std::nullopt);
 }
 
