@@ -61,7 +61,7 @@ TEST(TelemetryExportSettingsTest, FrameRateIsValidFromOneToTwoHundredForty) {
 }
 
 // What the window offers can always be exported, by either codec.
-TEST(TelemetryExportSettingsTest, EveryOfferedSizeAndRateIsValidForEachCodec) {
+TEST(TelemetryExportSettingsTest, EveryOfferedChoiceIsValid) {
     for (const auto size : TelemetryExportSettings::offeredSizes) {
         for (const TelemetryVideoCodec codec : TelemetryVideoCodec::allCases()) {
             SCOPED_TRACE(std::to_string(size.width) + "x" + std::to_string(size.height));
