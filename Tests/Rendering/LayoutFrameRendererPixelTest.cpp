@@ -172,15 +172,16 @@ TEST(LayoutFrameRendererPixelTest, ConcurrentRendersMatchTheSingleThreadedFrame)
 
 namespace {
 
-// Speed alternating 5 and 15 m/s, one sample a second, on a winding route.
+// Speed alternating 5 and 15 m/s, one sample a second, zigzagging north
+// (each sample on the other side of the route, so the dot moves far).
 std::shared_ptr<const TelemetryActivity> alternatingRide() {
     std::vector<TelemetrySample> samples(40);
     for (std::size_t k = 0; k < samples.size(); ++k) {
         const double t = static_cast<double>(k);
         samples[k].elapsed = t;
         samples[k].speedMetersPerSecond = k % 2 == 0 ? 5.0 : 15.0;
-        samples[k].latitude = 45.0 + 0.001 * t;
-        samples[k].longitude = 7.0 + 0.002 * std::sin(t / 5);
+        samples[k].latitude = 45.0 + 0.0001 * t;
+        samples[k].longitude = k % 2 == 0 ? 7.0 : 7.001;
     }
     return std::make_shared<const TelemetryActivity>(std::nullopt, std::move(samples));
 }

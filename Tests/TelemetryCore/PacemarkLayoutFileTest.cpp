@@ -135,6 +135,8 @@ INSTANTIATE_TEST_SUITE_P(
                       "version"},
         BadLayoutFile{"VersionFraction", edited(R"("version": 1)", R"("version": 1.0)"), Case::wrongType, "version"},
         BadLayoutFile{"NoHeight", edited(R"(, "height": 0.15)", ""), Case::missingField, "widgets[0].frame.height"},
+        BadLayoutFile{"UnknownTopField", edited(R"("version": 1)", R"("version": 1, "theme": "dark")"),
+                      Case::unknownField, "theme"},
         BadLayoutFile{"UnknownFrameField", edited(R"("x": 0.04)", R"("x": 0.04, "z": 0)"), Case::unknownField,
                       "widgets[0].frame.z"},
         BadLayoutFile{"WidgetsNotAList", edited("[" + kWidget + "]", kWidget), Case::wrongType, "widgets"},
