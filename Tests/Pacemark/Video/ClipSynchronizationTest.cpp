@@ -136,20 +136,6 @@ TEST_F(ClipSynchronizationTest, CameraClockPlacesTheClipOnTheRide) {
     }
 }
 
-TEST_F(ClipSynchronizationTest, VariableSpeedClipFollowsItsCameraClock) {
-    // Real time for 3 payloads, then 5 s of ride per second of movie.
-    const auto utcOf = [](double m) { return plus(rideStart, 120 + (m < 3.003 ? m : 3.003 + 5 * (m - 3.003))); };
-    const auto clip = folder / "warp.mp4";
-    writeCameraClip(clip, 6, gps9Payloads(6, utcOf));
-    const auto ride = writeFITRide(folder, rideStart, 600, northward);
-    const ClipPlacement placement = place(ride, clip);
-    EXPECT_EQ(placement.method, VideoSynchronizationMethod::cameraGPS);
-    EXPECT_NEAR(placement.startSeconds, 120, 0.2);
-    // From the first fix (0 s) to the last (5.905 s of movie).
-    EXPECT_NEAR(placement.rate, secondsBetween(utcOf(0), utcOf(5.905)) / 5.905, 0.05);
-    EXPECT_THAT(placement.message, HasSubstr(", скорость ×3.0 (переменная)"));
-}
-
 // Rides drawn along the shared clip's own GPS track, a second per sample.
 PositionAt alongCameraTrack(const CameraGPS& gps) {
     const auto samples = gps.bestSamples();
