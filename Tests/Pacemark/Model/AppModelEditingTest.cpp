@@ -61,8 +61,7 @@ TEST(AppModelEditingTest, EditsChangeOnlyTheirWidgets) {
     model.layoutEditor().setSelectedWidgetCaption(accented);
     EXPECT_EQ(model.layoutEditor().selectedWidgetCaption(), accented.left(48));
 
-    // The colours of all widgets overwrite one colour everywhere. (The selected
-    // widget's accent is the window's SidebarEditingTest.)
+    // The colours of all widgets overwrite one colour everywhere.
     model.layoutEditor().setAllWidgetsAccentHex(0x123456);
     model.layoutEditor().setAllWidgetsLabelColorHex(0x010203);
     for (const auto& widget : model.layoutEditor().overlayLayout().widgets) {
@@ -74,6 +73,15 @@ TEST(AppModelEditingTest, EditsChangeOnlyTheirWidgets) {
     model.layoutEditor().setSelectedWidgetID(std::nullopt);
     model.layoutEditor().setSelectedWidgetAccentHex(0x000000);
     EXPECT_EQ(model.layoutEditor().overlayLayout(), edited);
+}
+
+// The colour dialog's choice, as stored in the layout.
+TEST(AppModelEditingTest, PickedColoursBecomeRGBHex) {
+    // 0.5 × 255 = 127.5 rounds away from zero.
+    EXPECT_EQ(LayoutEditorModel::hexFromPickedColor(SRGBColor{0.5, 0, 0}), 0x800000u);
+    for (std::uint32_t hex : {0x000000u, 0x35D05Bu, 0xFFFFFFu, 0x010203u}) {
+        EXPECT_EQ(LayoutEditorModel::hexFromPickedColor(LayoutEditorModel::colorFromHex(hex)), hex);
+    }
 }
 
 // Save, change, open again, and the question before an edited layout is

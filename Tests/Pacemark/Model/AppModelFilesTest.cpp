@@ -115,9 +115,9 @@ TEST_F(AppModelFilesTest, FailedOpenKeepsTheOpenRide) {
     EXPECT_TRUE(model->status().errorMessage()->contains(QStringLiteral("empty.gpx")));
 }
 
-// A FIT file cut short, or a GPX file cut inside a track point, is offered
-// for what survived: the points before the damage, counted with the right
-// form of the noun; choosing the offer dismisses the alert and loads them.
+// A FIT file cut short is offered for what survived: the points before the
+// damage, counted with the right form of the noun; choosing the offer
+// dismisses the alert and loads them.
 TEST_F(AppModelFilesTest, ACutFileOffersItsReadablePoints) {
     auto fit = readFileBytes(sourceFolder() / "samples" / "sample-ride.fit");
     fit.resize(fit.size() * 3 / 5);
@@ -125,27 +125,18 @@ TEST_F(AppModelFilesTest, ACutFileOffersItsReadablePoints) {
     const std::size_t readableFIT =
         thrownBy<FITParserError>([&] { TelemetryFileLoader::load(folder / "cut.fit"); }).readableRecordCount();
     ASSERT_GT(readableFIT, 0u);
-    std::string points;
-    for (int k = 0; k < 21; ++k) points += R"(<trkpt lat="47.0" lon="8.0"><ele>5</ele></trkpt>)";
-    writeFileText(folder / "cut.gpx", "<gpx><trk><trkseg>" + points + R"(<trkpt lat="47.0" lon="8.)");
 
     AppModel model{makeAppModelServices(nullptr, nullptr)};
-    const std::tuple<const char*, std::size_t, QString> cuts[] = {
-        {"cut.fit", readableFIT,
-         QStringLiteral("Открыть уцелевшие ") + QString::fromStdString(russianCount(readableFIT, pointAccusativeNoun))},
-        {"cut.gpx", 21, QStringLiteral("Открыть уцелевшие 21 точку")}};
-    for (const auto& [name, readable, offer] : cuts) {
-        SCOPED_TRACE(name);
-        ASSERT_TRUE(loadAndWait(model, folder / name));
-        EXPECT_TRUE(model.status().errorMessage().value_or("").contains(QString::number(readable)));
-        EXPECT_EQ(model.status().errorActionText(), offer);
-        model.status().runErrorAction();
-        EXPECT_FALSE(model.status().errorMessage().has_value());
-        ASSERT_TRUE(waitUntil([&] { return !model.loadedActivity().isLoading(); }));
-        ASSERT_NE(model.loadedActivity().activity(), nullptr);
-        EXPECT_EQ(model.loadedActivity().activity()->samples.size(), readable);
-        EXPECT_TRUE(model.status().statusText().startsWith(QStringLiteral("Файл повреждён")));
-    }
+    ASSERT_TRUE(loadAndWait(model, folder / "cut.fit"));
+    EXPECT_TRUE(model.status().errorMessage().value_or("").contains(QString::number(readableFIT)));
+    EXPECT_EQ(model.status().errorActionText(),
+              QStringLiteral("Открыть уцелевшие ") + QString::fromStdString(russianCount(readableFIT, pointAccusativeNoun)));
+    model.status().runErrorAction();
+    EXPECT_FALSE(model.status().errorMessage().has_value());
+    ASSERT_TRUE(waitUntil([&] { return !model.loadedActivity().isLoading(); }));
+    ASSERT_NE(model.loadedActivity().activity(), nullptr);
+    EXPECT_EQ(model.loadedActivity().activity()->samples.size(), readableFIT);
+    EXPECT_TRUE(model.status().statusText().startsWith(QStringLiteral("Файл повреждён")));
 }
 
 // The loads run on workers: on the main thread the first would never get
@@ -204,8 +195,8 @@ TEST_F(AppModelFilesTest, SegmentFollowsTheActivityInWholeSeconds) {
     EXPECT_EQ(model.exportSession().exportEndSeconds(), 51);  // pushed by the start
     model.exportSession().setExportEndSeconds(500);
     EXPECT_EQ(model.exportSession().exportEndSeconds(), 126);  // never past the activity's end
-    model.exportSession().resetExportRange();
-    EXPECT_EQ(model.exportSession().exportRangeLabel(), "00:00 - 02:06");
+    model.exportSession().resetExportRange();  // "Весь файл"
+    EXPECT_EQ(model.exportSession().startOffsetSeconds(), 0);
 
     // A new load keeps the segment until the activity arrives.
     model.exportSession().setExportEndSeconds(60);

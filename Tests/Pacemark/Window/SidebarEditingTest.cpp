@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <QCheckBox>
-#include <QColorDialog>
 #include <QComboBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -10,7 +9,6 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSlider>
-#include <QTimer>
 #include <QWheelEvent>
 
 #include "DesktopPlatform.h"
@@ -204,32 +202,6 @@ TEST_F(SidebarEditingTest, WidgetEditorEditsTheSelectedWidget) {
     QTest::keyClick(caption, Qt::Key_X);
     EXPECT_EQ(model_->layoutEditor().selectedWidgetCaption(), QStringLiteral("ПодписьДлиннееДвадцатиЧе"));
     EXPECT_EQ(caption->text(), model_->layoutEditor().selectedWidgetCaption());
-
-    // A colour button opens the colour dialog on its colour; what is chosen
-    // there (`answer`) goes to the model, cancelling (no `answer`) changes
-    // nothing. Returns the colour the dialog opened on.
-    const auto pickColour = [&](const QString& title, QColor answer) {
-        QColor opened;
-        QObject scope;  // runs the answer inside the dialog's event loop, or never
-        QTimer::singleShot(0, &scope, [&] {
-            auto* dialog = qobject_cast<QColorDialog*>(QApplication::activeModalWidget());
-            if (dialog == nullptr) return;  // `opened` stays invalid
-            opened = dialog->currentColor();
-            dialog->setCurrentColor(answer);
-            answer.isValid() ? dialog->accept() : dialog->reject();
-        });
-        for (auto* label : window_->findChildren<QLabel*>()) {
-            auto* swatch = label->parentWidget()->findChild<QPushButton*>();
-            if (label->text() == title) QTest::mouseClick(swatch, Qt::LeftButton);
-        }
-        return opened.rgb() & 0xFFFFFFu;
-    };
-    const std::uint32_t accent = model_->layoutEditor().selectedWidget()->accentHex;
-    EXPECT_EQ(pickColour(QStringLiteral("Акцент выбранного поля"), QColor(0x12, 0x34, 0x56)), accent);
-    EXPECT_EQ(model_->layoutEditor().selectedWidget()->accentHex, 0x123456u);
-    const PacemarkLayout coloured = model_->layoutEditor().overlayLayout();
-    EXPECT_EQ(pickColour(QStringLiteral("Акцент выбранного поля"), QColor()), 0x123456u);
-    EXPECT_EQ(model_->layoutEditor().overlayLayout(), coloured);
 
     // Another row of the list selects its widget; "Удалить" removes it.
     list->setCurrentRow(0);
