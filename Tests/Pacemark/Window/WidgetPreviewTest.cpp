@@ -104,5 +104,21 @@ TEST(WidgetPreviewTest, RouteWithoutGPSSaysSo) {
     }
 }
 
+// The dial's card behind a view without a gauge (coordinates) is a circle,
+// not a rounded rectangle.
+TEST(WidgetPreviewTest, DialCardIsACircle) {
+    const PacemarkWidget w = widget(Kind::gpsCoordinates, Style::dial, {0.2, 0.2, 0.4, 0.3});
+    const QImage image = draw(ride(), w);
+    const QRectF r = pointsOf(w);
+    const double radius = r.height() * 0.94 / 2 - 3;
+    // A panel's black fill (with or without its shadow), not a shadow alone or text.
+    const auto onCard = [&](QPointF point) {
+        const QRgb p = image.pixel(point.toPoint());
+        return qAlpha(p) > 60 && qRed(p) < 30;
+    };
+    EXPECT_TRUE(onCard(r.center() + QPointF(radius, 0)));
+    EXPECT_FALSE(onCard(r.center() + QPointF(radius, -radius) * 0.85));
+}
+
 }  // namespace
 }  // namespace pacemark
