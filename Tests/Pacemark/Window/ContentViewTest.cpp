@@ -26,7 +26,7 @@ using ContentViewTest = testing::WindowTest;
 // The canvas keeps the output's aspect, centred across the longer side; a
 // layout of another shape keeps its own: a 16:9 layout spans a portrait
 // canvas's width on its bottom edge, as in the movie.
-TEST(PreviewCanvasTest, CanvasAndLayoutKeepTheirAspect) {
+TEST(PreviewCanvasTest, PreviewKeepsEachAspectRatio) {
     EXPECT_EQ(fitPreviewCanvas(QSizeF(1000, 400), 16.0 / 9.0), QRectF(1300.0 / 9, 0, 6400.0 / 9, 400));
     EXPECT_EQ(fitPreviewCanvas(QSizeF(400, 1000), 16.0 / 9.0), QRectF(0, 387.5, 400, 225));
     EXPECT_EQ(previewLayoutArea(QRectF(10, 20, 360, 640), {16, 9}), QRectF(10, 20 + 640 - 202.5, 360, 202.5));
