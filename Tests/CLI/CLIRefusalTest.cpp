@@ -157,7 +157,7 @@ TEST(CLIRefusalTest, BadCallsAreRefusedBeforeAnyWork) {
     EXPECT_TRUE(S_ISCHR(status.st_mode));
 }
 
-// The user's word replaces a read-only movie, and the tool says it did.
+// The user's word replaces a read-only movie.
 TEST(CLIRefusalTest, ForceReplacesAReadOnlyMovie) {
     TemporaryFolder folder;
     const fs::path movie = folder / "kept.mov";
@@ -167,9 +167,6 @@ TEST(CLIRefusalTest, ForceReplacesAReadOnlyMovie) {
                                movie.string(), "--force", "--quiet"},
                               folder);
     ASSERT_EQ(run.status, 0) << run.err;
-    EXPECT_NE(run.err.find("Внимание: «" + movie.string() + "» доступен только для чтения. Он будет заменён (--force)."),
-              std::string::npos)
-        << run.err;
     EXPECT_GT(fs::file_size(movie), 1000u);
 }
 

@@ -86,6 +86,7 @@ TEST(ExportCommandTest, BadRequestsWriteNothing) {
         {{ride, "--codec", "av1"}, 2, "Неизвестный кодек «av1»"},
         {{ride, "--preset", "nope"}, 2, "Неизвестный пресет «nope»"},
         {{ride, "--start", "30", "--end", "20"}, 2, "Конец отрезка должен быть позже начала."},
+        {{ride, "--start", "-1"}, 2, "Начало отрезка не может быть отрицательным."},
         {{ride, "--codec", "hevc", "--compact"}, 2, "--compact работает только с --codec prores."},
         {{ride, "--motion", "glide"}, 2, "Неизвестное движение «glide»"},
         // A rate the settings refuse (the parser's texts: FrameRateTest).

@@ -70,12 +70,6 @@ fi
 
 root=$scratch/root
 dpkg-deb --extract "$deb" "$root"
-# Each PNG is what its folder says: the signature, then IHDR's width and height.
-for size in "${icon_sizes[@]}"; do
-  header=$(od -An -tx1 -N24 "$root/usr/share/icons/hicolor/${size}x${size}/apps/pacemark.png" 2>/dev/null | tr -d ' \n')
-  [[ "$header" == $(printf '89504e470d0a1a0a0000000d49484452%08x%08x' "$size" "$size") ]] ||
-    fail "icon ${size}x${size} is not a PNG of that size ($header)"
-done
 
 # The release history names the version being packaged (a forgotten entry
 # would describe an older program).
