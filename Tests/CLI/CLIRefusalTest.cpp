@@ -157,18 +157,5 @@ TEST(CLIRefusalTest, BadCallsAreRefusedBeforeAnyWork) {
     EXPECT_TRUE(S_ISCHR(status.st_mode));
 }
 
-// The user's word replaces a read-only movie.
-TEST(CLIRefusalTest, ForceReplacesAReadOnlyMovie) {
-    TemporaryFolder folder;
-    const fs::path movie = folder / "kept.mov";
-    writeFileText(movie, "an old movie");
-    fs::permissions(movie, fs::perms::owner_read);
-    const CLIRun run = runCLI({"export", sampleRide().string(), "--size", "160x90", "--fps", "2", "--end", "1", "-o",
-                               movie.string(), "--force", "--quiet"},
-                              folder);
-    ASSERT_EQ(run.status, 0) << run.err;
-    EXPECT_GT(fs::file_size(movie), 1000u);
-}
-
 }  // namespace
 }  // namespace pacemark

@@ -3,7 +3,6 @@
 
 #include <nlohmann/json.hpp>
 
-#include <sstream>
 
 #include "CLIRun.h"
 
@@ -33,25 +32,22 @@ TEST(PacemarkCLITest, SamplesRoundTripExactly) {
     const auto activity = TelemetryFileLoader::load(sampleRide());
     const auto result = runCLI({"samples", sampleRide().string()}, folder);
     ASSERT_EQ(result.status, 0) << result.err;
-    std::istringstream lines(result.out);
-    std::string line;
-    std::size_t index = 0;
-    while (std::getline(lines, line)) {
-        ASSERT_LT(index, activity.samples.size());
-        const auto& s = activity.samples[index++];
-        const auto json = nlohmann::json::parse(line);
-        ASSERT_EQ(json.at("elapsed"), s.elapsed) << line;
+    const auto lines = pacemark::testing::jsonLines(result.out);
+    ASSERT_EQ(lines.size(), activity.samples.size());
+    for (std::size_t index = 0; index < lines.size(); ++index) {
+        const auto& s = activity.samples[index];
+        const auto& json = lines[index];
+        ASSERT_EQ(json.at("elapsed"), s.elapsed) << json;
         for (const auto& [key, value] : {std::pair{"distanceMeters", s.distanceMeters}, {"latitude", s.latitude}}) {
             if (value) {
-                ASSERT_EQ(json.at(key), *value) << line;
+                ASSERT_EQ(json.at(key), *value) << json;
             }
         }
-        ASSERT_EQ(json.contains("gradePercent"), s.gradePercent.has_value()) << line;
+        ASSERT_EQ(json.contains("gradePercent"), s.gradePercent.has_value()) << json;
         if (s.timestamp) {
             ASSERT_EQ(json.at("timestamp"), formatISO8601Milliseconds(*s.timestamp));
         }
     }
-    EXPECT_EQ(index, activity.samples.size());
 
     const auto raw = runCLI({"samples", "--raw", sampleRide().string()}, folder);
     ASSERT_EQ(raw.status, 0) << raw.err;
