@@ -62,10 +62,8 @@ TEST(ProResExportTest, ExportedMovieDecodesToTheRenderedFrames) {
     std::size_t transparent = 0;
     for (std::size_t i = 0; i < movie.frames.size(); ++i) {
         EXPECT_NEAR(movie.frames[i].presentationSeconds, double(i) / 12.0, 1e-9);
+        EXPECT_TRUE(showsRendered(renderer, 2.5 + double(i) / 12.0, movie.frames[i])) << "frame " << i;
         renderer.render(2.5 + double(i) / 12.0, view);
-        const CompositeDifference difference = compositeDifference(view, movie.frames[i]);
-        EXPECT_LE(difference.maximum, 3.0 / 255.0) << "frame " << i;
-        EXPECT_GE(difference.psnr, 60.0) << "frame " << i;
         // Fully transparent and fully opaque pixels stay exactly that.
         for (std::size_t p = 0; p < 480 * 270; ++p) {
             const std::uint8_t alpha = rendered[p * 4 + 3];
