@@ -103,6 +103,7 @@ TEST(CLIRefusalTest, BadCallsAreRefusedBeforeAnyWork) {
         std::vector<std::string> arguments;
         int status;
         std::string message;
+        std::string shellPrefix{};  // "ulimit -v KIB; ": as on a machine with that much memory
     };
     const Case cases[] = {
         // Wrong calls and unusable files. (Every loading error goes through
@@ -141,12 +142,15 @@ TEST(CLIRefusalTest, BadCallsAreRefusedBeforeAnyWork) {
         // Limits known before the first frame (the others: the export
         // settings' own tests).
         {{"export", at("week.gpx")}, 1, "больше 7 суток. Такой длинный фильм пишется только по явной просьбе"},
+        // Out of memory, not the library's exception name: a frame of 16384 x
+        // 16384 needs 1 GiB, more than the process may have.
+        {{"frame", ride, "--size", "16384x16384", "-o", at("huge.png")}, 1, "Ошибка: Не хватает памяти", "ulimit -v 700000; "},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.arguments.front() + " … " + c.arguments.back());
         const auto before = snapshot(folder.path());
         // A tool that started the work is killed after 5 seconds (status 137).
-        const CLIRun run = runCLI(c.arguments, folder, "", 5);
+        const CLIRun run = runCLI(c.arguments, folder, c.shellPrefix, 5);
         EXPECT_EQ(run.status, c.status) << run.err;
         EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
         EXPECT_EQ(englishWords(run.err), std::vector<std::string>{}) << run.err;
