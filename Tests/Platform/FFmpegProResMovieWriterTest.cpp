@@ -98,8 +98,6 @@ TEST(FFmpegProResMovieWriterTest, EveryReaderReturnsTheFramesOfTheNormalMovieFro
         EXPECT_EQ(a.timestamps, b.timestamps) << "GStreamer";
         EXPECT_FALSE(a.decoded.empty());
         EXPECT_TRUE(a.decoded == b.decoded) << "GStreamer decodes other pictures";
-        const auto discovered = runCommand("gst-discoverer-1.0 " + quoted(compact));
-        EXPECT_NE(discovered.output.find("Duration: 0:00:04.5"), std::string::npos) << discovered.output;
     }
 
     if (std::string(PACEMARK_NODE).empty() ||
@@ -145,7 +143,7 @@ TEST(FFmpegProResMovieWriterTest, SettingsItCannotWriteAreRefusedBeforeAnyFileEx
             [&] { FFmpegProResMovieWriter writer(proResSettings(folder / "x.mov", w, h, fps)); });
         EXPECT_EQ(error.errorCase(), TelemetryVideoExportError::Case::cannotAddVideoInput) << w << "x" << h << " @" << fps;
     }
-    // HEVC is not this writer's.
+    // HEVC is not this writer's: a codec routed here by mistake is refused.
     MovieWriterSettings hevc = proResSettings(folder / "x.mov", 64, 36, 30);
     hevc.codec = TelemetryVideoCodec::hevcWithAlpha;
     const auto error = thrownBy<TelemetryVideoExportError>([&] { FFmpegMovieWriterFactory().makeWriter(hevc); });

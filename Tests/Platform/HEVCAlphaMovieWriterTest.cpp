@@ -20,7 +20,6 @@
 #include <cmath>
 #include <functional>
 #include <map>
-#include <random>
 #include <span>
 
 namespace pacemark {
@@ -124,7 +123,6 @@ TEST(HEVCAlphaMovieWriterTest, WritesAnHvc1TrackWithBothLayersThatPassesTheStric
 // frames. The long run of repeats gets key frames of its own.
 TEST(HEVCAlphaMovieWriterTest, KeyFramesAreNeverFartherApartThanTheIntervalInFrames) {
     const QuickTimeHEVCTrack& track = patternTrack();
-    ASSERT_EQ(track.syncSamples.size(), repeatPattern().size());
     ASSERT_TRUE(track.syncSamples.at(0));
     std::size_t lastKeyFrame = 0;
     for (std::size_t i = 1; i < track.syncSamples.size(); ++i) {
@@ -148,25 +146,9 @@ TEST(HEVCAlphaMovieWriterTest, RegularRepeatRunsGetTheirKeyFramesOnNewPictures) 
         if (track.syncSamples[i]) ++keyFrames;
         if (repeats[i]) {
             EXPECT_FALSE(track.syncSamples[i]) << "sample " << i;
-            EXPECT_LT(track.samples[i].size(), 64u) << "sample " << i;
         }
     }
     EXPECT_EQ(keyFrames, repeats.size() / keyFrameInterval);
-}
-
-// The stream's own timing information states the track's exact rate.
-TEST(HEVCAlphaMovieWriterTest, StreamTimingMatchesTheTrackRate) {
-    const TemporaryFolder folder;
-    const auto movie = folder / "rate.mov";
-    for (const FrameRate rate : {FrameRate(30000, 1001), FrameRate(25)}) {
-        writeMovie(movie, exportEncoderSettings(64, 64, rate), {false, false, false, true});
-        const QuickTimeHEVCTrack track = pacemark::testing::readQuickTimeHEVCTrack(movie);
-        EXPECT_EQ(hevcTrackFrameRate(track.sampleEntry), rate) << rate.numerator();
-        // Time scale 30000 (FFmpeg's muxer keeps it, being above 10000): 1001 units a frame.
-        if (!rate.isWhole()) {
-            EXPECT_EQ(track.sampleDurations, std::vector<std::uint32_t>(4, 1001));
-        }
-    }
 }
 
 TEST(HEVCAlphaMovieWriterTest, EveryDecoderReturnsTheDrawnFrames) {
@@ -388,7 +370,8 @@ TEST(HEVCAlphaMovieCheckTest, EachFaultOfAnAlphaTrackIsNamedOnce) {
     EXPECT_EQ(hevcMakeAlphaChannelInfo(HEVCAlphaColourMode::straight).serialize(), units.at({HEVCNalType::prefixSei, 0}));
 }
 
-TEST(HEVCAlphaMovieCheckTest, DamagedInputGivesFindingsNotCrashes) {
+// (Random damage is the fuzzer's, under the sanitizers: fuzz/HEVCAlphaMovieCheckFuzzer.cpp.)
+TEST(HEVCAlphaMovieCheckTest, CutTracksAreReportedWhereTheyAreCut) {
     const Bytes& entry = patternTrack().sampleEntry;
     // Every cut of the sample entry is told (its size no longer matches).
     for (std::size_t size = 0; size < entry.size(); ++size) {
@@ -407,30 +390,11 @@ TEST(HEVCAlphaMovieCheckTest, DamagedInputGivesFindingsNotCrashes) {
               "Кадр 5 дорожки: нет среза слоя цвета (nuh_layer_id 0). Таких кадров: 2.\n"
               "Кадр 6 дорожки: обрезан посреди длины NAL-блока.\n");
 
-    // Random bytes and random damage never escape as an exception or a
-    // crash (the fuzzer runs the same under the sanitizers).
-    std::mt19937 random(5);
-    std::uniform_int_distribution<int> byte(0, 255);
-    for (int round = 0; round < 1000; ++round) {
-        Bytes damagedEntry = entry;
-        std::vector<Bytes> damagedSamples = patternTrack().samples;
-        // The boxes of the sample entry, or a sample anywhere.
-        Bytes& target = round % 2 ? damagedEntry : damagedSamples[static_cast<std::size_t>(round) % damagedSamples.size()];
-        const std::size_t start = round % 2 ? 86 : 0;
-        std::uniform_int_distribution<std::size_t> position(start, target.size() - 1);
-        for (int flips = 0; flips < 1 + round % 5; ++flips) target[position(random)] = static_cast<std::uint8_t>(byte(random));
-        if (round % 3 == 0) target.resize(position(random));
-        EXPECT_NO_THROW(checkHEVCAlphaTrack(damagedEntry, spans(damagedSamples)));
-        Bytes garbage(static_cast<std::size_t>(byte(random)) * 4);
-        for (auto& b : garbage) b = static_cast<std::uint8_t>(byte(random));
-        EXPECT_FALSE(checkHEVCAlphaTrack(garbage, spans({garbage})).empty());
-    }
 }
 
 // Starts a 64×64 movie at `path` and appends its first frame.
-std::unique_ptr<HEVCAlphaMovieWriter> startedMovie(
-    const std::filesystem::path& path, const HEVCAlphaEncoderSettings& settings = exportEncoderSettings(64, 64, 10)) {
-    auto writer = std::make_unique<HEVCAlphaMovieWriter>(path, settings);
+std::unique_ptr<HEVCAlphaMovieWriter> startedMovie(const std::filesystem::path& path) {
+    auto writer = std::make_unique<HEVCAlphaMovieWriter>(path, exportEncoderSettings(64, 64, 10));
     EXPECT_FALSE(std::filesystem::exists(path)) << "no file before writing starts";
     writer->startWriting();
     OverlayTestFrame frame(64, 64);
@@ -468,22 +432,15 @@ TEST(HEVCAlphaMovieWriterFailureTest, FailedMoviesLeaveNothing) {
         EXPECT_FALSE(std::filesystem::exists(path));
     }
 
-    // Settings the encoder cannot use are refused before any file exists; a
-    // rate of 0 reaches the writer as 1 frame per second and is usable.
+    // Settings the encoder cannot use are refused before any file exists.
     const auto odd = testing::thrownBy<HEVCAlphaEncodingError>(
         [&] { HEVCAlphaMovieWriter writer(path, exportEncoderSettings(321, 180, 30)); });
     EXPECT_EQ(odd.errorCase(), HEVCAlphaEncodingError::Case::unsupportedSize);
     EXPECT_NE(std::string(odd.what()).find("321×180"), std::string::npos);
+    // An option x265 does not know is refused, not silently dropped.
     auto unknownOption = exportEncoderSettings(64, 64, 30);
     unknownOption.alphaExtraOptions = {{"no-such-option", "1"}};
     EXPECT_THROW(HEVCAlphaMovieWriter(path, unknownOption), HEVCAlphaEncodingError);
-    EXPECT_NO_THROW(startedMovie(path, exportEncoderSettings(64, 64, 0)));
-    MovieWriterSettings requested{path, TelemetryVideoCodec::hevcWithAlpha, 64, 64, 30, MovieWriterHEVCSettings{}};
-    requested.hevc->premultipliedAlpha = false;
-    EXPECT_THROW(HEVCAlphaEncoderSettings::fromMovieWriterSettings(requested), HEVCAlphaEncodingError);
-    requested.hevc->premultipliedAlpha = true;
-    requested.frameRate = 100'000;
-    EXPECT_THROW(HEVCAlphaEncoderSettings::fromMovieWriterSettings(requested), HEVCAlphaEncodingError);
 
     const auto missing = testing::thrownBy<HEVCAlphaEncodingError>(
         [&] { startedMovie(folder / "missing-folder" / "x.mov"); });

@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "HEVCAlphaStreamEncoder.h"
+#include "ProResTestFrames.h"
 
 #include <gtest/gtest.h>
 
-#include <random>
+#include <vector>
 
 namespace pacemark {
 namespace {
@@ -19,14 +20,8 @@ TEST(HEVCAlphaStreamEncoderTest, QuantiserRisesOnlyWhileTheBitRateIsExceeded) {
     settings.averageBitRate = 20'000;
     settings.maxKeyFrameInterval = 1000;
     HEVCAlphaStreamEncoder encoder(settings);
-    std::vector<std::uint8_t> pixels(64 * 64 * 4);
-    std::mt19937 random(3);
     for (int frame = 0; frame < 10; ++frame) {
-        for (std::size_t i = 0; i < pixels.size(); i += 4) {
-            const auto alpha = static_cast<std::uint8_t>(random() % 256);
-            for (int c = 0; c < 3; ++c) pixels[i + static_cast<std::size_t>(c)] = static_cast<std::uint8_t>(random() % (alpha + 1));
-            pixels[i + 3] = alpha;
-        }
+        std::vector<std::uint8_t> pixels = testing::noisyPicture(64, 64, static_cast<unsigned>(frame));
         encoder.encode(PixelBufferView{pixels.data(), 64, 64, 64 * 4});
         EXPECT_EQ(encoder.quantiser(), settings.quantiser + frame + 1) << "frame " << frame;
     }

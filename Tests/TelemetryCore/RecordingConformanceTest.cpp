@@ -6,13 +6,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cmath>
 #include <fstream>
 #include <functional>
 #include <map>
 #include <nlohmann/json.hpp>
-#include <optional>
 #include <sstream>
 
 #include "Telemetry/FITParser.h"
@@ -160,75 +158,6 @@ TEST(RecordingConformanceTest, CommittedRecordingsDecodeAsExpected) {
     const auto folder = testing::committedRecordingsFolder();
     ASSERT_TRUE(std::filesystem::exists(folder / "MANIFEST.tsv")) << folder.string();
     checkEveryRecordingIn(folder);
-}
-
-
-// Where each track point of a document closes: the offsets just past its end
-// tag (or its empty-element tag), found by a plain scan for the tag names.
-std::vector<std::size_t> trackPointEnds(const std::string& text) {
-    std::vector<std::size_t> ends;
-    for (std::size_t at = text.find('<'); at != std::string::npos; at = text.find('<', at + 1)) {
-        const std::size_t close = text.find('>', at);
-        if (close == std::string::npos) break;
-        std::string tag = text.substr(at + 1, close - at - 1);
-        std::transform(tag.begin(), tag.end(), tag.begin(), [](unsigned char c) { return std::tolower(c); });
-        const bool endTag = tag.starts_with("/") && GPXParser::normalized(GPXParser::trimmed(tag.substr(1))) == "trkpt";
-        const bool emptyTag = tag.ends_with("/") && GPXParser::normalized(tag.substr(0, tag.find_first_of(" \t\r\n/"))) == "trkpt";
-        if (endTag || emptyTag) ends.push_back(close + 1);
-    }
-    return ends;
-}
-
-// A recording cut short keeps exactly the points of the track points that
-// closed before the cut: the full decode's prefix, no more and no less.
-TEST(RecordingConformanceTest, EveryGPXRecordingCutShortRecoversThePointsBeforeTheCut) {
-    const auto folder = testing::sharedTestDataFolder() / "gpx";
-    if (!std::filesystem::exists(folder))
-        GTEST_SKIP() << "the shared recordings are not present at " << folder.string() << "; recovery not checked";
-    testing::TemporaryFolder scratch;
-    int recordings = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-        const auto bytes = testing::readFileBytes(entry.path());
-        std::vector<TelemetrySample> whole;
-        try {
-            whole = GPXParser().parse(bytes);
-        } catch (const GPXParserError&) {
-            continue;  // damaged already: nothing to compare a cut with
-        }
-        const std::string text(bytes.begin(), bytes.end());
-        const auto ends = trackPointEnds(text);
-        // Every track point of these recordings has a position, so the n-th
-        // end tag closes the n-th point.
-        if (ends.size() != whole.size()) {
-            ADD_FAILURE() << entry.path().filename() << ": " << ends.size() << " track points, " << whole.size()
-                          << " decoded";
-            continue;
-        }
-        ++recordings;
-        for (const int percent : {37, 71}) {
-            SCOPED_TRACE(entry.path().filename().string() + " cut at " + std::to_string(percent) + " %");
-            const std::size_t cut = bytes.size() * static_cast<std::size_t>(percent) / 100;
-            const auto before = static_cast<std::size_t>(std::upper_bound(ends.begin(), ends.end(), cut) - ends.begin());
-            const auto path = scratch / entry.path().filename();
-            testing::writeFileBytes(path, std::vector(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(cut)));
-            const std::vector<TelemetrySample> prefix(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(before));
-            if (before == 0) {
-                // Nothing to keep: the recovering load fails as the strict one.
-                EXPECT_THROW(TelemetryFileLoader::decode(path, TelemetryDecoding::recover), GPXParserError);
-                continue;
-            }
-            std::optional<TelemetryDamage> damage;
-            EXPECT_EQ(TelemetryFileLoader::decode(path, TelemetryDecoding::recover, &damage), prefix);
-            ASSERT_TRUE(damage.has_value());
-            EXPECT_EQ(damage->readableRecordCount, before);
-            EXPECT_EQ(damage->intactBytes, ends[before - 1]);
-            EXPECT_EQ(damage->fileBytes, cut);
-            const auto strict =
-                testing::thrownBy<GPXParserError>([&] { TelemetryFileLoader::decode(path, TelemetryDecoding::strict); });
-            EXPECT_EQ(strict.readablePointCount(), before);
-        }
-    }
-    EXPECT_GT(recordings, 10);
 }
 
 }  // namespace

@@ -43,23 +43,13 @@ TEST(SampleRideTest, SampleIsAPlausibleRide) {
         samples.begin(), samples.end(), [](const auto& a, const auto& b) { return *a.altitudeMeters < *b.altitudeMeters; });
     // A climb of over 200 m on a closed loop: there is elevation gain.
     EXPECT_GT(*highest->altitudeMeters - *lowest->altitudeMeters, 200);
-    EXPECT_GT(summary.maxGradePercent.value_or(0), 3);
-    EXPECT_LT(summary.averageHeartRateBPM.value_or(0), summary.maxHeartRateBPM.value_or(0));
     EXPECT_GT(summary.averagePowerWatts.value_or(0), 100);
-    EXPECT_GT(summary.averageCadenceRPM.value_or(0), 60);
-    EXPECT_GT(summary.maxSpeedMetersPerSecond.value_or(0), 12);
 
     // A closed loop: the ride ends within a few metres of where it began.
     const auto& first = samples.front();
     const auto& last = samples.back();
     EXPECT_LT(TelemetryActivity::haversineMeters(*first.latitude, *first.longitude, *last.latitude, *last.longitude),
               50);
-
-    // Slower up the climb than down the descent.
-    const auto climbing = std::count_if(samples.begin(), samples.end(), [](const TelemetrySample& s) {
-        return s.gradePercent && *s.gradePercent > 3 && s.speedMetersPerSecond && *s.speedMetersPerSecond > 7;
-    });
-    EXPECT_EQ(climbing, 0);
 
     // A stop of about half a minute: no cadence or power, and no speed in the
     // file (the activity fills in 0 m/s from the unchanged distance).

@@ -4,8 +4,6 @@
 #include <QThreadPool>
 
 #include "AppModelTestSupport.h"
-#include "AppModelVideoServices.h"
-#include "VideoTestMovies.h"
 
 namespace pacemark {
 namespace {
@@ -299,33 +297,6 @@ TEST_F(AppModelVideoTest, CameraClockPlacesTheClipAtItsRate) {
     // Another clip starts again at real time until it is synchronized.
     model.backgroundVideo().loadVideoBackground("other.mp4");
     EXPECT_EQ(model.backgroundVideo().videoClipRate(), 1);
-}
-
-// The real services: a generated clip with a location over a generated ride.
-// (An unreadable file's text is the reader's, FFmpegMovieReaderTest; the
-// model shows such a text as EveryVideoOpenOutcomeShowsItsText.)
-TEST_F(AppModelVideoTest, RealClipSynchronizesByItsLocation) {
-    if (!ffmpegCommandAvailable()) GTEST_SKIP() << "the ffmpeg command is not installed";
-    const TemporaryFolder folder;
-    const auto clip = folder / "ride clip.mp4";
-    makeTestMovie(clip, "testsrc=size=320x240:rate=25", 1.5, "-metadata location=+45.0000+007.0100/");
-    writeFileBytes(folder / "ride.fit", fitActivityBytes(200));
-    AppModelServices real = makeAppModelServices(nullptr, nullptr);
-    addVideoBackgroundServices(real);
-    AppModel model{real};
-    ASSERT_TRUE(loadAndWait(model, folder / "ride.fit"));
-
-    openVideo(model, clip);
-    ASSERT_NE(model.backgroundVideo().videoBackgroundImage(), nullptr);
-
-    model.backgroundVideo().synchronizeVideoWithTelemetry();
-    ASSERT_TRUE(waitUntil([&] { return !model.backgroundVideo().isSynchronizingVideo(); }));
-    EXPECT_EQ(model.exportSession().startOffsetSeconds(), 100);
-
-    // The player's position reaches the telemetry while it plays.
-    model.backgroundVideo().playVideoPreview();
-    ASSERT_TRUE(waitUntil([&] { return model.backgroundVideo().videoPreviewElapsedSeconds() > 0; }));
-    EXPECT_GT(model.previewTelemetryElapsedSeconds(), 100);
 }
 
 // The finished video of the background clip, through the fake burn-in above.

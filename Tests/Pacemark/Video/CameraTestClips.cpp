@@ -30,7 +30,8 @@ void writeCameraClip(const std::filesystem::path& path, double videoSeconds, con
     data->codecpar->codec_type = AVMEDIA_TYPE_DATA;
     data->codecpar->codec_id = AV_CODEC_ID_BIN_DATA;
     data->codecpar->codec_tag = MKTAG('g', 'p', 'm', 'd');
-    data->time_base = AVRational{1, 90000};
+    // Not the video's time base: payload times must be read in their own track's.
+    data->time_base = AVRational{1, 1000};
     if (!creationTime.empty()) av_dict_set(&output->metadata, "creation_time", creationTime.c_str(), 0);
     ASSERT_GE(avio_open(&output->pb, path.c_str(), AVIO_FLAG_WRITE), 0);
     ASSERT_GE(avformat_write_header(output, nullptr), 0);
@@ -45,8 +46,8 @@ void writeCameraClip(const std::filesystem::path& path, double videoSeconds, con
         ASSERT_GE(av_new_packet(packet, static_cast<int>(payload.bytes.size())), 0);
         std::copy(payload.bytes.begin(), payload.bytes.end(), packet->data);
         packet->stream_index = 1;
-        packet->pts = packet->dts = std::llround(payload.seconds * 90000);
-        packet->duration = std::llround(payload.durationSeconds * 90000);
+        packet->pts = packet->dts = std::llround(payload.seconds * 1000);
+        packet->duration = std::llround(payload.durationSeconds * 1000);
         packet->flags |= AV_PKT_FLAG_KEY;
         ASSERT_GE(av_interleaved_write_frame(output, packet), 0);
     }

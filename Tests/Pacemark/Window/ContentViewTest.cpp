@@ -45,25 +45,6 @@ TEST(PreviewCanvasTest, ALayoutOfAnotherShapeLiesAcrossTheWidthOnTheBottom) {
     EXPECT_EQ(previewLayoutArea(QRectF(0, 0, 640, 360), {16, 9}), QRectF(0, 0, 640, 360));
 }
 
-// On a portrait output the canvas is upright and a drag moves the widget by
-// the same share of the layout's area as the mouse moved over it.
-TEST_F(ContentViewTest, PortraitCanvasMovesWidgetsWithinTheLayoutsArea) {
-    dropSampleRide();
-    model_->exportSession().setWidth(1080);
-    model_->exportSession().setHeight(1920);
-    const QRectF canvas = editor()->canvasRect();
-    EXPECT_GT(canvas.height(), canvas.width());
-    const QRectF area = previewLayoutArea(canvas, model_->layoutEditor().overlayLayout().aspect);
-
-    const PacemarkWidget widget = model_->layoutEditor().overlayLayout().widgets[1];
-    const QPointF start = previewRect(widget, area).center();
-    drag(editor(), start, start + QPointF(area.width() * 0.05, -area.height() * 0.1));
-    ASSERT_EQ(model_->layoutEditor().selectedWidgetID(), widget.id);
-    const TelemetryWidgetFrame frame = model_->layoutEditor().selectedWidget()->frame;
-    EXPECT_NEAR(frame.x, widget.frame.clamped().x + 0.05, 1e-9);
-    EXPECT_NEAR(frame.y, widget.frame.clamped().y - 0.1, 1e-9);
-}
-
 // Remote and unsupported drops are refused and the error shows in an alert
 // whose "ОК" clears it, and the next error shows again.
 TEST_F(ContentViewTest, RefusedDropsRaiseAnAlert) {
@@ -208,50 +189,55 @@ TEST_F(ContentViewTest, FileDialogSpeaksRussian) {
     EXPECT_EQ(details->header()->sectionResizeMode(1), QHeaderView::ResizeToContents);
 }
 
-// Editing on the canvas: a press selects the widget under the mouse, a drag
-// moves it within the canvas and its handle resizes it down to the minimum;
-// where two widgets overlap the one drawn last wins. Without a background a
-// press on empty canvas (the top-left corner holds no widget in the presets)
-// changes nothing.
+// Editing on the canvas of a portrait output, where a 16:9 layout lies across
+// the bottom: a press selects the widget under the mouse, a drag moves it by
+// the share of the layout's area the mouse moved over, within the picture,
+// and its handle resizes it down to the minimum; where two widgets overlap
+// the one drawn last wins. Without a background a press on empty canvas
+// (the top-left corner holds no widget in the presets) changes nothing.
 TEST_F(ContentViewTest, MouseEditsWidgetsOnTheCanvas) {
     dropSampleRide();
+    model_->exportSession().setWidth(1080);
+    model_->exportSession().setHeight(1920);
     const auto widgets = model_->layoutEditor().overlayLayout().widgets;
     ASSERT_GE(widgets.size(), 2u);
     const QRectF canvas = editor()->canvasRect();
+    EXPECT_GT(canvas.height(), canvas.width());
+    const QRectF area = previewLayoutArea(canvas, model_->layoutEditor().overlayLayout().aspect);
 
     // Dragging far right stops at the edge; coming back moves from the start.
-    const QPointF start = previewRect(widgets[1], canvas).center();
+    const QPointF start = previewRect(widgets[1], area).center();
     sendMouse(editor(), QEvent::MouseButtonPress, start, Qt::LeftButton);
     EXPECT_EQ(model_->layoutEditor().selectedWidgetID(), widgets[1].id);
-    sendMouse(editor(), QEvent::MouseMove, start + QPointF(canvas.width() * 2, 0), Qt::LeftButton);
+    sendMouse(editor(), QEvent::MouseMove, start + QPointF(area.width() * 2, 0), Qt::LeftButton);
     auto frame = model_->layoutEditor().selectedWidget()->frame;
     EXPECT_DOUBLE_EQ(frame.x, 1 - frame.width);
-    sendMouse(editor(), QEvent::MouseMove, start + QPointF(canvas.width() * 0.05, canvas.height() * 0.02),
+    sendMouse(editor(), QEvent::MouseMove, start + QPointF(area.width() * 0.05, -area.height() * 0.1),
               Qt::LeftButton);
     sendMouse(editor(), QEvent::MouseButtonRelease, start, Qt::NoButton);
     frame = model_->layoutEditor().selectedWidget()->frame;
     EXPECT_NEAR(frame.x, widgets[1].frame.clamped().x + 0.05, 1e-9);
-    EXPECT_NEAR(frame.y, widgets[1].frame.clamped().y + 0.02, 1e-9);
+    EXPECT_NEAR(frame.y, widgets[1].frame.clamped().y - 0.1, 1e-9);
+
+    // Dragged by its top-left corner onto the first widget's, the second one
+    // wins a press there.
+    const QPointF corner = previewRect(widgets[0], area).topLeft() + QPointF(2, 2);
+    drag(editor(), previewRect(*model_->layoutEditor().selectedWidget(), area).topLeft() + QPointF(2, 2), corner);
+    ASSERT_TRUE(previewRect(*model_->layoutEditor().selectedWidget(), area).contains(corner));
+    model_->layoutEditor().setSelectedWidgetID(std::nullopt);
+    drag(editor(), corner, corner);
+    EXPECT_EQ(model_->layoutEditor().selectedWidgetID(), widgets[1].id);
 
     // The handle at the lower-right corner resizes, keeping the top-left
     // corner; dragging past it stops at the minimum size.
-    const TelemetryWidgetFrame before = frame;
-    const QRectF rect = previewRect(*model_->layoutEditor().selectedWidget(), canvas);
+    const TelemetryWidgetFrame before = model_->layoutEditor().selectedWidget()->frame;
+    const QRectF rect = previewRect(*model_->layoutEditor().selectedWidget(), area);
     drag(editor(), rect.bottomRight() + QPointF(10, 10), rect.bottomRight() + QPointF(-canvas.width(), -canvas.height()));
     frame = model_->layoutEditor().selectedWidget()->frame;
     EXPECT_DOUBLE_EQ(frame.width, TelemetryWidgetFrame::minWidth);
     EXPECT_DOUBLE_EQ(frame.height, TelemetryWidgetFrame::minHeight);
     EXPECT_DOUBLE_EQ(frame.x, before.x);
     EXPECT_DOUBLE_EQ(frame.y, before.y);
-
-    // Dragged by its top-left corner onto the first widget's, the second one
-    // wins a press there.
-    const QPointF corner = previewRect(widgets[0], canvas).topLeft() + QPointF(2, 2);
-    drag(editor(), previewRect(*model_->layoutEditor().selectedWidget(), canvas).topLeft() + QPointF(2, 2), corner);
-    ASSERT_TRUE(previewRect(*model_->layoutEditor().selectedWidget(), canvas).contains(corner));
-    model_->layoutEditor().setSelectedWidgetID(std::nullopt);
-    drag(editor(), corner, corner);
-    EXPECT_EQ(model_->layoutEditor().selectedWidgetID(), widgets[1].id);
 
     const PacemarkLayout edited = model_->layoutEditor().overlayLayout();
     const QPointF empty = canvas.topLeft() + QPointF(3, 3);
@@ -296,7 +282,6 @@ TEST_F(ContentViewTest, FinishedVideoOfTheBackgroundClipComesFromItsButton) {
     EXPECT_TRUE(model_->exportSession().isExporting());
     EXPECT_FALSE(burnIn->isEnabled());
     ASSERT_TRUE(QTest::qWaitFor([&] { return !model_->exportSession().isExporting(); }, 60000));
-    EXPECT_EQ(model_->status().statusText(), "Готово: clip-pacemark.mp4");
     EXPECT_TRUE(std::filesystem::is_regular_file(folder / "clip-pacemark.mp4"));
 }
 
@@ -312,8 +297,6 @@ TEST_F(ContentViewTest, FinishedVideoOfTheBackgroundClipComesFromItsButton) {
 TEST_F(ContentViewTest, BackgroundVideoUnderTheOverlay) {
     if (!testing::ffmpegCommandAvailable()) GTEST_SKIP() << "no ffmpeg command";
     applyPacemarkStyle();  // the application's dark look, as main() sets it
-    EXPECT_GE(window_->minimumWidth(), 1120);
-    EXPECT_GE(window_->minimumHeight(), 720);
     // In RGB rows: light blue above the horizon, green below.
     testing::TemporaryFolder folder;
     const auto clip = folder / "landscape.mp4";
@@ -351,7 +334,6 @@ TEST_F(ContentViewTest, BackgroundVideoUnderTheOverlay) {
     EXPECT_LE(synchronize->mapTo(sidebar->viewport(), QPoint(synchronize->width(), 0)).x(),
               sidebar->viewport()->width());
     const QImage picture = window_->grab().toImage();
-    EXPECT_EQ(picture.size(), QSize(1440, 900) * window_->devicePixelRatioF());
     const auto file = std::filesystem::current_path() / "window-1440x900.png";
     EXPECT_TRUE(picture.save(QString::fromStdString(file.string()), "PNG", 0));  // smallest file
     EXPECT_GT(std::filesystem::file_size(file), 10'000u);
@@ -365,7 +347,9 @@ TEST_F(ContentViewTest, BackgroundVideoUnderTheOverlay) {
     };
     EXPECT_TRUE(isLandscape(shownPixel()));
     model_->backgroundVideo().playVideoPreview();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return isRed(modelPixel()); }, 5000));  // past halfway
+    // Past halfway, the player's position has reached the telemetry shown.
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return isRed(modelPixel()) && model_->previewTelemetryElapsedSeconds() > 900; }, 5000));
     ASSERT_TRUE(QTest::qWaitFor([&] { return !model_->backgroundVideo().isVideoPreviewPlaying(); }, 10000));
     EXPECT_EQ(model_->previewTelemetryElapsedSeconds(), 900);
     EXPECT_TRUE(QTest::qWaitFor([&] { return isLandscape(modelPixel()); }, 2000));

@@ -83,6 +83,16 @@ TEST_F(VideoClipWindowTest, ClickingARowMakesThatClipTheBackground) {
     EXPECT_EQ(list->currentRow(), 2);
 }
 
+// The background clip (the first one) is synchronized through the real
+// services by the location it was recorded at.
+TEST_F(VideoClipWindowTest, BackgroundClipSynchronizesByItsLocation) {
+    if (!testing::ffmpegCommandAvailable()) GTEST_SKIP() << "no ffmpeg command";
+    dropRideAndClips();
+    model_->backgroundVideo().synchronizeVideoWithTelemetry();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !model_->backgroundVideo().isSynchronizingVideo(); }, 20000));
+    EXPECT_EQ(model_->exportSession().startOffsetSeconds(), 50);
+}
+
 // "Сделать MOV для клипов" into the chosen folder, "Стоп" while the second
 // clip's overlay is being written: the first movie stays, the second's
 // partial file goes, the third is never started.

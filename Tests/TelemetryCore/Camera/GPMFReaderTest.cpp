@@ -16,9 +16,14 @@ namespace {
 
 using namespace testing::gpmf;
 
-GPMFError errorReading(const Bytes& payload) {
+// The GPS of a clip whose metadata is this one payload.
+CameraGPS readOne(const Bytes& payload) {
     const GPMFPayload one{payload, 0, 1};
-    return testing::thrownBy<GPMFError>([&] { GPMFReader::readGPS(std::span(&one, 1)); });
+    return GPMFReader::readGPS(std::span(&one, 1));
+}
+
+GPMFError errorReading(const Bytes& payload) {
+    return testing::thrownBy<GPMFError>([&] { readOne(payload); });
 }
 
 TEST(GPMFReaderTest, SharedRawPayloadsDecodeAsTheIndependentDecoderReadsThem) {
@@ -70,16 +75,13 @@ TEST(GPMFReaderTest, ScaleStaysInForceForLaterPayloads) {
 }
 
 TEST(GPMFReaderTest, PayloadWithoutGPSStreamsHasNoCameraGPS) {
-    const Bytes payload = device({nested("STRM", {klv("STNM", 'c', 5, 1, textBytes("Accel"))})});
-    const GPMFPayload one{payload, 0, 1};
-    EXPECT_FALSE(GPMFReader::readGPS(std::span(&one, 1)).hasGPS());
+    EXPECT_FALSE(readOne(device({nested("STRM", {klv("STNM", 'c', 5, 1, textBytes("Accel"))})})).hasGPS());
 }
 
 TEST(GPMFReaderTest, TrailingZeroPaddingIsAccepted) {
     Bytes payload = device({gps5Stream("230501100000.000", 3, 150, 2)});
     payload.insert(payload.end(), 12, 0);
-    const GPMFPayload one{payload, 0, 1};
-    EXPECT_EQ(GPMFReader::readGPS(std::span(&one, 1)).bestSamples().size(), 2u);
+    EXPECT_EQ(readOne(payload).bestSamples().size(), 2u);
 }
 
 TEST(GPMFReaderTest, MalformedPayloadsGiveRussianErrors) {
