@@ -3,7 +3,6 @@
 
 #include <nlohmann/json.hpp>
 
-
 #include "CLIRun.h"
 
 #include "Layout/PacemarkLayoutFile.h"
@@ -13,18 +12,6 @@ using namespace pacemark;
 using pacemark::testing::CLIRun;
 using pacemark::testing::runCLI;
 using pacemark::testing::sampleRide;
-
-TEST(PacemarkCLITest, InfoPrintsTheSummaryWithRussianLabels) {
-    pacemark::testing::TemporaryFolder folder;
-    const auto result = runCLI({"info", sampleRide().string()}, folder);
-    ASSERT_EQ(result.status, 0) << result.err;
-    for (const char* label : {"Файл: sample-ride.fit", "Длительность: ", "Дистанция: ", "Точек: ", "Ср. скорость: ",
-                              "Ср. мощность: ", "Ср. пульс: ", "Набор: ", "Макс. уклон: "}) {
-        EXPECT_NE(result.out.find(label), std::string::npos) << label << "\n" << result.out;
-    }
-    const auto activity = TelemetryFileLoader::load(sampleRide());
-    EXPECT_NE(result.out.find("Точек: " + std::to_string(activity.samples.size()) + "\n"), std::string::npos);
-}
 
 // Every double printed reads back to exactly the model's value.
 TEST(PacemarkCLITest, SamplesRoundTripExactly) {

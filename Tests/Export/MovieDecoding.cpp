@@ -52,35 +52,6 @@ std::vector<double> straightRGBA(const AVFrame& frame) {
     return rgba;
 }
 
-// The largest difference of any channel, in 0...1, and the PSNR in dB.
-struct CompositeDifference {
-    double maximum = 0;
-    double psnr = 0;
-};
-
-CompositeDifference compositeDifference(PixelBufferView premultiplied, const DecodedMovie::Frame& decoded) {
-    constexpr double grey = 0.5;
-    double maximum = 0;
-    double squares = 0;
-    for (std::int64_t y = 0; y < premultiplied.height; ++y) {
-        for (std::int64_t x = 0; x < premultiplied.width; ++x) {
-            const std::uint8_t* bgra = premultiplied.row(y) + x * 4;
-            const double* rgba = &decoded.rgba[std::size_t(y * premultiplied.width + x) * 4];
-            const double alpha = bgra[3] / 255.0;
-            const double source[3] = {bgra[2] / 255.0, bgra[1] / 255.0, bgra[0] / 255.0};
-            for (int c = 0; c < 3; ++c) {
-                const double expected = source[c] + grey * (1 - alpha);
-                const double actual = rgba[c] * rgba[3] + grey * (1 - rgba[3]);
-                const double difference = std::abs(expected - actual);
-                maximum = std::max(maximum, difference);
-                squares += difference * difference;
-            }
-        }
-    }
-    const double mean = squares / double(premultiplied.width * premultiplied.height * 3);
-    return {maximum, mean > 0 ? 10 * std::log10(1.0 / mean) : 99.0};
-}
-
 }  // namespace
 
 DecodedMovie decodeMovie(const std::filesystem::path& path, double fromSeconds) {
@@ -122,6 +93,29 @@ DecodedMovie decodeMovie(const std::filesystem::path& path, double fromSeconds) 
         }
     }
     return movie;
+}
+
+CompositeDifference compositeDifference(PixelBufferView premultiplied, const DecodedMovie::Frame& decoded) {
+    constexpr double grey = 0.5;
+    double maximum = 0;
+    double squares = 0;
+    for (std::int64_t y = 0; y < premultiplied.height; ++y) {
+        for (std::int64_t x = 0; x < premultiplied.width; ++x) {
+            const std::uint8_t* bgra = premultiplied.row(y) + x * 4;
+            const double* rgba = &decoded.rgba[std::size_t(y * premultiplied.width + x) * 4];
+            const double alpha = bgra[3] / 255.0;
+            const double source[3] = {bgra[2] / 255.0, bgra[1] / 255.0, bgra[0] / 255.0};
+            for (int c = 0; c < 3; ++c) {
+                const double expected = source[c] + grey * (1 - alpha);
+                const double actual = rgba[c] * rgba[3] + grey * (1 - rgba[3]);
+                const double difference = std::abs(expected - actual);
+                maximum = std::max(maximum, difference);
+                squares += difference * difference;
+            }
+        }
+    }
+    const double mean = squares / double(premultiplied.width * premultiplied.height * 3);
+    return {maximum, mean > 0 ? 10 * std::log10(1.0 / mean) : 99.0};
 }
 
 bool showsRendered(const LayoutFrameRenderer& renderer, double elapsed, const DecodedMovie::Frame& decoded) {

@@ -29,10 +29,17 @@ struct DecodedMovie {
 
 DecodedMovie decodeMovie(const std::filesystem::path& path, double fromSeconds = 0);
 
+// A premultiplied BGRA picture and a decoded frame, each composited over grey
+// 0.5 the way its alpha is meant (premultiplied and straight); the largest
+// difference of any channel, in 0...1, and the PSNR in dB over all channels.
+struct CompositeDifference {
+    double maximum = 0;
+    double psnr = 0;
+};
+CompositeDifference compositeDifference(PixelBufferView premultiplied, const DecodedMovie::Frame& decoded);
+
 // Whether `decoded` is the renderer's picture at `elapsed` as it comes back
-// through ProRes: each composited over grey 0.5 the way its alpha is meant
-// (premultiplied and straight), every channel within 3/255 and a PSNR of
-// 60 dB or more over all channels.
+// through ProRes: every channel within 3/255 and a PSNR of 60 dB or more.
 bool showsRendered(const LayoutFrameRenderer& renderer, double elapsed, const DecodedMovie::Frame& decoded);
 
 }  // namespace pacemark::testing
