@@ -21,8 +21,9 @@ using namespace pacemark::testing;
 
 // Every writer through the command line, at a whole and at an NTSC rate: the
 // segment at the requested size lands beside the ride under the default name,
-// passes the strict check of its format, and FFmpeg reads its exact rate. Four seconds are 20 frames at 5 fps; at 29.97 fps 119.88 frames
-// round up to 120, which last 120 × 1001 / 30000 = 4.004 s.
+// passes the strict check of its format, and FFmpeg reads its exact rate.
+// Four seconds are 20 frames at 5 fps; at 29.97 fps 119.88 frames round up
+// to 120, which last 120 × 1001 / 30000 = 4.004 s.
 TEST(ExportCommandTest, EveryWriterExportsACheckedSegment) {
     struct Writer {
         std::vector<std::string> options;
