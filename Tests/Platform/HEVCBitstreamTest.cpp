@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "HEVCBitReader.h"
 #include "HEVCBitWriter.h"
+#include "HEVCNalUnit.h"
 #include "HEVCParameterSets.h"
 
 #include <gtest/gtest.h>
@@ -82,6 +83,24 @@ TEST(HEVCBitstreamTest, ParameterSetFieldsOutOfRangeAreRefusedBeforeAnyArithmeti
             EXPECT_NE(std::string(error.what()).find(std::string("поле ") + field), std::string::npos) << error.what();
         }
     }
+}
+
+// (What every decoded movie shows is left to the movie tests; these are the
+// patterns x265's pictures rarely or never hold.)
+TEST(HEVCNalUnitTest, AnnexBUnitsEndBeforeTheNextStartCode) {
+    const Bytes stream{0, 0, 0, 1, 0x40, 0x01, 0xAA, 0, 0, 0, 1, 0x42, 0x01};
+    std::vector<Bytes> units;
+    for (const auto unit : hevcSplitAnnexB(stream)) units.emplace_back(unit.begin(), unit.end());
+    EXPECT_EQ(units, (std::vector<Bytes>{{0x40, 0x01, 0xAA}, {0x42, 0x01}}));
+}
+
+// Two zeros and then any byte up to 3 get an escape, a 3 included: else a
+// decoder's removal would drop that 3.
+TEST(HEVCNalUnitTest, EmulationPreventionEscapesEveryPrefixOfAStartCode) {
+    const Bytes rbsp{5, 0, 0, 0, 0, 1, 0, 0, 2, 0, 0, 3, 0x80};
+    const Bytes escaped{5, 0, 0, 3, 0, 0, 3, 1, 0, 0, 3, 2, 0, 0, 3, 3, 0x80};
+    EXPECT_EQ(hevcAddEmulationPrevention(rbsp), escaped);
+    EXPECT_EQ(hevcRemoveEmulationPrevention(escaped), rbsp);
 }
 
 }  // namespace
