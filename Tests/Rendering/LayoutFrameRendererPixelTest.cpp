@@ -172,19 +172,16 @@ TEST(LayoutFrameRendererPixelTest, ConcurrentRendersMatchTheSingleThreadedFrame)
 
 namespace {
 
-// Speed alternating 5 and 15 m/s, one sample a second, riding round a square.
+// Speed alternating 5 and 15 m/s, one sample a second, zigzagging north
+// (each sample on the other side of the route, so the dot moves far).
 std::shared_ptr<const TelemetryActivity> alternatingRide() {
     std::vector<TelemetrySample> samples(40);
     for (std::size_t k = 0; k < samples.size(); ++k) {
         const double t = static_cast<double>(k);
         samples[k].elapsed = t;
         samples[k].speedMetersPerSecond = k % 2 == 0 ? 5.0 : 15.0;
-        const double side = std::fmod(t, 40.0) / 10.0;  // 0..4 around the square
-        const double along = side - std::floor(side);
-        const double x = side < 1 ? along : side < 2 ? 1 : side < 3 ? 1 - along : 0;
-        const double y = side < 1 ? 0 : side < 2 ? along : side < 3 ? 1 : 1 - along;
-        samples[k].latitude = 45.0 + 0.01 * y;
-        samples[k].longitude = 7.0 + 0.01 * x;
+        samples[k].latitude = 45.0 + 0.0001 * t;
+        samples[k].longitude = k % 2 == 0 ? 7.0 : 7.001;
     }
     return std::make_shared<const TelemetryActivity>(std::nullopt, std::move(samples));
 }

@@ -77,8 +77,7 @@ public:
     void play() override { calls.push_back("play"); }
     void pause() override { calls.push_back("pause"); }
     void seekToStart() override { calls.push_back("seek"); }
-    void setPositionUpdatesPerSecond(double updates) override { positionUpdatesPerSecond = updates; }
-    double positionUpdatesPerSecond = 0;  // 0 until the model sets it
+    void setPositionUpdatesPerSecond(double) override {}
 };
 
 // Answers the dialogs and the replace question with prepared answers and
@@ -93,21 +92,16 @@ public:
 
     std::optional<std::filesystem::path> chooseOpenFile(const OpenDialogRequest&) override { return openAnswer; }
     std::optional<std::filesystem::path> folderAnswer;
-    int folderQuestions = 0;
-    std::optional<std::filesystem::path> chooseFolder(const std::string&) override {
-        ++folderQuestions;
-        return folderAnswer;
-    }
+    std::optional<std::filesystem::path> chooseFolder(const std::string&) override { return folderAnswer; }
     std::optional<std::filesystem::path> chooseSaveFile(const SaveDialogRequest& request) override {
         requests.push_back(request);
         return saveAnswer;
     }
-    bool revealsFiles = true;
     std::vector<std::filesystem::path> replaceFileQuestions;
     bool replaceFileAnswer = false;
     bool revealInFileManager(const std::filesystem::path& file) override {
         revealed.push_back(file);
-        return revealsFiles;
+        return true;
     }
     bool confirmReplacingFile(const std::filesystem::path& file) override {
         replaceFileQuestions.push_back(file);

@@ -158,14 +158,6 @@ TEST_F(VideoClipListTest, ALoadedRidePlacesTheListedClips) {
     EXPECT_EQ(model.videoClips().clips()[1].startText(), "25:00");
 }
 
-TEST_F(VideoClipListTest, ClearingTheBackgroundEndsTheList) {
-    AppModel model{services(), &platform};
-    openAndRead(model, {"/clips/located.mp4", "/clips/dated.mp4"});
-    model.backgroundVideo().clearVideoBackground();
-    EXPECT_TRUE(model.videoClips().clips().empty());
-    EXPECT_FALSE(model.videoClips().chosenIndex());
-}
-
 TEST_F(VideoClipListTest, OneClipsFailureDoesNotStopTheBatch) {
     AppModel model{services(), &platform};
     exportBatch(model, {"a.mp4", "late.mp4", "failing.mp4", "b.mp4", "missing.mp4"});
@@ -215,25 +207,6 @@ TEST_F(VideoClipListTest, TwoClipsOfOneNameGetOneOverlay) {
     ASSERT_EQ(exported.size(), 1u);
     EXPECT_EQ(model.status().errorMessage(),
               "Не удалось сделать MOV для 1 клипа:\nb.mov: Подложка «b-telemetry.mov» уже делается для клипа b.mp4.");
-}
-
-// The footer's progress is the batch's: half of the second of four clips is 3/8.
-TEST_F(VideoClipListTest, TheBatchProgressCountsTheClipsBefore) {
-    AppModel model{services(), &platform};
-    ASSERT_TRUE(loadAndWait(model, "ride.fit"));
-    openAndRead(model, {folder / "a.mp4", folder / "held.mp4", folder / "b.mp4", folder / "c.mp4"});
-    platform.folderAnswer = folder.path();
-    model.videoClips().exportClipOverlays();
-    ASSERT_TRUE(waitUntil([&] {
-        const auto batch = model.exportSession().clipBatchProgress();
-        return batch && batch->index == 1 && batch->clipProgress == 0.5;
-    }));
-    EXPECT_EQ(model.exportSession().clipBatchProgress()->count, 4u);
-    EXPECT_EQ(model.exportSession().clipBatchProgress()->clipName, "held.mp4");
-    EXPECT_DOUBLE_EQ(model.exportSession().exportProgress(), 3.0 / 8);
-    EXPECT_EQ(model.status().statusText(), "Создаю MOV клипа 2 из 4: held.mp4...");
-    model.exportSession().cancelExport();
-    ASSERT_TRUE(waitUntil([&] { return !model.exportSession().isExporting(); }));
 }
 
 }  // namespace

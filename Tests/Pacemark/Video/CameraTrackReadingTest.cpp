@@ -27,12 +27,6 @@ TEST(CameraTrackReadingTest, SharedClipsDecodeAsTheIndependentDecoderReadsThem) 
     }
 }
 
-TEST(CameraTrackReadingTest, PhoneClipHasNoCameraMetadataTrack) {
-    const auto clip = sharedCameraFolder() / "clips" / "iphone6-with-gps.mov";
-    if (!std::filesystem::exists(clip)) GTEST_SKIP() << clip.string() << " is not present";
-    EXPECT_FALSE(FFmpegMovieReader(clip).cameraMetadataTrack());
-}
-
 TEST(CameraTrackReadingTest, RotatedClipReportsItsUprightSize) {
     if (!ffmpegCommandAvailable()) GTEST_SKIP() << "the ffmpeg command is not installed";
     TemporaryFolder folder;

@@ -7,7 +7,6 @@
 #include <cmath>
 #include <functional>
 
-#include "CameraExpectations.h"
 #include "CameraTestClips.h"
 #include "GPMFTestPayloads.h"
 #include "Telemetry/FITWriter.h"
@@ -134,52 +133,6 @@ TEST_F(ClipSynchronizationTest, CameraClockPlacesTheClipOnTheRide) {
         ASSERT_TRUE(placement.positionMismatchMeters);
         EXPECT_NEAR(*placement.positionMismatchMeters, clip.offsetMeters, 20);
     }
-}
-
-TEST_F(ClipSynchronizationTest, VariableSpeedClipFollowsItsCameraClock) {
-    // Real time for 3 payloads, then 5 s of ride per second of movie.
-    const auto utcOf = [](double m) { return plus(rideStart, 120 + (m < 3.003 ? m : 3.003 + 5 * (m - 3.003))); };
-    const auto clip = folder / "warp.mp4";
-    writeCameraClip(clip, 6, gps9Payloads(6, utcOf));
-    const auto ride = writeFITRide(folder, rideStart, 600, northward);
-    const ClipPlacement placement = place(ride, clip);
-    EXPECT_EQ(placement.method, VideoSynchronizationMethod::cameraGPS);
-    EXPECT_NEAR(placement.startSeconds, 120, 0.2);
-    // From the first fix (0 s) to the last (5.905 s of movie).
-    EXPECT_NEAR(placement.rate, secondsBetween(utcOf(0), utcOf(5.905)) / 5.905, 0.05);
-    EXPECT_THAT(placement.message, HasSubstr(", скорость ×3.0 (переменная)"));
-}
-
-// Rides drawn along the shared clip's own GPS track, a second per sample.
-PositionAt alongCameraTrack(const CameraGPS& gps) {
-    const auto samples = gps.bestSamples();
-    return [samples](TelemetryTimestamp time) {
-        const CameraGPSSample* nearest = &samples.front();
-        for (const auto& sample : samples) {
-            if (sample.utc && std::fabs(secondsBetween(*sample.utc, time)) <
-                                  std::fabs(secondsBetween(*nearest->utc, time))) {
-                nearest = &sample;
-            }
-        }
-        return Position{nearest->latitude, nearest->longitude};
-    };
-}
-
-TEST_F(ClipSynchronizationTest, SharedGPS5ClipIsPlacedWithinItsStatedUncertainty) {
-    const auto clip = sharedCameraFolder() / "clips" / "max-heromode.mp4";
-    if (!std::filesystem::exists(clip)) GTEST_SKIP() << clip.string() << " is not present";
-    // The first frame lies between 23:45:14.0 and 23:45:15.4 UTC; the ride
-    // starts ten minutes before 23:45:14.
-    const auto start = *parseISO8601InternetDateTime("2019-11-18T23:35:14Z");
-    const auto ride = writeFITRide(folder, start, 1800, alongCameraTrack(readClip(clip).synchronization.cameraGPS));
-    const ClipPlacement placement = place(ride, clip);
-    EXPECT_EQ(placement.method, VideoSynchronizationMethod::cameraGPS);
-    ASSERT_TRUE(placement.uncertaintySeconds);
-    EXPECT_LE(placement.startSeconds - *placement.uncertaintySeconds, 600.0);
-    EXPECT_GE(placement.startSeconds + *placement.uncertaintySeconds, 601.4);
-    EXPECT_LT(*placement.uncertaintySeconds, 1.0);
-    ASSERT_TRUE(placement.positionMismatchMeters);
-    EXPECT_LT(*placement.positionMismatchMeters, 30);
 }
 
 // A clip with a metadata track but no camera GPS, dated as the shared

@@ -1,13 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <QDate>
-#include <QFileDialog>
-#include <QHeaderView>
 #include <QLabel>
 #include <QLocale>
-#include <QTreeView>
 #include <QMessageBox>
 #include <QScrollArea>
 #include <QScrollBar>
+
+#include <algorithm>
 
 #include "DesktopPlatform.h"
 #include "OverlayInteraction.h"
@@ -22,27 +21,15 @@ namespace {
 using testing::drag;
 using testing::sendMouse;
 
-class ContentViewTest : public testing::WindowTest {
-protected:
-    bool showsText(const QString& text) {
-        for (auto* label : window_->findChildren<QLabel*>()) {
-            if (label->text() == text && label->isVisibleTo(window_.get())) return true;
-        }
-        return false;
-    }
-};
+using ContentViewTest = testing::WindowTest;
 
-TEST(PreviewCanvasTest, FitsTheAspectRatioCentredAcrossTheLongerSide) {
+// The canvas keeps the output's aspect, centred across the longer side; a
+// layout of another shape keeps its own: a 16:9 layout spans a portrait
+// canvas's width on its bottom edge, as in the movie.
+TEST(PreviewCanvasTest, PreviewKeepsEachAspectRatio) {
     EXPECT_EQ(fitPreviewCanvas(QSizeF(1000, 400), 16.0 / 9.0), QRectF(1300.0 / 9, 0, 6400.0 / 9, 400));
     EXPECT_EQ(fitPreviewCanvas(QSizeF(400, 1000), 16.0 / 9.0), QRectF(0, 387.5, 400, 225));
-    EXPECT_TRUE(fitPreviewCanvas(QSizeF(0, 400), 16.0 / 9.0).isEmpty());
-}
-
-// A layout of another shape than the canvas keeps its own: a 16:9 layout
-// spans a portrait canvas's width on its bottom edge, as in the movie.
-TEST(PreviewCanvasTest, ALayoutOfAnotherShapeLiesAcrossTheWidthOnTheBottom) {
     EXPECT_EQ(previewLayoutArea(QRectF(10, 20, 360, 640), {16, 9}), QRectF(10, 20 + 640 - 202.5, 360, 202.5));
-    EXPECT_EQ(previewLayoutArea(QRectF(0, 0, 640, 360), {16, 9}), QRectF(0, 0, 640, 360));
 }
 
 // Remote and unsupported drops are refused and the error shows in an alert
@@ -67,21 +54,14 @@ TEST_F(ContentViewTest, RefusedDropsRaiseAnAlert) {
     EXPECT_EQ(window_->errorAlert()->text(), QStringLiteral("Ещё одна ошибка"));
 }
 
-// Before a ride the export actions wait for one. A dropped ride fills the
-// sidebar, and the preview draws its overlay at the canvas size.
+// A dropped ride is named in the sidebar, and the preview draws its overlay
+// at the canvas size.
 TEST_F(ContentViewTest, DroppedRideFillsTheWindow) {
-    const char* needARide[] = {"Сделать MOV", "Сохранить как", "Весь файл"};
-    EXPECT_TRUE(showsText(QStringLiteral("-- км/ч")));
-    for (const char* title : needARide) EXPECT_FALSE(button(QString::fromUtf8(title))->isEnabled()) << title;
-    EXPECT_TRUE(button(QStringLiteral("Открыть FIT/GPX"))->isEnabled());
-    EXPECT_TRUE(button(QStringLiteral("Выбрать файл"))->isVisible());
-
     dropSampleRide();
-    for (const QString& text : {QStringLiteral("sample-ride.fit"), model_->loadedActivity().sampleCountLabel(), model_->status().statusText()}) {
-        EXPECT_TRUE(showsText(text)) << text.toStdString();
-    }
-    for (const char* title : needARide) EXPECT_TRUE(button(QString::fromUtf8(title))->isEnabled()) << title;
-    EXPECT_FALSE(button(QStringLiteral("Выбрать файл"))->isVisible());
+    const auto names = window_->findChildren<QLabel*>();
+    EXPECT_TRUE(std::ranges::any_of(names, [&](QLabel* label) {
+        return label->text() == QStringLiteral("sample-ride.fit") && label->isVisibleTo(window_.get());
+    }));
     // The first widget's panel is drawn; the top-left corner of the picture is
     // transparent in every preset.
     editor()->repaint();
@@ -94,40 +74,8 @@ TEST_F(ContentViewTest, DroppedRideFillsTheWindow) {
     EXPECT_EQ(qAlpha(overlay.pixel(2, 2)), 0);
 }
 
-// The sidebar moves only when the user scrolls it: a launch with a ride shows
-// its top (the header and the export buttons), and opening a ride, a
-// synchronization, saving a layout and an export each leave it where it was.
-TEST_F(ContentViewTest, SidebarStaysWhereTheUserScrolledIt) {
-    auto* scroll = window_->findChild<QScrollArea*>("sidebar")->verticalScrollBar();
-    const QString ride = QString::fromStdString((testing::sourceFolder() / "samples" / "sample-ride.fit").string());
-    model_->loadCommandLineArgumentIfNeeded({QStringLiteral("pacemark"), ride});
-    ASSERT_TRUE(QTest::qWaitFor([&] { return model_->loadedActivity().activity() && !model_->loadedActivity().isLoading(); }, 20000));
-    QTest::qWait(30);  // queued fitting
-    EXPECT_EQ(scroll->value(), 0);
-    ASSERT_GT(scroll->maximum(), 40);
-
-    scroll->setValue(37);
-    const auto unmoved = [&](const char* step) {
-        QTest::qWait(30);
-        EXPECT_EQ(scroll->value(), 37) << step;
-    };
-    dropSampleRide();
-    unmoved("open");
-    model_->backgroundVideo().synchronizeVideoWithTelemetry();
-    unmoved("synchronize");
-    testing::TemporaryFolder folder;
-    platform_.saveAnswer = folder / "layout.pacemark-layout";
-    model_->layoutEditor().saveLayout();
-    unmoved("save");
-    finishExports_ = true;
-    platform_.saveAnswer = folder / "ride.mov";
-    model_->exportSession().exportMovie(folder / "ride.mov");
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !model_->exportSession().isExporting(); }, 5000));
-    unmoved("export");
-}
-
 // A drag on the canvas is one step for Ctrl+Z, and Ctrl+Shift+Z makes it
-// again; the buttons do the same.
+// again.
 TEST_F(ContentViewTest, CtrlZUndoesAWholeDrag) {
     dropSampleRide();
     const auto widgets = model_->layoutEditor().overlayLayout().widgets;
@@ -146,10 +94,6 @@ TEST_F(ContentViewTest, CtrlZUndoesAWholeDrag) {
     EXPECT_EQ(model_->layoutEditor().overlayLayout().widgets, widgets);
     QTest::keyClick(window_.get(), Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
     EXPECT_EQ(model_->layoutEditor().overlayLayout(), dragged);
-    button(QStringLiteral("Отменить"))->click();
-    EXPECT_EQ(model_->layoutEditor().overlayLayout().widgets, widgets);
-    EXPECT_FALSE(button(QStringLiteral("Отменить"))->isEnabled());
-    EXPECT_TRUE(button(QStringLiteral("Повторить"))->isEnabled());
 }
 
 // Closing the window with unsaved layout edits asks first: "Отмена" keeps it
@@ -173,28 +117,19 @@ TEST_F(ContentViewTest, ClosingAsksAboutAnEditedLayout) {
 }
 
 // The file dialog's kinds of entry and its dates are Russian (the installed
-// qtbase translation lacks "Folder"), and its detail columns fit their
-// contents.
+// qtbase translation lacks "Folder").
 TEST_F(ContentViewTest, FileDialogSpeaksRussian) {
     installRussianTexts();
     EXPECT_EQ(QCoreApplication::translate("QAbstractFileIconProvider", "Folder"), QStringLiteral("Папка"));
     EXPECT_EQ(QCoreApplication::translate("QAbstractFileIconProvider", "%1 File").arg(QStringLiteral("fit")),
               QStringLiteral("Файл fit"));
     EXPECT_EQ(QLocale().toString(QDate(2026, 5, 9), QStringLiteral("d MMMM")), QStringLiteral("9 мая"));
-
-    QFileDialog dialog(window_.get(), QStringLiteral("Открыть FIT/GPX"));
-    fitFileDialogColumns(dialog);
-    auto* details = dialog.findChild<QTreeView*>();
-    ASSERT_NE(details, nullptr);
-    EXPECT_EQ(details->header()->sectionResizeMode(1), QHeaderView::ResizeToContents);
 }
 
 // Editing on the canvas of a portrait output, where a 16:9 layout lies across
 // the bottom: a press selects the widget under the mouse, a drag moves it by
 // the share of the layout's area the mouse moved over, within the picture,
-// and its handle resizes it down to the minimum; where two widgets overlap
-// the one drawn last wins. Without a background a press on empty canvas
-// (the top-left corner holds no widget in the presets) changes nothing.
+// and its handle resizes it down to the minimum.
 TEST_F(ContentViewTest, MouseEditsWidgetsOnTheCanvas) {
     dropSampleRide();
     model_->exportSession().setWidth(1080);
@@ -219,15 +154,6 @@ TEST_F(ContentViewTest, MouseEditsWidgetsOnTheCanvas) {
     EXPECT_NEAR(frame.x, widgets[1].frame.clamped().x + 0.05, 1e-9);
     EXPECT_NEAR(frame.y, widgets[1].frame.clamped().y - 0.1, 1e-9);
 
-    // Dragged by its top-left corner onto the first widget's, the second one
-    // wins a press there.
-    const QPointF corner = previewRect(widgets[0], area).topLeft() + QPointF(2, 2);
-    drag(editor(), previewRect(*model_->layoutEditor().selectedWidget(), area).topLeft() + QPointF(2, 2), corner);
-    ASSERT_TRUE(previewRect(*model_->layoutEditor().selectedWidget(), area).contains(corner));
-    model_->layoutEditor().setSelectedWidgetID(std::nullopt);
-    drag(editor(), corner, corner);
-    EXPECT_EQ(model_->layoutEditor().selectedWidgetID(), widgets[1].id);
-
     // The handle at the lower-right corner resizes, keeping the top-left
     // corner; dragging past it stops at the minimum size.
     const TelemetryWidgetFrame before = model_->layoutEditor().selectedWidget()->frame;
@@ -238,12 +164,6 @@ TEST_F(ContentViewTest, MouseEditsWidgetsOnTheCanvas) {
     EXPECT_DOUBLE_EQ(frame.height, TelemetryWidgetFrame::minHeight);
     EXPECT_DOUBLE_EQ(frame.x, before.x);
     EXPECT_DOUBLE_EQ(frame.y, before.y);
-
-    const PacemarkLayout edited = model_->layoutEditor().overlayLayout();
-    const QPointF empty = canvas.topLeft() + QPointF(3, 3);
-    drag(editor(), empty, empty + QPointF(200, 100));
-    EXPECT_EQ(model_->layoutEditor().selectedWidgetID(), widgets[1].id);
-    EXPECT_EQ(model_->layoutEditor().overlayLayout(), edited);
 }
 
 // Counts the paint events a widget receives.
@@ -262,32 +182,9 @@ protected:
 bool isLandscape(QRgb pixel) { return qGreen(pixel) > qRed(pixel) + 20; }
 bool isRed(QRgb pixel) { return qRed(pixel) > 160 && qBlue(pixel) < 90; }
 
-// "Сделать MP4 с видео" appears with a background clip and writes the
-// finished video beside it.
-TEST_F(ContentViewTest, FinishedVideoOfTheBackgroundClipComesFromItsButton) {
-    if (!testing::ffmpegCommandAvailable()) GTEST_SKIP() << "no ffmpeg command";
-    testing::TemporaryFolder folder;
-    const auto clip = folder / "clip.mp4";
-    testing::makeTestMovie(clip, "testsrc=size=320x180:rate=25", 1);
-    dropSampleRide();
-    QPushButton* burnIn = button(QStringLiteral("Сделать MP4 с видео"));
-    ASSERT_NE(burnIn, nullptr);
-    EXPECT_FALSE(burnIn->isVisible());
-    model_->backgroundVideo().loadVideoBackground(clip);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !model_->backgroundVideo().isLoadingVideo(); }, 20000));
-    QCoreApplication::processEvents();
-    ASSERT_TRUE(burnIn->isVisible());
-    ASSERT_TRUE(burnIn->isEnabled());
-    QTest::mouseClick(burnIn, Qt::LeftButton);
-    EXPECT_TRUE(model_->exportSession().isExporting());
-    EXPECT_FALSE(burnIn->isEnabled());
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !model_->exportSession().isExporting(); }, 60000));
-    EXPECT_TRUE(std::filesystem::is_regular_file(folder / "clip-pacemark.mp4"));
-}
-
 // A background video in the window. A frame-ready signal of its player
 // repaints the video-only page, and then the editor, without waiting for a
-// position tick. The sidebar is wide enough for the video row. Playback runs
+// position tick. Playback runs
 // to the end of the clip; the background then shows the first frame again,
 // the one that belongs to the telemetry it shows (the segment start), in the
 // model and on the screen. The background pans under the mouse. Writes the
@@ -327,12 +224,7 @@ TEST_F(ContentViewTest, BackgroundVideoUnderTheOverlay) {
     model_->layoutEditor().setSelectedWidgetID(model_->layoutEditor().overlayLayout().widgets[1].id);
     EXPECT_GT(paintsOnFrameReady(editor()), 0);
 
-    auto* sidebar = window_->findChild<QScrollArea*>("sidebar");
-    sidebar->verticalScrollBar()->setValue(0);  // the header and the action buttons in view
-    QPushButton* synchronize = button(QStringLiteral("Синхр."));
-    ASSERT_TRUE(synchronize && synchronize->isVisible());
-    EXPECT_LE(synchronize->mapTo(sidebar->viewport(), QPoint(synchronize->width(), 0)).x(),
-              sidebar->viewport()->width());
+    window_->findChild<QScrollArea*>("sidebar")->verticalScrollBar()->setValue(0);  // the header in view
     const QImage picture = window_->grab().toImage();
     const auto file = std::filesystem::current_path() / "window-1440x900.png";
     EXPECT_TRUE(picture.save(QString::fromStdString(file.string()), "PNG", 0));  // smallest file
@@ -359,32 +251,15 @@ TEST_F(ContentViewTest, BackgroundVideoUnderTheOverlay) {
     EXPECT_TRUE(isLandscape(modelPixel()));
     EXPECT_TRUE(isLandscape(shownPixel()));
 
-    // A drag beside the canvas (the band outside it) changes nothing; on empty
-    // canvas it deselects and pans the background, never past ±1; on a widget
-    // it selects it and leaves the background where it is.
+    // A drag on empty canvas deselects and pans the background, never past ±1.
     const QRectF canvas = editor()->canvasRect();
-    const QPointF outside = canvas.x() > 1 ? QPointF(canvas.x() / 2, canvas.center().y())
-                                            : QPointF(canvas.center().x(), canvas.y() / 2);
-    ASSERT_FALSE(canvas.contains(outside));
-    drag(editor(), outside, outside + QPointF(300, 0));
-    EXPECT_TRUE(model_->layoutEditor().selectedWidgetID().has_value());
-    EXPECT_EQ(model_->backgroundVideo().videoBackgroundOffsetX(), 0);
     const QPointF empty = canvas.topLeft() + QPointF(3, 3);
     drag(editor(), empty, empty + QPointF(canvas.width() * 0.1, 0));
     EXPECT_FALSE(model_->layoutEditor().selectedWidgetID().has_value());
     EXPECT_GT(model_->backgroundVideo().videoBackgroundOffsetX(), 0);
     EXPECT_LT(model_->backgroundVideo().videoBackgroundOffsetX(), 1);
     EXPECT_EQ(model_->backgroundVideo().videoBackgroundOffsetY(), 0);
-    drag(editor(), empty, empty + QPointF(canvas.width() * 10, canvas.height() * 10));
-    EXPECT_DOUBLE_EQ(model_->backgroundVideo().videoBackgroundOffsetX(), 1);
-    const double down = model_->backgroundVideo().videoBackgroundOffsetY();
-    EXPECT_DOUBLE_EQ(std::abs(down), 1);
-    drag(editor(), empty, empty - QPointF(canvas.width() * 30, canvas.height() * 30));
-    EXPECT_DOUBLE_EQ(model_->backgroundVideo().videoBackgroundOffsetX(), -1);
-    EXPECT_DOUBLE_EQ(model_->backgroundVideo().videoBackgroundOffsetY(), -down);
-    const PacemarkWidget first = model_->layoutEditor().overlayLayout().widgets[0];
-    drag(editor(), previewRect(first, canvas).center(), previewRect(first, canvas).center());
-    EXPECT_EQ(model_->layoutEditor().selectedWidgetID(), first.id);
+    drag(editor(), empty, empty - QPointF(canvas.width() * 30, 0));
     EXPECT_DOUBLE_EQ(model_->backgroundVideo().videoBackgroundOffsetX(), -1);
 }
 
