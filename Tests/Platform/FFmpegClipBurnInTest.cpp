@@ -164,12 +164,14 @@ TEST_F(FFmpegClipBurnInTest, TimelapseClipShowsTheRideAtItsRate) {
     EXPECT_LT(compare(clip, realTime).toComposite, likeness - 3);
 }
 
-TEST_F(FFmpegClipBurnInTest, HLGClipStaysTaggedAsHLG) {
+// A 10-bit HLG clip becomes 10-bit HEVC tagged as HLG.
+TEST_F(FFmpegClipBurnInTest, HLGClipStaysTenBitHLG) {
     const fs::path clip = testClip("hlg.mp4", "160x120", 0.4,
                                    "-pix_fmt yuv420p10le -c:v libx265 -x265-params log-level=error -colorspace bt2020nc "
                                    "-color_primaries bt2020 -color_trc arib-std-b67");
-    EXPECT_EQ(videoFacts(burn(clip), "stream=pix_fmt,color_space,color_transfer,color_primaries"),
-              "pix_fmt=yuv420p10le\ncolor_space=bt2020nc\ncolor_transfer=arib-std-b67\ncolor_primaries=bt2020\n");
+    EXPECT_EQ(videoFacts(burn(clip), "stream=codec_name,profile,pix_fmt,color_space,color_transfer,color_primaries"),
+              "codec_name=hevc\nprofile=Main 10\npix_fmt=yuv420p10le\ncolor_space=bt2020nc\n"
+              "color_transfer=arib-std-b67\ncolor_primaries=bt2020\n");
 }
 
 TEST_F(FFmpegClipBurnInTest, PortraitClipKeepsItsRotationWithTheOverlayUpright) {
