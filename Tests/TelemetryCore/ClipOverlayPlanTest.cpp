@@ -161,13 +161,5 @@ TEST(ClipOverlayPlanTest, ChapterAfterAMissingOneIsNotChained) {
     EXPECT_EQ(plan.overlays[1].placement.method, VideoSynchronizationMethod::none);
 }
 
-TEST(ClipOverlayPlanTest, ChapterChainedPastTheRidesEndIsNotPlaced) {
-    const std::vector clips = {clipWithClock("GX010012.MP4", rideSeconds - 5), clipWithoutClock("GX020012.MP4")};
-    const auto plan = ClipOverlayPlan::make(hourRide(), clips, proResOptions());
-    ASSERT_TRUE(plan.overlays[1].error);
-    EXPECT_NE(plan.overlays[1].error->find("после конца трека"), std::string::npos) << *plan.overlays[1].error;
-    EXPECT_NE(plan.overlays[1].error->find("не синхронизировано"), std::string::npos) << *plan.overlays[1].error;
-}
-
 }  // namespace
 }  // namespace pacemark
