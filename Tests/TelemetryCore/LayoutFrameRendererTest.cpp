@@ -5,7 +5,6 @@
 #include <cmath>
 #include <iterator>
 
-#include "Export/TelemetryRenderConfig.h"
 #include "Layout/PacemarkPreset.h"
 #include "Rendering/LayoutFrameRenderer.h"
 #include "Rendering/PanelStyleTable.h"
@@ -263,13 +262,4 @@ TEST(LayoutGeometryTest, RouteProjection) {
     for (const auto& element : line->path().elements()) points.push_back(element.point);
     EXPECT_EQ(points, (std::vector<DrawingPoint>{{10, 70}, {10, 45}, {10, 20}}));  // south at the bottom
     EXPECT_EQ(line->project(45.25, 7), (DrawingPoint{10, 57.5}));
-}
-
-TEST(TelemetryRenderConfigTest, StartOffsetIsClampedToZero) {
-    const auto make = [](double start) {
-        return TelemetryRenderConfig("/tmp/out.mov", 1920, 1080, 30, TelemetryVideoCodec::hevcWithAlpha, start,
-                                     std::nullopt, PacemarkLayout{});
-    };
-    EXPECT_EQ(make(-3).startOffsetSeconds, 0);
-    EXPECT_EQ(make(std::nan("")).startOffsetSeconds, 0);
 }
