@@ -40,6 +40,8 @@ TEST(LayoutCanvasTest, ATallerPictureHoldsTheLayoutAcrossItsWidthOnTheBottomEdge
     const PacemarkWidget widget = speedWidget({0.04, 0.68, 0.15, 0.15});
     const DrawingRect wide = LayoutFrameRenderer::rect(widget, 1920, 1080);
     EXPECT_NEAR(portrait.widgetRect(widget).width / portrait.widgetRect(widget).height, wide.width / wide.height, 1e-12);
+    // The whole picture in layout units reaches above the layout's area.
+    expectRect(portrait.designPicture(), {0, -(1920 - 607.5) / 0.5625, 1920, 1920 / 0.5625});
 }
 
 TEST(LayoutCanvasTest, AWiderPictureHoldsTheLayoutCentredAcrossItsHeight) {

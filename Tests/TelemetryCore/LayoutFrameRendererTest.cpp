@@ -173,6 +173,11 @@ TEST(LayoutFrameRendererTest, GaugeArcsFollowTheReading) {
     // The elapsed-time ring: the share of the ride.
     const auto timerWidget = makeWidget(Kind::elapsedTime, {0.035, 0.775, 0.13, 0.18}, Style::cinematic);
     expectShare(drawOne(timerWidget, 25).of(Call::Type::strokePath), 0.25);
+
+    // Cinematic metrics: gauge kinds keep their value clear of the arc at the right.
+    const auto speed = drawOne(makeWidget(Kind::speed, {0.8, 0.055, 0.135, 0.13}, Style::cinematic));
+    const auto distance = drawOne(makeWidget(Kind::distance, {0.8, 0.055, 0.135, 0.13}, Style::cinematic));
+    EXPECT_LT(speed.text("36.0").rect.width, distance.text("0.5").rect.width);
 }
 
 // The route inside its style's inset, the dot where the sample is. (The

@@ -74,6 +74,7 @@ TEST(ProResFrameRepairTest, FramesThatBreakTheGrammarAreRefusedWithTheirPlace) {
     const ProResFrame layout = ProResFrame::parse(good);
     const std::size_t alpha1 = layout.slices[1].alphaOffset;
     const std::vector<GrammarCase> cases = {
+        {"frame size", [](auto& f) { f[3] ^= 1; }, "размер кадра", -1},
         {"version", [](auto& f) { f[11] = 2; }, "версия", -1},
         {"run past the slice", [&](auto& f) { f[alpha1 + 3] = 0xFF; }, "за его пределы", 1},
     };
