@@ -102,8 +102,6 @@ TEST(MovieCheckerTest, SampleEntryMustDescribeTheFramesFully) {
 // (Real HEVC movies through the real checker: ExportCommandTest.)
 TEST(MovieCheckerTest, HEVCTracksGoToTheHEVCChecker) {
     const Bytes movie = buildQuickTimeMovie("hvc1", 64, 32, 24, {quickTimeBox("hvcC", {1, 2, 3})}, {{1, 2, 3}, {4, 5}});
-    EXPECT_NE(thrownBy<MovieCheckError>([&] { (void)check(movie); }).errorDescription().find("не подключена"),
-              std::string::npos);
     const MovieCheckReport report = check(movie, [](std::span<const std::uint8_t>, const auto& samples) {
         EXPECT_EQ(Bytes(samples[1].begin(), samples[1].end()), (Bytes{4, 5}));
         return std::vector<MovieCheckFinding>{{"нет SEI"}};
