@@ -44,4 +44,10 @@ inline std::vector<nlohmann::json> jsonLines(const std::string& text) {
 
 inline std::filesystem::path sampleRide() { return sourceFolder() / "samples" / "sample-ride.fit"; }
 
+// A copy of the bundled sample ride at `path`.
+inline std::filesystem::path copyOfSampleRide(const std::filesystem::path& path) {
+    std::filesystem::copy_file(sampleRide(), path);
+    return path;
+}
+
 }  // namespace pacemark::testing

@@ -3,7 +3,7 @@
 
 #include <filesystem>
 
-#include "ExportCommandRunner.h"
+#include "CLIRun.h"
 
 namespace pacemark {
 namespace {

@@ -16,28 +16,17 @@ namespace {
 namespace fs = std::filesystem;
 using namespace testing;
 
-class ClipBurnInCommandTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        if (!ffmpegCommandAvailable()) GTEST_SKIP() << "ffmpeg is not installed; skipped";
-        writeNorthboundRide(ride, 600);
-    }
-
-    // A 29.97 fps clip of two seconds whose camera clock puts its first frame at ride second `start`.
-    fs::path clip(const std::string& name, double start) const {
-        writeClipOnRide(folder / name, {.start = start, .frameRate = "30000/1001", .payloadSeconds = 1.001});
-        return folder / name;
-    }
-
-    TemporaryFolder folder;
-    fs::path ride = folder / "ride.fit";
-};
-
 // The overlay movie cannot be made at 29.97 fps yet; the finished video
 // follows the clip's own pictures and can. It goes into the output folder.
-TEST_F(ClipBurnInCommandTest, EveryPlacedClipGetsItsFinishedVideo) {
-    const fs::path placed = clip("GX010007.MP4", 60.5);
-    const fs::path otherDay = clip("other-day.mp4", 86400 + 300.0);
+TEST(ClipBurnInCommandTest, EveryPlacedClipGetsItsFinishedVideo) {
+    if (!ffmpegCommandAvailable()) GTEST_SKIP() << "ffmpeg is not installed; skipped";
+    TemporaryFolder folder;
+    const fs::path ride = writeNorthboundRide(folder / "ride.fit", 600);
+    // Two seconds at 29.97 fps whose camera clocks put their first frames at
+    // ride second 60.5 and a day later.
+    const fs::path placed = folder / "GX010007.MP4", otherDay = folder / "other-day.mp4";
+    writeClipOnRide(placed, {.start = 60.5, .frameRate = "30000/1001", .payloadSeconds = 1.001});
+    writeClipOnRide(otherDay, {.start = 86400 + 300.0, .frameRate = "30000/1001", .payloadSeconds = 1.001});
     const fs::path done = folder / "done";
     const CLIRun run = runCLI({"export", ride.string(), "--clips", placed.string(), otherDay.string(), "--burn-in",
                                "--quality", "30", "--output-dir", done.string(), "--json", "--quiet"},

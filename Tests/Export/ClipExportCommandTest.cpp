@@ -34,20 +34,14 @@ struct NamedClip {
     GPSClip gps;
 };
 
-class ClipExportCommandTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        if (!ffmpegCommandAvailable()) GTEST_SKIP() << "the ffmpeg command is not installed";
-    }
-    TemporaryFolder folder;
-};
-
 // Chapters (one recording given out of order, one whose middle chapter has
 // its own clock), gaps, a 10× timelapse, a clip that starts before the ride
 // and one filmed a day later: 24 overlays and one error, each overlay with
 // its clip's frames, rate and size, showing the ride from the clip's first
 // frame at the clip's own pace.
-TEST_F(ClipExportCommandTest, EveryPlacedClipOfARideGetsItsExactOverlay) {
+TEST(ClipExportCommandTest, EveryPlacedClipOfARideGetsItsExactOverlay) {
+    if (!ffmpegCommandAvailable()) GTEST_SKIP() << "the ffmpeg command is not installed";
+    TemporaryFolder folder;
     const fs::path ride = writeNorthboundRide(folder / "ride.fit", 7200);
     std::vector<NamedClip> clips = {
         {"GX030101.MP4", {}},         {"GX010101.MP4", {300.4}}, {"GX020101.MP4", {}},

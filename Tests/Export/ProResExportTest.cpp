@@ -2,9 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <sys/mount.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "CairoDrawingSurface.h"
 #include "Export/TelemetryVideoExportError.h"
@@ -65,10 +62,8 @@ TEST(ProResExportTest, ExportedMovieDecodesToTheRenderedFrames) {
     std::size_t transparent = 0;
     for (std::size_t i = 0; i < movie.frames.size(); ++i) {
         EXPECT_NEAR(movie.frames[i].presentationSeconds, double(i) / 12.0, 1e-9);
+        EXPECT_TRUE(showsRendered(renderer, 2.5 + double(i) / 12.0, movie.frames[i])) << "frame " << i;
         renderer.render(2.5 + double(i) / 12.0, view);
-        const CompositeDifference difference = compositeDifference(view, movie.frames[i]);
-        EXPECT_LE(difference.maximum, 3.0 / 255.0) << "frame " << i;
-        EXPECT_GE(difference.psnr, 60.0) << "frame " << i;
         // Fully transparent and fully opaque pixels stay exactly that.
         for (std::size_t p = 0; p < 480 * 270; ++p) {
             const std::uint8_t alpha = rendered[p * 4 + 3];
@@ -82,60 +77,19 @@ TEST(ProResExportTest, ExportedMovieDecodesToTheRenderedFrames) {
     EXPECT_EQ(filesIn(folder.path()), (std::vector<fs::path>{"every.mov", "ride-telemetry.mov"}));
 }
 
-// Failures: the destination keeps its old bytes and no temporary file is
-// left. (A stop is held by the export command's signal tests, a full disk by
-// the file-size limit below: both writes fail the same way.)
-class ProResExportFailureTest : public ::testing::Test {
-protected:
-    void TearDown() override {
-        if (mounted_) umount2(mounted_->c_str(), MNT_DETACH);
-    }
-
-    void expectOldMovieOnly(const fs::path& output) {
-        EXPECT_EQ(readFileBytes(output), oldMovie);
-        EXPECT_EQ(filesIn(output.parent_path()), std::vector<fs::path>{output.filename()});
-    }
-
+// A write that fails mid-export (a full disk, here the file-size limit: both
+// writes fail the same way) keeps the old movie and leaves no temporary file.
+// (A stop is held by the export command's signal tests.)
+TEST(ProResExportFailureTest, FileSizeLimitMidExportKeepsTheOldMovie) {
     TemporaryFolder folder;
-    std::vector<std::uint8_t> oldMovie = std::vector<std::uint8_t>(4096, 0x6D);
-    std::optional<fs::path> mounted_;
-};
-
-TEST_F(ProResExportFailureTest, UnwritableFolderKeepsTheOldMovie) {
-    // Root writes through permissions: its locked folder is a read-only tmpfs.
-    const fs::path locked = folder / "locked";
-    const fs::path output = locked / "out.mov";
-    fs::create_directory(locked);
-    if (geteuid() == 0) {
-        if (mount("tmpfs", locked.c_str(), "tmpfs", 0, "size=1M") != 0) GTEST_SKIP() << "cannot mount a tmpfs here";
-        mounted_ = locked;
-    }
-    writeFileBytes(output, oldMovie);
-    if (mounted_ && mount(nullptr, locked.c_str(), nullptr, MS_REMOUNT | MS_RDONLY, "size=1M") != 0) {
-        GTEST_SKIP() << "cannot make the tmpfs read-only";
-    }
-    if (!mounted_) fs::permissions(locked, fs::perms::owner_read | fs::perms::owner_exec);
-    try {
-        exportProRes(proResConfig(output, 320, 180, 10, 0, 2.0), rideOfSeconds(5));
-        ADD_FAILURE() << "export succeeded";
-    } catch (const PacemarkError& error) {
-        // The temporary file is created (and locked) before the writer
-        // starts, so the refusal comes from there, with the system's reason.
-        const std::string text = error.what();
-        EXPECT_EQ(text.rfind("Не удалось создать временный файл «out.", 0), 0u) << text;
-        EXPECT_NE(text.find(geteuid() == 0 ? "только для чтения" : "нет доступа"), std::string::npos) << text;
-    }
-    expectOldMovieOnly(output);
-    if (!mounted_) fs::permissions(locked, fs::perms::owner_all);
-}
-
-TEST_F(ProResExportFailureTest, FileSizeLimitMidExportKeepsTheOldMovie) {
     const fs::path output = folder / "out.mov";
+    const std::vector<std::uint8_t> oldMovie(4096, 0x6D);
     writeFileBytes(output, oldMovie);
     const auto exportTooMuch = [&] { exportProRes(proResConfig(output, 640, 360, 10, 0, 10.0), rideOfSeconds(10)); };
     EXPECT_EQ(fileSizeLimitFailure<TelemetryVideoExportError>(300 * 1024, exportTooMuch, "файл слишком большой"), 0)
         << "1: no error, 2: another text, 101: another error type";
-    expectOldMovieOnly(output);
+    EXPECT_EQ(readFileBytes(output), oldMovie);
+    EXPECT_EQ(filesIn(folder.path()), std::vector<fs::path>{"out.mov"});
 }
 
 }  // namespace

@@ -61,9 +61,6 @@ TEST(ProResLimitsTest, CompactMovieOfEightyHoursIsWrittenWhole) {
     const CommandResult probe = runCommand("ffprobe -v error -show_entries format=duration:stream=nb_frames -of "
                                            "default=noprint_wrappers=1 " + quoted(settings.file));
     EXPECT_EQ(probe.output, "nb_frames=288000\nduration=288000.000000\n");
-    const CLIRun checked = runCLI({"check", settings.file.string()}, folder);
-    EXPECT_EQ(checked.status, 0) << checked.out << checked.err;
-    EXPECT_NE(checked.out.find("кадров: 288000"), std::string::npos) << checked.out;
 }
 
 }  // namespace

@@ -7,11 +7,14 @@
 #include "CameraTestClips.h"
 #include "GPMFTestPayloads.h"
 #include "Telemetry/FITWriter.h"
+#include "Telemetry/TelemetryTime.h"
 #include "TestSupport.h"
 
 namespace pacemark::testing {
 
 namespace fs = std::filesystem;
+
+namespace {
 
 TelemetryTimestamp rideInstant(double rideSecond) {
     static const TelemetryTimestamp start = *parseISO8601InternetDateTime("2023-05-01T10:00:00Z");
@@ -19,6 +22,8 @@ TelemetryTimestamp rideInstant(double rideSecond) {
 }
 
 double latitudeAt(double rideSecond) { return 47.5 + rideSecond * 5 / 111'320.0; }
+
+}  // namespace
 
 fs::path writeNorthboundRide(const fs::path& path, int seconds) {
     FITWriter writer;

@@ -5,18 +5,13 @@
 #include <optional>
 #include <string>
 
-#include "Telemetry/TelemetryTime.h"
 
 // Rides and camera clips that the synchronization places on them, written
 // for the tests of the clip exports and the burn-in.
 namespace pacemark::testing {
 
-// The ride starts at 2023-05-01T10:00:00Z and goes north at 5 m/s from
-// 47.5° N 8.5° E.
-TelemetryTimestamp rideInstant(double rideSecond);
-double latitudeAt(double rideSecond);
-
-// `seconds` of that ride as a FIT file, one sample a second, with speed,
+// `seconds` of a ride that starts at 2023-05-01T10:00:00Z and goes north at
+// 5 m/s from 47.5° N 8.5° E, as a FIT file, one sample a second, with speed,
 // power and heart rate changing every second so that every second's overlay
 // looks different.
 std::filesystem::path writeNorthboundRide(const std::filesystem::path& path, int seconds);

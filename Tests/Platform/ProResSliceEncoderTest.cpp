@@ -82,7 +82,6 @@ TEST_P(ProResSliceEncoderTest, SplicedFramesEqualWholeEncodes) {
 INSTANTIATE_TEST_SUITE_P(
     Sizes, ProResSliceEncoderTest,
     ::testing::Values(SliceCase{"HD", 1920, 1080, {PacemarkPreset::allCases().begin(), PacemarkPreset::allCases().end()}},
-                      SliceCase{"UHD", 3840, 2160, {PacemarkPreset::allCases()[0]}},
                       // partial macroblocks at both edges
                       SliceCase{"Odd", 1918, 1082, {PacemarkPreset::allCases()[1], PacemarkPreset::allCases()[4]}},
                       // 63 macroblocks a row: slices of 8, 4, 2 and 1

@@ -77,7 +77,9 @@ TEST(ClipClockTest, GPS5ClockIgnoresAStaleStamp) {
     EXPECT_LE(start - clock->uncertaintySeconds(), 15.43 - 1.4);
 }
 
-TEST(ClipClockTest, TwoDisagreeingStampsAreReadAsRealTimeWithTheirSpreadInTheUncertainty) {
+// Two stamps cannot tell a stale first stamp from a rate: they are read as
+// real time, and their disagreement is in the uncertainty.
+TEST(ClipClockTest, TwoDisagreeingStampsAreReadAsRealTime) {
     CameraGPS gps;
     gps.devices.push_back({});
     gps.devices.back().gps5Stamps.push_back({0, 0, at(0), 3, 150});

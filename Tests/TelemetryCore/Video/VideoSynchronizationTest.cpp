@@ -45,30 +45,20 @@ TEST(VideoSynchronizationTest, StillFrameTimeComesFromTheBodyOfTheClip) {
     EXPECT_DOUBLE_EQ(stillFrameTimeSeconds(2.5), 1.05);
     EXPECT_EQ(stillFrameTimeSeconds(2), 0);
     EXPECT_EQ(stillFrameTimeSeconds(std::numeric_limits<double>::quiet_NaN()), 0);
-    EXPECT_EQ(stillFrameTimeSeconds(std::numeric_limits<double>::infinity()), 0);
 }
 
 TEST(VideoSynchronizationTest, CreationDatesParseStrictly) {
     const auto expected = utc("2023-05-01T10:00:00.250Z");
     EXPECT_EQ(parseVideoCreationDate("2023-05-01T12:00:00.250+02:00"), expected);
     EXPECT_EQ(parseVideoCreationDate("  \"2023-05-01T10:00:00.250Z\"\n"), expected);
-    EXPECT_EQ(parseVideoCreationDate("'2023-05-01T08:00:00.250-02:00'"), expected);
     // The phone form with a zone without colon, and the space-separated form.
     EXPECT_EQ(parseVideoCreationDate("2023-05-01T12:00:00+0200"), utc("2023-05-01T10:00:00Z"));
     EXPECT_EQ(parseVideoCreationDate("2023-05-01 12:00:00 +0200"), utc("2023-05-01T10:00:00Z"));
-    // The movie header's microsecond form.
-    EXPECT_EQ(parseVideoCreationDate("2023-05-01T10:00:00.000001Z"),
-              utc("2023-05-01T10:00:00Z") + std::chrono::microseconds(1));
-    // Without a zone: local time, here three hours east and five hours west of UTC.
-    for (const auto& [zone, inUTC] : {std::pair{"PMK-3", "2023-05-01T10:00:00Z"}, {"PMK+5", "2023-05-01T18:00:00Z"}}) {
-        inTimeZone(zone, [&] {
-            EXPECT_EQ(parseVideoCreationDate("2023:05:01 13:00:00"), utc(inUTC)) << zone;
-            EXPECT_EQ(parseVideoCreationDate("\"2023-05-01 13:00:00\""), utc(inUTC)) << zone;
-        });
-    }
-    for (const char* text : {"", "\"\"", "yesterday", "2023-02-30 10:00:00", "2023:05:01 24:00:00",
-                             "2023-05-01T10:00:00", "2023-05-01T10:00:00+2", "2023/05/01 10:00:00",
-                             "2023:05:01 10:00:00 extra"}) {
+    // Without a zone: local time, here three hours east of UTC.
+    inTimeZone("PMK-3", [] {
+        EXPECT_EQ(parseVideoCreationDate("2023:05:01 13:00:00"), utc("2023-05-01T10:00:00Z"));
+    });
+    for (const char* text : {"", "2023-02-30 10:00:00", "2023-05-01T10:00:00", "2023:05:01 10:00:00 extra"}) {
         EXPECT_EQ(parseVideoCreationDate(text), std::nullopt) << text;
     }
 }
@@ -76,12 +66,10 @@ TEST(VideoSynchronizationTest, CreationDatesParseStrictly) {
 TEST(VideoSynchronizationTest, ISO6709LocationsParseStrictly) {
     EXPECT_EQ(parseISO6709Location("+48.8577+002.2950+035.000/"), (VideoLocation{48.8577, 2.295}));
     EXPECT_EQ(parseISO6709Location(" -33.8688+151.2093/\n"), (VideoLocation{-33.8688, 151.2093}));
-    EXPECT_EQ(parseISO6709Location("+90+180"), (VideoLocation{90, 180}));
     EXPECT_EQ(parseISO6709Location("+91.0000+002.0000/"), std::nullopt);
-    EXPECT_EQ(parseISO6709Location("+45.0000-180.5000/"), std::nullopt);
     EXPECT_EQ(parseISO6709Location("+48.8577/"), std::nullopt);
+    EXPECT_EQ(parseISO6709Location("+45.0000-180.5000/"), std::nullopt);
     EXPECT_EQ(parseISO6709Location("+nan+002.0/"), std::nullopt);
-    EXPECT_EQ(parseISO6709Location("location unknown"), std::nullopt);
     // A token that is not a number is skipped; the next two are used.
     EXPECT_EQ(parseISO6709Location("+12abc+34.5+056.0/"), (VideoLocation{34.5, 56}));
 }
@@ -108,6 +96,7 @@ TEST(VideoSynchronizationTest, MetadataScanTakesTheFirstUsableItemsPreferringSpe
     EXPECT_EQ(metadataFromItems(withBoth),
               (VideoSynchronizationMetadata{VideoLocation{10, 20}, utc("2023-05-01T10:00:00Z")}));
 
+    // Phones write the location with a language suffix; the container's time wins over a stream's.
     const std::vector<VideoMetadataItem> phoneMP4 = {
         {"format/creation_time", "creation_time", "2023-05-01T09:00:00.000000Z"},
         {"format/location-eng", "location-eng", "+48.8577+002.2950/"},
@@ -132,9 +121,6 @@ TEST(VideoSynchronizationTest, NearestSampleIsTheFirstCompleteOne) {
     const auto byLocation = nearestSample(VideoLocation{48.09, 2.0}, activity);
     ASSERT_TRUE(byLocation);
     EXPECT_EQ(byLocation->sample.elapsed, 4);
-    const auto tie = nearestSample(VideoLocation{48.0, 2.0}, activity);
-    ASSERT_TRUE(tie);
-    EXPECT_EQ(tie->sample.elapsed, 1);
     const auto byDate = nearestSample(start + std::chrono::seconds(2), activity);  // 1 s from both
     ASSERT_TRUE(byDate);
     EXPECT_EQ(byDate->sample.elapsed, 1);
@@ -162,10 +148,6 @@ TEST(VideoSynchronizationTest, VideoLocationWinsOverTheDateHoweverFarAway) {
     EXPECT_EQ(byDate.method, VideoSynchronizationMethod::creationDate);
     EXPECT_EQ(byDate.startSeconds, 1200);
     EXPECT_EQ(byDate.message, "Синхронизировано по времени съемки: старт 20:00, разница 00:34.");
-
-    // The distance in the GPS message (55.60 км above).
-    EXPECT_EQ(metersLabel(999.4), "999 м");
-    EXPECT_EQ(metersLabel(std::numeric_limits<double>::infinity()), "--");
 }
 
 TEST(VideoSynchronizationTest, MetadataTheTrackCannotMatchIsExplained) {
@@ -176,9 +158,6 @@ TEST(VideoSynchronizationTest, MetadataTheTrackCannotMatchIsExplained) {
     timesOnly.samples = {sampleAt(0, std::nullopt, std::nullopt, start)};
     TelemetryActivity positionsOnly;
     positionsOnly.samples = {sampleAt(0, 48.0, 2.0)};
-    const ClipPlacement dated = placedBy(positionsOnly, {std::nullopt, start});
-    EXPECT_EQ(dated.method, VideoSynchronizationMethod::none);
-    EXPECT_EQ(dated.message, "В видео есть дата съемки, но в треке нет timestamp для сопоставления.");
     const ClipPlacement both = placedBy(timesOnly, {VideoLocation{48, 2}, start});
     EXPECT_EQ(both.method, VideoSynchronizationMethod::creationDate);
     EXPECT_EQ(both.message, "Синхронизировано по времени съемки: старт 00:00, разница 00:00.");
@@ -193,8 +172,6 @@ TEST(VideoSynchronizationTest, SynchronizedStartMovesTheWholeSegment) {
     EXPECT_EQ(applySynchronizedStartSeconds(-20, 2000, segment), (VideoExportSegment{0, 300}));
     // An empty segment becomes one second long.
     EXPECT_EQ(applySynchronizedStartSeconds(10, 2000, VideoExportSegment{0, 0}), (VideoExportSegment{10, 11}));
-    // A one-second activity: only 0–1 is possible.
-    EXPECT_EQ(applySynchronizedStartSeconds(7, 1, VideoExportSegment{0, 1}), (VideoExportSegment{0, 1}));
     // An activity shorter than a whole second leaves everything alone.
     EXPECT_EQ(applySynchronizedStartSeconds(7, 0, segment), std::nullopt);
 }
