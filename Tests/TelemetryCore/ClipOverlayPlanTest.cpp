@@ -156,5 +156,11 @@ TEST(ClipOverlayPlanTest, ChapterWithoutItsOwnClockFollowsThePreviousChapter) {
     EXPECT_EQ(plan.overlays[3].placement.method, VideoSynchronizationMethod::none);
 }
 
+TEST(ClipOverlayPlanTest, ChapterChainedPastTheRidesEndIsNotPlaced) {
+    const std::vector clips = {clipWithClock("GX010012.MP4", rideSeconds - 5), clipWithoutClock("GX020012.MP4")};
+    const auto plan = ClipOverlayPlan::make(hourRide(), clips, proResOptions());
+    EXPECT_FALSE(plan.overlays[1].hasOverlay());
+}
+
 }  // namespace
 }  // namespace pacemark
