@@ -177,7 +177,7 @@ TEST(LayoutFrameRendererTest, GaugeArcsFollowTheReading) {
     EXPECT_LT(speed.text("36.0").rect.width, distance.text("0.5").rect.width);
 }
 
-// The route as its projection draws it, the dot where the sample is. (The
+// The route inside its style's inset, the dot where the sample is. (The
 // centred "НЕТ GPS" of a ride without positions: WidgetPreviewTest.)
 TEST(LayoutFrameRendererTest, RouteShowsWhereTheSampleIs) {
     const auto widget = makeWidget(Kind::route, {0.04, 0.84, 0.20, 0.10}, Style::glass);
@@ -188,6 +188,7 @@ TEST(LayoutFrameRendererTest, RouteShowsWhereTheSampleIs) {
     const auto strokes = drawn.of(Call::Type::strokePath);
     ASSERT_EQ(strokes.size(), 2u);  // border, route
     EXPECT_EQ(strokes[1].path, projection.path());
+    EXPECT_EQ(projection.rect(), panelStyleRow(Style::glass).routeInset.apply(drawn.rect));
     const auto dot = drawn.of(Call::Type::fillEllipse);
     ASSERT_EQ(dot.size(), 1u);
     const DrawingPoint at = projection.project(*activity->samples[50].latitude, *activity->samples[50].longitude);
@@ -233,8 +234,9 @@ TEST(LayoutFrameRendererTest, AltitudeSparklineSpansItsRectangle) {
     ASSERT_EQ(odd.size(), 5u);
     EXPECT_DOUBLE_EQ(odd[0].x, p.minX() + p.width * 1 / 9);
 
-    // A cinematic grade widget without altitude draws only its texts.
+    // A cinematic grade widget draws the sparkline, or only its texts without altitude.
     const auto grade = makeWidget(Kind::gradient, {0.20, 0.80, 0.16, 0.12}, Style::cinematic);
+    EXPECT_EQ(drawOne(grade).of(Call::Type::strokePath).size(), 2u);  // rule, sparkline
     const auto without = drawOne(grade, 50, makeActivity(101, [](TelemetrySample& s) { s.altitudeMeters.reset(); }));
     EXPECT_EQ(without.surface.texts(), (std::vector<std::string>{"//", "УКЛОН", "--", "%"}));
     EXPECT_TRUE(without.of(Call::Type::fillEllipse).empty());
