@@ -219,6 +219,13 @@ TEST(HEVCAlphaMovieWriterFailureTest, FailedMoviesLeaveNothing) {
     EXPECT_NE(missing.errorDescription().find("Не удалось открыть для записи"), std::string::npos) << missing.what();
     EXPECT_EQ(missing.errorDescription().find("No such"), std::string::npos) << "the reason is Russian";
 
+    // FFmpeg would read the relative name "take:1.mov" as the protocol "take".
+    const std::filesystem::path before = std::filesystem::current_path();
+    std::filesystem::current_path(folder.path());
+    startedMovie("take:1.mov")->finish();
+    std::filesystem::current_path(before);
+    EXPECT_GT(std::filesystem::file_size(folder / "take:1.mov"), 0u);
+
     // A write the file system refuses (here: past the process's file-size
     // limit) fails the movie with the reason, even where the muxer itself
     // does not return the error. (No encoder threads are left when the
