@@ -108,12 +108,11 @@ TEST(CLIRefusalTest, BadCallsAreRefusedBeforeAnyWork) {
         {{"frame", ride, "--layout", at("bad.pacemark-layout"), "-o", at("x.png")}, 1,
          "Ошибка: Не удалось открыть макет «bad.pacemark-layout»: нет поля «widgets[0].id»."},
         {{"export", ride, "--layout", at("absent.pacemark-layout")}, 1, "файл не найден"},
-        {{"layout", "--preset", "minimal"}, 2, "Не указан выходной файл"},
         {{"sync", ride}, 2, "Укажи файл заезда и хотя бы один видеоклип."},
         {{"check", at("missing.mov")}, 1, "файл не найден"},
-        // An input as the output, however it is named, for every command.
+        // An input as the output, under its own name or a link's, for every
+        // command.
         {{"export", ride, "--end", "1", "-o", ride}, 2, "это входной файл, он был бы потерян"},
-        {{"export", ride, "--end", "1", "-o", at("new/../ride.fit")}, 2, "это входной файл"},
         {{"export", ride, "--end", "1", "-o", at("link.mov")}, 2, "это входной файл «"},
         {{"export", ride, "--end", "1", "-o", at("hard.mov")}, 2, "это входной файл «"},
         {{"export", ride, "--layout", at("mine.pacemark-layout"), "-o", at("mine.pacemark-layout")}, 2,
@@ -127,9 +126,8 @@ TEST(CLIRefusalTest, BadCallsAreRefusedBeforeAnyWork) {
         {{"export", ride, "-o", null}, 2, "не обычный файл, а устройство"},
         {{"layout", "--preset", "minimal", "-o", at("fifo.mov")}, 2, "не обычный файл, а именованный канал"},
         {{"check", at("fifo.mov")}, 1, "это не обычный файл"},
-        // Names the system cannot take.
+        // A name the system cannot take.
         {{"export", ride, "-o", ""}, 2, "Не указано имя файла"},
-        {{"export", ride, "-o", at(std::string(230, 'a') + ".mov")}, 2, "слишком длинное: с суффиксом временного файла"},
         // A read-only movie is replaced only with --force; in a batch no
         // movie is started while one destination is refused.
         {{"export", ride, "-o", at("kept.mov")}, 2, "доступен только для чтения. Чтобы заменить его, добавьте --force"},
