@@ -214,9 +214,8 @@ TEST(ExportCommandTest, NextExportRemovesOnlyTheTemporaryOfADeadExport) {
     EXPECT_TRUE(fs::exists(live[0]));
     EXPECT_TRUE(fs::exists(folder / "notes.tmp.mov"));
 
-    kill(running, SIGINT);
-    EXPECT_EQ(finishExport(running, folder / "running.txt").status, 130);
-    EXPECT_TRUE(temporaries(folder.path()).empty());
+    kill(running, SIGINT);  // its stop is SignalsStopCleanly's
+    finishExport(running, folder / "running.txt");
 }
 
 }  // namespace
