@@ -100,9 +100,9 @@ TEST(CLIRefusalTest, BadCallsAreRefusedBeforeAnyWork) {
         {{"export", ride, "--layout", at("absent.pacemark-layout")}, 1, "файл не найден"},
         {{"sync", ride}, 2, "Укажи файл заезда и хотя бы один видеоклип."},
         {{"check", at("missing.mov")}, 1, "файл не найден"},
-        // An input as the output, under its own name or a link's, for every
-        // command.
+        // An input as the output, however it is named, for every command.
         {{"export", ride, "--end", "1", "-o", ride}, 2, "это входной файл, он был бы потерян"},
+        {{"export", ride, "--end", "1", "-o", at("new/../ride.fit")}, 2, "это входной файл"},
         {{"export", ride, "--end", "1", "-o", at("link.mov")}, 2, "это входной файл «"},
         {{"export", ride, "--end", "1", "-o", at("hard.mov")}, 2, "это входной файл «"},
         {{"export", ride, "--layout", at("mine.pacemark-layout"), "-o", at("mine.pacemark-layout")}, 2,

@@ -22,16 +22,18 @@ TEST(ClipBurnInCommandTest, EveryPlacedClipGetsItsFinishedVideo) {
     if (!ffmpegCommandAvailable()) GTEST_SKIP() << "ffmpeg is not installed; skipped";
     TemporaryFolder folder;
     const fs::path ride = writeNorthboundRide(folder / "ride.fit", 600);
-    // Two seconds at 29.97 fps whose camera clock puts its first frame at
-    // ride second 60.5. (A clip the camera clock cannot place fails alone as
-    // in ClipExportCommandTest.)
-    const fs::path placed = folder / "GX010007.MP4";
+    // Two seconds at 29.97 fps whose camera clocks put their first frames at
+    // ride second 60.5 and a day later.
+    const fs::path placed = folder / "GX010007.MP4", otherDay = folder / "other-day.mp4";
     writeClipOnRide(placed, {.start = 60.5, .frameRate = "30000/1001", .payloadSeconds = 1.001});
+    writeClipOnRide(otherDay, {.start = 86400 + 300.0, .frameRate = "30000/1001", .payloadSeconds = 1.001});
     const fs::path done = folder / "done";
-    const CLIRun run = runCLI({"export", ride.string(), "--clips", placed.string(), "--burn-in", "--quality", "30",
-                               "--output-dir", done.string(), "--json", "--quiet"},
+    const CLIRun run = runCLI({"export", ride.string(), "--clips", placed.string(), otherDay.string(), "--burn-in",
+                               "--quality", "30", "--output-dir", done.string(), "--json", "--quiet"},
                               folder);
-    EXPECT_EQ(run.status, 0) << run.err;
+    // The clip the camera clock cannot place fails alone, and no video is
+    // made of it. (Its text: ClipExportCommandTest.)
+    EXPECT_EQ(run.status, 1) << run.err;
     const fs::path finished = done / "GX010007-pacemark.mp4";
     ASSERT_EQ(filesIn(done), std::vector<fs::path>{finished.filename()}) << run.err;
     const nlohmann::json line = nlohmann::json::parse(run.out);
