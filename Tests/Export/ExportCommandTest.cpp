@@ -94,8 +94,10 @@ TEST(ExportCommandTest, BadRequestsWriteNothing) {
         // Batches that would write two rides into one movie.
         {{ride, sameName, "-o", (folder / "x.mov").string()}, "С несколькими файлами -o не подходит"},
         {{ride, sameName, "--output-dir", (folder / "out").string()}, "один и тот же фильм"},
-        // A clip's overlay takes the clip's rate, start and length.
+        // A clip's overlay takes the clip's rate, start and length; the
+        // finished video's quality is the encoder's scale.
         {{ride, "--clips", clip, "--fps", "25"}, "С --clips частота кадров, начало и длина берутся"},
+        {{ride, "--clips", clip, "--burn-in", "--quality", "52"}, "до 51 (наихудшее), а не 52."},
     };
     for (const Case& c : cases) {
         std::vector<std::string> arguments = c.arguments;
