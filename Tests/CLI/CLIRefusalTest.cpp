@@ -57,13 +57,6 @@ std::map<std::string, std::string> snapshot(const fs::path& folder) {
     return entries;
 }
 
-std::string gpxTrack(const std::string& firstTime, const std::string& lastTime) {
-    return "<?xml version=\"1.0\"?><gpx version=\"1.1\" creator=\"test\"><trk><trkseg>"
-           "<trkpt lat=\"55.0\" lon=\"37.0\"><time>" + firstTime + "</time></trkpt>"
-           "<trkpt lat=\"55.001\" lon=\"37.001\"><time>" + lastTime + "</time></trkpt>"
-           "</trkseg></trk></gpx>";
-}
-
 // Wrong calls (status 2), files that cannot be used (status 1), outputs that
 // would destroy an input, replace a device or cannot be written, and movies
 // whose limits are known before the first frame: each is refused with its
@@ -73,9 +66,11 @@ TEST(CLIRefusalTest, BadCallsAreRefusedBeforeAnyWork) {
     TemporaryFolder folder;
     const auto at = [&](const std::string& name) { return (folder / name).string(); };
     fs::copy_file(sampleRide(), folder / "ride.fit");
-    fs::copy_file(sampleRide(), folder / "second.fit");
-    writeFileText(folder / "ride.gpx", gpxTrack("2024-05-01T08:00:00Z", "2024-05-01T08:01:00Z"));
-    writeFileText(folder / "week.gpx", gpxTrack("2024-05-01T08:00:00Z", "2024-05-09T08:00:00Z"));
+    // Two points eight days apart.
+    writeFileText(folder / "week.gpx", "<?xml version=\"1.0\"?><gpx version=\"1.1\" creator=\"test\"><trk><trkseg>"
+                                       "<trkpt lat=\"55.0\" lon=\"37.0\"><time>2024-05-01T08:00:00Z</time></trkpt>"
+                                       "<trkpt lat=\"55.001\" lon=\"37.001\"><time>2024-05-09T08:00:00Z</time></trkpt>"
+                                       "</trkseg></trk></gpx>");
     ASSERT_EQ(runCLI({"layout", "--preset", "minimal", "-o", at("mine.pacemark-layout")}, folder).status, 0);
     ASSERT_EQ(runCLI({"frame", at("ride.fit"), "--size", "64x64", "-o", at("picture.png")}, folder).status, 0);
     fs::create_symlink("ride.fit", folder / "link.mov");
@@ -88,10 +83,7 @@ TEST(CLIRefusalTest, BadCallsAreRefusedBeforeAnyWork) {
     if (geteuid() == 0 && ::mknod(at("null").c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0) null = at("null");
     writeFileText(folder / "kept.mov", "a movie someone protected");
     fs::permissions(folder / "kept.mov", fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
-    writeFileText(folder / "second-telemetry.mov", "another protected movie");
-    fs::permissions(folder / "second-telemetry.mov", fs::perms::owner_read);
     for (const char* clip : {"a.mp4", "b.mp4", "a-telemetry.mov"}) writeFileText(folder / clip, "a clip");
-    writeFileText(folder / "bad.pacemark-layout", R"({"version": 1, "preset": "minimal", "widgets": [{"kind": "speed"}]})");
     const std::string ride = at("ride.fit");
 
     struct Case {
@@ -105,10 +97,7 @@ TEST(CLIRefusalTest, BadCallsAreRefusedBeforeAnyWork) {
         // the same handler; the loader's own texts: TelemetryFileLoaderTest.)
         {{"info"}, 2, "Не указан файл телеметрии."},
         {{"info", at("absent.fit")}, 1, "Не удалось прочитать файл «absent.fit»"},
-        {{"frame", ride, "--layout", at("bad.pacemark-layout"), "-o", at("x.png")}, 1,
-         "Ошибка: Не удалось открыть макет «bad.pacemark-layout»: нет поля «widgets[0].id»."},
         {{"export", ride, "--layout", at("absent.pacemark-layout")}, 1, "файл не найден"},
-        {{"layout", "--preset", "minimal"}, 2, "Не указан выходной файл"},
         {{"sync", ride}, 2, "Укажи файл заезда и хотя бы один видеоклип."},
         {{"check", at("missing.mov")}, 1, "файл не найден"},
         // An input as the output, however it is named, for every command.
@@ -119,7 +108,7 @@ TEST(CLIRefusalTest, BadCallsAreRefusedBeforeAnyWork) {
         {{"export", ride, "--layout", at("mine.pacemark-layout"), "-o", at("mine.pacemark-layout")}, 2,
          "это входной файл"},
         {{"frame", ride, "--background", at("picture.png"), "-o", at("picture.png")}, 2, "это входной файл"},
-        {{"sheet", at("ride.gpx"), "-o", at("ride.gpx")}, 2, "это входной файл"},
+        {{"sheet", ride, "-o", ride}, 2, "это входной файл"},
         // A clip named as another clip's overlay.
         {{"export", ride, "--clips", at("b.mp4"), at("a.mp4"), at("a-telemetry.mov")}, 2, "это входной файл"},
         // Files that are no regular files, written and read. (Sockets and
@@ -127,13 +116,10 @@ TEST(CLIRefusalTest, BadCallsAreRefusedBeforeAnyWork) {
         {{"export", ride, "-o", null}, 2, "не обычный файл, а устройство"},
         {{"layout", "--preset", "minimal", "-o", at("fifo.mov")}, 2, "не обычный файл, а именованный канал"},
         {{"check", at("fifo.mov")}, 1, "это не обычный файл"},
-        // Names the system cannot take.
+        // A name the system cannot take.
         {{"export", ride, "-o", ""}, 2, "Не указано имя файла"},
-        {{"export", ride, "-o", at(std::string(230, 'a') + ".mov")}, 2, "слишком длинное: с суффиксом временного файла"},
-        // A read-only movie is replaced only with --force; in a batch no
-        // movie is started while one destination is refused.
+        // A read-only movie is replaced only with --force.
         {{"export", ride, "-o", at("kept.mov")}, 2, "доступен только для чтения. Чтобы заменить его, добавьте --force"},
-        {{"export", ride, at("second.fit"), "--end", "1"}, 2, "«" + at("second-telemetry.mov") + "» доступен только"},
         // Limits known before the first frame (the others: the export
         // settings' own tests).
         {{"export", at("week.gpx")}, 1, "больше 7 суток. Такой длинный фильм пишется только по явной просьбе"},

@@ -31,10 +31,9 @@ TEST(ClipBurnInCommandTest, EveryPlacedClipGetsItsFinishedVideo) {
     const CLIRun run = runCLI({"export", ride.string(), "--clips", placed.string(), otherDay.string(), "--burn-in",
                                "--quality", "30", "--output-dir", done.string(), "--json", "--quiet"},
                               folder);
+    // The clip the camera clock cannot place fails alone, and no video is
+    // made of it. (Its text: ClipExportCommandTest.)
     EXPECT_EQ(run.status, 1) << run.err;
-    EXPECT_NE(run.err.find("Ошибка: " + otherDay.string() + ": По GPS камеры видео снято после конца трека"),
-              std::string::npos)
-        << run.err;
     const fs::path finished = done / "GX010007-pacemark.mp4";
     ASSERT_EQ(filesIn(done), std::vector<fs::path>{finished.filename()}) << run.err;
     const nlohmann::json line = nlohmann::json::parse(run.out);

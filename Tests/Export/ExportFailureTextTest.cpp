@@ -6,13 +6,11 @@
 #include <cerrno>
 #include <filesystem>
 #include <new>
-#include <sstream>
 
 extern "C" {
 #include <libavutil/error.h>
 }
 
-#include "ExportBatch.h"
 #include "FFmpegFile.h"
 #include "PacemarkError.h"
 
@@ -35,17 +33,6 @@ TEST(ExportFailureTextTest, FailuresHaveRussianReasons) {
     EXPECT_EQ(userFacingDescription(std::filesystem::filesystem_error(
                   "status", "/a/loop", std::make_error_code(std::errc::too_many_symbolic_link_levels))),
               "Ошибка файловой системы с «loop»: символические ссылки в пути замкнуты в петлю.");
-}
-
-// The batch prints a failed ride's Russian text, out of memory included,
-// not the exception's own name.
-TEST(ExportFailureTextTest, BatchSaysOutOfMemoryInRussian) {
-    std::ostringstream out, err;
-    cli::ExportBatch batch({}, out, err);
-    const int status = batch.run({{"ride.fit", "ride-telemetry.mov"}},
-                                 [](const cli::ExportJob&) -> cli::ExportedMovie { throw std::bad_alloc(); });
-    EXPECT_EQ(status, 1);
-    EXPECT_EQ(err.str(), "Ошибка: ride.fit: " + outOfMemoryDescription() + "\n");
 }
 
 }  // namespace

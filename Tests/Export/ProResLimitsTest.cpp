@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The ProRes writers' limits as the export settings state them: what the
-// settings accept, the writers write.
+// The ProRes writer at the longest movies the export settings accept.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -8,31 +7,13 @@
 #include <thread>
 
 #include "CLIRun.h"
-#include "Export/TelemetryExportSettings.h"
 #include "FFmpegProResMovieWriter.h"
-#include "MovieCheck/ProResFrame.h"
-#include "ProResSliceEncoder.h"
 
 namespace pacemark {
 namespace {
 
 namespace fs = std::filesystem;
 using namespace pacemark::testing;
-
-// The slice count the settings bound is the one the system's encoder writes
-// into the picture header, for rows of every remainder of 8 macroblocks and
-// partial macroblocks at the edges.
-TEST(ProResLimitsTest, SliceCountIsTheEncodersOwn) {
-    for (const auto& [width, height] : {std::pair<std::int64_t, std::int64_t>{16, 16}, {112, 16}, {128, 32},
-                                        {144, 18}, {240, 48}, {1000, 30}, {1920, 1080}}) {
-        SCOPED_TRACE(std::to_string(width) + "x" + std::to_string(height));
-        ProResSliceEncoder encoder(width, height, 30, ProResWriterOptions{});
-        std::vector<std::uint8_t> picture(static_cast<std::size_t>(width * height * 4), 0);
-        const auto frame = ProResFrame::parse(encoder.encode({picture.data(), width, height, width * 4}));
-        EXPECT_EQ(static_cast<std::int64_t>(frame.slices.size()),
-                  TelemetryExportSettings::proResSliceCount(width, height));
-    }
-}
 
 // 80 hours at 1 frame a second is more media time than 32 bits hold at the
 // compact movie's time scale: the headers take their 64-bit form, readers

@@ -2,7 +2,6 @@
 #include "RideClips.h"
 
 #include <cmath>
-#include <sstream>
 
 #include "CameraTestClips.h"
 #include "GPMFTestPayloads.h"
@@ -56,20 +55,6 @@ void writeClipOnRide(const fs::path& path, const GPSClip& clip) {
         payloads.push_back({gpmf::gps9Payload(fixes), clip.payloadSeconds * p, clip.payloadSeconds});
     }
     writeCameraClip(path, clip.seconds, payloads, {}, clip.frameRate, clip.size);
-}
-
-fs::path writeStandingRide(const fs::path& path, double latitude, double longitude, const std::string& startISO8601) {
-    const auto start = *parseISO8601InternetDateTime(startISO8601);
-    std::ostringstream gpx;
-    gpx.precision(10);
-    gpx << "<?xml version=\"1.0\"?>\n<gpx version=\"1.1\" creator=\"test\"><trk><trkseg>\n";
-    for (int i = 0; i <= 1800; ++i) {
-        gpx << "<trkpt lat=\"" << latitude << "\" lon=\"" << longitude << "\"><time>"
-            << formatISO8601Milliseconds(start + std::chrono::seconds(i)) << "</time></trkpt>\n";
-    }
-    gpx << "</trkseg></trk></gpx>\n";
-    writeFileText(path, gpx.str());
-    return path;
 }
 
 }  // namespace pacemark::testing

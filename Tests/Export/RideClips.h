@@ -30,9 +30,4 @@ struct GPSClip {
 };
 void writeClipOnRide(const std::filesystem::path& path, const GPSClip& clip);
 
-// Half an hour standing at one place, a point a second from `startISO8601`,
-// as GPX.
-std::filesystem::path writeStandingRide(const std::filesystem::path& path, double latitude, double longitude,
-                                        const std::string& startISO8601);
-
 }  // namespace pacemark::testing
