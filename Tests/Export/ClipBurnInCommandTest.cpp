@@ -39,11 +39,15 @@ TEST(ClipBurnInCommandTest, EveryPlacedClipGetsItsFinishedVideo) {
     const nlohmann::json line = nlohmann::json::parse(run.out);
     EXPECT_EQ(line.at("path").get<std::string>(), finished.string());
     // The clip's length at its exact 30000/1001, not at a rounded 30. (What
-    // the finished video holds, its pictures' times and the camera track
-    // included, is FFmpegClipBurnInTest's.)
-    const ClipFacts clip = readClip(placed).facts;
-    EXPECT_EQ(line.at("frames").get<std::int64_t>(), clip.frameCount);
-    EXPECT_DOUBLE_EQ(line.at("seconds").get<double>(), clip.frameRate.seconds(clip.frameCount));
+    // the finished video's pictures hold and their times are
+    // FFmpegClipBurnInTest's.)
+    const ClipReading clip = readClip(placed);
+    EXPECT_EQ(line.at("frames").get<std::int64_t>(), clip.facts.frameCount);
+    EXPECT_DOUBLE_EQ(line.at("seconds").get<double>(), clip.facts.frameRate.seconds(clip.facts.frameCount));
+    // The camera's track is copied, so the finished video syncs as its clip did.
+    const auto again = readClip(finished).synchronization;
+    EXPECT_EQ(again.cameraProblem, std::nullopt);
+    EXPECT_EQ(again.cameraGPS.bestSamples().size(), clip.synchronization.cameraGPS.bestSamples().size());
 }
 
 }  // namespace

@@ -21,9 +21,9 @@ using namespace pacemark::testing;
 
 // Every writer through the command line, at a whole and at an NTSC rate: the
 // segment at the requested size lands beside the ride under the default name,
-// passes the strict check of its format, and FFmpeg reads its exact rate.
-// Four seconds are 20 frames at 5 fps; at 29.97 fps 119.88 frames round up
-// to 120, which last 120 × 1001 / 30000 = 4.004 s.
+// passes the strict check of its format, and FFmpeg and GStreamer read its
+// exact rate. Four seconds are 20 frames at 5 fps; at 29.97 fps 119.88 frames
+// round up to 120, which last 120 × 1001 / 30000 = 4.004 s.
 TEST(ExportCommandTest, EveryWriterExportsACheckedSegment) {
     struct Writer {
         std::vector<std::string> options;
@@ -41,6 +41,7 @@ TEST(ExportCommandTest, EveryWriterExportsACheckedSegment) {
         {{"--codec", "prores", "--compact"}, proRes, true},
         {{"--codec", "hevc"}, hevc, true},
     };
+    const bool gstreamer = fs::exists("/usr/bin/gst-discoverer-1.0");
     std::vector<std::uintmax_t> sizes;
     for (const Writer& writer : writers) {
         SCOPED_TRACE(std::string(writer.ntsc ? "29.97 " : "5 ") + (writer.options.empty() ? "" : writer.options.back()));
@@ -63,9 +64,22 @@ TEST(ExportCommandTest, EveryWriterExportsACheckedSegment) {
                                    (writer.ntsc ? "\nЧастота кадров: 30000/1001 (29,97 к/с)\n" : "")),
                   std::string::npos)
             << checked.out;
+        if (gstreamer) {
+            // The demuxed stream's caps and the movie's length.
+            const CommandResult discovered = runCommand("gst-discoverer-1.0 -v " + quoted(movie));
+            EXPECT_EQ(discovered.status, 0) << discovered.output;
+            for (const std::string& fact : {"framerate=(fraction)" + rate, "Frame rate: " + rate,
+                                            std::string("Duration: 0:00:04.") + (writer.ntsc ? "004" : "000") + "000000"}) {
+                EXPECT_NE(discovered.output.find(fact), std::string::npos) << fact << "\n" << discovered.output;
+            }
+        }
         sizes.push_back(fs::file_size(movie));
     }
     EXPECT_LT(sizes[1], sizes[0] / 2) << "the compact movie stores each repeated picture once";
+    if (!gstreamer) {
+        GTEST_SKIP() << "gst-discoverer-1.0 not found (Debian packages gstreamer1.0-plugins-base-apps, "
+                        "gstreamer1.0-plugins-good): GStreamer not run";
+    }
 }
 
 // Requests refused before any frame, as wrong calls (status 2) with their

@@ -94,6 +94,10 @@ grep -E '^[EWI]: ' "$scratch/lintian" | sort | uniq | sed 's/^/lintian: /'
 # The licence is stated in Debian's machine-readable form: any finding about
 # the copyright file, at any level, is a fault of ours.
 ! grep -E '^[EWIP]: .*copyright' "$scratch/lintian" >/dev/null || fail "lintian has findings about the copyright file"
+maintainer=$(dpkg-deb -f "$deb" Maintainer)
+# A real name and address, not a placeholder.
+[[ "$maintainer" =~ ^[^@\<]+\ \<[^@\>]+@[^@\>]+\>$ && "$maintainer" != *example.* ]] ||
+  fail "the maintainer field is '$maintainer'"
 
 # --- the unpacked program ------------------------------------------------
 version_text=$("$root/usr/bin/pacemark-cli" --version) || fail "pacemark-cli --version failed"

@@ -35,7 +35,7 @@ TEST(CairoPNGTest, FilesRoundTripPremultipliedPixels) {
 // limit standing in for a full disk) are told in Russian with the system's
 // reason (its texts are checked with the other writers); the picture that was
 // there stays whole and no temporary file is left. (That a device is never
-// written over is ExportDestinationTest's.)
+// written over: CLIRefusalTest.)
 TEST(CairoPNGTest, WriteFailuresKeepTheOldPicture) {
     testing::TemporaryFolder folder;
     OwnedPixelBuffer picture(64, 64);

@@ -218,7 +218,7 @@ TEST_F(TelemetryVideoExporterFailureTest, StopIsACancellationNotAnError) {
 
 // A folder that cannot be created fails before anything is written. (A
 // destination that is a folder: ExportCommandTest; that the exporter itself
-// refuses such destinations: ExportDestinationTest.)
+// refuses its own ride: ExportDestinationTest.)
 TEST_F(TelemetryVideoExporterFailureTest, FolderThatCannotBeCreatedIsReported) {
     ExportRun run;
     // The destination's folder would have to be created inside a regular file.
