@@ -137,12 +137,12 @@ TEST_F(ContentViewTest, MouseEditsWidgetsOnTheCanvas) {
 bool isLandscape(QRgb pixel) { return qGreen(pixel) > qRed(pixel) + 20; }
 bool isRed(QRgb pixel) { return qRed(pixel) > 160 && qBlue(pixel) < 90; }
 
-// A background video in the window. Playback runs to the end of the clip; the background then shows the first frame again,
-// the one that belongs to the telemetry it shows (the segment start), in the
-// model and on the screen. The background pans under the mouse. Writes the
-// window at 1440 × 900 with the sample ride over the first frame and a
-// selected widget to window-1440x900.png in the build folder (the README's
-// picture is a copy of it).
+// A background video in the window. Playback runs to the end of the clip;
+// the background then shows the first frame again, the one that belongs to
+// the telemetry it shows (the segment start), in the model and on the screen.
+// The background pans under the mouse. Writes the window at 1440 × 900 with
+// the sample ride over the first frame and a selected widget to
+// window-1440x900.png in the build folder (the README's picture is a copy of it).
 TEST_F(ContentViewTest, BackgroundVideoUnderTheOverlay) {
     if (!testing::ffmpegCommandAvailable()) GTEST_SKIP() << "no ffmpeg command";
     applyPacemarkStyle();  // the application's dark look, as main() sets it

@@ -3,7 +3,6 @@
 #include <QListWidget>
 #include <QMenu>
 
-#include "DesktopPlatform.h"
 #include "WindowTestApplication.h"
 
 namespace pacemark {
