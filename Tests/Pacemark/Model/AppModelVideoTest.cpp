@@ -135,8 +135,8 @@ TEST_F(AppModelVideoTest, PreviewTimeFollowsTheCurrentPlayer) {
 
 // Which match wins and which text it shows is the core's
 // (VideoSynchronizationTest); here: the model applies a match to the segment,
-// a newer video drops a match still being looked for, and a failure leaves the
-// segment alone.
+// a newer video or ride drops a match still being looked for, and a failure
+// leaves the segment alone.
 TEST_F(AppModelVideoTest, SynchronizationMovesTheSegmentOnlyForACurrentMatch) {
     AppModel model{services()};
     model.backgroundVideo().synchronizeVideoWithTelemetry();
@@ -158,24 +158,30 @@ TEST_F(AppModelVideoTest, SynchronizationMovesTheSegmentOnlyForACurrentMatch) {
     EXPECT_EQ(model.backgroundVideo().videoPreviewElapsedSeconds(), 0);
     EXPECT_EQ(players[0]->calls, Calls{"seek"});
 
-    // A newer video drops a match still being looked for.
+    // A newer video or ride drops a match still being looked for.
     metadata = {{"format/location", "location", "+45.0000+007.1500/"}};  // second 1500
-    startHeld("metadata", [&] { model.backgroundVideo().synchronizeVideoWithTelemetry(); });
-    model.backgroundVideo().loadVideoBackground("clip.mp4");
-    EXPECT_FALSE(model.backgroundVideo().isSynchronizingVideo());  // the command is available again at once
-    release();
-    EXPECT_EQ(model.exportSession().startOffsetSeconds(), 1000);  // the late match is dropped
-    EXPECT_EQ(readsStopped, 1);  // the replaced read, and no restarted one
+    const std::function<void()> replacements[] = {[&] { model.backgroundVideo().loadVideoBackground("clip.mp4"); },
+                                                  [&] { model.load("again.fit"); }};
+    for (const auto& replace : replacements) {
+        openVideo(model, "clip.mp4");
+        startHeld("metadata", [&] { model.backgroundVideo().synchronizeVideoWithTelemetry(); });
+        replace();
+        EXPECT_FALSE(model.backgroundVideo().isSynchronizingVideo());  // the command is available again at once
+        release();
+        EXPECT_NE(model.exportSession().startOffsetSeconds(), 1500);  // the late match is dropped
+    }
+    EXPECT_EQ(readsStopped, 2);  // the replaced reads, and no restarted one
 
     // A failed read is an alert and leaves the segment and the preview alone.
     metadataFailure = "Файл «clip.mp4» повреждён.";
     openVideo(model, "clip.mp4");
+    model.exportSession().setStartOffsetSeconds(10);
     model.backgroundVideo().setVideoPreviewElapsedSeconds(3);
     model.backgroundVideo().synchronizeVideoWithTelemetry();
     ASSERT_TRUE(waitUntil([&] { return !model.backgroundVideo().isSynchronizingVideo(); }));
     EXPECT_EQ(model.status().statusText(), "Синхронизация не удалась.");
     EXPECT_EQ(model.status().errorMessage(), QStringLiteral("Файл «clip.mp4» повреждён."));
-    EXPECT_EQ(model.exportSession().startOffsetSeconds(), 1000);
+    EXPECT_EQ(model.exportSession().startOffsetSeconds(), 10);
     EXPECT_EQ(model.backgroundVideo().videoPreviewElapsedSeconds(), 3);
 }
 
