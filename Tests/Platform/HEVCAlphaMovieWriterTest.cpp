@@ -5,11 +5,7 @@
 #include "HEVCAlphaEncodingError.h"
 #include "HEVCAlphaMovieCheck.h"
 #include "HEVCAlphaMovieWriter.h"
-#include "HEVCAlphaParameterSets.h"
-#include "HEVCDecoderConfigurationRecord.h"
-#include "HEVCNalUnit.h"
 #include "OverlayTestFrames.h"
-#include "ProResTestFrames.h"
 #include "QuickTimeTestReader.h"
 #include "TestSupport.h"
 
@@ -17,7 +13,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <map>
 #include <span>
 
 namespace pacemark {
@@ -98,12 +93,17 @@ TEST(HEVCAlphaMovieWriterTest, WritesAnHvc1TrackWithBothLayersThatPassesTheStric
     const std::vector<bool> repeats = repeatPattern();
     // The checker tells the sample entry's type and size, the parameter sets
     // of both layers in the hvcC (each parsed to its trailing bits) and the
-    // layers of every sample; the SEI last in the hvcC declares the colour
+    // layers of every sample; the SEI that ends the hvcC declares the colour
     // premultiplied.
     const QuickTimeHEVCTrack& track = patternTrack();
-    EXPECT_EQ(pacemark::testing::hvcCNalUnits(track.hvcC).back(),
-              (std::vector<std::uint8_t>{0x4E, 0x01, 0xA5, 0x04, 0x10, 0x00, 0x7F, 0x90, 0x80}));
+    const Bytes premultipliedSEI{0x4E, 0x01, 0xA5, 0x04, 0x10, 0x00, 0x7F, 0x90, 0x80};
+    ASSERT_GE(track.hvcC.size(), premultipliedSEI.size());
+    EXPECT_EQ(Bytes(track.hvcC.end() - std::ssize(premultipliedSEI), track.hvcC.end()), premultipliedSEI);
     EXPECT_EQ(joined(checkHEVCAlphaTrack(track.sampleEntry, spans(track.samples))), "");
+    // ... and it does find faults: a sample whose pictures are missing is named.
+    auto damaged = spans(track.samples);
+    damaged.at(1) = {};
+    EXPECT_NE(joined(checkHEVCAlphaTrack(track.sampleEntry, damaged)), "");
 
     // One duration for every frame; a repeat that is not a key frame is a
     // skip picture (tiny).
@@ -196,82 +196,6 @@ TEST(HEVCAlphaMovieWriterTest, AnIndependentDecoderReturnsTheDrawnFrames) {
     EXPECT_GE(colourPsnr, 36.0);
 }
 
-// A track taken apart into what the tests change: the sample entry's fixed
-// fields, the hvcC's NAL units and every sample's NAL units.
-struct EditableTrack {
-    Bytes entryFields;  // the first 86 bytes of the sample entry
-    std::vector<HEVCNalUnit> configuration;
-    std::vector<std::vector<HEVCNalUnit>> samples;
-
-    explicit EditableTrack(const QuickTimeHEVCTrack& track)
-        : entryFields(track.sampleEntry.begin(), track.sampleEntry.begin() + 86) {
-        for (const auto& bytes : pacemark::testing::hvcCNalUnits(track.hvcC)) configuration.push_back(HEVCNalUnit::parse(bytes));
-        for (const auto& sample : track.samples) {
-            samples.emplace_back();
-            for (const auto& bytes : pacemark::testing::lengthPrefixedNalUnits(sample)) samples.back().push_back(HEVCNalUnit::parse(bytes));
-        }
-    }
-
-    std::vector<MovieCheckFinding> check() const {
-        const HEVCSequenceParameterSet base = HEVCSequenceParameterSet::parse(configuration.at(1).rbsp);
-        const Bytes hvcC = pacemark::testing::quickTimeBox("hvcC", hevcMakeDecoderConfigurationRecord(base, configuration));
-        Bytes entry = entryFields;
-        entry.insert(entry.end(), hvcC.begin(), hvcC.end());
-        for (int i = 0; i < 4; ++i) entry[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(entry.size() >> (24 - 8 * i));
-        std::vector<Bytes> sampleBytes;
-        for (const auto& units : samples) {
-            Bytes& sample = sampleBytes.emplace_back();
-            for (const auto& unit : units) {
-                const Bytes nal = unit.serialize();
-                for (const int shift : {24, 16, 8, 0}) sample.push_back(static_cast<std::uint8_t>(nal.size() >> shift));
-                sample.insert(sample.end(), nal.begin(), nal.end());
-            }
-        }
-        return checkHEVCAlphaTrack(entry, spans(sampleBytes));
-    }
-};
-
-// Taking our track apart and putting it back together changes nothing; our
-// VPS written for the layer set other encoders share is named for each of
-// its faults.
-TEST(HEVCAlphaMovieCheckTest, AVPSOfTheSharedLayerSetIsNamedForEachFault) {
-    EditableTrack track(patternTrack());
-    EXPECT_EQ(joined(track.check()), "");
-    const auto base = HEVCSequenceParameterSet::parse(track.configuration.at(1).rbsp);
-    track.configuration.at(0).rbsp = hevcWriteAlphaVideoParameterSet(base, {true, false, false});
-    const auto findings = track.check();
-    const std::vector<std::string> expected{
-        "VPS: в базовой части наборы слоёв {0}, {0, 1}", "VPS: дополнительные наборы слоёв: нет",
-        "VPS: выходной набор слоёв 1", "VPS: записей profile_tier_level 3", "VPS: vps_poc_lsb_aligned_flag 0"};
-    ASSERT_EQ(findings.size(), expected.size()) << joined(findings);
-    for (std::size_t i = 0; i < findings.size(); ++i) {
-        EXPECT_NE(findings[i].message.find(expected[i]), std::string::npos) << joined(findings);
-    }
-}
-
-// With the reference's three choices (layer set {0, 1} in the base VPS, a
-// DependencyId dimension, the Scalable Main profile for the alpha layer) our
-// VPS, written from the reference's SPS, equals the reference's bit for bit;
-// the alpha SEI differs only in the premultiplied flag.
-TEST(HEVCAlphaParameterSetsTest, TheVPSEqualsAnotherEncodersWithItsChoices) {
-    // The reference movie of another encoder: two layers, AuxId alpha, but
-    // layer set {0, 1} in the base VPS, both layers output, three
-    // profile-tier-level entries, unaligned POC LSBs.
-    const auto path = pacemark::testing::sharedReferenceFolder() / "hevc-alpha" / "ref_hvc1_bframes.mov";
-    if (!std::filesystem::exists(path)) GTEST_SKIP() << "reference movie not found: " << path;
-    const auto reference = pacemark::testing::readQuickTimeHEVCTrack(path);
-
-    std::map<std::pair<int, int>, Bytes> units;
-    for (const auto& bytes : pacemark::testing::hvcCNalUnits(reference.hvcC)) {
-        const auto unit = HEVCNalUnit::parse(bytes);
-        units[{unit.type, unit.layerId}] = bytes;
-    }
-    const auto sps = HEVCSequenceParameterSet::parse(HEVCNalUnit::parse(units.at({HEVCNalType::sps, 0})).rbsp);
-    const HEVCNalUnit vps{HEVCNalType::vps, 0, 1, hevcWriteAlphaVideoParameterSet(sps, {true, true, true})};
-    EXPECT_EQ(vps.serialize(), units.at({HEVCNalType::vps, 0}));
-    EXPECT_EQ(hevcMakeAlphaChannelInfo(HEVCAlphaColourMode::straight).serialize(), units.at({HEVCNalType::prefixSei, 0}));
-}
-
 // Starts a 64×64 movie at `path` and appends its first frame.
 std::unique_ptr<HEVCAlphaMovieWriter> startedMovie(const std::filesystem::path& path) {
     auto writer = std::make_unique<HEVCAlphaMovieWriter>(path, exportEncoderSettings(64, 64, 10));
@@ -294,13 +218,6 @@ TEST(HEVCAlphaMovieWriterFailureTest, FailedMoviesLeaveNothing) {
     EXPECT_EQ(missing.errorCase(), HEVCAlphaEncodingError::Case::muxingFailed);
     EXPECT_NE(missing.errorDescription().find("Не удалось открыть для записи"), std::string::npos) << missing.what();
     EXPECT_EQ(missing.errorDescription().find("No such"), std::string::npos) << "the reason is Russian";
-
-    // FFmpeg would read the relative name "take:1.mov" as the protocol "take".
-    const std::filesystem::path before = std::filesystem::current_path();
-    std::filesystem::current_path(folder.path());
-    startedMovie("take:1.mov")->finish();
-    std::filesystem::current_path(before);
-    EXPECT_GT(std::filesystem::file_size(folder / "take:1.mov"), 0u);
 
     // A write the file system refuses (here: past the process's file-size
     // limit) fails the movie with the reason, even where the muxer itself

@@ -21,9 +21,4 @@ struct QuickTimeHEVCTrack {
 
 QuickTimeHEVCTrack readQuickTimeHEVCTrack(const std::filesystem::path& path);
 
-// The NAL units of an hvcC record's arrays, in order.
-std::vector<std::vector<std::uint8_t>> hvcCNalUnits(const std::vector<std::uint8_t>& hvcC);
-// Splits a sample of 4-byte length-prefixed NAL units.
-std::vector<std::vector<std::uint8_t>> lengthPrefixedNalUnits(const std::vector<std::uint8_t>& sample);
-
 }  // namespace pacemark::testing

@@ -32,13 +32,6 @@ PacemarkWidget speedWidget(TelemetryWidgetFrame frame) {
 
 }  // namespace
 
-TEST(LayoutCanvasTest, APictureOfTheLayoutsShapeIsDrawnUnmapped) {
-    const LayoutCanvas fullHD = LayoutCanvas::fit(kWide, 1920, 1080);
-    EXPECT_TRUE(fullHD.isIdentity());
-    const PacemarkWidget widget = speedWidget({0.04, 0.68, 0.15, 0.15});
-    EXPECT_EQ(fullHD.widgetRect(widget), LayoutFrameRenderer::rect(widget, 1920, 1080));
-}
-
 TEST(LayoutCanvasTest, ATallerPictureHoldsTheLayoutAcrossItsWidthOnTheBottomEdge) {
     const LayoutCanvas portrait = LayoutCanvas::fit(kWide, 1080, 1920);
     expectRect(portrait.area, {0, 1920 - 607.5, 1080, 607.5});
@@ -54,12 +47,8 @@ TEST(LayoutCanvasTest, ATallerPictureHoldsTheLayoutAcrossItsWidthOnTheBottomEdge
 TEST(LayoutCanvasTest, AWiderPictureHoldsTheLayoutCentredAcrossItsHeight) {
     const LayoutCanvas cinema = LayoutCanvas::fit(kWide, 2560, 1080);
     expectRect(cinema.area, {320, 0, 1920, 1080});
-    EXPECT_FALSE(cinema.isIdentity());
     // A portrait layout on a landscape picture: its 1080 × 1920 units in the middle.
-    const LayoutCanvas upright = LayoutCanvas::fit({9, 16}, 1920, 1080);
-    expectRect(upright.area, {(1920 - 607.5) / 2, 0, 607.5, 1080});
-    EXPECT_EQ(upright.designWidth, 1080);
-    EXPECT_EQ(upright.designHeight, 1920);
+    expectRect(LayoutCanvas::fit({9, 16}, 1920, 1080).area, {(1920 - 607.5) / 2, 0, 607.5, 1080});
 }
 
 // Everything of a frame, not only the widgets' rectangles, follows the one
@@ -111,12 +100,4 @@ TEST(LayoutCanvasTest, HairlinesKeepOnePixelOnSmallPictures) {
     EXPECT_DOUBLE_EQ(picture.calls()[2].lineWidth, 2);
 }
 
-// Below the layout's own size a text loses a little more than the scale
-// takes, so the gaps between lines outgrow the pixel antialiasing adds.
-TEST(LayoutCanvasTest, TextIsDrawnSmallerThanTheScaleOnlyBelowIt) {
-    EXPECT_DOUBLE_EQ(LayoutCanvasSurface::textSizeInPixels(18, 2), 36);
-    const double third = LayoutCanvasSurface::textSizeInPixels(18, 1.0 / 3);
-    EXPECT_LT(third, 6);
-    EXPECT_GT(third, 5);
-    EXPECT_GE(LayoutCanvasSurface::textSizeInPixels(18, 0.01), 0);
-}
+

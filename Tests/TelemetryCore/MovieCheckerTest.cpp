@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <gtest/gtest.h>
 
-#include <random>
 #include <utility>
 
 #include "MovieCheck/MovieChecker.h"
@@ -87,9 +86,7 @@ TEST(MovieCheckerTest, SampleEntryMustDescribeTheFramesFully) {
         {"colr", "ap4h", 32, appleExtensions("colr"), "нет блока «colr»"},
         {"bt601", "ap4h", 32, appleExtensions("", {'n', 'c', 'l', 'c', 0, 6, 0, 1, 0, 6}),
          "не BT.709 (основные цвета 6, передаточная функция 1, матрица 6)"},
-        {"fiel", "ap4h", 32, appleExtensions("fiel"), "нет блока «fiel»"},
         {"fields", "ap4h", 32, appleExtensions("", kBT709, {2, 9}), "«fiel» не совпадает"},
-        {"pasp", "ap4h", 32, appleExtensions("pasp"), "нет блока «pasp»"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -105,8 +102,6 @@ TEST(MovieCheckerTest, SampleEntryMustDescribeTheFramesFully) {
 // (Real HEVC movies through the real checker: ExportCommandTest.)
 TEST(MovieCheckerTest, HEVCTracksGoToTheHEVCChecker) {
     const Bytes movie = buildQuickTimeMovie("hvc1", 64, 32, 24, {quickTimeBox("hvcC", {1, 2, 3})}, {{1, 2, 3}, {4, 5}});
-    EXPECT_NE(thrownBy<MovieCheckError>([&] { (void)check(movie); }).errorDescription().find("не подключена"),
-              std::string::npos);
     const MovieCheckReport report = check(movie, [](std::span<const std::uint8_t>, const auto& samples) {
         EXPECT_EQ(Bytes(samples[1].begin(), samples[1].end()), (Bytes{4, 5}));
         return std::vector<MovieCheckFinding>{{"нет SEI"}};
@@ -140,10 +135,6 @@ TEST(MovieCheckerTest, VaryingSampleDurationsAreAFinding) {
 TEST(MovieCheckerTest, DurationsMustCoverEverySample) {
     EXPECT_EQ(allFindings(check(goodMovie(QuickTimeTestTiming::ofRuns(30, {{2, 1}})))),
               "Таблица длительностей описывает кадров: 2, а в дорожке их 3.\n");
-    EXPECT_EQ(allFindings(check(goodMovie(QuickTimeTestTiming::withoutDurationTable()))),
-              "У видеодорожки нет таблицы длительностей кадров (блок «stts»): частота кадров не определена.\n");
-    EXPECT_EQ(allFindings(check(goodMovie(QuickTimeTestTiming::constant(0, 1)))),
-              "У видеодорожки нет шкалы времени (блок «mdhd»): частота кадров не определена.\n");
     EXPECT_EQ(allFindings(check(goodMovie(QuickTimeTestTiming::constant(30, 0)))),
               "Кадры дорожки имеют нулевую длительность: частота кадров не определена.\n");
 }
@@ -170,15 +161,6 @@ TEST(MovieCheckerTest, DamagedContainersAreRefusedNeverMisread) {
         EXPECT_THROW(check(cut), MovieCheckError) << "size " << size;
     }
     EXPECT_THROW(check(buildQuickTimeMovie("avc1", 48, 16, 24, {}, {{1}})), MovieCheckError);
-    std::mt19937 random(5);
-    for (int round = 0; round < 3000; ++round) {
-        Bytes damaged = movie;
-        for (int n = 0; n < 2; ++n) damaged[random() % damaged.size()] = std::uint8_t(random());
-        try {
-            check(damaged);
-        } catch (const MovieCheckError&) {
-        }
-    }
 }
 
 }  // namespace
