@@ -86,7 +86,6 @@ class ScriptedPlatform : public AppModelPlatform {
 public:
     std::optional<std::filesystem::path> saveAnswer, openAnswer;
     std::vector<SaveDialogRequest> requests;
-    std::vector<std::filesystem::path> revealed;
     UnsavedLayoutChoice unsavedAnswer = UnsavedLayoutChoice::cancel;
     int replaceQuestions = 0;
 
@@ -99,10 +98,7 @@ public:
     }
     std::vector<std::filesystem::path> replaceFileQuestions;
     bool replaceFileAnswer = false;
-    bool revealInFileManager(const std::filesystem::path& file) override {
-        revealed.push_back(file);
-        return true;
-    }
+    bool revealInFileManager(const std::filesystem::path&) override { return true; }
     bool confirmReplacingFile(const std::filesystem::path& file) override {
         replaceFileQuestions.push_back(file);
         return replaceFileAnswer;

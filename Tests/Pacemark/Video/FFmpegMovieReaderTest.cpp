@@ -141,20 +141,13 @@ TEST_F(FFmpegMovieReaderTest, SequentialDecodingVisitsEveryFrameOnce) {
     EXPECT_LT(frames, 200);
 }
 
-TEST_F(FFmpegMovieReaderTest, UnreadableFilesGiveRussianErrors) {
-    writeFileText(folder / "notes.mp4", "not a movie");
+// A file without a video stream is refused as unreadable files are (their
+// Russian text is VideoPreviewPlayerTest's), not opened.
+TEST_F(FFmpegMovieReaderTest, FileWithoutVideoIsRefused) {
     ASSERT_TRUE(runFFmpeg("-f lavfi -i sine=frequency=440:duration=1 -c:a aac " + quoted(folder / "sound.m4a")));
-
-    using enum MovieReaderError::Case;
-    const std::tuple<const char*, MovieReaderError::Case, const char*> cases[] = {
-        {"notes.mp4", unreadable, "Не удалось открыть видео «notes.mp4»: формат не распознан или файл повреждён."},
-        {"sound.m4a", noVideoStream, "В файле «sound.m4a» нет видеодорожки."},
-    };
-    for (const auto& [name, errorCase, description] : cases) {
-        const auto error = thrownBy<MovieReaderError>([&] { FFmpegMovieReader reader(folder / name); });
-        EXPECT_EQ(error.errorCase(), errorCase) << name;
-        EXPECT_EQ(error.errorDescription(), description);
-    }
+    const auto error = thrownBy<MovieReaderError>([&] { FFmpegMovieReader reader(folder / "sound.m4a"); });
+    EXPECT_EQ(error.errorCase(), MovieReaderError::Case::noVideoStream);
+    EXPECT_EQ(error.errorDescription(), "В файле «sound.m4a» нет видеодорожки.");
 }
 
 }  // namespace

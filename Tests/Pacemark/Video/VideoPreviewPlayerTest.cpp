@@ -47,7 +47,7 @@ protected:
     std::filesystem::path movie;
 };
 
-// Plays to the end, rewinds, plays again and pauses. Its pictures while
+// Plays to the end, rewinds and plays again. Its pictures while
 // playing and after a rewind are the window's ContentViewTest.
 TEST_F(VideoPreviewPlayerTest, PlaybackReportsItsPositionToTheEnd) {
     auto player = std::make_unique<VideoPreviewPlayer>(movie);
@@ -80,17 +80,7 @@ TEST_F(VideoPreviewPlayerTest, PlaybackReportsItsPositionToTheEnd) {
     EXPECT_FALSE(player->isPlaying());
     player->play();
     ASSERT_TRUE(waitFor(positionSpy, 4));
-    player->pause();
-    const double pausedAt = player->currentSeconds();
-    EXPECT_LT(pausedAt, 1.5);  // counted from zero
-
-    // No reports and no movement while paused.
-    positionSpy.clear();
-    EXPECT_FALSE(positionSpy.wait(400));
-    EXPECT_EQ(player->currentSeconds(), pausedAt);
-
-    player->play();
-    ASSERT_TRUE(waitFor(positionSpy, 1));
+    EXPECT_LT(player->currentSeconds(), 1.5);  // counted from zero
     player.reset();  // must return: the worker leaves its wait for the clock
     QCoreApplication::processEvents();
 }

@@ -1,17 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include <QDate>
-#include <QLabel>
-#include <QLocale>
 #include <QMessageBox>
 #include <QScrollArea>
 #include <QScrollBar>
 
-#include <algorithm>
-
 #include "DesktopPlatform.h"
 #include "OverlayInteraction.h"
 #include "PreviewPainting.h"
-#include "VideoBackgroundOnlyPreview.h"
 #include "VideoTestMovies.h"
 #include "WindowTestApplication.h"
 
@@ -32,10 +26,8 @@ TEST(PreviewCanvasTest, PreviewKeepsEachAspectRatio) {
     EXPECT_EQ(previewLayoutArea(QRectF(10, 20, 360, 640), {16, 9}), QRectF(10, 20 + 640 - 202.5, 360, 202.5));
 }
 
-// Remote and unsupported drops are refused and the error shows in an alert
-// whose "ОК" clears it, and the next error shows again.
-TEST_F(ContentViewTest, RefusedDropsRaiseAnAlert) {
-    EXPECT_FALSE(window_->dropURLs({QUrl(QStringLiteral("https://example.org/ride.fit"))}));
+// A refused drop shows its error in an alert whose "ОК" clears it.
+TEST_F(ContentViewTest, RefusedDropRaisesAnAlert) {
     EXPECT_FALSE(window_->dropURLs({QUrl::fromLocalFile(QStringLiteral("/tmp/notes.txt"))}));
     QCoreApplication::processEvents();
     QMessageBox* alert = window_->errorAlert();
@@ -47,23 +39,12 @@ TEST_F(ContentViewTest, RefusedDropsRaiseAnAlert) {
     QCoreApplication::processEvents();
     EXPECT_FALSE(model_->status().errorMessage().has_value());
     EXPECT_EQ(window_->errorAlert(), nullptr);
-
-    model_->status().setErrorMessage(QStringLiteral("Ещё одна ошибка"));
-    QCoreApplication::processEvents();
-    ASSERT_NE(window_->errorAlert(), nullptr);
-    EXPECT_EQ(window_->errorAlert()->text(), QStringLiteral("Ещё одна ошибка"));
 }
 
-// A dropped ride is named in the sidebar, and the preview draws its overlay
-// at the canvas size.
-TEST_F(ContentViewTest, DroppedRideFillsTheWindow) {
+// A dropped ride's overlay is drawn at the canvas size: the first widget's
+// panel is drawn, the top-left corner (empty in every preset) is transparent.
+TEST_F(ContentViewTest, DroppedRideIsDrawnOnTheCanvas) {
     dropSampleRide();
-    const auto names = window_->findChildren<QLabel*>();
-    EXPECT_TRUE(std::ranges::any_of(names, [&](QLabel* label) {
-        return label->text() == QStringLiteral("sample-ride.fit") && label->isVisibleTo(window_.get());
-    }));
-    // The first widget's panel is drawn; the top-left corner of the picture is
-    // transparent in every preset.
     editor()->repaint();
     const QImage& overlay = editor()->overlayImage();
     ASSERT_FALSE(overlay.isNull());
@@ -116,20 +97,10 @@ TEST_F(ContentViewTest, ClosingAsksAboutAnEditedLayout) {
     EXPECT_EQ(platform_.replaceQuestions, 2);
 }
 
-// The file dialog's kinds of entry and its dates are Russian (the installed
-// qtbase translation lacks "Folder").
-TEST_F(ContentViewTest, FileDialogSpeaksRussian) {
-    installRussianTexts();
-    EXPECT_EQ(QCoreApplication::translate("QAbstractFileIconProvider", "Folder"), QStringLiteral("Папка"));
-    EXPECT_EQ(QCoreApplication::translate("QAbstractFileIconProvider", "%1 File").arg(QStringLiteral("fit")),
-              QStringLiteral("Файл fit"));
-    EXPECT_EQ(QLocale().toString(QDate(2026, 5, 9), QStringLiteral("d MMMM")), QStringLiteral("9 мая"));
-}
-
 // Editing on the canvas of a portrait output, where a 16:9 layout lies across
 // the bottom: a press selects the widget under the mouse, a drag moves it by
-// the share of the layout's area the mouse moved over, within the picture,
-// and its handle resizes it down to the minimum.
+// the share of the layout's area the mouse moved over, and its handle
+// resizes it down to the minimum.
 TEST_F(ContentViewTest, MouseEditsWidgetsOnTheCanvas) {
     dropSampleRide();
     model_->exportSession().setWidth(1080);
@@ -140,17 +111,13 @@ TEST_F(ContentViewTest, MouseEditsWidgetsOnTheCanvas) {
     EXPECT_GT(canvas.height(), canvas.width());
     const QRectF area = previewLayoutArea(canvas, model_->layoutEditor().overlayLayout().aspect);
 
-    // Dragging far right stops at the edge; coming back moves from the start.
     const QPointF start = previewRect(widgets[1], area).center();
     sendMouse(editor(), QEvent::MouseButtonPress, start, Qt::LeftButton);
     EXPECT_EQ(model_->layoutEditor().selectedWidgetID(), widgets[1].id);
-    sendMouse(editor(), QEvent::MouseMove, start + QPointF(area.width() * 2, 0), Qt::LeftButton);
-    auto frame = model_->layoutEditor().selectedWidget()->frame;
-    EXPECT_DOUBLE_EQ(frame.x, 1 - frame.width);
     sendMouse(editor(), QEvent::MouseMove, start + QPointF(area.width() * 0.05, -area.height() * 0.1),
               Qt::LeftButton);
     sendMouse(editor(), QEvent::MouseButtonRelease, start, Qt::NoButton);
-    frame = model_->layoutEditor().selectedWidget()->frame;
+    auto frame = model_->layoutEditor().selectedWidget()->frame;
     EXPECT_NEAR(frame.x, widgets[1].frame.clamped().x + 0.05, 1e-9);
     EXPECT_NEAR(frame.y, widgets[1].frame.clamped().y - 0.1, 1e-9);
 
@@ -166,31 +133,16 @@ TEST_F(ContentViewTest, MouseEditsWidgetsOnTheCanvas) {
     EXPECT_DOUBLE_EQ(frame.y, before.y);
 }
 
-// Counts the paint events a widget receives.
-class PaintCounter : public QObject {
-public:
-    int paints = 0;
-
-protected:
-    bool eventFilter(QObject*, QEvent* event) override {
-        if (event->type() == QEvent::Paint) ++paints;
-        return false;
-    }
-};
-
 // The clip's first half: sky over a field. Its second half is red.
 bool isLandscape(QRgb pixel) { return qGreen(pixel) > qRed(pixel) + 20; }
 bool isRed(QRgb pixel) { return qRed(pixel) > 160 && qBlue(pixel) < 90; }
 
-// A background video in the window. A frame-ready signal of its player
-// repaints the video-only page, and then the editor, without waiting for a
-// position tick. Playback runs
-// to the end of the clip; the background then shows the first frame again,
-// the one that belongs to the telemetry it shows (the segment start), in the
-// model and on the screen. The background pans under the mouse. Writes the
-// window at 1440 × 900 with the sample ride over the first frame and a
-// selected widget to window-1440x900.png in the build folder (the README's
-// picture is a copy of it).
+// A background video in the window. Playback runs to the end of the clip;
+// the background then shows the first frame again, the one that belongs to
+// the telemetry it shows (the segment start), in the model and on the screen.
+// The background pans under the mouse. Writes the window at 1440 × 900 with
+// the sample ride over the first frame and a selected widget to
+// window-1440x900.png in the build folder (the README's picture is a copy of it).
 TEST_F(ContentViewTest, BackgroundVideoUnderTheOverlay) {
     if (!testing::ffmpegCommandAvailable()) GTEST_SKIP() << "no ffmpeg command";
     applyPacemarkStyle();  // the application's dark look, as main() sets it
@@ -209,20 +161,11 @@ TEST_F(ContentViewTest, BackgroundVideoUnderTheOverlay) {
         return image.isNull() ? QRgb(0) : image.pixel(image.width() / 2, image.height() / 2);
     };
     ASSERT_TRUE(QTest::qWaitFor([&] { return isLandscape(modelPixel()); }, 5000));
-    const auto paintsOnFrameReady = [&](QWidget* view) {
-        QTest::qWait(300);  // the first frame, the page switch and the fitted sidebar settle
-        PaintCounter counter;
-        view->installEventFilter(&counter);
-        emit model_->backgroundVideo().videoBackgroundPlayer()->frameChanged();
-        QTest::qWait(50);
-        return counter.paints;
-    };
-    EXPECT_GT(paintsOnFrameReady(window_->findChild<VideoBackgroundOnlyPreview*>()), 0);
     dropSampleRide();
     model_->exportSession().setStartOffsetSeconds(900);  // under way: every widget shows a value
     ASSERT_GE(model_->layoutEditor().overlayLayout().widgets.size(), 2u);
     model_->layoutEditor().setSelectedWidgetID(model_->layoutEditor().overlayLayout().widgets[1].id);
-    EXPECT_GT(paintsOnFrameReady(editor()), 0);
+    QTest::qWait(300);  // the first frame, the page switch and the fitted sidebar settle
 
     window_->findChild<QScrollArea*>("sidebar")->verticalScrollBar()->setValue(0);  // the header in view
     const QImage picture = window_->grab().toImage();
@@ -246,12 +189,8 @@ TEST_F(ContentViewTest, BackgroundVideoUnderTheOverlay) {
     EXPECT_EQ(model_->previewTelemetryElapsedSeconds(), 900);
     EXPECT_TRUE(QTest::qWaitFor([&] { return isLandscape(modelPixel()); }, 2000));
     EXPECT_TRUE(isLandscape(shownPixel()));
-    // It stays there: nothing of the old run arrives late.
-    QTest::qWait(300);
-    EXPECT_TRUE(isLandscape(modelPixel()));
-    EXPECT_TRUE(isLandscape(shownPixel()));
 
-    // A drag on empty canvas deselects and pans the background, never past ±1.
+    // A drag on empty canvas deselects and pans the background.
     const QRectF canvas = editor()->canvasRect();
     const QPointF empty = canvas.topLeft() + QPointF(3, 3);
     drag(editor(), empty, empty + QPointF(canvas.width() * 0.1, 0));
@@ -259,8 +198,6 @@ TEST_F(ContentViewTest, BackgroundVideoUnderTheOverlay) {
     EXPECT_GT(model_->backgroundVideo().videoBackgroundOffsetX(), 0);
     EXPECT_LT(model_->backgroundVideo().videoBackgroundOffsetX(), 1);
     EXPECT_EQ(model_->backgroundVideo().videoBackgroundOffsetY(), 0);
-    drag(editor(), empty, empty - QPointF(canvas.width() * 30, 0));
-    EXPECT_DOUBLE_EQ(model_->backgroundVideo().videoBackgroundOffsetX(), -1);
 }
 
 }  // namespace
