@@ -2,11 +2,21 @@
 #include <QComboBox>
 #include <QListWidget>
 #include <QMenu>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QWheelEvent>
 
 #include "WindowTestApplication.h"
 
 namespace pacemark {
 namespace {
+
+void turnWheel(QWidget* widget, int steps) {
+    const QPointF centre = QRectF(widget->rect()).center();
+    QWheelEvent event(centre, widget->mapToGlobal(centre), QPoint(), QPoint(0, -120 * steps), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(widget, &event);
+}
 
 // The window with the sample ride dropped on it.
 class SidebarEditingTest : public testing::WindowTest {
@@ -15,7 +25,28 @@ protected:
         WindowTest::SetUp();
         dropSampleRide();
     }
+    QScrollArea* sidebar() { return window_->findChild<QScrollArea*>("sidebar"); }
 };
+
+// A picker keeps its value under the wheel, even the one the user just
+// clicked (the turn scrolls the sidebar): scrolling never changes an export.
+TEST_F(SidebarEditingTest, WheelScrollsTheSidebarInsteadOfChangingAControl) {
+    QComboBox* codec = nullptr;
+    for (auto* picker : sidebar()->widget()->findChildren<QComboBox*>()) {
+        if (picker->findText(QStringLiteral("ProRes 4444"), Qt::MatchStartsWith) >= 0) codec = picker;
+    }
+    ASSERT_NE(codec, nullptr);
+    const auto chosen = model_->exportSession().settings().codec;
+    QScrollBar* scroll = sidebar()->verticalScrollBar();
+    scroll->setValue(0);
+    codec->setFocus();
+    ASSERT_TRUE(codec->hasFocus());
+    turnWheel(codec, 1);
+    turnWheel(codec, -1);
+    turnWheel(codec, 1);
+    EXPECT_EQ(model_->exportSession().settings().codec, chosen);
+    EXPECT_GT(scroll->value(), 0);
+}
 
 // Choosing an NTSC rate ("29,97") stores the exact rate.
 TEST_F(SidebarEditingTest, FrameRatePickerSetsTheExactRate) {
